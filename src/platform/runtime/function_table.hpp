@@ -1,0 +1,66 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/value/value.hpp"
+
+namespace velmora {
+
+/// Declared argument counts: n >= 0 is a fixed count; the negative codes
+/// allow any number (kAny), one fixed then any (kOnePlus), three fixed then
+/// any (kThreePlus).  Only fixed counts limit a call.
+inline constexpr int kAny = -1;
+inline constexpr int kOnePlus = -2;
+inline constexpr int kThreePlus = -4;
+
+/// The call-by-name entry point: the inputs given (fewer than declared is
+/// allowed) and the number of outputs requested.
+using NamedFunction = std::function<ValueList(const ValueList& args, int nargout)>;
+
+struct FunctionSpec {
+  std::string name;
+  NamedFunction entry;
+  int nargin = kAny;
+  int nargout = kAny;
+};
+
+/// The table of functions callable by name, kept in the program's fixed
+/// registration order whatever order the modules add them in.
+class FunctionTable {
+ public:
+  /// Adds or replaces the entry of `spec.name`.
+  void add(FunctionSpec spec);
+  const FunctionSpec* find(std::string_view name) const;
+  const std::vector<FunctionSpec>& entries() const { return entries_; }
+
+  /// Calls `name`: refuses too many outputs, then too many inputs, before
+  /// the body runs; an unknown name is an undefined-function error.
+  ValueList call(std::string_view name, const ValueList& args, int nargout) const;
+
+ private:
+  std::vector<FunctionSpec> entries_;
+};
+
+/// The process-wide table.
+FunctionTable& function_table();
+
+/// The 49 names in their registration order (position 0 first).
+const std::vector<std::string_view>& registration_order();
+
+/// "Run-time Error: File: NAME Line: 1 Column: 1 " – the prefix of the
+/// run-time's own refusals.
+std::string runtime_error_prefix(std::string_view function);
+std::string too_many_inputs_text(std::string_view function, int declared);
+std::string too_many_outputs_text(std::string_view function, int declared);
+std::string undefined_function_text(std::string_view function);
+std::string undefined_input_text(std::string_view function, std::string_view input);
+
+/// Input `i` of a call, or a run-time error naming the missing input.
+const Value& arg(const ValueList& args, std::size_t i, std::string_view function,
+                 std::string_view input_name);
+inline bool has_arg(const ValueList& args, std::size_t i) { return i < args.size(); }
+
+}  // namespace velmora
