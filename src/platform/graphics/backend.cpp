@@ -1,0 +1,69 @@
+#include "platform/graphics/backend.hpp"
+
+#include <algorithm>
+
+namespace velmora::gfx {
+
+std::array<double, 2> Backend::text_extent_pt(std::string_view text, double font_size_pt,
+                                              std::string_view /*font_name*/) const {
+  // Without a font engine: an average glyph is about 0.55 em wide and a line
+  // 1.25 em high, close to DejaVu Sans.
+  std::size_t lines = 1, longest = 0, current = 0;
+  for (char c : text) {
+    if (c == '\n') {
+      ++lines;
+      longest = std::max(longest, current);
+      current = 0;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++current;
+    }
+  }
+  longest = std::max(longest, current);
+  return {static_cast<double>(longest) * 0.55 * font_size_pt,
+          static_cast<double>(lines) * 1.25 * font_size_pt};
+}
+
+void HeadlessBackend::queue_path(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) {
+    answers_.push_back(FilePick{"./", path});
+  } else {
+    answers_.push_back(FilePick{path.substr(0, slash + 1), path.substr(slash + 1)});
+  }
+}
+
+std::optional<FilePick> HeadlessBackend::answer(std::string kind, std::string_view filter,
+                                                std::string_view title) {
+  Dialog d{std::move(kind), std::string(filter), std::string(title), !answers_.empty()};
+  dialogs_.push_back(d);
+  if (answers_.empty()) {
+    if (on_unanswered_dialog) on_unanswered_dialog(d);
+    return std::nullopt;
+  }
+  auto a = std::move(answers_.front());
+  answers_.pop_front();
+  return a;
+}
+
+std::optional<FilePick> HeadlessBackend::open_file_dialog(std::string_view filter,
+                                                          std::string_view title) {
+  return answer("open", filter, title);
+}
+
+std::optional<FilePick> HeadlessBackend::save_file_dialog(std::string_view filter,
+                                                          std::string_view title) {
+  return answer("save", filter, title);
+}
+
+void HeadlessBackend::message_box(std::string_view text, std::string_view title) {
+  messages_.push_back({std::string(title), std::string(text), false});
+  if (on_message) on_message(messages_.back());
+}
+
+void HeadlessBackend::message_window_shown(Handle, std::string_view title,
+                                           std::string_view text) {
+  messages_.push_back({std::string(title), std::string(text), true});
+  if (on_message) on_message(messages_.back());
+}
+
+}  // namespace velmora::gfx

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::gfx {
+
+using Handle = double;
+
+/// A file chosen in a dialog: the folder ends with the path separator so
+/// that folder + name is the full path.
+struct FilePick {
+  std::string folder;
+  std::string name;
+  std::string path() const { return folder + name; }
+};
+
+/// What the graphics run-time needs from the outside world: windows,
+/// dialogs, clipboard, screen.  The object model tells the backend what
+/// changed; the backend decides when to repaint.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  /// Screen size in pixels and the screen's pixels per inch.
+  virtual std::array<double, 2> screen_size_px() const { return {1920, 1080}; }
+  virtual double pixels_per_inch() const { return 96; }
+
+  // Object notifications (figure = the figure the object belongs to).
+  virtual void object_created(Handle /*h*/, Handle /*figure*/) {}
+  virtual void object_deleted(Handle /*h*/, Handle /*figure*/) {}
+  virtual void property_changed(Handle /*h*/, Handle /*figure*/, std::string_view /*name*/) {}
+  /// The figure became the current figure (raise its window).
+  virtual void figure_raised(Handle /*figure*/) {}
+
+  /// Modal file dialogs; nullopt when the user cancelled.
+  virtual std::optional<FilePick> open_file_dialog(std::string_view filter,
+                                                   std::string_view title) = 0;
+  virtual std::optional<FilePick> save_file_dialog(std::string_view filter,
+                                                   std::string_view title) = 0;
+
+  /// The run-time's own short message box (text and an optional title).
+  virtual void message_box(std::string_view text, std::string_view title) = 0;
+  /// A message window built from graphics objects was shown (msgboxd); the
+  /// headless backend records it, a windowing backend needs nothing.
+  virtual void message_window_shown(Handle /*figure*/, std::string_view /*title*/,
+                                    std::string_view /*text*/) {}
+
+  /// Replaces the clipboard contents: MIME type → bytes.
+  virtual void set_clipboard(const std::map<std::string, std::string>& data) = 0;
+
+  /// Text extent in points (width, height) of `text` (lines separated by
+  /// line feeds) in the given font.
+  virtual std::array<double, 2> text_extent_pt(std::string_view text, double font_size_pt,
+                                               std::string_view font_name) const;
+
+  /// Runs the event loop until no figure window remains; returns the exit
+  /// status.  A backend without windows returns at once.
+  virtual int run_event_loop() { return 0; }
+};
+
+/// No windows: dialog answers come from a queue (an empty queue means the
+/// user cancelled); message boxes, message windows and the clipboard are
+/// recorded for inspection.  Used by tests and batch mode.
+class HeadlessBackend : public Backend {
+ public:
+  struct Message {
+    std::string title;
+    std::string text;
+    bool window = false;  // a message window (msgboxd) rather than a short box
+  };
+  struct Dialog {
+    std::string kind;  // "open" or "save"
+    std::string filter;
+    std::string title;
+    bool answered = false;
+  };
+
+  std::array<double, 2> screen_size_px() const override { return screen_; }
+  void set_screen_size_px(double w, double h) { screen_ = {w, h}; }
+
+  /// Queues the answer of the next dialog: a pick, or nullopt for a cancel.
+  void queue_answer(std::optional<FilePick> pick) { answers_.push_back(std::move(pick)); }
+  /// Queues a full path, split into folder and name.
+  void queue_path(const std::string& path);
+  void queue_cancel() { answers_.push_back(std::nullopt); }
+  std::size_t pending_answers() const { return answers_.size(); }
+
+  std::optional<FilePick> open_file_dialog(std::string_view filter,
+                                           std::string_view title) override;
+  std::optional<FilePick> save_file_dialog(std::string_view filter,
+                                           std::string_view title) override;
+  void message_box(std::string_view text, std::string_view title) override;
+  void message_window_shown(Handle figure, std::string_view title,
+                            std::string_view text) override;
+  void set_clipboard(const std::map<std::string, std::string>& data) override {
+    clipboard_ = data;
+  }
+
+  const std::vector<Message>& messages() const { return messages_; }
+  const std::vector<Dialog>& dialogs() const { return dialogs_; }
+  const std::map<std::string, std::string>& clipboard() const { return clipboard_; }
+  void clear_records() { messages_.clear(), dialogs_.clear(); }
+
+  /// Called for every message as it is shown (batch mode prints them).
+  std::function<void(const Message&)> on_message;
+  /// Called when a dialog finds no queued answer.
+  std::function<void(const Dialog&)> on_unanswered_dialog;
+
+ private:
+  std::optional<FilePick> answer(std::string kind, std::string_view filter,
+                                 std::string_view title);
+
+  std::array<double, 2> screen_{1920, 1080};
+  std::deque<std::optional<FilePick>> answers_;
+  std::vector<Message> messages_;
+  std::vector<Dialog> dialogs_;
+  std::map<std::string, std::string> clipboard_;
+};
+
+}  // namespace velmora::gfx

@@ -1,0 +1,203 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/graphics/backend.hpp"
+#include "platform/value/value.hpp"
+
+namespace velmora::gfx {
+
+inline constexpr Handle kRoot = 0;
+
+enum class Type { Root, Figure, Axes, Line, Text, Image, UiControl, UiMenu };
+
+/// The "Type" property value: "root", "figure", "axes", "line", "text",
+/// "image", "uicontrol", "uimenu".
+std::string_view type_name(Type t);
+
+using PropList = std::vector<std::pair<std::string, Value>>;
+
+/// A callback implemented in C++ (message-box buttons, key handlers).
+using NativeCallback = std::function<void(Handle source)>;
+
+/// One graphics object.  Properties are stored under lower-case names.
+struct Object {
+  Type type = Type::Root;
+  Handle handle = 0;
+  Handle parent = -1;              // -1 for the root
+  std::vector<Handle> children;    // in creation order
+  std::map<std::string, Value> props;
+  std::map<std::string, Value> appdata;
+  std::map<std::string, NativeCallback> native;  // callback property → C++ code
+  std::array<double, 4> pos_px{0, 0, 0, 0};      // Position in pixels (relative to parent)
+};
+
+/// The graphics run-time: every object in a registry keyed by handle, named
+/// case-insensitive properties, the current figure and axes, application
+/// data, callbacks, and printing through the renderer.
+///
+/// Figures get the small integers 1, 2, 3 … (the lowest free one); other
+/// objects get deterministic non-integer handles.  A stale handle throws
+/// RuntimeError.  On/off properties accept any letter case and read back as
+/// "on"/"off".  Positions are kept in pixels and converted to the object's
+/// "Units" (pixels, points, inches, centimeters, characters, normalized) on
+/// every get and set.
+class Graphics {
+ public:
+  explicit Graphics(std::unique_ptr<Backend> backend);
+  ~Graphics();
+  Graphics(const Graphics&) = delete;
+  Graphics& operator=(const Graphics&) = delete;
+
+  Backend& backend() { return *backend_; }
+  const Backend& backend() const { return *backend_; }
+
+  // --- objects -------------------------------------------------------------
+  /// Creates an object with its type's defaults, then applies `props` in
+  /// order.  A new figure becomes the current figure; new axes become their
+  /// figure's current axes.
+  Handle create(Type type, Handle parent, const PropList& props = {});
+  Handle new_figure(const PropList& props = {}) { return create(Type::Figure, kRoot, props); }
+  /// Deletes the object and its descendants (closing a figure's window).
+  void destroy(Handle h);
+  bool valid(Handle h) const;
+  /// True when `v` holds exactly one valid handle.
+  bool valid(const Value& v) const;
+  const Object& object(Handle h) const;
+  Type type(Handle h) const { return object(h).type; }
+  Handle parent(Handle h) const { return object(h).parent; }
+  /// The figure an object belongs to (itself for a figure), or -1 (root).
+  Handle figure_of(Handle h) const;
+  /// Children in creation order, hidden ones included.
+  const std::vector<Handle>& children(Handle h) const { return object(h).children; }
+  /// The figure itself followed by all its descendants, depth first in
+  /// creation order, hidden ones included.
+  std::vector<Handle> all_objects(Handle figure) const;
+  /// Open figures in creation order.
+  std::vector<Handle> figures() const;
+  /// Every object of every open figure whose "Tag" equals `tag`.
+  std::vector<Handle> find_by_tag(std::string_view tag) const;
+  /// The first object tagged `tag`; RuntimeError when there is none.
+  Handle find_tag(std::string_view tag) const;
+
+  // --- properties ----------------------------------------------------------
+  Value get(Handle h, std::string_view name) const;
+  void set(Handle h, std::string_view name, Value v);
+  void set(Handle h, const PropList& props);
+  /// Text of a char property ("" for anything else).
+  std::string get_text(Handle h, std::string_view name) const;
+  double get_number(Handle h, std::string_view name) const;
+  bool has_property(Handle h, std::string_view name) const;
+  /// Attaches C++ code to a callback property ("Callback", "KeyPressFcn" …).
+  void set_native_callback(Handle h, std::string_view name, NativeCallback fn);
+
+  // --- application data ----------------------------------------------------
+  bool has_appdata(Handle h, std::string_view name) const;
+  Value appdata(Handle h, std::string_view name) const;
+  void set_appdata(Handle h, std::string_view name, Value v);
+
+  // --- current figure and axes ----------------------------------------------
+  /// The current figure, creating one when no eligible figure exists.
+  Handle current_figure();
+  /// The current figure or -1, without creating one.
+  Handle current_figure_or_none() const;
+  /// Makes `fig` the current figure and raises it.
+  void make_current(Handle fig);
+  /// The current axes of the current figure, creating axes when it has none.
+  Handle current_axes();
+  Handle current_axes_or_none() const;
+  void set_current_axes(Handle ax);
+
+  // --- callbacks -----------------------------------------------------------
+  /// Runs the callback stored in property `name` of `h` (a cell
+  /// {function, args…} called by name, or native code) with the callback
+  /// object and figure set.  Errors are caught and printed on the console.
+  void run_callback(Handle h, std::string_view name);
+  Handle callback_object() const { return callback_object_; }
+  Handle callback_figure() const { return callback_figure_; }
+  /// Sets the callback object for the life of the scope.
+  class CallbackScope {
+   public:
+    CallbackScope(Graphics& g, Handle source);
+    ~CallbackScope();
+    CallbackScope(const CallbackScope&) = delete;
+    CallbackScope& operator=(const CallbackScope&) = delete;
+
+   private:
+    Graphics& g_;
+    Handle old_object_, old_figure_;
+  };
+
+  // --- plotting ------------------------------------------------------------
+  /// A line in axes `ax` from coordinate vectors and a line specification.
+  /// When the axes do not hold ("NextPlot" "replace"), their plotted
+  /// children are removed and the view and limits reset first (a 3-D view
+  /// for `three_d`, the top view otherwise).
+  Handle plot(Handle ax, const std::vector<double>& x, const std::vector<double>& y,
+              const std::vector<double>& z, std::string_view line_spec, bool three_d);
+  Handle text(Handle ax, double x, double y, double z, const Value& string);
+  void hold(Handle ax, bool on);
+  /// Axis modes "auto", "manual", "equal", "normal", "on", "off", "tight".
+  void axis(Handle ax, std::string_view mode);
+  /// Deletes the axes' plotted children (the axis label texts stay).
+  void clear_axes(Handle ax);
+  /// Deletes the figure's children whose handles are visible.
+  void clear_figure(Handle fig);
+
+  // --- dialogs ------------------------------------------------------------
+  /// The backend's modal file dialogs; every answer is also passed to the
+  /// dialog observer (the session recorder).
+  std::optional<FilePick> open_file_dialog(std::string_view filter, std::string_view title);
+  std::optional<FilePick> save_file_dialog(std::string_view filter, std::string_view title);
+  using DialogObserver =
+      std::function<void(std::string_view kind, const std::optional<FilePick>& answer)>;
+  void set_dialog_observer(DialogObserver fn) { dialog_observer_ = std::move(fn); }
+
+  // --- printing -----------------------------------------------------------
+  /// Prints figure `fig`: "-dmeta" to the clipboard (SVG and PNG), "-depsc"
+  /// "-dpsc" "-dpng" "-dsvg" "-dpdf" to `path`; "-noui" leaves controls out;
+  /// "-rN" sets the resolution of PNG output in dots per inch.
+  void print(Handle fig, const std::vector<std::string>& options, const std::string& path = {});
+
+  /// Converts a length between units ("pixels", "points", "inches",
+  /// "centimeters", "characters") for the backend's screen.
+  double pixels_per_unit(std::string_view units, bool vertical) const;
+
+ private:
+  Object& mut(Handle h);
+  Handle next_handle(Type t);
+  void apply_defaults(Object& o);
+  void set_one(Object& o, std::string_view lname, Value v);
+  Value get_position(const Object& o, std::string_view which) const;
+  void set_position(Object& o, std::string_view which, const Value& v);
+  std::array<double, 2> parent_size_px(const Object& o) const;
+  void touch(const Object& o, std::string_view name);
+  void destroy_tree(Handle h, std::vector<Handle>& closed_figures);
+  bool eligible_current(Handle fig) const;
+
+  std::unique_ptr<Backend> backend_;
+  std::map<Handle, Object> objects_;
+  std::vector<Handle> figure_order_;  // most recently current last
+  double next_object_ = 0;
+  Handle callback_object_ = -1;
+  Handle callback_figure_ = -1;
+  DialogObserver dialog_observer_;
+};
+
+/// The process-wide graphics run-time.  `install` replaces it (tests use a
+/// fresh headless run-time per case); `graphics()` creates a headless one on
+/// first use when none is installed.
+Graphics& graphics();
+Graphics& install_graphics(std::unique_ptr<Backend> backend);
+HeadlessBackend* headless_backend();
+
+/// Lower-cases ASCII letters.
+std::string lower(std::string_view s);
+
+}  // namespace velmora::gfx
