@@ -1,0 +1,93 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/render/line_spec.hpp"
+
+namespace velmora::render {
+
+/// A rectangle in pixels, measured from the figure's bottom-left corner.
+struct Rect {
+  double left, bottom, width, height;
+};
+
+/// A polyline with optional markers, in data coordinates.  x, y and z have
+/// the same length; NaN coordinates break the line.
+struct SceneLine {
+  std::vector<double> x, y, z;
+  Rgb color{0, 0, 0};
+  double line_width_pt = 0.5;
+  LineStyle style = LineStyle::Solid;
+  Marker marker = Marker::None;
+  double marker_size_pt = 6;
+  std::optional<Rgb> marker_face;  ///< nullopt: hollow marker
+  std::optional<Rgb> marker_edge;  ///< nullopt: the line colour
+};
+
+enum class HAlign { Left, Center, Right };
+enum class VAlign { Top, Middle, Bottom };
+
+/// A text anchored at a data point.
+struct SceneText {
+  double x = 0, y = 0, z = 0;
+  std::string text;  ///< UTF-8, may hold '\n' line breaks
+  Rgb color{0, 0, 0};
+  double font_size_pt = 10;
+  std::string font_name;  ///< empty: DejaVu Sans
+  bool bold = false, italic = false;
+  HAlign halign = HAlign::Left;
+  VAlign valign = VAlign::Middle;
+};
+
+/// A raster image placed over the data rectangle [x0, x1] × [y0, y1] in the
+/// z = 0 plane.
+struct SceneImage {
+  int width = 0, height = 0;
+  std::vector<Rgb> pixels;  ///< width*height, row-major, top row first
+  double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
+};
+
+/// Everything one axes shows.
+struct AxesScene {
+  double azimuth_deg = -37.5, elevation_deg = 30;
+  bool three_d = true;
+  std::array<double, 2> xlim{0, 1}, ylim{0, 1}, zlim{0, 1};
+  bool auto_x = true, auto_y = true, auto_z = true;
+  bool equal = false;  ///< equal data units on all axes
+  bool axis_visible = true;
+  bool box = false;
+  bool xgrid = false, ygrid = false, zgrid = false;
+  std::string xlabel, ylabel, zlabel, title;
+  Rgb background{1, 1, 1};
+  double font_size_pt = 10;
+  double zoom = 1;  ///< > 1 enlarges the plot around its centre
+  std::vector<SceneLine> lines;
+  std::vector<SceneText> texts;
+  std::vector<SceneImage> images;
+};
+
+/// A user-interface control drawn into printed figures.
+struct SceneControl {
+  Rect rect_px{0, 0, 0, 0};
+  std::string text;
+  std::string style;  ///< "pushbutton", "checkbox", "popupmenu", "text", "edit", ...
+  Rgb background{0.94, 0.94, 0.94}, foreground{0, 0, 0};
+  bool value = false;
+};
+
+/// A whole figure: size in pixels at 96 pixels per inch.
+struct FigureScene {
+  double width_px = 560, height_px = 420;
+  Rgb color{0.94, 0.94, 0.94};
+  struct Placed {
+    AxesScene axes;
+    Rect rect_px;
+  };
+  std::vector<Placed> axes;
+  std::vector<SceneControl> controls;
+};
+
+}  // namespace velmora::render
