@@ -1,0 +1,57 @@
+#include "plot/deformation.hpp"
+
+#include "plot/primitives.hpp"
+#include "shape/types.hpp"
+#include "tps/deformation.hpp"
+
+namespace velmora::plot {
+
+namespace {
+
+bool wires_present(const Value& w) { return !w.empty() && w.is_double() && w(0) != 0; }
+
+}  // namespace
+
+void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol,
+              std::string_view targetsymbol, std::string_view plottype,
+              const Value& refwireframe, const Value& targetwireframe,
+              std::string_view linespec) {
+  shape::Config r = shape::config_from_value(ref, "the reference");
+  shape::Stack deformed = tps::defimppw3(r, pwscore.to_matrix("the scores"));
+  Value target = shape::stack_to_value(std::move(deformed));
+  const bool ref_wires = wires_present(refwireframe);
+  const bool target_wires = wires_present(targetwireframe);
+  auto reference_with_wires = [&] {
+    showshape3D(ref, refsymbol);
+    if (ref_wires) wire3d(ref, refwireframe, "k-");
+  };
+  if (plottype == "a" || plottype == "b") {
+    reference_with_wires();
+    showshape3D(target, targetsymbol);
+    if (plottype == "b" && target_wires) wire3d(target, refwireframe, linespec);
+  } else if (plottype == "c") {
+    reference_with_wires();
+    disvec3d(ref, target, "b-");
+  } else if (plottype == "d") {
+    showshape3D(target, targetsymbol);
+    if (target_wires) wire3d(target, refwireframe, linespec);
+  }
+}
+
+void register_deformation_functions(FunctionTable& table) {
+  table.add({"plotpw3d",
+             [](const ValueList& args, int) {
+               auto text = [&](std::size_t i, std::string_view name) {
+                 return arg(args, i, "plotpw3d", name).to_string(name);
+               };
+               std::string linespec = args.size() > 7 ? args[7].to_string("linespec") : "r-";
+               plotpw3d(arg(args, 0, "plotpw3d", "ref"), arg(args, 1, "plotpw3d", "pwscore"),
+                        text(2, "refsymbol"), text(3, "targetsymbol"), text(4, "plottype"),
+                        arg(args, 5, "plotpw3d", "refwireframe"),
+                        arg(args, 6, "plotpw3d", "targetwireframe"), linespec);
+               return ValueList{};
+             },
+             8, 0});
+}
+
+}  // namespace velmora::plot

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/runtime/function_table.hpp"
+#include "platform/value/value.hpp"
+
+namespace velmora::plot {
+
+/// Draws the deformation that the score vector `pwscore` (one row) implies
+/// for reference `ref` (k×3), by display type: "a" reference and target
+/// symbols; "b" the same with the wireframe on the target in `linespec`;
+/// "c" reference symbols and one blue vector per landmark; "d" the target
+/// alone.  The reference wireframe is drawn in "k-" where a wire list is
+/// present (not empty, first wire number not 0).
+void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol,
+              std::string_view targetsymbol, std::string_view plottype,
+              const Value& refwireframe, const Value& targetwireframe,
+              std::string_view linespec = "r-");
+
+/// Registers plotpw3d (8 inputs, no output).
+void register_deformation_functions(FunctionTable& table);
+
+}  // namespace velmora::plot

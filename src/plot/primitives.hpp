@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/function_table.hpp"
+#include "platform/value/value.hpp"
+
+namespace velmora::plot {
+
+/// Draws a configuration (k×3) or every slice of a stack (k×3×n) into the
+/// current axes, one line object per configuration in style `spec`.  Hold is
+/// set on after the first configuration, then the limits become automatic
+/// and the scaling equal.
+void showshape3D(const Value& x, std::string_view spec);
+
+/// Draws one line object per wire between landmarks wirelist(i,2) and
+/// wirelist(i,3) of configuration `x` (k×3).  Landmark numbers that are not
+/// whole numbers in 1…k are refused with a message before anything is drawn.
+void wire3d(const Value& x, const Value& wirelist, std::string_view spec = "b-");
+
+/// Draws one segment per landmark from `ref` (m×3) to `target` (≥ m rows).
+void disvec3d(const Value& ref, const Value& target, std::string_view spec);
+
+/// Refuses wire lists that do not fit a configuration of `k` landmarks.
+void check_wires(const Value& wirelist, std::size_t k);
+
+/// Line styling of the lines already drawn in axes `ax` (children whose type
+/// starts with "l"); texts and other objects are left alone.
+void incrementlinethickness(gfx::Handle ax, double step);
+void incrementsymbolsize(gfx::Handle ax, double step);
+void setlinethickness(gfx::Handle ax, double width);
+void setsymbolfill(gfx::Handle ax, double flag);
+
+/// Registers showshape3D, wire3d, disvec3d and the four styling functions.
+void register_plot_functions(FunctionTable& table);
+
+}  // namespace velmora::plot
