@@ -1,0 +1,148 @@
+#include "shape/procrustes.hpp"
+
+#include <Eigen/Eigenvalues>
+#include <cmath>
+#include <string>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "shape/centroid_size.hpp"
+#include "shape/rotation.hpp"
+#include "shape/tolerances.hpp"
+
+namespace velmora::shape {
+
+namespace {
+
+// How error messages name a configuration: index < 0 is a lone subject.
+std::string specimen_name(Eigen::Index index) {
+  return index < 0 ? std::string("the subject") : "specimen " + std::to_string(index + 1);
+}
+
+[[noreturn]] void throw_not_finite(Eigen::Index index) {
+  throw RuntimeError("Cannot superimpose " + specimen_name(index) +
+                     ": its coordinates include values that are not finite numbers.");
+}
+
+[[noreturn]] void throw_collapsed(Eigen::Index index) {
+  throw RuntimeError("Cannot superimpose " + specimen_name(index) +
+                     ": all its landmarks coincide (centroid size 0), so it cannot be "
+                     "scaled to unit size.");
+}
+
+// Centres `s` in place and returns its centroid size after checking that it
+// can be scaled.
+double centre_checked(Eigen::Map<Config> s, Eigen::Index index) {
+  if (!s.allFinite()) throw_not_finite(index);
+  const double magnitude = s.cwiseAbs().maxCoeff();
+  const Eigen::RowVector3d mean = s.colwise().mean();
+  s.rowwise() -= mean;
+  const double size = s.norm();
+  if (size <= kCoincidentTolerance * magnitude) throw_collapsed(index);
+  return size;
+}
+
+// Centres `s`, scales it to unit centroid size and turns it onto `reference`,
+// in place.  `scratch` is a k×3 work matrix, so a pass over a sample
+// allocates nothing per specimen.
+void fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch,
+              Eigen::Index index) {
+  const double size = centre_checked(s, index);
+  // The rotation does not depend on the subject's scale, so it is found from
+  // the centred subject and the scale folded into the matrix applied.
+  const Eigen::Matrix3d sts = s.transpose().lazyProduct(s);
+  const Eigen::Matrix3d str = s.transpose().lazyProduct(reference);
+  const Eigen::Matrix3d map = rotation_from_products(sts, str) / size;
+  scratch.noalias() = s.lazyProduct(map);
+  s = scratch;
+}
+
+Config fit_one(const Config& reference, const Config& subject) {
+  require_same_landmarks(reference.rows(), "The reference", subject.rows(), "the subject");
+  Config y = subject;
+  Config scratch(y.rows(), 3);
+  fit_onto(reference, Eigen::Map<Config>(y.data(), y.rows(), 3), scratch, -1);
+  return y;
+}
+
+// Rescales a centred consensus to unit centroid size.
+void normalise_consensus(Config& reference, const char* what) {
+  const double size = centsize3Da(reference);
+  if (!(size > kCoincidentTolerance * reference.cwiseAbs().maxCoeff()) || !std::isfinite(size)) {
+    throw RuntimeError(std::string("Cannot superimpose the sample: ") + what +
+                       " has centroid size 0.");
+  }
+  reference /= size;
+}
+
+}  // namespace
+
+Config partialprocrustes3a(const Config& reference, const Config& subject) {
+  return fit_one(reference, subject);
+}
+
+Config fullprocrustes3(const Config& reference, const Config& subject) {
+  return fit_one(reference, subject);
+}
+
+GpaResult getpproc3(Stack data) {
+  const Eigen::Index k = data.k(), n = data.n();
+  if (n == 0) throw RuntimeError("Cannot superimpose the sample: it holds no specimens.");
+  if (n == 1) {
+    const double size = centre_checked(data.slice(0), 0);
+    data.slice(0) /= size;
+    Config reference = data.slice(0);
+    return {std::move(reference), std::move(data)};
+  }
+  for (Eigen::Index i = 0; i < n; ++i)
+    if (!data.slice(i).allFinite()) throw_not_finite(i);
+
+  // The raw configurations are summed as they are; their positions cancel in
+  // the centring, their sizes and orientations do not.
+  Config reference = Config::Zero(k, 3);
+  for (Eigen::Index i = 0; i < n; ++i) reference += data.slice(i);
+  reference.rowwise() -= reference.colwise().mean();
+  normalise_consensus(reference, "the sum of the specimens");
+
+  Config sum(k, 3), scratch(k, 3);
+  constexpr int kPasses = 3;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    sum.setZero();
+    for (Eigen::Index i = 0; i < n; ++i) {
+      fit_onto(reference, data.slice(i), scratch, i);
+      sum += data.slice(i);
+    }
+    reference = sum / static_cast<double>(n);
+    normalise_consensus(reference, "the mean of the fitted specimens");
+  }
+  return {std::move(reference), std::move(data)};
+}
+
+Stack getfprocon3(const Config& reference, Stack data) {
+  require_same_landmarks(reference.rows(), "The reference", data.k(), "each specimen");
+  Config scratch(data.k(), 3);
+  for (Eigen::Index i = 0; i < data.n(); ++i) fit_onto(reference, data.slice(i), scratch, i);
+  return data;
+}
+
+PrincipalAxes pcaref3d(const Config& reference) {
+  const Eigen::Index k = reference.rows();
+  if (k < 2) {
+    throw RuntimeError("The principal axes of a configuration need at least two landmarks; it has " +
+                       std::to_string(k) + ".");
+  }
+  if (!reference.allFinite()) {
+    throw RuntimeError(
+        "The principal axes cannot be found: the reference has coordinates that are not finite "
+        "numbers.");
+  }
+  const Config centred = reference.rowwise() - reference.colwise().mean();
+  const Eigen::Matrix3d cov = centred.transpose() * centred / static_cast<double>(k - 1);
+  const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eig(cov);
+  Eigen::Matrix3d u = eig.eigenvectors();
+  // Keep the turn proper: a mirrored sample would swap left and right.
+  if (u.determinant() < 0) u.col(0) = -u.col(0);
+  Config y = reference * u;
+  return {std::move(y), u};
+}
+
+}  // namespace velmora::shape

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <Eigen/Core>
+
+#include "shape/types.hpp"
+
+namespace velmora::shape {
+
+/// Fits one configuration onto a reference: centres the subject, scales it
+/// to unit centroid size and turns it by svdrot2.  The reference is used as
+/// given (not centred or scaled); no further scaling towards it is applied.
+/// @param reference k×3 target
+/// @param subject   k×3 configuration to fit
+/// @return k×3, centred, centroid size 1, turned onto `reference`
+/// @throws RuntimeError when the landmark counts differ, a coordinate is not
+///         finite, or the subject's landmarks all coincide
+Config partialprocrustes3a(const Config& reference, const Config& subject);
+
+/// The single-configuration fit used against a fixed reference; the same
+/// result as partialprocrustes3a.
+Config fullprocrustes3(const Config& reference, const Config& subject);
+
+/// Result of the generalized Procrustes superimposition.
+struct GpaResult {
+  Config reference;  ///< k×3 consensus: centred, centroid size 1
+  Stack fitted;      ///< n configurations, each centred, centroid size 1
+};
+
+/// Generalized Procrustes superimposition with exactly three passes.  The
+/// starting reference is the plain sum of the raw configurations, centred and
+/// scaled to unit size; each pass fits every specimen (in order) onto the
+/// previous pass's reference and takes the rescaled mean of the fitted
+/// specimens as the next one.  A stack of one is centred and scaled only.
+/// Works in place on the buffer of `data`.
+/// @param data sample of n ≥ 1 configurations, k×3 each
+/// @throws RuntimeError naming the specimen ("specimen 3", 1-based) whose
+///         landmarks all coincide or whose coordinates are not finite, or
+///         when the starting reference has centroid size 0
+GpaResult getpproc3(Stack data);
+
+/// Fits every configuration of `data` onto a fixed `reference` by
+/// fullprocrustes3, in place.  The reference is not changed, centred or
+/// scaled.  (The call-by-name entry also echoes the specimen count.)
+/// @param reference k×3
+/// @param data      n configurations, k×3 each
+/// @throws RuntimeError as getpproc3, or when the landmark counts differ
+Stack getfprocon3(const Config& reference, Stack data);
+
+/// A reference turned into its principal axes.
+struct PrincipalAxes {
+  Config reference;      ///< k×3: the input times `axes`
+  Eigen::Matrix3d axes;  ///< unit eigenvectors of the landmark covariance as
+                         ///< columns, ascending spread, det = +1
+};
+
+/// Principal axes of a configuration: the eigenvectors of the 3×3 sample
+/// covariance of its columns (divisor k − 1) in ascending order of
+/// eigenvalue, so the new x is the axis of least spread and the new z that of
+/// greatest.  The first axis is flipped when needed so that the axes form a
+/// proper rotation and the sample turned with them is not mirrored.
+/// @param reference k×3, k ≥ 2
+PrincipalAxes pcaref3d(const Config& reference);
+
+}  // namespace velmora::shape

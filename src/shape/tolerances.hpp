@@ -1,0 +1,35 @@
+#pragma once
+
+/// Numerical tolerances shared by the superimposition, spline and statistics
+/// code.  Every threshold the numerics compare against lives here.
+namespace velmora {
+
+/// A configuration counts as collapsed (all landmarks coinciding) when its
+/// centroid size is at most this fraction of its largest absolute coordinate.
+/// Centring identical coordinates leaves rounding noise of about 1e-16 of
+/// their magnitude, far below this.
+inline constexpr double kCoincidentTolerance = 1e-12;
+
+/// Bending-energy eigenvalues at or below max(kWarpAbsoluteTolerance,
+/// kWarpRelativeTolerance · largest |eigenvalue|) belong to the affine null
+/// space and form no partial warp.
+inline constexpr double kWarpAbsoluteTolerance = 1e-14;
+inline constexpr double kWarpRelativeTolerance = 1e-10;
+
+/// A reference is flat (all landmarks in one plane) when its least principal
+/// spread is at most this fraction of its greatest (standard deviations).
+inline constexpr double kFlatTolerance = 1e-10;
+
+/// Two reference landmarks coincide when their distance is at most this
+/// fraction of the reference's largest inter-landmark distance.
+inline constexpr double kCoincidentLandmarkTolerance = 1e-12;
+
+/// The spline system L counts as singular below this reciprocal condition
+/// number estimate.
+inline constexpr double kSingularTolerance = 1e-14;
+
+/// A sums-of-squares matrix, scaled to unit diagonal, counts as singular when
+/// a squared Cholesky pivot falls to this level.
+inline constexpr double kSscpSingularTolerance = 1e-13;
+
+}  // namespace velmora

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <Eigen/Core>
+#include <string_view>
+#include <vector>
+
+#include "platform/value/value.hpp"
+
+namespace velmora::shape {
+
+/// One landmark configuration: k×3, one row (x, y, z) per landmark.
+using Config = Eigen::Matrix<double, Eigen::Dynamic, 3>;
+
+/// A sample of n configurations of k landmarks in one contiguous
+/// column-major buffer laid out like a k×3×n array value: coordinate d of
+/// landmark j in specimen i is element j + k·(d + 3·i).  Slice i, read as
+/// 3k numbers, is the specimen's stacked vector (all x, then all y, then
+/// all z).
+class Stack {
+ public:
+  Stack() = default;
+  /// Zero-filled stack of n configurations of k landmarks.
+  Stack(Eigen::Index k, Eigen::Index n);
+  /// Adopts `data` (k·3·n numbers in the layout above).
+  Stack(Eigen::Index k, Eigen::Index n, std::vector<double>&& data);
+  /// A stack of one holding `config`.
+  explicit Stack(const Config& config);
+
+  Eigen::Index k() const { return k_; }
+  Eigen::Index n() const { return n_; }
+
+  Eigen::Map<Config> slice(Eigen::Index i) { return {data_.data() + offset(i), k_, 3}; }
+  Eigen::Map<const Config> slice(Eigen::Index i) const {
+    return {data_.data() + offset(i), k_, 3};
+  }
+  /// The whole sample as a 3k×n matrix: column i is specimen i's stacked
+  /// vector.
+  Eigen::Map<Eigen::MatrixXd> stacked() { return {data_.data(), 3 * k_, n_}; }
+  Eigen::Map<const Eigen::MatrixXd> stacked() const { return {data_.data(), 3 * k_, n_}; }
+
+  std::vector<double>& data() { return data_; }
+  const std::vector<double>& data() const { return data_; }
+
+ private:
+  std::ptrdiff_t offset(Eigen::Index i) const { return 3 * k_ * i; }
+
+  Eigen::Index k_ = 0;
+  Eigen::Index n_ = 0;
+  std::vector<double> data_;
+};
+
+/// A k×3×n array value (or a k×3 matrix, a stack of one) as a Stack.
+/// Throws RuntimeError naming `what` for any other shape or kind.
+Stack stack_from_value(const Value& v, std::string_view what);
+/// As above, taking the numbers over from `v` instead of copying them.
+Stack stack_from_value(Value&& v, std::string_view what);
+/// The stack as a k×3×n value (moves the buffer); a stack of one becomes a
+/// k×3 matrix.
+Value stack_to_value(Stack s);
+/// A k×3 matrix value as a configuration; throws RuntimeError naming `what`
+/// otherwise.
+Config config_from_value(const Value& v, std::string_view what);
+
+/// Throws RuntimeError unless two configurations have the same number of
+/// landmarks, naming both.
+void require_same_landmarks(Eigen::Index k_a, std::string_view a, Eigen::Index k_b,
+                            std::string_view b);
+
+}  // namespace velmora::shape
