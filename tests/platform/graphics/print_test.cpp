@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/graphics/scene.hpp"
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora::gfx {
+namespace {
+
+class PrintTest : public ::testing::Test {
+ protected:
+  PrintTest() : g(install_graphics(std::make_unique<HeadlessBackend>())) {
+    fig = g.new_figure({{"Position", Value::row({0, 0, 400, 300})}, {"Color", Value::row({1, 1, 1})}});
+    ax = g.current_axes();
+    g.plot(ax, {0, 1, 2}, {0, 1, 0}, {0, 0, 1}, "gp", true);
+    g.hold(ax, true);
+    g.plot(ax, {0, 2}, {0, 0}, {0, 1}, "k-", true);
+    g.create(Type::UiControl, fig, {{"String", "OK"}});
+    dir = std::filesystem::temp_directory_path() / ("velmora-print-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+  }
+  ~PrintTest() override { std::filesystem::remove_all(dir); }
+  std::string head(const std::filesystem::path& p, std::size_t n) {
+    std::ifstream in(p, std::ios::binary);
+    std::string s(n, '\0');
+    in.read(s.data(), static_cast<std::streamsize>(n));
+    return s;
+  }
+  Graphics& g;
+  Handle fig, ax;
+  std::filesystem::path dir;
+};
+
+TEST_F(PrintTest, SceneReflectsTheObjects) {
+  render::FigureScene s = figure_scene(g, fig, true);
+  ASSERT_EQ(s.axes.size(), 1u);
+  EXPECT_EQ(s.controls.size(), 1u);
+  EXPECT_EQ(figure_scene(g, fig, false).controls.size(), 0u);
+  const render::AxesScene& a = s.axes[0].axes;
+  ASSERT_EQ(a.lines.size(), 2u);
+  EXPECT_EQ(a.lines[0].marker, render::Marker::Star5);
+  EXPECT_EQ(a.lines[0].style, render::LineStyle::None);
+  EXPECT_FALSE(a.lines[0].marker_face.has_value());
+  EXPECT_EQ(a.lines[1].style, render::LineStyle::Solid);
+  EXPECT_DOUBLE_EQ(a.azimuth_deg, -37.5);
+  EXPECT_TRUE(a.three_d);
+  g.set(g.get(ax, "Children")(1), "MarkerFaceColor", Value::row({0, 1, 0}));
+  EXPECT_TRUE(figure_scene(g, fig, true).axes[0].axes.lines[0].marker_face.has_value());
+  g.axis(ax, "off");
+  EXPECT_FALSE(axes_scene(g, ax).axis_visible);
+}
+
+TEST_F(PrintTest, DevicesAndFailures) {
+  g.print(fig, {"-depsc"}, (dir / "f.eps").string());
+  EXPECT_EQ(head(dir / "f.eps", 23), "%!PS-Adobe-3.0 EPSF-3.0");
+  g.print(fig, {"-dpng", "-r300"}, (dir / "f.png").string());
+  EXPECT_EQ(head(dir / "f.png", 4), "\x89PNG");
+  g.print(fig, {"-dsvg"}, (dir / "f.svg").string());
+  EXPECT_EQ(head(dir / "f.svg", 5), "<?xml");
+  g.print(fig, {"-dpdf"}, (dir / "f.pdf").string());
+  EXPECT_EQ(head(dir / "f.pdf", 4), "%PDF");
+  g.print(fig, {"-noui", "-dmeta"});
+  const auto& clip = headless_backend()->clipboard();
+  EXPECT_EQ(clip.at("image/png").substr(0, 4), "\x89PNG");
+  EXPECT_NE(clip.at("image/svg+xml").find("<svg"), std::string::npos);
+  EXPECT_THROW(g.print(fig, {"-dxyz"}, (dir / "f.x").string()), RuntimeError);
+  EXPECT_THROW(g.print(fig, {"-depsc"}), RuntimeError);
+  try {
+    g.print(fig, {"-depsc"}, (dir / "missing" / "f.eps").string());
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_NE(std::string(e.what()).find("missing/f.eps"), std::string::npos) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace velmora::gfx
