@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/runtime/function_table.hpp"
+#include "platform/value/value.hpp"
+
+// The actions of the main window, one function each; the switchyard calls
+// them with the optional second argument (`fpass`).
+namespace velmora::app::actions {
+
+// Loading, drawing the sample, turning the reference.
+void load_data(const Value&);
+void load_x_list(const Value&);
+void load_wire_frame(const Value&);
+void rotate_ref_x(const Value&);
+void rotate_ref_z(const Value&);
+void show_procrustes(const Value&);
+void show_mean(const Value&);
+
+// Regression, tests, deformation display, result files.
+void use_cs(const Value&);
+void do_regression(const Value&);
+void plot_p_distance(const Value&);
+void get_wilks(const Value&);
+void linear_down(const Value&);
+void ln_down(const Value&);
+void show_regression(const Value&);
+void save_warp(const Value&);
+void save_ref(const Value&);
+void save_vector(const Value&);
+
+// Display settings.
+void line_thickness_up(const Value&);
+void line_thickness_down(const Value&);
+void symbol_size_up(const Value&);
+void symbol_size_down(const Value&);
+void symbol_fill(const Value&);
+void symbol_empty(const Value&);
+void turn_grid_on(const Value&);
+void set_plot_density(const Value&);
+void arrow_heads(const Value&);
+void no_arrow_heads(const Value&);
+void set_reference_symbol(const Value&);
+void set_line_format1(const Value&);
+void set_line_width(const Value&);
+void d_axis_on(const Value&);
+void d_axis_off(const Value&);
+void d_figure_clear(const Value&);
+void label_axis(const Value&);
+void label_landmarks(const Value&);
+void toggle_dots(const Value&);
+
+// Export.
+void copy_d_clipboard(const Value&);
+void copy_d_eps(const Value&);
+void export_figure(const Value&);
+
+// The window and the session.
+void clear_data(const Value&);
+void save_session_script(const Value&);
+
+}  // namespace velmora::app::actions
+
+namespace velmora::app {
+/// Registers CopyBigImage and CopyBigImageNA (1 input, 0 outputs).
+void register_export_functions(FunctionTable& table);
+}  // namespace velmora::app

@@ -1,0 +1,271 @@
+// The regression of shape on X, its two tests, the deformation display and
+// the result files.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numeric>
+
+#include "app/actions.hpp"
+#include "app/app_state.hpp"
+#include "app/loaders.hpp"
+#include "app/switchyard.hpp"
+#include "io/result_files.hpp"
+#include "io/text_matrix.hpp"
+#include "platform/runtime/cformat.hpp"
+#include "platform/runtime/function_table.hpp"
+#include "platform/runtime/runtime_error.hpp"
+#include "plot/deformation.hpp"
+#include "shape/distance.hpp"
+#include "shape/procrustes.hpp"
+#include "shape/types.hpp"
+#include "stats/regression.hpp"
+#include "stats/wilks.hpp"
+
+namespace velmora::app::actions {
+
+Value current_scores();  // actions_data.cpp
+
+using gfx::graphics;
+
+namespace {
+
+bool on_ln_scale() { return !state().linregress.is_true(); }
+
+Eigen::VectorXd x_values() { return state().XVariable.to_vector("XVariable"); }
+
+// Under the ln scale every X must be positive.
+void check_positive_x(const Eigen::VectorXd& x, std::string_view test) {
+  if (!on_ln_scale()) return;
+  for (Eigen::Index i = 0; i < x.size(); ++i) {
+    if (!(x(i) > 0)) {
+      refuse(std::string(test) + " on ln X needs every X value above 0, but specimen " +
+             std::to_string(i + 1) + " has X = " + format_number(x(i)) +
+             ". Choose the linear scale (Regress on X) or load positive X values.");
+    }
+  }
+}
+
+void check_x_count(std::size_t count, std::size_t specimens, std::string_view test) {
+  if (count != specimens) {
+    refuse(std::string(test) + " needs one X value per specimen: there are " +
+           std::to_string(count) + " X values for " + std::to_string(specimens) +
+           " specimens. Load a matching X list.");
+  }
+}
+
+Eigen::VectorXd regressor(const Eigen::VectorXd& x) {
+  return on_ln_scale() ? Eigen::VectorXd(x.array().log()) : x;
+}
+
+double call_scalar(std::string_view fn, ValueList args) {
+  return function_table().call(fn, args, 1).at(0).to_scalar(fn);
+}
+
+Value show_message_window(const std::string& text, const std::string& title) {
+  ValueList out = function_table().call("msgboxd", {text, title}, 1);
+  return out.empty() ? Value() : out[0];
+}
+
+}  // namespace
+
+void linear_down(const Value&) {
+  auto& g = graphics();
+  g.set(control("LinearButton"), "Value", 1.0);
+  g.set(control("LnButton"), "Value", 0.0);
+  state().linregress = Value(1.0);
+}
+
+void ln_down(const Value&) {
+  auto& g = graphics();
+  g.set(control("LinearButton"), "Value", 0.0);
+  g.set(control("LnButton"), "Value", 1.0);
+  state().linregress = Value(0.0);
+}
+
+void use_cs(const Value&) {
+  AppState& s = state();
+  const std::size_t n = s.DATA.rows(), c = s.DATA.cols();
+  std::vector<double> cs(n);
+  for (std::size_t i = 0; i < n; ++i) cs[i] = s.DATA(i, c - 1);
+  s.XVariable = Value::column(cs);
+}
+
+void do_regression(const Value&) {
+  auto& g = graphics();
+  AppState& s = state();
+  Eigen::VectorXd x = x_values();
+  check_positive_x(x, "The regression");
+  if (x.size() > 0 && x.maxCoeff() == x.minCoeff()) {
+    refuse("All X values are equal (" + format_number(x(0)) +
+           "), so the regression slope is undefined. Load an independent variable that varies.");
+  }
+  g.set(control("RotX"), "Enable", "Off");
+  g.set(control("RotZ"), "Enable", "Off");
+  s.pwscores = current_scores();
+  const std::size_t mpw = s.pwscores.rows();
+  const double xmax = x.maxCoeff(), xmin = x.minCoeff();
+  const double xrange = on_ln_scale() ? std::log(xmax / xmin) : xmax - xmin;
+  echo("ans", Value(static_cast<double>(x.size())));
+  if (static_cast<std::size_t>(x.size()) != mpw) {
+    throw DataRefusal(
+        "The number of dependent and independent variables do no match.  Please Reload");
+  }
+  Eigen::RowVectorXd slopes = stats::column_slopes(s.pwscores.to_matrix(), regressor(x));
+  s.gvector = Value::matrix(slopes);
+  s.delta = Value::matrix(xrange * slopes);
+}
+
+void plot_p_distance(const Value&) {
+  auto& g = graphics();
+  const AppState& s = state();
+  const std::size_t n = s.DATA.rows();
+  Eigen::VectorXd xv = x_values();
+  if (n <= 3) {
+    refuse("The Procrustes-distance test needs at least four specimens; this sample has " +
+           std::to_string(n) + ".");
+  }
+  check_x_count(static_cast<std::size_t>(xv.size()), n, "The Procrustes-distance test");
+  check_positive_x(xv, "The Procrustes-distance test");
+
+  std::vector<std::size_t> jindex(n);
+  std::iota(jindex.begin(), jindex.end(), 0);
+  std::stable_sort(jindex.begin(), jindex.end(),
+                   [&](std::size_t a, std::size_t b) { return xv(a) < xv(b); });
+  echo("ans", Value::row({static_cast<double>(jindex[0] + 1), static_cast<double>(jindex[1] + 1),
+                          static_cast<double>(jindex[2] + 1)}));
+  // The starting shape: the mean raw configuration of the three specimens
+  // with the smallest X.
+  const std::size_t cols = s.DATA.cols(), k = cols / 3;
+  shape::Config start(static_cast<Eigen::Index>(k), 3);
+  for (std::size_t j = 0; j < k; ++j)
+    for (std::size_t d = 0; d < 3; ++d) {
+      double sum = 0;
+      for (int t = 0; t < 3; ++t) sum += s.DATA(jindex[t], 3 * j + d);
+      start(static_cast<Eigen::Index>(j), static_cast<Eigen::Index>(d)) = sum / 3;
+    }
+  shape::Stack fitted = shape::getfprocon3(start, shape::stack_from_value(s.DATAV, "DATAV"));
+  echo("count", Value(static_cast<double>(fitted.n())));
+  Eigen::RowVectorXd dist = shape::getpdistance3(start, fitted);
+  Eigen::VectorXd x = regressor(xv);
+
+  gfx::Handle ax = g.current_axes();
+  std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
+  g.plot(ax, xs, ys, {}, "ko", false);
+  g.set(g.get(ax, "XLabel")(0), "String", on_ln_scale() ? "ln X" : "X");
+  g.set(g.get(ax, "YLabel")(0), "String", "squared Procrustes distance");
+
+  stats::RegressionStats r = stats::regstuf(x, dist.transpose());
+  const double z = r.fisher_z / r.fisher_se;
+  const double p = 1 - call_scalar("normcdf", {z});
+  std::string text = cformat(
+      "Regression Slope: %2.4f Regression Intercept: %2.4f Std. Deviation in Slope: %2.4f  "
+      "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g",
+      {r.slope, r.intercept, r.slope_sd, r.r, z, p});
+  std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
+                                    : "Regression of Procrustes Distance from reference on X";
+  echo("ans", show_message_window(text, title));
+}
+
+void get_wilks(const Value&) {
+  auto& g = graphics();
+  const AppState& s = state();
+  const double use_cs = g.get_number(control("CSBox"), "Value");
+  Eigen::VectorXd xv = x_values();
+  check_x_count(static_cast<std::size_t>(xv.size()), s.pwscores.rows(), "The Wilks' lambda test");
+  check_positive_x(xv, "The Wilks' lambda test");
+  stats::WilksResult w = stats::getWilkslambda(s.pwscores.to_matrix(), regressor(xv));
+  if (w.degenerate) {
+    refuse("The multivariate test needs more specimens than regressed score columns: this "
+           "sample has " + std::to_string(w.N) + " specimens and " + std::to_string(w.p) +
+           " regressed score columns, so it needs at least " + std::to_string(w.p + 2) +
+           " specimens.");
+  }
+  const double p = 1 - call_scalar("fcdf", {w.F, w.df1, w.df2});
+  std::string text = cformat(
+      "Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
+      "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g",
+      {w.lambda, w.F, 1 - w.lambda, w.df1, w.df2, p});
+  std::string title = use_cs == 1
+                          ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
+                          : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
+  echo("ans", Value(text));
+  echo("ans", show_message_window(text, title));
+}
+
+namespace {
+
+// The run-time's text-to-number conversion: one number, blanks around it
+// allowed; anything else is not a number.
+std::optional<double> text_to_number(std::string t) {
+  auto a = t.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos) return std::nullopt;
+  auto b = t.find_last_not_of(" \t\r\n");
+  t = t.substr(a, b - a + 1);
+  if (!t.empty() && t[0] == '+') t.erase(0, 1);
+  double v = 0;
+  auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (ec != std::errc() || p != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+void show_regression(const Value&) {
+  auto& g = graphics();
+  const AppState& s = state();
+  std::string text = g.get_text(control("ExagerationBox"), "String");
+  auto exaggeration = text_to_number(text);
+  if (!exaggeration) {
+    refuse("The exaggeration factor \"" + text + "\" is not a number. Type a number such as 3.");
+  }
+  const double deftype = g.get_number(control("DeFormat"), "Value");
+  gfx::Handle fig = figure3d();
+  g.make_current(fig);
+  g.clear_figure(fig);
+  std::string checked = g.get_text(control("DotCheck"), "Checked");
+  std::string symtwo = checked.size() > 1 && checked[1] == 'n' ? "k-." : "r";
+  auto idx = static_cast<std::size_t>(deftype);
+  Value type = idx >= 1 && idx <= s.deftypelist.numel() ? s.deftypelist.at(idx - 1) : Value("");
+  Eigen::MatrixXd scores = *exaggeration * s.delta.to_matrix("delta");
+  plot::plotpw3d(s.reference, Value::matrix(scores), s.vrefsymbol.to_string("vrefsymbol"),
+                 s.vtargetsymbol.to_string("vtargetsymbol"), type.text_or_empty(), s.wirelist,
+                 s.wirelist, symtwo);
+}
+
+namespace {
+
+// Asks for the file, then writes `content` atomically; a failed write is
+// shown with the path and the reason.
+void save_text(std::string_view title, const std::string& content) {
+  auto pick = pick_file_to_save("*.*", title);
+  if (!pick) return;
+  try {
+    io::write_file_atomic(pick->path(), content);
+  } catch (const std::exception& e) {
+    refuse(e.what(), "File not saved");
+  }
+}
+
+}  // namespace
+
+void save_warp(const Value&) {
+  const AppState& s = state();
+  echo("ans", Value::row({static_cast<double>(s.pwscores.rows()),
+                          static_cast<double>(s.pwscores.cols())}));
+  const std::size_t last = s.DATA.cols() - 1;
+  std::vector<double> cs(s.DATA.rows());
+  for (std::size_t i = 0; i < cs.size(); ++i) cs[i] = s.DATA(i, last);
+  save_text("File Name for Partial Warp Scores",
+            io::score_file_text(s.pwscores.to_matrix("pwscores"), cs));
+}
+
+void save_ref(const Value&) {
+  Value row = function_table().call("x1y1z1", {state().reference, 1.0}, 1).at(0);
+  save_text("File Name for Reference", io::row_file_text(row.data()));
+}
+
+void save_vector(const Value&) {
+  save_text("File Name for Regression Vector", io::row_file_text(state().gvector.data()));
+}
+
+}  // namespace velmora::app::actions

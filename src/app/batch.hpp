@@ -1,0 +1,38 @@
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "platform/value/value.hpp"
+
+namespace velmora::app {
+
+/// One line of a batch script.
+struct BatchCommand {
+  enum class Kind { Open, Save, Cancel, Action, Call } kind;
+  int line = 0;
+  std::string name;   ///< action or function name; the path for open/save
+  ValueList args;     ///< the action's argument (0 or 1) or the call's inputs
+};
+
+/// Parses a whole script; throws std::invalid_argument naming the first
+/// malformed line ("line 3: ...").  Relative paths are taken against
+/// `base_folder`.
+std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_folder);
+
+/// Exit statuses of a batch run.
+inline constexpr int kBatchOk = 0;
+inline constexpr int kBatchError = 1;
+inline constexpr int kBatchMalformed = 2;
+inline constexpr int kBatchRefused = 3;
+
+/// Runs a parsed script headless, as clicks on the main window would: the
+/// window is opened from Velmora.fig (invisible), console lines and message
+/// boxes go to the console in order.  Returns the exit status.
+int run_batch(const std::vector<BatchCommand>& script);
+
+/// Reads, parses and runs `path` ("-" for standard input).
+int run_batch_file(const std::string& path);
+
+}  // namespace velmora::app

@@ -1,0 +1,58 @@
+#include "app/loaders.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "io/text_matrix.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
+
+namespace velmora::app {
+
+namespace {
+
+void enter_folder(const gfx::FilePick& pick) {
+  if (pick.folder.empty()) return;
+  if (::chdir(pick.folder.c_str()) != 0) {
+    console().error("Warning: cannot make \"" + pick.folder +
+                    "\" the working folder: " + std::strerror(errno));
+  }
+}
+
+}  // namespace
+
+std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter) {
+  auto pick = gfx::graphics().open_file_dialog(filter, kLoadTitle);
+  if (pick) enter_folder(*pick);
+  return pick;
+}
+
+std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title) {
+  auto pick = gfx::graphics().save_file_dialog(filter, title);
+  if (pick) enter_folder(*pick);
+  return pick;
+}
+
+namespace {
+
+NamedFunction loader(std::string_view filter) {
+  return [filter](const ValueList&, int) -> ValueList {
+    auto pick = gfx::graphics().open_file_dialog(filter, kLoadTitle);
+    if (!pick) return {Value(), Value(0.0)};
+    auto m = io::dload(pick->path());
+    Value data = m ? m->to_value() : Value(-1.0);
+    enter_folder(*pick);
+    return {data, Value(pick->name)};
+  };
+}
+
+}  // namespace
+
+void register_loader_functions(FunctionTable& table) {
+  table.add({"mfload", loader("*.*"), 1, 2});
+  table.add({"mfloadtxt", loader("*.txt"), 1, 2});
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/graphics/backend.hpp"
+#include "platform/runtime/function_table.hpp"
+
+namespace velmora::app {
+
+inline constexpr std::string_view kLoadTitle = "Enter file to Load?";
+
+/// Shows the file-open dialog; a chosen file's folder becomes the working
+/// folder, so that the next dialog opens there.  nullopt when cancelled.
+std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter);
+/// Shows the file-save dialog with the same folder rule.
+std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title);
+
+/// Registers `mfload` and `mfloadtxt` (no inputs; the matrix and the chosen
+/// name, or the number 0 when cancelled).
+void register_loader_functions(FunctionTable& table);
+
+}  // namespace velmora::app

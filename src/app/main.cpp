@@ -1,0 +1,89 @@
+// velmora: the program entry.  Options that begin with "--" are the
+// program's own; any other arguments go to the main window function as text.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/batch.hpp"
+#include "app/session.hpp"
+#include "app/velmora.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
+
+#ifdef VELMORA_HAVE_QT
+#include <QApplication>
+
+#include "platform/qt/qt_backend.hpp"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: velmora [FUNCTION [ARG...]]\n"
+    "       velmora --batch FILE     (FILE may be - for standard input)\n"
+    "       velmora --help | --version\n"
+    "\n"
+    "With no arguments Velmora opens its main window.  With a first argument it\n"
+    "calls the window callback or the function of that name with the other\n"
+    "arguments as text, e.g. 'velmora pushbutton4_Callback'.\n"
+    "\n"
+    "Batch mode runs a script headless, one command per line:\n"
+    "  # comment                 skipped, like blank lines\n"
+    "  open PATH | save PATH     the answer of the next file dialog\n"
+    "  cancel                    the next file dialog is cancelled\n"
+    "  ACTION [ARG]              a click on the main window's control for ACTION\n"
+    "                            (e.g. LoadData, SetPlotDensity 30)\n"
+    "  call NAME ARG...          calls a function by name; numbers, [1 2 3],\n"
+    "                            'text' and [] are arguments; shows its result\n"
+    "Console lines and message boxes go to standard output ('msgbox: TITLE'\n"
+    "then the text).  Exit status: 0 clean, 1 run-time error, 2 malformed\n"
+    "script, 3 some action was refused by a data check.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace velmora;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0].rfind("--", 0) == 0) {
+    if (args[0] == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (args[0] == "--version") {
+      std::puts("velmora 0.1.0");
+      return 0;
+    }
+    if (args[0] == "--batch") {
+      if (args.size() != 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+      }
+      return app::run_batch_file(args[1]);
+    }
+    std::fprintf(stderr, "velmora: unknown option %s\n\n%s", args[0].c_str(), kUsage);
+    return 2;
+  }
+
+#ifdef VELMORA_HAVE_QT
+  QApplication qapp(argc, argv);
+  gfx::install_graphics(std::make_unique<qt::QtBackend>());
+#else
+  gfx::install_graphics(std::make_unique<gfx::HeadlessBackend>());
+#endif
+  app::register_all_functions();
+  app::session().start_recording();
+  ValueList in;
+  for (const std::string& a : args) in.emplace_back(a);
+  bool opening = in.empty();
+  ValueList out;
+  try {
+    out = app::velmora(in, 1);
+  } catch (const std::exception& e) {
+    console().error(e.what());
+    return 1;
+  }
+  if (opening && out.empty()) return 1;
+  if (gfx::graphics().figures().empty()) return 0;
+  return gfx::graphics().backend().run_event_loop();
+}

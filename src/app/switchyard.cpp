@@ -1,0 +1,214 @@
+#include "app/switchyard.hpp"
+
+#include "app/actions.hpp"
+#include "app/app_state.hpp"
+#include "app/session.hpp"
+#include "platform/runtime/cformat.hpp"
+#include "platform/runtime/console.hpp"
+#include "platform/runtime/runtime_error.hpp"
+#include "plot/primitives.hpp"
+
+namespace velmora::app {
+
+namespace a = actions;
+using gfx::graphics;
+using gfx::Handle;
+
+const std::vector<ActionSpec>& action_table() {
+  constexpr unsigned S = kNeedSample, X = kNeedX, P = kNeedScores, R = kNeedRegression,
+                     F = kNeed3D, N = kNeedNothing;
+  using FR = FigureRule;
+  static const std::vector<ActionSpec> table = {
+      {"LoadData", a::load_data, N, FR::AsIs},
+      {"LoadXList", a::load_x_list, S, FR::AsIs},
+      {"UseCS", a::use_cs, S, FR::AsIs},
+      {"DoRegression", a::do_regression, S | X, FR::AsIs},
+      {"PlotPDistance", a::plot_p_distance, S | X, FR::AsIs},
+      {"GetWilks", a::get_wilks, S | X | P, FR::AsIs},
+      {"LinearDown", a::linear_down, N, FR::AsIs},
+      {"LnDown", a::ln_down, N, FR::AsIs},
+      {"LoadWireFrame", a::load_wire_frame, N, FR::AsIs},
+      {"RotateRefX", a::rotate_ref_x, S | F, FR::Start3D},
+      {"RotateRefZ", a::rotate_ref_z, S | F, FR::Start3D},
+      {"LineThicknessUp", a::line_thickness_up, S | F, FR::AsIs},
+      {"LineThicknessDown", a::line_thickness_down, S | F, FR::AsIs},
+      {"SymbolSizeUp", a::symbol_size_up, S | F, FR::AsIs},
+      {"SymbolSizeDown", a::symbol_size_down, S | F, FR::AsIs},
+      {"SymbolFill", a::symbol_fill, S | F, FR::AsIs},
+      {"SymbolEmpty", a::symbol_empty, S | F, FR::AsIs},
+      {"TurnGridOn", a::turn_grid_on, S | F, FR::Start3D},
+      {"ShowProcrustes", a::show_procrustes, S | F, FR::Start3D},
+      {"ShowMean", a::show_mean, S | F, FR::Start3D},
+      {"ShowRegression", a::show_regression, S | R | F, FR::Start3D},
+      {"SaveWarp", a::save_warp, S | P, FR::AsIs},
+      {"SaveRef", a::save_ref, S, FR::AsIs},
+      {"SaveVector", a::save_vector, S | R, FR::AsIs},
+      {"SetPlotDensity", a::set_plot_density, N, FR::AsIs},
+      {"ArrowHeads", a::arrow_heads, N, FR::AsIs},
+      {"NoArrowHeads", a::no_arrow_heads, N, FR::AsIs},
+      {"SetReferenceSymbol", a::set_reference_symbol, N, FR::AsIs},
+      {"SetLineFormat1", a::set_line_format1, N, FR::AsIs},
+      {"SetLineWidth", a::set_line_width, N, FR::AsIs},
+      {"ClearData", a::clear_data, N, FR::AsIs},
+      {"DAxisOn", a::d_axis_on, S | F, FR::Start3DEnd2D},
+      {"DAxisOff", a::d_axis_off, S | F, FR::Start3DEnd2D},
+      {"DFigureClear", a::d_figure_clear, S | F, FR::Start3DEnd2D},
+      {"CopyDClipboard", a::copy_d_clipboard, S | F, FR::Start3DEnd2D},
+      {"CopyDEPS", a::copy_d_eps, S | F, FR::Start3DEnd2D},
+      {"LabelAxis", a::label_axis, S | F, FR::Start3D},
+      {"LabelLandmarks", a::label_landmarks, S | F, FR::Start3D},
+      {"ToggleDots", a::toggle_dots, N, FR::AsIs},
+      // Velmora's own actions come after the 39 of the main window.
+      {"ExportFigure", a::export_figure, S | F, FR::Start3DEnd2D},
+      {"SaveSessionScript", a::save_session_script, N, FR::AsIs},
+  };
+  return table;
+}
+
+const ActionSpec* find_action(std::string_view name) {
+  for (const ActionSpec& s : action_table())
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+namespace {
+
+ActionReport& report() {
+  static ActionReport r;
+  return r;
+}
+
+bool has_sample() {
+  const AppState& s = state();
+  return !s.DATA.empty() && !s.DATAV.empty() && !s.reference.empty();
+}
+
+// The first missing need, as the words the message box shows.
+std::string missing_need(unsigned needs) {
+  const AppState& s = state();
+  if ((needs & kNeedSample) && !has_sample()) return "Load a landmark file first (Load Landmarks).";
+  if ((needs & kNeedX) && s.XVariable.empty()) {
+    return "Load the independent variable first (Load X List), or use centroid size as X "
+           "(Use CS).";
+  }
+  if ((needs & kNeedScores) && s.pwscores.empty()) {
+    return "Compute the partial warp scores first: load the independent variable (Load X List) "
+           "or run the regression (Do Regression).";
+  }
+  if ((needs & kNeedRegression) && (s.gvector.empty() || s.delta.empty()))
+    return "Run the regression first (Do Regression).";
+  return {};
+}
+
+}  // namespace
+
+const ActionReport& last_report() { return report(); }
+
+ActionReport run_action(const Value& action, const Value& fpass) {
+  ActionReport& r = report();
+  r = ActionReport{};
+  r.action = action.text_or_empty();
+  const ActionSpec* spec = action.is_char() ? find_action(r.action) : nullptr;
+  if (!spec) {
+    console().write(cformat("Fell through Case, dang! \\n ", {}));
+    r.outcome = Outcome::FellThrough;
+    return r;
+  }
+  session().begin_action(spec->name, fpass);
+  auto& g = graphics();
+  try {
+    std::string missing = missing_need(spec->needs);
+    if (!missing.empty()) refuse(missing);
+    if (spec->needs & kNeed3D) figure3d();
+    if (spec->figure != FigureRule::AsIs) g.make_current(state().h3dfig.to_scalar());
+    spec->run(fpass);
+    if (spec->figure == FigureRule::Start3DEnd2D) make_main_current();
+  } catch (const DataRefusal& e) {
+    r.outcome = Outcome::Refused;
+    r.message = e.what();
+    g.backend().message_box(e.what(), e.title());
+  } catch (const std::exception& e) {
+    r.outcome = Outcome::Failed;
+    r.message = e.what();
+    console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
+  }
+  return r;
+}
+
+void register_switchyard(FunctionTable& table) {
+  table.add({"velmorasw",
+             [](const ValueList& args, int) {
+               const Value& action = arg(args, 0, "velmorasw", "action");
+               run_action(action, args.size() > 1 ? args[1] : Value());
+               return ValueList{};
+             },
+             2, 0});
+}
+
+// --- helpers -------------------------------------------------------------------
+
+void refuse(const std::string& text, const std::string& title) { throw DataRefusal(text, title); }
+
+Handle new_figure3d() {
+  auto screen = graphics().backend().screen_size_px();
+  double w = 720, h = 620;
+  Handle f = graphics().new_figure(
+      {{"Name", "Velmora 3D display"},
+       {"Color", Value::row({1, 1, 1})},
+       {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
+                                std::max(0.0, (screen[1] - h) / 2), w, h})}});
+  state().h3dfig = Value(f);
+  return f;
+}
+
+void draw_reference() {
+  const AppState& s = state();
+  plot::showshape3D(s.reference, "gp");
+  if (s.wireactive.is_true()) plot::wire3d(s.reference, s.wirelist, "k-");
+}
+
+Handle figure3d() {
+  auto& g = graphics();
+  const Value& h = state().h3dfig;
+  if (g.valid(h) && g.type(h(0)) == gfx::Type::Figure) return h(0);
+  // The user closed the 3D window: open a new one showing the reference.
+  Handle f = new_figure3d();
+  g.make_current(f);
+  draw_reference();
+  return f;
+}
+
+void make_main_current() {
+  auto& g = graphics();
+  if (g.valid(state().h2dfig)) g.make_current(state().h2dfig(0));
+}
+
+void echo(std::string_view name, const Value& v) { console().display(name, v); }
+
+Handle control(std::string_view tag) { return graphics().find_tag(tag); }
+
+// --- ClearData ---------------------------------------------------------------
+
+void actions::clear_data(const Value&) {
+  auto& g = graphics();
+  AppState& s = state();
+  Handle ax = g.current_axes();
+  g.clear_axes(ax);
+  echo("ans", Value(ax));
+  s.DATA = Value();
+  s.DATAV = Value();
+  s.pwscores = Value();
+  s.reference = Value();
+  // Results of the forgotten sample go with it.
+  s.gvector = Value();
+  s.delta = Value();
+  g.set(control("FileBox"), "String", "No File Loaded");
+  g.set(control("GroupBox"), "String", "No File Loaded");
+  g.set(control("RotX"), "Enable", "On");
+  g.set(control("RotZ"), "Enable", "On");
+  g.set(control("LinearButton"), "Value", 1.0);
+  g.set(control("LnButton"), "Value", 0.0);
+  s.linregress = Value(1.0);
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/function_table.hpp"
+#include "platform/value/value.hpp"
+
+namespace velmora::app {
+
+/// What an action needs before it can run.  A missing need refuses the
+/// action with a message box that says what to do first; nothing changes.
+enum Need : unsigned {
+  kNeedNothing = 0,
+  kNeedSample = 1u << 0,      ///< a loaded landmark file (LoadData)
+  kNeedX = 1u << 1,           ///< the independent variable (LoadXList or UseCS)
+  kNeedScores = 1u << 2,      ///< partial warp scores (LoadXList or DoRegression)
+  kNeedRegression = 1u << 3,  ///< gvector and delta (DoRegression)
+  kNeed3D = 1u << 4,          ///< the 3D display figure (reopened if the user closed it)
+};
+
+/// Which figure an action works on.
+enum class FigureRule {
+  AsIs,          ///< whatever figure is current when the action starts
+  Start3D,       ///< makes the 3D figure current first and leaves it current
+  Start3DEnd2D,  ///< makes the 3D figure current first, the main window at the end
+};
+
+using ActionFn = void (*)(const Value& fpass);
+
+struct ActionSpec {
+  std::string_view name;
+  ActionFn run;
+  unsigned needs;
+  FigureRule figure;
+};
+
+/// The actions in dispatch order: the 39 of the main window, then Velmora's
+/// own additions.
+const std::vector<ActionSpec>& action_table();
+const ActionSpec* find_action(std::string_view name);
+
+enum class Outcome { Done, FellThrough, Refused, Failed };
+
+struct ActionReport {
+  std::string action;
+  Outcome outcome = Outcome::Done;
+  std::string message;  ///< the refusal or error text
+};
+
+/// Runs one action as `velmorasw(action, fpass)` does: exact dispatch, the
+/// precondition checks, the figure rule, and the error policy (a data refusal
+/// shows its message box; a run-time error ends the action, keeps what it
+/// assigned, and is reported on standard error with the action's name).
+ActionReport run_action(const Value& action, const Value& fpass);
+/// The report of the most recent action.
+const ActionReport& last_report();
+
+/// Registers `velmorasw` (2 inputs, 0 outputs).
+void register_switchyard(FunctionTable& table);
+
+// --- helpers for the actions ----------------------------------------------
+
+/// Refuses the running action: the message box shows `text`.
+[[noreturn]] void refuse(const std::string& text, const std::string& title = {});
+
+/// The 3D display figure (valid: reopened and redrawn if the user closed it).
+gfx::Handle figure3d();
+/// Opens a new 3D display figure and records it as `h3dfig`.
+gfx::Handle new_figure3d();
+/// Makes the main window (`h2dfig`) current, when it is still open.
+void make_main_current();
+/// Draws the reference in the current axes as LoadData does ("gp", with the
+/// wireframe in "k-" when one is active).
+void draw_reference();
+/// Shows a value on the console under a name.
+void echo(std::string_view name, const Value& v);
+/// The first control tagged `tag` in any open window.
+gfx::Handle control(std::string_view tag);
+
+}  // namespace velmora::app

@@ -1,0 +1,189 @@
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "app_fixture.hpp"
+
+namespace velmora::app {
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+TEST_F(AppTest, ScaleChoiceSetsButtonsAndVariable) {
+  run("LnDown");
+  EXPECT_EQ(state().linregress.to_scalar(), 0);
+  run("LinearDown");
+  EXPECT_EQ(g->get_number(g->find_tag("LinearButton"), "Value"), 1);
+  EXPECT_EQ(g->get_number(g->find_tag("LnButton"), "Value"), 0);
+  EXPECT_EQ(state().linregress.to_scalar(), 1);
+}
+
+TEST_F(AppTest, RegressionGivesOneSlopePerColumnButTheLast) {
+  load_examples();
+  ConsoleCapture cap;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_NE(cap.text().find("ans =\n   80\n"), std::string::npos);
+  const Value& gv = state().gvector;
+  EXPECT_EQ(gv.dims(), (std::array<std::size_t, 3>{1, 28, 1}));
+  Eigen::VectorXd x = state().XVariable.to_vector();
+  double range = x.maxCoeff() - x.minCoeff();
+  for (std::size_t i = 0; i < gv.numel(); ++i)
+    EXPECT_NEAR(state().delta(i), range * gv(i), 1e-15 * std::fabs(range * gv(i)) + 1e-300);
+  // A linear column regresses to its exact slope.
+  Eigen::MatrixXd scores = state().pwscores.to_matrix();
+  Eigen::VectorXd col = scores.col(0);
+  double xm = x.mean(), ym = col.mean();
+  double b = ((x.array() - xm) * (col.array() - ym)).sum() / (x.array() - xm).square().sum();
+  EXPECT_NEAR(gv(0), b, 1e-12 * std::fabs(b));
+  EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");
+}
+
+TEST_F(AppTest, RegressionRefusesBadRegressors) {
+  load_examples();
+  state().XVariable(3) = 0;
+  run("LnDown");
+  ActionReport r = run("DoRegression");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_NE(r.message.find("specimen 4 has X = 0"), std::string::npos) << r.message;
+  EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");  // from LoadXList
+  run("LinearDown");
+  state().XVariable = Value::column(std::vector<double>(80, 2.0));
+  EXPECT_NE(run("DoRegression").message.find("All X values are equal (2)"), std::string::npos);
+  state().XVariable = Value::column(std::vector<double>(79, 1.0));
+  state().XVariable(0) = 3;
+  r = run("DoRegression");
+  EXPECT_EQ(r.message,
+            "The number of dependent and independent variables do no match.  Please Reload");
+  EXPECT_TRUE(state().gvector.empty());
+}
+
+TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
+  load_examples();
+  ConsoleCapture cap;
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  ASSERT_FALSE(hb->messages().empty());
+  const auto& m = hb->messages().back();
+  EXPECT_TRUE(m.window);
+  EXPECT_EQ(m.title, "Regression of Procrustes Distance from reference on X");
+  EXPECT_EQ(m.text.rfind("Regression Slope: ", 0), 0u) << m.text;
+  EXPECT_NE(m.text.find("  Correlation Coefficient "), std::string::npos);
+  EXPECT_NE(m.text.find("  p score = "), std::string::npos);
+  // 80 points on the main window's axes, labelled.
+  gfx::Handle ax = g->find_tag("axes1");
+  Value kids = g->get(ax, "Children");
+  ASSERT_EQ(kids.numel(), 1u);
+  EXPECT_EQ(g->get(kids(0), "XData").numel(), 80u);
+  EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"), "squared Procrustes distance");
+  run("LnDown");
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
+  EXPECT_EQ(hb->messages().back().title,
+            "Regression of Procrustes Distance from reference on Ln(X)");
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln X");
+}
+
+TEST_F(AppTest, WilksTitleFollowsCSBoxAndRegressorFollowsScale) {
+  load_examples();
+  ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+  std::string linear = hb->messages().back().text;
+  EXPECT_EQ(hb->messages().back().title,
+            "Multivariate Regression of PW+Uniform on LCS -Manova Results");
+  EXPECT_EQ(linear.rfind("Wilks Lambda= ", 0), 0u);
+  EXPECT_NE(linear.find("   F score= "), std::string::npos);
+  g->set(g->find_tag("CSBox"), "Value", 1.0);
+  run("LnDown");
+  ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
+  EXPECT_EQ(hb->messages().back().title,
+            "Multivariate Regression of PW+Uniform on CS -Manova Results");
+  EXPECT_NE(hb->messages().back().text, linear);
+}
+
+TEST_F(AppTest, WilksWithTooFewSpecimensSaysSo) {
+  std::string rows;
+  for (int i = 0; i < 8; ++i) {
+    for (int j = 0; j < 6; ++j)
+      rows += std::to_string(std::cos(j * 1.1) + 0.01 * i * j) + " " +
+              std::to_string(std::sin(j * 0.9) * (1 + 0.02 * i)) + " " +
+              std::to_string(0.2 * j * j + 0.03 * ((i + j) % 3)) + " ";
+    rows += "1\n";
+  }
+  hb->queue_path(write("small.txt", rows));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n"));
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  ActionReport r = run("GetWilks");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_NE(r.message.find("8 specimens and 10 regressed score columns"), std::string::npos)
+      << r.message;
+}
+
+TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
+  load_examples(true, true);
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  gfx::Handle box = g->find_tag("ExagerationBox");
+  gfx::Handle format = g->find_tag("DeFormat");
+  auto children = [&] { return g->get(g->current_axes(), "Children").numel(); };
+  struct Case { double type; std::size_t lines; };
+  for (Case c : {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12},
+                 Case{4, 1 + 14}}) {
+    g->set(format, "Value", c.type);
+    ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(children(), c.lines) << c.type;
+  }
+  // Dash-dot target wires when DotCheck is on; solid red otherwise.
+  Value kids = g->get(g->current_axes(), "Children");
+  EXPECT_EQ(g->get(kids(0), "Color"), Value::row({1, 0, 0}));
+  run("ToggleDots");
+  run("ShowRegression");
+  kids = g->get(g->current_axes(), "Children");
+  EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-.");
+  // A zero factor draws the target on the reference: zero-length vectors.
+  g->set(format, "Value", 3.0);
+  g->set(box, "String", "0");
+  run("ShowRegression");
+  kids = g->get(g->current_axes(), "Children");
+  Value seg = g->get(kids(0), "XData");
+  EXPECT_NEAR(seg(0), seg(1), 1e-12);
+  g->set(box, "String", "three");
+  ActionReport r = run("ShowRegression");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_EQ(r.message, "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
+  EXPECT_EQ(children(), 1u + 14 + 12);  // nothing redrawn
+}
+
+TEST_F(AppTest, ResultFilesAreWrittenWithTheirLayout) {
+  load_examples();
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  hb->queue_path(temp("scores.txt"));
+  ASSERT_EQ(run("SaveWarp").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(hb->dialogs().back().title, "File Name for Partial Warp Scores");
+  std::string scores = read_file(temp("scores.txt"));
+  EXPECT_EQ(std::count(scores.begin(), scores.end(), '\n'), 80);
+  hb->queue_path(temp("ref.txt"));
+  ASSERT_EQ(run("SaveRef").outcome, Outcome::Done);
+  std::string ref = read_file(temp("ref.txt"));
+  EXPECT_EQ(ref.substr(ref.size() - 6), " 1  \n ");
+  std::istringstream nums(ref);
+  double v;
+  int count = 0;
+  while (nums >> v) ++count;
+  EXPECT_EQ(count, 37);
+  hb->queue_path(temp("vector.txt"));
+  ASSERT_EQ(run("SaveVector").outcome, Outcome::Done);
+  std::istringstream vec(read_file(temp("vector.txt")));
+  count = 0;
+  while (vec >> v) ++count;
+  EXPECT_EQ(count, 28);
+  // A folder that does not exist: a message naming the path, nothing written.
+  hb->queue_path(temp("missing/vector.txt"));
+  ActionReport r = run("SaveVector");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_NE(r.message.find(temp("missing/vector.txt")), std::string::npos) << r.message;
+}
+
+}  // namespace
+}  // namespace velmora::app

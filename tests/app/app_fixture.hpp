@@ -1,0 +1,86 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/app_state.hpp"
+#include "app/session.hpp"
+#include "app/switchyard.hpp"
+#include "app/velmora.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
+
+namespace velmora::app {
+
+/// A fresh headless run-time with the main window open, as at start-up.
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g = &gfx::install_graphics(std::make_unique<gfx::HeadlessBackend>());
+    hb = gfx::headless_backend();
+    reset_state();
+    session().clear();
+    session().stop_recording();
+    static bool registered = [] {
+      register_all_functions();
+      return true;
+    }();
+    (void)registered;
+    source_ = std::getenv("VELMORA_SOURCE_DIR") ? std::getenv("VELMORA_SOURCE_DIR") : ".";
+    ASSERT_EQ(::chdir((source_ + "/src/app").c_str()), 0);
+    ValueList out = velmora({}, 1);
+    ASSERT_EQ(out.size(), 1u);
+    main = out[0].to_scalar();
+    tmp_ = std::filesystem::temp_directory_path() /
+           ("velmora-app-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(tmp_);
+  }
+  void TearDown() override { std::filesystem::remove_all(tmp_); }
+
+  /// A click on the main window's control for `action`.
+  ActionReport run(const std::string& action, const Value& fpass = Value()) {
+    if (g->valid(main)) g->make_current(main);
+    return run_action(Value(action), fpass);
+  }
+  std::string example(const std::string& name) const { return source_ + "/examples/" + name; }
+  std::string temp(const std::string& name) const { return (tmp_ / name).string(); }
+  std::string write(const std::string& name, const std::string& text) const {
+    std::ofstream(temp(name), std::ios::binary) << text;
+    return temp(name);
+  }
+  /// LoadData of the example skulls (and optionally X and wires).
+  void load_examples(bool x = true, bool wires = false) {
+    hb->queue_path(example("skulls.txt"));
+    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+    if (wires) {
+      hb->queue_path(example("skull_wires.txt"));
+      ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+    }
+    if (x) {
+      hb->queue_path(example("age.txt"));
+      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+    }
+  }
+  std::string text_of(const std::string& tag) const {
+    return g->get_text(g->find_tag(tag), "String");
+  }
+  std::string last_message() const {
+    return hb->messages().empty() ? std::string() : hb->messages().back().text;
+  }
+
+  gfx::Graphics* g = nullptr;
+  gfx::HeadlessBackend* hb = nullptr;
+  gfx::Handle main = -1;
+
+ private:
+  std::string source_;
+  std::filesystem::path tmp_;
+};
+
+}  // namespace velmora::app

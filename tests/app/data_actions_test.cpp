@@ -1,0 +1,169 @@
+#include <cmath>
+
+#include "app_fixture.hpp"
+
+namespace velmora::app {
+namespace {
+
+// n specimens of k landmarks: a jittered tetrahedral frame, scaled and moved.
+std::string sample_file(int n, int k, bool with_cs = true) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < k; ++j) {
+      double x = std::cos(1.3 * j) * (1 + 0.05 * i) + 0.01 * ((i * 7 + j * 3) % 5);
+      double y = std::sin(0.7 * j) * 2 + 0.02 * ((i + j) % 3);
+      double z = 0.3 * j + 0.01 * ((i * j) % 4);
+      out += std::to_string(x + i) + " " + std::to_string(y) + " " + std::to_string(z) + " ";
+    }
+    if (with_cs) out += std::to_string(10.0 + i);
+    out += "\n";
+  }
+  return out;
+}
+
+TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
+  std::string path = write("twenty.txt", sample_file(20, 12));
+  g->set(g->find_tag("RefSquare"), "Checked", "on");  // a menu choice survives a load
+  state().vrefsymbol = Value("ks");
+  hb->queue_path(path);
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(text_of("FileBox"), "File: twenty.txt \n  20 Specimens \n  12 Landmarks");
+  EXPECT_EQ(state().DATA.rows(), 20u);
+  EXPECT_EQ(state().DATA.cols(), 37u);
+  EXPECT_EQ(state().DATAV.dims(), (std::array<std::size_t, 3>{12, 3, 20}));
+  EXPECT_EQ(state().vrefsymbol.to_string(), "ko");
+  EXPECT_EQ(g->get_text(g->find_tag("RefSquare"), "Checked"), "on");
+  EXPECT_EQ(state().vlinewidth.to_scalar(), 1.5);
+  EXPECT_EQ(state().vlineformat1.to_string(), "k-");
+  EXPECT_EQ(state().vtargetsymbol.to_string(), "ro");
+  EXPECT_EQ(state().deftypelist.numel(), 4u);
+  EXPECT_EQ(state().h2dfig.to_scalar(), main);
+  // The working folder follows the chosen file.
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(temp("")).parent_path());
+  // The reference in a new 3D figure as green stars.
+  gfx::Handle fig = state().h3dfig.to_scalar();
+  EXPECT_EQ(g->current_figure(), fig);
+  Value kids = g->get(g->current_axes(), "Children");
+  ASSERT_EQ(kids.numel(), 1u);
+  EXPECT_EQ(g->get_text(kids(0), "Marker"), "pentagram");
+  EXPECT_EQ(g->get(kids(0), "Color"), Value::row({0, 1, 0}));
+}
+
+TEST_F(AppTest, TwoLoadsLeaveTwoFiguresAndActionsAddressTheSecond) {
+  load_examples(false);
+  gfx::Handle first = state().h3dfig.to_scalar();
+  load_examples(false);
+  gfx::Handle second = state().h3dfig.to_scalar();
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(g->valid(first));
+  run("ShowMean");
+  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 2u);
+  EXPECT_EQ(g->current_figure(), second);
+}
+
+TEST_F(AppTest, BadLandmarkFilesAreRefusedAndChangeNothing) {
+  load_examples(false);
+  Value data = state().DATA;
+  gfx::Handle fig = state().h3dfig.to_scalar();
+  std::size_t figures = g->figures().size();
+  for (std::string text : {std::string(""), sample_file(3, 12, false), std::string("1 2 x 4\n"),
+                           std::string("1 2 3 4\n1 2 3\n")}) {
+    hb->queue_path(write("bad.txt", text));
+    ActionReport r = run("LoadData");
+    EXPECT_EQ(r.outcome, Outcome::Refused) << text;
+    EXPECT_NE(r.message.find("bad.txt"), std::string::npos) << r.message;
+  }
+  hb->queue_path(temp("missing.txt"));
+  EXPECT_EQ(run("LoadData").outcome, Outcome::Refused);
+  EXPECT_EQ(state().DATA, data);
+  EXPECT_EQ(state().h3dfig.to_scalar(), fig);
+  EXPECT_EQ(g->figures().size(), figures);
+  EXPECT_NE(text_of("FileBox").find("skulls.txt"), std::string::npos);
+}
+
+TEST_F(AppTest, CancelledLoadChangesNothing) {
+  hb->queue_cancel();
+  EXPECT_EQ(run("LoadData").outcome, Outcome::Done);
+  EXPECT_TRUE(state().DATA.empty());
+  EXPECT_EQ(text_of("FileBox"), "No File Loaded");
+}
+
+TEST_F(AppTest, LoadXListChecksTheCount) {
+  load_examples(false);
+  std::string ages;
+  for (int i = 0; i < 79; ++i) ages += std::to_string(i + 1) + "\n";
+  for (const std::string& text : {ages, ages + "80\n81\n"}) {
+    hb->queue_path(write("x.txt", text));
+    ActionReport r = run("LoadXList");
+    EXPECT_EQ(r.outcome, Outcome::Refused);
+    EXPECT_EQ(r.message,
+              "There was a mismatch in the number of specimens and the number of independent "
+              "variable values.  Recheck the files and reload");
+    EXPECT_EQ(hb->messages().back().title, "");
+    EXPECT_TRUE(state().pwscores.empty());
+    EXPECT_NE(state().XVariable.rows(), 80u);  // the values just read are kept
+    EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "on");
+  }
+  hb->queue_path(example("age.txt"));
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done);
+  EXPECT_EQ(state().XVariable.dims(), (std::array<std::size_t, 3>{80, 1, 1}));
+  EXPECT_EQ(state().pwscores.dims(), (std::array<std::size_t, 3>{80, 29, 1}));
+  EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");
+  EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "off");
+}
+
+TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
+  hb->queue_path(write("wires.txt", "3 7 12\n9 1 2\n"));
+  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(text_of("WireBox"), "Loaded Wirelist: wires.txt \n,with 2 wires");
+  EXPECT_EQ(hb->dialogs().back().filter, "*.txt");
+  EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
+  load_examples(false);
+  // Reference stars, then one line per wire between landmarks 7–12 and 1–2.
+  Value kids = g->get(g->current_axes(), "Children");
+  ASSERT_EQ(kids.numel(), 3u);
+  const Value& ref = state().reference;
+  Value wire = g->get(kids(1), "XData");
+  EXPECT_EQ(wire, Value::row({ref(6, 0), ref(11, 0)}));
+  EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
+  // A wireframe beyond the sample's landmarks is refused at drawing.
+  hb->queue_path(write("long.txt", "1 1 13\n"));
+  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done);
+  ActionReport r = run("ShowMean");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_NE(r.message.find("landmark 13"), std::string::npos) << r.message;
+}
+
+TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenFillsAllMarkers) {
+  load_examples(false, true);
+  ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done) << last_report().message;
+  Value kids = g->get(g->current_axes(), "Children");
+  // The reference and its 14 wires from LoadData, 80 specimens, 14 wires.
+  ASSERT_EQ(kids.numel(), 1u + 14 + 80 + 14);
+  int blue = 0;
+  for (std::size_t i = 0; i < kids.numel(); ++i) {
+    Value face = g->get(kids(i), "MarkerFaceColor");
+    if (i >= 14) EXPECT_EQ(face, g->get(kids(i), "Color")) << i;  // filled, older ones too
+    if (g->get(kids(i), "Color") == Value::row({0, 0, 1})) ++blue;
+  }
+  EXPECT_EQ(blue, 80);
+}
+
+TEST_F(AppTest, FourQuarterTurnsRestoreReferenceAndSample) {
+  load_examples(false);
+  const Value ref = state().reference, data = state().DATAV;
+  for (const char* action : {"RotateRefX", "RotateRefZ"}) {
+    ConsoleCapture cap;
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(run(action).outcome, Outcome::Done);
+    EXPECT_EQ(state().reference, ref) << action;
+    EXPECT_EQ(state().DATAV, data) << action;
+    EXPECT_NE(cap.text().find("ans ="), std::string::npos);
+  }
+  run("RotateRefX");
+  const Value& r = state().reference;
+  EXPECT_EQ(r(0, 1), ref(0, 2));   // (x, y, z) becomes (x, z, −y)
+  EXPECT_EQ(r(0, 2), -ref(0, 1));
+}
+
+}  // namespace
+}  // namespace velmora::app

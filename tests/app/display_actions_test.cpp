@@ -1,0 +1,147 @@
+#include <fstream>
+
+#include "app_fixture.hpp"
+#include "platform/runtime/function_table.hpp"
+
+namespace velmora::app {
+namespace {
+
+std::vector<std::string> checked(gfx::Graphics& g, std::initializer_list<const char*> tags) {
+  std::vector<std::string> out;
+  for (const char* t : tags) out.push_back(g.get_text(g.find_tag(t), "Checked"));
+  return out;
+}
+
+TEST_F(AppTest, CheckMarkMenus) {
+  run("SetPlotDensity", 30.0);
+  EXPECT_EQ(checked(*g, {"Density10", "Density20", "Density30", "Density50"}),
+            (std::vector<std::string>{"off", "off", "on", "off"}));
+  run("SetPlotDensity", 40.0);
+  EXPECT_EQ(checked(*g, {"Density30"}), (std::vector<std::string>{"on"}));
+  EXPECT_EQ(state().vplotdensity.to_scalar(), 40);
+  run("SetLineWidth", 25.0);
+  EXPECT_EQ(checked(*g, {"Weight5", "Weight10", "Weight15", "Weight20", "Weigth25"}),
+            (std::vector<std::string>{"off", "off", "off", "off", "on"}));
+  EXPECT_EQ(state().vlinewidth.to_scalar(), 2.5);
+  run("SetLineWidth", 12.0);
+  EXPECT_EQ(checked(*g, {"Weight5", "Weight10", "Weight15", "Weight20", "Weigth25"}),
+            (std::vector<std::string>(5, "off")));
+  EXPECT_EQ(state().vlinewidth.to_scalar(), 1.2);
+  ConsoleCapture cap;
+  run("SetLineFormat1", "k:");
+  EXPECT_EQ(checked(*g, {"Line1Red", "Line1Black", "Line1Dotted"}),
+            (std::vector<std::string>{"off", "off", "on"}));
+  EXPECT_EQ(cap.text(), "vlineformat1 =\n   'k:'\n\n");
+  run("SetReferenceSymbol", "ks");
+  EXPECT_EQ(state().vrefsymbol.to_string(), "ks");
+  run("NoArrowHeads");
+  EXPECT_EQ(checked(*g, {"ArrowHeads", "NoArrowHeads"}), (std::vector<std::string>{"off", "on"}));
+  EXPECT_EQ(state().vaheads.to_scalar(), 0);
+}
+
+TEST_F(AppTest, ToggleDotsTwiceRestores) {
+  std::string before = g->get_text(g->find_tag("DotCheck"), "Checked");
+  run("ToggleDots");
+  EXPECT_NE(g->get_text(g->find_tag("DotCheck"), "Checked"), before);
+  run("ToggleDots");
+  EXPECT_EQ(g->get_text(g->find_tag("DotCheck"), "Checked"), before);
+}
+
+TEST_F(AppTest, StylingActsOnBothAxesAndDoublesWhen3DIsCurrent) {
+  load_examples(false);
+  run("ShowMean");  // two marker-only lines in the 3D axes
+  gfx::Handle fig3 = state().h3dfig.to_scalar();
+  gfx::Handle ax3 = g->current_axes();
+  g->hold(ax3, true);
+  gfx::Handle solid = g->plot(ax3, {0, 1}, {0, 1}, {0, 1}, "k-", true);
+  run("LineThicknessUp");
+  EXPECT_EQ(g->get_number(solid, "LineWidth"), 1.5);
+  g->make_current(fig3);
+  run_action(Value("LineThicknessUp"), Value());  // the 3D figure itself is current
+  EXPECT_EQ(g->get_number(solid, "LineWidth"), 3.5);
+  Value kids = g->get(ax3, "Children");
+  EXPECT_EQ(g->get_number(kids(kids.numel() - 1), "LineWidth"), 0.5);  // marker-only: unchanged
+  run("SymbolSizeUp");
+  EXPECT_EQ(g->get_number(kids(kids.numel() - 1), "MarkerSize"), 7);
+  run("SymbolEmpty");
+  EXPECT_EQ(g->get_text(kids(kids.numel() - 1), "MarkerFaceColor"), "none");
+  for (int i = 0; i < 6; ++i) run("SymbolSizeDown");
+  ActionReport r = run("SymbolSizeDown");
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_NE(r.message.find("MarkerSize"), std::string::npos);
+}
+
+TEST_F(AppTest, LabelsAxesVisibilityAndClearing) {
+  load_examples(false);
+  ASSERT_EQ(run("LabelLandmarks").outcome, Outcome::Done);
+  gfx::Handle ax3 = g->current_axes();
+  Value kids = g->get(ax3, "Children");
+  ASSERT_EQ(kids.numel(), 1u + 12);
+  const Value& ref = state().reference;
+  gfx::Handle first = kids(11);  // the oldest text is landmark 1
+  EXPECT_EQ(g->get_text(first, "String"), "1");
+  EXPECT_EQ(g->get(first, "Position"),
+            Value::row({ref(0, 0) + 0.01, ref(0, 1) + 0.01, ref(0, 2) + 0.01}));
+  EXPECT_EQ(g->get_text(kids(0), "String"), "12");
+  run("LabelAxis");
+  EXPECT_EQ(g->get_text(g->get(ax3, "ZLabel")(0), "String"), "z");
+  run("DAxisOff");
+  EXPECT_EQ(g->get_text(ax3, "Visible"), "off");
+  EXPECT_EQ(g->current_figure(), main);
+  run("DAxisOn");
+  EXPECT_EQ(g->get_text(ax3, "Visible"), "on");
+  run("TurnGridOn");
+  EXPECT_EQ(g->get_text(ax3, "XGrid"), "on");
+  ConsoleCapture cap;
+  run("DFigureClear");
+  EXPECT_FALSE(g->valid(ax3));
+  EXPECT_EQ(g->current_figure(), main);
+  EXPECT_NE(cap.text().find("ans ="), std::string::npos);
+}
+
+TEST_F(AppTest, ExportsOfThe3DFigure) {
+  load_examples(false);
+  ASSERT_EQ(run("CopyDClipboard").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(hb->clipboard().count("image/svg+xml"), 1u);
+  EXPECT_EQ(hb->clipboard().count("image/png"), 1u);
+  EXPECT_EQ(g->current_figure(), main);
+  hb->queue_cancel();
+  g->make_current(state().h3dfig.to_scalar());
+  EXPECT_EQ(run_action(Value("CopyDEPS"), Value()).outcome, Outcome::Done);
+  EXPECT_EQ(g->current_figure(), main);
+  EXPECT_EQ(hb->dialogs().back().title, "Save File Name for EPS file");
+  hb->queue_path(temp("figure"));  // no extension is added
+  ASSERT_EQ(run("CopyDEPS").outcome, Outcome::Done) << last_report().message;
+  std::ifstream eps(temp("figure"));
+  std::string head;
+  std::getline(eps, head);
+  EXPECT_EQ(head, "%!PS-Adobe-3.0 EPSF-3.0");
+  hb->queue_path(temp("figure.png"));
+  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+  EXPECT_TRUE(std::filesystem::exists(temp("figure.png")));
+  hb->queue_path(temp("figure.bmp"));
+  EXPECT_EQ(run("ExportFigure").outcome, Outcome::Refused);
+}
+
+TEST_F(AppTest, CopyBigImagePlacesTheAxesInsideTheFigureAndRestores) {
+  for (double left : {0.0, 100.0}) {
+    gfx::Handle fig = g->new_figure({{"Position", Value::row({left, left * 2, 800, 600})}});
+    gfx::Handle ax = g->create(gfx::Type::Axes, fig);
+    Value before = g->get(ax, "Position");
+    hb->set_clipboard({});
+    function_table().call("CopyBigImage", {Value(0.0)}, 0);
+    EXPECT_EQ(hb->clipboard().count("image/svg+xml"), 1u);
+    EXPECT_EQ(g->get(ax, "Position"), before);
+    EXPECT_EQ(g->get_text(ax, "Units"), "normalized");
+    EXPECT_EQ(g->get_text(ax, "DataAspectRatioMode"), "manual");
+    g->destroy(fig);
+  }
+  gfx::Handle fig = g->new_figure({{"Position", Value::row({0, 0, 800, 600})}});
+  gfx::Handle ax = g->create(gfx::Type::Axes, fig);
+  function_table().call("CopyBigImageNA", {Value(0.0)}, 0);
+  EXPECT_EQ(g->get_text(ax, "DataAspectRatioMode"), "auto");
+  EXPECT_EQ(g->get_text(ax, "XLimMode"), "auto");
+}
+
+}  // namespace
+}  // namespace velmora::app

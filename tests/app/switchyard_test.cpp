@@ -1,0 +1,177 @@
+#include "app_fixture.hpp"
+
+#include <set>
+
+#include "platform/runtime/function_table.hpp"
+
+namespace velmora::app {
+namespace {
+
+TEST_F(AppTest, DispatchIsExactAndCaseSensitive) {
+  ConsoleCapture cap;
+  EXPECT_EQ(run("loaddata").outcome, Outcome::FellThrough);
+  EXPECT_EQ(cap.text(), "Fell through Case, dang! \n ");
+  EXPECT_TRUE(hb->dialogs().empty());
+  EXPECT_TRUE(state().DATA.empty());
+  ASSERT_EQ(action_table().size(), 41u);
+  EXPECT_EQ(action_table()[0].name, "LoadData");
+  EXPECT_EQ(action_table()[38].name, "ToggleDots");
+}
+
+TEST_F(AppTest, VelmoraswRefusalsAndMissingAction) {
+  auto refusal = [](ValueList args, int nargout) {
+    try {
+      function_table().call("velmorasw", args, nargout);
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal({"ClearData", 1.0, 2.0}, 1),
+            "Run-time Error: File: velmorasw Line: 1 Column: 1 The function \"velmorasw\" was "
+            "called with more than the declared number of outputs (0).");
+  EXPECT_EQ(refusal({"ClearData", 1.0, 2.0}, 0),
+            "Run-time Error: File: velmorasw Line: 1 Column: 1 The function \"velmorasw\" was "
+            "called with more than the declared number of inputs (2).");
+  EXPECT_EQ(refusal({}, 0),
+            "Run-time Error: File: velmorasw Line: 1 Column: 1 Input argument \"action\" is "
+            "undefined.");
+}
+
+TEST_F(AppTest, ClearDataRightAfterStart) {
+  g->set(g->find_tag("LinearButton"), "Value", 0.0);
+  g->set(g->find_tag("RotX"), "Enable", "off");
+  ConsoleCapture cap;
+  EXPECT_EQ(run("ClearData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(text_of("FileBox"), "No File Loaded");
+  EXPECT_EQ(text_of("GroupBox"), "No File Loaded");
+  EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "on");
+  EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "on");
+  EXPECT_EQ(g->get_number(g->find_tag("LinearButton"), "Value"), 1);
+  EXPECT_EQ(g->get_number(g->find_tag("LnButton"), "Value"), 0);
+  EXPECT_EQ(state().linregress.to_scalar(), 1);
+  EXPECT_NE(cap.text().find("ans ="), std::string::npos);  // the cleared axes
+}
+
+TEST_F(AppTest, ClearDataAfterALoadKeepsXAndWires) {
+  load_examples(true, true);
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  Value x = state().XVariable;
+  EXPECT_EQ(run("ClearData").outcome, Outcome::Done);
+  EXPECT_TRUE(state().DATA.empty());
+  EXPECT_TRUE(state().DATAV.empty());
+  EXPECT_TRUE(state().reference.empty());
+  EXPECT_TRUE(state().pwscores.empty());
+  EXPECT_TRUE(state().gvector.empty());  // results of the forgotten sample go too
+  EXPECT_EQ(state().XVariable, x);
+  EXPECT_FALSE(state().wirelist.empty());
+  EXPECT_TRUE(state().wireactive.is_true());
+  // A new load of the same size regresses on the earlier X.
+  hb->queue_path(example("skulls.txt"));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
+  EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+}
+
+TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
+  for (const ActionSpec& spec : action_table()) {
+    if (!(spec.needs & kNeedSample)) continue;
+    std::size_t figures = g->figures().size();
+    ActionReport r = run(std::string(spec.name));
+    EXPECT_EQ(r.outcome, Outcome::Refused) << spec.name;
+    EXPECT_EQ(r.message, "Load a landmark file first (Load Landmarks).") << spec.name;
+    EXPECT_EQ(g->figures().size(), figures) << spec.name;
+    EXPECT_TRUE(hb->dialogs().empty()) << spec.name;
+  }
+  for (const auto& [name, v] : state().named()) {
+    if (name != "h2dfig") EXPECT_TRUE(v->empty()) << name;
+  }
+}
+
+TEST_F(AppTest, LaterPreconditionsNameWhatToDoFirst) {
+  load_examples(false);
+  EXPECT_EQ(run("DoRegression").message,
+            "Load the independent variable first (Load X List), or use centroid size as X "
+            "(Use CS).");
+  EXPECT_EQ(run("SaveWarp").outcome, Outcome::Refused);
+  EXPECT_EQ(run("ShowRegression").message, "Run the regression first (Do Regression).");
+  EXPECT_EQ(run("SaveVector").outcome, Outcome::Refused);
+  EXPECT_EQ(run("UseCS").outcome, Outcome::Done);
+  EXPECT_EQ(run("GetWilks").outcome, Outcome::Refused);  // no scores yet
+  EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+}
+
+TEST_F(AppTest, AClosed3DWindowIsReopenedWithTheReference) {
+  load_examples(false);
+  gfx::Handle old3d = state().h3dfig.to_scalar();
+  g->destroy(old3d);
+  EXPECT_EQ(run("ShowMean").outcome, Outcome::Done) << last_report().message;
+  gfx::Handle fresh = state().h3dfig.to_scalar();
+  ASSERT_TRUE(g->valid(fresh));
+  EXPECT_EQ(g->current_figure(), fresh);
+  // The reference as LoadData draws it, then the mean on top.
+  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 2u);
+}
+
+TEST_F(AppTest, StaleResultsAreDroppedByANewLoad) {
+  load_examples();
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  hb->queue_path(example("skulls.txt"));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
+  EXPECT_TRUE(state().pwscores.empty());
+  EXPECT_TRUE(state().gvector.empty());
+  EXPECT_TRUE(state().delta.empty());
+  EXPECT_FALSE(state().XVariable.empty());
+}
+
+TEST_F(AppTest, RunTimeErrorsAreReportedWithTheActionName) {
+  load_examples(false);
+  g->destroy(g->find_tag("FileBox"));  // a layout without the control
+  hb->queue_path(example("skulls.txt"));
+  ConsoleCapture cap;
+  ActionReport r = run("LoadData");
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_EQ(cap.errors(),
+            "Error in velmorasw action LoadData: No open window holds a control tagged "
+            "\"FileBox\".\n");
+}
+
+TEST_F(AppTest, VelmoraCallbacksAndDispatch) {
+  ConsoleCapture cap;
+  EXPECT_TRUE(velmora({"pushbutton4_Callback", Value(main), Value(), Value()}, 0).empty());
+  EXPECT_TRUE(velmora({"axes1_ButtondownFcn"}, 0).empty());
+  EXPECT_EQ(cap.text(),
+            "pushbutton4 Callback not implemented yet.\naxes1 ButtondownFcn not implemented "
+            "yet.\n");
+  EXPECT_TRUE(velmora({"nosuchfunction"}, 0).empty());
+  EXPECT_EQ(cap.errors(), "Undefined function or variable \"nosuchfunction\".\n");
+  EXPECT_TRUE(velmora({Value(42.0)}, 1).empty());
+  EXPECT_EQ(window_callbacks().size(), 40u);
+  // A second start reuses the open window.
+  EXPECT_EQ(velmora({}, 1).at(0).to_scalar(), main);
+  EXPECT_EQ(g->get(main, "Color"), g->get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
+}
+
+TEST_F(AppTest, LayoutHoldsEveryTagAndAControlForEveryAction) {
+  for (const char* tag :
+       {"FileBox", "GroupBox", "WireBox", "RotX", "RotZ", "LinearButton", "LnButton", "CSBox",
+        "ExagerationBox", "DeFormat", "DotCheck", "Density10", "Density20", "Density30",
+        "Density50", "ArrowHeads", "NoArrowHeads", "RefSquare", "RefDiamond", "RefCircle",
+        "RefPlus", "Line1Red", "Line1Black", "Line1Dotted", "Weight5", "Weight10", "Weight15",
+        "Weight20", "Weigth25", "axes1"})
+    EXPECT_EQ(g->find_by_tag(tag).size(), 1u) << tag;
+  std::set<std::string> called;
+  for (gfx::Handle h : g->all_objects(main)) {
+    if (!g->has_property(h, "Callback")) continue;
+    Value cb = g->get(h, "Callback");
+    if (cb.is_cell() && cb.numel() >= 2 && cb.at(0).text_or_empty() == "velmorasw")
+      called.insert(cb.at(1).to_string());
+    if (cb.is_cell() && cb.numel() >= 1) called.insert(cb.at(0).text_or_empty());
+  }
+  for (const ActionSpec& s : action_table()) EXPECT_TRUE(called.count(std::string(s.name))) << s.name;
+  EXPECT_TRUE(called.count("CopyBigImage"));
+  EXPECT_TRUE(called.count("CopyBigImageNA"));
+}
+
+}  // namespace
+}  // namespace velmora::app
