@@ -1,0 +1,201 @@
+#include "shape/procrustes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "shape/centroid_size.hpp"
+#include "shape/random_shapes.hpp"
+#include "shape/rotation.hpp"
+
+// Counts heap allocations (Eigen and operator new both end in malloc) so a
+// test can prove that a superimposition pass allocates nothing per specimen.
+// The address sanitizer owns malloc, so its builds skip the count.
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+#if !defined(__SANITIZE_ADDRESS__)
+#define VELMORA_COUNTS_ALLOCATIONS 1
+extern "C" void* __libc_malloc(std::size_t size);
+extern "C" void* malloc(std::size_t size) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(size);
+}
+#endif
+
+namespace velmora::shape {
+namespace {
+
+using testing::RandomShapes;
+using testing::stack_of;
+
+void expect_centred_unit(const Config& x, double tol = 1e-12) {
+  EXPECT_LT(x.colwise().mean().norm(), tol);
+  EXPECT_NEAR(centsize3Da(x), 1.0, tol);
+}
+
+std::string error_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(SingleFit, CentresScalesAndTurnsOntoTheReference) {
+  RandomShapes rnd(21);
+  const Config ref = rnd.unit_cloud(10, {1, 2, 3});
+  const Config subject = rnd.moved_copy(ref);
+  const Config y = partialprocrustes3a(ref, subject);
+  expect_centred_unit(y);
+  EXPECT_TRUE(y.isApprox(ref, 1e-12));
+  EXPECT_EQ(fullprocrustes3(ref, subject), y);
+  // The reference is used as given: moving it changes nothing in the fit.
+  const Config far_ref = ref.rowwise() + Eigen::RowVector3d(1, 2, 3);
+  EXPECT_TRUE(partialprocrustes3a(far_ref, subject).isApprox(y, 1e-12));
+}
+
+TEST(Gpa, OneSpecimenIsCentredAndScaledButNotTurned) {
+  RandomShapes rnd(1);
+  const Config x = rnd.cloud(7);
+  const GpaResult r = getpproc3(Stack(x));
+  const Config centred = x.rowwise() - x.colwise().mean();
+  const Config expected = centred / centred.norm();
+  EXPECT_TRUE(r.reference.isApprox(expected, 1e-14));
+  EXPECT_TRUE(Config(r.fitted.slice(0)).isApprox(expected, 1e-14));
+}
+
+TEST(Gpa, CopiesOfOneShapeCoincideWithACentredUnitReference) {
+  RandomShapes rnd(2);
+  const Config base = rnd.cloud(12, {1, 2, 4});
+  std::vector<Config> copies;
+  for (int i = 0; i < 8; ++i) copies.push_back(rnd.moved_copy(base));
+  const GpaResult r = getpproc3(stack_of(copies));
+  expect_centred_unit(r.reference);
+  ASSERT_EQ(r.fitted.n(), 8);
+  for (Eigen::Index i = 0; i < 8; ++i)
+    EXPECT_TRUE(Config(r.fitted.slice(i)).isApprox(r.reference, 1e-10)) << "specimen " << i;
+}
+
+TEST(Gpa, ThreePassesFromTheSummedRawStart) {
+  RandomShapes rnd(3);
+  std::vector<Config> sample;
+  for (int i = 0; i < 6; ++i) sample.push_back(rnd.cloud(9, {1, 1.5, 2}));
+  // The same procedure written out with the single fit.
+  Config ref = Config::Zero(9, 3);
+  for (const Config& c : sample) ref += c;
+  ref.rowwise() -= ref.colwise().mean();
+  ref /= centsize3Da(ref);
+  std::vector<Config> fitted = sample;
+  for (int pass = 0; pass < 3; ++pass) {
+    Config sum = Config::Zero(9, 3);
+    for (Config& c : fitted) sum += (c = partialprocrustes3a(ref, c));
+    ref = sum / 6.0;
+    ref /= centsize3Da(ref);
+  }
+  const GpaResult r = getpproc3(stack_of(sample));
+  EXPECT_TRUE(r.reference.isApprox(ref, 1e-12));
+  for (Eigen::Index i = 0; i < 6; ++i)
+    EXPECT_TRUE(Config(r.fitted.slice(i)).isApprox(fitted[i], 1e-12));
+  // Positions do not matter; they cancel in the centring.
+  std::vector<Config> shifted = sample;
+  for (Config& c : shifted) c.rowwise() += Eigen::RowVector3d(rnd.normal(), 3, -8);
+  EXPECT_TRUE(getpproc3(stack_of(shifted)).reference.isApprox(ref, 1e-10));
+}
+
+TEST(Gpa, PassesAllocateNothingPerSpecimen) {
+#if !defined(VELMORA_COUNTS_ALLOCATIONS)
+  GTEST_SKIP() << "allocation counting is off under the address sanitizer";
+#endif
+  RandomShapes rnd(4);
+  auto allocations_for = [&](int n) {
+    std::vector<Config> sample;
+    for (int i = 0; i < n; ++i) sample.push_back(rnd.cloud(20));
+    Stack s = stack_of(sample);
+    const long before = g_allocations.load();
+    GpaResult r = getpproc3(std::move(s));
+    const long used = g_allocations.load() - before;
+    Stack fitted = getfprocon3(r.reference, std::move(r.fitted));
+    rotate3da(fitted, rnd.rotation());
+    return std::pair(used, g_allocations.load() - before - used);
+  };
+  const auto small = allocations_for(5), large = allocations_for(500);
+  EXPECT_EQ(small.first, large.first);
+  EXPECT_EQ(small.second, large.second);
+  EXPECT_LE(large.first, 8);  // a few k×3 work matrices per call
+}
+
+TEST(Gpa, CollapsedOrBrokenSpecimensAreNamed) {
+  RandomShapes rnd(5);
+  std::vector<Config> sample = {rnd.cloud(5), rnd.cloud(5), rnd.cloud(5)};
+  // Identical coordinates centre to rounding noise, not to exact zeros.
+  std::vector<Config> collapsed = sample;
+  collapsed[2].setConstant(0.1);
+  EXPECT_EQ(error_of([&] { getpproc3(stack_of(collapsed)); }),
+            "Cannot superimpose specimen 3: all its landmarks coincide (centroid size 0), so it "
+            "cannot be scaled to unit size.");
+  std::vector<Config> broken = sample;
+  broken[1](2, 1) = std::nan("");
+  EXPECT_EQ(error_of([&] { getpproc3(stack_of(broken)); }),
+            "Cannot superimpose specimen 2: its coordinates include values that are not finite "
+            "numbers.");
+  EXPECT_EQ(error_of([&] { getpproc3(Stack(Config::Ones(4, 3))); }),
+            "Cannot superimpose specimen 1: all its landmarks coincide (centroid size 0), so it "
+            "cannot be scaled to unit size.");
+  const Config c = rnd.cloud(5);
+  EXPECT_EQ(error_of([&] { getpproc3(stack_of({c, Config(-c)})); }),
+            "Cannot superimpose the sample: the sum of the specimens has centroid size 0.");
+  EXPECT_EQ(error_of([&] { partialprocrustes3a(c, Config::Zero(5, 3)); }),
+            "Cannot superimpose the subject: all its landmarks coincide (centroid size 0), so it "
+            "cannot be scaled to unit size.");
+  EXPECT_EQ(error_of([&] { getpproc3(Stack(5, 0)); }),
+            "Cannot superimpose the sample: it holds no specimens.");
+}
+
+TEST(FitOntoReference, EverySliceFitsAndTheReferenceStays) {
+  RandomShapes rnd(6);
+  const Config ref = rnd.unit_cloud(10, {1, 2, 3});
+  Stack data = stack_of({rnd.moved_copy(ref), rnd.moved_copy(ref), rnd.cloud(10)});
+  const Stack fitted = getfprocon3(ref, data);
+  for (Eigen::Index i = 0; i < 3; ++i) expect_centred_unit(fitted.slice(i));
+  EXPECT_TRUE(Config(fitted.slice(0)).isApprox(ref, 1e-12));
+  EXPECT_TRUE(Config(fitted.slice(1)).isApprox(ref, 1e-12));
+  EXPECT_EQ(Config(fitted.slice(2)), fullprocrustes3(ref, data.slice(2)));
+  EXPECT_EQ(error_of([&] { getfprocon3(Config::Zero(4, 3), data); }),
+            "The reference has 4 landmarks but each specimen has 10.");
+}
+
+TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {
+  RandomShapes rnd(8);
+  for (int trial = 0; trial < 20; ++trial) {
+    const Config ref = rnd.unit_cloud(15, {0.5, 1, 2}) * rnd.rotation();
+    const PrincipalAxes pa = pcaref3d(ref);
+    EXPECT_NEAR(pa.axes.determinant(), 1.0, 1e-12);
+    EXPECT_TRUE((pa.axes.transpose() * pa.axes).isIdentity(1e-12));
+    EXPECT_TRUE(pa.reference.isApprox(ref * pa.axes, 1e-14));
+    const Config c = pa.reference.rowwise() - pa.reference.colwise().mean();
+    const Eigen::Matrix3d cov = c.transpose() * c / 14.0;
+    EXPECT_LT((cov - Eigen::Matrix3d(cov.diagonal().asDiagonal())).norm(), 1e-12);
+    EXPECT_LE(cov(0, 0), cov(1, 1));
+    EXPECT_LE(cov(1, 1), cov(2, 2));
+    expect_centred_unit(pa.reference);
+  }
+}
+
+TEST(PrincipalAxes, AlignedReferenceGivesSignedIdentity) {
+  Config ref(6, 3);
+  ref << 1, 0, 0, -1, 0, 0, 0, 2, 0, 0, -2, 0, 0, 0, 3, 0, 0, -3;
+  const PrincipalAxes pa = pcaref3d(ref);
+  EXPECT_TRUE(pa.axes.cwiseAbs().isIdentity(1e-14));
+  EXPECT_NEAR(pa.axes.determinant(), 1.0, 1e-14);
+  EXPECT_EQ(error_of([] { pcaref3d(Config::Zero(1, 3)); }),
+            "The principal axes of a configuration need at least two landmarks; it has 1.");
+}
+
+}  // namespace
+}  // namespace velmora::shape

@@ -1,0 +1,113 @@
+#include "shape/rotation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <Eigen/SVD>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "shape/centroid_size.hpp"
+#include "shape/random_shapes.hpp"
+
+namespace velmora::shape {
+namespace {
+
+using testing::RandomShapes;
+
+Config tetrahedron() {
+  Config x(4, 3);
+  x << 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1;
+  return x;
+}
+
+TEST(CentroidSize, ClosedValueAndInvariances) {
+  EXPECT_DOUBLE_EQ(centsize3Da(tetrahedron()), 1.5);
+  const Config moved = tetrahedron().rowwise() + Eigen::RowVector3d(5, -7, 100);
+  EXPECT_NEAR(centsize3Da(moved), 1.5, 1e-13);
+  EXPECT_NEAR(centsize3Da(3.5 * tetrahedron()), 5.25, 1e-14);
+  // Any number of columns is measured the same way.
+  Eigen::MatrixXd two(2, 2);
+  two << 0, 0, 2, 0;
+  EXPECT_DOUBLE_EQ(centsize3Da(two), std::sqrt(2.0));
+  EXPECT_EQ(centsize3Da(Eigen::MatrixXd()), 0.0);
+}
+
+TEST(Svdrot2, RecoversRotationsAndKeepsReflections) {
+  RandomShapes rnd(7);
+  for (int trial = 0; trial < 10; ++trial) {
+    const Config x = rnd.unit_cloud(12, {1, 2, 3});
+    const Eigen::Matrix3d r = rnd.rotation();
+    EXPECT_TRUE(svdrot2(x * r, x).isApprox(r, 1e-12));
+    // Scaling either input and moving the reference leave the rotation.
+    const Config far = (2.5 * x * r).rowwise() + Eigen::RowVector3d(3, 4, 5);
+    EXPECT_TRUE(svdrot2(far, 0.1 * x).isApprox(r, 1e-12));
+  }
+  // The mirror image in the plane y = 0 through the centroid is reproduced.
+  const Config x = rnd.unit_cloud(9, {3, 2, 1});
+  const Eigen::Matrix3d mirror = Eigen::Vector3d(1, -1, 1).asDiagonal();
+  const Eigen::Matrix3d y = svdrot2(x * mirror, x);
+  EXPECT_NEAR(y.determinant(), -1.0, 1e-12);
+  EXPECT_TRUE(y.isApprox(mirror, 1e-12));
+}
+
+TEST(Svdrot2, IsThePolarFactorOfTheLeastSquaresMap) {
+  RandomShapes rnd(11);
+  const Config subject = rnd.unit_cloud(15, {0.3, 1, 2});
+  const Config reference = rnd.unit_cloud(15);
+  // Least squares through an SVD of the subject itself, an independent route.
+  const Eigen::MatrixXd s = subject;
+  const Eigen::Matrix3d a = s.jacobiSvd(Eigen::ComputeThinU | Eigen::ComputeThinV)
+                                .solve(Eigen::MatrixXd(reference));
+  const Eigen::JacobiSVD<Eigen::Matrix3d> polar(a, Eigen::ComputeFullU | Eigen::ComputeFullV);
+  const Eigen::Matrix3d expected = polar.matrixU() * polar.matrixV().transpose();
+  const Eigen::Matrix3d y = svdrot2(reference, subject);
+  EXPECT_TRUE(y.isApprox(expected, 1e-11));
+  EXPECT_TRUE((y * y.transpose()).isIdentity(1e-12));
+  // The cross-product (Kabsch) rotation is a different answer here.
+  const Eigen::JacobiSVD<Eigen::Matrix3d> kabsch(subject.transpose() * reference,
+                                                 Eigen::ComputeFullU | Eigen::ComputeFullV);
+  EXPECT_FALSE(y.isApprox(kabsch.matrixU() * kabsch.matrixV().transpose(), 1e-6));
+}
+
+TEST(Svdrot2, FlatSubjectAndMismatchedCounts) {
+  RandomShapes rnd(3);
+  Config flat = rnd.unit_cloud(8);
+  flat.col(2).setZero();
+  const Eigen::Matrix3d turn_z = Eigen::AngleAxisd(0.7, Eigen::Vector3d::UnitZ()).matrix();
+  const Eigen::Matrix3d y = svdrot2(flat * turn_z, flat);
+  EXPECT_TRUE((y * y.transpose()).isIdentity(1e-12));
+  EXPECT_TRUE((flat * y).isApprox(flat * turn_z, 1e-12));
+  try {
+    svdrot2(Config::Zero(4, 3), Config::Zero(5, 3));
+    ADD_FAILURE();
+  } catch (const RuntimeError& e) {
+    EXPECT_STREQ(e.what(), "The reference has 4 landmarks but the subject has 5.");
+  }
+}
+
+TEST(Rotate3da, TurnsEverySliceAndQuarterTurnsRestoreExactly) {
+  RandomShapes rnd(5);
+  const Config a = rnd.cloud(6), b = rnd.cloud(6);
+  Stack s = testing::stack_of({a, b});
+  const Eigen::Matrix3d r = rnd.rotation();
+  rotate3da(s, r);
+  EXPECT_TRUE(Config(s.slice(0)).isApprox(a * r, 1e-14));
+  EXPECT_TRUE(Config(s.slice(1)).isApprox(b * r, 1e-14));
+
+  Eigen::Matrix3d quarter_x, quarter_z;
+  quarter_x << 1, 0, 0, 0, 0, -1, 0, 1, 0;
+  quarter_z << 0, -1, 0, 1, 0, 0, 0, 0, 1;
+  for (const Eigen::Matrix3d& q : {quarter_x, quarter_z}) {
+    Stack t = testing::stack_of({a, b});
+    const std::vector<double> before = t.data();
+    rotate3da(t, q);
+    EXPECT_EQ(t.slice(0).row(0), a.row(0) * q);
+    for (int press = 1; press < 4; ++press) rotate3da(t, q);
+    EXPECT_EQ(t.data(), before);
+  }
+  Stack one(a);
+  rotate3da(one, quarter_x);
+  EXPECT_EQ(one.n(), 1);
+}
+
+}  // namespace
+}  // namespace velmora::shape
