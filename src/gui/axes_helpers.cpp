@@ -13,10 +13,10 @@ constexpr const char* kUnknownOptionText = "Unknown command option.";
 
 void refuse_options(std::string_view function, const ValueList& options) {
   if (options.empty()) return;
-  std::string what = options.front().is_char() ? "\"" + options.front().to_string() + "\""
-                                               : std::string("a non-text value");
-  throw RuntimeError(std::string(function) + ": unknown option " + what +
-                     " (it takes no options).");
+  const Value& first = options.front();
+  std::string given = first.is_char() ? "\"" + first.to_string() + "\"" : "a value that is not text";
+  throw RuntimeError(std::string(function) + " takes no options (the first one given is " + given +
+                     ").");
 }
 
 }  // namespace
