@@ -1,0 +1,34 @@
+#include "tps/deformation.hpp"
+
+#include <string>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "shape/procrustes.hpp"
+#include "tps/warp_basis.hpp"
+
+namespace velmora::tps {
+
+shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores) {
+  if (scores.rows() == 0) {
+    throw RuntimeError("The implied deformation needs at least one row of scores.");
+  }
+  if (!scores.allFinite()) {
+    throw RuntimeError(
+        "The implied deformation cannot be built: the scores include values that are not finite "
+        "numbers.");
+  }
+  const WarpBasis basis = lmatrix3da(reference);
+  const Eigen::Index k = reference.rows(), ns = scores.cols();
+  if (ns > basis.warps.cols()) {
+    throw RuntimeError("The implied deformation got " + std::to_string(ns) +
+                       " score columns, but the warp matrix of the reference has " +
+                       std::to_string(basis.warps.cols()) + ".");
+  }
+  shape::Stack y(k, scores.rows());
+  const Eigen::Map<const Eigen::VectorXd> ref_stacked(reference.data(), 3 * k);
+  y.stacked().noalias() = basis.warps.leftCols(ns) * scores.transpose();
+  y.stacked().colwise() += ref_stacked;
+  return shape::getfprocon3(reference, std::move(y));
+}
+
+}  // namespace velmora::tps

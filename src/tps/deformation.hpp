@@ -1,0 +1,21 @@
+#pragma once
+
+#include <Eigen/Core>
+
+#include "shape/types.hpp"
+
+namespace velmora::tps {
+
+/// Configurations implied by sets of score changes: each row of `scores`
+/// weights the columns of the reference's warp matrix (missing trailing
+/// columns weigh 0); the weighted sum, a stacked displacement, is added to
+/// the reference and the result fitted back onto it (getfprocon3), leaving
+/// shape change alone.
+/// @param reference k×3 (normally centred, unit size, in principal axes)
+/// @param scores    ms×ns, ms ≥ 1, ns ≤ 3p + 5, score order of getpw3d
+/// @return ms configurations, k×3 each, centred, unit centroid size
+/// @throws RuntimeError for no rows, too many columns or non-finite scores,
+///         and as lmatrix3da for a reference without a basis
+shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores);
+
+}  // namespace velmora::tps

@@ -1,0 +1,135 @@
+#include "tps/warp_basis.hpp"
+
+#include <Eigen/Eigenvalues>
+#include <Eigen/LU>
+#include <Eigen/SVD>
+#include <cmath>
+#include <string>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "shape/tolerances.hpp"
+
+namespace velmora::tps {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& why) {
+  throw RuntimeError("The thin-plate spline basis of the reference is undefined: " + why);
+}
+
+void check_reference(const shape::Config& x) {
+  const Eigen::Index k = x.rows();
+  if (k < 4) {
+    refuse("it needs at least four landmarks, and the reference has " + std::to_string(k) + ".");
+  }
+  if (!x.allFinite()) refuse("its coordinates include values that are not finite numbers.");
+  // Singular values of the centred landmarks resolve a flat reference to
+  // rounding level, which the eigenvalues of their scatter cannot.
+  const Eigen::MatrixXd centred = x.rowwise() - x.colwise().mean();
+  const Eigen::Vector3d spread = Eigen::JacobiSVD<Eigen::MatrixXd>(centred).singularValues();
+  if (spread(2) <= kFlatTolerance * spread(0)) {
+    refuse("all its landmarks lie in one plane (or on one line).");
+  }
+}
+
+Eigen::MatrixXd distance_kernel(const shape::Config& x) {
+  const Eigen::Index k = x.rows();
+  Eigen::MatrixXd kernel = Eigen::MatrixXd::Zero(k, k);
+  for (Eigen::Index j = 0; j < k; ++j)
+    for (Eigen::Index i = j + 1; i < k; ++i) kernel(i, j) = kernel(j, i) = (x.row(i) - x.row(j)).norm();
+  const double longest = kernel.maxCoeff();
+  for (Eigen::Index j = 0; j < k; ++j)
+    for (Eigen::Index i = j + 1; i < k; ++i)
+      if (kernel(i, j) <= kCoincidentLandmarkTolerance * longest) {
+        refuse("landmarks " + std::to_string(j + 1) + " and " + std::to_string(i + 1) +
+               " coincide.");
+      }
+  return kernel;
+}
+
+void normalise(Eigen::Ref<Eigen::VectorXd> v, const char* name) {
+  const double length = v.norm();
+  if (!(length > 0) || !std::isfinite(length)) {
+    refuse(std::string("its uniform component ") + name + " has zero length.");
+  }
+  v /= length;
+}
+
+// Five unit uniform (affine) components in stacked layout: three shears, then
+// two stretches made orthogonal to the shears and to each other.
+Eigen::MatrixXd uniform_components(const shape::Config& x) {
+  const Eigen::Index k = x.rows();
+  const auto X = x.col(0), Y = x.col(1), Z = x.col(2);
+  const double alpha = X.squaredNorm(), beta = Y.squaredNorm(), gamma = Z.squaredNorm();
+  Eigen::MatrixXd s1 = Eigen::MatrixXd::Zero(3 * k, 5);
+  auto block = [&](int column, int coordinate) { return s1.col(column).segment(coordinate * k, k); };
+  block(0, 0) = alpha * Y;
+  block(0, 1) = beta * X;
+  block(1, 1) = beta * Z;
+  block(1, 2) = gamma * Y;
+  block(2, 0) = alpha * Z;
+  block(2, 2) = gamma * X;
+  normalise(s1.col(0), "U1");
+  normalise(s1.col(1), "U2");
+  normalise(s1.col(2), "U3");
+
+  Eigen::VectorXd stretch_y(3 * k), stretch_z(3 * k);
+  stretch_y << -beta * X, (1 - beta) * Y, -beta * Z;
+  stretch_z << -gamma * X, -gamma * Y, (1 - gamma) * Z;
+  const auto shears = s1.leftCols(3);
+  // Every coefficient is taken with the unprojected stretch.
+  s1.col(3) = stretch_y - shears * (shears.transpose() * stretch_y);
+  normalise(s1.col(3), "T1");
+  s1.col(4) = stretch_z - shears * (shears.transpose() * stretch_z) -
+              s1.col(3) * s1.col(3).dot(stretch_z);
+  normalise(s1.col(4), "T2");
+  return s1;
+}
+
+}  // namespace
+
+std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues) {
+  const double largest = eigenvalues.size() ? eigenvalues.cwiseAbs().maxCoeff() : 0.0;
+  const double threshold = std::max(kWarpAbsoluteTolerance, kWarpRelativeTolerance * largest);
+  std::vector<Eigen::Index> kept;
+  for (Eigen::Index i = 0; i < eigenvalues.size(); ++i)
+    if (std::abs(eigenvalues(i)) > threshold) kept.push_back(i);
+  return kept;
+}
+
+WarpBasis lmatrix3da(const shape::Config& reference) {
+  check_reference(reference);
+  const Eigen::Index k = reference.rows();
+  WarpBasis basis;
+  basis.kernel = distance_kernel(reference);
+
+  Eigen::MatrixXd l = Eigen::MatrixXd::Zero(k + 4, k + 4);
+  l.topLeftCorner(k, k) = basis.kernel;
+  l.block(0, k, k, 1).setOnes();
+  l.block(0, k + 1, k, 3) = reference;
+  l.bottomLeftCorner(4, k) = l.topRightCorner(k, 4).transpose();
+  const Eigen::PartialPivLU<Eigen::MatrixXd> lu(l);
+  if (!(lu.rcond() >= kSingularTolerance)) refuse("its spline system is singular.");
+  const Eigen::MatrixXd l_inverse = lu.inverse();
+  // The bending-energy block is symmetric up to rounding; the solver reads
+  // one triangle, so both are averaged first.
+  const Eigen::MatrixXd energy =
+      0.5 * (l_inverse.topLeftCorner(k, k) + l_inverse.topLeftCorner(k, k).transpose());
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eig(energy);
+  if (eig.info() != Eigen::Success) refuse("the eigen-decomposition of its bending energy failed.");
+  basis.eigenvectors = eig.eigenvectors();
+  basis.eigenvalues = eig.eigenvalues();
+
+  const std::vector<Eigen::Index> kept = retained_warps(basis.eigenvalues);
+  basis.retained = static_cast<int>(kept.size());
+  basis.uniform = uniform_components(reference);
+  const Eigen::Index p = basis.retained;
+  basis.warps = Eigen::MatrixXd::Zero(3 * k, 3 * p + 5);
+  for (Eigen::Index r = 0; r < p; ++r)
+    for (int c = 0; c < 3; ++c)
+      basis.warps.col(3 * r + c).segment(c * k, k) = basis.eigenvectors.col(kept[r]);
+  basis.warps.rightCols(5) = basis.uniform;
+  return basis;
+}
+
+}  // namespace velmora::tps

@@ -1,0 +1,106 @@
+#include "tps/scores.hpp"
+
+#include <gtest/gtest.h>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "tps/deformation.hpp"
+#include "tps/reference_shapes.hpp"
+
+namespace velmora::tps {
+namespace {
+
+using testing::principal_reference;
+using testing::RandomShapes;
+using testing::stack_of;
+
+TEST(WarpScores, ProjectionsOfTheStackedDisplacement) {
+  RandomShapes rnd(41);
+  const shape::Config ref = principal_reference(rnd, 9);
+  std::vector<shape::Config> sample = {ref};
+  for (int i = 0; i < 4; ++i) sample.push_back(ref + 0.01 * rnd.cloud(9));
+  const shape::Stack data = stack_of(sample);
+  const Eigen::MatrixXd y = getpw3d(ref, data);
+  ASSERT_EQ(y.rows(), 5);
+  ASSERT_EQ(y.cols(), 3 * 9 - 7);
+  EXPECT_TRUE(y.row(0).isZero(0.0));
+  const Eigen::MatrixXd af = lmatrix3da(ref).warps;
+  for (Eigen::Index i = 1; i < 5; ++i) {
+    const shape::Config d = sample[static_cast<std::size_t>(i)] - ref;
+    const Eigen::VectorXd stacked = Eigen::Map<const Eigen::VectorXd>(d.data(), 27);
+    EXPECT_TRUE(y.row(i).transpose().isApprox(af.transpose() * stacked, 1e-12));
+  }
+  const Eigen::MatrixXd one = getpw3d(ref, shape::Stack(sample[2]));
+  ASSERT_EQ(one.rows(), 1);
+  EXPECT_TRUE(one.row(0).isApprox(y.row(2), 1e-15));
+  EXPECT_THROW(getpw3d(ref, shape::Stack(rnd.cloud(8))), RuntimeError);
+}
+
+TEST(WarpScores, AffineDisplacementHasNoPartialWarpScores) {
+  RandomShapes rnd(42);
+  const shape::Config ref = principal_reference(rnd, 12);
+  shape::Config sheared = ref;
+  sheared.col(0) += 0.05 * ref.col(1);  // x grows with y
+  shape::Config stretched = ref;
+  stretched.col(2) *= 1.1;
+  const Eigen::MatrixXd y = getpw3d(ref, stack_of({sheared, stretched}));
+  const Eigen::Index warps = 3 * (12 - 4);
+  EXPECT_LT(y.leftCols(warps).cwiseAbs().maxCoeff(), 1e-13);
+  EXPECT_GT(y.rightCols(5).row(0).norm(), 1e-3);
+  EXPECT_GT(y.rightCols(5).row(1).norm(), 1e-3);
+}
+
+TEST(ImpliedDeformation, ZeroScoresGiveTheReferenceAndPaddingIsZero) {
+  RandomShapes rnd(43);
+  const shape::Config ref = principal_reference(rnd, 10);
+  const shape::Stack same = defimppw3(ref, Eigen::MatrixXd::Zero(1, 22));
+  ASSERT_EQ(same.n(), 1);
+  EXPECT_TRUE(shape::Config(same.slice(0)).isApprox(ref, 1e-13));
+
+  const Eigen::RowVectorXd short_row = 0.01 * Eigen::RowVectorXd::Random(22);
+  Eigen::RowVectorXd padded = Eigen::RowVectorXd::Zero(23);
+  padded.head(22) = short_row;
+  Eigen::MatrixXd two(2, 23);
+  two << padded, -padded;
+  const shape::Stack a = defimppw3(ref, short_row);
+  const shape::Stack b = defimppw3(ref, two);
+  ASSERT_EQ(b.n(), 2);
+  EXPECT_TRUE(shape::Config(a.slice(0)).isApprox(b.slice(0), 1e-14));
+  EXPECT_TRUE(shape::Config(defimppw3(ref, -padded).slice(0)).isApprox(b.slice(1), 1e-14));
+}
+
+TEST(ImpliedDeformation, SmallScoresRoundTrip) {
+  RandomShapes rnd(44);
+  const shape::Config ref = principal_reference(rnd, 15);
+  const Eigen::Index m = 3 * 15 - 7;
+  Eigen::MatrixXd scores(3, m);
+  for (Eigen::Index i = 0; i < scores.size(); ++i) scores(i) = 1e-5 * rnd.normal();
+  const Eigen::MatrixXd back = getpw3d(ref, defimppw3(ref, scores));
+  // The fit back onto the reference removes only what the basis cannot
+  // express, so the change is of second order in the scores.
+  EXPECT_LT((back - scores).cwiseAbs().maxCoeff(), 1e-8);
+  EXPECT_GT(scores.cwiseAbs().maxCoeff(), 1e-6);
+}
+
+TEST(ImpliedDeformation, RefusesWhatItCannotBuild) {
+  RandomShapes rnd(45);
+  const shape::Config ref = principal_reference(rnd, 6);
+  auto error_of = [&](const Eigen::MatrixXd& s) -> std::string {
+    try {
+      defimppw3(ref, s);
+    } catch (const RuntimeError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(error_of(Eigen::MatrixXd::Zero(1, 12)),
+            "The implied deformation got 12 score columns, but the warp matrix of the reference "
+            "has 11.");
+  EXPECT_EQ(error_of(Eigen::MatrixXd(0, 11)),
+            "The implied deformation needs at least one row of scores.");
+  EXPECT_EQ(error_of(Eigen::MatrixXd::Constant(1, 3, std::nan(""))),
+            "The implied deformation cannot be built: the scores include values that are not "
+            "finite numbers.");
+}
+
+}  // namespace
+}  // namespace velmora::tps

@@ -1,0 +1,118 @@
+#include "tps/warp_basis.hpp"
+
+#include <gtest/gtest.h>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "tps/reference_shapes.hpp"
+
+namespace velmora::tps {
+namespace {
+
+using testing::principal_reference;
+using testing::RandomShapes;
+
+std::string error_of(const shape::Config& x) {
+  try {
+    lmatrix3da(x);
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(WarpBasis, ShapesCountsAndUnitColumns) {
+  RandomShapes rnd(31);
+  for (Eigen::Index k : {5, 10, 17}) {
+    const shape::Config ref = principal_reference(rnd, k);
+    const WarpBasis b = lmatrix3da(ref);
+    EXPECT_EQ(b.retained, k - 4);
+    EXPECT_EQ(b.warps.rows(), 3 * k);
+    EXPECT_EQ(b.warps.cols(), 3 * k - 7);
+    EXPECT_EQ(b.eigenvectors.rows(), k);
+    EXPECT_EQ(b.eigenvectors.cols(), k);
+    EXPECT_TRUE(b.warps.colwise().norm().isOnes(1e-12));
+    EXPECT_EQ(b.warps.rightCols(5), b.uniform);
+    // Ascending, as the symmetric solver returns them.
+    for (Eigen::Index i = 1; i < k; ++i) EXPECT_LE(b.eigenvalues(i - 1), b.eigenvalues(i));
+  }
+}
+
+TEST(WarpBasis, KernelIsSymmetricDistanceWithZeroDiagonal) {
+  RandomShapes rnd(32);
+  const shape::Config ref = principal_reference(rnd, 8);
+  const WarpBasis b = lmatrix3da(ref);
+  EXPECT_EQ(b.kernel, b.kernel.transpose());
+  EXPECT_TRUE(b.kernel.diagonal().isZero(0.0));
+  EXPECT_DOUBLE_EQ(b.kernel(2, 5), (ref.row(2) - ref.row(5)).norm());
+}
+
+TEST(WarpBasis, PrincipalAxesReferenceGivesAnOrthonormalBasis) {
+  RandomShapes rnd(33);
+  const shape::Config ref = principal_reference(rnd, 14);
+  const WarpBasis b = lmatrix3da(ref);
+  const Eigen::MatrixXd gram = b.warps.transpose() * b.warps;
+  EXPECT_TRUE(gram.isIdentity(1e-10)) << (gram - Eigen::MatrixXd::Identity(33, 33)).norm();
+  // U1 ⟂ the turn about z, U2 ⟂ about x, U3 ⟂ about y, for any reference.
+  const shape::Config any = rnd.cloud(9);
+  const WarpBasis c = lmatrix3da(any);
+  const Eigen::VectorXd X = any.col(0), Y = any.col(1), Z = any.col(2), O = Eigen::VectorXd::Zero(9);
+  Eigen::VectorXd turn_z(27), turn_x(27), turn_y(27);
+  turn_z << -Y, X, O;
+  turn_x << O, -Z, Y;
+  turn_y << Z, O, -X;
+  EXPECT_NEAR(c.uniform.col(0).dot(turn_z), 0.0, 1e-12);
+  EXPECT_NEAR(c.uniform.col(1).dot(turn_x), 0.0, 1e-12);
+  EXPECT_NEAR(c.uniform.col(2).dot(turn_y), 0.0, 1e-12);
+}
+
+TEST(WarpBasis, GeneralPositionKeepsExactlyKMinusFourWarps) {
+  RandomShapes rnd(34);
+  for (Eigen::Index k : {24, 60, 200}) {
+    const shape::Config ref = rnd.unit_cloud(k);
+    const WarpBasis b = lmatrix3da(ref);
+    EXPECT_EQ(b.retained, k - 4) << "k = " << k;
+  }
+  // Exactly four landmarks in general position: the five uniform columns.
+  const WarpBasis four = lmatrix3da(principal_reference(rnd, 4));
+  EXPECT_EQ(four.retained, 0);
+  EXPECT_EQ(four.warps.cols(), 5);
+  EXPECT_EQ(four.warps, four.uniform);
+}
+
+TEST(WarpBasis, SelectionThresholdIsStrictAbsoluteAndRelative) {
+  struct Case {
+    std::vector<double> eigenvalues;
+    std::vector<Eigen::Index> kept;
+  };
+  const Case cases[] = {
+      {{1e-14, -2e-14, 0.0}, {1}},           // the absolute floor, strict
+      {{-5.0, 1e-9, -1e-11, 3e-16}, {0, 1}}, // relative to the largest magnitude
+      {{-5.0, 5e-10, 6e-10}, {0, 2}},        // exactly 1e-10 · 5 is dropped
+      {{}, {}},
+  };
+  for (const Case& c : cases) {
+    const Eigen::VectorXd ev = Eigen::Map<const Eigen::VectorXd>(
+        c.eigenvalues.data(), static_cast<Eigen::Index>(c.eigenvalues.size()));
+    EXPECT_EQ(retained_warps(ev), c.kept);
+  }
+}
+
+TEST(WarpBasis, SingularSplineSystemsSayWhy) {
+  RandomShapes rnd(35);
+  const std::string prefix = "The thin-plate spline basis of the reference is undefined: ";
+  EXPECT_EQ(error_of(rnd.cloud(3)),
+            prefix + "it needs at least four landmarks, and the reference has 3.");
+  shape::Config flat = rnd.cloud(7);
+  flat.col(2).setZero();
+  EXPECT_EQ(error_of(flat * rnd.rotation()),
+            prefix + "all its landmarks lie in one plane (or on one line).");
+  shape::Config twice = rnd.cloud(6);
+  twice.row(4) = twice.row(1);
+  EXPECT_EQ(error_of(twice), prefix + "landmarks 2 and 5 coincide.");
+  shape::Config broken = rnd.cloud(6);
+  broken(0, 0) = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(error_of(broken), prefix + "its coordinates include values that are not finite numbers.");
+}
+
+}  // namespace
+}  // namespace velmora::tps
