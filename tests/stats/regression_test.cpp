@@ -1,0 +1,95 @@
+#include "stats/regression.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora::stats {
+namespace {
+
+Eigen::VectorXd vec(std::initializer_list<double> xs) {
+  Eigen::VectorXd v(static_cast<Eigen::Index>(xs.size()));
+  Eigen::Index i = 0;
+  for (double x : xs) v(i++) = x;
+  return v;
+}
+
+std::string error_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(Regstuf, ClosedValues) {
+  const RegressionStats s = regstuf(vec({1, 2, 3, 4, 5}), vec({2, 4, 5, 4, 5}));
+  EXPECT_NEAR(s.slope, 0.6, 1e-15);
+  EXPECT_NEAR(s.intercept, 2.2, 1e-15);
+  EXPECT_NEAR(s.slope_sd, std::sqrt(0.08), 1e-15);
+  EXPECT_EQ(s.n, 5);
+  EXPECT_NEAR(s.r, std::sqrt(0.6), 1e-15);
+  EXPECT_NEAR(s.fisher_z, 1.0317185, 5e-8);
+  EXPECT_NEAR(s.fisher_se, std::sqrt(0.5), 1e-15);
+  EXPECT_NEAR(s.fisher_z / s.fisher_se, 1.4590703, 5e-8);
+
+  // A perfect line: correlation held at 1, infinite Fisher transform, no NaN.
+  const RegressionStats line = regstuf(vec({0.1, 0.2, 0.3, 0.7}), vec({0.3, 0.6, 0.9, 2.1}));
+  EXPECT_EQ(line.r, 1.0);
+  EXPECT_EQ(line.fisher_z, std::numeric_limits<double>::infinity());
+  EXPECT_EQ(line.slope_sd, 0.0);
+  // Three pairs: an infinite standard error, so z = 0.
+  EXPECT_EQ(regstuf(vec({1, 2, 3}), vec({1, 3, 2})).fisher_se,
+            std::numeric_limits<double>::infinity());
+}
+
+TEST(Regstuf, RefusesUndefinedStatistics) {
+  EXPECT_EQ(error_of([] { regstuf(vec({1, 2, 3}), vec({1, 2})); }),
+            "The regression has 3 values of the independent variable but 2 responses.");
+  EXPECT_EQ(error_of([] { regstuf(vec({1, 2}), vec({1, 2})); }),
+            "The regression needs at least three pairs of values; it has 2.");
+  EXPECT_EQ(error_of([] { regstuf(vec({2, 2, 2}), vec({1, 2, 3})); }),
+            "All x values of the regression are equal, so its slope is undefined.");
+  EXPECT_EQ(error_of([] { regstuf(vec({1, 2, 3}), vec({4, 4, 4})); }),
+            "All y values of the regression are equal, so its correlation is undefined.");
+  EXPECT_EQ(error_of([] { regstuf(vec({1, 2, std::nan("")}), vec({4, 5, 4})); }),
+            "The regression data include values that are not finite numbers.");
+}
+
+TEST(ColumnSlopes, EveryColumnButTheLast) {
+  const Eigen::Index n = 6;
+  const Eigen::VectorXd x = vec({1, 2, 3, 4, 5, 6});
+  Eigen::MatrixXd scores(n, 3);
+  scores.col(0) = 3 * x.array() + 1;
+  scores.col(1) = -0.5 * x.array() + 7;
+  scores.col(2) = Eigen::VectorXd::Random(n);  // never regressed
+  const Eigen::RowVectorXd b = column_slopes(scores, x);
+  ASSERT_EQ(b.size(), 2);
+  EXPECT_NEAR(b(0), 3, 1e-14);
+  EXPECT_NEAR(b(1), -0.5, 1e-14);
+  EXPECT_NEAR(b(0) * (x.maxCoeff() - x.minCoeff()), 3 * (n - 1), 1e-13);
+  EXPECT_EQ(column_slopes(scores.leftCols(1), x).size(), 0);
+
+  // On ln X: X = e, e², e³ and a column 2·ln X + 5.
+  const Eigen::VectorXd ln_x = vec({1, 2, 3});
+  Eigen::MatrixXd on_ln(3, 2);
+  on_ln.col(0) = 2 * ln_x.array() + 5;
+  on_ln.col(1).setZero();
+  EXPECT_NEAR(column_slopes(on_ln, ln_x)(0), 2, 1e-14);
+
+  const LineFits fits = fit_lines(scores.leftCols(2), x);
+  EXPECT_NEAR(fits.intercepts(0), 1, 1e-13);
+  EXPECT_NEAR(fits.intercepts(1), 7, 1e-13);
+  EXPECT_EQ(error_of([&] { column_slopes(scores, Eigen::VectorXd::Constant(n, 2)); }),
+            "All values of the independent variable are equal, so the regression slope is "
+            "undefined.");
+  EXPECT_EQ(error_of([&] { column_slopes(scores, x.head(5)); }),
+            "The regression has 5 values of the independent variable but 6 score rows.");
+}
+
+}  // namespace
+}  // namespace velmora::stats
