@@ -1,0 +1,80 @@
+#include "io/landmark_file.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "io/checked_matrix.hpp"
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora::io {
+
+namespace {
+
+void check_layout(const TextMatrix& m, std::string_view label) {
+  if (m.cols % 3 != 1) {
+    throw DataRefusal(in_quotes(label) +
+                      ": each line must hold 3k+1 numbers (x1 y1 z1 ... xk yk zk, then the "
+                      "centroid size); line 1 holds " +
+                      std::to_string(m.cols) + ".");
+  }
+  if (m.cols == 1) {
+    throw DataRefusal(in_quotes(label) +
+                      ": line 1 holds a single number and no landmark; each line must hold x1 "
+                      "y1 z1 ... xk yk zk, then the centroid size.");
+  }
+  if (m.cols == 4) {
+    throw DataRefusal(in_quotes(label) +
+                      ": each line holds a single landmark; comparing shapes needs at least two "
+                      "landmarks per specimen.");
+  }
+}
+
+/// Refuses the first specimen whose landmarks all lie on one point.  Works
+/// column by column over the column-major matrix (two sequential passes)
+/// so that large files stay fast.
+void check_spread(const TextMatrix& m, std::string_view label) {
+  const std::size_t n = m.rows;
+  const std::size_t k = m.cols / 3;
+  std::vector<double> centre(3 * n, 0.0);
+  std::vector<double> largest(n, 0.0);
+  for (std::size_t c = 0; c < 3 * k; ++c) {
+    const double* col = m.values.data() + n * c;
+    double* ctr = centre.data() + n * (c % 3);
+    for (std::size_t i = 0; i < n; ++i) {
+      ctr[i] += col[i];
+      largest[i] = std::max(largest[i], std::abs(col[i]));
+    }
+  }
+  for (double& x : centre) x /= static_cast<double>(k);
+  std::vector<double> squares(n, 0.0);
+  for (std::size_t c = 0; c < 3 * k; ++c) {
+    const double* col = m.values.data() + n * c;
+    const double* ctr = centre.data() + n * (c % 3);
+    for (std::size_t i = 0; i < n; ++i) squares[i] += (col[i] - ctr[i]) * (col[i] - ctr[i]);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::sqrt(squares[i]) <= kCoincidenceTolerance * largest[i]) {
+      throw DataRefusal(in_quotes(label) + " line " + std::to_string(i + 1) + ": all " +
+                        std::to_string(k) + " landmarks of this specimen lie on one point.");
+    }
+  }
+}
+
+}  // namespace
+
+TextMatrix parse_landmarks(std::string_view text, std::string_view label) {
+  TextMatrix m = parse_checked_matrix(text, label);
+  check_layout(m, label);
+  check_spread(m, label);
+  return m;
+}
+
+TextMatrix load_landmarks(const std::string& path) {
+  TextMatrix m = read_checked_matrix(path);
+  check_layout(m, path);
+  check_spread(m, path);
+  return m;
+}
+
+}  // namespace velmora::io

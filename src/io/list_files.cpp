@@ -1,0 +1,96 @@
+#include "io/list_files.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <span>
+
+#include "io/checked_matrix.hpp"
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora::io {
+
+namespace {
+
+constexpr std::size_t kWireColumns = 3;
+
+void check_x_list(const TextMatrix& m, std::string_view label) {
+  if (m.cols != 1) {
+    throw DataRefusal(in_quotes(label) + " line 1: expected one value per line, found " +
+                      std::to_string(m.cols) + ".");
+  }
+}
+
+void check_wire_columns(const TextMatrix& m, std::string_view label) {
+  if (m.cols < kWireColumns) {
+    throw DataRefusal(in_quotes(label) +
+                      " line 1: a wire needs 3 numbers (wire number, landmark, landmark), "
+                      "found " +
+                      std::to_string(m.cols) + ".");
+  }
+}
+
+std::string g_text(double x) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", x);
+  return buf;
+}
+
+/// values: rows×cols column-major.
+void check_wire_rows(std::size_t rows, std::size_t cols, std::span<const double> values,
+                     std::size_t k) {
+  if (rows == 0 || cols == 0) return;
+  if (cols < kWireColumns) {
+    throw DataRefusal(
+        "The wireframe needs 3 numbers per wire (wire number, landmark, landmark); it has " +
+        std::to_string(cols) + ".");
+  }
+  for (std::size_t i = 0; i < rows; ++i) {
+    for (std::size_t c = 1; c < kWireColumns; ++c) {
+      double v = values[i + rows * c];
+      bool ok = v >= 1 && v <= static_cast<double>(k) && std::floor(v) == v;
+      if (!ok) {
+        throw DataRefusal("Wire row " + std::to_string(i + 1) + ": landmark " + g_text(v) +
+                          " is not a whole number from 1 to " + std::to_string(k) + ".");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+TextMatrix parse_x_list(std::string_view text, std::string_view label) {
+  TextMatrix m = parse_checked_matrix(text, label);
+  check_x_list(m, label);
+  return m;
+}
+
+TextMatrix load_x_list(const std::string& path) {
+  TextMatrix m = read_checked_matrix(path);
+  check_x_list(m, path);
+  return m;
+}
+
+TextMatrix parse_wire_list(std::string_view text, std::string_view label) {
+  TextMatrix m = parse_checked_matrix(text, label);
+  check_wire_columns(m, label);
+  return m;
+}
+
+TextMatrix load_wire_list(const std::string& path) {
+  TextMatrix m = read_checked_matrix(path);
+  check_wire_columns(m, path);
+  return m;
+}
+
+void check_wires(const TextMatrix& wires, std::size_t k) {
+  check_wire_rows(wires.rows, wires.cols, wires.values, k);
+}
+
+void check_wires(const Value& wires, std::size_t k) {
+  if (wires.empty()) return;
+  if (!wires.is_double() || wires.pages() > 1)
+    throw DataRefusal("The wireframe must be a matrix of numbers, one wire per row.");
+  check_wire_rows(wires.rows(), wires.cols(), wires.data(), k);
+}
+
+}  // namespace velmora::io

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "io/text_matrix.hpp"
+#include "platform/value/value.hpp"
+
+namespace velmora::io {
+
+/// Reads an independent-variable file for LoadXList: one finite value per
+/// line, in the order of the landmark file's specimens.
+/// @return n×1 matrix
+/// @throws DataRefusal naming the file (line, column): unreadable, no
+///   numbers, a line with more than one value, text or NaN/infinite values
+TextMatrix load_x_list(const std::string& path);
+TextMatrix parse_x_list(std::string_view text, std::string_view label);
+
+/// Reads a wireframe file for LoadWireFrame: one wire per line, at least
+/// three numbers (wire number, landmark, landmark; further columns are
+/// kept).  The landmark numbers are checked against a configuration by
+/// check_wires when the wireframe is drawn.
+/// @return w×c matrix, c ≥ 3
+/// @throws DataRefusal naming the file (line, column): unreadable, no
+///   numbers, fewer than three numbers a line, text or NaN/infinite values
+TextMatrix load_wire_list(const std::string& path);
+TextMatrix parse_wire_list(std::string_view text, std::string_view label);
+
+/// Checks a wireframe against a configuration of k landmarks before it is
+/// drawn: columns 2 and 3 of every row must be whole numbers from 1 to k.
+/// An empty wireframe passes.
+/// @param wires w×c, c ≥ 3 (a Value: the double matrix `wirelist`)
+/// @throws DataRefusal naming the first bad wire row (1-based), the value
+///   and k, or the column count when it is below three
+void check_wires(const TextMatrix& wires, std::size_t k);
+void check_wires(const Value& wires, std::size_t k);
+
+}  // namespace velmora::io

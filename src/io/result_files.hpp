@@ -1,0 +1,53 @@
+#pragma once
+
+#include <Eigen/Core>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velmora::io {
+
+// Result files are plain text: every number is written as C's "%g " (six
+// significant digits, trailing zeros dropped, exponent form below 1e-4 and
+// from 1e6 up, then one blank) and every line is closed by " \n " (blank,
+// line feed, blank).  So each line ends in two blanks and a line feed, every
+// line after the first begins with a blank, and the file ends with a line
+// feed and one blank, which the readers take as the end of the data.  The
+// digits never depend on the C locale.
+
+/// Appends one line: every number as "%g ", then " \n ".
+void append_g_line(std::string& out, std::span<const double> numbers);
+
+/// One line per row of `rows` (r×c); no rows give the empty text.
+std::string format_g_lines(const Eigen::Ref<const Eigen::MatrixXd>& rows);
+
+/// One line holding `numbers` (only the line end when there are none).
+std::string row_file_text(std::span<const double> numbers);
+
+/// The scores file: line i holds row i of the scores, then the centroid
+/// size of specimen i.
+/// @param scores n×m partial warp and uniform scores
+/// @param centroid_sizes at least n values (the last column of the sample)
+/// @throws RuntimeError when there are fewer centroid sizes than score rows
+std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
+                            std::span<const double> centroid_sizes);
+
+/// The reference file: one line x1 y1 z1 … xk yk zk 1.
+/// @param reference k×3, unit centroid size
+/// @throws RuntimeError when the reference has rows but not 3 columns
+std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference);
+
+/// The regression-vector file: one line of every slope in order.
+inline std::string vector_file_text(std::span<const double> slopes) {
+  return row_file_text(slopes);
+}
+
+/// Replaces `path` by `content` so that no reader ever sees a half file: the
+/// text goes to a temporary file in the target's folder, is flushed to disk
+/// (fsync) and renamed over the target.  A new file gets the usual
+/// permissions (0666 less the umask); a replaced one keeps its own.
+/// @throws RuntimeError `Cannot write the file "PATH": REASON.` (strerror);
+///   the temporary file is removed and an old file at `path` stays intact
+void write_file_atomic(const std::string& path, std::string_view content);
+
+}  // namespace velmora::io
