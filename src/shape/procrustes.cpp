@@ -30,14 +30,16 @@ std::string specimen_name(Eigen::Index index) {
 }
 
 // Centres `s` in place and returns its centroid size after checking that it
-// can be scaled.
+// can be scaled.  A non-finite coordinate makes the size non-finite; landmarks
+// that all coincide leave only rounding noise, far below the distance of
+// their centroid from the origin.
 double centre_checked(Eigen::Map<Config> s, Eigen::Index index) {
-  if (!s.allFinite()) throw_not_finite(index);
-  const double magnitude = s.cwiseAbs().maxCoeff();
   const Eigen::RowVector3d mean = s.colwise().mean();
   s.rowwise() -= mean;
   const double size = s.norm();
-  if (size <= kCoincidentTolerance * magnitude) throw_collapsed(index);
+  if (!std::isfinite(size)) throw_not_finite(index);
+  const double offset = mean.norm() * std::sqrt(static_cast<double>(s.rows()));
+  if (size <= kCoincidentTolerance * offset || size == 0) throw_collapsed(index);
   return size;
 }
 
@@ -52,7 +54,9 @@ void fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch,
   const Eigen::Matrix3d sts = s.transpose().lazyProduct(s);
   const Eigen::Matrix3d str = s.transpose().lazyProduct(reference);
   const Eigen::Matrix3d map = rotation_from_products(sts, str) / size;
-  scratch.noalias() = s.lazyProduct(map);
+  // Column by column, so every step runs over contiguous coordinates.
+  for (int c = 0; c < 3; ++c)
+    scratch.col(c) = s.col(0) * map(0, c) + s.col(1) * map(1, c) + s.col(2) * map(2, c);
   s = scratch;
 }
 
@@ -64,10 +68,11 @@ Config fit_one(const Config& reference, const Config& subject) {
   return y;
 }
 
-// Rescales a centred consensus to unit centroid size.
-void normalise_consensus(Config& reference, const char* what) {
+// Rescales a centred consensus to unit centroid size.  `magnitude` is the
+// scale of what was summed into it, against which rounding noise is judged.
+void normalise_consensus(Config& reference, double magnitude, const char* what) {
   const double size = centsize3Da(reference);
-  if (!(size > kCoincidentTolerance * reference.cwiseAbs().maxCoeff()) || !std::isfinite(size)) {
+  if (!(size > kCoincidentTolerance * magnitude) || !std::isfinite(size)) {
     throw RuntimeError(std::string("Cannot superimpose the sample: ") + what +
                        " has centroid size 0.");
   }
@@ -93,15 +98,18 @@ GpaResult getpproc3(Stack data) {
     Config reference = data.slice(0);
     return {std::move(reference), std::move(data)};
   }
-  for (Eigen::Index i = 0; i < n; ++i)
+  double magnitude = 0;
+  for (Eigen::Index i = 0; i < n; ++i) {
     if (!data.slice(i).allFinite()) throw_not_finite(i);
+    magnitude += data.slice(i).cwiseAbs().maxCoeff();
+  }
 
   // The raw configurations are summed as they are; their positions cancel in
   // the centring, their sizes and orientations do not.
   Config reference = Config::Zero(k, 3);
   for (Eigen::Index i = 0; i < n; ++i) reference += data.slice(i);
   reference.rowwise() -= reference.colwise().mean();
-  normalise_consensus(reference, "the sum of the specimens");
+  normalise_consensus(reference, magnitude, "the sum of the specimens");
 
   Config sum(k, 3), scratch(k, 3);
   constexpr int kPasses = 3;
@@ -112,7 +120,8 @@ GpaResult getpproc3(Stack data) {
       sum += data.slice(i);
     }
     reference = sum / static_cast<double>(n);
-    normalise_consensus(reference, "the mean of the fitted specimens");
+    // Fitted specimens have unit size, so their mean is judged against 1.
+    normalise_consensus(reference, 1.0, "the mean of the fitted specimens");
   }
   return {std::move(reference), std::move(data)};
 }

@@ -1,15 +1,29 @@
 #include "shape/rotation.hpp"
 
+#include <Eigen/Cholesky>
 #include <Eigen/QR>
 #include <Eigen/SVD>
+#include <cmath>
+
+#include "shape/tolerances.hpp"
 
 namespace velmora::shape {
 
 Eigen::Matrix3d rotation_from_products(const Eigen::Matrix3d& sts, const Eigen::Matrix3d& str) {
-  // Normal equations of subject·A = reference.  The complete orthogonal
-  // decomposition gives the unique solution for a full-rank subject and the
-  // minimum-norm least-squares map (pinv(subject)·reference) otherwise.
-  const Eigen::Matrix3d a = Eigen::CompleteOrthogonalDecomposition<Eigen::Matrix3d>(sts).solve(str);
+  // Normal equations of subject·A = reference.  A full-rank subject has a
+  // positive definite subjectᵀ·subject and a unique solution, found by
+  // Cholesky; a subject of lower rank (flat or collinear) gets the
+  // minimum-norm least-squares map pinv(subject)·reference from a complete
+  // orthogonal decomposition.
+  Eigen::Matrix3d a;
+  const Eigen::LLT<Eigen::Matrix3d> llt(sts);
+  const Eigen::Vector3d pivots = llt.matrixLLT().diagonal();
+  if (llt.info() == Eigen::Success &&
+      pivots.minCoeff() > kRankTolerance * std::sqrt(sts.diagonal().maxCoeff())) {
+    a = llt.solve(str);
+  } else {
+    a = Eigen::CompleteOrthogonalDecomposition<Eigen::Matrix3d>(sts).solve(str);
+  }
   const Eigen::JacobiSVD<Eigen::Matrix3d> svd(a, Eigen::ComputeFullU | Eigen::ComputeFullV);
   return svd.matrixU() * svd.matrixV().transpose();
 }
@@ -23,15 +37,15 @@ Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
 }
 
 void rotate3da(Stack& x, const Eigen::Matrix3d& roto) {
-  const Eigen::Index k = x.k();
+  if (x.n() == 0) return;
+  // One k×3 work matrix for the whole stack; each slice is formed column by
+  // column over contiguous coordinates and copied back.
+  Config turned(x.k(), 3);
   for (Eigen::Index i = 0; i < x.n(); ++i) {
     Eigen::Map<Config> s = x.slice(i);
-    // Landmark rows are independent, so each is turned through a fixed-size
-    // copy and the slice needs no scratch matrix.
-    for (Eigen::Index j = 0; j < k; ++j) {
-      const Eigen::RowVector3d row = s.row(j);
-      s.row(j).noalias() = row * roto;
-    }
+    for (int c = 0; c < 3; ++c)
+      turned.col(c) = s.col(0) * roto(0, c) + s.col(1) * roto(1, c) + s.col(2) * roto(2, c);
+    s = turned;
   }
 }
 

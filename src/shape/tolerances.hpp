@@ -5,10 +5,16 @@
 namespace velmora {
 
 /// A configuration counts as collapsed (all landmarks coinciding) when its
-/// centroid size is at most this fraction of its largest absolute coordinate.
-/// Centring identical coordinates leaves rounding noise of about 1e-16 of
-/// their magnitude, far below this.
+/// centroid size is at most this fraction of √k times the distance of its
+/// centroid from the origin.  Centring identical coordinates leaves rounding
+/// noise of about 1e-16 of their magnitude, far below this.  Also the level at
+/// which a score column counts as constant.
 inline constexpr double kCoincidentTolerance = 1e-12;
+
+/// A subject counts as of full rank for the least-squares rotation when every
+/// Cholesky pivot of subjectᵀ·subject (a spread, in coordinate units) exceeds
+/// this fraction of the largest spread.
+inline constexpr double kRankTolerance = 1e-7;
 
 /// Bending-energy eigenvalues at or below max(kWarpAbsoluteTolerance,
 /// kWarpRelativeTolerance · largest |eigenvalue|) belong to the affine null

@@ -150,6 +150,10 @@ TEST(Gpa, CollapsedOrBrokenSpecimensAreNamed) {
   const Config c = rnd.cloud(5);
   EXPECT_EQ(error_of([&] { getpproc3(stack_of({c, Config(-c)})); }),
             "Cannot superimpose the sample: the sum of the specimens has centroid size 0.");
+  // Cancelling only up to rounding is caught as well.
+  const Config third = c / 3.0;
+  EXPECT_EQ(error_of([&] { getpproc3(stack_of({third, third, third, Config(-c)})); }),
+            "Cannot superimpose the sample: the sum of the specimens has centroid size 0.");
   EXPECT_EQ(error_of([&] { partialprocrustes3a(c, Config::Zero(5, 3)); }),
             "Cannot superimpose the subject: all its landmarks coincide (centroid size 0), so it "
             "cannot be scaled to unit size.");

@@ -1,0 +1,57 @@
+// Superimposition of synthetic samples as LoadData runs it: generalized
+// Procrustes fit, principal axes of the consensus, the sample turned with
+// them.
+#include <benchmark/benchmark.h>
+
+#include "../tests/shape/random_shapes.hpp"
+#include "shape/procrustes.hpp"
+#include "shape/rotation.hpp"
+
+namespace {
+
+using namespace velmora;
+
+// n noisy, turned, scaled and moved copies of one k-landmark shape.
+shape::Stack synthetic_sample(Eigen::Index k, Eigen::Index n) {
+  testing::RandomShapes rnd(2024);
+  const shape::Config base = rnd.cloud(k, {0.6, 1.0, 1.8});
+  shape::Stack s(k, n);
+  for (Eigen::Index i = 0; i < n; ++i) s.slice(i) = rnd.moved_copy(base + 0.05 * rnd.cloud(k));
+  return s;
+}
+
+void BM_Superimpose(benchmark::State& state) {
+  const auto k = static_cast<Eigen::Index>(state.range(0));
+  const auto n = static_cast<Eigen::Index>(state.range(1));
+  const shape::Stack sample = synthetic_sample(k, n);
+  for (auto _ : state) {
+    state.PauseTiming();
+    shape::Stack data = sample;
+    state.ResumeTiming();
+    shape::GpaResult gpa = shape::getpproc3(std::move(data));
+    const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
+    shape::rotate3da(gpa.fitted, axes.axes);
+    benchmark::DoNotOptimize(gpa.fitted.data().data());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Superimpose)
+    ->Args({24, 58})
+    ->Args({100, 1000})
+    ->Args({50, 5000})
+    ->Args({100, 10000})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_Rotate(benchmark::State& state) {
+  shape::Stack data = synthetic_sample(state.range(0), state.range(1));
+  const Eigen::Matrix3d r = testing::RandomShapes(5).rotation();
+  for (auto _ : state) {
+    shape::rotate3da(data, r);
+    benchmark::DoNotOptimize(data.data().data());
+  }
+}
+BENCHMARK(BM_Rotate)->Args({100, 10000})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

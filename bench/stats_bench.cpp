@@ -1,0 +1,32 @@
+// The multivariate test on a score matrix of realistic size.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "stats/wilks.hpp"
+
+namespace {
+
+using namespace velmora;
+
+void BM_GetWilkslambda(benchmark::State& state) {
+  const auto k = static_cast<Eigen::Index>(state.range(0));
+  const auto n = static_cast<Eigen::Index>(state.range(1));
+  const Eigen::Index m = 3 * k - 7;  // scores of k landmarks in general position
+  std::mt19937 gen(3);
+  std::normal_distribution<double> normal;
+  Eigen::VectorXd x(n);
+  for (Eigen::Index i = 0; i < n; ++i) x(i) = 1 + 0.001 * static_cast<double>(i);
+  Eigen::MatrixXd scores(n, m);
+  for (Eigen::Index j = 0; j < m; ++j)
+    for (Eigen::Index i = 0; i < n; ++i) scores(i, j) = 1e-3 * (normal(gen) + 0.2 * x(i));
+  for (auto _ : state) {
+    const stats::WilksResult w = stats::getWilkslambda(scores, x);
+    benchmark::DoNotOptimize(w.lambda);
+  }
+}
+BENCHMARK(BM_GetWilkslambda)->Args({100, 1000})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
