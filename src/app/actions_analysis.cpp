@@ -10,7 +10,6 @@
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
-#include "io/text_matrix.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -261,11 +260,11 @@ void save_warp(const Value&) {
 
 void save_ref(const Value&) {
   Value row = function_table().call("x1y1z1", {state().reference, 1.0}, 1).at(0);
-  save_text("File Name for Reference", io::row_file_text(row.data()));
+  save_text("File Name for Reference", io::format_g_line(row.data()));
 }
 
 void save_vector(const Value&) {
-  save_text("File Name for Regression Vector", io::row_file_text(state().gvector.data()));
+  save_text("File Name for Regression Vector", io::vector_file_text(state().gvector.data()));
 }
 
 }  // namespace velmora::app::actions

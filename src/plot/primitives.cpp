@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "io/list_files.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
@@ -48,27 +49,9 @@ void showshape3D(const Value& x, std::string_view spec) {
   for (std::size_t i = 1; i < n; ++i) draw(i);
 }
 
-void check_wires(const Value& wirelist, std::size_t k) {
-  if (wirelist.empty()) return;
-  if (!wirelist.is_double() || wirelist.cols() < 3) {
-    throw DataRefusal("The wireframe needs three numbers per wire (wire number, landmark, "
-                      "landmark).");
-  }
-  for (std::size_t i = 0; i < wirelist.rows(); ++i) {
-    for (std::size_t c = 1; c <= 2; ++c) {
-      double v = wirelist(i, c);
-      if (!(v == std::floor(v) && v >= 1 && v <= static_cast<double>(k))) {
-        throw DataRefusal("Wire " + std::to_string(i + 1) + " of the wireframe joins landmark " +
-                          format_number(v) + ", but the landmark file has landmarks 1 to " +
-                          std::to_string(k) + ". Load a wireframe that fits this sample.");
-      }
-    }
-  }
-}
-
 void wire3d(const Value& x, const Value& wirelist, std::string_view spec) {
   check_configuration(x, "The configuration");
-  check_wires(wirelist, x.rows());
+  io::check_wires(wirelist, x.rows());
   auto& g = graphics();
   Handle ax = g.current_axes();
   for (std::size_t i = 0; i < wirelist.rows(); ++i) {

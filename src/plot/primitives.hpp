@@ -22,9 +22,6 @@ void wire3d(const Value& x, const Value& wirelist, std::string_view spec = "b-")
 /// Draws one segment per landmark from `ref` (m×3) to `target` (≥ m rows).
 void disvec3d(const Value& ref, const Value& target, std::string_view spec);
 
-/// Refuses wire lists that do not fit a configuration of `k` landmarks.
-void check_wires(const Value& wirelist, std::size_t k);
-
 /// Line styling of the lines already drawn in axes `ax` (children whose type
 /// starts with "l"); texts and other objects are left alone.
 void incrementlinethickness(gfx::Handle ax, double step);
