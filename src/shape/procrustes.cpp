@@ -46,8 +46,7 @@ double centre_checked(Eigen::Map<Config> s, Eigen::Index index) {
 // Centres `s`, scales it to unit centroid size and turns it onto `reference`,
 // in place.  `scratch` is a k×3 work matrix, so a pass over a sample
 // allocates nothing per specimen.
-void fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch,
-              Eigen::Index index) {
+void fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch, Eigen::Index index) {
   const double size = centre_checked(s, index);
   // The rotation does not depend on the subject's scale, so it is found from
   // the centred subject and the scale folded into the matrix applied.
@@ -136,8 +135,9 @@ Stack getfprocon3(const Config& reference, Stack data) {
 PrincipalAxes pcaref3d(const Config& reference) {
   const Eigen::Index k = reference.rows();
   if (k < 2) {
-    throw RuntimeError("The principal axes of a configuration need at least two landmarks; it has " +
-                       std::to_string(k) + ".");
+    throw RuntimeError(
+        "The principal axes of a configuration need at least two landmarks; it has " +
+        std::to_string(k) + ".");
   }
   if (!reference.allFinite()) {
     throw RuntimeError(

@@ -38,7 +38,9 @@ Stack::Stack(Eigen::Index k, Eigen::Index n, std::vector<double>&& data)
   }
 }
 
-Stack::Stack(const Config& config) : Stack(config.rows(), 1) { slice(0) = config; }
+Stack::Stack(const Config& config) : Stack(config.rows(), 1) {
+  slice(0) = config;
+}
 
 Stack stack_from_value(const Value& v, std::string_view what) {
   check_stack_shape(v, what);

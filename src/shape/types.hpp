@@ -30,9 +30,7 @@ class Stack {
   Eigen::Index n() const { return n_; }
 
   Eigen::Map<Config> slice(Eigen::Index i) { return {data_.data() + offset(i), k_, 3}; }
-  Eigen::Map<const Config> slice(Eigen::Index i) const {
-    return {data_.data() + offset(i), k_, 3};
-  }
+  Eigen::Map<const Config> slice(Eigen::Index i) const { return {data_.data() + offset(i), k_, 3}; }
   /// The whole sample as a 3k×n matrix: column i is specimen i's stacked
   /// vector.
   Eigen::Map<Eigen::MatrixXd> stacked() { return {data_.data(), 3 * k_, n_}; }

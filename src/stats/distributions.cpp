@@ -15,10 +15,10 @@ namespace {
 namespace bp = boost::math::policies;
 // Special functions return NaN or ±Inf instead of throwing; the rules below
 // decide what the user sees.
-using Quiet = bp::policy<bp::domain_error<bp::ignore_error>, bp::pole_error<bp::ignore_error>,
-                         bp::overflow_error<bp::ignore_error>,
-                         bp::underflow_error<bp::ignore_error>,
-                         bp::evaluation_error<bp::ignore_error>>;
+using Quiet =
+    bp::policy<bp::domain_error<bp::ignore_error>, bp::pole_error<bp::ignore_error>,
+               bp::overflow_error<bp::ignore_error>, bp::underflow_error<bp::ignore_error>,
+               bp::evaluation_error<bp::ignore_error>>;
 
 using Mask = Eigen::Array<bool, Eigen::Dynamic, Eigen::Dynamic>;
 
@@ -33,7 +33,9 @@ std::vector<Grid> expanded(std::vector<Grid> args) {
   return std::move(c.args);
 }
 
-Grid scalar(double v) { return Grid::Constant(1, 1, v); }
+Grid scalar(double v) {
+  return Grid::Constant(1, 1, v);
+}
 
 // Elements where `mask` holds, gathered into one column.
 Grid gather(const Grid& a, const Mask& mask) {
@@ -44,8 +46,7 @@ Grid gather(const Grid& a, const Mask& mask) {
   return out;
 }
 
-void scatter(Grid& p, const Mask& mask,
-             const Grid& values) {
+void scatter(Grid& p, const Mask& mask, const Grid& values) {
   Eigen::Index j = 0;
   for (Eigen::Index i = 0; i < p.size(); ++i)
     if (mask(i)) p(i) = values(j++);
@@ -117,8 +118,7 @@ Grid fcdf(const Grid& x_in, const Grid& v1_in, const Grid& v2_in) {
   if ((!fin1).any() || (!fin2).any()) {
     const Mask chi_v2 = open && fin1 && !fin2 && (v2 > 0);
     const Mask chi_v1 = open && !fin1 && (v1 > 0) && fin2;
-    const Mask both =
-        open && !fin1 && (v1 > 0) && !fin2 && (v2 > 0);
+    const Mask both = open && !fin1 && (v1 > 0) && !fin2 && (v2 > 0);
     if (chi_v2.any()) {
       const Grid n1 = gather(v1, chi_v2);
       scatter(p, chi_v2, chi2cdf(n1 * gather(x, chi_v2), n1));
@@ -161,8 +161,14 @@ Grid gamcdf(const Grid& x_in, const Grid& a_in, const Grid& b_in) {
 double normcdf(double x, double mu, double sigma) {
   return normcdf(scalar(x), scalar(mu), scalar(sigma))(0);
 }
-double fcdf(double x, double v1, double v2) { return fcdf(scalar(x), scalar(v1), scalar(v2))(0); }
-double chi2cdf(double x, double v) { return chi2cdf(scalar(x), scalar(v))(0); }
-double gamcdf(double x, double a, double b) { return gamcdf(scalar(x), scalar(a), scalar(b))(0); }
+double fcdf(double x, double v1, double v2) {
+  return fcdf(scalar(x), scalar(v1), scalar(v2))(0);
+}
+double chi2cdf(double x, double v) {
+  return chi2cdf(scalar(x), scalar(v))(0);
+}
+double gamcdf(double x, double a, double b) {
+  return gamcdf(scalar(x), scalar(a), scalar(b))(0);
+}
 
 }  // namespace velmora::stats

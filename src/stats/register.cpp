@@ -11,9 +11,13 @@ namespace velmora::stats {
 
 namespace {
 
-Grid grid(const Value& v, std::string_view what) { return v.to_matrix(what).array(); }
+Grid grid(const Value& v, std::string_view what) {
+  return v.to_matrix(what).array();
+}
 
-Value value(const Grid& g) { return Value::matrix(g.matrix()); }
+Value value(const Grid& g) {
+  return Value::matrix(g.matrix());
+}
 
 Eigen::VectorXd vector_arg(const Value& v, std::string_view what) {
   if (!v.is_double() || v.pages() != 1 || (v.rows() != 1 && v.cols() != 1)) {
@@ -32,7 +36,8 @@ ValueList call_distchck(const ValueList& args, int nargout) {
   // One output per argument after the error code.
   const int n = std::max(nargout, 1) - 1;
   std::vector<Grid> grids;
-  const std::size_t wanted = nparms == 1 ? std::min<std::size_t>(1, n) : static_cast<std::size_t>(n);
+  const std::size_t wanted =
+      nparms == 1 ? std::min<std::size_t>(1, n) : static_cast<std::size_t>(n);
   for (std::size_t j = 0; j < wanted; ++j) {
     const std::string name = "A" + std::to_string(j + 1);
     grids.push_back(grid(arg(args, j + 1, "distchck", "varargin"), name));
@@ -56,7 +61,8 @@ void register_stats_functions(FunctionTable& table) {
   table.add({"normcdf",
              [](const ValueList& args, int) -> ValueList {
                const Grid x = grid(arg(args, 0, "normcdf", "x"), "x");
-               return {value(normcdf(x, grid_or(args, 1, "mu", 0.0), grid_or(args, 2, "sigma", 1.0)))};
+               return {
+                   value(normcdf(x, grid_or(args, 1, "mu", 0.0), grid_or(args, 2, "sigma", 1.0)))};
              },
              3, 1});
   table.add({"chi2cdf",
@@ -65,38 +71,36 @@ void register_stats_functions(FunctionTable& table) {
                return {value(chi2cdf(grid(args[0], "x"), grid(args[1], "v")))};
              },
              2, 1});
-  table.add({"gamcdf",
-             [](const ValueList& args, int) -> ValueList {
-               if (args.size() < 2) throw RuntimeError("Requires at least two input arguments.");
-               return {value(gamcdf(grid(args[0], "x"), grid(args[1], "a"),
-                                    grid_or(args, 2, "b", 1.0)))};
-             },
-             3, 1});
+  table.add(
+      {"gamcdf",
+       [](const ValueList& args, int) -> ValueList {
+         if (args.size() < 2) throw RuntimeError("Requires at least two input arguments.");
+         return {value(gamcdf(grid(args[0], "x"), grid(args[1], "a"), grid_or(args, 2, "b", 1.0)))};
+       },
+       3, 1});
   table.add({"distchck", call_distchck, kOnePlus, kOnePlus});
-  table.add({"regstuf",
-             [](const ValueList& args, int) -> ValueList {
-               const RegressionStats s = regstuf(vector_arg(arg(args, 0, "regstuf", "x"), "x"),
-                                                 vector_arg(arg(args, 1, "regstuf", "y"), "y"));
-               return {Value::row(
-                   {s.slope, s.intercept, s.slope_sd, s.n, s.r, s.fisher_z, s.fisher_se})};
-             },
-             2, 1});
-  table.add({"getWilkslambda",
-             [](const ValueList& args, int) -> ValueList {
-               const Eigen::MatrixXd scores =
-                   arg(args, 0, "getWilkslambda", "xdata").to_matrix("xdata");
-               const Eigen::VectorXd x =
-                   vector_arg(arg(args, 1, "getWilkslambda", "ivar"), "ivar");
-               const WilksResult w = getWilkslambda(scores, x);
-               if (w.degenerate) {
-                 throw RuntimeError("Wilks' lambda is undefined: " + std::to_string(w.p) +
-                                    " regressed score columns need at least " +
-                                    std::to_string(w.p + 2) + " specimens, and there are " +
-                                    std::to_string(w.N) + ".");
-               }
-               return {Value::row({w.lambda, w.F, w.df1, w.df2, w.chi2, w.dfchi2})};
-             },
-             2, 1});
+  table.add(
+      {"regstuf",
+       [](const ValueList& args, int) -> ValueList {
+         const RegressionStats s = regstuf(vector_arg(arg(args, 0, "regstuf", "x"), "x"),
+                                           vector_arg(arg(args, 1, "regstuf", "y"), "y"));
+         return {Value::row({s.slope, s.intercept, s.slope_sd, s.n, s.r, s.fisher_z, s.fisher_se})};
+       },
+       2, 1});
+  table.add(
+      {"getWilkslambda",
+       [](const ValueList& args, int) -> ValueList {
+         const Eigen::MatrixXd scores = arg(args, 0, "getWilkslambda", "xdata").to_matrix("xdata");
+         const Eigen::VectorXd x = vector_arg(arg(args, 1, "getWilkslambda", "ivar"), "ivar");
+         const WilksResult w = getWilkslambda(scores, x);
+         if (w.degenerate) {
+           throw RuntimeError("Wilks' lambda is undefined: " + std::to_string(w.p) +
+                              " regressed score columns need at least " + std::to_string(w.p + 2) +
+                              " specimens, and there are " + std::to_string(w.N) + ".");
+         }
+         return {Value::row({w.lambda, w.F, w.df1, w.df2, w.chi2, w.dfchi2})};
+       },
+       2, 1});
 }
 
 }  // namespace velmora::stats

@@ -72,8 +72,7 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
   s.slope = sxy / sxx;
   // Rounding may push a perfect fit's residual variance just below 0 and its
   // correlation just beyond ±1; both are held at their bounds.
-  s.slope_sd =
-      std::pow(std::max(0.0, syy - s.slope * s.slope * sxx) / ((n - 2) * sxx), 0.5);
+  s.slope_sd = std::pow(std::max(0.0, syy - s.slope * s.slope * sxx) / ((n - 2) * sxx), 0.5);
   s.intercept = y.mean() - s.slope * x.mean();
   s.n = static_cast<double>(n);
   s.r = std::clamp(sxy / std::sqrt(sxx * syy), -1.0, 1.0);

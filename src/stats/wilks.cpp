@@ -36,9 +36,10 @@ std::optional<double> log_det(const Eigen::MatrixXd& a) {
 
 WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x) {
   if (scores.cols() < 2) {
-    throw RuntimeError("Wilks' lambda needs at least two score columns (the last is not "
-                       "regressed); the scores have " +
-                       std::to_string(scores.cols()) + ".");
+    throw RuntimeError(
+        "Wilks' lambda needs at least two score columns (the last is not "
+        "regressed); the scores have " +
+        std::to_string(scores.cols()) + ".");
   }
   WilksResult w;
   w.N = static_cast<int>(scores.rows());
@@ -59,8 +60,7 @@ WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd&
 
   const Eigen::MatrixXd y = scores.leftCols(w.p);
   const LineFits fits = fit_lines(y, x);
-  const Eigen::MatrixXd residuals =
-      (y - x * fits.slopes).rowwise() - fits.intercepts;
+  const Eigen::MatrixXd residuals = (y - x * fits.slopes).rowwise() - fits.intercepts;
   const Eigen::MatrixXd total = sscp(y);
   const Eigen::MatrixXd error = sscp(residuals);
 

@@ -8,11 +8,20 @@
 
 namespace velmora::tps {
 
+namespace {
+
+// Input 0 of every entry here is the reference configuration.
+shape::Config reference_arg(const ValueList& args, std::string_view function,
+                            std::string_view name) {
+  return shape::config_from_value(arg(args, 0, function, name), name);
+}
+
+}  // namespace
+
 void register_tps_functions(FunctionTable& table) {
   table.add({"lmatrix3da",
              [](const ValueList& args, int) -> ValueList {
-               const WarpBasis b = lmatrix3da(
-                   shape::config_from_value(arg(args, 0, "lmatrix3da", "x"), "x"));
+               const WarpBasis b = lmatrix3da(reference_arg(args, "lmatrix3da", "x"));
                return {Value::matrix(b.eigenvectors),
                        Value::matrix(Eigen::MatrixXd(b.eigenvalues.asDiagonal())),
                        Value::matrix(b.uniform), Value::matrix(b.warps)};
@@ -20,20 +29,16 @@ void register_tps_functions(FunctionTable& table) {
              1, 4});
   table.add({"getpw3d",
              [](const ValueList& args, int) -> ValueList {
-               const shape::Config ref =
-                   shape::config_from_value(arg(args, 0, "getpw3d", "ref"), "ref");
-               const shape::Stack data =
-                   shape::stack_from_value(arg(args, 1, "getpw3d", "data"), "data");
-               return {Value::matrix(getpw3d(ref, data))};
+               return {Value::matrix(
+                   getpw3d(reference_arg(args, "getpw3d", "ref"),
+                           shape::stack_from_value(arg(args, 1, "getpw3d", "data"), "data")))};
              },
              2, 1});
   table.add({"defimppw3",
              [](const ValueList& args, int) -> ValueList {
-               const shape::Config ref =
-                   shape::config_from_value(arg(args, 0, "defimppw3", "ref"), "ref");
-               const Eigen::MatrixXd scores =
-                   arg(args, 1, "defimppw3", "pwscore").to_matrix("pwscore");
-               shape::Stack y = defimppw3(ref, scores);
+               shape::Stack y =
+                   defimppw3(reference_arg(args, "defimppw3", "ref"),
+                             arg(args, 1, "defimppw3", "pwscore").to_matrix("pwscore"));
                // The fit inside reports its specimen count, as getfprocon3 does.
                console().display("count", Value(static_cast<double>(y.n())));
                return {shape::stack_to_value(std::move(y))};

@@ -36,7 +36,8 @@ Eigen::MatrixXd distance_kernel(const shape::Config& x) {
   const Eigen::Index k = x.rows();
   Eigen::MatrixXd kernel = Eigen::MatrixXd::Zero(k, k);
   for (Eigen::Index j = 0; j < k; ++j)
-    for (Eigen::Index i = j + 1; i < k; ++i) kernel(i, j) = kernel(j, i) = (x.row(i) - x.row(j)).norm();
+    for (Eigen::Index i = j + 1; i < k; ++i)
+      kernel(i, j) = kernel(j, i) = (x.row(i) - x.row(j)).norm();
   const double longest = kernel.maxCoeff();
   for (Eigen::Index j = 0; j < k; ++j)
     for (Eigen::Index i = j + 1; i < k; ++i)
@@ -62,7 +63,9 @@ Eigen::MatrixXd uniform_components(const shape::Config& x) {
   const auto X = x.col(0), Y = x.col(1), Z = x.col(2);
   const double alpha = X.squaredNorm(), beta = Y.squaredNorm(), gamma = Z.squaredNorm();
   Eigen::MatrixXd s1 = Eigen::MatrixXd::Zero(3 * k, 5);
-  auto block = [&](int column, int coordinate) { return s1.col(column).segment(coordinate * k, k); };
+  auto block = [&](int column, int coordinate) {
+    return s1.col(column).segment(coordinate * k, k);
+  };
   block(0, 0) = alpha * Y;
   block(0, 1) = beta * X;
   block(1, 1) = beta * Z;
@@ -80,8 +83,8 @@ Eigen::MatrixXd uniform_components(const shape::Config& x) {
   // Every coefficient is taken with the unprojected stretch.
   s1.col(3) = stretch_y - shears * (shears.transpose() * stretch_y);
   normalise(s1.col(3), "T1");
-  s1.col(4) = stretch_z - shears * (shears.transpose() * stretch_z) -
-              s1.col(3) * s1.col(3).dot(stretch_z);
+  s1.col(4) =
+      stretch_z - shears * (shears.transpose() * stretch_z) - s1.col(3) * s1.col(3).dot(stretch_z);
   normalise(s1.col(4), "T2");
   return s1;
 }

@@ -10,6 +10,7 @@
 #include "shape/centroid_size.hpp"
 #include "shape/random_shapes.hpp"
 #include "shape/rotation.hpp"
+#include "shape/test_support.hpp"
 
 // Counts heap allocations (Eigen and operator new both end in malloc) so a
 // test can prove that a superimposition pass allocates nothing per specimen.
@@ -30,21 +31,13 @@ extern "C" void* malloc(std::size_t size) noexcept {
 namespace velmora::shape {
 namespace {
 
+using testing::error_of;
 using testing::RandomShapes;
 using testing::stack_of;
 
 void expect_centred_unit(const Config& x, double tol = 1e-12) {
   EXPECT_LT(x.colwise().mean().norm(), tol);
   EXPECT_NEAR(centsize3Da(x), 1.0, tol);
-}
-
-std::string error_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(SingleFit, CentresScalesAndTurnsOntoTheReference) {
@@ -148,11 +141,15 @@ TEST(Gpa, CollapsedOrBrokenSpecimensAreNamed) {
             "Cannot superimpose specimen 1: all its landmarks coincide (centroid size 0), so it "
             "cannot be scaled to unit size.");
   const Config c = rnd.cloud(5);
-  EXPECT_EQ(error_of([&] { getpproc3(stack_of({c, Config(-c)})); }),
+  EXPECT_EQ(error_of([&] {
+              getpproc3(stack_of({c, Config(-c)}));
+            }),
             "Cannot superimpose the sample: the sum of the specimens has centroid size 0.");
   // Cancelling only up to rounding is caught as well.
   const Config third = c / 3.0;
-  EXPECT_EQ(error_of([&] { getpproc3(stack_of({third, third, third, Config(-c)})); }),
+  EXPECT_EQ(error_of([&] {
+              getpproc3(stack_of({third, third, third, Config(-c)}));
+            }),
             "Cannot superimpose the sample: the sum of the specimens has centroid size 0.");
   EXPECT_EQ(error_of([&] { partialprocrustes3a(c, Config::Zero(5, 3)); }),
             "Cannot superimpose the subject: all its landmarks coincide (centroid size 0), so it "

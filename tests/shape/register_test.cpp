@@ -6,6 +6,7 @@
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/random_shapes.hpp"
+#include "shape/test_support.hpp"
 
 namespace velmora::shape {
 namespace {
@@ -14,41 +15,25 @@ class ShapeFunctions : public ::testing::Test {
  protected:
   ShapeFunctions() { register_shape_functions(table_); }
 
-  std::string refusal(std::string_view name, const ValueList& args, int nargout) {
-    try {
-      table_.call(name, args, nargout);
-    } catch (const RuntimeError& e) {
-      return e.what();
-    }
-    return "no error";
-  }
-
   FunctionTable table_;
 };
 
 TEST_F(ShapeFunctions, DeclaredCountsAreEnforcedOutputsFirst) {
-  struct Case {
-    const char* name;
-    int nargin, nargout;
-  };
-  const Case cases[] = {{"centsize3Da", 1, 1},   {"svdrot2", 2, 1},         {"rotate3da", 2, 1},
-                        {"fullprocrustes3", 2, 1}, {"partialprocrustes3a", 2, 1},
-                        {"getpproc3", 1, 2},     {"getfprocon3", 2, 1},     {"pcaref3d", 1, 2},
-                        {"getpdistance3", 2, 1}};
-  for (const Case& c : cases) {
-    const FunctionSpec* spec = table_.find(c.name);
-    ASSERT_NE(spec, nullptr) << c.name;
-    EXPECT_EQ(spec->nargin, c.nargin) << c.name;
-    EXPECT_EQ(spec->nargout, c.nargout) << c.name;
-    const ValueList too_many(static_cast<std::size_t>(c.nargin + 1));
-    EXPECT_EQ(refusal(c.name, too_many, c.nargout + 1), too_many_outputs_text(c.name, c.nargout));
-    EXPECT_EQ(refusal(c.name, too_many, c.nargout), too_many_inputs_text(c.name, c.nargin));
-  }
-  EXPECT_EQ(refusal("getpproc3", {Value::zeros(4, 3)}, 3),
+  testing::expect_declared_counts(table_, {{"centsize3Da", 1, 1},
+                                           {"svdrot2", 2, 1},
+                                           {"rotate3da", 2, 1},
+                                           {"fullprocrustes3", 2, 1},
+                                           {"partialprocrustes3a", 2, 1},
+                                           {"getpproc3", 1, 2},
+                                           {"getfprocon3", 2, 1},
+                                           {"pcaref3d", 1, 2},
+                                           {"getpdistance3", 2, 1}});
+  EXPECT_EQ(testing::call_error(table_, "getpproc3", {Value::zeros(4, 3)}, 3),
             "Run-time Error: File: getpproc3 Line: 1 Column: 1 The function \"getpproc3\" was "
             "called with more than the declared number of outputs (2).");
-  EXPECT_EQ(refusal("svdrot2", {Value::zeros(4, 3)}, 1), undefined_input_text("svdrot2", "subject"));
-  EXPECT_EQ(refusal("rotate3da", {Value::zeros(4, 3), Value::zeros(2, 2)}, 1),
+  EXPECT_EQ(testing::call_error(table_, "svdrot2", {Value::zeros(4, 3)}, 1),
+            undefined_input_text("svdrot2", "subject"));
+  EXPECT_EQ(testing::call_error(table_, "rotate3da", {Value::zeros(4, 3), Value::zeros(2, 2)}, 1),
             "roto must be a 3x3 matrix.");
 }
 
@@ -72,9 +57,8 @@ TEST_F(ShapeFunctions, ValuesRoundTripThroughTheTypedFunctions) {
   EXPECT_EQ(capture.text(), named_display("count", Value(2.0)));
   EXPECT_EQ(fitted[0].dims(), sample.dims());
 
-  const ValueList turned = table_.call("rotate3da", {Value::matrix(a), Value::matrix(
-                                                                          Eigen::Matrix3d::Identity())},
-                                       1);
+  const ValueList turned =
+      table_.call("rotate3da", {Value::matrix(a), Value::matrix(Eigen::Matrix3d::Identity())}, 1);
   EXPECT_EQ(turned[0], Value::matrix(a));
   const ValueList dist = table_.call("getpdistance3", {Value::matrix(a), sample}, 1);
   EXPECT_EQ(dist[0].rows(), 1u);

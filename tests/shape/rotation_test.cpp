@@ -55,8 +55,8 @@ TEST(Svdrot2, IsThePolarFactorOfTheLeastSquaresMap) {
   const Config reference = rnd.unit_cloud(15);
   // Least squares through an SVD of the subject itself, an independent route.
   const Eigen::MatrixXd s = subject;
-  const Eigen::Matrix3d a = s.jacobiSvd(Eigen::ComputeThinU | Eigen::ComputeThinV)
-                                .solve(Eigen::MatrixXd(reference));
+  const Eigen::Matrix3d a =
+      s.jacobiSvd(Eigen::ComputeThinU | Eigen::ComputeThinV).solve(Eigen::MatrixXd(reference));
   const Eigen::JacobiSVD<Eigen::Matrix3d> polar(a, Eigen::ComputeFullU | Eigen::ComputeFullV);
   const Eigen::Matrix3d expected = polar.matrixU() * polar.matrixV().transpose();
   const Eigen::Matrix3d y = svdrot2(reference, subject);

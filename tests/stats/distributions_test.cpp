@@ -7,9 +7,12 @@
 #include <limits>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 
 namespace velmora::stats {
 namespace {
+
+using testing::error_of;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::nan("");
@@ -80,15 +83,6 @@ TEST(Distributions, TailsAndLargeDegreesOfFreedom) {
       {"normcdf(-30)", normcdf(-30) / 4.906713927148187e-198, 1, 1e-12},
   };
   for (const Known& c : cases) check(c);
-}
-
-std::string error_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(Distributions, ScalarExpansionAndSizeMismatch) {

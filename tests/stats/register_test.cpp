@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 
 namespace velmora::stats {
 namespace {
@@ -11,39 +12,25 @@ class StatsFunctions : public ::testing::Test {
  protected:
   StatsFunctions() { register_stats_functions(table_); }
 
-  std::string error_of(std::string_view name, const ValueList& args, int nargout) {
-    try {
-      table_.call(name, args, nargout);
-    } catch (const RuntimeError& e) {
-      return e.what();
-    }
-    return "no error";
-  }
-
   FunctionTable table_;
 };
 
 TEST_F(StatsFunctions, DeclaredCountsAndRefusals) {
-  struct Case {
-    const char* name;
-    int nargin, nargout;
-  };
-  const Case cases[] = {{"fcdf", 3, 1},    {"normcdf", 3, 1},          {"chi2cdf", 2, 1},
-                        {"gamcdf", 3, 1},  {"distchck", kOnePlus, kOnePlus}, {"regstuf", 2, 1},
-                        {"getWilkslambda", 2, 1}};
-  for (const Case& c : cases) {
-    const FunctionSpec* spec = table_.find(c.name);
-    ASSERT_NE(spec, nullptr) << c.name;
-    EXPECT_EQ(spec->nargin, c.nargin) << c.name;
-    EXPECT_EQ(spec->nargout, c.nargout) << c.name;
-  }
-  EXPECT_EQ(error_of("fcdf", {1, 2, 2, 4}, 1), too_many_inputs_text("fcdf", 3));
-  EXPECT_EQ(error_of("regstuf", {1, 2}, 2), too_many_outputs_text("regstuf", 1));
-  EXPECT_EQ(error_of("fcdf", {1, 2}, 1), "Requires three input arguments.");
-  EXPECT_EQ(error_of("chi2cdf", {1}, 1), "Requires two input arguments.");
-  EXPECT_EQ(error_of("gamcdf", {1}, 1), "Requires at least two input arguments.");
-  EXPECT_EQ(error_of("normcdf", {}, 1), undefined_input_text("normcdf", "x"));
-  EXPECT_EQ(error_of("normcdf", {Value::zeros(2, 2), Value::zeros(1, 3)}, 1),
+  testing::expect_declared_counts(table_, {{"fcdf", 3, 1},
+                                           {"normcdf", 3, 1},
+                                           {"chi2cdf", 2, 1},
+                                           {"gamcdf", 3, 1},
+                                           {"distchck", kOnePlus, kOnePlus},
+                                           {"regstuf", 2, 1},
+                                           {"getWilkslambda", 2, 1}});
+  EXPECT_EQ(testing::call_error(table_, "fcdf", {1, 2, 2, 4}, 1), too_many_inputs_text("fcdf", 3));
+  EXPECT_EQ(testing::call_error(table_, "regstuf", {1, 2}, 2), too_many_outputs_text("regstuf", 1));
+  EXPECT_EQ(testing::call_error(table_, "fcdf", {1, 2}, 1), "Requires three input arguments.");
+  EXPECT_EQ(testing::call_error(table_, "chi2cdf", {1}, 1), "Requires two input arguments.");
+  EXPECT_EQ(testing::call_error(table_, "gamcdf", {1}, 1),
+            "Requires at least two input arguments.");
+  EXPECT_EQ(testing::call_error(table_, "normcdf", {}, 1), undefined_input_text("normcdf", "x"));
+  EXPECT_EQ(testing::call_error(table_, "normcdf", {Value::zeros(2, 2), Value::zeros(1, 3)}, 1),
             "Requires non-scalar arguments to match in size.");
 }
 
@@ -63,7 +50,8 @@ TEST_F(StatsFunctions, ValuesInValuesOut) {
       table_.call("distchck", {2.0, Value::zeros(2, 2), Value::row({1, 2, 3})}, 3);
   EXPECT_EQ(mismatch[0].to_scalar(), 1);
   EXPECT_EQ(table_.call("distchck", {1.0, Value::row({4, 5})}, 2)[1], Value::row({4, 5}));
-  EXPECT_EQ(error_of("distchck", {2.0, 1.0}, 3), undefined_input_text("distchck", "varargin"));
+  EXPECT_EQ(testing::call_error(table_, "distchck", {2.0, 1.0}, 3),
+            undefined_input_text("distchck", "varargin"));
 
   const Value x = Value::row({1, 2, 3, 4, 5});
   const Value s = table_.call("regstuf", {x, Value::column({2, 4, 5, 4, 5})}, 1)[0];
@@ -82,11 +70,11 @@ TEST_F(StatsFunctions, ValuesInValuesOut) {
   EXPECT_EQ(w(2), 1);
   EXPECT_EQ(w(3), 3);
   EXPECT_EQ(w(5), 1);
-  EXPECT_EQ(error_of("getWilkslambda", {Value::matrix(Eigen::MatrixXd::Random(3, 4)),
-                                        Value::row({1, 2, 3})},
-                     1),
-            "Wilks' lambda is undefined: 3 regressed score columns need at least 5 specimens, "
-            "and there are 3.");
+  EXPECT_EQ(
+      testing::call_error(table_, "getWilkslambda",
+                          {Value::matrix(Eigen::MatrixXd::Random(3, 4)), Value::row({1, 2, 3})}, 1),
+      "Wilks' lambda is undefined: 3 regressed score columns need at least 5 specimens, "
+      "and there are 3.");
 }
 
 }  // namespace

@@ -6,24 +6,18 @@
 #include <functional>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 
 namespace velmora::stats {
 namespace {
+
+using testing::error_of;
 
 Eigen::VectorXd vec(std::initializer_list<double> xs) {
   Eigen::VectorXd v(static_cast<Eigen::Index>(xs.size()));
   Eigen::Index i = 0;
   for (double x : xs) v(i++) = x;
   return v;
-}
-
-std::string error_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(Regstuf, ClosedValues) {
@@ -48,15 +42,25 @@ TEST(Regstuf, ClosedValues) {
 }
 
 TEST(Regstuf, RefusesUndefinedStatistics) {
-  EXPECT_EQ(error_of([] { regstuf(vec({1, 2, 3}), vec({1, 2})); }),
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({1, 2, 3}), vec({1, 2}));
+            }),
             "The regression has 3 values of the independent variable but 2 responses.");
-  EXPECT_EQ(error_of([] { regstuf(vec({1, 2}), vec({1, 2})); }),
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({1, 2}), vec({1, 2}));
+            }),
             "The regression needs at least three pairs of values; it has 2.");
-  EXPECT_EQ(error_of([] { regstuf(vec({2, 2, 2}), vec({1, 2, 3})); }),
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({2, 2, 2}), vec({1, 2, 3}));
+            }),
             "All x values of the regression are equal, so its slope is undefined.");
-  EXPECT_EQ(error_of([] { regstuf(vec({1, 2, 3}), vec({4, 4, 4})); }),
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({1, 2, 3}), vec({4, 4, 4}));
+            }),
             "All y values of the regression are equal, so its correlation is undefined.");
-  EXPECT_EQ(error_of([] { regstuf(vec({1, 2, std::nan("")}), vec({4, 5, 4})); }),
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({1, 2, std::nan("")}), vec({4, 5, 4}));
+            }),
             "The regression data include values that are not finite numbers.");
 }
 

@@ -2,17 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
 #include <Eigen/LU>
 #include <Eigen/QR>
+#include <cmath>
+#include <functional>
 #include <random>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 #include "stats/distributions.hpp"
 
 namespace velmora::stats {
 namespace {
+
+using testing::error_of;
 
 // Λ by the textbook route: residuals of an explicit least-squares fit on
 // [1 x], plain determinants of the two SSCP matrices.
@@ -33,15 +36,6 @@ Eigen::MatrixXd random_scores(Eigen::Index n, Eigen::Index m, double size, unsig
   for (Eigen::Index j = 0; j < m; ++j)
     for (Eigen::Index i = 0; i < n; ++i) y(i, j) = size * (normal(gen) + effect * x(i) * (j % 3));
   return y;
-}
-
-std::string error_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 TEST(Wilks, ClosedValuesForOneVariable) {
@@ -69,7 +63,8 @@ TEST(Wilks, ExactFTestForEveryP) {
   const Eigen::Index n = 20;
   const Eigen::VectorXd x = Eigen::VectorXd::LinSpaced(n, 0.5, 3);
   for (Eigen::Index p : {1, 2, 3, 5, 12}) {
-    const Eigen::MatrixXd scores = random_scores(n, p + 1, 1.0, 7 + static_cast<unsigned>(p), x, 0.4);
+    const Eigen::MatrixXd scores =
+        random_scores(n, p + 1, 1.0, 7 + static_cast<unsigned>(p), x, 0.4);
     const WilksResult w = getWilkslambda(scores, x);
     EXPECT_NEAR(w.lambda, plain_lambda(scores.leftCols(p), x), 1e-12) << "p = " << p;
     // Rao's s is 1 for a single regressor, p = 2 included.

@@ -4,6 +4,7 @@
 
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 #include "tps/reference_shapes.hpp"
 #include "tps/scores.hpp"
 
@@ -13,19 +14,8 @@ namespace {
 TEST(TpsFunctions, CountsRefusalsAndValueRoundTrips) {
   FunctionTable table;
   register_tps_functions(table);
-  const std::pair<const char*, std::pair<int, int>> counts[] = {
-      {"lmatrix3da", {1, 4}}, {"getpw3d", {2, 1}}, {"defimppw3", {2, 1}}};
-  for (const auto& [name, io] : counts) {
-    ASSERT_NE(table.find(name), nullptr);
-    EXPECT_EQ(table.find(name)->nargin, io.first);
-    EXPECT_EQ(table.find(name)->nargout, io.second);
-  }
-  try {
-    table.call("lmatrix3da", {Value::zeros(5, 3)}, 5);
-    ADD_FAILURE();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(std::string(e.what()), too_many_outputs_text("lmatrix3da", 4));
-  }
+  testing::expect_declared_counts(table,
+                                  {{"lmatrix3da", 1, 4}, {"getpw3d", 2, 1}, {"defimppw3", 2, 1}});
 
   testing::RandomShapes rnd(51);
   const shape::Config ref = testing::principal_reference(rnd, 7);
@@ -44,8 +34,7 @@ TEST(TpsFunctions, CountsRefusalsAndValueRoundTrips) {
   EXPECT_EQ(scores[0], Value::matrix(getpw3d(ref, data)));
 
   ConsoleCapture capture;
-  const ValueList implied =
-      table.call("defimppw3", {Value::matrix(ref), Value::zeros(2, 13)}, 1);
+  const ValueList implied = table.call("defimppw3", {Value::matrix(ref), Value::zeros(2, 13)}, 1);
   EXPECT_EQ(implied[0].pages(), 2u);
   EXPECT_EQ(capture.text(), named_display("count", Value(2.0)));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 #include "tps/deformation.hpp"
 #include "tps/reference_shapes.hpp"
 
@@ -84,13 +85,8 @@ TEST(ImpliedDeformation, SmallScoresRoundTrip) {
 TEST(ImpliedDeformation, RefusesWhatItCannotBuild) {
   RandomShapes rnd(45);
   const shape::Config ref = principal_reference(rnd, 6);
-  auto error_of = [&](const Eigen::MatrixXd& s) -> std::string {
-    try {
-      defimppw3(ref, s);
-    } catch (const RuntimeError& e) {
-      return e.what();
-    }
-    return "no error";
+  auto error_of = [&](const Eigen::MatrixXd& s) {
+    return testing::error_of([&] { defimppw3(ref, s); });
   };
   EXPECT_EQ(error_of(Eigen::MatrixXd::Zero(1, 12)),
             "The implied deformation got 12 score columns, but the warp matrix of the reference "

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/test_support.hpp"
 #include "tps/reference_shapes.hpp"
 
 namespace velmora::tps {
@@ -12,12 +13,7 @@ using testing::principal_reference;
 using testing::RandomShapes;
 
 std::string error_of(const shape::Config& x) {
-  try {
-    lmatrix3da(x);
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "no error";
+  return testing::error_of([&] { lmatrix3da(x); });
 }
 
 TEST(WarpBasis, ShapesCountsAndUnitColumns) {
@@ -55,7 +51,8 @@ TEST(WarpBasis, PrincipalAxesReferenceGivesAnOrthonormalBasis) {
   // U1 ⟂ the turn about z, U2 ⟂ about x, U3 ⟂ about y, for any reference.
   const shape::Config any = rnd.cloud(9);
   const WarpBasis c = lmatrix3da(any);
-  const Eigen::VectorXd X = any.col(0), Y = any.col(1), Z = any.col(2), O = Eigen::VectorXd::Zero(9);
+  const Eigen::VectorXd X = any.col(0), Y = any.col(1), Z = any.col(2),
+                        O = Eigen::VectorXd::Zero(9);
   Eigen::VectorXd turn_z(27), turn_x(27), turn_y(27);
   turn_z << -Y, X, O;
   turn_x << O, -Z, Y;
@@ -85,9 +82,9 @@ TEST(WarpBasis, SelectionThresholdIsStrictAbsoluteAndRelative) {
     std::vector<Eigen::Index> kept;
   };
   const Case cases[] = {
-      {{1e-14, -2e-14, 0.0}, {1}},           // the absolute floor, strict
-      {{-5.0, 1e-9, -1e-11, 3e-16}, {0, 1}}, // relative to the largest magnitude
-      {{-5.0, 5e-10, 6e-10}, {0, 2}},        // exactly 1e-10 · 5 is dropped
+      {{1e-14, -2e-14, 0.0}, {1}},            // the absolute floor, strict
+      {{-5.0, 1e-9, -1e-11, 3e-16}, {0, 1}},  // relative to the largest magnitude
+      {{-5.0, 5e-10, 6e-10}, {0, 2}},         // exactly 1e-10 · 5 is dropped
       {{}, {}},
   };
   for (const Case& c : cases) {
@@ -111,7 +108,8 @@ TEST(WarpBasis, SingularSplineSystemsSayWhy) {
   EXPECT_EQ(error_of(twice), prefix + "landmarks 2 and 5 coincide.");
   shape::Config broken = rnd.cloud(6);
   broken(0, 0) = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(error_of(broken), prefix + "its coordinates include values that are not finite numbers.");
+  EXPECT_EQ(error_of(broken),
+            prefix + "its coordinates include values that are not finite numbers.");
 }
 
 }  // namespace
