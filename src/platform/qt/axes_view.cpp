@@ -1,0 +1,124 @@
+#include "platform/qt/axes_view.hpp"
+
+#include <cairo.h>
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/graphics/scene.hpp"
+#include "platform/render/renderer.hpp"
+#include "platform/runtime/console.hpp"
+
+namespace velmora::qt {
+
+std::array<double, 2> dragged_view(std::array<double, 2> start, double dx, double dy) {
+  double az = std::remainder(start[0] - dx * kDegreesPerPixel, 360.0);
+  if (az <= -180) az += 360;
+  double el = std::clamp(start[1] + dy * kDegreesPerPixel, -90.0, 90.0);
+  return {az, el};
+}
+
+double wheel_zoom(double zoom, double notches) {
+  if (!(zoom > 0) || !std::isfinite(zoom)) zoom = 1;
+  return std::clamp(zoom * std::pow(kZoomPerNotch, notches), kMinZoom, kMaxZoom);
+}
+
+bool is_three_d_view(double azimuth_deg, double elevation_deg) {
+  return !(std::fabs(elevation_deg - 90) < 1e-12 && std::fabs(azimuth_deg) < 1e-12);
+}
+
+QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
+                   double figure_height_px, double dpr) {
+  QSize device(std::max(1, static_cast<int>(std::lround(view.width() * dpr))),
+               std::max(1, static_cast<int>(std::lround(view.height() * dpr))));
+  QImage image(device, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  // Cairo's ARGB32 and Qt's premultiplied ARGB32 share one memory layout, so
+  // the renderer draws straight into the image.
+  cairo_surface_t* surface =
+      cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, device.width(),
+                                          device.height(), static_cast<int>(image.bytesPerLine()));
+  cairo_t* cr = cairo_create(surface);
+  cairo_scale(cr, dpr, dpr);
+  cairo_translate(cr, -view.x(), -view.y());
+  render::draw_axes(cr, scene, axes_rect, figure_height_px);
+  cairo_destroy(cr);
+  cairo_surface_finish(surface);
+  cairo_surface_destroy(surface);
+  image.setDevicePixelRatio(dpr);
+  return image;
+}
+
+AxesView::AxesView(gfx::Handle axes, QWidget* canvas) : QWidget(canvas), axes_(axes) {
+  // The canvas picks the axes under the mouse; the view only paints.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void AxesView::place(double figure_height_px) {
+  const auto& px = gfx::graphics().object(axes_).pos_px;
+  plot_rect_ = QRectF(px[0], figure_height_px - px[1] - px[3], px[2], px[3]);
+  axes_rect_ = {px[0], px[1], px[2], px[3]};
+  if (figure_height_px != figure_height_px_) image_valid_ = false;
+  figure_height_px_ = figure_height_px;
+  QRect outer = plot_rect_.toAlignedRect().adjusted(-kMarginPx, -kMarginPx, kMarginPx, kMarginPx);
+  if (outer != geometry()) {
+    setGeometry(outer);
+    image_valid_ = false;
+  }
+  update();
+}
+
+void AxesView::scene_changed() {
+  scene_valid_ = false;
+  scene_failed_ = false;
+  image_valid_ = false;
+  update();
+}
+
+void AxesView::view_changed() {
+  if (scene_valid_) {
+    const gfx::Graphics& g = gfx::graphics();
+    Value view = g.get(axes_, "View");
+    scene_.azimuth_deg = view(0);
+    scene_.elevation_deg = view(1);
+    scene_.three_d = is_three_d_view(view(0), view(1));
+    if (g.has_appdata(axes_, "ViewZoom")) scene_.zoom = g.appdata(axes_, "ViewZoom").to_scalar();
+  }
+  image_valid_ = false;
+  update();
+}
+
+bool AxesView::ensure_scene() {
+  if (scene_valid_) return true;
+  if (scene_failed_) return false;
+  try {
+    scene_ = gfx::axes_scene(gfx::graphics(), axes_);
+    scene_valid_ = true;
+  } catch (const std::exception& e) {
+    // Reported once; the axes stay blank until their objects change.
+    scene_failed_ = true;
+    console().error(e.what());
+  }
+  return scene_valid_;
+}
+
+bool AxesView::three_d() {
+  return ensure_scene() && scene_.three_d;
+}
+
+void AxesView::paintEvent(QPaintEvent*) {
+  if (!ensure_scene()) return;
+  double dpr = devicePixelRatioF();
+  if (!image_valid_ || image_.devicePixelRatio() != dpr ||
+      image_.deviceIndependentSize().toSize() != size()) {
+    image_ = render_axes(scene_, geometry(), axes_rect_, figure_height_px_, dpr);
+    image_valid_ = true;
+  }
+  QPainter painter(this);
+  painter.drawImage(QPointF(0, 0), image_);
+}
+
+}  // namespace velmora::qt

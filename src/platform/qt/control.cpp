@@ -1,0 +1,311 @@
+#include "platform/qt/control.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/qt/convert.hpp"
+#include "platform/qt/figure_window.hpp"
+#include "platform/qt/window_set.hpp"
+
+namespace velmora::qt {
+
+QStringList string_items(const Value& string, bool split_bars) {
+  QStringList out;
+  if (string.is_char()) {
+    QString text = qstr(string.to_string());
+    if (text.isEmpty()) return out;
+    if (split_bars) text.replace('|', '\n');
+    out = text.split('\n');
+  } else if (string.is_cell()) {
+    for (std::size_t i = 0; i < string.numel(); ++i) {
+      const Value& item = string.at(i);
+      out << (item.is_double() && item.numel() == 1 ? qstr(format_number(item(0)))
+                                                    : qstr(item.text_or_empty()));
+    }
+  } else if (string.is_double() && string.numel() == 1) {
+    out << qstr(format_number(string(0)));
+  }
+  return out;
+}
+
+namespace {
+
+bool is_button(const std::string& style) {
+  return style == "pushbutton" || style == "togglebutton" || style == "checkbox" ||
+         style == "radiobutton";
+}
+
+// Styles whose field Qt paints in the platform's base colour (white); the
+// control's BackgroundColor replaces it only when it differs from the
+// run-time's default control colour.
+bool has_field(const std::string& style) {
+  return style == "edit" || style == "listbox" || style == "popupmenu";
+}
+
+bool same_color(const Value& a, const Value& b) {
+  if (!a.is_double() || !b.is_double() || a.numel() != 3 || b.numel() != 3) return false;
+  for (std::size_t i = 0; i < 3; ++i)
+    if (std::fabs(a(i) - b(i)) > 1e-9) return false;
+  return true;
+}
+
+}  // namespace
+
+Control::Control(gfx::Handle h, QWidget* canvas, WindowSet& set)
+    : h_(h), canvas_(canvas), set_(set) {
+  build();
+}
+
+Control::~Control() = default;
+
+QWidget* Control::take_widget() {
+  QWidget* w = widget_;
+  widget_ = nullptr;
+  return w;
+}
+
+void Control::build() {
+  style_ = gfx::graphics().get_text(h_, "Style");
+  if (style_ == "pushbutton" || style_ == "togglebutton") {
+    auto* b = new QPushButton(canvas_);
+    b->setCheckable(style_ == "togglebutton");
+    b->setAutoDefault(false);
+    widget_ = b;
+  } else if (style_ == "edit") {
+    widget_ = new QLineEdit(canvas_);
+  } else if (style_ == "checkbox") {
+    widget_ = new QCheckBox(canvas_);
+  } else if (style_ == "radiobutton") {
+    auto* r = new QRadioButton(canvas_);
+    // The program keeps radio pairs exclusive through their callbacks.
+    r->setAutoExclusive(false);
+    widget_ = r;
+  } else if (style_ == "popupmenu") {
+    widget_ = new QComboBox(canvas_);
+  } else if (style_ == "listbox") {
+    widget_ = new QListWidget(canvas_);
+  } else if (style_ == "frame") {
+    auto* f = new QFrame(canvas_);
+    f->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    f->setAttribute(Qt::WA_TransparentForMouseEvents);
+    widget_ = f;
+  } else {
+    auto* l = new QLabel(canvas_);
+    l->setTextFormat(Qt::PlainText);
+    l->setWordWrap(true);
+    widget_ = l;
+  }
+  if (!has_field(style_) && !is_button(style_)) widget_->setAutoFillBackground(true);
+  if (style_ == "checkbox" || style_ == "radiobutton") widget_->setAutoFillBackground(true);
+  connect_signals();
+  sync_all();
+}
+
+void Control::connect_signals() {
+  WindowSet& set = set_;
+  gfx::Handle h = h_;
+  QObject* anchor = set.anchor();
+  QWidget* w = widget_;
+  // A signal of a widget that no longer stands for the control (rebuilt or
+  // being deleted) is ignored.
+  auto current = [&set, h, w] { return set.widget(h) == w; };
+  auto set_value = [h](double v) { return [h, v] { gfx::graphics().set(h, "Value", v); }; };
+
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    bool two_state = style_ != "pushbutton";
+    QObject::connect(b, &QAbstractButton::clicked, anchor,
+                     [current, &set, h, two_state](bool checked) {
+                       if (!current()) return;
+                       if (!two_state) return set.activate(h);
+                       // Checked takes the control's Max, unchecked its Min.
+                       set.activate(h, [h, checked] {
+                         gfx::Graphics& g = gfx::graphics();
+                         g.set(h, "Value", g.get_number(h, checked ? "Max" : "Min"));
+                       });
+                     });
+  } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    QObject::connect(e, &QLineEdit::editingFinished, anchor, [current, &set, h, e] {
+      if (!current()) return;
+      std::string text = e->text().toStdString();
+      set.activate(h, [h, text] { gfx::graphics().set(h, "String", Value(text)); });
+    });
+  } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+    QObject::connect(c, &QComboBox::activated, anchor, [current, &set, h, set_value](int i) {
+      if (current()) set.activate(h, set_value(i + 1.0));
+    });
+  } else if (auto* l = qobject_cast<QListWidget*>(w)) {
+    QObject::connect(l, &QListWidget::itemSelectionChanged, anchor, [current, &set, h, l] {
+      if (!current()) return;
+      std::vector<double> rows;
+      for (QListWidgetItem* item : l->selectedItems()) rows.push_back(l->row(item) + 1.0);
+      std::sort(rows.begin(), rows.end());
+      set.activate(h, [h, rows] { gfx::graphics().set(h, "Value", Value::row(rows)); });
+    });
+  }
+}
+
+void Control::sync_all() {
+  apply_range();
+  apply_string();
+  apply_value();
+  apply_enable();
+  apply_colors();
+  apply_font();
+  apply_alignment();
+  widget_->setToolTip(qstr(gfx::graphics().get_text(h_, "TooltipString")));
+  widget_->setVisible(gfx::graphics().get_text(h_, "Visible") == "on");
+}
+
+void Control::sync(std::string_view name) {
+  const gfx::Graphics& g = gfx::graphics();
+  if (name == "style") {
+    if (g.get_text(h_, "Style") == style_) return;
+    QWidget* old = take_widget();
+    build();
+    widget_->stackUnder(old);
+    widget_->setGeometry(old->geometry());
+    old->hide();
+    old->deleteLater();
+  } else if (name == "string") {
+    apply_string();
+  } else if (name == "value") {
+    apply_value();
+  } else if (name == "min" || name == "max") {
+    apply_range();
+    apply_value();
+  } else if (name == "enable") {
+    apply_enable();
+  } else if (name == "visible") {
+    widget_->setVisible(g.get_text(h_, "Visible") == "on");
+  } else if (name == "backgroundcolor" || name == "foregroundcolor") {
+    apply_colors();
+  } else if (name == "fontsize" || name == "fontname" || name == "fontweight" ||
+             name == "fontangle") {
+    apply_font();
+  } else if (name == "tooltipstring") {
+    widget_->setToolTip(qstr(g.get_text(h_, "TooltipString")));
+  } else if (name == "horizontalalignment") {
+    apply_alignment();
+  }
+}
+
+void Control::place(double figure_height_px) {
+  widget_->setGeometry(flipped_rect(gfx::graphics().object(h_).pos_px, figure_height_px));
+}
+
+void Control::apply_string() {
+  Value string = gfx::graphics().get(h_, "String");
+  QSignalBlocker block(widget_);
+  if (auto* c = qobject_cast<QComboBox*>(widget_)) {
+    c->clear();
+    c->addItems(string_items(string, true));
+    apply_value();
+  } else if (auto* l = qobject_cast<QListWidget*>(widget_)) {
+    l->clear();
+    l->addItems(string_items(string, true));
+    apply_value();
+  } else if (auto* e = qobject_cast<QLineEdit*>(widget_)) {
+    QString text = string_items(string, false).join(' ');
+    if (e->text() != text) e->setText(text);
+  } else if (auto* b = qobject_cast<QPushButton*>(widget_)) {
+    b->setText(string_items(string, false).join('\n'));
+  } else if (auto* b = qobject_cast<QAbstractButton*>(widget_)) {
+    b->setText(string_items(string, false).join(' '));
+  } else if (auto* label = qobject_cast<QLabel*>(widget_)) {
+    label->setText(string_items(string, false).join('\n'));
+  }
+}
+
+void Control::apply_value() {
+  const gfx::Graphics& g = gfx::graphics();
+  Value value = g.get(h_, "Value");
+  QSignalBlocker block(widget_);
+  if (auto* b = qobject_cast<QAbstractButton*>(widget_)) {
+    if (b->isCheckable())
+      b->setChecked(value.is_double() && value.numel() == 1 && value(0) == g.get_number(h_, "Max"));
+  } else if (auto* c = qobject_cast<QComboBox*>(widget_)) {
+    long i = value.is_double() && value.numel() >= 1 ? std::lround(value(0)) - 1 : -1;
+    c->setCurrentIndex(i >= 0 && i < c->count() ? static_cast<int>(i) : -1);
+  } else if (auto* l = qobject_cast<QListWidget*>(widget_)) {
+    l->clearSelection();
+    if (!value.is_double()) return;
+    for (double v : value.data()) {
+      long i = std::lround(v) - 1;
+      if (i >= 0 && i < l->count()) l->item(static_cast<int>(i))->setSelected(true);
+    }
+  }
+}
+
+void Control::apply_range() {
+  if (auto* l = qobject_cast<QListWidget*>(widget_)) {
+    const gfx::Graphics& g = gfx::graphics();
+    // A listbox takes several entries when Max - Min > 1.
+    bool multi = g.get_number(h_, "Max") - g.get_number(h_, "Min") > 1;
+    l->setSelectionMode(multi ? QAbstractItemView::ExtendedSelection
+                              : QAbstractItemView::SingleSelection);
+  }
+}
+
+void Control::apply_enable() {
+  std::string enable = gfx::graphics().get_text(h_, "Enable");
+  widget_->setEnabled(enable != "off");
+  if (style_ == "frame") return;
+  // "inactive" looks enabled but does not respond.
+  widget_->setAttribute(Qt::WA_TransparentForMouseEvents, enable == "inactive");
+  widget_->setFocusPolicy(enable == "inactive" ? Qt::NoFocus : widget_->focusPolicy());
+}
+
+void Control::apply_colors() {
+  const gfx::Graphics& g = gfx::graphics();
+  QPalette palette = widget_->palette();
+  Value bg = g.get(h_, "BackgroundColor");
+  QColor back = qcolor(bg, palette.color(QPalette::Window));
+  QColor fore = qcolor(g.get(h_, "ForegroundColor"), palette.color(QPalette::WindowText));
+  palette.setColor(QPalette::Window, back);
+  palette.setColor(QPalette::Button, back);
+  if (!has_field(style_) || !same_color(bg, g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"))) {
+    palette.setColor(QPalette::Base, back);
+  } else {
+    palette.setColor(QPalette::Base, QApplication::palette(widget_).color(QPalette::Base));
+  }
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    palette.setColor(role, fore);
+  widget_->setPalette(palette);
+}
+
+void Control::apply_font() {
+  const gfx::Graphics& g = gfx::graphics();
+  QFont font = widget_->font();
+  std::string family = g.get_text(h_, "FontName");
+  if (!family.empty()) font.setFamily(qstr(family));
+  double size = g.get_number(h_, "FontSize");
+  if (size > 0) font.setPointSizeF(size);
+  std::string weight = g.get_text(h_, "FontWeight");
+  font.setBold(weight == "bold" || weight == "demi");
+  std::string angle = g.get_text(h_, "FontAngle");
+  font.setItalic(angle == "italic" || angle == "oblique");
+  widget_->setFont(font);
+}
+
+void Control::apply_alignment() {
+  std::string a = gfx::graphics().get_text(h_, "HorizontalAlignment");
+  Qt::Alignment h = a == "left" ? Qt::AlignLeft : a == "right" ? Qt::AlignRight : Qt::AlignHCenter;
+  if (auto* label = qobject_cast<QLabel*>(widget_)) {
+    label->setAlignment(h | Qt::AlignTop);
+  } else if (auto* e = qobject_cast<QLineEdit*>(widget_)) {
+    e->setAlignment(h | Qt::AlignVCenter);
+  }
+}
+
+}  // namespace velmora::qt

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/graphics/backend.hpp"
+
+class QWidget;
+
+namespace velmora::qt {
+
+/// The Qt name filter of a pattern list: "*.eps" gives
+/// "Files (*.eps);;All files (*)", "*.png;*.svg" gives
+/// "Files (*.png *.svg);;All files (*)"; "", "*" and "*.*" give
+/// "All files (*)".
+QString name_filter(std::string_view patterns);
+
+/// Splits an absolute path into its folder (with a trailing '/') and name.
+gfx::FilePick split_path(const QString& path);
+
+/// Asks for a file to open (an existing one) or to save, starting in the
+/// working folder.  When the patterns name one extension, a name typed
+/// without one gets it.  nullopt when the user cancelled.
+std::optional<gfx::FilePick> ask_for_file(bool save, std::string_view patterns,
+                                          std::string_view title, QWidget* parent);
+
+/// A non-modal warning box that deletes itself when closed.
+QWidget* show_message_box(std::string_view text, std::string_view title);
+
+/// Replaces the clipboard contents with every MIME type given; a PNG is also
+/// set as image data, so programs that paste images get a picture.
+void put_on_clipboard(const std::map<std::string, std::string>& data);
+
+/// Width and height in points of text (lines separated by '\n') in a font
+/// of `size_pt` points, measured with Qt's font metrics on the primary
+/// screen.  An empty font name means DejaVu Sans.
+std::array<double, 2> measure_text_pt(std::string_view text, double size_pt,
+                                      std::string_view font_name);
+
+/// The primary screen's size in logical pixels and its logical dots per
+/// inch, or nullopt without a screen.
+std::optional<std::array<double, 2>> primary_screen_size();
+std::optional<double> primary_screen_dpi();
+
+}  // namespace velmora::qt

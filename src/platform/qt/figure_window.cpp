@@ -1,0 +1,268 @@
+#include "platform/qt/figure_window.hpp"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/qt/axes_view.hpp"
+#include "platform/qt/convert.hpp"
+#include "platform/qt/window_set.hpp"
+
+namespace velmora::qt {
+
+namespace {
+
+int rounded(double x) {
+  return static_cast<int>(std::lround(x));
+}
+
+}  // namespace
+
+QRect flipped_rect(const std::array<double, 4>& px, double height_px) {
+  return QRect(rounded(px[0]), rounded(height_px - px[1] - px[3]), rounded(px[2]), rounded(px[3]));
+}
+
+// --- Canvas -------------------------------------------------------------------
+
+Canvas::Canvas(gfx::Handle figure, WindowSet& set, QWidget* parent)
+    : QWidget(parent), figure_(figure), set_(set) {
+  setFocusPolicy(Qt::ClickFocus);
+}
+
+AxesView* Canvas::axes_at(QPointF pos) const {
+  const QObjectList& kids = children();  // bottom to top
+  for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+    auto* view = dynamic_cast<AxesView*>(*it);
+    if (!view || !view->isVisible() || !view->plot_rect().contains(pos)) continue;
+    const gfx::Graphics& g = gfx::graphics();
+    if (g.valid(view->handle()) && g.get_text(view->handle(), "Visible") == "on") return view;
+  }
+  return nullptr;
+}
+
+void Canvas::paintEvent(QPaintEvent*) {
+  QColor color(240, 240, 240);
+  WindowSet::guarded([&] {
+    const gfx::Graphics& g = gfx::graphics();
+    if (g.valid(figure_)) color = qcolor(g.get(figure_, "Color"), color);
+  });
+  QPainter(this).fillRect(rect(), color);
+}
+
+void Canvas::resizeEvent(QResizeEvent*) {
+  set_.place_children(figure_);
+}
+
+void Canvas::mousePressEvent(QMouseEvent* event) {
+  AxesView* view = event->button() == Qt::LeftButton ? axes_at(event->position()) : nullptr;
+  if (!view) {
+    event->ignore();
+    return;
+  }
+  gfx::Handle ax = view->handle();
+  set_.axes_clicked(ax);
+  drag_.reset();
+  WindowSet::guarded([&] {
+    // The callback may have deleted the axes or its figure.
+    AxesView* still = set_.axes_view(ax);
+    if (!still || !still->three_d()) return;
+    Value v = gfx::graphics().get(ax, "View");
+    drag_ = Drag{ax, event->position(), {v(0), v(1)}};
+  });
+}
+
+void Canvas::mouseMoveEvent(QMouseEvent* event) {
+  if (!drag_ || !(event->buttons() & Qt::LeftButton)) return;
+  QPointF d = event->position() - drag_->start;
+  std::array<double, 2> view = dragged_view(drag_->view, d.x(), d.y());
+  gfx::Handle ax = drag_->axes;
+  WindowSet::guarded([&] {
+    gfx::Graphics& g = gfx::graphics();
+    if (!g.valid(ax)) return drag_.reset();
+    g.set(ax, "View", Value::row({view[0], view[1]}));
+  });
+}
+
+void Canvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) drag_.reset();
+}
+
+void Canvas::mouseDoubleClickEvent(QMouseEvent* event) {
+  AxesView* view = event->button() == Qt::LeftButton ? axes_at(event->position()) : nullptr;
+  if (!view) return;
+  gfx::Handle ax = view->handle();
+  drag_.reset();
+  WindowSet::guarded([&] {
+    gfx::Graphics& g = gfx::graphics();
+    g.set_appdata(ax, "ViewZoom", 1.0);
+    if (view->three_d()) g.set(ax, "View", Value::row({kDefaultView[0], kDefaultView[1]}));
+    view->view_changed();
+  });
+}
+
+void Canvas::wheelEvent(QWheelEvent* event) {
+  AxesView* view = axes_at(event->position());
+  if (!view || event->angleDelta().y() == 0) {
+    event->ignore();
+    return;
+  }
+  double notches = event->angleDelta().y() / 120.0;
+  WindowSet::guarded([&] {
+    gfx::Graphics& g = gfx::graphics();
+    gfx::Handle ax = view->handle();
+    double zoom = g.has_appdata(ax, "ViewZoom") ? g.appdata(ax, "ViewZoom").to_scalar() : 1.0;
+    g.set_appdata(ax, "ViewZoom", wheel_zoom(zoom, notches));
+    view->view_changed();
+  });
+}
+
+// --- FigureWindow -------------------------------------------------------------
+
+FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
+    : QWidget(nullptr), figure_(figure), set_(set) {
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  setFocusPolicy(Qt::StrongFocus);
+  menu_bar_ = new QMenuBar(this);
+  menu_bar_->setNativeMenuBar(false);
+  menu_bar_->hide();
+  canvas_ = new Canvas(figure, set, this);
+}
+
+void FigureWindow::sync_title() {
+  const gfx::Graphics& g = gfx::graphics();
+  QString name = qstr(g.get_text(figure_, "Name"));
+  if (g.get_text(figure_, "NumberTitle") == "on") {
+    QString number = "Figure " + QString::number(static_cast<long long>(std::lround(figure_)));
+    name = name.isEmpty() ? number : number + ": " + name;
+  }
+  setWindowTitle(name);
+}
+
+int FigureWindow::menu_bar_height() const {
+  return menu_bar_->isVisibleTo(this) ? menu_bar_->sizeHint().height() : 0;
+}
+
+void FigureWindow::lay_out() {
+  int mb = menu_bar_height();
+  menu_bar_->setGeometry(0, 0, width(), mb);
+  canvas_->setGeometry(0, mb, width(), std::max(0, height() - mb));
+}
+
+void FigureWindow::sync_geometry() {
+  const auto& px = gfx::graphics().object(figure_).pos_px;
+  int mb = menu_bar_height();
+  QRect inner = flipped_rect(px, set_.screen_height_px());
+  applying_ = true;
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  setGeometry(inner.adjusted(0, -mb, 0, 0));
+  lay_out();
+  applying_ = false;
+  apply_resize_policy();
+}
+
+void FigureWindow::apply_resize_policy() {
+  if (gfx::graphics().get_text(figure_, "Resize") == "off") {
+    setFixedSize(size());
+  } else {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+}
+
+void FigureWindow::sync_menu_bar() {
+  bool any = false;
+  for (QAction* a : menu_bar_->actions()) any = any || a->isVisible();
+  if (any == menu_bar_->isVisibleTo(this)) return;
+  menu_bar_->setVisible(any);
+  sync_geometry();
+}
+
+void FigureWindow::sync_window_style() {
+  const gfx::Graphics& g = gfx::graphics();
+  Qt::WindowModality modality =
+      g.get_text(figure_, "WindowStyle") == "modal" ? Qt::ApplicationModal : Qt::NonModal;
+  if (modality != windowModality()) {
+    // Qt takes a new modality only while the window is hidden.
+    bool shown = isVisible();
+    if (shown) hide();
+    setWindowModality(modality);
+    if (shown) show();
+  }
+  apply_resize_policy();
+}
+
+void FigureWindow::sync_visible() {
+  bool on = gfx::graphics().get_text(figure_, "Visible") == "on";
+  if (on == isVisible()) return;
+  if (on) {
+    show();
+    // Shown windows take their place again in case a window manager moved
+    // them while hidden.
+    sync_geometry();
+  } else {
+    hide();
+  }
+}
+
+std::array<double, 4> FigureWindow::inner_position_px() const {
+  QRect g = geometry();
+  int mb = menu_bar_height();
+  double top = g.y() + mb, h = g.height() - mb;
+  return {static_cast<double>(g.x()), set_.screen_height_px() - top - h,
+          static_cast<double>(g.width()), h};
+}
+
+void FigureWindow::geometry_changed() {
+  if (applying_ || !isVisible()) return;
+  set_.moved_by_user(figure_, inner_position_px());
+}
+
+void FigureWindow::closeEvent(QCloseEvent* event) {
+  // The object model decides: the window goes when its figure is deleted.
+  event->ignore();
+  set_.close_requested(figure_);
+}
+
+void FigureWindow::moveEvent(QMoveEvent*) {
+  geometry_changed();
+}
+
+void FigureWindow::resizeEvent(QResizeEvent*) {
+  lay_out();
+  geometry_changed();
+}
+
+void FigureWindow::keyPressEvent(QKeyEvent* event) {
+  std::u16string ch;
+  switch (event->key()) {
+    // The arrow keys report the character codes 28 to 31.
+    case Qt::Key_Left:
+      ch = u"\x1c";
+      break;
+    case Qt::Key_Right:
+      ch = u"\x1d";
+      break;
+    case Qt::Key_Up:
+      ch = u"\x1e";
+      break;
+    case Qt::Key_Down:
+      ch = u"\x1f";
+      break;
+    default:
+      ch = event->text().left(1).toStdU16String();
+      break;
+  }
+  if (ch.empty()) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  set_.key_pressed(figure_, ch);
+}
+
+}  // namespace velmora::qt

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QPointF>
+#include <QRect>
+#include <QWidget>
+#include <array>
+#include <optional>
+
+#include "platform/graphics/backend.hpp"
+
+class QMenuBar;
+
+namespace velmora::qt {
+
+class AxesView;
+class WindowSet;
+
+/// A rectangle [left bottom width height] in pixels from the bottom-left of
+/// an area `height_px` high, as a Qt rectangle from its top-left.
+QRect flipped_rect(const std::array<double, 4>& px, double height_px);
+
+/// The area of a figure that holds its axes and controls.  It paints the
+/// figure's colour and turns mouse input over an axes into clicks, rotating
+/// drags, wheel zooms and double-click resets of that axes.
+class Canvas : public QWidget {
+ public:
+  Canvas(gfx::Handle figure, WindowSet& set, QWidget* parent);
+
+  /// The topmost visible axes whose plot rectangle holds `pos`, or nullptr.
+  AxesView* axes_at(QPointF pos) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  struct Drag {
+    gfx::Handle axes;
+    QPointF start;
+    std::array<double, 2> view;
+  };
+
+  gfx::Handle figure_;
+  WindowSet& set_;
+  std::optional<Drag> drag_;
+};
+
+/// The top-level window of one figure: a menu bar (shown while the figure
+/// has a visible top-level menu) above the canvas.  The canvas is the
+/// figure's inner area, the one its Position describes.
+class FigureWindow : public QWidget {
+ public:
+  FigureWindow(gfx::Handle figure, WindowSet& set);
+
+  gfx::Handle handle() const { return figure_; }
+  QMenuBar* menu_bar() const { return menu_bar_; }
+  Canvas* canvas() const { return canvas_; }
+
+  /// Title from "Name", prefixed "Figure N: " while "NumberTitle" is on.
+  void sync_title();
+  /// Window geometry from the figure's Position.
+  void sync_geometry();
+  /// Shows or hides the menu bar as the top-level menus require.
+  void sync_menu_bar();
+  /// Modality from "WindowStyle", a fixed size when "Resize" is off.
+  void sync_window_style();
+  /// Shown or hidden by "Visible".
+  void sync_visible();
+
+  /// The inner area [left bottom width height] in pixels as the window is
+  /// now, bottom counted from the bottom of the screen.
+  std::array<double, 4> inner_position_px() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  int menu_bar_height() const;
+  void apply_resize_policy();
+  void lay_out();
+  void geometry_changed();
+
+  gfx::Handle figure_;
+  WindowSet& set_;
+  QMenuBar* menu_bar_;
+  Canvas* canvas_;
+  bool applying_ = false;
+};
+
+}  // namespace velmora::qt

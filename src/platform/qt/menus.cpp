@@ -1,0 +1,111 @@
+#include "platform/qt/menus.hpp"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/qt/convert.hpp"
+#include "platform/qt/figure_window.hpp"
+#include "platform/qt/window_set.hpp"
+
+namespace velmora::qt {
+
+void MenuEntries::add(gfx::Handle h, FigureWindow& window) {
+  const gfx::Graphics& g = gfx::graphics();
+  gfx::Handle parent = g.parent(h);
+  Entry e;
+  e.window = &window;
+  if (g.type(parent) == gfx::Type::Figure) {
+    e.container = window.menu_bar();
+    e.top_level = true;
+  } else {
+    auto it = entries_.find(parent);
+    if (it == entries_.end()) return;
+    e.container = submenu_of(it->first, it->second);
+    e.separator = new QAction(&window);
+    e.separator->setSeparator(true);
+    e.container->addAction(e.separator);
+  }
+  e.action = new QAction(&window);
+  e.container->addAction(e.action);
+  QAction* a = e.action;
+  QObject::connect(a, &QAction::triggered, set_.anchor(), [this, h, a] {
+    if (action(h) != a) return;
+    set_.activate(h);
+    // Qt toggled the check mark; the callback decides what it shows.
+    auto it = entries_.find(h);
+    if (it != entries_.end()) WindowSet::guarded([&] { apply_checked(h, it->second); });
+  });
+  auto& stored = entries_[h] = e;
+  apply(h, stored);
+}
+
+QMenu* MenuEntries::submenu_of(gfx::Handle h, Entry& parent) {
+  if (parent.submenu) return parent.submenu;
+  QMenu* menu = new QMenu(parent.window);
+  parent.submenu = menu;
+  parent.action->setMenu(menu);
+  // A menu's own Callback runs as it opens, before its entries show.
+  QObject::connect(menu, &QMenu::aboutToShow, set_.anchor(), [this, h, menu] {
+    auto it = entries_.find(h);
+    if (it == entries_.end() || it->second.submenu != menu) return;
+    bool has_callback = false;
+    WindowSet::guarded([&] { has_callback = !gfx::graphics().get(h, "Callback").empty(); });
+    if (has_callback) set_.activate(h);
+  });
+  return menu;
+}
+
+QAction* MenuEntries::action(gfx::Handle h) const {
+  auto it = entries_.find(h);
+  return it == entries_.end() ? nullptr : it->second.action;
+}
+
+void MenuEntries::apply_checked(gfx::Handle h, Entry& e) {
+  bool on = gfx::graphics().get_text(h, "Checked") == "on";
+  e.action->setCheckable(on);
+  e.action->setChecked(on);
+}
+
+void MenuEntries::apply(gfx::Handle h, Entry& e) {
+  const gfx::Graphics& g = gfx::graphics();
+  e.action->setText(qstr(g.get_text(h, "Label")));
+  e.action->setEnabled(g.get_text(h, "Enable") == "on");
+  bool visible = g.get_text(h, "Visible") == "on";
+  e.action->setVisible(visible);
+  if (e.separator) e.separator->setVisible(visible && g.get_text(h, "Separator") == "on");
+  apply_checked(h, e);
+  if (e.top_level) e.window->sync_menu_bar();
+}
+
+void MenuEntries::sync(gfx::Handle h, std::string_view name) {
+  auto it = entries_.find(h);
+  if (it == entries_.end()) return;
+  Entry& e = it->second;
+  const gfx::Graphics& g = gfx::graphics();
+  if (name == "label") {
+    e.action->setText(qstr(g.get_text(h, "Label")));
+  } else if (name == "checked") {
+    apply_checked(h, e);
+  } else if (name == "enable" || name == "visible" || name == "separator") {
+    apply(h, e);
+  }
+}
+
+void MenuEntries::remove(gfx::Handle h) {
+  auto it = entries_.find(h);
+  if (it == entries_.end()) return;
+  Entry e = it->second;
+  entries_.erase(it);
+  // Deleted later: the entry's own signal may be running.
+  for (QAction* a : {e.action, e.separator}) {
+    if (!a) continue;
+    e.container->removeAction(a);
+    a->deleteLater();
+  }
+  if (e.submenu) e.submenu->deleteLater();
+  if (e.top_level) e.window->sync_menu_bar();
+}
+
+}  // namespace velmora::qt

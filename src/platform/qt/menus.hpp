@@ -1,0 +1,55 @@
+#pragma once
+
+#include <map>
+#include <string_view>
+
+#include "platform/graphics/backend.hpp"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace velmora::qt {
+
+class FigureWindow;
+class WindowSet;
+
+/// The uimenus of every figure as Qt menus: a figure's top-level uimenus
+/// are the entries of its menu bar in creation order, a uimenu with
+/// children opens a submenu, a leaf is an action that runs its Callback.
+/// "Label", "Enable", "Visible" and "Checked" (a check mark) follow the
+/// objects; "Separator" on puts a separator line before the entry.
+class MenuEntries {
+ public:
+  explicit MenuEntries(WindowSet& set) : set_(set) {}
+
+  /// Adds the entry of a new uimenu of the figure shown in `window`.
+  void add(gfx::Handle h, FigureWindow& window);
+  /// Applies one changed property.
+  void sync(gfx::Handle h, std::string_view name);
+  /// Removes the entry of a deleted uimenu (its children are gone already).
+  void remove(gfx::Handle h);
+  bool contains(gfx::Handle h) const { return entries_.count(h) != 0; }
+  QAction* action(gfx::Handle h) const;
+  /// Forgets every entry (their windows are being deleted).
+  void clear() { entries_.clear(); }
+
+ private:
+  struct Entry {
+    QAction* action = nullptr;     // the entry in its menu or the menu bar
+    QAction* separator = nullptr;  // drawn before the entry
+    QMenu* submenu = nullptr;      // made when the first child appears
+    QWidget* container = nullptr;  // the menu bar or the parent's submenu
+    FigureWindow* window = nullptr;
+    bool top_level = false;
+  };
+
+  QMenu* submenu_of(gfx::Handle h, Entry& parent);
+  void apply(gfx::Handle h, Entry& e);
+  void apply_checked(gfx::Handle h, Entry& e);
+
+  WindowSet& set_;
+  std::map<gfx::Handle, Entry> entries_;
+};
+
+}  // namespace velmora::qt

@@ -1,0 +1,134 @@
+#include "platform/qt/desktop.hpp"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "qt_fixture.hpp"
+
+namespace velmora::qt::testing {
+namespace {
+
+TEST(Desktop, NameFiltersFromPatternLists) {
+  EXPECT_EQ(name_filter("*.eps"), "Files (*.eps);;All files (*)");
+  EXPECT_EQ(name_filter("*.txt"), "Files (*.txt);;All files (*)");
+  EXPECT_EQ(name_filter("*.png;*.svg;*.pdf"), "Files (*.png *.svg *.pdf);;All files (*)");
+  EXPECT_EQ(name_filter(" *.png ; *.*"), "Files (*.png);;All files (*)");
+  EXPECT_EQ(name_filter("*.*"), "All files (*)");
+  EXPECT_EQ(name_filter("*"), "All files (*)");
+  EXPECT_EQ(name_filter(""), "All files (*)");
+}
+
+TEST(Desktop, PathsSplitIntoFolderWithSlashAndName) {
+  gfx::FilePick p = split_path("/data/skulls/ages.txt");
+  EXPECT_EQ(p.folder, "/data/skulls/");
+  EXPECT_EQ(p.name, "ages.txt");
+  EXPECT_EQ(p.path(), "/data/skulls/ages.txt");
+  EXPECT_EQ(split_path("/top.txt").folder, "/");
+}
+
+TEST(Desktop, TextExtentGrowsWithTextLinesAndSize) {
+  auto one = measure_text_pt("Procrustes", 10, "");
+  auto two = measure_text_pt("Procrustes\ndistance", 10, "");
+  auto big = measure_text_pt("Procrustes", 20, "DejaVu Sans");
+  EXPECT_GT(one[0], 20);
+  EXPECT_GT(one[1], 8);
+  EXPECT_DOUBLE_EQ(two[0], one[0]);
+  EXPECT_GT(two[1], 1.8 * one[1]);
+  EXPECT_NEAR(big[0], 2 * one[0], 0.15 * one[0]);
+  EXPECT_EQ(measure_text_pt("", 10, "")[0], 0);
+}
+
+class DesktopTest : public QtTest {};
+
+TEST_F(DesktopTest, ClipboardHoldsEveryMimeTypeAndThePngAsImage) {
+  QImage red(4, 3, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(red.save(&buffer, "PNG"));
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"3\"/>";
+  qt().set_clipboard({{"image/svg+xml", svg}, {"image/png", png.toStdString()}});
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(m, nullptr);
+  EXPECT_TRUE(m->hasFormat("image/svg+xml"));
+  EXPECT_TRUE(m->hasFormat("image/png"));
+  EXPECT_EQ(m->data("image/svg+xml").toStdString(), svg);
+  EXPECT_EQ(m->data("image/png"), png);
+  ASSERT_TRUE(m->hasImage());
+  EXPECT_EQ(qvariant_cast<QImage>(m->imageData()).size(), QSize(4, 3));
+
+  // Printing a figure to the clipboard goes the same way.
+  gfx::Handle f = figure();
+  g().print(f, {"-dmeta"});
+  m = QGuiApplication::clipboard()->mimeData();
+  EXPECT_TRUE(m->hasFormat("image/svg+xml"));
+  EXPECT_TRUE(m->hasImage());
+}
+
+TEST_F(DesktopTest, MessageBoxStaysOpenWithoutBlocking) {
+  qt().message_box("The number of X values does not match the data.", "Warning");
+  QMessageBox* box = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->windowTitle(), "Warning");
+  EXPECT_EQ(box->text(), "The number of X values does not match the data.");
+  EXPECT_FALSE(box->isModal());
+  qt().message_box("No title", "");
+}
+
+// Answers the next file dialog with `name` in its folder, or cancels it.
+void answer_dialog(QString name, QString* title, QString* folder) {
+  QTimer::singleShot(0, [=] {
+    auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!d) return;
+    *title = d->windowTitle();
+    *folder = d->directory().absolutePath();
+    if (name.isEmpty()) return d->reject();
+    d->selectFile(name);
+    QMetaObject::invokeMethod(d, "accept");
+  });
+}
+
+TEST_F(DesktopTest, FileDialogsStartInTheWorkingFolderAndSplitTheAnswer) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString old = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  QFile file(dir.filePath("skull.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+
+  QString title, folder;
+  answer_dialog("skull.txt", &title, &folder);
+  auto pick = qt().open_file_dialog("*.txt", "Load landmark file");
+  ASSERT_TRUE(pick.has_value());
+  EXPECT_EQ(title, "Load landmark file");
+  EXPECT_EQ(folder, QDir(dir.path()).canonicalPath());
+  EXPECT_EQ(pick->name, "skull.txt");
+  EXPECT_EQ(QDir(QString::fromStdString(pick->folder)).canonicalPath(),
+            QDir(dir.path()).canonicalPath());
+  EXPECT_EQ(pick->folder.back(), '/');
+
+  // A saved name without an extension gets the filter's one.
+  answer_dialog("figure", &title, &folder);
+  pick = qt().save_file_dialog("*.eps", "Save File Name for EPS file");
+  ASSERT_TRUE(pick.has_value());
+  EXPECT_EQ(pick->name, "figure.eps");
+
+  answer_dialog("", &title, &folder);
+  EXPECT_FALSE(qt().open_file_dialog("*.*", "Load").has_value());
+  QDir::setCurrent(old);
+}
+
+}  // namespace
+}  // namespace velmora::qt::testing

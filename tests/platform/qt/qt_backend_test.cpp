@@ -1,0 +1,364 @@
+#include "platform/qt/qt_backend.hpp"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+
+#include "qt_fixture.hpp"
+
+namespace velmora::qt::testing {
+namespace {
+
+using gfx::Handle;
+using gfx::Type;
+
+class QtBackendTest : public QtTest {};
+
+TEST_F(QtBackendTest, FigureWindowFollowsNamePositionAndVisible) {
+  Handle f = figure({100, 120, 400, 300});
+  QWidget* w = qt().window_of(f);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), "Figure 1");
+  g().set(f, "Name", "Shapes");
+  EXPECT_EQ(w->windowTitle(), "Figure 1: Shapes");
+  g().set(f, "NumberTitle", "off");
+  EXPECT_EQ(w->windowTitle(), "Shapes");
+
+  // Bottom counts from the bottom of the screen in the object model.
+  double screen_h = qt().screen_size_px()[1];
+  EXPECT_EQ(w->geometry(), QRect(100, static_cast<int>(screen_h) - 120 - 300, 400, 300));
+  g().set(f, "Position", Value::row({50, 60, 320, 200}));
+  EXPECT_EQ(w->geometry(), QRect(50, static_cast<int>(screen_h) - 60 - 200, 320, 200));
+  g().set(f, "Units", "points");
+  g().set(f, "Position", Value::row({75, 75, 300, 150}));
+  double pt = qt().pixels_per_inch() / 72;
+  EXPECT_EQ(w->size(), QSize(static_cast<int>(std::lround(300 * pt)),
+                             static_cast<int>(std::lround(150 * pt))));
+
+  g().set(f, "Visible", "off");
+  EXPECT_FALSE(w->isVisible());
+  g().set(f, "Visible", "on");
+  EXPECT_TRUE(w->isVisible());
+
+  g().destroy(f);
+  EXPECT_EQ(qt().window_of(f), nullptr);
+}
+
+TEST_F(QtBackendTest, ControlsGetTheirWidgetsAtTheirPlaces) {
+  Handle f = figure({100, 100, 400, 300});
+  Handle button = g().create(
+      Type::UiControl, f,
+      {{"Style", "pushbutton"}, {"String", "Go"}, {"Position", Value::row({10, 20, 80, 30})}});
+  Handle edit =
+      g().create(Type::UiControl, f,
+                 {{"Style", "edit"}, {"String", "3"}, {"Position", Value::row({10, 60, 100, 25})}});
+  Handle popup =
+      g().create(Type::UiControl, f,
+                 {{"Style", "popupmenu"},
+                  {"String", Value::cell_row({Value("one"), Value("two"), Value("three")})},
+                  {"Value", 2.0},
+                  {"Position", Value::row({120, 60, 120, 25})}});
+  Handle label = g().create(Type::UiControl, f,
+                            {{"Style", "text"},
+                             {"String", "first\nsecond"},
+                             {"HorizontalAlignment", "left"},
+                             {"Position", Value::row({10, 200, 200, 40})}});
+  Handle box = g().create(Type::UiControl, f,
+                          {{"Style", "frame"}, {"Position", Value::row({5, 5, 390, 290})}});
+  Handle list = g().create(Type::UiControl, f,
+                           {{"Style", "listbox"},
+                            {"String", "a|b|c"},
+                            {"Value", 3.0},
+                            {"Position", Value::row({250, 100, 100, 80})}});
+  Handle radio = g().create(Type::UiControl, f,
+                            {{"Style", "radiobutton"}, {"String", "ln X"}, {"Value", 1.0}});
+
+  auto* b = widget<QPushButton>(button);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->text(), "Go");
+  // From the bottom-left of the inner area (300 pixels high).
+  EXPECT_EQ(b->geometry(), QRect(10, 300 - 20 - 30, 80, 30));
+  EXPECT_EQ(b->parentWidget()->size(), QSize(400, 300));
+
+  auto* e = widget<QLineEdit>(edit);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->text(), "3");
+  EXPECT_EQ(e->geometry(), QRect(10, 300 - 60 - 25, 100, 25));
+
+  auto* c = widget<QComboBox>(popup);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->count(), 3);
+  EXPECT_EQ(c->currentIndex(), 1);
+  EXPECT_EQ(c->itemText(2), "three");
+
+  auto* l = widget<QLabel>(label);
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->text(), "first\nsecond");
+  EXPECT_TRUE(l->alignment() & Qt::AlignLeft);
+  g().set(label, "HorizontalAlignment", "center");
+  EXPECT_TRUE(l->alignment() & Qt::AlignHCenter);
+
+  EXPECT_NE(widget<QFrame>(box), nullptr);
+  auto* lw = widget<QListWidget>(list);
+  ASSERT_NE(lw, nullptr);
+  ASSERT_EQ(lw->count(), 3);
+  EXPECT_TRUE(lw->item(2)->isSelected());
+  auto* r = widget<QRadioButton>(radio);
+  ASSERT_NE(r, nullptr);
+  EXPECT_TRUE(r->isChecked());
+  EXPECT_FALSE(r->autoExclusive());
+}
+
+TEST_F(QtBackendTest, PropertyChangesUpdateControls) {
+  Handle f = figure();
+  Handle h = g().create(Type::UiControl, f, {{"Style", "checkbox"}, {"String", "CS"}});
+  auto* c = widget<QCheckBox>(h);
+  ASSERT_NE(c, nullptr);
+  EXPECT_FALSE(c->isChecked());
+  g().set(h, "Value", 1.0);
+  EXPECT_TRUE(c->isChecked());
+  g().set(h, "Enable", "off");
+  EXPECT_FALSE(c->isEnabled());
+  g().set(h, "Enable", "on");
+  EXPECT_TRUE(c->isEnabled());
+  g().set(h, "String", "Centroid size");
+  EXPECT_EQ(c->text(), "Centroid size");
+  g().set(h, "TooltipString", "Report X as CS");
+  EXPECT_EQ(c->toolTip(), "Report X as CS");
+  g().set(h, "FontSize", 14.0);
+  EXPECT_DOUBLE_EQ(c->font().pointSizeF(), 14);
+  g().set(h, "BackgroundColor", Value::row({1, 0, 0}));
+  EXPECT_EQ(c->palette().color(QPalette::Window), QColor(255, 0, 0));
+  g().set(h, "ForegroundColor", Value::row({0, 0, 1}));
+  EXPECT_EQ(c->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  g().set(h, "Position", Value::row({30, 40, 50, 60}));
+  EXPECT_EQ(c->geometry(), QRect(30, 300 - 40 - 60, 50, 60));
+  g().set(h, "Visible", "off");
+  EXPECT_FALSE(c->isVisibleTo(c->parentWidget()));
+
+  // A new style is a new widget at the same place.
+  g().set(h, "Style", "pushbutton");
+  auto* b = widget<QPushButton>(h);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->geometry(), QRect(30, 300 - 40 - 60, 50, 60));
+  EXPECT_EQ(b->text(), "Centroid size");
+
+  g().destroy(h);
+  EXPECT_EQ(qt().widget_of(h), nullptr);
+}
+
+TEST_F(QtBackendTest, ActivatingControlsSetsTheirValueMakesTheFigureCurrentAndRunsTheCallback) {
+  Handle f1 = figure();
+  Handle button = g().create(Type::UiControl, f1, {{"Callback", probe_callback("button")}});
+  Handle check = g().create(Type::UiControl, f1,
+                            {{"Style", "checkbox"}, {"Callback", probe_callback("check")}});
+  Handle popup = g().create(Type::UiControl, f1,
+                            {{"Style", "popupmenu"},
+                             {"String", Value::cell_row({Value("a"), Value("b"), Value("c")})},
+                             {"Value", 1.0},
+                             {"Callback", probe_callback("popup")}});
+  Handle edit =
+      g().create(Type::UiControl, f1,
+                 {{"Style", "edit"}, {"String", "3"}, {"Callback", probe_callback("edit")}});
+  Handle f2 = figure();
+  ASSERT_EQ(g().current_figure_or_none(), f2);
+
+  QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(probe_calls()[0].args,
+            (std::vector<std::string>{"button", "#" + format_number(button)}));
+  EXPECT_EQ(probe_calls()[0].current_figure, f1);
+  EXPECT_EQ(probe_calls()[0].callback_object, button);
+
+  g().make_current(f2);
+  widget<QCheckBox>(check)->click();
+  ASSERT_EQ(probe_calls().size(), 2u);
+  EXPECT_EQ(probe_calls()[1].value_property, 1);  // set before the callback ran
+  EXPECT_EQ(probe_calls()[1].current_figure, f1);
+  EXPECT_EQ(g().get_number(check, "Value"), 1);
+  widget<QCheckBox>(check)->click();
+  EXPECT_EQ(g().get_number(check, "Value"), 0);
+
+  emit widget<QComboBox>(popup)->activated(2);
+  ASSERT_EQ(probe_calls().size(), 4u);
+  EXPECT_EQ(probe_calls()[3].value_property, 3);
+  EXPECT_EQ(g().get_number(popup, "Value"), 3);
+
+  auto* e = widget<QLineEdit>(edit);
+  e->setFocus();
+  e->selectAll();
+  QTest::keyClicks(e, "7.5");
+  QTest::keyClick(e, Qt::Key_Return);
+  ASSERT_EQ(probe_calls().size(), 5u);
+  EXPECT_EQ(probe_calls()[4].string_property, "7.5");
+  EXPECT_EQ(g().get_text(edit, "String"), "7.5");
+
+  // Setting the value from the program runs no callback.
+  g().set(check, "Value", 1.0);
+  g().set(popup, "Value", 1.0);
+  g().set(edit, "String", "2");
+  EXPECT_EQ(probe_calls().size(), 5u);
+  EXPECT_EQ(e->text(), "2");
+}
+
+TEST_F(QtBackendTest, ACallbackMayDeleteItsOwnFigure) {
+  Handle f = figure();
+  Handle ok = g().create(Type::UiControl, f, {{"String", "OK"}});
+  g().set_native_callback(ok, "Callback",
+                          [](Handle h) { gfx::graphics().destroy(gfx::graphics().figure_of(h)); });
+  QPointer<QWidget> w = qt().window_of(f);
+  QPointer<QPushButton> b = widget<QPushButton>(ok);
+  QTest::mouseClick(b.data(), Qt::LeftButton);
+  EXPECT_FALSE(g().valid(f));
+  EXPECT_FALSE(w->isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(w.isNull());
+  EXPECT_TRUE(b.isNull());
+}
+
+TEST_F(QtBackendTest, MenusFormTheMenuBarInCreationOrder) {
+  Handle f = figure();
+  QMenuBar* bar = qt().menu_bar_of(f);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisibleTo(qt().window_of(f)));
+
+  Handle file = g().create(Type::UiMenu, f, {{"Label", "&File"}});
+  Handle display = g().create(Type::UiMenu, f, {{"Label", "&Display"}});
+  Handle open =
+      g().create(Type::UiMenu, file, {{"Label", "Open"}, {"Callback", probe_callback("open")}});
+  Handle save = g().create(Type::UiMenu, file, {{"Label", "Save"}, {"Separator", "on"}});
+  Handle dots =
+      g().create(Type::UiMenu, display,
+                 {{"Label", "Dots"}, {"Checked", "on"}, {"Callback", probe_callback("dots")}});
+  Handle density = g().create(Type::UiMenu, display, {{"Label", "Density"}});
+  Handle d10 = g().create(Type::UiMenu, density, {{"Label", "10"}});
+
+  EXPECT_TRUE(bar->isVisibleTo(qt().window_of(f)));
+  QList<QAction*> top = bar->actions();
+  ASSERT_EQ(top.size(), 2);
+  EXPECT_EQ(top[0]->text(), "&File");
+  EXPECT_EQ(top[1]->text(), "&Display");
+  ASSERT_NE(top[0]->menu(), nullptr);
+  QList<QAction*> file_items;
+  for (QAction* a : top[0]->menu()->actions())
+    if (a->isVisible()) file_items.push_back(a);
+  // Open, then the separator before Save, then Save.
+  ASSERT_EQ(file_items.size(), 3);
+  EXPECT_EQ(file_items[0], qt().action_of(open));
+  EXPECT_TRUE(file_items[1]->isSeparator());
+  EXPECT_EQ(file_items[2], qt().action_of(save));
+  ASSERT_NE(qt().action_of(density)->menu(), nullptr);
+  EXPECT_TRUE(qt().action_of(density)->menu()->actions().contains(qt().action_of(d10)));
+
+  QAction* dot = qt().action_of(dots);
+  EXPECT_TRUE(dot->isCheckable());
+  EXPECT_TRUE(dot->isChecked());
+  g().set(dots, "Checked", "off");
+  EXPECT_FALSE(dot->isChecked());
+  g().set(dots, "Checked", "on");
+  EXPECT_TRUE(dot->isChecked());
+  g().set(dots, "Enable", "off");
+  EXPECT_FALSE(dot->isEnabled());
+  g().set(dots, "Enable", "on");
+  g().set(dots, "Label", "Show dots");
+  EXPECT_EQ(dot->text(), "Show dots");
+  g().set(save, "Separator", "off");
+  EXPECT_FALSE(file_items[1]->isVisible());
+
+  // Triggering runs the callback with the figure current; the check mark
+  // shows what the callback left ("Checked" stays on here).
+  Handle other = figure();
+  ASSERT_EQ(g().current_figure_or_none(), other);
+  dot->trigger();
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(probe_calls()[0].args[0], "dots");
+  EXPECT_EQ(probe_calls()[0].current_figure, f);
+  EXPECT_TRUE(dot->isChecked());
+
+  g().set(display, "Visible", "off");
+  g().set(file, "Visible", "off");
+  EXPECT_FALSE(bar->isVisibleTo(qt().window_of(f)));
+  g().set(file, "Visible", "on");
+  g().destroy(file);
+  EXPECT_EQ(qt().action_of(open), nullptr);
+  EXPECT_FALSE(bar->isVisibleTo(qt().window_of(f)));
+}
+
+TEST_F(QtBackendTest, KeyPressSetsTheCurrentCharacterThenRunsKeyPressFcn) {
+  Handle f = figure();
+  g().set(f, "KeyPressFcn", Value::cell_row({Value("qtprobe"), Value("key")}));
+  Handle other = figure();
+  ASSERT_EQ(g().current_figure_or_none(), other);
+  QTest::keyClick(qt().window_of(f), Qt::Key_X);
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(probe_calls()[0].current_figure, f);
+  EXPECT_EQ(g().get_text(f, "CurrentCharacter"), "x");
+  QTest::keyClick(qt().window_of(f), Qt::Key_Return);
+  EXPECT_EQ(g().get(f, "CurrentCharacter"), Value::from_u16(u"\r"));
+  // A lone modifier is no character.
+  QTest::keyClick(qt().window_of(f), Qt::Key_Shift);
+  EXPECT_EQ(probe_calls().size(), 2u);
+}
+
+TEST_F(QtBackendTest, ClosingTheLastWindowEndsTheEventLoopWithStatusZero) {
+  Handle f1 = figure();
+  Handle f2 = figure();
+  g().set(f2, "CloseRequestFcn", Value::cell_row({Value("qtprobe"), Value("closing")}));
+  QWidget* w1 = qt().window_of(f1);
+  QWidget* w2 = qt().window_of(f2);
+  QTimer::singleShot(0, [w1] { w1->close(); });
+  QTimer::singleShot(5, [w2] { w2->close(); });
+  // A safety net: the loop must not outlive the test.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+  guard.start(5000);
+  EXPECT_EQ(qt().run_event_loop(), 0);
+  EXPECT_TRUE(g().figures().empty());
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(probe_calls()[0].args[0], "closing");
+  EXPECT_EQ(probe_calls()[0].current_figure, f2);
+  // Without figures there is nothing to wait for.
+  EXPECT_EQ(qt().run_event_loop(), 0);
+}
+
+TEST_F(QtBackendTest, TheLoopAlsoEndsWhenAnActionDeletesTheLastFigure) {
+  Handle f = figure();
+  Handle b = g().create(Type::UiControl, f, {{"String", "Quit"}});
+  g().set_native_callback(b, "Callback", [f](Handle) { gfx::graphics().destroy(f); });
+  QPushButton* button = widget<QPushButton>(b);
+  QTimer::singleShot(0, [button] { button->click(); });
+  EXPECT_EQ(qt().run_event_loop(), 0);
+}
+
+TEST_F(QtBackendTest, UserMovesAndResizesUpdateThePosition) {
+  Handle f = figure({100, 100, 400, 300});
+  Handle ax = g().create(Type::Axes, f);  // normalized units
+  Handle b = g().create(Type::UiControl, f, {{"Position", Value::row({10, 10, 60, 20})}});
+  QWidget* w = qt().window_of(f);
+  double screen_h = qt().screen_size_px()[1];
+  w->setGeometry(150, static_cast<int>(screen_h) - 80 - 360, 500, 360);
+  QTest::qWait(20);
+  Value pos = g().get(f, "Position");
+  EXPECT_EQ(pos, Value::row({150, 80, 500, 360}));
+  // Normalized children keep their share; pixel ones keep their place from
+  // the bottom-left.
+  EXPECT_EQ(g().get(ax, "Position"), Value::row({0.13, 0.11, 0.775, 0.815}));
+  EXPECT_DOUBLE_EQ(g().object(ax).pos_px[2], 0.775 * 500);
+  EXPECT_EQ(widget<QPushButton>(b)->geometry(), QRect(10, 360 - 10 - 20, 60, 20));
+}
+
+}  // namespace
+}  // namespace velmora::qt::testing
