@@ -1,0 +1,351 @@
+// Randomized, deterministic test of the text readers.  Every case is made
+// from a fixed seed, so a failure repeats exactly; the case number and the
+// text are printed with it.
+//
+// Three kinds of input:
+//  - well-formed matrices in many notations, separators and line ends;
+//  - the same with small edits drawn from the characters a number file is
+//    made of, compared with a slow reader written independently here;
+//  - the same with arbitrary bytes, where only the general promises are
+//    checked: no crash, a consistent matrix, or a message naming the file
+//    and a line that exists.
+
+#include <gtest/gtest.h>
+#include <locale.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "io/landmark_file.hpp"
+#include "io/list_files.hpp"
+#include "io/test_files.hpp"
+#include "io/text_matrix.hpp"
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora::io {
+namespace {
+
+constexpr const char* kLabel = "fuzz.txt";
+
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : rng_(seed) {}
+  std::size_t below(std::size_t n) { return static_cast<std::size_t>(rng_() % n); }
+  bool chance(std::size_t one_in) { return below(one_in) == 0; }
+  double uniform(double lo, double hi) {
+    return lo + (hi - lo) * static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+  }
+  template <class T>
+  const T& pick(const std::vector<T>& v) { return v[below(v.size())]; }
+
+ private:
+  std::mt19937_64 rng_;
+};
+
+// ---------------------------------------------------------------------------
+// The independent reader: lines as strings, words split by the separators,
+// numbers by strtod in the C locale.
+
+struct Outcome {
+  bool ok = false;
+  std::size_t rows = 0, cols = 0;
+  std::vector<double> row_major;
+  std::string error;
+};
+
+bool is_sep(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }
+
+std::string shown(const std::string& word) {
+  return word.size() > 32 ? word.substr(0, 32) + "..." : word;
+}
+
+Outcome reference_read(const std::string& text, bool finite_only) {
+  static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+  std::vector<std::string> lines;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t nl = text.find('\n', pos);
+    std::size_t next = nl == std::string::npos ? text.size() : nl + 1;
+    lines.push_back(text.substr(pos, next - pos));
+    pos = next;
+  }
+  Outcome out;
+  const std::string where = std::string("\"") + kLabel + "\" line ";
+  for (std::size_t li = 0; li < lines.size(); ++li) {
+    const std::string& line = lines[li];
+    if (li > 0 && line.size() == 1 && (line[0] == ' ' || line[0] == '\r' || line[0] == '\n'))
+      break;
+    std::size_t count = 0;
+    std::size_t content = line.back() == '\n' ? line.size() - 1 : line.size();
+    for (std::size_t i = 0; i < content;) {
+      if (is_sep(line[i])) {
+        ++i;
+        continue;
+      }
+      std::size_t j = i;
+      while (j < content && !is_sep(line[j])) ++j;
+      std::string word = line.substr(i, j - i);
+      char* stop = nullptr;
+      double v = ::strtod_l(word.c_str(), &stop, c_locale);
+      std::string at = where + std::to_string(li + 1) + ", column " + std::to_string(i + 1) + ": \"";
+      if (stop != word.c_str() + word.size() || word.empty()) {
+        out.error = at + shown(word) + "\" is not a number.";
+        return out;
+      }
+      if (finite_only && !std::isfinite(v)) {
+        out.error = at + shown(word) + "\" is not a finite number.";
+        return out;
+      }
+      out.row_major.push_back(v);
+      ++count;
+      i = j;
+    }
+    if (li == 0) {
+      out.cols = count;
+    } else if (count != out.cols) {
+      out.error = where + std::to_string(li + 1) + ": expected " + std::to_string(out.cols) +
+                  (out.cols == 1 ? " number" : " numbers") + ", found " + std::to_string(count) + ".";
+      return out;
+    }
+    ++out.rows;
+  }
+  out.ok = true;
+  return out;
+}
+
+Outcome velmora_read(const std::string& text, bool finite_only) {
+  Outcome out;
+  try {
+    TextMatrix m = parse_text_matrix(text, kLabel, finite_only);
+    out.ok = true;
+    out.rows = m.rows;
+    out.cols = m.cols;
+    EXPECT_EQ(m.values.size(), m.rows * m.cols);
+    for (std::size_t r = 0; r < m.rows; ++r)
+      for (std::size_t c = 0; c < m.cols; ++c) out.row_major.push_back(m(r, c));
+  } catch (const RuntimeError& e) {
+    out.error = e.what();
+  }
+  return out;
+}
+
+bool same_number(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return a == b && std::signbit(a) == std::signbit(b);
+}
+
+/// Non-empty when the two readers disagree.
+std::string difference(const Outcome& a, const Outcome& b) {
+  if (a.ok != b.ok || a.error != b.error) return "outcome: \"" + a.error + "\" vs \"" + b.error + "\"";
+  if (!a.ok) return {};
+  if (a.rows != b.rows || a.cols != b.cols) return "size";
+  for (std::size_t i = 0; i < a.row_major.size(); ++i)
+    if (!same_number(a.row_major[i], b.row_major[i])) return "value " + std::to_string(i);
+  return {};
+}
+
+std::string printable(const std::string& text) {
+  std::string s;
+  for (unsigned char c : text) {
+    if (c == '\n') s += "\\n";
+    else if (c == '\r') s += "\\r";
+    else if (c == '\t') s += "\\t";
+    else if (c < 0x20 || c >= 0x7f) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      s += buf;
+    } else s += static_cast<char>(c);
+  }
+  return s;
+}
+
+// ---------------------------------------------------------------------------
+// Generators.
+
+struct Written {
+  std::string text;
+  std::size_t rows = 0, cols = 0;
+  std::vector<double> row_major;  // exact only where `exact` is set
+  bool exact = true;
+};
+
+std::string number_text(Random& rnd, double v, bool& exact) {
+  char buf[64];
+  switch (rnd.below(8)) {
+    case 0: std::snprintf(buf, sizeof buf, "%g", v); exact = false; break;
+    case 1: std::snprintf(buf, sizeof buf, "%.3e", v); exact = false; break;
+    case 2: std::snprintf(buf, sizeof buf, "%.10E", v); exact = false; break;
+    case 3: std::snprintf(buf, sizeof buf, "%.0f", v); exact = false; break;
+    case 4: std::snprintf(buf, sizeof buf, "%+.17g", v); break;
+    default: std::snprintf(buf, sizeof buf, "%.17g", v); break;
+  }
+  return buf;
+}
+
+Written well_formed(Random& rnd) {
+  static const std::vector<std::string> seps = {" ", "\t", ",", ", ", " \t", "  ", ",\t"};
+  static const std::vector<std::string> ends = {"\n", "\r\n", " \n", ",\n", "\t\r\n"};
+  Written w;
+  w.rows = 1 + rnd.below(20);
+  w.cols = 1 + rnd.below(10);
+  const std::string& sep = rnd.pick(seps);
+  const bool mixed = rnd.chance(3);
+  for (std::size_t r = 0; r < w.rows; ++r) {
+    if (rnd.chance(4)) w.text += rnd.pick(seps);  // leading separators
+    for (std::size_t c = 0; c < w.cols; ++c) {
+      double v = rnd.uniform(-1, 1) * std::pow(10.0, rnd.uniform(-12, 12));
+      if (rnd.chance(10)) v = static_cast<double>(rnd.below(10));  // one-digit numbers
+      bool exact = true;
+      w.text += number_text(rnd, v, exact);
+      w.exact = w.exact && exact;
+      w.row_major.push_back(v);
+      if (c + 1 < w.cols) w.text += mixed ? rnd.pick(seps) : sep;
+    }
+    if (r + 1 < w.rows || rnd.chance(2)) w.text += rnd.pick(ends);
+  }
+  const std::size_t ending = rnd.below(5);  // how the data end
+  if (ending < 3 && w.text.back() != '\n') w.text += '\n';
+  if (ending == 0) w.text += "\n9 9 9 ignored\n";
+  if (ending == 1) w.text += " ";  // a saved result file's last blank
+  if (ending == 2) w.text += "\r";
+  return w;
+}
+
+void mutate(Random& rnd, std::string& text, bool any_byte) {
+  static const std::string alphabet = "0123456789.eE+- \t,\r\n\n\nainfANIF";
+  auto byte = [&] {
+    return any_byte ? static_cast<char>(rnd.below(256)) : alphabet[rnd.below(alphabet.size())];
+  };
+  const std::size_t edits = 1 + rnd.below(4);
+  for (std::size_t e = 0; e < edits; ++e) {
+    const std::size_t at = text.empty() ? 0 : rnd.below(text.size());
+    switch (rnd.below(5)) {
+      case 0:
+        if (!text.empty()) text[at] = byte();
+        break;
+      case 1: text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), byte()); break;
+      case 2:
+        if (!text.empty()) text.erase(at, 1 + rnd.below(3));
+        break;
+      case 3: text.resize(at); break;
+      default: {
+        std::size_t n = std::min<std::size_t>(1 + rnd.below(12), text.size() - at);
+        text.insert(at, text.substr(at, n));
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(ReaderFuzz, WellFormedMatricesReadExactly) {
+  Random rnd(0x5eed0001);
+  for (int n = 0; n < 3000; ++n) {
+    Written w = well_formed(rnd);
+    SCOPED_TRACE("case " + std::to_string(n) + ": " + printable(w.text));
+    TextMatrix m = parse_text_matrix(w.text, kLabel);
+    ASSERT_EQ(m.rows, w.rows);
+    ASSERT_EQ(m.cols, w.cols);
+    Outcome mine = velmora_read(w.text, false);
+    ASSERT_EQ(difference(mine, reference_read(w.text, false)), "");
+    if (w.exact) {
+      for (std::size_t i = 0; i < w.row_major.size(); ++i)
+        ASSERT_EQ(mine.row_major[i], w.row_major[i]) << "number " << i;
+    }
+  }
+}
+
+TEST(ReaderFuzz, EditedFilesAgreeWithAnIndependentReader) {
+  Random rnd(0x5eed0002);
+  int accepted = 0, refused = 0;
+  for (int n = 0; n < 12000; ++n) {
+    std::string text = well_formed(rnd).text;
+    mutate(rnd, text, false);
+    const bool finite_only = rnd.chance(2);
+    SCOPED_TRACE("case " + std::to_string(n) + ": " + printable(text));
+    Outcome mine = velmora_read(text, finite_only);
+    ASSERT_EQ(difference(mine, reference_read(text, finite_only)), "");
+    ++(mine.ok ? accepted : refused);
+  }
+  // Both roads must be well travelled for the comparison to mean much.
+  EXPECT_GT(accepted, 2000);
+  EXPECT_GT(refused, 2000);
+}
+
+/// The checked loaders either accept with their promises kept or refuse with
+/// a DataRefusal naming the file; nothing else escapes.
+void check_loaders(const std::string& text) {
+  const std::string prefix = std::string("\"") + kLabel + "\"";
+  try {
+    TextMatrix m = parse_landmarks(text, kLabel);
+    EXPECT_EQ(m.cols % 3, 1u);
+    EXPECT_GE(m.cols, 7u);
+    for (double v : m.values) EXPECT_TRUE(std::isfinite(v));
+  } catch (const DataRefusal& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
+  }
+  try {
+    EXPECT_EQ(parse_x_list(text, kLabel).cols, 1u);
+  } catch (const DataRefusal& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
+  }
+  try {
+    TextMatrix w = parse_wire_list(text, kLabel);
+    EXPECT_GE(w.cols, 3u);
+    try {
+      check_wires(w, 12);
+    } catch (const DataRefusal& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Wire row ", 0), 0u) << e.what();
+    }
+  } catch (const DataRefusal& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
+  }
+}
+
+TEST(ReaderFuzz, ArbitraryBytesNeverBreakTheReaders) {
+  Random rnd(0x5eed0003);
+  const std::string prefix = std::string("\"") + kLabel + "\" line ";
+  for (int n = 0; n < 10000; ++n) {
+    std::string text = well_formed(rnd).text;
+    mutate(rnd, text, true);
+    SCOPED_TRACE("case " + std::to_string(n) + ": " + printable(text));
+    Outcome mine = velmora_read(text, rnd.chance(2));
+    if (!mine.ok) {
+      ASSERT_EQ(mine.error.rfind(prefix, 0), 0u) << mine.error;
+      std::size_t line = std::stoul(mine.error.substr(prefix.size()));
+      std::size_t lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+      ASSERT_GE(line, 1u);
+      ASSERT_LE(line, lines);
+    }
+    check_loaders(text);
+  }
+}
+
+TEST(ReaderFuzz, FilesOnDiskReadAsTheirText) {
+  Random rnd(0x5eed0004);
+  testing::ScratchFolder dir;
+  for (int n = 0; n < 100; ++n) {
+    std::string text = well_formed(rnd).text;
+    if (rnd.chance(2)) mutate(rnd, text, rnd.chance(2));
+    SCOPED_TRACE("case " + std::to_string(n) + ": " + printable(text));
+    const std::string path = dir.write("case.txt", text);
+    try {
+      TextMatrix m = parse_text_matrix(text, path);
+      std::optional<TextMatrix> d = dload(path);
+      ASSERT_TRUE(d.has_value());
+      ASSERT_EQ(d->rows, m.rows);
+      ASSERT_EQ(d->cols, m.cols);
+      for (std::size_t i = 0; i < m.values.size(); ++i)
+        ASSERT_TRUE(same_number(d->values[i], m.values[i]));
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(testing::message_of<RuntimeError>([&] { dload(path); }), e.what());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmora::io
