@@ -1,0 +1,471 @@
+// Drawing one axes: background, grid, box, ticks, labels, then the data.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "platform/render/marker.hpp"
+#include "platform/render/projection.hpp"
+#include "platform/render/renderer.hpp"
+#include "platform/render/text.hpp"
+#include "platform/render/ticks.hpp"
+
+namespace velmora::render {
+
+namespace {
+
+using P2 = std::array<double, 2>;
+using P3 = std::array<double, 3>;
+
+constexpr Rgb kAxisColor{0.15, 0.15, 0.15};
+constexpr Rgb kGridColor{0.85, 0.85, 0.85};
+constexpr double kAxisLineWidthPt = 0.5;
+constexpr double kLabelScale = 1.1;    // axis labels and title against tick labels
+constexpr double kTickSpacingPx = 55;  // wanted screen distance between ticks
+
+void set_rgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+P2 sub(P2 a, P2 b) { return {a[0] - b[0], a[1] - b[1]}; }
+double dot(P2 a, P2 b) { return a[0] * b[0] + a[1] * b[1]; }
+double norm(P2 a) { return std::hypot(a[0], a[1]); }
+
+// Convex hull of a few points (monotone chain).
+std::vector<P2> convex_hull(std::vector<P2> pts) {
+  std::sort(pts.begin(), pts.end());
+  pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
+  if (pts.size() < 3) return pts;
+  auto cross = [](P2 o, P2 a, P2 b) {
+    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
+  };
+  std::vector<P2> hull(2 * pts.size());
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], pts[i]) <= 0) --k;
+    hull[k++] = pts[i];
+  }
+  for (std::size_t i = pts.size() - 1, t = k + 1; i > 0; --i) {
+    while (k >= t && cross(hull[k - 2], hull[k - 1], pts[i - 1]) <= 0) --k;
+    hull[k++] = pts[i - 1];
+  }
+  hull.resize(k - 1);
+  return hull;
+}
+
+// Dash lengths in pixels for a line style at a line width.
+std::vector<double> dashes(LineStyle style, double width_px) {
+  double u = std::max(width_px, 4.0 / 3);
+  switch (style) {
+    case LineStyle::Dashed: return {4.5 * u, 3 * u};
+    case LineStyle::Dotted: return {u, 2 * u};
+    case LineStyle::DashDot: return {4.5 * u, 2 * u, u, 2 * u};
+    default: return {};
+  }
+}
+
+// Clips the segment a-b to the box lo..hi in the first `dims` coordinates
+// (Liang-Barsky); false if nothing is left, else [t0, t1] is the kept part.
+bool clip_segment(const P3& a, const P3& b, const P3& lo, const P3& hi, int dims, double& t0,
+                  double& t1) {
+  t0 = 0;
+  t1 = 1;
+  for (int d = 0; d < dims; ++d) {
+    double delta = b[d] - a[d];
+    double p[2] = {-delta, delta}, q[2] = {a[d] - lo[d], hi[d] - a[d]};
+    for (int k = 0; k < 2; ++k) {
+      if (p[k] == 0) {
+        if (q[k] < 0) return false;
+      } else {
+        double r = q[k] / p[k];
+        if (p[k] < 0) t0 = std::max(t0, r);
+        else t1 = std::min(t1, r);
+      }
+    }
+  }
+  return t0 <= t1;
+}
+
+// One axis line of the box with its ticks, as laid out on screen.
+struct AxisLayout {
+  int dim = 0;
+  P3 a{}, b{};       // data end points (low and high end of the axis)
+  P2 outward{0, 1};  // unit screen direction away from the box
+  double length_px = 0;
+  double step = 0;
+  std::vector<double> ticks;
+  std::vector<std::string> labels;
+  double label_reach = 0;  // how far the tick labels stick out along outward
+};
+
+class AxesPainter {
+ public:
+  AxesPainter(cairo_t* cr, const AxesScene& a, const Rect& rect, double fig_h)
+      : cr_(cr), a_(a), proj_(a, rect, fig_h), rect_(rect), fig_h_(fig_h) {
+    for (int d = 0; d < 3; ++d) {
+      lo_[d] = proj_.limit(d)[0];
+      hi_[d] = proj_.limit(d)[1];
+    }
+    double font_pt = a.font_size_pt > 0 && std::isfinite(a.font_size_pt) ? a.font_size_pt : 10;
+    tick_font_.size_px = font_pt * kPxPerPt;
+    tick_font_.color = kAxisColor;
+    label_font_ = tick_font_;
+    label_font_.size_px *= kLabelScale;
+    title_font_ = label_font_;
+    title_font_.bold = true;
+    tick_len_ = std::max(3.0, (proj_.two_d() ? 0.01 : 0.015) * std::max(rect.width, rect.height));
+    pad_ = 0.35 * tick_font_.size_px;
+  }
+
+  void paint() {
+    cairo_save(cr_);
+    if (a_.zoom > 1) {
+      // A zoomed-in view stays inside its own rectangle.
+      cairo_rectangle(cr_, rect_.left, fig_h_ - rect_.bottom - rect_.height, rect_.width,
+                      rect_.height);
+      cairo_clip(cr_);
+    }
+    cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+    if (a_.axis_visible) {
+      paint_background();
+      paint_grid();
+    }
+    for (const SceneImage& im : a_.images) paint_image(im);
+    if (a_.axis_visible) paint_frame();
+    MarkerStamper stamper;
+    for (const SceneLine& l : a_.lines) paint_line(l, stamper);
+    for (const SceneText& t : a_.texts) paint_text(t);
+    if (a_.axis_visible) paint_title();
+    cairo_restore(cr_);
+  }
+
+ private:
+  P3 corner(int bits) const {
+    return {bits & 1 ? hi_[0] : lo_[0], bits & 2 ? hi_[1] : lo_[1], bits & 4 ? hi_[2] : lo_[2]};
+  }
+  P2 px(const P3& p) const { return proj_.to_pixel(p); }
+
+  std::vector<P2> box_corners_px() const {
+    std::vector<P2> out;
+    for (int i = 0; i < 8; ++i) out.push_back(px(corner(i)));
+    return out;
+  }
+
+  P2 box_centre_px() const {
+    return px({0.5 * (lo_[0] + hi_[0]), 0.5 * (lo_[1] + hi_[1]), 0.5 * (lo_[2] + hi_[2])});
+  }
+
+  // The limit (0 low, 1 high) of dimension d on the far side from the
+  // viewer, or -1 when planes across d are seen edge-on.
+  int back_side(int d) const {
+    double t = proj_.toward()[d];
+    if (std::fabs(t) < 1e-9) return -1;
+    return t > 0 ? 0 : 1;
+  }
+
+  void add_segment(P2 a, P2 b) {
+    cairo_move_to(cr_, a[0], a[1]);
+    cairo_line_to(cr_, b[0], b[1]);
+  }
+
+  void paint_background() {
+    std::vector<P2> hull = convex_hull(box_corners_px());
+    if (hull.size() < 3) return;
+    cairo_new_path(cr_);
+    for (const P2& p : hull) cairo_line_to(cr_, p[0], p[1]);
+    cairo_close_path(cr_);
+    set_rgb(cr_, a_.background);
+    cairo_fill(cr_);
+  }
+
+  // Grid lines at the ticks of each gridded axis, on the back planes.
+  void paint_grid() {
+    const bool grid[3] = {a_.xgrid, a_.ygrid, a_.zgrid && !proj_.two_d()};
+    cairo_new_path(cr_);
+    bool any = false;
+    for (int d = 0; d < 3; ++d) {
+      if (!grid[d]) continue;
+      const AxisLayout& ax = layout(d);
+      for (int e = 0; e < 3; ++e) {
+        if (e == d || (proj_.two_d() && e != 2)) continue;
+        int side = proj_.two_d() ? 0 : back_side(e);
+        if (side < 0) continue;
+        int f = 3 - d - e;
+        for (double t : ax.ticks) {
+          P3 p{}, q{};
+          p[d] = q[d] = t;
+          p[e] = q[e] = side == 0 ? lo_[e] : hi_[e];
+          p[f] = lo_[f];
+          q[f] = hi_[f];
+          add_segment(px(p), px(q));
+          any = true;
+        }
+      }
+    }
+    if (!any) return;
+    set_rgb(cr_, kGridColor);
+    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+    cairo_stroke(cr_);
+  }
+
+  int axis_count() const { return proj_.two_d() ? 2 : 3; }
+
+  // Box edges, axis lines, ticks, tick labels and axis labels.
+  void paint_frame() {
+    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
+    cairo_set_line_cap(cr_, CAIRO_LINE_CAP_SQUARE);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+    set_rgb(cr_, kAxisColor);
+    cairo_new_path(cr_);
+    if (a_.box) {
+      for (int i = 0; i < 8; ++i)
+        for (int d = 0; d < axis_count(); ++d) {
+          if ((i & (1 << d)) || (proj_.two_d() && (i & 4))) continue;
+          add_segment(px(corner(i)), px(corner(i | (1 << d))));
+        }
+    }
+    for (int d = 0; d < axis_count(); ++d) {
+      const AxisLayout& ax = layout(d);
+      if (ax.length_px < 1) continue;
+      add_segment(px(ax.a), px(ax.b));
+      for (double t : ax.ticks) {
+        P2 p = px(point_on(ax, t));
+        add_segment(p, {p[0] - ax.outward[0] * tick_len_, p[1] - ax.outward[1] * tick_len_});
+      }
+    }
+    cairo_stroke(cr_);
+    const std::string* names[3] = {&a_.xlabel, &a_.ylabel, &a_.zlabel};
+    for (int d = 0; d < axis_count(); ++d) {
+      const AxisLayout& ax = layout(d);
+      if (ax.length_px < 1) continue;
+      auto [ha, va] = align_for(ax.outward);
+      for (std::size_t i = 0; i < ax.ticks.size(); ++i) {
+        P2 p = px(point_on(ax, ax.ticks[i]));
+        draw_text(cr_, ax.labels[i], p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_,
+                  ha, va, tick_font_);
+      }
+      if (names[d]->empty()) continue;
+      double reach = 2 * pad_ + ax.label_reach;
+      P2 pa = px(ax.a), pb = px(ax.b);
+      P2 mid{0.5 * (pa[0] + pb[0]) + ax.outward[0] * reach,
+             0.5 * (pa[1] + pb[1]) + ax.outward[1] * reach};
+      if (std::fabs(ax.outward[0]) > 0.9) {
+        // Labels beside a (nearly) vertical axis read upwards.
+        draw_text(cr_, *names[d], mid[0], mid[1], HAlign::Center,
+                  ax.outward[0] < 0 ? VAlign::Bottom : VAlign::Top, label_font_,
+                  std::numbers::pi / 2);
+      } else {
+        draw_text(cr_, *names[d], mid[0], mid[1], ha, va, label_font_);
+      }
+    }
+  }
+
+  void paint_title() {
+    if (a_.title.empty()) return;
+    double top = INFINITY;
+    for (const P2& c : box_corners_px()) top = std::min(top, c[1]);
+    top = std::max(top, fig_h_ - rect_.bottom - rect_.height);
+    draw_text(cr_, a_.title, rect_.left + 0.5 * rect_.width, top - 2 * pad_, HAlign::Center,
+              VAlign::Bottom, title_font_);
+  }
+
+  static std::pair<HAlign, VAlign> align_for(P2 out) {
+    HAlign h = out[0] > 0.38 ? HAlign::Left : out[0] < -0.38 ? HAlign::Right : HAlign::Center;
+    VAlign v = out[1] > 0.38 ? VAlign::Top : out[1] < -0.38 ? VAlign::Bottom : VAlign::Middle;
+    return {h, v};
+  }
+
+  static P3 point_on(const AxisLayout& ax, double t) {
+    P3 p = ax.a;
+    p[ax.dim] = t;
+    return p;
+  }
+
+  // Which box edge carries axis d: x and y go on the lowest edge on screen,
+  // z on the leftmost; ties go to the edge nearer the viewer, then to the
+  // low limits.
+  const AxisLayout& layout(int d) {
+    AxisLayout& ax = layouts_[d];
+    if (laid_out_[d]) return ax;
+    laid_out_[d] = true;
+    ax.dim = d;
+    const int e = (d + 1) % 3, f = (d + 2) % 3;
+    double best = -INFINITY;
+    for (int side_e = 0; side_e < 2; ++side_e)
+      for (int side_f = 0; side_f < 2; ++side_f) {
+        P3 p{}, q{};
+        p[d] = lo_[d];
+        q[d] = hi_[d];
+        p[e] = q[e] = side_e ? hi_[e] : lo_[e];
+        p[f] = q[f] = side_f ? hi_[f] : lo_[f];
+        P2 m{0.5 * (px(p)[0] + px(q)[0]), 0.5 * (px(p)[1] + px(q)[1])};
+        double primary = d == 2 ? -m[0] : m[1];
+        double score = std::round(primary * 1e3) * 1e3 +
+                       proj_.depth(0.5 * (p[0] + q[0]), 0.5 * (p[1] + q[1]), 0.5 * (p[2] + q[2])) -
+                       1e-6 * (side_e + side_f);
+        if (score > best) {
+          best = score;
+          ax.a = p;
+          ax.b = q;
+        }
+      }
+    P2 pa = px(ax.a), pb = px(ax.b), along = sub(pb, pa);
+    ax.length_px = norm(along);
+    P2 dir = ax.length_px > 0 ? P2{along[0] / ax.length_px, along[1] / ax.length_px} : P2{1, 0};
+    P2 out = sub(P2{0.5 * (pa[0] + pb[0]), 0.5 * (pa[1] + pb[1])}, box_centre_px());
+    double k = dot(out, dir);
+    out = {out[0] - k * dir[0], out[1] - k * dir[1]};
+    double on = norm(out);
+    ax.outward = on > 1e-9 ? P2{out[0] / on, out[1] / on} : P2{-dir[1], dir[0]};
+    choose_ticks(ax, dir);
+    return ax;
+  }
+
+  // Ticks about kTickSpacingPx apart whose labels do not collide.
+  void choose_ticks(AxisLayout& ax, P2 dir) {
+    const double lo = lo_[ax.dim], hi = hi_[ax.dim];
+    double step = nice_step(lo, hi, std::clamp(ax.length_px / kTickSpacingPx, 2.0, 10.0));
+    for (int tries = 0; tries < 12; ++tries) {
+      ax.step = step;
+      ax.ticks = tick_values(lo, hi, step);
+      ax.labels.clear();
+      ax.label_reach = 0;
+      double widest_along = 0;
+      for (double t : ax.ticks) {
+        ax.labels.push_back(tick_label(t, step));
+        auto sz = text_size(cr_, ax.labels.back(), tick_font_);
+        widest_along =
+            std::max(widest_along, std::fabs(dir[0]) * sz[0] + std::fabs(dir[1]) * sz[1]);
+        ax.label_reach = std::max(
+            ax.label_reach, std::fabs(ax.outward[0]) * sz[0] + std::fabs(ax.outward[1]) * sz[1]);
+      }
+      double spacing = ax.length_px * step / (hi - lo);
+      if (ax.ticks.size() < 2 || spacing >= widest_along + 0.8 * tick_font_.size_px) return;
+      step = next_nice_step(step);
+    }
+  }
+
+  void paint_image(const SceneImage& im) {
+    if (im.width <= 0 || im.height <= 0 ||
+        im.pixels.size() != static_cast<std::size_t>(im.width) * im.height)
+      return;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, im.width, im.height);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    auto byte = [](double v) {
+      return static_cast<std::uint32_t>(
+          std::lround(std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0) * 255));
+    };
+    for (int r = 0; r < im.height; ++r) {
+      auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(r) * stride);
+      for (int c = 0; c < im.width; ++c) {
+        const Rgb& p = im.pixels[static_cast<std::size_t>(r) * im.width + c];
+        row[c] = 0xFF000000u | byte(p.r) << 16 | byte(p.g) << 8 | byte(p.b);
+      }
+    }
+    cairo_surface_mark_dirty(s);
+    // Column c, row r covers x0 + c*dx, y1 - r*dy in the z = 0 plane: the top
+    // row is drawn at the high y end.
+    double dx = (im.x1 - im.x0) / im.width, dy = (im.y1 - im.y0) / im.height;
+    P2 o = px({im.x0, im.y1, 0});
+    P2 ex = sub(px({im.x0 + dx, im.y1, 0}), o), ey = sub(px({im.x0, im.y1 - dy, 0}), o);
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, ex[0], ex[1], ey[0], ey[1], o[0], o[1]);
+    cairo_save(cr_);
+    cairo_transform(cr_, &m);
+    cairo_set_source_surface(cr_, s, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr_, 0, 0, im.width, im.height);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+    cairo_surface_destroy(s);
+  }
+
+  void paint_line(const SceneLine& l, MarkerStamper& stamper) {
+    const std::size_t n = std::min({l.x.size(), l.y.size(), l.z.size()});
+    auto at = [&](std::size_t i) { return P3{l.x[i], l.y[i], l.z[i]}; };
+    auto finite = [](const P3& p) {
+      return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+    };
+    const double width_px =
+        std::isfinite(l.line_width_pt) ? std::max(l.line_width_pt, 0.0) * kPxPerPt : 0;
+    if (l.style != LineStyle::None && n >= 2 && width_px > 0) {
+      P3 lo = lo_, hi = hi_;
+      for (int d = 0; d < 3; ++d) {
+        double tol = 1e-9 * (hi[d] - lo[d]);
+        lo[d] -= tol;
+        hi[d] += tol;
+      }
+      cairo_new_path(cr_);
+      bool pen_down = false;  // the path so far ends at point i
+      for (std::size_t i = 0; i + 1 < n; ++i) {
+        P3 a = at(i), b = at(i + 1);
+        double t0, t1;
+        if (!finite(a) || !finite(b) || !clip_segment(a, b, lo, hi, axis_count(), t0, t1)) {
+          pen_down = false;
+          continue;
+        }
+        auto lerp = [&](double t) {
+          return P3{a[0] + t * (b[0] - a[0]), a[1] + t * (b[1] - a[1]), a[2] + t * (b[2] - a[2])};
+        };
+        P2 pa = px(lerp(t0)), pb = px(lerp(t1));
+        if (!pen_down || t0 > 0) cairo_move_to(cr_, pa[0], pa[1]);
+        cairo_line_to(cr_, pb[0], pb[1]);
+        pen_down = t1 >= 1;
+      }
+      std::vector<double> dash = dashes(l.style, width_px);
+      cairo_set_dash(cr_, dash.data(), static_cast<int>(dash.size()), 0);
+      cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+      cairo_set_line_width(cr_, width_px);
+      set_rgb(cr_, l.color);
+      cairo_stroke(cr_);
+      cairo_set_dash(cr_, nullptr, 0, 0);
+    }
+    if (l.marker != Marker::None && l.marker_size_pt > 0 && std::isfinite(l.marker_size_pt)) {
+      std::vector<P2> points;
+      points.reserve(n);
+      for (std::size_t i = 0; i < n; ++i)
+        if (proj_.inside(l.x[i], l.y[i], l.z[i])) points.push_back(px(at(i)));
+      MarkerStyle ms;
+      ms.marker = l.marker;
+      ms.size_px = l.marker_size_pt * kPxPerPt;
+      ms.line_width_px = std::max(width_px, 0.5);
+      ms.edge = l.marker_edge.value_or(l.color);
+      ms.face = l.marker_face;
+      stamper.draw(cr_, ms, points);
+    }
+  }
+
+  void paint_text(const SceneText& t) {
+    if (!(std::isfinite(t.x) && std::isfinite(t.y) && std::isfinite(t.z))) return;
+    TextStyle st;
+    st.font_name = t.font_name;
+    st.size_px = t.font_size_pt * kPxPerPt;
+    st.bold = t.bold;
+    st.italic = t.italic;
+    st.color = t.color;
+    P2 p = px({t.x, t.y, t.z});
+    draw_text(cr_, t.text, p[0], p[1], t.halign, t.valign, st);
+  }
+
+  cairo_t* cr_;
+  const AxesScene& a_;
+  Projection proj_;
+  Rect rect_;
+  double fig_h_;
+  P3 lo_{}, hi_{};
+  TextStyle tick_font_, label_font_, title_font_;
+  double tick_len_ = 4, pad_ = 4;
+  std::array<AxisLayout, 3> layouts_;
+  std::array<bool, 3> laid_out_{false, false, false};
+};
+
+}  // namespace
+
+void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px) {
+  AxesPainter(cr, axes, rect, figure_height_px).paint();
+}
+
+}  // namespace velmora::render

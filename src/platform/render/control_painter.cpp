@@ -1,0 +1,118 @@
+// Flat pictures of user-interface controls for printed figures.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "platform/render/renderer.hpp"
+#include "platform/render/text.hpp"
+
+namespace velmora::render {
+
+namespace {
+
+constexpr double kControlFontPt = 9;
+constexpr double kPadPx = 4;
+constexpr Rgb kBorder{0.48, 0.48, 0.48};
+constexpr Rgb kField{1, 1, 1};
+
+void set_rgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+void fill_rect(cairo_t* cr, double x, double y, double w, double h, Rgb c) {
+  cairo_rectangle(cr, x, y, w, h);
+  set_rgb(cr, c);
+  cairo_fill(cr);
+}
+
+void outline(cairo_t* cr, double x, double y, double w, double h, Rgb c) {
+  cairo_rectangle(cr, x + 0.5, y + 0.5, std::max(w - 1, 0.0), std::max(h - 1, 0.0));
+  set_rgb(cr, c);
+  cairo_set_line_width(cr, 1);
+  cairo_stroke(cr);
+}
+
+Rgb darker(Rgb c, double f) { return {c.r * f, c.g * f, c.b * f}; }
+
+}  // namespace
+
+void draw_control(cairo_t* cr, const SceneControl& c, double figure_height_px) {
+  const double w = c.rect_px.width, h = c.rect_px.height;
+  if (!(w > 0) || !(h > 0)) return;
+  const double x = c.rect_px.left, y = figure_height_px - c.rect_px.bottom - h;
+  const double cy = y + 0.5 * h;
+  TextStyle font;
+  font.size_px = kControlFontPt * kPxPerPt;
+  font.color = c.foreground;
+  cairo_save(cr);
+  cairo_rectangle(cr, x, y, w, h);
+  cairo_clip(cr);
+  cairo_set_dash(cr, nullptr, 0, 0);
+  const std::string& s = c.style;
+  if (s == "checkbox" || s == "radiobutton") {
+    fill_rect(cr, x, y, w, h, c.background);
+    double box = std::min(13.0, h - 2);
+    double bx = x + 2, by = cy - 0.5 * box;
+    if (s == "checkbox") {
+      fill_rect(cr, bx, by, box, box, kField);
+      outline(cr, bx, by, box, box, kBorder);
+      if (c.value) {
+        cairo_move_to(cr, bx + 0.2 * box, by + 0.5 * box);
+        cairo_line_to(cr, bx + 0.42 * box, by + 0.75 * box);
+        cairo_line_to(cr, bx + 0.8 * box, by + 0.25 * box);
+        set_rgb(cr, c.foreground);
+        cairo_set_line_width(cr, 1.6);
+        cairo_stroke(cr);
+      }
+    } else {
+      cairo_arc(cr, bx + 0.5 * box, cy, 0.5 * box - 0.5, 0, 2 * std::numbers::pi);
+      set_rgb(cr, kField);
+      cairo_fill_preserve(cr);
+      set_rgb(cr, kBorder);
+      cairo_set_line_width(cr, 1);
+      cairo_stroke(cr);
+      if (c.value) {
+        cairo_arc(cr, bx + 0.5 * box, cy, 0.22 * box, 0, 2 * std::numbers::pi);
+        set_rgb(cr, c.foreground);
+        cairo_fill(cr);
+      }
+    }
+    draw_text(cr, c.text, bx + box + kPadPx, cy, HAlign::Left, VAlign::Middle, font);
+  } else if (s == "popupmenu") {
+    fill_rect(cr, x, y, w, h, kField);
+    outline(cr, x, y, w, h, kBorder);
+    double a = std::min(8.0, 0.4 * h), ax = x + w - kPadPx - a;
+    cairo_move_to(cr, ax, cy - 0.25 * a);
+    cairo_line_to(cr, ax + a, cy - 0.25 * a);
+    cairo_line_to(cr, ax + 0.5 * a, cy + 0.35 * a);
+    cairo_close_path(cr);
+    set_rgb(cr, c.foreground);
+    cairo_fill(cr);
+    draw_text(cr, c.text, x + kPadPx, cy, HAlign::Left, VAlign::Middle, font);
+  } else if (s == "edit" || s == "listbox") {
+    fill_rect(cr, x, y, w, h, c.background);
+    outline(cr, x, y, w, h, kBorder);
+    if (s == "edit" && h < 2.5 * font.size_px) {
+      draw_text(cr, c.text, x + 0.5 * w, cy, HAlign::Center, VAlign::Middle, font);
+    } else {
+      draw_text(cr, c.text, x + kPadPx, y + kPadPx, HAlign::Left, VAlign::Top, font);
+    }
+  } else if (s == "text") {
+    fill_rect(cr, x, y, w, h, c.background);
+    draw_text(cr, c.text, x + 0.5 * w, y + 1, HAlign::Center, VAlign::Top, font);
+  } else if (s == "frame") {
+    fill_rect(cr, x, y, w, h, c.background);
+    outline(cr, x, y, w, h, kBorder);
+  } else if (s == "slider") {
+    fill_rect(cr, x, y, w, h, c.background);
+    fill_rect(cr, x + 2, cy - 2, w - 4, 4, darker(c.background, 0.8));
+    outline(cr, x, y, w, h, kBorder);
+  } else {
+    // Push and toggle buttons, and any style without a picture of its own.
+    bool down = s == "togglebutton" && c.value;
+    fill_rect(cr, x, y, w, h, down ? darker(c.background, 0.85) : c.background);
+    outline(cr, x, y, w, h, kBorder);
+    draw_text(cr, c.text, x + 0.5 * w, cy, HAlign::Center, VAlign::Middle, font);
+  }
+  cairo_restore(cr);
+}
+
+}  // namespace velmora::render

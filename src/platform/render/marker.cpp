@@ -1,0 +1,252 @@
+// Marker shapes, and fast stamping of markers onto raster surfaces.
+#include "platform/render/marker.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace velmora::render {
+
+namespace {
+
+constexpr int kPhases = 4;  // sub-pixel offsets per axis for stamped markers
+constexpr double kPi = std::numbers::pi;
+
+bool is_open(Marker m) { return m == Marker::Plus || m == Marker::Cross || m == Marker::Asterisk; }
+
+void star_path(cairo_t* cr, double x, double y, int points, double outer, double inner) {
+  for (int i = 0; i < 2 * points; ++i) {
+    double a = kPi / 2 + kPi * i / points;
+    double r = i % 2 == 0 ? outer : inner;
+    double px = x + r * std::cos(a), py = y - r * std::sin(a);
+    if (i == 0) cairo_move_to(cr, px, py);
+    else cairo_line_to(cr, px, py);
+  }
+  cairo_close_path(cr);
+}
+
+void polygon_path(cairo_t* cr, double x, double y, double radius, int corners, double start) {
+  for (int i = 0; i < corners; ++i) {
+    double a = start + 2 * kPi * i / corners;
+    double px = x + radius * std::cos(a), py = y - radius * std::sin(a);
+    if (i == 0) cairo_move_to(cr, px, py);
+    else cairo_line_to(cr, px, py);
+  }
+  cairo_close_path(cr);
+}
+
+void segment(cairo_t* cr, double x0, double y0, double x1, double y1) {
+  cairo_move_to(cr, x0, y0);
+  cairo_line_to(cr, x1, y1);
+}
+
+void set_rgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+// One marker: face (if any) then edge; the point marker is a filled dot.
+void paint_marker(cairo_t* cr, const MarkerStyle& s, double x, double y) {
+  add_marker_path(cr, s.marker, x, y, s.size_px);
+  if (s.marker == Marker::Point) {
+    set_rgb(cr, s.edge);
+    cairo_fill(cr);
+    return;
+  }
+  if (s.face && !is_open(s.marker)) {
+    set_rgb(cr, *s.face);
+    cairo_fill_preserve(cr);
+  }
+  set_rgb(cr, s.edge);
+  cairo_stroke(cr);
+}
+
+bool same(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+// dst = src OVER dst for premultiplied 8-bit ARGB.
+inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
+  std::uint32_t ia = 255 - (src >> 24);
+  std::uint32_t rb = (dst & 0xFF00FFu) * ia;
+  std::uint32_t ag = ((dst >> 8) & 0xFF00FFu) * ia;
+  rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+  ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
+  return src + rb + ag;
+}
+
+}  // namespace
+
+void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
+  const double h = 0.5 * s;
+  switch (m) {
+    case Marker::None: return;
+    case Marker::Circle:
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, x, y, h, 0, 2 * kPi);
+      return;
+    case Marker::Point:
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, x, y, std::max(s / 6, 0.5), 0, 2 * kPi);
+      return;
+    case Marker::Square:
+      cairo_rectangle(cr, x - 0.85 * h, y - 0.85 * h, 1.7 * h, 1.7 * h);
+      return;
+    case Marker::Diamond: polygon_path(cr, x, y, 1.1 * h, 4, kPi / 2); return;
+    case Marker::TriangleUp: polygon_path(cr, x, y, 1.1 * h, 3, kPi / 2); return;
+    case Marker::TriangleDown: polygon_path(cr, x, y, 1.1 * h, 3, -kPi / 2); return;
+    case Marker::Star5: star_path(cr, x, y, 5, 1.2 * h, 1.2 * h * 0.382); return;
+    case Marker::Hexagram: star_path(cr, x, y, 6, 1.2 * h, 1.2 * h * 0.577); return;
+    case Marker::Plus:
+      segment(cr, x - h, y, x + h, y);
+      segment(cr, x, y - h, x, y + h);
+      return;
+    case Marker::Cross: {
+      double d = h * 0.8;
+      segment(cr, x - d, y - d, x + d, y + d);
+      segment(cr, x - d, y + d, x + d, y - d);
+      return;
+    }
+    case Marker::Asterisk: {
+      double d = h * std::numbers::sqrt2 / 2;
+      segment(cr, x - h, y, x + h, y);
+      segment(cr, x, y - h, x, y + h);
+      segment(cr, x - d, y - d, x + d, y + d);
+      segment(cr, x - d, y + d, x + d, y - d);
+      return;
+    }
+  }
+}
+
+void draw_markers_vector(cairo_t* cr, const MarkerStyle& s,
+                         const std::vector<std::array<double, 2>>& points) {
+  if (s.marker == Marker::None || points.empty()) return;
+  cairo_save(cr);
+  cairo_set_line_width(cr, s.line_width_px);
+  cairo_set_dash(cr, nullptr, 0, 0);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  cairo_new_path(cr);
+  if (!s.face && s.marker != Marker::Point) {
+    // Hollow markers: one path, one stroke.
+    for (const auto& p : points) add_marker_path(cr, s.marker, p[0], p[1], s.size_px);
+    set_rgb(cr, s.edge);
+    cairo_stroke(cr);
+  } else {
+    for (const auto& p : points) paint_marker(cr, s, p[0], p[1]);
+  }
+  cairo_restore(cr);
+}
+
+// --- stamping ------------------------------------------------------------------
+
+struct MarkerStamper::Entry {
+  MarkerStyle style;  // in device pixels
+  std::array<Sprite, kPhases * kPhases> sprites;
+};
+
+MarkerStamper::MarkerStamper() = default;
+MarkerStamper::~MarkerStamper() = default;
+
+MarkerStamper::Entry& MarkerStamper::entry(const MarkerStyle& s, double k) {
+  MarkerStyle d = s;
+  d.size_px *= k;
+  d.line_width_px *= k;
+  for (auto& e : entries_) {
+    const MarkerStyle& o = e->style;
+    if (o.marker == d.marker && o.size_px == d.size_px && o.line_width_px == d.line_width_px &&
+        same(o.edge, d.edge) && o.face.has_value() == d.face.has_value() &&
+        (!o.face || same(*o.face, *d.face)))
+      return *e;
+  }
+  entries_.push_back(std::make_unique<Entry>());
+  entries_.back()->style = d;
+  return *entries_.back();
+}
+
+const MarkerStamper::Sprite& MarkerStamper::sprite(Entry& e, int fx, int fy) {
+  Sprite& sp = e.sprites[fy * kPhases + fx];
+  if (sp.size > 0) return sp;
+  const MarkerStyle& s = e.style;
+  int reach = static_cast<int>(std::ceil(0.6 * s.size_px + 0.5 * s.line_width_px)) + 1;
+  sp.centre = reach;
+  sp.size = 2 * reach + 2;
+  cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sp.size, sp.size);
+  cairo_t* cr = cairo_create(surf);
+  MarkerStyle one = s;
+  draw_markers_vector(cr, one,
+                      {{sp.centre + static_cast<double>(fx) / kPhases,
+                        sp.centre + static_cast<double>(fy) / kPhases}});
+  cairo_destroy(cr);
+  cairo_surface_flush(surf);
+  const unsigned char* data = cairo_image_surface_get_data(surf);
+  int stride = cairo_image_surface_get_stride(surf);
+  sp.pixels.resize(static_cast<std::size_t>(sp.size) * sp.size);
+  for (int r = 0; r < sp.size; ++r)
+    std::memcpy(&sp.pixels[static_cast<std::size_t>(r) * sp.size], data + r * stride,
+                sizeof(std::uint32_t) * sp.size);
+  cairo_surface_destroy(surf);
+  return sp;
+}
+
+void MarkerStamper::draw(cairo_t* cr, const MarkerStyle& style,
+                         const std::vector<std::array<double, 2>>& points) {
+  if (style.marker == Marker::None || points.empty()) return;
+  cairo_surface_t* target = cairo_get_target(cr);
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  double ox = 0, oy = 0;
+  cairo_surface_get_device_offset(target, &ox, &oy);
+  bool raster = cairo_get_group_target(cr) == target &&
+                cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE &&
+                (cairo_image_surface_get_format(target) == CAIRO_FORMAT_ARGB32 ||
+                 cairo_image_surface_get_format(target) == CAIRO_FORMAT_RGB24) &&
+                m.xy == 0 && m.yx == 0 && m.xx > 0 && std::fabs(m.xx - m.yy) < 1e-9 * m.xx &&
+                ox == 0 && oy == 0;
+  if (!raster) {
+    draw_markers_vector(cr, style, points);
+    return;
+  }
+  const bool opaque_target = cairo_image_surface_get_format(target) == CAIRO_FORMAT_RGB24;
+  Entry& e = entry(style, m.xx);
+
+  // The clip box in device pixels, within the surface.
+  double cx0, cy0, cx1, cy1;
+  cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+  cairo_user_to_device(cr, &cx0, &cy0);
+  cairo_user_to_device(cr, &cx1, &cy1);
+  const int width = cairo_image_surface_get_width(target);
+  const int height = cairo_image_surface_get_height(target);
+  const int clip_l = std::max(0, static_cast<int>(std::floor(cx0)));
+  const int clip_t = std::max(0, static_cast<int>(std::floor(cy0)));
+  const int clip_r = std::min(width, static_cast<int>(std::ceil(cx1)));
+  const int clip_b = std::min(height, static_cast<int>(std::ceil(cy1)));
+  if (clip_l >= clip_r || clip_t >= clip_b) return;
+
+  cairo_surface_flush(target);
+  unsigned char* data = cairo_image_surface_get_data(target);
+  const int stride = cairo_image_surface_get_stride(target);
+  for (const auto& p : points) {
+    double dx = m.xx * p[0] + m.x0, dy = m.yy * p[1] + m.y0;
+    if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) continue;
+    double fxd = std::floor(dx), fyd = std::floor(dy);
+    int ix = static_cast<int>(fxd), iy = static_cast<int>(fyd);
+    int fx = static_cast<int>(std::lround((dx - fxd) * kPhases));
+    int fy = static_cast<int>(std::lround((dy - fyd) * kPhases));
+    if (fx == kPhases) fx = 0, ++ix;
+    if (fy == kPhases) fy = 0, ++iy;
+    const Sprite& sp = sprite(e, fx, fy);
+    int left = ix - sp.centre, top = iy - sp.centre;
+    int c0 = std::max(0, clip_l - left), c1 = std::min(sp.size, clip_r - left);
+    int r0 = std::max(0, clip_t - top), r1 = std::min(sp.size, clip_b - top);
+    for (int r = r0; r < r1; ++r) {
+      const std::uint32_t* src = &sp.pixels[static_cast<std::size_t>(r) * sp.size];
+      auto* dst = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(top + r) * stride) + left;
+      for (int c = c0; c < c1; ++c) {
+        std::uint32_t s = src[c];
+        if (s == 0) continue;
+        std::uint32_t d = opaque_target ? dst[c] | 0xFF000000u : dst[c];
+        dst[c] = (s >> 24) == 255 ? s : over(s, d);
+      }
+    }
+  }
+  cairo_surface_mark_dirty(target);
+}
+
+}  // namespace velmora::render

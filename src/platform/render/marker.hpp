@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <cairo.h>
+
+#include "platform/render/line_spec.hpp"
+
+namespace velmora::render {
+
+/// How one line's markers look, in user units (figure pixels).
+struct MarkerStyle {
+  Marker marker = Marker::None;
+  double size_px = 8;        ///< nominal diameter (the marker size)
+  double line_width_px = 1;  ///< edge width
+  Rgb edge{0, 0, 0};
+  std::optional<Rgb> face;  ///< nullopt: hollow
+};
+
+/// Adds the outline of one marker centred at (x, y) to the current path.
+/// Plus, cross and asterisk are open strokes; the others closed shapes.
+void add_marker_path(cairo_t* cr, Marker marker, double x, double y, double size_px);
+
+/// Draws markers at the given user-space points as vector paths (for SVG,
+/// PDF and PostScript, or any surface).
+void draw_markers_vector(cairo_t* cr, const MarkerStyle& style,
+                         const std::vector<std::array<double, 2>>& points);
+
+/// Draws markers on raster targets by stamping small pre-rendered images of
+/// each marker (one per quarter-pixel offset) straight into the pixels,
+/// which is far faster than building and stroking a path per marker.  It
+/// works when the context draws onto an ARGB32 or RGB24 image surface with
+/// an axis-aligned transform; otherwise it falls back to vector paths.
+/// Keep one stamper per frame so the marker images are made once.
+class MarkerStamper {
+ public:
+  MarkerStamper();
+  ~MarkerStamper();
+  MarkerStamper(const MarkerStamper&) = delete;
+  MarkerStamper& operator=(const MarkerStamper&) = delete;
+
+  /// Draws markers at user-space points, honouring the current clip box.
+  void draw(cairo_t* cr, const MarkerStyle& style, const std::vector<std::array<double, 2>>& points);
+
+  struct Sprite {
+    int size = 0;    ///< width = height in device pixels
+    int centre = 0;  ///< pixel column/row of the marker centre at offset 0
+    std::vector<std::uint32_t> pixels;  ///< premultiplied ARGB, row-major
+  };
+
+ private:
+  struct Entry;
+  const Sprite& sprite(Entry& e, int fx, int fy);
+  Entry& entry(const MarkerStyle& style, double device_scale);
+  std::vector<std::unique_ptr<Entry>> entries_;
+};
+
+}  // namespace velmora::render
