@@ -14,7 +14,8 @@ constexpr const char* kUnknownOptionText = "Unknown command option.";
 void refuse_options(std::string_view function, const ValueList& options) {
   if (options.empty()) return;
   const Value& first = options.front();
-  std::string given = first.is_char() ? "\"" + first.to_string() + "\"" : "a value that is not text";
+  std::string given =
+      first.is_char() ? "\"" + first.to_string() + "\"" : "a value that is not text";
   throw RuntimeError(std::string(function) + " takes no options (the first one given is " + given +
                      ").");
 }
@@ -60,8 +61,7 @@ void grid(const ValueList& args) {
     option = std::string();
   } else {
     if (first.numel() > 1) throw RuntimeError("Axes handle must be a scalar");
-    if (!g.valid(first) || g.get_text(first(0), "Type") != "axes")
-      throw RuntimeError(kNotAxesText);
+    if (!g.valid(first) || g.get_text(first(0), "Type") != "axes") throw RuntimeError(kNotAxesText);
     ax = first(0);
     if (args.size() > 1) option = gfx::lower(args[1].text_or_empty());
   }

@@ -44,11 +44,17 @@ Value guihandles(Handle fig) {
   return handles;
 }
 
-Value guihandles(const Value& h) { return guihandles(figure_or_refuse(h)); }
+Value guihandles(const Value& h) {
+  return guihandles(figure_or_refuse(h));
+}
 
-Value guihandles() { return guihandles(gfx::graphics().current_figure()); }
+Value guihandles() {
+  return guihandles(gfx::graphics().current_figure());
+}
 
-Value guidata(const Value& h) { return gfx::graphics().appdata(figure_or_refuse(h), kGuiDataName); }
+Value guidata(const Value& h) {
+  return gfx::graphics().appdata(figure_or_refuse(h), kGuiDataName);
+}
 
 void guidata(const Value& h, Value data) {
   gfx::graphics().set_appdata(figure_or_refuse(h), kGuiDataName, std::move(data));

@@ -109,12 +109,16 @@ bool is_file(const fs::path& p) {
 
 Value json_to_value(const Json& j) {
   switch (j.type()) {
-    case Json::value_t::null: return Value();
-    case Json::value_t::boolean: return Value(j.get<bool>() ? 1.0 : 0.0);
+    case Json::value_t::null:
+      return Value();
+    case Json::value_t::boolean:
+      return Value(j.get<bool>() ? 1.0 : 0.0);
     case Json::value_t::number_integer:
     case Json::value_t::number_unsigned:
-    case Json::value_t::number_float: return Value(j.get<double>());
-    case Json::value_t::string: return Value(j.get<std::string>());
+    case Json::value_t::number_float:
+      return Value(j.get<double>());
+    case Json::value_t::string:
+      return Value(j.get<std::string>());
     case Json::value_t::array: {
       if (j.empty()) return Value();
       std::vector<double> row;
@@ -125,7 +129,8 @@ Value json_to_value(const Json& j) {
       for (const Json& e : j) items.push_back(json_to_value(e));
       return Value::cell_row(std::move(items));
     }
-    default: break;
+    default:
+      break;
   }
   throw RuntimeError("A property value cannot be a JSON object or binary data.");
 }

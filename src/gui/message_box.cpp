@@ -4,6 +4,7 @@
 
 #include "gui/arguments.hpp"
 #include "gui/message_icons.hpp"
+#include "gui/window_placement.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
@@ -17,7 +18,9 @@ namespace {
 constexpr const char* kModeWords[] = {"non-modal", "modal", "replace"};
 constexpr const char* kIconNames[] = {"none", "help", "warn", "error", "custom"};
 
-void warn(std::string_view text) { console().line("Warning: " + std::string(text)); }
+void warn(std::string_view text) {
+  console().line("Warning: " + std::string(text));
+}
 
 bool is_mode_word(const std::string& lowered) {
   return std::find(std::begin(kModeWords), std::end(kModeWords), lowered) != std::end(kModeWords);
@@ -38,7 +41,8 @@ void apply_mode(const Value& v, MessageBoxSetup& s) {
   Value word = v;
   if (v.is_struct()) {
     word = v.has_field("WindowStyle") ? v.field("WindowStyle") : Value("non-modal");
-    if (v.has_field("Interpreter")) s.interpreter = gfx::lower(v.field("Interpreter").text_or_empty());
+    if (v.has_field("Interpreter"))
+      s.interpreter = gfx::lower(v.field("Interpreter").text_or_empty());
   }
   std::string m = gfx::lower(word.text_or_empty());
   if (!is_mode_word(m)) {
@@ -149,14 +153,6 @@ Handle reuse_or_create_window(gfx::Graphics& g, const MessageBoxSetup& s, double
   return fig;
 }
 
-std::array<double, 2> screen_size_pt(gfx::Graphics& g) {
-  Value old_units = g.get(gfx::kRoot, "Units");
-  g.set(gfx::kRoot, "Units", "points");
-  Value s = g.get(gfx::kRoot, "ScreenSize");
-  g.set(gfx::kRoot, "Units", old_units);
-  return {s(2), s(3)};
-}
-
 Value lines_cell(const std::vector<std::u16string>& lines) {
   Value c = Value::cell(lines.size(), lines.empty() ? 0 : 1);
   for (std::size_t i = 0; i < lines.size(); ++i) c.at(i) = Value::from_u16(lines[i]);
@@ -171,19 +167,24 @@ MessageBoxSetup resolve_message_box_args(const ValueList& args) {
   MessageBoxSetup s;
   const std::size_t n = args.size();
   if (n == 2) {
-    if (is_create_mode(args[1])) apply_mode(args[1], s);
-    else s.title = text_input(args[1], "title");
+    if (is_create_mode(args[1]))
+      apply_mode(args[1], s);
+    else
+      s.title = text_input(args[1], "title");
   } else if (n == 3) {
     s.title = text_input(args[1], "title");
-    if (is_create_mode(args[2])) apply_mode(args[2], s);
-    else apply_icon(args[2], s);
+    if (is_create_mode(args[2]))
+      apply_mode(args[2], s);
+    else
+      apply_icon(args[2], s);
   } else if (n == 4) {
     s.title = text_input(args[1], "title");
     apply_icon(args[2], s);
     apply_mode(args[3], s);
   } else if (n >= 5) {
     if (n == 5 && is_create_mode(args[4]))
-      throw RuntimeError("A Colormap must be specified when calling MSGBOX with 5 input arguments.");
+      throw RuntimeError(
+          "A Colormap must be specified when calling MSGBOX with 5 input arguments.");
     s.title = text_input(args[1], "title");
     apply_icon(args[2], s);
     s.icon_data = args[3];
@@ -246,17 +247,18 @@ Handle msgboxd(const Value& message, const MessageBoxSetup& setup) {
   const double text_left = has_icon ? L::kOffset + L::kIconSide + L::kOffset : L::kOffset;
   const double init_text_w = init_width - 2 * L::kOffset - (has_icon ? L::kIconSide : 0);
   const double init_text_h = L::kInitialHeight - L::kOffset - text_bottom;
-  Handle probe = g.create(gfx::Type::UiControl, fig,
-                          {{"Style", "text"},
-                           {"Units", "points"},
-                           {"Position", Value::row({text_left, text_bottom, init_text_w, init_text_h})},
-                           {"Tag", "MessageBox"},
-                           {"HorizontalAlignment", "left"},
-                           {"ForegroundColor", Value::row({0, 0, 0})},
-                           {"BackgroundColor", color},
-                           {"FontName", font},
-                           {"FontSize", L::kFontSize},
-                           {"String", Value::from_u16(join_lines(lines))}});
+  Handle probe =
+      g.create(gfx::Type::UiControl, fig,
+               {{"Style", "text"},
+                {"Units", "points"},
+                {"Position", Value::row({text_left, text_bottom, init_text_w, init_text_h})},
+                {"Tag", "MessageBox"},
+                {"HorizontalAlignment", "left"},
+                {"ForegroundColor", Value::row({0, 0, 0})},
+                {"BackgroundColor", color},
+                {"FontName", font},
+                {"FontSize", L::kFontSize},
+                {"String", Value::from_u16(join_lines(lines))}});
   Value extent = g.get(probe, "Extent");
   g.destroy(probe);
   const double text_w = std::max(init_text_w, extent(2));
@@ -264,16 +266,18 @@ Handle msgboxd(const Value& message, const MessageBoxSetup& setup) {
 
   double icon_bottom = text_bottom, text_y = text_bottom;
   if (has_icon) {
-    if (text_h < L::kIconSide) text_y = text_bottom + (L::kIconSide - text_h) / 2;
-    else icon_bottom = text_bottom + (text_h - L::kIconSide) / 2;
+    if (text_h < L::kIconSide)
+      text_y = text_bottom + (L::kIconSide - text_h) / 2;
+    else
+      icon_bottom = text_bottom + (text_h - L::kIconSide) / 2;
   }
   const double content_h = has_icon ? std::max(text_h, L::kIconSide) : text_h;
   const double height = text_bottom + content_h + L::kOffset;
   const double width = text_left + text_w + L::kOffset;
-  g.set(ok, "Position", Value::row({(width - L::kButtonWidth) / 2, L::kOffset, L::kButtonWidth,
-                                    L::kButtonHeight}));
+  g.set(ok, "Position",
+        Value::row({(width - L::kButtonWidth) / 2, L::kOffset, L::kButtonWidth, L::kButtonHeight}));
 
-  auto [sw, sh] = screen_size_pt(g);
+  auto [sw, sh] = screen_size("points");
   g.set(fig, "Units", "points");
   g.set(fig, "Position", Value::row({(sw - width) / 2, (sh - height) / 2, width, height}));
 
@@ -308,16 +312,17 @@ Handle msgboxd(const Value& message, const MessageBoxSetup& setup) {
       map = stock_icon_colormap(color);
     }
     const double rows = static_cast<double>(image.rows()), cols = static_cast<double>(image.cols());
-    Handle icon_axes = g.create(gfx::Type::Axes, fig,
-                                {{"Units", "points"},
-                                 {"Position", Value::row({L::kOffset, icon_bottom, L::kIconSide,
-                                                          L::kIconSide})},
-                                 {"Tag", "IconAxes"},
-                                 {"Visible", "off"},
-                                 {"XLim", Value::row({0.5, cols + 0.5})},
-                                 {"YLim", Value::row({0.5, rows + 0.5})}});
-    g.create(gfx::Type::Image, icon_axes,
-             {{"CData", image}, {"XData", Value::row({1, cols})}, {"YData", Value::row({1, rows})}});
+    Handle icon_axes =
+        g.create(gfx::Type::Axes, fig,
+                 {{"Units", "points"},
+                  {"Position", Value::row({L::kOffset, icon_bottom, L::kIconSide, L::kIconSide})},
+                  {"Tag", "IconAxes"},
+                  {"Visible", "off"},
+                  {"XLim", Value::row({0.5, cols + 0.5})},
+                  {"YLim", Value::row({0.5, rows + 0.5})}});
+    g.create(
+        gfx::Type::Image, icon_axes,
+        {{"CData", image}, {"XData", Value::row({1, cols})}, {"YData", Value::row({1, rows})}});
     if (!map.empty()) g.set(fig, "Colormap", map);
   }
 
@@ -344,8 +349,10 @@ void message_box_key_press() {
   if (fig < 0) return;
   Value ch = g.get(fig, "CurrentCharacter");
   double code = -1;
-  if (ch.is_char() && !ch.empty()) code = ch.chars().front();
-  else if (ch.is_double() && !ch.empty()) code = ch(0);
+  if (ch.is_char() && !ch.empty())
+    code = ch.chars().front();
+  else if (ch.is_double() && !ch.empty())
+    code = ch(0);
   if (code == 32 || code == 13) g.destroy(fig);
 }
 

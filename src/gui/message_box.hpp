@@ -17,15 +17,15 @@ inline constexpr std::size_t kMessageWrapColumns = 75;
 
 /// Message-window layout, in points.
 struct MessageBoxLayout {
-  static constexpr double kOffset = 7;        // margin around every part
+  static constexpr double kOffset = 7;  // margin around every part
   static constexpr double kIconSide = 32;
   static constexpr double kButtonWidth = 40;
   static constexpr double kButtonHeight = 20;
   static constexpr double kInitialHeight = 50;
-  static constexpr double kInitialWidth = 210;          // without an icon
+  static constexpr double kInitialWidth = 210;  // without an icon
   static constexpr double kInitialWidthWithIcon = 190;
   static constexpr double kFontSize = 14;
-  static constexpr double kTextRaise = 5;     // text drawn above its box's bottom
+  static constexpr double kTextRaise = 5;  // text drawn above its box's bottom
 };
 
 /// How a message window is made, after the call forms are resolved.

@@ -6,15 +6,19 @@ namespace velmora::gui {
 
 namespace {
 
-bool is_ascii_letter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool is_ascii_digit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool is_ascii_letter(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+bool is_ascii_digit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 }  // namespace
 
 const std::vector<std::string>& keywords() {
   static const std::vector<std::string> list = {
-      "break",    "case",   "catch",     "continue",   "else",   "elseif", "end",   "for",  "function",
-      "global",   "if",     "otherwise", "persistent", "return", "switch", "try",   "while"};
+      "break",  "case", "catch",     "continue",   "else",   "elseif", "end", "for",  "function",
+      "global", "if",   "otherwise", "persistent", "return", "switch", "try", "while"};
   return list;
 }
 
@@ -23,7 +27,9 @@ bool is_keyword(std::string_view s) {
   return std::find(k.begin(), k.end(), s) != k.end();
 }
 
-bool iskeyword(const Value& s) { return s.is_char() && !s.empty() && is_keyword(s.to_string()); }
+bool iskeyword(const Value& s) {
+  return s.is_char() && !s.empty() && is_keyword(s.to_string());
+}
 
 bool is_valid_name(std::u16string_view s) {
   if (s.empty() || s.size() > kMaxNameLength || !is_ascii_letter(s.front())) return false;

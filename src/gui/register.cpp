@@ -68,9 +68,13 @@ ValueList grid_entry(const ValueList& args, int /*nargout*/) {
   return {};
 }
 
-ValueList cla_entry(const ValueList& args, int nargout) { return handle_if_asked(cla(args), nargout); }
+ValueList cla_entry(const ValueList& args, int nargout) {
+  return handle_if_asked(cla(args), nargout);
+}
 
-ValueList clf_entry(const ValueList& args, int nargout) { return handle_if_asked(clf(args), nargout); }
+ValueList clf_entry(const ValueList& args, int nargout) {
+  return handle_if_asked(clf(args), nargout);
+}
 
 NamedFunction label_entry(LabelAxis axis, const char* name) {
   return [axis, name](const ValueList& args, int nargout) {

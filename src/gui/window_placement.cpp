@@ -19,15 +19,16 @@ constexpr const char* kPlacementNames[] = {"north",     "south",     "east",    
 constexpr double kFrameWidthPx = 6;
 constexpr double kFrameHeightPx = 24;
 
-std::array<double, 2> screen_size_px(gfx::Graphics& g) {
+}  // namespace
+
+std::array<double, 2> screen_size(std::string_view units) {
+  gfx::Graphics& g = gfx::graphics();
   Value old_units = g.get(gfx::kRoot, "Units");
-  g.set(gfx::kRoot, "Units", "pixels");
+  g.set(gfx::kRoot, "Units", Value(units));
   Value s = g.get(gfx::kRoot, "ScreenSize");
   g.set(gfx::kRoot, "Units", old_units);
   return {s(2), s(3)};
 }
-
-}  // namespace
 
 bool is_placement_name(std::string_view name) {
   return std::find(std::begin(kPlacementNames), std::end(kPlacementNames), name) !=
@@ -45,7 +46,7 @@ void movegui(Handle fig, const Placement& where) {
   Value inner = g.get(fig, "Position");
   Value outer = g.get(fig, "OuterPosition");
 
-  auto [sw, sh] = screen_size_px(g);
+  auto [sw, sh] = screen_size("pixels");
   double fwidth = std::min(outer(2), sw);
   double fheight = std::min(outer(3), sh);
   double left = 0, bottom = 0;
@@ -57,19 +58,19 @@ void movegui(Handle fig, const Placement& where) {
     bottom = (*xy)[1] < 0 ? top + (*xy)[1] : (*xy)[1];
   } else {
     const std::string& n = std::get<std::string>(where);
-    if (n == "north") left = mid_x, bottom = top;
-    else if (n == "south") left = mid_x, bottom = 0;
-    else if (n == "east") left = right, bottom = mid_y;
-    else if (n == "west") left = 0, bottom = mid_y;
-    else if (n == "northeast") left = right, bottom = top;
-    else if (n == "southeast") left = right, bottom = 0;
-    else if (n == "northwest") left = 0, bottom = top;
-    else if (n == "southwest") left = 0, bottom = 0;
-    else if (n == "center") left = mid_x, bottom = mid_y;
-    else {  // "onscreen": the least move that puts the whole frame on the screen
-      left = std::clamp(outer(0), 0.0, std::max(0.0, right));
-      bottom = std::clamp(outer(1), 0.0, std::max(0.0, top));
-    }
+    struct Spot {
+      const char* name;
+      double left, bottom;
+    };
+    const Spot spots[] = {
+        {"north", mid_x, top}, {"south", mid_x, 0},       {"east", right, mid_y},
+        {"west", 0, mid_y},    {"northeast", right, top}, {"southeast", right, 0},
+        {"northwest", 0, top}, {"southwest", 0, 0},       {"center", mid_x, mid_y}};
+    // "onscreen": the least move that puts the whole frame on the screen.
+    left = std::clamp(outer(0), 0.0, std::max(0.0, right));
+    bottom = std::clamp(outer(1), 0.0, std::max(0.0, top));
+    for (const Spot& spot : spots)
+      if (n == spot.name) left = spot.left, bottom = spot.bottom;
   }
   if (inner(2) > outer(2) && inner(3) > outer(3)) {
     fwidth += kFrameWidthPx;

@@ -15,6 +15,10 @@ namespace velmora::gui {
 /// negative value counts from the right or top screen edge).
 using Placement = std::variant<std::string, std::array<double, 2>>;
 
+/// Width and height of the screen in `units` ("pixels", "points" …), read
+/// from the root's "ScreenSize" with the root's "Units" set back afterwards.
+std::array<double, 2> screen_size(std::string_view units);
+
 /// True for the ten position names (exact, case-sensitive).
 bool is_placement_name(std::string_view name);
 

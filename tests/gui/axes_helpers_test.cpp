@@ -56,19 +56,27 @@ TEST_F(AxesHelpers, GridRefusals) {
   EXPECT_EQ(error_text([&] { call("grid", {"on", "off"}); }), not_axes);
   EXPECT_EQ(error_text([&] { call("grid", {Value(fig)}); }), not_axes);
   EXPECT_EQ(error_text([&] { call("grid", {Value(4242.5), "on"}); }), not_axes);
-  EXPECT_EQ(error_text([&] { call("grid", {Value::row({ax, ax})}); }),
+  EXPECT_EQ(error_text([&] {
+              call("grid", {Value::row({ax, ax})});
+            }),
             "Axes handle must be a scalar");
   EXPECT_EQ(grids(), "offoffoff");
-  EXPECT_EQ(error_text([&] { call("grid", {Value(ax), "on", "off"}); }),
+  EXPECT_EQ(error_text([&] {
+              call("grid", {Value(ax), "on", "off"});
+            }),
             "Run-time Error: File: grid Line: 1 Column: 1 The function \"grid\" was called with "
             "more than the declared number of inputs (2).");
-  EXPECT_EQ(error_text([&] { call("grid", {Value(ax), "on", "off"}, 1); }),
+  EXPECT_EQ(error_text([&] {
+              call("grid", {Value(ax), "on", "off"}, 1);
+            }),
             "Run-time Error: File: grid Line: 1 Column: 1 The function \"grid\" was called with "
             "more than the declared number of outputs (0).");
 }
 
 TEST_F(AxesHelpers, LabelsCopyTheAxesFontThenApplyThePairs) {
-  g.set(ax, {{"FontSize", 12.0}, {"FontName", "DejaVu Serif"}, {"FontAngle", "italic"},
+  g.set(ax, {{"FontSize", 12.0},
+             {"FontName", "DejaVu Serif"},
+             {"FontAngle", "italic"},
              {"FontWeight", "bold"}});
   Value h = call("xlabel", {"Age", "FontSize", 20.0, "Color", Value::row({1, 0, 0})}, 1).at(0);
   EXPECT_EQ(h, g.get(ax, "XLabel"));
@@ -89,9 +97,13 @@ TEST_F(AxesHelpers, LabelsCopyTheAxesFontThenApplyThePairs) {
 }
 
 TEST_F(AxesHelpers, LabelRefusals) {
-  EXPECT_EQ(error_text([&] { call("xlabel", {"Age", "FontSize"}); }),
+  EXPECT_EQ(error_text([&] {
+              call("xlabel", {"Age", "FontSize"});
+            }),
             "Incorrect number of input arguments");
-  EXPECT_EQ(error_text([&] { call("zlabel", {"Age", "FontSize", 3.0, "Color"}); }),
+  EXPECT_EQ(error_text([&] {
+              call("zlabel", {"Age", "FontSize", 3.0, "Color"});
+            }),
             "Incorrect number of input arguments");
   EXPECT_EQ(g.get_text(g.get(ax, "XLabel")(0), "String"), "");
   EXPECT_EQ(error_text([&] { call("ylabel", {}); }),
@@ -101,14 +113,18 @@ TEST_F(AxesHelpers, LabelRefusals) {
             "Run-time Error: File: xlabel Line: 1 Column: 1 The function \"xlabel\" was called "
             "with more than the declared number of outputs (1).");
   // A bad further argument is found after the settings before it.
-  EXPECT_EQ(error_text([&] { call("xlabel", {"Size", "NoSuchProperty", 1.0}); }),
+  EXPECT_EQ(error_text([&] {
+              call("xlabel", {"Size", "NoSuchProperty", 1.0});
+            }),
             "There is no \"nosuchproperty\" property of the text object.");
   EXPECT_EQ(g.get_text(g.get(ax, "XLabel")(0), "String"), "Size");
 }
 
 TEST_F(AxesHelpers, AnOddPairCountCreatesNoAxes) {
   g.destroy(fig);
-  EXPECT_EQ(error_text([&] { call("xlabel", {"Age", "FontSize"}); }),
+  EXPECT_EQ(error_text([&] {
+              call("xlabel", {"Age", "FontSize"});
+            }),
             "Incorrect number of input arguments");
   EXPECT_TRUE(g.figures().empty());
 }

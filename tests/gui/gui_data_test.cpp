@@ -21,7 +21,8 @@ TEST_F(GuiData, OneFieldPerValidTagInSearchOrder) {
   gfx::Handle fig = g.new_figure({{"Tag", "Main"}});
   gfx::Handle a = control(fig, "RotX");
   gfx::Handle menu = g.create(gfx::Type::UiMenu, fig, {{"Tag", "Display"}});
-  gfx::Handle item = g.create(gfx::Type::UiMenu, menu, {{"Tag", "DotCheck"}, {"HandleVisibility", "off"}});
+  gfx::Handle item =
+      g.create(gfx::Type::UiMenu, menu, {{"Tag", "DotCheck"}, {"HandleVisibility", "off"}});
   gfx::Handle b = control(fig, "RotX");
   control(fig, "");
 
@@ -30,7 +31,7 @@ TEST_F(GuiData, OneFieldPerValidTagInSearchOrder) {
   EXPECT_EQ(h.field_names(), (std::vector<std::string>{"Main", "RotX", "Display", "DotCheck"}));
   EXPECT_EQ(h.field("Main"), Value(fig));
   EXPECT_EQ(h.field("RotX"), Value::row({a, b}));  // both, in search order
-  EXPECT_EQ(h.field("DotCheck"), Value(item));      // hidden objects count
+  EXPECT_EQ(h.field("DotCheck"), Value(item));     // hidden objects count
 }
 
 TEST_F(GuiData, InvalidTagsGiveNoField) {
@@ -94,15 +95,20 @@ TEST_F(GuiData, ByName) {
   EXPECT_EQ(call("guidata", {Value(fig)}, 1).at(0), h);
 
   EXPECT_EQ(error_text([&] { call("guidata", {}, 1); }), "Not enough input arguments.");
-  EXPECT_EQ(error_text([&] { call("guidata", {Value(fig), h}, 1); }),
-            "Too many output arguments.");
-  EXPECT_EQ(error_text([&] { call("guidata", {Value(fig), h, h}, 0); }),
+  EXPECT_EQ(error_text([&] { call("guidata", {Value(fig), h}, 1); }), "Too many output arguments.");
+  EXPECT_EQ(error_text([&] {
+              call("guidata", {Value(fig), h, h}, 0);
+            }),
             "Run-time Error: File: guidata Line: 1 Column: 1 The function \"guidata\" was "
             "called with more than the declared number of inputs (2).");
-  EXPECT_EQ(error_text([&] { call("guidata", {Value(fig), h, h}, 2); }),
+  EXPECT_EQ(error_text([&] {
+              call("guidata", {Value(fig), h, h}, 2);
+            }),
             "Run-time Error: File: guidata Line: 1 Column: 1 The function \"guidata\" was "
             "called with more than the declared number of outputs (1).");
-  EXPECT_EQ(error_text([&] { call("guihandles", {Value(fig), Value(fig)}, 1); }),
+  EXPECT_EQ(error_text([&] {
+              call("guihandles", {Value(fig), Value(fig)}, 1);
+            }),
             "Run-time Error: File: guihandles Line: 1 Column: 1 The function \"guihandles\" was "
             "called with more than the declared number of inputs (1).");
 }

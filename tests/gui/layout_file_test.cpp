@@ -49,8 +49,8 @@ TEST(JsonToValue, ArraysHoldingTextBecomeCellRows) {
   EXPECT_EQ(density.at(1), Value("SetPlotDensity"));
   EXPECT_EQ(density.at(2), Value(10.0));
 
-  Value cb = json_to_value(
-      Json::parse(R"(["Velmora", "pushbutton4_Callback", "$gcbo", [], "$guidata"])"));
+  Value cb =
+      json_to_value(Json::parse(R"(["Velmora", "pushbutton4_Callback", "$gcbo", [], "$guidata"])"));
   ASSERT_EQ(cb.numel(), 5u);
   EXPECT_TRUE(cb.at(3).is_double() && cb.at(3).empty());
   EXPECT_EQ(cb.at(4), Value("$guidata"));
@@ -164,9 +164,9 @@ TEST_F(LayoutFile, FailuresNameTheFileAndLeaveNoWindow) {
   std::string unknown = dir.write(
       "unknown.fig",
       R"({"children": [{"type": "uicontrol", "Tag": "A"}, {"type": "uicontrol", "Colour": [1, 0, 0]}]})");
-  EXPECT_EQ(error_text([&] { load_layout(unknown); }),
-            "Layout file \"" + unknown +
-                "\": There is no \"colour\" property of the uicontrol object.");
+  EXPECT_EQ(
+      error_text([&] { load_layout(unknown); }),
+      "Layout file \"" + unknown + "\": There is no \"colour\" property of the uicontrol object.");
 
   std::string no_type = dir.write("notype.fig", R"({"children": [{"Tag": "A"}]})");
   EXPECT_EQ(error_text([&] { load_layout(no_type); }),
@@ -174,9 +174,10 @@ TEST_F(LayoutFile, FailuresNameTheFileAndLeaveNoWindow) {
                 "\": every child needs a \"type\" (\"uicontrol\", \"uimenu\" or \"axes\").");
 
   std::string wrong_type = dir.write("line.fig", R"({"children": [{"type": "line"}]})");
-  EXPECT_EQ(error_text([&] { load_layout(wrong_type); }),
-            "Layout file \"" + wrong_type +
-                "\": unknown object type \"line\" (expected \"uicontrol\", \"uimenu\" or \"axes\").");
+  EXPECT_EQ(
+      error_text([&] { load_layout(wrong_type); }),
+      "Layout file \"" + wrong_type +
+          "\": unknown object type \"line\" (expected \"uicontrol\", \"uimenu\" or \"axes\").");
 
   std::string top = dir.write("array.fig", "[1, 2]");
   EXPECT_EQ(error_text([&] { load_layout(top); }),
@@ -190,9 +191,7 @@ TEST(ResolveLayout, WorkingFolderFirstThenBesideTheExecutable) {
   TempFolder dir;
   fs::path exe_folder = fs::read_symlink("/proc/self/exe").parent_path();
   const std::string name = "velmora_resolve_test_layout.fig";
-  {
-    std::ofstream(exe_folder / name) << "{}";
-  }
+  { std::ofstream(exe_folder / name) << "{}"; }
   EXPECT_EQ(resolve_layout(name), (exe_folder / name).string());
   dir.write(name, "{}");
   EXPECT_EQ(resolve_layout(name), name);  // the working folder wins

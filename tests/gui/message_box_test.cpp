@@ -86,7 +86,9 @@ TEST(MessageBoxForms, Refusals) {
   EXPECT_EQ(error_text([] { resolve_message_box_args({}); }), "Not enough input arguments.");
   EXPECT_EQ(error_text([] { resolve_message_box_args(ValueList(7, Value("m"))); }),
             "Too many input arguments.");
-  EXPECT_EQ(error_text([] { resolve_message_box_args({"m", Value(3.0)}); }),
+  EXPECT_EQ(error_text([] {
+              resolve_message_box_args({"m", Value(3.0)});
+            }),
             "The title of a message box must be text.");
 }
 
@@ -179,9 +181,10 @@ TEST_F(MessageBox, NonModalBoxesAreSeparateAndReplaceReusesTheWindow) {
   gfx::Handle a = call("msgboxd", {"first", "Wilks"}, 1).at(0)(0);
   gfx::Handle b = call("msgboxd", {"second", "Wilks"}, 1).at(0)(0);
   EXPECT_NE(a, b);
-  gfx::Handle c = call("msgboxd", {"third is a much longer message than the others were", "Wilks",
-                                   "none", "replace"}, 1)
-                      .at(0)(0);
+  gfx::Handle c =
+      call("msgboxd",
+           {"third is a much longer message than the others were", "Wilks", "none", "replace"}, 1)
+          .at(0)(0);
   // The first window of that title is kept, the others are closed.
   EXPECT_EQ(c, a);
   EXPECT_FALSE(g.valid(b));
@@ -279,15 +282,17 @@ TEST_F(MessageBox, ACustomIconBringsItsOwnPicture) {
   Value picture = Value::zeros(4, 6);
   for (double& x : picture.data()) x = 1;
   Value map = Value::matrix(Eigen::MatrixXd::Identity(3, 3));
-  gfx::Handle fig = msgboxd(Value("mine"), resolve_message_box_args({"mine", "T", "custom", picture, map}));
+  gfx::Handle fig =
+      msgboxd(Value("mine"), resolve_message_box_args({"mine", "T", "custom", picture, map}));
   gfx::Handle ax = only_child_tagged(fig, "IconAxes");
   EXPECT_EQ(g.get(g.children(ax).back(), "CData"), picture);
   EXPECT_EQ(g.get(ax, "YLim"), Value::row({0.5, 4.5}));
   EXPECT_EQ(g.get(fig, "Colormap"), map);
-  EXPECT_EQ(error_text([&] {
-              msgboxd(Value("m"), resolve_message_box_args({"m", "T", "custom", picture, Value()}));
-            }),
-            "A custom icon in MSGBOX needs icon data (an image) and a colour map of three columns.");
+  EXPECT_EQ(
+      error_text([&] {
+        msgboxd(Value("m"), resolve_message_box_args({"m", "T", "custom", picture, Value()}));
+      }),
+      "A custom icon in MSGBOX needs icon data (an image) and a colour map of three columns.");
 }
 
 }  // namespace

@@ -102,8 +102,7 @@ TEST_F(OpenFigure, LongNamesAgreeingInThirtyOneCharactersShareOneList) {
 }
 
 TEST_F(OpenFigure, TheWindowIsMovedOnScreen) {
-  dir.write("Wide.fig",
-            R"({"figure": {"Position": [1800, 900, 400, 300]}, "children": []})");
+  dir.write("Wide.fig", R"({"figure": {"Position": [1800, 900, 400, 300]}, "children": []})");
   gfx::Handle fig = openfig("Wide");
   Value outer = g.get(fig, "OuterPosition");
   EXPECT_DOUBLE_EQ(outer(0), 1920 - 400);
@@ -132,11 +131,15 @@ TEST_F(OpenFigure, ByName) {
   Value fig = call("openfig", {"Small", "reuse"}, 1).at(0);
   EXPECT_EQ(call("openfig", {"Small", "reuse"}, 1).at(0), fig);
   EXPECT_EQ(error_text([&] { call("openfig", {}, 1); }), "Not enough input arguments.");
-  EXPECT_EQ(error_text([&] { call("openfig", {"Small", "reuse", "x"}, 1); }),
+  EXPECT_EQ(error_text([&] {
+              call("openfig", {"Small", "reuse", "x"}, 1);
+            }),
             "Run-time Error: File: openfig Line: 1 Column: 1 The function \"openfig\" was "
             "called with more than the declared number of inputs (2).");
   // Outputs are counted before inputs.
-  EXPECT_EQ(error_text([&] { call("openfig", {"Small", "reuse", "x"}, 2); }),
+  EXPECT_EQ(error_text([&] {
+              call("openfig", {"Small", "reuse", "x"}, 2);
+            }),
             "Run-time Error: File: openfig Line: 1 Column: 1 The function \"openfig\" was "
             "called with more than the declared number of outputs (1).");
 }

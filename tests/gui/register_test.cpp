@@ -73,9 +73,9 @@ TEST_F(Registration, WindowCallbacksReachTheFunctionsByName) {
   g.run_callback(button, "Callback");
   EXPECT_EQ(g.get_text(ax, "YGrid"), "on");
 
-  gfx::Handle store = g.create(
-      gfx::Type::UiControl, fig,
-      {{"Callback", Value::cell_row({Value("guidata"), Value("$gcbo"), Value(42.0)})}});
+  gfx::Handle store =
+      g.create(gfx::Type::UiControl, fig,
+               {{"Callback", Value::cell_row({Value("guidata"), Value("$gcbo"), Value(42.0)})}});
   g.run_callback(store, "Callback");
   EXPECT_EQ(g.appdata(fig, "UsedByGUIData_m"), Value(42.0));
 }

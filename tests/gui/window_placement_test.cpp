@@ -32,9 +32,9 @@ TEST_F(MoveGui, EveryCompassName) {
     double left, bottom;
   };
   // A 400×300 frame: centred left 760, centred bottom 390, right 1520, top 780.
-  const Case cases[] = {{"north", 760, 780},    {"south", 760, 0},       {"east", 1520, 390},
-                        {"west", 0, 390},       {"northeast", 1520, 780}, {"southeast", 1520, 0},
-                        {"northwest", 0, 780},  {"southwest", 0, 0},      {"center", 760, 390}};
+  const Case cases[] = {{"north", 760, 780},   {"south", 760, 0},        {"east", 1520, 390},
+                        {"west", 0, 390},      {"northeast", 1520, 780}, {"southeast", 1520, 0},
+                        {"northwest", 0, 780}, {"southwest", 0, 0},      {"center", 760, 390}};
   for (const Case& c : cases) {
     gfx::Handle fig = figure(123, 45, 400, 276);
     movegui(fig, std::string(c.name));
@@ -107,11 +107,14 @@ TEST_F(MoveGui, Refusals) {
   EXPECT_EQ(error_text([&] { movegui(fig, std::string("up")); }), "unrecognized position");
   EXPECT_EQ(error_text([] { movegui(ValueList{Value(gfx::kRoot)}); }),
             "handle of figure or descendant required");
-  EXPECT_EQ(error_text([] { movegui(ValueList{Value::row({1, 2, 3})}); }),
+  EXPECT_EQ(error_text([] {
+              movegui(ValueList{Value::row({1, 2, 3})});
+            }),
             "unrecognized input argument");
-  EXPECT_EQ(error_text([] { movegui(ValueList{Value(12345.5)}); }),
-            "unrecognized input argument");
-  EXPECT_EQ(error_text([&] { movegui(ValueList{Value(fig), Value("north"), Value(), Value()}); }),
+  EXPECT_EQ(error_text([] { movegui(ValueList{Value(12345.5)}); }), "unrecognized input argument");
+  EXPECT_EQ(error_text([&] {
+              movegui(ValueList{Value(fig), Value("north"), Value(), Value()});
+            }),
             "Too many input arguments.");
   EXPECT_EQ(outer(fig), Value::row({0, 0, 400, 300}));
 }
@@ -126,10 +129,14 @@ TEST_F(MoveGui, DuringACallbackTheFirstArgumentMayBeAnything) {
     movegui(ValueList{Value::record(), Value("north")});
     EXPECT_EQ(outer(fig), Value::row({760, 780, 400, 300}));
     // Only the first argument is skipped.
-    EXPECT_EQ(error_text([] { movegui(ValueList{Value("north"), Value::record()}); }),
+    EXPECT_EQ(error_text([] {
+                movegui(ValueList{Value("north"), Value::record()});
+              }),
               "unrecognized input argument");
   }
-  EXPECT_EQ(error_text([] { movegui(ValueList{Value::record(), Value("north")}); }),
+  EXPECT_EQ(error_text([] {
+              movegui(ValueList{Value::record(), Value("north")});
+            }),
             "unrecognized input argument");
 }
 
