@@ -1,6 +1,7 @@
 #include "platform/qt/menus.hpp"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -68,9 +69,16 @@ void MenuEntries::apply_checked(gfx::Handle h, Entry& e) {
   e.action->setChecked(on);
 }
 
+void MenuEntries::apply_accelerator(gfx::Handle h, Entry& e) {
+  // An accelerator letter is the Ctrl shortcut of the entry.
+  QString key = qstr(gfx::graphics().get_text(h, "Accelerator")).left(1).toUpper();
+  e.action->setShortcut(key.isEmpty() ? QKeySequence() : QKeySequence("Ctrl+" + key));
+}
+
 void MenuEntries::apply(gfx::Handle h, Entry& e) {
   const gfx::Graphics& g = gfx::graphics();
   e.action->setText(qstr(g.get_text(h, "Label")));
+  apply_accelerator(h, e);
   e.action->setEnabled(g.get_text(h, "Enable") == "on");
   bool visible = g.get_text(h, "Visible") == "on";
   e.action->setVisible(visible);
@@ -86,6 +94,8 @@ void MenuEntries::sync(gfx::Handle h, std::string_view name) {
   const gfx::Graphics& g = gfx::graphics();
   if (name == "label") {
     e.action->setText(qstr(g.get_text(h, "Label")));
+  } else if (name == "accelerator") {
+    apply_accelerator(h, e);
   } else if (name == "checked") {
     apply_checked(h, e);
   } else if (name == "enable" || name == "visible" || name == "separator") {

@@ -18,7 +18,8 @@ class WindowSet;
 /// are the entries of its menu bar in creation order, a uimenu with
 /// children opens a submenu, a leaf is an action that runs its Callback.
 /// "Label", "Enable", "Visible" and "Checked" (a check mark) follow the
-/// objects; "Separator" on puts a separator line before the entry.
+/// objects; "Separator" on puts a separator line before the entry; an
+/// "Accelerator" letter becomes a Ctrl shortcut.
 class MenuEntries {
  public:
   explicit MenuEntries(WindowSet& set) : set_(set) {}
@@ -47,6 +48,7 @@ class MenuEntries {
   QMenu* submenu_of(gfx::Handle h, Entry& parent);
   void apply(gfx::Handle h, Entry& e);
   void apply_checked(gfx::Handle h, Entry& e);
+  void apply_accelerator(gfx::Handle h, Entry& e);
 
   WindowSet& set_;
   std::map<gfx::Handle, Entry> entries_;

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -238,7 +239,8 @@ TEST_F(QtBackendTest, MenusFormTheMenuBarInCreationOrder) {
   Handle display = g().create(Type::UiMenu, f, {{"Label", "&Display"}});
   Handle open =
       g().create(Type::UiMenu, file, {{"Label", "Open"}, {"Callback", probe_callback("open")}});
-  Handle save = g().create(Type::UiMenu, file, {{"Label", "Save"}, {"Separator", "on"}});
+  Handle save = g().create(Type::UiMenu, file,
+                           {{"Label", "Save"}, {"Separator", "on"}, {"Accelerator", "s"}});
   Handle dots =
       g().create(Type::UiMenu, display,
                  {{"Label", "Dots"}, {"Checked", "on"}, {"Callback", probe_callback("dots")}});
@@ -259,6 +261,7 @@ TEST_F(QtBackendTest, MenusFormTheMenuBarInCreationOrder) {
   EXPECT_EQ(file_items[0], qt().action_of(open));
   EXPECT_TRUE(file_items[1]->isSeparator());
   EXPECT_EQ(file_items[2], qt().action_of(save));
+  EXPECT_EQ(qt().action_of(save)->shortcut(), QKeySequence("Ctrl+S"));
   ASSERT_NE(qt().action_of(density)->menu(), nullptr);
   EXPECT_TRUE(qt().action_of(density)->menu()->actions().contains(qt().action_of(d10)));
 
