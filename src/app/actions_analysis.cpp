@@ -260,7 +260,7 @@ void save_warp(const Value&) {
 
 void save_ref(const Value&) {
   Value row = function_table().call("x1y1z1", {state().reference, 1.0}, 1).at(0);
-  save_text("File Name for Reference", io::format_g_line(row.data()));
+  save_text("File Name for Reference", io::row_file_text(row.data()));
 }
 
 void save_vector(const Value&) {

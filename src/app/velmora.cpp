@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/actions.hpp"
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
 #include "gui/register.hpp"

@@ -83,7 +83,9 @@ TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
     EXPECT_TRUE(hb->dialogs().empty()) << spec.name;
   }
   for (const auto& [name, v] : state().named()) {
-    if (name != "h2dfig") EXPECT_TRUE(v->empty()) << name;
+    if (name != "h2dfig") {
+      EXPECT_TRUE(v->empty()) << name;
+    }
   }
 }
 
