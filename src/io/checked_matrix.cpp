@@ -16,9 +16,10 @@ TextMatrix parse_checked_matrix(std::string_view text, std::string_view label) {
 }
 
 TextMatrix read_checked_matrix(const std::string& path) {
-  FileBytes file = read_file_bytes(path);
-  if (!file.ok) throw DataRefusal("Cannot open the file " + in_quotes(path) + ": " + file.reason + ".");
-  return parse_checked_matrix(file.bytes, path);
+  const FileText file = FileText::read(path);
+  if (!file.ok())
+    throw DataRefusal("Cannot open the file " + in_quotes(path) + ": " + file.reason() + ".");
+  return parse_checked_matrix(file.text(), path);
 }
 
 }  // namespace velmora::io

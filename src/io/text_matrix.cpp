@@ -1,5 +1,6 @@
 #include "io/text_matrix.hpp"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "platform/runtime/runtime_error.hpp"
 
@@ -113,39 +115,70 @@ Value TextMatrix::to_value() const { return Value::array(rows, cols, 1, values);
 
 std::string in_quotes(std::string_view label) { return "\"" + std::string(label) + "\""; }
 
-FileBytes read_file_bytes(const std::string& path) {
-  FileBytes out;
+FileText::FileText(FileText&& other) noexcept { *this = std::move(other); }
+
+FileText& FileText::operator=(FileText&& other) noexcept {
+  if (this != &other) {
+    release();
+    ok_ = std::exchange(other.ok_, false);
+    map_ = std::exchange(other.map_, nullptr);
+    map_size_ = std::exchange(other.map_size_, 0);
+    bytes_ = std::move(other.bytes_);
+    reason_ = std::move(other.reason_);
+  }
+  return *this;
+}
+
+FileText::~FileText() { release(); }
+
+void FileText::release() {
+  if (map_) ::munmap(map_, map_size_);
+  map_ = nullptr;
+  map_size_ = 0;
+}
+
+std::string_view FileText::text() const {
+  return map_ ? std::string_view(static_cast<const char*>(map_), map_size_)
+              : std::string_view(bytes_);
+}
+
+FileText FileText::read(const std::string& path) {
+  FileText out;
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
   if (!f) {
-    out.reason = std::strerror(errno);
+    out.reason_ = std::strerror(errno);
     return out;
   }
   struct stat st {};
-  if (fstat(fileno(f.get()), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      out.reason = std::strerror(EISDIR);
-      return out;
-    }
-    if (S_ISREG(st.st_mode)) out.bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
-  }
-  constexpr std::size_t kChunk = 1 << 20;
-  std::size_t have = 0;
-  for (;;) {
-    // One read for a regular file (the string holds one byte more than the
-    // file, so a short read marks the end); chunks for anything else.
-    const std::size_t want = std::max(kChunk, out.bytes.capacity() - have);
-    out.bytes.resize(have + want);
-    const std::size_t got = std::fread(out.bytes.data() + have, 1, want, f.get());
-    have += got;
-    if (got < want) break;
-  }
-  out.bytes.resize(have);
-  if (std::ferror(f.get())) {
-    out.reason = std::strerror(errno);
-    out.bytes.clear();
+  const bool known = fstat(fileno(f.get()), &st) == 0;
+  if (known && S_ISDIR(st.st_mode)) {
+    out.reason_ = std::strerror(EISDIR);
     return out;
   }
-  out.ok = true;
+  if (known && S_ISREG(st.st_mode) && st.st_size > 0) {
+    void* map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                       MAP_PRIVATE | MAP_POPULATE, fileno(f.get()), 0);
+    if (map != MAP_FAILED) {
+      out.map_ = map;
+      out.map_size_ = static_cast<std::size_t>(st.st_size);
+      out.ok_ = true;
+      return out;
+    }
+  }
+  // Pipes, devices and files that cannot be mapped are read in chunks.
+  constexpr std::size_t kChunk = 1 << 16;
+  char chunk[kChunk];
+  for (;;) {
+    const std::size_t got = std::fread(chunk, 1, kChunk, f.get());
+    out.bytes_.append(chunk, got);
+    if (got < kChunk) break;
+  }
+  if (std::ferror(f.get())) {
+    out.reason_ = std::strerror(errno);
+    out.bytes_.clear();
+    return out;
+  }
+  out.ok_ = true;
   return out;
 }
 
@@ -201,9 +234,9 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool
 }
 
 std::optional<TextMatrix> dload(const std::string& path) {
-  FileBytes file = read_file_bytes(path);
-  if (!file.ok) return std::nullopt;
-  return parse_text_matrix(file.bytes, path);
+  const FileText file = FileText::read(path);
+  if (!file.ok()) return std::nullopt;
+  return parse_text_matrix(file.text(), path);
 }
 
 }  // namespace velmora::io

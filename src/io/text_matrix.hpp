@@ -23,16 +23,39 @@ struct TextMatrix {
   Value to_value() const;
 };
 
-/// The whole content of a file, or the reason it could not be read.
-struct FileBytes {
-  bool ok = false;
-  std::string bytes;
-  std::string reason;  ///< the system's text (strerror) when !ok
-};
+/// The whole content of a file, read in binary (no text-mode translation)
+/// for the length of one reader call.  A regular file is mapped into memory
+/// (no copy); anything else is read into a buffer.  A mapped file that
+/// another program truncates while it is being parsed would fault, as with
+/// any memory-mapped reader; desktop data files are not written that way.
+class FileText {
+ public:
+  /// Opens and reads `path`.  A folder, a missing file or a read error
+  /// gives !ok() with the system's reason; nothing is thrown.
+  static FileText read(const std::string& path);
 
-/// Reads the file in binary (no text-mode translation), all at once.  A
-/// folder, a missing file or a read error gives !ok; nothing is thrown.
-FileBytes read_file_bytes(const std::string& path);
+  FileText() = default;
+  FileText(FileText&& other) noexcept;
+  FileText& operator=(FileText&& other) noexcept;
+  FileText(const FileText&) = delete;
+  FileText& operator=(const FileText&) = delete;
+  ~FileText();
+
+  bool ok() const { return ok_; }
+  /// The system's text (strerror) when !ok().
+  const std::string& reason() const { return reason_; }
+  /// The bytes of the file, valid while this object lives.
+  std::string_view text() const;
+
+ private:
+  void release();
+
+  bool ok_ = false;
+  void* map_ = nullptr;
+  std::size_t map_size_ = 0;
+  std::string bytes_;
+  std::string reason_;
+};
 
 /// Parses the text of a matrix file.
 ///

@@ -175,10 +175,29 @@ TEST(TextMatrix, DloadFromDisk) {
   EXPECT_EQ(message_of<RuntimeError>([&] { dload(bad); }),
             "\"" + bad + "\" line 2: expected 2 numbers, found 1.");
 
-  FileBytes none = read_file_bytes(dir.file("missing.txt"));
-  EXPECT_FALSE(none.ok);
-  EXPECT_EQ(none.reason, "No such file or directory");
-  EXPECT_EQ(read_file_bytes(dir.path().string()).reason, "Is a directory");
+}
+
+TEST(FileText, MappedReadAndFailures) {
+  ScratchFolder dir;
+  FileText none = FileText::read(dir.file("missing.txt"));
+  EXPECT_FALSE(none.ok());
+  EXPECT_EQ(none.reason(), "No such file or directory");
+  EXPECT_EQ(FileText::read(dir.path().string()).reason(), "Is a directory");
+
+  const std::string bytes("1 2\r\n\0x\n", 9);
+  FileText file = FileText::read(dir.write("f.bin", bytes));
+  ASSERT_TRUE(file.ok());
+  EXPECT_EQ(file.text(), bytes);  // binary, nothing translated
+  FileText moved = std::move(file);
+  EXPECT_EQ(moved.text(), bytes);
+  EXPECT_TRUE(file.text().empty());
+
+  FileText empty = FileText::read(dir.write("empty.txt", ""));
+  EXPECT_TRUE(empty.ok());
+  EXPECT_TRUE(empty.text().empty());
+  FileText device = FileText::read("/dev/null");  // not mappable: read instead
+  EXPECT_TRUE(device.ok());
+  EXPECT_TRUE(device.text().empty());
 }
 
 TEST(TextMatrix, LargeFileReadsWhole) {
