@@ -91,7 +91,7 @@ TEST_F(AxesViewTest, TheViewCoversThePlotRectangleAndPaintsItsLines) {
   EXPECT_EQ(view()->plot_rect(), QRectF(60, 300 - 40 - 200, 280, 200));
 }
 
-TEST_F(AxesViewTest, DISABLED_ImagesInAnInvisibleAxesArePainted) {
+TEST_F(AxesViewTest, ImagesInAnInvisibleAxesArePainted) {
   g().set(ax, "Visible", "off");
   // Index 2 of the colour map is green.
   g().set(fig, "Colormap", Value::array(2, 3, 1, {0, 0, 0, 1, 0, 0}));
