@@ -25,11 +25,19 @@ constexpr double kAxisLineWidthPt = 0.5;
 constexpr double kLabelScale = 1.1;    // axis labels and title against tick labels
 constexpr double kTickSpacingPx = 55;  // wanted screen distance between ticks
 
-void set_rgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+void set_rgb(cairo_t* cr, Rgb c) {
+  cairo_set_source_rgb(cr, c.r, c.g, c.b);
+}
 
-P2 sub(P2 a, P2 b) { return {a[0] - b[0], a[1] - b[1]}; }
-double dot(P2 a, P2 b) { return a[0] * b[0] + a[1] * b[1]; }
-double norm(P2 a) { return std::hypot(a[0], a[1]); }
+P2 sub(P2 a, P2 b) {
+  return {a[0] - b[0], a[1] - b[1]};
+}
+double dot(P2 a, P2 b) {
+  return a[0] * b[0] + a[1] * b[1];
+}
+double norm(P2 a) {
+  return std::hypot(a[0], a[1]);
+}
 
 // Convex hull of a few points (monotone chain).
 std::vector<P2> convex_hull(std::vector<P2> pts) {
@@ -57,10 +65,14 @@ std::vector<P2> convex_hull(std::vector<P2> pts) {
 std::vector<double> dashes(LineStyle style, double width_px) {
   double u = std::max(width_px, 4.0 / 3);
   switch (style) {
-    case LineStyle::Dashed: return {4.5 * u, 3 * u};
-    case LineStyle::Dotted: return {u, 2 * u};
-    case LineStyle::DashDot: return {4.5 * u, 2 * u, u, 2 * u};
-    default: return {};
+    case LineStyle::Dashed:
+      return {4.5 * u, 3 * u};
+    case LineStyle::Dotted:
+      return {u, 2 * u};
+    case LineStyle::DashDot:
+      return {4.5 * u, 2 * u, u, 2 * u};
+    default:
+      return {};
   }
 }
 
@@ -78,8 +90,10 @@ bool clip_segment(const P3& a, const P3& b, const P3& lo, const P3& hi, int dims
         if (q[k] < 0) return false;
       } else {
         double r = q[k] / p[k];
-        if (p[k] < 0) t0 = std::max(t0, r);
-        else t1 = std::min(t1, r);
+        if (p[k] < 0)
+          t0 = std::max(t0, r);
+        else
+          t1 = std::min(t1, r);
       }
     }
   }
@@ -242,8 +256,8 @@ class AxesPainter {
       auto [ha, va] = align_for(ax.outward);
       for (std::size_t i = 0; i < ax.ticks.size(); ++i) {
         P2 p = px(point_on(ax, ax.ticks[i]));
-        draw_text(cr_, ax.labels[i], p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_,
-                  ha, va, tick_font_);
+        draw_text(cr_, ax.labels[i], p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_, ha,
+                  va, tick_font_);
       }
       if (names[d]->empty()) continue;
       double reach = 2 * pad_ + ax.label_reach;
@@ -325,7 +339,7 @@ class AxesPainter {
   // Ticks about kTickSpacingPx apart whose labels do not collide.
   void choose_ticks(AxisLayout& ax, P2 dir) {
     const double lo = lo_[ax.dim], hi = hi_[ax.dim];
-    double step = nice_step(lo, hi, std::clamp(ax.length_px / kTickSpacingPx, 2.0, 10.0));
+    double step = tick_step(lo, hi, std::clamp(ax.length_px / kTickSpacingPx + 1, 3.0, 11.0));
     for (int tries = 0; tries < 12; ++tries) {
       ax.step = step;
       ax.ticks = tick_values(lo, hi, step);

@@ -15,7 +15,9 @@ constexpr double kPadPx = 4;
 constexpr Rgb kBorder{0.48, 0.48, 0.48};
 constexpr Rgb kField{1, 1, 1};
 
-void set_rgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+void set_rgb(cairo_t* cr, Rgb c) {
+  cairo_set_source_rgb(cr, c.r, c.g, c.b);
+}
 
 void fill_rect(cairo_t* cr, double x, double y, double w, double h, Rgb c) {
   cairo_rectangle(cr, x, y, w, h);
@@ -30,7 +32,9 @@ void outline(cairo_t* cr, double x, double y, double w, double h, Rgb c) {
   cairo_stroke(cr);
 }
 
-Rgb darker(Rgb c, double f) { return {c.r * f, c.g * f, c.b * f}; }
+Rgb darker(Rgb c, double f) {
+  return {c.r * f, c.g * f, c.b * f};
+}
 
 }  // namespace
 

@@ -58,7 +58,9 @@ constexpr std::array<StyleEntry, 5> kStyles{{
     {LineStyle::None, "none", "none"},
 }};
 
-bool is_color_letter(char c) { return std::string_view("bgrcmykw").find(c) != std::string_view::npos; }
+bool is_color_letter(char c) {
+  return std::string_view("bgrcmykw").find(c) != std::string_view::npos;
+}
 
 const MarkerEntry* marker_of_letter(char c) {
   for (const MarkerEntry& e : kMarkers)
@@ -70,15 +72,24 @@ const MarkerEntry* marker_of_letter(char c) {
 
 Rgb color_from_letter(char letter) {
   switch (letter) {
-    case 'b': return {0, 0, 1};
-    case 'g': return {0, 1, 0};
-    case 'r': return {1, 0, 0};
-    case 'c': return {0, 1, 1};
-    case 'm': return {1, 0, 1};
-    case 'y': return {1, 1, 0};
-    case 'k': return {0, 0, 0};
-    case 'w': return {1, 1, 1};
-    default: break;
+    case 'b':
+      return {0, 0, 1};
+    case 'g':
+      return {0, 1, 0};
+    case 'r':
+      return {1, 0, 0};
+    case 'c':
+      return {0, 1, 1};
+    case 'm':
+      return {1, 0, 1};
+    case 'y':
+      return {1, 1, 0};
+    case 'k':
+      return {0, 0, 0};
+    case 'w':
+      return {1, 1, 1};
+    default:
+      break;
   }
   throw RuntimeError("Bad colour letter \"" + std::string(1, letter) + "\".");
 }

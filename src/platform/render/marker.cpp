@@ -13,15 +13,19 @@ namespace {
 constexpr int kPhases = 4;  // sub-pixel offsets per axis for stamped markers
 constexpr double kPi = std::numbers::pi;
 
-bool is_open(Marker m) { return m == Marker::Plus || m == Marker::Cross || m == Marker::Asterisk; }
+bool is_open(Marker m) {
+  return m == Marker::Plus || m == Marker::Cross || m == Marker::Asterisk;
+}
 
 void star_path(cairo_t* cr, double x, double y, int points, double outer, double inner) {
   for (int i = 0; i < 2 * points; ++i) {
     double a = kPi / 2 + kPi * i / points;
     double r = i % 2 == 0 ? outer : inner;
     double px = x + r * std::cos(a), py = y - r * std::sin(a);
-    if (i == 0) cairo_move_to(cr, px, py);
-    else cairo_line_to(cr, px, py);
+    if (i == 0)
+      cairo_move_to(cr, px, py);
+    else
+      cairo_line_to(cr, px, py);
   }
   cairo_close_path(cr);
 }
@@ -30,8 +34,10 @@ void polygon_path(cairo_t* cr, double x, double y, double radius, int corners, d
   for (int i = 0; i < corners; ++i) {
     double a = start + 2 * kPi * i / corners;
     double px = x + radius * std::cos(a), py = y - radius * std::sin(a);
-    if (i == 0) cairo_move_to(cr, px, py);
-    else cairo_line_to(cr, px, py);
+    if (i == 0)
+      cairo_move_to(cr, px, py);
+    else
+      cairo_line_to(cr, px, py);
   }
   cairo_close_path(cr);
 }
@@ -41,7 +47,9 @@ void segment(cairo_t* cr, double x0, double y0, double x1, double y1) {
   cairo_line_to(cr, x1, y1);
 }
 
-void set_rgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+void set_rgb(cairo_t* cr, Rgb c) {
+  cairo_set_source_rgb(cr, c.r, c.g, c.b);
+}
 
 // One marker: face (if any) then edge; the point marker is a filled dot.
 void paint_marker(cairo_t* cr, const MarkerStyle& s, double x, double y) {
@@ -59,7 +67,9 @@ void paint_marker(cairo_t* cr, const MarkerStyle& s, double x, double y) {
   cairo_stroke(cr);
 }
 
-bool same(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+bool same(const Rgb& a, const Rgb& b) {
+  return a.r == b.r && a.g == b.g && a.b == b.b;
+}
 
 // dst = src OVER dst for premultiplied 8-bit ARGB.
 inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
@@ -76,7 +86,8 @@ inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
 void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
   const double h = 0.5 * s;
   switch (m) {
-    case Marker::None: return;
+    case Marker::None:
+      return;
     case Marker::Circle:
       cairo_new_sub_path(cr);
       cairo_arc(cr, x, y, h, 0, 2 * kPi);
@@ -88,11 +99,21 @@ void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
     case Marker::Square:
       cairo_rectangle(cr, x - 0.85 * h, y - 0.85 * h, 1.7 * h, 1.7 * h);
       return;
-    case Marker::Diamond: polygon_path(cr, x, y, 1.1 * h, 4, kPi / 2); return;
-    case Marker::TriangleUp: polygon_path(cr, x, y, 1.1 * h, 3, kPi / 2); return;
-    case Marker::TriangleDown: polygon_path(cr, x, y, 1.1 * h, 3, -kPi / 2); return;
-    case Marker::Star5: star_path(cr, x, y, 5, 1.2 * h, 1.2 * h * 0.382); return;
-    case Marker::Hexagram: star_path(cr, x, y, 6, 1.2 * h, 1.2 * h * 0.577); return;
+    case Marker::Diamond:
+      polygon_path(cr, x, y, 1.1 * h, 4, kPi / 2);
+      return;
+    case Marker::TriangleUp:
+      polygon_path(cr, x, y, 1.1 * h, 3, kPi / 2);
+      return;
+    case Marker::TriangleDown:
+      polygon_path(cr, x, y, 1.1 * h, 3, -kPi / 2);
+      return;
+    case Marker::Star5:
+      star_path(cr, x, y, 5, 1.2 * h, 1.2 * h * 0.382);
+      return;
+    case Marker::Hexagram:
+      star_path(cr, x, y, 6, 1.2 * h, 1.2 * h * 0.577);
+      return;
     case Marker::Plus:
       segment(cr, x - h, y, x + h, y);
       segment(cr, x, y - h, x, y + h);
@@ -178,9 +199,20 @@ const MarkerStamper::Sprite& MarkerStamper::sprite(Entry& e, int fx, int fy) {
   const unsigned char* data = cairo_image_surface_get_data(surf);
   int stride = cairo_image_surface_get_stride(surf);
   sp.pixels.resize(static_cast<std::size_t>(sp.size) * sp.size);
-  for (int r = 0; r < sp.size; ++r)
-    std::memcpy(&sp.pixels[static_cast<std::size_t>(r) * sp.size], data + r * stride,
-                sizeof(std::uint32_t) * sp.size);
+  sp.runs.clear();
+  for (int r = 0; r < sp.size; ++r) {
+    std::uint32_t* row = &sp.pixels[static_cast<std::size_t>(r) * sp.size];
+    std::memcpy(row, data + r * stride, sizeof(std::uint32_t) * sp.size);
+    for (int c = 0; c < sp.size;) {
+      if (row[c] == 0) {
+        ++c;
+        continue;
+      }
+      int start = c;
+      while (c < sp.size && row[c] != 0) ++c;
+      sp.runs.push_back({r, start, c});
+    }
+  }
   cairo_surface_destroy(surf);
   return sp;
 }
@@ -227,22 +259,29 @@ void MarkerStamper::draw(cairo_t* cr, const MarkerStyle& style,
     if (!(std::fabs(dx) < 1e9 && std::fabs(dy) < 1e9)) continue;
     double fxd = std::floor(dx), fyd = std::floor(dy);
     int ix = static_cast<int>(fxd), iy = static_cast<int>(fyd);
-    int fx = static_cast<int>(std::lround((dx - fxd) * kPhases));
-    int fy = static_cast<int>(std::lround((dy - fyd) * kPhases));
+    int fx = static_cast<int>((dx - fxd) * kPhases + 0.5);
+    int fy = static_cast<int>((dy - fyd) * kPhases + 0.5);
     if (fx == kPhases) fx = 0, ++ix;
     if (fy == kPhases) fy = 0, ++iy;
     const Sprite& sp = sprite(e, fx, fy);
     int left = ix - sp.centre, top = iy - sp.centre;
-    int c0 = std::max(0, clip_l - left), c1 = std::min(sp.size, clip_r - left);
-    int r0 = std::max(0, clip_t - top), r1 = std::min(sp.size, clip_b - top);
-    for (int r = r0; r < r1; ++r) {
+    const bool whole =
+        left >= clip_l && top >= clip_t && left + sp.size <= clip_r && top + sp.size <= clip_b;
+    for (const auto& [r, start, end] : sp.runs) {
+      int from = start, to = end;
+      if (!whole) {
+        if (top + r < clip_t || top + r >= clip_b) continue;
+        from = std::max(from, clip_l - left);
+        to = std::min(to, clip_r - left);
+      }
       const std::uint32_t* src = &sp.pixels[static_cast<std::size_t>(r) * sp.size];
-      auto* dst = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(top + r) * stride) + left;
-      for (int c = c0; c < c1; ++c) {
-        std::uint32_t s = src[c];
-        if (s == 0) continue;
-        std::uint32_t d = opaque_target ? dst[c] | 0xFF000000u : dst[c];
-        dst[c] = (s >> 24) == 255 ? s : over(s, d);
+      auto* dst =
+          reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(top + r) * stride) +
+          left;
+      if (opaque_target) {
+        for (int c = from; c < to; ++c) dst[c] = over(src[c], dst[c] | 0xFF000000u);
+      } else {
+        for (int c = from; c < to; ++c) dst[c] = over(src[c], dst[c]);
       }
     }
   }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <cairo.h>
+
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <cairo.h>
 
 #include "platform/render/line_spec.hpp"
 
@@ -44,12 +44,15 @@ class MarkerStamper {
   MarkerStamper& operator=(const MarkerStamper&) = delete;
 
   /// Draws markers at user-space points, honouring the current clip box.
-  void draw(cairo_t* cr, const MarkerStyle& style, const std::vector<std::array<double, 2>>& points);
+  void draw(cairo_t* cr, const MarkerStyle& style,
+            const std::vector<std::array<double, 2>>& points);
 
   struct Sprite {
-    int size = 0;    ///< width = height in device pixels
-    int centre = 0;  ///< pixel column/row of the marker centre at offset 0
+    int size = 0;                       ///< width = height in device pixels
+    int centre = 0;                     ///< pixel column/row of the marker centre at offset 0
     std::vector<std::uint32_t> pixels;  ///< premultiplied ARGB, row-major
+    /// Runs of inked pixels: row, first column, one past the last column.
+    std::vector<std::array<int, 3>> runs;
   };
 
  private:

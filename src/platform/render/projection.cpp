@@ -56,8 +56,8 @@ Projection::Projection(const AxesScene& a, const Rect& rect, double figure_heigh
   toward_ = {std::cos(el) * std::sin(az), -std::cos(el) * std::cos(az), std::sin(el)};
 
   const double w = std::max(rect.width, 1.0), h = std::max(rect.height, 1.0);
-  const bool top_view = std::fabs(std::fmod(a.azimuth_deg, 360.0)) < 1e-9 &&
-                        std::fabs(a.elevation_deg - 90) < 1e-9;
+  const bool top_view =
+      std::fabs(std::fmod(a.azimuth_deg, 360.0)) < 1e-9 && std::fabs(a.elevation_deg - 90) < 1e-9;
   std::array<std::array<double, 2>*, 3> lim{&limits_.x, &limits_.y, &limits_.z};
 
   // Normalised coordinates u = (p - centre) * s, box projected on screen.

@@ -22,7 +22,9 @@ namespace {
 constexpr double kPtPerPx = 72.0 / 96.0;
 constexpr int kMaxImageSide = 32767;  // Cairo's limit for image surfaces
 
-double sane_size(double px) { return std::isfinite(px) && px >= 1 ? px : 1; }
+double sane_size(double px) {
+  return std::isfinite(px) && px >= 1 ? px : 1;
+}
 
 int device_size(double px, double scale) {
   double d = std::round(sane_size(px) * scale);
@@ -34,8 +36,8 @@ int device_size(double px, double scale) {
 
 void check(cairo_status_t status) {
   if (status != CAIRO_STATUS_SUCCESS)
-    throw RuntimeError(std::string("Cannot render the figure: ") +
-                       cairo_status_to_string(status) + ".");
+    throw RuntimeError(std::string("Cannot render the figure: ") + cairo_status_to_string(status) +
+                       ".");
 }
 
 cairo_status_t append(void* closure, const unsigned char* data, unsigned int length) {
@@ -71,8 +73,12 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
   const double w = sane_size(f.width_px) * kPtPerPx, h = sane_size(f.height_px) * kPtPerPx;
   cairo_surface_t* s = nullptr;
   switch (kind) {
-    case Vector::Svg: s = cairo_svg_surface_create_for_stream(append, &out, w, h); break;
-    case Vector::Pdf: s = cairo_pdf_surface_create_for_stream(append, &out, w, h); break;
+    case Vector::Svg:
+      s = cairo_svg_surface_create_for_stream(append, &out, w, h);
+      break;
+    case Vector::Pdf:
+      s = cairo_pdf_surface_create_for_stream(append, &out, w, h);
+      break;
     case Vector::Eps:
       s = cairo_ps_surface_create_for_stream(append, &out, w, h);
       cairo_ps_surface_restrict_to_level(s, CAIRO_PS_LEVEL_2);
@@ -145,8 +151,8 @@ std::string to_eps(const FigureScene& f, bool include_controls) {
 
 void write_file_atomically(const std::string& path, const std::string& bytes) {
   static std::atomic<unsigned> counter{0};
-  std::string temp = path + ".part" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter.fetch_add(1));
+  std::string temp =
+      path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) cannot_write(path, errno);
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <cairo.h>
+
 #include <string>
 #include <vector>
-
-#include <cairo.h>
 
 #include "platform/render/projection.hpp"
 #include "platform/render/scene.hpp"

@@ -51,8 +51,8 @@ std::array<double, 2> text_size(cairo_t* cr, std::string_view text, const TextSt
   return {w, fe.height * static_cast<double>(lines.size())};
 }
 
-void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign halign,
-               VAlign valign, const TextStyle& style, double angle_rad) {
+void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign halign, VAlign valign,
+               const TextStyle& style, double angle_rad) {
   if (text.empty()) return;
   cairo_save(cr);
   cairo_translate(cr, x, y);

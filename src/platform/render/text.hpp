@@ -1,10 +1,10 @@
 #pragma once
 
+#include <cairo.h>
+
 #include <array>
 #include <string>
 #include <string_view>
-
-#include <cairo.h>
 
 #include "platform/render/scene.hpp"
 
@@ -26,7 +26,7 @@ std::array<double, 2> text_size(cairo_t* cr, std::string_view text, const TextSt
 /// at the top, middle or bottom of the whole block.  angle_rad turns the
 /// block counter-clockwise about the anchor (pi/2 reads upwards).  Text
 /// stays text on vector surfaces.
-void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign halign,
-               VAlign valign, const TextStyle& style, double angle_rad = 0);
+void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign halign, VAlign valign,
+               const TextStyle& style, double angle_rad = 0);
 
 }  // namespace velmora::render

@@ -19,6 +19,13 @@ std::array<double, 4> steps_around(double raw) {
   return {ladder[i], ladder[i + 1], ladder[i + 2], ladder[i + 3]};
 }
 
+// The 1-2-5 step below `step`: 1 -> 0.5 -> 0.2 -> 0.1.
+double next_smaller(double step) {
+  double p = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+  double m = step / p;
+  return m > 3.5 ? 2 * p : m > 1.5 ? p : 0.5 * p;
+}
+
 }  // namespace
 
 std::array<double, 2> padded_range(double lo, double hi) {
@@ -41,6 +48,23 @@ double nice_step(double lo, double hi, double target, double min_step) {
   return best;
 }
 
+double tick_step(double lo, double hi, double target) {
+  double range = hi - lo;
+  if (!(range > 0) || !(target > 1)) return 1;
+  double best = range, best_score = INFINITY;
+  std::array<double, 4> around = steps_around(range / (target - 1));
+  // One step smaller than the ladder starts, for short ranges like
+  // [-0.2, 0.3] that hold only one multiple of the nearest step.
+  std::array<double, 5> candidates{next_smaller(around[0]), around[0], around[1], around[2],
+                                   around[3]};
+  for (double s : candidates) {
+    double n = std::floor(hi / s + 1e-9) - std::ceil(lo / s - 1e-9) + 1;
+    double score = std::fabs(n - target) + (n < 2 ? 100 : 0);
+    if (score < best_score - 1e-12) best = s, best_score = score;
+  }
+  return best;
+}
+
 double next_nice_step(double step) {
   double p = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
   double m = step / p;
@@ -49,7 +73,7 @@ double next_nice_step(double step) {
 
 std::array<double, 2> nice_limits(double lo, double hi) {
   std::array<double, 2> r = padded_range(lo, hi);
-  double step = nice_step(r[0], r[1], 5);
+  double step = nice_step(r[0], r[1], 6);
   double a = std::floor(r[0] / step + 1e-9) * step;
   double b = std::ceil(r[1] / step - 1e-9) * step;
   // Snap values like 0.30000000000000004 back onto the step grid.
@@ -88,6 +112,10 @@ std::string tick_label(double value, double step) {
     std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
   }
   std::string s = buf;
+  if (s.find('.') != std::string::npos && s.find('e') == std::string::npos) {
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+  }
   if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
   return s;
 }

@@ -1,0 +1,339 @@
+#include "platform/render/renderer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/render/marker.hpp"
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora::render {
+namespace {
+
+struct Px {
+  int r, g, b;
+};
+
+Px pixel(const Image& im, int x, int y) {
+  std::uint32_t w;
+  std::memcpy(&w, &im.bytes[static_cast<std::size_t>(y) * im.stride + 4 * x], 4);
+  return {static_cast<int>((w >> 16) & 255), static_cast<int>((w >> 8) & 255),
+          static_cast<int>(w & 255)};
+}
+
+bool near(Px p, Px q, int tol) {
+  return std::abs(p.r - q.r) <= tol && std::abs(p.g - q.g) <= tol && std::abs(p.b - q.b) <= tol;
+}
+
+const Px kWhite{255, 255, 255}, kRed{255, 0, 0};
+
+// A 200×200 white figure with one flat axes over all of it, limits 0..10.
+FigureScene flat_figure(bool axis_visible) {
+  FigureScene f;
+  f.width_px = f.height_px = 200;
+  f.color = {1, 1, 1};
+  FigureScene::Placed p;
+  p.rect_px = {0, 0, 200, 200};
+  p.axes.three_d = false;
+  p.axes.azimuth_deg = 0;
+  p.axes.elevation_deg = 90;
+  p.axes.auto_x = p.axes.auto_y = p.axes.auto_z = false;
+  p.axes.xlim = p.axes.ylim = {0, 10};
+  p.axes.axis_visible = axis_visible;
+  f.axes.push_back(p);
+  return f;
+}
+
+SceneLine marker_at(double x, double y, std::optional<Rgb> face) {
+  SceneLine l;
+  l.x = {x};
+  l.y = {y};
+  l.z = {0};
+  l.color = {1, 0, 0};
+  l.style = LineStyle::None;
+  l.marker = Marker::Circle;
+  l.marker_size_pt = 15;  // 20 px across
+  l.line_width_pt = 1.5;  // 2 px edge
+  l.marker_face = face;
+  return l;
+}
+
+TEST(Renderer, MarkerLandsAtItsDataPointHollowOrFilled) {
+  FigureScene f = flat_figure(false);
+  f.axes[0].axes.lines.push_back(marker_at(2, 8, std::nullopt));  // pixel (40, 40)
+  f.axes[0].axes.lines.push_back(marker_at(7, 3, Rgb{1, 0, 0}));  // pixel (140, 140)
+  Image im = to_image(f, 1, true);
+  ASSERT_EQ(im.width, 200);
+  ASSERT_EQ(im.height, 200);
+  // Hollow: the ring is red, the centre shows the background.
+  EXPECT_TRUE(near(pixel(im, 40, 40), kWhite, 0));
+  EXPECT_TRUE(near(pixel(im, 50, 40), kRed, 40));
+  EXPECT_TRUE(near(pixel(im, 40, 30), kRed, 40));
+  EXPECT_TRUE(near(pixel(im, 40, 55), kWhite, 0));
+  // Filled: the centre is red too.
+  EXPECT_TRUE(near(pixel(im, 140, 140), kRed, 0));
+  EXPECT_TRUE(near(pixel(im, 140, 160), kWhite, 0));
+  // At scale 2 everything doubles.
+  Image big = to_image(f, 2, true);
+  EXPECT_EQ(big.width, 400);
+  EXPECT_TRUE(near(pixel(big, 280, 280), kRed, 0));
+  EXPECT_TRUE(near(pixel(big, 80, 80), kWhite, 0));
+  EXPECT_TRUE(near(pixel(big, 100, 80), kRed, 40));
+}
+
+TEST(Renderer, StampedMarkersMatchTrueMarkerPaths) {
+  const Marker shapes[] = {Marker::Circle,       Marker::Star5,    Marker::Square,
+                           Marker::Diamond,      Marker::Plus,     Marker::Point,
+                           Marker::Cross,        Marker::Asterisk, Marker::TriangleUp,
+                           Marker::TriangleDown, Marker::Hexagram};
+  for (Marker m : shapes) {
+    SCOPED_TRACE(static_cast<int>(m));
+    MarkerStyle s;
+    s.marker = m;
+    s.size_px = 12;
+    s.line_width_px = 1;
+    s.edge = {0, 0, 0.6};
+    s.face = Rgb{0, 0.8, 0};
+    std::vector<std::array<double, 2>> pts{{10.3, 11.8}, {25.5, 14.25}, {14, 27}};
+    auto render = [&](bool stamped) {
+      cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 40);
+      cairo_t* cr = cairo_create(surf);
+      cairo_set_source_rgb(cr, 1, 1, 1);
+      cairo_paint(cr);
+      if (stamped) {
+        MarkerStamper().draw(cr, s, pts);
+      } else {
+        draw_markers_vector(cr, s, pts);
+      }
+      cairo_destroy(cr);
+      cairo_surface_flush(surf);
+      Image im;
+      im.width = im.height = 40;
+      im.stride = cairo_image_surface_get_stride(surf);
+      const unsigned char* d = cairo_image_surface_get_data(surf);
+      im.bytes.assign(d, d + im.stride * 40);
+      cairo_surface_destroy(surf);
+      return im;
+    };
+    Image a = render(true), b = render(false);
+    long total = 0;
+    int worst = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x) {
+        Px p = pixel(a, x, y), q = pixel(b, x, y);
+        int d = std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)});
+        worst = std::max(worst, d);
+        total += d;
+      }
+    // A quarter-pixel snap moves edges by at most 1/8 px.
+    EXPECT_LT(worst, 110);
+    EXPECT_LT(total, 40 * 40 * 4);
+    EXPECT_TRUE(near(pixel(a, 14, 27), pixel(b, 14, 27), 8));
+  }
+}
+
+TEST(Renderer, AxisOffDrawsNoBoxAndAxisOnDoes) {
+  FigureScene off = flat_figure(false);
+  off.color = {0.5, 0.5, 0.5};
+  off.axes[0].rect_px = {40, 40, 120, 120};
+  off.axes[0].axes.box = true;
+  off.axes[0].axes.xgrid = off.axes[0].axes.ygrid = true;
+  off.axes[0].axes.xlabel = "x";
+  off.axes[0].axes.title = "T";
+  Image im = to_image(off, 1, true);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 200; ++x)
+      ASSERT_TRUE(near(pixel(im, x, y), {128, 128, 128}, 1)) << x << "," << y;
+
+  FigureScene on = off;
+  on.axes[0].axes.axis_visible = true;
+  Image im2 = to_image(on, 1, true);
+  // The box spans pixel columns and rows 40..160; lines are 2/3 px wide, so
+  // take the darker of the two pixels each edge straddles.
+  auto dark = [&](int x0, int y0, int x1, int y1) {
+    return std::min(pixel(im2, x0, y0).r, pixel(im2, x1, y1).r);
+  };
+  EXPECT_TRUE(near(pixel(im2, 90, 110), kWhite, 0));          // background inside, off the grid
+  EXPECT_LT(dark(39, 90, 40, 90), 200);                       // left axis line
+  EXPECT_LT(dark(159, 90, 160, 90), 200);                     // right edge (box on)
+  EXPECT_LT(dark(90, 39, 90, 40), 200);                       // top edge (box on)
+  EXPECT_LT(dark(100, 90, 99, 90), 250);                      // grid line at x = 5
+  EXPECT_TRUE(near(pixel(im2, 20, 90), {128, 128, 128}, 1));  // outside: figure colour
+}
+
+TEST(Renderer, LinesAreClippedToTheLimits) {
+  FigureScene f = flat_figure(false);
+  f.axes[0].rect_px = {50, 50, 100, 100};
+  SceneLine l;
+  l.x = {-10, 20};
+  l.y = {5, 5};
+  l.z = {0, 0};
+  l.color = {1, 0, 0};
+  l.line_width_pt = 3;
+  f.axes[0].axes.lines.push_back(l);
+  Image im = to_image(f, 1, true);
+  EXPECT_TRUE(near(pixel(im, 100, 100), kRed, 0));
+  EXPECT_TRUE(near(pixel(im, 55, 100), kRed, 0));
+  EXPECT_TRUE(near(pixel(im, 30, 100), kWhite, 0));
+  EXPECT_TRUE(near(pixel(im, 170, 100), kWhite, 0));
+}
+
+TEST(Renderer, ImagesAndControls) {
+  FigureScene f = flat_figure(false);
+  SceneImage img;
+  img.width = 2;
+  img.height = 2;
+  img.pixels = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
+  img.x0 = 0, img.x1 = 10, img.y0 = 0, img.y1 = 10;
+  f.axes[0].axes.images.push_back(img);
+  SceneControl c;
+  c.rect_px = {150, 150, 40, 40};  // top-left pixel (150, 10)
+  c.style = "pushbutton";
+  c.background = {1, 1, 0};
+  f.controls.push_back(c);
+  Image with = to_image(f, 1, true), without = to_image(f, 1, false);
+  EXPECT_TRUE(near(pixel(with, 50, 50), kRed, 0));  // top row first
+  EXPECT_TRUE(near(pixel(with, 150, 50), {0, 255, 0}, 0));
+  EXPECT_TRUE(near(pixel(with, 50, 150), {0, 0, 255}, 0));
+  EXPECT_TRUE(near(pixel(with, 170, 30), {255, 255, 0}, 0));   // the button
+  EXPECT_TRUE(near(pixel(without, 170, 30), {0, 255, 0}, 0));  // image under it
+}
+
+// A 3-D figure with star markers, black wires, blue vectors and labels.
+FigureScene skull_like_figure() {
+  FigureScene f;
+  f.width_px = 560;
+  f.height_px = 420;
+  FigureScene::Placed p;
+  p.rect_px = {73, 46, 434, 342};
+  AxesScene& a = p.axes;
+  a.equal = true;
+  a.xgrid = a.ygrid = a.zgrid = true;
+  a.xlabel = "x";
+  a.ylabel = "y";
+  a.zlabel = "z";
+  a.title = "Shape change";
+  const double pts[6][3] = {{-0.3, -0.1, 0.05},  {0.3, -0.1, 0.0}, {0.25, 0.2, 0.1},
+                            {-0.2, 0.25, -0.05}, {0.0, 0.05, 0.3}, {0.05, -0.2, -0.2}};
+  SceneLine stars;
+  stars.color = {0, 1, 0};
+  stars.style = LineStyle::None;
+  stars.marker = Marker::Star5;
+  for (auto& q : pts) stars.x.push_back(q[0]), stars.y.push_back(q[1]), stars.z.push_back(q[2]);
+  a.lines.push_back(stars);
+  const int wires[][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 4},
+                          {1, 4}, {2, 4}, {3, 4}, {5, 0}, {5, 1}};
+  for (auto& w : wires) {
+    SceneLine l;
+    l.x = {pts[w[0]][0], pts[w[1]][0]};
+    l.y = {pts[w[0]][1], pts[w[1]][1]};
+    l.z = {pts[w[0]][2], pts[w[1]][2]};
+    a.lines.push_back(l);
+  }
+  for (auto& q : pts) {
+    SceneLine v;
+    v.color = {0, 0, 1};
+    v.x = {q[0], q[0] * 1.25};
+    v.y = {q[1], q[1] * 1.25};
+    v.z = {q[2], q[2] * 1.25};
+    a.lines.push_back(v);
+  }
+  for (int i = 0; i < 6; ++i) {
+    SceneText t;
+    t.x = pts[i][0] + 0.01, t.y = pts[i][1] + 0.01, t.z = pts[i][2] + 0.01;
+    t.text = std::to_string(i + 1);
+    a.texts.push_back(t);
+  }
+  f.axes.push_back(p);
+  return f;
+}
+
+std::filesystem::path temp_dir() {
+  auto d =
+      std::filesystem::temp_directory_path() /
+      ("velmora_render_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(d);
+  return d;
+}
+
+std::string slurp(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+TEST(Renderer, EpsIsEncapsulatedWithTheFigureAsBoundingBox) {
+  std::string eps = to_eps(skull_like_figure(), true);
+  EXPECT_EQ(eps.rfind("%!PS-Adobe-3.0 EPSF-3.0", 0), 0u);
+  EXPECT_NE(eps.find("%%BoundingBox: 0 0 420 315"), std::string::npos);
+  // Text stays text: the labels are set in an embedded font.
+  EXPECT_NE(eps.find("DejaVu"), std::string::npos);
+  auto path = temp_dir() / "figure.eps";
+  write_eps(skull_like_figure(), path.string(), true);
+  EXPECT_EQ(slurp(path), eps);
+  // Nothing but the target is left in the folder.
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(temp_dir())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+  std::filesystem::remove_all(temp_dir());
+}
+
+TEST(Renderer, SvgPdfAndPngAreWellFormed) {
+  FigureScene f = skull_like_figure();
+  std::string svg = to_svg(f, true);
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  std::size_t root = svg.find("<svg");
+  ASSERT_NE(root, std::string::npos);
+  std::size_t end = svg.find_last_not_of(" \r\n\t");
+  EXPECT_EQ(svg.substr(end - 5, 6), "</svg>");
+  EXPECT_NE(svg.find("width=\"420"), std::string::npos);
+  EXPECT_EQ(to_pdf(f, true).rfind("%PDF-", 0), 0u);
+  std::string png = to_png(f, 1, true);
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+TEST(Renderer, WritingIntoAMissingFolderNamesThePath) {
+  const std::string path = "/nonexistent-velmora-folder/sub/figure";
+  const FigureScene f = flat_figure(true);
+  for (auto write : {+[](const FigureScene&s, const std::string&p) { write_eps(s, p, true); },
+                     +[](const FigureScene&s, const std::string&p) { write_svg(s, p, true); },
+                     +[](const FigureScene&s, const std::string&p) { write_pdf(s, p, true); },
+                     +[](const FigureScene&s, const std::string&p) { write_png(s, p, 1, true); }}) {
+    try {
+      write(f, path);
+      ADD_FAILURE() << "wrote into a missing folder";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot write \"" + path + "\": No such file or directory.");
+    }
+  }
+  EXPECT_THROW(to_image(f, 0, true), RuntimeError);
+  EXPECT_THROW(to_image(f, 1e6, true), RuntimeError);
+}
+
+TEST(Renderer, ThreeDFigureDrawsDataInsideItsRectangle) {
+  FigureScene f = skull_like_figure();
+  f.axes[0].axes.axis_visible = false;  // only the data
+  Image im = to_image(f, 1, true);
+  int green = 0, blue = 0, outside = 0;
+  const double l = 73, r = 73 + 434, t = 420 - 46 - 342, b = 420 - 46;
+  for (int y = 0; y < im.height; ++y)
+    for (int x = 0; x < im.width; ++x) {
+      Px p = pixel(im, x, y);
+      bool ink = !near(p, {240, 240, 240}, 3);
+      if (ink && (x < l - 12 || x > r + 12 || y < t - 12 || y > b + 12)) ++outside;
+      if (p.g - p.r > 60 && p.g - p.b > 60) ++green;
+      if (p.b - p.r > 60 && p.b - p.g > 60) ++blue;
+    }
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(green, 6 * 10);  // six stars
+  EXPECT_GT(blue, 6 * 5);    // six vectors
+}
+
+}  // namespace
+}  // namespace velmora::render
