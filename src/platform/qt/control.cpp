@@ -53,6 +53,9 @@ bool has_field(const std::string& style) {
   return style == "edit" || style == "listbox" || style == "popupmenu";
 }
 
+// Marks a line edit whose editing ended with Return.
+constexpr const char* kReturnPressed = "velmoraReturnPressed";
+
 bool same_color(const Value& a, const Value& b) {
   if (!a.is_double() || !b.is_double() || a.numel() != 3 || b.numel() != 3) return false;
   for (std::size_t i = 0; i < 3; ++i)
@@ -135,9 +138,17 @@ void Control::connect_signals() {
                        });
                      });
   } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    // Return always runs the callback; leaving the field only after an edit.
+    QObject::connect(e, &QLineEdit::returnPressed, anchor,
+                     [e] { e->setProperty(kReturnPressed, true); });
     QObject::connect(e, &QLineEdit::editingFinished, anchor, [current, &set, h, e] {
+      bool by_return = e->property(kReturnPressed).toBool();
+      e->setProperty(kReturnPressed, false);
       if (!current()) return;
       std::string text = e->text().toStdString();
+      bool edited = true;
+      WindowSet::guarded([&] { edited = gfx::graphics().get_text(h, "String") != text; });
+      if (!by_return && !edited) return;
       set.activate(h, [h, text] { gfx::graphics().set(h, "String", Value(text)); });
     });
   } else if (auto* c = qobject_cast<QComboBox*>(w)) {

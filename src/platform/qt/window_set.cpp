@@ -191,6 +191,10 @@ void WindowSet::changed(gfx::Handle h, std::string_view name) {
         w->sync_visible();
       } else if (name == "color") {
         w->canvas()->update();
+      } else if (name == "colormap") {
+        // Indexed images take their colours from the figure.
+        for (gfx::Handle c : gfx::graphics().children(h))
+          if (AxesView* view = axes_view(c)) view->scene_changed();
       } else if (name == "windowstyle" || name == "resize") {
         w->sync_window_style();
       }

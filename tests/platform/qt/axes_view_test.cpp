@@ -99,6 +99,11 @@ TEST_F(AxesViewTest, ImagesInAnInvisibleAxesArePainted) {
   g().create(Type::Image, ax,
              {{"CData", cdata}, {"XData", Value::row({1, 2})}, {"YData", Value::row({1, 2})}});
   EXPECT_GT(pixels_near(view()->grab().toImage(), QColor(0, 255, 0)), 1000);
+  // A new colour map repaints the image.
+  g().set(fig, "Colormap", Value::array(2, 3, 1, {0, 0, 0, 0, 0, 1}));
+  QImage blue = view()->grab().toImage();
+  EXPECT_EQ(pixels_near(blue, QColor(0, 255, 0)), 0);
+  EXPECT_GT(pixels_near(blue, QColor(0, 0, 255)), 1000);
 }
 
 TEST_F(AxesViewTest, ClickRunsButtonDownFcnDragRotatesWheelZoomsDoubleClickResets) {

@@ -205,12 +205,17 @@ TEST_F(QtBackendTest, ActivatingControlsSetsTheirValueMakesTheFigureCurrentAndRu
   ASSERT_EQ(probe_calls().size(), 5u);
   EXPECT_EQ(probe_calls()[4].string_property, "7.5");
   EXPECT_EQ(g().get_text(edit, "String"), "7.5");
+  // Leaving the field without an edit runs nothing; Return always does.
+  emit e->editingFinished();
+  EXPECT_EQ(probe_calls().size(), 5u);
+  QTest::keyClick(e, Qt::Key_Return);
+  EXPECT_EQ(probe_calls().size(), 6u);
 
   // Setting the value from the program runs no callback.
   g().set(check, "Value", 1.0);
   g().set(popup, "Value", 1.0);
   g().set(edit, "String", "2");
-  EXPECT_EQ(probe_calls().size(), 5u);
+  EXPECT_EQ(probe_calls().size(), 6u);
   EXPECT_EQ(e->text(), "2");
 }
 
