@@ -128,7 +128,7 @@ class AxesPainter {
     title_font_ = label_font_;
     title_font_.bold = true;
     tick_len_ = std::max(3.0, (proj_.two_d() ? 0.01 : 0.015) * std::max(rect.width, rect.height));
-    pad_ = 0.35 * tick_font_.size_px;
+    pad_ = 0.45 * tick_font_.size_px;
   }
 
   void paint() {

@@ -10,30 +10,23 @@ namespace velmora::render {
 
 namespace {
 
-constexpr int kPhases = 4;  // sub-pixel offsets per axis for stamped markers
+constexpr int kPhases = 4;          // sub-pixel offsets per axis for stamped markers
+constexpr double kMaxStampPx = 96;  // larger markers are drawn as paths
 constexpr double kPi = std::numbers::pi;
 
 bool is_open(Marker m) {
   return m == Marker::Plus || m == Marker::Cross || m == Marker::Asterisk;
 }
 
-void star_path(cairo_t* cr, double x, double y, int points, double outer, double inner) {
-  for (int i = 0; i < 2 * points; ++i) {
-    double a = kPi / 2 + kPi * i / points;
-    double r = i % 2 == 0 ? outer : inner;
-    double px = x + r * std::cos(a), py = y - r * std::sin(a);
-    if (i == 0)
-      cairo_move_to(cr, px, py);
-    else
-      cairo_line_to(cr, px, py);
-  }
-  cairo_close_path(cr);
-}
-
-void polygon_path(cairo_t* cr, double x, double y, double radius, int corners, double start) {
+// A closed polygon of `corners` vertices around (x, y), the first at angle
+// `start`, with radii alternating between r_even and r_odd (equal radii give
+// a regular polygon, unequal ones a star).
+void polygon_path(cairo_t* cr, double x, double y, int corners, double start, double r_even,
+                  double r_odd) {
   for (int i = 0; i < corners; ++i) {
     double a = start + 2 * kPi * i / corners;
-    double px = x + radius * std::cos(a), py = y - radius * std::sin(a);
+    double r = i % 2 == 0 ? r_even : r_odd;
+    double px = x + r * std::cos(a), py = y - r * std::sin(a);
     if (i == 0)
       cairo_move_to(cr, px, py);
     else
@@ -100,19 +93,19 @@ void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
       cairo_rectangle(cr, x - 0.85 * h, y - 0.85 * h, 1.7 * h, 1.7 * h);
       return;
     case Marker::Diamond:
-      polygon_path(cr, x, y, 1.1 * h, 4, kPi / 2);
+      polygon_path(cr, x, y, 4, kPi / 2, 1.1 * h, 1.1 * h);
       return;
     case Marker::TriangleUp:
-      polygon_path(cr, x, y, 1.1 * h, 3, kPi / 2);
+      polygon_path(cr, x, y, 3, kPi / 2, 1.1 * h, 1.1 * h);
       return;
     case Marker::TriangleDown:
-      polygon_path(cr, x, y, 1.1 * h, 3, -kPi / 2);
+      polygon_path(cr, x, y, 3, -kPi / 2, 1.1 * h, 1.1 * h);
       return;
     case Marker::Star5:
-      star_path(cr, x, y, 5, 1.2 * h, 1.2 * h * 0.382);
+      polygon_path(cr, x, y, 10, kPi / 2, 1.2 * h, 1.2 * h * 0.382);
       return;
     case Marker::Hexagram:
-      star_path(cr, x, y, 6, 1.2 * h, 1.2 * h * 0.577);
+      polygon_path(cr, x, y, 12, kPi / 2, 1.2 * h, 1.2 * h * 0.577);
       return;
     case Marker::Plus:
       segment(cr, x - h, y, x + h, y);
@@ -230,7 +223,7 @@ void MarkerStamper::draw(cairo_t* cr, const MarkerStyle& style,
                 (cairo_image_surface_get_format(target) == CAIRO_FORMAT_ARGB32 ||
                  cairo_image_surface_get_format(target) == CAIRO_FORMAT_RGB24) &&
                 m.xy == 0 && m.yx == 0 && m.xx > 0 && std::fabs(m.xx - m.yy) < 1e-9 * m.xx &&
-                ox == 0 && oy == 0;
+                ox == 0 && oy == 0 && style.size_px * m.xx <= kMaxStampPx;
   if (!raster) {
     draw_markers_vector(cr, style, points);
     return;

@@ -34,7 +34,8 @@ void draw_markers_vector(cairo_t* cr, const MarkerStyle& style,
 /// each marker (one per quarter-pixel offset) straight into the pixels,
 /// which is far faster than building and stroking a path per marker.  It
 /// works when the context draws onto an ARGB32 or RGB24 image surface with
-/// an axis-aligned transform; otherwise it falls back to vector paths.
+/// an axis-aligned transform and the marker is at most 96 device pixels
+/// across; otherwise it falls back to vector paths.
 /// Keep one stamper per frame so the marker images are made once.
 class MarkerStamper {
  public:

@@ -45,17 +45,24 @@ cairo_status_t append(void* closure, const unsigned char* data, unsigned int len
   return CAIRO_STATUS_SUCCESS;
 }
 
+// Draws the figure onto a surface at `scale` surface units per figure pixel.
+cairo_status_t paint_onto(cairo_surface_t* s, double scale, const FigureScene& f,
+                          bool include_controls) {
+  cairo_t* cr = cairo_create(s);
+  cairo_scale(cr, scale, scale);
+  draw_figure(cr, f, include_controls);
+  cairo_status_t st = cairo_status(cr);
+  cairo_destroy(cr);
+  return st;
+}
+
 // Draws the figure on a fresh raster surface; the caller destroys it.
 cairo_surface_t* raster(const FigureScene& f, double scale, bool include_controls) {
   if (!(std::isfinite(scale) && scale > 0))
     throw RuntimeError("Bad image scale " + std::to_string(scale) + ".");
   cairo_surface_t* s = cairo_image_surface_create(
       CAIRO_FORMAT_ARGB32, device_size(f.width_px, scale), device_size(f.height_px, scale));
-  cairo_t* cr = cairo_create(s);
-  cairo_scale(cr, scale, scale);
-  draw_figure(cr, f, include_controls);
-  cairo_status_t st = cairo_status(cr);
-  cairo_destroy(cr);
+  cairo_status_t st = paint_onto(s, scale, f, include_controls);
   cairo_surface_flush(s);
   if (st != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(s);
@@ -86,11 +93,7 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
       cairo_ps_surface_dsc_comment(s, "%%Title: Velmora figure");
       break;
   }
-  cairo_t* cr = cairo_create(s);
-  cairo_scale(cr, kPtPerPx, kPtPerPx);
-  draw_figure(cr, f, include_controls);
-  cairo_status_t st = cairo_status(cr);
-  cairo_destroy(cr);
+  cairo_status_t st = paint_onto(s, kPtPerPx, f, include_controls);
   cairo_surface_finish(s);
   if (st == CAIRO_STATUS_SUCCESS) st = cairo_surface_status(s);
   cairo_surface_destroy(s);

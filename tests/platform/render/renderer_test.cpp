@@ -12,8 +12,22 @@
 #include "platform/render/marker.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
+// Fontconfig keeps its configuration for the life of the process; that is
+// not a leak of ours.  Read by the leak checker of sanitizer builds only.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 namespace velmora::render {
 namespace {
+
+// Cairo's font caches are released at exit so the leak checker sees only
+// real leaks.
+class CairoCaches : public ::testing::Environment {
+ public:
+  void TearDown() override { cairo_debug_reset_static_data(); }
+};
+const auto* const kCairoCaches = ::testing::AddGlobalTestEnvironment(new CairoCaches);
 
 struct Px {
   int r, g, b;
@@ -78,6 +92,14 @@ TEST(Renderer, MarkerLandsAtItsDataPointHollowOrFilled) {
   // Filled: the centre is red too.
   EXPECT_TRUE(near(pixel(im, 140, 140), kRed, 0));
   EXPECT_TRUE(near(pixel(im, 140, 160), kWhite, 0));
+  // A marker too big to stamp is drawn as a path, still centred.
+  FigureScene huge = flat_figure(false);
+  huge.axes[0].axes.lines.push_back(marker_at(5, 5, Rgb{1, 0, 0}));
+  huge.axes[0].axes.lines[0].marker_size_pt = 120;  // 160 px across
+  Image h = to_image(huge, 1, true);
+  EXPECT_TRUE(near(pixel(h, 100, 100), kRed, 0));
+  EXPECT_TRUE(near(pixel(h, 100, 25), kRed, 0));
+  EXPECT_TRUE(near(pixel(h, 100, 15), kWhite, 0));
   // At scale 2 everything doubles.
   Image big = to_image(f, 2, true);
   EXPECT_EQ(big.width, 400);
