@@ -13,7 +13,7 @@ def text(tag, s, x, y, w, h, align="left", size=9, bold=False):
     return d
 def frame(title, y, h):
     return [{"type":"uicontrol","Style":"frame","Position":[12,y,388,h]},
-            text("", title, 20, y+h-22, 300, 18, size=10, bold=True)]
+            text("", title, 20, y+h-19, 300, 17, size=10, bold=True)]
 kids=[]
 # Data
 kids += frame("Data", 458, 190)
@@ -26,38 +26,38 @@ kids += [btn("", "Load Landmarks…", "LoadData", 24, 596, 120),
          text("WireBox", "No Wireframe Loaded", 232, 496, 156, 60),
          text("GroupBox", "No File Loaded", 24, 466, 364, 24)]
 kids += frame("Reference and regressor", 370, 80)
-kids += [btn("RotX", "Rotate Reference about X", "RotateRefX", 24, 410, 178),
-         btn("RotZ", "Rotate Reference about Z", "RotateRefZ", 210, 410, 178),
+kids += [btn("RotX", "Rotate Reference about X", "RotateRefX", 24, 404, 178, 26),
+         btn("RotZ", "Rotate Reference about Z", "RotateRefZ", 210, 404, 178, 26),
          {"type":"uicontrol","Style":"radiobutton","Tag":"LinearButton","String":"Regress on X","Value":1,
           "Position":[24,378,170,24],"Callback":sw("LinearDown")},
          {"type":"uicontrol","Style":"radiobutton","Tag":"LnButton","String":"Regress on ln X","Value":0,
           "Position":[210,378,170,24],"Callback":sw("LnDown")}]
 kids += frame("Analysis", 250, 112)
-kids += [btn("", "Do Regression", "DoRegression", 24, 320, 178),
-         btn("", "Plot Procrustes Distance", "PlotPDistance", 210, 320, 178),
-         btn("", "Wilks' Lambda Test", "GetWilks", 24, 288, 178),
+kids += [btn("", "Do Regression", "DoRegression", 24, 314, 178, 26),
+         btn("", "Plot Procrustes Distance", "PlotPDistance", 210, 314, 178, 26),
+         btn("", "Wilks' Lambda Test", "GetWilks", 24, 284, 178, 26),
          {"type":"uicontrol","Style":"checkbox","Tag":"CSBox","String":"Report X as CS (not LCS)","Value":0,
-          "Position":[210,290,178,24]},
-         btn("", "Show Procrustes Fit", "ShowProcrustes", 24, 256, 178),
-         btn("", "Show Mean Shape", "ShowMean", 210, 256, 178)]
+          "Position":[210,285,178,24]},
+         btn("", "Show Procrustes Fit", "ShowProcrustes", 24, 254, 178, 26),
+         btn("", "Show Mean Shape", "ShowMean", 210, 254, 178, 26)]
 kids += frame("Deformation", 130, 112)
-kids += [text("", "Display:", 24, 200, 60, 22),
+kids += [text("", "Display:", 24, 194, 60, 22),
          {"type":"uicontrol","Style":"popupmenu","Tag":"DeFormat","Value":3,
           "String":["Reference and target symbols","Symbols and wireframes","Displacement vectors","Target with wireframe"],
-          "Position":[86,202,302,26]},
-         text("", "Exaggeration:", 24, 168, 92, 22),
-         {"type":"uicontrol","Style":"edit","Tag":"ExagerationBox","String":"3","Position":[118,170,70,26],
+          "Position":[86,196,302,26]},
+         text("", "Exaggeration:", 24, 164, 92, 22),
+         {"type":"uicontrol","Style":"edit","Tag":"ExagerationBox","String":"3","Position":[118,165,70,26],
           "TooltipString":"Factor applied to the predicted shape change over the range of X"},
-         btn("", "Show Regression", "ShowRegression", 210, 168, 178),
-         text("", "The 3D window: drag to rotate, wheel to zoom, double-click to reset.", 24, 136, 364, 22)]
+         btn("", "Show Regression", "ShowRegression", 210, 165, 178, 26),
+         text("", "3D window: drag to rotate, wheel to zoom,\ndouble-click for the default view.", 24, 132, 364, 30)]
 kids += frame("Results and export", 12, 110)
-kids += [btn("", "Save Scores…", "SaveWarp", 24, 82, 116),
-         btn("", "Save Reference…", "SaveRef", 146, 82, 116),
-         btn("", "Save Vector…", "SaveVector", 268, 82, 120),
-         btn("", "Copy 3D to Clipboard", "CopyDClipboard", 24, 50, 178),
-         btn("", "Save 3D as EPS…", "CopyDEPS", 210, 50, 178),
-         btn("", "Export 3D Figure…", "ExportFigure", 24, 18, 178),
-         btn("", "Copy Plot Enlarged", None, 210, 18, 178, cb=["CopyBigImage", "$gcbo"])]
+kids += [btn("", "Save Scores…", "SaveWarp", 24, 76, 116, 26),
+         btn("", "Save Reference…", "SaveRef", 146, 76, 116, 26),
+         btn("", "Save Vector…", "SaveVector", 268, 76, 120, 26),
+         btn("", "Copy 3D to Clipboard", "CopyDClipboard", 24, 46, 178, 26),
+         btn("", "Save 3D as EPS…", "CopyDEPS", 210, 46, 178, 26),
+         btn("", "Export 3D Figure…", "ExportFigure", 24, 16, 178, 26),
+         btn("", "Copy Plot Enlarged", None, 210, 16, 178, 26, cb=["CopyBigImage", "$gcbo"])]
 kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":[480,70,490,540],"Box":"on",
              "ButtonDownFcn":["Velmora","axes1_ButtondownFcn","$gcbo",[],"$guidata"]})
 def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None):
