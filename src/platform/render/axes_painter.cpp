@@ -149,7 +149,7 @@ class AxesPainter {
     MarkerStamper stamper;
     for (const SceneLine& l : a_.lines) paint_line(l, stamper);
     for (const SceneText& t : a_.texts) paint_text(t);
-    if (a_.axis_visible) paint_title();
+    paint_title();  // the title stays when the axis is hidden
     cairo_restore(cr_);
   }
 

@@ -22,8 +22,9 @@ void draw_figure(cairo_t* cr, const FigureScene& figure, bool include_controls);
 /// Draws one axes into `rect` (pixels from the figure's bottom-left corner)
 /// of a figure `figure_height_px` pixels high.  Order: background and grid,
 /// images, box, ticks and labels, lines in order (each with its markers),
-/// texts, title.  On ARGB32/RGB24 image surfaces markers are stamped from
-/// pre-rendered images; on other surfaces they are paths.
+/// texts, title.  A hidden axis (axis_visible false) draws no background,
+/// grid, box, ticks or axis labels; the data and the title stay.  On ARGB32/RGB24 image surfaces
+/// markers are stamped from pre-rendered images; on other surfaces they are paths.
 void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px);
 
 /// Draws one control (button, check box, pop-up menu, text, edit box ...) as

@@ -166,11 +166,17 @@ TEST(Renderer, AxisOffDrawsNoBoxAndAxisOnDoes) {
   off.axes[0].axes.box = true;
   off.axes[0].axes.xgrid = off.axes[0].axes.ygrid = true;
   off.axes[0].axes.xlabel = "x";
-  off.axes[0].axes.title = "T";
   Image im = to_image(off, 1, true);
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < 200; ++x)
       ASSERT_TRUE(near(pixel(im, x, y), {128, 128, 128}, 1)) << x << "," << y;
+  // The title stays above the hidden axis.
+  off.axes[0].axes.title = "Title";
+  Image titled = to_image(off, 1, true);
+  int ink = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 200; ++x) ink += !near(pixel(titled, x, y), {128, 128, 128}, 1);
+  EXPECT_GT(ink, 20);
 
   FigureScene on = off;
   on.axes[0].axes.axis_visible = true;
@@ -341,6 +347,7 @@ TEST(Renderer, WritingIntoAMissingFolderNamesThePath) {
 TEST(Renderer, ThreeDFigureDrawsDataInsideItsRectangle) {
   FigureScene f = skull_like_figure();
   f.axes[0].axes.axis_visible = false;  // only the data
+  f.axes[0].axes.title.clear();
   Image im = to_image(f, 1, true);
   int green = 0, blue = 0, outside = 0;
   const double l = 73, r = 73 + 434, t = 420 - 46 - 342, b = 420 - 46;
