@@ -36,7 +36,8 @@ std::string make_sample_text() {
 /// The sample file, written on first use.
 const std::string& sample_path() {
   static const std::string path = [] {
-    std::string p = (std::filesystem::temp_directory_path() / "velmora_io_bench_landmarks.txt").string();
+    std::string p =
+        (std::filesystem::temp_directory_path() / "velmora_io_bench_landmarks.txt").string();
     std::string text = make_sample_text();
     std::FILE* f = std::fopen(p.c_str(), "wb");
     if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) std::abort();

@@ -61,20 +61,20 @@ void check_spread(const TextMatrix& m, std::string_view label) {
   }
 }
 
-}  // namespace
-
-TextMatrix parse_landmarks(std::string_view text, std::string_view label) {
-  TextMatrix m = parse_checked_matrix(text, label);
+TextMatrix checked_landmarks(TextMatrix m, std::string_view label) {
   check_layout(m, label);
   check_spread(m, label);
   return m;
 }
 
+}  // namespace
+
+TextMatrix parse_landmarks(std::string_view text, std::string_view label) {
+  return checked_landmarks(parse_checked_matrix(text, label), label);
+}
+
 TextMatrix load_landmarks(const std::string& path) {
-  TextMatrix m = read_checked_matrix(path);
-  check_layout(m, path);
-  check_spread(m, path);
-  return m;
+  return checked_landmarks(read_checked_matrix(path), path);
 }
 
 }  // namespace velmora::io

@@ -13,20 +13,22 @@ namespace {
 
 constexpr std::size_t kWireColumns = 3;
 
-void check_x_list(const TextMatrix& m, std::string_view label) {
+TextMatrix checked_x_list(TextMatrix m, std::string_view label) {
   if (m.cols != 1) {
     throw DataRefusal(in_quotes(label) + " line 1: expected one value per line, found " +
                       std::to_string(m.cols) + ".");
   }
+  return m;
 }
 
-void check_wire_columns(const TextMatrix& m, std::string_view label) {
+TextMatrix checked_wire_list(TextMatrix m, std::string_view label) {
   if (m.cols < kWireColumns) {
     throw DataRefusal(in_quotes(label) +
                       " line 1: a wire needs 3 numbers (wire number, landmark, landmark), "
                       "found " +
                       std::to_string(m.cols) + ".");
   }
+  return m;
 }
 
 std::string g_text(double x) {
@@ -59,27 +61,19 @@ void check_wire_rows(std::size_t rows, std::size_t cols, std::span<const double>
 }  // namespace
 
 TextMatrix parse_x_list(std::string_view text, std::string_view label) {
-  TextMatrix m = parse_checked_matrix(text, label);
-  check_x_list(m, label);
-  return m;
+  return checked_x_list(parse_checked_matrix(text, label), label);
 }
 
 TextMatrix load_x_list(const std::string& path) {
-  TextMatrix m = read_checked_matrix(path);
-  check_x_list(m, path);
-  return m;
+  return checked_x_list(read_checked_matrix(path), path);
 }
 
 TextMatrix parse_wire_list(std::string_view text, std::string_view label) {
-  TextMatrix m = parse_checked_matrix(text, label);
-  check_wire_columns(m, label);
-  return m;
+  return checked_wire_list(parse_checked_matrix(text, label), label);
 }
 
 TextMatrix load_wire_list(const std::string& path) {
-  TextMatrix m = read_checked_matrix(path);
-  check_wire_columns(m, path);
-  return m;
+  return checked_wire_list(read_checked_matrix(path), path);
 }
 
 void check_wires(const TextMatrix& wires, std::size_t k) {

@@ -72,7 +72,6 @@ void sync_folder(const std::filesystem::path& target) {
 
 }  // namespace
 
-
 void append_g_line(std::string& out, std::span<const double> numbers) {
   constexpr int kSignificant = 6;
   char buf[40];

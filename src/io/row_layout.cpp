@@ -12,7 +12,9 @@ std::vector<double> vertxy3D(std::size_t rows, std::size_t cols, std::span<const
   return stack;
 }
 
-std::vector<double> vertxy3D(const TextMatrix& x) { return vertxy3D(x.rows, x.cols, x.values); }
+std::vector<double> vertxy3D(const TextMatrix& x) {
+  return vertxy3D(x.rows, x.cols, x.values);
+}
 
 std::vector<double> x1y1z1(std::span<const double> config, std::size_t k, double cs) {
   std::vector<double> row(3 * k + 1);

@@ -19,8 +19,12 @@ namespace velmora::io {
 
 namespace {
 
-constexpr bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }
-constexpr bool ends_token(char c) { return is_separator(c) || c == '\n'; }
+constexpr bool is_separator(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == '\r';
+}
+constexpr bool ends_token(char c) {
+  return is_separator(c) || c == '\n';
+}
 
 /// Messages quote at most this many bytes of an offending word.
 constexpr std::size_t kMaxQuotedWord = 32;
@@ -111,11 +115,17 @@ struct FileCloser {
 
 }  // namespace
 
-Value TextMatrix::to_value() const { return Value::array(rows, cols, 1, values); }
+Value TextMatrix::to_value() const {
+  return Value::array(rows, cols, 1, values);
+}
 
-std::string in_quotes(std::string_view label) { return "\"" + std::string(label) + "\""; }
+std::string in_quotes(std::string_view label) {
+  return "\"" + std::string(label) + "\"";
+}
 
-FileText::FileText(FileText&& other) noexcept { *this = std::move(other); }
+FileText::FileText(FileText&& other) noexcept {
+  *this = std::move(other);
+}
 
 FileText& FileText::operator=(FileText&& other) noexcept {
   if (this != &other) {
@@ -129,7 +139,9 @@ FileText& FileText::operator=(FileText&& other) noexcept {
   return *this;
 }
 
-FileText::~FileText() { release(); }
+FileText::~FileText() {
+  release();
+}
 
 void FileText::release() {
   if (map_) ::munmap(map_, map_size_);
@@ -212,7 +224,8 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool
       }
       if (ec == std::errc::result_out_of_range) v = out_of_range_value(number, stop);
       if (finite_only && !std::isfinite(v))
-        throw_at(label, line, column, in_quotes(word_for_message(p, stop)) + " is not a finite number.");
+        throw_at(label, line, column,
+                 in_quotes(word_for_message(p, stop)) + " is not a finite number.");
       row_major.push_back(v);
       ++count;
       p = stop;

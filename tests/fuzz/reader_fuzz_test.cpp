@@ -41,7 +41,9 @@ class Random {
     return lo + (hi - lo) * static_cast<double>(rng_() >> 11) * 0x1.0p-53;
   }
   template <class T>
-  const T& pick(const std::vector<T>& v) { return v[below(v.size())]; }
+  const T& pick(const std::vector<T>& v) {
+    return v[below(v.size())];
+  }
 
  private:
   std::mt19937_64 rng_;
@@ -58,7 +60,9 @@ struct Outcome {
   std::string error;
 };
 
-bool is_sep(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }
+bool is_sep(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == '\r';
+}
 
 std::string shown(const std::string& word) {
   return word.size() > 32 ? word.substr(0, 32) + "..." : word;
@@ -77,8 +81,7 @@ Outcome reference_read(const std::string& text, bool finite_only) {
   const std::string where = std::string("\"") + kLabel + "\" line ";
   for (std::size_t li = 0; li < lines.size(); ++li) {
     const std::string& line = lines[li];
-    if (li > 0 && line.size() == 1 && (line[0] == ' ' || line[0] == '\r' || line[0] == '\n'))
-      break;
+    if (li > 0 && line.size() == 1 && (line[0] == ' ' || line[0] == '\r' || line[0] == '\n')) break;
     std::size_t count = 0;
     std::size_t content = line.back() == '\n' ? line.size() - 1 : line.size();
     for (std::size_t i = 0; i < content;) {
@@ -91,7 +94,8 @@ Outcome reference_read(const std::string& text, bool finite_only) {
       std::string word = line.substr(i, j - i);
       char* stop = nullptr;
       double v = ::strtod_l(word.c_str(), &stop, c_locale);
-      std::string at = where + std::to_string(li + 1) + ", column " + std::to_string(i + 1) + ": \"";
+      std::string at =
+          where + std::to_string(li + 1) + ", column " + std::to_string(i + 1) + ": \"";
       if (stop != word.c_str() + word.size() || word.empty()) {
         out.error = at + shown(word) + "\" is not a number.";
         return out;
@@ -108,7 +112,8 @@ Outcome reference_read(const std::string& text, bool finite_only) {
       out.cols = count;
     } else if (count != out.cols) {
       out.error = where + std::to_string(li + 1) + ": expected " + std::to_string(out.cols) +
-                  (out.cols == 1 ? " number" : " numbers") + ", found " + std::to_string(count) + ".";
+                  (out.cols == 1 ? " number" : " numbers") + ", found " + std::to_string(count) +
+                  ".";
       return out;
     }
     ++out.rows;
@@ -140,7 +145,8 @@ bool same_number(double a, double b) {
 
 /// Non-empty when the two readers disagree.
 std::string difference(const Outcome& a, const Outcome& b) {
-  if (a.ok != b.ok || a.error != b.error) return "outcome: \"" + a.error + "\" vs \"" + b.error + "\"";
+  if (a.ok != b.ok || a.error != b.error)
+    return "outcome: \"" + a.error + "\" vs \"" + b.error + "\"";
   if (!a.ok) return {};
   if (a.rows != b.rows || a.cols != b.cols) return "size";
   for (std::size_t i = 0; i < a.row_major.size(); ++i)
@@ -151,14 +157,18 @@ std::string difference(const Outcome& a, const Outcome& b) {
 std::string printable(const std::string& text) {
   std::string s;
   for (unsigned char c : text) {
-    if (c == '\n') s += "\\n";
-    else if (c == '\r') s += "\\r";
-    else if (c == '\t') s += "\\t";
+    if (c == '\n')
+      s += "\\n";
+    else if (c == '\r')
+      s += "\\r";
+    else if (c == '\t')
+      s += "\\t";
     else if (c < 0x20 || c >= 0x7f) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02x", c);
       s += buf;
-    } else s += static_cast<char>(c);
+    } else
+      s += static_cast<char>(c);
   }
   return s;
 }
@@ -176,12 +186,28 @@ struct Written {
 std::string number_text(Random& rnd, double v, bool& exact) {
   char buf[64];
   switch (rnd.below(8)) {
-    case 0: std::snprintf(buf, sizeof buf, "%g", v); exact = false; break;
-    case 1: std::snprintf(buf, sizeof buf, "%.3e", v); exact = false; break;
-    case 2: std::snprintf(buf, sizeof buf, "%.10E", v); exact = false; break;
-    case 3: std::snprintf(buf, sizeof buf, "%.0f", v); exact = false; break;
-    case 4: std::snprintf(buf, sizeof buf, "%+.17g", v); break;
-    default: std::snprintf(buf, sizeof buf, "%.17g", v); break;
+    case 0:
+      std::snprintf(buf, sizeof buf, "%g", v);
+      exact = false;
+      break;
+    case 1:
+      std::snprintf(buf, sizeof buf, "%.3e", v);
+      exact = false;
+      break;
+    case 2:
+      std::snprintf(buf, sizeof buf, "%.10E", v);
+      exact = false;
+      break;
+    case 3:
+      std::snprintf(buf, sizeof buf, "%.0f", v);
+      exact = false;
+      break;
+    case 4:
+      std::snprintf(buf, sizeof buf, "%+.17g", v);
+      break;
+    default:
+      std::snprintf(buf, sizeof buf, "%.17g", v);
+      break;
   }
   return buf;
 }
@@ -227,11 +253,15 @@ void mutate(Random& rnd, std::string& text, bool any_byte) {
       case 0:
         if (!text.empty()) text[at] = byte();
         break;
-      case 1: text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), byte()); break;
+      case 1:
+        text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), byte());
+        break;
       case 2:
         if (!text.empty()) text.erase(at, 1 + rnd.below(3));
         break;
-      case 3: text.resize(at); break;
+      case 3:
+        text.resize(at);
+        break;
       default: {
         std::size_t n = std::min<std::size_t>(1 + rnd.below(12), text.size() - at);
         text.insert(at, text.substr(at, n));

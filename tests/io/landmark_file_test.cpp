@@ -48,11 +48,13 @@ TEST(LandmarkFile, LoadsWellFormedFiles) {
 TEST(LandmarkFile, RefusalMessages) {
   EXPECT_EQ(refusal(""), "\"f.txt\": the file holds no numbers.");
   EXPECT_EQ(refusal("\n"), "\"f.txt\": the file holds no numbers.");
-  EXPECT_EQ(refusal(specimen_line(2, 0) + "1 2 3\n"), "\"f.txt\" line 2: expected 7 numbers, found 3.");
+  EXPECT_EQ(refusal(specimen_line(2, 0) + "1 2 3\n"),
+            "\"f.txt\" line 2: expected 7 numbers, found 3.");
   EXPECT_EQ(refusal("0 0 0 1 1 abc 1\n"), "\"f.txt\" line 1, column 11: \"abc\" is not a number.");
   EXPECT_EQ(refusal("0 0 0 1 1 1 1\n0 0 0 1 NaN 1 1\n"),
             "\"f.txt\" line 2, column 9: \"NaN\" is not a finite number.");
-  EXPECT_EQ(refusal("0 0 0 1 1 1 inf\n"), "\"f.txt\" line 1, column 13: \"inf\" is not a finite number.");
+  EXPECT_EQ(refusal("0 0 0 1 1 1 inf\n"),
+            "\"f.txt\" line 1, column 13: \"inf\" is not a finite number.");
 
   std::string thirty_six;
   for (int i = 0; i < 36; ++i) thirty_six += std::to_string(i) + " ";
@@ -67,7 +69,8 @@ TEST(LandmarkFile, RefusalMessages) {
             "landmarks per specimen.");
   EXPECT_EQ(refusal(specimen_line(4, 0) + "2 2 2 2 2 2 2 2 2 2 2 2 0\n"),
             "\"f.txt\" line 2: all 4 landmarks of this specimen lie on one point.");
-  EXPECT_EQ(refusal("0 0 0 0 0 0 0\n"), "\"f.txt\" line 1: all 2 landmarks of this specimen lie on one point.");
+  EXPECT_EQ(refusal("0 0 0 0 0 0 0\n"),
+            "\"f.txt\" line 1: all 2 landmarks of this specimen lie on one point.");
   // Far from the origin, rounding of the centroid must not hide coincidence.
   EXPECT_EQ(refusal("1e9 -3e8 7.1e7 1e9 -3e8 7.1e7 1e9 -3e8 7.1e7 5\n"),
             "\"f.txt\" line 1: all 3 landmarks of this specimen lie on one point.");

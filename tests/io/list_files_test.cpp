@@ -28,7 +28,8 @@ TEST(XList, RefusalMessages) {
   EXPECT_EQ(refusal("1 2\n3 4\n"), "\"age.txt\" line 1: expected one value per line, found 2.");
   EXPECT_EQ(refusal("1\n2 3\n"), "\"age.txt\" line 2: expected 1 number, found 2.");
   EXPECT_EQ(refusal("1\nnan\n"), "\"age.txt\" line 2, column 1: \"nan\" is not a finite number.");
-  EXPECT_EQ(refusal("1\n1e400\n"), "\"age.txt\" line 2, column 1: \"1e400\" is not a finite number.");
+  EXPECT_EQ(refusal("1\n1e400\n"),
+            "\"age.txt\" line 2, column 1: \"1e400\" is not a finite number.");
   EXPECT_EQ(refusal("1\nten\n"), "\"age.txt\" line 2, column 1: \"ten\" is not a number.");
   EXPECT_EQ(refusal(""), "\"age.txt\": the file holds no numbers.");
 
@@ -52,7 +53,8 @@ TEST(WireList, ReadsAndRefuses) {
   EXPECT_EQ(refusal("1 1 2\n2 2\n"), "\"w.txt\" line 2: expected 3 numbers, found 2.");
   EXPECT_EQ(refusal("1 1 inf\n"), "\"w.txt\" line 1, column 5: \"inf\" is not a finite number.");
   ScratchFolder dir;
-  EXPECT_EQ(load_wire_list(dir.write("w.txt", "3,7,12\r\n")).values, (std::vector<double>{3, 7, 12}));
+  EXPECT_EQ(load_wire_list(dir.write("w.txt", "3,7,12\r\n")).values,
+            (std::vector<double>{3, 7, 12}));
 }
 
 TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
@@ -66,7 +68,8 @@ TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
     TextMatrix m = parse_wire_list(text, "w.txt");
     return message_of<DataRefusal>([&] { check_wires(m.to_value(), k); });
   };
-  EXPECT_EQ(refusal("1 1 2\n1 2.5 3\n", 12), "Wire row 2: landmark 2.5 is not a whole number from 1 to 12.");
+  EXPECT_EQ(refusal("1 1 2\n1 2.5 3\n", 12),
+            "Wire row 2: landmark 2.5 is not a whole number from 1 to 12.");
   EXPECT_EQ(refusal("1 0 3\n", 12), "Wire row 1: landmark 0 is not a whole number from 1 to 12.");
   EXPECT_EQ(refusal("1 3 -1\n", 12), "Wire row 1: landmark -1 is not a whole number from 1 to 12.");
   EXPECT_EQ(refusal("1 3 13\n", 12), "Wire row 1: landmark 13 is not a whole number from 1 to 12.");
@@ -74,7 +77,9 @@ TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
   // Only the landmark columns count; an empty wireframe is nothing to draw.
   EXPECT_NO_THROW(check_wires(parse_wire_list("0.5 1 2\n", "w"), 2));
   EXPECT_NO_THROW(check_wires(Value(), 12));
-  EXPECT_EQ(message_of<DataRefusal>([] { check_wires(Value::row({1, 2}), 12); }),
+  EXPECT_EQ(message_of<DataRefusal>([] {
+              check_wires(Value::row({1, 2}), 12);
+            }),
             "The wireframe needs 3 numbers per wire (wire number, landmark, landmark); it has 2.");
   EXPECT_EQ(message_of<DataRefusal>([] { check_wires(Value("1 2 3"), 12); }),
             "The wireframe must be a matrix of numbers, one wire per row.");

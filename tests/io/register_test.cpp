@@ -58,14 +58,17 @@ TEST_F(IoFunctions, ReshapeRoundTripWithEcho) {
   EXPECT_EQ(back.dims(), (std::array<std::size_t, 3>{12, 3, 1}));
   EXPECT_EQ(back, x);
 
-  Value two = call("vertxy3D", {Value::array(2, 7, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14})});
+  Value two =
+      call("vertxy3D", {Value::array(2, 7, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14})});
   EXPECT_EQ(two.dims(), (std::array<std::size_t, 3>{2, 3, 2}));
   EXPECT_EQ(two(1, 2, 1), 12.0);  // specimen 2, landmark 2, z = x(2, 6)
 }
 
 TEST_F(IoFunctions, BadArguments) {
   ConsoleCapture capture;
-  EXPECT_EQ(message_of<RuntimeError>([&] { call("x1y1z1", {Value::zeros(4, 2), Value(1.0)}); }),
+  EXPECT_EQ(message_of<RuntimeError>([&] {
+              call("x1y1z1", {Value::zeros(4, 2), Value(1.0)});
+            }),
             "x1y1z1: the configuration x must have 3 columns (x, y, z); it has 2.");
   EXPECT_EQ(message_of<RuntimeError>([&] { call("vertxy3D", {Value("abc")}); }),
             "vertxy3D: the input x must be a two-dimensional array of numbers.");

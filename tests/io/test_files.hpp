@@ -32,7 +32,8 @@ class ScratchFolder {
   /// Writes `bytes` exactly (binary) and returns the full path.
   std::string write(std::string_view name, std::string_view bytes) const {
     std::string p = file(name);
-    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return p;
   }
 

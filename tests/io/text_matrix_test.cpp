@@ -75,8 +75,8 @@ TEST(TextMatrix, LinesThatDoNotEndReading) {
 
 TEST(TextMatrix, Separators) {
   const std::vector<double> expected = {1, 2, 3};
-  for (std::string_view text : {"1 2 3", "1\t2\t3", "1,2,3", "1, 2\t ,3", " \t1  2,3 \r\n",
-                                "1,,2,,3", ",1 2 3,"}) {
+  for (std::string_view text :
+       {"1 2 3", "1\t2\t3", "1,2,3", "1, 2\t ,3", " \t1  2,3 \r\n", "1,,2,,3", ",1 2 3,"}) {
     SCOPED_TRACE(std::string(text));
     TextMatrix m = parse_text_matrix(text, "f.txt");
     ASSERT_EQ(m.rows, 1u);
@@ -146,12 +146,15 @@ TEST(TextMatrix, Messages) {
   // Long words are cut, control characters shown as '?'.
   EXPECT_EQ(parse_error("1 " + std::string(40, 'z')),
             "\"f.txt\" line 1, column 3: \"" + std::string(32, 'z') + "...\" is not a number.");
-  EXPECT_EQ(parse_error(std::string("a\0b", 3)), "\"f.txt\" line 1, column 1: \"a?b\" is not a number.");
+  EXPECT_EQ(parse_error(std::string("a\0b", 3)),
+            "\"f.txt\" line 1, column 1: \"a?b\" is not a number.");
 }
 
 TEST(TextMatrix, FiniteOnly) {
-  EXPECT_EQ(parse_error("1 nan\n", true), "\"f.txt\" line 1, column 3: \"nan\" is not a finite number.");
-  EXPECT_EQ(parse_error("1\n-Inf\n", true), "\"f.txt\" line 2, column 1: \"-Inf\" is not a finite number.");
+  EXPECT_EQ(parse_error("1 nan\n", true),
+            "\"f.txt\" line 1, column 3: \"nan\" is not a finite number.");
+  EXPECT_EQ(parse_error("1\n-Inf\n", true),
+            "\"f.txt\" line 2, column 1: \"-Inf\" is not a finite number.");
   EXPECT_EQ(parse_error("1 2\n3 1e999\n", true),
             "\"f.txt\" line 2, column 3: \"1e999\" is not a finite number.");
   EXPECT_EQ(parse_text_matrix("1e-999", "f", true).values, std::vector<double>{0.0});
@@ -174,7 +177,6 @@ TEST(TextMatrix, DloadFromDisk) {
   std::string bad = dir.write("bad.txt", "1 2\n3\n");
   EXPECT_EQ(message_of<RuntimeError>([&] { dload(bad); }),
             "\"" + bad + "\" line 2: expected 2 numbers, found 1.");
-
 }
 
 TEST(FileText, MappedReadAndFailures) {
