@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <random>
 
 #include "io/test_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -102,24 +100,6 @@ TEST(TextMatrix, NumberNotation) {
   EXPECT_EQ(raw(0, 7), std::numeric_limits<double>::denorm_min());
 }
 
-TEST(TextMatrix, ShortestRoundTripIsExact) {
-  std::mt19937_64 rng(7);
-  std::uniform_real_distribution<double> u(-1e6, 1e6);
-  std::string text;
-  std::vector<double> written;
-  for (int r = 0; r < 50; ++r) {
-    for (int c = 0; c < 7; ++c) {
-      double v = u(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
-      char buf[40];
-      std::snprintf(buf, sizeof buf, "%.17g ", v);
-      text += buf;
-      written.push_back(v);
-    }
-    text += "\n";
-  }
-  EXPECT_EQ(row_major(parse_text_matrix(text, "f")), written);
-}
-
 TEST(TextMatrix, Messages) {
   std::string seven;
   for (int line = 1; line <= 7; ++line) {
@@ -200,18 +180,6 @@ TEST(FileText, MappedReadAndFailures) {
   FileText device = FileText::read("/dev/null");  // not mappable: read instead
   EXPECT_TRUE(device.ok());
   EXPECT_TRUE(device.text().empty());
-}
-
-TEST(TextMatrix, LargeFileReadsWhole) {
-  // More than one read chunk, so that the file is not cut at a chunk edge.
-  ScratchFolder dir;
-  std::string text;
-  for (int r = 0; r < 40000; ++r) text += std::to_string(r) + ",0.25,-7e2\n";
-  std::optional<TextMatrix> m = dload(dir.write("big.txt", text));
-  ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->rows, 40000u);
-  EXPECT_EQ((*m)(39999, 0), 39999.0);
-  EXPECT_EQ((*m)(12345, 2), -700.0);
 }
 
 }  // namespace
