@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <QElapsedTimer>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -30,7 +31,7 @@ bool is_three_d_view(double azimuth_deg, double elevation_deg) {
 }
 
 QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
-                   double figure_height_px, double dpr) {
+                   double figure_height_px, double dpr, bool draft) {
   QSize device(std::max(1, static_cast<int>(std::lround(view.width() * dpr))),
                std::max(1, static_cast<int>(std::lround(view.height() * dpr))));
   QImage image(device, QImage::Format_ARGB32_Premultiplied);
@@ -41,6 +42,7 @@ QImage render_axes(const render::AxesScene& scene, const QRect& view, const rend
       cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, device.width(),
                                           device.height(), static_cast<int>(image.bytesPerLine()));
   cairo_t* cr = cairo_create(surface);
+  if (draft) cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   cairo_scale(cr, dpr, dpr);
   cairo_translate(cr, -view.x(), -view.y());
   render::draw_axes(cr, scene, axes_rect, figure_height_px);
@@ -105,6 +107,15 @@ bool AxesView::ensure_scene() {
   return scene_valid_;
 }
 
+void AxesView::set_dragging(bool dragging) {
+  if (dragging == dragging_) return;
+  dragging_ = dragging;
+  if (!dragging_ && image_draft_) {
+    image_valid_ = false;
+    update();
+  }
+}
+
 bool AxesView::three_d() {
   return ensure_scene() && scene_.three_d;
 }
@@ -114,7 +125,12 @@ void AxesView::paintEvent(QPaintEvent*) {
   double dpr = devicePixelRatioF();
   if (!image_valid_ || image_.devicePixelRatio() != dpr ||
       image_.deviceIndependentSize().toSize() != size()) {
-    image_ = render_axes(scene_, geometry(), axes_rect_, figure_height_px_, dpr);
+    bool draft = dragging_ && full_render_ms_ > kFrameBudgetMs;
+    QElapsedTimer clock;
+    clock.start();
+    image_ = render_axes(scene_, geometry(), axes_rect_, figure_height_px_, dpr, draft);
+    if (!draft) full_render_ms_ = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    image_draft_ = draft;
     image_valid_ = true;
   }
   QPainter painter(this);

@@ -31,18 +31,24 @@ double wheel_zoom(double zoom, double notches);
 /// Whether a view [az el] shows a 3-D plot (anything but the top view).
 bool is_three_d_view(double azimuth_deg, double elevation_deg);
 
+/// The time one frame of a rotating drag may take.
+inline constexpr double kFrameBudgetMs = 33;
+
 /// Renders an axes scene into a transparent image covering `view` (logical
 /// pixels of a canvas `figure_height_px` high, from its top-left corner) at
 /// `dpr` device pixels per logical pixel, the plot rectangle at `axes_rect`
 /// (pixels from the canvas' bottom-left corner).  Drawn by the renderer that
-/// prints, so the screen shows what gets exported.
+/// prints, so the screen shows what gets exported.  A `draft` is rasterized
+/// without antialiasing, which strokes lines several times faster.
 QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
-                   double figure_height_px, double dpr);
+                   double figure_height_px, double dpr, bool draft = false);
 
 /// The view of one axes inside a figure's canvas: the plot rectangle at the
 /// axes' Position plus a margin for tick labels, axis labels and the title.
 /// It keeps the scene read from the objects and its rendered image; a change
 /// of the view only re-renders, a change of the objects re-reads the scene.
+/// While the user drags, a scene whose last full rendering took longer than
+/// the frame budget is drawn as drafts, and in full again on release.
 /// Mouse input is handled by the canvas.
 class AxesView : public QWidget {
  public:
@@ -64,6 +70,10 @@ class AxesView : public QWidget {
   void scene_changed();
   /// Only View or the "ViewZoom" application data changed.
   void view_changed();
+  /// A rotating drag starts or ends.
+  void set_dragging(bool dragging);
+  /// Milliseconds the last full (antialiased) rendering took.
+  double full_render_ms() const { return full_render_ms_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -77,6 +87,9 @@ class AxesView : public QWidget {
   bool scene_failed_ = false;
   QImage image_;
   bool image_valid_ = false;
+  bool image_draft_ = false;
+  bool dragging_ = false;
+  double full_render_ms_ = 0;
   QRectF plot_rect_;
   render::Rect axes_rect_{};
   double figure_height_px_ = 0;

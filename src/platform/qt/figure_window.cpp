@@ -65,8 +65,8 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
     return;
   }
   gfx::Handle ax = view->handle();
+  end_drag();
   set_.axes_clicked(ax);
-  drag_.reset();
   WindowSet::guarded([&] {
     // The callback may have deleted the axes or its figure.
     AxesView* still = set_.axes_view(ax);
@@ -84,19 +84,26 @@ void Canvas::mouseMoveEvent(QMouseEvent* event) {
   WindowSet::guarded([&] {
     gfx::Graphics& g = gfx::graphics();
     if (!g.valid(ax)) return drag_.reset();
+    if (AxesView* v = set_.axes_view(ax)) v->set_dragging(true);
     g.set(ax, "View", Value::row({view[0], view[1]}));
   });
 }
 
 void Canvas::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) drag_.reset();
+  if (event->button() == Qt::LeftButton) end_drag();
+}
+
+void Canvas::end_drag() {
+  if (drag_)
+    if (AxesView* v = set_.axes_view(drag_->axes)) v->set_dragging(false);
+  drag_.reset();
 }
 
 void Canvas::mouseDoubleClickEvent(QMouseEvent* event) {
   AxesView* view = event->button() == Qt::LeftButton ? axes_at(event->position()) : nullptr;
   if (!view) return;
   gfx::Handle ax = view->handle();
-  drag_.reset();
+  end_drag();
   WindowSet::guarded([&] {
     gfx::Graphics& g = gfx::graphics();
     g.set_appdata(ax, "ViewZoom", 1.0);

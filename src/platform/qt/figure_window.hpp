@@ -45,6 +45,8 @@ class Canvas : public QWidget {
     std::array<double, 2> view;
   };
 
+  void end_drag();
+
   gfx::Handle figure_;
   WindowSet& set_;
   std::optional<Drag> drag_;
