@@ -8,6 +8,7 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/loaders.hpp"
+#include "app/reports.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/cformat.hpp"
@@ -19,6 +20,24 @@
 #include "shape/types.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
+
+namespace velmora::app {
+
+std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
+  return cformat(
+      "Regression Slope: %2.4f Regression Intercept: %2.4f Std. Deviation in Slope: %2.4f  "
+      "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g",
+      {r.slope, r.intercept, r.slope_sd, r.r, z, p});
+}
+
+std::string wilks_report(const stats::WilksResult& w, double p) {
+  return cformat(
+      "Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
+      "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g",
+      {w.lambda, w.F, 1 - w.lambda, w.df1, w.df2, p});
+}
+
+}  // namespace velmora::app
 
 namespace velmora::app::actions {
 
@@ -156,10 +175,7 @@ void plot_p_distance(const Value&) {
   stats::RegressionStats r = stats::regstuf(x, dist.transpose());
   const double z = r.fisher_z / r.fisher_se;
   const double p = 1 - call_scalar("normcdf", {z});
-  std::string text = cformat(
-      "Regression Slope: %2.4f Regression Intercept: %2.4f Std. Deviation in Slope: %2.4f  "
-      "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g",
-      {r.slope, r.intercept, r.slope_sd, r.r, z, p});
+  std::string text = pdistance_report(r, z, p);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
   echo("ans", show_message_window(text, title));
@@ -180,10 +196,7 @@ void get_wilks(const Value&) {
            " specimens.");
   }
   const double p = 1 - call_scalar("fcdf", {w.F, w.df1, w.df2});
-  std::string text = cformat(
-      "Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
-      "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g",
-      {w.lambda, w.F, 1 - w.lambda, w.df1, w.df2, p});
+  std::string text = wilks_report(w, p);
   std::string title = use_cs == 1
                           ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
                           : "Multivariate Regression of PW+Uniform on LCS -Manova Results";

@@ -2,6 +2,7 @@
 
 #include "app_fixture.hpp"
 #include "platform/runtime/function_table.hpp"
+#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::app {
 namespace {
@@ -123,24 +124,51 @@ TEST_F(AppTest, ExportsOfThe3DFigure) {
   EXPECT_EQ(run("ExportFigure").outcome, Outcome::Refused);
 }
 
-TEST_F(AppTest, CopyBigImagePlacesTheAxesInsideTheFigureAndRestores) {
-  for (double left : {0.0, 100.0}) {
-    gfx::Handle fig = g->new_figure({{"Position", Value::row({left, left * 2, 800, 600})}});
-    gfx::Handle ax = g->create(gfx::Type::Axes, fig);
-    Value before = g->get(ax, "Position");
-    hb->set_clipboard({});
-    function_table().call("CopyBigImage", {Value(0.0)}, 0);
-    EXPECT_EQ(hb->clipboard().count("image/svg+xml"), 1u);
-    EXPECT_EQ(g->get(ax, "Position"), before);
-    EXPECT_EQ(g->get_text(ax, "Units"), "normalized");
-    EXPECT_EQ(g->get_text(ax, "DataAspectRatioMode"), "manual");
-    g->destroy(fig);
+// Records where the current axes are at the moment the figure is copied.
+class ObservingBackend : public gfx::HeadlessBackend {
+ public:
+  void set_clipboard(const std::map<std::string, std::string>& data) override {
+    auto& g = gfx::graphics();
+    gfx::Handle ax = g.current_axes_or_none();
+    seen_units = g.get_text(ax, "Units");
+    seen_position = g.get(ax, "Position");
+    if (fail) throw RuntimeError("The clipboard is not available.");
+    HeadlessBackend::set_clipboard(data);
   }
-  gfx::Handle fig = g->new_figure({{"Position", Value::row({0, 0, 800, 600})}});
-  gfx::Handle ax = g->create(gfx::Type::Axes, fig);
+  bool fail = false;
+  std::string seen_units;
+  Value seen_position;
+};
+
+TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
+  auto backend = std::make_unique<ObservingBackend>();
+  ObservingBackend* ob = backend.get();
+  gfx::Graphics& g = gfx::install_graphics(std::move(backend));
+  register_all_functions();
+  for (double left : {0.0, 100.0}) {
+    gfx::Handle fig = g.new_figure({{"Position", Value::row({left, left * 2, 800, 600})}});
+    gfx::Handle ax = g.create(gfx::Type::Axes, fig);
+    Value before = g.get(ax, "Position");
+    function_table().call("CopyBigImage", {Value(0.0)}, 0);
+    EXPECT_EQ(ob->seen_units, "pixels");
+    EXPECT_EQ(ob->seen_position, Value::row({10, 10, 680, 500})) << left;
+    EXPECT_EQ(ob->clipboard().count("image/svg+xml"), 1u);
+    EXPECT_EQ(g.get(ax, "Position"), before);
+    EXPECT_EQ(g.get_text(ax, "Units"), "normalized");
+    EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "manual");
+    // A failed copy still puts the axes back, then reports the error.
+    ob->fail = true;
+    EXPECT_THROW(function_table().call("CopyBigImage", {Value(0.0)}, 0), RuntimeError);
+    EXPECT_EQ(g.get(ax, "Position"), before);
+    EXPECT_EQ(g.get_text(ax, "Units"), "normalized");
+    ob->fail = false;
+    g.destroy(fig);
+  }
+  gfx::Handle fig = g.new_figure({{"Position", Value::row({0, 0, 800, 600})}});
+  gfx::Handle ax = g.create(gfx::Type::Axes, fig);
   function_table().call("CopyBigImageNA", {Value(0.0)}, 0);
-  EXPECT_EQ(g->get_text(ax, "DataAspectRatioMode"), "auto");
-  EXPECT_EQ(g->get_text(ax, "XLimMode"), "auto");
+  EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "auto");
+  EXPECT_EQ(g.get_text(ax, "XLimMode"), "auto");
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "stats/regression.hpp"
+#include "stats/wilks.hpp"
+
+namespace velmora::app {
+
+/// The Procrustes-distance test's message: slope, intercept, slope's
+/// standard deviation, correlation, z-score and p.
+std::string pdistance_report(const stats::RegressionStats& r, double z, double p);
+
+/// The Wilks' lambda test's message: lambda, F, share explained, both
+/// degrees of freedom and p.
+std::string wilks_report(const stats::WilksResult& w, double p);
+
+}  // namespace velmora::app
