@@ -42,26 +42,18 @@ FigureScene marker_scene(int lines, int points) {
   return f;
 }
 
+// Argument 0: hollow markers ("ko"); 1: filled with the line colour.
 void BM_MarkersToImage(benchmark::State& state) {
   FigureScene f = marker_scene(1000, 100);
+  if (state.range(0) == 1)
+    for (auto& l : f.axes[0].axes.lines) l.marker_face = l.color;
   for (auto _ : state) {
     Image im = to_image(f, 1, true);
     benchmark::DoNotOptimize(im.bytes.data());
   }
   state.SetItemsProcessed(state.iterations() * 100000);
 }
-BENCHMARK(BM_MarkersToImage)->Unit(benchmark::kMillisecond);
-
-void BM_FilledMarkersToImage(benchmark::State& state) {
-  FigureScene f = marker_scene(1000, 100);
-  for (auto& l : f.axes[0].axes.lines) l.marker_face = l.color;
-  for (auto _ : state) {
-    Image im = to_image(f, 1, true);
-    benchmark::DoNotOptimize(im.bytes.data());
-  }
-  state.SetItemsProcessed(state.iterations() * 100000);
-}
-BENCHMARK(BM_FilledMarkersToImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MarkersToImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_MarkersToEps(benchmark::State& state) {
   FigureScene f = marker_scene(1000, 100);
