@@ -31,7 +31,7 @@ struct Rgb {
 
 /// A parsed short line specification such as "ko" or "k-.".
 struct LineSpec {
-  std::optional<Rgb> color;  ///< nullopt: the specification names no colour
+  std::optional<Rgb> color;  ///< nullopt: no colour letter was given
   Marker marker = Marker::None;
   LineStyle style = LineStyle::Solid;
 };
