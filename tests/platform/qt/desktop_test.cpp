@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -94,7 +95,11 @@ void answer_dialog(QString name, QString* title, QString* folder) {
     *title = d->windowTitle();
     *folder = d->directory().absolutePath();
     if (name.isEmpty()) return d->reject();
-    d->selectFile(name);
+    // The name field as the user would type it (selectFile leaves a focused
+    // field alone).
+    auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+    if (!edit) return d->reject();
+    edit->setText(name);
     QMetaObject::invokeMethod(d, "accept");
   });
 }
