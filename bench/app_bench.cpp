@@ -59,7 +59,7 @@ void start() {
   }();
   (void)once;
   reset_state();
-  std::string source = std::getenv("VELMORA_SOURCE_DIR") ? std::getenv("VELMORA_SOURCE_DIR") : ".";
+  std::string source = VELMORA_SOURCE_DIR;
   if (::chdir((source + "/src/app").c_str()) != 0) std::abort();
   velmora({}, 1);
 }

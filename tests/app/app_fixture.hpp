@@ -31,7 +31,7 @@ class AppTest : public ::testing::Test {
       return true;
     }();
     (void)registered;
-    source_ = std::getenv("VELMORA_SOURCE_DIR") ? std::getenv("VELMORA_SOURCE_DIR") : ".";
+    source_ = VELMORA_SOURCE_DIR;
     ASSERT_EQ(::chdir((source_ + "/src/app").c_str()), 0);
     ValueList out = velmora({}, 1);
     ASSERT_EQ(out.size(), 1u);
