@@ -195,6 +195,7 @@ namespace velmora::app {
 namespace {
 
 TEST(Reports, WorkedExamplesGiveTheExactMessages) {
+  register_all_functions();
   Eigen::VectorXd x(5), y(5);
   x << 1, 2, 3, 4, 5;
   y << 2, 4, 5, 4, 5;
