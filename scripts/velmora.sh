@@ -49,6 +49,7 @@ case "${1:-}" in
     export QT_QPA_PLATFORM=offscreen
     build "$root/build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=ON -DVELMORA_BENCH=ON
     (cd "$root/build" && ctest --output-on-failure -j "$jobs")
+    export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
     build "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
       -DVELMORA_TESTS=ON -DVELMORA_BENCH=OFF
     (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
