@@ -1,6 +1,7 @@
 #include "app/batch.hpp"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -245,15 +246,16 @@ int run_batch_file(const std::string& path) {
   std::vector<BatchCommand> script;
   try {
     if (path == "-") {
-      script = parse_batch(std::cin, "");
+      script = parse_batch(std::cin, std::filesystem::current_path().string() + "/");
     } else {
       std::ifstream in(path);
       if (!in) {
         console().error("Cannot open the batch script \"" + path + "\".");
         return kBatchMalformed;
       }
-      auto slash = path.find_last_of('/');
-      script = parse_batch(in, slash == std::string::npos ? "" : path.substr(0, slash + 1));
+      // Relative paths stay valid after a dialog changes the working folder.
+      std::string folder = std::filesystem::absolute(path).parent_path().string() + "/";
+      script = parse_batch(in, folder);
     }
   } catch (const std::invalid_argument& e) {
     console().error("Malformed batch script \"" + path + "\", " + e.what());
