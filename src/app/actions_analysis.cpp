@@ -231,9 +231,8 @@ void show_regression(const Value&) {
     refuse("The exaggeration factor \"" + text + "\" is not a number. Type a number such as 3.");
   }
   const double deftype = g.get_number(control("DeFormat"), "Value");
-  gfx::Handle fig = figure3d();
-  g.make_current(fig);
-  g.clear_figure(fig);
+  // The switchyard has made the 3D figure current.
+  g.clear_figure(g.current_figure());
   std::string checked = g.get_text(control("DotCheck"), "Checked");
   std::string symtwo = checked.size() > 1 && checked[1] == 'n' ? "k-." : "r";
   auto idx = static_cast<std::size_t>(deftype);

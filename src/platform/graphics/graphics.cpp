@@ -235,8 +235,13 @@ Graphics::~Graphics() = default;
 void Graphics::apply_defaults(Object& o) {
   for (auto& [name, v] : defaults_for(o.type, *backend_)) {
     std::string ln = lower(name);
-    if (is_rect_prop(o.type, ln)) continue;
-    o.props[ln] = v;
+    if (is_rect_prop(o.type, ln)) {
+      // Default rectangles go through the unit conversion like user values;
+      // the units default comes first in every list.
+      set_position(o, ln, v);
+    } else {
+      o.props[ln] = v;
+    }
   }
 }
 
@@ -274,11 +279,6 @@ Handle Graphics::create(Type type, Handle parent, const PropList& props) {
   apply_defaults(o);
   Handle h = o.handle;
   objects_.emplace(h, std::move(o));
-  Object& obj = objects_.at(h);
-  // Default positions go through the unit conversion like user values.
-  for (auto& [name, v] : defaults_for(type, *backend_)) {
-    if (is_rect_prop(type, lower(name))) set_position(obj, "position", v);
-  }
   mut(parent).children.push_back(h);
 
   if (type == Type::Axes) {
