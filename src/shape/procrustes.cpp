@@ -43,20 +43,27 @@ double centre_checked(Eigen::Map<Config> s, Eigen::Index index) {
   return size;
 }
 
+enum class Method { LeastSquaresPolar, CrossProduct };
+
 // Centres `s`, scales it to unit centroid size and turns it onto `reference`,
-// in place.  `scratch` is a k×3 work matrix, so a pass over a sample
-// allocates nothing per specimen.
-void fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch, Eigen::Index index) {
+// in place; returns whether its best orthogonal fit was a reflection.
+// `scratch` is a k×3 work matrix, so a pass over a sample allocates nothing
+// per specimen.
+bool fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch, Eigen::Index index,
+              Method method = Method::LeastSquaresPolar) {
   const double size = centre_checked(s, index);
   // The rotation does not depend on the subject's scale, so it is found from
   // the centred subject and the scale folded into the matrix applied.
-  const Eigen::Matrix3d sts = s.transpose().lazyProduct(s);
   const Eigen::Matrix3d str = s.transpose().lazyProduct(reference);
-  const Eigen::Matrix3d map = rotation_from_products(sts, str) / size;
+  const RotationFit fit = method == Method::CrossProduct
+                              ? rotation_from_cross_product(str)
+                              : rotation_from_products(s.transpose().lazyProduct(s), str);
+  const Eigen::Matrix3d map = fit.rotation / size;
   // Column by column, so every step runs over contiguous coordinates.
   for (int c = 0; c < 3; ++c)
     scratch.col(c) = s.col(0) * map(0, c) + s.col(1) * map(1, c) + s.col(2) * map(2, c);
   s = scratch;
+  return fit.mirrored;
 }
 
 Config fit_one(const Config& reference, const Config& subject) {
@@ -88,14 +95,20 @@ Config fullprocrustes3(const Config& reference, const Config& subject) {
   return fit_one(reference, subject);
 }
 
-GpaResult getpproc3(Stack data) {
+namespace {
+
+// The superimposition shared by both methods: a stack of one is centred and
+// scaled; otherwise the summed raw start, then passes until `done` says the
+// reference has settled.
+template <typename Done>
+GpaResult superimpose(Stack data, Method method, Done done) {
   const Eigen::Index k = data.k(), n = data.n();
   if (n == 0) throw RuntimeError("Cannot superimpose the sample: it holds no specimens.");
   if (n == 1) {
     const double size = centre_checked(data.slice(0), 0);
     data.slice(0) /= size;
     Config reference = data.slice(0);
-    return {std::move(reference), std::move(data)};
+    return {std::move(reference), std::move(data), {}, 0, true, 0};
   }
   double magnitude = 0;
   for (Eigen::Index i = 0; i < n; ++i) {
@@ -110,19 +123,43 @@ GpaResult getpproc3(Stack data) {
   reference.rowwise() -= reference.colwise().mean();
   normalise_consensus(reference, magnitude, "the sum of the specimens");
 
+  GpaResult result;
+  result.mirrored.reserve(static_cast<std::size_t>(n));
   Config sum(k, 3), scratch(k, 3);
-  constexpr int kPasses = 3;
-  for (int pass = 0; pass < kPasses; ++pass) {
+  do {
+    result.mirrored.clear();
     sum.setZero();
     for (Eigen::Index i = 0; i < n; ++i) {
-      fit_onto(reference, data.slice(i), scratch, i);
+      if (fit_onto(reference, data.slice(i), scratch, i, method)) result.mirrored.push_back(i);
       sum += data.slice(i);
     }
+    scratch = reference;
     reference = sum / static_cast<double>(n);
     // Fitted specimens have unit size, so their mean is judged against 1.
     normalise_consensus(reference, 1.0, "the mean of the fitted specimens");
-  }
-  return {std::move(reference), std::move(data)};
+    result.last_move = (reference - scratch).norm();
+    ++result.passes;
+  } while (!done(result));
+  result.reference = std::move(reference);
+  result.fitted = std::move(data);
+  return result;
+}
+
+}  // namespace
+
+GpaResult getpproc3(Stack data) {
+  constexpr int kPasses = 3;
+  return superimpose(std::move(data), Method::LeastSquaresPolar,
+                     [](const GpaResult& r) { return r.passes == kPasses; });
+}
+
+GpaResult gpa_to_convergence(Stack data) {
+  return superimpose(std::move(data), Method::CrossProduct, [](GpaResult& r) {
+    if (r.last_move < kGpaConvergence) return true;
+    if (r.passes < kGpaMaxPasses) return false;
+    r.converged = false;
+    return true;
+  });
 }
 
 Stack getfprocon3(const Config& reference, Stack data) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <vector>
 
+#include "shape/tolerances.hpp"
 #include "shape/types.hpp"
 
 namespace velmora::shape {
@@ -24,6 +26,13 @@ Config fullprocrustes3(const Config& reference, const Config& subject);
 struct GpaResult {
   Config reference;  ///< k×3 consensus: centred, centroid size 1
   Stack fitted;      ///< n configurations, each centred, centroid size 1
+  /// Specimens (0-based, ascending) whose best orthogonal fit onto the
+  /// reference of the last pass was a reflection; they were turned by the
+  /// nearest proper rotation instead.
+  std::vector<Eigen::Index> mirrored;
+  int passes = 0;         ///< passes run
+  bool converged = true;  ///< the reference settled (always true for getpproc3)
+  double last_move = 0;   ///< ‖reference change‖ of the last pass (Frobenius)
 };
 
 /// Generalized Procrustes superimposition with exactly three passes.  The
@@ -37,6 +46,16 @@ struct GpaResult {
 ///         landmarks all coincide or whose coordinates are not finite, or
 ///         when the starting reference has centroid size 0
 GpaResult getpproc3(Stack data);
+
+/// Generalized Procrustes superimposition to convergence with the optimal
+/// rotation (Gower 1975; Rohlf & Slice 1990): the same start as getpproc3,
+/// then every centred, unit-size specimen is turned onto the reference by
+/// rotation_from_cross_product (det +1) and the rescaled mean becomes the
+/// next reference, until it moves less than kGpaConvergence or
+/// kGpaMaxPasses passes have run (`converged` says which).
+/// @param data sample of n ≥ 1 configurations, k×3 each
+/// @throws RuntimeError as getpproc3
+GpaResult gpa_to_convergence(Stack data);
 
 /// Fits every configuration of `data` onto a fixed `reference` by
 /// fullprocrustes3, in place.  The reference is not changed, centred or

@@ -1,6 +1,7 @@
 #include "shape/rotation.hpp"
 
 #include <Eigen/Cholesky>
+#include <Eigen/LU>
 #include <Eigen/QR>
 #include <Eigen/SVD>
 #include <cmath>
@@ -9,7 +10,25 @@
 
 namespace velmora::shape {
 
-Eigen::Matrix3d rotation_from_products(const Eigen::Matrix3d& sts, const Eigen::Matrix3d& str) {
+namespace {
+
+// The orthogonal factor U·Vᵀ of m = U·S·Vᵀ, turned into a proper rotation when
+// it is a reflection by flipping the singular direction of the smallest
+// singular value (Eigen orders singular values decreasingly).
+RotationFit proper_orthogonal_factor(const Eigen::Matrix3d& m) {
+  const Eigen::JacobiSVD<Eigen::Matrix3d> svd(m, Eigen::ComputeFullU | Eigen::ComputeFullV);
+  Eigen::Matrix3d u = svd.matrixU();
+  const Eigen::Matrix3d& v = svd.matrixV();
+  RotationFit fit;
+  fit.mirrored = (u * v.transpose()).determinant() < 0;
+  if (fit.mirrored) u.col(2) = -u.col(2);
+  fit.rotation = u * v.transpose();
+  return fit;
+}
+
+}  // namespace
+
+RotationFit rotation_from_products(const Eigen::Matrix3d& sts, const Eigen::Matrix3d& str) {
   // Normal equations of subject·A = reference.  A full-rank subject has a
   // positive definite subjectᵀ·subject and a unique solution, found by
   // Cholesky; a subject of lower rank (flat or collinear) gets the
@@ -24,8 +43,11 @@ Eigen::Matrix3d rotation_from_products(const Eigen::Matrix3d& sts, const Eigen::
   } else {
     a = Eigen::CompleteOrthogonalDecomposition<Eigen::Matrix3d>(sts).solve(str);
   }
-  const Eigen::JacobiSVD<Eigen::Matrix3d> svd(a, Eigen::ComputeFullU | Eigen::ComputeFullV);
-  return svd.matrixU() * svd.matrixV().transpose();
+  return proper_orthogonal_factor(a);
+}
+
+RotationFit rotation_from_cross_product(const Eigen::Matrix3d& cross) {
+  return proper_orthogonal_factor(cross);
 }
 
 Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
@@ -33,7 +55,7 @@ Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
   require_same_landmarks(reference.rows(), "The reference", subject.rows(), "the subject");
   const Eigen::Matrix3d sts = subject.transpose().lazyProduct(subject);
   const Eigen::Matrix3d str = subject.transpose().lazyProduct(reference);
-  return rotation_from_products(sts, str);
+  return rotation_from_products(sts, str).rotation;
 }
 
 void rotate3da(Stack& x, const Eigen::Matrix3d& roto) {

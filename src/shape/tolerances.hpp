@@ -38,4 +38,16 @@ inline constexpr double kSingularTolerance = 1e-14;
 /// a squared Cholesky pivot falls to this level.
 inline constexpr double kSscpSingularTolerance = 1e-13;
 
+/// The superimposition to convergence stops when its unit-size reference
+/// moves less than this between passes (Frobenius norm of the change) ...
+inline constexpr double kGpaConvergence = 1e-12;
+/// ... or after this many passes.
+inline constexpr int kGpaMaxPasses = 100;
+
+/// The values of a regressor count as all equal when their range is at most
+/// this fraction of their largest magnitude (all zero included): the mean of
+/// equal values can differ from them in the last bit, which would otherwise
+/// leave a spread of rounding noise to divide by.
+inline constexpr double kEqualXTolerance = 1e-12;
+
 }  // namespace velmora

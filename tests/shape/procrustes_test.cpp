@@ -158,6 +158,59 @@ TEST(Gpa, CollapsedOrBrokenSpecimensAreNamed) {
             "Cannot superimpose the sample: it holds no specimens.");
 }
 
+// Noisy copies of one configuration, each turned, scaled and moved at random.
+std::vector<Config> noisy_sample(RandomShapes& rnd, const Config& base, int n) {
+  std::vector<Config> sample;
+  for (int i = 0; i < n; ++i)
+    sample.push_back(rnd.moved_copy(base + 0.05 * rnd.cloud(base.rows())));
+  return sample;
+}
+
+TEST(Gpa, MirrorImagesAreTurnedNotReflectedAndNamed) {
+  RandomShapes rnd(9);
+  const Config base = rnd.cloud(10, {1, 2, 3});
+  std::vector<Config> sample = noisy_sample(rnd, base, 8);
+  sample[3] = rnd.moved_copy(base * Eigen::Vector3d(1, 1, -1).asDiagonal());
+  for (const auto& gpa : {getpproc3, gpa_to_convergence}) {
+    const GpaResult r = gpa(stack_of(sample));
+    EXPECT_EQ(r.mirrored, std::vector<Eigen::Index>{3});
+    // A mirror image stays a different shape, far from the reference that
+    // the others lie close to.
+    double others = 0;
+    for (Eigen::Index i : {0, 1, 2, 4, 5, 6, 7})
+      others = std::max(others, (r.fitted.slice(i) - r.reference).norm());
+    EXPECT_GT((r.fitted.slice(3) - r.reference).norm(), 3 * others);
+  }
+}
+
+TEST(GpaToConvergence, SettlesOnTheStandardMeanWhateverThePose) {
+  RandomShapes rnd(10);
+  const Config base = rnd.cloud(14, {1, 1.5, 2.5});
+  std::vector<Config> sample = noisy_sample(rnd, base, 30);
+  const GpaResult r = gpa_to_convergence(stack_of(sample));
+  EXPECT_TRUE(r.converged);
+  EXPECT_LT(r.passes, kGpaMaxPasses);
+  EXPECT_LT(r.last_move, kGpaConvergence);
+  expect_centred_unit(r.reference);
+  // The fixed point of the standard method: every specimen at its best
+  // rotation onto the reference, the reference the rescaled mean.
+  Config mean = Config::Zero(14, 3);
+  for (Eigen::Index i = 0; i < 30; ++i) {
+    const Config s = r.fitted.slice(i);
+    expect_centred_unit(s);
+    EXPECT_TRUE(rotation_from_cross_product(s.transpose() * r.reference).rotation.isIdentity(1e-9))
+        << i;
+    mean += s;
+  }
+  EXPECT_TRUE((mean / centsize3Da(mean)).isApprox(r.reference, 1e-12));
+  // Posing every raw specimen anew moves the mean by a rotation only.
+  for (Config& c : sample) c = rnd.moved_copy(c);
+  const Config again = gpa_to_convergence(stack_of(sample)).reference;
+  const Eigen::Matrix3d turn =
+      rotation_from_cross_product(again.transpose() * r.reference).rotation;
+  EXPECT_LT((again * turn - r.reference).norm(), 1e-10);
+}
+
 TEST(FitOntoReference, EverySliceFitsAndTheReferenceStays) {
   RandomShapes rnd(6);
   const Config ref = rnd.unit_cloud(10, {1, 2, 3});

@@ -31,7 +31,20 @@ TEST(CentroidSize, ClosedValueAndInvariances) {
   EXPECT_EQ(centsize3Da(Eigen::MatrixXd()), 0.0);
 }
 
-TEST(Svdrot2, RecoversRotationsAndKeepsReflections) {
+// tr(yᵀ·a) of the best proper rotation y is at least that of any other: the
+// nearest rotation to a maximises it.  Checked against many random turns.
+void expect_best_proper_rotation(const Eigen::Matrix3d& y, const Eigen::Matrix3d& a,
+                                 RandomShapes& rnd) {
+  EXPECT_NEAR(y.determinant(), 1.0, 1e-12);
+  EXPECT_TRUE((y * y.transpose()).isIdentity(1e-12));
+  const double best = (y.transpose() * a).trace();
+  for (int trial = 0; trial < 2000; ++trial) {
+    const Eigen::Matrix3d q = rnd.rotation();
+    ASSERT_LE((q.transpose() * a).trace(), best + 1e-12);
+  }
+}
+
+TEST(Svdrot2, RecoversRotationsAndNeverReflects) {
   RandomShapes rnd(7);
   for (int trial = 0; trial < 10; ++trial) {
     const Config x = rnd.unit_cloud(12, {1, 2, 3});
@@ -40,32 +53,56 @@ TEST(Svdrot2, RecoversRotationsAndKeepsReflections) {
     // Scaling either input and moving the reference leave the rotation.
     const Config far = (2.5 * x * r).rowwise() + Eigen::RowVector3d(3, 4, 5);
     EXPECT_TRUE(svdrot2(far, 0.1 * x).isApprox(r, 1e-12));
+    EXPECT_FALSE(rotation_from_products(x.transpose() * x, x.transpose() * (x * r)).mirrored);
   }
-  // The mirror image in the plane y = 0 through the centroid is reproduced.
+  // A mirror image, stretched so that the least-squares map has distinct
+  // singular values: the fit is the nearest proper rotation, and the
+  // reflection is reported.
   const Config x = rnd.unit_cloud(9, {3, 2, 1});
-  const Eigen::Matrix3d mirror = Eigen::Vector3d(1, -1, 1).asDiagonal();
-  const Eigen::Matrix3d y = svdrot2(x * mirror, x);
-  EXPECT_NEAR(y.determinant(), -1.0, 1e-12);
-  EXPECT_TRUE(y.isApprox(mirror, 1e-12));
+  const Eigen::Matrix3d map = Eigen::Vector3d(1, -1, 1).asDiagonal() * rnd.rotation() *
+                              Eigen::Vector3d(1.3, 1, 0.6).asDiagonal();
+  const RotationFit fit = rotation_from_products(x.transpose() * x, x.transpose() * (x * map));
+  EXPECT_TRUE(fit.mirrored);
+  EXPECT_TRUE(fit.rotation.isApprox(svdrot2(x * map, x), 1e-14));
+  expect_best_proper_rotation(fit.rotation, map, rnd);
 }
 
 TEST(Svdrot2, IsThePolarFactorOfTheLeastSquaresMap) {
   RandomShapes rnd(11);
   const Config subject = rnd.unit_cloud(15, {0.3, 1, 2});
-  const Config reference = rnd.unit_cloud(15);
+  const Eigen::Matrix3d b = rnd.rotation() * Eigen::Vector3d(1.5, 1, 0.7).asDiagonal();
+  const Config reference = subject * b + 0.05 * rnd.unit_cloud(15);
   // Least squares through an SVD of the subject itself, an independent route.
   const Eigen::MatrixXd s = subject;
   const Eigen::Matrix3d a =
       s.jacobiSvd(Eigen::ComputeThinU | Eigen::ComputeThinV).solve(Eigen::MatrixXd(reference));
+  ASSERT_GT(a.determinant(), 0);
   const Eigen::JacobiSVD<Eigen::Matrix3d> polar(a, Eigen::ComputeFullU | Eigen::ComputeFullV);
   const Eigen::Matrix3d expected = polar.matrixU() * polar.matrixV().transpose();
   const Eigen::Matrix3d y = svdrot2(reference, subject);
   EXPECT_TRUE(y.isApprox(expected, 1e-11));
   EXPECT_TRUE((y * y.transpose()).isIdentity(1e-12));
   // The cross-product (Kabsch) rotation is a different answer here.
-  const Eigen::JacobiSVD<Eigen::Matrix3d> kabsch(subject.transpose() * reference,
-                                                 Eigen::ComputeFullU | Eigen::ComputeFullV);
-  EXPECT_FALSE(y.isApprox(kabsch.matrixU() * kabsch.matrixV().transpose(), 1e-6));
+  const RotationFit kabsch = rotation_from_cross_product(subject.transpose() * reference);
+  EXPECT_FALSE(y.isApprox(kabsch.rotation, 1e-6));
+}
+
+TEST(CrossProductRotation, MinimisesTheDistanceOverProperRotations) {
+  RandomShapes rnd(13);
+  const Config x = rnd.unit_cloud(10, {1, 2, 3});
+  const Eigen::Matrix3d r = rnd.rotation();
+  const Config target = x * r + 0.02 * rnd.unit_cloud(10);
+  const RotationFit fit = rotation_from_cross_product(x.transpose() * target);
+  EXPECT_FALSE(fit.mirrored);
+  // ‖x·y − target‖² = const − 2·tr(yᵀ·xᵀ·target): the best rotation maximises
+  // the trace term.
+  expect_best_proper_rotation(fit.rotation, x.transpose() * target, rnd);
+  EXPECT_TRUE(rotation_from_cross_product(x.transpose() * (x * r)).rotation.isApprox(r, 1e-12));
+  // The mirror image is reported and fitted by a proper rotation.
+  const Config mirrored = x * Eigen::Vector3d(-1, 1, 1).asDiagonal();
+  const RotationFit m = rotation_from_cross_product(x.transpose() * mirrored);
+  EXPECT_TRUE(m.mirrored);
+  expect_best_proper_rotation(m.rotation, x.transpose() * mirrored, rnd);
 }
 
 TEST(Svdrot2, FlatSubjectAndMismatchedCounts) {
