@@ -72,37 +72,40 @@ void sync_folder(const std::filesystem::path& target) {
 
 }  // namespace
 
-void append_g_line(std::string& out, std::span<const double> numbers) {
+void append_g_line(std::string& out, std::span<const double> numbers, NumberFormat format) {
   constexpr int kSignificant = 6;
   char buf[40];
   for (double x : numbers) {
-    // to_chars formats exactly as printf's %g does in the C locale.
+    // to_chars formats exactly as printf's %g does in the C locale; without a
+    // precision it gives the shortest text that reads back to the same double.
     auto [stop, ec] =
-        std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::general, kSignificant);
+        format == NumberFormat::FullPrecision
+            ? std::to_chars(buf, buf + sizeof buf - 1, x)
+            : std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::general, kSignificant);
     *stop++ = ' ';
     out.append(buf, stop);
   }
   out += kLineEnd;
 }
 
-std::string format_g_lines(const Eigen::Ref<const Eigen::MatrixXd>& rows) {
+std::string format_g_lines(const Eigen::Ref<const Eigen::MatrixXd>& rows, NumberFormat format) {
   std::string out;
   std::vector<double> row(static_cast<std::size_t>(rows.cols()));
   for (Eigen::Index i = 0; i < rows.rows(); ++i) {
     Eigen::Map<Eigen::RowVectorXd>(row.data(), rows.cols()) = rows.row(i);
-    append_g_line(out, row);
+    append_g_line(out, row, format);
   }
   return out;
 }
 
-std::string row_file_text(std::span<const double> numbers) {
+std::string row_file_text(std::span<const double> numbers, NumberFormat format) {
   std::string out;
-  append_g_line(out, numbers);
+  append_g_line(out, numbers, format);
   return out;
 }
 
 std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
-                            std::span<const double> centroid_sizes) {
+                            std::span<const double> centroid_sizes, NumberFormat format) {
   const auto n = static_cast<std::size_t>(scores.rows());
   if (centroid_sizes.size() < n) {
     throw RuntimeError("The score matrix has " + std::to_string(n) +
@@ -111,17 +114,19 @@ std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
   }
   Eigen::MatrixXd lines(scores.rows(), scores.cols() + 1);
   lines << scores, Eigen::Map<const Eigen::VectorXd>(centroid_sizes.data(), scores.rows());
-  return format_g_lines(lines);
+  return format_g_lines(lines, format);
 }
 
-std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference) {
+std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference,
+                                NumberFormat format) {
   if (reference.rows() > 0 && reference.cols() != 3) {
     throw RuntimeError("The reference must have 3 columns (x, y, z); it has " +
                        std::to_string(reference.cols()) + ".");
   }
   const Eigen::MatrixXd config = reference;  // contiguous, column-major
   return row_file_text(x1y1z1({config.data(), static_cast<std::size_t>(config.size())},
-                              static_cast<std::size_t>(config.rows()), 1.0));
+                              static_cast<std::size_t>(config.rows()), 1.0),
+                       format);
 }
 
 void write_file_atomic(const std::string& path, std::string_view content) {

@@ -5,8 +5,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <bit>
 #include <clocale>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <random>
+#include <sstream>
 
 #include "io/test_files.hpp"
 #include "io/text_matrix.hpp"
@@ -29,6 +34,34 @@ TEST(ResultFiles, GFormatAndLineEnds) {
   // Nothing to write still closes the line; no rows give no text.
   EXPECT_EQ(vector_file_text({}), " \n ");
   EXPECT_EQ(score_file_text(Eigen::MatrixXd(0, 5), {}), "");
+}
+
+TEST(ResultFiles, FullPrecisionReadsBackToTheSameDoubles) {
+  std::mt19937_64 gen(17);
+  std::uniform_int_distribution<std::uint64_t> bits;
+  std::vector<double> numbers = {2.0 / 3.0, 0.1, -1e-300, 1e300, 5e-324, 0.0, -0.0, 1e8, 123456.7};
+  while (numbers.size() < 2000) {
+    const double x = std::bit_cast<double>(bits(gen));
+    if (std::isfinite(x)) numbers.push_back(x);
+  }
+  const std::string text = row_file_text(numbers, NumberFormat::FullPrecision);
+  std::istringstream in(text);
+  std::size_t i = 0;
+  for (std::string word; in >> word; ++i) {
+    ASSERT_LT(i, numbers.size());
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(std::strtod(word.c_str(), nullptr)),
+              std::bit_cast<std::uint64_t>(numbers[i]))
+        << word;
+    EXPECT_LE(word.size(), 24u);  // at most 17 digits, sign, point, exponent
+  }
+  EXPECT_EQ(i, numbers.size());
+  // Shortest: no digit more than the double needs; same layout as %g.
+  EXPECT_EQ(row_file_text(std::vector<double>{2.0 / 3.0, 0.1, 1e8}, NumberFormat::FullPrecision),
+            "0.6666666666666666 0.1 1e+08  \n ");
+  Eigen::MatrixXd scores(1, 1);
+  scores << 0.1 + 0.2;
+  EXPECT_EQ(score_file_text(scores, std::vector<double>{1.5}, NumberFormat::FullPrecision),
+            "0.30000000000000004 1.5  \n ");
 }
 
 TEST(ResultFiles, DigitsIgnoreTheUserLocale) {
