@@ -93,12 +93,9 @@ TEST(LandmarkFile, FilesOnDisk) {
 }
 
 TEST(LandmarkFile, BundledExamples) {
-  const char* source = std::getenv("VELMORA_SOURCE_DIR");
-  const std::string folder =
-      (source ? std::filesystem::path(source)
-              : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path())
-          .string() +
-      "/examples/";
+  // The source folder compiled in: __FILE__ is relative when the compiler
+  // runs under ccache with a base folder.
+  const std::string folder = std::string(VELMORA_SOURCE_DIR) + "/examples/";
 
   TextMatrix skulls = load_landmarks(folder + "skulls.txt");
   ASSERT_EQ(skulls.rows, 80u);
