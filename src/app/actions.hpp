@@ -49,6 +49,10 @@ void label_axis(const Value&);
 void label_landmarks(const Value&);
 void toggle_dots(const Value&);
 
+// Settings for comparisons with other tools.
+void set_superimposition(const Value&);
+void set_full_precision(const Value&);
+
 // Export.
 void copy_d_clipboard(const Value&);
 void copy_d_eps(const Value&);

@@ -9,6 +9,7 @@
 #include "app/app_state.hpp"
 #include "app/loaders.hpp"
 #include "app/reports.hpp"
+#include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/cformat.hpp"
@@ -17,6 +18,7 @@
 #include "plot/deformation.hpp"
 #include "shape/distance.hpp"
 #include "shape/procrustes.hpp"
+#include "shape/tolerances.hpp"
 #include "shape/types.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
@@ -25,7 +27,7 @@ namespace velmora::app {
 
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
   return cformat(
-      "Regression Slope: %2.4f Regression Intercept: %2.4f Std. Deviation in Slope: %2.4f  "
+      "Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
       "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g",
       {r.slope, r.intercept, r.slope_sd, r.r, z, p});
 }
@@ -75,6 +77,19 @@ Eigen::VectorXd regressor(const Eigen::VectorXd& x) {
   return on_ln_scale() ? Eigen::VectorXd(x.array().log()) : x;
 }
 
+// The regressor (after the scale choice) of a test or regression, refused
+// when its values are equal up to rounding: the mean of equal values may
+// differ from them in the last bit, which would leave a spread of noise that
+// the slope and its tests divide by.
+Eigen::VectorXd varying_regressor(const Eigen::VectorXd& x) {
+  Eigen::VectorXd r = regressor(x);
+  if (r.size() > 0 && r.maxCoeff() - r.minCoeff() <= kEqualXTolerance * r.cwiseAbs().maxCoeff()) {
+    refuse("All X values are equal (" + format_number(x(0)) +
+           "), so the regression slope is undefined. Load an independent variable that varies.");
+  }
+  return r;
+}
+
 double call_scalar(std::string_view fn, ValueList args) {
   return function_table().call(fn, args, 1).at(0).to_scalar(fn);
 }
@@ -113,10 +128,7 @@ void do_regression(const Value&) {
   AppState& s = state();
   Eigen::VectorXd x = x_values();
   check_positive_x(x, "The regression");
-  if (x.size() > 0 && x.maxCoeff() == x.minCoeff()) {
-    refuse("All X values are equal (" + format_number(x(0)) +
-           "), so the regression slope is undefined. Load an independent variable that varies.");
-  }
+  const Eigen::VectorXd on_scale = varying_regressor(x);
   g.set(control("RotX"), "Enable", "Off");
   g.set(control("RotZ"), "Enable", "Off");
   s.pwscores = current_scores();
@@ -128,7 +140,8 @@ void do_regression(const Value&) {
     throw DataRefusal(
         "The number of dependent and independent variables do no match.  Please Reload");
   }
-  Eigen::RowVectorXd slopes = stats::column_slopes(s.pwscores.to_matrix(), regressor(x));
+  // Every score column is regressed, the last uniform score included.
+  Eigen::RowVectorXd slopes = stats::column_slopes(s.pwscores.to_matrix(), on_scale);
   s.gvector = Value::matrix(slopes);
   s.delta = Value::matrix(xrange * slopes);
 }
@@ -144,6 +157,7 @@ void plot_p_distance(const Value&) {
   }
   check_x_count(static_cast<std::size_t>(xv.size()), n, "The Procrustes-distance test");
   check_positive_x(xv, "The Procrustes-distance test");
+  const Eigen::VectorXd x = varying_regressor(xv);
 
   std::vector<std::size_t> jindex(n);
   std::iota(jindex.begin(), jindex.end(), 0);
@@ -151,28 +165,38 @@ void plot_p_distance(const Value&) {
                    [&](std::size_t a, std::size_t b) { return xv(a) < xv(b); });
   echo("ans", Value::row({static_cast<double>(jindex[0] + 1), static_cast<double>(jindex[1] + 1),
                           static_cast<double>(jindex[2] + 1)}));
-  // The starting shape: the mean raw configuration of the three specimens
-  // with the smallest X.
-  const std::size_t cols = s.DATA.cols(), k = cols / 3;
-  shape::Config start(static_cast<Eigen::Index>(k), 3);
-  for (std::size_t j = 0; j < k; ++j)
-    for (std::size_t d = 0; d < 3; ++d) {
-      double sum = 0;
-      for (int t = 0; t < 3; ++t) sum += s.DATA(jindex[t], 3 * j + d);
-      start(static_cast<Eigen::Index>(j), static_cast<Eigen::Index>(d)) = sum / 3;
-    }
-  shape::Stack fitted = shape::getfprocon3(start, shape::stack_from_value(s.DATAV, "DATAV"));
+  // The starting shape: the mean of the three superimposed specimens with the
+  // smallest X, centred and at unit centroid size, so the distances are
+  // squared Procrustes distances of unit-size shapes and do not depend on how
+  // the raw specimens lay in the file.
+  const shape::Stack superimposed = shape::stack_from_value(s.DATAV, "DATAV");
+  shape::Config start = shape::Config::Zero(superimposed.k(), 3);
+  for (int t = 0; t < 3; ++t) start += superimposed.slice(static_cast<Eigen::Index>(jindex[t]));
+  start.rowwise() -= start.colwise().mean();
+  const double start_size = start.norm();
+  if (!(start_size > 0)) {
+    refuse(
+        "The three specimens with the smallest X cancel out: their mean shape has centroid "
+        "size 0, so the Procrustes-distance test has no starting shape.");
+  }
+  start /= start_size;
+  shape::Stack fitted = shape::getfprocon3(start, superimposed);
   echo("count", Value(static_cast<double>(fitted.n())));
   Eigen::RowVectorXd dist = shape::getpdistance3(start, fitted);
-  Eigen::VectorXd x = regressor(xv);
 
   gfx::Handle ax = g.current_axes();
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
   g.plot(ax, xs, ys, {}, "ko", false);
   g.set(g.get(ax, "XLabel")(0), "String", on_ln_scale() ? "ln X" : "X");
-  g.set(g.get(ax, "YLabel")(0), "String", "squared Procrustes distance");
+  g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance");
 
   stats::RegressionStats r = stats::regstuf(x, dist.transpose());
+  // The fitted line across the range of the regressor, over the points.
+  const double x0 = x.minCoeff(), x1 = x.maxCoeff();
+  const std::string next_plot = g.get_text(ax, "NextPlot");
+  g.hold(ax, true);
+  g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
+  g.set(ax, "NextPlot", next_plot);
   const double z = r.fisher_z / r.fisher_se;
   const double p = 1 - call_scalar("normcdf", {z});
   std::string text = pdistance_report(r, z, p);
@@ -188,12 +212,18 @@ void get_wilks(const Value&) {
   Eigen::VectorXd xv = x_values();
   check_x_count(static_cast<std::size_t>(xv.size()), s.pwscores.rows(), "The Wilks' lambda test");
   check_positive_x(xv, "The Wilks' lambda test");
-  stats::WilksResult w = stats::getWilkslambda(s.pwscores.to_matrix(), regressor(xv));
+  const Eigen::VectorXd x = varying_regressor(xv);
+  // getWilkslambda leaves out its input's last column (the centroid size of
+  // the score-file layout); a column of zeros in that place lets every score
+  // column take part.
+  const Eigen::MatrixXd scores = s.pwscores.to_matrix();
+  Eigen::MatrixXd padded(scores.rows(), scores.cols() + 1);
+  padded << scores, Eigen::VectorXd::Zero(scores.rows());
+  stats::WilksResult w = stats::getWilkslambda(padded, x);
   if (w.degenerate) {
-    refuse("The multivariate test needs more specimens than regressed score columns: this "
-           "sample has " + std::to_string(w.N) + " specimens and " + std::to_string(w.p) +
-           " regressed score columns, so it needs at least " + std::to_string(w.p + 2) +
-           " specimens.");
+    refuse("The multivariate test cannot be computed: this sample has " + std::to_string(w.N) +
+           " specimens; the test of " + std::to_string(w.p) + " score columns needs at least " +
+           std::to_string(w.p + 2) + ". Load a larger sample or use fewer landmarks.");
   }
   const double p = 1 - call_scalar("fcdf", {w.F, w.df1, w.df2});
   std::string text = wilks_report(w, p);
@@ -245,6 +275,10 @@ void show_regression(const Value&) {
 
 namespace {
 
+io::NumberFormat number_format() {
+  return full_precision_files() ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+}
+
 // Asks for the file, then writes `content` atomically; a failed write is
 // shown with the path and the reason.
 void save_text(std::string_view title, const std::string& content) {
@@ -267,16 +301,17 @@ void save_warp(const Value&) {
   std::vector<double> cs(s.DATA.rows());
   for (std::size_t i = 0; i < cs.size(); ++i) cs[i] = s.DATA(i, last);
   save_text("File Name for Partial Warp Scores",
-            io::score_file_text(s.pwscores.to_matrix("pwscores"), cs));
+            io::score_file_text(s.pwscores.to_matrix("pwscores"), cs, number_format()));
 }
 
 void save_ref(const Value&) {
   Value row = function_table().call("x1y1z1", {state().reference, 1.0}, 1).at(0);
-  save_text("File Name for Reference", io::row_file_text(row.data()));
+  save_text("File Name for Reference", io::row_file_text(row.data(), number_format()));
 }
 
 void save_vector(const Value&) {
-  save_text("File Name for Regression Vector", io::vector_file_text(state().gvector.data()));
+  save_text("File Name for Regression Vector",
+            io::vector_file_text(state().gvector.data(), number_format()));
 }
 
 }  // namespace velmora::app::actions

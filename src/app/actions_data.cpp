@@ -5,6 +5,7 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/loaders.hpp"
+#include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "io/landmark_file.hpp"
 #include "io/list_files.hpp"
@@ -47,9 +48,7 @@ void load_data(const Value&) {
   // Superimpose first: a failure leaves the previous sample in place.
   const std::size_t n = rows.rows, c = rows.cols, k = c / 3;
   shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n), io::vertxy3D(rows));
-  shape::GpaResult gpa = shape::getpproc3(std::move(stack));
-  shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-  shape::rotate3da(gpa.fitted, axes.axes);
+  SuperimposedSample fit = superimpose_sample(std::move(stack));
 
   s.DATA = rows.to_value();
   g.set(control("FileBox"), "String",
@@ -63,8 +62,8 @@ void load_data(const Value&) {
   s.vtargetsymbol = Value("ro");
   s.vaheads = Value(1.0);
   s.linregress = Value(1.0);
-  s.DATAV = shape::stack_to_value(std::move(gpa.fitted));
-  s.reference = Value::matrix(axes.reference);
+  s.DATAV = shape::stack_to_value(std::move(fit.fitted));
+  s.reference = Value::matrix(fit.reference);
   // Results computed for the previous sample no longer describe this one.
   s.pwscores = Value();
   s.gvector = Value();

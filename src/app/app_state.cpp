@@ -12,7 +12,8 @@ std::vector<std::pair<std::string_view, const Value*>> AppState::named() const {
           {"deftypelist", &deftypelist}, {"vrefsymbol", &vrefsymbol},
           {"vtargetsymbol", &vtargetsymbol}, {"vlineformat1", &vlineformat1},
           {"vlinewidth", &vlinewidth}, {"vaheads", &vaheads},
-          {"vplotdensity", &vplotdensity}};
+          {"vplotdensity", &vplotdensity}, {"vsuperimposition", &vsuperimposition},
+          {"vfullprecision", &vfullprecision}};
 }
 
 AppState& state() {

@@ -43,8 +43,8 @@ LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
 
 Eigen::RowVectorXd column_slopes(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x) {
   require_count(scores.rows(), x.size(), "score rows");
-  if (scores.cols() <= 1) return Eigen::RowVectorXd();
-  return fit_lines(scores.leftCols(scores.cols() - 1), x).slopes;
+  if (scores.cols() == 0) return Eigen::RowVectorXd();
+  return fit_lines(scores, x).slopes;
 }
 
 RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,

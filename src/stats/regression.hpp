@@ -20,11 +20,11 @@ struct LineFits {
 LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
                    const Eigen::Ref<const Eigen::VectorXd>& x);
 
-/// The regression vector: the least-squares slope of every score column but
-/// the last on `x` (the last uniform score is never regressed).
-/// @param scores N×m, m ≥ 1
+/// The regression vector: the least-squares slope of every score column on
+/// `x`, the last uniform score included.
+/// @param scores N×m
 /// @param x      N values of the regressor (X or ln X)
-/// @return 1×(m − 1)
+/// @return 1×m, slopes in score units per unit of the regressor
 Eigen::RowVectorXd column_slopes(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x);
 
 /// Bivariate regression statistics of y on x.

@@ -13,7 +13,7 @@ TEST_F(AppTest, DispatchIsExactAndCaseSensitive) {
   EXPECT_EQ(cap.text(), "Fell through Case, dang! \n ");
   EXPECT_TRUE(hb->dialogs().empty());
   EXPECT_TRUE(state().DATA.empty());
-  ASSERT_EQ(action_table().size(), 41u);
+  ASSERT_EQ(action_table().size(), 43u);
   EXPECT_EQ(action_table()[0].name, "LoadData");
   EXPECT_EQ(action_table()[38].name, "ToggleDots");
 }
@@ -160,7 +160,8 @@ TEST_F(AppTest, LayoutHoldsEveryTagAndAControlForEveryAction) {
         "ExagerationBox", "DeFormat", "DotCheck", "Density10", "Density20", "Density30",
         "Density50", "ArrowHeads", "NoArrowHeads", "RefSquare", "RefDiamond", "RefCircle",
         "RefPlus", "Line1Red", "Line1Black", "Line1Dotted", "Weight5", "Weight10", "Weight15",
-        "Weight20", "Weigth25", "axes1"})
+        "Weight20", "Weigth25", "axes1", "SuperimposeOptimal", "SuperimposeClassic",
+        "FullPrecisionOn", "FullPrecisionOff"})
     EXPECT_EQ(g->find_by_tag(tag).size(), 1u) << tag;
   std::set<std::string> called;
   for (gfx::Handle h : g->all_objects(main)) {

@@ -64,19 +64,21 @@ TEST(Regstuf, RefusesUndefinedStatistics) {
             "The regression data include values that are not finite numbers.");
 }
 
-TEST(ColumnSlopes, EveryColumnButTheLast) {
+TEST(ColumnSlopes, EveryColumnTheLastIncluded) {
   const Eigen::Index n = 6;
   const Eigen::VectorXd x = vec({1, 2, 3, 4, 5, 6});
   Eigen::MatrixXd scores(n, 3);
   scores.col(0) = 3 * x.array() + 1;
   scores.col(1) = -0.5 * x.array() + 7;
-  scores.col(2) = Eigen::VectorXd::Random(n);  // never regressed
+  scores.col(2) = 0.25 * x.array() - 2;
   const Eigen::RowVectorXd b = column_slopes(scores, x);
-  ASSERT_EQ(b.size(), 2);
+  ASSERT_EQ(b.size(), 3);
   EXPECT_NEAR(b(0), 3, 1e-14);
   EXPECT_NEAR(b(1), -0.5, 1e-14);
+  EXPECT_NEAR(b(2), 0.25, 1e-14);
   EXPECT_NEAR(b(0) * (x.maxCoeff() - x.minCoeff()), 3 * (n - 1), 1e-13);
-  EXPECT_EQ(column_slopes(scores.leftCols(1), x).size(), 0);
+  EXPECT_EQ(column_slopes(scores.leftCols(1), x).size(), 1);
+  EXPECT_EQ(column_slopes(scores.leftCols(0), x).size(), 0);
 
   // On ln X: X = e, e², e³ and a column 2·ln X + 5.
   const Eigen::VectorXd ln_x = vec({1, 2, 3});
@@ -84,6 +86,7 @@ TEST(ColumnSlopes, EveryColumnButTheLast) {
   on_ln.col(0) = 2 * ln_x.array() + 5;
   on_ln.col(1).setZero();
   EXPECT_NEAR(column_slopes(on_ln, ln_x)(0), 2, 1e-14);
+  EXPECT_EQ(column_slopes(on_ln, ln_x)(1), 0);
 
   const LineFits fits = fit_lines(scores.leftCols(2), x);
   EXPECT_NEAR(fits.intercepts(0), 1, 1e-13);

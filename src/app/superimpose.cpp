@@ -1,0 +1,44 @@
+#include "app/superimpose.hpp"
+
+#include <string>
+
+#include "app/app_state.hpp"
+#include "platform/runtime/cformat.hpp"
+#include "platform/runtime/console.hpp"
+#include "shape/procrustes.hpp"
+#include "shape/rotation.hpp"
+
+namespace velmora::app {
+
+bool optimal_superimposition() {
+  const Value& v = state().vsuperimposition;
+  return v.is_char() && v.to_string() == "optimal";
+}
+
+bool full_precision_files() {
+  const Value& v = state().vfullprecision;
+  return v.is_char() && v.to_string() == "on";
+}
+
+SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal) {
+  shape::GpaResult gpa =
+      optimal ? shape::gpa_to_convergence(std::move(raw)) : shape::getpproc3(std::move(raw));
+  shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
+  shape::rotate3da(gpa.fitted, axes.axes);
+
+  if (!gpa.converged) {
+    console().line(cformat(
+        "Note: the superimposition did not converge in %i passes; its reference still moved by "
+        "%.3g in the last pass.",
+        {static_cast<double>(gpa.passes), gpa.last_move}));
+  }
+  // A specimen that fits best as a mirror image is usually a left/right
+  // mix-up in digitizing; it was fitted by a proper rotation all the same.
+  for (Eigen::Index i : gpa.mirrored) {
+    console().line("specimen " + std::to_string(i + 1) +
+                   " fits the reference best as a mirror image: check its landmark order");
+  }
+  return {std::move(axes.reference), std::move(gpa.fitted)};
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "shape/types.hpp"
+
+namespace velmora::app {
+
+/// A loaded sample superimposed and turned into its principal axes.
+struct SuperimposedSample {
+  shape::Config reference;  ///< k×3 consensus, centred, unit centroid size, principal axes
+  shape::Stack fitted;      ///< n×(k×3) fitted specimens, turned with the reference
+};
+
+/// The superimposition of a loaded sample: generalized Procrustes by the
+/// chosen method (getpproc3, or gpa_to_convergence when the optimal rotation
+/// is chosen), then pcaref3d, and the sample turned by the same axes
+/// (rotate3da).  Writes to the console a warning for every specimen whose
+/// best orthogonal fit was a mirror image and, for the optimal method, a
+/// note when the passes did not converge.  Changes no state.
+/// @param raw     n raw configurations, k×3 each, as read from the file
+/// @param optimal the optimal rotation to convergence instead of the three
+///                classic passes
+/// @throws RuntimeError as getpproc3 and pcaref3d
+SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal);
+
+/// True when the optimal rotation to convergence is chosen
+/// (SetSuperimposition optimal); the three classic passes otherwise.
+bool optimal_superimposition();
+
+/// The superimposition by the method currently chosen.
+inline SuperimposedSample superimpose_sample(shape::Stack raw) {
+  return superimpose_sample(std::move(raw), optimal_superimposition());
+}
+
+/// True when result files are written with full precision
+/// (SetFullPrecision on); with six significant digits otherwise.
+bool full_precision_files();
+
+}  // namespace velmora::app
