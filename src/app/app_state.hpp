@@ -15,8 +15,8 @@ struct AppState {
   Value reference;         ///< k×3 consensus, centred, unit centroid size
   Value XVariable;         ///< n×1 independent variable
   Value pwscores;          ///< n×(3p+5) partial warp and uniform scores
-  Value gvector;           ///< 1×(m−1) regression slopes
-  Value delta;             ///< 1×(m−1) slopes times the regressor's range
+  Value gvector;           ///< 1×m regression slopes, one per score column
+  Value delta;             ///< 1×m slopes times the regressor's range
   Value linregress;        ///< 1: regress on X, 0: on ln X
   Value wirelist;          ///< w×3 wires (number, landmark, landmark)
   Value wireactive;        ///< 1 once a wireframe was loaded

@@ -64,6 +64,22 @@ TEST_F(BatchRun, FallThroughAndExitStatuses) {
   EXPECT_NE(cap.errors().find("batch line 1:"), std::string::npos);
 }
 
+TEST_F(BatchRun, XEqualUpToRoundingEndsWithStatus3) {
+  // 80 ages of 7, one of them a rounding step above.
+  std::string ages;
+  for (int i = 0; i < 80; ++i) ages += i == 40 ? "7.000000000000001\n" : "7\n";
+  const std::string script = "open " + example("skulls.txt") + "\nLoadData\nopen " +
+                             write("ages.txt", ages) + "\nLoadXList\nSetFullPrecision on\n";
+  for (const char* action : {"DoRegression", "PlotPDistance", "GetWilks"}) {
+    ConsoleCapture cap;
+    EXPECT_EQ(run_batch(parse(script + action + "\n")), kBatchRefused) << action;
+    EXPECT_NE(cap.text().find("msgbox:\nAll X values are equal (7), so the regression slope is "
+                              "undefined. Load an independent variable that varies.\n"),
+              std::string::npos)
+        << action;
+  }
+}
+
 TEST_F(BatchRun, DisabledControlsRefuseTheirAction) {
   std::string script = "open " + example("skulls.txt") + "\nLoadData\nopen " +
                        example("age.txt") + "\nLoadXList\nRotateRefX\n";
