@@ -45,6 +45,12 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   for (Eigen::Index i = 0; i < scores.cols(); ++i)
     EXPECT_NEAR(gv(i), coef(1, i), 1e-10 * coef.row(1).cwiseAbs().maxCoeff()) << i;
   EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");
+  // The deformation drawn includes the last score's change.
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+  Value target = g->get(g->get(g->current_axes(), "Children")(0), "XData");
+  state().delta(28) = 0;
+  run("ShowRegression");
+  EXPECT_NE(g->get(g->get(g->current_axes(), "Children")(0), "XData"), target);
 }
 
 TEST_F(AppTest, RegressionRefusesBadRegressors) {
