@@ -174,7 +174,8 @@ void plot_p_distance(const Value&) {
   for (int t = 0; t < 3; ++t) start += superimposed.slice(static_cast<Eigen::Index>(jindex[t]));
   start.rowwise() -= start.colwise().mean();
   const double start_size = start.norm();
-  if (!(start_size > 0)) {
+  // Three unit-size shapes: a mean of rounding-noise size has cancelled.
+  if (!(start_size > kCoincidentTolerance)) {
     refuse(
         "The three specimens with the smallest X cancel out: their mean shape has centroid "
         "size 0, so the Procrustes-distance test has no starting shape.");
