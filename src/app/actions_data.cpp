@@ -1,6 +1,7 @@
 // Loading the landmark, X and wireframe files; drawing the sample; turning
 // the reference.
 #include <Eigen/Core>
+#include <algorithm>
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
@@ -12,6 +13,7 @@
 #include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/runtime/cformat.hpp"
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "plot/primitives.hpp"
 #include "shape/procrustes.hpp"
@@ -35,21 +37,48 @@ Value scores_of_sample() {
 
 }  // namespace
 
-Value current_scores() { return scores_of_sample(); }
+Value current_scores() {
+  return scores_of_sample();
+}
 
+namespace {
+
+// The largest landmark number that the loaded wireframe joins (0 without one).
+std::size_t wire_landmarks_needed() {
+  const AppState& s = state();
+  if (!s.wireactive.is_true() || s.wirelist.empty() || s.wirelist.cols() < 3) return 0;
+  double most = 0;
+  for (std::size_t i = 0; i < s.wirelist.rows(); ++i)
+    most = std::max({most, s.wirelist(i, 1), s.wirelist(i, 2)});
+  return static_cast<std::size_t>(most);
+}
+
+void set_rotation_buttons(const char* enable) {
+  auto& g = graphics();
+  g.set(control("RotX"), "Enable", enable);
+  g.set(control("RotZ"), "Enable", enable);
+}
+
+}  // namespace
+
+// Every loader reads and checks its file completely, and computes what
+// depends on it, before it replaces anything: a refused or failed load leaves
+// the state, the controls and the figures as they were.
 void load_data(const Value&) {
   auto& g = graphics();
   AppState& s = state();
-  s.h2dfig = Value(g.current_figure());
+  const Value main_window(g.current_figure());
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix rows = io::load_landmarks(pick->path());
 
-  // Superimpose first: a failure leaves the previous sample in place.
   const std::size_t n = rows.rows, c = rows.cols, k = c / 3;
-  shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n), io::vertxy3D(rows));
+  shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n),
+                     io::vertxy3D(rows));
   SuperimposedSample fit = superimpose_sample(std::move(stack));
+  const std::size_t wires_need = wire_landmarks_needed();
 
+  s.h2dfig = main_window;
   s.DATA = rows.to_value();
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
@@ -64,28 +93,43 @@ void load_data(const Value&) {
   s.linregress = Value(1.0);
   s.DATAV = shape::stack_to_value(std::move(fit.fitted));
   s.reference = Value::matrix(fit.reference);
-  // Results computed for the previous sample no longer describe this one.
+  // The independent variable and the results of the previous sample do not
+  // describe this one; the reference may be turned again until new scores.
+  s.XVariable = Value();
   s.pwscores = Value();
   s.gvector = Value();
   s.delta = Value();
+  set_rotation_buttons("On");
+  std::string wire_note;
+  if (wires_need > k) {
+    wire_note = "The wireframe needs " + std::to_string(wires_need) +
+                " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
+    s.wirelist = Value();
+    s.wireactive = Value();
+    g.set(control("WireBox"), "String", "No Wireframe Loaded");
+  }
   g.make_current(new_figure3d());
   draw_reference();
+  if (!wire_note.empty()) {
+    console().line(wire_note);
+    g.backend().message_box(wire_note, "Wireframe removed");
+  }
 }
 
 void load_x_list(const Value&) {
-  auto& g = graphics();
   AppState& s = state();
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  s.XVariable = x.to_value();
   if (x.rows != s.DATA.rows()) {
-    refuse("There was a mismatch in the number of specimens and the number of independent "
-           "variable values.  Recheck the files and reload");
+    refuse(
+        "There was a mismatch in the number of specimens and the number of independent "
+        "variable values.  Recheck the files and reload");
   }
-  g.set(control("RotX"), "Enable", "Off");
-  g.set(control("RotZ"), "Enable", "Off");
-  s.pwscores = scores_of_sample();
+  Value scores = scores_of_sample();
+  s.XVariable = x.to_value();
+  set_rotation_buttons("Off");
+  s.pwscores = std::move(scores);
 }
 
 void load_wire_frame(const Value&) {
@@ -94,6 +138,7 @@ void load_wire_frame(const Value&) {
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
   io::TextMatrix wires = io::load_wire_list(pick->path());
+  if (!s.reference.empty()) io::check_wire_file(wires, s.reference.rows(), pick->path());
   s.wirelist = wires.to_value();
   s.wireactive = Value(1.0);
   g.set(control("WireBox"), "String",

@@ -66,6 +66,9 @@ void set_superimposition(const Value& fpass) {
   s.pwscores = Value();
   s.gvector = Value();
   s.delta = Value();
+  // Without scores the reference may be turned again, as after LoadData.
+  g.set(control("RotX"), "Enable", "On");
+  g.set(control("RotZ"), "Enable", "On");
   console().line(
       std::string("The sample was superimposed again ") +
       (optimal ? "with the optimal rotation, to convergence" : "with the classic three passes") +

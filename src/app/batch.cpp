@@ -1,12 +1,19 @@
 #include "app/batch.hpp"
 
+#include <cctype>
 #include <charconv>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
+#include "app/script_text.hpp"
+#include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -110,13 +117,30 @@ std::string resolve(const std::string& path, const std::string& base) {
   return base + (base.back() == '/' ? "" : "/") + path;
 }
 
+// The path of an open/save line: "…" with escapes, '…' as written, or the
+// bare rest of the line.
+std::string script_path(const std::string& rest, const std::function<void(std::string)>& fail) {
+  if (rest[0] == '"') {
+    std::string_view after;
+    std::string why;
+    auto text = unquote_script_text(rest, after, why);
+    if (!text) fail(why);
+    if (!trim(after).empty()) fail("nothing may follow the closing quote of a path");
+    if (text->empty()) fail("the quoted path is empty");
+    return *text;
+  }
+  if (rest.size() >= 2 && rest[0] == '\'' && rest.back() == '\'')
+    return rest.substr(1, rest.size() - 2);
+  return rest;
+}
+
 }  // namespace
 
 std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_folder) {
   std::vector<BatchCommand> out;
-  std::string raw;
+  const std::string whole{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   int line = 0;
-  while (std::getline(in, raw)) {
+  for (std::string_view raw : split_script_lines(whole)) {
     ++line;
     std::string text = trim(raw);
     if (text.empty() || text[0] == '#') continue;
@@ -130,9 +154,7 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
     if (head == "open" || head == "save") {
       if (rest.empty()) fail("\"" + head + "\" needs a file path");
       c.kind = head == "open" ? BatchCommand::Kind::Open : BatchCommand::Kind::Save;
-      if (rest.size() >= 2 && (rest[0] == '"' || rest[0] == '\'') && rest.back() == rest[0])
-        rest = rest.substr(1, rest.size() - 2);
-      c.name = resolve(rest, base_folder);
+      c.name = resolve(script_path(rest, fail), base_folder);
     } else if (head == "cancel") {
       if (!rest.empty()) fail("\"cancel\" takes nothing after it");
       c.kind = BatchCommand::Kind::Cancel;
@@ -143,7 +165,7 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
       if (!is_identifier(c.name)) fail("\"call\" needs a function name");
       c.args = parse_call_args(sp2 == std::string::npos ? "" : rest.substr(sp2), line);
     } else {
-      if (!is_identifier(head)) fail("\"" + head + "\" is not an action name");
+      if (!is_identifier(head)) fail(quote_script_text(head) + " is not an action name");
       c.name = head;
       if (!rest.empty()) {
         ValueList a = parse_call_args(rest, line);
@@ -175,20 +197,191 @@ bool control_disabled(gfx::Handle main, const std::string& action, const ValueLi
   return found && !enabled;
 }
 
+/// Ends the script at once with an exit status.  Not a std::exception, so
+/// that no action's error handling can take it for one of its own.
+struct BatchStop {
+  int status;
+  std::string message;
+};
+
+std::string line_text(int line) {
+  return "batch line " + std::to_string(line);
+}
+
+// "open "/tmp/x.txt"", as the answer's line reads.
+std::string answer_text(const BatchCommand& a) {
+  switch (a.kind) {
+    case BatchCommand::Kind::Open:
+      return "open " + quote_script_text(a.name);
+    case BatchCommand::Kind::Save:
+      return "save " + quote_script_text(a.name);
+    default:
+      return "cancel";
+  }
+}
+
+bool is_answer(const BatchCommand& c) {
+  return c.kind == BatchCommand::Kind::Open || c.kind == BatchCommand::Kind::Save ||
+         c.kind == BatchCommand::Kind::Cancel;
+}
+
+// A `call velmorasw ACTION [ARG]` line runs exactly as the bare action.
+BatchCommand as_action(const BatchCommand& c) {
+  if (c.kind != BatchCommand::Kind::Call || c.name != "velmorasw" || c.args.empty() ||
+      c.args.size() > 2 || !c.args[0].is_char())
+    return c;
+  BatchCommand a{BatchCommand::Kind::Action, c.line, c.args[0].to_string(), {}};
+  if (c.args.size() == 2) a.args.push_back(c.args[1]);
+  return a;
+}
+
+// Every action and function the script names must exist before any line
+// runs, so that a typing error cannot leave a queued answer to a later
+// dialog.
+std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
+  for (const BatchCommand& c : script) {
+    if (c.kind == BatchCommand::Kind::Action && !find_action(c.name)) {
+      std::string hint;
+      for (const ActionSpec& s : action_table()) {
+        if (s.name.size() != c.name.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < c.name.size() && same; ++i)
+          same = std::tolower(static_cast<unsigned char>(s.name[i])) ==
+                 std::tolower(static_cast<unsigned char>(c.name[i]));
+        if (same) hint = " (did you mean " + std::string(s.name) + "?)";
+      }
+      return BatchStop{kBatchMalformed, line_text(c.line) + ": \"" + c.name +
+                                            "\" is not an action of Velmora" + hint +
+                                            "; nothing was run."};
+    }
+    if (c.kind == BatchCommand::Kind::Call && !function_table().find(c.name)) {
+      return BatchStop{kBatchMalformed, line_text(c.line) + ": there is no function \"" + c.name +
+                                            "\" to call; nothing was run."};
+    }
+  }
+  return std::nullopt;
+}
+
+/// Hands the answers queued before an action or call to its dialogs: an
+/// `open` answer only to an open dialog, a `save` answer only to a save
+/// dialog, `cancel` to either.  A dialog without a fitting answer stops the
+/// script before anything is read or written.
+class Answers {
+ public:
+  void add(const BatchCommand& a) { queue_.push_back(&a); }
+  bool empty() const { return queue_.empty(); }
+  const BatchCommand& front() const { return *queue_.front(); }
+  void clear() { queue_.clear(); }
+
+  void begin(const BatchCommand& taker) { taker_ = &taker; }
+
+  std::optional<gfx::FilePick> answer(const gfx::HeadlessBackend::Dialog& d) {
+    const std::string who = line_text(taker_->line) + ": " + taker_->name;
+    const std::string dialog = "the " + d.kind + " dialog \"" + d.title + "\"";
+    if (queue_.empty()) {
+      throw BatchStop{kBatchMalformed, who + " asked " + dialog +
+                                           " but no answer was given for it: put an \"" + d.kind +
+                                           " PATH\" or \"cancel\" line before it."};
+    }
+    const BatchCommand& a = *queue_.front();
+    const bool fits = a.kind == BatchCommand::Kind::Cancel ||
+                      (a.kind == BatchCommand::Kind::Open) == (d.kind == "open");
+    if (!fits) {
+      throw BatchStop{kBatchMalformed, who + " asked " + dialog + ", but the answer on line " +
+                                           std::to_string(a.line) + " (" + answer_text(a) +
+                                           ") is for a " +
+                                           (a.kind == BatchCommand::Kind::Open ? "open" : "save") +
+                                           " dialog; nothing was written."};
+    }
+    queue_.pop_front();
+    if (a.kind == BatchCommand::Kind::Cancel) return std::nullopt;
+    auto slash = a.name.find_last_of('/');
+    if (slash == std::string::npos) return gfx::FilePick{"./", a.name};
+    return gfx::FilePick{a.name.substr(0, slash + 1), a.name.substr(slash + 1)};
+  }
+
+ private:
+  std::deque<const BatchCommand*> queue_;
+  const BatchCommand* taker_ = nullptr;
+};
+
+int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
+                 gfx::HeadlessBackend* hb) {
+  auto& g = gfx::graphics();
+  Answers answers;
+  hb->answer_source = [&answers](const gfx::HeadlessBackend::Dialog& d) {
+    return answers.answer(d);
+  };
+  int status = kBatchOk;
+  for (const BatchCommand& c : script) {
+    if (is_answer(c)) {
+      answers.add(c);
+      continue;
+    }
+    answers.begin(c);
+    int outcome = kBatchOk;
+    if (c.kind == BatchCommand::Kind::Action) {
+      if (g.valid(main)) g.make_current(main);
+      if (g.valid(main) && control_disabled(main, c.name, c.args)) {
+        hb->message_box(
+            "The control for " + c.name + " is disabled in the main window, so it cannot run now.",
+            "");
+        outcome = kBatchRefused;
+      } else {
+        gfx::Graphics::CallbackScope scope(g, main);
+        ActionReport r = run_action(Value(c.name), c.args.empty() ? Value() : c.args[0]);
+        if (r.outcome == Outcome::Failed) {
+          console().error(line_text(c.line) + ": " + r.message);
+          outcome = kBatchError;
+        } else if (r.outcome == Outcome::Refused) {
+          outcome = kBatchRefused;
+        }
+      }
+    } else {
+      try {
+        const FunctionSpec* spec = function_table().find(c.name);
+        int nargout = spec && spec->nargout == 0 ? 0 : 1;
+        ValueList res = function_table().call(c.name, c.args, nargout);
+        if (!res.empty()) console().display("ans", res[0]);
+      } catch (const std::exception& e) {
+        console().error(line_text(c.line) + ": " + e.what());
+        outcome = kBatchError;
+      }
+    }
+    if (!answers.empty()) {
+      throw BatchStop{kBatchMalformed,
+                      line_text(c.line) + ": " + c.name + " did not use the answer on line " +
+                          std::to_string(answers.front().line) + " (" +
+                          answer_text(answers.front()) + "); the script stops here."};
+    }
+    if (outcome == kBatchError) return kBatchError;
+    if (outcome == kBatchRefused) status = kBatchRefused;
+  }
+  if (!answers.empty()) {
+    throw BatchStop{kBatchMalformed, line_text(answers.front().line) + ": the answer " +
+                                         answer_text(answers.front()) +
+                                         " is not followed by an action that uses it."};
+  }
+  return status;
+}
+
 }  // namespace
 
-int run_batch(const std::vector<BatchCommand>& script) {
+int run_batch(const std::vector<BatchCommand>& parsed) {
   auto& g = gfx::install_graphics(std::make_unique<gfx::HeadlessBackend>());
   auto* hb = gfx::headless_backend();
   hb->on_message = [](const gfx::HeadlessBackend::Message& m) {
     console().write(m.title.empty() ? std::string("msgbox:\n") : "msgbox: " + m.title + "\n");
     console().write(m.text + "\n");
   };
-  hb->on_unanswered_dialog = [](const gfx::HeadlessBackend::Dialog& d) {
-    console().error("Warning: no answer was queued for the dialog \"" + d.title +
-                    "\"; it counts as cancelled.");
-  };
   register_all_functions();
+  std::vector<BatchCommand> script;
+  script.reserve(parsed.size());
+  for (const BatchCommand& c : parsed) script.push_back(as_action(c));
+  if (auto stop = check_names(script)) {
+    console().error(stop->message);
+    return stop->status;
+  }
   ValueList opened = velmora({}, 1);
   if (opened.empty()) {
     console().error("The main window could not be opened.");
@@ -196,50 +389,15 @@ int run_batch(const std::vector<BatchCommand>& script) {
   }
   gfx::Handle main = opened[0].to_scalar();
   g.set(main, "Visible", "off");
-
-  int status = kBatchOk;
-  for (const BatchCommand& c : script) {
-    switch (c.kind) {
-      case BatchCommand::Kind::Open:
-      case BatchCommand::Kind::Save:
-        hb->queue_path(c.name);
-        break;
-      case BatchCommand::Kind::Cancel:
-        hb->queue_cancel();
-        break;
-      case BatchCommand::Kind::Action: {
-        if (g.valid(main)) g.make_current(main);
-        if (g.valid(main) && control_disabled(main, c.name, c.args)) {
-          hb->message_box("The control for " + c.name +
-                              " is disabled in the main window, so it cannot run now.",
-                          "");
-          status = kBatchRefused;
-          break;
-        }
-        gfx::Graphics::CallbackScope scope(g, main);
-        ActionReport r = run_action(Value(c.name), c.args.empty() ? Value() : c.args[0]);
-        if (r.outcome == Outcome::Failed) {
-          console().error("batch line " + std::to_string(c.line) + ": " + r.message);
-          return kBatchError;
-        }
-        if (r.outcome == Outcome::Refused) status = kBatchRefused;
-        break;
-      }
-      case BatchCommand::Kind::Call: {
-        try {
-          const FunctionSpec* spec = function_table().find(c.name);
-          int nargout = spec && spec->nargout == 0 ? 0 : 1;
-          ValueList res = function_table().call(c.name, c.args, nargout);
-          if (!res.empty()) console().display("ans", res[0]);
-        } catch (const std::exception& e) {
-          console().error("batch line " + std::to_string(c.line) + ": " + e.what());
-          return kBatchError;
-        }
-        break;
-      }
-    }
+  // SaveSessionScript writes what the script has run so far.
+  session().clear();
+  session().start_recording();
+  try {
+    return run_commands(script, main, hb);
+  } catch (const BatchStop& stop) {
+    console().error(stop.message);
+    return stop.status;
   }
-  return status;
 }
 
 int run_batch_file(const std::string& path) {
@@ -248,7 +406,7 @@ int run_batch_file(const std::string& path) {
     if (path == "-") {
       script = parse_batch(std::cin, std::filesystem::current_path().string() + "/");
     } else {
-      std::ifstream in(path);
+      std::ifstream in(path, std::ios::binary);
       if (!in) {
         console().error("Cannot open the batch script \"" + path + "\".");
         return kBatchMalformed;

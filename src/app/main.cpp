@@ -30,14 +30,17 @@ constexpr const char* kUsage =
     "\n"
     "Batch mode runs a script headless, one command per line:\n"
     "  # comment                 skipped, like blank lines\n"
-    "  open PATH | save PATH     the answer of the next file dialog\n"
-    "  cancel                    the next file dialog is cancelled\n"
+    "  open PATH | save PATH     answers an open (save) dialog of the next action\n"
+    "  cancel                    cancels a dialog of the next action\n"
+    "                            (PATH bare, 'as is', or \"quoted\" with \\\\ \\\" \\n \\t \\xNN)\n"
     "  ACTION [ARG]              a click on the main window's control for ACTION\n"
     "                            (e.g. LoadData, SetPlotDensity 30)\n"
     "  call NAME ARG...          calls a function by name; numbers, [1 2 3],\n"
     "                            'text' and [] are arguments; shows its result\n"
     "Console lines and message boxes go to standard output ('msgbox: TITLE'\n"
-    "then the text).  Exit status: 0 clean, 1 run-time error, 2 malformed\n"
+    "then the text).  An answer that does not fit its dialog, a dialog without\n"
+    "an answer, an answer left unused and an unknown name stop the script.\n"
+    "Exit status: 0 clean, 1 run-time error, 2 malformed\n"
     "script, 3 some action was refused by a data check.\n";
 
 }  // namespace

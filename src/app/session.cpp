@@ -1,5 +1,6 @@
 #include "app/session.hpp"
 
+#include "app/script_text.hpp"
 #include "platform/graphics/graphics.hpp"
 
 namespace velmora::app {
@@ -22,30 +23,37 @@ std::string script_argument(const Value& fpass) {
 void Session::start_recording() {
   recording_ = true;
   gfx::graphics().set_dialog_observer(
-      [this](std::string_view, const std::optional<gfx::FilePick>& pick) { dialog_answered(pick); });
+      [this](std::string_view kind, const std::optional<gfx::FilePick>& pick) {
+        dialog_answered(kind, pick);
+      });
 }
 
 void Session::begin_action(std::string_view name, const Value& fpass) {
-  if (!recording_ || name == "SaveSessionScript") return;
-  steps_.push_back({std::string(name), script_argument(fpass), {}});
+  // Saving the script is not part of the session it saves.
+  in_step_ = recording_ && name != "SaveSessionScript";
+  if (in_step_) steps_.push_back({std::string(name), script_argument(fpass), {}});
 }
 
-void Session::dialog_answered(const std::optional<gfx::FilePick>& answer) {
-  if (!recording_ || steps_.empty()) return;
+void Session::end_action(bool refused) {
+  if (in_step_ && refused && !steps_.empty()) steps_.pop_back();
+  in_step_ = false;
+}
+
+void Session::dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer) {
+  if (!recording_ || !in_step_ || steps_.empty()) return;
   Step& step = steps_.back();
   if (!answer) {
     step.dialog_lines.push_back("cancel");
     return;
   }
-  const bool save = step.action.rfind("Save", 0) == 0 || step.action.rfind("Copy", 0) == 0 ||
-                    step.action == "ExportFigure";
-  step.dialog_lines.push_back(std::string(save ? "save " : "open ") + answer->path());
+  step.dialog_lines.push_back(std::string(kind == "save" ? "save " : "open ") +
+                              quote_script_text(answer->path()));
 }
 
 std::string Session::script() const {
   std::string out =
       "# Velmora session script: run it with  velmora --batch FILE\n"
-      "# Each open/save/cancel line answers the next file dialog.\n";
+      "# Each open/save/cancel line answers a file dialog of the action below it.\n";
   for (const Step& s : steps_) {
     for (const std::string& line : s.dialog_lines) out += line + "\n";
     out += s.action;

@@ -20,10 +20,14 @@ class Session {
   void stop_recording() { recording_ = false; }
   bool recording() const { return recording_; }
   void begin_action(std::string_view name, const Value& fpass);
-  void dialog_answered(const std::optional<gfx::FilePick>& answer);
-  /// The batch script: each action preceded by its dialog answers.
+  /// Ends the step begun last; a refused action changed nothing, so its
+  /// step (and the dialog answers it took) is dropped.
+  void end_action(bool refused);
+  void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
+  /// The batch script: each action preceded by its dialog answers, paths
+  /// always double-quoted so that any file name replays as the same bytes.
   std::string script() const;
-  void clear() { steps_.clear(); }
+  void clear() { steps_.clear(), in_step_ = false; }
 
  private:
   struct Step {
@@ -32,6 +36,7 @@ class Session {
     std::vector<std::string> dialog_lines;
   };
   bool recording_ = false;
+  bool in_step_ = false;  ///< answers belong to the last step
   std::vector<Step> steps_;
 };
 

@@ -15,8 +15,8 @@ using gfx::graphics;
 using gfx::Handle;
 
 const std::vector<ActionSpec>& action_table() {
-  constexpr unsigned S = kNeedSample, X = kNeedX, P = kNeedScores, R = kNeedRegression,
-                     F = kNeed3D, N = kNeedNothing;
+  constexpr unsigned S = kNeedSample, X = kNeedX, P = kNeedScores, R = kNeedRegression, F = kNeed3D,
+                     N = kNeedNothing;
   using FR = FigureRule;
   static const std::vector<ActionSpec> table = {
       {"LoadData", a::load_data, N, FR::AsIs},
@@ -104,7 +104,9 @@ std::string missing_need(unsigned needs) {
 
 }  // namespace
 
-const ActionReport& last_report() { return report(); }
+const ActionReport& last_report() {
+  return report();
+}
 
 ActionReport run_action(const Value& action, const Value& fpass) {
   ActionReport& r = report();
@@ -134,6 +136,7 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.message = e.what();
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
+  session().end_action(r.outcome == Outcome::Refused);
   return r;
 }
 
@@ -149,16 +152,18 @@ void register_switchyard(FunctionTable& table) {
 
 // --- helpers -------------------------------------------------------------------
 
-void refuse(const std::string& text, const std::string& title) { throw DataRefusal(text, title); }
+void refuse(const std::string& text, const std::string& title) {
+  throw DataRefusal(text, title);
+}
 
 Handle new_figure3d() {
   auto screen = graphics().backend().screen_size_px();
   double w = 720, h = 620;
-  Handle f = graphics().new_figure(
-      {{"Name", "Velmora 3D display"},
-       {"Color", Value::row({1, 1, 1})},
-       {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
-                                std::max(0.0, (screen[1] - h) / 2), w, h})}});
+  Handle f =
+      graphics().new_figure({{"Name", "Velmora 3D display"},
+                             {"Color", Value::row({1, 1, 1})},
+                             {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
+                                                      std::max(0.0, (screen[1] - h) / 2), w, h})}});
   state().h3dfig = Value(f);
   return f;
 }
@@ -185,9 +190,13 @@ void make_main_current() {
   if (g.valid(state().h2dfig)) g.make_current(state().h2dfig(0));
 }
 
-void echo(std::string_view name, const Value& v) { console().display(name, v); }
+void echo(std::string_view name, const Value& v) {
+  console().display(name, v);
+}
 
-Handle control(std::string_view tag) { return graphics().find_tag(tag); }
+Handle control(std::string_view tag) {
+  return graphics().find_tag(tag);
+}
 
 // --- ClearData ---------------------------------------------------------------
 
@@ -201,7 +210,9 @@ void actions::clear_data(const Value&) {
   s.DATAV = Value();
   s.pwscores = Value();
   s.reference = Value();
-  // Results of the forgotten sample go with it.
+  // The independent variable and the results of the forgotten sample go
+  // with it.
+  s.XVariable = Value();
   s.gvector = Value();
   s.delta = Value();
   g.set(control("FileBox"), "String", "No File Loaded");

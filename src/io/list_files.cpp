@@ -21,6 +21,16 @@ TextMatrix checked_x_list(TextMatrix m, std::string_view label) {
   return m;
 }
 
+std::string g_text(double x) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", x);
+  return buf;
+}
+
+/// No sample has this many landmarks; larger "landmark numbers" are typing
+/// errors (1e300), not wires.
+constexpr double kMostLandmarks = 1e9;
+
 TextMatrix checked_wire_list(TextMatrix m, std::string_view label) {
   if (m.cols < kWireColumns) {
     throw DataRefusal(in_quotes(label) +
@@ -28,13 +38,16 @@ TextMatrix checked_wire_list(TextMatrix m, std::string_view label) {
                       "found " +
                       std::to_string(m.cols) + ".");
   }
+  for (std::size_t i = 0; i < m.rows; ++i) {
+    for (std::size_t c = 1; c < kWireColumns; ++c) {
+      const double v = m(i, c);
+      if (!(v >= 1 && v <= kMostLandmarks && std::floor(v) == v)) {
+        throw DataRefusal(in_quotes(label) + " line " + std::to_string(i + 1) + ": " + g_text(v) +
+                          " is not a landmark number (a whole number from 1 up).");
+      }
+    }
+  }
   return m;
-}
-
-std::string g_text(double x) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", x);
-  return buf;
 }
 
 /// values: rows×cols column-major.
@@ -74,6 +87,18 @@ TextMatrix parse_wire_list(std::string_view text, std::string_view label) {
 
 TextMatrix load_wire_list(const std::string& path) {
   return checked_wire_list(read_checked_matrix(path), path);
+}
+
+void check_wire_file(const TextMatrix& wires, std::size_t k, std::string_view label) {
+  for (std::size_t i = 0; i < wires.rows; ++i) {
+    for (std::size_t c = 1; c < kWireColumns && c < wires.cols; ++c) {
+      if (wires(i, c) > static_cast<double>(k)) {
+        throw DataRefusal(in_quotes(label) + " line " + std::to_string(i + 1) + ": landmark " +
+                          g_text(wires(i, c)) + " is beyond the " + std::to_string(k) +
+                          " landmarks of the loaded sample.");
+      }
+    }
+  }
 }
 
 void check_wires(const TextMatrix& wires, std::size_t k) {

@@ -19,13 +19,19 @@ TextMatrix parse_x_list(std::string_view text, std::string_view label);
 
 /// Reads a wireframe file for LoadWireFrame: one wire per line, at least
 /// three numbers (wire number, landmark, landmark; further columns are
-/// kept).  The landmark numbers are checked against a configuration by
-/// check_wires when the wireframe is drawn.
+/// kept).  The landmark numbers must be whole numbers from 1 up; they are
+/// checked against a sample by check_wire_file.
 /// @return w×c matrix, c ≥ 3
 /// @throws DataRefusal naming the file (line, column): unreadable, no
-///   numbers, fewer than three numbers a line, text or NaN/infinite values
+///   numbers, fewer than three numbers a line, text or NaN/infinite values,
+///   a landmark number that is not a whole number from 1 up
 TextMatrix load_wire_list(const std::string& path);
 TextMatrix parse_wire_list(std::string_view text, std::string_view label);
+
+/// Checks a wireframe file against a loaded sample of k landmarks.
+/// @throws DataRefusal naming `label` and the line of the first landmark
+///   number above k
+void check_wire_file(const TextMatrix& wires, std::size_t k, std::string_view label);
 
 /// Checks a wireframe against a configuration of k landmarks before it is
 /// drawn: columns 2 and 3 of every row must be whole numbers from 1 to k.

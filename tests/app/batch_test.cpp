@@ -1,7 +1,12 @@
 #include "app/batch.hpp"
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 
+#include "app/script_text.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -51,10 +56,8 @@ TEST(BatchParse, MalformedLinesNameTheLine) {
 
 class BatchRun : public AppTest {};
 
-TEST_F(BatchRun, FallThroughAndExitStatuses) {
+TEST_F(BatchRun, ExitStatuses) {
   ConsoleCapture cap;
-  EXPECT_EQ(run_batch(parse("ClearData\nNoSuchAction\n")), kBatchOk);
-  EXPECT_NE(cap.text().find("Fell through Case, dang! \n "), std::string::npos);
   // A refused action does not stop the script but sets status 3.
   EXPECT_EQ(run_batch(parse("ShowMean\nClearData\n")), kBatchRefused);
   EXPECT_NE(cap.text().find("msgbox:\nLoad a landmark file first (Load Landmarks).\n"),
@@ -81,8 +84,8 @@ TEST_F(BatchRun, XEqualUpToRoundingEndsWithStatus3) {
 }
 
 TEST_F(BatchRun, DisabledControlsRefuseTheirAction) {
-  std::string script = "open " + example("skulls.txt") + "\nLoadData\nopen " +
-                       example("age.txt") + "\nLoadXList\nRotateRefX\n";
+  std::string script = "open " + example("skulls.txt") + "\nLoadData\nopen " + example("age.txt") +
+                       "\nLoadXList\nRotateRefX\n";
   ConsoleCapture cap;
   EXPECT_EQ(run_batch(parse(script)), kBatchRefused);
   EXPECT_NE(cap.text().find("The control for RotateRefX is disabled"), std::string::npos);
@@ -103,7 +106,7 @@ TEST_F(BatchRun, ARecordedSessionReplaysToTheSameState) {
   run("SaveRef");
   const AppState recorded = state();
   std::string script = session().script();
-  EXPECT_NE(script.find("open " + example("skulls.txt") + "\nLoadData\n"), std::string::npos);
+  EXPECT_NE(script.find("open \"" + example("skulls.txt") + "\"\nLoadData\n"), std::string::npos);
   EXPECT_NE(script.find("SetPlotDensity 30\n"), std::string::npos);
   EXPECT_NE(script.find("cancel\nSaveRef\n"), std::string::npos);
 
@@ -116,6 +119,167 @@ TEST_F(BatchRun, ARecordedSessionReplaysToTheSameState) {
       if (n2 == name) before = v2;
     EXPECT_EQ(*v, *before) << name;
   }
+}
+
+// A script run against files in a temporary folder: every input file must
+// come out byte for byte as it went in.
+class BatchAnswers : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    for (const char* name : {"skulls.txt", "age.txt", "skull_wires.txt"}) {
+      std::ifstream in(example(name), std::ios::binary);
+      std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      originals_[name] = bytes;
+      write(name, bytes);
+    }
+  }
+  int run_script(const std::string& text) {
+    cap_.clear();
+    reset_state();
+    std::istringstream in(text);
+    return run_batch(parse_batch(in, temp("")));
+  }
+  void expect_inputs_intact() const {
+    for (const auto& [name, bytes] : originals_) {
+      std::ifstream in(temp(name), std::ios::binary);
+      std::string now{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      EXPECT_EQ(now, bytes) << name << " was changed";
+    }
+  }
+  std::string errors() const { return cap_.errors(); }
+
+  ConsoleCapture cap_;
+  std::map<std::string, std::string> originals_;
+};
+
+TEST_F(BatchAnswers, AnAnswerOnlyFitsItsKindOfDialog) {
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\nopen skulls.txt\nSaveRef\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 4: SaveRef asked the save dialog \"File Name for "
+                          "Reference\", but the answer on line 3 (open \"" +
+                          temp("skulls.txt") + "\") is for a open dialog; nothing was written."),
+            std::string::npos)
+      << errors();
+  expect_inputs_intact();
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\nopen skull_wires.txt\nCopyDEPS\n"),
+            kBatchMalformed);
+  expect_inputs_intact();
+  EXPECT_EQ(run_script("save skulls.txt\nLoadData\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 2: LoadData asked the open dialog \"Enter file to Load?\""),
+            std::string::npos);
+}
+
+TEST_F(BatchAnswers, AnswersBelongToTheActionThatFollowsThem) {
+  // Refused before its dialog: the answer is not handed on to a later save.
+  EXPECT_EQ(run_script("open age.txt\nLoadXList\nsave session.txt\nSaveSessionScript\n"),
+            kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 2: LoadXList did not use the answer on line 1 (open \"" +
+                          temp("age.txt") + "\"); the script stops here."),
+            std::string::npos)
+      << errors();
+  EXPECT_FALSE(std::filesystem::exists(temp("session.txt")));
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\nsave vector.txt\nSaveVector\nopen age.txt\n"
+                       "LoadXList\nDoRegression\nsave ref.txt\nSaveRef\n"),
+            kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 4: SaveVector did not use the answer on line 3"),
+            std::string::npos);
+  // Left over at the end, and a dialog with no answer at all.
+  EXPECT_EQ(run_script("ClearData\nopen age.txt\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 2: the answer open \"" + temp("age.txt") +
+                          "\" is not followed by an action that uses it."),
+            std::string::npos);
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\nSaveRef\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 3: SaveRef asked the save dialog \"File Name for "
+                          "Reference\" but no answer was given for it"),
+            std::string::npos);
+  expect_inputs_intact();
+  // A cancel answers either kind of dialog.
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\ncancel\nSaveRef\ncancel\nLoadXList\n"),
+            kBatchOk);
+}
+
+TEST_F(BatchAnswers, UnknownNamesStopTheScriptBeforeAnyLineRuns) {
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\nopen age.txt\nLoadXlist\nsave ref.txt\n"
+                       "SaveRef\n"),
+            kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 4: \"LoadXlist\" is not an action of Velmora (did you "
+                          "mean LoadXList?); nothing was run."),
+            std::string::npos)
+      << errors();
+  EXPECT_EQ(cap_.text().find("Specimens"), std::string::npos);
+  EXPECT_EQ(run_script("ClearData\ncall nosuchfunction 1\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 2: there is no function \"nosuchfunction\" to call"),
+            std::string::npos);
+  expect_inputs_intact();
+}
+
+TEST_F(BatchAnswers, CallVelmoraswRunsAsTheBareAction) {
+  const std::string load = "open skulls.txt\nLoadData\nopen age.txt\nLoadXList\n";
+  EXPECT_EQ(run_script(load + "call velmorasw RotateRefX\n"), kBatchRefused);
+  EXPECT_NE(cap_.text().find("The control for RotateRefX is disabled"), std::string::npos);
+  EXPECT_EQ(run_script("call velmorasw ShowMean\n"), kBatchRefused);
+  EXPECT_EQ(run_script("call velmorasw SetPlotDensity 30\n"), kBatchOk);
+  EXPECT_EQ(run_script("open skulls.txt\ncall velmorasw LoadData\nopen age.txt\n"
+                       "call velmorasw 'LoadXList'\nsave ref.txt\ncall velmorasw SaveRef\n"),
+            kBatchOk);
+  EXPECT_TRUE(std::filesystem::exists(temp("ref.txt")));
+  EXPECT_EQ(run_script("call velmorasw Loaddata\n"), kBatchMalformed);
+}
+
+TEST_F(BatchAnswers, SaveSessionScriptWritesWhatRanAndReplaysIt) {
+  ASSERT_EQ(run_script("open skulls.txt\nLoadData\nShowMean\ncancel\nSaveRef\nopen age.txt\n"
+                       "LoadXList\nLnDown\nsave session.txt\nSaveSessionScript\n"),
+            kBatchOk)
+      << errors();
+  std::ifstream in(temp("session.txt"));
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_NE(text.find("open \"" + temp("skulls.txt") +
+                      "\"\nLoadData\nShowMean\ncancel\n"
+                      "SaveRef\nopen \"" +
+                      temp("age.txt") + "\"\nLoadXList\nLnDown\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("session.txt"), std::string::npos);
+  const Value scores = state().pwscores;
+  EXPECT_EQ(run_script(text), kBatchOk) << errors();
+  EXPECT_EQ(state().pwscores, scores);
+  expect_inputs_intact();
+}
+
+TEST_F(BatchAnswers, LineEndsAndControlBytesInScripts) {
+  // Lone carriage returns end lines as line feeds do.
+  EXPECT_EQ(run_script("open skulls.txt\rLoadData\ropen age.txt\r\nLoadXList\r"), kBatchOk)
+      << errors();
+  EXPECT_EQ(state().pwscores.rows(), 80u);
+  // A NUL byte is shown, not taken for the end of the message.
+  try {
+    parse(std::string("ClearData\nLoad\0Data now\n", 22));
+    ADD_FAILURE() << "parsed";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()), "line 2: \"Load\\x00Data\" is not an action name");
+  }
+}
+
+TEST(ScriptText, QuotedPathsAndTheirMistakes) {
+  auto s = parse("open \"a \\\"b\\\"\\\\c\\n\\td\\x41 \"\nsave 'x y.txt'\nopen plain name.txt  \n",
+                 "/b/");
+  EXPECT_EQ(s[0].name, "/b/a \"b\"\\c\n\tdA ");
+  EXPECT_EQ(s[1].name, "/b/x y.txt");
+  EXPECT_EQ(s[2].name, "/b/plain name.txt");
+  auto message = [](const std::string& text) {
+    try {
+      parse(text);
+    } catch (const std::invalid_argument& e) {
+      return std::string(e.what());
+    }
+    return std::string("parsed");
+  };
+  EXPECT_EQ(message("open \"a\\qb\"\n"),
+            "line 1: unknown escape \\q in quoted text (use \\\\, \\\", \\n, \\t or \\xNN)");
+  EXPECT_EQ(message("open \"a\\x4\"\n"), "line 1: \\x must be followed by two hexadecimal digits");
+  EXPECT_EQ(message("open \"abc\n"), "line 1: the quoted text has no closing \"");
+  EXPECT_EQ(message("open \"a\" b\n"), "line 1: nothing may follow the closing quote of a path");
+  EXPECT_EQ(quote_script_text("Schädel \x01\xff.txt"), "\"Schädel \\x01\\xFF.txt\"");
 }
 
 }  // namespace

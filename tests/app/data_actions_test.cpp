@@ -101,7 +101,7 @@ TEST_F(AppTest, LoadXListChecksTheCount) {
               "variable values.  Recheck the files and reload");
     EXPECT_EQ(hb->messages().back().title, "");
     EXPECT_TRUE(state().pwscores.empty());
-    EXPECT_NE(state().XVariable.rows(), 80u);  // the values just read are kept
+    EXPECT_TRUE(state().XVariable.empty());  // a refused load changes nothing
     EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "on");
   }
   hb->queue_path(example("age.txt"));
@@ -126,10 +126,9 @@ TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   Value wire = g->get(kids(1), "XData");
   EXPECT_EQ(wire, Value::row({ref(6, 0), ref(11, 0)}));
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
-  // A wireframe beyond the sample's landmarks is refused at drawing.
+  // A wireframe beyond the sample's landmarks is refused when it is loaded.
   hb->queue_path(write("long.txt", "1 1 13\n"));
-  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done);
-  ActionReport r = run("ShowMean");
+  ActionReport r = run("LoadWireFrame");
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_NE(r.message.find("landmark 13"), std::string::npos) << r.message;
 }
@@ -163,8 +162,91 @@ TEST_F(AppTest, FourQuarterTurnsRestoreReferenceAndSample) {
   }
   run("RotateRefX");
   const Value& r = state().reference;
-  EXPECT_EQ(r(0, 1), ref(0, 2));   // (x, y, z) becomes (x, z, −y)
+  EXPECT_EQ(r(0, 1), ref(0, 2));  // (x, y, z) becomes (x, z, −y)
   EXPECT_EQ(r(0, 2), -ref(0, 1));
+}
+
+// What a user can see or the next action can use: every state variable but
+// the figure handles, the texts and switches of the main window, the windows.
+struct Snapshot {
+  std::vector<Value> values;
+  std::vector<std::string> controls;
+  std::size_t figures = 0;
+  bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot snapshot(gfx::Graphics& g) {
+  Snapshot s;
+  for (auto [name, v] : state().named()) s.values.push_back(*v);
+  for (const char* tag : {"FileBox", "WireBox", "GroupBox"})
+    s.controls.push_back(g.get_text(g.find_tag(tag), "String"));
+  for (const char* tag : {"RotX", "RotZ"})
+    s.controls.push_back(g.get_text(g.find_tag(tag), "Enable"));
+  s.figures = g.figures().size();
+  return s;
+}
+
+TEST_F(AppTest, RefusedLoadsChangeNothing) {
+  load_examples(true, true);
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  const Snapshot before = snapshot(*g);
+  std::string ages;
+  for (int i = 0; i < 79; ++i) ages += std::to_string(i + 1) + "\n";
+  const struct {
+    const char* action;
+    std::string file;
+    std::string message;  // empty: only the outcome is checked
+  } cases[] = {
+      {"LoadXList", ages, ""},
+      {"LoadXList", "1\n2\nx\n", ""},
+      {"LoadData", "1 2 3 4\n1 2 3\n", ""},
+      {"LoadWireFrame", "1 1 2\n2 0 3\n",
+       "line 2: 0 is not a landmark number (a whole number from 1 up)."},
+      {"LoadWireFrame", "1 -2 3\n",
+       "line 1: -2 is not a landmark number (a whole number from 1 up)."},
+      {"LoadWireFrame", "1 2 2.5\n",
+       "line 1: 2.5 is not a landmark number (a whole number from 1 up)."},
+      {"LoadWireFrame", "1 1e300 2\n",
+       "line 1: 1e+300 is not a landmark number (a whole number from 1 up)."},
+      {"LoadWireFrame", "1 1 2\n2 3 13\n",
+       "line 2: landmark 13 is beyond the 12 landmarks of the loaded sample."},
+  };
+  for (const auto& c : cases) {
+    hb->queue_path(write("w.txt", c.file));
+    ActionReport r = run(c.action);
+    EXPECT_EQ(r.outcome, Outcome::Refused) << c.action << ": " << c.file;
+    if (!c.message.empty()) {
+      EXPECT_EQ(r.message, "\"" + temp("w.txt") + "\" " + c.message);
+    }
+    EXPECT_TRUE(snapshot(*g) == before) << c.action << ": " << c.file;
+  }
+  // Without a sample only whole numbers from 1 up are asked of a wireframe.
+  run("ClearData");
+  hb->queue_path(write("w.txt", "1 1 200\n"));
+  EXPECT_EQ(run("LoadWireFrame").outcome, Outcome::Done);
+}
+
+TEST_F(AppTest, AFailedLoadXListChangesNothing) {
+  // Three landmarks give no partial warps: the scores cannot be computed.
+  hb->queue_path(write("three.txt", sample_file(5, 3)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  const Snapshot before = snapshot(*g);
+  hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n"));
+  EXPECT_NE(run("LoadXList").outcome, Outcome::Done);
+  EXPECT_TRUE(snapshot(*g) == before);
+}
+
+TEST_F(AppTest, ASampleTooSmallForTheWireframeRemovesIt) {
+  load_examples(false, true);
+  hb->queue_path(write("five.txt", sample_file(6, 5)));
+  ActionReport r = run("LoadData");
+  EXPECT_EQ(r.outcome, Outcome::Done) << r.message;
+  EXPECT_EQ(last_message(),
+            "The wireframe needs 12 landmarks; this sample has 5: wireframe removed.");
+  EXPECT_TRUE(state().wirelist.empty());
+  EXPECT_FALSE(state().wireactive.is_true());
+  EXPECT_EQ(text_of("WireBox"), "No Wireframe Loaded");
+  EXPECT_EQ(state().reference.rows(), 5u);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-#include "app_fixture.hpp"
-
 #include <set>
 
+#include "app_fixture.hpp"
 #include "platform/runtime/function_table.hpp"
 
 namespace velmora::app {
@@ -53,23 +52,24 @@ TEST_F(AppTest, ClearDataRightAfterStart) {
   EXPECT_NE(cap.text().find("ans ="), std::string::npos);  // the cleared axes
 }
 
-TEST_F(AppTest, ClearDataAfterALoadKeepsXAndWires) {
+TEST_F(AppTest, ClearDataForgetsTheSampleAndItsXButKeepsWires) {
   load_examples(true, true);
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
-  Value x = state().XVariable;
   EXPECT_EQ(run("ClearData").outcome, Outcome::Done);
   EXPECT_TRUE(state().DATA.empty());
   EXPECT_TRUE(state().DATAV.empty());
   EXPECT_TRUE(state().reference.empty());
   EXPECT_TRUE(state().pwscores.empty());
-  EXPECT_TRUE(state().gvector.empty());  // results of the forgotten sample go too
-  EXPECT_EQ(state().XVariable, x);
+  EXPECT_TRUE(state().gvector.empty());    // results of the forgotten sample go too
+  EXPECT_TRUE(state().XVariable.empty());  // a new sample never meets the old ages
   EXPECT_FALSE(state().wirelist.empty());
   EXPECT_TRUE(state().wireactive.is_true());
-  // A new load of the same size regresses on the earlier X.
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Refused);
+  EXPECT_EQ(last_report().message,
+            "Load the independent variable first (Load X List), or use centroid size as X "
+            "(Use CS).");
 }
 
 TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
@@ -123,7 +123,9 @@ TEST_F(AppTest, StaleResultsAreDroppedByANewLoad) {
   EXPECT_TRUE(state().pwscores.empty());
   EXPECT_TRUE(state().gvector.empty());
   EXPECT_TRUE(state().delta.empty());
-  EXPECT_FALSE(state().XVariable.empty());
+  EXPECT_TRUE(state().XVariable.empty());
+  EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "on");
+  EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "on");
 }
 
 TEST_F(AppTest, RunTimeErrorsAreReportedWithTheActionName) {
@@ -171,7 +173,8 @@ TEST_F(AppTest, LayoutHoldsEveryTagAndAControlForEveryAction) {
       called.insert(cb.at(1).to_string());
     if (cb.is_cell() && cb.numel() >= 1) called.insert(cb.at(0).text_or_empty());
   }
-  for (const ActionSpec& s : action_table()) EXPECT_TRUE(called.count(std::string(s.name))) << s.name;
+  for (const ActionSpec& s : action_table())
+    EXPECT_TRUE(called.count(std::string(s.name))) << s.name;
   EXPECT_TRUE(called.count("CopyBigImage"));
   EXPECT_TRUE(called.count("CopyBigImageNA"));
 }

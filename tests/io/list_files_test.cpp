@@ -64,8 +64,9 @@ TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
   EXPECT_EQ(message_of<DataRefusal>([&] { check_wires(w, 11); }),
             "Wire row 2: landmark 12 is not a whole number from 1 to 11.");
 
+  // A wireframe value that did not come through the file reader.
   auto refusal = [](std::string_view text, std::size_t k) {
-    TextMatrix m = parse_wire_list(text, "w.txt");
+    TextMatrix m = parse_text_matrix(text, "w.txt");
     return message_of<DataRefusal>([&] { check_wires(m.to_value(), k); });
   };
   EXPECT_EQ(refusal("1 1 2\n1 2.5 3\n", 12),
@@ -77,6 +78,9 @@ TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
   // Only the landmark columns count; an empty wireframe is nothing to draw.
   EXPECT_NO_THROW(check_wires(parse_wire_list("0.5 1 2\n", "w"), 2));
   EXPECT_NO_THROW(check_wires(Value(), 12));
+  // The file reader refuses what can never be a landmark number.
+  EXPECT_EQ(message_of<DataRefusal>([] { parse_wire_list("1 1 2\n1 2.5 3\n", "w.txt"); }),
+            "\"w.txt\" line 2: 2.5 is not a landmark number (a whole number from 1 up).");
   EXPECT_EQ(message_of<DataRefusal>([] {
               check_wires(Value::row({1, 2}), 12);
             }),

@@ -34,6 +34,11 @@ void HeadlessBackend::queue_path(const std::string& path) {
 
 std::optional<FilePick> HeadlessBackend::answer(std::string kind, std::string_view filter,
                                                 std::string_view title) {
+  if (answer_source) {
+    Dialog d{std::move(kind), std::string(filter), std::string(title), true};
+    dialogs_.push_back(d);
+    return answer_source(d);
+  }
   Dialog d{std::move(kind), std::string(filter), std::string(title), !answers_.empty()};
   dialogs_.push_back(d);
   if (answers_.empty()) {
@@ -60,8 +65,7 @@ void HeadlessBackend::message_box(std::string_view text, std::string_view title)
   if (on_message) on_message(messages_.back());
 }
 
-void HeadlessBackend::message_window_shown(Handle, std::string_view title,
-                                           std::string_view text) {
+void HeadlessBackend::message_window_shown(Handle, std::string_view title, std::string_view text) {
   messages_.push_back({std::string(title), std::string(text), true});
   if (on_message) on_message(messages_.back());
 }

@@ -97,11 +97,8 @@ class HeadlessBackend : public Backend {
   std::optional<FilePick> save_file_dialog(std::string_view filter,
                                            std::string_view title) override;
   void message_box(std::string_view text, std::string_view title) override;
-  void message_window_shown(Handle figure, std::string_view title,
-                            std::string_view text) override;
-  void set_clipboard(const std::map<std::string, std::string>& data) override {
-    clipboard_ = data;
-  }
+  void message_window_shown(Handle figure, std::string_view title, std::string_view text) override;
+  void set_clipboard(const std::map<std::string, std::string>& data) override { clipboard_ = data; }
 
   const std::vector<Message>& messages() const { return messages_; }
   const std::vector<Dialog>& dialogs() const { return dialogs_; }
@@ -112,10 +109,12 @@ class HeadlessBackend : public Backend {
   std::function<void(const Message&)> on_message;
   /// Called when a dialog finds no queued answer.
   std::function<void(const Dialog&)> on_unanswered_dialog;
+  /// When set, answers every dialog instead of the queue (batch mode checks
+  /// that an answer fits the dialog that takes it).
+  std::function<std::optional<FilePick>(const Dialog&)> answer_source;
 
  private:
-  std::optional<FilePick> answer(std::string kind, std::string_view filter,
-                                 std::string_view title);
+  std::optional<FilePick> answer(std::string kind, std::string_view filter, std::string_view title);
 
   std::array<double, 2> screen_{1920, 1080};
   std::deque<std::optional<FilePick>> answers_;
