@@ -13,7 +13,9 @@ namespace velmora::io {
 // line feed, blank).  So each line ends in two blanks and a line feed, every
 // line after the first begins with a blank, and the file ends with a line
 // feed and one blank, which the readers take as the end of the data.  The
-// digits never depend on the C locale.
+// digits never depend on the C locale.  The files are written with
+// write_file_safely (platform/runtime/safe_file.hpp), as every file the
+// program writes.
 
 /// Appends one line: every number as "%g ", then " \n ".
 void append_g_line(std::string& out, std::span<const double> numbers);
@@ -41,13 +43,5 @@ std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& referen
 inline std::string vector_file_text(std::span<const double> slopes) {
   return row_file_text(slopes);
 }
-
-/// Replaces `path` by `content` so that no reader ever sees a half file: the
-/// text goes to a temporary file in the target's folder, is flushed to disk
-/// (fsync) and renamed over the target.  A new file gets the usual
-/// permissions (0666 less the umask); a replaced one keeps its own.
-/// @throws RuntimeError `Cannot write the file "PATH": REASON.` (strerror);
-///   the temporary file is removed and an old file at `path` stays intact
-void write_file_atomic(const std::string& path, std::string_view content);
 
 }  // namespace velmora::io

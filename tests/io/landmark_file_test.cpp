@@ -93,12 +93,10 @@ TEST(LandmarkFile, FilesOnDisk) {
 }
 
 TEST(LandmarkFile, BundledExamples) {
+  // The source folder is compiled in: __FILE__ may be relative to the
+  // build folder (compiler caches rewrite it), which the tests do not run in.
   const char* source = std::getenv("VELMORA_SOURCE_DIR");
-  const std::string folder =
-      (source ? std::filesystem::path(source)
-              : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path())
-          .string() +
-      "/examples/";
+  const std::string folder = std::string(source ? source : VELMORA_SOURCE_DIR) + "/examples/";
 
   TextMatrix skulls = load_landmarks(folder + "skulls.txt");
   ASSERT_EQ(skulls.rows, 80u);
