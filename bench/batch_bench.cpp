@@ -2,7 +2,9 @@
 // script line and calling a function with every argument.  Twice the
 // arguments should cost twice the time.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -40,6 +42,9 @@ std::string call_script(int n) {
 
 void BM_CallArguments(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
+  // The main window's layout file is found in the working folder.
+  const std::string source = VELMORA_SOURCE_DIR;
+  if (::chdir((source + "/src/app").c_str()) != 0) std::abort();
   const std::string script = call_script(n);
   std::size_t received = 0;
   function_table().add({"bench_sink",

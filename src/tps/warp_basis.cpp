@@ -27,7 +27,7 @@ namespace {
 constexpr double kPeakSquareMatrices = 18;
 /// Seconds per k³ of the whole build, measured on a 2020s desktop core
 /// (about 6 s for 2,000 landmarks).
-constexpr double kSecondsPerCubicLandmark = 7.5e-10;
+constexpr double kSecondsPerCubicLandmark = 8e-10;
 
 /// What this process can still allocate: the physical memory, and within
 /// an address-space limit what is left of it.
