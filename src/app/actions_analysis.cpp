@@ -15,6 +15,7 @@
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 #include "plot/deformation.hpp"
 #include "shape/distance.hpp"
 #include "shape/procrustes.hpp"
@@ -280,13 +281,13 @@ io::NumberFormat number_format() {
   return full_precision_files() ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
 }
 
-// Asks for the file, then writes `content` atomically; a failed write is
+// Asks for the file, then writes `content` safely; a failed write is
 // shown with the path and the reason.
 void save_text(std::string_view title, const std::string& content) {
   auto pick = pick_file_to_save("*.*", title);
   if (!pick) return;
   try {
-    io::write_file_atomic(pick->path(), content);
+    write_file_safely(pick->path(), content);
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }

@@ -9,6 +9,7 @@
 #include "app/session.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 namespace velmora::app {
 
@@ -99,7 +100,7 @@ void actions::save_session_script(const Value&) {
   if (!pick) return;
   std::string text = session().script();
   try {
-    io::write_file_atomic(pick->path(), text);
+    write_file_safely(pick->path(), text);
   } catch (const std::exception& e) {
     refuse(e.what(), "Session script not saved");
   }

@@ -1,5 +1,7 @@
 #include "app/switchyard.hpp"
 
+#include <new>
+
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/session.hpp"
@@ -131,6 +133,10 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
     g.backend().message_box(e.what(), e.title());
+  } catch (const std::bad_alloc&) {
+    r.outcome = Outcome::Failed;
+    r.message = out_of_memory_text(spec->name);
+    console().error("Error in velmorasw action " + std::string(spec->name) + ": " + r.message);
   } catch (const std::exception& e) {
     r.outcome = Outcome::Failed;
     r.message = e.what();
