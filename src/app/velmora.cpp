@@ -5,6 +5,8 @@
 #include "app/actions.hpp"
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
+#include "gui/gui_data.hpp"
+#include "gui/open_figure.hpp"
 #include "gui/register.hpp"
 #include "io/register.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -39,12 +41,10 @@ const std::vector<std::string_view>& window_callbacks() {
 namespace {
 
 ValueList open_main_window(int nargout) {
-  auto& table = function_table();
   auto& g = gfx::graphics();
-  gfx::Handle fig = table.call("openfig", {"Velmora", "reuse"}, 1).at(0).to_scalar("figure");
+  gfx::Handle fig = gui::openfig("Velmora", "reuse");
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
-  Value handles = table.call("guihandles", {fig}, 1).at(0);
-  table.call("guidata", {fig, handles}, 0);
+  gui::guidata(Value(fig), gui::guihandles(fig));
   if (nargout >= 1) return {Value(fig)};
   return {};
 }
@@ -64,7 +64,7 @@ ValueList velmora(const ValueList& args, int nargout) {
       console().line(name.substr(0, cut) + " " + name.substr(cut + 1) + " not implemented yet.");
       return {};
     }
-    return function_table().call(name, rest, nargout);
+    return call_by_name(name, rest, nargout);
   } catch (const std::exception& e) {
     console().error(e.what());
     return {};
