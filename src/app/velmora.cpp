@@ -8,6 +8,8 @@
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
 #include "gui/layout_file.hpp"
+#include "gui/gui_data.hpp"
+#include "gui/open_figure.hpp"
 #include "gui/register.hpp"
 #include "io/register.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -97,17 +99,15 @@ void announce_layout(const std::string& used) {
 }
 
 ValueList open_main_window(int nargout) {
-  auto& table = function_table();
   auto& g = gfx::graphics();
   const std::size_t windows = g.figures().size();
-  gfx::Handle fig = table.call("openfig", {"Velmora", "reuse"}, 1).at(0).to_scalar("figure");
+  gfx::Handle fig = gui::openfig("Velmora", "reuse");
   if (g.figures().size() > windows) {
     check_main_layout(fig);
     announce_layout(g.get_text(fig, "FileName"));
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
-  Value handles = table.call("guihandles", {fig}, 1).at(0);
-  table.call("guidata", {fig, handles}, 0);
+  gui::guidata(Value(fig), gui::guihandles(fig));
   if (nargout >= 1) return {Value(fig)};
   return {};
 }
@@ -127,7 +127,7 @@ ValueList velmora(const ValueList& args, int nargout) {
       console().line(name.substr(0, cut) + " " + name.substr(cut + 1) + " not implemented yet.");
       return {};
     }
-    return function_table().call(name, rest, nargout);
+    return call_by_name(name, rest, nargout);
   } catch (const std::exception& e) {
     console().error(e.what());
     return {};

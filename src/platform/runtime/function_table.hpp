@@ -49,6 +49,16 @@ class FunctionTable {
 /// The process-wide table.
 FunctionTable& function_table();
 
+/// A call by a name the user typed (command line, batch `call`): the
+/// declared counts are checked as for any call by name.
+inline ValueList call_by_name(std::string_view name, const ValueList& args, int nargout) {
+  return function_table().call(name, args, nargout);
+}
+/// The declaration of a function the user named; nullptr when there is none.
+inline const FunctionSpec* find_by_name(std::string_view name) {
+  return function_table().find(name);
+}
+
 /// The 49 names in their registration order (position 0 first).
 const std::vector<std::string_view>& registration_order();
 
