@@ -52,7 +52,7 @@ class Files : public AppTest {
 TEST_F(Files, MalformedLandmarkFilesAreRefusedNotGuessed) {
   const std::string skulls = bytes_of(example("skulls.txt"));
   load_examples(false);
-  const Value data = state().DATA;
+  const Value data = var("DATA");
 
   const std::string commas = write("commas.txt", replaced(skulls, ".", ","));
   ActionReport r = load("LoadData", commas);
@@ -68,7 +68,7 @@ TEST_F(Files, MalformedLandmarkFilesAreRefusedNotGuessed) {
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message,
             "\"" + gapped + "\" line 41: a blank line ends the data, but 40 more lines follow it.");
-  EXPECT_EQ(state().DATA, data);  // refusals changed nothing
+  EXPECT_EQ(var("DATA"), data);  // refusals changed nothing
 
   // Readable variants give the same sample as the original.
   const std::string variants[] = {
@@ -79,7 +79,7 @@ TEST_F(Files, MalformedLandmarkFilesAreRefusedNotGuessed) {
     const std::string path = write("variant.txt", text);
     r = load("LoadData", path);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.message;
-    EXPECT_EQ(state().DATA, data);
+    EXPECT_EQ(var("DATA"), data);
   }
 }
 
