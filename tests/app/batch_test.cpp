@@ -38,15 +38,17 @@ TEST(BatchParse, CommandsArgumentsAndPaths) {
   EXPECT_TRUE(s[6].args[2].empty());
 }
 
+// The parser's message for a malformed script, or "parsed".
+std::string message(const std::string& text) {
+  try {
+    parse(text);
+  } catch (const std::invalid_argument& e) {
+    return std::string(e.what());
+  }
+  return std::string("parsed");
+}
+
 TEST(BatchParse, MalformedLinesNameTheLine) {
-  auto message = [](const std::string& text) {
-    try {
-      parse(text);
-    } catch (const std::invalid_argument& e) {
-      return std::string(e.what());
-    }
-    return std::string("parsed");
-  };
   EXPECT_EQ(message("LoadData\nopen\n"), "line 2: \"open\" needs a file path");
   EXPECT_EQ(message("SetPlotDensity 10 20\n"), "line 1: an action takes at most one argument");
   EXPECT_EQ(message("3D\n"), "line 1: \"3D\" is not an action name");
@@ -266,14 +268,6 @@ TEST(ScriptText, QuotedPathsAndTheirMistakes) {
   EXPECT_EQ(s[0].name, "/b/a \"b\"\\c\n\tdA ");
   EXPECT_EQ(s[1].name, "/b/x y.txt");
   EXPECT_EQ(s[2].name, "/b/plain name.txt");
-  auto message = [](const std::string& text) {
-    try {
-      parse(text);
-    } catch (const std::invalid_argument& e) {
-      return std::string(e.what());
-    }
-    return std::string("parsed");
-  };
   EXPECT_EQ(message("open \"a\\qb\"\n"),
             "line 1: unknown escape \\q in quoted text (use \\\\, \\\", \\n, \\t or \\xNN)");
   EXPECT_EQ(message("open \"a\\x4\"\n"), "line 1: \\x must be followed by two hexadecimal digits");
