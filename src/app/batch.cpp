@@ -158,11 +158,12 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
     } else if (head == "cancel") {
       if (!rest.empty()) fail("\"cancel\" takes nothing after it");
       c.kind = BatchCommand::Kind::Cancel;
-    } else if (head == "call") {
+    } else if (head == "call" || head == "call0") {
       std::size_t sp2 = rest.find_first_of(" \t");
       c.kind = BatchCommand::Kind::Call;
+      c.no_outputs = head == "call0";
       c.name = rest.substr(0, sp2);
-      if (!is_identifier(c.name)) fail("\"call\" needs a function name");
+      if (!is_identifier(c.name)) fail("\"" + head + "\" needs a function name");
       c.args = parse_call_args(sp2 == std::string::npos ? "" : rest.substr(sp2), line);
     } else {
       if (!is_identifier(head)) fail(quote_script_text(head) + " is not an action name");
@@ -340,9 +341,11 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
     } else {
       try {
         const FunctionSpec* spec = find_by_name(c.name);
-        int nargout = spec && spec->nargout == 0 ? 0 : 1;
+        const int nargout = c.no_outputs || (spec && spec->nargout == 0) ? 0 : 1;
         ValueList res = call_by_name(c.name, c.args, nargout);
-        if (!res.empty()) console().display("ans", res[0]);
+        // Exact digits, so that a handle or number typed back from the
+        // display names the same object.
+        if (!res.empty()) console().write(named_display("ans", res[0], true));
       } catch (const std::exception& e) {
         console().error(line_text(c.line) + ": " + e.what());
         outcome = kBatchError;

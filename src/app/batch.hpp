@@ -14,6 +14,7 @@ struct BatchCommand {
   int line = 0;
   std::string name;   ///< action or function name; the path for open/save
   ValueList args;     ///< the action's argument (0 or 1) or the call's inputs
+  bool no_outputs = false;  ///< call0: the function is called asking for no output
 };
 
 /// Parses a whole script; throws std::invalid_argument naming the first

@@ -1,5 +1,6 @@
 #include "app/batch.hpp"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -83,6 +84,18 @@ TEST_F(BatchRun, XEqualUpToRoundingEndsWithStatus3) {
               std::string::npos)
         << action;
   }
+}
+
+TEST_F(BatchRun, CallShowsExactNumbersAndCall0AsksForNoOutput) {
+  ConsoleCapture cap;
+  ASSERT_EQ(run_batch(parse("call centsize3Da [0 0 0; 1 0 0; 0 1 0]\n")), kBatchOk);
+  const std::string shown = cap.text().substr(cap.text().find("ans =\n") + 9);
+  EXPECT_EQ(std::stod(shown), std::sqrt(2.0 / 3.0)) << shown;  // reads back to the same double
+  cap.clear();
+  // A setter form that returns nothing is reachable only without outputs.
+  EXPECT_EQ(run_batch(parse("call guidata 1 7\n")), kBatchError);
+  ASSERT_EQ(run_batch(parse("call0 guidata 1 7\ncall guidata 1\n")), kBatchOk) << cap.errors();
+  EXPECT_NE(cap.text().find("ans =\n   7\n"), std::string::npos) << cap.text();
 }
 
 TEST_F(BatchRun, DisabledControlsRefuseTheirAction) {

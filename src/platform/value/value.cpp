@@ -1,5 +1,6 @@
 #include "platform/value/value.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -319,9 +320,17 @@ std::string format_number(double x) {
   return buf;
 }
 
+std::string format_number_exact(double x) {
+  if (!std::isfinite(x) || (x == std::floor(x) && std::fabs(x) < 1e15)) return format_number(x);
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+  return ec == std::errc() ? std::string(buf, end) : format_number(x);
+}
+
 namespace {
 
-void display_body(std::ostringstream& out, const Value& v, const std::string& indent) {
+void display_body(std::ostringstream& out, const Value& v, const std::string& indent,
+                  bool exact) {
   switch (v.kind()) {
     case Value::Kind::Char:
       out << indent << "'" << v.to_string() << "'\n";
@@ -337,7 +346,7 @@ void display_body(std::ostringstream& out, const Value& v, const std::string& in
           out << indent;
           for (std::size_t c = 0; c < v.cols(); ++c) {
             if (c) out << "   ";
-            out << format_number(v(r, c, p));
+            out << (exact ? format_number_exact(v(r, c, p)) : format_number(v(r, c, p)));
           }
           out << "\n";
         }
@@ -346,12 +355,12 @@ void display_body(std::ostringstream& out, const Value& v, const std::string& in
     }
     case Value::Kind::Cell:
       out << indent << "{" << dims_text(v.dims()) << " cell}\n";
-      for (const Value& item : v.items()) display_body(out, item, indent + "  ");
+      for (const Value& item : v.items()) display_body(out, item, indent + "  ", exact);
       return;
     case Value::Kind::Struct:
       for (std::size_t i = 0; i < v.field_names().size(); ++i) {
         out << indent << v.field_names()[i] << ":\n";
-        display_body(out, v.items()[i], indent + "  ");
+        display_body(out, v.items()[i], indent + "  ", exact);
       }
       return;
   }
@@ -359,10 +368,10 @@ void display_body(std::ostringstream& out, const Value& v, const std::string& in
 
 }  // namespace
 
-std::string named_display(std::string_view name, const Value& v) {
+std::string named_display(std::string_view name, const Value& v, bool exact) {
   std::ostringstream out;
   out << name << " =\n";
-  display_body(out, v, "   ");
+  display_body(out, v, "   ", exact);
   out << "\n";
   return out.str();
 }

@@ -127,6 +127,11 @@ std::string format_number(double x);
 
 /// The console display of a named value: a "name =" line, then the value,
 /// then one blank line.
-std::string named_display(std::string_view name, const Value& v);
+/// As format_number, but a number that is not a whole number is written in
+/// the shortest form that reads back to the same double.
+std::string format_number_exact(double x);
+/// `exact`: numbers as format_number_exact, so that a handle or a value
+/// typed back from the display is the same double.
+std::string named_display(std::string_view name, const Value& v, bool exact = false);
 
 }  // namespace velmora
