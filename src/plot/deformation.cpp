@@ -18,7 +18,14 @@ void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol
               std::string_view linespec) {
   shape::Config r = shape::config_from_value(ref, "the reference");
   shape::Stack deformed = tps::defimppw3(r, pwscore.to_matrix("the scores"));
-  Value target = shape::stack_to_value(std::move(deformed));
+  plot_deformation(ref, shape::stack_to_value(std::move(deformed)), refsymbol, targetsymbol,
+                   plottype, refwireframe, targetwireframe, linespec);
+}
+
+void plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
+                      std::string_view targetsymbol, std::string_view plottype,
+                      const Value& refwireframe, const Value& targetwireframe,
+                      std::string_view linespec) {
   const bool ref_wires = wires_present(refwireframe);
   const bool target_wires = wires_present(targetwireframe);
   auto reference_with_wires = [&] {

@@ -18,6 +18,13 @@ void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol
               const Value& refwireframe, const Value& targetwireframe,
               std::string_view linespec = "r-");
 
+/// Draws reference `ref` and a deformed configuration `target` (both k×3)
+/// by the display types of plotpw3d.
+void plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
+                      std::string_view targetsymbol, std::string_view plottype,
+                      const Value& refwireframe, const Value& targetwireframe,
+                      std::string_view linespec = "r-");
+
 /// Registers plotpw3d (8 inputs, no output).
 void register_deformation_functions(FunctionTable& table);
 
