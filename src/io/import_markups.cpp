@@ -68,9 +68,11 @@ std::size_t line_of_offset(std::string_view text, std::size_t offset) {
 /// The reason of a JSON parse error without the library's prefix and
 /// position, control characters shown as '?'.
 std::string json_reason(const std::string& what) {
-  std::size_t at = what.find("column ");
-  at = at == std::string::npos ? std::string::npos : what.find(": ", at);
+  std::size_t at = what.find("] ");
   std::string reason = at == std::string::npos ? what : what.substr(at + 2);
+  at = reason.find("column ");
+  at = at == std::string::npos ? std::string::npos : reason.find(": ", at);
+  if (at != std::string::npos) reason = reason.substr(at + 2);
   for (char& c : reason)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
   return reason;
@@ -151,6 +153,9 @@ ImportedSample parse_markups_json_sample(std::string_view text, std::string_view
   } catch (const nlohmann::json::parse_error& e) {
     refuse_line(label, line_of_offset(text, e.byte > 0 ? e.byte - 1 : 0),
                 "this is not valid JSON (" + json_reason(e.what()) + ").");
+  } catch (const nlohmann::json::exception& e) {
+    // A number beyond the range of a double.
+    refuse_file(label, "this is not valid JSON (" + json_reason(e.what()) + ").");
   }
   const auto markups = doc.is_object() ? doc.find("markups") : doc.end();
   if (!doc.is_object() || markups == doc.end() || !markups->is_array()) {

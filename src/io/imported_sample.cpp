@@ -89,8 +89,7 @@ ImportedSample finish_sample(SampleParts&& parts) {
                                                   "landmarks per specimen."));
   }
 
-  ImportedSample sample;
-  sample.rows.resize(static_cast<Eigen::Index>(n), static_cast<Eigen::Index>(3 * k + 1));
+  std::vector<double> sizes(n);
   for (std::size_t i = 0; i < n; ++i) {
     const double* xyz = parts.coords.data() + 3 * k * i;
     const double cs = centroid_size_of_row(xyz, k);
@@ -104,10 +103,22 @@ ImportedSample finish_sample(SampleParts&& parts) {
                       "all " + std::to_string(k) + " landmarks of " +
                           specimen_text(parts.names, i + 1) + " lie on one point.");
     }
-    const auto r = static_cast<Eigen::Index>(i);
-    for (std::size_t c = 0; c < 3 * k; ++c) sample.rows(r, static_cast<Eigen::Index>(c)) = xyz[c];
-    sample.rows(r, static_cast<Eigen::Index>(3 * k)) = cs;
+    sizes[i] = cs;
   }
+
+  ImportedSample sample;
+  const std::size_t cols = 3 * k + 1;
+  sample.rows.resize(static_cast<Eigen::Index>(n), static_cast<Eigen::Index>(cols));
+  double* out = sample.rows.data();
+  // Blocks of specimens keep both the row-wise reads and the column-wise
+  // writes in cache.
+  constexpr std::size_t kBlock = 64;
+  for (std::size_t i0 = 0; i0 < n; i0 += kBlock) {
+    const std::size_t i1 = std::min(n, i0 + kBlock);
+    for (std::size_t c = 0; c < 3 * k; ++c)
+      for (std::size_t i = i0; i < i1; ++i) out[i + n * c] = parts.coords[3 * k * i + c];
+  }
+  for (std::size_t i = 0; i < n; ++i) out[i + n * (cols - 1)] = sizes[i];
   sample.names = std::move(parts.names);
   sample.x_candidates = std::move(parts.x_candidates);
   sample.notes = std::move(parts.notes);
