@@ -13,13 +13,16 @@
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/cformat.hpp"
-#include "platform/runtime/function_table.hpp"
+#include "gui/message_box.hpp"
+#include "io/row_layout.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 #include "plot/deformation.hpp"
 #include "shape/distance.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/tolerances.hpp"
 #include "shape/types.hpp"
+#include "stats/distributions.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
 
@@ -43,15 +46,16 @@ std::string wilks_report(const stats::WilksResult& w, double p) {
 
 namespace velmora::app::actions {
 
-Value current_scores();  // actions_data.cpp
+Eigen::MatrixXd current_scores();  // actions_data.cpp
 
 using gfx::graphics;
 
 namespace {
 
-bool on_ln_scale() { return !state().linregress.is_true(); }
+bool on_ln_scale() { return state().ln_scale; }
 
-Eigen::VectorXd x_values() { return state().XVariable.to_vector("XVariable"); }
+// The switchyard has checked that X is loaded.
+const Eigen::VectorXd& x_values() { return *state().x; }
 
 // Under the ln scale every X must be positive.
 void check_positive_x(const Eigen::VectorXd& x, std::string_view test) {
@@ -90,13 +94,9 @@ Eigen::VectorXd varying_regressor(const Eigen::VectorXd& x) {
   return r;
 }
 
-double call_scalar(std::string_view fn, ValueList args) {
-  return function_table().call(fn, args, 1).at(0).to_scalar(fn);
-}
-
 Value show_message_window(const std::string& text, const std::string& title) {
-  ValueList out = function_table().call("msgboxd", {text, title}, 1);
-  return out.empty() ? Value() : out[0];
+  std::optional<gfx::Handle> box = gui::msgboxd({Value(text), Value(title)});
+  return box ? Value(*box) : Value();
 }
 
 }  // namespace
@@ -105,52 +105,48 @@ void linear_down(const Value&) {
   auto& g = graphics();
   g.set(control("LinearButton"), "Value", 1.0);
   g.set(control("LnButton"), "Value", 0.0);
-  state().linregress = Value(1.0);
+  state().ln_scale = false;
 }
 
 void ln_down(const Value&) {
   auto& g = graphics();
   g.set(control("LinearButton"), "Value", 0.0);
   g.set(control("LnButton"), "Value", 1.0);
-  state().linregress = Value(0.0);
+  state().ln_scale = true;
 }
 
 void use_cs(const Value&) {
   AppState& s = state();
-  const std::size_t n = s.DATA.rows(), c = s.DATA.cols();
-  std::vector<double> cs(n);
-  for (std::size_t i = 0; i < n; ++i) cs[i] = s.DATA(i, c - 1);
-  s.XVariable = Value::column(cs);
+  s.x = s.sample->centroid_sizes();
 }
 
 void do_regression(const Value&) {
   auto& g = graphics();
   AppState& s = state();
-  Eigen::VectorXd x = x_values();
+  const Eigen::VectorXd x = x_values();
   check_positive_x(x, "The regression");
   const Eigen::VectorXd on_scale = varying_regressor(x);
   g.set(control("RotX"), "Enable", "Off");
   g.set(control("RotZ"), "Enable", "Off");
-  s.pwscores = current_scores();
-  const std::size_t mpw = s.pwscores.rows();
+  s.scores = current_scores();
+  const auto mpw = s.scores->rows();
   const double xmax = x.maxCoeff(), xmin = x.minCoeff();
   const double xrange = on_ln_scale() ? std::log(xmax / xmin) : xmax - xmin;
   echo("ans", Value(static_cast<double>(x.size())));
-  if (static_cast<std::size_t>(x.size()) != mpw) {
+  if (x.size() != mpw) {
     throw DataRefusal(
         "The number of dependent and independent variables do no match.  Please Reload");
   }
   // Every score column is regressed, the last uniform score included.
-  Eigen::RowVectorXd slopes = stats::column_slopes(s.pwscores.to_matrix(), on_scale);
-  s.gvector = Value::matrix(slopes);
-  s.delta = Value::matrix(xrange * slopes);
+  Eigen::RowVectorXd slopes = stats::column_slopes(*s.scores, on_scale);
+  s.regression = Regression{slopes, xrange * slopes};
 }
 
 void plot_p_distance(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
-  const std::size_t n = s.DATA.rows();
-  Eigen::VectorXd xv = x_values();
+  const auto n = static_cast<std::size_t>(s.sample->specimens());
+  const Eigen::VectorXd& xv = x_values();
   if (n <= 3) {
     refuse("The Procrustes-distance test needs at least four specimens; this sample has " +
            std::to_string(n) + ".");
@@ -169,7 +165,7 @@ void plot_p_distance(const Value&) {
   // smallest X, centred and at unit centroid size, so the distances are
   // squared Procrustes distances of unit-size shapes and do not depend on how
   // the raw specimens lay in the file.
-  const shape::Stack superimposed = shape::stack_from_value(s.DATAV, "DATAV");
+  const shape::Stack& superimposed = s.sample->fitted;
   shape::Config start = shape::Config::Zero(superimposed.k(), 3);
   for (int t = 0; t < 3; ++t) start += superimposed.slice(static_cast<Eigen::Index>(jindex[t]));
   start.rowwise() -= start.colwise().mean();
@@ -199,7 +195,7 @@ void plot_p_distance(const Value&) {
   g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
   g.set(ax, "NextPlot", next_plot);
   const double z = r.fisher_z / r.fisher_se;
-  const double p = 1 - call_scalar("normcdf", {z});
+  const double p = 1 - stats::normcdf(z);
   std::string text = pdistance_report(r, z, p);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
@@ -210,14 +206,15 @@ void get_wilks(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
   const double use_cs = g.get_number(control("CSBox"), "Value");
-  Eigen::VectorXd xv = x_values();
-  check_x_count(static_cast<std::size_t>(xv.size()), s.pwscores.rows(), "The Wilks' lambda test");
+  const Eigen::VectorXd& xv = x_values();
+  check_x_count(static_cast<std::size_t>(xv.size()), static_cast<std::size_t>(s.scores->rows()),
+                "The Wilks' lambda test");
   check_positive_x(xv, "The Wilks' lambda test");
   const Eigen::VectorXd x = varying_regressor(xv);
   // getWilkslambda leaves out its input's last column (the centroid size of
   // the score-file layout); a column of zeros in that place lets every score
   // column take part.
-  const Eigen::MatrixXd scores = s.pwscores.to_matrix();
+  const Eigen::MatrixXd& scores = *s.scores;
   Eigen::MatrixXd padded(scores.rows(), scores.cols() + 1);
   padded << scores, Eigen::VectorXd::Zero(scores.rows());
   stats::WilksResult w = stats::getWilkslambda(padded, x);
@@ -226,7 +223,7 @@ void get_wilks(const Value&) {
            " specimens; the test of " + std::to_string(w.p) + " score columns needs at least " +
            std::to_string(w.p + 2) + ". Load a larger sample or use fewer landmarks.");
   }
-  const double p = 1 - call_scalar("fcdf", {w.F, w.df1, w.df2});
+  const double p = 1 - stats::fcdf(w.F, w.df1, w.df2);
   std::string text = wilks_report(w, p);
   std::string title = use_cs == 1
                           ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
@@ -266,27 +263,28 @@ void show_regression(const Value&) {
   g.clear_figure(g.current_figure());
   std::string checked = g.get_text(control("DotCheck"), "Checked");
   std::string symtwo = checked.size() > 1 && checked[1] == 'n' ? "k-." : "r";
-  auto idx = static_cast<std::size_t>(deftype);
-  Value type = idx >= 1 && idx <= s.deftypelist.numel() ? s.deftypelist.at(idx - 1) : Value("");
-  Eigen::MatrixXd scores = *exaggeration * s.delta.to_matrix("delta");
-  plot::plotpw3d(s.reference, Value::matrix(scores), s.vrefsymbol.to_string("vrefsymbol"),
-                 s.vtargetsymbol.to_string("vtargetsymbol"), type.text_or_empty(), s.wirelist,
-                 s.wirelist, symtwo);
+  const auto idx = static_cast<std::size_t>(deftype);
+  const auto& codes = deformation_codes();
+  const std::string type = idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
+  const Eigen::MatrixXd scores = *exaggeration * s.regression->delta;
+  const Value wires = s.wires ? Value::matrix(*s.wires) : Value();
+  plot::plotpw3d(Value::matrix(s.sample->reference), Value::matrix(scores),
+                 s.display.reference_symbol, s.display.target_symbol, type, wires, wires, symtwo);
 }
 
 namespace {
 
 io::NumberFormat number_format() {
-  return full_precision_files() ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+  return state().full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
 }
 
-// Asks for the file, then writes `content` atomically; a failed write is
+// Asks for the file, then writes `content` safely; a failed write is
 // shown with the path and the reason.
 void save_text(std::string_view title, const std::string& content) {
   auto pick = pick_file_to_save("*.*", title);
   if (!pick) return;
   try {
-    io::write_file_atomic(pick->path(), content);
+    write_file_safely(pick->path(), content);
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }
@@ -296,23 +294,29 @@ void save_text(std::string_view title, const std::string& content) {
 
 void save_warp(const Value&) {
   const AppState& s = state();
-  echo("ans", Value::row({static_cast<double>(s.pwscores.rows()),
-                          static_cast<double>(s.pwscores.cols())}));
-  const std::size_t last = s.DATA.cols() - 1;
-  std::vector<double> cs(s.DATA.rows());
-  for (std::size_t i = 0; i < cs.size(); ++i) cs[i] = s.DATA(i, last);
+  echo("ans", Value::row({static_cast<double>(s.scores->rows()),
+                          static_cast<double>(s.scores->cols())}));
+  const Eigen::VectorXd cs = s.sample->centroid_sizes();
   save_text("File Name for Partial Warp Scores",
-            io::score_file_text(s.pwscores.to_matrix("pwscores"), cs, number_format()));
+            io::score_file_text(*s.scores, std::vector<double>(cs.data(), cs.data() + cs.size()),
+                                number_format()));
 }
 
 void save_ref(const Value&) {
-  Value row = function_table().call("x1y1z1", {state().reference, 1.0}, 1).at(0);
-  save_text("File Name for Reference", io::row_file_text(row.data(), number_format()));
+  const shape::Config& ref = state().sample->reference;
+  echo("m", Value(static_cast<double>(ref.rows())));
+  echo("n", Value(static_cast<double>(ref.cols())));
+  const std::vector<double> row =
+      io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
+                 static_cast<std::size_t>(ref.rows()), 1.0);
+  save_text("File Name for Reference", io::row_file_text(row, number_format()));
 }
 
 void save_vector(const Value&) {
+  const Eigen::RowVectorXd& slopes = state().regression->slopes;
   save_text("File Name for Regression Vector",
-            io::vector_file_text(state().gvector.data(), number_format()));
+            io::vector_file_text({slopes.data(), static_cast<std::size_t>(slopes.size())},
+                                 number_format()));
 }
 
 }  // namespace velmora::app::actions

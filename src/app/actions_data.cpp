@@ -25,38 +25,30 @@ namespace velmora::app::actions {
 
 using gfx::graphics;
 
-namespace {
-
-// The scores of the sample on its reference, as a score matrix value.
-Value scores_of_sample() {
-  const AppState& s = state();
-  shape::Config ref = shape::config_from_value(s.reference, "reference");
-  shape::Stack data = shape::stack_from_value(s.DATAV, "DATAV");
-  return Value::matrix(tps::getpw3d(ref, data));
-}
-
-}  // namespace
-
-Value current_scores() {
-  return scores_of_sample();
+/// The scores of the loaded sample on its reference.
+Eigen::MatrixXd current_scores() {
+  const Sample& s = *state().sample;
+  return tps::getpw3d(s.reference, s.fitted);
 }
 
 namespace {
 
 // The largest landmark number that the loaded wireframe joins (0 without one).
-std::size_t wire_landmarks_needed() {
+Eigen::Index wire_landmarks_needed() {
   const AppState& s = state();
-  if (!s.wireactive.is_true() || s.wirelist.empty() || s.wirelist.cols() < 3) return 0;
-  double most = 0;
-  for (std::size_t i = 0; i < s.wirelist.rows(); ++i)
-    most = std::max({most, s.wirelist(i, 1), s.wirelist(i, 2)});
-  return static_cast<std::size_t>(most);
+  if (!s.wires || s.wires->rows() == 0 || s.wires->cols() < 3) return 0;
+  return static_cast<Eigen::Index>(s.wires->middleCols(1, 2).maxCoeff());
 }
 
 void set_rotation_buttons(const char* enable) {
   auto& g = graphics();
   g.set(control("RotX"), "Enable", enable);
   g.set(control("RotZ"), "Enable", enable);
+}
+
+Eigen::MatrixXd to_matrix(const io::TextMatrix& m) {
+  return Eigen::Map<const Eigen::MatrixXd>(m.values.data(), static_cast<Eigen::Index>(m.rows),
+                                           static_cast<Eigen::Index>(m.cols));
 }
 
 }  // namespace
@@ -67,7 +59,7 @@ void set_rotation_buttons(const char* enable) {
 void load_data(const Value&) {
   auto& g = graphics();
   AppState& s = state();
-  const Value main_window(g.current_figure());
+  const gfx::Handle main_window = g.current_figure();
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix rows = io::load_landmarks(pick->path());
@@ -76,36 +68,26 @@ void load_data(const Value&) {
   shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n),
                      io::vertxy3D(rows));
   SuperimposedSample fit = superimpose_sample(std::move(stack));
-  const std::size_t wires_need = wire_landmarks_needed();
+  const Eigen::Index wires_need = wire_landmarks_needed();
 
-  s.h2dfig = main_window;
-  s.DATA = rows.to_value();
+  s.main_window = main_window;
+  s.sample = Sample{pick->name, to_matrix(rows), std::move(fit.fitted), std::move(fit.reference)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {pick->name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
-  s.deftypelist = Value::cell_row({"a", "b", "c", "d"});
-  s.vplotdensity = Value(20.0);
-  s.vlinewidth = Value(1.5);
-  s.vlineformat1 = Value("k-");
-  s.vrefsymbol = Value("ko");
-  s.vtargetsymbol = Value("ro");
-  s.vaheads = Value(1.0);
-  s.linregress = Value(1.0);
-  s.DATAV = shape::stack_to_value(std::move(fit.fitted));
-  s.reference = Value::matrix(fit.reference);
+  s.display = DisplaySettings{};
+  s.ln_scale = false;
   // The independent variable and the results of the previous sample do not
   // describe this one; the reference may be turned again until new scores.
-  s.XVariable = Value();
-  s.pwscores = Value();
-  s.gvector = Value();
-  s.delta = Value();
+  s.x.reset();
+  s.scores.reset();
+  s.regression.reset();
   set_rotation_buttons("On");
   std::string wire_note;
-  if (wires_need > k) {
+  if (wires_need > static_cast<Eigen::Index>(k)) {
     wire_note = "The wireframe needs " + std::to_string(wires_need) +
                 " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
-    s.wirelist = Value();
-    s.wireactive = Value();
+    s.wires.reset();
     g.set(control("WireBox"), "String", "No Wireframe Loaded");
   }
   g.make_current(new_figure3d());
@@ -121,15 +103,15 @@ void load_x_list(const Value&) {
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  if (x.rows != s.DATA.rows()) {
+  if (static_cast<Eigen::Index>(x.rows) != s.sample->specimens()) {
     refuse(
         "There was a mismatch in the number of specimens and the number of independent "
         "variable values.  Recheck the files and reload");
   }
-  Value scores = scores_of_sample();
-  s.XVariable = x.to_value();
+  Eigen::MatrixXd scores = current_scores();
+  s.x = to_matrix(x).col(0);
   set_rotation_buttons("Off");
-  s.pwscores = std::move(scores);
+  s.scores = std::move(scores);
 }
 
 void load_wire_frame(const Value&) {
@@ -138,9 +120,10 @@ void load_wire_frame(const Value&) {
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
   io::TextMatrix wires = io::load_wire_list(pick->path());
-  if (!s.reference.empty()) io::check_wire_file(wires, s.reference.rows(), pick->path());
-  s.wirelist = wires.to_value();
-  s.wireactive = Value(1.0);
+  if (s.sample) {
+    io::check_wire_file(wires, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
+  }
+  s.wires = to_matrix(wires);
   g.set(control("WireBox"), "String",
         cformat("Loaded Wirelist: %s \\n,with %i wires",
                 {pick->name, static_cast<double>(wires.rows)}));
@@ -151,12 +134,9 @@ namespace {
 // Turns reference and sample by `roto` (applied on the right) and redraws.
 void turn_reference(const Eigen::Matrix3d& roto) {
   auto& g = graphics();
-  AppState& s = state();
-  shape::Config ref = shape::config_from_value(s.reference, "reference");
-  shape::Stack data = shape::stack_from_value(s.DATAV, "DATAV");
-  shape::rotate3da(data, roto);
-  s.reference = Value::matrix(ref * roto);
-  s.DATAV = shape::stack_to_value(std::move(data));
+  Sample& s = *state().sample;
+  shape::rotate3da(s.fitted, roto);
+  s.reference = s.reference * roto;
   gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
   echo("ans", Value(ax));
@@ -180,22 +160,20 @@ void rotate_ref_z(const Value&) {
 void show_procrustes(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
-  const std::size_t n = s.DATA.rows(), k = s.DATAV.rows();
-  const std::vector<double>& all = s.DATAV.data();
-  for (std::size_t i = 0; i < n && i < s.DATAV.pages(); ++i) {
-    auto first = all.begin() + static_cast<std::ptrdiff_t>(i * k * 3);
-    plot::showshape3D(Value::array(k, 3, 1, std::vector<double>(first, first + k * 3)), "bo");
-  }
+  const shape::Stack& fitted = s.sample->fitted;
+  for (Eigen::Index i = 0; i < fitted.n(); ++i)
+    plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
   plot::setsymbolfill(g.current_axes(), 1);
-  if (s.wireactive.is_true()) plot::wire3d(s.reference, s.wirelist, "k-");
+  if (s.wires) plot::wire3d(Value::matrix(s.sample->reference), Value::matrix(*s.wires), "k-");
 }
 
 void show_mean(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
-  plot::showshape3D(s.reference, s.vrefsymbol.to_string("vrefsymbol"));
+  const Value ref = Value::matrix(s.sample->reference);
+  plot::showshape3D(ref, s.display.reference_symbol);
   plot::setsymbolfill(g.current_axes(), 1);
-  if (s.wireactive.is_true()) plot::wire3d(s.reference, s.wirelist, "k-");
+  if (s.wires) plot::wire3d(ref, Value::matrix(*s.wires), "k-");
 }
 
 }  // namespace velmora::app::actions

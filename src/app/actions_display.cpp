@@ -9,7 +9,7 @@
 #include "app/app_state.hpp"
 #include "app/switchyard.hpp"
 #include "platform/runtime/cformat.hpp"
-#include "platform/runtime/function_table.hpp"
+#include "gui/axes_helpers.hpp"
 #include "plot/primitives.hpp"
 
 namespace velmora::app::actions {
@@ -24,7 +24,7 @@ namespace {
 void both_halves(void (*style)(Handle, double), double amount) {
   auto& g = graphics();
   style(g.current_axes(), amount);
-  g.make_current(state().h3dfig(0));
+  g.make_current(*state().figure3d);
   style(g.current_axes(), amount);
 }
 
@@ -49,6 +49,15 @@ bool same_number(const Value& v, const double& x) {
 
 bool same_text(const Value& v, const std::string& s) { return v.is_char() && v.to_string() == s; }
 
+// The argument of a menu entry that stands for a plot style.
+std::string style_argument(const Value& fpass, std::string_view action) {
+  if (!fpass.is_char()) {
+    refuse(std::string(action) + " takes a plot style such as \"ko\", not " +
+           (fpass.empty() ? std::string("nothing") : "a number") + ".");
+  }
+  return fpass.to_string();
+}
+
 }  // namespace
 
 void line_thickness_up(const Value&) { both_halves(plot::incrementlinethickness, 1); }
@@ -58,39 +67,42 @@ void symbol_size_down(const Value&) { both_halves(plot::incrementsymbolsize, -1)
 void symbol_fill(const Value&) { both_halves(plot::setsymbolfill, 1); }
 void symbol_empty(const Value&) { both_halves(plot::setsymbolfill, 0); }
 
-void turn_grid_on(const Value&) { function_table().call("grid", {}, 0); }
+void turn_grid_on(const Value&) { gui::grid(ValueList{}); }
 
 void set_plot_density(const Value& fpass) {
+  if (!fpass.is_double() || fpass.numel() != 1) refuse("SetPlotDensity takes a number such as 20.");
   check_menu<double>({{"Density10", 10}, {"Density20", 20}, {"Density30", 30}, {"Density50", 50}},
                      same_number, fpass);
-  state().vplotdensity = fpass;
+  state().display.plot_density = fpass(0);
 }
 
 void arrow_heads(const Value&) {
   auto& g = graphics();
   g.set(control("ArrowHeads"), "Checked", "on");
   g.set(control("NoArrowHeads"), "Checked", "off");
-  state().vaheads = Value(1.0);
+  state().display.arrow_heads = true;
 }
 
 void no_arrow_heads(const Value&) {
   auto& g = graphics();
   g.set(control("ArrowHeads"), "Checked", "off");
   g.set(control("NoArrowHeads"), "Checked", "on");
-  state().vaheads = Value(0.0);
+  state().display.arrow_heads = false;
 }
 
 void set_reference_symbol(const Value& fpass) {
+  const std::string style = style_argument(fpass, "SetReferenceSymbol");
   check_menu<std::string>(
       {{"RefSquare", "ks"}, {"RefDiamond", "kd"}, {"RefCircle", "ko"}, {"RefPlus", "k+"}},
       same_text, fpass);
-  state().vrefsymbol = fpass;
+  state().display.reference_symbol = style;
 }
 
 void set_line_format1(const Value& fpass) {
+  const std::string style = style_argument(fpass, "SetLineFormat1");
   check_menu<std::string>({{"Line1Red", "r"}, {"Line1Black", "k"}, {"Line1Dotted", "k:"}},
                           same_text, fpass);
-  state().vlineformat1 = fpass;
+  state().display.line_format = style;
   echo("vlineformat1", fpass);
 }
 
@@ -103,7 +115,7 @@ void set_line_width(const Value& fpass) {
       {"Weight10", 10}, {"Weight15", 15}, {"Weight20", 20}, {"Weigth25", 25}, {"Weight5", 5}};
   for (const auto& [tag, width] : entries)
     g.set(control(tag), "Checked", fpass(0) != width ? "off" : "on");
-  state().vlinewidth = Value(fpass(0) / 10);
+  state().display.line_width = fpass(0) / 10;
   plot::setlinethickness(g.current_axes(), fpass(0) / 10);
 }
 
@@ -115,18 +127,17 @@ void toggle_dots(const Value&) {
 }
 
 void label_axis(const Value&) {
-  auto& t = function_table();
-  t.call("xlabel", {"x"}, 0);
-  t.call("ylabel", {"y"}, 0);
-  t.call("zlabel", {"z"}, 0);
+  gui::axis_label(gui::LabelAxis::X, Value("x"));
+  gui::axis_label(gui::LabelAxis::Y, Value("y"));
+  gui::axis_label(gui::LabelAxis::Z, Value("z"));
 }
 
 void label_landmarks(const Value&) {
   auto& g = graphics();
-  const Value& ref = state().reference;
+  const shape::Config& ref = state().sample->reference;
   const double offset = 0.01;
   Handle ax = g.current_axes();
-  for (std::size_t i = 0; i < ref.rows(); ++i) {
+  for (Eigen::Index i = 0; i < ref.rows(); ++i) {
     g.text(ax, ref(i, 0) + offset, ref(i, 1) + offset, ref(i, 2) + offset,
            Value(cformat("%i", {static_cast<double>(i + 1)})));
   }

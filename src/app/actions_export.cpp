@@ -9,6 +9,7 @@
 #include "app/session.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 namespace velmora::app {
 
@@ -16,13 +17,13 @@ using gfx::graphics;
 using gfx::Handle;
 
 void actions::copy_d_clipboard(const Value&) {
-  graphics().print(state().h3dfig(0), {"-dmeta"});
+  graphics().print(*state().figure3d, {"-dmeta"});
 }
 
 void actions::copy_d_eps(const Value&) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.eps", "Save File Name for EPS file");
-  if (pick) g.print(state().h3dfig(0), {"-depsc"}, pick->folder + pick->name);
+  if (pick) g.print(*state().figure3d, {"-depsc"}, pick->folder + pick->name);
 }
 
 void actions::export_figure(const Value&) {
@@ -45,7 +46,7 @@ void actions::export_figure(const Value&) {
     refuse("\"" + name + "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
            "Export 3D Figure");
   }
-  g.print(state().h3dfig(0), options, pick->path());
+  g.print(*state().figure3d, options, pick->path());
 }
 
 namespace {
@@ -99,7 +100,7 @@ void actions::save_session_script(const Value&) {
   if (!pick) return;
   std::string text = session().script();
   try {
-    io::write_file_atomic(pick->path(), text);
+    write_file_safely(pick->path(), text);
   } catch (const std::exception& e) {
     refuse(e.what(), "Session script not saved");
   }

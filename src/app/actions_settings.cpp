@@ -32,11 +32,6 @@ void check_pair(std::string_view on_tag, std::string_view off_tag, bool on) {
   g.set(control(off_tag), "Checked", on ? "off" : "on");
 }
 
-bool has_sample() {
-  const AppState& s = state();
-  return !s.DATA.empty() && !s.DATAV.empty() && !s.reference.empty();
-}
-
 }  // namespace
 
 void set_superimposition(const Value& fpass) {
@@ -49,23 +44,23 @@ void set_superimposition(const Value& fpass) {
   // Superimpose the loaded sample again before anything changes, so that a
   // failure leaves the old setting and sample in place.
   std::optional<SuperimposedSample> fit;
-  if (switched && has_sample()) {
-    const std::size_t n = s.DATA.rows(), c = s.DATA.cols(), k = c / 3;
-    shape::Stack raw(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n),
-                     io::vertxy3D(n, c, s.DATA.data()));
+  if (switched && s.sample) {
+    const Eigen::MatrixXd& rows = s.sample->rows;
+    const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols());
+    shape::Stack raw(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
+                     io::vertxy3D(n, c, {rows.data(), n * c}));
     fit = superimpose_sample(std::move(raw), optimal);
   }
 
-  s.vsuperimposition = Value(method);
+  s.optimal_superimposition = optimal;
   check_pair("SuperimposeOptimal", "SuperimposeClassic", optimal);
   if (!fit) return;
-  s.DATAV = shape::stack_to_value(std::move(fit->fitted));
-  s.reference = Value::matrix(fit->reference);
+  s.sample->fitted = std::move(fit->fitted);
+  s.sample->reference = std::move(fit->reference);
   // Results computed on the old superimposition no longer describe the
   // sample.
-  s.pwscores = Value();
-  s.gvector = Value();
-  s.delta = Value();
+  s.scores.reset();
+  s.regression.reset();
   // Without scores the reference may be turned again, as after LoadData.
   g.set(control("RotX"), "Enable", "On");
   g.set(control("RotZ"), "Enable", "On");
@@ -73,8 +68,8 @@ void set_superimposition(const Value& fpass) {
       std::string("The sample was superimposed again ") +
       (optimal ? "with the optimal rotation, to convergence" : "with the classic three passes") +
       "; its scores and regression were cleared.");
-  if (g.valid(s.h3dfig) && g.type(s.h3dfig(0)) == gfx::Type::Figure) {
-    g.make_current(s.h3dfig(0));
+  if (s.figure3d && g.valid(*s.figure3d) && g.type(*s.figure3d) == gfx::Type::Figure) {
+    g.make_current(*s.figure3d);
     g.clear_axes(g.current_axes());
     draw_reference();
     make_main_current();
@@ -83,7 +78,7 @@ void set_superimposition(const Value& fpass) {
 
 void set_full_precision(const Value& fpass) {
   const std::string word = one_of(fpass, "SetFullPrecision", "on", "off");
-  state().vfullprecision = Value(word);
+  state().full_precision = word == "on";
   check_pair("FullPrecisionOn", "FullPrecisionOff", word == "on");
 }
 

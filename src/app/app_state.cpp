@@ -2,18 +2,43 @@
 
 namespace velmora::app {
 
-std::vector<std::pair<std::string_view, const Value*>> AppState::named() const {
-  return {{"DATA", &DATA},           {"DATAV", &DATAV},
-          {"reference", &reference}, {"XVariable", &XVariable},
-          {"pwscores", &pwscores},   {"gvector", &gvector},
-          {"delta", &delta},         {"linregress", &linregress},
-          {"wirelist", &wirelist},   {"wireactive", &wireactive},
-          {"h3dfig", &h3dfig},       {"h2dfig", &h2dfig},
-          {"deftypelist", &deftypelist}, {"vrefsymbol", &vrefsymbol},
-          {"vtargetsymbol", &vtargetsymbol}, {"vlineformat1", &vlineformat1},
-          {"vlinewidth", &vlinewidth}, {"vaheads", &vaheads},
-          {"vplotdensity", &vplotdensity}, {"vsuperimposition", &vsuperimposition},
-          {"vfullprecision", &vfullprecision}};
+namespace {
+
+template <typename T>
+Value optional_matrix(const std::optional<T>& m) {
+  return m ? Value::matrix(*m) : Value();
+}
+
+Value optional_handle(const std::optional<gfx::Handle>& h) { return h ? Value(*h) : Value(); }
+
+}  // namespace
+
+std::vector<std::pair<std::string_view, Value>> AppState::named() const {
+  std::vector<std::pair<std::string_view, Value>> out;
+  out.emplace_back("DATA", sample ? Value::matrix(sample->rows) : Value());
+  out.emplace_back("DATAV", sample ? shape::stack_to_value(sample->fitted) : Value());
+  out.emplace_back("reference", sample ? Value::matrix(sample->reference) : Value());
+  out.emplace_back("XVariable", optional_matrix(x));
+  out.emplace_back("pwscores", optional_matrix(scores));
+  out.emplace_back("gvector", regression ? Value::matrix(regression->slopes) : Value());
+  out.emplace_back("delta", regression ? Value::matrix(regression->delta) : Value());
+  out.emplace_back("linregress", Value(ln_scale ? 0.0 : 1.0));
+  out.emplace_back("wirelist", optional_matrix(wires));
+  out.emplace_back("wireactive", wires ? Value(1.0) : Value());
+  out.emplace_back("h3dfig", optional_handle(figure3d));
+  out.emplace_back("h2dfig", optional_handle(main_window));
+  ValueList codes;
+  for (const std::string& c : deformation_codes()) codes.emplace_back(c);
+  out.emplace_back("deftypelist", Value::cell_row(std::move(codes)));
+  out.emplace_back("vrefsymbol", Value(display.reference_symbol));
+  out.emplace_back("vtargetsymbol", Value(display.target_symbol));
+  out.emplace_back("vlineformat1", Value(display.line_format));
+  out.emplace_back("vlinewidth", Value(display.line_width));
+  out.emplace_back("vaheads", Value(display.arrow_heads ? 1.0 : 0.0));
+  out.emplace_back("vplotdensity", Value(display.plot_density));
+  out.emplace_back("vsuperimposition", Value(optimal_superimposition ? "optimal" : "classic"));
+  out.emplace_back("vfullprecision", Value(full_precision ? "on" : "off"));
+  return out;
 }
 
 AppState& state() {

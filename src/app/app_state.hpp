@@ -1,39 +1,72 @@
 #pragma once
 
+#include <Eigen/Core>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
+#include "shape/types.hpp"
 
 namespace velmora::app {
 
-/// The state variables of the running analysis.  Every one starts empty
-/// (not set) and lives until the process ends.
-struct AppState {
-  Value DATA;              ///< n×(3k+1) sample rows as loaded
-  Value DATAV;             ///< k×3×n superimposed sample, principal-axes frame
-  Value reference;         ///< k×3 consensus, centred, unit centroid size
-  Value XVariable;         ///< n×1 independent variable
-  Value pwscores;          ///< n×(3p+5) partial warp and uniform scores
-  Value gvector;           ///< 1×m regression slopes, one per score column
-  Value delta;             ///< 1×m slopes times the regressor's range
-  Value linregress;        ///< 1: regress on X, 0: on ln X
-  Value wirelist;          ///< w×3 wires (number, landmark, landmark)
-  Value wireactive;        ///< 1 once a wireframe was loaded
-  Value h3dfig;            ///< the 3D display figure
-  Value h2dfig;            ///< the main window
-  Value deftypelist;       ///< {"a","b","c","d"} deformation display codes
-  Value vrefsymbol;        ///< reference symbol style
-  Value vtargetsymbol;     ///< deformed configuration symbol style
-  Value vlineformat1;      ///< chosen line format
-  Value vlinewidth;        ///< chosen line width (points)
-  Value vaheads;           ///< 1: arrow heads chosen
-  Value vplotdensity;      ///< chosen plot density
-  Value vsuperimposition;  ///< "optimal" or "classic" (empty: classic)
-  Value vfullprecision;    ///< "on" or "off": full-precision result files (empty: off)
+/// A landmark sample as loaded and superimposed.
+struct Sample {
+  std::string file_name;    ///< the chosen file's name, as the window shows it
+  Eigen::MatrixXd rows;     ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
+  shape::Stack fitted;      ///< n superimposed specimens, in the reference's principal axes
+  shape::Config reference;  ///< k×3 consensus, centred, unit centroid size, principal axes
 
-  /// Every variable by name, in declaration order (for displays and tests).
-  std::vector<std::pair<std::string_view, const Value*>> named() const;
+  Eigen::Index specimens() const { return rows.rows(); }
+  Eigen::Index landmarks() const { return reference.rows(); }
+  /// The last column of the file: each specimen's centroid size.
+  Eigen::VectorXd centroid_sizes() const { return rows.col(rows.cols() - 1); }
+};
+
+/// The regression of every score column on X (or ln X).
+struct Regression {
+  Eigen::RowVectorXd slopes;  ///< one slope per score column
+  Eigen::RowVectorXd delta;   ///< slopes times the regressor's observed range
+};
+
+/// What the display menus chose; LoadData resets it.
+struct DisplaySettings {
+  double plot_density = 20;
+  double line_width = 1.5;            ///< points
+  std::string line_format = "k-";
+  std::string reference_symbol = "ko";
+  std::string target_symbol = "ro";
+  bool arrow_heads = true;
+};
+
+/// The codes of the deformation display types, in the order of the
+/// DeFormat pop-up menu.
+inline const std::vector<std::string>& deformation_codes() {
+  static const std::vector<std::string> codes = {"a", "b", "c", "d"};
+  return codes;
+}
+
+/// The running analysis: what is loaded, what was computed from it, and the
+/// settings that decide how.  Starts empty; lives until the process ends.
+struct AppState {
+  std::optional<Sample> sample;
+  std::optional<Eigen::VectorXd> x;       ///< the independent variable, one value a specimen
+  std::optional<Eigen::MatrixXd> scores;  ///< n×m partial warp and uniform scores
+  std::optional<Regression> regression;
+  std::optional<Eigen::MatrixXd> wires;   ///< w×c wireframe (number, landmark, landmark, …)
+  bool ln_scale = false;                  ///< regress on ln X instead of X
+  bool optimal_superimposition = false;   ///< optimal rotation to convergence
+  bool full_precision = false;            ///< result files in shortest round-trip form
+  DisplaySettings display;
+  std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
+  std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
+
+  /// Every part under the name the console and the tests know it by, as a
+  /// value (empty when not set), in a fixed order.
+  std::vector<std::pair<std::string_view, Value>> named() const;
 };
 
 /// The switchyard's state.

@@ -254,7 +254,7 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
                                             "\" is not an action of Velmora" + hint +
                                             "; nothing was run."};
     }
-    if (c.kind == BatchCommand::Kind::Call && !function_table().find(c.name)) {
+    if (c.kind == BatchCommand::Kind::Call && !find_by_name(c.name)) {
       return BatchStop{kBatchMalformed, line_text(c.line) + ": there is no function \"" + c.name +
                                             "\" to call; nothing was run."};
     }
@@ -339,9 +339,9 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
       }
     } else {
       try {
-        const FunctionSpec* spec = function_table().find(c.name);
+        const FunctionSpec* spec = find_by_name(c.name);
         int nargout = spec && spec->nargout == 0 ? 0 : 1;
-        ValueList res = function_table().call(c.name, c.args, nargout);
+        ValueList res = call_by_name(c.name, c.args, nargout);
         if (!res.empty()) console().display("ans", res[0]);
       } catch (const std::exception& e) {
         console().error(line_text(c.line) + ": " + e.what());

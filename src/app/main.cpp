@@ -8,8 +8,10 @@
 #include "app/batch.hpp"
 #include "app/session.hpp"
 #include "app/velmora.hpp"
+#include "gui/layout_file.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 #ifdef VELMORA_HAVE_QT
 #include <QApplication>
@@ -40,13 +42,19 @@ constexpr const char* kUsage =
     "Console lines and message boxes go to standard output ('msgbox: TITLE'\n"
     "then the text).  An answer that does not fit its dialog, a dialog without\n"
     "an answer, an answer left unused and an unknown name stop the script.\n"
-    "Exit status: 0 clean, 1 run-time error, 2 malformed\n"
-    "script, 3 some action was refused by a data check.\n";
+    "Exit status: 0 clean, 1 run-time error, 2 malformed script or unusable\n"
+    "layout file, 3 some action was refused by a data check.\n"
+    "\n"
+    "The window layout Velmora.fig is read from the working folder when one is\n"
+    "there (a console line then says so), else beside the program.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace velmora;
+  // A save past the file-size limit is then an error the writer reports,
+  // not the end of the program with a temporary file left behind.
+  ignore_file_size_signal();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && args[0].rfind("--", 0) == 0) {
     if (args[0] == "--help") {
@@ -62,7 +70,12 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
       }
-      return app::run_batch_file(args[1]);
+      try {
+        return app::run_batch_file(args[1]);
+      } catch (const gui::LayoutError& e) {
+        console().error(e.what());
+        return 2;
+      }
     }
     std::fprintf(stderr, "velmora: unknown option %s\n\n%s", args[0].c_str(), kUsage);
     return 2;
@@ -82,6 +95,9 @@ int main(int argc, char** argv) {
   ValueList out;
   try {
     out = app::velmora(in, 1);
+  } catch (const gui::LayoutError& e) {
+    console().error(e.what());
+    return 2;
   } catch (const std::exception& e) {
     console().error(e.what());
     return 1;

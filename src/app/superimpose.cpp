@@ -10,15 +10,9 @@
 
 namespace velmora::app {
 
-bool optimal_superimposition() {
-  const Value& v = state().vsuperimposition;
-  return v.is_char() && v.to_string() == "optimal";
-}
+bool optimal_superimposition() { return state().optimal_superimposition; }
 
-bool full_precision_files() {
-  const Value& v = state().vfullprecision;
-  return v.is_char() && v.to_string() == "on";
-}
+bool full_precision_files() { return state().full_precision; }
 
 SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal) {
   shape::GpaResult gpa =

@@ -1,5 +1,7 @@
 #include "app/switchyard.hpp"
 
+#include <new>
+
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/session.hpp"
@@ -80,24 +82,21 @@ ActionReport& report() {
   return r;
 }
 
-bool has_sample() {
-  const AppState& s = state();
-  return !s.DATA.empty() && !s.DATAV.empty() && !s.reference.empty();
-}
+bool has_sample() { return state().sample.has_value(); }
 
 // The first missing need, as the words the message box shows.
 std::string missing_need(unsigned needs) {
   const AppState& s = state();
   if ((needs & kNeedSample) && !has_sample()) return "Load a landmark file first (Load Landmarks).";
-  if ((needs & kNeedX) && s.XVariable.empty()) {
+  if ((needs & kNeedX) && !s.x) {
     return "Load the independent variable first (Load X List), or use centroid size as X "
            "(Use CS).";
   }
-  if ((needs & kNeedScores) && s.pwscores.empty()) {
+  if ((needs & kNeedScores) && !s.scores) {
     return "Compute the partial warp scores first: load the independent variable (Load X List) "
            "or run the regression (Do Regression).";
   }
-  if ((needs & kNeedRegression) && (s.gvector.empty() || s.delta.empty()))
+  if ((needs & kNeedRegression) && !s.regression)
     return "Run the regression first (Do Regression).";
   return {};
 }
@@ -124,13 +123,17 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     std::string missing = missing_need(spec->needs);
     if (!missing.empty()) refuse(missing);
     if (spec->needs & kNeed3D) figure3d();
-    if (spec->figure != FigureRule::AsIs) g.make_current(state().h3dfig.to_scalar());
+    if (spec->figure != FigureRule::AsIs) g.make_current(*state().figure3d);
     spec->run(fpass);
     if (spec->figure == FigureRule::Start3DEnd2D) make_main_current();
   } catch (const DataRefusal& e) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
     g.backend().message_box(e.what(), e.title());
+  } catch (const std::bad_alloc&) {
+    r.outcome = Outcome::Failed;
+    r.message = out_of_memory_text(spec->name);
+    console().error("Error in velmorasw action " + std::string(spec->name) + ": " + r.message);
   } catch (const std::exception& e) {
     r.outcome = Outcome::Failed;
     r.message = e.what();
@@ -164,20 +167,21 @@ Handle new_figure3d() {
                              {"Color", Value::row({1, 1, 1})},
                              {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
                                                       std::max(0.0, (screen[1] - h) / 2), w, h})}});
-  state().h3dfig = Value(f);
+  state().figure3d = f;
   return f;
 }
 
 void draw_reference() {
   const AppState& s = state();
-  plot::showshape3D(s.reference, "gp");
-  if (s.wireactive.is_true()) plot::wire3d(s.reference, s.wirelist, "k-");
+  const Value ref = Value::matrix(s.sample->reference);
+  plot::showshape3D(ref, "gp");
+  if (s.wires) plot::wire3d(ref, Value::matrix(*s.wires), "k-");
 }
 
 Handle figure3d() {
   auto& g = graphics();
-  const Value& h = state().h3dfig;
-  if (g.valid(h) && g.type(h(0)) == gfx::Type::Figure) return h(0);
+  const std::optional<Handle>& h = state().figure3d;
+  if (h && g.valid(*h) && g.type(*h) == gfx::Type::Figure) return *h;
   // The user closed the 3D window: open a new one showing the reference.
   Handle f = new_figure3d();
   g.make_current(f);
@@ -187,7 +191,8 @@ Handle figure3d() {
 
 void make_main_current() {
   auto& g = graphics();
-  if (g.valid(state().h2dfig)) g.make_current(state().h2dfig(0));
+  const std::optional<Handle>& h = state().main_window;
+  if (h && g.valid(*h)) g.make_current(*h);
 }
 
 void echo(std::string_view name, const Value& v) {
@@ -206,22 +211,19 @@ void actions::clear_data(const Value&) {
   Handle ax = g.current_axes();
   g.clear_axes(ax);
   echo("ans", Value(ax));
-  s.DATA = Value();
-  s.DATAV = Value();
-  s.pwscores = Value();
-  s.reference = Value();
   // The independent variable and the results of the forgotten sample go
   // with it.
-  s.XVariable = Value();
-  s.gvector = Value();
-  s.delta = Value();
+  s.sample.reset();
+  s.x.reset();
+  s.scores.reset();
+  s.regression.reset();
   g.set(control("FileBox"), "String", "No File Loaded");
   g.set(control("GroupBox"), "String", "No File Loaded");
   g.set(control("RotX"), "Enable", "On");
   g.set(control("RotZ"), "Enable", "On");
   g.set(control("LinearButton"), "Value", 1.0);
   g.set(control("LnButton"), "Value", 0.0);
-  s.linregress = Value(1.0);
+  s.ln_scale = false;
 }
 
 }  // namespace velmora::app

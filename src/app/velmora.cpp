@@ -1,10 +1,15 @@
 #include "app/velmora.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "app/actions.hpp"
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
+#include "gui/layout_file.hpp"
+#include "gui/gui_data.hpp"
+#include "gui/open_figure.hpp"
 #include "gui/register.hpp"
 #include "io/register.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -36,15 +41,73 @@ const std::vector<std::string_view>& window_callbacks() {
   return names;
 }
 
+const std::vector<std::string_view>& required_tags() {
+  static const std::vector<std::string_view> tags = {
+      "FileBox",      "WireBox",   "GroupBox",  "RotX",           "RotZ",       "LinearButton",
+      "LnButton",     "CSBox",     "DeFormat",  "ExagerationBox", "DotCheck",   "ArrowHeads",
+      "NoArrowHeads", "Density10", "Density20", "Density30",      "Density50",  "RefSquare",
+      "RefDiamond",   "RefCircle", "RefPlus",   "Line1Red",       "Line1Black", "Line1Dotted",
+      "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weigth25"};
+  return tags;
+}
+
+void check_main_layout(gfx::Handle fig) {
+  auto& g = gfx::graphics();
+  const std::string path = g.get_text(fig, "FileName");
+  std::set<std::string> tags, actions;
+  for (gfx::Handle h : g.all_objects(fig)) {
+    if (g.has_property(h, "Tag")) tags.insert(g.get_text(h, "Tag"));
+    if (!g.has_property(h, "Callback")) continue;
+    const Value cb = g.get(h, "Callback");
+    if (cb.is_cell() && cb.numel() >= 2 && cb.at(0).text_or_empty() == "velmorasw")
+      actions.insert(cb.at(1).text_or_empty());
+  }
+  std::string missing;
+  for (std::string_view tag : required_tags())
+    if (!tags.count(std::string(tag))) {
+      missing = "no control is tagged \"" + std::string(tag) + "\"";
+      break;
+    }
+  if (missing.empty()) {
+    for (const ActionSpec& a : action_table())
+      if (!actions.count(std::string(a.name))) {
+        missing = "no control or menu runs the action \"" + std::string(a.name) + "\"";
+        break;
+      }
+  }
+  if (missing.empty()) return;
+  g.destroy(fig);
+  throw gui::LayoutError("Layout file \"" + path + "\": " + missing +
+                         "; the main window needs it.");
+}
+
 namespace {
 
+/// Says on the console which layout file a new main window came from when
+/// it is not the installed one, so that a stray copy in the working folder
+/// cannot go unnoticed.
+void announce_layout(const std::string& used) {
+  namespace fs = std::filesystem;
+  const std::string installed = gui::installed_layout("Velmora.fig");
+  std::error_code ec;
+  if (!installed.empty() && fs::equivalent(used, installed, ec)) return;
+  const std::string absolute = fs::absolute(used, ec).lexically_normal().string();
+  console().line("Using the layout file \"" + (ec ? used : absolute) + "\"" +
+                 (installed.empty() || !fs::exists(installed, ec)
+                      ? std::string(" (no layout is installed beside the program).")
+                      : ", not the installed \"" + installed + "\"."));
+}
+
 ValueList open_main_window(int nargout) {
-  auto& table = function_table();
   auto& g = gfx::graphics();
-  gfx::Handle fig = table.call("openfig", {"Velmora", "reuse"}, 1).at(0).to_scalar("figure");
+  const std::size_t windows = g.figures().size();
+  gfx::Handle fig = gui::openfig("Velmora", "reuse");
+  if (g.figures().size() > windows) {
+    check_main_layout(fig);
+    announce_layout(g.get_text(fig, "FileName"));
+  }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
-  Value handles = table.call("guihandles", {fig}, 1).at(0);
-  table.call("guidata", {fig, handles}, 0);
+  gui::guidata(Value(fig), gui::guihandles(fig));
   if (nargout >= 1) return {Value(fig)};
   return {};
 }
@@ -64,7 +127,7 @@ ValueList velmora(const ValueList& args, int nargout) {
       console().line(name.substr(0, cut) + " " + name.substr(cut + 1) + " not implemented yet.");
       return {};
     }
-    return function_table().call(name, rest, nargout);
+    return call_by_name(name, rest, nargout);
   } catch (const std::exception& e) {
     console().error(e.what());
     return {};

@@ -3,19 +3,34 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
 
 namespace velmora::app {
 
 /// The main window function.  With no input it opens the window from
-/// Velmora.fig (reusing an open one), sets its colour and stores the handles
-/// of its tagged objects as window data; output 1 is the window.  With a
+/// Velmora.fig (reusing an open one; the working folder's copy before the
+/// installed one), sets its colour and stores the handles of its tagged
+/// objects as window data; output 1 is the window.  A layout that cannot
+/// be read or lacks what the window needs raises gui::LayoutError (no
+/// window is left); a new window from a layout other than the installed
+/// one names its file on the console.  With a
 /// text first input it calls the window callback or the function of that
 /// name with the other inputs, printing any error instead of raising it.
 ValueList velmora(const ValueList& args, int nargout);
 
 /// The 40 placeholder callbacks of the window, in table order.
 const std::vector<std::string_view>& window_callbacks();
+
+/// The tags the actions look their controls up by.
+const std::vector<std::string_view>& required_tags();
+
+/// Refuses a freshly opened main window that lacks a tagged control of
+/// required_tags() or a control or menu for an action of the switchyard:
+/// destroys it and raises gui::LayoutError `Layout file "PATH": no control
+/// is tagged "FileBox"; the main window needs it.` (or `no control or menu
+/// runs the action "LoadData"`).
+void check_main_layout(gfx::Handle fig);
 
 /// Registers `Velmora` and every function of every layer, in table order.
 void register_all_functions();

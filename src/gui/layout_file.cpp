@@ -1,10 +1,10 @@
 #include "gui/layout_file.hpp"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 namespace velmora::gui {
 
@@ -42,7 +42,7 @@ bool numeric_matrix(const Json& j, Value& out) {
 }
 
 [[noreturn]] void bad_layout(const std::string& path, const std::string& what) {
-  throw RuntimeError("Layout file \"" + path + "\": " + what);
+  throw LayoutError("Layout file \"" + path + "\": " + what);
 }
 
 gfx::Type child_type(const std::string& path, const Json& obj) {
@@ -81,10 +81,13 @@ void create_children(gfx::Graphics& g, const std::string& path, Handle parent,
 }
 
 Json read_json(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw RuntimeError("Cannot open the layout file \"" + path + "\".");
+  // Read as any data file: a named pipe or device in its place is refused
+  // instead of waited on.
+  FileBytes file = read_regular_file(path);
+  if (!file.ok)
+    throw LayoutError("Cannot open the layout file \"" + path + "\": " + file.reason + ".");
   try {
-    return Json::parse(in);
+    return Json::parse(file.bytes);
   } catch (const Json::parse_error& e) {
     // e.what() carries the line and column of the fault.
     std::string msg = e.what();
@@ -100,9 +103,11 @@ fs::path executable_folder() {
   return ec ? fs::path() : exe.parent_path();
 }
 
+// Any kind of file counts, so that a named pipe or folder in the working
+// folder is refused with a message instead of skipped unnoticed.
 bool is_file(const fs::path& p) {
   std::error_code ec;
-  return fs::is_regular_file(p, ec);
+  return fs::exists(p, ec);
 }
 
 }  // namespace
@@ -153,13 +158,21 @@ Handle load_layout(const std::string& path) {
     if (auto kids = doc.find("children"); kids != doc.end()) create_children(g, path, fig, *kids);
     g.set(fig, "Visible", visible);
     g.set(fig, "FileName", Value(path));
-  } catch (const RuntimeError& e) {
+  } catch (const LayoutError&) {
     if (fig >= 0 && g.valid(fig)) g.destroy(fig);
-    std::string msg = e.what();
-    if (msg.rfind("Layout file \"", 0) == 0) throw;
-    bad_layout(path, msg);
+    throw;
+  } catch (const std::exception& e) {
+    // A property the graphics layer refuses, or a JSON value of a type
+    // that a property cannot take.
+    if (fig >= 0 && g.valid(fig)) g.destroy(fig);
+    bad_layout(path, e.what());
   }
   return fig;
+}
+
+std::string installed_layout(const std::string& name) {
+  fs::path folder = executable_folder();
+  return folder.empty() ? std::string() : (folder / name).string();
 }
 
 std::string resolve_layout(const std::string& name) {

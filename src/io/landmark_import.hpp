@@ -36,7 +36,8 @@ ImportedSample import_landmark_text(std::string_view text, std::string_view labe
 /// Reads several files as one sample, in the order given: typically
 /// one-specimen files (.fcsv, .mrk.json), each named after its file.  Every
 /// file is read by import_landmarks; their specimens follow one another.
-/// X candidates are kept only when the files offer the same names.
+/// X candidates are kept only when the files offer the same names; the
+/// format is the files' common one, or their formats joined by ", ".
 /// @throws DataRefusal for no path at all, the refusal of any file, or
 ///   `"b.fcsv": 11 landmarks, but "a.fcsv" has 12; every specimen needs the
 ///   same landmarks.`

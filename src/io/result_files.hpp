@@ -15,7 +15,9 @@ namespace velmora::io {
 // feed and one blank, which the readers take as the end of the data.  The
 // digits never depend on the C locale.  With full precision every number is
 // instead written in the shortest form that reads back to the same double
-// (at most 17 significant digits), in the same layout.
+// (at most 17 significant digits), in the same layout.  The files are written
+// with write_file_safely (platform/runtime/safe_file.hpp), as every file the
+// program writes.
 
 /// How the numbers of a result file are written.
 enum class NumberFormat {
@@ -55,13 +57,5 @@ inline std::string vector_file_text(std::span<const double> slopes,
                                     NumberFormat format = NumberFormat::SixDigits) {
   return row_file_text(slopes, format);
 }
-
-/// Replaces `path` by `content` so that no reader ever sees a half file: the
-/// text goes to a temporary file in the target's folder, is flushed to disk
-/// (fsync) and renamed over the target.  A new file gets the usual
-/// permissions (0666 less the umask); a replaced one keeps its own.
-/// @throws RuntimeError `Cannot write the file "PATH": REASON.` (strerror);
-///   the temporary file is removed and an old file at `path` stays intact
-void write_file_atomic(const std::string& path, std::string_view content);
 
 }  // namespace velmora::io

@@ -1,38 +1,56 @@
 #include "io/text_matrix.hpp"
 
-#include <sys/mman.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <limits>
-#include <memory>
+#include <new>
 #include <utility>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 namespace velmora::io {
 
 namespace {
 
 constexpr bool is_separator(char c) {
-  return c == ' ' || c == '\t' || c == ',' || c == '\r';
+  return c == ' ' || c == '\t' || c == ',';
+}
+constexpr bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+constexpr bool is_line_end(char c) {
+  return c == '\n' || c == '\r';
 }
 constexpr bool ends_token(char c) {
-  return is_separator(c) || c == '\n';
+  return is_separator(c) || is_line_end(c);
+}
+constexpr bool is_digit(char c) {
+  return c >= '0' && c <= '9';
 }
 
 /// Messages quote at most this many bytes of an offending word.
 constexpr std::size_t kMaxQuotedWord = 32;
 
-/// True when the line starting at `p` is one character long counting its
-/// terminator and that character is blank, so that it ends the data.
-bool ends_reading(const char* p, const char* end) {
-  return *p == '\n' || (p + 1 == end && (*p == ' ' || *p == '\r'));
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+/// The start of the next line, `p` being at a line end (or at the end).  A
+/// run of carriage returns closed by a line feed is one line end, as a text
+/// written twice through a carriage return-adding translation has them.
+const char* after_line_end(const char* p, const char* end) {
+  if (p == end) return p;
+  if (*p == '\n') return p + 1;
+  const char* q = p;
+  while (q < end && *q == '\r') ++q;
+  return q < end && *q == '\n' ? q + 1 : p + 1;
+}
+
+/// When the line starting at `p` is blank (nothing but blanks and tabs),
+/// the position of its line end (or the end); otherwise nullptr.
+const char* blank_line_end(const char* p, const char* end) {
+  while (p < end && is_blank(*p)) ++p;
+  return p == end || is_line_end(*p) ? p : nullptr;
 }
 
 const char* word_end(const char* p, const char* end) {
@@ -109,10 +127,6 @@ std::vector<double> to_column_major(const std::vector<double>& row_major, std::s
   return out;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 Value TextMatrix::to_value() const {
@@ -123,96 +137,76 @@ std::string in_quotes(std::string_view label) {
   return "\"" + std::string(label) + "\"";
 }
 
-FileText::FileText(FileText&& other) noexcept {
-  *this = std::move(other);
-}
-
-FileText& FileText::operator=(FileText&& other) noexcept {
-  if (this != &other) {
-    release();
-    ok_ = std::exchange(other.ok_, false);
-    map_ = std::exchange(other.map_, nullptr);
-    map_size_ = std::exchange(other.map_size_, 0);
-    bytes_ = std::move(other.bytes_);
-    reason_ = std::move(other.reason_);
-  }
-  return *this;
-}
-
-FileText::~FileText() {
-  release();
-}
-
-void FileText::release() {
-  if (map_) ::munmap(map_, map_size_);
-  map_ = nullptr;
-  map_size_ = 0;
-}
-
-std::string_view FileText::text() const {
-  return map_ ? std::string_view(static_cast<const char*>(map_), map_size_)
-              : std::string_view(bytes_);
-}
-
 FileText FileText::read(const std::string& path) {
+  FileBytes file = read_regular_file(path);
   FileText out;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    out.reason_ = std::strerror(errno);
-    return out;
-  }
-  struct stat st {};
-  const bool known = fstat(fileno(f.get()), &st) == 0;
-  if (known && S_ISDIR(st.st_mode)) {
-    out.reason_ = std::strerror(EISDIR);
-    return out;
-  }
-  if (known && S_ISREG(st.st_mode) && st.st_size > 0) {
-    void* map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
-                       MAP_PRIVATE | MAP_POPULATE, fileno(f.get()), 0);
-    if (map != MAP_FAILED) {
-      out.map_ = map;
-      out.map_size_ = static_cast<std::size_t>(st.st_size);
-      out.ok_ = true;
-      return out;
-    }
-  }
-  // Pipes, devices and files that cannot be mapped are read in chunks.
-  constexpr std::size_t kChunk = 1 << 16;
-  char chunk[kChunk];
-  for (;;) {
-    const std::size_t got = std::fread(chunk, 1, kChunk, f.get());
-    out.bytes_.append(chunk, got);
-    if (got < kChunk) break;
-  }
-  if (std::ferror(f.get())) {
-    out.reason_ = std::strerror(errno);
-    out.bytes_.clear();
-    return out;
-  }
-  out.ok_ = true;
+  out.ok_ = file.ok;
+  out.bytes_ = std::move(file.bytes);
+  out.reason_ = std::move(file.reason);
   return out;
 }
 
-TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool finite_only) {
+namespace {
+
+/// Refuses data after the blank line `line`, which ends at `p`.
+void check_nothing_follows(const char* p, const char* end, std::string_view label,
+                           std::size_t line) {
+  std::size_t following = 0;
+  for (p = after_line_end(p, end); p < end;) {
+    const char* stop = blank_line_end(p, end);
+    if (!stop) {
+      ++following;
+      stop = p;
+      while (stop < end && !is_line_end(*stop)) ++stop;
+    }
+    p = after_line_end(stop, end);
+  }
+  if (following > 0) {
+    throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) +
+                       ": a blank line ends the data, but " + std::to_string(following) +
+                       (following == 1 ? " more line follows it." : " more lines follow it."));
+  }
+}
+
+/// The word around a decimal comma: from the blank before it to the blank
+/// or line end after it.
+std::string comma_word(const char* line_start, const char* comma, const char* end) {
+  const char* b = comma;
+  while (b > line_start && !is_blank(b[-1])) --b;
+  const char* e = comma;
+  while (e < end && !is_blank(*e) && !is_line_end(*e)) ++e;
+  return word_for_message(b, e);
+}
+
+TextMatrix parse_rows(std::string_view text, std::string_view label, bool finite_only) {
   const char* p = text.data();
   const char* const end = p + text.size();
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) p += kByteOrderMark.size();
+  std::size_t line = 1;
+  for (const char* stop; p < end && (stop = blank_line_end(p, end)); ++line)
+    p = after_line_end(stop, end);
+
   std::vector<double> row_major;
   row_major.reserve(text.size() / 8);
   std::size_t rows = 0, cols = 0;
 
-  while (p < end) {
-    if (rows > 0 && ends_reading(p, end)) break;
-    const std::size_t line = rows + 1;
+  for (; p < end; ++line) {
+    if (const char* stop = blank_line_end(p, end)) {
+      check_nothing_follows(stop, end, label, line);
+      break;
+    }
     const char* const line_start = p;
     std::size_t count = 0;
+    bool blank_separated = false;
+    const char* decimal_comma = nullptr;
     for (;;) {
-      while (p < end && is_separator(*p)) ++p;
-      if (p == end) break;
-      if (*p == '\n') {
-        ++p;
+      bool blank_before = false;
+      while (p < end && is_separator(*p)) blank_before |= is_blank(*p++);
+      if (p == end || is_line_end(*p)) {
+        p = after_line_end(p, end);
         break;
       }
+      blank_separated |= count > 0 && blank_before;
       const char* number = p;
       if (*p == '+' && p + 1 < end && p[1] != '-' && p[1] != '+') ++number;
       double v = 0;
@@ -226,11 +220,19 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool
       if (finite_only && !std::isfinite(v))
         throw_at(label, line, column,
                  in_quotes(word_for_message(p, stop)) + " is not a finite number.");
+      if (!decimal_comma && stop + 1 < end && *stop == ',' && is_digit(stop[-1]) &&
+          is_digit(stop[1]))
+        decimal_comma = stop;
       row_major.push_back(v);
       ++count;
       p = stop;
     }
-    if (line == 1) {
+    if (decimal_comma && blank_separated) {
+      throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) + ": " +
+                         in_quotes(comma_word(line_start, decimal_comma, end)) +
+                         " uses a decimal comma.");
+    }
+    if (rows == 0) {
       cols = count;
     } else if (count != cols) {
       throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) + ": expected " +
@@ -244,6 +246,17 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool
   m.cols = cols;
   m.values = to_column_major(row_major, rows, cols);
   return m;
+}
+
+}  // namespace
+
+TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool finite_only) {
+  try {
+    return parse_rows(text, label, finite_only);
+  } catch (const std::bad_alloc&) {
+    throw RuntimeError(in_quotes(label) + ": there is not enough memory to hold its " +
+                       std::to_string(text.size()) + " bytes of numbers.");
+  }
 }
 
 std::optional<TextMatrix> dload(const std::string& path) {

@@ -24,60 +24,59 @@ struct TextMatrix {
 };
 
 /// The whole content of a file, read in binary (no text-mode translation)
-/// for the length of one reader call.  A regular file is mapped into memory
-/// (no copy); anything else is read into a buffer.  A mapped file that
-/// another program truncates while it is being parsed would fault, as with
-/// any memory-mapped reader; desktop data files are not written that way.
+/// for the length of one reader call.  Only a regular file is read: a
+/// folder, named pipe, device or socket is refused at once (never waited
+/// on), and the file is read rather than mapped, so that one shortened by
+/// another program while it is read gives fewer bytes, not a fault.
 class FileText {
  public:
-  /// Opens and reads `path`.  A folder, a missing file or a read error
-  /// gives !ok() with the system's reason; nothing is thrown.
+  /// Opens and reads `path`.  A missing file, a file that is not regular,
+  /// a read error or too little memory gives !ok() with the reason;
+  /// nothing is thrown.
   static FileText read(const std::string& path);
 
-  FileText() = default;
-  FileText(FileText&& other) noexcept;
-  FileText& operator=(FileText&& other) noexcept;
-  FileText(const FileText&) = delete;
-  FileText& operator=(const FileText&) = delete;
-  ~FileText();
-
   bool ok() const { return ok_; }
-  /// The system's text (strerror) when !ok().
+  /// Why the file was not read (the system's text, or the kind of file
+  /// refused) when !ok().
   const std::string& reason() const { return reason_; }
   /// The bytes of the file, valid while this object lives.
-  std::string_view text() const;
+  std::string_view text() const { return bytes_; }
 
  private:
-  void release();
-
   bool ok_ = false;
-  void* map_ = nullptr;
-  std::size_t map_size_ = 0;
   std::string bytes_;
   std::string reason_;
 };
 
 /// Parses the text of a matrix file.
 ///
-/// Lines end at a line feed, which belongs to the line.  The first line is
-/// always data.  After it, reading ends at a line whose length including its
-/// terminator is one character and whose character is a blank, carriage
-/// return or line feed (a bare empty line, or a final lone blank such as the
-/// end of a saved result file); a one-character number ("7") is data.  A
-/// carriage return-line feed empty line is two characters and is data with
-/// no numbers.  Numbers are separated by blanks, tabs, commas and carriage
-/// returns, in decimal or exponent notation (an optional sign, "inf" and
-/// "nan" too), independent of the C locale; values beyond the range of a
-/// double become ±inf or ±0.  An empty text gives a 0×0 matrix.
+/// Lines end at a line feed, a carriage return-line feed pair or a lone
+/// carriage return (a run of carriage returns before a line feed is one
+/// line end).  A UTF-8 byte-order mark at the start is skipped, and so are
+/// blank lines (nothing but blanks and tabs) before the first line of data;
+/// line numbers in messages still count every line of the file.  The first
+/// blank line after the data ends them: a saved result file ends in a lone
+/// blank, a text editor in an empty line.  Lines after it must be blank
+/// too, so that nothing is silently left unread.  Numbers are separated by
+/// blanks, tabs and commas, in decimal or exponent notation (an optional
+/// sign, "inf" and "nan" too), independent of the C locale; values beyond
+/// the range of a double become ±inf or ±0.  A line whose numbers are
+/// separated by blanks or tabs and which holds a comma with a digit on each
+/// side is written with decimal commas and is refused rather than read as
+/// twice as many numbers; files whose only separator is the comma stay
+/// valid.  A text without data gives a 0×0 matrix.
 ///
 /// @param label the file's name as messages show it
 /// @param finite_only refuse "inf"/"nan" and overflowing values
 /// @throws RuntimeError naming label, line and column (1-based): a line
 ///   whose count of numbers differs from the first line's
 ///   (`"f.txt" line 7: expected 37 numbers, found 36.`), text that is not a
-///   number (`"f.txt" line 3, column 12: "abc" is not a number.`), or with
+///   number (`"f.txt" line 3, column 12: "abc" is not a number.`), with
 ///   finite_only a value that is not finite (`... "nan" is not a finite
-///   number.`)
+///   number.`), a decimal comma (`"f.txt" line 1: "-73,146001" uses a
+///   decimal comma.`), data after a blank line (`"f.txt" line 3: a blank
+///   line ends the data, but 2 more lines follow it.`), or too little
+///   memory for the numbers
 TextMatrix parse_text_matrix(std::string_view text, std::string_view label,
                              bool finite_only = false);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <string>
 #include <vector>
 
 #include "shape/types.hpp"
@@ -34,6 +35,29 @@ struct WarpBasis {
 /// The order is kept; nothing is sorted.
 std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues);
 
+/// Landmark counts above this get a console note with the expected time
+/// before the basis is built.
+inline constexpr Eigen::Index kSlowBasisLandmarks = 2000;
+
+/// Bytes that building the basis of k landmarks holds at its peak: the
+/// k×k kernel, the (k+4)×(k+4) system, its factors and inverse, the
+/// eigen-decomposition and the 3k×3k warp matrix.
+double basis_bytes(Eigen::Index k);
+
+/// Seconds that building the basis of k landmarks is expected to take on a
+/// desktop processor (the eigen-decomposition grows as k³).
+double basis_seconds(Eigen::Index k);
+
+/// The console note written before a basis of more than
+/// kSlowBasisLandmarks landmarks ("Building the thin-plate spline basis of
+/// 2500 landmarks: expect about 12 seconds."); "" for fewer.
+std::string basis_time_note(Eigen::Index k);
+
+/// Refuses a basis of k landmarks that cannot fit in `available` bytes.
+/// @throws RuntimeError `The thin-plate spline basis of K landmarks needs
+///   about X GB of memory; only Y GB can be had.`
+void check_basis_memory(Eigen::Index k, double available);
+
 /// Builds the shape basis of a reference.  The bending-energy matrix is the
 /// upper-left k×k block of the inverse of L = [K Q; Qᵀ 0], Q = [1 X Y Z].
 /// @param reference k×3, normally centred, unit centroid size, in principal
@@ -41,7 +65,11 @@ std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues);
 ///        partial warps)
 /// @throws RuntimeError when L is singular, saying why: fewer than four
 ///         landmarks, two landmarks coinciding, all landmarks in one plane,
-///         non-finite coordinates
+///         non-finite coordinates; and before anything large is allocated
+///         when the basis cannot fit in the memory the process can have
+///         (check_basis_memory), or with a message saying so when an
+///         allocation fails all the same.  Above kSlowBasisLandmarks it
+///         first writes the expected time on the console.
 WarpBasis lmatrix3da(const shape::Config& reference);
 
 }  // namespace velmora::tps

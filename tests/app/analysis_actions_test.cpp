@@ -18,11 +18,11 @@ std::string read_file(const std::string& path) {
 
 TEST_F(AppTest, ScaleChoiceSetsButtonsAndVariable) {
   run("LnDown");
-  EXPECT_EQ(state().linregress.to_scalar(), 0);
+  EXPECT_EQ(var("linregress").to_scalar(), 0);
   run("LinearDown");
   EXPECT_EQ(g->get_number(g->find_tag("LinearButton"), "Value"), 1);
   EXPECT_EQ(g->get_number(g->find_tag("LnButton"), "Value"), 0);
-  EXPECT_EQ(state().linregress.to_scalar(), 1);
+  EXPECT_EQ(var("linregress").to_scalar(), 1);
 }
 
 TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
@@ -30,15 +30,15 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   ConsoleCapture cap;
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
   EXPECT_NE(cap.text().find("ans =\n   80\n"), std::string::npos);
-  const Value& gv = state().gvector;
+  const Value& gv = var("gvector");
   EXPECT_EQ(gv.dims(), (std::array<std::size_t, 3>{1, 29, 1}));
-  Eigen::VectorXd x = state().XVariable.to_vector();
+  Eigen::VectorXd x = var("XVariable").to_vector();
   double range = x.maxCoeff() - x.minCoeff();
   for (std::size_t i = 0; i < gv.numel(); ++i)
-    EXPECT_NEAR(state().delta(i), range * gv(i), 1e-15 * std::fabs(range * gv(i)) + 1e-300);
+    EXPECT_NEAR(var("delta")(i), range * gv(i), 1e-15 * std::fabs(range * gv(i)) + 1e-300);
   // Every column, the last uniform score included, against a least-squares
   // fit of all columns at once on [1 x] by QR.
-  Eigen::MatrixXd scores = state().pwscores.to_matrix();
+  Eigen::MatrixXd scores = var("pwscores").to_matrix();
   Eigen::MatrixXd design(x.size(), 2);
   design << Eigen::VectorXd::Ones(x.size()), x;
   Eigen::MatrixXd coef = design.colPivHouseholderQr().solve(scores);
@@ -48,21 +48,21 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   // The deformation drawn includes the last score's change.
   ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
   Value target = g->get(g->get(g->current_axes(), "Children")(0), "XData");
-  state().delta(28) = 0;
+  state().regression->delta(28) = 0;
   run("ShowRegression");
   EXPECT_NE(g->get(g->get(g->current_axes(), "Children")(0), "XData"), target);
 }
 
 TEST_F(AppTest, RegressionRefusesBadRegressors) {
   load_examples();
-  state().XVariable(3) = 0;
+  (*state().x)(3) = 0;
   run("LnDown");
   ActionReport r = run("DoRegression");
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_NE(r.message.find("specimen 4 has X = 0"), std::string::npos) << r.message;
   EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");  // from LoadXList
   run("LinearDown");
-  state().XVariable = Value::column(std::vector<double>(80, 2.0));
+  set_x(std::vector<double>(80, 2.0));
   EXPECT_NE(run("DoRegression").message.find("All X values are equal (2)"), std::string::npos);
 
   // X equal up to rounding is refused by every action that regresses, on
@@ -74,7 +74,7 @@ TEST_F(AppTest, RegressionRefusesBadRegressors) {
   nearly[7] = 5 * (1 + 1e-14);
   for (const char* scale : {"LinearDown", "LnDown"}) {
     run(scale);
-    state().XVariable = Value::column(nearly);
+    set_x(nearly);
     for (const char* action : {"DoRegression", "PlotPDistance", "GetWilks"}) {
       const std::size_t windows = hb->messages().size();
       r = run(action);
@@ -84,17 +84,17 @@ TEST_F(AppTest, RegressionRefusesBadRegressors) {
     }
   }
   // ln 1 = 0 for all: a range of zero at magnitude zero.
-  state().XVariable = Value::column(std::vector<double>(80, 1.0));
+  set_x(std::vector<double>(80, 1.0));
   EXPECT_EQ(run("GetWilks").message,
             "All X values are equal (1), so the regression slope is undefined. Load an "
             "independent variable that varies.");
   run("LinearDown");
-  state().XVariable = Value::column(std::vector<double>(79, 1.0));
-  state().XVariable(0) = 3;
+  set_x(std::vector<double>(79, 1.0));
+  (*state().x)(0) = 3;
   r = run("DoRegression");
   EXPECT_EQ(r.message,
             "The number of dependent and independent variables do no match.  Please Reload");
-  EXPECT_TRUE(state().gvector.empty());
+  EXPECT_TRUE(var("gvector").empty());
 }
 
 TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {

@@ -17,6 +17,19 @@
 
 namespace velmora::app {
 
+/// A part of the running analysis by the name the console shows it under.
+inline Value var(std::string_view name) {
+  for (auto& [n, v] : state().named())
+    if (n == name) return v;
+  ADD_FAILURE() << "no state variable " << name;
+  return {};
+}
+
+/// Replaces the independent variable.
+inline void set_x(const std::vector<double>& x) {
+  state().x = Eigen::Map<const Eigen::VectorXd>(x.data(), static_cast<Eigen::Index>(x.size()));
+}
+
 /// A fresh headless run-time with the main window open, as at start-up.
 class AppTest : public ::testing::Test {
  protected:

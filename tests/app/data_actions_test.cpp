@@ -24,24 +24,24 @@ std::string sample_file(int n, int k, bool with_cs = true) {
 TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   std::string path = write("twenty.txt", sample_file(20, 12));
   g->set(g->find_tag("RefSquare"), "Checked", "on");  // a menu choice survives a load
-  state().vrefsymbol = Value("ks");
+  state().display.reference_symbol = "ks";
   hb->queue_path(path);
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
   EXPECT_EQ(text_of("FileBox"), "File: twenty.txt \n  20 Specimens \n  12 Landmarks");
-  EXPECT_EQ(state().DATA.rows(), 20u);
-  EXPECT_EQ(state().DATA.cols(), 37u);
-  EXPECT_EQ(state().DATAV.dims(), (std::array<std::size_t, 3>{12, 3, 20}));
-  EXPECT_EQ(state().vrefsymbol.to_string(), "ko");
+  EXPECT_EQ(var("DATA").rows(), 20u);
+  EXPECT_EQ(var("DATA").cols(), 37u);
+  EXPECT_EQ(var("DATAV").dims(), (std::array<std::size_t, 3>{12, 3, 20}));
+  EXPECT_EQ(var("vrefsymbol").to_string(), "ko");
   EXPECT_EQ(g->get_text(g->find_tag("RefSquare"), "Checked"), "on");
-  EXPECT_EQ(state().vlinewidth.to_scalar(), 1.5);
-  EXPECT_EQ(state().vlineformat1.to_string(), "k-");
-  EXPECT_EQ(state().vtargetsymbol.to_string(), "ro");
-  EXPECT_EQ(state().deftypelist.numel(), 4u);
-  EXPECT_EQ(state().h2dfig.to_scalar(), main);
+  EXPECT_EQ(var("vlinewidth").to_scalar(), 1.5);
+  EXPECT_EQ(var("vlineformat1").to_string(), "k-");
+  EXPECT_EQ(var("vtargetsymbol").to_string(), "ro");
+  EXPECT_EQ(var("deftypelist").numel(), 4u);
+  EXPECT_EQ(var("h2dfig").to_scalar(), main);
   // The working folder follows the chosen file.
   EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(temp("")).parent_path());
   // The reference in a new 3D figure as green stars.
-  gfx::Handle fig = state().h3dfig.to_scalar();
+  gfx::Handle fig = var("h3dfig").to_scalar();
   EXPECT_EQ(g->current_figure(), fig);
   Value kids = g->get(g->current_axes(), "Children");
   ASSERT_EQ(kids.numel(), 1u);
@@ -51,9 +51,9 @@ TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
 
 TEST_F(AppTest, TwoLoadsLeaveTwoFiguresAndActionsAddressTheSecond) {
   load_examples(false);
-  gfx::Handle first = state().h3dfig.to_scalar();
+  gfx::Handle first = var("h3dfig").to_scalar();
   load_examples(false);
-  gfx::Handle second = state().h3dfig.to_scalar();
+  gfx::Handle second = var("h3dfig").to_scalar();
   EXPECT_NE(first, second);
   EXPECT_TRUE(g->valid(first));
   run("ShowMean");
@@ -63,8 +63,8 @@ TEST_F(AppTest, TwoLoadsLeaveTwoFiguresAndActionsAddressTheSecond) {
 
 TEST_F(AppTest, BadLandmarkFilesAreRefusedAndChangeNothing) {
   load_examples(false);
-  Value data = state().DATA;
-  gfx::Handle fig = state().h3dfig.to_scalar();
+  Value data = var("DATA");
+  gfx::Handle fig = var("h3dfig").to_scalar();
   std::size_t figures = g->figures().size();
   for (std::string text : {std::string(""), sample_file(3, 12, false), std::string("1 2 x 4\n"),
                            std::string("1 2 3 4\n1 2 3\n")}) {
@@ -75,8 +75,8 @@ TEST_F(AppTest, BadLandmarkFilesAreRefusedAndChangeNothing) {
   }
   hb->queue_path(temp("missing.txt"));
   EXPECT_EQ(run("LoadData").outcome, Outcome::Refused);
-  EXPECT_EQ(state().DATA, data);
-  EXPECT_EQ(state().h3dfig.to_scalar(), fig);
+  EXPECT_EQ(var("DATA"), data);
+  EXPECT_EQ(var("h3dfig").to_scalar(), fig);
   EXPECT_EQ(g->figures().size(), figures);
   EXPECT_NE(text_of("FileBox").find("skulls.txt"), std::string::npos);
 }
@@ -84,7 +84,7 @@ TEST_F(AppTest, BadLandmarkFilesAreRefusedAndChangeNothing) {
 TEST_F(AppTest, CancelledLoadChangesNothing) {
   hb->queue_cancel();
   EXPECT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_TRUE(state().DATA.empty());
+  EXPECT_TRUE(var("DATA").empty());
   EXPECT_EQ(text_of("FileBox"), "No File Loaded");
 }
 
@@ -100,14 +100,14 @@ TEST_F(AppTest, LoadXListChecksTheCount) {
               "There was a mismatch in the number of specimens and the number of independent "
               "variable values.  Recheck the files and reload");
     EXPECT_EQ(hb->messages().back().title, "");
-    EXPECT_TRUE(state().pwscores.empty());
-    EXPECT_TRUE(state().XVariable.empty());  // a refused load changes nothing
+    EXPECT_TRUE(var("pwscores").empty());
+    EXPECT_TRUE(var("XVariable").empty());  // a refused load changes nothing
     EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "on");
   }
   hb->queue_path(example("age.txt"));
   ASSERT_EQ(run("LoadXList").outcome, Outcome::Done);
-  EXPECT_EQ(state().XVariable.dims(), (std::array<std::size_t, 3>{80, 1, 1}));
-  EXPECT_EQ(state().pwscores.dims(), (std::array<std::size_t, 3>{80, 29, 1}));
+  EXPECT_EQ(var("XVariable").dims(), (std::array<std::size_t, 3>{80, 1, 1}));
+  EXPECT_EQ(var("pwscores").dims(), (std::array<std::size_t, 3>{80, 29, 1}));
   EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");
   EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "off");
 }
@@ -122,7 +122,7 @@ TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   // Reference stars, then one line per wire between landmarks 7–12 and 1–2.
   Value kids = g->get(g->current_axes(), "Children");
   ASSERT_EQ(kids.numel(), 3u);
-  const Value& ref = state().reference;
+  const Value& ref = var("reference");
   Value wire = g->get(kids(1), "XData");
   EXPECT_EQ(wire, Value::row({ref(6, 0), ref(11, 0)}));
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
@@ -152,16 +152,16 @@ TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenFillsAllMarkers) {
 
 TEST_F(AppTest, FourQuarterTurnsRestoreReferenceAndSample) {
   load_examples(false);
-  const Value ref = state().reference, data = state().DATAV;
+  const Value ref = var("reference"), data = var("DATAV");
   for (const char* action : {"RotateRefX", "RotateRefZ"}) {
     ConsoleCapture cap;
     for (int i = 0; i < 4; ++i) ASSERT_EQ(run(action).outcome, Outcome::Done);
-    EXPECT_EQ(state().reference, ref) << action;
-    EXPECT_EQ(state().DATAV, data) << action;
+    EXPECT_EQ(var("reference"), ref) << action;
+    EXPECT_EQ(var("DATAV"), data) << action;
     EXPECT_NE(cap.text().find("ans ="), std::string::npos);
   }
   run("RotateRefX");
-  const Value& r = state().reference;
+  const Value& r = var("reference");
   EXPECT_EQ(r(0, 1), ref(0, 2));  // (x, y, z) becomes (x, z, −y)
   EXPECT_EQ(r(0, 2), -ref(0, 1));
 }
@@ -177,7 +177,7 @@ struct Snapshot {
 
 Snapshot snapshot(gfx::Graphics& g) {
   Snapshot s;
-  for (auto [name, v] : state().named()) s.values.push_back(*v);
+  for (auto& [name, v] : state().named()) s.values.push_back(v);
   for (const char* tag : {"FileBox", "WireBox", "GroupBox"})
     s.controls.push_back(g.get_text(g.find_tag(tag), "String"));
   for (const char* tag : {"RotX", "RotZ"})
@@ -243,10 +243,10 @@ TEST_F(AppTest, ASampleTooSmallForTheWireframeRemovesIt) {
   EXPECT_EQ(r.outcome, Outcome::Done) << r.message;
   EXPECT_EQ(last_message(),
             "The wireframe needs 12 landmarks; this sample has 5: wireframe removed.");
-  EXPECT_TRUE(state().wirelist.empty());
-  EXPECT_FALSE(state().wireactive.is_true());
+  EXPECT_TRUE(var("wirelist").empty());
+  EXPECT_FALSE(var("wireactive").is_true());
   EXPECT_EQ(text_of("WireBox"), "No Wireframe Loaded");
-  EXPECT_EQ(state().reference.rows(), 5u);
+  EXPECT_EQ(var("reference").rows(), 5u);
 }
 
 }  // namespace

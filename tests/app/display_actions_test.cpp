@@ -19,25 +19,25 @@ TEST_F(AppTest, CheckMarkMenus) {
             (std::vector<std::string>{"off", "off", "on", "off"}));
   run("SetPlotDensity", 40.0);
   EXPECT_EQ(checked(*g, {"Density30"}), (std::vector<std::string>{"on"}));
-  EXPECT_EQ(state().vplotdensity.to_scalar(), 40);
+  EXPECT_EQ(var("vplotdensity").to_scalar(), 40);
   run("SetLineWidth", 25.0);
   EXPECT_EQ(checked(*g, {"Weight5", "Weight10", "Weight15", "Weight20", "Weigth25"}),
             (std::vector<std::string>{"off", "off", "off", "off", "on"}));
-  EXPECT_EQ(state().vlinewidth.to_scalar(), 2.5);
+  EXPECT_EQ(var("vlinewidth").to_scalar(), 2.5);
   run("SetLineWidth", 12.0);
   EXPECT_EQ(checked(*g, {"Weight5", "Weight10", "Weight15", "Weight20", "Weigth25"}),
             (std::vector<std::string>(5, "off")));
-  EXPECT_EQ(state().vlinewidth.to_scalar(), 1.2);
+  EXPECT_EQ(var("vlinewidth").to_scalar(), 1.2);
   ConsoleCapture cap;
   run("SetLineFormat1", "k:");
   EXPECT_EQ(checked(*g, {"Line1Red", "Line1Black", "Line1Dotted"}),
             (std::vector<std::string>{"off", "off", "on"}));
   EXPECT_EQ(cap.text(), "vlineformat1 =\n   'k:'\n\n");
   run("SetReferenceSymbol", "ks");
-  EXPECT_EQ(state().vrefsymbol.to_string(), "ks");
+  EXPECT_EQ(var("vrefsymbol").to_string(), "ks");
   run("NoArrowHeads");
   EXPECT_EQ(checked(*g, {"ArrowHeads", "NoArrowHeads"}), (std::vector<std::string>{"off", "on"}));
-  EXPECT_EQ(state().vaheads.to_scalar(), 0);
+  EXPECT_EQ(var("vaheads").to_scalar(), 0);
 }
 
 TEST_F(AppTest, ToggleDotsTwiceRestores) {
@@ -51,7 +51,7 @@ TEST_F(AppTest, ToggleDotsTwiceRestores) {
 TEST_F(AppTest, StylingActsOnBothAxesAndDoublesWhen3DIsCurrent) {
   load_examples(false);
   run("ShowMean");  // two marker-only lines in the 3D axes
-  gfx::Handle fig3 = state().h3dfig.to_scalar();
+  gfx::Handle fig3 = var("h3dfig").to_scalar();
   gfx::Handle ax3 = g->current_axes();
   g->hold(ax3, true);
   gfx::Handle solid = g->plot(ax3, {0, 1}, {0, 1}, {0, 1}, "k-", true);
@@ -78,7 +78,7 @@ TEST_F(AppTest, LabelsAxesVisibilityAndClearing) {
   gfx::Handle ax3 = g->current_axes();
   Value kids = g->get(ax3, "Children");
   ASSERT_EQ(kids.numel(), 1u + 12);
-  const Value& ref = state().reference;
+  const Value& ref = var("reference");
   gfx::Handle first = kids(11);  // the oldest text is landmark 1
   EXPECT_EQ(g->get_text(first, "String"), "1");
   EXPECT_EQ(g->get(first, "Position"),
@@ -107,7 +107,7 @@ TEST_F(AppTest, ExportsOfThe3DFigure) {
   EXPECT_EQ(hb->clipboard().count("image/png"), 1u);
   EXPECT_EQ(g->current_figure(), main);
   hb->queue_cancel();
-  g->make_current(state().h3dfig.to_scalar());
+  g->make_current(var("h3dfig").to_scalar());
   EXPECT_EQ(run_action(Value("CopyDEPS"), Value()).outcome, Outcome::Done);
   EXPECT_EQ(g->current_figure(), main);
   EXPECT_EQ(hb->dialogs().back().title, "Save File Name for EPS file");

@@ -100,7 +100,7 @@ class SuperimposeTest : public AppTest {
     Value kids = g->get(g->find_tag("axes1"), "Children");
     Value points = g->get(kids(kids.numel() - 1), "YData");
     r.distances = Eigen::Map<const Eigen::VectorXd>(points.data().data(), points.numel());
-    r.fit = stats::regstuf(state().XVariable.to_vector(), r.distances);
+    r.fit = stats::regstuf(var("XVariable").to_vector(), r.distances);
     EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
     r.wilks = last_message();
     for (const char* action : {"SaveWarp", "SaveRef", "SaveVector"}) {
@@ -151,8 +151,8 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
   // (up to the sign the eigen-solver gives its column).
   run("LinearDown");
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
-  ASSERT_EQ(state().gvector.numel(), 29u);
-  EXPECT_NEAR(std::fabs(state().gvector(28)), 0.0012537706814615749, 1e-9);
+  ASSERT_EQ(var("gvector").numel(), 29u);
+  EXPECT_NEAR(std::fabs(var("gvector")(28)), 0.0012537706814615749, 1e-9);
 }
 
 TEST_F(SuperimposeTest, ReportsAndFilesDoNotDependOnThePoseOfTheRawSpecimens) {
@@ -214,7 +214,7 @@ TEST_F(SuperimposeTest, AMirrorImageIsNamedAndScoredAsADifferentShape) {
         << method;
     hb->queue_path(example("age.txt"));
     ASSERT_EQ(run("LoadXList").outcome, Outcome::Done);
-    const Eigen::MatrixXd scores = state().pwscores.to_matrix();
+    const Eigen::MatrixXd scores = var("pwscores").to_matrix();
     EXPECT_GT((scores.row(18) - scores.row(4)).cwiseAbs().maxCoeff(), 0.05) << method;
   }
   // The example itself holds no mirror image.
@@ -231,7 +231,7 @@ TEST_F(SuperimposeTest, OptimalRotationGivesTheStandardProcrustesMean) {
   EXPECT_EQ(g->get_text(g->find_tag("SuperimposeOptimal"), "Checked"), "on");
   EXPECT_EQ(g->get_text(g->find_tag("SuperimposeClassic"), "Checked"), "off");
   load(example("skulls.txt"));
-  const Eigen::MatrixXd optimal = state().reference.to_matrix();
+  const Eigen::MatrixXd optimal = var("reference").to_matrix();
   EXPECT_LT((signed_columns(optimal) - standard_mean()).norm(), 1e-10);
   EXPECT_EQ(cap.text(), "");  // converged: no note
 
@@ -243,31 +243,31 @@ TEST_F(SuperimposeTest, OptimalRotationGivesTheStandardProcrustesMean) {
   EXPECT_EQ(cap.text(),
             "The sample was superimposed again with the classic three passes; its scores and "
             "regression were cleared.\n");
-  EXPECT_TRUE(state().pwscores.empty());
-  EXPECT_TRUE(state().gvector.empty());
-  EXPECT_TRUE(state().delta.empty());
-  const Value classic_ref = state().reference, classic_data = state().DATAV;
+  EXPECT_TRUE(var("pwscores").empty());
+  EXPECT_TRUE(var("gvector").empty());
+  EXPECT_TRUE(var("delta").empty());
+  const Value classic_ref = var("reference"), classic_data = var("DATAV");
   // The classic mean is a different, nearby shape.
   const double apart = (signed_columns(classic_ref.to_matrix()) - standard_mean()).norm();
   EXPECT_GT(apart, 1e-5);
   EXPECT_LT(apart, 1e-3);
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_EQ(state().reference, classic_ref);
-  EXPECT_EQ(state().DATAV, classic_data);
+  EXPECT_EQ(var("reference"), classic_ref);
+  EXPECT_EQ(var("DATAV"), classic_data);
   ASSERT_EQ(run("SetSuperimposition", Value("optimal")).outcome, Outcome::Done);
-  EXPECT_LT((signed_columns(state().reference.to_matrix()) - standard_mean()).norm(), 1e-10);
+  EXPECT_LT((signed_columns(var("reference").to_matrix()) - standard_mean()).norm(), 1e-10);
 
   // The same choice again changes nothing; a word it does not know is refused.
   cap.clear();
-  const Value before = state().DATAV;
+  const Value before = var("DATAV");
   ASSERT_EQ(run("SetSuperimposition", Value("optimal")).outcome, Outcome::Done);
   EXPECT_EQ(cap.text(), "");
   ActionReport r = run("SetSuperimposition", Value("best"));
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message, "SetSuperimposition takes \"optimal\" or \"classic\", not \"best\".");
-  EXPECT_EQ(state().DATAV, before);
-  EXPECT_EQ(state().vsuperimposition.to_string(), "optimal");
+  EXPECT_EQ(var("DATAV"), before);
+  EXPECT_EQ(var("vsuperimposition").to_string(), "optimal");
   EXPECT_EQ(g->get_text(g->find_tag("SuperimposeOptimal"), "Checked"), "on");
 }
 
@@ -286,28 +286,29 @@ TEST_F(SuperimposeTest, FullPrecisionFilesReadBackToTheSameDoubles) {
   EXPECT_EQ(g->get_text(g->find_tag("FullPrecisionOff"), "Checked"), "off");
   save_all("full-");
 
-  const AppState& s = state();
+  const Value pwscores = var("pwscores"), data = var("DATA"), gvector = var("gvector"),
+              reference = var("reference");
   std::vector<double> expected;  // scores row by row, then the centroid size
   for (std::size_t i = 0; i < 80; ++i) {
-    for (std::size_t j = 0; j < 29; ++j) expected.push_back(s.pwscores(i + 80 * j));
-    expected.push_back(s.DATA(i, 36));
+    for (std::size_t j = 0; j < 29; ++j) expected.push_back(pwscores(i + 80 * j));
+    expected.push_back(data(i, 36));
   }
   EXPECT_EQ(numbers_of(temp("full-SaveWarp")), expected);
-  EXPECT_EQ(numbers_of(temp("full-SaveVector")), s.gvector.data());
+  EXPECT_EQ(numbers_of(temp("full-SaveVector")), gvector.data());
   std::vector<double> ref = numbers_of(temp("full-SaveRef"));
   ASSERT_EQ(ref.size(), 37u);
   for (std::size_t j = 0; j < 12; ++j)
-    for (std::size_t d = 0; d < 3; ++d) EXPECT_EQ(ref[3 * j + d], s.reference(j + 12 * d));
+    for (std::size_t d = 0; d < 3; ++d) EXPECT_EQ(ref[3 * j + d], reference(j + 12 * d));
   // Six digits by default: what the plain writer gives.
   std::ifstream six(temp("six-SaveVector"));
   std::stringstream text;
   text << six.rdbuf();
-  EXPECT_EQ(text.str(), io::vector_file_text(s.gvector.data()));
-  EXPECT_NE(text.str(), io::vector_file_text(s.gvector.data(), io::NumberFormat::FullPrecision));
+  EXPECT_EQ(text.str(), io::vector_file_text(gvector.data()));
+  EXPECT_NE(text.str(), io::vector_file_text(gvector.data(), io::NumberFormat::FullPrecision));
 
   ActionReport r = run("SetFullPrecision", Value(1.0));
   EXPECT_EQ(r.message, "SetFullPrecision takes \"on\" or \"off\", not \"1\".");
-  EXPECT_EQ(state().vfullprecision.to_string(), "on");
+  EXPECT_EQ(var("vfullprecision").to_string(), "on");
   ASSERT_EQ(run("SetFullPrecision", Value("off")).outcome, Outcome::Done);
   EXPECT_EQ(g->get_text(g->find_tag("FullPrecisionOn"), "Checked"), "off");
 }

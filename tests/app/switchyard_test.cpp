@@ -11,7 +11,7 @@ TEST_F(AppTest, DispatchIsExactAndCaseSensitive) {
   EXPECT_EQ(run("loaddata").outcome, Outcome::FellThrough);
   EXPECT_EQ(cap.text(), "Fell through Case, dang! \n ");
   EXPECT_TRUE(hb->dialogs().empty());
-  EXPECT_TRUE(state().DATA.empty());
+  EXPECT_TRUE(var("DATA").empty());
   ASSERT_EQ(action_table().size(), 43u);
   EXPECT_EQ(action_table()[0].name, "LoadData");
   EXPECT_EQ(action_table()[38].name, "ToggleDots");
@@ -48,7 +48,7 @@ TEST_F(AppTest, ClearDataRightAfterStart) {
   EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "on");
   EXPECT_EQ(g->get_number(g->find_tag("LinearButton"), "Value"), 1);
   EXPECT_EQ(g->get_number(g->find_tag("LnButton"), "Value"), 0);
-  EXPECT_EQ(state().linregress.to_scalar(), 1);
+  EXPECT_EQ(var("linregress").to_scalar(), 1);
   EXPECT_NE(cap.text().find("ans ="), std::string::npos);  // the cleared axes
 }
 
@@ -56,14 +56,14 @@ TEST_F(AppTest, ClearDataForgetsTheSampleAndItsXButKeepsWires) {
   load_examples(true, true);
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
   EXPECT_EQ(run("ClearData").outcome, Outcome::Done);
-  EXPECT_TRUE(state().DATA.empty());
-  EXPECT_TRUE(state().DATAV.empty());
-  EXPECT_TRUE(state().reference.empty());
-  EXPECT_TRUE(state().pwscores.empty());
-  EXPECT_TRUE(state().gvector.empty());    // results of the forgotten sample go too
-  EXPECT_TRUE(state().XVariable.empty());  // a new sample never meets the old ages
-  EXPECT_FALSE(state().wirelist.empty());
-  EXPECT_TRUE(state().wireactive.is_true());
+  EXPECT_TRUE(var("DATA").empty());
+  EXPECT_TRUE(var("DATAV").empty());
+  EXPECT_TRUE(var("reference").empty());
+  EXPECT_TRUE(var("pwscores").empty());
+  EXPECT_TRUE(var("gvector").empty());    // results of the forgotten sample go too
+  EXPECT_TRUE(var("XVariable").empty());  // a new sample never meets the old ages
+  EXPECT_FALSE(var("wirelist").empty());
+  EXPECT_TRUE(var("wireactive").is_true());
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
   EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Refused);
@@ -73,6 +73,7 @@ TEST_F(AppTest, ClearDataForgetsTheSampleAndItsXButKeepsWires) {
 }
 
 TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
+  const auto at_start = state().named();
   for (const ActionSpec& spec : action_table()) {
     if (!(spec.needs & kNeedSample)) continue;
     std::size_t figures = g->figures().size();
@@ -82,11 +83,13 @@ TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
     EXPECT_EQ(g->figures().size(), figures) << spec.name;
     EXPECT_TRUE(hb->dialogs().empty()) << spec.name;
   }
-  for (const auto& [name, v] : state().named()) {
-    if (name != "h2dfig") {
-      EXPECT_TRUE(v->empty()) << name;
+  const auto now = state().named();
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    if (now[i].first != "h2dfig") {
+      EXPECT_EQ(now[i].second, at_start[i].second) << now[i].first;
     }
   }
+  EXPECT_FALSE(state().sample || state().x || state().scores || state().regression);
 }
 
 TEST_F(AppTest, LaterPreconditionsNameWhatToDoFirst) {
@@ -105,10 +108,10 @@ TEST_F(AppTest, LaterPreconditionsNameWhatToDoFirst) {
 
 TEST_F(AppTest, AClosed3DWindowIsReopenedWithTheReference) {
   load_examples(false);
-  gfx::Handle old3d = state().h3dfig.to_scalar();
+  gfx::Handle old3d = var("h3dfig").to_scalar();
   g->destroy(old3d);
   EXPECT_EQ(run("ShowMean").outcome, Outcome::Done) << last_report().message;
-  gfx::Handle fresh = state().h3dfig.to_scalar();
+  gfx::Handle fresh = var("h3dfig").to_scalar();
   ASSERT_TRUE(g->valid(fresh));
   EXPECT_EQ(g->current_figure(), fresh);
   // The reference as LoadData draws it, then the mean on top.
@@ -120,10 +123,10 @@ TEST_F(AppTest, StaleResultsAreDroppedByANewLoad) {
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_TRUE(state().pwscores.empty());
-  EXPECT_TRUE(state().gvector.empty());
-  EXPECT_TRUE(state().delta.empty());
-  EXPECT_TRUE(state().XVariable.empty());
+  EXPECT_TRUE(var("pwscores").empty());
+  EXPECT_TRUE(var("gvector").empty());
+  EXPECT_TRUE(var("delta").empty());
+  EXPECT_TRUE(var("XVariable").empty());
   EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "on");
   EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "on");
 }

@@ -154,7 +154,7 @@ TEST_F(LayoutFile, FailuresNameTheFileAndLeaveNoWindow) {
   TempFolder dir;
   std::string missing = (dir.path() / "missing.fig").string();
   EXPECT_EQ(error_text([&] { load_layout(missing); }),
-            "Cannot open the layout file \"" + missing + "\".");
+            "Cannot open the layout file \"" + missing + "\": No such file or directory.");
 
   std::string bad = dir.write("bad.fig", "{\n  \"figure\": {\"Tag\": \"x\",}\n}");
   std::string text = error_text([&] { load_layout(bad); });

@@ -18,7 +18,7 @@ TEST(XList, ReadsOneValuePerLine) {
   EXPECT_EQ(x.values, (std::vector<double>{1.5, 2, 7}));
   // The same end-of-data rule as every file: a lone one-digit last value stays.
   EXPECT_EQ(parse_x_list("12\n9", "age.txt").values, (std::vector<double>{12, 9}));
-  EXPECT_EQ(parse_x_list("12\n\n9", "age.txt").values, (std::vector<double>{12}));
+  EXPECT_EQ(parse_x_list("12\n\n \n", "age.txt").values, (std::vector<double>{12}));
 }
 
 TEST(XList, RefusalMessages) {
@@ -27,6 +27,8 @@ TEST(XList, RefusalMessages) {
   };
   EXPECT_EQ(refusal("1 2\n3 4\n"), "\"age.txt\" line 1: expected one value per line, found 2.");
   EXPECT_EQ(refusal("1\n2 3\n"), "\"age.txt\" line 2: expected 1 number, found 2.");
+  EXPECT_EQ(refusal("12\n\n9"),
+            "\"age.txt\" line 2: a blank line ends the data, but 1 more line follows it.");
   EXPECT_EQ(refusal("1\nnan\n"), "\"age.txt\" line 2, column 1: \"nan\" is not a finite number.");
   EXPECT_EQ(refusal("1\n1e400\n"),
             "\"age.txt\" line 2, column 1: \"1e400\" is not a finite number.");

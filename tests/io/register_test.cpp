@@ -32,8 +32,11 @@ TEST_F(IoFunctions, DeclaredCounts) {
 TEST_F(IoFunctions, Dload) {
   ScratchFolder dir;
   EXPECT_EQ(call("dload", {Value(dir.file("absent.txt"))}), Value(-1.0));
-  Value m = call("dload", {Value(dir.write("m.txt", "1 2\n3 4\n\n9 9\n"))});
+  Value m = call("dload", {Value(dir.write("m.txt", "1 2\n3 4\n\n \n"))});
   EXPECT_EQ(m, Value::array(2, 2, 1, {1, 3, 2, 4}));
+  const std::string gap = dir.write("gap.txt", "1 2\n3 4\n\n9 9\n");
+  EXPECT_EQ(message_of<RuntimeError>([&] { call("dload", {Value(gap)}); }),
+            "\"" + gap + "\" line 3: a blank line ends the data, but 1 more line follows it.");
   const std::string bad = dir.write("bad.txt", "1 2\n3 4 5\n");
   EXPECT_EQ(message_of<RuntimeError>([&] { call("dload", {Value(bad)}); }),
             "\"" + bad + "\" line 2: expected 2 numbers, found 3.");

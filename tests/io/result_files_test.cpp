@@ -1,9 +1,6 @@
 #include "io/result_files.hpp"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <bit>
 #include <clocale>
@@ -21,8 +18,6 @@ namespace velmora::io {
 namespace {
 
 using testing::message_of;
-using testing::read_bytes;
-using testing::ScratchFolder;
 
 TEST(ResultFiles, GFormatAndLineEnds) {
   Eigen::MatrixXd scores(1, 2);
@@ -103,71 +98,6 @@ TEST(ResultFiles, SavedFilesReadBack) {
   EXPECT_EQ(back(1, 0), 3e-7);
   EXPECT_EQ(back(2, 1), 6e9);
   EXPECT_EQ(back(2, 2), 3.0);
-}
-
-TEST(AtomicWrite, WritesAndReplaces) {
-  ScratchFolder dir;
-  const std::string path = dir.file("scores.txt");
-  write_file_atomic(path, "first");
-  EXPECT_EQ(read_bytes(path), "first");
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-
-  ::chmod(path.c_str(), 0640);
-  write_file_atomic(path, "second, longer text");
-  EXPECT_EQ(read_bytes(path), "second, longer text");
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()),
-            1);
-}
-
-/// Files in `dir` (to see that no temporary file stays behind).
-std::size_t entries(const std::filesystem::path& dir) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
-                                                std::filesystem::directory_iterator()));
-}
-
-TEST(AtomicWrite, FailuresLeaveTheOldFileIntact) {
-  ScratchFolder dir;
-
-  const std::string no_folder = dir.file("missing/scores.txt");
-  EXPECT_EQ(message_of<RuntimeError>([&] { write_file_atomic(no_folder, "x"); }),
-            "Cannot write the file \"" + no_folder + "\": No such file or directory.");
-
-  // A folder in the way: the rename fails even for root, and the folder
-  // with its content stays.
-  const std::string folder = dir.file("taken");
-  std::filesystem::create_directory(folder);
-  dir.write("taken/inside.txt", "keep me");
-  EXPECT_EQ(message_of<RuntimeError>([&] { write_file_atomic(folder, "x"); }),
-            "Cannot write the file \"" + folder + "\": Is a directory.");
-  EXPECT_EQ(read_bytes(dir.file("taken/inside.txt")), "keep me");
-  EXPECT_EQ(entries(dir.path()), 1u);
-
-  // A write that runs out of room (a file-size limit binds root too): the
-  // old file keeps its bytes and the temporary file is gone.
-  const std::string old_file = dir.write("old.txt", "old content");
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string message =
-      message_of<RuntimeError>([&] { write_file_atomic(old_file, std::string(4096, 'n')); });
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(message, "Cannot write the file \"" + old_file + "\": File too large.");
-  EXPECT_EQ(read_bytes(old_file), "old content");
-  EXPECT_EQ(entries(dir.path()), 2u);
-
-  EXPECT_EQ(message_of<RuntimeError>([&] { write_file_atomic(dir.path().string() + "/", "x"); }),
-            "Cannot write the file \"" + dir.path().string() + "/\": Is a directory.");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "io/text_matrix.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <limits>
@@ -38,17 +39,24 @@ TEST(TextMatrix, LineRules) {
   const LineCase cases[] = {
       {"empty file", ""sv, 0, 0, {}},
       {"first line of one character", "7"sv, 1, 1, {7}},
-      {"first line of one line feed", "\n\n5 6\n"sv, 1, 0, {}},
+      {"leading empty lines skipped", "\n\n5 6\n"sv, 1, 2, {5, 6}},
+      {"leading blank lines skipped", " \t\r\n\r\n5 6\n"sv, 1, 2, {5, 6}},
+      {"only blank lines", "\n \n\t\r\n"sv, 0, 0, {}},
       {"plain rows", "1 2\n3 4\n"sv, 2, 2, {1, 2, 3, 4}},
       {"no final terminator", "1 2\n3 4"sv, 2, 2, {1, 2, 3, 4}},
-      {"empty line ends reading", "1 2\n\n3 4\nnot read\n"sv, 1, 2, {1, 2}},
-      {"empty line after several", "1\n2\n\n3"sv, 2, 1, {1, 2}},
+      {"empty lines end reading", "1 2\n\n\n"sv, 1, 2, {1, 2}},
+      {"blank lines end reading", "1\n2\n \t\n\t\n"sv, 2, 1, {1, 2}},
       {"one-character number is data", "1\n7"sv, 2, 1, {1, 7}},
       {"one-character number mid-file", "1\n7\n8\n"sv, 3, 1, {1, 7, 8}},
       {"saved result file end", "1 2  \n 3 4  \n "sv, 2, 2, {1, 2, 3, 4}},
       {"saved reference end", "0.5 -1 1  \n "sv, 1, 3, {0.5, -1, 1}},
       {"final lone carriage return", "1 2\n3 4\n\r"sv, 2, 2, {1, 2, 3, 4}},
       {"carriage return-line feed file", "1 2\r\n3 4\r\n"sv, 2, 2, {1, 2, 3, 4}},
+      {"final blank carriage return-line feed line", "1 2\r\n3 4\r\n\r\n"sv, 2, 2, {1, 2, 3, 4}},
+      {"carriage return-only file", "1 2\r3 4\r\r"sv, 2, 2, {1, 2, 3, 4}},
+      {"doubled carriage returns", "1 2\r\r\n3 4\r\r\n"sv, 2, 2, {1, 2, 3, 4}},
+      {"byte-order mark", "\xEF\xBB\xBF-73.5 1\n2 3\n"sv, 2, 2, {-73.5, 1, 2, 3}},
+      {"byte-order mark then blank lines", "\xEF\xBB\xBF\n\n1"sv, 1, 1, {1}},
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -59,22 +67,41 @@ TEST(TextMatrix, LineRules) {
   }
 }
 
-TEST(TextMatrix, LinesThatDoNotEndReading) {
-  // A carriage return-line feed empty line has two characters: it is a line
-  // without numbers.  So is a line of one blank and its line feed.
-  EXPECT_EQ(parse_error("1 2\n3 4\n\r\n5 6\n"), "\"f.txt\" line 3: expected 2 numbers, found 0.");
-  EXPECT_EQ(parse_error("1 2\n \n"), "\"f.txt\" line 2: expected 2 numbers, found 0.");
+TEST(TextMatrix, NothingIsLeftUnreadAfterABlankLine) {
+  // A blank line ends the data only when nothing but blank lines follows.
+  EXPECT_EQ(parse_error("1 2\n\n3 4\nnot read\n"),
+            "\"f.txt\" line 2: a blank line ends the data, but 2 more lines follow it.");
+  EXPECT_EQ(parse_error("1 2\n3 4\n\r\n5 6\n\n"),
+            "\"f.txt\" line 3: a blank line ends the data, but 1 more line follows it.");
+  EXPECT_EQ(parse_error("\n\n1\n \n\n2\n\t\n3"),
+            "\"f.txt\" line 4: a blank line ends the data, but 2 more lines follow it.");
+  EXPECT_EQ(parse_error("1\r\r2"),
+            "\"f.txt\" line 2: a blank line ends the data, but 1 more line follows it.");
+  // Line numbers count the skipped leading lines and the mark is invisible.
+  EXPECT_EQ(parse_error("\xEF\xBB\xBF\n\n1 2\n3\n"),
+            "\"f.txt\" line 4: expected 2 numbers, found 1.");
+  EXPECT_EQ(parse_error("\xEF\xBB\xBFx"), "\"f.txt\" line 1, column 1: \"x\" is not a number.");
   // A one-character line that is neither blank nor a number is read.
   EXPECT_EQ(parse_error("1\nx"), "\"f.txt\" line 2, column 1: \"x\" is not a number.");
-  EXPECT_EQ(parse_error("1 2\n\t"), "\"f.txt\" line 2: expected 2 numbers, found 0.");
-  // An empty first line is data without numbers; the rows after it must match.
-  EXPECT_EQ(parse_error("\n5 6\n"), "\"f.txt\" line 2: expected 0 numbers, found 2.");
+  EXPECT_EQ(parse_error("1 2\n,\n"), "\"f.txt\" line 2: expected 2 numbers, found 0.");
+}
+
+TEST(TextMatrix, DecimalCommasAreRefused) {
+  EXPECT_EQ(parse_error("-73,146001 12,5 3\n"),
+            "\"f.txt\" line 1: \"-73,146001\" uses a decimal comma.");
+  EXPECT_EQ(parse_error("1.5\t2.5\n3.5\t4,5\n"), "\"f.txt\" line 2: \"4,5\" uses a decimal comma.");
+  EXPECT_EQ(parse_error("1 2 3,4e-2,5"), "\"f.txt\" line 1: \"3,4e-2,5\" uses a decimal comma.");
+  // Commas as the separator stay valid, with or without blanks after them.
+  for (std::string_view text : {"1,2,3\n4,5,6\n", "1, 2, 3\n4 ,5 ,6\n", "1,2,3 \n 4,5,6\t\n"}) {
+    SCOPED_TRACE(std::string(text));
+    EXPECT_EQ(row_major(parse_text_matrix(text, "f.txt")), (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  }
 }
 
 TEST(TextMatrix, Separators) {
   const std::vector<double> expected = {1, 2, 3};
   for (std::string_view text :
-       {"1 2 3", "1\t2\t3", "1,2,3", "1, 2\t ,3", " \t1  2,3 \r\n", "1,,2,,3", ",1 2 3,"}) {
+       {"1 2 3", "1\t2\t3", "1,2,3", "1, 2\t ,3", " \t1  2, 3 \r\n", "1,,2,,3", ",1 2 3,"}) {
     SCOPED_TRACE(std::string(text));
     TextMatrix m = parse_text_matrix(text, "f.txt");
     ASSERT_EQ(m.rows, 1u);
@@ -145,7 +172,7 @@ TEST(TextMatrix, DloadFromDisk) {
   EXPECT_FALSE(dload(dir.file("missing.txt")).has_value());
   EXPECT_FALSE(dload(dir.path().string()).has_value());  // a folder
 
-  std::string path = dir.write("m.txt", "1 2 3\r\n4 5 6\r\n\n7 8 9\n");
+  std::string path = dir.write("m.txt", "1 2 3\r\n4 5 6\r\n\r\n \n");
   std::optional<TextMatrix> m = dload(path);
   ASSERT_TRUE(m.has_value());
   Value v = m->to_value();
@@ -159,7 +186,7 @@ TEST(TextMatrix, DloadFromDisk) {
             "\"" + bad + "\" line 2: expected 2 numbers, found 1.");
 }
 
-TEST(FileText, MappedReadAndFailures) {
+TEST(FileText, ReadsRegularFilesOnly) {
   ScratchFolder dir;
   FileText none = FileText::read(dir.file("missing.txt"));
   EXPECT_FALSE(none.ok());
@@ -170,16 +197,17 @@ TEST(FileText, MappedReadAndFailures) {
   FileText file = FileText::read(dir.write("f.bin", bytes));
   ASSERT_TRUE(file.ok());
   EXPECT_EQ(file.text(), bytes);  // binary, nothing translated
-  FileText moved = std::move(file);
-  EXPECT_EQ(moved.text(), bytes);
-  EXPECT_TRUE(file.text().empty());
 
   FileText empty = FileText::read(dir.write("empty.txt", ""));
   EXPECT_TRUE(empty.ok());
   EXPECT_TRUE(empty.text().empty());
-  FileText device = FileText::read("/dev/null");  // not mappable: read instead
-  EXPECT_TRUE(device.ok());
-  EXPECT_TRUE(device.text().empty());
+
+  // A named pipe is refused at once instead of waiting for a writer; dload
+  // treats it as a file that cannot be opened.
+  const std::string fifo = dir.file("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(FileText::read(fifo).reason(), "it is a named pipe (FIFO), not a regular file");
+  EXPECT_FALSE(dload(fifo).has_value());
 }
 
 }  // namespace

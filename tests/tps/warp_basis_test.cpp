@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "child_process.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
 #include "tps/reference_shapes.hpp"
@@ -110,6 +113,39 @@ TEST(WarpBasis, SingularSplineSystemsSayWhy) {
   broken(0, 0) = std::numeric_limits<double>::infinity();
   EXPECT_EQ(error_of(broken),
             prefix + "its coordinates include values that are not finite numbers.");
+}
+
+TEST(WarpBasis, SizeIsCheckedBeforeAllocation) {
+  // 18 matrices of (k+4)² doubles at the peak.
+  EXPECT_DOUBLE_EQ(basis_bytes(96), 18.0 * 100 * 100 * 8);
+  EXPECT_NO_THROW(check_basis_memory(96, basis_bytes(96)));
+  EXPECT_EQ(testing::error_of([] { check_basis_memory(20000, 16e9); }),
+            "The thin-plate spline basis of 20000 landmarks needs about 57.6 GB of memory; only "
+            "16.0 GB can be had.");
+  // The expected time grows as k³ and is announced only for large counts.
+  EXPECT_DOUBLE_EQ(basis_seconds(4000) / basis_seconds(2000), 8.0);
+  EXPECT_EQ(basis_time_note(kSlowBasisLandmarks), "");
+  EXPECT_EQ(basis_time_note(4000),
+            "Building the thin-plate spline basis of 4000 landmarks: "
+            "expect about " +
+                std::to_string(static_cast<long long>(std::ceil(basis_seconds(4000)))) +
+                " seconds.");
+}
+
+TEST(WarpBasis, ABasisThatCannotFitIsRefusedUnderAMemoryLimit) {
+  if (velmora::testing::kAddressSanitizer)
+    GTEST_SKIP() << "an address-space limit cannot work here";
+  RandomShapes rnd(36);
+  const shape::Config big = rnd.cloud(3000);
+  const int code = velmora::testing::in_child([&] {
+    if (!velmora::testing::limit_address_space(512ull << 20)) return 2;
+    const std::string message = error_of(big);
+    const std::string want =
+        "The thin-plate spline basis of 3000 landmarks needs about 1.3 GB of "
+        "memory; only 0.5 GB can be had.";
+    return velmora::testing::same_text(message, want);
+  });
+  EXPECT_EQ(code, 0);
 }
 
 }  // namespace

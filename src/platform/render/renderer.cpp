@@ -4,16 +4,14 @@
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
 #include <cairo-svg.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 namespace velmora::render {
 
@@ -101,10 +99,6 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
   return out;
 }
 
-[[noreturn]] void cannot_write(const std::string& path, int err) {
-  throw RuntimeError("Cannot write \"" + path + "\": " + std::strerror(err) + ".");
-}
-
 }  // namespace
 
 void draw_figure(cairo_t* cr, const FigureScene& f, bool include_controls) {
@@ -152,36 +146,20 @@ std::string to_eps(const FigureScene& f, bool include_controls) {
   return vector_document(f, include_controls, Vector::Eps);
 }
 
-void write_file_atomically(const std::string& path, const std::string& bytes) {
-  static std::atomic<unsigned> counter{0};
-  std::string temp =
-      path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) cannot_write(path, errno);
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  int err = errno;
-  if (std::fclose(f) != 0 && ok) ok = false, err = errno;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false, err = errno;
-  if (!ok) {
-    std::remove(temp.c_str());
-    cannot_write(path, err);
-  }
-}
-
 void write_png(const FigureScene& f, const std::string& path, double scale, bool include_controls) {
-  write_file_atomically(path, to_png(f, scale, include_controls));
+  write_file_safely(path, to_png(f, scale, include_controls));
 }
 
 void write_svg(const FigureScene& f, const std::string& path, bool include_controls) {
-  write_file_atomically(path, to_svg(f, include_controls));
+  write_file_safely(path, to_svg(f, include_controls));
 }
 
 void write_pdf(const FigureScene& f, const std::string& path, bool include_controls) {
-  write_file_atomically(path, to_pdf(f, include_controls));
+  write_file_safely(path, to_pdf(f, include_controls));
 }
 
 void write_eps(const FigureScene& f, const std::string& path, bool include_controls) {
-  write_file_atomically(path, to_eps(f, include_controls));
+  write_file_safely(path, to_eps(f, include_controls));
 }
 
 }  // namespace velmora::render

@@ -55,17 +55,14 @@ std::string to_pdf(const FigureScene& figure, bool include_controls);
 /// is the figure; text stays text.
 std::string to_eps(const FigureScene& figure, bool include_controls);
 
-/// Writers.  Each renders first, then writes through a temporary file in the
-/// target folder renamed over the target, so a failed write leaves no half
-/// file.  @throws RuntimeError `Cannot write "<path>": <reason>.`
+/// Writers.  Each renders first, then writes with write_file_safely
+/// (platform/runtime/safe_file.hpp): the target must be a regular file or
+/// absent, and a failed write leaves no half file and no temporary file.
+/// @throws RuntimeError `Cannot write the file "<path>": <reason>.`
 void write_png(const FigureScene& figure, const std::string& path, double scale,
                bool include_controls);
 void write_svg(const FigureScene& figure, const std::string& path, bool include_controls);
 void write_pdf(const FigureScene& figure, const std::string& path, bool include_controls);
 void write_eps(const FigureScene& figure, const std::string& path, bool include_controls);
-
-/// Writes bytes to a file atomically (temporary file + rename).
-/// @throws RuntimeError `Cannot write "<path>": <reason>.`
-void write_file_atomically(const std::string& path, const std::string& bytes);
 
 }  // namespace velmora::render

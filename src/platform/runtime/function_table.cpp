@@ -1,6 +1,7 @@
 #include "platform/runtime/function_table.hpp"
 
 #include <algorithm>
+#include <new>
 
 #include "platform/runtime/runtime_error.hpp"
 
@@ -64,7 +65,11 @@ ValueList FunctionTable::call(std::string_view name, const ValueList& args, int 
     throw RuntimeError(too_many_outputs_text(spec->name, spec->nargout));
   if (spec->nargin >= 0 && static_cast<int>(args.size()) > spec->nargin)
     throw RuntimeError(too_many_inputs_text(spec->name, spec->nargin));
-  return spec->entry(args, nargout);
+  try {
+    return spec->entry(args, nargout);
+  } catch (const std::bad_alloc&) {
+    throw RuntimeError(out_of_memory_text(spec->name));
+  }
 }
 
 FunctionTable& function_table() {
@@ -86,6 +91,10 @@ std::string too_many_outputs_text(std::string_view function, int declared) {
   return runtime_error_prefix(function) + "The function \"" + std::string(function) +
          "\" was called with more than the declared number of outputs (" +
          std::to_string(declared) + ").";
+}
+
+std::string out_of_memory_text(std::string_view step) {
+  return "There is not enough memory to finish " + std::string(step) + ".";
 }
 
 std::string undefined_function_text(std::string_view function) {

@@ -37,7 +37,9 @@ class FunctionTable {
   const std::vector<FunctionSpec>& entries() const { return entries_; }
 
   /// Calls `name`: refuses too many outputs, then too many inputs, before
-  /// the body runs; an unknown name is an undefined-function error.
+  /// the body runs; an unknown name is an undefined-function error.  A
+  /// memory failure inside the body becomes a RuntimeError naming the
+  /// innermost function called by name (out_of_memory_text).
   ValueList call(std::string_view name, const ValueList& args, int nargout) const;
 
  private:
@@ -46,6 +48,16 @@ class FunctionTable {
 
 /// The process-wide table.
 FunctionTable& function_table();
+
+/// A call by a name the user typed (command line, batch `call`): the
+/// declared counts are checked as for any call by name.
+inline ValueList call_by_name(std::string_view name, const ValueList& args, int nargout) {
+  return function_table().call(name, args, nargout);
+}
+/// The declaration of a function the user named; nullptr when there is none.
+inline const FunctionSpec* find_by_name(std::string_view name) {
+  return function_table().find(name);
+}
 
 /// The 49 names in their registration order (position 0 first).
 const std::vector<std::string_view>& registration_order();
@@ -56,6 +68,9 @@ std::string runtime_error_prefix(std::string_view function);
 std::string too_many_inputs_text(std::string_view function, int declared);
 std::string too_many_outputs_text(std::string_view function, int declared);
 std::string undefined_function_text(std::string_view function);
+/// "There is not enough memory to finish STEP." – a memory failure in the
+/// named function or action.
+std::string out_of_memory_text(std::string_view step);
 std::string undefined_input_text(std::string_view function, std::string_view input);
 
 /// Input `i` of a call, or a run-time error naming the missing input.

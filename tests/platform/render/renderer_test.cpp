@@ -337,7 +337,8 @@ TEST(Renderer, WritingIntoAMissingFolderNamesThePath) {
       write(f, path);
       ADD_FAILURE() << "wrote into a missing folder";
     } catch (const RuntimeError& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot write \"" + path + "\": No such file or directory.");
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot write the file \"" + path + "\": No such file or directory.");
     }
   }
   EXPECT_THROW(to_image(f, 0, true), RuntimeError);

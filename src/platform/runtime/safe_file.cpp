@@ -1,0 +1,227 @@
+#include "platform/runtime/safe_file.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <random>
+
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora {
+
+namespace {
+
+/// Attempts at a fresh temporary name before giving up.
+constexpr int kTempAttempts = 100;
+/// Bytes read at a time past the size the file had when it was opened.
+constexpr std::size_t kChunk = 1 << 16;
+
+/// Closes a descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  /// Closes now; false with errno set when the close reports an error.
+  bool close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void cannot_write(const std::string& path, const std::string& reason) {
+  throw RuntimeError("Cannot write the file \"" + path + "\": " + reason + ".");
+}
+
+/// The folder part of `path` with its final slash ("" for the working
+/// folder), and the name after it.
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+/// Six random letters and digits for a temporary name.
+std::string random_suffix() {
+  static std::mt19937_64 rng([] {
+    std::random_device device;
+    const auto now =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return (static_cast<std::uint64_t>(device()) << 32) ^ now ^
+           static_cast<std::uint64_t>(::getpid());
+  }());
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string s(6, '0');
+  for (char& c : s) c = kLetters[rng() % (sizeof kLetters - 1)];
+  return s;
+}
+
+/// Creates a new temporary file in `folder`; returns its descriptor (or -1
+/// with errno set) and its name.
+int create_temp(const std::string& folder, mode_t mode, std::string& temp_name) {
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    temp_name = folder + ".vm-" + random_suffix();
+    const int fd =
+        ::open(temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+/// Makes the rename itself durable; a failure here loses nothing already
+/// written, so it is not reported.
+void sync_folder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string not_regular_reason(unsigned mode) {
+  switch (mode & S_IFMT) {
+    case S_IFREG:
+      return {};
+    case S_IFDIR:
+      return std::strerror(EISDIR);
+    case S_IFIFO:
+      return "it is a named pipe (FIFO), not a regular file";
+    case S_IFCHR:
+      return "it is a character device, not a regular file";
+    case S_IFBLK:
+      return "it is a block device, not a regular file";
+    case S_IFSOCK:
+      return "it is a socket, not a regular file";
+    case S_IFLNK:
+      return "it is a symbolic link, not a regular file";
+    default:
+      return "it is not a regular file";
+  }
+}
+
+FileBytes read_regular_file(const std::string& path) {
+  FileBytes out;
+  // The kind of file is known before it is opened, so that opening a
+  // device has no effect of its own; the open does not wait on a pipe.
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0) {
+    out.reason = std::strerror(errno);
+    return out;
+  }
+  if (std::string why = not_regular_reason(before.st_mode); !why.empty()) {
+    out.reason = why;
+    return out;
+  }
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    out.reason = std::strerror(errno);
+    return out;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    out.reason = std::strerror(errno);
+    return out;
+  }
+  if (std::string why = not_regular_reason(st.st_mode); !why.empty()) {
+    out.reason = why;  // replaced between the two looks
+    return out;
+  }
+  try {
+    std::size_t size = static_cast<std::size_t>(st.st_size);
+    out.bytes.resize(size);
+    std::size_t have = 0;
+    for (;;) {
+      if (have == out.bytes.size()) out.bytes.resize(have + kChunk);
+      const ssize_t n = ::read(fd.get(), out.bytes.data() + have, out.bytes.size() - have);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        out.reason = std::strerror(errno);
+        out.bytes.clear();
+        return out;
+      }
+      if (n == 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    out.bytes.resize(have);
+  } catch (const std::bad_alloc&) {
+    out.bytes = std::string();
+    out.reason = "there is not enough memory to read its " + std::to_string(st.st_size) + " bytes";
+    return out;
+  }
+  out.ok = true;
+  return out;
+}
+
+void write_file_safely(const std::string& path, std::string_view bytes) {
+  if (path.empty()) cannot_write(path, std::strerror(ENOENT));
+  if (path.back() == '/') cannot_write(path, std::strerror(EISDIR));
+
+  struct stat old {};
+  const bool exists = ::lstat(path.c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) cannot_write(path, std::strerror(errno));
+  if (exists) {
+    if (std::string why = not_regular_reason(old.st_mode); !why.empty()) cannot_write(path, why);
+  }
+
+  const std::string folder = folder_of(path);
+  std::string temp;
+  // A replaced file's permissions are given to the temporary file before a
+  // byte is written, so a private file never shows its content to others.
+  Descriptor fd(create_temp(folder, exists ? 0600 : 0666, temp));
+  if (fd.get() < 0) cannot_write(path, std::strerror(errno));
+
+  bool ok = !exists || ::fchmod(fd.get(), old.st_mode & 07777) == 0;
+  ok = ok && write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+  int error = ok ? 0 : errno;
+  if (!fd.close() && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    cannot_write(path, std::strerror(error));
+  }
+  sync_folder(folder);
+}
+
+void ignore_file_size_signal() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+}  // namespace velmora

@@ -1,0 +1,216 @@
+#include "platform/runtime/safe_file.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "child_process.hpp"
+#include "io/test_files.hpp"
+#include "platform/runtime/runtime_error.hpp"
+
+namespace velmora {
+namespace {
+
+using io::testing::message_of;
+using io::testing::read_bytes;
+using io::testing::ScratchFolder;
+namespace fs = std::filesystem;
+
+/// The names in `dir`, to see that no temporary file stays behind.
+std::vector<std::string> names_in(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+std::string write_error(const std::string& path, std::string_view bytes = "new") {
+  return message_of<RuntimeError>([&] { write_file_safely(path, bytes); });
+}
+
+TEST(SafeWrite, WritesAndReplacesKeepingPermissions) {
+  ScratchFolder dir;
+  const std::string path = dir.file("scores.txt");
+  write_file_safely(path, "first");
+  EXPECT_EQ(read_bytes(path), "first");
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(mode_of(path) & 0777, 0666 & ~mask);
+
+  for (mode_t mode : {0600, 0640, 0604}) {
+    ::chmod(path.c_str(), mode);
+    write_file_safely(path, "second, longer text");
+    EXPECT_EQ(read_bytes(path), "second, longer text");
+    EXPECT_EQ(mode_of(path) & 0777, mode);
+  }
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"scores.txt"});
+
+  // Names up to the file system's limit save: the temporary name is short.
+  for (std::size_t length : {240u, 250u, 255u}) {
+    const std::string name(length, 'n');
+    write_file_safely(dir.file(name), "long name");
+    EXPECT_EQ(read_bytes(dir.file(name)), "long name");
+    fs::remove(dir.file(name));
+  }
+  // A relative name writes into the working folder.
+  const fs::path old = fs::current_path();
+  fs::current_path(dir.path());
+  write_file_safely("here.txt", "relative");
+  fs::current_path(old);
+  EXPECT_EQ(read_bytes(dir.file("here.txt")), "relative");
+}
+
+TEST(SafeWrite, TargetsThatAreNotRegularFilesAreRefused) {
+  ScratchFolder dir;
+  const std::string victim = dir.write("victim.txt", "precious");
+  const std::string fifo = dir.file("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = dir.file("link.txt");
+  fs::create_symlink(victim, link);
+  const std::string dangling = dir.file("dangling.txt");
+  fs::create_symlink(dir.file("nowhere.txt"), dangling);
+  const std::string folder = dir.file("folder");
+  fs::create_directory(folder);
+  dir.write("folder/inside.txt", "keep me");
+
+  EXPECT_EQ(write_error(fifo), "Cannot write the file \"" + fifo +
+                                   "\": it is a named pipe (FIFO), not a regular file.");
+  EXPECT_EQ(write_error(link),
+            "Cannot write the file \"" + link + "\": it is a symbolic link, not a regular file.");
+  EXPECT_EQ(write_error(dangling), "Cannot write the file \"" + dangling +
+                                       "\": it is a symbolic link, not a regular file.");
+  EXPECT_EQ(write_error(folder), "Cannot write the file \"" + folder + "\": Is a directory.");
+  EXPECT_EQ(write_error(folder + "/"),
+            "Cannot write the file \"" + folder + "/\": Is a directory.");
+  const std::string no_folder = dir.file("missing/scores.txt");
+  EXPECT_EQ(write_error(no_folder),
+            "Cannot write the file \"" + no_folder + "\": No such file or directory.");
+
+  // A device node made here (needs the right to make one; a named pipe
+  // made by mknod stands in otherwise).
+  const std::string device = dir.file("zero");
+  if (::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0) {
+    EXPECT_EQ(write_error(device), "Cannot write the file \"" + device +
+                                       "\": it is a character device, not a regular file.");
+    EXPECT_TRUE(S_ISCHR(mode_of(device)));
+  } else {
+    ASSERT_EQ(::mknod(device.c_str(), S_IFIFO | 0600, 0), 0);
+    EXPECT_NE(write_error(device).find("named pipe"), std::string::npos);
+  }
+  const std::string socket_path = dir.file("sock");
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+  if (socket_path.size() < sizeof address.sun_path &&
+      ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    EXPECT_EQ(write_error(socket_path),
+              "Cannot write the file \"" + socket_path + "\": it is a socket, not a regular file.");
+  }
+  ::close(s);
+
+  // Nothing changed: every special file is what it was, and no temporary
+  // file is left.
+  EXPECT_TRUE(S_ISFIFO(mode_of(fifo)));
+  EXPECT_TRUE(S_ISLNK(mode_of(link)));
+  EXPECT_TRUE(S_ISLNK(mode_of(dangling)));
+  EXPECT_EQ(read_bytes(victim), "precious");
+  EXPECT_EQ(read_bytes(dir.file("folder/inside.txt")), "keep me");
+  for (const std::string& name : names_in(dir.path())) EXPECT_NE(name.rfind(".vm-", 0), 0u) << name;
+}
+
+TEST(SafeWrite, AFileSizeLimitIsReportedNotFatal) {
+  // The limit binds root too; the child keeps it from the other tests.
+  ScratchFolder dir;
+  const std::string old_file = dir.write("old.txt", "old content");
+  const int code = testing::in_child([&] {
+    ignore_file_size_signal();
+    rlimit small{};
+    ::getrlimit(RLIMIT_FSIZE, &small);
+    small.rlim_cur = 1024;
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0) return 2;
+    const std::string message = write_error(old_file, std::string(4096, 'n'));
+    return testing::same_text(message,
+                              "Cannot write the file \"" + old_file + "\": File too large.");
+  });
+  EXPECT_EQ(code, 0) << "128 + 25 would be the signal SIGXFSZ";
+  EXPECT_EQ(read_bytes(old_file), "old content");
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"old.txt"});
+}
+
+TEST(SafeRead, OnlyRegularFilesAreRead) {
+  ScratchFolder dir;
+  const std::string bytes("1 2\r\n\0x\n", 8);
+  FileBytes file = read_regular_file(dir.write("f.bin", bytes));
+  ASSERT_TRUE(file.ok);
+  EXPECT_EQ(file.bytes, bytes);  // binary, nothing translated
+  EXPECT_TRUE(read_regular_file(dir.write("empty.txt", "")).ok);
+  fs::create_symlink(dir.file("f.bin"), dir.file("link.bin"));
+  EXPECT_EQ(read_regular_file(dir.file("link.bin")).bytes, bytes);  // links are followed
+
+  EXPECT_EQ(read_regular_file(dir.file("missing.txt")).reason, "No such file or directory");
+  EXPECT_EQ(read_regular_file(dir.path().string()).reason, "Is a directory");
+  // A named pipe with no writer would block a plain open: refused at once.
+  const std::string fifo = dir.file("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  FileBytes pipe = read_regular_file(fifo);
+  EXPECT_FALSE(pipe.ok);
+  EXPECT_EQ(pipe.reason, "it is a named pipe (FIFO), not a regular file");
+  // An endless device is refused before a byte is read.
+  const std::string zero = dir.file("zero");
+  if (::mknod(zero.c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0) {
+    EXPECT_EQ(read_regular_file(zero).reason, "it is a character device, not a regular file");
+  }
+}
+
+TEST(SafeRead, AFileShrinkingWhileReadGivesFewerBytes) {
+  ScratchFolder dir;
+  const std::string full(1 << 22, '7');
+  const std::string path = dir.write("shrinking.txt", full);
+  std::atomic<bool> done{false};
+  std::thread shrinker([&] {
+    for (int i = 0; !done; ++i) {
+      ::truncate(path.c_str(), (i % 2) ? 0 : static_cast<off_t>(full.size()));
+    }
+  });
+  for (int i = 0; i < 50; ++i) {
+    FileBytes file = read_regular_file(path);
+    ASSERT_TRUE(file.ok);
+    ASSERT_LE(file.bytes.size(), full.size());
+  }
+  done = true;
+  shrinker.join();
+}
+
+TEST(SafeRead, TooLittleMemoryIsAReason) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "an address-space limit cannot work here";
+  ScratchFolder dir;
+  const std::string path = dir.file("big.txt");
+  { std::ofstream(path) << ""; }
+  ASSERT_EQ(::truncate(path.c_str(), 1LL << 30), 0);  // sparse: no disk used
+  const int code = testing::in_child([&] {
+    if (!testing::limit_address_space(256ull << 20)) return 2;
+    FileBytes file = read_regular_file(path);
+    if (file.ok) return 3;
+    return testing::same_text(file.reason,
+                              "there is not enough memory to read its 1073741824 bytes");
+  });
+  EXPECT_EQ(code, 0);
+}
+
+}  // namespace
+}  // namespace velmora
