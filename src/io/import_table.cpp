@@ -98,7 +98,8 @@ ImportedSample parse_table_sample(std::string_view text, std::string_view label,
     }
   }
   parts.k = cols / 3;
-  parts.coords.reserve(std::min<std::size_t>(text.size() / 4, 1u << 24));
+  // A coordinate usually takes eight bytes of text or more; the vector grows if not.
+  parts.coords.reserve(text.size() / 8);
 
   std::size_t specimen = 0;
   while (records.next(fields)) {

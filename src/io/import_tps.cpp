@@ -58,6 +58,7 @@ class TpsReader {
   }
 
   ImportedSample read() {
+    parts_.coords.reserve(text_.size() / 8);
     LineReader lines(text_);
     TextLine line;
     while (lines.next(line)) {
