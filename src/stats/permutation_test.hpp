@@ -77,7 +77,9 @@ void shuffle(Eigen::Ref<Eigen::VectorXi> order, std::mt19937_64& gen);
 /// @param x            n values of the regressor (X or ln X)
 /// @param permutations random orderings, ≥ 1
 /// @param seed         any value; equal seeds give equal orderings
-/// @param progress     optional; called after every block of orderings
+/// @param progress     optional; called after every block of 64 orderings
+///                     (a few milliseconds for 1,000 specimens of 100
+///                     landmarks) and after the last
 /// @return the result, or nothing when `progress` cancelled the test
 /// @throws RuntimeError for n < 4, mismatched counts, non-finite values, x
 ///         equal up to rounding (kEqualXTolerance), every specimen of the same
