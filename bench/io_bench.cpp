@@ -1,6 +1,7 @@
-// Throughput of the landmark reader on a large sample: 10,000 specimens of
+// Throughput of the landmark readers on a large sample: 10,000 specimens of
 // 100 landmarks (301 numbers a line, about 60 MB), written once into the
-// temporary folder.  Reported as bytes per second of file text.
+// temporary folder, and the same numbers as a CSV table and as a TPS file.
+// Reported as bytes per second of file text.
 
 #include <benchmark/benchmark.h>
 
@@ -8,8 +9,10 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "io/landmark_file.hpp"
+#include "io/landmark_import.hpp"
 #include "io/text_matrix.hpp"
 
 namespace {
@@ -33,17 +36,77 @@ std::string make_sample_text() {
   return text;
 }
 
-/// The sample file, written on first use.
+/// The words of the sample text, one vector a line.
+std::vector<std::vector<std::string>> sample_words(const std::string& text) {
+  std::vector<std::vector<std::string>> lines(1);
+  std::size_t b = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == ' ' || text[i] == '\n') {
+      if (i > b) lines.back().push_back(text.substr(b, i - b));
+      if (i < text.size() && text[i] == '\n') lines.emplace_back();
+      b = i + 1;
+    }
+  }
+  if (lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+/// The sample as a table: a header, then the name and the 300 coordinates.
+std::string make_csv_text(const std::string& native) {
+  std::string text = "specimen";
+  for (int j = 1; j <= kLandmarks; ++j)
+    text += ",x" + std::to_string(j) + ",y" + std::to_string(j) + ",z" + std::to_string(j);
+  text += "\n";
+  int i = 0;
+  for (const auto& words : sample_words(native)) {
+    text += "specimen" + std::to_string(++i);
+    for (int c = 0; c < 3 * kLandmarks; ++c) text += "," + words[static_cast<std::size_t>(c)];
+    text += "\n";
+  }
+  return text;
+}
+
+/// The sample as a TPS file: LM3=100, a landmark a line, then the ID.
+std::string make_tps_text(const std::string& native) {
+  std::string text;
+  int i = 0;
+  for (const auto& words : sample_words(native)) {
+    text += "LM3=" + std::to_string(kLandmarks) + "\n";
+    for (int j = 0; j < kLandmarks; ++j) {
+      const auto at = static_cast<std::size_t>(3 * j);
+      text += words[at] + " " + words[at + 1] + " " + words[at + 2] + "\n";
+    }
+    text += "ID=specimen" + std::to_string(++i) + "\n";
+  }
+  return text;
+}
+
+std::string write_temp(const char* name, const std::string& text) {
+  std::string p = (std::filesystem::temp_directory_path() / name).string();
+  std::FILE* f = std::fopen(p.c_str(), "wb");
+  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) std::abort();
+  std::fclose(f);
+  return p;
+}
+
+const std::string& sample_text() {
+  static const std::string text = make_sample_text();
+  return text;
+}
+
+/// The sample files, written on first use.
 const std::string& sample_path() {
-  static const std::string path = [] {
-    std::string p =
-        (std::filesystem::temp_directory_path() / "velmora_io_bench_landmarks.txt").string();
-    std::string text = make_sample_text();
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size()) std::abort();
-    std::fclose(f);
-    return p;
-  }();
+  static const std::string path = write_temp("velmora_io_bench_landmarks.txt", sample_text());
+  return path;
+}
+const std::string& csv_path() {
+  static const std::string path =
+      write_temp("velmora_io_bench_landmarks.csv", make_csv_text(sample_text()));
+  return path;
+}
+const std::string& tps_path() {
+  static const std::string path =
+      write_temp("velmora_io_bench_landmarks.tps", make_tps_text(sample_text()));
   return path;
 }
 
@@ -58,6 +121,33 @@ void BM_LoadLandmarks(benchmark::State& state) {
   state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
 BENCHMARK(BM_LoadLandmarks)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+/// import_landmarks on the file at `path`: reading, parsing, checks and
+/// centroid sizes.
+void import_file(benchmark::State& state, const std::string& path) {
+  const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
+  for (auto _ : state) {
+    velmora::io::ImportedSample s = velmora::io::import_landmarks(path);
+    benchmark::DoNotOptimize(s.rows.data());
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+void BM_ImportCsvTable(benchmark::State& state) {
+  import_file(state, csv_path());
+}
+BENCHMARK(BM_ImportCsvTable)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_ImportTps(benchmark::State& state) {
+  import_file(state, tps_path());
+}
+BENCHMARK(BM_ImportTps)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_ImportNative(benchmark::State& state) {
+  import_file(state, sample_path());
+}
+BENCHMARK(BM_ImportNative)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_ParseInMemory(benchmark::State& state) {
   const std::string text(velmora::io::FileText::read(sample_path()).text());

@@ -2,7 +2,7 @@
 # CMakeLists.txt.  The order matters: a layer's targets must exist before a
 # higher layer links them.
 set(VELMORA_LAYER_ORDER
-  platform/value platform/runtime platform/render platform/graphics
+  platform/value platform/runtime platform/render platform/graphics platform/print
   shape tps stats io gui plot platform/qt app)
 
 function(velmora_add_layers root)
@@ -24,4 +24,37 @@ function(velmora_test name)
   target_compile_definitions(${name} PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# velmora_forbid_link(TARGET FORBIDDEN): stops the configure step when TARGET
+# links FORBIDDEN, directly or through any library it links.  Checked once
+# every folder has been added, so later link changes are caught too.
+function(velmora_forbid_link target forbidden)
+  cmake_language(EVAL CODE "
+    cmake_language(DEFER DIRECTORY \"${CMAKE_SOURCE_DIR}\"
+                   CALL _velmora_check_no_link \"${target}\" \"${forbidden}\")")
+endfunction()
+
+function(_velmora_check_no_link target forbidden)
+  set(seen)
+  set(todo ${target})
+  while(todo)
+    list(POP_FRONT todo item)
+    # Private links of a static library appear as $<LINK_ONLY:name>.
+    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+    if(item IN_LIST seen OR NOT TARGET ${item})
+      continue()
+    endif()
+    list(APPEND seen ${item})
+    if(item STREQUAL forbidden)
+      message(FATAL_ERROR "${target} must not link ${forbidden}, yet one of the libraries it links does.")
+    endif()
+    get_target_property(direct ${item} LINK_LIBRARIES)
+    get_target_property(iface ${item} INTERFACE_LINK_LIBRARIES)
+    foreach(list_name direct iface)
+      if(${list_name})
+        list(APPEND todo ${${list_name}})
+      endif()
+    endforeach()
+  endwhile()
 endfunction()

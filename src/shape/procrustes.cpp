@@ -29,6 +29,15 @@ std::string specimen_name(Eigen::Index index) {
                      "scaled to unit size.");
 }
 
+// A fixed reference that a fit turns specimens onto.
+void require_finite_reference(const Config& reference) {
+  if (!reference.allFinite()) {
+    throw RuntimeError(
+        "Cannot superimpose onto the reference: its coordinates include values that are not "
+        "finite numbers.");
+  }
+}
+
 // Centres `s` in place and returns its centroid size after checking that it
 // can be scaled.  A non-finite coordinate makes the size non-finite; landmarks
 // that all coincide leave only rounding noise, far below the distance of
@@ -68,6 +77,7 @@ bool fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch, Ei
 
 Config fit_one(const Config& reference, const Config& subject) {
   require_same_landmarks(reference.rows(), "The reference", subject.rows(), "the subject");
+  require_finite_reference(reference);
   Config y = subject;
   Config scratch(y.rows(), 3);
   fit_onto(reference, Eigen::Map<Config>(y.data(), y.rows(), 3), scratch, -1);
@@ -164,6 +174,7 @@ GpaResult gpa_to_convergence(Stack data) {
 
 Stack getfprocon3(const Config& reference, Stack data) {
   require_same_landmarks(reference.rows(), "The reference", data.k(), "each specimen");
+  require_finite_reference(reference);
   Config scratch(data.k(), 3);
   for (Eigen::Index i = 0; i < data.n(); ++i) fit_onto(reference, data.slice(i), scratch, i);
   return data;

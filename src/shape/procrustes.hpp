@@ -14,8 +14,9 @@ namespace velmora::shape {
 /// @param reference k×3 target
 /// @param subject   k×3 configuration to fit
 /// @return k×3, centred, centroid size 1, turned onto `reference`
-/// @throws RuntimeError when the landmark counts differ, a coordinate is not
-///         finite, or the subject's landmarks all coincide
+/// @throws RuntimeError when the landmark counts differ, a coordinate of
+///         either configuration is not finite, or the subject's landmarks all
+///         coincide
 Config partialprocrustes3a(const Config& reference, const Config& subject);
 
 /// The single-configuration fit used against a fixed reference; the same
@@ -62,7 +63,8 @@ GpaResult gpa_to_convergence(Stack data);
 /// scaled.  (The call-by-name entry also echoes the specimen count.)
 /// @param reference k×3
 /// @param data      n configurations, k×3 each
-/// @throws RuntimeError as getpproc3, or when the landmark counts differ
+/// @throws RuntimeError as getpproc3, or when the landmark counts differ or
+///         the reference has a coordinate that is not finite
 Stack getfprocon3(const Config& reference, Stack data);
 
 /// A reference turned into its principal axes.

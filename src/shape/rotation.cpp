@@ -5,7 +5,10 @@
 #include <Eigen/QR>
 #include <Eigen/SVD>
 #include <cmath>
+#include <string>
+#include <utility>
 
+#include "platform/runtime/runtime_error.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::shape {
@@ -53,6 +56,12 @@ RotationFit rotation_from_cross_product(const Eigen::Matrix3d& cross) {
 Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
                         const Eigen::Ref<const Config>& subject) {
   require_same_landmarks(reference.rows(), "The reference", subject.rows(), "the subject");
+  for (const auto& [config, name] : {std::pair{&reference, "reference"}, {&subject, "subject"}}) {
+    if (!config->allFinite()) {
+      throw RuntimeError(std::string("The optimal rotation cannot be found: the ") + name +
+                         " has coordinates that are not finite numbers.");
+    }
+  }
   const Eigen::Matrix3d sts = subject.transpose().lazyProduct(subject);
   const Eigen::Matrix3d str = subject.transpose().lazyProduct(reference);
   return rotation_from_products(sts, str).rotation;

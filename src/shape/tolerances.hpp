@@ -50,4 +50,19 @@ inline constexpr int kGpaMaxPasses = 100;
 /// leave a spread of rounding noise to divide by.
 inline constexpr double kEqualXTolerance = 1e-12;
 
+/// A permuted statistic counts as reaching the observed one of a permutation
+/// test when it is at least (1 − this) times it: orderings that tie in exact
+/// arithmetic differ by rounding in the last bits of a sum.
+inline constexpr double kPermutationTieTolerance = 1e-10;
+
+/// A principal component of shape is kept when its singular value exceeds
+/// this fraction of the largest; smaller ones are rounding noise of the
+/// centring and of the superimposition's constraints.
+inline constexpr double kComponentTolerance = 1e-9;
+
+/// Gamma distribution functions with a shape parameter above this use the
+/// Wilson–Hilferty normal approximation, whose error falls like 1/shape, and
+/// which the series and continued fractions cannot beat there.
+inline constexpr double kLargeGammaShape = 1e10;
+
 }  // namespace velmora

@@ -42,9 +42,28 @@ Grid chi2cdf(const Grid& x, const Grid& v);
 double chi2cdf(double x, double v);
 
 /// Gamma distribution function with shape a and scale b, P(a, x/b); NaN
-/// where a ≤ 0 or b ≤ 0; 0 for x ≤ 0.  When any result is not finite,
-/// elements with x ≥ √(largest double) are set to 1.
+/// where a ≤ 0 or b ≤ 0; 0 for x ≤ 0; 0 for finite x when a or b is +Inf
+/// (the distribution's mass has gone to infinity).  Shapes beyond
+/// kLargeGammaShape use the Wilson–Hilferty approximation.  When any result
+/// is not finite, elements with x ≥ √(largest double) are set to 1.
 Grid gamcdf(const Grid& x, const Grid& a, const Grid& b);
 double gamcdf(double x, double a, double b = 1.0);
+
+/// Upper tail of the standard normal distribution, P(Z > z) =
+/// 0.5·erfc(z/√2), computed directly so that small tails keep their relative
+/// accuracy down to the smallest double (1 − normcdf(z) is 0 beyond z ≈ 8.3).
+/// 0 for z = +Inf, 1 for z = −Inf.
+/// @throws RuntimeError when z is NaN
+double normal_upper_tail(double z);
+
+/// Upper tail of the F distribution with d1 numerator and d2 denominator
+/// degrees of freedom, P(F' > F), computed directly as the regularized
+/// incomplete beta I_y(d2/2, d1/2) of the complementary argument
+/// y = d2/(d2 + d1·F), so that small p values keep their relative accuracy
+/// (1 − fcdf keeps only the digits above 1e-16).  An infinite degree of
+/// freedom gives the chi-square limit, as fcdf does.  1 for F ≤ 0, 0 for
+/// F = +Inf.
+/// @throws RuntimeError when F is NaN or a degree of freedom is NaN or ≤ 0
+double f_upper_tail(double F, double d1, double d2);
 
 }  // namespace velmora::stats

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "shape/tolerances.hpp"
 
 namespace velmora::stats {
 
@@ -58,21 +59,37 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
   if (!x.allFinite() || !y.allFinite()) {
     throw RuntimeError("The regression data include values that are not finite numbers.");
   }
-  const Eigen::VectorXd xc = x.array() - x.mean(), yc = y.array() - y.mean();
-  const double dof = static_cast<double>(n - 1);
-  const double sxx = xc.squaredNorm() / dof, syy = yc.squaredNorm() / dof, sxy = xc.dot(yc) / dof;
-  if (!(sxx > 0)) {
+  // Values equal up to rounding count as equal: the mean of equal values may
+  // differ from them in the last bit and leave a spread of noise.
+  const auto all_equal = [](const Eigen::Ref<const Eigen::VectorXd>& v) {
+    return v.maxCoeff() - v.minCoeff() <= kEqualXTolerance * v.cwiseAbs().maxCoeff();
+  };
+  if (all_equal(x)) {
     throw RuntimeError("All x values of the regression are equal, so its slope is undefined.");
   }
-  if (!(syy > 0)) {
+  if (all_equal(y)) {
     throw RuntimeError(
         "All y values of the regression are equal, so its correlation is undefined.");
   }
+  // Deviations are scaled by powers of two to a largest magnitude near 1
+  // before they are squared, so values near 1e±150 neither overflow nor
+  // underflow; the scaling is exact, so other data give the same bits as
+  // without it, and the scales come back in the slope and its deviation.
+  const Eigen::VectorXd xc = x.array() - x.mean(), yc = y.array() - y.mean();
+  int x_exponent = 0, y_exponent = 0;
+  std::frexp(xc.cwiseAbs().maxCoeff(), &x_exponent);
+  std::frexp(yc.cwiseAbs().maxCoeff(), &y_exponent);
+  const Eigen::VectorXd xs = xc.unaryExpr([&](double v) { return std::ldexp(v, -x_exponent); });
+  const Eigen::VectorXd ys = yc.unaryExpr([&](double v) { return std::ldexp(v, -y_exponent); });
+  const double dof = static_cast<double>(n - 1);
+  const double sxx = xs.squaredNorm() / dof, syy = ys.squaredNorm() / dof, sxy = xs.dot(ys) / dof;
+  const double unit_slope = sxy / sxx, units = std::ldexp(1.0, y_exponent - x_exponent);
   RegressionStats s;
-  s.slope = sxy / sxx;
+  s.slope = unit_slope * units;
   // Rounding may push a perfect fit's residual variance just below 0 and its
   // correlation just beyond ±1; both are held at their bounds.
-  s.slope_sd = std::pow(std::max(0.0, syy - s.slope * s.slope * sxx) / ((n - 2) * sxx), 0.5);
+  s.slope_sd =
+      std::pow(std::max(0.0, syy - unit_slope * unit_slope * sxx) / ((n - 2) * sxx), 0.5) * units;
   s.intercept = y.mean() - s.slope * x.mean();
   s.n = static_cast<double>(n);
   s.r = std::clamp(sxy / std::sqrt(sxx * syy), -1.0, 1.0);

@@ -190,10 +190,18 @@ WarpBasis build_basis(const shape::Config& reference) {
   WarpBasis basis;
   basis.kernel = distance_kernel(reference);
 
+  // The system is solved for the reference centred and scaled to unit
+  // centroid size, so whether it is singular does not depend on the unit or
+  // position of the coordinates.  The kernel U(r) = r is homogeneous of degree
+  // one and translations only mix the affine columns, so the bending energy
+  // of the reference is that of the unit copy divided by its size, with the
+  // same eigenvectors.
+  const Eigen::RowVector3d centroid = reference.colwise().mean();
+  const double size = (reference.rowwise() - centroid).norm();
   Eigen::MatrixXd l = Eigen::MatrixXd::Zero(k + 4, k + 4);
-  l.topLeftCorner(k, k) = basis.kernel;
+  l.topLeftCorner(k, k) = basis.kernel / size;
   l.block(0, k, k, 1).setOnes();
-  l.block(0, k + 1, k, 3) = reference;
+  l.block(0, k + 1, k, 3) = (reference.rowwise() - centroid) / size;
   l.bottomLeftCorner(4, k) = l.topRightCorner(k, 4).transpose();
   const Eigen::PartialPivLU<Eigen::MatrixXd> lu(l);
   if (!(lu.rcond() >= kSingularTolerance)) refuse("its spline system is singular.");
@@ -205,9 +213,10 @@ WarpBasis build_basis(const shape::Config& reference) {
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eig(energy);
   if (eig.info() != Eigen::Success) refuse("the eigen-decomposition of its bending energy failed.");
   basis.eigenvectors = eig.eigenvectors();
-  basis.eigenvalues = eig.eigenvalues();
-
-  const std::vector<Eigen::Index> kept = retained_warps(basis.eigenvalues);
+  // Warps are retained by the eigenvalues of the unit copy, so the same
+  // landmarks in any unit give the same basis.
+  const std::vector<Eigen::Index> kept = retained_warps(eig.eigenvalues());
+  basis.eigenvalues = eig.eigenvalues() / size;
   basis.retained = static_cast<int>(kept.size());
   basis.uniform = uniform_components(reference);
   const Eigen::Index p = basis.retained;

@@ -59,7 +59,11 @@ std::string basis_time_note(Eigen::Index k);
 void check_basis_memory(Eigen::Index k, double available);
 
 /// Builds the shape basis of a reference.  The bending-energy matrix is the
-/// upper-left k×k block of the inverse of L = [K Q; Qᵀ 0], Q = [1 X Y Z].
+/// upper-left k×k block of the inverse of L = [K Q; Qᵀ 0], Q = [1 X Y Z],
+/// found for the reference centred and scaled to unit centroid size and
+/// divided by its size, so a reference of any size or position (1e-12 or 1e7)
+/// is judged singular, and its warps retained, exactly as its unit copy;
+/// `eigenvalues` are in the reference's own units (energy per unit length).
 /// @param reference k×3, normally centred, unit centroid size, in principal
 ///        axes (then the uniform columns are orthonormal and orthogonal to the
 ///        partial warps)

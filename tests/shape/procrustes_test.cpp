@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
+#include <string>
 
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/centroid_size.hpp"
@@ -222,6 +225,16 @@ TEST(FitOntoReference, EverySliceFitsAndTheReferenceStays) {
   EXPECT_EQ(Config(fitted.slice(2)), fullprocrustes3(ref, data.slice(2)));
   EXPECT_EQ(error_of([&] { getfprocon3(Config::Zero(4, 3), data); }),
             "The reference has 4 landmarks but each specimen has 10.");
+  // A broken reference is refused instead of turning every specimen into NaN.
+  Config broken = ref;
+  broken(4, 0) = std::numeric_limits<double>::infinity();
+  const std::string refused =
+      "Cannot superimpose onto the reference: its coordinates include values that are not finite "
+      "numbers.";
+  EXPECT_EQ(error_of([&] { getfprocon3(broken, data); }), refused);
+  broken(4, 0) = std::nan("");
+  EXPECT_EQ(error_of([&] { partialprocrustes3a(broken, data.slice(0)); }), refused);
+  EXPECT_EQ(error_of([&] { fullprocrustes3(broken, data.slice(0)); }), refused);
 }
 
 TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <Eigen/SVD>
+#include <cmath>
+#include <limits>
+#include <string>
 
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/centroid_size.hpp"
@@ -118,6 +121,28 @@ TEST(Svdrot2, FlatSubjectAndMismatchedCounts) {
     ADD_FAILURE();
   } catch (const RuntimeError& e) {
     EXPECT_STREQ(e.what(), "The reference has 4 landmarks but the subject has 5.");
+  }
+}
+
+TEST(Svdrot2, RefusesCoordinatesThatAreNotFinite) {
+  RandomShapes rnd(4);
+  const Config good = rnd.unit_cloud(6);
+  const double bad_values[] = {std::nan(""), std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity()};
+  for (const double bad : bad_values) {
+    Config broken = good;
+    broken(3, 1) = bad;
+    for (const bool as_reference : {true, false}) {
+      std::string text = "no error";
+      try {
+        as_reference ? svdrot2(broken, good) : svdrot2(good, broken);
+      } catch (const RuntimeError& e) {
+        text = e.what();
+      }
+      EXPECT_EQ(text, std::string("The optimal rotation cannot be found: the ") +
+                          (as_reference ? "reference" : "subject") +
+                          " has coordinates that are not finite numbers.");
+    }
   }
 }
 

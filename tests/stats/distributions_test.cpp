@@ -5,9 +5,11 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <numbers>
 
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
+#include "shape/tolerances.hpp"
 
 namespace velmora::stats {
 namespace {
@@ -81,6 +83,105 @@ TEST(Distributions, TailsAndLargeDegreesOfFreedom) {
       {"gamcdf(1e-300,1)", gamcdf(1e-300, 1) / 1e-300, 1, 1e-12},
       {"gamcdf(1e5,1e5)", gamcdf(1e5, 1e5), 0.5, 2e-3},
       {"normcdf(-30)", normcdf(-30) / 4.906713927148187e-198, 1, 1e-12},
+  };
+  for (const Known& c : cases) check(c);
+}
+
+// Relative agreement, for tails that span hundreds of decades.
+void check_relative(const char* what, double got, double want, double tol) {
+  EXPECT_NEAR(got / want, 1.0, tol) << what << ": " << got << " vs " << want;
+}
+
+TEST(UpperTails, SmallPValuesKeepTheirDigits) {
+  // From tools/pca_and_tails.py (math.erfc and a continued fraction of the
+  // incomplete beta), which agree with 40-digit arithmetic to 1e-13.
+  const struct {
+    double z, tail;
+  } normal[] = {{1.4590703, 0.072272879848961358},
+                {5.0, 2.866515718791946e-07},
+                {8.5, 9.4795348222033546e-18},
+                {16.5, 1.8344630031647279e-61},
+                {37.0, 5.7255712225251388e-300}};
+  for (const auto& c : normal) {
+    check_relative("normal_upper_tail", normal_upper_tail(c.z), c.tail, 1e-12);
+    // The lower tail of −z is the same number.
+    check_relative("normcdf(-z)", normcdf(-c.z), c.tail, 1e-12);
+  }
+  EXPECT_EQ(1 - normcdf(16.5), 0.0);  // what the difference loses
+  EXPECT_EQ(normal_upper_tail(0), 0.5);
+  EXPECT_EQ(normal_upper_tail(kInf), 0.0);
+  EXPECT_EQ(normal_upper_tail(-kInf), 1.0);
+
+  const struct {
+    double f, d1, d2, tail;
+  } f[] = {{4.5, 1, 3, 0.12402706265755463},     {60, 4, 50, 1.7805444027726151e-18},
+           {400, 6, 40, 4.398933955381371e-34},  {1e4, 3, 20, 6.3720540858417071e-32},
+           {1e6, 10, 10, 1.259989500049495e-28}, {0.3, 7, 12, 0.94058225450852273}};
+  for (const auto& c : f) {
+    check_relative("f_upper_tail", f_upper_tail(c.f, c.d1, c.d2), c.tail, 1e-12);
+    EXPECT_NEAR(f_upper_tail(c.f, c.d1, c.d2) + fcdf(c.f, c.d1, c.d2), 1.0, 1e-15);
+  }
+  // Closed forms: with two numerator degrees of freedom the tail is
+  // (1 + 2F/d2)^(−d2/2); the chi-square limits are e^(−F) and 1 − e^(−1/F).
+  for (const double F : {0.5, 3.0, 40.0, 1e3, 1e5}) {
+    for (const double d2 : {2.0, 7.0, 30.0}) {
+      check_relative("f_upper_tail(F, 2, d2)", f_upper_tail(F, 2, d2),
+                     std::pow(1 + 2 * F / d2, -d2 / 2), 1e-13);
+    }
+    if (std::exp(-F) > 0) {
+      check_relative("f_upper_tail(F, 2, Inf)", f_upper_tail(F, 2, kInf), std::exp(-F), 1e-13);
+    } else {
+      EXPECT_EQ(f_upper_tail(F, 2, kInf), 0.0) << F;
+    }
+    check_relative("f_upper_tail(F, Inf, 2)", f_upper_tail(F, kInf, 2), -std::expm1(-1 / F), 1e-13);
+  }
+  EXPECT_EQ(f_upper_tail(0, 3, 4), 1.0);
+  EXPECT_EQ(f_upper_tail(-2, 3, 4), 1.0);
+  EXPECT_EQ(f_upper_tail(kInf, 3, 4), 0.0);
+  EXPECT_EQ(f_upper_tail(0.5, kInf, kInf), 1.0);
+  EXPECT_EQ(f_upper_tail(2, kInf, kInf), 0.0);
+
+  EXPECT_EQ(error_of([] { normal_upper_tail(kNaN); }),
+            "The normal upper tail is undefined for a value that is not a number.");
+  EXPECT_EQ(error_of([] { f_upper_tail(kNaN, 1, 3); }),
+            "The upper tail of the F distribution needs a number F and positive degrees of "
+            "freedom; it got F = nan, df1 = 1, df2 = 3.");
+  EXPECT_EQ(error_of([] { f_upper_tail(2.5, 0, 3); }),
+            "The upper tail of the F distribution needs a number F and positive degrees of "
+            "freedom; it got F = 2.5, df1 = 0, df2 = 3.");
+  EXPECT_EQ(error_of([] { f_upper_tail(2.5, 4, -1); }),
+            "The upper tail of the F distribution needs a number F and positive degrees of "
+            "freedom; it got F = 2.5, df1 = 4, df2 = -1.");
+}
+
+TEST(Distributions, HugeAndInfiniteShapes) {
+  // For a huge shape a the gamma distribution is nearly normal with mean a
+  // and deviation √a; its median lies 1/3 below the mean, so P(a, a) =
+  // 1/2 + 1/(3√(2πa)) + O(1/a).
+  for (const double v : {2e10, 1e12, 1e16}) {
+    const double a = v / 2;
+    EXPECT_NEAR(chi2cdf(v, v), 0.5 + 1 / (3 * std::sqrt(2 * std::numbers::pi * a)), 1e-9) << v;
+    EXPECT_NEAR(gamcdf(a, a), 0.5 + 1 / (3 * std::sqrt(2 * std::numbers::pi * a)), 1e-9) << v;
+    for (const double c : {-3.0, -1.0, 1.0, 2.5}) {
+      EXPECT_NEAR(chi2cdf(v + c * std::sqrt(2 * v), v), normcdf(c), 1e-5) << v << " " << c;
+    }
+  }
+  // The approximation takes over from the series without a visible step.
+  const double a = kLargeGammaShape;
+  const double below = std::nextafter(a, 0.0), above = std::nextafter(a, kInf);
+  for (const double c : {-2.0, 0.0, 1.5}) {
+    const double x = a + c * std::sqrt(a);
+    EXPECT_NEAR(gamcdf(x, below), gamcdf(x, above), 1e-9) << c;
+  }
+  const Known cases[] = {
+      {"gamcdf(5,Inf)", gamcdf(5, kInf), 0, 0},
+      {"gamcdf(5,2,Inf)", gamcdf(5, 2, kInf), 0, 0},
+      {"chi2cdf(5,Inf)", chi2cdf(5, kInf), 0, 0},
+      {"gamcdf(Inf,2)", gamcdf(kInf, 2), 1, 0},
+      {"gamcdf(Inf,1e12)", gamcdf(kInf, 1e12), 1, 0},
+      {"chi2cdf(Inf,Inf)", chi2cdf(kInf, kInf), 1, 0},
+      {"gamcdf(1e300,1e12)", gamcdf(1e300, 1e12), 1, 0},
+      {"gamcdf(1e-300,1e12)", gamcdf(1e-300, 1e12), 0, 0},
   };
   for (const Known& c : cases) check(c);
 }

@@ -41,6 +41,22 @@ TEST(Regstuf, ClosedValues) {
             std::numeric_limits<double>::infinity());
 }
 
+TEST(Regstuf, ValuesNear1e150AndNear1eMinus150) {
+  const RegressionStats unit = regstuf(vec({1, 2, 3, 4, 5}), vec({2, 4, 5, 4, 5}));
+  for (const double sx : {1e150, 1e-150, 1.0}) {
+    for (const double sy : {1e150, 1e-150, 1.0}) {
+      const RegressionStats s = regstuf(vec({1 * sx, 2 * sx, 3 * sx, 4 * sx, 5 * sx}),
+                                        vec({2 * sy, 4 * sy, 5 * sy, 4 * sy, 5 * sy}));
+      const double units = sy / sx;
+      EXPECT_NEAR(s.slope / units, unit.slope, 1e-14) << sx << " " << sy;
+      EXPECT_NEAR(s.slope_sd / units, unit.slope_sd, 1e-14) << sx << " " << sy;
+      EXPECT_NEAR(s.intercept / sy, unit.intercept, 1e-14) << sx << " " << sy;
+      EXPECT_NEAR(s.r, unit.r, 1e-15) << sx << " " << sy;
+      EXPECT_NEAR(s.fisher_z, unit.fisher_z, 1e-14) << sx << " " << sy;
+    }
+  }
+}
+
 TEST(Regstuf, RefusesUndefinedStatistics) {
   EXPECT_EQ(error_of([] {
               regstuf(vec({1, 2, 3}), vec({1, 2}));
@@ -56,6 +72,15 @@ TEST(Regstuf, RefusesUndefinedStatistics) {
             "All x values of the regression are equal, so its slope is undefined.");
   EXPECT_EQ(error_of([] {
               regstuf(vec({1, 2, 3}), vec({4, 4, 4}));
+            }),
+            "All y values of the regression are equal, so its correlation is undefined.");
+  // Equal up to the last bit counts as equal: 0.1 + 0.2 is not 0.3.
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({0.3, 0.1 + 0.2, 0.3}), vec({1, 2, 3}));
+            }),
+            "All x values of the regression are equal, so its slope is undefined.");
+  EXPECT_EQ(error_of([] {
+              regstuf(vec({1, 2, 3}), vec({0.1 + 0.2, 0.3, 0.3}));
             }),
             "All y values of the regression are equal, so its correlation is undefined.");
   EXPECT_EQ(error_of([] {

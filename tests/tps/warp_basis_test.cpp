@@ -148,5 +148,32 @@ TEST(WarpBasis, ABasisThatCannotFitIsRefusedUnderAMemoryLimit) {
   EXPECT_EQ(code, 0);
 }
 
+TEST(WarpBasis, SingularityAndWarpsDoNotDependOnTheReferenceUnitOrPosition) {
+  RandomShapes rnd(36);
+  const shape::Config unit = principal_reference(rnd, 12);
+  const WarpBasis b = lmatrix3da(unit);
+  const Eigen::RowVector3d far(3e4, -1e4, 2e4);
+  for (const double size : {1e-12, 1e-6, 1e7, 1e12}) {
+    for (const bool moved : {false, true}) {
+      const shape::Config ref =
+          moved ? shape::Config((size * unit).rowwise() + far * size) : shape::Config(size * unit);
+      WarpBasis s;
+      ASSERT_NO_THROW(s = lmatrix3da(ref)) << "size " << size;
+      EXPECT_EQ(s.retained, b.retained) << "size " << size;
+      // Energy per unit length: the eigenvalues scale as 1/size, the
+      // eigenvectors of the warps stay (up to sign; those of the affine null
+      // space are any basis of it).
+      EXPECT_LT((s.eigenvalues * size - b.eigenvalues).cwiseAbs().maxCoeff(),
+                1e-8 * b.eigenvalues.cwiseAbs().maxCoeff())
+          << "size " << size;
+      for (const Eigen::Index j : retained_warps(b.eigenvalues)) {
+        EXPECT_NEAR(std::abs(s.eigenvectors.col(j).dot(b.eigenvectors.col(j))), 1.0, 1e-8)
+            << "size " << size << ", eigenvector " << j;
+      }
+      EXPECT_NEAR(s.kernel(0, 1), size * b.kernel(0, 1), 1e-10 * size * b.kernel(0, 1));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velmora::tps

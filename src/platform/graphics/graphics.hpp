@@ -9,38 +9,15 @@
 #include <vector>
 
 #include "platform/graphics/backend.hpp"
+#include "platform/graphics/object.hpp"
 #include "platform/value/value.hpp"
 
 namespace velmora::gfx {
 
-inline constexpr Handle kRoot = 0;
-
-enum class Type { Root, Figure, Axes, Line, Text, Image, UiControl, UiMenu };
-
-/// The "Type" property value: "root", "figure", "axes", "line", "text",
-/// "image", "uicontrol", "uimenu".
-std::string_view type_name(Type t);
-
-using PropList = std::vector<std::pair<std::string, Value>>;
-
-/// A callback implemented in C++ (message-box buttons, key handlers).
-using NativeCallback = std::function<void(Handle source)>;
-
-/// One graphics object.  Properties are stored under lower-case names.
-struct Object {
-  Type type = Type::Root;
-  Handle handle = 0;
-  Handle parent = -1;              // -1 for the root
-  std::vector<Handle> children;    // in creation order
-  std::map<std::string, Value> props;
-  std::map<std::string, Value> appdata;
-  std::map<std::string, NativeCallback> native;  // callback property → C++ code
-  std::array<double, 4> pos_px{0, 0, 0, 0};      // Position in pixels (relative to parent)
-};
-
 /// The graphics run-time: every object in a registry keyed by handle, named
 /// case-insensitive properties, the current figure and axes, application
-/// data, callbacks, and printing through the renderer.
+/// data, callbacks and plot commands.  Printing is declared here and drawn
+/// by the print library.
 ///
 /// Figures get the small integers 1, 2, 3 … (the lowest free one); other
 /// objects get deterministic non-integer handles.  A stale handle throws
@@ -163,6 +140,10 @@ class Graphics {
   /// Prints figure `fig`: "-dmeta" to the clipboard (SVG and PNG), "-depsc"
   /// "-dpsc" "-dpng" "-dsvg" "-dpdf" to `path`; "-noui" leaves controls out;
   /// "-rN" sets the resolution of PNG output in dots per inch.
+  ///
+  /// Printing draws through the Cairo renderer, so it is defined in the print
+  /// library (target velmora_print, platform/print): a program that prints
+  /// links it; the object model itself links no drawing code.
   void print(Handle fig, const std::vector<std::string>& options, const std::string& path = {});
 
   /// Converts a length between units ("pixels", "points", "inches",
@@ -196,8 +177,5 @@ class Graphics {
 Graphics& graphics();
 Graphics& install_graphics(std::unique_ptr<Backend> backend);
 HeadlessBackend* headless_backend();
-
-/// Lower-cases ASCII letters.
-std::string lower(std::string_view s);
 
 }  // namespace velmora::gfx

@@ -1,9 +1,12 @@
-// Turning graphics objects into renderer scenes, and printing figures.
+// Turning graphics objects into the renderer's scene description.  The
+// scene is plain data: drawing it is the renderer's.
+#include "platform/graphics/scene.hpp"
+
+#include <algorithm>
 #include <cmath>
 
 #include "platform/graphics/graphics.hpp"
-#include "platform/graphics/scene.hpp"
-#include "platform/render/renderer.hpp"
+#include "platform/render/line_spec.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::gfx {
@@ -20,7 +23,9 @@ std::vector<double> numbers(const Value& v) {
   return v.data();
 }
 
-bool on(const Graphics& g, Handle h, std::string_view prop) { return g.get_text(h, prop) == "on"; }
+bool on(const Graphics& g, Handle h, std::string_view prop) {
+  return g.get_text(h, prop) == "on";
+}
 
 std::string text_of(const Value& v) {
   if (v.is_char()) return v.to_string();
@@ -49,13 +54,13 @@ render::SceneText scene_text(const Graphics& g, Handle t) {
   st.bold = g.get_text(t, "FontWeight") == "bold";
   st.italic = g.get_text(t, "FontAngle") == "italic";
   std::string ha = g.get_text(t, "HorizontalAlignment");
-  st.halign = ha == "center" ? render::HAlign::Center
+  st.halign = ha == "center"  ? render::HAlign::Center
               : ha == "right" ? render::HAlign::Right
                               : render::HAlign::Left;
   std::string va = g.get_text(t, "VerticalAlignment");
-  st.valign = va == "top" ? render::VAlign::Top
+  st.valign = va == "top"                          ? render::VAlign::Top
               : va == "bottom" || va == "baseline" ? render::VAlign::Bottom
-              : render::VAlign::Middle;
+                                                   : render::VAlign::Middle;
   return st;
 }
 
@@ -186,51 +191,6 @@ render::FigureScene figure_scene(const Graphics& g, Handle fig, bool include_con
     }
   }
   return fs;
-}
-
-void Graphics::print(Handle fig, const std::vector<std::string>& options,
-                     const std::string& path) {
-  if (!valid(fig) || type(fig) != Type::Figure)
-    throw RuntimeError("print needs a figure handle.");
-  bool noui = false;
-  std::string device;
-  double dpi = 150;
-  for (const std::string& o : options) {
-    if (o == "-noui") {
-      noui = true;
-    } else if (o.rfind("-d", 0) == 0) {
-      device = o.substr(2);
-    } else if (o.rfind("-r", 0) == 0) {
-      try {
-        dpi = std::stod(o.substr(2));
-      } catch (...) {
-        throw RuntimeError("Bad print resolution \"" + o + "\".");
-      }
-      if (!(dpi > 0 && dpi <= 2400)) throw RuntimeError("Bad print resolution \"" + o + "\".");
-    } else {
-      throw RuntimeError("Unknown print option \"" + o + "\".");
-    }
-  }
-  render::FigureScene scene = figure_scene(*this, fig, !noui);
-  double scale = dpi / backend_->pixels_per_inch();
-  if (device == "meta") {
-    if (!path.empty()) throw RuntimeError("-dmeta prints to the clipboard, not to a file.");
-    backend_->set_clipboard({{"image/svg+xml", render::to_svg(scene, !noui)},
-                             {"image/png", render::to_png(scene, scale, !noui)}});
-    return;
-  }
-  if (path.empty()) throw RuntimeError("print -d" + device + " needs a file name.");
-  if (device == "epsc" || device == "eps" || device == "epsc2" || device == "eps2") {
-    render::write_eps(scene, path, !noui);
-  } else if (device == "png") {
-    render::write_png(scene, path, scale, !noui);
-  } else if (device == "svg") {
-    render::write_svg(scene, path, !noui);
-  } else if (device == "pdf") {
-    render::write_pdf(scene, path, !noui);
-  } else {
-    throw RuntimeError("Unknown print device \"-d" + device + "\".");
-  }
 }
 
 }  // namespace velmora::gfx

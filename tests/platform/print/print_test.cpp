@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/graphics/scene.hpp"
@@ -14,7 +14,8 @@ namespace {
 class PrintTest : public ::testing::Test {
  protected:
   PrintTest() : g(install_graphics(std::make_unique<HeadlessBackend>())) {
-    fig = g.new_figure({{"Position", Value::row({0, 0, 400, 300})}, {"Color", Value::row({1, 1, 1})}});
+    fig = g.new_figure(
+        {{"Position", Value::row({0, 0, 400, 300})}, {"Color", Value::row({1, 1, 1})}});
     ax = g.current_axes();
     g.plot(ax, {0, 1, 2}, {0, 1, 0}, {0, 0, 1}, "gp", true);
     g.hold(ax, true);
@@ -34,25 +35,6 @@ class PrintTest : public ::testing::Test {
   Handle fig, ax;
   std::filesystem::path dir;
 };
-
-TEST_F(PrintTest, SceneReflectsTheObjects) {
-  render::FigureScene s = figure_scene(g, fig, true);
-  ASSERT_EQ(s.axes.size(), 1u);
-  EXPECT_EQ(s.controls.size(), 1u);
-  EXPECT_EQ(figure_scene(g, fig, false).controls.size(), 0u);
-  const render::AxesScene& a = s.axes[0].axes;
-  ASSERT_EQ(a.lines.size(), 2u);
-  EXPECT_EQ(a.lines[0].marker, render::Marker::Star5);
-  EXPECT_EQ(a.lines[0].style, render::LineStyle::None);
-  EXPECT_FALSE(a.lines[0].marker_face.has_value());
-  EXPECT_EQ(a.lines[1].style, render::LineStyle::Solid);
-  EXPECT_DOUBLE_EQ(a.azimuth_deg, -37.5);
-  EXPECT_TRUE(a.three_d);
-  g.set(g.get(ax, "Children")(1), "MarkerFaceColor", Value::row({0, 1, 0}));
-  EXPECT_TRUE(figure_scene(g, fig, true).axes[0].axes.lines[0].marker_face.has_value());
-  g.axis(ax, "off");
-  EXPECT_FALSE(axes_scene(g, ax).axis_visible);
-}
 
 TEST_F(PrintTest, DevicesAndFailures) {
   g.print(fig, {"-depsc"}, (dir / "f.eps").string());

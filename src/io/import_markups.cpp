@@ -1,0 +1,230 @@
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "io/import_formats.hpp"
+#include "io/import_text.hpp"
+
+namespace velmora::io {
+
+namespace {
+
+using namespace import_text;
+
+/// The columns of a markups CSV file that has no "# columns =" line.
+const std::vector<std::string> kDefaultColumns = {
+    "id", "x",   "y",   "z",    "ow",    "ox",   "oy",
+    "oz", "vis", "sel", "lock", "label", "desc", "associatedNodeID"};
+
+/// The specimen name of a one-specimen file: its file name without the
+/// format's extension.
+std::string name_from_label(std::string_view label, std::initializer_list<std::string_view> ends) {
+  std::string name = base_name(label);
+  const std::string lower = lower_ascii(name);
+  for (std::string_view end : ends) {
+    if (lower.size() > end.size() && lower.ends_with(end)) {
+      name.resize(name.size() - end.size());
+      break;
+    }
+  }
+  return name;
+}
+
+/// "# columns = id,x,y,z,…": the column names, or false for another comment.
+bool read_columns_comment(std::string_view t, std::vector<std::string>& columns) {
+  t = trim(t.substr(1));
+  if (lower_ascii(t.substr(0, 7)) != "columns") return false;
+  t = trim(t.substr(7));
+  if (t.empty() || t.front() != '=') return false;
+  t.remove_prefix(1);
+  columns.clear();
+  while (true) {
+    const std::size_t comma = t.find(',');
+    columns.push_back(lower_ascii(trim(t.substr(0, comma))));
+    if (comma == std::string_view::npos) break;
+    t.remove_prefix(comma + 1);
+  }
+  return true;
+}
+
+std::size_t index_of(const std::vector<std::string>& columns, std::string_view name) {
+  for (std::size_t i = 0; i < columns.size(); ++i)
+    if (columns[i] == name) return i;
+  return columns.size();
+}
+
+/// Where a JSON parse error stopped: the line of byte `offset`.
+std::size_t line_of_offset(std::string_view text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < offset; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+      ++line;
+  }
+  return line;
+}
+
+/// The reason of a JSON parse error without the library's prefix and
+/// position, control characters shown as '?'.
+std::string json_reason(const std::string& what) {
+  std::size_t at = what.find("] ");
+  std::string reason = at == std::string::npos ? what : what.substr(at + 2);
+  at = reason.find("column ");
+  at = at == std::string::npos ? std::string::npos : reason.find(": ", at);
+  if (at != std::string::npos) reason = reason.substr(at + 2);
+  for (char& c : reason)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return reason;
+}
+
+std::string point_text(std::size_t index, const nlohmann::json& point) {
+  std::string text = "control point " + std::to_string(index);
+  auto label = point.find("label");
+  if (label != point.end() && label->is_string())
+    text += " (" + quoted_word(label->get_ref<const std::string&>()) + ")";
+  return text;
+}
+
+}  // namespace
+
+ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view label) {
+  SampleParts parts;
+  parts.label = std::string(label);
+  parts.format = "Markups CSV";
+  parts.names.push_back(name_from_label(label, {".fcsv"}));
+  std::vector<std::string> columns = kDefaultColumns;
+  std::size_t columns_line = 0;
+  std::vector<Field> fields;
+  LineReader lines(text);
+  TextLine line;
+  std::size_t landmark = 0;
+  while (lines.next(line)) {
+    const std::string_view t = trim(line.text);
+    if (t.empty()) continue;
+    if (t.front() == '#') {
+      if (read_columns_comment(t, columns)) columns_line = line.number;
+      continue;
+    }
+    const std::size_t xc = index_of(columns, "x"), yc = index_of(columns, "y"),
+                      zc = index_of(columns, "z");
+    if (xc == columns.size() || yc == columns.size() || zc == columns.size()) {
+      refuse_line(label, columns_line, "the \"# columns\" line names no x, y and z columns.");
+    }
+    const std::size_t label_column = index_of(columns, "label");
+    RecordReader record(line.text, ',', label, line.number);
+    record.next(fields);
+    ++landmark;
+    if (landmark == 1) parts.first_lines.push_back(line.number);
+    const std::size_t needed = std::max({xc, yc, zc}) + 1;
+    if (fields.size() < needed) {
+      refuse_line(label, line.number,
+                  "landmark " + std::to_string(landmark) + " needs x, y and z in fields " +
+                      std::to_string(xc + 1) + ", " + std::to_string(yc + 1) + " and " +
+                      std::to_string(zc + 1) + "; the line has " + std::to_string(fields.size()) +
+                      " fields.");
+    }
+    for (std::size_t c : {xc, yc, zc}) {
+      const std::string word = field_text(fields[c]);
+      double v = 0;
+      const bool number = parse_double(word, v);
+      if (word.empty() || (number && (v == -999.0 || std::isnan(v))) ||
+          (!number && is_missing_code(word))) {
+        std::string code = word.empty() ? std::string("empty") : word;
+        if (label_column < fields.size() && !field_text(fields[label_column]).empty())
+          code += ", " + field_text(fields[label_column]);
+        parts.note_missing(line.number, 1, landmark, code);
+        v = 0;
+      } else if (!number || !std::isfinite(v)) {
+        refuse_number(label, line.number, fields[c].column, word);
+      }
+      parts.coords.push_back(v);
+    }
+  }
+  if (landmark == 0) refuse_file(label, "the file holds no landmark.");
+  parts.k = landmark;
+  return finish_sample(std::move(parts));
+}
+
+ImportedSample parse_markups_json_sample(std::string_view text, std::string_view label) {
+  nlohmann::json doc;
+  try {
+    doc = nlohmann::json::parse(text.begin(), text.end());
+  } catch (const nlohmann::json::parse_error& e) {
+    refuse_line(label, line_of_offset(text, e.byte > 0 ? e.byte - 1 : 0),
+                "this is not valid JSON (" + json_reason(e.what()) + ").");
+  } catch (const nlohmann::json::exception& e) {
+    // A number beyond the range of a double.
+    refuse_file(label, "this is not valid JSON (" + json_reason(e.what()) + ").");
+  }
+  const auto markups = doc.is_object() ? doc.find("markups") : doc.end();
+  if (!doc.is_object() || markups == doc.end() || !markups->is_array()) {
+    refuse_file(label,
+                "the file holds no \"markups\" list; a markups file holds {\"markups\": "
+                "[{\"controlPoints\": [...]}]}.");
+  }
+  const nlohmann::json* list = nullptr;
+  std::size_t lists = 0;
+  for (const nlohmann::json& m : *markups) {
+    if (m.is_object() && m.contains("controlPoints")) {
+      ++lists;
+      if (!list) list = &m;
+    }
+  }
+  if (lists == 0) refuse_file(label, "the file holds no markups control points.");
+  if (lists > 1) {
+    refuse_file(label, "the file holds " + std::to_string(lists) +
+                           " markups lists; Velmora reads one list (one specimen) a file.");
+  }
+  const nlohmann::json& points = (*list)["controlPoints"];
+  if (!points.is_array()) refuse_file(label, "\"controlPoints\" is not a list.");
+
+  SampleParts parts;
+  parts.label = std::string(label);
+  parts.format = "Markups JSON";
+  parts.names.push_back(name_from_label(label, {".mrk.json", ".json"}));
+  std::size_t landmark = 0;
+  for (const nlohmann::json& point : points) {
+    ++landmark;
+    if (!point.is_object())
+      refuse_file(label, "control point " + std::to_string(landmark) + " is not an object.");
+    auto status = point.find("positionStatus");
+    if (status != point.end() && status->is_string()) {
+      const std::string& s = status->get_ref<const std::string&>();
+      if (s == "missing" || s == "undefined") {
+        parts.note_missing(0, 1, landmark, s + ", " + point_text(landmark, point));
+        parts.coords.insert(parts.coords.end(), 3, 0.0);
+        continue;
+      }
+    }
+    auto position = point.find("position");
+    if (position == point.end() || position->is_null()) {
+      parts.note_missing(0, 1, landmark, "no position, " + point_text(landmark, point));
+      parts.coords.insert(parts.coords.end(), 3, 0.0);
+      continue;
+    }
+    if (!position->is_array() || position->size() != 3) {
+      refuse_file(
+          label, point_text(landmark, point) + ": \"position\" must hold three numbers (x, y, z).");
+    }
+    for (const nlohmann::json& v : *position) {
+      if (v.is_null()) {
+        parts.note_missing(0, 1, landmark, "null, " + point_text(landmark, point));
+        parts.coords.push_back(0.0);
+      } else if (!v.is_number()) {
+        refuse_file(label, point_text(landmark, point) + ": " + quoted_word(v.dump()) +
+                               " in \"position\" is not a number.");
+      } else if (!std::isfinite(v.get<double>())) {
+        refuse_file(label, point_text(landmark, point) + ": " + quoted_word(v.dump()) +
+                               " in \"position\" is not a finite number.");
+      } else {
+        parts.coords.push_back(v.get<double>());
+      }
+    }
+  }
+  if (landmark == 0) refuse_file(label, "the file holds no landmark.");
+  parts.k = landmark;
+  return finish_sample(std::move(parts));
+}
+
+}  // namespace velmora::io

@@ -1,0 +1,249 @@
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "io/import_formats.hpp"
+#include "io/import_text.hpp"
+
+namespace velmora::io {
+
+namespace {
+
+using namespace import_text;
+
+/// Counts above this are typing errors, refused before anything is reserved.
+constexpr std::size_t kLargestCount = 100'000'000;
+
+struct Section {
+  std::string name;             ///< as written, without the brackets
+  std::size_t line = 0;         ///< the line of "[name]"
+  std::vector<TextLine> lines;  ///< its lines, blank and comment lines left out
+};
+
+bool is_comment(std::string_view t) {
+  return !t.empty() && t.front() == '\'';
+}
+
+class MorphologikaReader {
+ public:
+  MorphologikaReader(std::string_view text, std::string_view label) : label_(label) {
+    parts_.label = std::string(label);
+    parts_.format = "Morphologika";
+    split_sections(text);
+  }
+
+  ImportedSample read() {
+    const std::size_t n = count_of("individuals");
+    const std::size_t k = count_of("landmarks");
+    const Section& dims = required("dimensions");
+    const std::size_t dim = count_of("dimensions");
+    if (dim == 2) {
+      refuse_line(label_, dims.line,
+                  "the file holds 2-D landmarks ([dimensions] 2); Velmora reads 3-D landmarks.");
+    }
+    if (dim != 3) {
+      refuse_line(label_, dims.line,
+                  "[dimensions] " + std::to_string(dim) +
+                      ": Velmora reads 3-D landmarks only ([dimensions] 3).");
+    }
+    parts_.k = k;
+    read_names(n);
+    read_points(n, k);
+    read_labels(n);
+    std::vector<const Section*> unread;
+    for (const auto& [key, s] : sections_)
+      if (!known(key)) unread.push_back(&s);
+    std::sort(unread.begin(), unread.end(),
+              [](const Section* a, const Section* b) { return a->line < b->line; });
+    for (const Section* s : unread) {
+      parts_.notes.push_back(in_quotes(label_) + ": section [" + s->name + "] (line " +
+                             std::to_string(s->line) + ") is not read.");
+    }
+    return finish_sample(std::move(parts_));
+  }
+
+ private:
+  static bool known(const std::string& key) {
+    return key == "individuals" || key == "landmarks" || key == "dimensions" || key == "names" ||
+           key == "rawpoints" || key == "labels" || key == "labelvalues";
+  }
+
+  void split_sections(std::string_view text) {
+    LineReader lines(text);
+    TextLine line;
+    Section* current = nullptr;
+    while (lines.next(line)) {
+      const std::string_view t = trim(line.text);
+      if (t.empty() || is_comment(t)) continue;
+      if (t.front() == '[' && t.back() == ']' && t.size() >= 2) {
+        const std::string key = lower_ascii(trim(t.substr(1, t.size() - 2)));
+        auto [it, fresh] = sections_.try_emplace(key);
+        if (!fresh) {
+          refuse_line(label_, line.number,
+                      "a second " + std::string(t) + " section (the first is on line " +
+                          std::to_string(it->second.line) + ").");
+        }
+        it->second.name = std::string(trim(t.substr(1, t.size() - 2)));
+        it->second.line = line.number;
+        current = &it->second;
+        continue;
+      }
+      if (!current) {
+        refuse_line(
+            label_, line.number,
+            "expected a Morphologika section such as [individuals], found " + quoted_word(t) + ".");
+      }
+      current->lines.push_back(line);
+    }
+  }
+
+  const Section& required(const char* key) const {
+    auto it = sections_.find(key);
+    if (it == sections_.end())
+      refuse_file(label_, "the Morphologika file has no [" + std::string(key) + "] section.");
+    return it->second;
+  }
+
+  const Section* optional(const char* key) const {
+    auto it = sections_.find(key);
+    return it == sections_.end() ? nullptr : &it->second;
+  }
+
+  /// The one whole number of a section such as [individuals].
+  std::size_t count_of(const char* key) const {
+    const Section& s = required(key);
+    if (s.lines.empty()) refuse_line(label_, s.line, "the [" + s.name + "] section is empty.");
+    const TextLine& line = s.lines.front();
+    const std::string_view t = trim(line.text);
+    std::size_t n = 0;
+    bool ok = !t.empty() && t.size() <= 9;
+    for (char c : t) {
+      ok = ok && c >= '0' && c <= '9';
+      if (ok) n = 10 * n + static_cast<std::size_t>(c - '0');
+    }
+    if (!ok || n > kLargestCount) {
+      refuse_line(label_, line.number,
+                  "[" + s.name + "] must hold one whole number, found " + quoted_word(t) + ".");
+    }
+    if (s.lines.size() > 1) {
+      refuse_line(label_, s.lines[1].number,
+                  "[" + s.name + "] must hold one whole number; a second line follows it.");
+    }
+    return n;
+  }
+
+  void read_names(std::size_t n) {
+    const Section* s = optional("names");
+    if (!s) return;
+    if (s->lines.size() != n) {
+      refuse_line(label_, s->line,
+                  "[" + s->name + "] holds " + std::to_string(s->lines.size()) + " names for the " +
+                      std::to_string(n) + " individuals.");
+    }
+    for (const TextLine& line : s->lines) parts_.names.emplace_back(trim(line.text));
+  }
+
+  void read_points(std::size_t n, std::size_t k) {
+    const Section& s = required("rawpoints");
+    const std::size_t want = n * k;
+    if (s.lines.size() != want) {
+      const std::size_t at = s.lines.size() > want ? s.lines[want].number : s.line;
+      refuse_line(label_, at,
+                  "[" + s.name + "] holds " + std::to_string(s.lines.size()) +
+                      " landmark lines; [individuals] " + std::to_string(n) + " × [landmarks] " +
+                      std::to_string(k) + " needs " + std::to_string(want) + ".");
+    }
+    parts_.coords.reserve(3 * want);
+    for (std::size_t r = 0; r < want; ++r) {
+      const TextLine& line = s.lines[r];
+      const std::size_t specimen = r / k + 1, landmark = r % k + 1;
+      if (landmark == 1) parts_.first_lines.push_back(line.number);
+      std::string_view rest = line.text;
+      std::size_t count = 0;
+      for (std::string_view w = next_word(rest); !w.empty(); w = next_word(rest), ++count) {
+        if (count >= 3) continue;
+        double v = 0;
+        const bool number = parse_double(w, v);
+        if ((number && (v == -999.0 || std::isnan(v))) || (!number && is_missing_code(w))) {
+          parts_.note_missing(line.number, specimen, landmark, w);
+          v = 0;
+        } else if (!number || !std::isfinite(v)) {
+          refuse_number(label_, line.number, column_of(line.text, w), w);
+        }
+        parts_.coords.push_back(v);
+      }
+      if (count != 3) {
+        refuse_line(label_, line.number,
+                    "landmark " + std::to_string(landmark) + " of specimen " +
+                        std::to_string(specimen) + " needs 3 numbers (x y z), found " +
+                        std::to_string(count) + ".");
+      }
+    }
+  }
+
+  void read_labels(std::size_t n) {
+    const Section* values = optional("labelvalues");
+    const Section* labels = optional("labels");
+    if (!values) return;
+    std::vector<std::string> names;
+    if (labels) {
+      for (const TextLine& line : labels->lines) {
+        std::string_view rest = line.text;
+        for (std::string_view w = next_word(rest); !w.empty(); w = next_word(rest))
+          names.emplace_back(w);
+      }
+    }
+    if (values->lines.size() != n) {
+      refuse_line(label_, values->line,
+                  "[" + values->name + "] holds " + std::to_string(values->lines.size()) +
+                      " lines for the " + std::to_string(n) + " individuals.");
+    }
+    std::vector<std::vector<std::string_view>> table;
+    for (const TextLine& line : values->lines) {
+      std::vector<std::string_view> row;
+      std::string_view rest = line.text;
+      for (std::string_view w = next_word(rest); !w.empty(); w = next_word(rest)) row.push_back(w);
+      if (!labels && table.empty())
+        for (std::size_t j = 1; j <= row.size(); ++j) names.push_back("label " + std::to_string(j));
+      if (row.size() != names.size()) {
+        refuse_line(label_, line.number,
+                    "expected " + std::to_string(names.size()) + " label values, found " +
+                        std::to_string(row.size()) + ".");
+      }
+      table.push_back(std::move(row));
+    }
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      Eigen::VectorXd x(static_cast<Eigen::Index>(n));
+      std::size_t bad = n;
+      for (std::size_t i = 0; i < n && bad == n; ++i) {
+        double v = 0;
+        if (parse_double(table[i][j], v) && std::isfinite(v))
+          x(static_cast<Eigen::Index>(i)) = v;
+        else
+          bad = i;
+      }
+      if (bad < n) {
+        parts_.notes.push_back(
+            in_quotes(label_) + ": label " + quoted_word(names[j]) +
+            " is not a number for every specimen (" + quoted_word(table[bad][j]) + " on line " +
+            std::to_string(values->lines[bad].number) + "); it is not offered as X.");
+      } else {
+        parts_.x_candidates.emplace_back(names[j], std::move(x));
+      }
+    }
+  }
+
+  std::string_view label_;
+  SampleParts parts_;
+  std::map<std::string, Section> sections_;
+};
+
+}  // namespace
+
+ImportedSample parse_morphologika_sample(std::string_view text, std::string_view label) {
+  return MorphologikaReader(text, label).read();
+}
+
+}  // namespace velmora::io

@@ -1,0 +1,78 @@
+#include "shape/principal_components.hpp"
+
+#include <Eigen/SVD>
+#include <cmath>
+#include <string>
+
+#include "platform/runtime/runtime_error.hpp"
+#include "shape/tolerances.hpp"
+
+namespace velmora::shape {
+
+ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables) {
+  const Eigen::Index n = variables.rows(), p = variables.cols();
+  if (n < 2) {
+    throw RuntimeError("Principal components need at least two specimens; the sample has " +
+                       std::to_string(n) + ".");
+  }
+  if (!variables.allFinite()) {
+    throw RuntimeError(
+        "Principal components cannot be found: the data include values that are not finite "
+        "numbers.");
+  }
+  ShapePca pca;
+  pca.mean = variables.colwise().mean();
+  const Eigen::MatrixXd centred = variables.rowwise() - pca.mean;
+  const double total = centred.squaredNorm();
+  // Centring identical rows leaves rounding noise of about 1e-16 of their
+  // magnitude.
+  const double magnitude = p > 0 ? variables.cwiseAbs().maxCoeff() : 0.0;
+  if (!(std::sqrt(total) >
+        kCoincidentTolerance * magnitude * std::sqrt(static_cast<double>(n * p)))) {
+    throw RuntimeError(
+        "Principal components cannot be found: every specimen has the same shape, so there is no "
+        "variance to analyse.");
+  }
+  const Eigen::BDCSVD<Eigen::MatrixXd> svd(centred, Eigen::ComputeThinV);
+  const Eigen::VectorXd& s = svd.singularValues();
+  Eigen::Index r = 0;
+  while (r < s.size() && s(r) > kComponentTolerance * s(0)) ++r;
+
+  const double dof = static_cast<double>(n - 1);
+  pca.variances = s.head(r).array().square() / dof;
+  pca.shares = s.head(r).array().square() / total;
+  pca.loadings = svd.matrixV().leftCols(r);
+  for (Eigen::Index j = 0; j < r; ++j) {
+    Eigen::Index largest = 0;
+    pca.loadings.col(j).cwiseAbs().maxCoeff(&largest);
+    if (pca.loadings(largest, j) < 0) pca.loadings.col(j) *= -1;
+  }
+  pca.scores.noalias() = centred * pca.loadings;
+  return pca;
+}
+
+Config component_shape(const Config& reference, const ShapePca& pca, Eigen::Index component,
+                       double factor) {
+  const Eigen::Index k = reference.rows();
+  if (pca.loadings.rows() != 3 * k || pca.mean.size() != 3 * k) {
+    throw RuntimeError("The principal components describe " + std::to_string(pca.loadings.rows()) +
+                       " shape variables, but a reference of " + std::to_string(k) +
+                       " landmarks has " + std::to_string(3 * k) + ".");
+  }
+  const Eigen::Index r = pca.variances.size();
+  if (component < 0 || component >= r) {
+    throw RuntimeError("Principal component " + std::to_string(component + 1) +
+                       " does not exist: the sample has " + std::to_string(r) + ".");
+  }
+  if (!std::isfinite(factor) || !reference.allFinite()) {
+    throw RuntimeError(
+        "The shape along a principal component cannot be formed: a value is not a finite "
+        "number.");
+  }
+  const Eigen::VectorXd moved = pca.mean.transpose() + factor *
+                                                           std::sqrt(pca.variances(component)) *
+                                                           pca.loadings.col(component);
+  return reference + Eigen::Map<const Config>(moved.data(), k, 3);
+}
+
+}  // namespace velmora::shape
