@@ -11,9 +11,11 @@ def text(tag, s, x, y, w, h, align="left", size=9, bold=False):
     if bold: d["FontWeight"]="bold"
     if tag: d["Tag"]=tag
     return d
-def frame(title, y, h):
-    return [{"type":"uicontrol","Style":"frame","Position":[12,y,388,h]},
-            text("", title, 20, y+h-19, 300, 17, size=10, bold=True)]
+def frame(title, y, h, x=12, w=388):
+    return [{"type":"uicontrol","Style":"frame","Position":[x,y,w,h]},
+            text("", title, x+8, y+h-19, 300, 17, size=10, bold=True)]
+def edit(tag, s, x, y, w, tip):
+    return {"type":"uicontrol","Style":"edit","Tag":tag,"String":s,"Position":[x,y,w,26],"TooltipString":tip}
 kids=[]
 # Data
 kids += frame("Data", 458, 190)
@@ -58,7 +60,20 @@ kids += [btn("", "Save Scores…", "SaveWarp", 24, 76, 116, 26),
          btn("", "Save 3D as EPS…", "CopyDEPS", 210, 46, 178, 26),
          btn("", "Export 3D Figure…", "ExportFigure", 24, 16, 178, 26),
          btn("", "Copy Plot Enlarged", None, 210, 16, 178, 26, cb=["CopyBigImage", "$gcbo"])]
-kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":[480,70,490,540],"Box":"on",
+kids += frame("Shape tests", 520, 128, 420, 568)
+kids += [btn("", "Permutation Test", "PermutationTest", 432, 584, 150, 26),
+         text("", "Permutations:", 592, 582, 92, 22),
+         edit("PermBox", "999", 686, 584, 64, "Number of random permutations of X (the observed order counts as one more)"),
+         text("", "Seed:", 760, 582, 40, 22),
+         edit("SeedBox", "1", 802, 584, 70, "Seed of the permutations: the same seed repeats the same test"),
+         btn("", "Show PCA", "ShowPCA", 432, 552, 150, 26),
+         text("", "PC:", 592, 550, 28, 22),
+         edit("PCBox", "1", 622, 552, 40, "Principal component drawn in the 3D window"),
+         text("", "Factor (SD):", 672, 550, 80, 22),
+         edit("PCFactorBox", "2", 754, 552, 50, "How far along the component, in its standard deviations"),
+         btn("", "Save PCA…", "SavePCA", 816, 552, 120, 26),
+         text("TestStatus", "", 432, 524, 540, 22)]
+kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":[480,70,490,420],"Box":"on",
              "ButtonDownFcn":["Velmora","axes1_ButtondownFcn","$gcbo",[],"$guidata"]})
 def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None):
     d={"type":"uimenu","Label":label}
@@ -74,12 +89,13 @@ def menu(label, items, tag=None):
     return d
 menus=[
  menu("&File",[item("Load Landmarks…","LoadData"),item("Load X List…","LoadXList"),item("Load Wireframe…","LoadWireFrame"),
-   item("Save Partial Warp Scores…","SaveWarp",sep=True),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),
+   item("Save Partial Warp Scores…","SaveWarp",sep=True),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
    item("Full-precision result files","SetFullPrecision",tag="FullPrecisionOn",checked=False,args=("on",),sep=True),
    item("Six-digit result files","SetFullPrecision",tag="FullPrecisionOff",checked=True,args=("off",)),
    item("Save Session Script…","SaveSessionScript",sep=True),item("Clear Data","ClearData",sep=True)]),
  menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
    item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks"),
+   item("Permutation Test","PermutationTest"),item("Show PCA","ShowPCA",sep=True),
    item("Superimposition: Optimal rotation, to convergence","SetSuperimposition",tag="SuperimposeOptimal",checked=False,args=("optimal",),sep=True),
    item("Superimposition: Classic, three passes","SetSuperimposition",tag="SuperimposeClassic",checked=True,args=("classic",))]),
  menu("&Display",[item("Show Procrustes Fit","ShowProcrustes"),item("Show Mean Shape","ShowMean"),item("Show Regression","ShowRegression"),

@@ -1,6 +1,8 @@
 // The regression of shape on X, its two tests, the deformation display and
 // the result files.
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <numeric>
@@ -17,12 +19,16 @@
 #include "io/row_layout.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "gui/axes_helpers.hpp"
 #include "plot/deformation.hpp"
 #include "shape/distance.hpp"
+#include "shape/principal_components.hpp"
 #include "shape/procrustes.hpp"
+#include "shape/tangent_coordinates.hpp"
 #include "shape/tolerances.hpp"
 #include "shape/types.hpp"
 #include "stats/distributions.hpp"
+#include "stats/permutation_test.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
 
@@ -195,7 +201,8 @@ void plot_p_distance(const Value&) {
   g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
   g.set(ax, "NextPlot", next_plot);
   const double z = r.fisher_z / r.fisher_se;
-  const double p = 1 - stats::normcdf(z);
+  // The upper tail directly: 1 − cdf would round every p below 1e-16 to 0.
+  const double p = stats::normal_upper_tail(z);
   std::string text = pdistance_report(r, z, p);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
@@ -223,7 +230,7 @@ void get_wilks(const Value&) {
            " specimens; the test of " + std::to_string(w.p) + " score columns needs at least " +
            std::to_string(w.p + 2) + ". Load a larger sample or use fewer landmarks.");
   }
-  const double p = 1 - stats::fcdf(w.F, w.df1, w.df2);
+  const double p = stats::f_upper_tail(w.F, w.df1, w.df2);
   std::string text = wilks_report(w, p);
   std::string title = use_cs == 1
                           ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
@@ -317,6 +324,161 @@ void save_vector(const Value&) {
   save_text("File Name for Regression Vector",
             io::vector_file_text({slopes.data(), static_cast<std::size_t>(slopes.size())},
                                  number_format()));
+}
+
+// --- permutation test and principal components --------------------------
+
+namespace {
+
+// A whole number typed into the edit box `tag`, from `lo` to `hi`.
+long long box_integer(std::string_view tag, const std::string& what, long long lo, long long hi) {
+  const std::string text = graphics().get_text(control(tag), "String");
+  const auto v = text_to_number(text);
+  if (!v || *v != std::floor(*v) || *v < static_cast<double>(lo) ||
+      *v > static_cast<double>(hi)) {
+    refuse("The " + what + " \"" + text + "\" is not a whole number from " + std::to_string(lo) +
+           " to " + std::to_string(hi) + ".");
+  }
+  return static_cast<long long>(*v);
+}
+
+double box_number(std::string_view tag, const std::string& what) {
+  const std::string text = graphics().get_text(control(tag), "String");
+  const auto v = text_to_number(text);
+  if (!v) refuse("The " + what + " \"" + text + "\" is not a number. Type a number such as 2.");
+  return *v;
+}
+
+/// The largest number of permutations a run may ask for.
+constexpr long long kMostPermutations = 10'000'000;
+/// Seeds up to 2^53 are typed and shown exactly.
+constexpr long long kLargestSeed = 9'007'199'254'740'992LL;
+
+std::string percent(double share) { return cformat("%.1f %%", {100 * share}); }
+
+// The principal components of the superimposed sample's tangent coordinates.
+shape::ShapePca sample_components() {
+  const Sample& s = *state().sample;
+  shape::ShapePca pca =
+      shape::principal_components(shape::tangent_coordinates(s.reference, s.fitted));
+  if (pca.variances.size() < 2) {
+    refuse("The principal component analysis needs shape variation in at least two directions; "
+           "this sample has " + std::to_string(pca.variances.size()) + ".");
+  }
+  return pca;
+}
+
+}  // namespace
+
+void permutation_test(const Value&) {
+  auto& g = graphics();
+  const AppState& s = state();
+  const auto n = s.sample->specimens();
+  if (n < 4) {
+    refuse("The permutation test needs at least four specimens; this sample has " +
+           std::to_string(n) + ".");
+  }
+  const Eigen::VectorXd& xv = x_values();
+  check_x_count(static_cast<std::size_t>(xv.size()), static_cast<std::size_t>(n),
+                "The permutation test");
+  check_positive_x(xv, "The permutation test");
+  const Eigen::VectorXd x = varying_regressor(xv);
+  const auto permutations =
+      static_cast<int>(box_integer("PermBox", "number of permutations", 1, kMostPermutations));
+  const auto seed = static_cast<std::uint64_t>(box_integer("SeedBox", "seed", 0, kLargestSeed));
+
+  const Eigen::MatrixXd tangent = shape::tangent_coordinates(s.sample->reference, s.sample->fitted);
+  const gfx::Handle status = control("TestStatus");
+  // Long runs show how far they are, a few times a second at most.
+  auto last = std::chrono::steady_clock::now();
+  auto progress = [&](int done, int total) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(200)) return true;
+    last = now;
+    g.set(status, "String", "Permutation test: " + std::to_string(done) + " of " +
+                                std::to_string(total) + " orderings");
+    g.backend().process_events();
+    return true;
+  };
+  auto r = stats::permutation_test(tangent, x, permutations, seed, progress);
+  g.set(status, "String", "");
+  if (!r) refuse("The permutation test was cancelled.");
+  const std::string text = cformat(
+      "R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
+      {r->r_squared, r->F, static_cast<double>(r->permutations), static_cast<double>(r->seed),
+       r->p});
+  const std::string title = on_ln_scale() ? "Permutation Test of Shape on Ln(X)"
+                                          : "Permutation Test of Shape on X";
+  echo("ans", Value(text));
+  echo("ans", show_message_window(text, title));
+}
+
+void show_pca(const Value&) {
+  auto& g = graphics();
+  const AppState& s = state();
+  const shape::ShapePca pca = sample_components();
+  const auto r = static_cast<long long>(pca.variances.size());
+  const long long component = box_integer("PCBox", "principal component", 1, r);
+  const double factor = box_number("PCFactorBox", "factor");
+
+  std::string shares = "Principal components of shape (share of the variance):\n";
+  for (long long j = 0; j < r; ++j)
+    shares += "  PC" + std::to_string(j + 1) + "  " + percent(pca.shares(j)) + "\n";
+  console().write(shares);
+
+  // PC1 against PC2 in the main window's plot, coloured by X when it is loaded.
+  const gfx::Handle ax = control("axes1");
+  g.clear_axes(ax);
+  const Eigen::VectorXd pc1 = pca.scores.col(0), pc2 = pca.scores.col(1);
+  if (s.x && s.x->size() == pc1.size() && s.x->maxCoeff() > s.x->minCoeff()) {
+    // Eight colour classes from blue (smallest X) to red (largest).
+    constexpr int kClasses = 8;
+    const double lo = s.x->minCoeff(), hi = s.x->maxCoeff();
+    g.hold(ax, true);
+    for (int c = 0; c < kClasses; ++c) {
+      std::vector<double> xs, ys;
+      for (Eigen::Index i = 0; i < pc1.size(); ++i) {
+        const int cls =
+            std::min(kClasses - 1, static_cast<int>(kClasses * ((*s.x)(i) - lo) / (hi - lo)));
+        if (cls == c) xs.push_back(pc1(i)), ys.push_back(pc2(i));
+      }
+      if (xs.empty()) continue;
+      const double t = c / double(kClasses - 1);
+      const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
+      const Value colour = Value::row({t, 0.15, 1 - t});
+      g.set(line, "Color", colour);
+      g.set(line, "MarkerFaceColor", colour);
+    }
+    g.hold(ax, false);
+  } else {
+    g.plot(ax, std::vector<double>(pc1.data(), pc1.data() + pc1.size()),
+           std::vector<double>(pc2.data(), pc2.data() + pc2.size()), {}, "ko", false);
+  }
+  g.set(g.get(ax, "XLabel")(0), "String", "PC1 (" + percent(pca.shares(0)) + ")");
+  g.set(g.get(ax, "YLabel")(0), "String", "PC2 (" + percent(pca.shares(1)) + ")");
+
+  // The mean shape moved along the chosen component, in the 3D window.
+  const shape::Config target =
+      shape::component_shape(s.sample->reference, pca, component - 1, factor);
+  g.make_current(figure3d());
+  g.clear_figure(g.current_figure());
+  const double deftype = g.get_number(control("DeFormat"), "Value");
+  const auto idx = static_cast<std::size_t>(deftype);
+  const auto& codes = deformation_codes();
+  const std::string type = idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
+  const Value wires = s.wires ? Value::matrix(*s.wires) : Value();
+  plot::plot_deformation(Value::matrix(s.sample->reference), Value::matrix(target),
+                         s.display.reference_symbol, s.display.target_symbol, type, wires, wires);
+  make_main_current();
+}
+
+void save_pca(const Value&) {
+  const shape::ShapePca pca = sample_components();
+  // One line of component scores a specimen, then one line of the variances.
+  std::string text = io::format_g_lines(pca.scores, number_format());
+  io::append_g_line(text, {pca.variances.data(), static_cast<std::size_t>(pca.variances.size())},
+                    number_format());
+  save_text("File Name for Principal Component Scores", text);
 }
 
 }  // namespace velmora::app::actions

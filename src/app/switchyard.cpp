@@ -63,6 +63,9 @@ const std::vector<ActionSpec>& action_table() {
       // Velmora's own actions come after the 39 of the main window.
       {"ExportFigure", a::export_figure, S | F, FR::Start3DEnd2D},
       {"SaveSessionScript", a::save_session_script, N, FR::AsIs},
+      {"PermutationTest", a::permutation_test, S | X, FR::AsIs},
+      {"ShowPCA", a::show_pca, S | F, FR::AsIs},
+      {"SavePCA", a::save_pca, S, FR::AsIs},
       {"SetSuperimposition", a::set_superimposition, N, FR::AsIs},
       {"SetFullPrecision", a::set_full_precision, N, FR::AsIs},
   };

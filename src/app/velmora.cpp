@@ -47,7 +47,8 @@ const std::vector<std::string_view>& required_tags() {
       "LnButton",     "CSBox",     "DeFormat",  "ExagerationBox", "DotCheck",   "ArrowHeads",
       "NoArrowHeads", "Density10", "Density20", "Density30",      "Density50",  "RefSquare",
       "RefDiamond",   "RefCircle", "RefPlus",   "Line1Red",       "Line1Black", "Line1Dotted",
-      "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weigth25"};
+      "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weigth25",
+      "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1"};
   return tags;
 }
 

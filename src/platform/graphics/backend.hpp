@@ -60,6 +60,9 @@ class Backend {
   virtual std::array<double, 2> text_extent_pt(std::string_view text, double font_size_pt,
                                                std::string_view font_name) const;
 
+  /// Lets the windows repaint during a long computation (user input waits).
+  virtual void process_events() {}
+
   /// Runs the event loop until no figure window remains; returns the exit
   /// status.  A backend without windows returns at once.
   virtual int run_event_loop() { return 0; }

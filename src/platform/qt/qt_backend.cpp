@@ -1,5 +1,8 @@
 #include "platform/qt/qt_backend.hpp"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+
 #include <QApplication>
 #include <QMenuBar>
 
@@ -78,6 +81,10 @@ std::array<double, 2> QtBackend::text_extent_pt(std::string_view text, double fo
                                                 std::string_view font_name) const {
   if (!have_gui()) return Backend::text_extent_pt(text, font_size_pt, font_name);
   return measure_text_pt(text, font_size_pt, font_name);
+}
+
+void QtBackend::process_events() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int QtBackend::run_event_loop() {

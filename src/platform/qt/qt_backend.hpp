@@ -37,6 +37,8 @@ class QtBackend : public gfx::Backend {
   std::array<double, 2> screen_size_px() const override;
   /// The primary screen's logical dots per inch (96 without one).
   double pixels_per_inch() const override;
+  /// Repaints the windows without taking user input.
+  void process_events() override;
 
   void object_created(gfx::Handle h, gfx::Handle figure) override;
   void object_deleted(gfx::Handle h, gfx::Handle figure) override;
