@@ -174,7 +174,7 @@ def main():
     dist = np.array([((start - classic_fit(start, s)[0]) ** 2).sum() for s in fitted])
     for name, x in (("X", age), ("ln X", np.log(age))):
         b, a, sb, r, z = regstuf(x, dist)
-        p = 1 - 0.5 * math.erfc(-z / math.sqrt(2))
+        p = 0.5 * math.erfc(z / math.sqrt(2))
         print("distance on %s: slope %r intercept %r slope sd %r r %r z %r p %r" % (name, b, a, sb, r, z, p))
         print("  Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
               "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g" % (b, a, sb, r, z, p))

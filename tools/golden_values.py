@@ -43,10 +43,8 @@ def distance_test(fitted, age, x):
     start = centred_unit(fitted[order[:3]].mean(axis=0))
     dist = np.array([((start - classic_fit(start, s)[0]) ** 2).sum() for s in fitted])
     b, a, sb, r, z = regstuf(x, dist)
-    # The upper tail of the standard normal, as 1 minus the distribution
-    # function (the form the report uses, which is 0 once the tail is below
-    # half an ulp of 1).
-    p = 1 - 0.5 * math.erfc(-z / math.sqrt(2))
+    # The upper tail of the standard normal, computed directly.
+    p = 0.5 * math.erfc(z / math.sqrt(2))
     text = ("Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
             "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g" % (b, a, sb, r, z, p))
     return dist, (b, a, sb, r, z, p), text

@@ -15,6 +15,7 @@
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/cformat.hpp"
+#include "platform/runtime/console.hpp"
 #include "gui/message_box.hpp"
 #include "io/row_layout.hpp"
 #include "platform/runtime/runtime_error.hpp"

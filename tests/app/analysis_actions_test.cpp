@@ -1,9 +1,11 @@
 #include <Eigen/QR>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "app_fixture.hpp"
+#include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
 
 namespace velmora::app {
@@ -260,6 +262,58 @@ TEST(Reports, WorkedExamplesGiveTheExactMessages) {
   EXPECT_EQ(wilks_report(w, pw),
             "Wilks Lambda= 0.4000   F score= 4.5000  Percent variance explained: 0.6000 ,     "
             "df1=1.00 ,    df2=3.00,  p value=0.12402706");
+}
+
+}  // namespace
+}  // namespace velmora::app
+
+namespace velmora::app {
+namespace {
+
+TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
+  load_examples();
+  g->set(g->find_tag("PermBox"), "String", "99");
+  g->set(g->find_tag("SeedBox"), "String", "7");
+  ASSERT_EQ(run("PermutationTest").outcome, Outcome::Done) << last_report().message;
+  const std::string text = last_message();
+  // R² recomputed from the tangent coordinates: the share of their total
+  // sum of squares that the straight line on X explains.
+  const Sample& s = *state().sample;
+  const Eigen::MatrixXd t = shape::tangent_coordinates(s.reference, s.fitted);
+  const Eigen::MatrixXd yc = t.rowwise() - t.colwise().mean();
+  const Eigen::VectorXd xc = state().x->array() - state().x->mean();
+  const double r2 = (yc.transpose() * xc).squaredNorm() / xc.squaredNorm() / yc.squaredNorm();
+  char want[64];
+  std::snprintf(want, sizeof want, "R-squared= %1.4f   F score= %2.4f", r2,
+                r2 / ((1 - r2) / (80 - 2)));
+  EXPECT_EQ(text.rfind(want, 0), 0u) << text;
+  EXPECT_NE(text.find("Permutations: 99 ,  seed: 7 ,  p value=0.01"), std::string::npos) << text;
+  EXPECT_EQ(hb->messages().back().title, "Permutation Test of Shape on X");
+  ASSERT_EQ(run("PermutationTest").outcome, Outcome::Done);
+  EXPECT_EQ(last_message(), text);  // the same seed repeats the test exactly
+  g->set(g->find_tag("PermBox"), "String", "many");
+  EXPECT_EQ(run("PermutationTest").message,
+            "The number of permutations \"many\" is not a whole number from 1 to 10000000.");
+
+  ConsoleCapture cap;
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+  const gfx::Handle ax = g->find_tag("axes1");
+  const std::string xlabel = g->get_text(g->get(ax, "XLabel")(0), "String");
+  EXPECT_EQ(xlabel.rfind("PC1 (", 0), 0u);
+  EXPECT_NE(cap.text().find("PC1  " + xlabel.substr(5, xlabel.size() - 6)), std::string::npos)
+      << cap.text();
+  g->set(g->find_tag("PCBox"), "String", "99");
+  EXPECT_EQ(run("ShowPCA").message.rfind(
+                "The principal component \"99\" is not a whole number from 1 to ", 0),
+            0u);
+  hb->queue_path(temp("pca.txt"));
+  ASSERT_EQ(run("SavePCA").outcome, Outcome::Done) << last_report().message;
+  std::ifstream in(temp("pca.txt"));
+  std::string line;
+  int lines = 0;
+  while (std::getline(in, line))
+    if (line.find_first_not_of(' ') != std::string::npos) ++lines;
+  EXPECT_EQ(lines, 81);  // 80 specimens, then the variances
 }
 
 }  // namespace

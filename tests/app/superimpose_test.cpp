@@ -123,7 +123,7 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(last_message(),
             "Regression Slope: 0.000281 Regression Intercept: 0.0008661 Std. Deviation in Slope: "
-            "1.194e-05  Correlation Coefficient 0.9362  Zscore: 14.9751  p score =   0");
+            "1.194e-05  Correlation Coefficient 0.9362  Zscore: 14.9751  p score = 5.3412197e-51");
   // The p value is 1 − cdf, so it is exact only to the rounding of 1
   // (2.2e-16): four digits of 2.6e-13, none of 6.5e-27.
   auto expect_wilks = [&](const std::string& head, double p) {
@@ -141,7 +141,7 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(last_message(),
             "Regression Slope: 0.002475 Regression Intercept: -0.001582 Std. Deviation in Slope: "
-            "7.189e-05  Correlation Coefficient 0.9686  Zscore: 18.1601  p score =   0");
+            "7.189e-05  Correlation Coefficient 0.9686  Zscore: 18.1601  p score = 5.3447906e-74");
   expect_wilks(
       "Wilks Lambda= 0.0365   F score= 45.4965  Percent variance explained: 0.9635 ,     "
       "df1=29.00 ,    df2=50.00,  p value=",
