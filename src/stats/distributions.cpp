@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 
 namespace velmora::stats {
 
@@ -29,7 +29,7 @@ const char kSizeMismatch[] = "Requires non-scalar arguments to match in size.";
 // distchck for the distribution functions, which stop on a mismatch.
 std::vector<Grid> expanded(std::vector<Grid> args) {
   CheckedArgs c = distchck(static_cast<int>(args.size()), std::move(args));
-  if (c.errorcode > 0) throw RuntimeError(kSizeMismatch);
+  if (c.errorcode > 0) throw NumericError(kSizeMismatch);
   return std::move(c.args);
 }
 

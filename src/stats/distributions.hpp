@@ -9,7 +9,7 @@ namespace velmora::stats {
 /// a 1×1 argument stands for an array of the common size filled with its
 /// value (an empty argument is not a scalar).  Invalid parameters give NaN
 /// in the affected elements; elements no rule reaches are 0.  Mismatched
-/// sizes throw RuntimeError "Requires non-scalar arguments to match in size.".
+/// sizes throw NumericError "Requires non-scalar arguments to match in size.".
 using Grid = Eigen::ArrayXXd;
 
 /// Arguments after the scalar expansion of distchck.

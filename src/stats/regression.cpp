@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 
 namespace velmora::stats {
 
@@ -12,7 +12,7 @@ namespace {
 
 void require_count(Eigen::Index got, Eigen::Index want, const char* what) {
   if (got != want) {
-    throw RuntimeError(std::string("The regression has ") + std::to_string(want) +
+    throw NumericError(std::string("The regression has ") + std::to_string(want) +
                        " values of the independent variable but " + std::to_string(got) + " " +
                        what + ".");
   }
@@ -24,13 +24,13 @@ LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
                    const Eigen::Ref<const Eigen::VectorXd>& x) {
   require_count(y.rows(), x.size(), "rows of responses");
   if (!x.allFinite() || !y.allFinite()) {
-    throw RuntimeError("The regression data include values that are not finite numbers.");
+    throw NumericError("The regression data include values that are not finite numbers.");
   }
   const double x_mean = x.mean();
   const Eigen::VectorXd xc = x.array() - x_mean;
   const double sxx = xc.squaredNorm();
   if (!(sxx > 0)) {
-    throw RuntimeError(
+    throw NumericError(
         "All values of the independent variable are equal, so the regression slope is "
         "undefined.");
   }
@@ -52,20 +52,20 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
   const Eigen::Index n = x.size();
   require_count(y.size(), n, "responses");
   if (n < 3) {
-    throw RuntimeError("The regression needs at least three pairs of values; it has " +
+    throw NumericError("The regression needs at least three pairs of values; it has " +
                        std::to_string(n) + ".");
   }
   if (!x.allFinite() || !y.allFinite()) {
-    throw RuntimeError("The regression data include values that are not finite numbers.");
+    throw NumericError("The regression data include values that are not finite numbers.");
   }
   const Eigen::VectorXd xc = x.array() - x.mean(), yc = y.array() - y.mean();
   const double dof = static_cast<double>(n - 1);
   const double sxx = xc.squaredNorm() / dof, syy = yc.squaredNorm() / dof, sxy = xc.dot(yc) / dof;
   if (!(sxx > 0)) {
-    throw RuntimeError("All x values of the regression are equal, so its slope is undefined.");
+    throw NumericError("All x values of the regression are equal, so its slope is undefined.");
   }
   if (!(syy > 0)) {
-    throw RuntimeError(
+    throw NumericError(
         "All y values of the regression are equal, so its correlation is undefined.");
   }
   RegressionStats s;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "bindings/io_values.hpp"
+#include "core/errors.hpp"
 #include "io/test_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
@@ -24,7 +26,7 @@ std::vector<double> row_major(const TextMatrix& m) {
 }
 
 std::string parse_error(std::string_view text, bool finite_only = false) {
-  return message_of<RuntimeError>([&] { parse_text_matrix(text, "f.txt", finite_only); });
+  return message_of<FileError>([&] { parse_text_matrix(text, "f.txt", finite_only); });
 }
 
 struct LineCase {
@@ -175,14 +177,14 @@ TEST(TextMatrix, DloadFromDisk) {
   std::string path = dir.write("m.txt", "1 2 3\r\n4 5 6\r\n\r\n \n");
   std::optional<TextMatrix> m = dload(path);
   ASSERT_TRUE(m.has_value());
-  Value v = m->to_value();
+  Value v = to_value(*m);
   EXPECT_EQ(v.rows(), 2u);
   EXPECT_EQ(v.cols(), 3u);
   EXPECT_EQ(v(1, 0), 4.0);
   EXPECT_EQ(v.data(), (std::vector<double>{1, 4, 2, 5, 3, 6}));
 
   std::string bad = dir.write("bad.txt", "1 2\n3\n");
-  EXPECT_EQ(message_of<RuntimeError>([&] { dload(bad); }),
+  EXPECT_EQ(message_of<FileError>([&] { dload(bad); }),
             "\"" + bad + "\" line 2: expected 2 numbers, found 1.");
 }
 

@@ -4,7 +4,7 @@
 
 #include <Eigen/SVD>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/centroid_size.hpp"
 #include "shape/random_shapes.hpp"
 
@@ -116,7 +116,7 @@ TEST(Svdrot2, FlatSubjectAndMismatchedCounts) {
   try {
     svdrot2(Config::Zero(4, 3), Config::Zero(5, 3));
     ADD_FAILURE();
-  } catch (const RuntimeError& e) {
+  } catch (const NumericError& e) {
     EXPECT_STREQ(e.what(), "The reference has 4 landmarks but the subject has 5.");
   }
 }
