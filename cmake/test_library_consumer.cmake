@@ -40,6 +40,21 @@ foreach(f IN LISTS package_files headers)
   endforeach()
 endforeach()
 
+# No object of the installed libraries needs a symbol of the program's
+# run-time, values, console or window.
+file(GLOB_RECURSE archives ${prefix}/lib*/*.a)
+find_program(NM nm)
+if(NM AND archives)
+  foreach(a IN LISTS archives)
+    run(${NM} -u -C ${a})
+    string(REGEX MATCH "velmora::(Value|RuntimeError|DataRefusal|FunctionTable|console|gfx)[^\n]*"
+           bad "${run_output}")
+    if(bad)
+      message(FATAL_ERROR "${a} needs ${bad}")
+    endif()
+  endforeach()
+endif()
+
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/library -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_BUILD_TYPE=${BUILD_TYPE} -DCMAKE_PREFIX_PATH=${prefix}
     -DCMAKE_CXX_COMPILER=${CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"

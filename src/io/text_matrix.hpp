@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Eigen/Core>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -17,6 +18,11 @@ struct TextMatrix {
 
   double operator()(std::size_t r, std::size_t c) const { return values[r + rows * c]; }
   bool empty() const { return values.empty(); }
+  /// The numbers as a rows×cols Eigen matrix, without copying; valid while
+  /// this object lives and `values` is not resized.
+  Eigen::Map<const Eigen::MatrixXd> matrix() const {
+    return {values.data(), static_cast<Eigen::Index>(rows), static_cast<Eigen::Index>(cols)};
+  }
 };
 
 /// The whole content of a file, read in binary (no text-mode translation)

@@ -212,5 +212,17 @@ TEST(FileText, ReadsRegularFilesOnly) {
   EXPECT_FALSE(dload(fifo).has_value());
 }
 
+TEST(TextMatrix, EigenViewHoldsTheRowsAsRead) {
+  const TextMatrix m = parse_text_matrix("1 2 3\n4 5 6\n", "f.txt");
+  const Eigen::Map<const Eigen::MatrixXd> v = m.matrix();
+  ASSERT_EQ(v.rows(), 2);
+  ASSERT_EQ(v.cols(), 3);
+  for (std::size_t r = 0; r < m.rows; ++r)
+    for (std::size_t c = 0; c < m.cols; ++c)
+      EXPECT_EQ(v(static_cast<Eigen::Index>(r), static_cast<Eigen::Index>(c)), m(r, c));
+  EXPECT_EQ(v(1, 0), 4.0);
+  EXPECT_EQ(parse_text_matrix("", "f.txt").matrix().size(), 0);
+}
+
 }  // namespace
 }  // namespace velmora::io
