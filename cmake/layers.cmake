@@ -2,8 +2,8 @@
 # CMakeLists.txt.  The order matters: a layer's targets must exist before a
 # higher layer links them.
 set(VELMORA_LAYER_ORDER
-  platform/value platform/runtime platform/render platform/graphics platform/print
-  shape tps stats io gui plot platform/qt app)
+  core platform/value platform/runtime platform/render platform/graphics platform/print
+  shape tps stats io bindings gui plot platform/qt app)
 
 function(velmora_add_layers root)
   foreach(layer IN LISTS VELMORA_LAYER_ORDER)

@@ -8,6 +8,7 @@
 #include "app/loaders.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
+#include "bindings/numeric_calls.hpp"
 #include "io/landmark_file.hpp"
 #include "io/list_files.hpp"
 #include "io/row_layout.hpp"
@@ -28,7 +29,7 @@ using gfx::graphics;
 /// The scores of the loaded sample on its reference.
 Eigen::MatrixXd current_scores() {
   const Sample& s = *state().sample;
-  return tps::getpw3d(s.reference, s.fitted);
+  return tps::getpw3d(s.reference, s.fitted, console_note());
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "app/app_state.hpp"
 
+#include "bindings/shape_values.hpp"
+
 namespace velmora::app {
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "bindings/io_values.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -41,8 +42,7 @@ NamedFunction loader(std::string_view filter) {
   return [filter](const ValueList&, int) -> ValueList {
     auto pick = gfx::graphics().open_file_dialog(filter, kLoadTitle);
     if (!pick) return {Value(), Value(0.0)};
-    auto m = io::dload(pick->path());
-    Value data = m ? m->to_value() : Value(-1.0);
+    Value data = io::dload_value(pick->path());
     enter_folder(*pick);
     return {data, Value(pick->name)};
   };

@@ -5,6 +5,7 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/session.hpp"
+#include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -133,6 +134,11 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
     g.backend().message_box(e.what(), e.title());
+  } catch (const io::FileError& e) {
+    // A data file the readers refused: shown as any other refusal.
+    r.outcome = Outcome::Refused;
+    r.message = e.what();
+    g.backend().message_box(e.what(), "");
   } catch (const std::bad_alloc&) {
     r.outcome = Outcome::Failed;
     r.message = out_of_memory_text(spec->name);

@@ -11,14 +11,14 @@
 #include "gui/gui_data.hpp"
 #include "gui/open_figure.hpp"
 #include "gui/register.hpp"
-#include "io/register.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "plot/deformation.hpp"
 #include "plot/primitives.hpp"
-#include "shape/register.hpp"
-#include "stats/register.hpp"
-#include "tps/register.hpp"
+#include "bindings/io_functions.hpp"
+#include "bindings/shape_functions.hpp"
+#include "bindings/stats_functions.hpp"
+#include "bindings/tps_functions.hpp"
 
 namespace velmora::app {
 

@@ -7,7 +7,7 @@
 // The readers of the landmark formats of other programs, on text already in
 // memory; `label` names the file in messages (and gives the specimen name of
 // the one-specimen formats).  Every reader returns the whole sample or
-// throws DataRefusal naming the file, the line and the offending word where
+// throws FileError naming the file, the line and the offending word where
 // the format has lines, and refuses a missing landmark (NA, NaN, "?", -999
 // or the file's own missing-data code) naming the specimen and landmark.
 // import_landmarks (io/landmark_import.hpp) chooses among them.

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 
 namespace velmora::io::import_text {
 
@@ -144,17 +144,17 @@ std::string lower_ascii(std::string_view s) {
 }
 
 void refuse_line(std::string_view label, std::size_t line, const std::string& what) {
-  throw DataRefusal(in_quotes(label) + " line " + std::to_string(line) + ": " + what);
+  throw FileError(in_quotes(label) + " line " + std::to_string(line) + ": " + what);
 }
 
 void refuse_at(std::string_view label, std::size_t line, std::size_t column,
                const std::string& what) {
-  throw DataRefusal(in_quotes(label) + " line " + std::to_string(line) + ", column " +
+  throw FileError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
                     std::to_string(column) + ": " + what);
 }
 
 void refuse_file(std::string_view label, const std::string& what) {
-  throw DataRefusal(in_quotes(label) + ": " + what);
+  throw FileError(in_quotes(label) + ": " + what);
 }
 
 void refuse_number(std::string_view label, std::size_t line, std::size_t column,
@@ -254,7 +254,7 @@ bool RecordReader::next(std::vector<Field>& fields) {
 FileText read_import_file(const std::string& path) {
   FileText file = FileText::read(path);
   if (!file.ok())
-    throw DataRefusal("Cannot open the file " + in_quotes(path) + ": " + file.reason() + ".");
+    throw FileError("Cannot open the file " + in_quotes(path) + ": " + file.reason() + ".");
   return file;
 }
 

@@ -109,7 +109,7 @@ class RecordReader {
                std::size_t first_line = 1);
   /// The next record into `fields` (none for an empty line), or false at
   /// the end of the text.
-  /// @throws DataRefusal for a quoted field that is not closed or is
+  /// @throws FileError for a quoted field that is not closed or is
   ///   followed by text before the next delimiter
   bool next(std::vector<Field>& fields);
 
@@ -123,7 +123,7 @@ class RecordReader {
 };
 
 /// The content of `path` for one reader call.
-/// @throws DataRefusal `Cannot open the file "PATH": REASON.`
+/// @throws FileError `Cannot open the file "PATH": REASON.`
 FileText read_import_file(const std::string& path);
 
 /// The file name of `path` without its folder.

@@ -5,7 +5,7 @@
 
 #include "io/import_text.hpp"
 #include "io/landmark_file.hpp"
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 
 namespace velmora::io {
 

@@ -63,7 +63,7 @@ struct SampleParts {
 /// the specimen and the landmark), a file without specimens, specimens of
 /// fewer than two landmarks, and a specimen whose landmarks all lie on one
 /// point; computes every centroid size from the coordinates.
-/// @throws DataRefusal naming parts.label (and the line where known)
+/// @throws FileError naming parts.label (and the line where known)
 ImportedSample finish_sample(SampleParts&& parts);
 
 /// `specimen 3 ("sk03")`, or `specimen 3` when the name is the default.

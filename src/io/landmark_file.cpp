@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "io/checked_matrix.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 
@@ -13,20 +13,20 @@ namespace {
 
 void check_layout(const TextMatrix& m, std::string_view label) {
   if (m.cols % 3 != 1) {
-    throw DataRefusal(in_quotes(label) +
-                      ": each line must hold 3k+1 numbers (x1 y1 z1 ... xk yk zk, then the "
-                      "centroid size); line 1 holds " +
-                      std::to_string(m.cols) + ".");
+    throw FileError(in_quotes(label) +
+                    ": each line must hold 3k+1 numbers (x1 y1 z1 ... xk yk zk, then the "
+                    "centroid size); line 1 holds " +
+                    std::to_string(m.cols) + ".");
   }
   if (m.cols == 1) {
-    throw DataRefusal(in_quotes(label) +
-                      ": line 1 holds a single number and no landmark; each line must hold x1 "
-                      "y1 z1 ... xk yk zk, then the centroid size.");
+    throw FileError(in_quotes(label) +
+                    ": line 1 holds a single number and no landmark; each line must hold x1 "
+                    "y1 z1 ... xk yk zk, then the centroid size.");
   }
   if (m.cols == 4) {
-    throw DataRefusal(in_quotes(label) +
-                      ": each line holds a single landmark; comparing shapes needs at least two "
-                      "landmarks per specimen.");
+    throw FileError(in_quotes(label) +
+                    ": each line holds a single landmark; comparing shapes needs at least two "
+                    "landmarks per specimen.");
   }
 }
 
@@ -55,8 +55,8 @@ void check_spread(const TextMatrix& m, std::string_view label) {
   }
   for (std::size_t i = 0; i < n; ++i) {
     if (std::sqrt(squares[i]) <= kCoincidenceTolerance * largest[i]) {
-      throw DataRefusal(in_quotes(label) + " line " + std::to_string(i + 1) + ": all " +
-                        std::to_string(k) + " landmarks of this specimen lie on one point.");
+      throw FileError(in_quotes(label) + " line " + std::to_string(i + 1) + ": all " +
+                      std::to_string(k) + " landmarks of this specimen lie on one point.");
     }
   }
 }

@@ -16,7 +16,7 @@ inline constexpr double kCoincidenceTolerance = 1e-12;
 /// x1 y1 z1 … xk yk zk then the centroid size (3k+1 numbers, k ≥ 2).
 /// Returns all of it or nothing.
 /// @return n×(3k+1) matrix, row i = line i
-/// @throws DataRefusal naming the file (and line and column where it
+/// @throws FileError naming the file (and line and column where it
 ///   applies): a file that cannot be opened, holds no numbers, has lines of
 ///   different lengths, text that is not a number, NaN or infinite values, a
 ///   line length other than 3k+1, no landmark or a single one, or a

@@ -2,7 +2,7 @@
 
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 
 namespace velmora::io {
 
@@ -119,7 +119,7 @@ ImportedSample import_landmarks(const std::string& path) {
 }
 
 ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
-  if (paths.empty()) throw DataRefusal("No landmark file was chosen.");
+  if (paths.empty()) throw FileError("No landmark file was chosen.");
   ImportedSample sample = import_landmarks(paths.front());
   if (paths.size() == 1) return sample;
   std::vector<ImportedSample> more;
@@ -127,7 +127,7 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
     more.push_back(import_landmarks(paths[f]));
     const ImportedSample& s = more.back();
     if (s.rows.cols() != sample.rows.cols()) {
-      throw DataRefusal(in_quotes(paths[f]) + ": " + std::to_string(s.rows.cols() / 3) +
+      throw FileError(in_quotes(paths[f]) + ": " + std::to_string(s.rows.cols() / 3) +
                         " landmarks, but " + in_quotes(paths.front()) + " has " +
                         std::to_string(sample.rows.cols() / 3) +
                         "; every specimen needs the same landmarks.");

@@ -21,7 +21,7 @@ namespace velmora::io {
 /// Every reader gives the same sample for the same landmarks: specimens in
 /// file order, landmarks in order, centroid sizes computed from the raw
 /// coordinates.  Returns all of it or nothing.
-/// @throws DataRefusal naming the file (and line, column and word where the
+/// @throws FileError naming the file (and line, column and word where the
 ///   format has them): a file that cannot be opened, a malformed file, 2-D
 ///   data, a missing landmark (naming the specimen and the landmark),
 ///   specimens of different landmark counts or of fewer than two landmarks,
@@ -38,7 +38,7 @@ ImportedSample import_landmark_text(std::string_view text, std::string_view labe
 /// file is read by import_landmarks; their specimens follow one another.
 /// X candidates are kept only when the files offer the same names; the
 /// format is the files' common one, or their formats joined by ", ".
-/// @throws DataRefusal for no path at all, the refusal of any file, or
+/// @throws FileError for no path at all, the refusal of any file, or
 ///   `"b.fcsv": 11 landmarks, but "a.fcsv" has 12; every specimen needs the
 ///   same landmarks.`
 ImportedSample import_landmark_files(const std::vector<std::string>& paths);

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <span>
 
+#include "core/errors.hpp"
 #include "io/checked_matrix.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 
@@ -15,8 +15,8 @@ constexpr std::size_t kWireColumns = 3;
 
 TextMatrix checked_x_list(TextMatrix m, std::string_view label) {
   if (m.cols != 1) {
-    throw DataRefusal(in_quotes(label) + " line 1: expected one value per line, found " +
-                      std::to_string(m.cols) + ".");
+    throw FileError(in_quotes(label) + " line 1: expected one value per line, found " +
+                    std::to_string(m.cols) + ".");
   }
   return m;
 }
@@ -33,17 +33,17 @@ constexpr double kMostLandmarks = 1e9;
 
 TextMatrix checked_wire_list(TextMatrix m, std::string_view label) {
   if (m.cols < kWireColumns) {
-    throw DataRefusal(in_quotes(label) +
-                      " line 1: a wire needs 3 numbers (wire number, landmark, landmark), "
-                      "found " +
-                      std::to_string(m.cols) + ".");
+    throw FileError(in_quotes(label) +
+                    " line 1: a wire needs 3 numbers (wire number, landmark, landmark), "
+                    "found " +
+                    std::to_string(m.cols) + ".");
   }
   for (std::size_t i = 0; i < m.rows; ++i) {
     for (std::size_t c = 1; c < kWireColumns; ++c) {
       const double v = m(i, c);
       if (!(v >= 1 && v <= kMostLandmarks && std::floor(v) == v)) {
-        throw DataRefusal(in_quotes(label) + " line " + std::to_string(i + 1) + ": " + g_text(v) +
-                          " is not a landmark number (a whole number from 1 up).");
+        throw FileError(in_quotes(label) + " line " + std::to_string(i + 1) + ": " + g_text(v) +
+                        " is not a landmark number (a whole number from 1 up).");
       }
     }
   }
@@ -55,7 +55,7 @@ void check_wire_rows(std::size_t rows, std::size_t cols, std::span<const double>
                      std::size_t k) {
   if (rows == 0 || cols == 0) return;
   if (cols < kWireColumns) {
-    throw DataRefusal(
+    throw FileError(
         "The wireframe needs 3 numbers per wire (wire number, landmark, landmark); it has " +
         std::to_string(cols) + ".");
   }
@@ -64,8 +64,8 @@ void check_wire_rows(std::size_t rows, std::size_t cols, std::span<const double>
       double v = values[i + rows * c];
       bool ok = v >= 1 && v <= static_cast<double>(k) && std::floor(v) == v;
       if (!ok) {
-        throw DataRefusal("Wire row " + std::to_string(i + 1) + ": landmark " + g_text(v) +
-                          " is not a whole number from 1 to " + std::to_string(k) + ".");
+        throw FileError("Wire row " + std::to_string(i + 1) + ": landmark " + g_text(v) +
+                        " is not a whole number from 1 to " + std::to_string(k) + ".");
       }
     }
   }
@@ -93,9 +93,9 @@ void check_wire_file(const TextMatrix& wires, std::size_t k, std::string_view la
   for (std::size_t i = 0; i < wires.rows; ++i) {
     for (std::size_t c = 1; c < kWireColumns && c < wires.cols; ++c) {
       if (wires(i, c) > static_cast<double>(k)) {
-        throw DataRefusal(in_quotes(label) + " line " + std::to_string(i + 1) + ": landmark " +
-                          g_text(wires(i, c)) + " is beyond the " + std::to_string(k) +
-                          " landmarks of the loaded sample.");
+        throw FileError(in_quotes(label) + " line " + std::to_string(i + 1) + ": landmark " +
+                        g_text(wires(i, c)) + " is beyond the " + std::to_string(k) +
+                        " landmarks of the loaded sample.");
       }
     }
   }
@@ -105,11 +105,9 @@ void check_wires(const TextMatrix& wires, std::size_t k) {
   check_wire_rows(wires.rows, wires.cols, wires.values, k);
 }
 
-void check_wires(const Value& wires, std::size_t k) {
-  if (wires.empty()) return;
-  if (!wires.is_double() || wires.pages() > 1)
-    throw DataRefusal("The wireframe must be a matrix of numbers, one wire per row.");
-  check_wire_rows(wires.rows(), wires.cols(), wires.data(), k);
+void check_wires(std::size_t rows, std::size_t cols, std::span<const double> values,
+                 std::size_t k) {
+  check_wire_rows(rows, cols, values, k);
 }
 
 }  // namespace velmora::io

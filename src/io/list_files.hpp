@@ -1,18 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "io/text_matrix.hpp"
-#include "platform/value/value.hpp"
 
 namespace velmora::io {
 
 /// Reads an independent-variable file for LoadXList: one finite value per
 /// line, in the order of the landmark file's specimens.
 /// @return n×1 matrix
-/// @throws DataRefusal naming the file (line, column): unreadable, no
+/// @throws FileError naming the file (line, column): unreadable, no
 ///   numbers, a line with more than one value, text or NaN/infinite values
 TextMatrix load_x_list(const std::string& path);
 TextMatrix parse_x_list(std::string_view text, std::string_view label);
@@ -22,24 +22,24 @@ TextMatrix parse_x_list(std::string_view text, std::string_view label);
 /// kept).  The landmark numbers must be whole numbers from 1 up; they are
 /// checked against a sample by check_wire_file.
 /// @return w×c matrix, c ≥ 3
-/// @throws DataRefusal naming the file (line, column): unreadable, no
+/// @throws FileError naming the file (line, column): unreadable, no
 ///   numbers, fewer than three numbers a line, text or NaN/infinite values,
 ///   a landmark number that is not a whole number from 1 up
 TextMatrix load_wire_list(const std::string& path);
 TextMatrix parse_wire_list(std::string_view text, std::string_view label);
 
 /// Checks a wireframe file against a loaded sample of k landmarks.
-/// @throws DataRefusal naming `label` and the line of the first landmark
+/// @throws FileError naming `label` and the line of the first landmark
 ///   number above k
 void check_wire_file(const TextMatrix& wires, std::size_t k, std::string_view label);
 
 /// Checks a wireframe against a configuration of k landmarks before it is
 /// drawn: columns 2 and 3 of every row must be whole numbers from 1 to k.
 /// An empty wireframe passes.
-/// @param wires w×c, c ≥ 3 (a Value: the double matrix `wirelist`)
-/// @throws DataRefusal naming the first bad wire row (1-based), the value
+/// @param wires w×c, c ≥ 3 (or rows×cols numbers, column-major)
+/// @throws FileError naming the first bad wire row (1-based), the value
 ///   and k, or the column count when it is below three
 void check_wires(const TextMatrix& wires, std::size_t k);
-void check_wires(const Value& wires, std::size_t k);
+void check_wires(std::size_t rows, std::size_t cols, std::span<const double> values, std::size_t k);
 
 }  // namespace velmora::io

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 
@@ -51,7 +51,7 @@ std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
                             std::span<const double> centroid_sizes, NumberFormat format) {
   const auto n = static_cast<std::size_t>(scores.rows());
   if (centroid_sizes.size() < n) {
-    throw RuntimeError("The score matrix has " + std::to_string(n) +
+    throw NumericError("The score matrix has " + std::to_string(n) +
                        " rows but the sample holds only " + std::to_string(centroid_sizes.size()) +
                        " specimens.");
   }
@@ -63,7 +63,7 @@ std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
 std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference,
                                 NumberFormat format) {
   if (reference.rows() > 0 && reference.cols() != 3) {
-    throw RuntimeError("The reference must have 3 columns (x, y, z); it has " +
+    throw NumericError("The reference must have 3 columns (x, y, z); it has " +
                        std::to_string(reference.cols()) + ".");
   }
   const Eigen::MatrixXd config = reference;  // contiguous, column-major

@@ -16,8 +16,7 @@ namespace velmora::io {
 // digits never depend on the C locale.  With full precision every number is
 // instead written in the shortest form that reads back to the same double
 // (at most 17 significant digits), in the same layout.  The files are written
-// with write_file_safely (platform/runtime/safe_file.hpp), as every file the
-// program writes.
+// by the caller, e.g. with the program's safe writer.
 
 /// How the numbers of a result file are written.
 enum class NumberFormat {
@@ -41,14 +40,14 @@ std::string row_file_text(std::span<const double> numbers,
 /// size of specimen i.
 /// @param scores n×m partial warp and uniform scores
 /// @param centroid_sizes at least n values (the last column of the sample)
-/// @throws RuntimeError when there are fewer centroid sizes than score rows
+/// @throws NumericError when there are fewer centroid sizes than score rows
 std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
                             std::span<const double> centroid_sizes,
                             NumberFormat format = NumberFormat::SixDigits);
 
 /// The reference file: one line x1 y1 z1 … xk yk zk 1.
 /// @param reference k×3, unit centroid size
-/// @throws RuntimeError when the reference has rows but not 3 columns
+/// @throws NumericError when the reference has rows but not 3 columns
 std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference,
                                 NumberFormat format = NumberFormat::SixDigits);
 

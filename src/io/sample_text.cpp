@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 
 namespace velmora::io {
 
@@ -81,11 +81,11 @@ std::string specimen_names_text(const std::vector<std::string>& names,
   const auto n = static_cast<Eigen::Index>(names.size());
   const Eigen::Index m = values.cols();
   if (m > 0 && values.rows() != n) {
-    throw RuntimeError("The table has " + std::to_string(values.rows()) + " rows for " +
+    throw NumericError("The table has " + std::to_string(values.rows()) + " rows for " +
                        std::to_string(n) + " specimen names.");
   }
   if (!headers.empty() && static_cast<Eigen::Index>(headers.size()) != m) {
-    throw RuntimeError("The table has " + std::to_string(m) + " columns but " +
+    throw NumericError("The table has " + std::to_string(m) + " columns but " +
                        std::to_string(headers.size()) + " column names.");
   }
   std::string out = "specimen";

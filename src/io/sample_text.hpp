@@ -31,7 +31,7 @@ std::string csv_sample_text(const ImportedSample& sample);
 /// @param names n specimen names
 /// @param values n×m (or 0 columns), e.g. the scores and the centroid size
 /// @param headers m column names, or none for "value1" … "valuem"
-/// @throws RuntimeError when values has columns but not n rows, or headers
+/// @throws NumericError when values has columns but not n rows, or headers
 ///   are given but not m
 std::string specimen_names_text(const std::vector<std::string>& names,
                                 const Eigen::Ref<const Eigen::MatrixXd>& values = Eigen::MatrixXd(),

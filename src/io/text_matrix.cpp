@@ -7,8 +7,8 @@
 #include <new>
 #include <utility>
 
-#include "platform/runtime/runtime_error.hpp"
-#include "platform/runtime/safe_file.hpp"
+#include "core/errors.hpp"
+#include "core/file_bytes.hpp"
 
 namespace velmora::io {
 
@@ -106,8 +106,8 @@ double out_of_range_value(const char* b, const char* e) {
 
 [[noreturn]] void throw_at(std::string_view label, std::size_t line, std::size_t column,
                            const std::string& what) {
-  throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
-                     std::to_string(column) + ": " + what);
+  throw FileError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
+                  std::to_string(column) + ": " + what);
 }
 
 std::string count_text(std::size_t n) {
@@ -128,10 +128,6 @@ std::vector<double> to_column_major(const std::vector<double>& row_major, std::s
 }
 
 }  // namespace
-
-Value TextMatrix::to_value() const {
-  return Value::array(rows, cols, 1, values);
-}
 
 std::string in_quotes(std::string_view label) {
   return "\"" + std::string(label) + "\"";
@@ -162,9 +158,9 @@ void check_nothing_follows(const char* p, const char* end, std::string_view labe
     p = after_line_end(stop, end);
   }
   if (following > 0) {
-    throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) +
-                       ": a blank line ends the data, but " + std::to_string(following) +
-                       (following == 1 ? " more line follows it." : " more lines follow it."));
+    throw FileError(in_quotes(label) + " line " + std::to_string(line) +
+                    ": a blank line ends the data, but " + std::to_string(following) +
+                    (following == 1 ? " more line follows it." : " more lines follow it."));
   }
 }
 
@@ -228,15 +224,15 @@ TextMatrix parse_rows(std::string_view text, std::string_view label, bool finite
       p = stop;
     }
     if (decimal_comma && blank_separated) {
-      throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) + ": " +
-                         in_quotes(comma_word(line_start, decimal_comma, end)) +
-                         " uses a decimal comma.");
+      throw FileError(in_quotes(label) + " line " + std::to_string(line) + ": " +
+                      in_quotes(comma_word(line_start, decimal_comma, end)) +
+                      " uses a decimal comma.");
     }
     if (rows == 0) {
       cols = count;
     } else if (count != cols) {
-      throw RuntimeError(in_quotes(label) + " line " + std::to_string(line) + ": expected " +
-                         count_text(cols) + ", found " + std::to_string(count) + ".");
+      throw FileError(in_quotes(label) + " line " + std::to_string(line) + ": expected " +
+                      count_text(cols) + ", found " + std::to_string(count) + ".");
     }
     ++rows;
   }
@@ -254,8 +250,8 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool
   try {
     return parse_rows(text, label, finite_only);
   } catch (const std::bad_alloc&) {
-    throw RuntimeError(in_quotes(label) + ": there is not enough memory to hold its " +
-                       std::to_string(text.size()) + " bytes of numbers.");
+    throw FileError(in_quotes(label) + ": there is not enough memory to hold its " +
+                    std::to_string(text.size()) + " bytes of numbers.");
   }
 }
 

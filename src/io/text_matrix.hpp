@@ -1,12 +1,11 @@
 #pragma once
 
+#include <Eigen/Core>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/value/value.hpp"
 
 namespace velmora::io {
 
@@ -19,8 +18,11 @@ struct TextMatrix {
 
   double operator()(std::size_t r, std::size_t c) const { return values[r + rows * c]; }
   bool empty() const { return values.empty(); }
-  /// The rows×cols double array (copies the numbers).
-  Value to_value() const;
+  /// The numbers as a rows×cols Eigen matrix, without copying; valid while
+  /// this object lives and `values` is not resized.
+  Eigen::Map<const Eigen::MatrixXd> matrix() const {
+    return {values.data(), static_cast<Eigen::Index>(rows), static_cast<Eigen::Index>(cols)};
+  }
 };
 
 /// The whole content of a file, read in binary (no text-mode translation)
@@ -68,7 +70,7 @@ class FileText {
 ///
 /// @param label the file's name as messages show it
 /// @param finite_only refuse "inf"/"nan" and overflowing values
-/// @throws RuntimeError naming label, line and column (1-based): a line
+/// @throws FileError naming label, line and column (1-based): a line
 ///   whose count of numbers differs from the first line's
 ///   (`"f.txt" line 7: expected 37 numbers, found 36.`), text that is not a
 ///   number (`"f.txt" line 3, column 12: "abc" is not a number.`), with

@@ -1,7 +1,8 @@
 #include "plot/deformation.hpp"
 
+#include "bindings/numeric_calls.hpp"
+#include "bindings/shape_values.hpp"
 #include "plot/primitives.hpp"
-#include "shape/types.hpp"
 #include "tps/deformation.hpp"
 
 namespace velmora::plot {
@@ -17,7 +18,9 @@ void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol
               const Value& refwireframe, const Value& targetwireframe,
               std::string_view linespec) {
   shape::Config r = shape::config_from_value(ref, "the reference");
-  shape::Stack deformed = tps::defimppw3(r, pwscore.to_matrix("the scores"));
+  const Eigen::MatrixXd scores = pwscore.to_matrix("the scores");
+  shape::Stack deformed =
+      as_runtime_error([&] { return tps::defimppw3(r, scores, console_note()); });
   plot_deformation(ref, shape::stack_to_value(std::move(deformed)), refsymbol, targetsymbol,
                    plottype, refwireframe, targetwireframe, linespec);
 }

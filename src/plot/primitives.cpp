@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "bindings/io_values.hpp"
 #include "io/list_files.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"

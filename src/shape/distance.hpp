@@ -12,7 +12,7 @@ namespace velmora::shape {
 /// @param reference k×3
 /// @param data      n configurations, k×3 each
 /// @return 1×n, entry i for specimen i, in squared coordinate units
-/// @throws RuntimeError when the landmark counts differ
+/// @throws NumericError when the landmark counts differ
 Eigen::RowVectorXd getpdistance3(const Config& reference, const Stack& data);
 
 }  // namespace velmora::shape

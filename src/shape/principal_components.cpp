@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::shape {
@@ -12,11 +12,11 @@ namespace velmora::shape {
 ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables) {
   const Eigen::Index n = variables.rows(), p = variables.cols();
   if (n < 2) {
-    throw RuntimeError("Principal components need at least two specimens; the sample has " +
+    throw NumericError("Principal components need at least two specimens; the sample has " +
                        std::to_string(n) + ".");
   }
   if (!variables.allFinite()) {
-    throw RuntimeError(
+    throw NumericError(
         "Principal components cannot be found: the data include values that are not finite "
         "numbers.");
   }
@@ -29,7 +29,7 @@ ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables
   const double magnitude = p > 0 ? variables.cwiseAbs().maxCoeff() : 0.0;
   if (!(std::sqrt(total) >
         kCoincidentTolerance * magnitude * std::sqrt(static_cast<double>(n * p)))) {
-    throw RuntimeError(
+    throw NumericError(
         "Principal components cannot be found: every specimen has the same shape, so there is no "
         "variance to analyse.");
   }
@@ -55,17 +55,17 @@ Config component_shape(const Config& reference, const ShapePca& pca, Eigen::Inde
                        double factor) {
   const Eigen::Index k = reference.rows();
   if (pca.loadings.rows() != 3 * k || pca.mean.size() != 3 * k) {
-    throw RuntimeError("The principal components describe " + std::to_string(pca.loadings.rows()) +
+    throw NumericError("The principal components describe " + std::to_string(pca.loadings.rows()) +
                        " shape variables, but a reference of " + std::to_string(k) +
                        " landmarks has " + std::to_string(3 * k) + ".");
   }
   const Eigen::Index r = pca.variances.size();
   if (component < 0 || component >= r) {
-    throw RuntimeError("Principal component " + std::to_string(component + 1) +
+    throw NumericError("Principal component " + std::to_string(component + 1) +
                        " does not exist: the sample has " + std::to_string(r) + ".");
   }
   if (!std::isfinite(factor) || !reference.allFinite()) {
-    throw RuntimeError(
+    throw NumericError(
         "The shape along a principal component cannot be formed: a value is not a finite "
         "number.");
   }

@@ -34,7 +34,7 @@ struct ShapePca {
 /// tangent coordinates of k landmarks r ≤ 3k − 7.
 /// @param variables n×p, one row per specimen: Procrustes tangent coordinates
 ///        (tangent_coordinates) in the stacked layout
-/// @throws RuntimeError for fewer than two specimens, non-finite values, or
+/// @throws NumericError for fewer than two specimens, non-finite values, or
 ///         every specimen equal (no variance to analyse)
 ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables);
 
@@ -48,7 +48,7 @@ ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables
 /// @param component 0-based index of the component, < pca.variances.size()
 /// @param factor    displacement in standard deviations of the component
 /// @return k×3
-/// @throws RuntimeError when the counts do not match, the component does not
+/// @throws NumericError when the counts do not match, the component does not
 ///         exist, or a value is not finite
 Config component_shape(const Config& reference, const ShapePca& pca, Eigen::Index component,
                        double factor);

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/centroid_size.hpp"
 #include "shape/rotation.hpp"
 #include "shape/tolerances.hpp"
@@ -19,12 +19,12 @@ std::string specimen_name(Eigen::Index index) {
 }
 
 [[noreturn]] void throw_not_finite(Eigen::Index index) {
-  throw RuntimeError("Cannot superimpose " + specimen_name(index) +
+  throw NumericError("Cannot superimpose " + specimen_name(index) +
                      ": its coordinates include values that are not finite numbers.");
 }
 
 [[noreturn]] void throw_collapsed(Eigen::Index index) {
-  throw RuntimeError("Cannot superimpose " + specimen_name(index) +
+  throw NumericError("Cannot superimpose " + specimen_name(index) +
                      ": all its landmarks coincide (centroid size 0), so it cannot be "
                      "scaled to unit size.");
 }
@@ -32,7 +32,7 @@ std::string specimen_name(Eigen::Index index) {
 // A fixed reference that a fit turns specimens onto.
 void require_finite_reference(const Config& reference) {
   if (!reference.allFinite()) {
-    throw RuntimeError(
+    throw NumericError(
         "Cannot superimpose onto the reference: its coordinates include values that are not "
         "finite numbers.");
   }
@@ -89,7 +89,7 @@ Config fit_one(const Config& reference, const Config& subject) {
 void normalise_consensus(Config& reference, double magnitude, const char* what) {
   const double size = centsize3Da(reference);
   if (!(size > kCoincidentTolerance * magnitude) || !std::isfinite(size)) {
-    throw RuntimeError(std::string("Cannot superimpose the sample: ") + what +
+    throw NumericError(std::string("Cannot superimpose the sample: ") + what +
                        " has centroid size 0.");
   }
   reference /= size;
@@ -113,7 +113,7 @@ namespace {
 template <typename Done>
 GpaResult superimpose(Stack data, Method method, Done done) {
   const Eigen::Index k = data.k(), n = data.n();
-  if (n == 0) throw RuntimeError("Cannot superimpose the sample: it holds no specimens.");
+  if (n == 0) throw NumericError("Cannot superimpose the sample: it holds no specimens.");
   if (n == 1) {
     const double size = centre_checked(data.slice(0), 0);
     data.slice(0) /= size;
@@ -183,12 +183,12 @@ Stack getfprocon3(const Config& reference, Stack data) {
 PrincipalAxes pcaref3d(const Config& reference) {
   const Eigen::Index k = reference.rows();
   if (k < 2) {
-    throw RuntimeError(
+    throw NumericError(
         "The principal axes of a configuration need at least two landmarks; it has " +
         std::to_string(k) + ".");
   }
   if (!reference.allFinite()) {
-    throw RuntimeError(
+    throw NumericError(
         "The principal axes cannot be found: the reference has coordinates that are not finite "
         "numbers.");
   }

@@ -14,7 +14,7 @@ namespace velmora::shape {
 /// @param reference k×3 target
 /// @param subject   k×3 configuration to fit
 /// @return k×3, centred, centroid size 1, turned onto `reference`
-/// @throws RuntimeError when the landmark counts differ, a coordinate of
+/// @throws NumericError when the landmark counts differ, a coordinate of
 ///         either configuration is not finite, or the subject's landmarks all
 ///         coincide
 Config partialprocrustes3a(const Config& reference, const Config& subject);
@@ -43,7 +43,7 @@ struct GpaResult {
 /// specimens as the next one.  A stack of one is centred and scaled only.
 /// Works in place on the buffer of `data`.
 /// @param data sample of n ≥ 1 configurations, k×3 each
-/// @throws RuntimeError naming the specimen ("specimen 3", 1-based) whose
+/// @throws NumericError naming the specimen ("specimen 3", 1-based) whose
 ///         landmarks all coincide or whose coordinates are not finite, or
 ///         when the starting reference has centroid size 0
 GpaResult getpproc3(Stack data);
@@ -55,7 +55,7 @@ GpaResult getpproc3(Stack data);
 /// next reference, until it moves less than kGpaConvergence or
 /// kGpaMaxPasses passes have run (`converged` says which).
 /// @param data sample of n ≥ 1 configurations, k×3 each
-/// @throws RuntimeError as getpproc3
+/// @throws NumericError as getpproc3
 GpaResult gpa_to_convergence(Stack data);
 
 /// Fits every configuration of `data` onto a fixed `reference` by
@@ -63,7 +63,7 @@ GpaResult gpa_to_convergence(Stack data);
 /// scaled.  (The call-by-name entry also echoes the specimen count.)
 /// @param reference k×3
 /// @param data      n configurations, k×3 each
-/// @throws RuntimeError as getpproc3, or when the landmark counts differ or
+/// @throws NumericError as getpproc3, or when the landmark counts differ or
 ///         the reference has a coordinate that is not finite
 Stack getfprocon3(const Config& reference, Stack data);
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::shape {
@@ -58,7 +58,7 @@ Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
   require_same_landmarks(reference.rows(), "The reference", subject.rows(), "the subject");
   for (const auto& [config, name] : {std::pair{&reference, "reference"}, {&subject, "subject"}}) {
     if (!config->allFinite()) {
-      throw RuntimeError(std::string("The optimal rotation cannot be found: the ") + name +
+      throw NumericError(std::string("The optimal rotation cannot be found: the ") + name +
                          " has coordinates that are not finite numbers.");
     }
   }

@@ -26,7 +26,7 @@ struct RotationFit {
 /// @param reference k×3 target configuration
 /// @param subject   k×3 configuration to turn, normally centred
 /// @return 3×3 with det = +1
-/// @throws RuntimeError when the landmark counts differ or a coordinate is
+/// @throws NumericError when the landmark counts differ or a coordinate is
 ///         not finite
 Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
                         const Eigen::Ref<const Config>& subject);

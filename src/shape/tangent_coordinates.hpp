@@ -19,7 +19,7 @@ namespace velmora::shape {
 /// @param fitted    n ≥ 1 specimens superimposed onto it, k×3 each
 /// @return n×3k, row i for specimen i in the stacked layout (all x, then all y,
 ///         then all z), in the fitted specimens' units
-/// @throws RuntimeError when the landmark counts differ, a coordinate is not
+/// @throws NumericError when the landmark counts differ, a coordinate is not
 ///         finite, the sample is empty, or the reference is all zeros
 Eigen::MatrixXd tangent_coordinates(const Config& reference, const Stack& fitted);
 

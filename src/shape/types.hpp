@@ -4,8 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/value/value.hpp"
-
 namespace velmora::shape {
 
 /// One landmark configuration: k×3, one row (x, y, z) per landmark.
@@ -47,19 +45,7 @@ class Stack {
   std::vector<double> data_;
 };
 
-/// A k×3×n array value (or a k×3 matrix, a stack of one) as a Stack.
-/// Throws RuntimeError naming `what` for any other shape or kind.
-Stack stack_from_value(const Value& v, std::string_view what);
-/// As above, taking the numbers over from `v` instead of copying them.
-Stack stack_from_value(Value&& v, std::string_view what);
-/// The stack as a k×3×n value (moves the buffer); a stack of one becomes a
-/// k×3 matrix.
-Value stack_to_value(Stack s);
-/// A k×3 matrix value as a configuration; throws RuntimeError naming `what`
-/// otherwise.
-Config config_from_value(const Value& v, std::string_view what);
-
-/// Throws RuntimeError unless two configurations have the same number of
+/// Throws NumericError unless two configurations have the same number of
 /// landmarks, naming both.
 void require_same_landmarks(Eigen::Index k_a, std::string_view a, Eigen::Index k_b,
                             std::string_view b);

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::stats {
@@ -32,7 +32,7 @@ const char kSizeMismatch[] = "Requires non-scalar arguments to match in size.";
 // distchck for the distribution functions, which stop on a mismatch.
 std::vector<Grid> expanded(std::vector<Grid> args) {
   CheckedArgs c = distchck(static_cast<int>(args.size()), std::move(args));
-  if (c.errorcode > 0) throw RuntimeError(kSizeMismatch);
+  if (c.errorcode > 0) throw NumericError(kSizeMismatch);
   return std::move(c.args);
 }
 
@@ -201,14 +201,14 @@ Grid gamcdf(const Grid& x_in, const Grid& a_in, const Grid& b_in) {
 
 double normal_upper_tail(double z) {
   if (std::isnan(z)) {
-    throw RuntimeError("The normal upper tail is undefined for a value that is not a number.");
+    throw NumericError("The normal upper tail is undefined for a value that is not a number.");
   }
   return 0.5 * boost::math::erfc(z / std::sqrt(2.0), Quiet());
 }
 
 double f_upper_tail(double F, double d1, double d2) {
   if (std::isnan(F) || !(d1 > 0) || !(d2 > 0)) {
-    throw RuntimeError(
+    throw NumericError(
         "The upper tail of the F distribution needs a number F and positive "
         "degrees of freedom; it got F = " +
         number_text(F) + ", df1 = " + number_text(d1) + ", df2 = " + number_text(d2) + ".");

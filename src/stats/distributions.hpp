@@ -9,7 +9,7 @@ namespace velmora::stats {
 /// a 1×1 argument stands for an array of the common size filled with its
 /// value (an empty argument is not a scalar).  Invalid parameters give NaN
 /// in the affected elements; elements no rule reaches are 0.  Mismatched
-/// sizes throw RuntimeError "Requires non-scalar arguments to match in size.".
+/// sizes throw NumericError "Requires non-scalar arguments to match in size.".
 using Grid = Eigen::ArrayXXd;
 
 /// Arguments after the scalar expansion of distchck.
@@ -53,7 +53,7 @@ double gamcdf(double x, double a, double b = 1.0);
 /// 0.5·erfc(z/√2), computed directly so that small tails keep their relative
 /// accuracy down to the smallest double (1 − normcdf(z) is 0 beyond z ≈ 8.3).
 /// 0 for z = +Inf, 1 for z = −Inf.
-/// @throws RuntimeError when z is NaN
+/// @throws NumericError when z is NaN
 double normal_upper_tail(double z);
 
 /// Upper tail of the F distribution with d1 numerator and d2 denominator
@@ -63,7 +63,7 @@ double normal_upper_tail(double z);
 /// (1 − fcdf keeps only the digits above 1e-16).  An infinite degree of
 /// freedom gives the chi-square limit, as fcdf does.  1 for F ≤ 0, 0 for
 /// F = +Inf.
-/// @throws RuntimeError when F is NaN or a degree of freedom is NaN or ≤ 0
+/// @throws NumericError when F is NaN or a degree of freedom is NaN or ≤ 0
 double f_upper_tail(double F, double d1, double d2);
 
 }  // namespace velmora::stats

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::stats {
@@ -33,18 +33,18 @@ Prepared prepare(const Eigen::Ref<const Eigen::MatrixXd>& y,
                  const Eigen::Ref<const Eigen::VectorXd>& x) {
   const Eigen::Index n = y.rows(), p = y.cols();
   if (x.size() != n) {
-    throw RuntimeError("The permutation test has " + std::to_string(x.size()) +
+    throw NumericError("The permutation test has " + std::to_string(x.size()) +
                        " values of the regressor but " + std::to_string(n) + " specimens.");
   }
   if (n < 4) {
-    throw RuntimeError("The permutation test needs at least four specimens; it has " +
+    throw NumericError("The permutation test needs at least four specimens; it has " +
                        std::to_string(n) + ".");
   }
   if (!x.allFinite() || !y.allFinite()) {
-    throw RuntimeError("The permutation test data include values that are not finite numbers.");
+    throw NumericError("The permutation test data include values that are not finite numbers.");
   }
   if (x.maxCoeff() - x.minCoeff() <= kEqualXTolerance * x.cwiseAbs().maxCoeff()) {
-    throw RuntimeError(
+    throw NumericError(
         "All values of the regressor are equal, so the permutation test is undefined.");
   }
   Prepared prep;
@@ -57,7 +57,7 @@ Prepared prepare(const Eigen::Ref<const Eigen::MatrixXd>& y,
   const double magnitude = p > 0 ? y.cwiseAbs().maxCoeff() : 0.0;
   if (!(std::sqrt(prep.sst) >
         kCoincidentTolerance * magnitude * std::sqrt(static_cast<double>(n * p)))) {
-    throw RuntimeError("Every specimen has the same shape, so the permutation test is undefined.");
+    throw NumericError("Every specimen has the same shape, so the permutation test is undefined.");
   }
   if (p > n) {
     // Yᶜᵀ = Q·R with R n×n: ‖Yᶜᵀ·v‖ = ‖R·v‖, so each ordering costs n² instead
@@ -110,7 +110,7 @@ PermutationTestResult observed_result(const Prepared& prep) {
 }  // namespace
 
 std::uint64_t uniform_below(std::mt19937_64& gen, std::uint64_t bound) {
-  if (bound == 0) throw RuntimeError("A random draw needs a bound of at least 1.");
+  if (bound == 0) throw NumericError("A random draw needs a bound of at least 1.");
   // 2⁶⁴ mod bound in 64-bit unsigned arithmetic.
   const std::uint64_t reject_below = (std::uint64_t{0} - bound) % bound;
   std::uint64_t draw;
@@ -131,7 +131,7 @@ std::optional<PermutationTestResult> permutation_test(
     const Eigen::Ref<const Eigen::MatrixXd>& tangent, const Eigen::Ref<const Eigen::VectorXd>& x,
     int permutations, std::uint64_t seed, const PermutationProgress& progress) {
   if (permutations < 1) {
-    throw RuntimeError("The permutation test needs at least one permutation; " +
+    throw NumericError("The permutation test needs at least one permutation; " +
                        std::to_string(permutations) + " were asked for.");
   }
   const Prepared prep = prepare(tangent, x);
@@ -158,7 +158,7 @@ std::optional<PermutationTestResult> exact_permutation_test(
     const Eigen::Ref<const Eigen::MatrixXd>& tangent, const Eigen::Ref<const Eigen::VectorXd>& x,
     const PermutationProgress& progress) {
   if (tangent.rows() > kExactPermutationLimit) {
-    throw RuntimeError("The exact permutation test enumerates at most " +
+    throw NumericError("The exact permutation test enumerates at most " +
                        std::to_string(kExactPermutationLimit) + "! orderings; the sample has " +
                        std::to_string(tangent.rows()) + " specimens.");
   }

@@ -81,7 +81,7 @@ void shuffle(Eigen::Ref<Eigen::VectorXi> order, std::mt19937_64& gen);
 ///                     (a few milliseconds for 1,000 specimens of 100
 ///                     landmarks) and after the last
 /// @return the result, or nothing when `progress` cancelled the test
-/// @throws RuntimeError for n < 4, mismatched counts, non-finite values, x
+/// @throws NumericError for n < 4, mismatched counts, non-finite values, x
 ///         equal up to rounding (kEqualXTolerance), every specimen of the same
 ///         shape, or fewer than one permutation
 std::optional<PermutationTestResult> permutation_test(
@@ -92,7 +92,7 @@ std::optional<PermutationTestResult> permutation_test(
 /// The same test with every one of the n! orderings of x (the observed one
 /// included), in lexicographic order: the exact permutation distribution, for
 /// samples of at most kExactPermutationLimit specimens.
-/// @throws RuntimeError as permutation_test, and for n > kExactPermutationLimit
+/// @throws NumericError as permutation_test, and for n > kExactPermutationLimit
 std::optional<PermutationTestResult> exact_permutation_test(
     const Eigen::Ref<const Eigen::MatrixXd>& tangent, const Eigen::Ref<const Eigen::VectorXd>& x,
     const PermutationProgress& progress = {});

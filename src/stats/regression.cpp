@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::stats {
@@ -13,7 +13,7 @@ namespace {
 
 void require_count(Eigen::Index got, Eigen::Index want, const char* what) {
   if (got != want) {
-    throw RuntimeError(std::string("The regression has ") + std::to_string(want) +
+    throw NumericError(std::string("The regression has ") + std::to_string(want) +
                        " values of the independent variable but " + std::to_string(got) + " " +
                        what + ".");
   }
@@ -25,13 +25,13 @@ LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
                    const Eigen::Ref<const Eigen::VectorXd>& x) {
   require_count(y.rows(), x.size(), "rows of responses");
   if (!x.allFinite() || !y.allFinite()) {
-    throw RuntimeError("The regression data include values that are not finite numbers.");
+    throw NumericError("The regression data include values that are not finite numbers.");
   }
   const double x_mean = x.mean();
   const Eigen::VectorXd xc = x.array() - x_mean;
   const double sxx = xc.squaredNorm();
   if (!(sxx > 0)) {
-    throw RuntimeError(
+    throw NumericError(
         "All values of the independent variable are equal, so the regression slope is "
         "undefined.");
   }
@@ -53,11 +53,11 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
   const Eigen::Index n = x.size();
   require_count(y.size(), n, "responses");
   if (n < 3) {
-    throw RuntimeError("The regression needs at least three pairs of values; it has " +
+    throw NumericError("The regression needs at least three pairs of values; it has " +
                        std::to_string(n) + ".");
   }
   if (!x.allFinite() || !y.allFinite()) {
-    throw RuntimeError("The regression data include values that are not finite numbers.");
+    throw NumericError("The regression data include values that are not finite numbers.");
   }
   // Values equal up to rounding count as equal: the mean of equal values may
   // differ from them in the last bit and leave a spread of noise.
@@ -65,10 +65,10 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
     return v.maxCoeff() - v.minCoeff() <= kEqualXTolerance * v.cwiseAbs().maxCoeff();
   };
   if (all_equal(x)) {
-    throw RuntimeError("All x values of the regression are equal, so its slope is undefined.");
+    throw NumericError("All x values of the regression are equal, so its slope is undefined.");
   }
   if (all_equal(y)) {
-    throw RuntimeError(
+    throw NumericError(
         "All y values of the regression are equal, so its correlation is undefined.");
   }
   // Deviations are scaled by powers of two to a largest magnitude near 1

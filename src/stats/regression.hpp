@@ -15,7 +15,7 @@ struct LineFits {
 /// slope = Σ(x−x̄)(y−ȳ) / Σ(x−x̄)², intercept = ȳ − slope·x̄.
 /// @param y N×m responses
 /// @param x N regressor values
-/// @throws RuntimeError when the counts differ, a value is not finite, or
+/// @throws NumericError when the counts differ, a value is not finite, or
 ///         all x are equal (the slope is undefined)
 LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
                    const Eigen::Ref<const Eigen::VectorXd>& x);
@@ -41,7 +41,7 @@ struct RegressionStats {
 /// Regression of y on x from their 2×2 sample covariance (divisor n − 1).
 /// @param x regressor, n ≥ 3 values
 /// @param y response, as many values as x
-/// @throws RuntimeError for different counts, fewer than three pairs,
+/// @throws NumericError for different counts, fewer than three pairs,
 ///         non-finite values, or x or y without any spread
 RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
                         const Eigen::Ref<const Eigen::VectorXd>& y);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 #include "stats/regression.hpp"
 
@@ -36,7 +36,7 @@ std::optional<double> log_det(const Eigen::MatrixXd& a) {
 
 WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x) {
   if (scores.cols() < 2) {
-    throw RuntimeError(
+    throw NumericError(
         "Wilks' lambda needs at least two score columns (the last is not "
         "regressed); the scores have " +
         std::to_string(scores.cols()) + ".");
@@ -70,14 +70,14 @@ WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd&
   const Eigen::ArrayXd magnitude = y.cwiseAbs().colwise().maxCoeff().transpose().array();
   for (Eigen::Index j = 0; j < w.p; ++j) {
     if (!(std::sqrt(diag(j)) > kCoincidentTolerance * magnitude(j) * std::sqrt(big_n))) {
-      throw RuntimeError("Wilks' lambda is undefined: score column " + std::to_string(j + 1) +
+      throw NumericError("Wilks' lambda is undefined: score column " + std::to_string(j + 1) +
                          " has the same value for every specimen.");
     }
   }
   const Eigen::VectorXd scale = diag.rsqrt().matrix();
   const std::optional<double> log_t = log_det(scale.asDiagonal() * total * scale.asDiagonal());
   if (!log_t) {
-    throw RuntimeError(
+    throw NumericError(
         "Wilks' lambda is undefined: the regressed score columns are linearly dependent.");
   }
   const std::optional<double> log_e = log_det(scale.asDiagonal() * error * scale.asDiagonal());

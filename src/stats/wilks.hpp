@@ -28,7 +28,7 @@ struct WilksResult {
 /// dependent.
 /// @param scores N×m score matrix, m ≥ 2
 /// @param x      N regressor values (X or ln X)
-/// @throws RuntimeError for mismatched counts, non-finite values, a regressor
+/// @throws NumericError for mismatched counts, non-finite values, a regressor
 ///         without spread, a constant or linearly dependent score column
 WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x);
 

@@ -2,25 +2,26 @@
 
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/procrustes.hpp"
 #include "tps/warp_basis.hpp"
 
 namespace velmora::tps {
 
-shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores) {
+shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores,
+                       const Notify& note) {
   if (scores.rows() == 0) {
-    throw RuntimeError("The implied deformation needs at least one row of scores.");
+    throw NumericError("The implied deformation needs at least one row of scores.");
   }
   if (!scores.allFinite()) {
-    throw RuntimeError(
+    throw NumericError(
         "The implied deformation cannot be built: the scores include values that are not finite "
         "numbers.");
   }
-  const WarpBasis basis = lmatrix3da(reference);
+  const WarpBasis basis = lmatrix3da(reference, note);
   const Eigen::Index k = reference.rows(), ns = scores.cols();
   if (ns > basis.warps.cols()) {
-    throw RuntimeError("The implied deformation got " + std::to_string(ns) +
+    throw NumericError("The implied deformation got " + std::to_string(ns) +
                        " score columns, but the warp matrix of the reference has " +
                        std::to_string(basis.warps.cols()) + ".");
   }

@@ -2,6 +2,7 @@
 
 #include <Eigen/Core>
 
+#include "core/notify.hpp"
 #include "shape/types.hpp"
 
 namespace velmora::tps {
@@ -14,8 +15,10 @@ namespace velmora::tps {
 /// @param reference k×3 (normally centred, unit size, in principal axes)
 /// @param scores    ms×ns, ms ≥ 1, ns ≤ 3p + 5, score order of getpw3d
 /// @return ms configurations, k×3 each, centred, unit centroid size
-/// @throws RuntimeError for no rows, too many columns or non-finite scores,
-///         and as lmatrix3da for a reference without a basis
-shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores);
+/// @throws NumericError for no rows, too many columns or non-finite scores,
+///         and as lmatrix3da for a reference without a basis; `note` as
+///         for lmatrix3da
+shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores,
+                       const Notify& note = {});
 
 }  // namespace velmora::tps

@@ -24,8 +24,9 @@ Eigen::MatrixXd warp_scores(const WarpBasis& basis, const shape::Config& referen
   return scores;
 }
 
-Eigen::MatrixXd getpw3d(const shape::Config& reference, const shape::Stack& data) {
-  return warp_scores(lmatrix3da(reference), reference, data);
+Eigen::MatrixXd getpw3d(const shape::Config& reference, const shape::Stack& data,
+                        const Notify& note) {
+  return warp_scores(lmatrix3da(reference, note), reference, data);
 }
 
 }  // namespace velmora::tps

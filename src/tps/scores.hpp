@@ -16,12 +16,13 @@ namespace velmora::tps {
 /// @param data      n superimposed configurations, k×3 each
 /// @return n×(3p+5): row i for specimen i; column 3(r−1)+c is coordinate c of
 ///         retained warp r, then U1, U2, U3, T1, T2
-/// @throws RuntimeError when the landmark counts differ
+/// @throws NumericError when the landmark counts differ
 Eigen::MatrixXd warp_scores(const WarpBasis& basis, const shape::Config& reference,
                             const shape::Stack& data);
 
 /// Scores of a sample on the basis of its reference (lmatrix3da, then
-/// warp_scores).
-Eigen::MatrixXd getpw3d(const shape::Config& reference, const shape::Stack& data);
+/// warp_scores); `note` as for lmatrix3da.
+Eigen::MatrixXd getpw3d(const shape::Config& reference, const shape::Stack& data,
+                        const Notify& note = {});
 
 }  // namespace velmora::tps

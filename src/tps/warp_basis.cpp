@@ -13,8 +13,7 @@
 #include <new>
 #include <string>
 
-#include "platform/runtime/console.hpp"
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/tolerances.hpp"
 
 namespace velmora::tps {
@@ -52,7 +51,7 @@ std::string gigabytes(double bytes) {
 }
 
 [[noreturn]] void refuse(const std::string& why) {
-  throw RuntimeError("The thin-plate spline basis of the reference is undefined: " + why);
+  throw NumericError("The thin-plate spline basis of the reference is undefined: " + why);
 }
 
 void check_reference(const shape::Config& x) {
@@ -158,7 +157,7 @@ std::string basis_time_note(Eigen::Index k) {
 void check_basis_memory(Eigen::Index k, double available) {
   const double needed = basis_bytes(k);
   if (needed > available) {
-    throw RuntimeError("The thin-plate spline basis of " + std::to_string(k) +
+    throw NumericError("The thin-plate spline basis of " + std::to_string(k) +
                        " landmarks needs about " + gigabytes(needed) + " of memory; only " +
                        gigabytes(available) + " can be had.");
   }
@@ -170,15 +169,15 @@ WarpBasis build_basis(const shape::Config& reference);
 
 }  // namespace
 
-WarpBasis lmatrix3da(const shape::Config& reference) {
+WarpBasis lmatrix3da(const shape::Config& reference, const Notify& note) {
   check_reference(reference);
   const Eigen::Index k = reference.rows();
   check_basis_memory(k, available_memory());
-  if (const std::string note = basis_time_note(k); !note.empty()) console().line(note);
+  if (const std::string line = basis_time_note(k); !line.empty() && note) note(line);
   try {
     return build_basis(reference);
   } catch (const std::bad_alloc&) {
-    throw RuntimeError("There was not enough memory to build the thin-plate spline basis of " +
+    throw NumericError("There was not enough memory to build the thin-plate spline basis of " +
                        std::to_string(k) + " landmarks (about " + gigabytes(basis_bytes(k)) + ").");
   }
 }

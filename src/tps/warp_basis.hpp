@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/notify.hpp"
 #include "shape/types.hpp"
 
 namespace velmora::tps {
@@ -35,7 +36,7 @@ struct WarpBasis {
 /// The order is kept; nothing is sorted.
 std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues);
 
-/// Landmark counts above this get a console note with the expected time
+/// Landmark counts above this get a note with the expected time
 /// before the basis is built.
 inline constexpr Eigen::Index kSlowBasisLandmarks = 2000;
 
@@ -48,13 +49,13 @@ double basis_bytes(Eigen::Index k);
 /// desktop processor (the eigen-decomposition grows as k³).
 double basis_seconds(Eigen::Index k);
 
-/// The console note written before a basis of more than
+/// The note given before a basis of more than
 /// kSlowBasisLandmarks landmarks ("Building the thin-plate spline basis of
 /// 2500 landmarks: expect about 12 seconds."); "" for fewer.
 std::string basis_time_note(Eigen::Index k);
 
 /// Refuses a basis of k landmarks that cannot fit in `available` bytes.
-/// @throws RuntimeError `The thin-plate spline basis of K landmarks needs
+/// @throws NumericError `The thin-plate spline basis of K landmarks needs
 ///   about X GB of memory; only Y GB can be had.`
 void check_basis_memory(Eigen::Index k, double available);
 
@@ -67,13 +68,14 @@ void check_basis_memory(Eigen::Index k, double available);
 /// @param reference k×3, normally centred, unit centroid size, in principal
 ///        axes (then the uniform columns are orthonormal and orthogonal to the
 ///        partial warps)
-/// @throws RuntimeError when L is singular, saying why: fewer than four
+/// @throws NumericError when L is singular, saying why: fewer than four
 ///         landmarks, two landmarks coinciding, all landmarks in one plane,
 ///         non-finite coordinates; and before anything large is allocated
 ///         when the basis cannot fit in the memory the process can have
 ///         (check_basis_memory), or with a message saying so when an
 ///         allocation fails all the same.  Above kSlowBasisLandmarks it
-///         first writes the expected time on the console.
-WarpBasis lmatrix3da(const shape::Config& reference);
+///         first gives `note` the expected time (basis_time_note), once
+///         the reference and the memory have passed their checks.
+WarpBasis lmatrix3da(const shape::Config& reference, const Notify& note = {});
 
 }  // namespace velmora::tps

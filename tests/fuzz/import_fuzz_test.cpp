@@ -5,7 +5,7 @@
 // Each format's well-formed files (random samples, names, separators, line
 // ends, comments) must read back exactly; the same files with small edits,
 // drawn from the characters the format is made of or from any byte, must
-// either give a sample that keeps every promise or a DataRefusal naming the
+// either give a sample that keeps every promise or a FileError naming the
 // file.  No other exception, no crash.
 
 #include <gtest/gtest.h>
@@ -220,7 +220,7 @@ bool read_checked(const std::string& text, const std::string& label) {
     const ImportedSample s = import_landmark_text(text, label);
     check_sample(s);
     return true;
-  } catch (const DataRefusal& e) {
+  } catch (const FileError& e) {
     const std::string prefix = "\"" + label + "\"";
     EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
     return false;

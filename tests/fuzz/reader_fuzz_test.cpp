@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "io/landmark_file.hpp"
 #include "io/list_files.hpp"
 #include "io/test_files.hpp"
 #include "io/text_matrix.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {
@@ -189,7 +189,7 @@ Outcome velmora_read(const std::string& text, bool finite_only) {
     EXPECT_EQ(m.values.size(), m.rows * m.cols);
     for (std::size_t r = 0; r < m.rows; ++r)
       for (std::size_t c = 0; c < m.cols; ++c) out.row_major.push_back(m(r, c));
-  } catch (const RuntimeError& e) {
+  } catch (const FileError& e) {
     out.error = e.what();
   }
   return out;
@@ -369,7 +369,7 @@ TEST(ReaderFuzz, EditedFilesAgreeWithAnIndependentReader) {
 }
 
 /// The checked loaders either accept with their promises kept or refuse with
-/// a DataRefusal naming the file; nothing else escapes.
+/// a FileError naming the file; nothing else escapes.
 void check_loaders(const std::string& text) {
   const std::string prefix = std::string("\"") + kLabel + "\"";
   try {
@@ -377,12 +377,12 @@ void check_loaders(const std::string& text) {
     EXPECT_EQ(m.cols % 3, 1u);
     EXPECT_GE(m.cols, 7u);
     for (double v : m.values) EXPECT_TRUE(std::isfinite(v));
-  } catch (const DataRefusal& e) {
+  } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
   }
   try {
     EXPECT_EQ(parse_x_list(text, kLabel).cols, 1u);
-  } catch (const DataRefusal& e) {
+  } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
   }
   try {
@@ -390,10 +390,10 @@ void check_loaders(const std::string& text) {
     EXPECT_GE(w.cols, 3u);
     try {
       check_wires(w, 12);
-    } catch (const DataRefusal& e) {
+    } catch (const FileError& e) {
       EXPECT_EQ(std::string(e.what()).rfind("Wire row ", 0), 0u) << e.what();
     }
-  } catch (const DataRefusal& e) {
+  } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
   }
 }
@@ -433,8 +433,8 @@ TEST(ReaderFuzz, FilesOnDiskReadAsTheirText) {
       ASSERT_EQ(d->cols, m.cols);
       for (std::size_t i = 0; i < m.values.size(); ++i)
         ASSERT_TRUE(same_number(d->values[i], m.values[i]));
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(testing::message_of<RuntimeError>([&] { dload(path); }), e.what());
+    } catch (const FileError& e) {
+      EXPECT_EQ(testing::message_of<FileError>([&] { dload(path); }), e.what());
     }
   }
 }

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bindings/io_values.hpp"
+#include "core/errors.hpp"
 #include "io/list_files.hpp"
 #include "io/test_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -18,7 +20,7 @@ using testing::message_of;
 using testing::ScratchFolder;
 
 std::string refusal(std::string_view text) {
-  return message_of<DataRefusal>([&] { parse_landmarks(text, "f.txt"); });
+  return message_of<FileError>([&] { parse_landmarks(text, "f.txt"); });
 }
 
 /// One specimen line of k landmarks on a helix, then a centroid size.
@@ -81,12 +83,12 @@ TEST(LandmarkFile, RefusalMessages) {
 TEST(LandmarkFile, FilesOnDisk) {
   ScratchFolder dir;
   const std::string missing = dir.file("y.txt");
-  EXPECT_EQ(message_of<DataRefusal>([&] { load_landmarks(missing); }),
+  EXPECT_EQ(message_of<FileError>([&] { load_landmarks(missing); }),
             "Cannot open the file \"" + missing + "\": No such file or directory.");
-  EXPECT_EQ(message_of<DataRefusal>([&] { load_landmarks(dir.path().string()); }),
+  EXPECT_EQ(message_of<FileError>([&] { load_landmarks(dir.path().string()); }),
             "Cannot open the file \"" + dir.path().string() + "\": Is a directory.");
   const std::string bad = dir.write("bad.txt", "0 0 0 1 1 1 1\n2 2\n");
-  EXPECT_EQ(message_of<DataRefusal>([&] { load_landmarks(bad); }),
+  EXPECT_EQ(message_of<FileError>([&] { load_landmarks(bad); }),
             "\"" + bad + "\" line 2: expected 7 numbers, found 2.");
   const std::string good = dir.write("good.txt", "0 0 0 1 1 1 1.7320508\n");
   EXPECT_EQ(load_landmarks(good).cols, 7u);

@@ -474,25 +474,25 @@ TEST(LandmarkImport, RefusalMessages) {
   };
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(message_of<DataRefusal>([&] { import_landmark_text(c.text, c.label); }), c.message);
+    EXPECT_EQ(message_of<FileError>([&] { import_landmark_text(c.text, c.label); }), c.message);
   }
 }
 
 TEST(LandmarkImport, FilesOnDisk) {
   ScratchFolder dir;
   const std::string missing = dir.file("gone.tps");
-  EXPECT_EQ(message_of<DataRefusal>([&] { import_landmarks(missing); }),
+  EXPECT_EQ(message_of<FileError>([&] { import_landmarks(missing); }),
             "Cannot open the file \"" + missing + "\": No such file or directory.");
-  EXPECT_EQ(message_of<DataRefusal>([&] { import_landmark_files({}); }),
+  EXPECT_EQ(message_of<FileError>([&] { import_landmark_files({}); }),
             "No landmark file was chosen.");
   const std::string a = dir.write("a.fcsv", "1,0,0,0\n2,1,0,0\n3,0,1,0\n");
   const std::string b = dir.write("b.fcsv", "1,0,0,0\n2,1,0,0\n");
-  EXPECT_EQ(message_of<DataRefusal>([&] {
+  EXPECT_EQ(message_of<FileError>([&] {
               import_landmark_files({a, b});
             }),
             "\"" + b + "\": 2 landmarks, but \"" + a +
                 "\" has 3; every specimen needs the same landmarks.");
-  EXPECT_EQ(message_of<DataRefusal>([&] {
+  EXPECT_EQ(message_of<FileError>([&] {
               import_landmark_files({a, missing});
             }),
             "Cannot open the file \"" + missing + "\": No such file or directory.");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bindings/io_values.hpp"
+#include "core/errors.hpp"
 #include "io/test_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
@@ -23,7 +25,7 @@ TEST(XList, ReadsOneValuePerLine) {
 
 TEST(XList, RefusalMessages) {
   auto refusal = [](std::string_view text) {
-    return message_of<DataRefusal>([&] { parse_x_list(text, "age.txt"); });
+    return message_of<FileError>([&] { parse_x_list(text, "age.txt"); });
   };
   EXPECT_EQ(refusal("1 2\n3 4\n"), "\"age.txt\" line 1: expected one value per line, found 2.");
   EXPECT_EQ(refusal("1\n2 3\n"), "\"age.txt\" line 2: expected 1 number, found 2.");
@@ -36,7 +38,7 @@ TEST(XList, RefusalMessages) {
   EXPECT_EQ(refusal(""), "\"age.txt\": the file holds no numbers.");
 
   ScratchFolder dir;
-  EXPECT_EQ(message_of<DataRefusal>([&] { load_x_list(dir.file("none.txt")); }),
+  EXPECT_EQ(message_of<FileError>([&] { load_x_list(dir.file("none.txt")); }),
             "Cannot open the file \"" + dir.file("none.txt") + "\": No such file or directory.");
   EXPECT_EQ(load_x_list(dir.write("x.txt", "3\n4\n")).rows, 2u);
 }
@@ -48,7 +50,7 @@ TEST(WireList, ReadsAndRefuses) {
   EXPECT_EQ(w(1, 2), 3.0);
 
   auto refusal = [](std::string_view text) {
-    return message_of<DataRefusal>([&] { parse_wire_list(text, "w.txt"); });
+    return message_of<FileError>([&] { parse_wire_list(text, "w.txt"); });
   };
   EXPECT_EQ(refusal("1 2\n"),
             "\"w.txt\" line 1: a wire needs 3 numbers (wire number, landmark, landmark), found 2.");
@@ -62,14 +64,14 @@ TEST(WireList, ReadsAndRefuses) {
 TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
   TextMatrix w = parse_wire_list("1 1 2\n2 2 12\n0 12 1\n", "w.txt");
   EXPECT_NO_THROW(check_wires(w, 12));
-  EXPECT_NO_THROW(check_wires(w.to_value(), 12));
-  EXPECT_EQ(message_of<DataRefusal>([&] { check_wires(w, 11); }),
+  EXPECT_NO_THROW(check_wires(to_value(w), 12));
+  EXPECT_EQ(message_of<FileError>([&] { check_wires(w, 11); }),
             "Wire row 2: landmark 12 is not a whole number from 1 to 11.");
 
   // A wireframe value that did not come through the file reader.
   auto refusal = [](std::string_view text, std::size_t k) {
     TextMatrix m = parse_text_matrix(text, "w.txt");
-    return message_of<DataRefusal>([&] { check_wires(m.to_value(), k); });
+    return message_of<DataRefusal>([&] { check_wires(to_value(m), k); });
   };
   EXPECT_EQ(refusal("1 1 2\n1 2.5 3\n", 12),
             "Wire row 2: landmark 2.5 is not a whole number from 1 to 12.");
@@ -81,7 +83,7 @@ TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
   EXPECT_NO_THROW(check_wires(parse_wire_list("0.5 1 2\n", "w"), 2));
   EXPECT_NO_THROW(check_wires(Value(), 12));
   // The file reader refuses what can never be a landmark number.
-  EXPECT_EQ(message_of<DataRefusal>([] { parse_wire_list("1 1 2\n1 2.5 3\n", "w.txt"); }),
+  EXPECT_EQ(message_of<FileError>([] { parse_wire_list("1 1 2\n1 2.5 3\n", "w.txt"); }),
             "\"w.txt\" line 2: 2.5 is not a landmark number (a whole number from 1 up).");
   EXPECT_EQ(message_of<DataRefusal>([] {
               check_wires(Value::row({1, 2}), 12);

@@ -10,9 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include "core/errors.hpp"
 #include "io/test_files.hpp"
 #include "io/text_matrix.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {
@@ -74,13 +74,13 @@ TEST(ResultFiles, ScoreReferenceAndVectorLayouts) {
   scores << 1, 2, 3, 4, 5, 6;
   std::vector<double> cs = {10, 20, 30};  // one more specimen than scores: only n lines
   EXPECT_EQ(score_file_text(scores, cs), "1 2 3 10  \n 4 5 6 20  \n ");
-  EXPECT_EQ(message_of<RuntimeError>([&] { score_file_text(scores, std::vector<double>{1}); }),
+  EXPECT_EQ(message_of<NumericError>([&] { score_file_text(scores, std::vector<double>{1}); }),
             "The score matrix has 2 rows but the sample holds only 1 specimens.");
 
   Eigen::MatrixXd reference(2, 3);
   reference << 0.5, -0.5, 0.25, -0.5, 0.5, -0.25;
   EXPECT_EQ(reference_file_text(reference), "0.5 -0.5 0.25 -0.5 0.5 -0.25 1  \n ");
-  EXPECT_EQ(message_of<RuntimeError>([] { reference_file_text(Eigen::MatrixXd::Zero(2, 2)); }),
+  EXPECT_EQ(message_of<NumericError>([] { reference_file_text(Eigen::MatrixXd::Zero(2, 2)); }),
             "The reference must have 3 columns (x, y, z); it has 2.");
 
   EXPECT_EQ(format_g_lines(scores), "1 2 3  \n 4 5 6  \n ");

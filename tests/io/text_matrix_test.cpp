@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "bindings/io_values.hpp"
+#include "core/errors.hpp"
 #include "io/test_files.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
@@ -24,7 +26,7 @@ std::vector<double> row_major(const TextMatrix& m) {
 }
 
 std::string parse_error(std::string_view text, bool finite_only = false) {
-  return message_of<RuntimeError>([&] { parse_text_matrix(text, "f.txt", finite_only); });
+  return message_of<FileError>([&] { parse_text_matrix(text, "f.txt", finite_only); });
 }
 
 struct LineCase {
@@ -175,14 +177,14 @@ TEST(TextMatrix, DloadFromDisk) {
   std::string path = dir.write("m.txt", "1 2 3\r\n4 5 6\r\n\r\n \n");
   std::optional<TextMatrix> m = dload(path);
   ASSERT_TRUE(m.has_value());
-  Value v = m->to_value();
+  Value v = to_value(*m);
   EXPECT_EQ(v.rows(), 2u);
   EXPECT_EQ(v.cols(), 3u);
   EXPECT_EQ(v(1, 0), 4.0);
   EXPECT_EQ(v.data(), (std::vector<double>{1, 4, 2, 5, 3, 6}));
 
   std::string bad = dir.write("bad.txt", "1 2\n3\n");
-  EXPECT_EQ(message_of<RuntimeError>([&] { dload(bad); }),
+  EXPECT_EQ(message_of<FileError>([&] { dload(bad); }),
             "\"" + bad + "\" line 2: expected 2 numbers, found 1.");
 }
 
@@ -208,6 +210,18 @@ TEST(FileText, ReadsRegularFilesOnly) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(FileText::read(fifo).reason(), "it is a named pipe (FIFO), not a regular file");
   EXPECT_FALSE(dload(fifo).has_value());
+}
+
+TEST(TextMatrix, EigenViewHoldsTheRowsAsRead) {
+  const TextMatrix m = parse_text_matrix("1 2 3\n4 5 6\n", "f.txt");
+  const Eigen::Map<const Eigen::MatrixXd> v = m.matrix();
+  ASSERT_EQ(v.rows(), 2);
+  ASSERT_EQ(v.cols(), 3);
+  for (std::size_t r = 0; r < m.rows; ++r)
+    for (std::size_t c = 0; c < m.cols; ++c)
+      EXPECT_EQ(v(static_cast<Eigen::Index>(r), static_cast<Eigen::Index>(c)), m(r, c));
+  EXPECT_EQ(v(1, 0), 4.0);
+  EXPECT_EQ(parse_text_matrix("", "f.txt").matrix().size(), 0);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/random_shapes.hpp"
 
 namespace velmora::shape {
@@ -23,7 +23,7 @@ TEST(ProcrustesDistance, SquaredCoordinateDistancePerSliceInOrder) {
   EXPECT_EQ(d(0), 0.0);
   EXPECT_EQ(d(1), 5.0);
   EXPECT_DOUBLE_EQ(d(2), (ref - a).squaredNorm());
-  EXPECT_THROW(getpdistance3(Config::Zero(3, 3), Stack(slice)), RuntimeError);
+  EXPECT_THROW(getpdistance3(Config::Zero(3, 3), Stack(slice)), NumericError);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-#include "shape/register.hpp"
-
 #include <gtest/gtest.h>
 
+#include "bindings/shape_functions.hpp"
+#include "bindings/shape_values.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/procrustes.hpp"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
+#include "core/errors.hpp"
 #include "shape/centroid_size.hpp"
 #include "shape/random_shapes.hpp"
 
@@ -119,7 +119,7 @@ TEST(Svdrot2, FlatSubjectAndMismatchedCounts) {
   try {
     svdrot2(Config::Zero(4, 3), Config::Zero(5, 3));
     ADD_FAILURE();
-  } catch (const RuntimeError& e) {
+  } catch (const NumericError& e) {
     EXPECT_STREQ(e.what(), "The reference has 4 landmarks but the subject has 5.");
   }
 }
@@ -136,7 +136,7 @@ TEST(Svdrot2, RefusesCoordinatesThatAreNotFinite) {
       std::string text = "no error";
       try {
         as_reference ? svdrot2(broken, good) : svdrot2(good, broken);
-      } catch (const RuntimeError& e) {
+      } catch (const NumericError& e) {
         text = e.what();
       }
       EXPECT_EQ(text, std::string("The optimal rotation cannot be found: the ") +

@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/errors.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::testing {
 
-/// The text of the RuntimeError that `f` throws, or "no error".
-inline std::string error_of(const std::function<void()>& f) {
+/// The text of the run-time's RuntimeError that `f` throws, or "no error".
+inline std::string runtime_error_of(const std::function<void()>& f) {
   try {
     f();
   } catch (const RuntimeError& e) {
@@ -22,10 +23,21 @@ inline std::string error_of(const std::function<void()>& f) {
   return "no error";
 }
 
-/// The text with which `table` refuses or fails a call, or "no error".
+/// The text of the RuntimeError or the library's NumericError that `f`
+/// throws, or "no error".
+inline std::string error_of(const std::function<void()>& f) {
+  try {
+    return runtime_error_of(f);
+  } catch (const NumericError& e) {
+    return e.what();
+  }
+}
+
+/// The text with which `table` refuses or fails a call, or "no error".  A
+/// call by name reports every failure as a RuntimeError.
 inline std::string call_error(const FunctionTable& table, std::string_view name,
                               const ValueList& args, int nargout) {
-  return error_of([&] { table.call(name, args, nargout); });
+  return runtime_error_of([&] { table.call(name, args, nargout); });
 }
 
 /// A function's declared numbers of inputs and outputs.

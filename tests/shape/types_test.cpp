@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bindings/shape_values.hpp"
+#include "core/errors.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::shape {
@@ -76,7 +78,7 @@ TEST(StackLayout, WrongShapesAreRefusedByName) {
               "reference must be a configuration (k landmarks x 3 coordinates), not a 4x3x2 "
               "array.");
   }
-  EXPECT_THROW(Stack(2, 2, std::vector<double>(11)), RuntimeError);
+  EXPECT_THROW(Stack(2, 2, std::vector<double>(11)), NumericError);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-#include "stats/register.hpp"
-
 #include <gtest/gtest.h>
 
+#include "bindings/stats_functions.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
 

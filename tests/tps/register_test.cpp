@@ -1,7 +1,7 @@
-#include "tps/register.hpp"
-
 #include <gtest/gtest.h>
 
+#include "bindings/shape_values.hpp"
+#include "bindings/tps_functions.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"

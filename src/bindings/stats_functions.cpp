@@ -1,7 +1,8 @@
-#include "stats/register.hpp"
+#include "bindings/stats_functions.hpp"
 
 #include <string>
 
+#include "bindings/numeric_calls.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "stats/distributions.hpp"
 #include "stats/regression.hpp"
@@ -52,34 +53,37 @@ ValueList call_distchck(const ValueList& args, int nargout) {
 }  // namespace
 
 void register_stats_functions(FunctionTable& table) {
-  table.add({"fcdf",
-             [](const ValueList& args, int) -> ValueList {
-               if (args.size() < 3) throw RuntimeError("Requires three input arguments.");
-               return {value(fcdf(grid(args[0], "x"), grid(args[1], "v1"), grid(args[2], "v2")))};
-             },
-             3, 1});
-  table.add({"normcdf",
-             [](const ValueList& args, int) -> ValueList {
-               const Grid x = grid(arg(args, 0, "normcdf", "x"), "x");
-               return {
-                   value(normcdf(x, grid_or(args, 1, "mu", 0.0), grid_or(args, 2, "sigma", 1.0)))};
-             },
-             3, 1});
-  table.add({"chi2cdf",
-             [](const ValueList& args, int) -> ValueList {
-               if (args.size() < 2) throw RuntimeError("Requires two input arguments.");
-               return {value(chi2cdf(grid(args[0], "x"), grid(args[1], "v")))};
-             },
-             2, 1});
-  table.add(
-      {"gamcdf",
-       [](const ValueList& args, int) -> ValueList {
-         if (args.size() < 2) throw RuntimeError("Requires at least two input arguments.");
-         return {value(gamcdf(grid(args[0], "x"), grid(args[1], "a"), grid_or(args, 2, "b", 1.0)))};
-       },
-       3, 1});
-  table.add({"distchck", call_distchck, kOnePlus, kOnePlus});
-  table.add(
+  add_numeric(table,
+              {"fcdf",
+               [](const ValueList& args, int) -> ValueList {
+                 if (args.size() < 3) throw RuntimeError("Requires three input arguments.");
+                 return {value(fcdf(grid(args[0], "x"), grid(args[1], "v1"), grid(args[2], "v2")))};
+               },
+               3, 1});
+  add_numeric(table, {"normcdf",
+                      [](const ValueList& args, int) -> ValueList {
+                        const Grid x = grid(arg(args, 0, "normcdf", "x"), "x");
+                        return {value(normcdf(x, grid_or(args, 1, "mu", 0.0),
+                                              grid_or(args, 2, "sigma", 1.0)))};
+                      },
+                      3, 1});
+  add_numeric(table, {"chi2cdf",
+                      [](const ValueList& args, int) -> ValueList {
+                        if (args.size() < 2) throw RuntimeError("Requires two input arguments.");
+                        return {value(chi2cdf(grid(args[0], "x"), grid(args[1], "v")))};
+                      },
+                      2, 1});
+  add_numeric(table, {"gamcdf",
+                      [](const ValueList& args, int) -> ValueList {
+                        if (args.size() < 2)
+                          throw RuntimeError("Requires at least two input arguments.");
+                        return {value(gamcdf(grid(args[0], "x"), grid(args[1], "a"),
+                                             grid_or(args, 2, "b", 1.0)))};
+                      },
+                      3, 1});
+  add_numeric(table, {"distchck", call_distchck, kOnePlus, kOnePlus});
+  add_numeric(
+      table,
       {"regstuf",
        [](const ValueList& args, int) -> ValueList {
          const RegressionStats s = regstuf(vector_arg(arg(args, 0, "regstuf", "x"), "x"),
@@ -87,7 +91,8 @@ void register_stats_functions(FunctionTable& table) {
          return {Value::row({s.slope, s.intercept, s.slope_sd, s.n, s.r, s.fisher_z, s.fisher_se})};
        },
        2, 1});
-  table.add(
+  add_numeric(
+      table,
       {"getWilkslambda",
        [](const ValueList& args, int) -> ValueList {
          const Eigen::MatrixXd scores = arg(args, 0, "getWilkslambda", "xdata").to_matrix("xdata");

@@ -1,8 +1,9 @@
-#include "io/register.hpp"
+#include "bindings/io_functions.hpp"
 
-#include <optional>
 #include <string>
 
+#include "bindings/io_values.hpp"
+#include "bindings/numeric_calls.hpp"
 #include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/runtime/console.hpp"
@@ -25,8 +26,7 @@ const Value& numeric_matrix(const ValueList& args, std::size_t i, const char* fu
 ValueList dload_entry(const ValueList& args, int /*nargout*/) {
   const Value& fname = arg(args, 0, "dload", "fname");
   if (!fname.is_char()) throw RuntimeError("dload: the file name fname must be text.");
-  std::optional<TextMatrix> m = dload(fname.to_string());
-  return {m ? m->to_value() : Value(-1.0)};
+  return {dload_value(fname.to_string())};
 }
 
 ValueList vertxy3D_entry(const ValueList& args, int /*nargout*/) {
@@ -52,9 +52,9 @@ ValueList x1y1z1_entry(const ValueList& args, int /*nargout*/) {
 }  // namespace
 
 void register_io_functions(FunctionTable& table) {
-  table.add({"dload", dload_entry, 1, 1});
-  table.add({"vertxy3D", vertxy3D_entry, 1, 1});
-  table.add({"x1y1z1", x1y1z1_entry, 2, 1});
+  add_numeric(table, {"dload", dload_entry, 1, 1});
+  add_numeric(table, {"vertxy3D", vertxy3D_entry, 1, 1});
+  add_numeric(table, {"x1y1z1", x1y1z1_entry, 2, 1});
 }
 
 }  // namespace velmora::io
