@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "io/landmark_import.hpp"
 #include "platform/runtime/runtime_error.hpp"
 

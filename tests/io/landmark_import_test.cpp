@@ -1,3 +1,4 @@
+#include "core/errors.hpp"
 #include "io/landmark_import.hpp"
 
 #include <gtest/gtest.h>

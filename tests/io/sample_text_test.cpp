@@ -1,3 +1,4 @@
+#include "core/errors.hpp"
 #include "io/sample_text.hpp"
 
 #include <gtest/gtest.h>
@@ -66,9 +67,9 @@ TEST(SampleText, Layouts) {
   EXPECT_EQ(specimen_names_text({"a", "b"}, scores, {"pw1", "size"}, NumberFormat::FullPrecision),
             "specimen,pw1,size\na,0.6666666666666666,1e+08\nb,-1.2e-05,0.5\n");
   EXPECT_EQ(specimen_names_text({"a", ""}), "specimen\na\n\"\"\n");
-  EXPECT_EQ(testing::message_of<NumericError>([&] { specimen_names_text({"a"}, scores); }),
+  EXPECT_EQ(testing::message_of<velmora::NumericError>([&] { specimen_names_text({"a"}, scores); }),
             "The table has 2 rows for 1 specimen names.");
-  EXPECT_EQ(testing::message_of<NumericError>([&] {
+  EXPECT_EQ(testing::message_of<velmora::NumericError>([&] {
               specimen_names_text({"a", "b"}, scores, {"one"});
             }),
             "The table has 2 columns but 1 column names.");
