@@ -11,6 +11,7 @@
 #include "app/app_state.hpp"
 #include "app/loaders.hpp"
 #include "app/reports.hpp"
+#include "app/script_text.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
@@ -26,7 +27,7 @@
 #include "shape/principal_components.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/tangent_coordinates.hpp"
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 #include "shape/types.hpp"
 #include "stats/distributions.hpp"
 #include "stats/permutation_test.hpp"
@@ -242,19 +243,9 @@ void get_wilks(const Value&) {
 
 namespace {
 
-// The run-time's text-to-number conversion: one number, blanks around it
-// allowed; anything else is not a number.
-std::optional<double> text_to_number(std::string t) {
-  auto a = t.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return std::nullopt;
-  auto b = t.find_last_not_of(" \t\r\n");
-  t = t.substr(a, b - a + 1);
-  if (!t.empty() && t[0] == '+') t.erase(0, 1);
-  double v = 0;
-  auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-  if (ec != std::errc() || p != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
+// What an edit box holds as a number: one finite number, blanks around it
+// allowed.
+std::optional<double> text_to_number(const std::string& t) { return number_from_text(t, true); }
 
 }  // namespace
 

@@ -38,15 +38,8 @@ bool is_identifier(std::string_view s) {
   return true;
 }
 
-std::optional<double> parse_number(std::string_view s) {
-  double v = 0;
-  const char* first = s.data();
-  if (!s.empty() && s[0] == '+') ++first;
-  auto [p, ec] = std::from_chars(first, s.data() + s.size(), v);
-  if (ec != std::errc() || p != s.data() + s.size() || first == s.data() + s.size())
-    return std::nullopt;
-  return v;
-}
+// A word of a call line as a number; "inf" and "nan" are numbers too.
+std::optional<double> parse_number(std::string_view s) { return number_from_text(s, false); }
 
 // Splits the arguments of a "call" line: numbers, [1 2 3] rows, [] and
 // quoted strings ('…' or "…").  Bare words are text.

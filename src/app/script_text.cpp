@@ -1,5 +1,7 @@
 #include "app/script_text.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace velmora::app {
@@ -115,6 +117,19 @@ std::optional<std::string> unquote_script_text(std::string_view quoted, std::str
   }
   why = "the quoted text has no closing \"";
   return std::nullopt;
+}
+
+std::optional<double> number_from_text(std::string_view text, bool finite_only) {
+  const std::size_t a = text.find_first_not_of(" \t\r\n");
+  if (a == std::string_view::npos) return std::nullopt;
+  text = text.substr(a, text.find_last_not_of(" \t\r\n") - a + 1);
+  if (text[0] == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (finite_only && !std::isfinite(v)) return std::nullopt;
+  return v;
 }
 
 std::vector<std::string_view> split_script_lines(std::string_view text) {

@@ -20,6 +20,11 @@ std::string quote_script_text(std::string_view bytes);
 std::optional<std::string> unquote_script_text(std::string_view quoted, std::string_view& rest,
                                                std::string& why);
 
+/// The one number that `text` holds, blanks around it allowed, in decimal or
+/// exponent notation with an optional sign (never the C locale's).  With
+/// `finite_only`, "inf", "nan" and overflowing values are not numbers.
+std::optional<double> number_from_text(std::string_view text, bool finite_only);
+
 /// Splits text into lines at LF, CR LF or a lone CR (the terminators are
 /// not kept).  A final line without terminator counts; an empty text has
 /// no lines.

@@ -20,12 +20,12 @@ std::string default_name(std::size_t specimen) {
 }
 
 /// True when all k landmarks of a specimen coincide: its centroid size is at
-/// most kCoincidenceTolerance of its largest coordinate, the native reader's
+/// most kCoincidentTolerance of its largest coordinate, the native reader's
 /// rule.
 bool on_one_point(const double* xyz, std::size_t k, double cs) {
   double largest = 0;
   for (std::size_t c = 0; c < 3 * k; ++c) largest = std::max(largest, std::abs(xyz[c]));
-  return cs <= kCoincidenceTolerance * largest;
+  return cs <= kCoincidentTolerance * largest;
 }
 
 [[noreturn]] void refuse_specimen(const SampleParts& parts, std::size_t specimen,

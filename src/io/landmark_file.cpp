@@ -54,7 +54,7 @@ void check_spread(const TextMatrix& m, std::string_view label) {
     for (std::size_t i = 0; i < n; ++i) squares[i] += (col[i] - ctr[i]) * (col[i] - ctr[i]);
   }
   for (std::size_t i = 0; i < n; ++i) {
-    if (std::sqrt(squares[i]) <= kCoincidenceTolerance * largest[i]) {
+    if (std::sqrt(squares[i]) <= kCoincidentTolerance * largest[i]) {
       throw FileError(in_quotes(label) + " line " + std::to_string(i + 1) + ": all " +
                       std::to_string(k) + " landmarks of this specimen lie on one point.");
     }

@@ -6,11 +6,9 @@
 
 #include "io/text_matrix.hpp"
 
-namespace velmora::io {
+#include "core/tolerances.hpp"
 
-/// A specimen whose centroid size is at most this fraction of its largest
-/// absolute coordinate has all its landmarks on one point.
-inline constexpr double kCoincidenceTolerance = 1e-12;
+namespace velmora::io {
 
 /// Reads a landmark data file for LoadData: one specimen per line,
 /// x1 y1 z1 … xk yk zk then the centroid size (3k+1 numbers, k ≥ 2).

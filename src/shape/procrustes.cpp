@@ -7,7 +7,7 @@
 #include "core/errors.hpp"
 #include "shape/centroid_size.hpp"
 #include "shape/rotation.hpp"
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 
 namespace velmora::shape {
 

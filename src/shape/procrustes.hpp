@@ -3,7 +3,7 @@
 #include <Eigen/Core>
 #include <vector>
 
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 #include "shape/types.hpp"
 
 namespace velmora::shape {

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "core/errors.hpp"
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 
 namespace velmora::shape {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/errors.hpp"
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 
 namespace velmora::stats {
 

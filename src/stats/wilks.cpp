@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/errors.hpp"
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 #include "stats/regression.hpp"
 
 namespace velmora::stats {

@@ -9,7 +9,7 @@
 
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
-#include "shape/tolerances.hpp"
+#include "core/tolerances.hpp"
 
 namespace velmora::stats {
 namespace {

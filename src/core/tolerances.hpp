@@ -1,7 +1,8 @@
 #pragma once
 
-/// Numerical tolerances shared by the superimposition, spline and statistics
-/// code.  Every threshold the numerics compare against lives here.
+/// Numerical tolerances shared by the file readers, the superimposition, the
+/// spline and the statistics code.  Every threshold the numerics compare
+/// against lives here.
 namespace velmora {
 
 /// A configuration counts as collapsed (all landmarks coinciding) when its
@@ -9,6 +10,9 @@ namespace velmora {
 /// centroid from the origin.  Centring identical coordinates leaves rounding
 /// noise of about 1e-16 of their magnitude, far below this.  Also the level at
 /// which a score column counts as constant.
+/// The file readers use it too: a specimen whose centroid size is at most
+/// this fraction of its largest absolute coordinate has all its landmarks on
+/// one point.
 inline constexpr double kCoincidentTolerance = 1e-12;
 
 /// A subject counts as of full rank for the least-squares rotation when every
