@@ -134,8 +134,10 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
     g.backend().message_box(e.what(), e.title());
-  } catch (const io::FileError& e) {
-    // A data file the readers refused: shown as any other refusal.
+  } catch (const NumericError& e) {
+    // A data file the readers refused, or data the numerics cannot work with
+    // (equal values, coincident landmarks, identical specimens …): the user's
+    // data decide, so it is shown as any other refusal.
     r.outcome = Outcome::Refused;
     r.message = e.what();
     g.backend().message_box(e.what(), "");

@@ -318,3 +318,25 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
 
 }  // namespace
 }  // namespace velmora::app
+
+namespace velmora::app {
+namespace {
+
+TEST_F(AppTest, IdenticalSpecimensAreRefusedByEveryTest) {
+  const std::string row = "0 0 0 1 0 0 0 1 0 0 0 1 1 1 1 0.5 0.2 0.9 1\n";
+  std::string rows;
+  for (int i = 0; i < 6; ++i) rows += row;
+  hb->queue_path(write("same.txt", rows));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n"));
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  for (const char* action : {"PlotPDistance", "GetWilks", "PermutationTest", "ShowPCA"}) {
+    const std::size_t boxes = hb->messages().size();
+    const ActionReport r = run(action);
+    EXPECT_EQ(r.outcome, Outcome::Refused) << action << ": " << r.message;
+    EXPECT_EQ(hb->messages().size(), boxes + 1) << action;
+  }
+}
+
+}  // namespace
+}  // namespace velmora::app
