@@ -90,6 +90,7 @@ def menu(label, items, tag=None):
 menus=[
  menu("&File",[item("Load Landmarks…","LoadData"),item("Load X List…","LoadXList"),item("Load Wireframe…","LoadWireFrame"),
    item("Save Partial Warp Scores…","SaveWarp",sep=True),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
+   item("Save Specimen Names…","SaveSpecimenNames"),item("Save Landmarks As…","SaveLandmarks"),
    item("Full-precision result files","SetFullPrecision",tag="FullPrecisionOn",checked=False,args=("on",),sep=True),
    item("Six-digit result files","SetFullPrecision",tag="FullPrecisionOff",checked=True,args=("off",)),
    item("Save Session Script…","SaveSessionScript",sep=True),item("Clear Data","ClearData",sep=True)]),

@@ -27,6 +27,8 @@ void show_regression(const Value&);
 void permutation_test(const Value&);
 void show_pca(const Value&);
 void save_pca(const Value&);
+void save_names(const Value&);
+void save_landmarks(const Value&);
 void save_warp(const Value&);
 void save_ref(const Value&);
 void save_vector(const Value&);

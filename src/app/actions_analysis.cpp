@@ -15,6 +15,7 @@
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
+#include "io/sample_text.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "gui/message_box.hpp"
@@ -471,6 +472,47 @@ void save_pca(const Value&) {
   io::append_g_line(text, {pca.variances.data(), static_cast<std::size_t>(pca.variances.size())},
                     number_format());
   save_text("File Name for Principal Component Scores", text);
+}
+
+// --- the loaded sample as files ----------------------------------------------
+
+void save_names(const Value&) {
+  const AppState& s = state();
+  const Sample& sample = *s.sample;
+  // The names beside what was computed for each specimen, so that other
+  // programs can match the rows of the score file to specimens.
+  std::vector<std::string> headers;
+  Eigen::MatrixXd values;
+  if (s.scores && s.scores->rows() == sample.specimens()) {
+    values.resize(sample.specimens(), s.scores->cols() + 1);
+    values << *s.scores, sample.centroid_sizes();
+    for (Eigen::Index j = 0; j < s.scores->cols(); ++j)
+      headers.push_back("score" + std::to_string(j + 1));
+  } else {
+    values = sample.centroid_sizes();
+  }
+  headers.push_back("centroid_size");
+  save_text("File Name for Specimen Names",
+            io::specimen_names_text(sample.names, values, headers, number_format()));
+}
+
+void save_landmarks(const Value&) {
+  const Sample& sample = *state().sample;
+  auto pick = pick_file_to_save("*.*", "File Name for Landmarks");
+  if (!pick) return;
+  io::ImportedSample out;
+  out.rows = sample.rows;
+  out.names = sample.names;
+  // A .csv name gets the table that spreadsheets and R read; any other the
+  // native layout, one specimen a line.
+  std::string ext = pick->name.substr(std::min(pick->name.size(), pick->name.find_last_of('.')));
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const std::string text = ext == ".csv" ? io::csv_sample_text(out) : io::native_sample_text(out);
+  try {
+    write_file_safely(pick->path(), text);
+  } catch (const std::exception& e) {
+    refuse(e.what(), "File not saved");
+  }
 }
 
 }  // namespace velmora::app::actions

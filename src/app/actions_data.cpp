@@ -10,6 +10,7 @@
 #include "app/switchyard.hpp"
 #include "bindings/numeric_calls.hpp"
 #include "io/landmark_file.hpp"
+#include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
 #include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
@@ -63,16 +64,20 @@ void load_data(const Value&) {
   const gfx::Handle main_window = g.current_figure();
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
-  io::TextMatrix rows = io::load_landmarks(pick->path());
-
-  const std::size_t n = rows.rows, c = rows.cols, k = c / 3;
+  // Any format the importers know, chosen by extension and checked by content.
+  io::ImportedSample imported = io::import_landmarks(pick->path());
+  const Eigen::MatrixXd& rows = imported.rows;
+  const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols()),
+             k = c / 3;
   shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n),
-                     io::vertxy3D(rows));
+                     io::vertxy3D(n, c, {rows.data(), n * c}));
   SuperimposedSample fit = superimpose_sample(std::move(stack));
+  for (const std::string& note : imported.notes) console().line(note);
   const Eigen::Index wires_need = wire_landmarks_needed();
 
   s.main_window = main_window;
-  s.sample = Sample{pick->name, to_matrix(rows), std::move(fit.fitted), std::move(fit.reference)};
+  s.sample = Sample{pick->name, rows, std::move(fit.fitted), std::move(fit.reference),
+                    std::move(imported.names)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {pick->name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));

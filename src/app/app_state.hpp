@@ -19,6 +19,7 @@ struct Sample {
   Eigen::MatrixXd rows;     ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
   shape::Stack fitted;      ///< n superimposed specimens, in the reference's principal axes
   shape::Config reference;  ///< k×3 consensus, centred, unit centroid size, principal axes
+  std::vector<std::string> names;  ///< one name a specimen, as the file gave them
 
   Eigen::Index specimens() const { return rows.rows(); }
   Eigen::Index landmarks() const { return reference.rows(); }

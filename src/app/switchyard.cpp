@@ -67,6 +67,8 @@ const std::vector<ActionSpec>& action_table() {
       {"PermutationTest", a::permutation_test, S | X, FR::AsIs},
       {"ShowPCA", a::show_pca, S | F, FR::AsIs},
       {"SavePCA", a::save_pca, S, FR::AsIs},
+      {"SaveSpecimenNames", a::save_names, S, FR::AsIs},
+      {"SaveLandmarks", a::save_landmarks, S, FR::AsIs},
       {"SetSuperimposition", a::set_superimposition, N, FR::AsIs},
       {"SetFullPrecision", a::set_full_precision, N, FR::AsIs},
   };
