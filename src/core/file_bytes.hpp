@@ -1,8 +1,32 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <string>
 
 namespace velmora {
+
+/// Closes a file descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  /// Closes now; false with errno set when the close reports an error.
+  bool close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
 
 /// The bytes of a file read whole, or why it could not be read.
 struct FileBytes {

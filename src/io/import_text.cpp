@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/errors.hpp"
+#include "io/text_matrix.hpp"
 
 namespace velmora::io::import_text {
 
@@ -16,36 +17,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 /// Messages quote at most this many bytes of an offending word.
 constexpr std::size_t kMaxQuotedWord = 32;
 
-/// The value of a number that a double cannot hold: ±inf when its decimal
-/// exponent is positive, ±0 otherwise.  [b, e) matched decimal or exponent
-/// notation.
-double out_of_range_value(const char* b, const char* e) {
-  const bool negative = b < e && *b == '-';
-  if (negative) ++b;
-  bool seen_point = false, seen_digit = false;
-  long long int_digits = 0, frac_zeros = 0;
-  for (; b < e && *b != 'e' && *b != 'E'; ++b) {
-    if (*b == '.') {
-      seen_point = true;
-    } else if (!seen_digit && *b == '0') {
-      if (seen_point) ++frac_zeros;
-    } else {
-      seen_digit = true;
-      if (!seen_point) ++int_digits;
-    }
-  }
-  const long long lead = int_digits > 0 ? int_digits - 1 : -(frac_zeros + 1);
-  long long exponent = 0;
-  if (b < e) {
-    ++b;
-    const bool exp_negative = b < e && *b == '-';
-    if (b < e && (*b == '-' || *b == '+')) ++b;
-    for (; b < e; ++b) exponent = std::min(exponent * 10 + (*b - '0'), 1'000'000'000LL);
-    if (exp_negative) exponent = -exponent;
-  }
-  const double magnitude = lead + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  return negative ? -magnitude : magnitude;
-}
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';

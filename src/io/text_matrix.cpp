@@ -73,8 +73,34 @@ std::string word_for_message(const char* b, const char* e) {
   return cut ? shown + "..." : shown;
 }
 
-/// A number that a double cannot hold: ±inf when it is too large, ±0 when
-/// too small.  [b, e) is the decimal or exponent notation that matched.
+
+[[noreturn]] void throw_at(std::string_view label, std::size_t line, std::size_t column,
+                           const std::string& what) {
+  throw FileError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
+                  std::to_string(column) + ": " + what);
+}
+
+std::string count_text(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " number" : " numbers");
+}
+
+std::vector<double> to_column_major(const std::vector<double>& row_major, std::size_t rows,
+                                    std::size_t cols) {
+  std::vector<double> out(row_major.size());
+  // Blocks of rows keep both the reads and the strided writes in cache.
+  constexpr std::size_t kBlock = 64;
+  for (std::size_t r0 = 0; r0 < rows; r0 += kBlock) {
+    const std::size_t r1 = std::min(rows, r0 + kBlock);
+    for (std::size_t c = 0; c < cols; ++c)
+      for (std::size_t r = r0; r < r1; ++r) out[r + rows * c] = row_major[r * cols + c];
+  }
+  return out;
+}
+
+}  // namespace
+
+// A number that a double cannot hold: ±inf when it is too large, ±0 when
+// too small.  [b, e) is the decimal or exponent notation that matched.
 double out_of_range_value(const char* b, const char* e) {
   const bool negative = b < e && *b == '-';
   if (negative) ++b;
@@ -103,31 +129,6 @@ double out_of_range_value(const char* b, const char* e) {
   const double magnitude = lead + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   return negative ? -magnitude : magnitude;
 }
-
-[[noreturn]] void throw_at(std::string_view label, std::size_t line, std::size_t column,
-                           const std::string& what) {
-  throw FileError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
-                  std::to_string(column) + ": " + what);
-}
-
-std::string count_text(std::size_t n) {
-  return std::to_string(n) + (n == 1 ? " number" : " numbers");
-}
-
-std::vector<double> to_column_major(const std::vector<double>& row_major, std::size_t rows,
-                                    std::size_t cols) {
-  std::vector<double> out(row_major.size());
-  // Blocks of rows keep both the reads and the strided writes in cache.
-  constexpr std::size_t kBlock = 64;
-  for (std::size_t r0 = 0; r0 < rows; r0 += kBlock) {
-    const std::size_t r1 = std::min(rows, r0 + kBlock);
-    for (std::size_t c = 0; c < cols; ++c)
-      for (std::size_t r = r0; r < r1; ++r) out[r + rows * c] = row_major[r * cols + c];
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string in_quotes(std::string_view label) {
   return "\"" + std::string(label) + "\"";

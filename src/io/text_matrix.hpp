@@ -87,6 +87,11 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label,
 /// before returning.
 std::optional<TextMatrix> dload(const std::string& path);
 
+/// The value of a number that a double cannot hold: ±inf when its decimal
+/// exponent is positive, ±0 otherwise.  [b, e) matched decimal or exponent
+/// notation (from_chars reported it out of range).
+double out_of_range_value(const char* b, const char* e);
+
 /// `"label"` as messages quote a file or a word.
 std::string in_quotes(std::string_view label);
 

@@ -21,26 +21,6 @@ namespace {
 /// Attempts at a fresh temporary name before giving up.
 constexpr int kTempAttempts = 100;
 
-/// Closes a descriptor when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  /// Closes now; false with errno set when the close reports an error.
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void cannot_write(const std::string& path, const std::string& reason) {
   throw RuntimeError("Cannot write the file \"" + path + "\": " + reason + ".");
