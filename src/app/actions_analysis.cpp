@@ -30,6 +30,7 @@
 #include "shape/tangent_coordinates.hpp"
 #include "core/tolerances.hpp"
 #include "shape/types.hpp"
+#include "stats/distance_test.hpp"
 #include "stats/distributions.hpp"
 #include "stats/permutation_test.hpp"
 #include "stats/regression.hpp"
@@ -164,31 +165,11 @@ void plot_p_distance(const Value&) {
   check_positive_x(xv, "The Procrustes-distance test");
   const Eigen::VectorXd x = varying_regressor(xv);
 
-  std::vector<std::size_t> jindex(n);
-  std::iota(jindex.begin(), jindex.end(), 0);
-  std::stable_sort(jindex.begin(), jindex.end(),
-                   [&](std::size_t a, std::size_t b) { return xv(a) < xv(b); });
-  echo("ans", Value::row({static_cast<double>(jindex[0] + 1), static_cast<double>(jindex[1] + 1),
-                          static_cast<double>(jindex[2] + 1)}));
-  // The starting shape: the mean of the three superimposed specimens with the
-  // smallest X, centred and at unit centroid size, so the distances are
-  // squared Procrustes distances of unit-size shapes and do not depend on how
-  // the raw specimens lay in the file.
-  const shape::Stack& superimposed = s.sample->fitted;
-  shape::Config start = shape::Config::Zero(superimposed.k(), 3);
-  for (int t = 0; t < 3; ++t) start += superimposed.slice(static_cast<Eigen::Index>(jindex[t]));
-  start.rowwise() -= start.colwise().mean();
-  const double start_size = start.norm();
-  // Three unit-size shapes: a mean of rounding-noise size has cancelled.
-  if (!(start_size > kCoincidentTolerance)) {
-    refuse(
-        "The three specimens with the smallest X cancel out: their mean shape has centroid "
-        "size 0, so the Procrustes-distance test has no starting shape.");
-  }
-  start /= start_size;
-  shape::Stack fitted = shape::getfprocon3(start, superimposed);
-  echo("count", Value(static_cast<double>(fitted.n())));
-  Eigen::RowVectorXd dist = shape::getpdistance3(start, fitted);
+  const stats::DistanceTest t = stats::procrustes_distance_test(s.sample->fitted, xv, x);
+  echo("ans", Value::row({static_cast<double>(t.first[0] + 1), static_cast<double>(t.first[1] + 1),
+                          static_cast<double>(t.first[2] + 1)}));
+  echo("count", Value(static_cast<double>(s.sample->fitted.n())));
+  const Eigen::RowVectorXd& dist = t.distances;
 
   gfx::Handle ax = g.current_axes();
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
@@ -196,17 +177,14 @@ void plot_p_distance(const Value&) {
   g.set(g.get(ax, "XLabel")(0), "String", on_ln_scale() ? "ln X" : "X");
   g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance");
 
-  stats::RegressionStats r = stats::regstuf(x, dist.transpose());
+  const stats::RegressionStats& r = t.fit;
   // The fitted line across the range of the regressor, over the points.
   const double x0 = x.minCoeff(), x1 = x.maxCoeff();
   const std::string next_plot = g.get_text(ax, "NextPlot");
   g.hold(ax, true);
   g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
   g.set(ax, "NextPlot", next_plot);
-  const double z = r.fisher_z / r.fisher_se;
-  // The upper tail directly: 1 − cdf would round every p below 1e-16 to 0.
-  const double p = stats::normal_upper_tail(z);
-  std::string text = pdistance_report(r, z, p);
+  std::string text = pdistance_report(r, t.z, t.p);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
   echo("ans", show_message_window(text, title));

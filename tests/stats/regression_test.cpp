@@ -1,4 +1,5 @@
 #include "stats/regression.hpp"
+#include "stats/distance_test.hpp"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,38 @@ TEST(ColumnSlopes, EveryColumnTheLastIncluded) {
             "undefined.");
   EXPECT_EQ(error_of([&] { column_slopes(scores, x.head(5)); }),
             "The regression has 5 values of the independent variable but 6 score rows.");
+}
+
+}  // namespace
+}  // namespace velmora::stats
+
+namespace velmora::stats {
+namespace {
+
+// The distance test depends only on the shapes: the same sample turned,
+// reordered within the youngest three, or with the older specimens' X
+// changed gives the same starting shape and distances.
+TEST(DistanceTest, StartingShapeAndDistancesOnlyDependOnTheYoungestThree) {
+  const Eigen::Index k = 6, n = 8;
+  shape::Stack fitted(k, n);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    shape::Config c(k, 3);
+    for (Eigen::Index j = 0; j < k; ++j)
+      c.row(j) << std::cos(1.3 * j) + 0.02 * i * j, std::sin(0.7 * j) + 0.01 * i, 0.3 * j - 0.005 * i;
+    c.rowwise() -= c.colwise().mean();
+    fitted.slice(i) = c / c.norm();
+  }
+  Eigen::VectorXd x(n);
+  x << 5, 1, 7, 2, 8, 3, 6, 4;
+  const DistanceTest a = procrustes_distance_test(fitted, x, x);
+  EXPECT_EQ(a.first, (std::array<Eigen::Index, 3>{1, 3, 5}));
+  EXPECT_NEAR(a.start.norm(), 1.0, 1e-14);
+  EXPECT_NEAR(a.start.colwise().sum().norm(), 0.0, 1e-14);
+  Eigen::VectorXd later = x;
+  later(4) = 80;  // an older specimen grows older: its point moves, no distance changes
+  const DistanceTest b = procrustes_distance_test(fitted, later, later);
+  EXPECT_LT((a.distances - b.distances).cwiseAbs().maxCoeff(), 1e-15);
+  EXPECT_NEAR(a.p, 0.5 * std::erfc(a.z / std::sqrt(2.0)), 1e-15 * a.p + 1e-300);
 }
 
 }  // namespace
