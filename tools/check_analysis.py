@@ -156,6 +156,20 @@ def regstuf(x, y):
     return b, a, sb, r, 0.5 * math.log((1 + r) / (1 - r)) * math.sqrt(n - 3)
 
 
+def wilks_test(scores, x):
+    n, m = scores.shape
+    d = np.column_stack([np.ones(n), x])
+    res = scores - d @ np.linalg.lstsq(d, scores, rcond=None)[0]
+    yc = scores - scores.mean(axis=0)
+    lam = np.linalg.det(res.T @ res) / np.linalg.det(yc.T @ yc)
+    df2 = n - m - 1
+    f = (1 - lam) / lam * df2 / m
+    p = f_upper_tail(f, m, df2)
+    text = ("Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
+            "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g" % (lam, f, 1 - lam, m, df2, p))
+    return (lam, f, 1 - lam, m, df2, p), text
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "examples")
     rows = read_rows(os.path.join(folder, "skulls.txt"))
@@ -189,16 +203,9 @@ def main():
     print("score columns:", m, " last column's slope:", repr(coef[1, -1]),
           " largest |slope|:", repr(np.abs(coef[1]).max()))
     for name, x in (("X", age), ("ln X", np.log(age))):
-        d = np.column_stack([np.ones(n), x])
-        res = scores - d @ np.linalg.lstsq(d, scores, rcond=None)[0]
-        yc = scores - scores.mean(axis=0)
-        lam = np.linalg.det(res.T @ res) / np.linalg.det(yc.T @ yc)
-        df2 = n - m - 1
-        f = (1 - lam) / lam * df2 / m
-        p = f_upper_tail(f, m, df2)
+        (lam, f, _, m, df2, p), text = wilks_test(scores, x)
         print("wilks on %s: lambda %r F %r df1 %d df2 %d p %r" % (name, lam, f, m, df2, p))
-        print("  Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
-              "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g" % (lam, f, 1 - lam, m, df2, p))
+        print("  " + text)
 
     # The standard generalized Procrustes mean in signed principal axes.
     mean = standard_gpa(data)

@@ -20,7 +20,8 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_analysis import (centred_unit, classic_fit, classic_gpa, configs,  # noqa: E402
-                            f_upper_tail, principal_axes, read_rows, regstuf, warp_matrix)
+                            principal_axes, read_rows, regstuf, warp_matrix,
+                            wilks_test)
 
 
 def number(v):
@@ -48,20 +49,6 @@ def distance_test(fitted, age, x):
     text = ("Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
             "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g" % (b, a, sb, r, z, p))
     return dist, (b, a, sb, r, z, p), text
-
-
-def wilks_test(scores, x):
-    n, m = scores.shape
-    d = np.column_stack([np.ones(n), x])
-    res = scores - d @ np.linalg.lstsq(d, scores, rcond=None)[0]
-    yc = scores - scores.mean(axis=0)
-    lam = np.linalg.det(res.T @ res) / np.linalg.det(yc.T @ yc)
-    df2 = n - m - 1
-    f = (1 - lam) / lam * df2 / m
-    p = f_upper_tail(f, m, df2)
-    text = ("Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
-            "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g" % (lam, f, 1 - lam, m, df2, p))
-    return (lam, f, 1 - lam, m, df2, p), text
 
 
 def main():
