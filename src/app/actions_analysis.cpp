@@ -222,6 +222,14 @@ void get_wilks(const Value&) {
 
 namespace {
 
+// The code of the deformation display chosen in the DeFormat pop-up ("" for
+// none of the four).
+std::string chosen_display_type() {
+  const auto idx = static_cast<std::size_t>(graphics().get_number(control("DeFormat"), "Value"));
+  const auto& codes = deformation_codes();
+  return idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
+}
+
 // What an edit box holds as a number: one finite number, blanks around it
 // allowed.
 std::optional<double> text_to_number(const std::string& t) { return number_from_text(t, true); }
@@ -236,16 +244,13 @@ void show_regression(const Value&) {
   if (!exaggeration) {
     refuse("The exaggeration factor \"" + text + "\" is not a number. Type a number such as 3.");
   }
-  const double deftype = g.get_number(control("DeFormat"), "Value");
+  const std::string type = chosen_display_type();
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
   std::string checked = g.get_text(control("DotCheck"), "Checked");
   std::string symtwo = checked.size() > 1 && checked[1] == 'n' ? "k-." : "r";
-  const auto idx = static_cast<std::size_t>(deftype);
-  const auto& codes = deformation_codes();
-  const std::string type = idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
   const Eigen::MatrixXd scores = *exaggeration * s.regression->delta;
-  const Value wires = s.wires ? Value::matrix(*s.wires) : Value();
+  const Value wires = wires_value();
   plot::plotpw3d(Value::matrix(s.sample->reference), Value::matrix(scores),
                  s.display.reference_symbol, s.display.target_symbol, type, wires, wires, symtwo);
 }
@@ -433,11 +438,8 @@ void show_pca(const Value&) {
       shape::component_shape(s.sample->reference, pca, component - 1, factor);
   g.make_current(figure3d());
   g.clear_figure(g.current_figure());
-  const double deftype = g.get_number(control("DeFormat"), "Value");
-  const auto idx = static_cast<std::size_t>(deftype);
-  const auto& codes = deformation_codes();
-  const std::string type = idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
-  const Value wires = s.wires ? Value::matrix(*s.wires) : Value();
+  const std::string type = chosen_display_type();
+  const Value wires = wires_value();
   plot::plot_deformation(Value::matrix(s.sample->reference), Value::matrix(target),
                          s.display.reference_symbol, s.display.target_symbol, type, wires, wires);
   make_main_current();

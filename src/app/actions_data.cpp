@@ -48,11 +48,6 @@ void set_rotation_buttons(const char* enable) {
   g.set(control("RotZ"), "Enable", enable);
 }
 
-Eigen::MatrixXd to_matrix(const io::TextMatrix& m) {
-  return Eigen::Map<const Eigen::MatrixXd>(m.values.data(), static_cast<Eigen::Index>(m.rows),
-                                           static_cast<Eigen::Index>(m.cols));
-}
-
 }  // namespace
 
 // Every loader reads and checks its file completely, and computes what
@@ -76,8 +71,8 @@ void load_data(const Value&) {
   const Eigen::Index wires_need = wire_landmarks_needed();
 
   s.main_window = main_window;
-  s.sample = Sample{pick->name, rows, std::move(fit.fitted), std::move(fit.reference),
-                    std::move(imported.names)};
+  s.sample = Sample{pick->name, std::move(imported.rows), std::move(fit.fitted),
+                    std::move(fit.reference), std::move(imported.names)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {pick->name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
@@ -115,7 +110,7 @@ void load_x_list(const Value&) {
         "variable values.  Recheck the files and reload");
   }
   Eigen::MatrixXd scores = current_scores();
-  s.x = to_matrix(x).col(0);
+  s.x = x.matrix().col(0);
   set_rotation_buttons("Off");
   s.scores = std::move(scores);
 }
@@ -129,7 +124,7 @@ void load_wire_frame(const Value&) {
   if (s.sample) {
     io::check_wire_file(wires, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
   }
-  s.wires = to_matrix(wires);
+  s.wires = wires.matrix();
   g.set(control("WireBox"), "String",
         cformat("Loaded Wirelist: %s \\n,with %i wires",
                 {pick->name, static_cast<double>(wires.rows)}));
@@ -170,7 +165,7 @@ void show_procrustes(const Value&) {
   for (Eigen::Index i = 0; i < fitted.n(); ++i)
     plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
   plot::setsymbolfill(g.current_axes(), 1);
-  if (s.wires) plot::wire3d(Value::matrix(s.sample->reference), Value::matrix(*s.wires), "k-");
+  if (s.wires) plot::wire3d(Value::matrix(s.sample->reference), wires_value(), "k-");
 }
 
 void show_mean(const Value&) {
@@ -179,7 +174,7 @@ void show_mean(const Value&) {
   const Value ref = Value::matrix(s.sample->reference);
   plot::showshape3D(ref, s.display.reference_symbol);
   plot::setsymbolfill(g.current_axes(), 1);
-  if (s.wires) plot::wire3d(ref, Value::matrix(*s.wires), "k-");
+  if (s.wires) plot::wire3d(ref, wires_value(), "k-");
 }
 
 }  // namespace velmora::app::actions

@@ -188,7 +188,12 @@ void draw_reference() {
   const AppState& s = state();
   const Value ref = Value::matrix(s.sample->reference);
   plot::showshape3D(ref, "gp");
-  if (s.wires) plot::wire3d(ref, Value::matrix(*s.wires), "k-");
+  if (s.wires) plot::wire3d(ref, wires_value(), "k-");
+}
+
+Value wires_value() {
+  const AppState& s = state();
+  return s.wires ? Value::matrix(*s.wires) : Value();
 }
 
 Handle figure3d() {
