@@ -39,7 +39,7 @@ void set_superimposition(const Value& fpass) {
   AppState& s = state();
   const std::string method = one_of(fpass, "SetSuperimposition", "optimal", "classic");
   const bool optimal = method == "optimal";
-  const bool switched = optimal != optimal_superimposition();
+  const bool switched = optimal != s.optimal_superimposition;
 
   // Superimpose the loaded sample again before anything changes, so that a
   // failure leaves the old setting and sample in place.

@@ -10,9 +10,9 @@
 
 namespace velmora::app {
 
-bool optimal_superimposition() { return state().optimal_superimposition; }
-
-bool full_precision_files() { return state().full_precision; }
+SuperimposedSample superimpose_sample(shape::Stack raw) {
+  return superimpose_sample(std::move(raw), state().optimal_superimposition);
+}
 
 SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal) {
   shape::GpaResult gpa =

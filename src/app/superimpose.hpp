@@ -22,17 +22,7 @@ struct SuperimposedSample {
 /// @throws RuntimeError as getpproc3 and pcaref3d
 SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal);
 
-/// True when the optimal rotation to convergence is chosen
-/// (SetSuperimposition optimal); the three classic passes otherwise.
-bool optimal_superimposition();
-
-/// The superimposition by the method currently chosen.
-inline SuperimposedSample superimpose_sample(shape::Stack raw) {
-  return superimpose_sample(std::move(raw), optimal_superimposition());
-}
-
-/// True when result files are written with full precision
-/// (SetFullPrecision on); with six significant digits otherwise.
-bool full_precision_files();
+/// The superimposition by the method currently chosen (SetSuperimposition).
+SuperimposedSample superimpose_sample(shape::Stack raw);
 
 }  // namespace velmora::app
