@@ -3,24 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/graphics/graphics.hpp"
+#include "platform/graphics/sample_figure.hpp"
 
 namespace velmora::gfx {
 namespace {
 
-class SceneTest : public ::testing::Test {
- protected:
-  SceneTest() : g(install_graphics(std::make_unique<HeadlessBackend>())) {
-    fig = g.new_figure(
-        {{"Position", Value::row({0, 0, 400, 300})}, {"Color", Value::row({1, 1, 1})}});
-    ax = g.current_axes();
-    g.plot(ax, {0, 1, 2}, {0, 1, 0}, {0, 0, 1}, "gp", true);
-    g.hold(ax, true);
-    g.plot(ax, {0, 2}, {0, 0}, {0, 1}, "k-", true);
-    g.create(Type::UiControl, fig, {{"String", "OK"}});
-  }
-  Graphics& g;
-  Handle fig, ax;
-};
+class SceneTest : public ::testing::Test, protected SampleFigure {};
 
 TEST_F(SceneTest, SceneReflectsTheObjects) {
   render::FigureScene s = figure_scene(g, fig, true);

@@ -5,22 +5,16 @@
 #include <fstream>
 
 #include "platform/graphics/graphics.hpp"
+#include "platform/graphics/sample_figure.hpp"
 #include "platform/graphics/scene.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::gfx {
 namespace {
 
-class PrintTest : public ::testing::Test {
+class PrintTest : public ::testing::Test, protected SampleFigure {
  protected:
-  PrintTest() : g(install_graphics(std::make_unique<HeadlessBackend>())) {
-    fig = g.new_figure(
-        {{"Position", Value::row({0, 0, 400, 300})}, {"Color", Value::row({1, 1, 1})}});
-    ax = g.current_axes();
-    g.plot(ax, {0, 1, 2}, {0, 1, 0}, {0, 0, 1}, "gp", true);
-    g.hold(ax, true);
-    g.plot(ax, {0, 2}, {0, 0}, {0, 1}, "k-", true);
-    g.create(Type::UiControl, fig, {{"String", "OK"}});
+  PrintTest() {
     dir = std::filesystem::temp_directory_path() / ("velmora-print-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
   }
@@ -31,8 +25,6 @@ class PrintTest : public ::testing::Test {
     in.read(s.data(), static_cast<std::streamsize>(n));
     return s;
   }
-  Graphics& g;
-  Handle fig, ax;
   std::filesystem::path dir;
 };
 
