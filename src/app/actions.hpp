@@ -53,6 +53,8 @@ void d_figure_clear(const Value&);
 void label_axis(const Value&);
 void label_landmarks(const Value&);
 void toggle_dots(const Value&);
+void toggle_legend(const Value&);
+void colour_by_x(const Value&);
 
 // Settings for comparisons with other tools.
 void set_superimposition(const Value&);

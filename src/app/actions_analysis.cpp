@@ -9,11 +9,13 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/reports.hpp"
 #include "app/script_text.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
+#include "bindings/numeric_calls.hpp"
 #include "io/result_files.hpp"
 #include "io/sample_text.hpp"
 #include "platform/runtime/cformat.hpp"
@@ -24,6 +26,7 @@
 #include "platform/runtime/safe_file.hpp"
 #include "gui/axes_helpers.hpp"
 #include "plot/deformation.hpp"
+#include "plot/primitives.hpp"
 #include "shape/distance.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/procrustes.hpp"
@@ -35,6 +38,7 @@
 #include "stats/permutation_test.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
+#include "tps/deformation.hpp"
 
 namespace velmora::app {
 
@@ -236,6 +240,35 @@ std::optional<double> text_to_number(const std::string& t) { return number_from_
 
 }  // namespace
 
+namespace {
+
+// The deformation display of `target` against the reference in the current
+// axes: every part with its role and legend name, arrowheads on the
+// displacement vectors, and the display settings applied.
+void draw_deformation(const shape::Config& reference, const shape::Config& target,
+                      const std::string& type, const std::string& change_name) {
+  const AppState& s = state();
+  const Value wires = wires_value();
+  const Value ref = Value::matrix(reference), tgt = Value::matrix(target);
+  plot::DeformationLines lines = plot::plot_deformation(
+      ref, tgt, s.display.reference_symbol, s.display.target_symbol, type, wires, wires, "r");
+  assign_role(lines.reference, role::kMean, "Mean shape (reference)");
+  assign_role(lines.reference_wires, role::kReferenceWire, "");
+  assign_role(lines.target, role::kTarget, "Target: " + change_name);
+  assign_role(lines.target_wires, role::kTargetWire, "");
+  assign_role(lines.vectors, role::kVector, "Displacement: " + change_name);
+  if (!lines.vectors.empty()) {
+    // Heads in proportion to the shape, so that long vectors keep slim heads.
+    const Eigen::RowVector3d extent =
+        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
+    assign_role({plot::arrowheads3d(ref, tgt, "b-", 0.05 * extent.maxCoeff())}, role::kArrowHead,
+                "");
+  }
+  style_figure3d();
+}
+
+}  // namespace
+
 void show_regression(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
@@ -247,12 +280,13 @@ void show_regression(const Value&) {
   const std::string type = chosen_display_type();
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
-  std::string checked = g.get_text(control("DotCheck"), "Checked");
-  std::string symtwo = checked.size() > 1 && checked[1] == 'n' ? "k-." : "r";
   const Eigen::MatrixXd scores = *exaggeration * s.regression->delta;
-  const Value wires = wires_value();
-  plot::plotpw3d(Value::matrix(s.sample->reference), Value::matrix(scores),
-                 s.display.reference_symbol, s.display.target_symbol, type, wires, wires, symtwo);
+  const shape::Config& reference = s.sample->reference;
+  shape::Stack deformed =
+      as_runtime_error([&] { return tps::defimppw3(reference, scores, console_note()); });
+  draw_deformation(reference, deformed.slice(0), type,
+                   "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
+                       format_number(*exaggeration));
 }
 
 namespace {
@@ -438,10 +472,8 @@ void show_pca(const Value&) {
       shape::component_shape(s.sample->reference, pca, component - 1, factor);
   g.make_current(figure3d());
   g.clear_figure(g.current_figure());
-  const std::string type = chosen_display_type();
-  const Value wires = wires_value();
-  plot::plot_deformation(Value::matrix(s.sample->reference), Value::matrix(target),
-                         s.display.reference_symbol, s.display.target_symbol, type, wires, wires);
+  draw_deformation(s.sample->reference, target, chosen_display_type(),
+                   "PC" + std::to_string(component) + ", " + format_number(factor) + " SD");
   make_main_current();
 }
 

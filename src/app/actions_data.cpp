@@ -5,6 +5,7 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
@@ -158,23 +159,51 @@ void rotate_ref_z(const Value&) {
   turn_reference(roto);
 }
 
+namespace {
+
+// Deletes the line objects of the 3D axes that show one of `roles`.
+void remove_roles(gfx::Handle ax, std::initializer_list<std::string_view> roles) {
+  auto& g = graphics();
+  for (gfx::Handle c : std::vector<gfx::Handle>(g.children(ax))) {
+    if (g.type(c) != gfx::Type::Line) continue;
+    const std::string tag = g.get_text(c, "Tag");
+    for (std::string_view r : roles)
+      if (tag == r) g.destroy(c);
+  }
+}
+
+// The mean shape in the reference symbol, with the wireframe, on top of
+// everything drawn before.
+void draw_mean_on_top() {
+  auto& g = graphics();
+  const AppState& s = state();
+  const Value ref = Value::matrix(s.sample->reference);
+  remove_roles(g.current_axes(), {role::kReference, role::kMean, role::kReferenceWire});
+  if (s.wires) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+  assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
+}
+
+}  // namespace
+
 void show_procrustes(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
   const shape::Stack& fitted = s.sample->fitted;
-  for (Eigen::Index i = 0; i < fitted.n(); ++i)
-    plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
-  plot::setsymbolfill(g.current_axes(), 1);
-  if (s.wires) plot::wire3d(Value::matrix(s.sample->reference), wires_value(), "k-");
+  // Specimens drawn again replace the ones shown, so that the figure shows
+  // the sample once.
+  remove_roles(g.current_axes(), {role::kSpecimen});
+  for (Eigen::Index i = 0; i < fitted.n(); ++i) {
+    std::vector<gfx::Handle> drawn = plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
+    assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
+    g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
+  }
+  draw_mean_on_top();
+  style_figure3d();
 }
 
 void show_mean(const Value&) {
-  auto& g = graphics();
-  const AppState& s = state();
-  const Value ref = Value::matrix(s.sample->reference);
-  plot::showshape3D(ref, s.display.reference_symbol);
-  plot::setsymbolfill(g.current_axes(), 1);
-  if (s.wires) plot::wire3d(ref, wires_value(), "k-");
+  draw_mean_on_top();
+  style_figure3d();
 }
 
 }  // namespace velmora::app::actions

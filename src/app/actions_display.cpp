@@ -1,5 +1,7 @@
-// Display settings: line and symbol styling, grid, menus with check marks,
-// labels, axes visibility and clearing of the 3D figure.
+// Display settings: each action changes the settings of the 3D figure
+// (line width, symbols, grid, axes, labels, colours, legend) and shows the
+// change at once; the menu check marks follow after every action.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -7,10 +9,9 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/display_style.hpp"
 #include "app/switchyard.hpp"
-#include "platform/runtime/cformat.hpp"
-#include "gui/axes_helpers.hpp"
-#include "plot/primitives.hpp"
+#include "platform/render/line_spec.hpp"
 
 namespace velmora::app::actions {
 
@@ -19,35 +20,12 @@ using gfx::Handle;
 
 namespace {
 
-// Applies `style` to the current axes of the current figure, then to the
-// current axes of the 3D figure.
-void both_halves(void (*style)(Handle, double), double amount) {
-  auto& g = graphics();
-  style(g.current_axes(), amount);
-  g.make_current(*state().figure3d);
-  style(g.current_axes(), amount);
+// A menu choice: the setting changes and the 3D figure shows it at once.
+template <typename Change>
+void choose(Change change) {
+  change(state().display);
+  style_figure3d();
 }
-
-// A radio-style menu: entry tags with the argument each stands for.
-template <typename Arg>
-void check_menu(const std::vector<std::pair<const char*, Arg>>& entries, bool (*same)(const Value&, const Arg&),
-                const Value& fpass) {
-  auto& g = graphics();
-  std::vector<Handle> handles;
-  for (const auto& e : entries) handles.push_back(control(e.first));
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!same(fpass, entries[i].second)) continue;
-    for (std::size_t j = 0; j < entries.size(); ++j)
-      g.set(handles[j], "Checked", i == j ? "on" : "off");
-    return;
-  }
-}
-
-bool same_number(const Value& v, const double& x) {
-  return v.is_double() && v.numel() == 1 && v(0) == x;
-}
-
-bool same_text(const Value& v, const std::string& s) { return v.is_char() && v.to_string() == s; }
 
 // The argument of a menu entry that stands for a plot style.
 std::string style_argument(const Value& fpass, std::string_view action) {
@@ -58,93 +36,124 @@ std::string style_argument(const Value& fpass, std::string_view action) {
   return fpass.to_string();
 }
 
+// A style that the 3D figure could not draw is refused before it is kept.
+void check_style(const std::string& style, std::string_view action) {
+  try {
+    render::parse_line_spec(style);
+  } catch (const std::exception&) {
+    refuse(std::string(action) + ": \"" + style +
+           "\" is not a plot style; use a colour letter, a marker and a line style, such as "
+           "\"ko\" or \"k-\".");
+  }
+}
+
+constexpr double kLineStep = 1;    // points, Thicker and Thinner Lines
+constexpr double kSymbolStep = 1;  // points, Larger and Smaller Symbols
+// How far Smaller Symbols may go below the chosen sizes, and Larger above.
+constexpr double kSmallestChange = -8, kLargestChange = 30;
+
 }  // namespace
 
-void line_thickness_up(const Value&) { both_halves(plot::incrementlinethickness, 1); }
-void line_thickness_down(const Value&) { both_halves(plot::incrementlinethickness, -1); }
-void symbol_size_up(const Value&) { both_halves(plot::incrementsymbolsize, 1); }
-void symbol_size_down(const Value&) { both_halves(plot::incrementsymbolsize, -1); }
-void symbol_fill(const Value&) { both_halves(plot::setsymbolfill, 1); }
-void symbol_empty(const Value&) { both_halves(plot::setsymbolfill, 0); }
+void line_thickness_up(const Value&) {
+  choose([](DisplaySettings& d) { d.line_width += kLineStep; });
+}
 
-void turn_grid_on(const Value&) { gui::grid(ValueList{}); }
+void line_thickness_down(const Value&) {
+  // At the thinnest width the menu item is greyed out; a script that asks
+  // all the same leaves the width where it is.
+  choose(
+      [](DisplaySettings& d) { d.line_width = std::max(kThinnestLine, d.line_width - kLineStep); });
+}
+
+void symbol_size_up(const Value&) {
+  choose([](DisplaySettings& d) {
+    d.symbol_size_change = std::min(kLargestChange, d.symbol_size_change + kSymbolStep);
+  });
+}
+
+void symbol_size_down(const Value&) {
+  choose([](DisplaySettings& d) {
+    d.symbol_size_change = std::max(kSmallestChange, d.symbol_size_change - kSymbolStep);
+  });
+}
+
+void symbol_fill(const Value&) {
+  choose([](DisplaySettings& d) { d.filled_symbols = true; });
+}
+void symbol_empty(const Value&) {
+  choose([](DisplaySettings& d) { d.filled_symbols = false; });
+}
+void turn_grid_on(const Value&) {
+  choose([](DisplaySettings& d) { d.grid = !d.grid; });
+}
 
 void set_plot_density(const Value& fpass) {
   if (!fpass.is_double() || fpass.numel() != 1) refuse("SetPlotDensity takes a number such as 20.");
-  check_menu<double>({{"Density10", 10}, {"Density20", 20}, {"Density30", 30}, {"Density50", 50}},
-                     same_number, fpass);
   state().display.plot_density = fpass(0);
 }
 
 void arrow_heads(const Value&) {
-  auto& g = graphics();
-  g.set(control("ArrowHeads"), "Checked", "on");
-  g.set(control("NoArrowHeads"), "Checked", "off");
-  state().display.arrow_heads = true;
+  choose([](DisplaySettings& d) { d.arrow_heads = true; });
 }
-
 void no_arrow_heads(const Value&) {
-  auto& g = graphics();
-  g.set(control("ArrowHeads"), "Checked", "off");
-  g.set(control("NoArrowHeads"), "Checked", "on");
-  state().display.arrow_heads = false;
+  choose([](DisplaySettings& d) { d.arrow_heads = false; });
 }
 
 void set_reference_symbol(const Value& fpass) {
   const std::string style = style_argument(fpass, "SetReferenceSymbol");
-  check_menu<std::string>(
-      {{"RefSquare", "ks"}, {"RefDiamond", "kd"}, {"RefCircle", "ko"}, {"RefPlus", "k+"}},
-      same_text, fpass);
-  state().display.reference_symbol = style;
+  check_style(style, "SetReferenceSymbol");
+  choose([&](DisplaySettings& d) { d.reference_symbol = style; });
 }
 
 void set_line_format1(const Value& fpass) {
   const std::string style = style_argument(fpass, "SetLineFormat1");
-  check_menu<std::string>({{"Line1Red", "r"}, {"Line1Black", "k"}, {"Line1Dotted", "k:"}},
-                          same_text, fpass);
-  state().display.line_format = style;
+  check_style(style, "SetLineFormat1");
+  choose([&](DisplaySettings& d) { d.line_format = style; });
   echo("vlineformat1", fpass);
 }
 
 void set_line_width(const Value& fpass) {
-  if (!fpass.is_double() || fpass.numel() != 1 || !std::isfinite(fpass(0))) {
-    refuse("The line width must be a number in tenths of a point, such as 15 for 1.5 points.");
+  if (!fpass.is_double() || fpass.numel() != 1 || !std::isfinite(fpass(0)) ||
+      fpass(0) / 10 < kThinnestLine) {
+    refuse(
+        "The line width must be a number in tenths of a point from 5 (0.5 points) up, such "
+        "as 15 for 1.5 points.");
   }
-  auto& g = graphics();
-  const std::vector<std::pair<const char*, double>> entries = {
-      {"Weight10", 10}, {"Weight15", 15}, {"Weight20", 20}, {"Weigth25", 25}, {"Weight5", 5}};
-  for (const auto& [tag, width] : entries)
-    g.set(control(tag), "Checked", fpass(0) != width ? "off" : "on");
-  state().display.line_width = fpass(0) / 10;
-  plot::setlinethickness(g.current_axes(), fpass(0) / 10);
+  choose([&](DisplaySettings& d) { d.line_width = fpass(0) / 10; });
 }
 
 void toggle_dots(const Value&) {
-  auto& g = graphics();
-  Handle dots = control("DotCheck");
-  std::string checked = g.get_text(dots, "Checked");
-  g.set(dots, "Checked", checked.size() > 1 && checked[1] == 'n' ? "Off" : "On");
+  choose([](DisplaySettings& d) { d.dash_dot_target = !d.dash_dot_target; });
 }
 
 void label_axis(const Value&) {
-  gui::axis_label(gui::LabelAxis::X, Value("x"));
-  gui::axis_label(gui::LabelAxis::Y, Value("y"));
-  gui::axis_label(gui::LabelAxis::Z, Value("z"));
+  choose([](DisplaySettings& d) { d.axis_labels = !d.axis_labels; });
 }
 
 void label_landmarks(const Value&) {
-  auto& g = graphics();
-  const shape::Config& ref = state().sample->reference;
-  const double offset = 0.01;
-  Handle ax = g.current_axes();
-  for (Eigen::Index i = 0; i < ref.rows(); ++i) {
-    g.text(ax, ref(i, 0) + offset, ref(i, 1) + offset, ref(i, 2) + offset,
-           Value(cformat("%i", {static_cast<double>(i + 1)})));
-  }
+  choose([](DisplaySettings& d) { d.landmark_numbers = !d.landmark_numbers; });
 }
 
-void d_axis_on(const Value&) { graphics().axis(graphics().current_axes(), "on"); }
-void d_axis_off(const Value&) { graphics().axis(graphics().current_axes(), "off"); }
+void toggle_legend(const Value&) {
+  choose([](DisplaySettings& d) { d.legend = !d.legend; });
+}
+
+void colour_by_x(const Value&) {
+  const AppState& s = state();
+  if (!s.display.colour_by_x && !s.x) {
+    refuse(
+        "Colouring the specimens by X needs the independent variable: load it first (Load X "
+        "List), or use centroid size as X (Use CS).");
+  }
+  choose([](DisplaySettings& d) { d.colour_by_x = !d.colour_by_x; });
+}
+
+void d_axis_on(const Value&) {
+  choose([](DisplaySettings& d) { d.axes_shown = true; });
+}
+void d_axis_off(const Value&) {
+  choose([](DisplaySettings& d) { d.axes_shown = false; });
+}
 
 void d_figure_clear(const Value&) {
   auto& g = graphics();

@@ -15,10 +15,10 @@ namespace velmora::app {
 
 /// A landmark sample as loaded and superimposed.
 struct Sample {
-  std::string file_name;    ///< the chosen file's name, as the window shows it
-  Eigen::MatrixXd rows;     ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
-  shape::Stack fitted;      ///< n superimposed specimens, in the reference's principal axes
-  shape::Config reference;  ///< k×3 consensus, centred, unit centroid size, principal axes
+  std::string file_name;           ///< the chosen file's name, as the window shows it
+  Eigen::MatrixXd rows;            ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
+  shape::Stack fitted;             ///< n superimposed specimens, in the reference's principal axes
+  shape::Config reference;         ///< k×3 consensus, centred, unit centroid size, principal axes
   std::vector<std::string> names;  ///< one name a specimen, as the file gave them
 
   Eigen::Index specimens() const { return rows.rows(); }
@@ -33,14 +33,27 @@ struct Regression {
   Eigen::RowVectorXd delta;   ///< slopes times the regressor's observed range
 };
 
-/// What the display menus chose; LoadData resets it.
+/// The thinnest line the Display menu draws, in points.
+inline constexpr double kThinnestLine = 0.5;
+
+/// What the Display and Settings menus chose; LoadData resets it.  Every
+/// redraw of the 3D figure applies it; nothing else is styled by it.
 struct DisplaySettings {
   double plot_density = 20;
-  double line_width = 1.5;            ///< points
-  std::string line_format = "k-";
+  double line_width = kThinnestLine;  ///< points, of every drawn line
+  std::string line_format = "k-";     ///< colour and style of the reference's wireframe
   std::string reference_symbol = "ko";
   std::string target_symbol = "ro";
-  bool arrow_heads = true;
+  bool arrow_heads = true;        ///< on the displacement vectors
+  double symbol_size_change = 0;  ///< points added to every symbol's chosen size
+  bool filled_symbols = true;
+  bool grid = false;
+  bool axes_shown = true;
+  bool axis_labels = false;       ///< "x", "y", "z" on the axes
+  bool landmark_numbers = false;  ///< beside the reference's symbols
+  bool dash_dot_target = false;   ///< the target's wireframe dash-dot instead of solid
+  bool legend = true;
+  bool colour_by_x = false;  ///< specimens on a blue-to-red scale of X
 };
 
 /// The codes of the deformation display types, in the order of the
@@ -57,10 +70,10 @@ struct AppState {
   std::optional<Eigen::VectorXd> x;       ///< the independent variable, one value a specimen
   std::optional<Eigen::MatrixXd> scores;  ///< n×m partial warp and uniform scores
   std::optional<Regression> regression;
-  std::optional<Eigen::MatrixXd> wires;   ///< w×c wireframe (number, landmark, landmark, …)
-  bool ln_scale = false;                  ///< regress on ln X instead of X
-  bool optimal_superimposition = false;   ///< optimal rotation to convergence
-  bool full_precision = false;            ///< result files in shortest round-trip form
+  std::optional<Eigen::MatrixXd> wires;  ///< w×c wireframe (number, landmark, landmark, …)
+  bool ln_scale = false;                 ///< regress on ln X instead of X
+  bool optimal_superimposition = false;  ///< optimal rotation to convergence
+  bool full_precision = false;           ///< result files in shortest round-trip form
   DisplaySettings display;
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began

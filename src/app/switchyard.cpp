@@ -4,6 +4,7 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/display_style.hpp"
 #include "app/session.hpp"
 #include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
@@ -71,6 +72,8 @@ const std::vector<ActionSpec>& action_table() {
       {"SaveLandmarks", a::save_landmarks, S, FR::AsIs},
       {"SetSuperimposition", a::set_superimposition, N, FR::AsIs},
       {"SetFullPrecision", a::set_full_precision, N, FR::AsIs},
+      {"ToggleLegend", a::toggle_legend, N, FR::AsIs},
+      {"ColourByX", a::colour_by_x, N, FR::AsIs},
   };
   return table;
 }
@@ -153,6 +156,7 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
   session().end_action(r.outcome == Outcome::Refused);
+  sync_display_menus();
   return r;
 }
 
@@ -187,8 +191,9 @@ Handle new_figure3d() {
 void draw_reference() {
   const AppState& s = state();
   const Value ref = Value::matrix(s.sample->reference);
-  plot::showshape3D(ref, "gp");
-  if (s.wires) plot::wire3d(ref, wires_value(), "k-");
+  assign_role(plot::showshape3D(ref, "gp"), role::kReference, "Reference (consensus)");
+  if (s.wires) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+  style_figure3d();
 }
 
 Value wires_value() {

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/actions.hpp"
+#include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
 #include "gui/layout_file.hpp"
@@ -47,7 +48,7 @@ const std::vector<std::string_view>& required_tags() {
       "LnButton",     "CSBox",     "DeFormat",  "ExagerationBox", "DotCheck",   "ArrowHeads",
       "NoArrowHeads", "Density10", "Density20", "Density30",      "Density50",  "RefSquare",
       "RefDiamond",   "RefCircle", "RefPlus",   "Line1Red",       "Line1Black", "Line1Dotted",
-      "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weigth25",
+      "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weight25",
       "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1"};
   return tags;
 }
@@ -108,6 +109,9 @@ ValueList open_main_window(int nargout) {
     announce_layout(g.get_text(fig, "FileName"));
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
+  // The menus show the display settings as they are, not as the layout
+  // file was saved.
+  sync_display_menus();
   gui::guidata(Value(fig), gui::guihandles(fig));
   if (nargout >= 1) return {Value(fig)};
   return {};

@@ -25,27 +25,29 @@ void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol
                    plottype, refwireframe, targetwireframe, linespec);
 }
 
-void plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
-                      std::string_view targetsymbol, std::string_view plottype,
-                      const Value& refwireframe, const Value& targetwireframe,
-                      std::string_view linespec) {
+DeformationLines plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
+                                  std::string_view targetsymbol, std::string_view plottype,
+                                  const Value& refwireframe, const Value& targetwireframe,
+                                  std::string_view linespec) {
   const bool ref_wires = wires_present(refwireframe);
   const bool target_wires = wires_present(targetwireframe);
+  DeformationLines out;
   auto reference_with_wires = [&] {
-    showshape3D(ref, refsymbol);
-    if (ref_wires) wire3d(ref, refwireframe, "k-");
+    out.reference = showshape3D(ref, refsymbol);
+    if (ref_wires) out.reference_wires = wire3d(ref, refwireframe, "k-");
   };
   if (plottype == "a" || plottype == "b") {
     reference_with_wires();
-    showshape3D(target, targetsymbol);
-    if (plottype == "b" && target_wires) wire3d(target, refwireframe, linespec);
+    out.target = showshape3D(target, targetsymbol);
+    if (plottype == "b" && target_wires) out.target_wires = wire3d(target, refwireframe, linespec);
   } else if (plottype == "c") {
     reference_with_wires();
-    disvec3d(ref, target, "b-");
+    out.vectors = disvec3d(ref, target, "b-");
   } else if (plottype == "d") {
-    showshape3D(target, targetsymbol);
-    if (target_wires) wire3d(target, refwireframe, linespec);
+    out.target = showshape3D(target, targetsymbol);
+    if (target_wires) out.target_wires = wire3d(target, refwireframe, linespec);
   }
+  return out;
 }
 
 void register_deformation_functions(FunctionTable& table) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
+#include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/value/value.hpp"
 
@@ -18,12 +20,18 @@ void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol
               const Value& refwireframe, const Value& targetwireframe,
               std::string_view linespec = "r-");
 
+/// The line objects of one deformation display, by what they show (empty
+/// where the display type draws no such part).
+struct DeformationLines {
+  std::vector<gfx::Handle> reference, reference_wires, target, target_wires, vectors;
+};
+
 /// Draws reference `ref` and a deformed configuration `target` (both k×3)
 /// by the display types of plotpw3d.
-void plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
-                      std::string_view targetsymbol, std::string_view plottype,
-                      const Value& refwireframe, const Value& targetwireframe,
-                      std::string_view linespec = "r-");
+DeformationLines plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
+                                  std::string_view targetsymbol, std::string_view plottype,
+                                  const Value& refwireframe, const Value& targetwireframe,
+                                  std::string_view linespec = "r-");
 
 /// Registers plotpw3d (8 inputs, no output).
 void register_deformation_functions(FunctionTable& table);

@@ -1,6 +1,8 @@
 #include "plot/primitives.hpp"
 
+#include <Eigen/Geometry>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "bindings/io_values.hpp"
@@ -29,18 +31,19 @@ std::string spec_text(const Value& v, std::string_view what) { return v.to_strin
 
 }  // namespace
 
-void showshape3D(const Value& x, std::string_view spec) {
+std::vector<Handle> showshape3D(const Value& x, std::string_view spec) {
   check_configuration(x, "The configuration");
   auto& g = graphics();
   const std::size_t k = x.rows(), n = x.pages();
   std::vector<double> xs(k), ys(k), zs(k);
+  std::vector<Handle> drawn;
   auto draw = [&](std::size_t i) {
     for (std::size_t j = 0; j < k; ++j) {
       xs[j] = at(x, j, 0, i);
       ys[j] = at(x, j, 1, i);
       zs[j] = at(x, j, 2, i);
     }
-    g.plot(g.current_axes(), xs, ys, zs, spec, true);
+    drawn.push_back(g.plot(g.current_axes(), xs, ys, zs, spec, true));
   };
   draw(0);
   Handle ax = g.current_axes();
@@ -48,21 +51,27 @@ void showshape3D(const Value& x, std::string_view spec) {
   g.axis(ax, "auto");
   g.axis(ax, "equal");
   for (std::size_t i = 1; i < n; ++i) draw(i);
+  return drawn;
 }
 
-void wire3d(const Value& x, const Value& wirelist, std::string_view spec) {
+std::vector<Handle> wire3d(const Value& x, const Value& wirelist, std::string_view spec) {
   check_configuration(x, "The configuration");
   io::check_wires(wirelist, x.rows());
   auto& g = graphics();
   Handle ax = g.current_axes();
+  std::vector<Handle> drawn;
   for (std::size_t i = 0; i < wirelist.rows(); ++i) {
     auto a = static_cast<std::size_t>(wirelist(i, 1)) - 1;
     auto b = static_cast<std::size_t>(wirelist(i, 2)) - 1;
-    g.plot(ax, {x(a, 0), x(b, 0)}, {x(a, 1), x(b, 1)}, {x(a, 2), x(b, 2)}, spec, true);
+    drawn.push_back(
+        g.plot(ax, {x(a, 0), x(b, 0)}, {x(a, 1), x(b, 1)}, {x(a, 2), x(b, 2)}, spec, true));
   }
+  return drawn;
 }
 
-void disvec3d(const Value& ref, const Value& target, std::string_view spec) {
+namespace {
+
+void check_segments(const Value& ref, const Value& target) {
   check_configuration(ref, "The reference");
   check_configuration(target, "The target");
   if (target.rows() < ref.rows()) {
@@ -70,12 +79,51 @@ void disvec3d(const Value& ref, const Value& target, std::string_view spec) {
                        " landmarks, fewer than the reference's " + std::to_string(ref.rows()) +
                        ".");
   }
+}
+
+}  // namespace
+
+std::vector<Handle> disvec3d(const Value& ref, const Value& target, std::string_view spec) {
+  check_segments(ref, target);
   auto& g = graphics();
   Handle ax = g.current_axes();
+  std::vector<Handle> drawn;
   for (std::size_t i = 0; i < ref.rows(); ++i) {
-    g.plot(ax, {ref(i, 0), target(i, 0)}, {ref(i, 1), target(i, 1)}, {ref(i, 2), target(i, 2)},
-           spec, true);
+    drawn.push_back(g.plot(ax, {ref(i, 0), target(i, 0)}, {ref(i, 1), target(i, 1)},
+                           {ref(i, 2), target(i, 2)}, spec, true));
   }
+  return drawn;
+}
+
+Handle arrowheads3d(const Value& ref, const Value& target, std::string_view spec,
+                    double max_length) {
+  check_segments(ref, target);
+  constexpr double kShare = 0.35;
+  const double spread = std::tan(20.0 * 3.14159265358979323846 / 180);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> xs, ys, zs;
+  auto put = [&](const Eigen::Vector3d& p) {
+    xs.push_back(p.x()), ys.push_back(p.y()), zs.push_back(p.z());
+  };
+  for (std::size_t i = 0; i < ref.rows(); ++i) {
+    const Eigen::Vector3d a(ref(i, 0), ref(i, 1), ref(i, 2));
+    const Eigen::Vector3d tip(target(i, 0), target(i, 1), target(i, 2));
+    const double len = (tip - a).norm();
+    if (!(len > 0) || !std::isfinite(len)) continue;
+    const Eigen::Vector3d u = (tip - a) / len;
+    // Two directions across the segment.
+    Eigen::Vector3d p1 = u.unitOrthogonal(), p2 = u.cross(p1);
+    const double h = std::min(kShare * len, max_length > 0 ? max_length : kShare * len);
+    const Eigen::Vector3d base = tip - h * u;
+    p1 *= h * spread;
+    p2 *= h * spread;
+    put(base + p1), put(tip), put(base - p1);
+    xs.push_back(nan), ys.push_back(nan), zs.push_back(nan);
+    put(base + p2), put(tip), put(base - p2);
+    xs.push_back(nan), ys.push_back(nan), zs.push_back(nan);
+  }
+  auto& g = graphics();
+  return g.plot(g.current_axes(), xs, ys, zs, spec, true);
 }
 
 namespace {

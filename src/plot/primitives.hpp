@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -12,15 +13,28 @@ namespace velmora::plot {
 /// current axes, one line object per configuration in style `spec`.  Hold is
 /// set on after the first configuration, then the limits become automatic
 /// and the scaling equal.
-void showshape3D(const Value& x, std::string_view spec);
+/// @return the line objects drawn, one per configuration
+std::vector<gfx::Handle> showshape3D(const Value& x, std::string_view spec);
 
 /// Draws one line object per wire between landmarks wirelist(i,2) and
 /// wirelist(i,3) of configuration `x` (k×3).  Landmark numbers that are not
 /// whole numbers in 1…k are refused with a message before anything is drawn.
-void wire3d(const Value& x, const Value& wirelist, std::string_view spec = "b-");
+/// @return the line objects drawn, one per wire
+std::vector<gfx::Handle> wire3d(const Value& x, const Value& wirelist,
+                                std::string_view spec = "b-");
 
 /// Draws one segment per landmark from `ref` (m×3) to `target` (≥ m rows).
-void disvec3d(const Value& ref, const Value& target, std::string_view spec);
+/// @return the line objects drawn, one per landmark
+std::vector<gfx::Handle> disvec3d(const Value& ref, const Value& target, std::string_view spec);
+
+/// Draws an arrowhead at the target end of every segment from `ref` (m×3)
+/// to `target` (≥ m rows), as one line object in style `spec`: four barbs
+/// around the segment (a cone seen as a "V" from any direction), each
+/// 0.35 of the segment long but at most `max_length` (data units), at 20°
+/// to it.  Segments of zero length get no head.
+/// @return the line object (also when no segment has a head)
+gfx::Handle arrowheads3d(const Value& ref, const Value& target, std::string_view spec,
+                         double max_length);
 
 /// Line styling of the lines already drawn in axes `ax` (children whose type
 /// starts with "l"); texts and other objects are left alone.

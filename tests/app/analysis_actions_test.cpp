@@ -176,32 +176,41 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   gfx::Handle box = g->find_tag("ExagerationBox");
   gfx::Handle format = g->find_tag("DeFormat");
   auto children = [&] { return g->get(g->current_axes(), "Children").numel(); };
-  struct Case { double type; std::size_t lines; };
-  for (Case c : {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12},
-                 Case{4, 1 + 14}}) {
+  struct Case {
+    double type;
+    std::size_t lines;
+  };
+  // Displacement vectors carry one more line: their arrowheads.
+  for (Case c :
+       {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12 + 1}, Case{4, 1 + 14}}) {
     g->set(format, "Value", c.type);
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
     EXPECT_EQ(children(), c.lines) << c.type;
   }
-  // Dash-dot target wires when DotCheck is on; solid red otherwise.
+  // Dash-dot target wires when DotCheck is on; solid otherwise, and in the
+  // target's own colour either way.
   Value kids = g->get(g->current_axes(), "Children");
   EXPECT_EQ(g->get(kids(0), "Color"), Value::row({1, 0, 0}));
+  EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
   run("ToggleDots");
   run("ShowRegression");
   kids = g->get(g->current_axes(), "Children");
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-.");
+  EXPECT_EQ(g->get(kids(0), "Color"), Value::row({1, 0, 0}));
   // A zero factor draws the target on the reference: zero-length vectors.
   g->set(format, "Value", 3.0);
   g->set(box, "String", "0");
   run("ShowRegression");
   kids = g->get(g->current_axes(), "Children");
-  Value seg = g->get(kids(0), "XData");
+  Value seg = g->get(kids(1), "XData");  // the newest vector, under the heads
+  EXPECT_EQ(g->get_text(kids(1), "Tag"), "Vector");
   EXPECT_NEAR(seg(0), seg(1), 1e-12);
   g->set(box, "String", "three");
   ActionReport r = run("ShowRegression");
   EXPECT_EQ(r.outcome, Outcome::Refused);
-  EXPECT_EQ(r.message, "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
-  EXPECT_EQ(children(), 1u + 14 + 12);  // nothing redrawn
+  EXPECT_EQ(r.message,
+            "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
+  EXPECT_EQ(children(), 1u + 14 + 12 + 1);  // nothing redrawn
 }
 
 TEST_F(AppTest, ResultFilesAreWrittenWithTheirLayout) {

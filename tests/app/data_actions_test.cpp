@@ -23,7 +23,6 @@ std::string sample_file(int n, int k, bool with_cs = true) {
 
 TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   std::string path = write("twenty.txt", sample_file(20, 12));
-  g->set(g->find_tag("RefSquare"), "Checked", "on");  // a menu choice survives a load
   state().display.reference_symbol = "ks";
   hb->queue_path(path);
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
@@ -32,8 +31,10 @@ TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   EXPECT_EQ(var("DATA").cols(), 37u);
   EXPECT_EQ(var("DATAV").dims(), (std::array<std::size_t, 3>{12, 3, 20}));
   EXPECT_EQ(var("vrefsymbol").to_string(), "ko");
-  EXPECT_EQ(g->get_text(g->find_tag("RefSquare"), "Checked"), "on");
-  EXPECT_EQ(var("vlinewidth").to_scalar(), 1.5);
+  // The menus show the settings afresh.
+  EXPECT_EQ(g->get_text(g->find_tag("RefSquare"), "Checked"), "off");
+  EXPECT_EQ(g->get_text(g->find_tag("RefCircle"), "Checked"), "on");
+  EXPECT_EQ(var("vlinewidth").to_scalar(), 0.5);
   EXPECT_EQ(var("vlineformat1").to_string(), "k-");
   EXPECT_EQ(var("vtargetsymbol").to_string(), "ro");
   EXPECT_EQ(var("deftypelist").numel(), 4u);
@@ -46,7 +47,7 @@ TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   Value kids = g->get(g->current_axes(), "Children");
   ASSERT_EQ(kids.numel(), 1u);
   EXPECT_EQ(g->get_text(kids(0), "Marker"), "pentagram");
-  EXPECT_EQ(g->get(kids(0), "Color"), Value::row({0, 1, 0}));
+  EXPECT_EQ(g->get(kids(0), "Color"), Value::row({0, 0.55, 0}));
 }
 
 TEST_F(AppTest, TwoLoadsLeaveTwoFiguresAndActionsAddressTheSecond) {
@@ -56,8 +57,8 @@ TEST_F(AppTest, TwoLoadsLeaveTwoFiguresAndActionsAddressTheSecond) {
   gfx::Handle second = var("h3dfig").to_scalar();
   EXPECT_NE(first, second);
   EXPECT_TRUE(g->valid(first));
-  run("ShowMean");
-  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 2u);
+  run("ShowMean");  // the mean takes the place of the reference drawn by LoadData
+  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u);
   EXPECT_EQ(g->current_figure(), second);
 }
 
@@ -133,21 +134,21 @@ TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   EXPECT_NE(r.message.find("landmark 13"), std::string::npos) << r.message;
 }
 
-TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenFillsAllMarkers) {
+TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenTheMeanOnTop) {
   load_examples(false, true);
   ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done) << last_report().message;
   Value kids = g->get(g->current_axes(), "Children");
-  // Newest first: the 14 wires, the 80 specimens, the reference from LoadData.
-  ASSERT_EQ(kids.numel(), 14u + 80 + 1);
-  int blue = 0;
-  for (std::size_t i = 0; i < kids.numel(); ++i) {
-    Value face = g->get(kids(i), "MarkerFaceColor");
-    if (i >= 14) {
-      EXPECT_EQ(face, g->get(kids(i), "Color")) << i;  // filled, older ones too
-    }
-    if (g->get(kids(i), "Color") == Value::row({0, 0, 1})) ++blue;
+  // Newest first: the mean, its 14 wires, the 80 specimens; the reference
+  // that LoadData drew gives way to the mean.
+  ASSERT_EQ(kids.numel(), 1u + 14 + 80);
+  EXPECT_EQ(g->get_text(kids(0), "Tag"), "Mean");
+  for (std::size_t i = 15; i < kids.numel(); ++i) {
+    EXPECT_EQ(g->get(kids(i), "MarkerFaceColor"), g->get(kids(i), "Color")) << i;  // filled
+    EXPECT_EQ(g->get_text(kids(i), "Tag"), "Specimen");
   }
-  EXPECT_EQ(blue, 80);
+  // Drawn again, the sample is still shown once.
+  ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done);
+  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u + 14 + 80);
 }
 
 TEST_F(AppTest, FourQuarterTurnsRestoreReferenceAndSample) {

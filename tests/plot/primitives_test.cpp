@@ -1,5 +1,8 @@
 #include "plot/primitives.hpp"
 
+#include <Eigen/Geometry>
+#include <cmath>
+
 #include "platform/runtime/runtime_error.hpp"
 #include "plot_fixture.hpp"
 
@@ -229,6 +232,63 @@ TEST_F(Primitives, CalledByNameWithTheDeclaredCounts) {
   EXPECT_EQ(message_of<RuntimeError>([&] { table.call("setlinethickness", {Value(ax)}, 0); }),
             "Run-time Error: File: setlinethickness Line: 1 Column: 1 Input argument \"width\" is "
             "undefined.");
+}
+
+}  // namespace
+}  // namespace velmora::plot
+
+namespace velmora::plot {
+namespace {
+
+using Arrowheads = PlotTest;
+
+// Every head is two V-shaped pairs of barbs meeting at the target end of its
+// segment, each barb at 20° to the segment and 0.35 of it long (or the cap),
+// under any rotation and translation of the configurations; zero-length
+// segments get none.
+TEST_F(Arrowheads, BarbsMeetAtTheTargetAtTwentyDegreesInAnyPose) {
+  const double cap = 0.3;
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    Eigen::MatrixXd ref = random_config(7, seed), target = random_config(7, seed + 100);
+    target.row(2) = ref.row(2);  // no head on a zero-length vector
+    const Eigen::Matrix3d turn =
+        Eigen::AngleAxisd(0.3 * seed, Eigen::Vector3d(1, seed, 2).normalized()).toRotationMatrix();
+    const Eigen::RowVector3d shift(seed, -2.0 * seed, 0.5);
+    for (bool posed : {false, true}) {
+      Eigen::MatrixXd r = ref, t = target;
+      if (posed) {
+        r = (ref * turn).rowwise() + shift;
+        t = (target * turn).rowwise() + shift;
+      }
+      g->clear_axes(ax);
+      const gfx::Handle h = arrowheads3d(Value::matrix(r), Value::matrix(t), "b-", cap);
+      ASSERT_EQ(points(h), 6u * 8) << seed;  // 6 heads of 2 × (barb, tip, barb, break)
+      std::size_t head = 0;
+      for (Eigen::Index i = 0; i < r.rows(); ++i) {
+        const Eigen::RowVector3d along = t.row(i) - r.row(i);
+        if (along.norm() == 0) continue;
+        const double len = std::min(0.35 * along.norm(), cap);
+        for (std::size_t pair = 0; pair < 2; ++pair) {
+          const std::size_t at = 8 * head + 4 * pair;
+          EXPECT_LT((point(h, at + 1) - t.row(i)).norm(), 1e-12);
+          EXPECT_TRUE(std::isnan(g->get(h, "XData")(at + 3)));
+          for (std::size_t barb : {at, at + 2}) {
+            const Eigen::RowVector3d back = point(h, barb) - t.row(i);
+            const double cosine = -back.dot(along) / (back.norm() * along.norm());
+            EXPECT_NEAR(cosine, std::cos(20 * M_PI / 180), 1e-12);
+            EXPECT_NEAR(back.norm() * cosine, len, 1e-12);
+          }
+        }
+        ++head;
+      }
+      expect_style(*g, h, {"b-", 'b', "none", "-"});
+    }
+  }
+  EXPECT_EQ(message_of<RuntimeError>([&] {
+              arrowheads3d(Value::matrix(random_config(4, 1)), Value::matrix(random_config(3, 2)),
+                           "b-", 1);
+            }),
+            "The target has 3 landmarks, fewer than the reference's 4.");
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ render::SceneText scene_text(const Graphics& g, Handle t) {
   st.valign = va == "top"                          ? render::VAlign::Top
               : va == "bottom" || va == "baseline" ? render::VAlign::Bottom
                                                    : render::VAlign::Middle;
+  // The margin is in points, like the font size.
+  st.margin_px = g.get_number(t, "Margin") * 96.0 / 72.0;
   return st;
 }
 
@@ -94,6 +96,18 @@ render::AxesScene axes_scene(const Graphics& g, Handle ax) {
   s.zlabel = label("ZLabel");
   s.title = label("Title");
   if (g.has_appdata(ax, "ViewZoom")) s.zoom = g.appdata(ax, "ViewZoom").to_scalar();
+  // The legend names the lines that carry a DisplayName, in drawing order,
+  // each name once.
+  const bool legend = g.has_appdata(ax, "Legend") && g.appdata(ax, "Legend").is_true();
+  if (g.has_appdata(ax, "ColorBar")) {
+    Value range = g.appdata(ax, "ColorBar");
+    if (range.is_double() && range.numel() == 2) {
+      render::ColorBar cb{range(0), range(1), {}};
+      if (g.has_appdata(ax, "ColorBarLabel"))
+        cb.label = g.appdata(ax, "ColorBarLabel").text_or_empty();
+      s.colorbar = cb;
+    }
+  }
   for (Handle c : g.children(ax)) {
     Type t = g.type(c);
     if (!on(g, c, "Visible")) continue;
@@ -116,6 +130,16 @@ render::AxesScene axes_scene(const Graphics& g, Handle ax) {
       }
       Value edge = g.get(c, "MarkerEdgeColor");
       if (edge.is_double() && edge.numel() == 3) l.marker_edge = to_rgb(edge, l.color);
+      if (legend) {
+        const std::string name = g.get_text(c, "DisplayName");
+        const bool named_before = std::any_of(s.legend.begin(), s.legend.end(),
+                                              [&](const auto& e) { return e.label == name; });
+        if (!name.empty() && !named_before) {
+          render::SceneLine sample = l;  // only the style is drawn
+          sample.x.clear(), sample.y.clear(), sample.z.clear();
+          s.legend.push_back({name, std::move(sample)});
+        }
+      }
       s.lines.push_back(std::move(l));
     } else if (t == Type::Text) {
       if (g.get_text(c, "HandleVisibility") == "off" && g.get_text(c, "Tag").empty()) {

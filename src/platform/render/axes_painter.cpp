@@ -22,8 +22,12 @@ using P3 = std::array<double, 3>;
 constexpr Rgb kAxisColor{0.15, 0.15, 0.15};
 constexpr Rgb kGridColor{0.85, 0.85, 0.85};
 constexpr double kAxisLineWidthPt = 0.5;
-constexpr double kLabelScale = 1.1;    // axis labels and title against tick labels
-constexpr double kTickSpacingPx = 55;  // wanted screen distance between ticks
+constexpr double kLabelScale = 1.1;     // axis labels and title against tick labels
+constexpr double kTickSpacingPx = 55;   // wanted screen distance between ticks
+constexpr double kColorBarBandPx = 90;  // room on the right for the colour bar
+constexpr double kColorBarWidthPx = 14;
+constexpr double kLegendSamplePx = 26;  // length of a legend row's line sample
+constexpr double kLegendMarkerMaxPt = 9;
 
 void set_rgb(cairo_t* cr, Rgb c) {
   cairo_set_source_rgb(cr, c.r, c.g, c.b);
@@ -115,7 +119,7 @@ struct AxisLayout {
 class AxesPainter {
  public:
   AxesPainter(cairo_t* cr, const AxesScene& a, const Rect& rect, double fig_h)
-      : cr_(cr), a_(a), proj_(a, rect, fig_h), rect_(rect), fig_h_(fig_h) {
+      : cr_(cr), a_(a), proj_(a, data_rect(a, rect), fig_h), rect_(rect), fig_h_(fig_h) {
     for (int d = 0; d < 3; ++d) {
       lo_[d] = proj_.limit(d)[0];
       hi_[d] = proj_.limit(d)[1];
@@ -150,6 +154,8 @@ class AxesPainter {
     for (const SceneLine& l : a_.lines) paint_line(l, stamper);
     for (const SceneText& t : a_.texts) paint_text(t);
     paint_title();  // the title stays when the axis is hidden
+    paint_colorbar();
+    paint_legend(stamper);
     cairo_restore(cr_);
   }
 
@@ -461,7 +467,108 @@ class AxesPainter {
     st.italic = t.italic;
     st.color = t.color;
     P2 p = px({t.x, t.y, t.z});
+    const double m = std::isfinite(t.margin_px) ? t.margin_px : 0;
+    p[0] += t.halign == HAlign::Left ? m : t.halign == HAlign::Right ? -m : 0;
+    p[1] += t.valign == VAlign::Top ? m : t.valign == VAlign::Bottom ? -m : 0;
     draw_text(cr_, t.text, p[0], p[1], t.halign, t.valign, st);
+  }
+
+  // Top of the axes rectangle in figure pixels from the top.
+  double rect_top() const { return fig_h_ - rect_.bottom - rect_.height; }
+
+  // The legend box in the top-left corner: one row a named line, its sample
+  // drawn as the line itself draws (stroke and marker).
+  void paint_legend(MarkerStamper& stamper) {
+    if (a_.legend.empty()) return;
+    const double row_h = std::max(tick_font_.size_px * 1.45, 14.0);
+    double text_w = 0;
+    for (const LegendEntry& e : a_.legend)
+      text_w = std::max(text_w, text_size(cr_, e.label, tick_font_)[0]);
+    const double pad = 0.6 * tick_font_.size_px;
+    const double w = pad + kLegendSamplePx + pad + text_w + pad;
+    const double h = pad + row_h * static_cast<double>(a_.legend.size()) + pad * 0.4;
+    const double x0 = rect_.left + 8, y0 = rect_top() + 8;
+    cairo_save(cr_);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+    cairo_rectangle(cr_, x0, y0, w, h);
+    cairo_set_source_rgba(cr_, 1, 1, 1, 0.88);
+    cairo_fill_preserve(cr_);
+    set_rgb(cr_, {0.6, 0.6, 0.6});
+    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
+    cairo_stroke(cr_);
+    for (std::size_t i = 0; i < a_.legend.size(); ++i) {
+      const LegendEntry& e = a_.legend[i];
+      const SceneLine& l = e.sample;
+      const double yc = y0 + pad + row_h * (static_cast<double>(i) + 0.5);
+      const double xa = x0 + pad, xb = xa + kLegendSamplePx;
+      const double width_px =
+          std::isfinite(l.line_width_pt) ? std::max(l.line_width_pt, 0.0) * kPxPerPt : 0;
+      if (l.style != LineStyle::None && width_px > 0) {
+        std::vector<double> dash = dashes(l.style, width_px);
+        cairo_set_dash(cr_, dash.data(), static_cast<int>(dash.size()), 0);
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
+        cairo_set_line_width(cr_, width_px);
+        set_rgb(cr_, l.color);
+        cairo_move_to(cr_, xa, yc);
+        cairo_line_to(cr_, xb, yc);
+        cairo_stroke(cr_);
+        cairo_set_dash(cr_, nullptr, 0, 0);
+      }
+      if (l.marker != Marker::None && l.marker_size_pt > 0 && std::isfinite(l.marker_size_pt)) {
+        MarkerStyle ms;
+        ms.marker = l.marker;
+        ms.size_px = std::min(l.marker_size_pt, kLegendMarkerMaxPt) * kPxPerPt;
+        ms.line_width_px = std::max(width_px, 0.5);
+        ms.edge = l.marker_edge.value_or(l.color);
+        ms.face = l.marker_face;
+        stamper.draw(cr_, ms, {P2{0.5 * (xa + xb), yc}});
+      }
+      draw_text(cr_, e.label, xb + pad, yc, HAlign::Left, VAlign::Middle, tick_font_);
+    }
+    cairo_restore(cr_);
+  }
+
+  // The colour bar in the band on the right of the axes rectangle, with
+  // ticks on its right and its label above it.
+  void paint_colorbar() {
+    if (!a_.colorbar) return;
+    const ColorBar& cb = *a_.colorbar;
+    if (!(std::isfinite(cb.lo) && std::isfinite(cb.hi))) return;
+    const double lo = cb.lo, hi = cb.hi > cb.lo ? cb.hi : cb.lo + 1;
+    const double h = std::max(40.0, 0.5 * rect_.height);
+    const double x0 = rect_.left + rect_.width - kColorBarBandPx + 12;
+    const double y0 = rect_top() + 0.5 * (rect_.height - h);
+    cairo_save(cr_);
+    cairo_pattern_t* grad = cairo_pattern_create_linear(0, y0 + h, 0, y0);
+    constexpr int kStops = 16;
+    for (int i = 0; i <= kStops; ++i) {
+      const double t = static_cast<double>(i) / kStops;
+      const Rgb c = blue_red(t);
+      cairo_pattern_add_color_stop_rgb(grad, t, c.r, c.g, c.b);
+    }
+    cairo_rectangle(cr_, x0, y0, kColorBarWidthPx, h);
+    cairo_set_source(cr_, grad);
+    cairo_fill_preserve(cr_);
+    cairo_pattern_destroy(grad);
+    set_rgb(cr_, kAxisColor);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
+    cairo_stroke(cr_);
+    const double step = tick_step(lo, hi, 5);
+    cairo_new_path(cr_);
+    std::vector<std::pair<double, std::string>> marks;
+    for (double t : tick_values(lo, hi, step)) {
+      const double y = y0 + h - h * (t - lo) / (hi - lo);
+      add_segment({x0 + kColorBarWidthPx, y}, {x0 + kColorBarWidthPx + 4, y});
+      marks.emplace_back(y, tick_label(t, step));
+    }
+    cairo_stroke(cr_);
+    for (const auto& [y, label] : marks)
+      draw_text(cr_, label, x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, tick_font_);
+    if (!cb.label.empty())
+      draw_text(cr_, cb.label, x0 + 0.5 * kColorBarWidthPx, y0 - pad_, HAlign::Center,
+                VAlign::Bottom, label_font_);
+    cairo_restore(cr_);
   }
 
   cairo_t* cr_;
@@ -477,6 +584,11 @@ class AxesPainter {
 };
 
 }  // namespace
+
+Rect data_rect(const AxesScene& axes, const Rect& rect) {
+  if (!axes.colorbar || rect.width <= 2 * kColorBarBandPx) return rect;
+  return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
+}
 
 void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px) {
   AxesPainter(cr, axes, rect, figure_height_px).paint();

@@ -27,6 +27,11 @@ void draw_figure(cairo_t* cr, const FigureScene& figure, bool include_controls);
 /// markers are stamped from pre-rendered images; on other surfaces they are paths.
 void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px);
 
+/// The part of an axes rectangle that the data, box and ticks use: all of
+/// it, less a band on the right for the colour bar when the scene has one.
+/// Every view of the scene (Cairo or another) projects into this rectangle.
+Rect data_rect(const AxesScene& axes, const Rect& rect);
+
 /// Draws one control (button, check box, pop-up menu, text, edit box ...) as
 /// a flat picture of itself, in figure pixels.
 void draw_control(cairo_t* cr, const SceneControl& control, double figure_height_px);

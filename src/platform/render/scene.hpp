@@ -40,6 +40,7 @@ struct SceneText {
   bool bold = false, italic = false;
   HAlign halign = HAlign::Left;
   VAlign valign = VAlign::Middle;
+  double margin_px = 0;  ///< gap between the anchor and the aligned side of the text
 };
 
 /// A raster image placed over the data rectangle [x0, x1] × [y0, y1] in the
@@ -49,6 +50,27 @@ struct SceneImage {
   std::vector<Rgb> pixels;  ///< width*height, row-major, top row first
   double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
 };
+
+/// One row of a legend: a short sample of a drawn line and its name.
+struct LegendEntry {
+  std::string label;
+  SceneLine sample;  ///< only its colour, width, style and marker are read
+};
+
+/// A colour bar beside the plot: the blue-to-red scale of `blue_red` from
+/// `lo` at the bottom to `hi` at the top.
+struct ColorBar {
+  double lo = 0, hi = 1;
+  std::string label;
+};
+
+/// The colour of position t in [0, 1] on the blue (t = 0) to red (t = 1)
+/// scale that the specimens coloured by a variable and the colour bar share.
+/// Values outside [0, 1] take the colour of the nearer end.
+inline Rgb blue_red(double t) {
+  t = t > 1 ? 1 : t > 0 ? t : 0;  // NaN maps to blue
+  return {0.1 + 0.8 * t, 0.2 + 0.35 * (1 - (2 * t - 1) * (2 * t - 1)) * 0.6, 0.9 - 0.8 * t};
+}
 
 /// Everything one axes shows.
 struct AxesScene {
@@ -67,6 +89,10 @@ struct AxesScene {
   std::vector<SceneLine> lines;
   std::vector<SceneText> texts;
   std::vector<SceneImage> images;
+  /// Drawn over the data in screen space, in the axes' top-left corner;
+  /// empty: no legend.
+  std::vector<LegendEntry> legend;
+  std::optional<ColorBar> colorbar;
 };
 
 /// A user-interface control drawn into printed figures.

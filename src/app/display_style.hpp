@@ -1,0 +1,58 @@
+#pragma once
+
+#include <Eigen/Core>
+#include <string_view>
+#include <vector>
+
+#include "platform/graphics/graphics.hpp"
+#include "shape/types.hpp"
+
+namespace velmora::app {
+
+/// What a line object in the 3D figure shows; kept in its "Tag" so that the
+/// display settings can restyle every part by its role.
+namespace role {
+inline constexpr std::string_view kReference = "Reference";  ///< reference as loaded
+inline constexpr std::string_view kMean = "Mean";            ///< mean shape over the sample
+inline constexpr std::string_view kSpecimen = "Specimen";    ///< one superimposed specimen
+inline constexpr std::string_view kTarget = "Target";        ///< a deformed configuration
+inline constexpr std::string_view kReferenceWire = "ReferenceWire";
+inline constexpr std::string_view kTargetWire = "TargetWire";
+inline constexpr std::string_view kVector = "Vector";                  ///< a displacement vector
+inline constexpr std::string_view kArrowHead = "ArrowHead";            ///< heads of the vectors
+inline constexpr std::string_view kLandmarkNumber = "LandmarkNumber";  ///< a text
+}  // namespace role
+
+/// Gives the line objects `lines` their role and their name in the legend
+/// (empty: not in the legend; only the first of several gets the name).
+void assign_role(const std::vector<gfx::Handle>& lines, std::string_view role,
+                 std::string_view legend_name);
+
+/// Symbol sizes in points chosen for a figure.
+struct SymbolSizes {
+  double reference = 7;  ///< the reference, mean and target symbols
+  double specimen = 4;   ///< each superimposed specimen's symbols
+};
+
+/// Symbol sizes that keep the figure readable: the reference symbols about
+/// half the typical distance between neighbouring landmarks on screen, the
+/// specimens so small that the n symbols around a landmark cover about a
+/// third of the area they spread over, and never larger than the reference.
+/// @param ref        k×3 reference
+/// @param fitted     n superimposed specimens (empty stack: none shown)
+/// @param axes_px    the smaller side of the plot in pixels
+SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitted, double axes_px);
+
+/// Applies the display settings to the 3D figure as it now is: line width,
+/// symbol sizes and fills, colours by role (specimens by X when chosen, with
+/// a colour bar), wireframe styles, arrowheads, grid, axes, labels, landmark
+/// numbers and legend.  Does nothing when the 3D figure is closed or empty;
+/// never touches another figure.
+void style_figure3d();
+
+/// Sets every checkable Display and Settings menu item (and the Enable of
+/// Thinner Lines) from the display settings.  Items missing from the layout
+/// are skipped.
+void sync_display_menus();
+
+}  // namespace velmora::app
