@@ -156,9 +156,9 @@ SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitt
   // diagonal: about 1.6 spans across the smaller side.
   const double px_per_unit = axes_px / (1.6 * span);
   const double spacing_px = typical_spacing(ref) * px_per_unit;
-  out.reference = std::clamp(0.45 * spacing_px / kPxPerPt, 4.0, 10.0);
+  out.reference = out.mean = std::clamp(0.25 * spacing_px / kPxPerPt, 3.5, 7.0);
   if (!fitted || fitted->n() == 0 || fitted->k() != ref.rows()) {
-    out.specimen = std::min(out.reference, 5.0);
+    out.specimen = std::min(out.reference, 3.0);
     return out;
   }
   // The spread of the specimens about each landmark (root mean square).
@@ -170,6 +170,7 @@ SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitt
   // when d = 2·spread·sqrt(1/(3n)).
   const double d_px = 2 * spread_px / std::sqrt(3 * n);
   out.specimen = std::clamp(d_px / kPxPerPt, 2.0, std::max(2.0, 0.75 * out.reference));
+  out.mean = std::clamp(2.5 * out.specimen, 4.0, std::max(4.0, out.reference));
   return out;
 }
 
@@ -223,9 +224,10 @@ void style_figure3d() {
           std::string(render::marker_name(
               ref_spec.marker == render::Marker::None ? render::Marker::Circle : ref_spec.marker)));
       const render::Rgb edge = ref_spec.color.value_or(kMeanEdge);
-      style_symbols(h, 1.15 * sizes.reference, edge, kMeanFace);
+      style_symbols(h, sizes.mean, edge, kMeanFace);
       g.set(h, "LineWidth", std::max(1.0, d.line_width));  // a clear edge round the face
     } else if (r == role::kReference) {
+      // A star looks smaller than a circle of the same size.
       style_symbols(h, 1.3 * sizes.reference, kReferenceColour, kReferenceColour);
     } else if (r == role::kTarget) {
       style_symbols(h, sizes.reference, target_colour, target_colour);

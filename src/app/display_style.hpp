@@ -30,14 +30,17 @@ void assign_role(const std::vector<gfx::Handle>& lines, std::string_view role,
 
 /// Symbol sizes in points chosen for a figure.
 struct SymbolSizes {
-  double reference = 7;  ///< the reference, mean and target symbols
-  double specimen = 4;   ///< each superimposed specimen's symbols
+  double reference = 6;  ///< the reference and target symbols
+  double mean = 6;       ///< the mean's, over the specimens
+  double specimen = 3;   ///< each superimposed specimen's symbols
 };
 
 /// Symbol sizes that keep the figure readable: the reference symbols about
-/// half the typical distance between neighbouring landmarks on screen, the
-/// specimens so small that the n symbols around a landmark cover about a
-/// third of the area they spread over, and never larger than the reference.
+/// a quarter of the typical distance between neighbouring landmarks on
+/// screen; the specimens so small that the n symbols around a landmark cover
+/// about a third of the area they spread over, and never larger than the
+/// reference; the mean over the specimens a little larger than one specimen,
+/// so that it marks the centre of their cloud without hiding it.
 /// @param ref        k×3 reference
 /// @param fitted     n superimposed specimens (empty stack: none shown)
 /// @param axes_px    the smaller side of the plot in pixels

@@ -476,8 +476,9 @@ class AxesPainter {
   // Top of the axes rectangle in figure pixels from the top.
   double rect_top() const { return fig_h_ - rect_.bottom - rect_.height; }
 
-  // The legend box in the top-left corner: one row a named line, its sample
-  // drawn as the line itself draws (stroke and marker).
+  // The legend box in the top-right corner of the plot (left of a colour
+  // bar): one row a named line, its sample drawn as the line itself draws
+  // (stroke and marker).
   void paint_legend(MarkerStamper& stamper) {
     if (a_.legend.empty()) return;
     const double row_h = std::max(tick_font_.size_px * 1.45, 14.0);
@@ -487,7 +488,8 @@ class AxesPainter {
     const double pad = 0.6 * tick_font_.size_px;
     const double w = pad + kLegendSamplePx + pad + text_w + pad;
     const double h = pad + row_h * static_cast<double>(a_.legend.size()) + pad * 0.4;
-    const double x0 = rect_.left + 8, y0 = rect_top() + 8;
+    const Rect plot = data_rect(a_, rect_);
+    const double x0 = std::max(plot.left + 8, plot.left + plot.width - w - 8), y0 = rect_top() + 8;
     cairo_save(cr_);
     cairo_set_dash(cr_, nullptr, 0, 0);
     cairo_rectangle(cr_, x0, y0, w, h);

@@ -89,7 +89,7 @@ struct AxesScene {
   std::vector<SceneLine> lines;
   std::vector<SceneText> texts;
   std::vector<SceneImage> images;
-  /// Drawn over the data in screen space, in the axes' top-left corner;
+  /// Drawn over the data in screen space, in the plot's top-right corner;
   /// empty: no legend.
   std::vector<LegendEntry> legend;
   std::optional<ColorBar> colorbar;
