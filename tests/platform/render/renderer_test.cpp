@@ -367,3 +367,69 @@ TEST(Renderer, ThreeDFigureDrawsDataInsideItsRectangle) {
 
 }  // namespace
 }  // namespace velmora::render
+
+namespace velmora::render {
+namespace {
+
+// The columns of the image where some pixel of rows [y0, y1) is close to `c`.
+std::vector<int> columns_with(const Image& im, Px c, int y0, int y1, int tol) {
+  std::vector<int> out;
+  for (int x = 0; x < im.width; ++x)
+    for (int y = y0; y < y1; ++y)
+      if (near(pixel(im, x, y), c, tol)) {
+        out.push_back(x);
+        break;
+      }
+  return out;
+}
+
+// The colour bar takes a band on the right (the data move left of it) and
+// runs from blue at the bottom to red at the top; the legend shows each
+// named line's sample in the top-right corner of the plot.
+TEST(Renderer, ColourBarBandAndLegendSample) {
+  FigureScene f = flat_figure(false);
+  f.width_px = 400;
+  f.axes[0].rect_px = {0, 0, 400, 200};
+  SceneLine dot = marker_at(10, 5, Rgb{1, 0, 0});
+  dot.marker_size_pt = 8;
+  f.axes[0].axes.lines.push_back(dot);
+  const Image plain = to_image(f, 1, true);
+  EXPECT_NEAR(columns_with(plain, kRed, 95, 105, 10).back(), 400, 8);
+
+  f.axes[0].axes.colorbar = ColorBar{0, 1, "X"};
+  const Rect data = data_rect(f.axes[0].axes, f.axes[0].rect_px);
+  EXPECT_EQ(data.width, 400 - 90);
+  const Image barred = to_image(f, 1, true);
+  EXPECT_NEAR(columns_with(barred, kRed, 95, 105, 10).front(), data.width - 6, 8);
+  const int bar_x = 400 - 90 + 12 + 7;  // the middle of the bar
+  const Px top = pixel(barred, bar_x, 55), bottom = pixel(barred, bar_x, 145);
+  EXPECT_GT(top.r, top.b);
+  EXPECT_GT(bottom.b, bottom.r);
+
+  // Without a legend nothing red is drawn in the top band; with one, the
+  // sample of the red line is, left of the colour bar.
+  EXPECT_TRUE(columns_with(barred, kRed, 0, 40, 10).empty());
+  f.axes[0].axes.legend.push_back({"Red dots", dot});
+  const std::vector<int> sample = columns_with(to_image(f, 1, true), kRed, 0, 40, 10);
+  ASSERT_FALSE(sample.empty());
+  EXPECT_LT(sample.back(), data.width);
+  EXPECT_GT(sample.front(), data.width / 2);
+}
+
+// A text's margin moves it away from its anchor by that many pixels.
+TEST(Renderer, TextMarginKeepsTheTextOffItsAnchor) {
+  auto leftmost_ink = [](double margin) {
+    FigureScene f = flat_figure(false);
+    SceneText t;
+    t.x = 5, t.y = 5;
+    t.text = "12";
+    t.color = {1, 0, 0};
+    t.margin_px = margin;
+    f.axes[0].axes.texts.push_back(t);
+    return columns_with(to_image(f, 1, true), kRed, 0, 200, 90).front();
+  };
+  EXPECT_NEAR(leftmost_ink(20) - leftmost_ink(0), 20, 1);
+}
+
+}  // namespace
+}  // namespace velmora::render
