@@ -102,6 +102,10 @@ void no_arrow_heads(const Value&) {
 void set_reference_symbol(const Value& fpass) {
   const std::string style = style_argument(fpass, "SetReferenceSymbol");
   check_style(style, "SetReferenceSymbol");
+  if (render::parse_line_spec(style).marker == render::Marker::None) {
+    refuse("SetReferenceSymbol: \"" + style +
+           "\" has no symbol; use a colour letter and a marker, such as \"ks\".");
+  }
   choose([&](DisplaySettings& d) { d.reference_symbol = style; });
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/app_state.hpp"
 #include "platform/render/line_spec.hpp"
+#include "platform/render/renderer.hpp"
 #include "platform/render/scene.hpp"
 #include "platform/runtime/cformat.hpp"
 
@@ -18,7 +19,7 @@ using gfx::Handle;
 
 namespace {
 
-constexpr double kPxPerPt = 96.0 / 72.0;
+using render::kPxPerPt;
 constexpr double kSmallestSymbol = 1;  // points
 // Colours by role.  The mean is drawn last, in a face that stands out from
 // the blue-to-red specimens and from the white background alike.
@@ -53,7 +54,9 @@ render::LineSpec parsed(const std::string& spec, std::string_view fallback) {
 // The median over landmarks of the distance to the nearest other landmark.
 double typical_spacing(const shape::Config& ref) {
   std::vector<double> nearest;
-  for (Eigen::Index i = 0; i < ref.rows(); ++i) {
+  // Every landmark of a small configuration; about 400 of a dense one.
+  const Eigen::Index stride = std::max<Eigen::Index>(1, ref.rows() / 400);
+  for (Eigen::Index i = 0; i < ref.rows(); i += stride) {
     double best = INFINITY;
     for (Eigen::Index j = 0; j < ref.rows(); ++j)
       if (j != i) best = std::min(best, (ref.row(i) - ref.row(j)).norm());
@@ -82,6 +85,7 @@ void style_symbols(Handle h, double size_pt, render::Rgb edge, render::Rgb face)
   auto& g = graphics();
   const DisplaySettings& d = state().display;
   g.set(h, "Color", rgb(edge));
+  g.set(h, "LineStyle", "none");  // symbols only, whatever style drew them
   g.set(h, "MarkerSize", std::max(kSmallestSymbol, size_pt + d.symbol_size_change));
   g.set(h, "MarkerEdgeColor", rgb(edge));
   g.set(h, "MarkerFaceColor", d.filled_symbols ? rgb(face) : Value("none"));

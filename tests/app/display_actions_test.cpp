@@ -35,6 +35,15 @@ TEST_F(AppTest, CheckMarkMenus) {
   EXPECT_EQ(cap.text(), "vlineformat1 =\n   'k:'\n\n");
   run("SetReferenceSymbol", "ks");
   EXPECT_EQ(var("vrefsymbol").to_string(), "ks");
+  // Styles the 3D figure could not draw as symbols are refused and not kept.
+  EXPECT_EQ(run("SetReferenceSymbol", "k-").message,
+            "SetReferenceSymbol: \"k-\" has no symbol; use a colour letter and a marker, such as "
+            "\"ks\".");
+  EXPECT_EQ(run("SetLineFormat1", "zz").message,
+            "SetLineFormat1: \"zz\" is not a plot style; use a colour letter, a marker and a line "
+            "style, such as \"ko\" or \"k-\".");
+  EXPECT_EQ(var("vrefsymbol").to_string(), "ks");
+  EXPECT_EQ(var("vlineformat1").to_string(), "k:");
   run("NoArrowHeads");
   EXPECT_EQ(checked(*g, {"ArrowHeads", "NoArrowHeads"}), (std::vector<std::string>{"off", "on"}));
   EXPECT_EQ(var("vaheads").to_scalar(), 0);
