@@ -9,6 +9,7 @@
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/graphics/scene.hpp"
+#include "platform/qt/gl_axes_renderer.hpp"
 #include "platform/render/renderer.hpp"
 #include "platform/runtime/console.hpp"
 
@@ -30,11 +31,13 @@ bool is_three_d_view(double azimuth_deg, double elevation_deg) {
   return !(std::fabs(elevation_deg - 90) < 1e-12 && std::fabs(azimuth_deg) < 1e-12);
 }
 
-QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
-                   double figure_height_px, double dpr, bool draft) {
+void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect& view,
+                      const render::Rect& axes_rect, double figure_height_px, double dpr,
+                      bool draft, unsigned layers) {
   QSize device(std::max(1, static_cast<int>(std::lround(view.width() * dpr))),
                std::max(1, static_cast<int>(std::lround(view.height() * dpr))));
-  QImage image(device, QImage::Format_ARGB32_Premultiplied);
+  if (image.size() != device || image.format() != QImage::Format_ARGB32_Premultiplied)
+    image = QImage(device, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   // Cairo's ARGB32 and Qt's premultiplied ARGB32 share one memory layout, so
   // the renderer draws straight into the image.
@@ -45,11 +48,17 @@ QImage render_axes(const render::AxesScene& scene, const QRect& view, const rend
   if (draft) cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   cairo_scale(cr, dpr, dpr);
   cairo_translate(cr, -view.x(), -view.y());
-  render::draw_axes(cr, scene, axes_rect, figure_height_px);
+  render::draw_axes(cr, scene, axes_rect, figure_height_px, layers);
   cairo_destroy(cr);
   cairo_surface_finish(surface);
   cairo_surface_destroy(surface);
   image.setDevicePixelRatio(dpr);
+}
+
+QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
+                   double figure_height_px, double dpr, bool draft, unsigned layers) {
+  QImage image;
+  render_axes_into(image, scene, view, axes_rect, figure_height_px, dpr, draft, layers);
   return image;
 }
 
@@ -125,10 +134,12 @@ void AxesView::paintEvent(QPaintEvent*) {
   double dpr = devicePixelRatioF();
   if (!image_valid_ || image_.devicePixelRatio() != dpr ||
       image_.deviceIndependentSize().toSize() != size()) {
-    bool draft = dragging_ && full_render_ms_ > kFrameBudgetMs;
+    GlAxesRenderer* gl = scene_.three_d ? GlAxesRenderer::shared() : nullptr;
+    bool draft = !gl && dragging_ && full_render_ms_ > kFrameBudgetMs;
     QElapsedTimer clock;
     clock.start();
-    image_ = render_axes(scene_, geometry(), axes_rect_, figure_height_px_, dpr, draft);
+    image_ = gl ? gl->render(scene_, geometry(), axes_rect_, figure_height_px_, dpr)
+                : render_axes(scene_, geometry(), axes_rect_, figure_height_px_, dpr, draft);
     if (!draft) full_render_ms_ = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     image_draft_ = draft;
     image_valid_ = true;

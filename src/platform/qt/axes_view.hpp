@@ -6,6 +6,7 @@
 #include <array>
 
 #include "platform/graphics/backend.hpp"
+#include "platform/render/renderer.hpp"
 #include "platform/render/scene.hpp"
 
 namespace velmora::qt {
@@ -39,16 +40,26 @@ inline constexpr double kFrameBudgetMs = 33;
 /// `dpr` device pixels per logical pixel, the plot rectangle at `axes_rect`
 /// (pixels from the canvas' bottom-left corner).  Drawn by the renderer that
 /// prints, so the screen shows what gets exported.  A `draft` is rasterized
-/// without antialiasing, which strokes lines several times faster.
+/// without antialiasing, which strokes lines several times faster.  `layers`
+/// (a render::AxesLayer mask) picks the parts drawn.
 QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
-                   double figure_height_px, double dpr, bool draft = false);
+                   double figure_height_px, double dpr, bool draft = false,
+                   unsigned layers = render::kAllLayers);
+
+/// render_axes into an image kept between frames: `image` is made anew only
+/// when its size differs.
+void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect& view,
+                      const render::Rect& axes_rect, double figure_height_px, double dpr,
+                      bool draft, unsigned layers);
 
 /// The view of one axes inside a figure's canvas: the plot rectangle at the
 /// axes' Position plus a margin for tick labels, axis labels and the title.
 /// It keeps the scene read from the objects and its rendered image; a change
 /// of the view only re-renders, a change of the objects re-reads the scene.
-/// While the user drags, a scene whose last full rendering took longer than
-/// the frame budget is drawn as drafts, and in full again on release.
+/// A 3-D scene is drawn with OpenGL where the process has it
+/// (GlAxesRenderer::shared), else with Cairo.  While the user drags, a scene
+/// whose last full Cairo rendering took longer than the frame budget is
+/// drawn as drafts, and in full again on release.
 /// Mouse input is handled by the canvas.
 class AxesView : public QWidget {
  public:

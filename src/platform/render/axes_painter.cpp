@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/render/line_geometry.hpp"
 #include "platform/render/marker.hpp"
 #include "platform/render/projection.hpp"
 #include "platform/render/renderer.hpp"
@@ -65,45 +66,6 @@ std::vector<P2> convex_hull(std::vector<P2> pts) {
   return hull;
 }
 
-// Dash lengths in pixels for a line style at a line width.
-std::vector<double> dashes(LineStyle style, double width_px) {
-  double u = std::max(width_px, 4.0 / 3);
-  switch (style) {
-    case LineStyle::Dashed:
-      return {4.5 * u, 3 * u};
-    case LineStyle::Dotted:
-      return {u, 2 * u};
-    case LineStyle::DashDot:
-      return {4.5 * u, 2 * u, u, 2 * u};
-    default:
-      return {};
-  }
-}
-
-// Clips the segment a-b to the box lo..hi in the first `dims` coordinates
-// (Liang-Barsky); false if nothing is left, else [t0, t1] is the kept part.
-bool clip_segment(const P3& a, const P3& b, const P3& lo, const P3& hi, int dims, double& t0,
-                  double& t1) {
-  t0 = 0;
-  t1 = 1;
-  for (int d = 0; d < dims; ++d) {
-    double delta = b[d] - a[d];
-    double p[2] = {-delta, delta}, q[2] = {a[d] - lo[d], hi[d] - a[d]};
-    for (int k = 0; k < 2; ++k) {
-      if (p[k] == 0) {
-        if (q[k] < 0) return false;
-      } else {
-        double r = q[k] / p[k];
-        if (p[k] < 0)
-          t0 = std::max(t0, r);
-        else
-          t1 = std::min(t1, r);
-      }
-    }
-  }
-  return t0 <= t1;
-}
-
 // One axis line of the box with its ticks, as laid out on screen.
 struct AxisLayout {
   int dim = 0;
@@ -118,8 +80,13 @@ struct AxisLayout {
 
 class AxesPainter {
  public:
-  AxesPainter(cairo_t* cr, const AxesScene& a, const Rect& rect, double fig_h)
-      : cr_(cr), a_(a), proj_(a, data_rect(a, rect), fig_h), rect_(rect), fig_h_(fig_h) {
+  AxesPainter(cairo_t* cr, const AxesScene& a, const Rect& rect, double fig_h, unsigned layers)
+      : cr_(cr),
+        a_(a),
+        proj_(a, data_rect(a, rect), fig_h),
+        rect_(rect),
+        fig_h_(fig_h),
+        layers_(layers) {
     for (int d = 0; d < 3; ++d) {
       lo_[d] = proj_.limit(d)[0];
       hi_[d] = proj_.limit(d)[1];
@@ -144,18 +111,24 @@ class AxesPainter {
       cairo_clip(cr_);
     }
     cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
-    if (a_.axis_visible) {
-      paint_background();
-      paint_grid();
+    if (layers_ & kUnderData) {
+      if (a_.axis_visible) {
+        paint_background();
+        paint_grid();
+      }
+      for (const SceneImage& im : a_.images) paint_image(im);
+      if (a_.axis_visible) paint_frame();
     }
-    for (const SceneImage& im : a_.images) paint_image(im);
-    if (a_.axis_visible) paint_frame();
     MarkerStamper stamper;
-    for (const SceneLine& l : a_.lines) paint_line(l, stamper);
-    for (const SceneText& t : a_.texts) paint_text(t);
-    paint_title();  // the title stays when the axis is hidden
-    paint_colorbar();
-    paint_legend(stamper);
+    if (layers_ & kData) {
+      for (const SceneLine& l : a_.lines) paint_line(l, stamper);
+    }
+    if (layers_ & kOverData) {
+      for (const SceneText& t : a_.texts) paint_text(t);
+      paint_title();  // the title stays when the axis is hidden
+      paint_colorbar();
+      paint_legend(stamper);
+    }
     cairo_restore(cr_);
   }
 
@@ -404,38 +377,14 @@ class AxesPainter {
   }
 
   void paint_line(const SceneLine& l, MarkerStamper& stamper) {
-    const std::size_t n = std::min({l.x.size(), l.y.size(), l.z.size()});
-    auto at = [&](std::size_t i) { return P3{l.x[i], l.y[i], l.z[i]}; };
-    auto finite = [](const P3& p) {
-      return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
-    };
-    const double width_px =
-        std::isfinite(l.line_width_pt) ? std::max(l.line_width_pt, 0.0) * kPxPerPt : 0;
-    if (l.style != LineStyle::None && n >= 2 && width_px > 0) {
-      P3 lo = lo_, hi = hi_;
-      for (int d = 0; d < 3; ++d) {
-        double tol = 1e-9 * (hi[d] - lo[d]);
-        lo[d] -= tol;
-        hi[d] += tol;
-      }
+    if (draws_stroke(l)) {
       cairo_new_path(cr_);
-      bool pen_down = false;  // the path so far ends at point i
-      for (std::size_t i = 0; i + 1 < n; ++i) {
-        P3 a = at(i), b = at(i + 1);
-        double t0, t1;
-        if (!finite(a) || !finite(b) || !clip_segment(a, b, lo, hi, axis_count(), t0, t1)) {
-          pen_down = false;
-          continue;
-        }
-        auto lerp = [&](double t) {
-          return P3{a[0] + t * (b[0] - a[0]), a[1] + t * (b[1] - a[1]), a[2] + t * (b[2] - a[2])};
-        };
-        P2 pa = px(lerp(t0)), pb = px(lerp(t1));
-        if (!pen_down || t0 > 0) cairo_move_to(cr_, pa[0], pa[1]);
-        cairo_line_to(cr_, pb[0], pb[1]);
-        pen_down = t1 >= 1;
-      }
-      std::vector<double> dash = dashes(l.style, width_px);
+      visit_stroke_pieces(l, proj_, [&](P2 a, P2 b, bool joined) {
+        if (!joined) cairo_move_to(cr_, a[0], a[1]);
+        cairo_line_to(cr_, b[0], b[1]);
+      });
+      const double width_px = stroke_width_px(l);
+      std::vector<double> dash = dash_pattern(l.style, width_px);
       cairo_set_dash(cr_, dash.data(), static_cast<int>(dash.size()), 0);
       cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
       cairo_set_line_width(cr_, width_px);
@@ -443,19 +392,7 @@ class AxesPainter {
       cairo_stroke(cr_);
       cairo_set_dash(cr_, nullptr, 0, 0);
     }
-    if (l.marker != Marker::None && l.marker_size_pt > 0 && std::isfinite(l.marker_size_pt)) {
-      std::vector<P2> points;
-      points.reserve(n);
-      for (std::size_t i = 0; i < n; ++i)
-        if (proj_.inside(l.x[i], l.y[i], l.z[i])) points.push_back(px(at(i)));
-      MarkerStyle ms;
-      ms.marker = l.marker;
-      ms.size_px = l.marker_size_pt * kPxPerPt;
-      ms.line_width_px = std::max(width_px, 0.5);
-      ms.edge = l.marker_edge.value_or(l.color);
-      ms.face = l.marker_face;
-      stamper.draw(cr_, ms, points);
-    }
+    if (draws_markers(l)) stamper.draw(cr_, marker_style(l), marker_centres(l, proj_));
   }
 
   void paint_text(const SceneText& t) {
@@ -578,6 +515,7 @@ class AxesPainter {
   Projection proj_;
   Rect rect_;
   double fig_h_;
+  unsigned layers_;
   P3 lo_{}, hi_{};
   TextStyle tick_font_, label_font_, title_font_;
   double tick_len_ = 4, pad_ = 4;
@@ -592,8 +530,9 @@ Rect data_rect(const AxesScene& axes, const Rect& rect) {
   return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
 }
 
-void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px) {
-  AxesPainter(cr, axes, rect, figure_height_px).paint();
+void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px,
+               unsigned layers) {
+  AxesPainter(cr, axes, rect, figure_height_px, layers).paint();
 }
 
 }  // namespace velmora::render

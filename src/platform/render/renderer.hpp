@@ -19,13 +19,21 @@ inline constexpr double kPxPerPt = 96.0 / 72.0;
 /// include_controls is set.
 void draw_figure(cairo_t* cr, const FigureScene& figure, bool include_controls);
 
+/// The layers of an axes drawing, bottom to top: everything under the data
+/// (background, grid, images, box, ticks and labels), the data (lines in
+/// order, each with its markers), everything over the data (texts, title).
+/// A view that draws the data itself asks for the other two around it.
+enum AxesLayer : unsigned { kUnderData = 1, kData = 2, kOverData = 4, kAllLayers = 7 };
+
 /// Draws one axes into `rect` (pixels from the figure's bottom-left corner)
-/// of a figure `figure_height_px` pixels high.  Order: background and grid,
-/// images, box, ticks and labels, lines in order (each with its markers),
-/// texts, title.  A hidden axis (axis_visible false) draws no background,
-/// grid, box, ticks or axis labels; the data and the title stay.  On ARGB32/RGB24 image surfaces
-/// markers are stamped from pre-rendered images; on other surfaces they are paths.
-void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px);
+/// of a figure `figure_height_px` pixels high: the `layers` asked for (an
+/// AxesLayer mask), the limits and layout always those of the whole scene.
+/// A hidden axis (axis_visible false) draws no background, grid, box, ticks
+/// or axis labels; the data and the title stay.  On ARGB32/RGB24 image
+/// surfaces markers are stamped from pre-rendered images; on other surfaces
+/// they are paths.
+void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px,
+               unsigned layers = kAllLayers);
 
 /// The part of an axes rectangle that the data, box and ticks use: all of
 /// it, less a band on the right for the colour bar when the scene has one.

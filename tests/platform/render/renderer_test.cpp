@@ -365,6 +365,40 @@ TEST(Renderer, ThreeDFigureDrawsDataInsideItsRectangle) {
   EXPECT_GT(blue, 6 * 5);    // six vectors
 }
 
+// The three layers drawn one after another are the whole drawing, byte for
+// byte, at any zoom, and each layer alone holds only its own part.
+TEST(Renderer, LayersInOrderMakeTheWholeAxes) {
+  FigureScene f = skull_like_figure();
+  const FigureScene::Placed& p = f.axes[0];
+  auto draw = [&](const AxesScene& a, std::initializer_list<unsigned> layers) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 560, 420);
+    cairo_t* cr = cairo_create(s);
+    for (unsigned l : layers) draw_axes(cr, a, p.rect_px, f.height_px, l);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    const unsigned char* d = cairo_image_surface_get_data(s);
+    std::string bytes(reinterpret_cast<const char*>(d),
+                      static_cast<std::size_t>(cairo_image_surface_get_stride(s)) * 420);
+    cairo_surface_destroy(s);
+    return bytes;
+  };
+  for (double zoom : {1.0, 3.0}) {
+    AxesScene a = p.axes;
+    a.zoom = zoom;
+    EXPECT_EQ(draw(a, {kUnderData, kData, kOverData}), draw(a, {kAllLayers}));
+    // Without lines or texts, the data and over layers draw nothing; with
+    // them, the under layer is unchanged (the limits stay those of the data).
+    std::string blank = draw(a, {});
+    EXPECT_NE(draw(a, {kData}), blank);
+    EXPECT_NE(draw(a, {kOverData}), blank);
+    AxesScene decor = a;
+    decor.title.clear();
+    decor.texts.clear();
+    EXPECT_EQ(draw(decor, {kOverData}), blank);
+    EXPECT_EQ(draw(a, {kUnderData}), draw(decor, {kUnderData}));
+  }
+}
+
 }  // namespace
 }  // namespace velmora::render
 

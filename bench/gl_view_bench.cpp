@@ -1,0 +1,135 @@
+// Frame time of the window's 3-D view: the Procrustes fit of 1,000
+// specimens × 100 landmarks, and 1,000 lines of 100 points with circle
+// markers, rotated a step each frame, drawn
+// with OpenGL (GlAxesRenderer) and with Cairo (render_axes, full quality),
+// into an 1000×800 pixel view.  OpenGL needs a display: run as
+//   DISPLAY=:N QT_QPA_PLATFORM=offscreen bench/gl_view_bench
+// (Mesa's llvmpipe renders on the processor).  Times are the processor time
+// of the whole process, the rendering threads included.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "platform/qt/axes_view.hpp"
+#include "platform/qt/gl_axes_renderer.hpp"
+#include "platform/render/line_spec.hpp"
+
+namespace {
+
+using namespace velmora;
+
+const QRect kView(0, 0, 1000, 800);
+std::unique_ptr<qt::GlAxesRenderer> g_gl;  // released before the application
+const render::Rect kAxesRect{72, 72, 856, 656};
+constexpr double kFigureHeight = 800;
+
+// Argument 0: the Procrustes fit (filled "bo" symbols of every specimen,
+// the mean's wireframe "k-" over them); 1: 1,000 spirals of 100 points
+// drawn "ko-" (lines with hollow circle markers).
+render::AxesScene sample_scene(int kind) {
+  render::AxesScene a;
+  a.equal = true;
+  a.xlabel = "x";
+  a.ylabel = "y";
+  a.zlabel = "z";
+  std::mt19937 rng(7);
+  std::normal_distribution<double> jitter(0, 0.02);
+  render::LineSpec spec = render::parse_line_spec(kind == 0 ? "bo" : kind == 1 ? "ko-" : "k-");
+  auto landmark = [](int k) {
+    // Landmarks on a skull-like ellipsoid.
+    double t = 0.7 * k, u = 0.031 * k;
+    return std::array<double, 3>{std::cos(t) * std::sin(u), 0.8 * std::sin(t) * std::sin(u),
+                                 0.6 * std::cos(u)};
+  };
+  for (int s = 0; s < 1000; ++s) {
+    render::SceneLine line;
+    line.color = *spec.color;
+    line.marker = spec.marker;
+    line.style = spec.style;
+    for (int k = 0; k < 100; ++k) {
+      if (kind == 0) {
+        auto p = landmark(k);
+        line.x.push_back(p[0] + jitter(rng));
+        line.y.push_back(p[1] + jitter(rng));
+        line.z.push_back(p[2] + jitter(rng));
+      } else {
+        double t = 0.0628 * k + s;
+        line.x.push_back(std::cos(t) * (1 + 0.001 * s));
+        line.y.push_back(std::sin(t) * (1 + 0.001 * s));
+        line.z.push_back(0.01 * k + 0.001 * s);
+      }
+    }
+    if (kind == 0) line.marker_face = line.color;
+    a.lines.push_back(std::move(line));
+  }
+  if (kind == 0) {
+    // The wireframe: consecutive landmarks joined, broken by NaN every tenth.
+    render::SceneLine wire;
+    wire.style = render::LineStyle::Solid;
+    for (int k = 0; k < 100; ++k) {
+      auto p = landmark(k);
+      wire.x.push_back(k % 10 == 9 ? NAN : p[0]);
+      wire.y.push_back(p[1]);
+      wire.z.push_back(p[2]);
+    }
+    a.lines.push_back(std::move(wire));
+  }
+  return a;
+}
+
+void BM_OpenGlFrame(benchmark::State& state) {
+  static std::string why;
+  if (!g_gl && why.empty()) g_gl = qt::GlAxesRenderer::create(why);
+  qt::GlAxesRenderer* gl = g_gl.get();
+  if (!gl) {
+    state.SkipWithError(
+        ("no OpenGL: " + why + " (run with DISPLAY set to an X server with GLX)").c_str());
+    return;
+  }
+  state.SetLabel(gl->gl_renderer());
+  render::AxesScene scene = sample_scene(static_cast<int>(state.range(0)));
+  int frame = 0;
+  for (auto _ : state) {
+    scene.azimuth_deg = -37.5 + 3 * (frame++ % 100);
+    QImage image = gl->render(scene, kView, kAxesRect, kFigureHeight, 1);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(BM_OpenGlFrame)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+void BM_CairoFrame(benchmark::State& state) {
+  render::AxesScene scene = sample_scene(static_cast<int>(state.range(0)));
+  int frame = 0;
+  for (auto _ : state) {
+    scene.azimuth_deg = -37.5 + 3 * (frame++ % 100);
+    QImage image = qt::render_axes(scene, kView, kAxesRect, kFigureHeight, 1);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(BM_CairoFrame)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  g_gl.reset();
+  return 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/render/scene.hpp"
+
+namespace velmora::qt {
+
+/// What the VELMORA_RENDERER environment variable asks of the window's 3-D
+/// views: "cairo" or "opengl" (any letter case); anything else, or nothing,
+/// leaves the choice to Velmora.
+enum class RendererSetting { Automatic, Cairo, OpenGl };
+RendererSetting renderer_setting(std::string_view setting);
+
+/// Whether an OpenGL renderer name (GL_RENDERER) is a software rasterizer
+/// such as Mesa's llvmpipe.
+bool is_software_renderer(std::string_view gl_renderer);
+
+/// Draws axes scenes with OpenGL, for 3-D views that turn smoothly under
+/// the mouse however many points they hold.  The data (lines with their
+/// widths, dash patterns, round joins and butt ends, and every marker) is
+/// rasterized by the graphics processor from the same pixel positions the
+/// Cairo painter computes (render::Projection, render::visit_stroke_pieces,
+/// render::marker_centres); each marker is a texture of the Cairo-drawn
+/// marker itself.  Everything else (background, grid, box, ticks, labels,
+/// texts, title) is the Cairo painter's own drawing under and over the data.
+/// Lines are antialiased by their exact pixel coverage, as Cairo does, so the
+/// picture looks like the exported one.  Rendering happens in an offscreen
+/// framebuffer; the result is read back into an image that the view paints.
+class GlAxesRenderer {
+ public:
+  ~GlAxesRenderer();
+  GlAxesRenderer(const GlAxesRenderer&) = delete;
+  GlAxesRenderer& operator=(const GlAxesRenderer&) = delete;
+
+  /// A renderer with its own OpenGL 3.3 context and offscreen surface, made
+  /// on the GUI thread; nullptr when none can be made, with the reason in
+  /// `why`.  Destroy it before the application.
+  static std::unique_ptr<GlAxesRenderer> create(std::string& why);
+
+  /// The renderer the window's 3-D views use, made on first use, or nullptr
+  /// when they draw with Cairo: VELMORA_RENDERER=cairo; no OpenGL 3.3
+  /// context (said once on standard error, except on the offscreen
+  /// platform); or a software rasterizer, unless VELMORA_RENDERER=opengl.
+  /// Decided once; released with the application.
+  static GlAxesRenderer* shared();
+
+  /// The OpenGL renderer's name (GL_RENDERER), e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
+  const std::string& gl_renderer() const;
+
+  /// The axes drawn into a transparent image covering `view` (logical pixels
+  /// of a canvas `figure_height_px` high, from its top-left corner) at `dpr`
+  /// device pixels per logical pixel, the plot rectangle at `axes_rect`
+  /// (pixels from the canvas' bottom-left corner): the same contract as
+  /// render_axes.  A scene the graphics processor cannot draw (a marker
+  /// wider than the largest point sprite) is drawn with Cairo instead.
+  QImage render(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
+                double figure_height_px, double dpr);
+
+ private:
+  struct Gl;
+  explicit GlAxesRenderer(std::unique_ptr<Gl> gl);
+  std::unique_ptr<Gl> gl_;
+};
+
+}  // namespace velmora::qt
