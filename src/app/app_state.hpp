@@ -15,10 +15,10 @@ namespace velmora::app {
 
 /// A landmark sample as loaded and superimposed.
 struct Sample {
-  std::string file_name;    ///< the chosen file's name, as the window shows it
-  Eigen::MatrixXd rows;     ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
-  shape::Stack fitted;      ///< n superimposed specimens, in the reference's principal axes
-  shape::Config reference;  ///< k×3 consensus, centred, unit centroid size, principal axes
+  std::string file_name;           ///< the chosen file's name, as the window shows it
+  Eigen::MatrixXd rows;            ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
+  shape::Stack fitted;             ///< n superimposed specimens, in the reference's principal axes
+  shape::Config reference;         ///< k×3 consensus, centred, unit centroid size, principal axes
   std::vector<std::string> names;  ///< one name a specimen, as the file gave them
 
   Eigen::Index specimens() const { return rows.rows(); }
@@ -36,7 +36,7 @@ struct Regression {
 /// What the display menus chose; LoadData resets it.
 struct DisplaySettings {
   double plot_density = 20;
-  double line_width = 1.5;            ///< points
+  double line_width = 1.5;  ///< points
   std::string line_format = "k-";
   std::string reference_symbol = "ko";
   std::string target_symbol = "ro";
@@ -54,13 +54,14 @@ inline const std::vector<std::string>& deformation_codes() {
 /// settings that decide how.  Starts empty; lives until the process ends.
 struct AppState {
   std::optional<Sample> sample;
-  std::optional<Eigen::VectorXd> x;       ///< the independent variable, one value a specimen
+  std::optional<Eigen::VectorXd> x;  ///< the independent variable, one value a specimen
+  std::string x_name;  ///< what X is: its file's name without extension, or "Centroid size"
   std::optional<Eigen::MatrixXd> scores;  ///< n×m partial warp and uniform scores
   std::optional<Regression> regression;
-  std::optional<Eigen::MatrixXd> wires;   ///< w×c wireframe (number, landmark, landmark, …)
-  bool ln_scale = false;                  ///< regress on ln X instead of X
-  bool optimal_superimposition = false;   ///< optimal rotation to convergence
-  bool full_precision = false;            ///< result files in shortest round-trip form
+  std::optional<Eigen::MatrixXd> wires;  ///< w×c wireframe (number, landmark, landmark, …)
+  bool ln_scale = false;                 ///< regress on ln X instead of X
+  bool optimal_superimposition = false;  ///< optimal rotation to convergence
+  bool full_precision = false;           ///< result files in shortest round-trip form
   DisplaySettings display;
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began

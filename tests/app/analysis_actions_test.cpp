@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/reports.hpp"
 #include "app_fixture.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
@@ -131,7 +132,16 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(hb->messages().back().title,
             "Regression of Procrustes Distance from reference on Ln(X)");
-  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln X");
+  // The x axis says what X is: the X file's name, on the log scale too.
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln(age)");
+  run("UseCS");
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln(Centroid size)");
+  run("LinearDown");
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "Centroid size");
+  EXPECT_EQ(x_axis_label("", false), "X");
+  EXPECT_EQ(x_axis_label("", true), "ln X");
 }
 
 TEST_F(AppTest, WilksTitleFollowsCSBoxAndRegressorFollowsScale) {
@@ -176,9 +186,12 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   gfx::Handle box = g->find_tag("ExagerationBox");
   gfx::Handle format = g->find_tag("DeFormat");
   auto children = [&] { return g->get(g->current_axes(), "Children").numel(); };
-  struct Case { double type; std::size_t lines; };
-  for (Case c : {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12},
-                 Case{4, 1 + 14}}) {
+  struct Case {
+    double type;
+    std::size_t lines;
+  };
+  for (Case c :
+       {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12}, Case{4, 1 + 14}}) {
     g->set(format, "Value", c.type);
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
     EXPECT_EQ(children(), c.lines) << c.type;
@@ -200,7 +213,8 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   g->set(box, "String", "three");
   ActionReport r = run("ShowRegression");
   EXPECT_EQ(r.outcome, Outcome::Refused);
-  EXPECT_EQ(r.message, "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
+  EXPECT_EQ(r.message,
+            "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
   EXPECT_EQ(children(), 1u + 14 + 12);  // nothing redrawn
 }
 

@@ -132,12 +132,14 @@ class ObservingBackend : public gfx::HeadlessBackend {
     gfx::Handle ax = g.current_axes_or_none();
     seen_units = g.get_text(ax, "Units");
     seen_position = g.get(ax, "Position");
+    seen_color = g.get(g.current_figure(), "Color");
     if (fail) throw RuntimeError("The clipboard is not available.");
     HeadlessBackend::set_clipboard(data);
   }
   bool fail = false;
   std::string seen_units;
   Value seen_position;
+  Value seen_color;
 };
 
 TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
@@ -148,14 +150,23 @@ TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
   for (double left : {0.0, 100.0}) {
     gfx::Handle fig = g.new_figure({{"Position", Value::row({left, left * 2, 800, 600})}});
     gfx::Handle ax = g.create(gfx::Type::Axes, fig);
-    Value before = g.get(ax, "Position");
+    g.plot(ax, {1, 2, 3}, {4, 0, 5}, {}, "ko", false);
+    g.set(ax, "XLim", Value::row({1.5, 2.5}));
+    Value before = g.get(ax, "Position"), color = g.get(fig, "Color");
     function_table().call("CopyBigImage", {Value(0.0)}, 0);
+    // The copy: the axes fill the figure but for room for their labels, on white.
     EXPECT_EQ(ob->seen_units, "pixels");
-    EXPECT_EQ(ob->seen_position, Value::row({10, 10, 680, 500})) << left;
+    EXPECT_EQ(ob->seen_position, Value::row({78, 58, 800 - 78 - 24, 600 - 58 - 36})) << left;
+    EXPECT_EQ(ob->seen_color, Value::row({1, 1, 1}));
     EXPECT_EQ(ob->clipboard().count("image/svg+xml"), 1u);
+    // The plot on screen is as it was: place, units, limits, scaling, colour.
     EXPECT_EQ(g.get(ax, "Position"), before);
     EXPECT_EQ(g.get_text(ax, "Units"), "normalized");
-    EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "manual");
+    EXPECT_EQ(g.get(ax, "XLim"), Value::row({1.5, 2.5}));
+    EXPECT_EQ(g.get_text(ax, "XLimMode"), "manual");
+    EXPECT_EQ(g.get_text(ax, "YLimMode"), "auto");
+    EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "auto");
+    EXPECT_EQ(g.get(fig, "Color"), color);
     // A failed copy still puts the axes back, then reports the error.
     ob->fail = true;
     EXPECT_THROW(function_table().call("CopyBigImage", {Value(0.0)}, 0), RuntimeError);
@@ -169,6 +180,7 @@ TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
   function_table().call("CopyBigImageNA", {Value(0.0)}, 0);
   EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "auto");
   EXPECT_EQ(g.get_text(ax, "XLimMode"), "auto");
+  EXPECT_EQ(ob->seen_color, Value::row({1, 1, 1}));
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ QImage render_axes(const render::AxesScene& scene, const QRect& view, const rend
 class AxesView : public QWidget {
  public:
   /// Pixels around the plot rectangle that the view also paints.
-  static constexpr int kMarginPx = 72;
+  static constexpr int kMarginPx = 110;
 
   AxesView(gfx::Handle axes, QWidget* canvas);
 

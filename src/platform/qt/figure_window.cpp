@@ -1,10 +1,15 @@
 #include "platform/qt/figure_window.hpp"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -130,6 +135,28 @@ void Canvas::wheelEvent(QWheelEvent* event) {
 
 // --- FigureWindow -------------------------------------------------------------
 
+namespace {
+
+// A window manager's title bar before the window has been shown and its
+// frame is known.
+constexpr int kTitleBarGuessPx = 30;
+
+}  // namespace
+
+void FigureWindow::keep_frame_on_screen(QRect& client) const {
+  // Windows without a screen (the offscreen platform) have no frame.
+  if (QGuiApplication::platformName() == "offscreen") return;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect avail = screen->availableGeometry();
+  QRect frame = frameGeometry();
+  int top = frame.top() < geometry().top() ? geometry().top() - frame.top() : kTitleBarGuessPx;
+  int left = std::max(0, geometry().left() - frame.left());
+  // The title bar is what moves the window: it must never lie above the screen.
+  if (client.top() - top < avail.top()) client.moveTop(avail.top() + top);
+  if (client.left() - left < avail.left()) client.moveLeft(avail.left() + left);
+}
+
 FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
     : QWidget(nullptr), figure_(figure), set_(set) {
   setAttribute(Qt::WA_DeleteOnClose, false);
@@ -137,7 +164,11 @@ FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
   menu_bar_ = new QMenuBar(this);
   menu_bar_->setNativeMenuBar(false);
   menu_bar_->hide();
-  canvas_ = new Canvas(figure, set, this);
+  scroll_ = new QScrollArea(this);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(false);
+  canvas_ = new Canvas(figure, set, nullptr);
+  scroll_->setWidget(canvas_);
 }
 
 void FigureWindow::sync_title() {
@@ -157,17 +188,34 @@ int FigureWindow::menu_bar_height() const {
 void FigureWindow::lay_out() {
   int mb = menu_bar_height();
   menu_bar_->setGeometry(0, 0, width(), mb);
-  canvas_->setGeometry(0, mb, width(), std::max(0, height() - mb));
+  scroll_->setGeometry(0, mb, width(), std::max(0, height() - mb));
+  fit_canvas();
+}
+
+void FigureWindow::fit_canvas() {
+  QSize need = set_.content_size(figure_);
+  int w = scroll_->width(), h = scroll_->height();
+  // A scroll bar along one edge takes room from the other direction.
+  const int bar = scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+  bool across = need.width() > w, down = need.height() > h;
+  if (across) h -= bar;
+  if (down) w -= bar;
+  if (!across && need.width() > w) h -= bar;
+  if (!down && need.height() > h) w -= bar;
+  QSize size(std::max(w, need.width()), std::max(h, need.height()));
+  if (canvas_->size() != size) canvas_->resize(size);
 }
 
 void FigureWindow::sync_geometry() {
   const auto& px = gfx::graphics().object(figure_).pos_px;
   int mb = menu_bar_height();
   QRect inner = flipped_rect(px, set_.screen_height_px());
+  QRect outer = inner.adjusted(0, -mb, 0, 0);
+  keep_frame_on_screen(outer);
   applying_ = true;
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  setGeometry(inner.adjusted(0, -mb, 0, 0));
+  setGeometry(outer);
   lay_out();
   applying_ = false;
   apply_resize_policy();

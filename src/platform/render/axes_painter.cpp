@@ -133,7 +133,7 @@ class AxesPainter {
 
   void paint() {
     cairo_save(cr_);
-    if (a_.zoom > 1) {
+    if (a_.zoom > 1 && !proj_.two_d()) {
       // A zoomed-in view stays inside its own rectangle.
       cairo_rectangle(cr_, rect_.left, fig_h_ - rect_.bottom - rect_.height, rect_.width,
                       rect_.height);
@@ -250,14 +250,23 @@ class AxesPainter {
     }
     cairo_stroke(cr_);
     const std::string* names[3] = {&a_.xlabel, &a_.ylabel, &a_.zlabel};
+    // Tick labels already drawn: where two axes meet, a label that would
+    // overlap one of another axis is left out.
+    std::vector<Box> drawn;
     for (int d = 0; d < axis_count(); ++d) {
       const AxisLayout& ax = layout(d);
       if (ax.length_px < 1) continue;
       auto [ha, va] = align_for(ax.outward);
+      const std::size_t others = drawn.size();
       for (std::size_t i = 0; i < ax.ticks.size(); ++i) {
         P2 p = px(point_on(ax, ax.ticks[i]));
-        draw_text(cr_, ax.labels[i], p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_, ha,
-                  va, tick_font_);
+        P2 at{p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_};
+        Box box = text_box(ax.labels[i], at, ha, va);
+        bool clash = false;
+        for (std::size_t j = 0; j < others; ++j) clash = clash || box.overlaps(drawn[j]);
+        if (clash) continue;
+        drawn.push_back(box);
+        draw_text(cr_, ax.labels[i], at[0], at[1], ha, va, tick_font_);
       }
       if (names[d]->empty()) continue;
       double reach = 2 * pad_ + ax.label_reach;
@@ -282,6 +291,22 @@ class AxesPainter {
     top = std::max(top, fig_h_ - rect_.bottom - rect_.height);
     draw_text(cr_, a_.title, rect_.left + 0.5 * rect_.width, top - 2 * pad_, HAlign::Center,
               VAlign::Bottom, title_font_);
+  }
+
+  // A screen rectangle, rows growing downwards.
+  struct Box {
+    double left, top, right, bottom;
+    bool overlaps(const Box& o) const {
+      return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+    }
+  };
+
+  // The rectangle a tick label covers when anchored at `at`.
+  Box text_box(const std::string& text, P2 at, HAlign ha, VAlign va) const {
+    auto [w, h] = text_size(cr_, text, tick_font_);
+    double left = ha == HAlign::Left ? at[0] : ha == HAlign::Center ? at[0] - 0.5 * w : at[0] - w;
+    double top = va == VAlign::Top ? at[1] : va == VAlign::Middle ? at[1] - 0.5 * h : at[1] - h;
+    return {left, top, left + w, top + h};
   }
 
   static std::pair<HAlign, VAlign> align_for(P2 out) {
