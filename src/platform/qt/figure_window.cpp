@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -137,24 +138,26 @@ void Canvas::wheelEvent(QWheelEvent* event) {
 
 namespace {
 
-// A window manager's title bar before the window has been shown and its
-// frame is known.
-constexpr int kTitleBarGuessPx = 30;
+// A window manager's title bar and border before the window has been shown
+// and its frame is known.
+constexpr int kTitleBarGuessPx = 30, kBorderGuessPx = 4;
 
 }  // namespace
 
-void FigureWindow::keep_frame_on_screen(QRect& client) const {
+bool FigureWindow::keep_frame_on_screen(QRect& client) const {
   // Windows without a screen (the offscreen platform) have no frame.
-  if (QGuiApplication::platformName() == "offscreen") return;
+  if (QGuiApplication::platformName() == "offscreen") return false;
   QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
+  if (!screen) return false;
+  const QRect asked = client;
   QRect avail = screen->availableGeometry();
   QRect frame = frameGeometry();
   int top = frame.top() < geometry().top() ? geometry().top() - frame.top() : kTitleBarGuessPx;
-  int left = std::max(0, geometry().left() - frame.left());
+  int left = frame.left() < geometry().left() ? geometry().left() - frame.left() : kBorderGuessPx;
   // The title bar is what moves the window: it must never lie above the screen.
   if (client.top() - top < avail.top()) client.moveTop(avail.top() + top);
   if (client.left() - left < avail.left()) client.moveLeft(avail.left() + left);
+  return client != asked;
 }
 
 FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
@@ -211,7 +214,9 @@ void FigureWindow::sync_geometry() {
   int mb = menu_bar_height();
   QRect inner = flipped_rect(px, set_.screen_height_px());
   QRect outer = inner.adjusted(0, -mb, 0, 0);
-  keep_frame_on_screen(outer);
+  if (keep_frame_on_screen(outer))
+    // The figure learns where its window went once the event loop runs.
+    QTimer::singleShot(0, this, [this] { geometry_changed(); });
   applying_ = true;
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

@@ -94,8 +94,8 @@ class FigureWindow : public QWidget {
   int menu_bar_height() const;
   void apply_resize_policy();
   /// Moves a window's rectangle down or right so that its frame and title
-  /// bar lie on the screen.
-  void keep_frame_on_screen(QRect& client) const;
+  /// bar lie on the screen; true if it moved.
+  bool keep_frame_on_screen(QRect& client) const;
   void lay_out();
   void geometry_changed();
 
