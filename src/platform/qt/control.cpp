@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -279,9 +280,19 @@ void Control::apply_string() {
     if (e->text() != text) e->setText(text);
   } else if (auto* e = qobject_cast<QPlainTextEdit*>(widget_)) {
     QString text = string_items(string, false).join('\n');
-    if (e->toPlainText() != text) e->setPlainText(text);
-    // The newest line, the last one, in view.
-    e->verticalScrollBar()->setValue(e->verticalScrollBar()->maximum());
+    QString old = e->toPlainText();
+    if (old == text) return;
+    // New lines at the end are appended, which keeps the newest in view and
+    // a reader's selection where it is.
+    if (!old.isEmpty() && text.startsWith(old + '\n')) {
+      e->appendPlainText(text.mid(old.size() + 1));
+    } else {
+      e->setPlainText(text);
+    }
+    // The newest line, the last one, in view once the text is laid out.
+    QScrollBar* bar = e->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QTimer::singleShot(0, e, [bar] { bar->setValue(bar->maximum()); });
   } else if (auto* b = qobject_cast<QPushButton*>(widget_)) {
     b->setText(string_items(string, false).join('\n'));
   } else if (auto* b = qobject_cast<QAbstractButton*>(widget_)) {
