@@ -98,7 +98,7 @@ kids += [btn("", "Save Scores…", "SaveWarp", 24, 546, 116,
              "Write the 3D window's picture as PNG, SVG, PDF or EPS. Needs a 3D window."),
          btn("", "Copy Plot Enlarged", None, 210, 606, 178,
              "Copy the plot, enlarged and with its labels, to the clipboard. Needs a plot (Plot Procrustes Distance).",
-             cb=["CopyBigImage", "$gcbo"])]
+             cb=["CopyBigImageNA", "$gcbo"])]  # a plot of two quantities: free aspect
 # Right side: tests with their settings, the plot, the results log.
 R, RW = 420, 568
 kids += frame("Shape tests", R, 6, RW, 100)
