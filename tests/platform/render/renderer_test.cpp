@@ -232,6 +232,33 @@ TEST(Renderer, ImagesAndControls) {
   EXPECT_TRUE(near(pixel(without, 170, 30), {0, 255, 0}, 0));  // image under it
 }
 
+// A printed edit box of several lines shows its newest lines, as the window
+// does: the picture of a long log equals that of its last lines alone.
+TEST(Renderer, AMultiLineEditPrintsItsNewestLines) {
+  auto picture = [](int first, int last) {
+    FigureScene f;
+    f.width_px = 300;
+    f.height_px = 200;
+    SceneControl c;
+    c.rect_px = {10, 10, 280, 120};
+    c.style = "edit";
+    c.multi_line = true;
+    c.background = {1, 1, 1};
+    for (int i = first; i <= last; ++i)
+      c.text += (i == first ? "" : "\n") + std::string("entry ") + std::to_string(i);
+    f.controls.push_back(c);
+    return to_image(f, 1, true);
+  };
+  const Image all = picture(1, 40);
+  // Leaving out the oldest lines changes nothing until a shown line goes.
+  int first = 1;
+  while (first < 40 && picture(first + 1, 40).bytes == all.bytes) ++first;
+  const int shown = 40 - first + 1;
+  EXPECT_GT(shown, 3);
+  EXPECT_LT(shown, 40);
+  EXPECT_NE(all.bytes, picture(1, shown).bytes);
+}
+
 // A 3-D figure with star markers, black wires, blue vectors and labels.
 FigureScene skull_like_figure() {
   FigureScene f;
