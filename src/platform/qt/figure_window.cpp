@@ -138,6 +138,16 @@ void Canvas::wheelEvent(QWheelEvent* event) {
 
 namespace {
 
+// Scrolls the canvas with its scroll bars and the wheel; keys go on to the
+// figure window, whose key handler reports them, arrows included.
+class CanvasScrollArea : public QScrollArea {
+ public:
+  explicit CanvasScrollArea(QWidget* parent) : QScrollArea(parent) { setFocusPolicy(Qt::NoFocus); }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+};
+
 // A window manager's title bar and border before the window has been shown
 // and its frame is known.
 constexpr int kTitleBarGuessPx = 30, kBorderGuessPx = 4;
@@ -167,7 +177,7 @@ FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
   menu_bar_ = new QMenuBar(this);
   menu_bar_->setNativeMenuBar(false);
   menu_bar_->hide();
-  scroll_ = new QScrollArea(this);
+  scroll_ = new CanvasScrollArea(this);
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidgetResizable(false);
   canvas_ = new Canvas(figure, set, nullptr);

@@ -395,6 +395,12 @@ TEST_F(QtBackendTest, ASmallWindowScrollsToEveryControl) {
   EXPECT_EQ(widget<QPushButton>(right)->geometry(), QRect(900, 636 - 10 - 26, 80, 26));
   area->ensureWidgetVisible(widget<QPushButton>(right));
   EXPECT_GT(area->horizontalScrollBar()->value(), 0);
+  // Keys typed on the canvas reach the figure's key handler, arrows too.
+  probe_calls().clear();
+  g().set(f, "KeyPressFcn", Value::cell_row({Value("qtprobe"), Value("key")}));
+  QTest::keyClick(fw->canvas(), Qt::Key_Left);
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(g().get(f, "CurrentCharacter"), Value::from_u16(u"\x1c"));
   // Large again: no scroll bars, the canvas fills the window.
   g().set(f, "Position", Value::row({100, 100, 1200, 800}));
   QTest::qWait(20);
