@@ -1,80 +1,130 @@
 # Writes src/app/Velmora.fig, the main window layout (run: python3 tools/make_layout.py).
 import json
 def sw(action, *a): return ["velmorasw", action, *a]
-def btn(tag, label, action, x, y, w, h=28, cb=None):
-    d = {"type":"uicontrol","Style":"pushbutton","String":label,"Position":[x,y,w,h],
-         "Callback": cb if cb else sw(action)}
+# The window's inner size as drawn: with its menu bar and a window manager's
+# frame it fits a 1024×768 screen.  Children are placed top-down here (top =
+# distance from the window's top edge) and written bottom-up, as the layout
+# file counts.  When the window grows the controls keep their distance from
+# the top-left corner and the plot and the results log take the new space.
+W, H = 1000, 670
+def at(x, top, w, h): return [x, H - top - h, w, h]
+def btn(tag, label, action, x, top, w, tip, h=26, cb=None):
+    d = {"type":"uicontrol","Style":"pushbutton","String":label,"Position":at(x,top,w,h),
+         "Callback": cb if cb else sw(action),"TooltipString":tip}
     if tag: d["Tag"]=tag
     return d
-def text(tag, s, x, y, w, h, align="left", size=9, bold=False):
-    d={"type":"uicontrol","Style":"text","String":s,"Position":[x,y,w,h],"HorizontalAlignment":align,"FontSize":size}
+def text(tag, s, x, top, w, h, align="left", size=9, bold=False, tip=None):
+    d={"type":"uicontrol","Style":"text","String":s,"Position":at(x,top,w,h),"HorizontalAlignment":align,"FontSize":size}
     if bold: d["FontWeight"]="bold"
     if tag: d["Tag"]=tag
+    if tip: d["TooltipString"]=tip
     return d
-def frame(title, y, h, x=12, w=388):
-    return [{"type":"uicontrol","Style":"frame","Position":[x,y,w,h]},
-            text("", title, x+8, y+h-19, 300, 17, size=10, bold=True)]
-def edit(tag, s, x, y, w, tip):
-    return {"type":"uicontrol","Style":"edit","Tag":tag,"String":s,"Position":[x,y,w,26],"TooltipString":tip}
+def frame(title, x, top, w, h):
+    return [{"type":"uicontrol","Style":"frame","Position":at(x,top,w,h)},
+            text("", title, x+8, top+2, 300, 17, size=10, bold=True)]
+def edit(tag, s, x, top, w, tip):
+    return {"type":"uicontrol","Style":"edit","Tag":tag,"String":s,"Position":at(x,top,w,26),"TooltipString":tip}
+NEEDS_DATA = "Needs landmarks loaded first."
+NEEDS_X = "Needs landmarks and an X list (or centroid size as X)."
+NEEDS_REG = "Needs Do Regression first."
 kids=[]
-# Data
-kids += frame("Data", 458, 190)
-kids += [btn("", "Load Landmarks…", "LoadData", 24, 596, 120),
-         btn("", "Load X List…", "LoadXList", 150, 596, 110),
-         btn("", "Load Wireframe…", "LoadWireFrame", 266, 596, 122),
-         btn("", "Use Centroid Size as X", "UseCS", 24, 562, 178),
-         btn("", "Clear Data", "ClearData", 266, 562, 122),
-         text("FileBox", "No File Loaded", 24, 496, 200, 60),
-         text("WireBox", "No Wireframe Loaded", 232, 496, 156, 60),
-         text("GroupBox", "No File Loaded", 24, 466, 364, 24)]
-kids += frame("Reference and regressor", 370, 80)
-kids += [btn("RotX", "Rotate Reference about X", "RotateRefX", 24, 404, 178, 26),
-         btn("RotZ", "Rotate Reference about Z", "RotateRefZ", 210, 404, 178, 26),
+# Left column: the steps of an analysis, top to bottom.
+L, LW = 12, 388
+kids += frame("Data", L, 6, LW, 184)
+kids += [btn("", "Load Landmarks…", "LoadData", 24, 30, 120,
+             "Read a landmark file (one specimen a line), superimpose it and draw the reference."),
+         btn("", "Load X List…", "LoadXList", 150, 30, 110,
+             "Read the independent variable, one value a specimen. " + NEEDS_DATA),
+         btn("", "Load Wireframe…", "LoadWireFrame", 266, 30, 122,
+             "Read the landmark pairs joined by lines in the 3D drawings."),
+         btn("", "Use Centroid Size as X", "UseCS", 24, 62, 178,
+             "Use each specimen's centroid size as X. " + NEEDS_DATA),
+         btn("", "Clear Data", "ClearData", 266, 62, 122,
+             "Forget the landmarks, X, scores and regression, and clear the plot."),
+         text("FileBox", "No File Loaded", 24, 94, 200, 58,
+              tip="The landmark file: its name, specimens and landmarks."),
+         text("WireBox", "No Wireframe Loaded", 232, 94, 156, 58, tip="The wireframe file."),
+         text("GroupBox", "No File Loaded", 24, 156, 364, 26,
+              tip="The X list: its file name and number of values.")]
+kids += frame("Reference and regressor", L, 196, LW, 80)
+kids += [btn("RotX", "Rotate Reference about X", "RotateRefX", 24, 218, 178,
+             "Turn the reference and the sample 90° about the x axis. " + NEEDS_DATA),
+         btn("RotZ", "Rotate Reference about Z", "RotateRefZ", 210, 218, 178,
+             "Turn the reference and the sample 90° about the z axis. " + NEEDS_DATA),
          {"type":"uicontrol","Style":"radiobutton","Tag":"LinearButton","String":"Regress on X","Value":1,
-          "Position":[24,378,170,24],"Callback":sw("LinearDown")},
+          "Position":at(24,248,170,24),"Callback":sw("LinearDown"),
+          "TooltipString":"Regress shape on X itself."},
          {"type":"uicontrol","Style":"radiobutton","Tag":"LnButton","String":"Regress on ln X","Value":0,
-          "Position":[210,378,170,24],"Callback":sw("LnDown")}]
-kids += frame("Analysis", 250, 112)
-kids += [btn("", "Do Regression", "DoRegression", 24, 314, 178, 26),
-         btn("", "Plot Procrustes Distance", "PlotPDistance", 210, 314, 178, 26),
-         btn("", "Wilks' Lambda Test", "GetWilks", 24, 284, 178, 26),
+          "Position":at(210,248,170,24),"Callback":sw("LnDown"),
+          "TooltipString":"Regress shape on the natural logarithm of X (X must be positive)."}]
+kids += frame("Analysis", L, 282, LW, 112)
+kids += [btn("", "Do Regression", "DoRegression", 24, 304, 178,
+             "Regress every partial warp and uniform score on X. " + NEEDS_X),
+         btn("", "Plot Procrustes Distance", "PlotPDistance", 210, 304, 178,
+             "Plot each specimen's squared Procrustes distance from the reference against X, with the fitted line and its test. " + NEEDS_X),
+         btn("", "Wilks' Lambda Test", "GetWilks", 24, 334, 178,
+             "Test all scores on X together (Wilks' lambda, Rao's F). " + NEEDS_REG),
          {"type":"uicontrol","Style":"checkbox","Tag":"CSBox","String":"Report X as CS (not LCS)","Value":0,
-          "Position":[210,285,178,24]},
-         btn("", "Show Procrustes Fit", "ShowProcrustes", 24, 254, 178, 26),
-         btn("", "Show Mean Shape", "ShowMean", 210, 254, 178, 26)]
-kids += frame("Deformation", 130, 112)
-kids += [text("", "Display:", 24, 194, 60, 22),
+          "Position":at(210,335,178,24),
+          "TooltipString":"In the reports, call X centroid size rather than log centroid size."},
+         btn("", "Show Procrustes Fit", "ShowProcrustes", 24, 364, 178,
+             "Draw every superimposed specimen with the mean in the 3D window. " + NEEDS_DATA),
+         btn("", "Show Mean Shape", "ShowMean", 210, 364, 178,
+             "Draw the reference (mean) shape in the 3D window. " + NEEDS_DATA)]
+kids += frame("Deformation", L, 400, LW, 118)
+kids += [text("", "Display:", 24, 426, 60, 22),
          {"type":"uicontrol","Style":"popupmenu","Tag":"DeFormat","Value":3,
           "String":["Reference and target symbols","Symbols and wireframes","Displacement vectors","Target with wireframe"],
-          "Position":[86,196,302,26]},
-         text("", "Exaggeration:", 24, 164, 92, 22),
-         {"type":"uicontrol","Style":"edit","Tag":"ExagerationBox","String":"3","Position":[118,165,70,26],
+          "Position":at(86,422,302,26),
+          "TooltipString":"How Show Regression draws the predicted shape change."},
+         text("", "Exaggeration:", 24, 456, 92, 22),
+         {"type":"uicontrol","Style":"edit","Tag":"ExagerationBox","String":"3","Position":at(118,452,70,26),
           "TooltipString":"Factor applied to the predicted shape change over the range of X"},
-         btn("", "Show Regression", "ShowRegression", 210, 165, 178, 26),
-         text("", "3D window: drag to rotate, wheel to zoom,\ndouble-click for the default view.", 24, 132, 364, 30)]
-kids += frame("Results and export", 12, 110)
-kids += [btn("", "Save Scores…", "SaveWarp", 24, 76, 116, 26),
-         btn("", "Save Reference…", "SaveRef", 146, 76, 116, 26),
-         btn("", "Save Vector…", "SaveVector", 268, 76, 120, 26),
-         btn("", "Copy 3D to Clipboard", "CopyDClipboard", 24, 46, 178, 26),
-         btn("", "Save 3D as EPS…", "CopyDEPS", 210, 46, 178, 26),
-         btn("", "Export 3D Figure…", "ExportFigure", 24, 16, 178, 26),
-         btn("", "Copy Plot Enlarged", None, 210, 16, 178, 26, cb=["CopyBigImage", "$gcbo"])]
-kids += frame("Shape tests", 520, 128, 420, 568)
-kids += [btn("", "Permutation Test", "PermutationTest", 432, 584, 150, 26),
-         text("", "Permutations:", 592, 582, 92, 22),
-         edit("PermBox", "999", 686, 584, 64, "Number of random permutations of X (the observed order counts as one more)"),
-         text("", "Seed:", 760, 582, 40, 22),
-         edit("SeedBox", "1", 802, 584, 70, "Seed of the permutations: the same seed repeats the same test"),
-         btn("", "Show PCA", "ShowPCA", 432, 552, 150, 26),
-         text("", "PC:", 592, 550, 28, 22),
-         edit("PCBox", "1", 622, 552, 40, "Principal component drawn in the 3D window"),
-         text("", "Factor (SD):", 672, 550, 80, 22),
-         edit("PCFactorBox", "2", 754, 552, 50, "How far along the component, in its standard deviations"),
-         btn("", "Save PCA…", "SavePCA", 816, 552, 120, 26),
-         text("TestStatus", "", 432, 524, 540, 22)]
-kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":[480,70,490,420],"Box":"on",
+         btn("", "Show Regression", "ShowRegression", 210, 452, 178,
+             "Draw the shape change predicted over the range of X in the 3D window. " + NEEDS_REG),
+         text("", "3D window: drag to rotate, wheel to zoom,\ndouble-click for the default view.", 24, 482, 364, 30)]
+kids += frame("Results and export", L, 524, LW, 112)
+kids += [btn("", "Save Scores…", "SaveWarp", 24, 546, 116,
+             "Write the partial warp and uniform scores, one specimen a line. " + NEEDS_X),
+         btn("", "Save Reference…", "SaveRef", 146, 546, 116,
+             "Write the reference configuration, one landmark a line. " + NEEDS_DATA),
+         btn("", "Save Vector…", "SaveVector", 268, 546, 120,
+             "Write the regression vector (slopes of the scores on X). " + NEEDS_REG),
+         btn("", "Copy 3D to Clipboard", "CopyDClipboard", 24, 576, 178,
+             "Copy the 3D window's picture to the clipboard. Needs a 3D window."),
+         btn("", "Save 3D as EPS…", "CopyDEPS", 210, 576, 178,
+             "Write the 3D window's picture as colour EPS. Needs a 3D window."),
+         btn("", "Export 3D Figure…", "ExportFigure", 24, 606, 178,
+             "Write the 3D window's picture as PNG, SVG, PDF or EPS. Needs a 3D window."),
+         btn("", "Copy Plot Enlarged", None, 210, 606, 178,
+             "Copy the plot, enlarged and with its labels, to the clipboard. Needs a plot (Plot Procrustes Distance).",
+             cb=["CopyBigImageNA", "$gcbo"])]  # a plot of two quantities: free aspect
+# Right side: tests with their settings, the plot, the results log.
+R, RW = 420, 568
+kids += frame("Shape tests", R, 6, RW, 100)
+kids += [btn("", "Permutation Test", "PermutationTest", 432, 30, 150,
+             "Test shape on X by permuting X among the specimens. " + NEEDS_X),
+         text("", "Permutations:", 592, 32, 92, 22),
+         edit("PermBox", "999", 686, 30, 64, "Number of random permutations of X (the observed order counts as one more)"),
+         text("", "Seed:", 760, 32, 40, 22),
+         edit("SeedBox", "1", 802, 30, 70, "Seed of the permutations: the same seed repeats the same test"),
+         btn("", "Show PCA", "ShowPCA", 432, 62, 150,
+             "Principal components of shape: draw one component in the 3D window. " + NEEDS_DATA),
+         text("", "PC:", 592, 64, 28, 22),
+         edit("PCBox", "1", 622, 62, 40, "Principal component drawn in the 3D window"),
+         text("", "Factor (SD):", 672, 64, 80, 22),
+         edit("PCFactorBox", "2", 754, 62, 50, "How far along the component, in its standard deviations"),
+         btn("", "Save PCA…", "SavePCA", 816, 62, 120,
+             "Write the principal component scores and loadings. Needs Show PCA first."),
+         text("TestStatus", "", 432, 90, 540, 14, tip="The last test's outcome.")]
+# The plot box; its tick labels and axis labels lie in the margins around it.
+kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":at(494,130,474,334),"Box":"on",
              "ButtonDownFcn":["Velmora","axes1_ButtondownFcn","$gcbo",[],"$guidata"]})
+kids.append({"type":"uicontrol","Style":"edit","Tag":"ResultsLog","Max":2,"Min":0,"Enable":"inactive",
+             "String":[],"HorizontalAlignment":"left","FontSize":9,"Position":at(R,524,RW,112),
+             "TooltipString":"Every report of this session, newest last: select and copy, or File ▸ Save Results Log…"})
+kids.append(text("StatusBar", "", L, 642, W - 2*L, 22,
+                 tip="What the last save or export wrote, and where."))
 def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None):
     d={"type":"uimenu","Label":label}
     if cb: d["Callback"]=cb
@@ -131,7 +181,7 @@ menus=[
    item("Copy Current Axes Enlarged, Free Aspect",cb=["CopyBigImageNA","$gcbo"])]),
 ]
 fig={"figure":{"Tag":"VelmoraMain","Name":"Velmora — 3D geometric morphometrics","NumberTitle":"off","Units":"pixels",
-               "Position":[80,80,1000,660],"MenuBar":"none","Resize":"on"},
+               "Position":[0,0,W,H],"MenuBar":"none","Resize":"on"},
      "children": menus + kids}
 import os
 open(os.path.join(os.path.dirname(__file__), '..', 'src', 'app', 'Velmora.fig'),'w').write(json.dumps(fig, indent=1, ensure_ascii=False)+"\n")

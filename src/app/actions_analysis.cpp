@@ -1,10 +1,10 @@
 // The regression of shape on X, its two tests, the deformation display and
 // the result files.
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 
 #include "app/actions.hpp"
@@ -16,22 +16,22 @@
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "bindings/numeric_calls.hpp"
+#include "core/tolerances.hpp"
+#include "gui/axes_helpers.hpp"
+#include "gui/message_box.hpp"
 #include "io/result_files.hpp"
+#include "io/row_layout.hpp"
 #include "io/sample_text.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
-#include "gui/message_box.hpp"
-#include "io/row_layout.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
-#include "gui/axes_helpers.hpp"
 #include "plot/deformation.hpp"
 #include "plot/primitives.hpp"
 #include "shape/distance.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/tangent_coordinates.hpp"
-#include "core/tolerances.hpp"
 #include "shape/types.hpp"
 #include "stats/distance_test.hpp"
 #include "stats/distributions.hpp"
@@ -41,6 +41,11 @@
 #include "tps/deformation.hpp"
 
 namespace velmora::app {
+
+std::string x_axis_label(const std::string& x_name, bool ln_scale) {
+  if (x_name.empty()) return ln_scale ? "ln X" : "X";
+  return ln_scale ? "ln(" + x_name + ")" : x_name;
+}
 
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
   return cformat(
@@ -66,10 +71,14 @@ using gfx::graphics;
 
 namespace {
 
-bool on_ln_scale() { return state().ln_scale; }
+bool on_ln_scale() {
+  return state().ln_scale;
+}
 
 // The switchyard has checked that X is loaded.
-const Eigen::VectorXd& x_values() { return *state().x; }
+const Eigen::VectorXd& x_values() {
+  return *state().x;
+}
 
 // Under the ln scale every X must be positive.
 void check_positive_x(const Eigen::VectorXd& x, std::string_view test) {
@@ -132,6 +141,7 @@ void ln_down(const Value&) {
 void use_cs(const Value&) {
   AppState& s = state();
   s.x = s.sample->centroid_sizes();
+  s.x_name = "Centroid size";
 }
 
 void do_regression(const Value&) {
@@ -178,7 +188,7 @@ void plot_p_distance(const Value&) {
   gfx::Handle ax = g.current_axes();
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
   g.plot(ax, xs, ys, {}, "ko", false);
-  g.set(g.get(ax, "XLabel")(0), "String", on_ln_scale() ? "ln X" : "X");
+  g.set(g.get(ax, "XLabel")(0), "String", x_axis_label(s.x_name, on_ln_scale()));
   g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance");
 
   const stats::RegressionStats& r = t.fit;
@@ -217,9 +227,8 @@ void get_wilks(const Value&) {
   }
   const double p = stats::f_upper_tail(w.F, w.df1, w.df2);
   std::string text = wilks_report(w, p);
-  std::string title = use_cs == 1
-                          ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
-                          : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
+  std::string title = use_cs == 1 ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
+                                  : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
   echo("ans", Value(text));
   echo("ans", show_message_window(text, title));
 }
@@ -236,7 +245,9 @@ std::string chosen_display_type() {
 
 // What an edit box holds as a number: one finite number, blanks around it
 // allowed.
-std::optional<double> text_to_number(const std::string& t) { return number_from_text(t, true); }
+std::optional<double> text_to_number(const std::string& t) {
+  return number_from_text(t, true);
+}
 
 }  // namespace
 
@@ -311,8 +322,8 @@ void save_text(std::string_view title, const std::string& content) {
 
 void save_warp(const Value&) {
   const AppState& s = state();
-  echo("ans", Value::row({static_cast<double>(s.scores->rows()),
-                          static_cast<double>(s.scores->cols())}));
+  echo("ans",
+       Value::row({static_cast<double>(s.scores->rows()), static_cast<double>(s.scores->cols())}));
   const Eigen::VectorXd cs = s.sample->centroid_sizes();
   save_text("File Name for Partial Warp Scores",
             io::score_file_text(*s.scores, std::vector<double>(cs.data(), cs.data() + cs.size()),
@@ -323,9 +334,8 @@ void save_ref(const Value&) {
   const shape::Config& ref = state().sample->reference;
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
-  const std::vector<double> row =
-      io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
-                 static_cast<std::size_t>(ref.rows()), 1.0);
+  const std::vector<double> row = io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
+                                             static_cast<std::size_t>(ref.rows()), 1.0);
   save_text("File Name for Reference", io::row_file_text(row, number_format()));
 }
 
@@ -344,8 +354,7 @@ namespace {
 long long box_integer(std::string_view tag, const std::string& what, long long lo, long long hi) {
   const std::string text = graphics().get_text(control(tag), "String");
   const auto v = text_to_number(text);
-  if (!v || *v != std::floor(*v) || *v < static_cast<double>(lo) ||
-      *v > static_cast<double>(hi)) {
+  if (!v || *v != std::floor(*v) || *v < static_cast<double>(lo) || *v > static_cast<double>(hi)) {
     refuse("The " + what + " \"" + text + "\" is not a whole number from " + std::to_string(lo) +
            " to " + std::to_string(hi) + ".");
   }
@@ -364,7 +373,9 @@ constexpr long long kMostPermutations = 10'000'000;
 /// Seeds up to 2^53 are typed and shown exactly.
 constexpr long long kLargestSeed = 9'007'199'254'740'992LL;
 
-std::string percent(double share) { return cformat("%.1f %%", {100 * share}); }
+std::string percent(double share) {
+  return cformat("%.1f %%", {100 * share});
+}
 
 // The principal components of the superimposed sample's tangent coordinates.
 shape::ShapePca sample_components() {
@@ -372,8 +383,10 @@ shape::ShapePca sample_components() {
   shape::ShapePca pca =
       shape::principal_components(shape::tangent_coordinates(s.reference, s.fitted));
   if (pca.variances.size() < 2) {
-    refuse("The principal component analysis needs shape variation in at least two directions; "
-           "this sample has " + std::to_string(pca.variances.size()) + ".");
+    refuse(
+        "The principal component analysis needs shape variation in at least two directions; "
+        "this sample has " +
+        std::to_string(pca.variances.size()) + ".");
   }
   return pca;
 }
@@ -405,20 +418,21 @@ void permutation_test(const Value&) {
     const auto now = std::chrono::steady_clock::now();
     if (now - last < std::chrono::milliseconds(200)) return true;
     last = now;
-    g.set(status, "String", "Permutation test: " + std::to_string(done) + " of " +
-                                std::to_string(total) + " orderings");
+    g.set(status, "String",
+          "Permutation test: " + std::to_string(done) + " of " + std::to_string(total) +
+              " orderings");
     g.backend().process_events();
     return true;
   };
   auto r = stats::permutation_test(tangent, x, permutations, seed, progress);
   g.set(status, "String", "");
   if (!r) refuse("The permutation test was cancelled.");
-  const std::string text = cformat(
-      "R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
-      {r->r_squared, r->F, static_cast<double>(r->permutations), static_cast<double>(r->seed),
-       r->p});
-  const std::string title = on_ln_scale() ? "Permutation Test of Shape on Ln(X)"
-                                          : "Permutation Test of Shape on X";
+  const std::string text =
+      cformat("R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
+              {r->r_squared, r->F, static_cast<double>(r->permutations),
+               static_cast<double>(r->seed), r->p});
+  const std::string title =
+      on_ln_scale() ? "Permutation Test of Shape on Ln(X)" : "Permutation Test of Shape on X";
   echo("ans", Value(text));
   echo("ans", show_message_window(text, title));
 }
@@ -449,7 +463,7 @@ void show_pca(const Value&) {
       std::vector<double> xs, ys;
       for (Eigen::Index i = 0; i < pc1.size(); ++i) {
         const int cls =
-            std::min(kClasses - 1, static_cast<int>(kClasses * ((*s.x)(i) - lo) / (hi - lo)));
+            std::min(kClasses - 1, static_cast<int>(kClasses * ((*s.x)(i)-lo) / (hi - lo)));
         if (cls == c) xs.push_back(pc1(i)), ys.push_back(pc2(i));
       }
       if (xs.empty()) continue;

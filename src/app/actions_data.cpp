@@ -2,6 +2,7 @@
 // the reference.
 #include <Eigen/Core>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
@@ -82,6 +83,7 @@ void load_data(const Value&) {
   // The independent variable and the results of the previous sample do not
   // describe this one; the reference may be turned again until new scores.
   s.x.reset();
+  s.x_name.clear();
   s.scores.reset();
   s.regression.reset();
   set_rotation_buttons("On");
@@ -112,6 +114,7 @@ void load_x_list(const Value&) {
   }
   Eigen::MatrixXd scores = current_scores();
   s.x = x.matrix().col(0);
+  s.x_name = std::filesystem::path(pick->path()).stem().string();
   set_rotation_buttons("Off");
   s.scores = std::move(scores);
 }

@@ -1,13 +1,16 @@
 // Figure export: the 3D figure to the clipboard, to EPS or to any picture
 // format, and enlarged copies of the current axes.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
-#include "app/switchyard.hpp"
-#include "platform/graphics/graphics.hpp"
 #include "app/session.hpp"
+#include "app/switchyard.hpp"
 #include "io/result_files.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 
@@ -51,33 +54,58 @@ void actions::export_figure(const Value&) {
 
 namespace {
 
-// Enlarges the current axes to fill its figure (10 units from the lower-left
-// corner, 120 narrower and 100 lower than the figure), copies the figure
-// without its controls to the clipboard, and puts the axes back – also when
-// the copy fails.
+// Room kept around the enlarged axes for its tick labels, axis labels and
+// title, in pixels: left, bottom, right, top.
+constexpr double kEnlargedMargins[4] = {78, 58, 24, 36};
+
+// Enlarges the current axes to fill its figure, leaving room for its labels,
+// copies the figure on white without its controls to the clipboard, and puts
+// everything back as it was – its place, its limits and scaling, the
+// figure's colour – also when the copy fails.
 void copy_big_image(bool equal) {
   auto& g = graphics();
   Handle fig = g.current_figure();
   Handle ax = g.current_axes();
-  Value old_position = g.get(ax, "Position");
-  Value old_units = g.get(ax, "Units");
-  Value fig_position = g.get(fig, "Position");
+  // Restored in this order: limits before their modes (setting a limit makes
+  // it manual), units before the position.
+  static constexpr const char* kKept[] = {"XLim",
+                                          "YLim",
+                                          "ZLim",
+                                          "XLimMode",
+                                          "YLimMode",
+                                          "ZLimMode",
+                                          "DataAspectRatio",
+                                          "DataAspectRatioMode",
+                                          "Units",
+                                          "Position"};
   struct Restore {
     gfx::Graphics& g;
     Handle ax, fig;
-    Value units, position;
+    std::vector<Value> kept;
+    Value color;
     ~Restore() {
-      if (!g.valid(ax)) return;
-      g.set(ax, "Units", units);
-      g.set(ax, "Position", position);
-      if (g.valid(fig)) g.make_current(fig);
+      try {
+        if (g.valid(ax))
+          for (std::size_t i = 0; i < kept.size(); ++i) g.set(ax, kKept[i], kept[i]);
+        if (!g.valid(fig)) return;
+        g.set(fig, "Color", color);
+        g.make_current(fig);
+      } catch (const std::exception& e) {
+        console().error(e.what());
+      }
     }
-  } restore{g, ax, fig, old_units, old_position};
-  g.set(ax, "Units", g.get(fig, "Units"));
+  } restore{g, ax, fig, {}, g.get(fig, "Color")};
+  for (const char* name : kKept) restore.kept.push_back(g.get(ax, name));
+
+  g.set(ax, "Units", "pixels");
+  const auto& size = g.object(fig).pos_px;
+  const auto& m = kEnlargedMargins;
   g.set(ax, "Position",
-        Value::row({10, 10, fig_position(2) - 120, fig_position(3) - 100}));
+        Value::row({m[0], m[1], std::max(1.0, size[2] - m[0] - m[2]),
+                    std::max(1.0, size[3] - m[1] - m[3])}));
   g.axis(ax, "auto");
   if (equal) g.axis(ax, "equal");
+  g.set(fig, "Color", Value::row({1, 1, 1}));
   g.print(fig, {"-noui", "-dmeta"});
 }
 

@@ -67,7 +67,8 @@ inline const std::vector<std::string>& deformation_codes() {
 /// settings that decide how.  Starts empty; lives until the process ends.
 struct AppState {
   std::optional<Sample> sample;
-  std::optional<Eigen::VectorXd> x;       ///< the independent variable, one value a specimen
+  std::optional<Eigen::VectorXd> x;  ///< the independent variable, one value a specimen
+  std::string x_name;  ///< what X is: its file's name without extension, or "Centroid size"
   std::optional<Eigen::MatrixXd> scores;  ///< n×m partial warp and uniform scores
   std::optional<Regression> regression;
   std::optional<Eigen::MatrixXd> wires;  ///< w×c wireframe (number, landmark, landmark, …)

@@ -11,6 +11,11 @@ namespace velmora::app {
 /// standard deviation, correlation, z-score and p.
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p);
 
+/// The label of the X axis of a plot against X: the name of what X is
+/// (its file's name without extension, "Centroid size"), "ln(name)" on the
+/// log scale, and "X" or "ln X" while X has no name.
+std::string x_axis_label(const std::string& x_name, bool ln_scale);
+
 /// The Wilks' lambda test's message: lambda, F, share explained, both
 /// degrees of freedom and p.
 std::string wilks_report(const stats::WilksResult& w, double p);

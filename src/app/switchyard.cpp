@@ -5,6 +5,7 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
+#include "app/main_layout.hpp"
 #include "app/session.hpp"
 #include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
@@ -91,7 +92,9 @@ ActionReport& report() {
   return r;
 }
 
-bool has_sample() { return state().sample.has_value(); }
+bool has_sample() {
+  return state().sample.has_value();
+}
 
 // The first missing need, as the words the message box shows.
 std::string missing_need(unsigned needs) {
@@ -184,6 +187,13 @@ Handle new_figure3d() {
                              {"Color", Value::row({1, 1, 1})},
                              {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
                                                       std::max(0.0, (screen[1] - h) / 2), w, h})}});
+  // Beside the main window where the screen allows, never over its controls.
+  const std::optional<Handle> main = state().main_window;
+  if (main && graphics().valid(*main) && graphics().type(*main) == gfx::Type::Figure) {
+    Value outer = graphics().get(f, "OuterPosition");
+    gui::ScreenRect r = beside_main_window(*main, {outer(2), outer(3)});
+    graphics().set(f, "OuterPosition", Value::row({r[0], r[1], r[2], r[3]}));
+  }
   state().figure3d = f;
   return f;
 }
@@ -238,6 +248,7 @@ void actions::clear_data(const Value&) {
   // with it.
   s.sample.reset();
   s.x.reset();
+  s.x_name.clear();
   s.scores.reset();
   s.regression.reset();
   g.set(control("FileBox"), "String", "No File Loaded");

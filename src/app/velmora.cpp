@@ -7,37 +7,39 @@
 #include "app/actions.hpp"
 #include "app/display_style.hpp"
 #include "app/loaders.hpp"
+#include "app/main_layout.hpp"
 #include "app/switchyard.hpp"
-#include "gui/layout_file.hpp"
-#include "gui/gui_data.hpp"
-#include "gui/open_figure.hpp"
-#include "gui/register.hpp"
-#include "platform/graphics/graphics.hpp"
-#include "platform/runtime/console.hpp"
-#include "plot/deformation.hpp"
-#include "plot/primitives.hpp"
 #include "bindings/io_functions.hpp"
 #include "bindings/shape_functions.hpp"
 #include "bindings/stats_functions.hpp"
 #include "bindings/tps_functions.hpp"
+#include "gui/gui_data.hpp"
+#include "gui/layout_file.hpp"
+#include "gui/open_figure.hpp"
+#include "gui/register.hpp"
+#include "gui/window_placement.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
+#include "plot/deformation.hpp"
+#include "plot/primitives.hpp"
 
 namespace velmora::app {
 
 const std::vector<std::string_view>& window_callbacks() {
   static const std::vector<std::string_view> names = {
-      "axes1_ButtondownFcn",  "pushbutton4_Callback",  "pushbutton5_Callback",
-      "ScaleBox_Callback",    "ExclusionBox_Callback", "FiveBox_Callback",
-      "alphabox_Callback",    "pushbutton1_Callback",  "pushbutton2_Callback",
-      "pushbutton3_Callback", "edit2_Callback",        "edit3_Callback",
-      "edit4_Callback",       "edit5_Callback",        "pushbutton6_Callback",
-      "pushbutton7_Callback", "edit6_Callback",        "pushbutton8_Callback",
-      "edit7_Callback",       "pushbutton9_Callback",  "VarianceBox_Callback",
-      "listbox1_Callback",    "pushbutton10_Callback", "pushbutton11_Callback",
+      "axes1_ButtondownFcn",   "pushbutton4_Callback",  "pushbutton5_Callback",
+      "ScaleBox_Callback",     "ExclusionBox_Callback", "FiveBox_Callback",
+      "alphabox_Callback",     "pushbutton1_Callback",  "pushbutton2_Callback",
+      "pushbutton3_Callback",  "edit2_Callback",        "edit3_Callback",
+      "edit4_Callback",        "edit5_Callback",        "pushbutton6_Callback",
+      "pushbutton7_Callback",  "edit6_Callback",        "pushbutton8_Callback",
+      "edit7_Callback",        "pushbutton9_Callback",  "VarianceBox_Callback",
+      "listbox1_Callback",     "pushbutton10_Callback", "pushbutton11_Callback",
       "pushbutton12_Callback", "pushbutton13_Callback", "pushbutton14_Callback",
-      "pushbutton15_Callback", "BaseBox1_Callback",    "BaseBox2_Callback",
+      "pushbutton15_Callback", "BaseBox1_Callback",     "BaseBox2_Callback",
       "pushbutton16_Callback", "pushbutton17_Callback", "RangeBox_Callback",
-      "PCALabel_Callback",    "pushbutton21_Callback", "pushbutton22_Callback",
-      "pushbutton23_Callback", "edit12_Callback",      "listbox2_Callback",
+      "PCALabel_Callback",     "pushbutton21_Callback", "pushbutton22_Callback",
+      "pushbutton23_Callback", "edit12_Callback",       "listbox2_Callback",
       "edit13_Callback"};
   return names;
 }
@@ -107,6 +109,10 @@ ValueList open_main_window(int nargout) {
   if (g.figures().size() > windows) {
     check_main_layout(fig);
     announce_layout(g.get_text(fig, "FileName"));
+    // A new main window starts in the top-left corner, leaving the rest of
+    // the screen to the 3D window beside it.
+    gui::movegui(fig, std::string("northwest"));
+    install_main_layout(fig);
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
   // The menus show the display settings as they are, not as the layout

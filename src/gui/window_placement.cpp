@@ -35,6 +35,29 @@ bool is_placement_name(std::string_view name) {
          std::end(kPlacementNames);
 }
 
+ScreenRect place_beside(const ScreenRect& main, const ScreenRect& open,
+                        const std::array<double, 2>& want, const std::array<double, 2>& screen) {
+  const auto [sw, sh] = screen;
+  const double height = std::min(want[1], sh);
+  const double main_top = main[1] + main[3];
+  const double bottom = std::clamp(main_top - height, 0.0, std::max(0.0, sh - height));
+  const double right_free = sw - (main[0] + main[2]), left_free = main[0];
+  if (right_free >= std::min(want[0], kMinBesideWidthPx)) {
+    const double width = std::min(want[0], right_free);
+    return {main[0] + main[2], bottom, width, height};
+  }
+  if (left_free >= std::min(want[0], kMinBesideWidthPx)) {
+    const double width = std::min(want[0], left_free);
+    return {main[0] - width, bottom, width, height};
+  }
+  // No room on either side: cover the plot, never the controls.
+  const double left = std::max(0.0, open[0]), low = std::max(0.0, open[1]);
+  const double right = std::min(sw, open[0] + open[2]), top = std::min(sh, open[1] + open[3]);
+  const double width = std::min(want[0], std::max(0.0, right - left));
+  const double tall = std::min(want[1], std::max(0.0, top - low));
+  return {right - width, top - tall, width, tall};
+}
+
 void movegui(Handle fig, const Placement& where) {
   gfx::Graphics& g = gfx::graphics();
   if (const auto* name = std::get_if<std::string>(&where); name && !is_placement_name(*name))

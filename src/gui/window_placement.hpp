@@ -15,6 +15,23 @@ namespace velmora::gui {
 /// negative value counts from the right or top screen edge).
 using Placement = std::variant<std::string, std::array<double, 2>>;
 
+/// A rectangle on the screen [left bottom width height] in pixels, bottom
+/// counted from the bottom of the screen.
+using ScreenRect = std::array<double, 4>;
+
+/// Narrowest a window placed beside another is made.
+inline constexpr double kMinBesideWidthPx = 420;
+
+/// Where a new window of outer size `want` (width, height) goes next to the
+/// window `main` (outer rectangle) on a screen of `screen` (width, height):
+/// right of it where at least kMinBesideWidthPx is free there, else left
+/// of it, its top level with main's top and narrowed to the free width;
+/// where neither side has room, inside `open` – the part of main without
+/// controls – at its top-right corner, no larger than `open`.  The result
+/// always lies on the screen.
+ScreenRect place_beside(const ScreenRect& main, const ScreenRect& open,
+                        const std::array<double, 2>& want, const std::array<double, 2>& screen);
+
 /// Width and height of the screen in `units` ("pixels", "points" …), read
 /// from the root's "ScreenSize" with the root's "Units" set back afterwards.
 std::array<double, 2> screen_size(std::string_view units);

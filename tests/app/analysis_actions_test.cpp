@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/reports.hpp"
 #include "app_fixture.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
@@ -131,7 +132,16 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(hb->messages().back().title,
             "Regression of Procrustes Distance from reference on Ln(X)");
-  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln X");
+  // The x axis says what X is: the X file's name, on the log scale too.
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln(age)");
+  run("UseCS");
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln(Centroid size)");
+  run("LinearDown");
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "Centroid size");
+  EXPECT_EQ(x_axis_label("", false), "X");
+  EXPECT_EQ(x_axis_label("", true), "ln X");
 }
 
 TEST_F(AppTest, WilksTitleFollowsCSBoxAndRegressorFollowsScale) {

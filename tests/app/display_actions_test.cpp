@@ -1,3 +1,7 @@
+#include <cairo.h>
+
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 
 #include "app_fixture.hpp"
@@ -129,12 +133,14 @@ class ObservingBackend : public gfx::HeadlessBackend {
     gfx::Handle ax = g.current_axes_or_none();
     seen_units = g.get_text(ax, "Units");
     seen_position = g.get(ax, "Position");
+    seen_color = g.get(g.current_figure(), "Color");
     if (fail) throw RuntimeError("The clipboard is not available.");
     HeadlessBackend::set_clipboard(data);
   }
   bool fail = false;
   std::string seen_units;
   Value seen_position;
+  Value seen_color;
 };
 
 TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
@@ -145,14 +151,23 @@ TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
   for (double left : {0.0, 100.0}) {
     gfx::Handle fig = g.new_figure({{"Position", Value::row({left, left * 2, 800, 600})}});
     gfx::Handle ax = g.create(gfx::Type::Axes, fig);
-    Value before = g.get(ax, "Position");
+    g.plot(ax, {1, 2, 3}, {4, 0, 5}, {}, "ko", false);
+    g.set(ax, "XLim", Value::row({1.5, 2.5}));
+    Value before = g.get(ax, "Position"), color = g.get(fig, "Color");
     function_table().call("CopyBigImage", {Value(0.0)}, 0);
+    // The copy: the axes fill the figure but for room for their labels, on white.
     EXPECT_EQ(ob->seen_units, "pixels");
-    EXPECT_EQ(ob->seen_position, Value::row({10, 10, 680, 500})) << left;
+    EXPECT_EQ(ob->seen_position, Value::row({78, 58, 800 - 78 - 24, 600 - 58 - 36})) << left;
+    EXPECT_EQ(ob->seen_color, Value::row({1, 1, 1}));
     EXPECT_EQ(ob->clipboard().count("image/svg+xml"), 1u);
+    // The plot on screen is as it was: place, units, limits, scaling, colour.
     EXPECT_EQ(g.get(ax, "Position"), before);
     EXPECT_EQ(g.get_text(ax, "Units"), "normalized");
-    EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "manual");
+    EXPECT_EQ(g.get(ax, "XLim"), Value::row({1.5, 2.5}));
+    EXPECT_EQ(g.get_text(ax, "XLimMode"), "manual");
+    EXPECT_EQ(g.get_text(ax, "YLimMode"), "auto");
+    EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "auto");
+    EXPECT_EQ(g.get(fig, "Color"), color);
     // A failed copy still puts the axes back, then reports the error.
     ob->fail = true;
     EXPECT_THROW(function_table().call("CopyBigImage", {Value(0.0)}, 0), RuntimeError);
@@ -166,6 +181,72 @@ TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
   function_table().call("CopyBigImageNA", {Value(0.0)}, 0);
   EXPECT_EQ(g.get_text(ax, "DataAspectRatioMode"), "auto");
   EXPECT_EQ(g.get_text(ax, "XLimMode"), "auto");
+  EXPECT_EQ(ob->seen_color, Value::row({1, 1, 1}));
+}
+
+// The enlarged copy of the distance plot: white all round (no grey
+// surround), with its tick labels and axis labels inside the picture, and
+// the plot on screen untouched.
+TEST_F(AppTest, CopyPlotEnlargedKeepsTheLabelsOnWhite) {
+  load_examples();
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  const gfx::Handle ax = g->find_tag("axes1");
+  const Value position = g->get(ax, "Position"), xlim = g->get(ax, "XLim");
+  const std::string xmode = g->get_text(ax, "XLimMode");
+  const std::string aspect = g->get_text(ax, "DataAspectRatioMode");
+  // The button, as a user clicks it.
+  gfx::Handle button = -1;
+  for (gfx::Handle c : g->children(main))
+    if (g->type(c) == gfx::Type::UiControl && g->get_text(c, "String") == "Copy Plot Enlarged")
+      button = c;
+  ASSERT_NE(button, -1);
+  g->make_current(main);
+  g->run_callback(button, "Callback");
+  EXPECT_EQ(g->get(ax, "Position"), position);
+  EXPECT_EQ(g->get(ax, "XLim"), xlim);
+  EXPECT_EQ(g->get_text(ax, "XLimMode"), xmode);
+  EXPECT_EQ(g->get_text(ax, "DataAspectRatioMode"), aspect);
+
+  ASSERT_EQ(hb->clipboard().count("image/png"), 1u);
+  struct Reader {
+    const std::string& bytes;
+    std::size_t at = 0;
+  } reader{hb->clipboard().at("image/png")};
+  cairo_surface_t* png = cairo_image_surface_create_from_png_stream(
+      [](void* closure, unsigned char* data, unsigned int length) {
+        auto* r = static_cast<Reader*>(closure);
+        if (r->at + length > r->bytes.size()) return CAIRO_STATUS_READ_ERROR;
+        std::memcpy(data, r->bytes.data() + r->at, length);
+        r->at += length;
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &reader);
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  const int w = cairo_image_surface_get_width(png), h = cairo_image_surface_get_height(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  const unsigned char* data = cairo_image_surface_get_data(png);
+  auto grey = [&](int x, int y) {  // 0 black … 255 white
+    const auto* p = reinterpret_cast<const std::uint32_t*>(data + y * stride) + x;
+    return static_cast<int>(((*p >> 16 & 255) + (*p >> 8 & 255) + (*p & 255)) / 3);
+  };
+  // The border of the picture is white.
+  for (int x = 0; x < w; ++x) {
+    EXPECT_EQ(grey(x, 0), 255) << x;
+    EXPECT_EQ(grey(x, h - 1), 255) << x;
+  }
+  // Ink left of the plot box (tick labels, the y label) and below it (the
+  // x tick labels and label), none in the outermost pixels.
+  const double scale = w / g->object(main).pos_px[2];
+  auto ink = [&](int x0, int x1, int y0, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += grey(x, y) < 128;
+    return n;
+  };
+  EXPECT_GT(ink(2, static_cast<int>(70 * scale), 0, h), 100);
+  EXPECT_GT(ink(0, w, h - static_cast<int>(55 * scale), h - 2), 100);
+  EXPECT_EQ(ink(0, 2, 0, h), 0);
+  cairo_surface_destroy(png);
 }
 
 }  // namespace

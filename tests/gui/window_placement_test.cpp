@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "gui_test_support.hpp"
 
 namespace velmora::gui {
@@ -147,6 +150,54 @@ TEST_F(MoveGui, ByName) {
   EXPECT_EQ(error_text([&] { call("movegui", {Value(fig)}, 1); }),
             "Run-time Error: File: movegui Line: 1 Column: 1 The function \"movegui\" was "
             "called with more than the declared number of outputs (0).");
+}
+
+// A new window beside another: every screen size and main window place
+// gives a rectangle on the screen that overlaps the main window only inside
+// its open part.
+TEST(PlaceBeside, OnTheScreenAndNeverOverTheControls) {
+  auto overlap = [](const ScreenRect& a, const ScreenRect& b) {
+    double w = std::min(a[0] + a[2], b[0] + b[2]) - std::max(a[0], b[0]);
+    double h = std::min(a[1] + a[3], b[1] + b[3]) - std::max(a[1], b[1]);
+    return std::max(0.0, w) * std::max(0.0, h);
+  };
+  const std::array<double, 2> want{720, 644};
+  for (double sw : {800.0, 1024.0, 1280.0, 1600.0, 1920.0, 2560.0})
+    for (double sh : {600.0, 768.0, 1000.0, 1440.0})
+      for (double left : {0.0, 100.0, 500.0, 1500.0}) {
+        if (left + 1000 > sw) continue;
+        const ScreenRect main{left, sh - 718, 1000, 718};
+        const ScreenRect open{left + 420, main[1] + 30, 580, 540};
+        const ScreenRect r = place_beside(main, open, want, {sw, sh});
+        SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " at " + std::to_string(left));
+        EXPECT_GE(r[0], 0);
+        EXPECT_GE(r[1], 0);
+        EXPECT_LE(r[0] + r[2], sw + 1e-9);
+        EXPECT_LE(r[1] + r[3], sh + 1e-9);
+        EXPECT_GT(r[2], 0);
+        EXPECT_GT(r[3], 0);
+        // What it covers of the main window lies in the open part.
+        EXPECT_NEAR(overlap(r, main), overlap(r, open), 1e-6);
+      }
+}
+
+TEST(PlaceBeside, RightThenLeftThenInsideTheOpenPart) {
+  const std::array<double, 2> want{720, 644};
+  // Room on the right: beside it, top level with the main window's top.
+  EXPECT_EQ(place_beside({0, 282, 1000, 718}, {420, 300, 580, 540}, want, {1920, 1000}),
+            (ScreenRect{1000, 356, 720, 644}));
+  // 600 free on the right: narrowed to fit.
+  EXPECT_EQ(place_beside({0, 282, 1000, 718}, {420, 300, 580, 540}, want, {1600, 1000}),
+            (ScreenRect{1000, 356, 600, 644}));
+  // No room on the right, room on the left.
+  EXPECT_EQ(place_beside({600, 282, 1000, 718}, {1020, 300, 580, 540}, want, {1600, 1000}),
+            (ScreenRect{0, 356, 600, 644}));
+  // A laptop screen: over the plot, at the open part's top-right corner.
+  EXPECT_EQ(place_beside({0, 50, 1000, 718}, {420, 80, 580, 540}, want, {1024, 768}),
+            (ScreenRect{420, 80, 580, 540}));
+  // A small window fits in the open part at its top-right corner.
+  EXPECT_EQ(place_beside({0, 50, 1000, 718}, {420, 80, 580, 540}, {300, 200}, {1024, 768}),
+            (ScreenRect{700, 420, 300, 200}));
 }
 
 }  // namespace

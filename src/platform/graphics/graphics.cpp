@@ -87,8 +87,12 @@ void Graphics::set_one(Object& o, std::string_view lname, Value v) {
   }
   if (ln == "parent") throw RuntimeError("Objects cannot be moved to another parent.");
   if (is_rect_property(o.type, ln)) {
+    const std::array<double, 4> before = o.pos_px;
     set_position(o, ln, v);
     touch(o, ln);
+    // A figure whose size changed lets its owner lay its children out anew.
+    if (o.type == Type::Figure && (o.pos_px[2] != before[2] || o.pos_px[3] != before[3]))
+      run_callback(o.handle, "SizeChangedFcn");
     return;
   }
   auto it = o.props.find(ln);

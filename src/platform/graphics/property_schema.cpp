@@ -91,6 +91,7 @@ PropList defaults_for(Type t, const Backend& backend) {
               {"HandleVisibility", "on"},
               {"KeyPressFcn", Value()},
               {"CloseRequestFcn", Value()},
+              {"SizeChangedFcn", Value()},
               {"CurrentCharacter", Value()},
               {"CurrentAxes", Value()},
               {"Pointer", "arrow"},

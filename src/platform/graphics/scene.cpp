@@ -211,6 +211,7 @@ render::FigureScene figure_scene(const Graphics& g, Handle fig, bool include_con
       sc.foreground = to_rgb(g.get(c, "ForegroundColor"), {0, 0, 0});
       Value val = g.get(c, "Value");
       sc.value = val.is_double() && !val.empty() && val(0) != 0;
+      sc.multi_line = sc.style == "edit" && g.get_number(c, "Max") - g.get_number(c, "Min") > 1;
       fs.controls.push_back(std::move(sc));
     }
   }

@@ -64,7 +64,7 @@ void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect
 class AxesView : public QWidget {
  public:
   /// Pixels around the plot rectangle that the view also paints.
-  static constexpr int kMarginPx = 72;
+  static constexpr int kMarginPx = 110;
 
   AxesView(gfx::Handle axes, QWidget* canvas);
 

@@ -7,11 +7,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/qt/convert.hpp"
@@ -56,6 +60,27 @@ bool has_field(const std::string& style) {
 // Marks a line edit whose editing ended with Return.
 constexpr const char* kReturnPressed = "velmoraReturnPressed";
 
+// An edit box of several lines: Max - Min > 1.
+bool is_multi_line(gfx::Handle h) {
+  const gfx::Graphics& g = gfx::graphics();
+  return g.get_number(h, "Max") - g.get_number(h, "Min") > 1;
+}
+
+// Runs `fn` when the watched widget loses the keyboard focus.
+class FocusOutWatch : public QObject {
+ public:
+  FocusOutWatch(QWidget* watched, std::function<void()> fn) : QObject(watched), fn_(std::move(fn)) {
+    watched->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut) fn_();
+    return false;
+  }
+
+ private:
+  std::function<void()> fn_;
+};
+
 bool same_color(const Value& a, const Value& b) {
   if (!a.is_double() || !b.is_double() || a.numel() != 3 || b.numel() != 3) return false;
   for (std::size_t i = 0; i < 3; ++i)
@@ -85,6 +110,10 @@ void Control::build() {
     b->setCheckable(style_ == "togglebutton");
     b->setAutoDefault(false);
     widget_ = b;
+  } else if (style_ == "edit" && is_multi_line(h_)) {
+    auto* e = new QPlainTextEdit(canvas_);
+    e->setLineWrapMode(QPlainTextEdit::NoWrap);
+    widget_ = e;
   } else if (style_ == "edit") {
     widget_ = new QLineEdit(canvas_);
   } else if (style_ == "checkbox") {
@@ -151,6 +180,18 @@ void Control::connect_signals() {
       if (!by_return && !edited) return;
       set.activate(h, [h, text] { gfx::graphics().set(h, "String", Value(text)); });
     });
+  } else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) {
+    // An edited text takes effect when the field is left.
+    new FocusOutWatch(e, [current, &set, h, e] {
+      if (!current() || e->isReadOnly()) return;
+      QStringList lines = e->toPlainText().split('\n');
+      Value now;
+      WindowSet::guarded([&] { now = gfx::graphics().get(h, "String"); });
+      if (string_items(now, false) == lines) return;
+      ValueList cells;
+      for (const QString& l : lines) cells.emplace_back(l.toStdString());
+      set.activate(h, [h, cells] { gfx::graphics().set(h, "String", Value::cell_row(cells)); });
+    });
   } else if (auto* c = qobject_cast<QComboBox*>(w)) {
     QObject::connect(c, &QComboBox::activated, anchor, [current, &set, h, set_value](int i) {
       if (current()) set.activate(h, set_value(i + 1.0));
@@ -180,14 +221,13 @@ void Control::sync_all() {
 
 void Control::sync(std::string_view name) {
   const gfx::Graphics& g = gfx::graphics();
-  if (name == "style") {
-    if (g.get_text(h_, "Style") == style_) return;
-    QWidget* old = take_widget();
-    build();
-    widget_->stackUnder(old);
-    widget_->setGeometry(old->geometry());
-    old->hide();
-    old->deleteLater();
+  const bool multi_now = style_ == "edit" && is_multi_line(h_);
+  const bool multi_widget = qobject_cast<QPlainTextEdit*>(widget_) != nullptr;
+  if ((name == "style" && g.get_text(h_, "Style") != style_) ||
+      ((name == "min" || name == "max") && multi_now != multi_widget)) {
+    rebuild();
+  } else if (name == "style") {
+    return;
   } else if (name == "string") {
     apply_string();
   } else if (name == "value") {
@@ -211,6 +251,15 @@ void Control::sync(std::string_view name) {
   }
 }
 
+void Control::rebuild() {
+  QWidget* old = take_widget();
+  build();
+  widget_->stackUnder(old);
+  widget_->setGeometry(old->geometry());
+  old->hide();
+  old->deleteLater();
+}
+
 void Control::place(double figure_height_px) {
   widget_->setGeometry(flipped_rect(gfx::graphics().object(h_).pos_px, figure_height_px));
 }
@@ -229,6 +278,21 @@ void Control::apply_string() {
   } else if (auto* e = qobject_cast<QLineEdit*>(widget_)) {
     QString text = string_items(string, false).join(' ');
     if (e->text() != text) e->setText(text);
+  } else if (auto* e = qobject_cast<QPlainTextEdit*>(widget_)) {
+    QString text = string_items(string, false).join('\n');
+    QString old = e->toPlainText();
+    if (old == text) return;
+    // New lines at the end are appended, which keeps the newest in view and
+    // a reader's selection where it is.
+    if (!old.isEmpty() && text.startsWith(old + '\n')) {
+      e->appendPlainText(text.mid(old.size() + 1));
+    } else {
+      e->setPlainText(text);
+    }
+    // The newest line, the last one, in view once the text is laid out.
+    QScrollBar* bar = e->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QTimer::singleShot(0, e, [bar] { bar->setValue(bar->maximum()); });
   } else if (auto* b = qobject_cast<QPushButton*>(widget_)) {
     b->setText(string_items(string, false).join('\n'));
   } else if (auto* b = qobject_cast<QAbstractButton*>(widget_)) {
@@ -272,6 +336,15 @@ void Control::apply_enable() {
   std::string enable = gfx::graphics().get_text(h_, "Enable");
   widget_->setEnabled(enable != "off");
   if (style_ == "frame") return;
+  if (auto* e = qobject_cast<QPlainTextEdit*>(widget_)) {
+    // An inactive text of several lines cannot be edited, yet its lines can
+    // be selected and copied.
+    e->setReadOnly(enable != "on");
+    e->setTextInteractionFlags(enable == "on"
+                                   ? Qt::TextEditorInteraction
+                                   : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return;
+  }
   // "inactive" looks enabled but does not respond.
   widget_->setAttribute(Qt::WA_TransparentForMouseEvents, enable == "inactive");
   widget_->setFocusPolicy(enable == "inactive" ? Qt::NoFocus : widget_->focusPolicy());

@@ -45,6 +45,8 @@ class Control {
 
  private:
   void build();
+  /// Replaces the widget by one built for the control's present style.
+  void rebuild();
   void sync_all();
   void apply_string();
   void apply_value();

@@ -1,10 +1,16 @@
 #include "platform/qt/figure_window.hpp"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -130,6 +136,40 @@ void Canvas::wheelEvent(QWheelEvent* event) {
 
 // --- FigureWindow -------------------------------------------------------------
 
+namespace {
+
+// Scrolls the canvas with its scroll bars and the wheel; keys go on to the
+// figure window, whose key handler reports them, arrows included.
+class CanvasScrollArea : public QScrollArea {
+ public:
+  explicit CanvasScrollArea(QWidget* parent) : QScrollArea(parent) { setFocusPolicy(Qt::NoFocus); }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+};
+
+// A window manager's title bar and border before the window has been shown
+// and its frame is known.
+constexpr int kTitleBarGuessPx = 30, kBorderGuessPx = 4;
+
+}  // namespace
+
+bool FigureWindow::keep_frame_on_screen(QRect& client) const {
+  // Windows without a screen (the offscreen platform) have no frame.
+  if (QGuiApplication::platformName() == "offscreen") return false;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return false;
+  const QRect asked = client;
+  QRect avail = screen->availableGeometry();
+  QRect frame = frameGeometry();
+  int top = frame.top() < geometry().top() ? geometry().top() - frame.top() : kTitleBarGuessPx;
+  int left = frame.left() < geometry().left() ? geometry().left() - frame.left() : kBorderGuessPx;
+  // The title bar is what moves the window: it must never lie above the screen.
+  if (client.top() - top < avail.top()) client.moveTop(avail.top() + top);
+  if (client.left() - left < avail.left()) client.moveLeft(avail.left() + left);
+  return client != asked;
+}
+
 FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
     : QWidget(nullptr), figure_(figure), set_(set) {
   setAttribute(Qt::WA_DeleteOnClose, false);
@@ -137,7 +177,11 @@ FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
   menu_bar_ = new QMenuBar(this);
   menu_bar_->setNativeMenuBar(false);
   menu_bar_->hide();
-  canvas_ = new Canvas(figure, set, this);
+  scroll_ = new CanvasScrollArea(this);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(false);
+  canvas_ = new Canvas(figure, set, nullptr);
+  scroll_->setWidget(canvas_);
 }
 
 void FigureWindow::sync_title() {
@@ -157,17 +201,36 @@ int FigureWindow::menu_bar_height() const {
 void FigureWindow::lay_out() {
   int mb = menu_bar_height();
   menu_bar_->setGeometry(0, 0, width(), mb);
-  canvas_->setGeometry(0, mb, width(), std::max(0, height() - mb));
+  scroll_->setGeometry(0, mb, width(), std::max(0, height() - mb));
+  fit_canvas();
+}
+
+void FigureWindow::fit_canvas() {
+  QSize need = set_.content_size(figure_);
+  int w = scroll_->width(), h = scroll_->height();
+  // A scroll bar along one edge takes room from the other direction.
+  const int bar = scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+  bool across = need.width() > w, down = need.height() > h;
+  if (across) h -= bar;
+  if (down) w -= bar;
+  if (!across && need.width() > w) h -= bar;
+  if (!down && need.height() > h) w -= bar;
+  QSize size(std::max(w, need.width()), std::max(h, need.height()));
+  if (canvas_->size() != size) canvas_->resize(size);
 }
 
 void FigureWindow::sync_geometry() {
   const auto& px = gfx::graphics().object(figure_).pos_px;
   int mb = menu_bar_height();
   QRect inner = flipped_rect(px, set_.screen_height_px());
+  QRect outer = inner.adjusted(0, -mb, 0, 0);
+  if (keep_frame_on_screen(outer))
+    // The figure learns where its window went once the event loop runs.
+    QTimer::singleShot(0, this, [this] { geometry_changed(); });
   applying_ = true;
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  setGeometry(inner.adjusted(0, -mb, 0, 0));
+  setGeometry(outer);
   lay_out();
   applying_ = false;
   apply_resize_policy();

@@ -9,6 +9,7 @@
 #include "platform/graphics/backend.hpp"
 
 class QMenuBar;
+class QScrollArea;
 
 namespace velmora::qt {
 
@@ -53,8 +54,9 @@ class Canvas : public QWidget {
 };
 
 /// The top-level window of one figure: a menu bar (shown while the figure
-/// has a visible top-level menu) above the canvas.  The canvas is the
-/// figure's inner area, the one its Position describes.
+/// has a visible top-level menu) above the canvas.  The area below the menu
+/// bar is the figure's inner area, the one its Position describes; the
+/// canvas fills it, or scrolls in it when the children need more room.
 class FigureWindow : public QWidget {
  public:
   FigureWindow(gfx::Handle figure, WindowSet& set);
@@ -73,6 +75,10 @@ class FigureWindow : public QWidget {
   void sync_window_style();
   /// Shown or hidden by "Visible".
   void sync_visible();
+  /// Sizes the canvas to the window's inner area, or larger where the
+  /// children need more room; the window then scrolls.
+  void fit_canvas();
+  QScrollArea* scroll_area() const { return scroll_; }
 
   /// The inner area [left bottom width height] in pixels as the window is
   /// now, bottom counted from the bottom of the screen.
@@ -87,12 +93,16 @@ class FigureWindow : public QWidget {
  private:
   int menu_bar_height() const;
   void apply_resize_policy();
+  /// Moves a window's rectangle down or right so that its frame and title
+  /// bar lie on the screen; true if it moved.
+  bool keep_frame_on_screen(QRect& client) const;
   void lay_out();
   void geometry_changed();
 
   gfx::Handle figure_;
   WindowSet& set_;
   QMenuBar* menu_bar_;
+  QScrollArea* scroll_;
   Canvas* canvas_;
   bool applying_ = false;
 };

@@ -230,9 +230,29 @@ void WindowSet::raise(gfx::Handle figure) {
   w->activateWindow();
 }
 
+QSize WindowSet::content_size(gfx::Handle figure) const {
+  const gfx::Graphics& g = gfx::graphics();
+  double w = 0, h = 0;
+  if (!g.valid(figure)) return {};
+  for (gfx::Handle c : g.children(figure)) {
+    gfx::Type t = g.type(c);
+    if (t != gfx::Type::UiControl && t != gfx::Type::Axes) continue;
+    // Children in normalized units shrink with the window.
+    if (g.get_text(c, "Units") == "normalized" || g.get_text(c, "Visible") != "on") continue;
+    const auto& r = g.object(c).pos_px;
+    w = std::max(w, r[0] + r[2]);
+    h = std::max(h, r[1] + r[3]);
+  }
+  return {static_cast<int>(std::ceil(w)), static_cast<int>(std::ceil(h))};
+}
+
 void WindowSet::place(gfx::Handle h) {
   const gfx::Graphics& g = gfx::graphics();
-  double height = g.object(g.figure_of(h)).pos_px[3];
+  FigureWindow* w = window(g.figure_of(h));
+  if (!w) return;
+  // A child beyond the window's area makes the canvas larger (scrolling).
+  w->fit_canvas();
+  double height = w->canvas()->height();
   if (auto c = controls_.find(h); c != controls_.end()) c->second->place(height);
   if (AxesView* view = axes_view(h)) view->place(height);
 }

@@ -55,6 +55,9 @@ class WindowSet {
   /// A control or menu entry was used: its figure becomes current, `update`
   /// records what the user changed, then its Callback runs.
   void activate(gfx::Handle h, const std::function<void()>& update = {});
+  /// The room the children of `figure` in fixed units need, in pixels from
+  /// the canvas's bottom-left corner.
+  QSize content_size(gfx::Handle figure) const;
   /// Re-places the children of a figure after its canvas changed size.
   void place_children(gfx::Handle figure);
 

@@ -104,7 +104,7 @@ class AxesPainter {
 
   void paint() {
     cairo_save(cr_);
-    if (a_.zoom > 1) {
+    if (a_.zoom > 1 && !proj_.two_d()) {
       // A zoomed-in view stays inside its own rectangle.
       cairo_rectangle(cr_, rect_.left, fig_h_ - rect_.bottom - rect_.height, rect_.width,
                       rect_.height);
@@ -229,15 +229,12 @@ class AxesPainter {
     }
     cairo_stroke(cr_);
     const std::string* names[3] = {&a_.xlabel, &a_.ylabel, &a_.zlabel};
+    for (const TickLabel& t : tick_labels())
+      draw_text(cr_, t.text, t.at[0], t.at[1], t.ha, t.va, tick_font_);
     for (int d = 0; d < axis_count(); ++d) {
       const AxisLayout& ax = layout(d);
       if (ax.length_px < 1) continue;
       auto [ha, va] = align_for(ax.outward);
-      for (std::size_t i = 0; i < ax.ticks.size(); ++i) {
-        P2 p = px(point_on(ax, ax.ticks[i]));
-        draw_text(cr_, ax.labels[i], p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_, ha,
-                  va, tick_font_);
-      }
       if (names[d]->empty()) continue;
       double reach = 2 * pad_ + ax.label_reach;
       P2 pa = px(ax.a), pb = px(ax.b);
@@ -261,6 +258,57 @@ class AxesPainter {
     top = std::max(top, fig_h_ - rect_.bottom - rect_.height);
     draw_text(cr_, a_.title, rect_.left + 0.5 * rect_.width, top - 2 * pad_, HAlign::Center,
               VAlign::Bottom, title_font_);
+  }
+
+  struct Box;
+  struct TickLabel;
+
+ public:
+  // The tick labels of the visible axes as they are drawn.  Where two axes
+  // meet, a label that would overlap one of another axis is left out.
+  std::vector<TickLabel> tick_labels() {
+    std::vector<TickLabel> out;
+    if (!a_.axis_visible) return out;
+    for (int d = 0; d < axis_count(); ++d) {
+      const AxisLayout& ax = layout(d);
+      if (ax.length_px < 1) continue;
+      auto [ha, va] = align_for(ax.outward);
+      const std::size_t others = out.size();
+      for (std::size_t i = 0; i < ax.ticks.size(); ++i) {
+        P2 p = px(point_on(ax, ax.ticks[i]));
+        P2 at{p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_};
+        Box box = text_box(ax.labels[i], at, ha, va);
+        bool clash = false;
+        for (std::size_t j = 0; j < others; ++j) clash = clash || box.overlaps(out[j].box);
+        if (!clash) out.push_back({ax.labels[i], at, ha, va, box});
+      }
+    }
+    return out;
+  }
+
+ private:
+  // A screen rectangle, rows growing downwards.
+  struct Box {
+    double left, top, right, bottom;
+    bool overlaps(const Box& o) const {
+      return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+    }
+  };
+
+  struct TickLabel {
+    std::string text;
+    P2 at;
+    HAlign ha;
+    VAlign va;
+    Box box;
+  };
+
+  // The rectangle a tick label covers when anchored at `at`.
+  Box text_box(const std::string& text, P2 at, HAlign ha, VAlign va) const {
+    auto [w, h] = text_size(cr_, text, tick_font_);
+    double left = ha == HAlign::Left ? at[0] : ha == HAlign::Center ? at[0] - 0.5 * w : at[0] - w;
+    double top = va == VAlign::Top ? at[1] : va == VAlign::Middle ? at[1] - 0.5 * h : at[1] - h;
+    return {left, top, left + w, top + h};
   }
 
   static std::pair<HAlign, VAlign> align_for(P2 out) {
@@ -533,6 +581,14 @@ Rect data_rect(const AxesScene& axes, const Rect& rect) {
 void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px,
                unsigned layers) {
   AxesPainter(cr, axes, rect, figure_height_px, layers).paint();
+}
+
+std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
+                                                    const Rect& rect, double figure_height_px) {
+  std::vector<std::array<double, 4>> out;
+  for (const auto& t : AxesPainter(cr, axes, rect, figure_height_px).tick_labels())
+    out.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
+  return out;
 }
 
 }  // namespace velmora::render

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <vector>
 
 #include "platform/render/renderer.hpp"
 #include "platform/render/text.hpp"
@@ -94,7 +96,22 @@ void draw_control(cairo_t* cr, const SceneControl& c, double figure_height_px) {
   } else if (s == "edit" || s == "listbox") {
     fill_rect(cr, x, y, w, h, c.background);
     outline(cr, x, y, w, h, kBorder);
-    if (s == "edit" && h < 2.5 * font.size_px) {
+    if (c.multi_line) {
+      // As on screen: the newest lines, those at the end, stay in view.
+      std::vector<std::string> lines;
+      std::size_t from = 0;
+      for (std::size_t cut; (cut = c.text.find('\n', from)) != std::string::npos; from = cut + 1)
+        lines.push_back(c.text.substr(from, cut - from));
+      lines.push_back(c.text.substr(from));
+      const double line_h = text_size(cr, "Ag", font)[1];
+      const auto fit =
+          static_cast<std::size_t>(std::max(1.0, std::floor((h - 2 * kPadPx) / line_h)));
+      std::string shown;
+      const std::size_t first = lines.size() > fit ? lines.size() - fit : 0;
+      for (std::size_t i = first; i < lines.size(); ++i)
+        shown += (i == first ? "" : "\n") + lines[i];
+      draw_text(cr, shown, x + kPadPx, y + kPadPx, HAlign::Left, VAlign::Top, font);
+    } else if (s == "edit" && h < 2.5 * font.size_px) {
       draw_text(cr, c.text, x + 0.5 * w, cy, HAlign::Center, VAlign::Middle, font);
     } else {
       draw_text(cr, c.text, x + kPadPx, y + kPadPx, HAlign::Left, VAlign::Top, font);

@@ -60,6 +60,18 @@ Projection::Projection(const AxesScene& a, const Rect& rect, double figure_heigh
       std::fabs(std::fmod(a.azimuth_deg, 360.0)) < 1e-9 && std::fabs(a.elevation_deg - 90) < 1e-9;
   std::array<std::array<double, 2>*, 3> lim{&limits_.x, &limits_.y, &limits_.z};
 
+  double zoom = a.zoom > 0 && std::isfinite(a.zoom) ? a.zoom : 1;
+  if (two_d_ && zoom != 1) {
+    // A flat plot zooms by its limits: the box keeps its place, so its ticks
+    // and labels stay beside it, and the data outside the new limits is cut.
+    for (int d = 0; d < 2; ++d) {
+      double mid = 0.5 * ((*lim[d])[0] + (*lim[d])[1]);
+      double half = 0.5 * ((*lim[d])[1] - (*lim[d])[0]) / zoom;
+      *lim[d] = {mid - half, mid + half};
+    }
+    zoom = 1;
+  }
+
   // Normalised coordinates u = (p - centre) * s, box projected on screen.
   std::array<double, 3> s{}, c{};
   auto normalise = [&] {
@@ -110,7 +122,6 @@ Projection::Projection(const AxesScene& a, const Rect& rect, double figure_heigh
       kx = ky = std::min(w / hw, h / vh);
     }
   }
-  double zoom = a.zoom > 0 && std::isfinite(a.zoom) ? a.zoom : 1;
   kx *= zoom;
   ky *= zoom;
   const double cx = rect.left + 0.5 * rect.width;

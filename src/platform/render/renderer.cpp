@@ -60,6 +60,15 @@ cairo_surface_t* raster(const FigureScene& f, double scale, bool include_control
     throw RuntimeError("Bad image scale " + std::to_string(scale) + ".");
   cairo_surface_t* s = cairo_image_surface_create(
       CAIRO_FORMAT_ARGB32, device_size(f.width_px, scale), device_size(f.height_px, scale));
+  {
+    // The figure's size times the scale is rounded to whole pixels: the
+    // pixels the figure covers only in part take its colour too, so the
+    // picture has no half-transparent edge.
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgb(cr, f.color.r, f.color.g, f.color.b);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+  }
   cairo_status_t st = paint_onto(s, scale, f, include_controls);
   cairo_surface_flush(s);
   if (st != CAIRO_STATUS_SUCCESS) {

@@ -40,6 +40,13 @@ void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figu
 /// Every view of the scene (Cairo or another) projects into this rectangle.
 Rect data_rect(const AxesScene& axes, const Rect& rect);
 
+/// The rectangles [left top right bottom] in device pixels (rows growing
+/// downwards) of the tick labels draw_axes draws for `axes`.  No two
+/// overlap: where axes meet, a label that would overlap one of an axis
+/// drawn before is left out.
+std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
+                                                    const Rect& rect, double figure_height_px);
+
 /// Draws one control (button, check box, pop-up menu, text, edit box ...) as
 /// a flat picture of itself, in figure pixels.
 void draw_control(cairo_t* cr, const SceneControl& control, double figure_height_px);

@@ -102,6 +102,7 @@ struct SceneControl {
   std::string style;  ///< "pushbutton", "checkbox", "popupmenu", "text", "edit", ...
   Rgb background{0.94, 0.94, 0.94}, foreground{0, 0, 0};
   bool value = false;
+  bool multi_line = false;  ///< an edit box of several lines (Max - Min > 1)
 };
 
 /// A whole figure: size in pixels at 96 pixels per inch.

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -61,7 +63,8 @@ TEST_F(GraphicsTest, SwitchPropertiesReadBackLowerCase) {
 
 TEST_F(GraphicsTest, PositionsConvertBetweenUnits) {
   Handle f = g.new_figure({{"Position", Value::row({0, 0, 800, 600})}});
-  Handle ax = g.create(Type::Axes, f, {{"Units", "pixels"}, {"Position", Value::row({10, 20, 400, 300})}});
+  Handle ax =
+      g.create(Type::Axes, f, {{"Units", "pixels"}, {"Position", Value::row({10, 20, 400, 300})}});
   g.set(ax, "Units", "normalized");
   Value p = g.get(ax, "Position");
   EXPECT_DOUBLE_EQ(p(0), 10.0 / 800);
@@ -75,6 +78,26 @@ TEST_F(GraphicsTest, PositionsConvertBetweenUnits) {
   Value outer = g.get(f, "OuterPosition");
   EXPECT_GT(outer(3), 600);
   EXPECT_THROW(g.set(ax, "Position", Value::row({1, 2, 3})), RuntimeError);
+}
+
+// A figure's owner hears of every change of its size, whichever property or
+// units set it, and of no mere move.
+TEST_F(GraphicsTest, SizeChangedFcnRunsWhenTheSizeChanges) {
+  Handle f = g.new_figure({{"Position", Value::row({10, 10, 400, 300})}});
+  std::vector<std::array<double, 2>> seen;
+  g.set_native_callback(f, "SizeChangedFcn", [&](Handle h) {
+    seen.push_back({g.object(h).pos_px[2], g.object(h).pos_px[3]});
+  });
+  g.set(f, "Position", Value::row({50, 60, 400, 300}));
+  EXPECT_TRUE(seen.empty());
+  g.set(f, "Position", Value::row({50, 60, 500, 300}));
+  g.set(f, "OuterPosition", Value::row({50, 60, 500, 424}));
+  g.set(f, "Units", "normalized");
+  g.set(f, "Position", Value::row({0, 0, 0.5, 0.5}));
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0], (std::array<double, 2>{500, 300}));
+  EXPECT_EQ(seen[1], (std::array<double, 2>{500, 400}));
+  EXPECT_EQ(seen[2], (std::array<double, 2>{960, 540}));
 }
 
 TEST_F(GraphicsTest, CurrentFigureSkipsCallbackOnlyFigures) {
@@ -164,11 +187,13 @@ TEST_F(GraphicsTest, CallbacksRunByNameWithTokensAndReportErrors) {
   Handle f = g.new_figure();
   g.set_appdata(f, "UsedByGUIData_m", 7.0);
   ValueList seen;
-  function_table().add({"probe_cb", [&](const ValueList& args, int) {
+  function_table().add({"probe_cb",
+                        [&](const ValueList& args, int) {
                           seen = args;
                           if (args.size() > 3) throw RuntimeError("probe failed");
                           return ValueList{};
-                        }, kAny, kAny});
+                        },
+                        kAny, kAny});
   Handle b = g.create(Type::UiControl, f,
                       {{"Callback", Value::cell_row({"probe_cb", "$gcbo", Value(), "$guidata"})}});
   g.run_callback(b, "Callback");
@@ -188,9 +213,8 @@ TEST_F(GraphicsTest, DialogsComeFromTheQueueAndAreObserved) {
   auto* hb = headless_backend();
   hb->queue_path("/data/skulls.txt");
   std::vector<std::string> kinds;
-  g.set_dialog_observer([&](std::string_view kind, const std::optional<FilePick>&) {
-    kinds.emplace_back(kind);
-  });
+  g.set_dialog_observer(
+      [&](std::string_view kind, const std::optional<FilePick>&) { kinds.emplace_back(kind); });
   auto pick = g.open_file_dialog("*.*", "Enter file to Load?");
   ASSERT_TRUE(pick);
   EXPECT_EQ(pick->folder, "/data/");

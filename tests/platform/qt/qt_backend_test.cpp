@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QKeySequence>
 #include <QLabel>
@@ -10,12 +12,16 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
 
+#include "platform/qt/figure_window.hpp"
 #include "qt_fixture.hpp"
 
 namespace velmora::qt::testing {
@@ -366,6 +372,86 @@ TEST_F(QtBackendTest, UserMovesAndResizesUpdateThePosition) {
   EXPECT_EQ(g().get(ax, "Position"), Value::row({0.13, 0.11, 0.775, 0.815}));
   EXPECT_DOUBLE_EQ(g().object(ax).pos_px[2], 0.775 * 500);
   EXPECT_EQ(widget<QPushButton>(b)->geometry(), QRect(10, 360 - 10 - 20, 60, 20));
+}
+
+// A window smaller than the room its controls take scrolls; every control
+// keeps its place on the canvas and can be reached.
+TEST_F(QtBackendTest, ASmallWindowScrollsToEveryControl) {
+  Handle f = figure({100, 100, 1000, 670});
+  Handle top = g().create(Type::UiControl, f, {{"Position", Value::row({24, 610, 120, 26})}});
+  Handle right = g().create(Type::UiControl, f, {{"Position", Value::row({900, 10, 80, 26})}});
+  auto* fw = dynamic_cast<FigureWindow*>(qt().window_of(f));
+  ASSERT_NE(fw, nullptr);
+  QScrollArea* area = fw->scroll_area();
+  EXPECT_FALSE(area->horizontalScrollBar()->isVisibleTo(fw));
+  EXPECT_FALSE(area->verticalScrollBar()->isVisibleTo(fw));
+  g().set(f, "Position", Value::row({100, 100, 600, 400}));
+  QTest::qWait(20);
+  EXPECT_TRUE(area->horizontalScrollBar()->isVisibleTo(fw));
+  EXPECT_TRUE(area->verticalScrollBar()->isVisibleTo(fw));
+  // The canvas keeps the room the children need; they keep their places on it.
+  EXPECT_EQ(fw->canvas()->size(), QSize(980, 636));
+  EXPECT_EQ(widget<QPushButton>(top)->geometry(), QRect(24, 0, 120, 26));
+  EXPECT_EQ(widget<QPushButton>(right)->geometry(), QRect(900, 636 - 10 - 26, 80, 26));
+  area->ensureWidgetVisible(widget<QPushButton>(right));
+  EXPECT_GT(area->horizontalScrollBar()->value(), 0);
+  // Keys typed on the canvas reach the figure's key handler, arrows too.
+  probe_calls().clear();
+  g().set(f, "KeyPressFcn", Value::cell_row({Value("qtprobe"), Value("key")}));
+  QTest::keyClick(fw->canvas(), Qt::Key_Left);
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(g().get(f, "CurrentCharacter"), Value::from_u16(u"\x1c"));
+  // Large again: no scroll bars, the canvas fills the window.
+  g().set(f, "Position", Value::row({100, 100, 1200, 800}));
+  QTest::qWait(20);
+  EXPECT_FALSE(area->verticalScrollBar()->isVisibleTo(fw));
+  EXPECT_EQ(fw->canvas()->size(), QSize(1200, 800));
+  EXPECT_EQ(widget<QPushButton>(top)->geometry(), QRect(24, 800 - 610 - 26, 120, 26));
+}
+
+// An edit box of several lines: the newest line in view; when inactive it
+// cannot be edited but its text can be selected and copied; when on, an
+// edit takes effect when the field is left.
+TEST_F(QtBackendTest, MultiLineEditShowsTheNewestLinesAndIsSelectableWhenInactive) {
+  Handle f = figure({100, 100, 400, 300});
+  ValueList lines;
+  for (int i = 1; i <= 40; ++i) lines.emplace_back("entry " + std::to_string(i));
+  Handle log = g().create(Type::UiControl, f,
+                          {{"Style", "edit"},
+                           {"Max", 2.0},
+                           {"Enable", "inactive"},
+                           {"String", Value::cell_row(lines)},
+                           {"Position", Value::row({10, 10, 300, 100})}});
+  auto* e = widget<QPlainTextEdit>(log);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->toPlainText().split('\n').size(), 40);
+  EXPECT_TRUE(e->isReadOnly());
+  EXPECT_TRUE(e->textInteractionFlags() & Qt::TextSelectableByMouse);
+  EXPECT_FALSE(e->testAttribute(Qt::WA_TransparentForMouseEvents));
+  QTest::qWait(20);
+  QScrollBar* bar = e->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  e->selectAll();
+  e->copy();
+  EXPECT_TRUE(QApplication::clipboard()->text().startsWith("entry 1\nentry 2"));
+  lines.emplace_back("entry 41");
+  g().set(log, "String", Value::cell_row(lines));
+  QTest::qWait(20);
+  EXPECT_TRUE(e->toPlainText().endsWith("entry 40\nentry 41"));
+  EXPECT_EQ(bar->value(), bar->maximum());
+  // One line again (Max - Min = 1): a line edit.
+  g().set(log, "Max", 1.0);
+  EXPECT_NE(widget<QLineEdit>(log), nullptr);
+  g().set(log, "Max", 2.0);
+  g().set(log, "Enable", "on");
+  e = widget<QPlainTextEdit>(log);
+  ASSERT_NE(e, nullptr);
+  EXPECT_FALSE(e->isReadOnly());
+  e->setPlainText("one\ntwo");
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(e, &out);
+  EXPECT_EQ(g().get(log, "String"), Value::cell_row({Value("one"), Value("two")}));
 }
 
 }  // namespace

@@ -117,6 +117,29 @@ TEST(Projection, SideViewAndZoom) {
               1e-9);
 }
 
+// A flat plot zooms by its limits: the box stays in its rectangle (so its
+// ticks and labels stay beside it) while the data spreads from the centre.
+TEST(Projection, AZoomedFlatPlotKeepsItsBoxAndNarrowsItsLimits) {
+  for (double zoom : {0.5, 2.0, 7.5}) {
+    AxesScene a = flat({0, 10}, {-4, 4});
+    Projection plain(a, kRect, kFigH);
+    a.zoom = zoom;
+    Projection zoomed(a, kRect, kFigH);
+    EXPECT_NEAR(zoomed.limit(0)[1] - zoomed.limit(0)[0], 10 / zoom, 1e-12);
+    EXPECT_NEAR(zoomed.limit(1)[1] - zoomed.limit(1)[0], 8 / zoom, 1e-12);
+    for (int cx = 0; cx < 2; ++cx)
+      for (int cy = 0; cy < 2; ++cy) {
+        auto p = plain.to_pixel(plain.limit(0)[cx], plain.limit(1)[cy], 0);
+        auto q = zoomed.to_pixel(zoomed.limit(0)[cx], zoomed.limit(1)[cy], 0);
+        EXPECT_NEAR(p[0], q[0], 1e-9);
+        EXPECT_NEAR(p[1], q[1], 1e-9);
+      }
+    const std::array<double, 2> centre{300, 200};
+    EXPECT_NEAR(length(zoomed.to_pixel(8, 3, 0), centre),
+                zoom * length(plain.to_pixel(8, 3, 0), centre), 1e-9);
+  }
+}
+
 TEST(Projection, AutomaticLimitsContainAllData) {
   std::mt19937 rng(7);
   std::normal_distribution<double> n(3, 40);

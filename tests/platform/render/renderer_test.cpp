@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <string>
 
 #include "platform/render/marker.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -230,6 +233,67 @@ TEST(Renderer, ImagesAndControls) {
   EXPECT_TRUE(near(pixel(with, 50, 150), {0, 0, 255}, 0));
   EXPECT_TRUE(near(pixel(with, 170, 30), {255, 255, 0}, 0));   // the button
   EXPECT_TRUE(near(pixel(without, 170, 30), {0, 255, 0}, 0));  // image under it
+}
+
+// Tick labels never overlap, the corner where two axes meet included, for
+// flat plots and 3-D views of any limits and size.
+TEST(Renderer, TickLabelsNeverOverlap) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> centre(-1000, 1000), span(-6, 4), side(60, 700),
+      angle(-180, 180);
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+  cairo_t* cr = cairo_create(s);
+  int labels = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    AxesScene a;
+    a.auto_x = a.auto_y = a.auto_z = false;
+    for (auto* lim : {&a.xlim, &a.ylim, &a.zlim}) {
+      double c = trial % 3 == 0 ? 0 : centre(rng), w = std::pow(10.0, span(rng));
+      *lim = {c - (trial % 2 ? 0 : w), c + w};  // half of them start at the corner's value
+    }
+    a.three_d = trial % 4 == 3;
+    a.azimuth_deg = a.three_d ? angle(rng) : 0;
+    a.elevation_deg = a.three_d ? angle(rng) / 2 : 90;
+    const Rect rect{70, 60, side(rng), side(rng)};
+    auto boxes = tick_label_boxes(cr, a, rect, rect.bottom + rect.height + 40);
+    labels += static_cast<int>(boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+      for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+        const auto &p = boxes[i], &q = boxes[j];
+        EXPECT_FALSE(p[0] < q[2] && q[0] < p[2] && p[1] < q[3] && q[1] < p[3])
+            << "trial " << trial << ": labels " << i << " and " << j;
+      }
+  }
+  EXPECT_GT(labels, 300 * 6);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+}
+
+// A printed edit box of several lines shows its newest lines, as the window
+// does: the picture of a long log equals that of its last lines alone.
+TEST(Renderer, AMultiLineEditPrintsItsNewestLines) {
+  auto picture = [](int first, int last) {
+    FigureScene f;
+    f.width_px = 300;
+    f.height_px = 200;
+    SceneControl c;
+    c.rect_px = {10, 10, 280, 120};
+    c.style = "edit";
+    c.multi_line = true;
+    c.background = {1, 1, 1};
+    for (int i = first; i <= last; ++i)
+      c.text += (i == first ? "" : "\n") + std::string("entry ") + std::to_string(i);
+    f.controls.push_back(c);
+    return to_image(f, 1, true);
+  };
+  const Image all = picture(1, 40);
+  // Leaving out the oldest lines changes nothing until a shown line goes.
+  int first = 1;
+  while (first < 40 && picture(first + 1, 40).bytes == all.bytes) ++first;
+  const int shown = 40 - first + 1;
+  EXPECT_GT(shown, 3);
+  EXPECT_LT(shown, 40);
+  EXPECT_NE(all.bytes, picture(1, shown).bytes);
 }
 
 // A 3-D figure with star markers, black wires, blue vectors and labels.
