@@ -1,34 +1,34 @@
 // The regression of shape on X, its two tests, the deformation display and
 // the result files.
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/reports.hpp"
-#include "app/script_text.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
+#include "core/tolerances.hpp"
+#include "gui/axes_helpers.hpp"
+#include "gui/message_box.hpp"
 #include "io/result_files.hpp"
+#include "io/row_layout.hpp"
 #include "io/sample_text.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
-#include "gui/message_box.hpp"
-#include "io/row_layout.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
-#include "gui/axes_helpers.hpp"
 #include "plot/deformation.hpp"
 #include "shape/distance.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/tangent_coordinates.hpp"
-#include "core/tolerances.hpp"
 #include "shape/types.hpp"
 #include "stats/distance_test.hpp"
 #include "stats/distributions.hpp"
@@ -62,10 +62,14 @@ using gfx::graphics;
 
 namespace {
 
-bool on_ln_scale() { return state().ln_scale; }
+bool on_ln_scale() {
+  return state().ln_scale;
+}
 
 // The switchyard has checked that X is loaded.
-const Eigen::VectorXd& x_values() { return *state().x; }
+const Eigen::VectorXd& x_values() {
+  return *state().x;
+}
 
 // Under the ln scale every X must be positive.
 void check_positive_x(const Eigen::VectorXd& x, std::string_view test) {
@@ -191,9 +195,7 @@ void plot_p_distance(const Value&) {
 }
 
 void get_wilks(const Value&) {
-  auto& g = graphics();
   const AppState& s = state();
-  const double use_cs = g.get_number(control("CSBox"), "Value");
   const Eigen::VectorXd& xv = x_values();
   check_x_count(static_cast<std::size_t>(xv.size()), static_cast<std::size_t>(s.scores->rows()),
                 "The Wilks' lambda test");
@@ -213,43 +215,22 @@ void get_wilks(const Value&) {
   }
   const double p = stats::f_upper_tail(w.F, w.df1, w.df2);
   std::string text = wilks_report(w, p);
-  std::string title = use_cs == 1
+  std::string title = s.inputs.report_cs
                           ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
                           : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
   echo("ans", Value(text));
   echo("ans", show_message_window(text, title));
 }
 
-namespace {
-
-// The code of the deformation display chosen in the DeFormat pop-up ("" for
-// none of the four).
-std::string chosen_display_type() {
-  const auto idx = static_cast<std::size_t>(graphics().get_number(control("DeFormat"), "Value"));
-  const auto& codes = deformation_codes();
-  return idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
-}
-
-// What an edit box holds as a number: one finite number, blanks around it
-// allowed.
-std::optional<double> text_to_number(const std::string& t) { return number_from_text(t, true); }
-
-}  // namespace
-
 void show_regression(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
-  std::string text = g.get_text(control("ExagerationBox"), "String");
-  auto exaggeration = text_to_number(text);
-  if (!exaggeration) {
-    refuse("The exaggeration factor \"" + text + "\" is not a number. Type a number such as 3.");
-  }
-  const std::string type = chosen_display_type();
+  const std::string type = display_code(s.inputs);
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
   std::string checked = g.get_text(control("DotCheck"), "Checked");
   std::string symtwo = checked.size() > 1 && checked[1] == 'n' ? "k-." : "r";
-  const Eigen::MatrixXd scores = *exaggeration * s.regression->delta;
+  const Eigen::MatrixXd scores = s.inputs.exaggeration * s.regression->delta;
   const Value wires = wires_value();
   plot::plotpw3d(Value::matrix(s.sample->reference), Value::matrix(scores),
                  s.display.reference_symbol, s.display.target_symbol, type, wires, wires, symtwo);
@@ -277,8 +258,8 @@ void save_text(std::string_view title, const std::string& content) {
 
 void save_warp(const Value&) {
   const AppState& s = state();
-  echo("ans", Value::row({static_cast<double>(s.scores->rows()),
-                          static_cast<double>(s.scores->cols())}));
+  echo("ans",
+       Value::row({static_cast<double>(s.scores->rows()), static_cast<double>(s.scores->cols())}));
   const Eigen::VectorXd cs = s.sample->centroid_sizes();
   save_text("File Name for Partial Warp Scores",
             io::score_file_text(*s.scores, std::vector<double>(cs.data(), cs.data() + cs.size()),
@@ -289,9 +270,8 @@ void save_ref(const Value&) {
   const shape::Config& ref = state().sample->reference;
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
-  const std::vector<double> row =
-      io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
-                 static_cast<std::size_t>(ref.rows()), 1.0);
+  const std::vector<double> row = io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
+                                             static_cast<std::size_t>(ref.rows()), 1.0);
   save_text("File Name for Reference", io::row_file_text(row, number_format()));
 }
 
@@ -306,31 +286,9 @@ void save_vector(const Value&) {
 
 namespace {
 
-// A whole number typed into the edit box `tag`, from `lo` to `hi`.
-long long box_integer(std::string_view tag, const std::string& what, long long lo, long long hi) {
-  const std::string text = graphics().get_text(control(tag), "String");
-  const auto v = text_to_number(text);
-  if (!v || *v != std::floor(*v) || *v < static_cast<double>(lo) ||
-      *v > static_cast<double>(hi)) {
-    refuse("The " + what + " \"" + text + "\" is not a whole number from " + std::to_string(lo) +
-           " to " + std::to_string(hi) + ".");
-  }
-  return static_cast<long long>(*v);
+std::string percent(double share) {
+  return cformat("%.1f %%", {100 * share});
 }
-
-double box_number(std::string_view tag, const std::string& what) {
-  const std::string text = graphics().get_text(control(tag), "String");
-  const auto v = text_to_number(text);
-  if (!v) refuse("The " + what + " \"" + text + "\" is not a number. Type a number such as 2.");
-  return *v;
-}
-
-/// The largest number of permutations a run may ask for.
-constexpr long long kMostPermutations = 10'000'000;
-/// Seeds up to 2^53 are typed and shown exactly.
-constexpr long long kLargestSeed = 9'007'199'254'740'992LL;
-
-std::string percent(double share) { return cformat("%.1f %%", {100 * share}); }
 
 // The principal components of the superimposed sample's tangent coordinates.
 shape::ShapePca sample_components() {
@@ -338,8 +296,10 @@ shape::ShapePca sample_components() {
   shape::ShapePca pca =
       shape::principal_components(shape::tangent_coordinates(s.reference, s.fitted));
   if (pca.variances.size() < 2) {
-    refuse("The principal component analysis needs shape variation in at least two directions; "
-           "this sample has " + std::to_string(pca.variances.size()) + ".");
+    refuse(
+        "The principal component analysis needs shape variation in at least two directions; "
+        "this sample has " +
+        std::to_string(pca.variances.size()) + ".");
   }
   return pca;
 }
@@ -359,9 +319,8 @@ void permutation_test(const Value&) {
                 "The permutation test");
   check_positive_x(xv, "The permutation test");
   const Eigen::VectorXd x = varying_regressor(xv);
-  const auto permutations =
-      static_cast<int>(box_integer("PermBox", "number of permutations", 1, kMostPermutations));
-  const auto seed = static_cast<std::uint64_t>(box_integer("SeedBox", "seed", 0, kLargestSeed));
+  const auto permutations = static_cast<int>(s.inputs.permutations);
+  const auto seed = static_cast<std::uint64_t>(s.inputs.seed);
 
   const Eigen::MatrixXd tangent = shape::tangent_coordinates(s.sample->reference, s.sample->fitted);
   const gfx::Handle status = control("TestStatus");
@@ -371,20 +330,21 @@ void permutation_test(const Value&) {
     const auto now = std::chrono::steady_clock::now();
     if (now - last < std::chrono::milliseconds(200)) return true;
     last = now;
-    g.set(status, "String", "Permutation test: " + std::to_string(done) + " of " +
-                                std::to_string(total) + " orderings");
+    g.set(status, "String",
+          "Permutation test: " + std::to_string(done) + " of " + std::to_string(total) +
+              " orderings");
     g.backend().process_events();
     return true;
   };
   auto r = stats::permutation_test(tangent, x, permutations, seed, progress);
   g.set(status, "String", "");
   if (!r) refuse("The permutation test was cancelled.");
-  const std::string text = cformat(
-      "R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
-      {r->r_squared, r->F, static_cast<double>(r->permutations), static_cast<double>(r->seed),
-       r->p});
-  const std::string title = on_ln_scale() ? "Permutation Test of Shape on Ln(X)"
-                                          : "Permutation Test of Shape on X";
+  const std::string text =
+      cformat("R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
+              {r->r_squared, r->F, static_cast<double>(r->permutations),
+               static_cast<double>(r->seed), r->p});
+  const std::string title =
+      on_ln_scale() ? "Permutation Test of Shape on Ln(X)" : "Permutation Test of Shape on X";
   echo("ans", Value(text));
   echo("ans", show_message_window(text, title));
 }
@@ -394,8 +354,12 @@ void show_pca(const Value&) {
   const AppState& s = state();
   const shape::ShapePca pca = sample_components();
   const auto r = static_cast<long long>(pca.variances.size());
-  const long long component = box_integer("PCBox", "principal component", 1, r);
-  const double factor = box_number("PCFactorBox", "factor");
+  // The component was checked when typed, against the sample loaded then.
+  const long long component = s.inputs.component;
+  if (component > r) {
+    refuse(not_whole_number_text("principal component", std::to_string(component), 1, r));
+  }
+  const double factor = s.inputs.component_factor;
 
   std::string shares = "Principal components of shape (share of the variance):\n";
   for (long long j = 0; j < r; ++j)
@@ -415,7 +379,7 @@ void show_pca(const Value&) {
       std::vector<double> xs, ys;
       for (Eigen::Index i = 0; i < pc1.size(); ++i) {
         const int cls =
-            std::min(kClasses - 1, static_cast<int>(kClasses * ((*s.x)(i) - lo) / (hi - lo)));
+            std::min(kClasses - 1, static_cast<int>(kClasses * ((*s.x)(i)-lo) / (hi - lo)));
         if (cls == c) xs.push_back(pc1(i)), ys.push_back(pc2(i));
       }
       if (xs.empty()) continue;
@@ -438,7 +402,7 @@ void show_pca(const Value&) {
       shape::component_shape(s.sample->reference, pca, component - 1, factor);
   g.make_current(figure3d());
   g.clear_figure(g.current_figure());
-  const std::string type = chosen_display_type();
+  const std::string type = display_code(s.inputs);
   const Value wires = wires_value();
   plot::plot_deformation(Value::matrix(s.sample->reference), Value::matrix(target),
                          s.display.reference_symbol, s.display.target_symbol, type, wires, wires);

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/actions.hpp"
+#include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/switchyard.hpp"
 #include "gui/layout_file.hpp"
@@ -109,6 +110,7 @@ ValueList open_main_window(int nargout) {
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
   gui::guidata(Value(fig), gui::guihandles(fig));
+  connect_inputs(fig);
   if (nargout >= 1) return {Value(fig)};
   return {};
 }
