@@ -456,6 +456,11 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
   hb->answer_source = [&answers](const gfx::HeadlessBackend::Dialog& d) {
     return answers.answer(d);
   };
+  // The answers die with this run; a dialog after it must not reach them.
+  struct Unhook {
+    gfx::HeadlessBackend* hb;
+    ~Unhook() { hb->answer_source = nullptr; }
+  } unhook{hb};
   int status = kBatchOk;
   for (const BatchCommand& c : script) {
     if (is_answer(c)) {
