@@ -1,6 +1,7 @@
 // Figures that replay: the input controls and the 3-D view live in the
 // model, batch scripts set them, and a saved session exports the same
 // picture when the program replays it.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -79,8 +80,10 @@ TEST_F(Replay, ASavedSessionReplayedByTheProgramExportsTheSamePng) {
     ASSERT_EQ(run(action).outcome, Outcome::Done) << action;
   turn(21.75, 47.125, 1.6);
   resize(800, 560);
-  // A refused export is not part of the session.
+  // A refused export and a failed one are not part of the session.
   EXPECT_EQ(export_to("figure.txt").outcome, Outcome::Refused);
+  ASSERT_EQ(::mkfifo(temp("pipe.png").c_str(), 0600), 0);
+  EXPECT_EQ(export_to("pipe.png").outcome, Outcome::Failed);
   ASSERT_EQ(export_to("session.png").outcome, Outcome::Done) << last_report().message;
   // The view stays through a redraw and a second export needs no new lines.
   ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done);
@@ -93,7 +96,7 @@ TEST_F(Replay, ASavedSessionReplayedByTheProgramExportsTheSamePng) {
     EXPECT_NE(script.find(line), std::string::npos) << line << "\n" << script;
   }
   EXPECT_EQ(script.find("view ", script.find("view ") + 1), std::string::npos) << script;
-  for (const char* absent : {"PCFactorBox", "PermBox", "figure.txt", "set CSBox"})
+  for (const char* absent : {"PCFactorBox", "PermBox", "figure.txt", "pipe.png", "set CSBox"})
     EXPECT_EQ(script.find(absent), std::string::npos) << absent << "\n" << script;
 
   // The replay writes beside the session's pictures.
