@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/graphics/graphics.hpp"
 
@@ -51,6 +53,23 @@ double zoom_of(Handle ax) {
 
 }  // namespace
 
+void resize_figure(Handle fig, double width, double height) {
+  auto& g = graphics();
+  const auto px = g.object(fig).pos_px;
+  // Children in normalized units keep their share of the new size, as when
+  // the user resizes the window.
+  std::vector<std::pair<Handle, Value>> relative;
+  for (Handle c : g.children(fig))
+    if (g.has_property(c, "Units") && g.get_text(c, "Units") == "normalized" &&
+        g.has_property(c, "Position"))
+      relative.emplace_back(c, g.get(c, "Position"));
+  const Value units = g.get(fig, "Units");
+  g.set(fig, "Units", "pixels");
+  g.set(fig, "Position", Value::row({px[0], px[1] + px[3] - height, width, height}));
+  g.set(fig, "Units", units);
+  for (auto& [c, position] : relative) g.set(c, "Position", position);
+}
+
 void capture_view3d() {
   const auto fig = open_figure3d();
   if (!fig) return;
@@ -72,12 +91,7 @@ void apply_view3d() {
   auto& g = graphics();
   const View3d& v = state().view3d;
   const auto px = g.object(*fig).pos_px;
-  if (px[2] != v.width || px[3] != v.height) {
-    const Value units = g.get(*fig, "Units");
-    g.set(*fig, "Units", "pixels");
-    g.set(*fig, "Position", Value::row({px[0], px[1] + px[3] - v.height, v.width, v.height}));
-    g.set(*fig, "Units", units);
-  }
+  if (px[2] != v.width || px[3] != v.height) resize_figure(*fig, v.width, v.height);
   const Value view = Value::row({v.azimuth, v.elevation});
   for (Handle ax : axes3d(*fig)) {
     const bool zoomed = zoom_of(ax) != v.zoom;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_state.hpp"
+#include "platform/graphics/backend.hpp"
 
 namespace velmora::app {
 
@@ -14,5 +15,10 @@ void capture_view3d();
 /// window the model's size (its top-left corner stays).  Called after every
 /// action, so a redraw never loses the view the user chose.
 void apply_view3d();
+
+/// Gives figure `fig` an inner size of width×height pixels, its top-left
+/// corner kept and its children in normalized units keeping their share, as
+/// when the user resizes its window.
+void resize_figure(gfx::Handle fig, double width, double height);
 
 }  // namespace velmora::app

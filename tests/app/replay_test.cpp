@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/batch.hpp"
+#include "app/view3d.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -55,10 +56,8 @@ class Replay : public AppTest {
     g->set_appdata(axes3d(), "ViewZoom", zoom);
     g->set(axes3d(), "View", Value::row({azimuth, elevation}));
   }
-  void resize(double width, double height) {
-    Value p = g->get(*state().figure3d, "Position");
-    g->set(*state().figure3d, "Position", Value::row({p(0), p(1), width, height}));
-  }
+  /// The 3-D window resized by the user, as the window set does it.
+  void resize(double width, double height) { resize_figure(*state().figure3d, width, height); }
   ActionReport export_to(const std::string& name) {
     hb->queue_path(temp(name));
     return run("ExportFigure");
