@@ -32,6 +32,7 @@
 #include "shape/types.hpp"
 #include "stats/distance_test.hpp"
 #include "stats/distributions.hpp"
+#include "stats/messages.hpp"
 #include "stats/permutation_test.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
@@ -162,8 +163,8 @@ void plot_p_distance(const Value&) {
   const auto n = static_cast<std::size_t>(s.sample->specimens());
   const Eigen::VectorXd& xv = x_values();
   if (n <= 3) {
-    refuse("The Procrustes-distance test needs at least four specimens; this sample has " +
-           std::to_string(n) + ".");
+    refuse(stats::too_few_specimens_text("The Procrustes-distance test",
+                                         static_cast<long long>(n)));
   }
   check_x_count(static_cast<std::size_t>(xv.size()), n, "The Procrustes-distance test");
   check_positive_x(xv, "The Procrustes-distance test");
@@ -311,8 +312,7 @@ void permutation_test(const Value&) {
   const AppState& s = state();
   const auto n = s.sample->specimens();
   if (n < 4) {
-    refuse("The permutation test needs at least four specimens; this sample has " +
-           std::to_string(n) + ".");
+    refuse(stats::too_few_specimens_text("The permutation test", n));
   }
   const Eigen::VectorXd& xv = x_values();
   check_x_count(static_cast<std::size_t>(xv.size()), static_cast<std::size_t>(n),

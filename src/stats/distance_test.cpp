@@ -10,6 +10,7 @@
 #include "shape/distance.hpp"
 #include "shape/procrustes.hpp"
 #include "stats/distributions.hpp"
+#include "stats/messages.hpp"
 
 namespace velmora::stats {
 
@@ -43,10 +44,9 @@ DistanceStart distance_test_start(const shape::Stack& fitted, const Eigen::Vecto
 DistanceTest procrustes_distance_test(const shape::Stack& fitted, const Eigen::VectorXd& x,
                                       const Eigen::VectorXd& regressor) {
   const Eigen::Index n = fitted.n();
-  if (n < 4 || x.size() != n || regressor.size() != n) {
-    throw NumericError(
-        "The Procrustes-distance test needs at least four specimens and one X "
-        "value for each.");
+  if (n < 4) throw NumericError(too_few_specimens_text("The Procrustes-distance test", n));
+  if (x.size() != n || regressor.size() != n) {
+    throw NumericError("The Procrustes-distance test needs one X value for each specimen.");
   }
   DistanceStart start = distance_test_start(fitted, x);
   DistanceTest t;
