@@ -111,7 +111,7 @@ ValueList parse_call_args(std::string_view s, int line) {
 }
 
 /// The 3-D window's sides a script may ask for, in pixels.
-constexpr double kSmallestFigure = 50, kLargestFigure = 10000;
+constexpr double kSmallestFigure = 1, kLargestFigure = 10000;
 
 std::string resolve(const std::string& path, const std::string& base) {
   if (path.empty() || path[0] == '/' || base.empty()) return path;

@@ -200,6 +200,10 @@ TEST_F(Replay, RefusedValuesEndWithStatus3AndKeepTheModel) {
     const std::string tag = std::string(c.line).substr(4, std::string(c.line).find(' ', 4) - 4);
     EXPECT_EQ(text_of(tag), input_script_value(tag, start)) << c.line;
   }
+  // A pop-up can only choose its entries; a value set from outside is checked.
+  const ActionReport popup = type_into("DeFormat", Value(7.0));
+  EXPECT_EQ(popup.message, "The display type \"7\" is not a whole number from 1 to 4.");
+  EXPECT_EQ(g->get_number(g->find_tag("DeFormat"), "Value"), 1);
   // With a sample loaded, the components it has.
   load_examples(false);
   const ActionReport r = type_into("PCBox", Value("60"));
@@ -233,8 +237,9 @@ TEST_F(Replay, BadSetViewAndFigsizeLinesStopBeforeAnythingRuns) {
       {"view 10 20 0", kBatchMalformed, "line 3: \"view\" takes three numbers"},
       {"figsize 800 600 2", kBatchMalformed,
        "line 3: \"figsize\" takes two numbers: the 3-D window's width and height in pixels, "
-       "each from 50 to 10000"},
+       "each from 1 to 10000"},
       {"figsize 800 nan", kBatchMalformed, "line 3: \"figsize\" takes two numbers"},
+      {"figsize 0.5 600", kBatchMalformed, "line 3: \"figsize\" takes two numbers"},
   };
   for (const Case& c : cases) {
     const std::string script =
