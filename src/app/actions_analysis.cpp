@@ -10,9 +10,9 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
+#include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/reports.hpp"
-#include "app/script_text.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "bindings/numeric_calls.hpp"
@@ -35,6 +35,7 @@
 #include "shape/types.hpp"
 #include "stats/distance_test.hpp"
 #include "stats/distributions.hpp"
+#include "stats/messages.hpp"
 #include "stats/permutation_test.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
@@ -172,8 +173,8 @@ void plot_p_distance(const Value&) {
   const auto n = static_cast<std::size_t>(s.sample->specimens());
   const Eigen::VectorXd& xv = x_values();
   if (n <= 3) {
-    refuse("The Procrustes-distance test needs at least four specimens; this sample has " +
-           std::to_string(n) + ".");
+    refuse(stats::too_few_specimens_text("The Procrustes-distance test",
+                                         static_cast<long long>(n)));
   }
   check_x_count(static_cast<std::size_t>(xv.size()), n, "The Procrustes-distance test");
   check_positive_x(xv, "The Procrustes-distance test");
@@ -205,9 +206,7 @@ void plot_p_distance(const Value&) {
 }
 
 void get_wilks(const Value&) {
-  auto& g = graphics();
   const AppState& s = state();
-  const double use_cs = g.get_number(control("CSBox"), "Value");
   const Eigen::VectorXd& xv = x_values();
   check_x_count(static_cast<std::size_t>(xv.size()), static_cast<std::size_t>(s.scores->rows()),
                 "The Wilks' lambda test");
@@ -227,29 +226,12 @@ void get_wilks(const Value&) {
   }
   const double p = stats::f_upper_tail(w.F, w.df1, w.df2);
   std::string text = wilks_report(w, p);
-  std::string title = use_cs == 1 ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
-                                  : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
+  std::string title = s.inputs.report_cs
+                          ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
+                          : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
   echo("ans", Value(text));
   echo("ans", show_message_window(text, title));
 }
-
-namespace {
-
-// The code of the deformation display chosen in the DeFormat pop-up ("" for
-// none of the four).
-std::string chosen_display_type() {
-  const auto idx = static_cast<std::size_t>(graphics().get_number(control("DeFormat"), "Value"));
-  const auto& codes = deformation_codes();
-  return idx >= 1 && idx <= codes.size() ? codes[idx - 1] : "";
-}
-
-// What an edit box holds as a number: one finite number, blanks around it
-// allowed.
-std::optional<double> text_to_number(const std::string& t) {
-  return number_from_text(t, true);
-}
-
-}  // namespace
 
 namespace {
 
@@ -283,21 +265,16 @@ void draw_deformation(const shape::Config& reference, const shape::Config& targe
 void show_regression(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
-  std::string text = g.get_text(control("ExagerationBox"), "String");
-  auto exaggeration = text_to_number(text);
-  if (!exaggeration) {
-    refuse("The exaggeration factor \"" + text + "\" is not a number. Type a number such as 3.");
-  }
-  const std::string type = chosen_display_type();
+  const std::string type = display_code(s.inputs);
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
-  const Eigen::MatrixXd scores = *exaggeration * s.regression->delta;
+  const Eigen::MatrixXd scores = s.inputs.exaggeration * s.regression->delta;
   const shape::Config& reference = s.sample->reference;
   shape::Stack deformed =
       as_runtime_error([&] { return tps::defimppw3(reference, scores, console_note()); });
   draw_deformation(reference, deformed.slice(0), type,
                    "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
-                       format_number(*exaggeration));
+                       format_number(s.inputs.exaggeration));
 }
 
 namespace {
@@ -350,29 +327,6 @@ void save_vector(const Value&) {
 
 namespace {
 
-// A whole number typed into the edit box `tag`, from `lo` to `hi`.
-long long box_integer(std::string_view tag, const std::string& what, long long lo, long long hi) {
-  const std::string text = graphics().get_text(control(tag), "String");
-  const auto v = text_to_number(text);
-  if (!v || *v != std::floor(*v) || *v < static_cast<double>(lo) || *v > static_cast<double>(hi)) {
-    refuse("The " + what + " \"" + text + "\" is not a whole number from " + std::to_string(lo) +
-           " to " + std::to_string(hi) + ".");
-  }
-  return static_cast<long long>(*v);
-}
-
-double box_number(std::string_view tag, const std::string& what) {
-  const std::string text = graphics().get_text(control(tag), "String");
-  const auto v = text_to_number(text);
-  if (!v) refuse("The " + what + " \"" + text + "\" is not a number. Type a number such as 2.");
-  return *v;
-}
-
-/// The largest number of permutations a run may ask for.
-constexpr long long kMostPermutations = 10'000'000;
-/// Seeds up to 2^53 are typed and shown exactly.
-constexpr long long kLargestSeed = 9'007'199'254'740'992LL;
-
 std::string percent(double share) {
   return cformat("%.1f %%", {100 * share});
 }
@@ -398,17 +352,15 @@ void permutation_test(const Value&) {
   const AppState& s = state();
   const auto n = s.sample->specimens();
   if (n < 4) {
-    refuse("The permutation test needs at least four specimens; this sample has " +
-           std::to_string(n) + ".");
+    refuse(stats::too_few_specimens_text("The permutation test", n));
   }
   const Eigen::VectorXd& xv = x_values();
   check_x_count(static_cast<std::size_t>(xv.size()), static_cast<std::size_t>(n),
                 "The permutation test");
   check_positive_x(xv, "The permutation test");
   const Eigen::VectorXd x = varying_regressor(xv);
-  const auto permutations =
-      static_cast<int>(box_integer("PermBox", "number of permutations", 1, kMostPermutations));
-  const auto seed = static_cast<std::uint64_t>(box_integer("SeedBox", "seed", 0, kLargestSeed));
+  const auto permutations = static_cast<int>(s.inputs.permutations);
+  const auto seed = static_cast<std::uint64_t>(s.inputs.seed);
 
   const Eigen::MatrixXd tangent = shape::tangent_coordinates(s.sample->reference, s.sample->fitted);
   const gfx::Handle status = control("TestStatus");
@@ -442,8 +394,12 @@ void show_pca(const Value&) {
   const AppState& s = state();
   const shape::ShapePca pca = sample_components();
   const auto r = static_cast<long long>(pca.variances.size());
-  const long long component = box_integer("PCBox", "principal component", 1, r);
-  const double factor = box_number("PCFactorBox", "factor");
+  // The component was checked when typed, against the sample loaded then.
+  const long long component = s.inputs.component;
+  if (component > r) {
+    refuse(not_whole_number_text("principal component", std::to_string(component), 1, r));
+  }
+  const double factor = s.inputs.component_factor;
 
   std::string shares = "Principal components of shape (share of the variance):\n";
   for (long long j = 0; j < r; ++j)
@@ -486,7 +442,7 @@ void show_pca(const Value&) {
       shape::component_shape(s.sample->reference, pca, component - 1, factor);
   g.make_current(figure3d());
   g.clear_figure(g.current_figure());
-  draw_deformation(s.sample->reference, target, chosen_display_type(),
+  draw_deformation(s.sample->reference, target, display_code(s.inputs),
                    "PC" + std::to_string(component) + ", " + format_number(factor) + " SD");
   make_main_current();
 }

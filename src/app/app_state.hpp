@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,6 +64,32 @@ inline const std::vector<std::string>& deformation_codes() {
   return codes;
 }
 
+/// The values typed or chosen in the main window's input controls.  The
+/// controls show these; a typed value is checked when it is entered and a
+/// bad one is refused, so the actions read only valid values here.
+struct Inputs {
+  double exaggeration = 3;       ///< ExagerationBox: factor on the regression's shape change
+  std::size_t display_type = 3;  ///< DeFormat: 1-based entry of deformation_codes()
+  bool report_cs = false;        ///< CSBox: Wilks' title names X as centroid size
+  long long permutations = 999;  ///< PermBox: random orderings of the permutation test
+  long long seed = 1;            ///< SeedBox: seed of those orderings
+  long long component = 1;       ///< PCBox: principal component drawn, 1-based
+  double component_factor = 2;   ///< PCFactorBox: distance along it, in standard deviations
+};
+
+/// How the 3-D window shows its figure: taken from the window when an action
+/// starts (the user may have turned, zoomed or resized it since the last
+/// one) and applied to the 3-D figure after every action, so that a redraw
+/// keeps it.
+struct View3d {
+  double azimuth = -37.5;  ///< degrees about z, from the −y axis
+  double elevation = 30;   ///< degrees above the x-y plane, in [-90, 90]
+  double zoom = 1;         ///< > 1 enlarges the plot around its centre
+  double width = 720;      ///< the 3-D window's inner width, pixels
+  double height = 620;     ///< the 3-D window's inner height, pixels
+  bool operator==(const View3d&) const = default;
+};
+
 /// The running analysis: what is loaded, what was computed from it, and the
 /// settings that decide how.  Starts empty; lives until the process ends.
 struct AppState {
@@ -76,6 +103,8 @@ struct AppState {
   bool optimal_superimposition = false;  ///< optimal rotation to convergence
   bool full_precision = false;           ///< result files in shortest round-trip form
   DisplaySettings display;
+  Inputs inputs;   ///< the main window's input controls
+  View3d view3d;   ///< the 3-D window's view and size
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
 

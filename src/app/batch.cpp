@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -12,10 +13,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/inputs.hpp"
 #include "app/script_text.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
+#include "app/view3d.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -39,7 +42,9 @@ bool is_identifier(std::string_view s) {
 }
 
 // A word of a call line as a number; "inf" and "nan" are numbers too.
-std::optional<double> parse_number(std::string_view s) { return number_from_text(s, false); }
+std::optional<double> parse_number(std::string_view s) {
+  return number_from_text(s, false);
+}
 
 // Splits the arguments of a "call" line: numbers, [1 2 3] rows, [] and
 // quoted strings ('…' or "…").  Bare words are text.
@@ -105,26 +110,45 @@ ValueList parse_call_args(std::string_view s, int line) {
   return out;
 }
 
+/// The 3-D window's sides a script may ask for, in pixels.
+constexpr double kSmallestFigure = 1, kLargestFigure = 10000;
+
 std::string resolve(const std::string& path, const std::string& base) {
   if (path.empty() || path[0] == '/' || base.empty()) return path;
   return base + (base.back() == '/' ? "" : "/") + path;
 }
 
-// The path of an open/save line: "…" with escapes, '…' as written, or the
-// bare rest of the line.
-std::string script_path(const std::string& rest, const std::function<void(std::string)>& fail) {
+// The path of an open/save line or the value of a set line: "…" with
+// escapes, '…' as written, or the bare rest of the line.
+std::string script_value(const std::string& rest, const std::function<void(std::string)>& fail,
+                         std::string_view what) {
   if (rest[0] == '"') {
     std::string_view after;
     std::string why;
     auto text = unquote_script_text(rest, after, why);
     if (!text) fail(why);
-    if (!trim(after).empty()) fail("nothing may follow the closing quote of a path");
-    if (text->empty()) fail("the quoted path is empty");
+    if (!trim(after).empty())
+      fail("nothing may follow the closing quote of a " + std::string(what));
+    if (text->empty() && what == "path") fail("the quoted path is empty");
     return *text;
   }
   if (rest.size() >= 2 && rest[0] == '\'' && rest.back() == '\'')
     return rest.substr(1, rest.size() - 2);
   return rest;
+}
+
+// The numbers of a view or figsize line, each checked by `fits`.
+ValueList script_numbers(const std::string& rest, std::size_t count,
+                         bool (*fits)(std::size_t, double)) {
+  std::istringstream words(rest);
+  std::string word;
+  ValueList out;
+  while (words >> word) {
+    const auto v = number_from_text(word, true);
+    if (!v || out.size() >= count || !fits(out.size(), *v)) return {};
+    out.emplace_back(*v);
+  }
+  return out.size() == count ? out : ValueList{};
 }
 
 }  // namespace
@@ -147,10 +171,38 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
     if (head == "open" || head == "save") {
       if (rest.empty()) fail("\"" + head + "\" needs a file path");
       c.kind = head == "open" ? BatchCommand::Kind::Open : BatchCommand::Kind::Save;
-      c.name = resolve(script_path(rest, fail), base_folder);
+      c.name = resolve(script_value(rest, fail, "path"), base_folder);
     } else if (head == "cancel") {
       if (!rest.empty()) fail("\"cancel\" takes nothing after it");
       c.kind = BatchCommand::Kind::Cancel;
+    } else if (head == "set") {
+      std::size_t sp2 = rest.find_first_of(" \t");
+      c.kind = BatchCommand::Kind::Set;
+      c.name = rest.substr(0, sp2);
+      const std::string value = sp2 == std::string::npos ? "" : trim(rest.substr(sp2));
+      if (!is_identifier(c.name) || value.empty()) fail("\"set\" needs a control tag and a value");
+      c.args.emplace_back(script_value(value, fail, "value"));
+    } else if (head == "view") {
+      c.kind = BatchCommand::Kind::View;
+      c.args = script_numbers(rest, 3, [](std::size_t i, double v) {
+        return i == 0 || (i == 1 && v >= -90 && v <= 90) || (i == 2 && v > 0);
+      });
+      if (c.args.empty()) {
+        fail(
+            "\"view\" takes three numbers: the azimuth, the elevation (from -90 to 90) and "
+            "the zoom (above 0)");
+      }
+    } else if (head == "figsize") {
+      c.kind = BatchCommand::Kind::FigSize;
+      c.args = script_numbers(rest, 2, [](std::size_t, double v) {
+        return v >= kSmallestFigure && v <= kLargestFigure;
+      });
+      if (c.args.empty()) {
+        fail(
+            "\"figsize\" takes two numbers: the 3-D window's width and height in pixels, each "
+            "from " +
+            format_number(kSmallestFigure) + " to " + format_number(kLargestFigure));
+      }
     } else if (head == "call" || head == "call0") {
       std::size_t sp2 = rest.find_first_of(" \t");
       c.kind = BatchCommand::Kind::Call;
@@ -248,9 +300,83 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
                                             "\" is not an action of Velmora" + hint +
                                             "; nothing was run."};
     }
+    if (c.kind == BatchCommand::Kind::Set && !find_input(c.name)) {
+      std::string tags;
+      for (const InputControl& i : input_controls())
+        tags += (tags.empty() ? "" : ", ") + std::string(i.tag);
+      return BatchStop{kBatchMalformed, line_text(c.line) + ": \"" + c.name +
+                                            "\" is not a control that set can change (" + tags +
+                                            "); nothing was run."};
+    }
     if (c.kind == BatchCommand::Kind::Call && !find_by_name(c.name)) {
       return BatchStop{kBatchMalformed, line_text(c.line) + ": there is no function \"" + c.name +
                                             "\" to call; nothing was run."};
+    }
+  }
+  return std::nullopt;
+}
+
+// The main window's control tagged `tag`.
+std::optional<gfx::Handle> window_control(gfx::Handle main, std::string_view tag) {
+  auto& g = gfx::graphics();
+  for (gfx::Handle h : g.all_objects(main))
+    if (g.has_property(h, "Tag") && g.get_text(h, "Tag") == tag) return h;
+  return std::nullopt;
+}
+
+// The entries of a pop-up menu.
+std::vector<std::string> popup_items(gfx::Handle h) {
+  const Value items = gfx::graphics().get(h, "String");
+  std::vector<std::string> out;
+  if (items.is_cell()) {
+    for (std::size_t i = 0; i < items.numel(); ++i) out.push_back(items.at(i).text_or_empty());
+  } else if (items.is_char()) {
+    out.push_back(items.to_string());
+  }
+  return out;
+}
+
+// Every set line must name a control of the window and, for a pop-up or a
+// check box, one of its choices, before any line runs.  A pop-up's entry
+// given by its text becomes its number.
+std::optional<BatchStop> check_set_values(std::vector<BatchCommand>& script, gfx::Handle main) {
+  for (BatchCommand& c : script) {
+    if (c.kind != BatchCommand::Kind::Set) continue;
+    const InputControl* input = find_input(c.name);
+    const auto h = window_control(main, c.name);
+    if (!input || !h) {
+      return BatchStop{kBatchMalformed, line_text(c.line) + ": the main window has no control \"" +
+                                            c.name + "\"; nothing was run."};
+    }
+    const std::string value = c.args.at(0).to_string();
+    if (input->kind == InputKind::Popup) {
+      const std::vector<std::string> items = popup_items(*h);
+      std::optional<double> entry = number_from_text(value, true);
+      if (entry && !(*entry >= 1 && *entry <= static_cast<double>(items.size()) &&
+                     *entry == std::floor(*entry)))
+        entry.reset();
+      for (std::size_t i = 0; i < items.size() && !entry; ++i)
+        if (items[i] == value) entry = static_cast<double>(i + 1);
+      if (!entry) {
+        std::string listed;
+        for (const std::string& item : items)
+          listed += (listed.empty() ? "" : ", ") + quote_script_text(item);
+        return BatchStop{kBatchMalformed, line_text(c.line) + ": " + quote_script_text(value) +
+                                              " is not an entry of the " + c.name +
+                                              " pop-up menu: give its number "
+                                              "from 1 to " +
+                                              std::to_string(items.size()) + " or its text (" +
+                                              listed + "); nothing was run."};
+      }
+      c.args[0] = Value(*entry);
+    } else if (input->kind == InputKind::Check) {
+      const std::string word = gfx::lower(value);
+      if (word != "1" && word != "0" && word != "on" && word != "off") {
+        return BatchStop{kBatchMalformed, line_text(c.line) + ": the check box " + c.name +
+                                              " is set to 1 or 0 (on or off), not " +
+                                              quote_script_text(value) + "; nothing was run."};
+      }
+      c.args[0] = Value(word == "1" || word == "on" ? 1.0 : 0.0);
     }
   }
   return std::nullopt;
@@ -299,6 +425,30 @@ class Answers {
   const BatchCommand* taker_ = nullptr;
 };
 
+// A set line: the control takes the value as typing or choosing would, and
+// its callback runs.
+int set_control(const BatchCommand& c, gfx::Handle main, gfx::HeadlessBackend* hb) {
+  auto& g = gfx::graphics();
+  const InputControl* input = find_input(c.name);
+  const auto h = window_control(main, c.name);
+  if (!input || !h) return kBatchError;  // checked before the script ran
+  if (g.get_text(*h, "Enable") == "off") {
+    hb->message_box(
+        "The control " + c.name + " is disabled in the main window, so it cannot be set now.", "");
+    return kBatchRefused;
+  }
+  g.make_current(main);
+  g.set(*h, input->kind == InputKind::Edit ? "String" : "Value", c.args[0]);
+  clear_input_report();
+  g.run_callback(*h, "Callback");
+  const ActionReport& r = last_input_report();
+  if (r.outcome == Outcome::Failed) {
+    console().error(line_text(c.line) + ": " + r.message);
+    return kBatchError;
+  }
+  return r.outcome == Outcome::Refused ? kBatchRefused : kBatchOk;
+}
+
 int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
                  gfx::HeadlessBackend* hb) {
   auto& g = gfx::graphics();
@@ -306,6 +456,11 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
   hb->answer_source = [&answers](const gfx::HeadlessBackend::Dialog& d) {
     return answers.answer(d);
   };
+  // The answers die with this run; a dialog after it must not reach them.
+  struct Unhook {
+    gfx::HeadlessBackend* hb;
+    ~Unhook() { hb->answer_source = nullptr; }
+  } unhook{hb};
   int status = kBatchOk;
   for (const BatchCommand& c : script) {
     if (is_answer(c)) {
@@ -314,7 +469,17 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
     }
     answers.begin(c);
     int outcome = kBatchOk;
-    if (c.kind == BatchCommand::Kind::Action) {
+    if (c.kind == BatchCommand::Kind::Set) {
+      outcome = set_control(c, main, hb);
+    } else if (c.kind == BatchCommand::Kind::View || c.kind == BatchCommand::Kind::FigSize) {
+      View3d& v = state().view3d;
+      if (c.kind == BatchCommand::Kind::View) {
+        v.azimuth = c.args[0](0), v.elevation = c.args[1](0), v.zoom = c.args[2](0);
+      } else {
+        v.width = c.args[0](0), v.height = c.args[1](0);
+      }
+      apply_view3d();
+    } else if (c.kind == BatchCommand::Kind::Action) {
       if (g.valid(main)) g.make_current(main);
       if (g.valid(main) && control_disabled(main, c.name, c.args)) {
         hb->message_box(
@@ -371,6 +536,8 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
     console().write(m.text + "\n");
   };
   register_all_functions();
+  // A script starts from what a fresh start of the program shows.
+  reset_state();
   std::vector<BatchCommand> script;
   script.reserve(parsed.size());
   for (const BatchCommand& c : parsed) script.push_back(as_action(c));
@@ -385,6 +552,10 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
   }
   gfx::Handle main = opened[0].to_scalar();
   g.set(main, "Visible", "off");
+  if (auto stop = check_set_values(script, main)) {
+    console().error(stop->message);
+    return stop->status;
+  }
   // SaveSessionScript writes what the script has run so far.
   session().clear();
   session().start_recording();

@@ -10,10 +10,12 @@ namespace velmora::app {
 
 /// One line of a batch script.
 struct BatchCommand {
-  enum class Kind { Open, Save, Cancel, Action, Call } kind;
+  enum class Kind { Open, Save, Cancel, Action, Call, Set, View, FigSize } kind;
   int line = 0;
-  std::string name;   ///< action or function name; the path for open/save
-  ValueList args;     ///< the action's argument (0 or 1) or the call's inputs
+  std::string name;  ///< action or function name; the path for open/save; set's tag
+  /// The action's argument (0 or 1), the call's inputs, set's value (text),
+  /// view's azimuth, elevation and zoom, figsize's width and height.
+  ValueList args;
   bool no_outputs = false;  ///< call0: the function is called asking for no output
 };
 

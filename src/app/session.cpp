@@ -1,5 +1,8 @@
 #include "app/session.hpp"
 
+#include <map>
+
+#include "app/inputs.hpp"
 #include "app/script_text.hpp"
 #include "platform/graphics/graphics.hpp"
 
@@ -8,6 +11,15 @@ namespace velmora::app {
 Session& session() {
   static Session s;
   return s;
+}
+
+std::string script_word(std::string_view text) {
+  bool plain = !text.empty();
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    plain = plain && u > 0x20 && u < 0x7F && c != '"' && c != '\'' && c != '\\';
+  }
+  return plain ? std::string(text) : quote_script_text(text);
 }
 
 std::string script_argument(const Value& fpass) {
@@ -31,11 +43,17 @@ void Session::start_recording() {
 void Session::begin_action(std::string_view name, const Value& fpass) {
   // Saving the script is not part of the session it saves.
   in_step_ = recording_ && name != "SaveSessionScript";
-  if (in_step_) steps_.push_back({std::string(name), script_argument(fpass), {}});
+  if (!in_step_) return;
+  Step step{std::string(name), script_argument(fpass), {}, {}, std::nullopt};
+  for (std::string_view tag : inputs_read_by(name))
+    step.inputs.emplace_back(tag, input_script_value(tag, state().inputs));
+  if (name == "ExportFigure" || name == "CopyDEPS" || name == "CopyDClipboard")
+    step.view = state().view3d;
+  steps_.push_back(std::move(step));
 }
 
-void Session::end_action(bool refused) {
-  if (in_step_ && refused && !steps_.empty()) steps_.pop_back();
+void Session::end_action(bool completed) {
+  if (in_step_ && !completed && !steps_.empty()) steps_.pop_back();
   in_step_ = false;
 }
 
@@ -54,7 +72,28 @@ std::string Session::script() const {
   std::string out =
       "# Velmora session script: run it with  velmora --batch FILE\n"
       "# Each open/save/cancel line answers a file dialog of the action below it.\n";
+  // What the replay holds so far: the start values, then what was set.
+  std::map<std::string, std::string> scripted;
+  const Inputs start;
+  View3d view;
   for (const Step& s : steps_) {
+    for (const auto& [tag, value] : s.inputs) {
+      auto it = scripted.find(tag);
+      const std::string before = it != scripted.end() ? it->second : input_script_value(tag, start);
+      if (value == before) continue;
+      out += "set " + tag + " " + script_word(value) + "\n";
+      scripted[tag] = value;
+    }
+    if (s.view) {
+      const View3d& v = *s.view;
+      if (v.azimuth != view.azimuth || v.elevation != view.elevation || v.zoom != view.zoom) {
+        out += "view " + exact_number(v.azimuth) + " " + exact_number(v.elevation) + " " +
+               exact_number(v.zoom) + "\n";
+      }
+      if (v.width != view.width || v.height != view.height)
+        out += "figsize " + exact_number(v.width) + " " + exact_number(v.height) + "\n";
+      view = v;
+    }
     for (const std::string& line : s.dialog_lines) out += line + "\n";
     out += s.action;
     if (!s.argument.empty()) out += " " + s.argument;

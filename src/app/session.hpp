@@ -3,8 +3,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "app/app_state.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
 
@@ -20,12 +22,16 @@ class Session {
   void stop_recording() { recording_ = false; }
   bool recording() const { return recording_; }
   void begin_action(std::string_view name, const Value& fpass);
-  /// Ends the step begun last; a refused action changed nothing, so its
-  /// step (and the dialog answers it took) is dropped.
-  void end_action(bool refused);
+  /// Ends the step begun last.  A refused or failed action is not part of
+  /// the session: its step, with the dialog answers it took, is dropped.
+  void end_action(bool completed);
   void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
   /// The batch script: each action preceded by its dialog answers, paths
   /// always double-quoted so that any file name replays as the same bytes.
+  /// An action that reads input controls is preceded by a `set` line for
+  /// each value that differs from the start or from the script's last
+  /// `set`; an export by `view` and `figsize` lines in the same way, so that
+  /// the replay draws the same figure.
   std::string script() const;
   void clear() { steps_.clear(), in_step_ = false; }
 
@@ -34,6 +40,8 @@ class Session {
     std::string action;
     std::string argument;
     std::vector<std::string> dialog_lines;
+    std::vector<std::pair<std::string, std::string>> inputs;  ///< tag, value read
+    std::optional<View3d> view;                               ///< for an export
   };
   bool recording_ = false;
   bool in_step_ = false;  ///< answers belong to the last step
@@ -41,6 +49,10 @@ class Session {
 };
 
 Session& session();
+
+/// `text` as one word of a batch line: as it is when it has no blanks,
+/// quotes or backslashes, double-quoted otherwise.
+std::string script_word(std::string_view text);
 
 /// The text of an action argument in a batch script ("" when absent).
 std::string script_argument(const Value& fpass);

@@ -7,6 +7,7 @@
 #include "app/display_style.hpp"
 #include "app/main_layout.hpp"
 #include "app/session.hpp"
+#include "app/view3d.hpp"
 #include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
@@ -129,6 +130,9 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.outcome = Outcome::FellThrough;
     return r;
   }
+  // The user may have turned, zoomed or resized the 3-D window since the
+  // last action; the model (and a recorded export) takes what is shown.
+  capture_view3d();
   session().begin_action(spec->name, fpass);
   auto& g = graphics();
   try {
@@ -158,7 +162,12 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.message = e.what();
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
-  session().end_action(r.outcome == Outcome::Refused);
+  try {
+    apply_view3d();
+  } catch (const std::exception& e) {
+    console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
+  }
+  session().end_action(r.outcome == Outcome::Done);
   sync_display_menus();
   return r;
 }
@@ -181,7 +190,7 @@ void refuse(const std::string& text, const std::string& title) {
 
 Handle new_figure3d() {
   auto screen = graphics().backend().screen_size_px();
-  double w = 720, h = 620;
+  const double w = state().view3d.width, h = state().view3d.height;
   Handle f =
       graphics().new_figure({{"Name", "Velmora 3D display"},
                              {"Color", Value::row({1, 1, 1})},

@@ -6,6 +6,7 @@
 
 #include "app/actions.hpp"
 #include "app/display_style.hpp"
+#include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/main_layout.hpp"
 #include "app/switchyard.hpp"
@@ -119,6 +120,7 @@ ValueList open_main_window(int nargout) {
   // file was saved.
   sync_display_menus();
   gui::guidata(Value(fig), gui::guihandles(fig));
+  connect_inputs(fig);
   if (nargout >= 1) return {Value(fig)};
   return {};
 }

@@ -10,6 +10,7 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "stats/messages.hpp"
 
 namespace velmora::stats {
 
@@ -37,8 +38,7 @@ Prepared prepare(const Eigen::Ref<const Eigen::MatrixXd>& y,
                        " values of the regressor but " + std::to_string(n) + " specimens.");
   }
   if (n < 4) {
-    throw NumericError("The permutation test needs at least four specimens; it has " +
-                       std::to_string(n) + ".");
+    throw NumericError(too_few_specimens_text("The permutation test", n));
   }
   if (!x.allFinite() || !y.allFinite()) {
     throw NumericError("The permutation test data include values that are not finite numbers.");

@@ -152,7 +152,7 @@ TEST_F(AppTest, WilksTitleFollowsCSBoxAndRegressorFollowsScale) {
             "Multivariate Regression of PW+Uniform on LCS -Manova Results");
   EXPECT_EQ(linear.rfind("Wilks Lambda= ", 0), 0u);
   EXPECT_NE(linear.find("   F score= "), std::string::npos);
-  g->set(g->find_tag("CSBox"), "Value", 1.0);
+  type_into("CSBox", Value(1.0));
   run("LnDown");
   ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
   EXPECT_EQ(hb->messages().back().title,
@@ -183,8 +183,6 @@ TEST_F(AppTest, WilksWithTooFewSpecimensSaysSo) {
 TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   load_examples(true, true);
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
-  gfx::Handle box = g->find_tag("ExagerationBox");
-  gfx::Handle format = g->find_tag("DeFormat");
   auto children = [&] { return g->get(g->current_axes(), "Children").numel(); };
   struct Case {
     double type;
@@ -193,7 +191,7 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   // Displacement vectors carry one more line: their arrowheads.
   for (Case c :
        {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12 + 1}, Case{4, 1 + 14}}) {
-    g->set(format, "Value", c.type);
+    type_into("DeFormat", Value(c.type));
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
     EXPECT_EQ(children(), c.lines) << c.type;
   }
@@ -208,18 +206,21 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-.");
   EXPECT_EQ(g->get(kids(0), "Color"), Value::row({1, 0, 0}));
   // A zero factor draws the target on the reference: zero-length vectors.
-  g->set(format, "Value", 3.0);
-  g->set(box, "String", "0");
+  type_into("DeFormat", Value(3.0));
+  type_into("ExagerationBox", Value("0"));
   run("ShowRegression");
   kids = g->get(g->current_axes(), "Children");
   Value seg = g->get(kids(1), "XData");  // the newest vector, under the heads
   EXPECT_EQ(g->get_text(kids(1), "Tag"), "Vector");
   EXPECT_NEAR(seg(0), seg(1), 1e-12);
-  g->set(box, "String", "three");
-  ActionReport r = run("ShowRegression");
+  // A bad factor is refused as it is typed; the box shows the factor in use.
+  ActionReport r = type_into("ExagerationBox", Value("three"));
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message,
             "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
+  EXPECT_EQ(last_message(), r.message);
+  EXPECT_EQ(text_of("ExagerationBox"), "0");
+  EXPECT_EQ(state().inputs.exaggeration, 0);
   EXPECT_EQ(children(), 1u + 14 + 12 + 1);  // nothing redrawn
 }
 
@@ -291,8 +292,8 @@ namespace {
 
 TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
   load_examples();
-  g->set(g->find_tag("PermBox"), "String", "99");
-  g->set(g->find_tag("SeedBox"), "String", "7");
+  type_into("PermBox", Value("99"));
+  type_into("SeedBox", Value("7"));
   ASSERT_EQ(run("PermutationTest").outcome, Outcome::Done) << last_report().message;
   const std::string text = last_message();
   // R² recomputed from the tangent coordinates: the share of their total
@@ -310,8 +311,7 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
   EXPECT_EQ(hb->messages().back().title, "Permutation Test of Shape on X");
   ASSERT_EQ(run("PermutationTest").outcome, Outcome::Done);
   EXPECT_EQ(last_message(), text);  // the same seed repeats the test exactly
-  g->set(g->find_tag("PermBox"), "String", "many");
-  EXPECT_EQ(run("PermutationTest").message,
+  EXPECT_EQ(type_into("PermBox", Value("many")).message,
             "The number of permutations \"many\" is not a whole number from 1 to 10000000.");
 
   ConsoleCapture cap;
@@ -321,10 +321,10 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
   EXPECT_EQ(xlabel.rfind("PC1 (", 0), 0u);
   EXPECT_NE(cap.text().find("PC1  " + xlabel.substr(5, xlabel.size() - 6)), std::string::npos)
       << cap.text();
-  g->set(g->find_tag("PCBox"), "String", "99");
-  EXPECT_EQ(run("ShowPCA").message.rfind(
-                "The principal component \"99\" is not a whole number from 1 to ", 0),
-            0u);
+  EXPECT_EQ(
+      type_into("PCBox", Value("99"))
+          .message.rfind("The principal component \"99\" is not a whole number from 1 to ", 0),
+      0u);
   hb->queue_path(temp("pca.txt"));
   ASSERT_EQ(run("SavePCA").outcome, Outcome::Done) << last_report().message;
   std::ifstream in(temp("pca.txt"));

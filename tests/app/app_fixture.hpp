@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/app_state.hpp"
+#include "app/inputs.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
@@ -79,6 +80,16 @@ class AppTest : public ::testing::Test {
       hb->queue_path(example("age.txt"));
       ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
     }
+  }
+  /// Types `value` into the edit box tagged `tag` (or chooses it in a
+  /// pop-up or check box) and runs the control's callback, as the window
+  /// does; the report says whether the model took it.
+  ActionReport type_into(const std::string& tag, const Value& value) {
+    gfx::Handle h = g->find_tag(tag);
+    g->set(h, value.is_char() ? "String" : "Value", value);
+    clear_input_report();
+    g->run_callback(h, "Callback");
+    return last_input_report();
   }
   std::string text_of(const std::string& tag) const {
     return g->get_text(g->find_tag(tag), "String");

@@ -48,10 +48,10 @@ TEST(ScriptFuzz, RecordedPathsReplayAsTheSameBytes) {
     rec.start_recording();
     rec.begin_action("SaveRef", {});
     rec.dialog_answered("save", gfx::FilePick{folder, name});
-    rec.end_action(false);
+    rec.end_action(true);
     rec.begin_action("LoadData", {});
     rec.dialog_answered("open", gfx::FilePick{folder, name});
-    rec.end_action(false);
+    rec.end_action(true);
     std::istringstream in(rec.script());
     std::vector<BatchCommand> cmds;
     ASSERT_NO_THROW(cmds = parse_batch(in, "/base/")) << quote_script_text(name);

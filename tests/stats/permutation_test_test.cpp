@@ -178,7 +178,7 @@ TEST(PermutationTest, RefusesWhatItCannotTest) {
   EXPECT_EQ(error_of([&] { permutation_test(s.y, s.x.head(5)); }),
             "The permutation test has 5 values of the regressor but 6 specimens.");
   EXPECT_EQ(error_of([&] { permutation_test(s.y.topRows(3), s.x.head(3)); }),
-            "The permutation test needs at least four specimens; it has 3.");
+            "The permutation test needs at least four specimens; this sample has 3.");
   Eigen::MatrixXd broken = s.y;
   broken(2, 1) = std::nan("");
   EXPECT_EQ(error_of([&] { permutation_test(broken, s.x); }),

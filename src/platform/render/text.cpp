@@ -9,7 +9,25 @@ namespace velmora::render {
 
 namespace {
 
+// The same glyph options on every surface.  Cairo resolves a font face once,
+// with the options of the first surface that draws text in it, and keeps that
+// for every later surface; without fixed options a picture's text would
+// depend on what was drawn before it in the process (an EPS export before a
+// PNG changes the PNG's glyphs).  These are the vector surfaces' own options,
+// so EPS, PDF and SVG output is as before; pictures get unhinted glyphs.
+const cairo_font_options_t* glyph_options() {
+  static cairo_font_options_t* options = [] {
+    cairo_font_options_t* o = cairo_font_options_create();
+    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
+    return o;
+  }();
+  return options;
+}
+
 void select_font(cairo_t* cr, const TextStyle& style) {
+  cairo_set_font_options(cr, glyph_options());
   cairo_select_font_face(cr, style.font_name.empty() ? "DejaVu Sans" : style.font_name.c_str(),
                          style.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                          style.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/app_state.hpp"
+#include "app/switchyard.hpp"
+#include "platform/graphics/backend.hpp"
+
+namespace velmora::app {
+
+/// What kind of control holds an input, and so what `set` gives it.
+enum class InputKind {
+  Edit,   ///< an edit box: any text, checked when entered
+  Popup,  ///< a pop-up menu: a 1-based entry
+  Check,  ///< a check box: on or off
+};
+
+/// An input control of the main window, by its tag.
+struct InputControl {
+  std::string_view tag;
+  InputKind kind;
+};
+
+/// The main window's input controls, in the order a script sets them.
+const std::vector<InputControl>& input_controls();
+/// The input control tagged `tag`, or nullptr.
+const InputControl* find_input(std::string_view tag);
+/// The tags of the input controls `action` reads, in table order.
+std::vector<std::string_view> inputs_read_by(std::string_view action);
+
+/// Gives each input control of the main window `main` the callback that
+/// takes its value into the model, and shows the model's values in them.
+void connect_inputs(gfx::Handle main);
+
+/// Takes the value `control` now holds into the model, as entering it does:
+/// a bad value is refused with a message box, the model keeps its value and
+/// the control shows it again.  The report is also kept for
+/// last_input_report().
+ActionReport take_input(gfx::Handle control);
+/// The report of the most recent take_input.
+const ActionReport& last_input_report();
+/// Forgets it (before a callback that may or may not take an input).
+void clear_input_report();
+
+/// Shows the model's value in the main window's control tagged `tag`.
+void show_input(std::string_view tag);
+
+/// The value of input `tag` in `in` as a batch-script word: the number in
+/// the shortest form that reads back to the same double; "1"/"0" for a
+/// check box; the entry number for a pop-up.
+std::string input_script_value(std::string_view tag, const Inputs& in);
+
+/// A double in the shortest form that reads back to the same double.
+std::string exact_number(double x);
+
+/// The refusal of a text that is not a whole number from `lo` to `hi`.
+std::string not_whole_number_text(std::string_view what, std::string_view text, long long lo,
+                                  long long hi);
+
+/// The deformation code ("a" … "d") of the chosen display type.
+std::string display_code(const Inputs& in);
+
+}  // namespace velmora::app
