@@ -75,8 +75,15 @@ kids += [btn("", "Permutation Test", "PermutationTest", 432, 584, 150, 26),
          text("TestStatus", "", 432, 524, 540, 22)]
 kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":[480,70,490,420],"Box":"on",
              "ButtonDownFcn":["Velmora","axes1_ButtondownFcn","$gcbo",[],"$guidata"]})
-def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None):
+# The results log (read-only, several lines) and the status line.
+kids.append({"type":"uicontrol","Style":"edit","Tag":"ResultsLog","String":"","Max":2,"Min":0,"Enable":"inactive",
+             "HorizontalAlignment":"left","Position":[420,24,568,40]})
+kids.append(text("StatusBar", "", 420, 4, 568, 18))
+def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None, acc=None, visible=True, enable=True):
     d={"type":"uimenu","Label":label}
+    if acc: d["Accelerator"]=acc
+    if not visible: d["Visible"]="off"
+    if not enable: d["Enable"]="off"
     if cb: d["Callback"]=cb
     elif action: d["Callback"]=sw(action,*args)
     if tag: d["Tag"]=tag
@@ -88,12 +95,16 @@ def menu(label, items, tag=None):
     if tag: d["Tag"]=tag
     return d
 menus=[
- menu("&File",[item("Load Landmarks…","LoadData"),item("Load X List…","LoadXList"),item("Load Wireframe…","LoadWireFrame"),
-   item("Save Partial Warp Scores…","SaveWarp",sep=True),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
+ menu("&File",[item("Load Landmarks…","LoadData",acc="O"),
+   menu("Recent Files",[item("No recent files",tag="RecentNone",enable=False)]+
+        [item(str(i),"OpenRecent",tag="RecentFile%d"%i,args=(i,),visible=False) for i in range(1,9)]),
+   item("Load X List…","LoadXList",sep=True),item("Load Wireframe…","LoadWireFrame"),
+   item("Save Partial Warp Scores…","SaveWarp",sep=True,acc="S"),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
    item("Save Specimen Names…","SaveSpecimenNames"),item("Save Landmarks As…","SaveLandmarks"),
    item("Full-precision result files","SetFullPrecision",tag="FullPrecisionOn",checked=False,args=("on",),sep=True),
    item("Six-digit result files","SetFullPrecision",tag="FullPrecisionOff",checked=True,args=("off",)),
-   item("Save Session Script…","SaveSessionScript",sep=True),item("Clear Data","ClearData",sep=True)]),
+   item("Save Results Log…","SaveResultsLog",sep=True),item("Save Session Script…","SaveSessionScript"),
+   item("Clear Data","ClearData",sep=True),item("Quit","Quit",sep=True,acc="Q")]),
  menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
    item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks"),
    item("Permutation Test","PermutationTest"),item("Show PCA","ShowPCA",sep=True),
@@ -121,12 +132,13 @@ menus=[
      item("2.0","SetLineWidth",tag="Weight20",checked=False,args=(20,)),
      item("2.5","SetLineWidth",tag="Weigth25",checked=False,args=(25,))])]),
  menu("&Export",[item("Copy 3D Figure to Clipboard","CopyDClipboard"),item("Save 3D Figure as EPS…","CopyDEPS"),
-   item("Export 3D Figure…","ExportFigure"),
+   item("Export 3D Figure…","ExportFigure",acc="E"),
    item("Copy Current Axes Enlarged",cb=["CopyBigImage","$gcbo"],sep=True),
    item("Copy Current Axes Enlarged, Free Aspect",cb=["CopyBigImageNA","$gcbo"])]),
+ menu("&Help",[item("User Guide","UserGuide",acc="F1"),item("About Velmora","About",sep=True)]),
 ]
 fig={"figure":{"Tag":"VelmoraMain","Name":"Velmora — 3D geometric morphometrics","NumberTitle":"off","Units":"pixels",
-               "Position":[80,80,1000,660],"MenuBar":"none","Resize":"on"},
+               "Position":[80,80,1000,660],"MenuBar":"none","Resize":"on","CloseRequestFcn":sw("Quit")},
      "children": menus + kids}
 import os
 open(os.path.join(os.path.dirname(__file__), '..', 'src', 'app', 'Velmora.fig'),'w').write(json.dumps(fig, indent=1, ensure_ascii=False)+"\n")

@@ -29,14 +29,21 @@ void Session::start_recording() {
 }
 
 void Session::begin_action(std::string_view name, const Value& fpass) {
-  // Saving the script is not part of the session it saves.
-  in_step_ = recording_ && name != "SaveSessionScript";
+  // Saving the script is not part of the session it saves; quitting and
+  // the help windows change nothing a replay would show.
+  in_step_ = recording_ && name != "SaveSessionScript" && name != "Quit" && name != "About" &&
+             name != "UserGuide";
   if (in_step_) steps_.push_back({std::string(name), script_argument(fpass), {}});
 }
 
 void Session::end_action(bool refused) {
   if (in_step_ && refused && !steps_.empty()) steps_.pop_back();
   in_step_ = false;
+}
+
+void Session::record_as(std::string_view action, std::string dialog_line) {
+  if (!recording_ || !in_step_ || steps_.empty()) return;
+  steps_.back() = Step{std::string(action), "", {std::move(dialog_line)}};
 }
 
 void Session::dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer) {

@@ -6,6 +6,7 @@
 
 #include "app/actions.hpp"
 #include "app/loaders.hpp"
+#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "gui/layout_file.hpp"
 #include "gui/gui_data.hpp"
@@ -48,7 +49,8 @@ const std::vector<std::string_view>& required_tags() {
       "NoArrowHeads", "Density10", "Density20", "Density30",      "Density50",  "RefSquare",
       "RefDiamond",   "RefCircle", "RefPlus",   "Line1Red",       "Line1Black", "Line1Dotted",
       "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weigth25",
-      "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1"};
+      "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1",
+      "ResultsLog",   "StatusBar", "RecentNone", "RecentFile1",   "RecentFile8"};
   return tags;
 }
 
@@ -106,6 +108,7 @@ ValueList open_main_window(int nargout) {
   if (g.figures().size() > windows) {
     check_main_layout(fig);
     announce_layout(g.get_text(fig, "FileName"));
+    show_recent_files();
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
   gui::guidata(Value(fig), gui::guihandles(fig));
