@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStringList>
+#include <QStyle>
 #include <QTextBrowser>
 #include <algorithm>
 
@@ -90,12 +91,17 @@ QWidget* show_document_window(std::string_view title, std::string_view markdown)
   view->setWindowTitle(qstr(title));
   view->setOpenExternalLinks(true);
   view->setMarkdown(qstr(markdown));
-  // About 80 characters of the body text wide and two thirds of the screen high.
+  // About 80 characters of the body text wide, two thirds of the screen
+  // high at most, in the middle of the screen.
   const QFontMetrics metrics(view->font());
-  int height = 700;
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    height = std::min(height, screen->availableGeometry().height() * 2 / 3);
-  view->resize(metrics.horizontalAdvance(QString(84, QChar('n'))), height);
+  QSize size(metrics.horizontalAdvance(QString(84, QChar('n'))), 700);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect free = screen->availableGeometry();
+    size = size.boundedTo(QSize(free.width(), free.height() * 2 / 3));
+    view->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, free));
+  } else {
+    view->resize(size);
+  }
   view->show();
   return view;
 }
