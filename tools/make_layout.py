@@ -125,8 +125,11 @@ kids.append({"type":"uicontrol","Style":"edit","Tag":"ResultsLog","Max":2,"Min":
              "TooltipString":"Every report of this session, newest last: select and copy, or File ▸ Save Results Log…"})
 kids.append(text("StatusBar", "", L, 642, W - 2*L, 22,
                  tip="What the last save or export wrote, and where."))
-def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None):
+def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None, acc=None, visible=True, enable=True):
     d={"type":"uimenu","Label":label}
+    if acc: d["Accelerator"]=acc
+    if not visible: d["Visible"]="off"
+    if not enable: d["Enable"]="off"
     if cb: d["Callback"]=cb
     elif action: d["Callback"]=sw(action,*args)
     if tag: d["Tag"]=tag
@@ -138,12 +141,16 @@ def menu(label, items, tag=None):
     if tag: d["Tag"]=tag
     return d
 menus=[
- menu("&File",[item("Load Landmarks…","LoadData"),item("Load X List…","LoadXList"),item("Load Wireframe…","LoadWireFrame"),
-   item("Save Partial Warp Scores…","SaveWarp",sep=True),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
+ menu("&File",[item("Load Landmarks…","LoadData",acc="O"),
+   menu("Recent Files",[item("No recent files",tag="RecentNone",enable=False)]+
+        [item(str(i),"OpenRecent",tag="RecentFile%d"%i,args=(i,),visible=False) for i in range(1,9)]),
+   item("Load X List…","LoadXList",sep=True),item("Load Wireframe…","LoadWireFrame"),
+   item("Save Partial Warp Scores…","SaveWarp",sep=True,acc="S"),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
    item("Save Specimen Names…","SaveSpecimenNames"),item("Save Landmarks As…","SaveLandmarks"),
    item("Full-precision result files","SetFullPrecision",tag="FullPrecisionOn",checked=False,args=("on",),sep=True),
    item("Six-digit result files","SetFullPrecision",tag="FullPrecisionOff",checked=True,args=("off",)),
-   item("Save Session Script…","SaveSessionScript",sep=True),item("Clear Data","ClearData",sep=True)]),
+   item("Save Results Log…","SaveResultsLog",sep=True),item("Save Session Script…","SaveSessionScript"),
+   item("Clear Data","ClearData",sep=True),item("Quit","Quit",sep=True,acc="Q")]),
  menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
    item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks"),
    item("Permutation Test","PermutationTest"),item("Show PCA","ShowPCA",sep=True),
@@ -176,12 +183,13 @@ menus=[
      item("2.0","SetLineWidth",tag="Weight20",checked=False,args=(20,)),
      item("2.5","SetLineWidth",tag="Weight25",checked=False,args=(25,))])]),
  menu("&Export",[item("Copy 3D Figure to Clipboard","CopyDClipboard"),item("Save 3D Figure as EPS…","CopyDEPS"),
-   item("Export 3D Figure…","ExportFigure"),
+   item("Export 3D Figure…","ExportFigure",acc="E"),
    item("Copy Current Axes Enlarged",cb=["CopyBigImage","$gcbo"],sep=True),
    item("Copy Current Axes Enlarged, Free Aspect",cb=["CopyBigImageNA","$gcbo"])]),
+ menu("&Help",[item("User Guide","UserGuide",acc="F1"),item("About Velmora","About",sep=True)]),
 ]
 fig={"figure":{"Tag":"VelmoraMain","Name":"Velmora — 3D geometric morphometrics","NumberTitle":"off","Units":"pixels",
-               "Position":[0,0,W,H],"MenuBar":"none","Resize":"on"},
+               "Position":[0,0,W,H],"MenuBar":"none","Resize":"on","CloseRequestFcn":sw("Quit")},
      "children": menus + kids}
 import os
 open(os.path.join(os.path.dirname(__file__), '..', 'src', 'app', 'Velmora.fig'),'w').write(json.dumps(fig, indent=1, ensure_ascii=False)+"\n")

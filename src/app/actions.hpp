@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/runtime/function_table.hpp"
 #include "platform/value/value.hpp"
 
@@ -68,10 +70,19 @@ void export_figure(const Value&);
 // The window and the session.
 void clear_data(const Value&);
 void save_session_script(const Value&);
+void save_results_log(const Value&);
+void open_recent(const Value&);
+void quit(const Value&);
+void about(const Value&);
+void user_guide(const Value&);
 
 }  // namespace velmora::app::actions
 
 namespace velmora::app {
 /// Registers CopyBigImage and CopyBigImageNA (1 input, 0 outputs).
 void register_export_functions(FunctionTable& table);
+/// The part of the README that Help > User Guide shows: from the heading
+/// "## A first analysis" to the next "## " heading (the whole text without
+/// that heading).
+std::string user_guide_section(const std::string& readme);
 }  // namespace velmora::app

@@ -12,6 +12,7 @@
 #include "app/display_style.hpp"
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
+#include "app/main_window.hpp"
 #include "app/reports.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
@@ -143,6 +144,8 @@ void use_cs(const Value&) {
   AppState& s = state();
   s.x = s.sample->centroid_sizes();
   s.x_name = "Centroid size";
+  s.x_source = kCentroidSizeX;
+  show_x_source();
 }
 
 void do_regression(const Value&) {
@@ -153,6 +156,7 @@ void do_regression(const Value&) {
   const Eigen::VectorXd on_scale = varying_regressor(x);
   g.set(control("RotX"), "Enable", "Off");
   g.set(control("RotZ"), "Enable", "Off");
+  if (!s.scores) s.scores_unsaved = true;
   s.scores = current_scores();
   const auto mpw = s.scores->rows();
   const double xmax = x.maxCoeff(), xmin = x.minCoeff();
@@ -165,6 +169,7 @@ void do_regression(const Value&) {
   // Every score column is regressed, the last uniform score included.
   Eigen::RowVectorXd slopes = stats::column_slopes(*s.scores, on_scale);
   s.regression = Regression{slopes, xrange * slopes};
+  s.regression_unsaved = true;
 }
 
 void plot_p_distance(const Value&) {
@@ -202,6 +207,7 @@ void plot_p_distance(const Value&) {
   std::string text = pdistance_report(r, t.z, t.p);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
+  log_report(title, text);
   echo("ans", show_message_window(text, title));
 }
 
@@ -230,6 +236,7 @@ void get_wilks(const Value&) {
                           ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
                           : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
   echo("ans", Value(text));
+  log_report(title, text);
   echo("ans", show_message_window(text, title));
 }
 
@@ -284,15 +291,22 @@ io::NumberFormat number_format() {
 }
 
 // Asks for the file, then writes `content` safely; a failed write is
-// shown with the path and the reason.
-void save_text(std::string_view title, const std::string& content) {
+// shown with the path and the reason.  The path written, or nullopt when
+// the user cancelled.
+std::optional<std::string> save_text(std::string_view title, const std::string& content) {
   auto pick = pick_file_to_save("*.*", title);
-  if (!pick) return;
+  if (!pick) return std::nullopt;
   try {
     write_file_safely(pick->path(), content);
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }
+  return pick->path();
+}
+
+// "80 × 30": the rows and columns of a file written.
+std::string size_text(Eigen::Index rows, Eigen::Index cols) {
+  return std::to_string(rows) + " × " + std::to_string(cols);
 }
 
 }  // namespace
@@ -302,25 +316,40 @@ void save_warp(const Value&) {
   echo("ans",
        Value::row({static_cast<double>(s.scores->rows()), static_cast<double>(s.scores->cols())}));
   const Eigen::VectorXd cs = s.sample->centroid_sizes();
-  save_text("File Name for Partial Warp Scores",
-            io::score_file_text(*s.scores, std::vector<double>(cs.data(), cs.data() + cs.size()),
-                                number_format()));
+  const auto path = save_text(
+      "File Name for Partial Warp Scores",
+      io::score_file_text(*s.scores, std::vector<double>(cs.data(), cs.data() + cs.size()),
+                          number_format()));
+  if (!path) return;
+  state().scores_unsaved = false;
+  // The scores and the centroid size column.
+  show_status("Saved scores: " + *path + " (" + size_text(s.scores->rows(), s.scores->cols() + 1) +
+              ")");
 }
 
 void save_ref(const Value&) {
   const shape::Config& ref = state().sample->reference;
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
-  const std::vector<double> row = io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
-                                             static_cast<std::size_t>(ref.rows()), 1.0);
-  save_text("File Name for Reference", io::row_file_text(row, number_format()));
+  const std::vector<double> row =
+      io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
+                 static_cast<std::size_t>(ref.rows()), 1.0);
+  const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()));
+  if (path) {
+    show_status("Saved reference: " + *path + " (" + std::to_string(ref.rows()) + " landmarks)");
+  }
 }
 
 void save_vector(const Value&) {
   const Eigen::RowVectorXd& slopes = state().regression->slopes;
-  save_text("File Name for Regression Vector",
-            io::vector_file_text({slopes.data(), static_cast<std::size_t>(slopes.size())},
-                                 number_format()));
+  const auto path =
+      save_text("File Name for Regression Vector",
+                io::vector_file_text({slopes.data(), static_cast<std::size_t>(slopes.size())},
+                                     number_format()));
+  if (!path) return;
+  state().regression_unsaved = false;
+  show_status("Saved regression vector: " + *path + " (" + std::to_string(slopes.size()) +
+              " slopes)");
 }
 
 // --- permutation test and principal components --------------------------
@@ -386,6 +415,7 @@ void permutation_test(const Value&) {
   const std::string title =
       on_ln_scale() ? "Permutation Test of Shape on Ln(X)" : "Permutation Test of Shape on X";
   echo("ans", Value(text));
+  log_report(title, text);
   echo("ans", show_message_window(text, title));
 }
 
@@ -405,6 +435,7 @@ void show_pca(const Value&) {
   for (long long j = 0; j < r; ++j)
     shares += "  PC" + std::to_string(j + 1) + "  " + percent(pca.shares(j)) + "\n";
   console().write(shares);
+  log_report("Principal components of shape", shares);
 
   // PC1 against PC2 in the main window's plot, coloured by X when it is loaded.
   const gfx::Handle ax = control("axes1");
@@ -453,7 +484,11 @@ void save_pca(const Value&) {
   std::string text = io::format_g_lines(pca.scores, number_format());
   io::append_g_line(text, {pca.variances.data(), static_cast<std::size_t>(pca.variances.size())},
                     number_format());
-  save_text("File Name for Principal Component Scores", text);
+  const auto path = save_text("File Name for Principal Component Scores", text);
+  if (path) {
+    show_status("Saved principal component scores: " + *path + " (" +
+                size_text(pca.scores.rows(), pca.scores.cols()) + ", then the variances)");
+  }
 }
 
 // --- the loaded sample as files ----------------------------------------------
@@ -474,8 +509,13 @@ void save_names(const Value&) {
     values = sample.centroid_sizes();
   }
   headers.push_back("centroid_size");
-  save_text("File Name for Specimen Names",
-            io::specimen_names_text(sample.names, values, headers, number_format()));
+  const auto path =
+      save_text("File Name for Specimen Names",
+                io::specimen_names_text(sample.names, values, headers, number_format()));
+  if (!path) return;
+  if (s.scores && s.scores->rows() == sample.specimens()) state().scores_unsaved = false;
+  show_status("Saved specimen names: " + *path + " (" + std::to_string(sample.specimens()) +
+              " specimens, " + std::to_string(values.cols()) + " values each)");
 }
 
 void save_landmarks(const Value&) {
@@ -495,6 +535,8 @@ void save_landmarks(const Value&) {
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }
+  show_status("Saved landmarks: " + pick->path() + " (" + std::to_string(sample.specimens()) +
+              " specimens × " + std::to_string(sample.landmarks()) + " landmarks)");
 }
 
 }  // namespace velmora::app::actions

@@ -2,12 +2,17 @@
 // the reference.
 #include <Eigen/Core>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/loaders.hpp"
+#include "app/main_window.hpp"
+#include "app/recent_files.hpp"
+#include "app/script_text.hpp"
+#include "app/session.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "bindings/numeric_calls.hpp"
@@ -52,17 +57,16 @@ void set_rotation_buttons(const char* enable) {
 
 }  // namespace
 
-// Every loader reads and checks its file completely, and computes what
-// depends on it, before it replaces anything: a refused or failed load leaves
-// the state, the controls and the figures as they were.
-void load_data(const Value&) {
+namespace {
+
+// Reads, superimposes and shows the landmark file `pick`: the 3D window
+// (reused when it is open) shows the new reference and the main window's
+// plot is emptied, so no picture of the previous sample stays.
+void load_landmark_file(const gfx::FilePick& pick, gfx::Handle main_window) {
   auto& g = graphics();
   AppState& s = state();
-  const gfx::Handle main_window = g.current_figure();
-  auto pick = pick_file_to_load("*.*");
-  if (!pick) return;
   // Any format the importers know, chosen by extension and checked by content.
-  io::ImportedSample imported = io::import_landmarks(pick->path());
+  io::ImportedSample imported = io::import_landmarks(pick.path());
   const Eigen::MatrixXd& rows = imported.rows;
   const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols()),
              k = c / 3;
@@ -73,11 +77,11 @@ void load_data(const Value&) {
   const Eigen::Index wires_need = wire_landmarks_needed();
 
   s.main_window = main_window;
-  s.sample = Sample{pick->name, std::move(imported.rows), std::move(fit.fitted),
+  s.sample = Sample{pick.name, std::move(imported.rows), std::move(fit.fitted),
                     std::move(fit.reference), std::move(imported.names)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
-                {pick->name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
+                {pick.name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
   s.display = DisplaySettings{};
   s.ln_scale = false;
   // The independent variable and the results of the previous sample do not
@@ -86,6 +90,7 @@ void load_data(const Value&) {
   s.x_name.clear();
   s.scores.reset();
   s.regression.reset();
+  show_x_source();
   set_rotation_buttons("On");
   std::string wire_note;
   if (wires_need > static_cast<Eigen::Index>(k)) {
@@ -94,12 +99,71 @@ void load_data(const Value&) {
     s.wires.reset();
     g.set(control("WireBox"), "String", "No Wireframe Loaded");
   }
-  g.make_current(new_figure3d());
+  clear_main_plot();
+  const std::optional<gfx::Handle>& open3d = s.figure3d;
+  if (open3d && g.valid(*open3d) && g.type(*open3d) == gfx::Type::Figure) {
+    g.clear_figure(*open3d);
+    g.make_current(*open3d);
+  } else {
+    g.make_current(new_figure3d());
+  }
   draw_reference();
   if (!wire_note.empty()) {
     console().line(wire_note);
     g.backend().message_box(wire_note, "Wireframe removed");
   }
+}
+
+// The loaded file's full path, as the recent-files list keeps it: the
+// dialog's folder is the working folder by now.
+std::string absolute_path(const gfx::FilePick& pick) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(pick.path(), ec);
+  return ec ? pick.path() : p.lexically_normal().string();
+}
+
+}  // namespace
+
+// Every loader reads and checks its file completely, and computes what
+// depends on it, before it replaces anything: a refused or failed load leaves
+// the state, the controls and the figures as they were.
+void load_data(const Value&) {
+  const gfx::Handle main_window = graphics().current_figure();
+  auto pick = pick_file_to_load("*.*");
+  if (!pick) return;
+  load_landmark_file(*pick, main_window);
+  remember_recent_file(absolute_path(*pick));
+}
+
+void open_recent(const Value& fpass) {
+  auto& g = graphics();
+  const gfx::Handle main_window = g.current_figure();
+  const double slot = fpass.is_double() && fpass.numel() == 1 ? fpass(0) : 0;
+  std::string path;
+  if (slot >= 1 && slot <= static_cast<double>(kRecentFiles) && slot == std::floor(slot)) {
+    const Value kept =
+        g.get(control("RecentFile" + std::to_string(static_cast<int>(slot))), "UserData");
+    path = kept.text_or_empty();
+  }
+  if (path.empty()) {
+    refuse("There is no recent file in place " + script_argument(fpass) +
+           " of File > Recent Files.");
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    forget_recent_file(path);
+    refuse("The file \"" + path +
+               "\" is no longer there; it was taken off the recent files. Use Load Landmarks "
+               "to find it.",
+           "Recent file missing");
+  }
+  const auto slash = path.find_last_of('/');
+  const gfx::FilePick pick{path.substr(0, slash + 1), path.substr(slash + 1)};
+  enter_folder(pick);
+  load_landmark_file(pick, main_window);
+  remember_recent_file(path);
+  // A replay loads the same file through the dialog.
+  session().record_as("LoadData", "open " + quote_script_text(path));
 }
 
 void load_x_list(const Value&) {
@@ -115,7 +179,12 @@ void load_x_list(const Value&) {
   Eigen::MatrixXd scores = current_scores();
   s.x = x.matrix().col(0);
   s.x_name = std::filesystem::path(pick->path()).stem().string();
+  s.x_source = pick->name;
+  show_x_source();
   set_rotation_buttons("Off");
+  // The scores depend on the sample alone: computed again, they are the ones
+  // saved before.
+  if (!s.scores) s.scores_unsaved = true;
   s.scores = std::move(scores);
 }
 

@@ -6,6 +6,9 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/main_window.hpp"
+#include "app/switchyard.hpp"
+#include "platform/graphics/graphics.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
@@ -21,12 +24,15 @@ using gfx::Handle;
 
 void actions::copy_d_clipboard(const Value&) {
   graphics().print(*state().figure3d, {"-dmeta"});
+  show_status("Copied the 3D figure to the clipboard (SVG and PNG)");
 }
 
 void actions::copy_d_eps(const Value&) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.eps", "Save File Name for EPS file");
-  if (pick) g.print(*state().figure3d, {"-depsc"}, pick->folder + pick->name);
+  if (!pick) return;
+  g.print(*state().figure3d, {"-depsc"}, pick->folder + pick->name);
+  show_status("Saved the 3D figure as EPS: " + pick->path());
 }
 
 void actions::export_figure(const Value&) {
@@ -50,6 +56,7 @@ void actions::export_figure(const Value&) {
            "Export 3D Figure");
   }
   g.print(*state().figure3d, options, pick->path());
+  show_status("Exported the 3D figure: " + pick->path());
 }
 
 namespace {
@@ -112,6 +119,7 @@ void copy_big_image(bool equal) {
 NamedFunction copier(bool equal) {
   return [equal](const ValueList&, int) {
     copy_big_image(equal);
+    show_status("Copied the enlarged plot to the clipboard (SVG and PNG)");
     return ValueList{};
   };
 }
@@ -132,6 +140,7 @@ void actions::save_session_script(const Value&) {
   } catch (const std::exception& e) {
     refuse(e.what(), "Session script not saved");
   }
+  show_status("Saved session script: " + pick->path());
 }
 
 }  // namespace velmora::app

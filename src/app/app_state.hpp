@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/results_log.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
 #include "shape/types.hpp"
@@ -56,6 +57,9 @@ struct DisplaySettings {
   bool legend = true;
   bool colour_by_x = false;  ///< specimens on a blue-to-red scale of X
 };
+
+/// Where X came from after Use Centroid Size as X.
+inline constexpr const char* kCentroidSizeX = "Centroid size";
 
 /// The codes of the deformation display types, in the order of the
 /// DeFormat pop-up menu.
@@ -107,6 +111,13 @@ struct AppState {
   View3d view3d;   ///< the 3-D window's view and size
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
+
+  // What the main window tells of the session.
+  std::string x_source;             ///< the X file's name, or kCentroidSizeX
+  bool scores_unsaved = false;      ///< scores computed since Save Scores last wrote them
+  bool regression_unsaved = false;  ///< a regression computed since Save Vector
+  ResultsLog log;                   ///< every test report of the session
+  bool desktop = false;             ///< a person at the window: Quit asks, recent files are kept
 
   /// Every part under the name the console and the tests know it by, as a
   /// value (empty when not set), in a fixed order.

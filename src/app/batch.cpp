@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "app/inputs.hpp"
+#include "app/app_state.hpp"
 #include "app/script_text.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
@@ -517,6 +518,14 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
     }
     if (outcome == kBatchError) return kBatchError;
     if (outcome == kBatchRefused) status = kBatchRefused;
+    if (!g.valid(main)) {
+      // Quit closed the windows: the run ends as the program would.
+      if (&c != &script.back()) {
+        console().error(line_text(c.line) + ": " + c.name +
+                        " closed the main window; the lines after it were not run.");
+      }
+      return status;
+    }
   }
   if (!answers.empty()) {
     throw BatchStop{kBatchMalformed, line_text(answers.front().line) + ": the answer " +
@@ -556,6 +565,8 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
     console().error(stop->message);
     return stop->status;
   }
+  // Nobody to ask: Quit quits, and no file joins the recent-files list.
+  state().desktop = false;
   // SaveSessionScript writes what the script has run so far.
   session().clear();
   session().start_recording();

@@ -12,8 +12,6 @@
 
 namespace velmora::app {
 
-namespace {
-
 void enter_folder(const gfx::FilePick& pick) {
   if (pick.folder.empty()) return;
   if (::chdir(pick.folder.c_str()) != 0) {
@@ -21,8 +19,6 @@ void enter_folder(const gfx::FilePick& pick) {
                     "\" the working folder: " + std::strerror(errno));
   }
 }
-
-}  // namespace
 
 std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter) {
   auto pick = gfx::graphics().open_file_dialog(filter, kLoadTitle);

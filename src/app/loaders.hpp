@@ -14,6 +14,9 @@ inline constexpr std::string_view kLoadTitle = "Enter file to Load?";
 /// Shows the file-open dialog; a chosen file's folder becomes the working
 /// folder, so that the next dialog opens there.  nullopt when cancelled.
 std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter);
+/// Makes the folder of `pick` the working folder (a warning on the console
+/// when it cannot), as a file chosen in a dialog does.
+void enter_folder(const gfx::FilePick& pick);
 /// Shows the file-save dialog with the same folder rule.
 std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title);
 

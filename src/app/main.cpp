@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_state.hpp"
 #include "app/batch.hpp"
 #include "app/session.hpp"
 #include "app/velmora.hpp"
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (args[0] == "--version") {
-      std::puts("velmora 0.1.0");
+      std::puts("velmora " VELMORA_VERSION);
       return 0;
     }
     if (args[0] == "--batch") {
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
 #endif
   app::register_all_functions();
   app::session().start_recording();
+  // A person at the window: quitting asks about unsaved results, and loaded
+  // files join the recent-files list.
+  app::state().desktop = true;
   ValueList in;
   for (const std::string& a : args) in.emplace_back(a);
   bool opening = in.empty();

@@ -41,8 +41,10 @@ void Session::start_recording() {
 }
 
 void Session::begin_action(std::string_view name, const Value& fpass) {
-  // Saving the script is not part of the session it saves.
-  in_step_ = recording_ && name != "SaveSessionScript";
+  // Saving the script is not part of the session it saves; quitting and
+  // the help windows change nothing a replay would show.
+  in_step_ = recording_ && name != "SaveSessionScript" && name != "Quit" && name != "About" &&
+             name != "UserGuide";
   if (!in_step_) return;
   Step step{std::string(name), script_argument(fpass), {}, {}, std::nullopt};
   for (std::string_view tag : inputs_read_by(name))
@@ -55,6 +57,11 @@ void Session::begin_action(std::string_view name, const Value& fpass) {
 void Session::end_action(bool completed) {
   if (in_step_ && !completed && !steps_.empty()) steps_.pop_back();
   in_step_ = false;
+}
+
+void Session::record_as(std::string_view action, std::string dialog_line) {
+  if (!recording_ || !in_step_ || steps_.empty()) return;
+  steps_.back() = Step{std::string(action), "", {std::move(dialog_line)}, {}, std::nullopt};
 }
 
 void Session::dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer) {

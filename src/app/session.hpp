@@ -25,6 +25,10 @@ class Session {
   /// Ends the step begun last.  A refused or failed action is not part of
   /// the session: its step, with the dialog answers it took, is dropped.
   void end_action(bool completed);
+  /// Records the running action as `action` with one dialog answer line
+  /// (e.g. a recent file opened from the menu as "open PATH" and LoadData),
+  /// so that a replay does the same without the menu.
+  void record_as(std::string_view action, std::string dialog_line);
   void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
   /// The batch script: each action preceded by its dialog answers, paths
   /// always double-quoted so that any file name replays as the same bytes.

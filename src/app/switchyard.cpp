@@ -6,6 +6,7 @@
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/main_layout.hpp"
+#include "app/main_window.hpp"
 #include "app/session.hpp"
 #include "app/view3d.hpp"
 #include "core/errors.hpp"
@@ -76,6 +77,11 @@ const std::vector<ActionSpec>& action_table() {
       {"SetFullPrecision", a::set_full_precision, N, FR::AsIs},
       {"ToggleLegend", a::toggle_legend, N, FR::AsIs},
       {"ColourByX", a::colour_by_x, N, FR::AsIs},
+      {"SaveResultsLog", a::save_results_log, N, FR::AsIs},
+      {"OpenRecent", a::open_recent, N, FR::AsIs},
+      {"Quit", a::quit, N, FR::AsIs},
+      {"About", a::about, N, FR::AsIs},
+      {"UserGuide", a::user_guide, N, FR::AsIs},
   };
   return table;
 }
@@ -250,8 +256,13 @@ Handle control(std::string_view tag) {
 void actions::clear_data(const Value&) {
   auto& g = graphics();
   AppState& s = state();
+  // The main window's plot and the 3D window show the forgotten sample:
+  // both are emptied (their windows stay).
   Handle ax = g.current_axes();
   g.clear_axes(ax);
+  clear_main_plot();
+  if (s.figure3d && g.valid(*s.figure3d) && g.type(*s.figure3d) == gfx::Type::Figure)
+    g.clear_figure(*s.figure3d);
   echo("ans", Value(ax));
   // The independent variable and the results of the forgotten sample go
   // with it.
@@ -261,7 +272,7 @@ void actions::clear_data(const Value&) {
   s.scores.reset();
   s.regression.reset();
   g.set(control("FileBox"), "String", "No File Loaded");
-  g.set(control("GroupBox"), "String", "No File Loaded");
+  show_x_source();
   g.set(control("RotX"), "Enable", "On");
   g.set(control("RotZ"), "Enable", "On");
   g.set(control("LinearButton"), "Value", 1.0);

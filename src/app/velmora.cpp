@@ -9,6 +9,7 @@
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/main_layout.hpp"
+#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "bindings/io_functions.hpp"
 #include "bindings/shape_functions.hpp"
@@ -52,7 +53,8 @@ const std::vector<std::string_view>& required_tags() {
       "NoArrowHeads", "Density10", "Density20", "Density30",      "Density50",  "RefSquare",
       "RefDiamond",   "RefCircle", "RefPlus",   "Line1Red",       "Line1Black", "Line1Dotted",
       "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weight25",
-      "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1"};
+      "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1",
+      "ResultsLog",   "StatusBar", "RecentNone", "RecentFile1",   "RecentFile8"};
   return tags;
 }
 
@@ -114,6 +116,7 @@ ValueList open_main_window(int nargout) {
     // the screen to the 3D window beside it.
     gui::movegui(fig, std::string("northwest"));
     install_main_layout(fig);
+    show_recent_files();
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
   // The menus show the display settings as they are, not as the layout

@@ -54,6 +54,8 @@ class AppTest : public ::testing::Test {
            ("velmora-app-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(tmp_);
+    // The recent-files list of a test never reaches the user's own.
+    ::setenv("XDG_CONFIG_HOME", (tmp_ / "config").c_str(), 1);
   }
   void TearDown() override { std::filesystem::remove_all(tmp_); }
 

@@ -50,16 +50,34 @@ TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   EXPECT_EQ(g->get(kids(0), "Color"), Value::row({0, 0.55, 0}));
 }
 
-TEST_F(AppTest, TwoLoadsLeaveTwoFiguresAndActionsAddressTheSecond) {
-  load_examples(false);
-  gfx::Handle first = var("h3dfig").to_scalar();
-  load_examples(false);
-  gfx::Handle second = var("h3dfig").to_scalar();
-  EXPECT_NE(first, second);
-  EXPECT_TRUE(g->valid(first));
+TEST_F(AppTest, ASecondLoadReusesTheEmptied3DWindowAndEmptiesThePlot) {
+  load_examples();
+  ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done);
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
+  const gfx::Handle ax = g->find_tag("axes1");
+  ASSERT_GT(g->get(ax, "Children").numel(), 0u);
+  const gfx::Handle first = var("h3dfig").to_scalar();
+  const std::size_t figures = g->figures().size();
+  hb->queue_path(write("twenty.txt", sample_file(20, 12)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(var("h3dfig").to_scalar(), first);
+  EXPECT_EQ(g->figures().size(), figures);
+  // The 3D window holds the new reference alone, the plot nothing.
+  Value kids = g->get(g->current_axes(), "Children");
+  ASSERT_EQ(kids.numel(), 1u);
+  EXPECT_EQ(g->get(kids(0), "XData").numel(), 12u);
+  EXPECT_EQ(g->get(ax, "Children").numel(), 0u);
+  for (const char* label : {"XLabel", "YLabel"})
+    EXPECT_EQ(g->get_text(g->get(ax, label)(0), "String"), "") << label;
   run("ShowMean");  // the mean takes the place of the reference drawn by LoadData
   EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u);
-  EXPECT_EQ(g->current_figure(), second);
+  EXPECT_EQ(g->current_figure(), first);
+  // A closed 3D window is opened again by the next load.
+  g->destroy(first);
+  hb->queue_path(write("twenty.txt", sample_file(20, 12)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
+  EXPECT_TRUE(g->valid(var("h3dfig").to_scalar()));
+  EXPECT_EQ(g->figures().size(), figures);
 }
 
 TEST_F(AppTest, BadLandmarkFilesAreRefusedAndChangeNothing) {

@@ -70,4 +70,15 @@ void HeadlessBackend::message_window_shown(Handle, std::string_view title, std::
   if (on_message) on_message(messages_.back());
 }
 
+bool HeadlessBackend::ask_yes_no(std::string_view text, std::string_view title) {
+  const bool yes = !yes_no_.empty() && yes_no_.front();
+  if (!yes_no_.empty()) yes_no_.pop_front();
+  questions_.push_back({std::string(title), std::string(text), yes});
+  return yes;
+}
+
+void HeadlessBackend::show_document(std::string_view title, std::string_view markdown) {
+  documents_.push_back({std::string(title), std::string(markdown)});
+}
+
 }  // namespace velmora::gfx

@@ -55,6 +55,11 @@ class Backend {
   /// Replaces the clipboard contents: MIME type → bytes.
   virtual void set_clipboard(const std::map<std::string, std::string>& data) = 0;
 
+  /// A modal question with the answers Yes and No; true for Yes.
+  virtual bool ask_yes_no(std::string_view text, std::string_view title) = 0;
+  /// Shows a read-only document (Markdown) in a window of its own.
+  virtual void show_document(std::string_view title, std::string_view markdown) = 0;
+
   /// Text extent in points (width, height) of `text` (lines separated by
   /// line feeds) in the given font.
   virtual std::array<double, 2> text_extent_pt(std::string_view text, double font_size_pt,
@@ -77,6 +82,15 @@ class HeadlessBackend : public Backend {
     std::string title;
     std::string text;
     bool window = false;  // a message window (msgboxd) rather than a short box
+  };
+  struct Question {
+    std::string title;
+    std::string text;
+    bool answer = false;
+  };
+  struct Document {
+    std::string title;
+    std::string markdown;
   };
   struct Dialog {
     std::string kind;  // "open" or "save"
@@ -103,6 +117,14 @@ class HeadlessBackend : public Backend {
   void message_window_shown(Handle figure, std::string_view title, std::string_view text) override;
   void set_clipboard(const std::map<std::string, std::string>& data) override { clipboard_ = data; }
 
+  /// Queues the answer of the next yes/no question; without one the answer
+  /// is No.
+  void queue_yes_no(bool yes) { yes_no_.push_back(yes); }
+  bool ask_yes_no(std::string_view text, std::string_view title) override;
+  void show_document(std::string_view title, std::string_view markdown) override;
+  const std::vector<Question>& questions() const { return questions_; }
+  const std::vector<Document>& documents() const { return documents_; }
+
   const std::vector<Message>& messages() const { return messages_; }
   const std::vector<Dialog>& dialogs() const { return dialogs_; }
   const std::map<std::string, std::string>& clipboard() const { return clipboard_; }
@@ -124,6 +146,9 @@ class HeadlessBackend : public Backend {
   std::vector<Message> messages_;
   std::vector<Dialog> dialogs_;
   std::map<std::string, std::string> clipboard_;
+  std::deque<bool> yes_no_;
+  std::vector<Question> questions_;
+  std::vector<Document> documents_;
 };
 
 }  // namespace velmora::gfx

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +13,8 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStringList>
+#include <QStyle>
+#include <QTextBrowser>
 #include <algorithm>
 
 #include "platform/qt/convert.hpp"
@@ -75,6 +78,32 @@ QWidget* show_message_box(std::string_view text, std::string_view title) {
   box->setWindowModality(Qt::NonModal);
   box->show();
   return box;
+}
+
+bool ask_yes_no(std::string_view text, std::string_view title, QWidget* parent) {
+  return QMessageBox::question(parent, qstr(title), qstr(text), QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+QWidget* show_document_window(std::string_view title, std::string_view markdown) {
+  auto* view = new QTextBrowser;
+  view->setAttribute(Qt::WA_DeleteOnClose);
+  view->setWindowTitle(qstr(title));
+  view->setOpenExternalLinks(true);
+  view->setMarkdown(qstr(markdown));
+  // About 80 characters of the body text wide, two thirds of the screen
+  // high at most, in the middle of the screen.
+  const QFontMetrics metrics(view->font());
+  QSize size(metrics.horizontalAdvance(QString(84, QChar('n'))), 700);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect free = screen->availableGeometry();
+    size = size.boundedTo(QSize(free.width(), free.height() * 2 / 3));
+    view->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, free));
+  } else {
+    view->resize(size);
+  }
+  view->show();
+  return view;
 }
 
 void put_on_clipboard(const std::map<std::string, std::string>& data) {

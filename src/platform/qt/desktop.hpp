@@ -31,6 +31,13 @@ std::optional<gfx::FilePick> ask_for_file(bool save, std::string_view patterns,
 /// A non-modal warning box that deletes itself when closed.
 QWidget* show_message_box(std::string_view text, std::string_view title);
 
+/// A modal question with Yes and No (No is the default); true for Yes.
+bool ask_yes_no(std::string_view text, std::string_view title, QWidget* parent);
+
+/// A window that shows a Markdown document read-only (links open in the
+/// desktop's browser); it deletes itself when closed.
+QWidget* show_document_window(std::string_view title, std::string_view markdown);
+
 /// Replaces the clipboard contents with every MIME type given; a PNG is also
 /// set as image data, so programs that paste images get a picture.
 void put_on_clipboard(const std::map<std::string, std::string>& data);

@@ -12,6 +12,14 @@
 
 namespace velmora::qt {
 
+QKeySequence menu_shortcut(std::string_view accelerator) {
+  const QString text = qstr(accelerator).trimmed();
+  if (text.isEmpty()) return {};
+  // One letter is the Ctrl shortcut; a longer text names a key ("F1").
+  if (text.size() == 1) return QKeySequence("Ctrl+" + text.toUpper());
+  return QKeySequence(text);
+}
+
 void MenuEntries::add(gfx::Handle h, FigureWindow& window) {
   const gfx::Graphics& g = gfx::graphics();
   gfx::Handle parent = g.parent(h);
@@ -70,9 +78,7 @@ void MenuEntries::apply_checked(gfx::Handle h, Entry& e) {
 }
 
 void MenuEntries::apply_accelerator(gfx::Handle h, Entry& e) {
-  // An accelerator letter is the Ctrl shortcut of the entry.
-  QString key = qstr(gfx::graphics().get_text(h, "Accelerator")).left(1).toUpper();
-  e.action->setShortcut(key.isEmpty() ? QKeySequence() : QKeySequence("Ctrl+" + key));
+  e.action->setShortcut(menu_shortcut(gfx::graphics().get_text(h, "Accelerator")));
 }
 
 void MenuEntries::apply(gfx::Handle h, Entry& e) {

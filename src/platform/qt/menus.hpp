@@ -6,6 +6,7 @@
 #include "platform/graphics/backend.hpp"
 
 class QAction;
+class QKeySequence;
 class QMenu;
 class QWidget;
 
@@ -14,12 +15,17 @@ namespace velmora::qt {
 class FigureWindow;
 class WindowSet;
 
+/// The shortcut of a menu "Accelerator": one letter is Ctrl and that
+/// letter ("q" gives Ctrl+Q); a longer text is a key name as Qt reads it
+/// ("F1", "Ctrl+Shift+E"); an empty one is no shortcut.
+QKeySequence menu_shortcut(std::string_view accelerator);
+
 /// The uimenus of every figure as Qt menus: a figure's top-level uimenus
 /// are the entries of its menu bar in creation order, a uimenu with
 /// children opens a submenu, a leaf is an action that runs its Callback.
 /// "Label", "Enable", "Visible" and "Checked" (a check mark) follow the
 /// objects; "Separator" on puts a separator line before the entry; an
-/// "Accelerator" letter becomes a Ctrl shortcut.
+/// "Accelerator" becomes the entry's shortcut (see menu_shortcut).
 class MenuEntries {
  public:
   explicit MenuEntries(WindowSet& set) : set_(set) {}

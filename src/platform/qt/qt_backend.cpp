@@ -73,6 +73,14 @@ void QtBackend::message_box(std::string_view text, std::string_view title) {
   windows_->adopt(show_message_box(text, title));
 }
 
+bool QtBackend::ask_yes_no(std::string_view text, std::string_view title) {
+  return qt::ask_yes_no(text, title, dialog_parent(*windows_));
+}
+
+void QtBackend::show_document(std::string_view title, std::string_view markdown) {
+  windows_->adopt(show_document_window(title, markdown));
+}
+
 void QtBackend::set_clipboard(const std::map<std::string, std::string>& data) {
   put_on_clipboard(data);
 }

@@ -53,6 +53,10 @@ class QtBackend : public gfx::Backend {
                                                 std::string_view title) override;
   /// A non-modal warning box that stays until the user closes it.
   void message_box(std::string_view text, std::string_view title) override;
+  /// A modal Yes/No question over the current figure's window.
+  bool ask_yes_no(std::string_view text, std::string_view title) override;
+  /// A read-only window showing the Markdown document.
+  void show_document(std::string_view title, std::string_view markdown) override;
   /// Every MIME type given, plus the PNG (when there is one) as image data.
   void set_clipboard(const std::map<std::string, std::string>& data) override;
   /// Measured with Qt's font metrics, in points.

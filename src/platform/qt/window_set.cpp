@@ -308,8 +308,13 @@ void WindowSet::close_requested(gfx::Handle figure) {
     gfx::Graphics& g = gfx::graphics();
     if (!g.valid(figure)) return;
     g.make_current(figure);
-    if (!g.get(figure, "CloseRequestFcn").empty()) g.run_callback(figure, "CloseRequestFcn");
-    if (g.valid(figure)) g.destroy(figure);
+    // A figure with a CloseRequestFcn closes when that callback deletes it
+    // (it may ask first, and keep the window); any other closes at once.
+    if (g.get(figure, "CloseRequestFcn").empty()) {
+      g.destroy(figure);
+    } else {
+      g.run_callback(figure, "CloseRequestFcn");
+    }
   });
   after_action();
 }

@@ -44,7 +44,9 @@ class WindowSet {
   void raise(gfx::Handle figure);
 
   // --- input from the widgets ---------------------------------------------
-  /// The user closed a figure's window: its CloseRequestFcn, then deletion.
+  /// The user closed a figure's window: its CloseRequestFcn decides (the
+  /// window stays unless the callback deletes the figure); a figure without
+  /// one is deleted.
   void close_requested(gfx::Handle figure);
   /// The user moved or resized a window; `inner_px` is its new inner area.
   void moved_by_user(gfx::Handle figure, const std::array<double, 4>& inner_px);

@@ -13,15 +13,18 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <cmath>
 
 #include "platform/qt/figure_window.hpp"
+#include "platform/qt/menus.hpp"
 #include "qt_fixture.hpp"
 
 namespace velmora::qt::testing {
@@ -273,6 +276,13 @@ TEST_F(QtBackendTest, MenusFormTheMenuBarInCreationOrder) {
   EXPECT_TRUE(file_items[1]->isSeparator());
   EXPECT_EQ(file_items[2], qt().action_of(save));
   EXPECT_EQ(qt().action_of(save)->shortcut(), QKeySequence("Ctrl+S"));
+  // A key name is the shortcut as it reads.
+  g().set(save, "Accelerator", "F1");
+  EXPECT_EQ(qt().action_of(save)->shortcut(), QKeySequence(Qt::Key_F1));
+  g().set(save, "Accelerator", "");
+  EXPECT_TRUE(qt().action_of(save)->shortcut().isEmpty());
+  EXPECT_EQ(menu_shortcut("q"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  EXPECT_EQ(menu_shortcut("Ctrl+Shift+E"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   ASSERT_NE(qt().action_of(density)->menu(), nullptr);
   EXPECT_TRUE(qt().action_of(density)->menu()->actions().contains(qt().action_of(d10)));
 
@@ -326,10 +336,50 @@ TEST_F(QtBackendTest, KeyPressSetsTheCurrentCharacterThenRunsKeyPressFcn) {
   EXPECT_EQ(probe_calls().size(), 2u);
 }
 
+TEST_F(QtBackendTest, QuestionsAreAnsweredAndDocumentsShownInWindowsOfTheirOwn) {
+  for (bool yes : {true, false}) {
+    QTimer::singleShot(0, [yes] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), "Unsaved. Quit?");
+      box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    EXPECT_EQ(qt().ask_yes_no("Unsaved. Quit?", "Quit Velmora"), yes);
+  }
+  qt().show_document("Velmora User Guide", "## A first analysis\n\n1. **Load** a file.\n");
+  QTextBrowser* shown = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* b = qobject_cast<QTextBrowser*>(w); b && b->windowTitle() == "Velmora User Guide")
+      shown = b;
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(shown->isVisible());
+  // Shown as formatted text, not as its Markdown source.
+  const QString plain = shown->toPlainText();
+  EXPECT_TRUE(plain.startsWith("A first analysis")) << plain.toStdString();
+  EXPECT_TRUE(plain.contains("Load a file.")) << plain.toStdString();
+  EXPECT_FALSE(plain.contains("**")) << plain.toStdString();
+  shown->close();
+}
+
+TEST_F(QtBackendTest, ACloseRequestFcnDecidesWhetherItsWindowCloses) {
+  Handle f = figure();
+  g().set(f, "CloseRequestFcn", Value::cell_row({Value("qtprobe"), Value("asked")}));
+  qt().window_of(f)->close();
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(probe_calls()[0].args[0], "asked");
+  EXPECT_TRUE(g().valid(f));
+  ASSERT_NE(qt().window_of(f), nullptr);
+  EXPECT_TRUE(qt().window_of(f)->isVisible());
+}
+
 TEST_F(QtBackendTest, ClosingTheLastWindowEndsTheEventLoopWithStatusZero) {
   Handle f1 = figure();
   Handle f2 = figure();
-  g().set(f2, "CloseRequestFcn", Value::cell_row({Value("qtprobe"), Value("closing")}));
+  // A close request that agrees: it deletes its figure.
+  g().set_native_callback(f2, "CloseRequestFcn", [this](Handle h) {
+    function_table().call("qtprobe", {Value("closing")}, 0);
+    g().destroy(h);
+  });
   QWidget* w1 = qt().window_of(f1);
   QWidget* w2 = qt().window_of(f2);
   QTimer::singleShot(0, [w1] { w1->close(); });

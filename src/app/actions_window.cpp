@@ -1,0 +1,138 @@
+// The session as a whole: the results log written out, quitting, and the
+// Help menu.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/actions.hpp"
+#include "app/app_state.hpp"
+#include "app/loaders.hpp"
+#include "app/main_window.hpp"
+#include "app/switchyard.hpp"
+#include "gui/layout_file.hpp"
+#include "gui/message_box.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/safe_file.hpp"
+
+namespace velmora::app {
+
+namespace {
+
+std::string lower_extension(const std::string& name) {
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string() : gfx::lower(name.substr(dot));
+}
+
+std::string joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) out += i + 1 == words.size() ? " and " : ", ";
+    out += words[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+void actions::save_results_log(const Value&) {
+  ResultsLog& log = state().log;
+  if (log.empty()) {
+    refuse(
+        "The results log is empty: its entries are the reports of Plot Procrustes Distance, "
+        "Wilks' Lambda Test, Permutation Test and Show PCA.",
+        "Results log not saved");
+  }
+  auto pick = pick_file_to_save("*.txt;*.md", "Save Results Log");
+  if (!pick) return;
+  const bool markdown = lower_extension(pick->name) == ".md";
+  try {
+    write_file_safely(pick->path(), markdown ? log.markdown() : log.plain_text());
+  } catch (const std::exception& e) {
+    refuse(e.what(), "Results log not saved");
+  }
+  log.mark_saved();
+  const std::size_t n = log.entries().size();
+  show_status("Saved results log: " + pick->path() + " (" + std::to_string(n) +
+              (n == 1 ? " entry" : " entries") + (markdown ? ", Markdown)" : ")"));
+}
+
+void actions::quit(const Value&) {
+  auto& g = gfx::graphics();
+  if (state().desktop) {
+    const std::vector<std::string> unsaved = unsaved_results();
+    if (!unsaved.empty() &&
+        !g.backend().ask_yes_no(
+            "These results are not saved: " + joined(unsaved) + ".\n\nQuit Velmora anyway?",
+            "Quit Velmora")) {
+      return;
+    }
+  }
+  // Every window goes, the 3D window and the reports too; the program ends
+  // with the last one.
+  for (gfx::Handle f : g.figures())
+    if (g.valid(f)) g.destroy(f);
+}
+
+void actions::about(const Value&) {
+  gui::MessageBoxSetup setup;
+  setup.title = "About Velmora";
+  setup.icon = "help";
+  setup.mode = "replace";
+  gui::msgboxd(Value(std::string("Velmora ") + VELMORA_VERSION +
+                     "\n\nThree-dimensional geometric morphometrics: Procrustes "
+                     "superimposition, partial warps, regression of shape on one variable "
+                     "and its tests.\n\nHelp > User Guide (F1) walks through a first "
+                     "analysis."),
+               setup);
+}
+
+namespace {
+
+// The README beside the program, in the installed documentation, or in the
+// source tree it was built from.
+std::vector<std::string> readme_places() {
+  std::vector<std::string> places;
+  const std::string beside = gui::installed_layout("README.md");
+  if (!beside.empty()) {
+    places.push_back(beside);
+    const std::filesystem::path folder = std::filesystem::path(beside).parent_path();
+    places.push_back((folder.parent_path() / "share" / "doc" / "velmora" / "README.md").string());
+  }
+  places.emplace_back(VELMORA_README);
+  return places;
+}
+
+}  // namespace
+
+std::string user_guide_section(const std::string& readme) {
+  // From the heading of the first analysis to the next heading of its level.
+  constexpr std::string_view kHeading = "## A first analysis";
+  std::size_t start =
+      readme.rfind(kHeading, 0) == 0 ? 0 : readme.find("\n" + std::string(kHeading));
+  if (start == std::string::npos) return readme;
+  if (readme[start] == '\n') ++start;
+  const std::size_t end = readme.find("\n## ", start);
+  return readme.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+}
+
+void actions::user_guide(const Value&) {
+  std::string readme;
+  std::string found;
+  for (const std::string& place : readme_places()) {
+    std::ifstream in(place, std::ios::binary);
+    if (!in) continue;
+    readme.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    found = place;
+    break;
+  }
+  if (found.empty()) {
+    refuse("The user guide README.md is not installed: it was looked for at " +
+               joined(readme_places()) + ".",
+           "User Guide");
+  }
+  gfx::graphics().backend().show_document("Velmora User Guide", user_guide_section(readme));
+}
+
+}  // namespace velmora::app

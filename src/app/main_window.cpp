@@ -1,0 +1,153 @@
+#include "app/main_window.hpp"
+
+#include "app/app_state.hpp"
+#include "app/recent_files.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
+
+namespace velmora::app {
+
+using gfx::graphics;
+using gfx::Handle;
+
+namespace {
+
+// The first object tagged `tag`, if the open windows have one.
+std::optional<Handle> tagged(std::string_view tag) {
+  const std::vector<Handle> found = graphics().find_by_tag(tag);
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+void set_string(std::string_view tag, Value v) {
+  if (auto h = tagged(tag)) graphics().set(*h, "String", std::move(v));
+}
+
+std::string settings_words(const AppState& s) {
+  return std::string(s.ln_scale ? "regress on ln X" : "regress on X") + ", " +
+         (s.optimal_superimposition ? "optimal" : "classic") + " superimposition";
+}
+
+std::string count_of(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "&" starts a mnemonic in a menu label; "&&" shows one.
+std::string menu_text(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    out += c;
+    if (c == '&') out += '&';
+  }
+  return out;
+}
+
+void fill_recent_menu(const std::vector<std::string>& files) {
+  auto& g = graphics();
+  for (std::size_t i = 0; i < kRecentFiles; ++i) {
+    auto entry = tagged("RecentFile" + std::to_string(i + 1));
+    if (!entry) continue;
+    if (i < files.size()) {
+      const std::string& path = files[i];
+      const auto slash = path.find_last_of('/');
+      const std::string name = path.substr(slash + 1);
+      const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+      g.set(*entry, "Label",
+            std::to_string(i + 1) + "  " + menu_text(name) + "  —  " + menu_text(folder));
+      g.set(*entry, "UserData", Value(path));
+      g.set(*entry, "Visible", "on");
+    } else {
+      g.set(*entry, "Label", std::to_string(i + 1));
+      g.set(*entry, "UserData", Value());
+      g.set(*entry, "Visible", "off");
+    }
+  }
+  if (auto none = tagged("RecentNone")) g.set(*none, "Visible", files.empty() ? "on" : "off");
+}
+
+}  // namespace
+
+void show_status(const std::string& text) {
+  set_string("StatusBar", Value(text));
+}
+
+void log_report(const std::string& title, const std::string& text) {
+  AppState& s = state();
+  s.log.add({local_time_now(), s.sample ? s.sample->file_name : std::string(),
+             s.x ? s.x_source : std::string(), settings_words(s), title, text});
+  show_results_log();
+}
+
+void show_results_log() {
+  const std::vector<std::string> lines = state().log.lines();
+  if (lines.empty()) {
+    set_string("ResultsLog", Value(""));
+    return;
+  }
+  ValueList items;
+  items.reserve(lines.size());
+  for (const std::string& line : lines) items.emplace_back(line);
+  set_string("ResultsLog", Value::cell_row(std::move(items)));
+}
+
+void show_x_source() {
+  const AppState& s = state();
+  std::string text = "No File Loaded";
+  if (s.x && s.x_source == kCentroidSizeX) {
+    text = kCentroidSizeX;
+  } else if (s.x) {
+    text = s.x_source + " — " + count_of(static_cast<std::size_t>(s.x->size()), "value", "values");
+  }
+  set_string("GroupBox", Value(text));
+}
+
+void show_recent_files() {
+  fill_recent_menu(state().desktop ? read_recent_files() : std::vector<std::string>{});
+}
+
+namespace {
+
+void keep_recent_files(const std::vector<std::string>& files) {
+  try {
+    write_recent_files(files);
+  } catch (const std::exception& e) {
+    // The list is a convenience: the load itself went well.
+    console().error(std::string("Warning: ") + e.what());
+  }
+  fill_recent_menu(files);
+}
+
+}  // namespace
+
+void remember_recent_file(const std::string& path) {
+  if (!state().desktop) return;
+  keep_recent_files(with_recent_file(read_recent_files(), path));
+}
+
+void forget_recent_file(const std::string& path) {
+  if (!state().desktop) return;
+  keep_recent_files(without_file(read_recent_files(), path));
+}
+
+std::vector<std::string> unsaved_results() {
+  const AppState& s = state();
+  std::vector<std::string> out;
+  if (s.scores && s.scores_unsaved) out.emplace_back("the partial warp scores");
+  if (s.regression && s.regression_unsaved) out.emplace_back("the regression vector");
+  if (const std::size_t n = s.log.unsaved())
+    out.push_back(count_of(n, "results log entry", "results log entries"));
+  return out;
+}
+
+void clear_main_plot() {
+  auto& g = graphics();
+  auto ax = tagged("axes1");
+  if (!ax) return;
+  g.clear_axes(*ax);
+  for (const char* label : {"XLabel", "YLabel", "Title"}) {
+    const Value h = g.get(*ax, label);
+    if (g.valid(h)) g.set(h(0), "String", "");
+  }
+}
+
+}  // namespace velmora::app

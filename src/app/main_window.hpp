@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::app {
+
+// What the main window tells of the session beside the actions' own
+// controls: the status line, the results log, the X slot and the recent
+// files.  Each writes to its control when the window has it.
+
+/// Shows `text` in the status line (tag "StatusBar").
+void show_status(const std::string& text);
+
+/// Appends a test report to the results log, with the time, the data and
+/// X files and the regressor and superimposition settings, and shows the
+/// log in its panel (tag "ResultsLog").
+void log_report(const std::string& title, const std::string& text);
+/// Shows the whole results log in its panel.
+void show_results_log();
+
+/// The X slot (tag "GroupBox"): "age.txt — 80 values", "Centroid size", or
+/// "No File Loaded" without X.
+void show_x_source();
+
+/// Fills File ▸ Recent Files from the kept list (empty unless a person is
+/// at the window).
+void show_recent_files();
+/// Puts a loaded landmark file at the top of the kept list and the menu.
+/// Only at the window: batch runs and tests leave the list alone.
+void remember_recent_file(const std::string& path);
+/// Takes a file off the kept list and the menu.
+void forget_recent_file(const std::string& path);
+
+/// What quitting now would lose, in words ("the partial warp scores",
+/// "2 results log entries"); empty when everything is saved.
+std::vector<std::string> unsaved_results();
+
+/// The plot of the main window (tag "axes1") emptied, its axis labels and
+/// title blank.
+void clear_main_plot();
+
+}  // namespace velmora::app
