@@ -208,6 +208,11 @@ Handle new_figure3d() {
     Value outer = graphics().get(f, "OuterPosition");
     gui::ScreenRect r = beside_main_window(*main, {outer(2), outer(3)});
     graphics().set(f, "OuterPosition", Value::row({r[0], r[1], r[2], r[3]}));
+    // The window may have been narrowed to fit beside the main window: that
+    // is now the 3D window's size, which later redraws keep.
+    const auto& px = graphics().object(f).pos_px;
+    state().view3d.width = px[2];
+    state().view3d.height = px[3];
   }
   state().figure3d = f;
   return f;

@@ -77,7 +77,7 @@ TEST_F(WindowTest, ClearDataEmptiesThePlotAndThe3DWindowAndResetsTheRegressor) {
   ASSERT_EQ(run("LnDown").outcome, Outcome::Done);
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   const gfx::Handle ax = g->find_tag("axes1");
-  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln X");
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "ln(age)");
   const gfx::Handle fig3d = var("h3dfig").to_scalar();
   const std::size_t figures = g->figures().size();
   ASSERT_EQ(run("ClearData").outcome, Outcome::Done);

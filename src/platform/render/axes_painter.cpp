@@ -586,7 +586,7 @@ void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figu
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
                                                     const Rect& rect, double figure_height_px) {
   std::vector<std::array<double, 4>> out;
-  for (const auto& t : AxesPainter(cr, axes, rect, figure_height_px).tick_labels())
+  for (const auto& t : AxesPainter(cr, axes, rect, figure_height_px, kAllLayers).tick_labels())
     out.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
   return out;
 }
