@@ -443,7 +443,7 @@ class AxesPainter {
       const double width_px =
           std::isfinite(l.line_width_pt) ? std::max(l.line_width_pt, 0.0) * kPxPerPt : 0;
       if (l.style != LineStyle::None && width_px > 0) {
-        std::vector<double> dash = dashes(l.style, width_px);
+        std::vector<double> dash = dash_pattern(l.style, width_px);
         cairo_set_dash(cr_, dash.data(), static_cast<int>(dash.size()), 0);
         cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
         cairo_set_line_width(cr_, width_px);
