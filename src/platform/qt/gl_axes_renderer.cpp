@@ -74,17 +74,18 @@ out vec4 colour;
 void main() { colour = texelFetch(layer, ivec2(gl_FragCoord.xy), 0); }
 )";
 
-// One stroke piece a-b (data coordinates less the scene's centre, one
-// instance per piece) as a rectangle reaching a pixel beyond the stroke on
+// One stroke piece a-b (data coordinates less the scene's centre) as a
+// rectangle reaching a pixel beyond the stroke on
 // every side; the fragment shader keeps the covered share of each pixel.
 // Ends joined to a neighbour piece are round (Cairo's round join), free
 // ends are butt.  `local` is the position along (from a) and across the
-// piece in pixels.  row_x and row_y map data to device pixels.
+// piece in pixels.  row_x and row_y map data to device pixels.  Six
+// vertices (two triangles) per piece read the piece from buffer textures by
+// their number: one plain draw, which software rasterizers handle far
+// faster than instances or wide points.
 const char* const kStrokeVertex = R"(#version 330 core
-layout(location = 0) in vec3 a_in;
-layout(location = 1) in vec3 b_in;
-layout(location = 2) in float flags_in;
-layout(location = 3) in float along_in;
+uniform samplerBuffer piece_data;  // a.xyz, flags; b.xyz, 0
+uniform samplerBuffer along_data;
 uniform vec4 row_x;
 uniform vec4 row_y;
 uniform vec2 viewport;
@@ -94,16 +95,19 @@ flat out float seg_len;
 flat out float dash_start;
 flat out float flags;
 vec2 project(vec3 p) { return vec2(dot(row_x.xyz, p) + row_x.w, dot(row_y.xyz, p) + row_y.w); }
+const int kCorner[6] = int[6](0, 1, 2, 2, 1, 3);
 void main() {
-  vec2 a = project(a_in), d = project(b_in) - a;
+  int i = gl_VertexID / 6, k = kCorner[gl_VertexID % 6];
+  vec4 a_in = texelFetch(piece_data, 2 * i), b_in = texelFetch(piece_data, 2 * i + 1);
+  vec2 a = project(a_in.xyz), d = project(b_in.xyz) - a;
   float len = length(d);
   vec2 u = len > 0.0 ? d / len : vec2(1.0, 0.0);
-  float t = (gl_VertexID & 1) != 0 ? len + reach : -reach;
-  float s = (gl_VertexID & 2) != 0 ? reach : -reach;
+  float t = (k & 1) != 0 ? len + reach : -reach;
+  float s = (k & 2) != 0 ? reach : -reach;
   local = vec2(t, s);
   seg_len = len;
-  dash_start = along_in;
-  flags = flags_in;
+  dash_start = texelFetch(along_data, i).x;
+  flags = a_in.w;
   vec2 pos = a + u * t + vec2(-u.y, u.x) * s;
   gl_Position = vec4(pos / viewport * 2.0 - 1.0, 0.0, 1.0);
 }
@@ -154,18 +158,21 @@ void main() {
 
 // One marker per point: the Cairo-drawn marker image for the point's
 // quarter-pixel offset, laid on whole pixels exactly as the Cairo painter
-// stamps it.  Each point is a square covering the inked part of the images
-// (points cost software rasterizers less than pairs of triangles).
+// stamps it.  Each marker is one point, read from a buffer texture by its
+// number, drawn as a square covering the inked part of the images (a point
+// costs software rasterizers about half as much as two triangles).
 const char* const kMarkerVertex = R"(#version 330 core
-layout(location = 0) in vec3 point;
+uniform samplerBuffer point_data;
 uniform vec4 row_x;
 uniform vec4 row_y;
 uniform int centre;
 uniform ivec2 ink_min;
 uniform float ink_side;
 uniform vec2 viewport;
-flat out ivec3 origin;
+uniform int sprite_size;
+flat out ivec2 shift;
 void main() {
+  vec3 point = texelFetch(point_data, gl_VertexID).xyz;
   vec2 d = vec2(dot(row_x.xyz, point) + row_x.w, dot(row_y.xyz, point) + row_y.w);
   // Whole pixel and quarter-pixel offset, rounded as the stamper does.
   vec2 whole = floor(d);
@@ -173,24 +180,21 @@ void main() {
   ivec2 phase = ivec2((d - whole) * 4.0 + 0.5);
   if (phase.x == 4) { phase.x = 0; at.x += 1; }
   if (phase.y == 4) { phase.y = 0; at.y += 1; }
-  origin = ivec3(at - ivec2(centre), phase.y * 4 + phase.x);
-  vec2 middle = vec2(origin.xy + ink_min) + 0.5 * ink_side;
+  ivec2 origin = at - ivec2(centre);
+  // Image pixel = window pixel - shift, in the image for this offset.
+  shift = origin - sprite_size * phase;
+  vec2 middle = vec2(origin + ink_min) + 0.5 * ink_side;
   gl_Position = vec4(middle / viewport * 2.0 - 1.0, 0.0, 1.0);
   gl_PointSize = ink_side;
 }
 )";
+// The square lies inside the marker's image, and blank texels blend to
+// nothing, so every fragment simply copies its texel.
 const char* const kMarkerFragment = R"(#version 330 core
 uniform sampler2D atlas;
-uniform int sprite_size;
-flat in ivec3 origin;
+flat in ivec2 shift;
 out vec4 colour;
-void main() {
-  ivec2 at = ivec2(gl_FragCoord.xy) - origin.xy;
-  if (any(lessThan(at, ivec2(0))) || any(greaterThanEqual(at, ivec2(sprite_size)))) discard;
-  int phase = origin.z;
-  colour = texelFetch(atlas, at + sprite_size * ivec2(phase % 4, phase / 4), 0);
-  if (colour.a <= 0.0) discard;
-}
+void main() { colour = texelFetch(atlas, ivec2(gl_FragCoord.xy) - shift, 0); }
 )";
 
 bool same(const render::Rgb& a, const render::Rgb& b) {
@@ -244,9 +248,11 @@ struct GlAxesRenderer::Gl {
   GLuint layer_textures[2] = {0, 0};
   QSize layer_size[2];
   GLuint quad_vao = 0, quad_vbo = 0;
-  GLuint stroke_vao = 0, stroke_vertices = 0, stroke_along = 0;
-  GLuint marker_vao = 0, marker_vertices = 0;
-  std::string renderer_name;  // GL_RENDERER
+  GLuint data_vao = 0;  // no attributes: the shaders read buffer textures
+  GLuint stroke_vertices = 0, stroke_along = 0, marker_vertices = 0;
+  GLuint data_textures[3] = {0, 0, 0};  // over the three buffers
+  std::string renderer_name;            // GL_RENDERER
+  int max_texture = 0, max_buffer_texels = 0;
   float max_point_size = 1;
   int max_size = 0;
   std::vector<std::unique_ptr<Sprite>> sprites;
@@ -330,6 +336,8 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   GLfloat range[2] = {1, 1};
   f->glGetFloatv(GL_POINT_SIZE_RANGE, range);
   max_point_size = range[1];
+  f->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
+  f->glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &max_buffer_texels);
   GLint max_rb = 0, max_view[2] = {0, 0};
   f->glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_rb);
   f->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_view);
@@ -344,22 +352,21 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   f->glEnableVertexAttribArray(0);
   f->glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
 
-  // Stroke pieces: one instance per piece, its attributes re-pointed at
-  // each run's first piece when drawn.
-  f->glGenVertexArrays(1, &stroke_vao);
-  f->glBindVertexArray(stroke_vao);
+  f->glGenVertexArrays(1, &data_vao);
   f->glGenBuffers(1, &stroke_vertices);
   f->glGenBuffers(1, &stroke_along);
-  for (GLuint index = 0; index < 4; ++index) {
-    f->glEnableVertexAttribArray(index);
-    f->glVertexAttribDivisor(index, 1);
-  }
-  f->glGenVertexArrays(1, &marker_vao);
-  f->glBindVertexArray(marker_vao);
   f->glGenBuffers(1, &marker_vertices);
-  f->glBindBuffer(GL_ARRAY_BUFFER, marker_vertices);
-  f->glEnableVertexAttribArray(0);
-  f->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
+  f->glGenTextures(3, data_textures);
+  const GLuint buffers[3] = {stroke_vertices, stroke_along, marker_vertices};
+  const GLenum formats[3] = {GL_RGBA32F, GL_R32F, GL_RGBA32F};
+  for (int k = 0; k < 3; ++k) {
+    f->glBindBuffer(GL_TEXTURE_BUFFER, buffers[k]);
+    f->glBufferData(GL_TEXTURE_BUFFER, 16, nullptr, GL_STATIC_DRAW);
+    f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
+    f->glTexBuffer(GL_TEXTURE_BUFFER, formats[k], buffers[k]);
+  }
+  f->glBindTexture(GL_TEXTURE_BUFFER, 0);
+  f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
   f->glBindVertexArray(0);
 
   f->glGenTextures(2, layer_textures);
@@ -379,8 +386,9 @@ void GlAxesRenderer::Gl::release() {
   f->glDeleteTextures(2, layer_textures);
   GLuint buffers[] = {quad_vbo, stroke_vertices, marker_vertices, stroke_along};
   f->glDeleteBuffers(4, buffers);
-  GLuint arrays[] = {quad_vao, stroke_vao, marker_vao};
-  f->glDeleteVertexArrays(3, arrays);
+  f->glDeleteTextures(3, data_textures);
+  GLuint arrays[] = {quad_vao, data_vao};
+  f->glDeleteVertexArrays(2, arrays);
   if (framebuffer) {
     f->glDeleteFramebuffers(1, &framebuffer);
     GLuint rbs[] = {colour_buffer, depth_buffer};
@@ -432,8 +440,9 @@ const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
   }
   if (x1 <= x0) x0 = y0 = 0, x1 = y1 = 1;
   sp->ink_side = std::max(x1 - x0, y1 - y0);
-  sp->ink_x = x0;
-  sp->ink_y = y0;
+  // The square stays inside the image (ink_side <= size).
+  sp->ink_x = std::min(x0, sp->size - sp->ink_side);
+  sp->ink_y = std::min(y0, sp->size - sp->ink_side);
   f->glGenTextures(1, &sp->texture);
   f->glBindTexture(GL_TEXTURE_2D, sp->texture);
   f->glPixelStorei(GL_UNPACK_ROW_LENGTH, stride / 4);
@@ -537,7 +546,7 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
           c->style != l.style) {
         Command next;
         next.stroke = true;
-        next.first = static_cast<int>(pieces.size() / 7);
+        next.first = static_cast<int>(pieces.size() / 8);
         next.color = l.color;
         next.width = width * dpr;
         next.style = l.style;
@@ -560,46 +569,57 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
           [&](const std::array<double, 3>& a, const std::array<double, 3>& b, bool joined) {
             float flags = 0;
             if (joined) {
-              pieces.back() += 2;  // the previous piece ends in a join
+              pieces[pieces.size() - 5] += 2;  // the previous piece ends in a join
               flags = 1;
             }
             put(pieces, a);
-            put(pieces, b);
             pieces.push_back(flags);
+            put(pieces, b);
+            pieces.push_back(0);
           });
-      c->count = static_cast<int>(pieces.size() / 7) - c->first;
+      c->count = static_cast<int>(pieces.size() / 8) - c->first;
     }
     if (render::draws_markers(l)) {
       render::MarkerStyle s = render::marker_style(l);
       s.size_px *= dpr;
       s.line_width_px *= dpr;
       const Sprite& sp = sprite(s);
-      if (sp.ink_side > max_point_size) return false;
+      if (sp.ink_side > max_point_size || sp.size * kPhases > max_texture) return false;
       Command* c = commands.empty() ? nullptr : &commands.back();
       if (!c || c->stroke || c->sprite != &sp) {
         Command next;
         next.stroke = false;
-        next.first = static_cast<int>(points.size() / 3);
+        next.first = static_cast<int>(points.size() / 4);
         next.sprite = &sp;
         commands.push_back(next);
         c = &commands.back();
       }
       const std::size_t n = std::min({l.x.size(), l.y.size(), l.z.size()});
       for (std::size_t i = 0; i < n; ++i)
-        if (proj.inside(l.x[i], l.y[i], l.z[i])) put(points, {l.x[i], l.y[i], l.z[i]});
-      c->count = static_cast<int>(points.size() / 3) - c->first;
+        if (proj.inside(l.x[i], l.y[i], l.z[i])) {
+          put(points, {l.x[i], l.y[i], l.z[i]});
+          points.push_back(0);
+        }
+      c->count = static_cast<int>(points.size() / 4) - c->first;
     }
   }
-  along.assign(pieces.size() / 7, 0.0f);
-  f->glBindBuffer(GL_ARRAY_BUFFER, stroke_vertices);
-  f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(pieces.size() * sizeof(float)),
-                  pieces.data(), GL_STATIC_DRAW);
-  f->glBindBuffer(GL_ARRAY_BUFFER, stroke_along);
-  f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(along.size() * sizeof(float)),
-                  along.data(), GL_DYNAMIC_DRAW);
-  f->glBindBuffer(GL_ARRAY_BUFFER, marker_vertices);
-  f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)),
-                  points.data(), GL_STATIC_DRAW);
+  along.assign(pieces.size() / 8, 0.0f);
+  if (pieces.size() / 4 > static_cast<std::size_t>(max_buffer_texels) ||
+      points.size() / 4 > static_cast<std::size_t>(max_buffer_texels))
+    return false;
+  // Never empty, so the buffer textures always have storage.
+  auto upload = [&](GLuint buffer, const std::vector<float>& data, GLenum usage) {
+    f->glBindBuffer(GL_TEXTURE_BUFFER, buffer);
+    f->glBufferData(GL_TEXTURE_BUFFER,
+                    static_cast<GLsizeiptr>(std::max<std::size_t>(4, data.size()) * sizeof(float)),
+                    nullptr, usage);
+    f->glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
+                       data.data());
+  };
+  upload(stroke_vertices, pieces, GL_STATIC_DRAW);
+  upload(stroke_along, along, GL_DYNAMIC_DRAW);
+  upload(marker_vertices, points, GL_STATIC_DRAW);
+  f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
   built_ok = true;
   return true;
 }
@@ -623,16 +643,17 @@ void GlAxesRenderer::Gl::set_view(const render::Projection& proj, const QRect& v
     if (!c.stroke || !(c.dash_total > 0)) continue;
     double at = 0;
     for (int i = c.first; i < c.first + c.count; ++i) {
-      const float* p = &pieces[static_cast<std::size_t>(7 * i)];
-      if (std::fmod(p[6], 2.0f) < 1) at = 0;  // a new sub-path
+      const float* p = &pieces[static_cast<std::size_t>(8 * i)];
+      if (std::fmod(p[3], 2.0f) < 1) at = 0;  // a new sub-path
       along[static_cast<std::size_t>(i)] = static_cast<float>(at);
-      P2 a = device(p), b = device(p + 3);
+      P2 a = device(p), b = device(p + 4);
       at += std::hypot(b[0] - a[0], b[1] - a[1]);
     }
   }
-  f->glBindBuffer(GL_ARRAY_BUFFER, stroke_along);
-  f->glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(along.size() * sizeof(float)),
+  f->glBindBuffer(GL_TEXTURE_BUFFER, stroke_along);
+  f->glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(along.size() * sizeof(float)),
                      along.data());
+  f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
 }
 
 void GlAxesRenderer::Gl::ensure_framebuffer(QSize size) {
@@ -680,6 +701,11 @@ void GlAxesRenderer::Gl::draw_commands(QSize size) {
   const QVector4D ry(static_cast<float>(row_y[0]), static_cast<float>(row_y[1]),
                      static_cast<float>(row_y[2]), static_cast<float>(row_y[3]));
   f->glEnable(GL_PROGRAM_POINT_SIZE);
+  for (int k = 0; k < 3; ++k) {
+    f->glActiveTexture(GL_TEXTURE1 + k);
+    f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
+  }
+  f->glActiveTexture(GL_TEXTURE0);
   f->glDepthFunc(GL_LESS);
   int run = 0;
   for (const Command& c : commands) {
@@ -708,19 +734,10 @@ void GlAxesRenderer::Gl::draw_commands(QSize size) {
                               QVector4D(c.dash_on[0], c.dash_on[1], c.dash_on[2], c.dash_on[3]));
       stroke->setUniformValue("depth_top", 1.0f - slice * static_cast<float>(run++));
       stroke->setUniformValue("depth_span", slice);
-      f->glBindVertexArray(stroke_vao);
-      // Without a base instance in OpenGL 3.3, the attributes start at the
-      // run's first piece.
-      const auto first = static_cast<std::uintptr_t>(c.first);
-      f->glBindBuffer(GL_ARRAY_BUFFER, stroke_vertices);
-      const GLsizei stride = 7 * sizeof(float);
-      for (GLuint k = 0; k < 3; ++k)
-        f->glVertexAttribPointer(k, k < 2 ? 3 : 1, GL_FLOAT, GL_FALSE, stride,
-                                 reinterpret_cast<void*>((7 * first + 3 * k) * sizeof(float)));
-      f->glBindBuffer(GL_ARRAY_BUFFER, stroke_along);
-      f->glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(float),
-                               reinterpret_cast<void*>(first * sizeof(float)));
-      f->glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, c.count);
+      stroke->setUniformValue("piece_data", 1);
+      stroke->setUniformValue("along_data", 2);
+      f->glBindVertexArray(data_vao);
+      f->glDrawArrays(GL_TRIANGLES, 6 * c.first, 6 * c.count);
       f->glDisable(GL_DEPTH_TEST);
     } else {
       const Sprite& sp = *c.sprite;
@@ -735,7 +752,8 @@ void GlAxesRenderer::Gl::draw_commands(QSize size) {
       marker->setUniformValue("atlas", 0);
       f->glActiveTexture(GL_TEXTURE0);
       f->glBindTexture(GL_TEXTURE_2D, sp.texture);
-      f->glBindVertexArray(marker_vao);
+      marker->setUniformValue("point_data", 3);
+      f->glBindVertexArray(data_vao);
       f->glDrawArrays(GL_POINTS, c.first, c.count);
     }
   }
