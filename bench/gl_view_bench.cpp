@@ -131,6 +131,7 @@ BENCHMARK(BM_CairoFrame)
     ->Arg(0)
     ->Arg(1)
     ->Arg(2)
+    ->Arg(3)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 

@@ -82,15 +82,22 @@ void main() { colour = texelFetch(layer, ivec2(gl_FragCoord.xy), 0); }
 // piece in pixels.  row_x and row_y map data to device pixels.  Six
 // vertices (two triangles) per piece read the piece from buffer textures by
 // their number: one plain draw, which software rasterizers handle far
-// faster than instances or wide points.
+// faster than instances or wide points.  The run's look (colour, width,
+// dashes, depth slice) comes from a buffer too, so consecutive runs draw
+// without changing uniforms, which software rasterizers pay dearly for.
 const char* const kStrokeVertex = R"(#version 330 core
-uniform samplerBuffer piece_data;  // a.xyz, flags; b.xyz, 0
+uniform samplerBuffer piece_data;  // a.xyz, flags; b.xyz, run
 uniform samplerBuffer along_data;
+uniform samplerBuffer run_data;  // rgb, half width; dash on; dash total, depth top
 uniform vec4 row_x;
 uniform vec4 row_y;
 uniform vec2 viewport;
-uniform float reach;
 out vec2 local;
+flat out vec3 rgb;
+flat out float half_width;
+flat out float dash_total;
+flat out vec4 dash_on;
+flat out float depth_top;
 flat out float seg_len;
 flat out float dash_start;
 flat out float flags;
@@ -99,6 +106,14 @@ const int kCorner[6] = int[6](0, 1, 2, 2, 1, 3);
 void main() {
   int i = gl_VertexID / 6, k = kCorner[gl_VertexID % 6];
   vec4 a_in = texelFetch(piece_data, 2 * i), b_in = texelFetch(piece_data, 2 * i + 1);
+  int run = int(b_in.w);
+  vec4 look = texelFetch(run_data, 3 * run), more = texelFetch(run_data, 3 * run + 2);
+  rgb = look.rgb;
+  half_width = look.a;
+  dash_on = texelFetch(run_data, 3 * run + 1);
+  dash_total = more.x;
+  depth_top = more.y;
+  float reach = half_width + 1.0;
   vec2 a = project(a_in.xyz), d = project(b_in.xyz) - a;
   float len = length(d);
   vec2 u = len > 0.0 ? d / len : vec2(1.0, 0.0);
@@ -113,12 +128,12 @@ void main() {
 }
 )";
 const char* const kStrokeFragment = R"(#version 330 core
-uniform float half_width;
-uniform vec3 rgb;
-uniform float dash_total;
-uniform vec4 dash_on;
-uniform float depth_top;
 uniform float depth_span;
+flat in vec3 rgb;
+flat in float half_width;
+flat in float dash_total;
+flat in vec4 dash_on;
+flat in float depth_top;
 in vec2 local;
 flat in float seg_len;
 flat in float dash_start;
@@ -229,6 +244,7 @@ struct Command {
   render::LineStyle style = render::LineStyle::Solid;
   std::array<float, 4> dash_on{0, 0, 0, 0};
   float dash_total = 0;
+  int run = 0;  // the stroke run's number, in drawing order
   // Markers: the sprite.
   const Sprite* sprite = nullptr;
 };
@@ -250,8 +266,9 @@ struct GlAxesRenderer::Gl {
   GLuint quad_vao = 0, quad_vbo = 0;
   GLuint data_vao = 0;  // no attributes: the shaders read buffer textures
   GLuint stroke_vertices = 0, stroke_along = 0, marker_vertices = 0;
-  GLuint data_textures[3] = {0, 0, 0};  // over the three buffers
-  std::string renderer_name;            // GL_RENDERER
+  GLuint stroke_runs = 0;
+  GLuint data_textures[4] = {0, 0, 0, 0};  // over the four buffers
+  std::string renderer_name;               // GL_RENDERER
   int max_texture = 0, max_buffer_texels = 0;
   float max_point_size = 1;
   int max_size = 0;
@@ -262,6 +279,7 @@ struct GlAxesRenderer::Gl {
   bool built = false, built_ok = false, dashed = false;
   std::array<double, 3> centre{0, 0, 0};
   std::vector<float> pieces, points;
+  std::vector<float> runs;  // per stroke run: rgb, half width; dash on; dash total, depth top, 0, 0
   std::vector<float> along;  // per piece: distance from its sub-path's start, for dashes
   std::vector<Command> commands;
   // Device pixel = row_x/row_y · (data − centre, 1), this frame.
@@ -356,10 +374,11 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   f->glGenBuffers(1, &stroke_vertices);
   f->glGenBuffers(1, &stroke_along);
   f->glGenBuffers(1, &marker_vertices);
-  f->glGenTextures(3, data_textures);
-  const GLuint buffers[3] = {stroke_vertices, stroke_along, marker_vertices};
-  const GLenum formats[3] = {GL_RGBA32F, GL_R32F, GL_RGBA32F};
-  for (int k = 0; k < 3; ++k) {
+  f->glGenBuffers(1, &stroke_runs);
+  f->glGenTextures(4, data_textures);
+  const GLuint buffers[4] = {stroke_vertices, stroke_along, marker_vertices, stroke_runs};
+  const GLenum formats[4] = {GL_RGBA32F, GL_R32F, GL_RGBA32F, GL_RGBA32F};
+  for (int k = 0; k < 4; ++k) {
     f->glBindBuffer(GL_TEXTURE_BUFFER, buffers[k]);
     f->glBufferData(GL_TEXTURE_BUFFER, 16, nullptr, GL_STATIC_DRAW);
     f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
@@ -384,9 +403,9 @@ void GlAxesRenderer::Gl::release() {
   for (auto& s : sprites) f->glDeleteTextures(1, &s->texture);
   sprites.clear();
   f->glDeleteTextures(2, layer_textures);
-  GLuint buffers[] = {quad_vbo, stroke_vertices, marker_vertices, stroke_along};
-  f->glDeleteBuffers(4, buffers);
-  f->glDeleteTextures(3, data_textures);
+  GLuint buffers[] = {quad_vbo, stroke_vertices, marker_vertices, stroke_along, stroke_runs};
+  f->glDeleteBuffers(5, buffers);
+  f->glDeleteTextures(4, data_textures);
   GLuint arrays[] = {quad_vao, data_vao};
   f->glDeleteVertexArrays(2, arrays);
   if (framebuffer) {
@@ -523,6 +542,7 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
   built_key = key;
   built_ok = false;
   pieces.clear();
+  runs.clear();
   points.clear();
   commands.clear();
   dashed = false;
@@ -561,6 +581,15 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
         }
         next.dash_total = static_cast<float>(at * dpr);
         if (next.dash_total > 0) dashed = true;
+        // Each run owns a slice of depth below the slices of the runs before
+        // it (the depth buffer is cleared when the slices run out).
+        next.run = static_cast<int>(runs.size() / 12);
+        const float depth_top = 1.0f - static_cast<float>(next.run % kDepthSlices) / kDepthSlices;
+        runs.insert(
+            runs.end(),
+            {static_cast<float>(l.color.r), static_cast<float>(l.color.g),
+             static_cast<float>(l.color.b), static_cast<float>(0.5 * next.width), next.dash_on[0],
+             next.dash_on[1], next.dash_on[2], next.dash_on[3], next.dash_total, depth_top, 0, 0});
         commands.push_back(next);
         c = &commands.back();
       }
@@ -575,7 +604,7 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
             put(pieces, a);
             pieces.push_back(flags);
             put(pieces, b);
-            pieces.push_back(0);
+            pieces.push_back(static_cast<float>(c->run));
           });
       c->count = static_cast<int>(pieces.size() / 8) - c->first;
     }
@@ -619,6 +648,7 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
   upload(stroke_vertices, pieces, GL_STATIC_DRAW);
   upload(stroke_along, along, GL_DYNAMIC_DRAW);
   upload(marker_vertices, points, GL_STATIC_DRAW);
+  upload(stroke_runs, runs, GL_STATIC_DRAW);
   f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
   built_ok = true;
   return true;
@@ -701,41 +731,28 @@ void GlAxesRenderer::Gl::draw_commands(QSize size) {
   const QVector4D ry(static_cast<float>(row_y[0]), static_cast<float>(row_y[1]),
                      static_cast<float>(row_y[2]), static_cast<float>(row_y[3]));
   f->glEnable(GL_PROGRAM_POINT_SIZE);
-  for (int k = 0; k < 3; ++k) {
+  for (int k = 0; k < 4; ++k) {
     f->glActiveTexture(GL_TEXTURE1 + k);
     f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
   }
   f->glActiveTexture(GL_TEXTURE0);
   f->glDepthFunc(GL_LESS);
-  int run = 0;
   for (const Command& c : commands) {
     if (c.count <= 0) continue;
     if (c.stroke) {
       // Pieces of one run meet at joins and may cross: like Cairo's single
-      // stroke of a path, a pixel is not painted twice by one run.  Each run
-      // owns a slice of depth below the slices of the runs before it.
-      if (run == kDepthSlices) {
-        f->glClear(GL_DEPTH_BUFFER_BIT);
-        run = 0;
-      }
-      const float slice = 1.0f / kDepthSlices;
+      // stroke of a path, a pixel is not painted twice by one run (the
+      // depth test against the run's own slice).
+      if (c.run > 0 && c.run % kDepthSlices == 0) f->glClear(GL_DEPTH_BUFFER_BIT);
       f->glEnable(GL_DEPTH_TEST);
       stroke->bind();
       stroke->setUniformValue("viewport", viewport);
       stroke->setUniformValue("row_x", rx);
       stroke->setUniformValue("row_y", ry);
-      stroke->setUniformValue("reach", static_cast<float>(0.5 * c.width) + 1);
-      stroke->setUniformValue("half_width", static_cast<float>(0.5 * c.width));
-      stroke->setUniformValue(
-          "rgb", QVector3D(static_cast<float>(c.color.r), static_cast<float>(c.color.g),
-                           static_cast<float>(c.color.b)));
-      stroke->setUniformValue("dash_total", c.dash_total);
-      stroke->setUniformValue("dash_on",
-                              QVector4D(c.dash_on[0], c.dash_on[1], c.dash_on[2], c.dash_on[3]));
-      stroke->setUniformValue("depth_top", 1.0f - slice * static_cast<float>(run++));
-      stroke->setUniformValue("depth_span", slice);
+      stroke->setUniformValue("depth_span", 1.0f / kDepthSlices);
       stroke->setUniformValue("piece_data", 1);
       stroke->setUniformValue("along_data", 2);
+      stroke->setUniformValue("run_data", 4);
       f->glBindVertexArray(data_vao);
       f->glDrawArrays(GL_TRIANGLES, 6 * c.first, 6 * c.count);
       f->glDisable(GL_DEPTH_TEST);
