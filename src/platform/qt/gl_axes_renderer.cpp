@@ -2,8 +2,10 @@
 //
 // Pixel convention: the framebuffer's rows are the image's rows (row 0 at
 // the bottom of GL window space is the top row of the image), so the read
-// back pixels need no flipping.  Positions reach the shaders in device
-// pixels; the vertex shaders only map them to clip space.
+// back pixels need no flipping.  The data's points, stroke pieces and
+// marker positions stay in buffers while the scene is unchanged; the vertex
+// shaders map them to device pixels with the projection's matrix, so a
+// turning or zooming view only changes a few uniforms each frame.
 #include "platform/qt/gl_axes_renderer.hpp"
 
 #include <cairo.h>
@@ -23,6 +25,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -71,35 +74,66 @@ out vec4 colour;
 void main() { colour = texelFetch(layer, ivec2(gl_FragCoord.xy), 0); }
 )";
 
-// One stroke piece a-b as a rectangle reaching a pixel beyond the stroke
-// on every side; the fragment shader keeps the covered share of each pixel.
+// One stroke piece a-b (data coordinates less the scene's centre) as a
+// rectangle reaching a pixel beyond the stroke on
+// every side; the fragment shader keeps the covered share of each pixel.
 // Ends joined to a neighbour piece are round (Cairo's round join), free
 // ends are butt.  `local` is the position along (from a) and across the
-// piece in pixels.
+// piece in pixels.  row_x and row_y map data to device pixels.  Six
+// vertices (two triangles) per piece read the piece from buffer textures by
+// their number: one plain draw, which software rasterizers handle far
+// faster than instances or wide points.  The run's look (colour, width,
+// dashes, depth slice) comes from a buffer too, so consecutive runs draw
+// without changing uniforms, which software rasterizers pay dearly for.
 const char* const kStrokeVertex = R"(#version 330 core
-layout(location = 0) in vec2 pos;
-layout(location = 1) in vec2 local_in;
-layout(location = 2) in vec3 piece;
+uniform samplerBuffer piece_data;  // a.xyz, flags; b.xyz, run
+uniform samplerBuffer along_data;
+uniform samplerBuffer run_data;  // rgb, half width; dash on; dash total, depth top
+uniform vec4 row_x;
+uniform vec4 row_y;
 uniform vec2 viewport;
 out vec2 local;
+flat out vec3 rgb;
+flat out float half_width;
+flat out float dash_total;
+flat out vec4 dash_on;
+flat out float depth_top;
 flat out float seg_len;
 flat out float dash_start;
 flat out float flags;
+vec2 project(vec3 p) { return vec2(dot(row_x.xyz, p) + row_x.w, dot(row_y.xyz, p) + row_y.w); }
+const int kCorner[6] = int[6](0, 1, 2, 2, 1, 3);
 void main() {
-  local = local_in;
-  seg_len = piece.x;
-  dash_start = piece.y;
-  flags = piece.z;
+  int i = gl_VertexID / 6, k = kCorner[gl_VertexID % 6];
+  vec4 a_in = texelFetch(piece_data, 2 * i), b_in = texelFetch(piece_data, 2 * i + 1);
+  int run = int(b_in.w);
+  vec4 look = texelFetch(run_data, 3 * run), more = texelFetch(run_data, 3 * run + 2);
+  rgb = look.rgb;
+  half_width = look.a;
+  dash_on = texelFetch(run_data, 3 * run + 1);
+  dash_total = more.x;
+  depth_top = more.y;
+  float reach = half_width + 1.0;
+  vec2 a = project(a_in.xyz), d = project(b_in.xyz) - a;
+  float len = length(d);
+  vec2 u = len > 0.0 ? d / len : vec2(1.0, 0.0);
+  float t = (k & 1) != 0 ? len + reach : -reach;
+  float s = (k & 2) != 0 ? reach : -reach;
+  local = vec2(t, s);
+  seg_len = len;
+  dash_start = texelFetch(along_data, i).x;
+  flags = a_in.w;
+  vec2 pos = a + u * t + vec2(-u.y, u.x) * s;
   gl_Position = vec4(pos / viewport * 2.0 - 1.0, 0.0, 1.0);
 }
 )";
 const char* const kStrokeFragment = R"(#version 330 core
-uniform float half_width;
-uniform vec3 rgb;
-uniform float dash_total;
-uniform vec4 dash_on;
-uniform float depth_top;
 uniform float depth_span;
+flat in vec3 rgb;
+flat in float half_width;
+flat in float dash_total;
+flat in vec4 dash_on;
+flat in float depth_top;
 in vec2 local;
 flat in float seg_len;
 flat in float dash_start;
@@ -139,33 +173,43 @@ void main() {
 
 // One marker per point: the Cairo-drawn marker image for the point's
 // quarter-pixel offset, laid on whole pixels exactly as the Cairo painter
-// stamps it.  Each point is a square covering the inked part of the images
-// (points cost software rasterizers less than pairs of triangles).
+// stamps it.  Each marker is one point, read from a buffer texture by its
+// number, drawn as a square covering the inked part of the images (a point
+// costs software rasterizers about half as much as two triangles).
 const char* const kMarkerVertex = R"(#version 330 core
-layout(location = 0) in vec3 origin_phase;
+uniform samplerBuffer point_data;
+uniform vec4 row_x;
+uniform vec4 row_y;
+uniform int centre;
 uniform ivec2 ink_min;
 uniform float ink_side;
 uniform vec2 viewport;
-flat out ivec3 origin;
+uniform int sprite_size;
+flat out ivec2 shift;
 void main() {
-  origin = ivec3(origin_phase);
-  vec2 centre = origin_phase.xy + vec2(ink_min) + 0.5 * ink_side;
-  gl_Position = vec4(centre / viewport * 2.0 - 1.0, 0.0, 1.0);
+  vec3 point = texelFetch(point_data, gl_VertexID).xyz;
+  vec2 d = vec2(dot(row_x.xyz, point) + row_x.w, dot(row_y.xyz, point) + row_y.w);
+  // Whole pixel and quarter-pixel offset, rounded as the stamper does.
+  vec2 whole = floor(d);
+  ivec2 at = ivec2(whole);
+  ivec2 phase = ivec2((d - whole) * 4.0 + 0.5);
+  if (phase.x == 4) { phase.x = 0; at.x += 1; }
+  if (phase.y == 4) { phase.y = 0; at.y += 1; }
+  ivec2 origin = at - ivec2(centre);
+  // Image pixel = window pixel - shift, in the image for this offset.
+  shift = origin - sprite_size * phase;
+  vec2 middle = vec2(origin + ink_min) + 0.5 * ink_side;
+  gl_Position = vec4(middle / viewport * 2.0 - 1.0, 0.0, 1.0);
   gl_PointSize = ink_side;
 }
 )";
+// The square lies inside the marker's image, and blank texels blend to
+// nothing, so every fragment simply copies its texel.
 const char* const kMarkerFragment = R"(#version 330 core
 uniform sampler2D atlas;
-uniform int sprite_size;
-flat in ivec3 origin;
+flat in ivec2 shift;
 out vec4 colour;
-void main() {
-  ivec2 at = ivec2(gl_FragCoord.xy) - origin.xy;
-  if (any(lessThan(at, ivec2(0))) || any(greaterThanEqual(at, ivec2(sprite_size)))) discard;
-  int phase = origin.z;
-  colour = texelFetch(atlas, at + sprite_size * ivec2(phase % 4, phase / 4), 0);
-  if (colour.a <= 0.0) discard;
-}
+void main() { colour = texelFetch(atlas, ivec2(gl_FragCoord.xy) - shift, 0); }
 )";
 
 bool same(const render::Rgb& a, const render::Rgb& b) {
@@ -200,6 +244,7 @@ struct Command {
   render::LineStyle style = render::LineStyle::Solid;
   std::array<float, 4> dash_on{0, 0, 0, 0};
   float dash_total = 0;
+  int run = 0;  // the stroke run's number, in drawing order
   // Markers: the sprite.
   const Sprite* sprite = nullptr;
 };
@@ -219,17 +264,26 @@ struct GlAxesRenderer::Gl {
   GLuint layer_textures[2] = {0, 0};
   QSize layer_size[2];
   GLuint quad_vao = 0, quad_vbo = 0;
-  GLuint stroke_vao = 0, stroke_vertices = 0;
-  GLuint marker_vao = 0, marker_vertices = 0;
-  GLuint quad_indices = 0;  // two triangles per four vertices
-  std::size_t quad_index_count = 0;
-  std::string renderer_name;  // GL_RENDERER
+  GLuint data_vao = 0;  // no attributes: the shaders read buffer textures
+  GLuint stroke_vertices = 0, stroke_along = 0, marker_vertices = 0;
+  GLuint stroke_runs = 0;
+  GLuint data_textures[4] = {0, 0, 0, 0};  // over the four buffers
+  std::string renderer_name;               // GL_RENDERER
+  int max_texture = 0, max_buffer_texels = 0;
   float max_point_size = 1;
   int max_size = 0;
   std::vector<std::unique_ptr<Sprite>> sprites;
-  std::vector<float> pieces, points;  // per piece and per marker, as built
-  std::vector<float> vertices;        // four corners per stroke piece, as drawn
+  // The scene as uploaded: stroke pieces (a, b, flags: 7 floats each) and
+  // marker points (3 floats each) in data coordinates less `centre`.
+  std::uint64_t built_key = 0;
+  bool built = false, built_ok = false, dashed = false;
+  std::array<double, 3> centre{0, 0, 0};
+  std::vector<float> pieces, points;
+  std::vector<float> runs;  // per stroke run: rgb, half width; dash on; dash total, depth top, 0, 0
+  std::vector<float> along;  // per piece: distance from its sub-path's start, for dashes
   std::vector<Command> commands;
+  // Device pixel = row_x/row_y · (data − centre, 1), this frame.
+  std::array<double, 4> row_x{}, row_y{};
   QImage under, over;  // Cairo's drawing under and over the data
 
   bool make_current() { return context->makeCurrent(surface.get()); }
@@ -238,8 +292,8 @@ struct GlAxesRenderer::Gl {
   bool init(std::string& why);
   void release();
   const Sprite& sprite(const render::MarkerStyle& device_style);
-  bool build(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,
-             double figure_height_px, double dpr);
+  bool build(const render::AxesScene& scene, const render::Projection& proj, double dpr);
+  void set_view(const render::Projection& proj, const QRect& view, double dpr);
   void ensure_framebuffer(QSize size);
   void draw_layer(int index, const QImage& image);
   void draw_commands(QSize size);
@@ -300,6 +354,8 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   GLfloat range[2] = {1, 1};
   f->glGetFloatv(GL_POINT_SIZE_RANGE, range);
   max_point_size = range[1];
+  f->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
+  f->glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &max_buffer_texels);
   GLint max_rb = 0, max_view[2] = {0, 0};
   f->glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_rb);
   f->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_view);
@@ -314,25 +370,22 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   f->glEnableVertexAttribArray(0);
   f->glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
 
-  f->glGenBuffers(1, &quad_indices);
-  auto attributes = [&](GLuint& vao, GLuint& vbo, std::initializer_list<int> sizes) {
-    f->glGenVertexArrays(1, &vao);
-    f->glBindVertexArray(vao);
-    f->glGenBuffers(1, &vbo);
-    f->glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quad_indices);
-    int stride = 0, at = 0, index = 0;
-    for (int n : sizes) stride += n;
-    for (int n : sizes) {
-      f->glEnableVertexAttribArray(index);
-      f->glVertexAttribPointer(
-          index++, n, GL_FLOAT, GL_FALSE, stride * sizeof(float),
-          reinterpret_cast<void*>(static_cast<std::uintptr_t>(at) * sizeof(float)));
-      at += n;
-    }
-  };
-  attributes(stroke_vao, stroke_vertices, {2, 2, 3});
-  attributes(marker_vao, marker_vertices, {3});
+  f->glGenVertexArrays(1, &data_vao);
+  f->glGenBuffers(1, &stroke_vertices);
+  f->glGenBuffers(1, &stroke_along);
+  f->glGenBuffers(1, &marker_vertices);
+  f->glGenBuffers(1, &stroke_runs);
+  f->glGenTextures(4, data_textures);
+  const GLuint buffers[4] = {stroke_vertices, stroke_along, marker_vertices, stroke_runs};
+  const GLenum formats[4] = {GL_RGBA32F, GL_R32F, GL_RGBA32F, GL_RGBA32F};
+  for (int k = 0; k < 4; ++k) {
+    f->glBindBuffer(GL_TEXTURE_BUFFER, buffers[k]);
+    f->glBufferData(GL_TEXTURE_BUFFER, 16, nullptr, GL_STATIC_DRAW);
+    f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
+    f->glTexBuffer(GL_TEXTURE_BUFFER, formats[k], buffers[k]);
+  }
+  f->glBindTexture(GL_TEXTURE_BUFFER, 0);
+  f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
   f->glBindVertexArray(0);
 
   f->glGenTextures(2, layer_textures);
@@ -350,10 +403,11 @@ void GlAxesRenderer::Gl::release() {
   for (auto& s : sprites) f->glDeleteTextures(1, &s->texture);
   sprites.clear();
   f->glDeleteTextures(2, layer_textures);
-  GLuint buffers[] = {quad_vbo, stroke_vertices, marker_vertices, quad_indices};
-  f->glDeleteBuffers(4, buffers);
-  GLuint arrays[] = {quad_vao, stroke_vao, marker_vao};
-  f->glDeleteVertexArrays(3, arrays);
+  GLuint buffers[] = {quad_vbo, stroke_vertices, marker_vertices, stroke_along, stroke_runs};
+  f->glDeleteBuffers(5, buffers);
+  f->glDeleteTextures(4, data_textures);
+  GLuint arrays[] = {quad_vao, data_vao};
+  f->glDeleteVertexArrays(2, arrays);
   if (framebuffer) {
     f->glDeleteFramebuffers(1, &framebuffer);
     GLuint rbs[] = {colour_buffer, depth_buffer};
@@ -405,8 +459,9 @@ const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
   }
   if (x1 <= x0) x0 = y0 = 0, x1 = y1 = 1;
   sp->ink_side = std::max(x1 - x0, y1 - y0);
-  sp->ink_x = x0;
-  sp->ink_y = y0;
+  // The square stays inside the image (ink_side <= size).
+  sp->ink_x = std::min(x0, sp->size - sp->ink_side);
+  sp->ink_y = std::min(y0, sp->size - sp->ink_side);
   f->glGenTextures(1, &sp->texture);
   f->glBindTexture(GL_TEXTURE_2D, sp->texture);
   f->glPixelStorei(GL_UNPACK_ROW_LENGTH, stride / 4);
@@ -419,19 +474,90 @@ const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
   return *sprites.back();
 }
 
-bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const QRect& view,
-                               const render::Rect& axes_rect, double figure_height_px, double dpr) {
+namespace {
+
+// A fingerprint of everything the uploaded buffers depend on: the lines'
+// points and looks, the limits and the pixel ratio (not the view's
+// direction, zoom or place, which only change the matrix).
+class Fingerprint {
+ public:
+  void add(double v) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    add_bits(bits);
+  }
+  void add_bits(std::uint64_t bits) {
+    h_ = (h_ ^ bits) * 0x100000001b3ULL;
+    h_ ^= h_ >> 29;
+  }
+  void add(const std::vector<double>& v) {
+    add_bits(v.size());
+    for (double x : v) add(x);
+  }
+  void add(const render::Rgb& c) {
+    add(c.r);
+    add(c.g);
+    add(c.b);
+  }
+  std::uint64_t value() const { return h_; }
+
+ private:
+  std::uint64_t h_ = 0xcbf29ce484222325ULL;
+};
+
+std::uint64_t fingerprint(const render::AxesScene& scene, const render::Projection& proj,
+                          double dpr) {
+  Fingerprint h;
+  h.add(dpr);
+  h.add_bits(proj.two_d() ? 1 : 0);
+  for (int d = 0; d < 3; ++d) {
+    h.add(proj.limit(d)[0]);
+    h.add(proj.limit(d)[1]);
+  }
+  h.add_bits(scene.lines.size());
+  for (const render::SceneLine& l : scene.lines) {
+    h.add(l.x);
+    h.add(l.y);
+    h.add(l.z);
+    h.add(l.color);
+    h.add(l.line_width_pt);
+    h.add_bits(static_cast<std::uint64_t>(l.style));
+    h.add_bits(static_cast<std::uint64_t>(l.marker));
+    h.add(l.marker_size_pt);
+    h.add_bits(l.marker_face ? 1 : 0);
+    if (l.marker_face) h.add(*l.marker_face);
+    h.add_bits(l.marker_edge ? 1 : 0);
+    if (l.marker_edge) h.add(*l.marker_edge);
+  }
+  return h.value();
+}
+
+}  // namespace
+
+bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Projection& proj,
+                               double dpr) {
+  const std::uint64_t key = fingerprint(scene, proj, dpr);
+  if (built && key == built_key) return built_ok;
+  built = true;
+  built_key = key;
+  built_ok = false;
   pieces.clear();
+  runs.clear();
   points.clear();
   commands.clear();
+  dashed = false;
   if (sprites.size() > kMaxSprites) {
     // Styles come and go with the figures; keep the cache small.
     for (auto& sp : sprites) f->glDeleteTextures(1, &sp->texture);
     sprites.clear();
   }
-  const render::Projection proj(scene, render::data_rect(scene, axes_rect), figure_height_px);
-  const double ox = view.x(), oy = view.y();
-  auto device = [&](P2 p) { return P2{(p[0] - ox) * dpr, (p[1] - oy) * dpr}; };
+  // Coordinates relative to the middle of the limits box keep single
+  // precision exact enough for data far from the origin.
+  for (int d = 0; d < 3; ++d) centre[d] = 0.5 * (proj.limit(d)[0] + proj.limit(d)[1]);
+  auto put = [&](std::vector<float>& to, const std::array<double, 3>& p) {
+    to.insert(to.end(), {static_cast<float>(p[0] - centre[0]), static_cast<float>(p[1] - centre[1]),
+                         static_cast<float>(p[2] - centre[2])});
+  };
   for (const render::SceneLine& l : scene.lines) {
     if (render::draws_stroke(l)) {
       const double width = render::stroke_width_px(l);
@@ -440,7 +566,7 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const QRect& view
           c->style != l.style) {
         Command next;
         next.stroke = true;
-        next.first = static_cast<int>(pieces.size() / 6);
+        next.first = static_cast<int>(pieces.size() / 8);
         next.color = l.color;
         next.width = width * dpr;
         next.style = l.style;
@@ -454,59 +580,110 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const QRect& view
           at += dash[k];
         }
         next.dash_total = static_cast<float>(at * dpr);
+        if (next.dash_total > 0) dashed = true;
+        // Each run owns a slice of depth below the slices of the runs before
+        // it (the depth buffer is cleared when the slices run out).
+        next.run = static_cast<int>(runs.size() / 12);
+        const float depth_top = 1.0f - static_cast<float>(next.run % kDepthSlices) / kDepthSlices;
+        runs.insert(
+            runs.end(),
+            {static_cast<float>(l.color.r), static_cast<float>(l.color.g),
+             static_cast<float>(l.color.b), static_cast<float>(0.5 * next.width), next.dash_on[0],
+             next.dash_on[1], next.dash_on[2], next.dash_on[3], next.dash_total, depth_top, 0, 0});
         commands.push_back(next);
         c = &commands.back();
       }
-      double along = 0;  // distance from the start of the sub-path
-      visit_stroke_pieces(l, proj, [&](P2 a, P2 b, bool joined) {
-        P2 da = device(a), db = device(b);
-        float flags = 0;
-        if (joined) {
-          pieces.back() += 2;  // the previous piece ends in a join
-          flags = 1;
-        } else {
-          along = 0;
-        }
-        pieces.insert(pieces.end(), {static_cast<float>(da[0]), static_cast<float>(da[1]),
-                                     static_cast<float>(db[0]), static_cast<float>(db[1]),
-                                     static_cast<float>(along), flags});
-        along += std::hypot(db[0] - da[0], db[1] - da[1]);
-      });
-      c->count = static_cast<int>(pieces.size() / 6) - c->first;
+      render::visit_stroke_pieces_3d(
+          l, proj,
+          [&](const std::array<double, 3>& a, const std::array<double, 3>& b, bool joined) {
+            float flags = 0;
+            if (joined) {
+              pieces[pieces.size() - 5] += 2;  // the previous piece ends in a join
+              flags = 1;
+            }
+            put(pieces, a);
+            pieces.push_back(flags);
+            put(pieces, b);
+            pieces.push_back(static_cast<float>(c->run));
+          });
+      c->count = static_cast<int>(pieces.size() / 8) - c->first;
     }
     if (render::draws_markers(l)) {
       render::MarkerStyle s = render::marker_style(l);
       s.size_px *= dpr;
       s.line_width_px *= dpr;
       const Sprite& sp = sprite(s);
-      if (sp.ink_side > max_point_size) return false;
+      if (sp.ink_side > max_point_size || sp.size * kPhases > max_texture) return false;
       Command* c = commands.empty() ? nullptr : &commands.back();
       if (!c || c->stroke || c->sprite != &sp) {
         Command next;
         next.stroke = false;
-        next.first = static_cast<int>(points.size() / 3);
+        next.first = static_cast<int>(points.size() / 4);
         next.sprite = &sp;
         commands.push_back(next);
         c = &commands.back();
       }
-      for (const P2& p : render::marker_centres(l, proj)) {
-        P2 d = device(p);
-        if (!(std::fabs(d[0]) < 1e7 && std::fabs(d[1]) < 1e7)) continue;
-        // Whole pixel and quarter-pixel offset, rounded as the stamper does.
-        double fxd = std::floor(d[0]), fyd = std::floor(d[1]);
-        int ix = static_cast<int>(fxd), iy = static_cast<int>(fyd);
-        int fx = static_cast<int>((d[0] - fxd) * kPhases + 0.5);
-        int fy = static_cast<int>((d[1] - fyd) * kPhases + 0.5);
-        if (fx == kPhases) fx = 0, ++ix;
-        if (fy == kPhases) fy = 0, ++iy;
-        points.insert(points.end(),
-                      {static_cast<float>(ix - sp.centre), static_cast<float>(iy - sp.centre),
-                       static_cast<float>(fy * kPhases + fx)});
-      }
-      c->count = static_cast<int>(points.size() / 3) - c->first;
+      const std::size_t n = std::min({l.x.size(), l.y.size(), l.z.size()});
+      for (std::size_t i = 0; i < n; ++i)
+        if (proj.inside(l.x[i], l.y[i], l.z[i])) {
+          put(points, {l.x[i], l.y[i], l.z[i]});
+          points.push_back(0);
+        }
+      c->count = static_cast<int>(points.size() / 4) - c->first;
     }
   }
+  along.assign(pieces.size() / 8, 0.0f);
+  if (pieces.size() / 4 > static_cast<std::size_t>(max_buffer_texels) ||
+      points.size() / 4 > static_cast<std::size_t>(max_buffer_texels))
+    return false;
+  // Never empty, so the buffer textures always have storage.
+  auto upload = [&](GLuint buffer, const std::vector<float>& data, GLenum usage) {
+    f->glBindBuffer(GL_TEXTURE_BUFFER, buffer);
+    f->glBufferData(GL_TEXTURE_BUFFER,
+                    static_cast<GLsizeiptr>(std::max<std::size_t>(4, data.size()) * sizeof(float)),
+                    nullptr, usage);
+    f->glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
+                       data.data());
+  };
+  upload(stroke_vertices, pieces, GL_STATIC_DRAW);
+  upload(stroke_along, along, GL_DYNAMIC_DRAW);
+  upload(marker_vertices, points, GL_STATIC_DRAW);
+  upload(stroke_runs, runs, GL_STATIC_DRAW);
+  f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
+  built_ok = true;
   return true;
+}
+
+void GlAxesRenderer::Gl::set_view(const render::Projection& proj, const QRect& view, double dpr) {
+  const double offset[2] = {static_cast<double>(view.x()), static_cast<double>(view.y())};
+  std::array<double, 4>* rows[2] = {&row_x, &row_y};
+  for (int i = 0; i < 2; ++i) {
+    const std::array<double, 4> r = proj.row(i);
+    std::array<double, 4>& out = *rows[i];
+    out[3] = (r[3] + r[0] * centre[0] + r[1] * centre[1] + r[2] * centre[2] - offset[i]) * dpr;
+    for (int d = 0; d < 3; ++d) out[d] = r[d] * dpr;
+  }
+  if (!dashed) return;
+  // Dash patterns run along each sub-path's length on the screen.
+  auto device = [&](const float* p) {
+    return P2{row_x[0] * p[0] + row_x[1] * p[1] + row_x[2] * p[2] + row_x[3],
+              row_y[0] * p[0] + row_y[1] * p[1] + row_y[2] * p[2] + row_y[3]};
+  };
+  for (const Command& c : commands) {
+    if (!c.stroke || !(c.dash_total > 0)) continue;
+    double at = 0;
+    for (int i = c.first; i < c.first + c.count; ++i) {
+      const float* p = &pieces[static_cast<std::size_t>(8 * i)];
+      if (std::fmod(p[3], 2.0f) < 1) at = 0;  // a new sub-path
+      along[static_cast<std::size_t>(i)] = static_cast<float>(at);
+      P2 a = device(p), b = device(p + 4);
+      at += std::hypot(b[0] - a[0], b[1] - a[1]);
+    }
+  }
+  f->glBindBuffer(GL_TEXTURE_BUFFER, stroke_along);
+  f->glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(along.size() * sizeof(float)),
+                     along.data());
+  f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
 }
 
 void GlAxesRenderer::Gl::ensure_framebuffer(QSize size) {
@@ -549,87 +726,51 @@ void GlAxesRenderer::Gl::draw_layer(int index, const QImage& image) {
 
 void GlAxesRenderer::Gl::draw_commands(QSize size) {
   const QVector2D viewport(static_cast<float>(size.width()), static_cast<float>(size.height()));
-  // Four corners per stroke piece, drawn as indexed triangles.
-  const std::size_t quads = pieces.size() / 6;
-  if (quads > quad_index_count) {
-    std::vector<GLuint> index(6 * quads);
-    for (std::size_t q = 0; q < quads; ++q) {
-      const auto v = static_cast<GLuint>(4 * q);
-      const GLuint corners[6] = {v, v + 1, v + 2, v, v + 2, v + 3};
-      std::copy(corners, corners + 6, index.begin() + static_cast<std::ptrdiff_t>(6 * q));
-    }
-    f->glBindVertexArray(0);
-    f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quad_indices);
-    f->glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(index.size() * sizeof(GLuint)),
-                    index.data(), GL_STATIC_DRAW);
-    quad_index_count = quads;
-  }
-  vertices.clear();
-  vertices.reserve(28 * (pieces.size() / 6));
-  for (const Command& c : commands) {
-    if (!c.stroke) continue;
-    const float reach = static_cast<float>(0.5 * c.width) + 1;
-    for (int i = c.first; i < c.first + c.count; ++i) {
-      const float* p = &pieces[static_cast<std::size_t>(6 * i)];
-      float dx = p[2] - p[0], dy = p[3] - p[1];
-      float len = std::sqrt(dx * dx + dy * dy);
-      float ux = len > 0 ? dx / len : 1, uy = len > 0 ? dy / len : 0;
-      for (int k = 0; k < 4; ++k) {
-        float t = (k == 1 || k == 2) ? len + reach : -reach;
-        float u = k < 2 ? -reach : reach;
-        vertices.insert(vertices.end(),
-                        {p[0] + ux * t - uy * u, p[1] + uy * t + ux * u, t, u, len, p[4], p[5]});
-      }
-    }
-  }
-  f->glBindBuffer(GL_ARRAY_BUFFER, stroke_vertices);
-  f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
-                  vertices.data(), GL_STREAM_DRAW);
-  f->glBindBuffer(GL_ARRAY_BUFFER, marker_vertices);
-  f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)),
-                  points.data(), GL_STREAM_DRAW);
+  const QVector4D rx(static_cast<float>(row_x[0]), static_cast<float>(row_x[1]),
+                     static_cast<float>(row_x[2]), static_cast<float>(row_x[3]));
+  const QVector4D ry(static_cast<float>(row_y[0]), static_cast<float>(row_y[1]),
+                     static_cast<float>(row_y[2]), static_cast<float>(row_y[3]));
   f->glEnable(GL_PROGRAM_POINT_SIZE);
+  for (int k = 0; k < 4; ++k) {
+    f->glActiveTexture(GL_TEXTURE1 + k);
+    f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
+  }
+  f->glActiveTexture(GL_TEXTURE0);
   f->glDepthFunc(GL_LESS);
-  int run = 0;
   for (const Command& c : commands) {
     if (c.count <= 0) continue;
     if (c.stroke) {
       // Pieces of one run meet at joins and may cross: like Cairo's single
-      // stroke of a path, a pixel is not painted twice by one run.  Each run
-      // owns a slice of depth below the slices of the runs before it.
-      if (run == kDepthSlices) {
-        f->glClear(GL_DEPTH_BUFFER_BIT);
-        run = 0;
-      }
-      const float slice = 1.0f / kDepthSlices;
+      // stroke of a path, a pixel is not painted twice by one run (the
+      // depth test against the run's own slice).
+      if (c.run > 0 && c.run % kDepthSlices == 0) f->glClear(GL_DEPTH_BUFFER_BIT);
       f->glEnable(GL_DEPTH_TEST);
       stroke->bind();
       stroke->setUniformValue("viewport", viewport);
-      stroke->setUniformValue("half_width", static_cast<float>(0.5 * c.width));
-      stroke->setUniformValue(
-          "rgb", QVector3D(static_cast<float>(c.color.r), static_cast<float>(c.color.g),
-                           static_cast<float>(c.color.b)));
-      stroke->setUniformValue("dash_total", c.dash_total);
-      stroke->setUniformValue("dash_on",
-                              QVector4D(c.dash_on[0], c.dash_on[1], c.dash_on[2], c.dash_on[3]));
-      stroke->setUniformValue("depth_top", 1.0f - slice * static_cast<float>(run++));
-      stroke->setUniformValue("depth_span", slice);
-      f->glBindVertexArray(stroke_vao);
-      f->glDrawElements(
-          GL_TRIANGLES, 6 * c.count, GL_UNSIGNED_INT,
-          reinterpret_cast<void*>(static_cast<std::uintptr_t>(6 * c.first) * sizeof(GLuint)));
+      stroke->setUniformValue("row_x", rx);
+      stroke->setUniformValue("row_y", ry);
+      stroke->setUniformValue("depth_span", 1.0f / kDepthSlices);
+      stroke->setUniformValue("piece_data", 1);
+      stroke->setUniformValue("along_data", 2);
+      stroke->setUniformValue("run_data", 4);
+      f->glBindVertexArray(data_vao);
+      f->glDrawArrays(GL_TRIANGLES, 6 * c.first, 6 * c.count);
       f->glDisable(GL_DEPTH_TEST);
     } else {
       const Sprite& sp = *c.sprite;
       marker->bind();
       marker->setUniformValue("viewport", viewport);
+      marker->setUniformValue("row_x", rx);
+      marker->setUniformValue("row_y", ry);
+      marker->setUniformValue("centre", sp.centre);
       f->glUniform2i(marker->uniformLocation("ink_min"), sp.ink_x, sp.ink_y);
       marker->setUniformValue("ink_side", static_cast<float>(sp.ink_side));
       marker->setUniformValue("sprite_size", sp.size);
       marker->setUniformValue("atlas", 0);
       f->glActiveTexture(GL_TEXTURE0);
       f->glBindTexture(GL_TEXTURE_2D, sp.texture);
-      f->glBindVertexArray(marker_vao);
+      marker->setUniformValue("point_data", 3);
+      f->glBindVertexArray(data_vao);
       f->glDrawArrays(GL_POINTS, c.first, c.count);
     }
   }
@@ -706,7 +847,8 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   };
   if (device.width() > g.max_size || device.height() > g.max_size || !g.make_current())
     return cairo_frame();
-  if (!g.build(scene, view, axes_rect, figure_height_px, dpr)) {
+  const render::Projection proj(scene, render::data_rect(scene, axes_rect), figure_height_px);
+  if (!g.build(scene, proj, dpr)) {
     g.context->doneCurrent();
     return cairo_frame();
   }
@@ -714,6 +856,7 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
                    render::kUnderData);
   render_axes_into(g.over, scene, view, axes_rect, figure_height_px, dpr, false, render::kOverData);
   QOpenGLFunctions_3_3_Core& f = *g.f;
+  g.set_view(proj, view, dpr);
   g.ensure_framebuffer(device);
   f.glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
   f.glViewport(0, 0, device.width(), device.height());

@@ -29,8 +29,11 @@ bool is_software_renderer(std::string_view gl_renderer);
 /// marker itself.  Everything else (background, grid, box, ticks, labels,
 /// texts, title) is the Cairo painter's own drawing under and over the data.
 /// Lines are antialiased by their exact pixel coverage, as Cairo does, so the
-/// picture looks like the exported one.  Rendering happens in an offscreen
-/// framebuffer; the result is read back into an image that the view paints.
+/// picture looks like the exported one.  The data's points stay on the
+/// graphics processor while the scene's lines, looks and limits are
+/// unchanged; the shaders project them, so turning and zooming send only a
+/// matrix.  Rendering happens in an offscreen framebuffer; the result is
+/// read back into an image that the view paints.
 class GlAxesRenderer {
  public:
   ~GlAxesRenderer();

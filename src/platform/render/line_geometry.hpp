@@ -45,15 +45,16 @@ bool clip_segment(const std::array<double, 3>& a, const std::array<double, 3>& b
                   const std::array<double, 3>& lo, const std::array<double, 3>& hi, int dims,
                   double& t0, double& t1);
 
-/// Walks the visible pieces of a line's stroke in order: each segment
-/// between consecutive finite points, clipped to the axes' limits box
-/// (widened by 1e-9 of each range; z unchecked in a 2-D plot), calls
-/// visit(a, b, joined) with its ends in figure pixels; `joined` is true when
+/// Walks the visible pieces of a line's stroke in order, in data
+/// coordinates: each segment between consecutive finite points, clipped to
+/// the axes' limits box (widened by 1e-9 of each range; z unchecked in a
+/// 2-D plot), calls visit(a, b, joined) with its ends; `joined` is true when
 /// the piece continues the previous one (same sub-path, so a round join),
 /// false where a new sub-path starts (at the first piece, after a NaN
-/// point, or where clipping cut the line).
+/// point, or where clipping cut the line).  The pieces depend on the limits
+/// only, not on the view's direction or zoom.
 template <class Visit>
-void visit_stroke_pieces(const SceneLine& l, const Projection& proj, Visit&& visit) {
+void visit_stroke_pieces_3d(const SceneLine& l, const Projection& proj, Visit&& visit) {
   using P3 = std::array<double, 3>;
   const std::size_t n = std::min({l.x.size(), l.y.size(), l.z.size()});
   P3 lo, hi;
@@ -78,9 +79,18 @@ void visit_stroke_pieces(const SceneLine& l, const Projection& proj, Visit&& vis
     auto lerp = [&](double t) {
       return P3{a[0] + t * (b[0] - a[0]), a[1] + t * (b[1] - a[1]), a[2] + t * (b[2] - a[2])};
     };
-    visit(proj.to_pixel(lerp(t0)), proj.to_pixel(lerp(t1)), pen_down && !(t0 > 0));
+    visit(lerp(t0), lerp(t1), pen_down && !(t0 > 0));
     pen_down = t1 >= 1;
   }
+}
+
+/// visit_stroke_pieces_3d with the ends in figure pixels.
+template <class Visit>
+void visit_stroke_pieces(const SceneLine& l, const Projection& proj, Visit&& visit) {
+  visit_stroke_pieces_3d(
+      l, proj, [&](const std::array<double, 3>& a, const std::array<double, 3>& b, bool joined) {
+        visit(proj.to_pixel(a), proj.to_pixel(b), joined);
+      });
 }
 
 /// The marker centres of a line in figure pixels: its points inside the

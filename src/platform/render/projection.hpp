@@ -40,6 +40,9 @@ class Projection {
     return to_pixel(p[0], p[1], p[2]);
   }
 
+  /// Row 0 (column) or 1 (row) of the mapping: pixel = r[0]·x + r[1]·y +
+  /// r[2]·z + r[3].
+  std::array<double, 4> row(int i) const { return {m_[i][0], m_[i][1], m_[i][2], m_[i][3]}; }
   /// Distance of a data point towards the viewer (larger = nearer), in
   /// normalised box units.
   double depth(double x, double y, double z) const;

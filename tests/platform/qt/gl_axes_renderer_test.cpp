@@ -250,6 +250,82 @@ TEST_F(GlAxesRendererTest, DashPatternsCoverLikeCairo) {
   }
 }
 
+// Sums of alpha over the two images and of their differences.
+struct InkDiff {
+  double ink_a = 0, ink_b = 0, diff = 0;
+};
+InkDiff ink_diff(const QImage& a, const QImage& b) {
+  InkDiff d;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      d.ink_a += alpha(a, x, y);
+      d.ink_b += alpha(b, x, y);
+      d.diff += std::abs(alpha(a, x, y) - alpha(b, x, y));
+    }
+  return d;
+}
+
+TEST_F(GlAxesRendererTest, KeptDataFollowsEveryChangeOfSceneAndView) {
+  // Data far from the origin, so single precision on the graphics
+  // processor must not lose the sub-pixel positions.
+  AxesScene a = bare_scene();
+  a.xlim = {999, 1001};
+  a.ylim = {-2001, -1999};
+  a.zlim = {49, 51};
+  SceneLine cloud;
+  for (int i = 0; i < 60; ++i) {
+    cloud.x.push_back(1000 + 0.8 * std::cos(0.37 * i) * std::sin(0.11 * i));
+    cloud.y.push_back(-2000 + 0.8 * std::sin(0.37 * i) * std::sin(0.11 * i));
+    cloud.z.push_back(50 + 0.8 * std::cos(0.11 * i));
+  }
+  cloud.style = LineStyle::None;
+  cloud.marker = Marker::Circle;
+  cloud.marker_face = render::Rgb{0.1, 0.3, 0.9};
+  SceneLine dashed = line({999.2, 1000.1, 1000.8}, {-2000.5, -1999.4, -2000.2}, {49.5, 50, 50.6});
+  dashed.style = LineStyle::Dashed;
+  dashed.line_width_pt = 1.5;
+  SceneLine solid = line({999.1, 1000.9}, {-2000.9, -1999.1}, {50.9, 49.1});
+  a.lines = {cloud, dashed, solid};
+
+  // Each step changes one thing; the renderer that drew the frames before
+  // must draw what a renderer that rebuilds everything draws, and both what
+  // Cairo draws.
+  std::string why;
+  std::unique_ptr<GlAxesRenderer> rebuilt = GlAxesRenderer::create(why);
+  ASSERT_TRUE(rebuilt) << why;
+  const AxesScene nothing = bare_scene();
+  auto check = [&](const AxesScene& s, double dpr, const std::string& step) {
+    QImage kept = gl_->render(s, kView, kPlot, kFigureHeight, dpr);
+    rebuilt->render(nothing, kView, kPlot, kFigureHeight, dpr);
+    QImage fresh = rebuilt->render(s, kView, kPlot, kFigureHeight, dpr);
+    ASSERT_EQ(kept.size(), fresh.size()) << step;
+    EXPECT_TRUE(kept == fresh) << step;
+    InkDiff d = ink_diff(render_axes(s, kView, kPlot, kFigureHeight, dpr), kept);
+    EXPECT_GT(d.ink_a, 0) << step;
+    EXPECT_NEAR(d.ink_b, d.ink_a, 0.03 * d.ink_a) << step;
+    EXPECT_LT(d.diff, 0.06 * d.ink_a) << step;
+  };
+  check(a, 1, "first frame");
+  a.azimuth_deg = 71;
+  a.elevation_deg = -12;
+  check(a, 1, "turned");
+  a.zoom = 1.7;
+  check(a, 1, "zoomed");
+  a.lines[0].x[7] += 0.3;
+  check(a, 1, "a point moved");
+  a.lines[1].color = {0.9, 0.2, 0.1};
+  check(a, 1, "a colour changed");
+  a.lines[2].style = LineStyle::DashDot;
+  check(a, 1, "a line style changed");
+  a.lines[0].marker = Marker::Square;
+  check(a, 1, "a marker changed");
+  a.zlim = {49.5, 50.5};
+  check(a, 1, "limits narrowed");
+  check(a, 2, "twice the pixels");
+  a.lines.pop_back();
+  check(a, 2, "a line removed");
+}
+
 TEST_F(GlAxesRendererTest, DecorationsComeFromCairoAndZoomStaysInsideThePlot) {
   AxesScene a = bare_scene();
   a.axis_visible = true;
