@@ -48,6 +48,31 @@ void set_rotation_buttons(const char* enable) {
   g.set(control("RotZ"), "Enable", enable);
 }
 
+// The chosen files as the window names them: "a.fcsv", "a.fcsv, b.fcsv", or
+// the first and the last with the count.
+std::string chosen_names(const std::vector<gfx::FilePick>& picks) {
+  if (picks.size() == 1) return picks.front().name;
+  if (picks.size() == 2) return picks[0].name + ", " + picks[1].name;
+  return picks.front().name + " … " + picks.back().name + " (" + std::to_string(picks.size()) +
+         " files)";
+}
+
+// Makes `x` the independent variable, as Load X List does: the count is
+// checked and the scores computed before anything changes; then the
+// reference can no longer be turned.
+void take_x(Eigen::VectorXd x) {
+  AppState& s = state();
+  if (x.size() != s.sample->specimens()) {
+    refuse(
+        "There was a mismatch in the number of specimens and the number of independent "
+        "variable values.  Recheck the files and reload");
+  }
+  Eigen::MatrixXd scores = current_scores();
+  s.x = std::move(x);
+  set_rotation_buttons("Off");
+  s.scores = std::move(scores);
+}
+
 }  // namespace
 
 // Every loader reads and checks its file completely, and computes what
@@ -57,10 +82,14 @@ void load_data(const Value&) {
   auto& g = graphics();
   AppState& s = state();
   const gfx::Handle main_window = g.current_figure();
-  auto pick = pick_file_to_load("*.*");
-  if (!pick) return;
-  // Any format the importers know, chosen by extension and checked by content.
-  io::ImportedSample imported = io::import_landmarks(pick->path());
+  const std::vector<gfx::FilePick> picks = pick_files_to_load("*.*");
+  if (picks.empty()) return;
+  // One file of any format the importers know (chosen by extension and
+  // checked by content), or several one-specimen markup files.
+  std::vector<std::string> paths;
+  for (const gfx::FilePick& p : picks) paths.push_back(p.path());
+  io::ImportedSample imported = io::import_landmark_selection(paths);
+  const std::string shown = chosen_names(picks);
   const Eigen::MatrixXd& rows = imported.rows;
   const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols()),
              k = c / 3;
@@ -71,11 +100,15 @@ void load_data(const Value&) {
   const Eigen::Index wires_need = wire_landmarks_needed();
 
   s.main_window = main_window;
-  s.sample = Sample{pick->name, std::move(imported.rows), std::move(fit.fitted),
-                    std::move(fit.reference), std::move(imported.names)};
+  s.sample = Sample{shown,
+                    std::move(imported.rows),
+                    std::move(fit.fitted),
+                    std::move(fit.reference),
+                    std::move(imported.names),
+                    std::move(imported.labels)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
-                {pick->name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
+                {shown, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
   s.display = DisplaySettings{};
   s.ln_scale = false;
   // The independent variable and the results of the previous sample do not
@@ -109,10 +142,34 @@ void load_x_list(const Value&) {
         "There was a mismatch in the number of specimens and the number of independent "
         "variable values.  Recheck the files and reload");
   }
-  Eigen::MatrixXd scores = current_scores();
-  s.x = x.matrix().col(0);
-  set_rotation_buttons("Off");
-  s.scores = std::move(scores);
+  take_x(x.matrix().col(0));
+}
+
+void use_label_as_x(const Value&) {
+  AppState& s = state();
+  const std::vector<io::SpecimenLabel>& labels = s.sample->labels;
+  if (labels.empty()) {
+    refuse(
+        "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
+        "[labels] and [labelvalues] sections.");
+  }
+  std::size_t at = 0;
+  if (labels.size() > 1) {
+    std::vector<std::string> names;
+    for (const io::SpecimenLabel& l : labels) names.push_back(l.name);
+    const auto chosen = graphics().list_dialog("Use Label as X",
+                                               "Which label is the independent variable X?", names);
+    if (!chosen) return;
+    at = *chosen;
+  }
+  const io::SpecimenLabel& label = labels[at];
+  if (!label.numeric()) {
+    refuse("The label \"" + label.name + "\" is not a number for every specimen (" +
+           label.not_numeric + "), so it cannot be X.");
+  }
+  take_x(label.values);
+  // Results computed on the previous X do not describe this one.
+  s.regression.reset();
 }
 
 void load_wire_frame(const Value&) {

@@ -10,10 +10,10 @@ namespace velmora::app {
 
 /// One line of a batch script.
 struct BatchCommand {
-  enum class Kind { Open, Save, Cancel, Action, Call } kind;
+  enum class Kind { Open, Save, Choose, Cancel, Action, Call } kind;
   int line = 0;
-  std::string name;   ///< action or function name; the path for open/save
-  ValueList args;     ///< the action's argument (0 or 1) or the call's inputs
+  std::string name;  ///< action or function name; the path for open/save; the item for choose
+  ValueList args;    ///< the action's argument (0 or 1) or the call's inputs
   bool no_outputs = false;  ///< call0: the function is called asking for no output
 };
 

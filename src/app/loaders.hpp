@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/graphics/backend.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -14,6 +15,9 @@ inline constexpr std::string_view kLoadTitle = "Enter file to Load?";
 /// Shows the file-open dialog; a chosen file's folder becomes the working
 /// folder, so that the next dialog opens there.  nullopt when cancelled.
 std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter);
+/// The open dialog in which several files may be chosen, with the same
+/// folder rule (the first file's folder).  None when cancelled.
+std::vector<gfx::FilePick> pick_files_to_load(std::string_view filter);
 /// Shows the file-save dialog with the same folder rule.
 std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title);
 

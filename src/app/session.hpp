@@ -24,6 +24,8 @@ class Session {
   /// step (and the dialog answers it took) is dropped.
   void end_action(bool refused);
   void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
+  /// A list dialog's answer: the chosen item's text, nullopt for a cancel.
+  void choice_answered(const std::optional<std::string>& item);
   /// The batch script: each action preceded by its dialog answers, paths
   /// always double-quoted so that any file name replays as the same bytes.
   std::string script() const;

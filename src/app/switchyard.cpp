@@ -71,6 +71,7 @@ const std::vector<ActionSpec>& action_table() {
       {"SaveLandmarks", a::save_landmarks, S, FR::AsIs},
       {"SetSuperimposition", a::set_superimposition, N, FR::AsIs},
       {"SetFullPrecision", a::set_full_precision, N, FR::AsIs},
+      {"UseLabelAsX", a::use_label_as_x, S, FR::AsIs},
   };
   return table;
 }
