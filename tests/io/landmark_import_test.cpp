@@ -502,5 +502,44 @@ TEST(LandmarkImport, FilesOnDisk) {
             "Cannot open the file \"" + missing + "\": No such file or directory.");
 }
 
+TEST(LandmarkImport, ChoicesOfSeveralFilesAndTheirLabels) {
+  for (const auto& [name, markup] :
+       std::vector<std::pair<std::string, bool>>{{"/d/a.fcsv", true},
+                                                 {"b.MRK.JSON", true},
+                                                 {"c.json", true},
+                                                 {"/x.fcsv/d.txt", false},
+                                                 {"e.fcsv.csv", false},
+                                                 {"f.tps", false}})
+    EXPECT_EQ(is_markup_file(name), markup) << name;
+
+  ScratchFolder dir;
+  const Sample s = random_sample(11, 6, 5);
+  std::vector<double> age;
+  for (int i = 0; i < 6; ++i) age.push_back(2.0 * i + 1);
+  const std::string tps = dir.write("all.tps", write_tps(s));
+  expect_sample(import_landmark_selection({tps}), s, "TPS");
+  // A mixed choice is refused before anything is read.
+  const std::string gone = dir.file("gone.fcsv");
+  EXPECT_EQ(message_of<FileError>([&] {
+              import_landmark_selection({gone, tps});
+            }),
+            "\"" + tps +
+                "\": only markup files (.fcsv, .mrk.json) can be loaded several at a time, one "
+                "specimen a file; load this file on its own.");
+  EXPECT_EQ(message_of<FileError>([&] { import_landmark_selection({}); }),
+            "No landmark file was chosen.");
+
+  // Files that give the same labels keep them, joined in file order.
+  const std::string m1 = dir.write("m1.txt", write_morphologika(s, age));
+  const std::string m2 = dir.write("m2.txt", write_morphologika(s, age));
+  const ImportedSample both = import_landmark_files({m1, m2});
+  ASSERT_EQ(both.labels.size(), 2u);
+  ASSERT_EQ(both.labels[0].values.size(), 12);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(both.labels[0].values(i), age[i % 6]);
+  EXPECT_FALSE(both.labels[1].numeric());
+  EXPECT_EQ(both.labels[1].not_numeric, "\"B\" on line 55");
+  EXPECT_TRUE(import_landmark_files({m1, tps}).labels.empty());
+}
+
 }  // namespace
 }  // namespace velmora::io
