@@ -41,9 +41,7 @@ bool is_identifier(std::string_view s) {
 }
 
 // A word of a call line as a number; "inf" and "nan" are numbers too.
-std::optional<double> parse_number(std::string_view s) {
-  return number_from_text(s, false);
-}
+std::optional<double> parse_number(std::string_view s) { return number_from_text(s, false); }
 
 // Splits the arguments of a "call" line: numbers, [1 2 3] rows, [] and
 // quoted strings ('…' or "…").  Bare words are text.
