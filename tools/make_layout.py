@@ -151,7 +151,7 @@ menus=[
    item("Six-digit result files","SetFullPrecision",tag="FullPrecisionOff",checked=True,args=("off",)),
    item("Save Results Log…","SaveResultsLog",sep=True),item("Save Session Script…","SaveSessionScript"),
    item("Clear Data","ClearData",sep=True),item("Quit","Quit",sep=True,acc="Q")]),
- menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
+ menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Use Label as X…","UseLabelAsX"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
    item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks"),
    item("Permutation Test","PermutationTest"),item("Show PCA","ShowPCA",sep=True),
    item("Superimposition: Optimal rotation, to convergence","SetSuperimposition",tag="SuperimposeOptimal",checked=False,args=("optimal",),sep=True),

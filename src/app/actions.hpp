@@ -12,6 +12,7 @@ namespace velmora::app::actions {
 // Loading, drawing the sample, turning the reference.
 void load_data(const Value&);
 void load_x_list(const Value&);
+void use_label_as_x(const Value&);
 void load_wire_frame(const Value&);
 void rotate_ref_x(const Value&);
 void rotate_ref_z(const Value&);

@@ -55,18 +55,55 @@ void set_rotation_buttons(const char* enable) {
   g.set(control("RotZ"), "Enable", enable);
 }
 
+// The chosen files as the window names them: "a.fcsv", "a.fcsv, b.fcsv", or
+// the first and the last with the count.
+std::string chosen_names(const std::vector<gfx::FilePick>& picks) {
+  if (picks.size() == 1) return picks.front().name;
+  if (picks.size() == 2) return picks[0].name + ", " + picks[1].name;
+  return picks.front().name + " … " + picks.back().name + " (" + std::to_string(picks.size()) +
+         " files)";
+}
+
+// Makes `x` the independent variable, as Load X List does: the count is
+// checked and the scores computed before anything changes; then the
+// reference can no longer be turned.
+// `name` is what axes call X (a file's stem or a label's name), `source` what
+// the X slot shows.
+void take_x(Eigen::VectorXd x, const std::string& name, const std::string& source) {
+  AppState& s = state();
+  if (x.size() != s.sample->specimens()) {
+    refuse(
+        "There was a mismatch in the number of specimens and the number of independent "
+        "variable values.  Recheck the files and reload");
+  }
+  Eigen::MatrixXd scores = current_scores();
+  s.x = std::move(x);
+  s.x_name = name;
+  s.x_source = source;
+  show_x_source();
+  set_rotation_buttons("Off");
+  // The scores depend on the sample alone: computed again, they are the ones
+  // saved before.
+  if (!s.scores) s.scores_unsaved = true;
+  s.scores = std::move(scores);
+}
+
 }  // namespace
 
 namespace {
 
-// Reads, superimposes and shows the landmark file `pick`: the 3D window
+// Reads, superimposes and shows the landmark file(s) `picks`: the 3D window
 // (reused when it is open) shows the new reference and the main window's
 // plot is emptied, so no picture of the previous sample stays.
-void load_landmark_file(const gfx::FilePick& pick, gfx::Handle main_window) {
+void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle main_window) {
   auto& g = graphics();
   AppState& s = state();
-  // Any format the importers know, chosen by extension and checked by content.
-  io::ImportedSample imported = io::import_landmarks(pick.path());
+  // One file of any format the importers know (chosen by extension and
+  // checked by content), or several one-specimen markup files.
+  std::vector<std::string> paths;
+  for (const gfx::FilePick& p : picks) paths.push_back(p.path());
+  io::ImportedSample imported = io::import_landmark_selection(paths);
+  const std::string shown = chosen_names(picks);
   const Eigen::MatrixXd& rows = imported.rows;
   const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols()),
              k = c / 3;
@@ -77,11 +114,15 @@ void load_landmark_file(const gfx::FilePick& pick, gfx::Handle main_window) {
   const Eigen::Index wires_need = wire_landmarks_needed();
 
   s.main_window = main_window;
-  s.sample = Sample{pick.name, std::move(imported.rows), std::move(fit.fitted),
-                    std::move(fit.reference), std::move(imported.names)};
+  s.sample = Sample{shown,
+                    std::move(imported.rows),
+                    std::move(fit.fitted),
+                    std::move(fit.reference),
+                    std::move(imported.names),
+                    std::move(imported.labels)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
-                {pick.name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
+                {shown, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
   s.display = DisplaySettings{};
   s.ln_scale = false;
   // The independent variable and the results of the previous sample do not
@@ -129,10 +170,11 @@ std::string absolute_path(const gfx::FilePick& pick) {
 // the state, the controls and the figures as they were.
 void load_data(const Value&) {
   const gfx::Handle main_window = graphics().current_figure();
-  auto pick = pick_file_to_load("*.*");
-  if (!pick) return;
-  load_landmark_file(*pick, main_window);
-  remember_recent_file(absolute_path(*pick));
+  const std::vector<gfx::FilePick> picks = pick_files_to_load("*.*");
+  if (picks.empty()) return;
+  load_landmark_files(picks, main_window);
+  // A selection of several markup files is not one file to open again.
+  if (picks.size() == 1) remember_recent_file(absolute_path(picks.front()));
 }
 
 void open_recent(const Value& fpass) {
@@ -160,32 +202,44 @@ void open_recent(const Value& fpass) {
   const auto slash = path.find_last_of('/');
   const gfx::FilePick pick{path.substr(0, slash + 1), path.substr(slash + 1)};
   enter_folder(pick);
-  load_landmark_file(pick, main_window);
+  load_landmark_files({pick}, main_window);
   remember_recent_file(path);
   // A replay loads the same file through the dialog.
   session().record_as("LoadData", "open " + quote_script_text(path));
 }
 
 void load_x_list(const Value&) {
-  AppState& s = state();
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  if (static_cast<Eigen::Index>(x.rows) != s.sample->specimens()) {
+  take_x(x.matrix().col(0), std::filesystem::path(pick->path()).stem().string(), pick->name);
+}
+
+void use_label_as_x(const Value&) {
+  AppState& s = state();
+  const std::vector<io::SpecimenLabel>& labels = s.sample->labels;
+  if (labels.empty()) {
     refuse(
-        "There was a mismatch in the number of specimens and the number of independent "
-        "variable values.  Recheck the files and reload");
+        "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
+        "[labels] and [labelvalues] sections.");
   }
-  Eigen::MatrixXd scores = current_scores();
-  s.x = x.matrix().col(0);
-  s.x_name = std::filesystem::path(pick->path()).stem().string();
-  s.x_source = pick->name;
-  show_x_source();
-  set_rotation_buttons("Off");
-  // The scores depend on the sample alone: computed again, they are the ones
-  // saved before.
-  if (!s.scores) s.scores_unsaved = true;
-  s.scores = std::move(scores);
+  std::size_t at = 0;
+  if (labels.size() > 1) {
+    std::vector<std::string> names;
+    for (const io::SpecimenLabel& l : labels) names.push_back(l.name);
+    const auto chosen = graphics().list_dialog("Use Label as X",
+                                               "Which label is the independent variable X?", names);
+    if (!chosen) return;
+    at = *chosen;
+  }
+  const io::SpecimenLabel& label = labels[at];
+  if (!label.numeric()) {
+    refuse("The label \"" + label.name + "\" is not a number for every specimen (" +
+           label.not_numeric + "), so it cannot be X.");
+  }
+  take_x(label.values, label.name, "label \"" + label.name + "\"");
+  // Results computed on the previous X do not describe this one.
+  s.regression.reset();
 }
 
 void load_wire_frame(const Value&) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/results_log.hpp"
+#include "io/imported_sample.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
 #include "shape/types.hpp"
@@ -22,6 +23,7 @@ struct Sample {
   shape::Stack fitted;             ///< n superimposed specimens, in the reference's principal axes
   shape::Config reference;         ///< k×3 consensus, centred, unit centroid size, principal axes
   std::vector<std::string> names;  ///< one name a specimen, as the file gave them
+  std::vector<io::SpecimenLabel> labels;  ///< values the file gives every specimen
 
   Eigen::Index specimens() const { return rows.rows(); }
   Eigen::Index landmarks() const { return reference.rows(); }

@@ -1,5 +1,6 @@
 #include "app/batch.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
 #include "app/view3d.hpp"
+#include "io/landmark_import.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -119,7 +121,8 @@ std::string resolve(const std::string& path, const std::string& base) {
   return base + (base.back() == '/' ? "" : "/") + path;
 }
 
-// The path of an open/save line or the value of a set line: "…" with
+// The path of an open/save line, the item of a choose line or the value of
+// a set line: "…" with
 // escapes, '…' as written, or the bare rest of the line.
 std::string script_value(const std::string& rest, const std::function<void(std::string)>& fail,
                          std::string_view what) {
@@ -130,7 +133,8 @@ std::string script_value(const std::string& rest, const std::function<void(std::
     if (!text) fail(why);
     if (!trim(after).empty())
       fail("nothing may follow the closing quote of a " + std::string(what));
-    if (text->empty() && what == "path") fail("the quoted path is empty");
+    if (text->empty() && (what == "path" || what == "item"))
+      fail("the quoted " + std::string(what) + " is empty");
     return *text;
   }
   if (rest.size() >= 2 && rest[0] == '\'' && rest.back() == '\'')
@@ -173,6 +177,10 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
       if (rest.empty()) fail("\"" + head + "\" needs a file path");
       c.kind = head == "open" ? BatchCommand::Kind::Open : BatchCommand::Kind::Save;
       c.name = resolve(script_value(rest, fail, "path"), base_folder);
+    } else if (head == "choose") {
+      if (rest.empty()) fail("\"choose\" needs the text of the item to pick");
+      c.kind = BatchCommand::Kind::Choose;
+      c.name = script_value(rest, fail, "item");
     } else if (head == "cancel") {
       if (!rest.empty()) fail("\"cancel\" takes nothing after it");
       c.kind = BatchCommand::Kind::Cancel;
@@ -262,6 +270,8 @@ std::string answer_text(const BatchCommand& a) {
       return "open " + quote_script_text(a.name);
     case BatchCommand::Kind::Save:
       return "save " + quote_script_text(a.name);
+    case BatchCommand::Kind::Choose:
+      return "choose " + quote_script_text(a.name);
     default:
       return "cancel";
   }
@@ -269,7 +279,7 @@ std::string answer_text(const BatchCommand& a) {
 
 bool is_answer(const BatchCommand& c) {
   return c.kind == BatchCommand::Kind::Open || c.kind == BatchCommand::Kind::Save ||
-         c.kind == BatchCommand::Kind::Cancel;
+         c.kind == BatchCommand::Kind::Choose || c.kind == BatchCommand::Kind::Cancel;
 }
 
 // A `call velmorasw ACTION [ARG]` line runs exactly as the bare action.
@@ -383,10 +393,32 @@ std::optional<BatchStop> check_set_values(std::vector<BatchCommand>& script, gfx
   return std::nullopt;
 }
 
+// The kind of dialog an answer is for.
+const char* dialog_kind(const BatchCommand& a) {
+  switch (a.kind) {
+    case BatchCommand::Kind::Open:
+      return "open";
+    case BatchCommand::Kind::Save:
+      return "save";
+    default:
+      return "list";
+  }
+}
+
+gfx::FilePick pick_of(const BatchCommand& a) {
+  auto slash = a.name.find_last_of('/');
+  if (slash == std::string::npos) return gfx::FilePick{"./", a.name};
+  return gfx::FilePick{a.name.substr(0, slash + 1), a.name.substr(slash + 1)};
+}
+
 /// Hands the answers queued before an action or call to its dialogs: an
 /// `open` answer only to an open dialog, a `save` answer only to a save
-/// dialog, `cancel` to either.  A dialog without a fitting answer stops the
-/// script before anything is read or written.
+/// dialog, a `choose` answer only to a list dialog that offers its item,
+/// `cancel` to any.  An open dialog that takes several files takes the run
+/// of `open` answers at the front when one of them is a markup file (the
+/// files that can be loaded together), else the first alone.  A dialog
+/// without a fitting answer stops the script before anything is read or
+/// written.
 class Answers {
  public:
   void add(const BatchCommand& a) { queue_.push_back(&a); }
@@ -396,32 +428,63 @@ class Answers {
 
   void begin(const BatchCommand& taker) { taker_ = &taker; }
 
-  std::optional<gfx::FilePick> answer(const gfx::HeadlessBackend::Dialog& d) {
-    const std::string who = line_text(taker_->line) + ": " + taker_->name;
-    const std::string dialog = "the " + d.kind + " dialog \"" + d.title + "\"";
-    if (queue_.empty()) {
-      throw BatchStop{kBatchMalformed, who + " asked " + dialog +
-                                           " but no answer was given for it: put an \"" + d.kind +
-                                           " PATH\" or \"cancel\" line before it."};
+  std::vector<gfx::FilePick> answer(const gfx::HeadlessBackend::Dialog& d) {
+    const BatchCommand* a = take(d);
+    if (!a) return {};
+    std::vector<gfx::FilePick> picks{pick_of(*a)};
+    if (!d.several) return picks;
+    std::size_t run = 0;
+    bool markup = io::is_markup_file(a->name);
+    for (; run < queue_.size() && queue_[run]->kind == BatchCommand::Kind::Open; ++run)
+      markup = markup || io::is_markup_file(queue_[run]->name);
+    if (!markup) return picks;
+    for (std::size_t i = 0; i < run; ++i) picks.push_back(pick_of(*queue_[i]));
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(run));
+    return picks;
+  }
+
+  std::optional<std::size_t> choose(const gfx::HeadlessBackend::Dialog& d) {
+    const BatchCommand* a = take(d);
+    if (!a) return std::nullopt;
+    auto at = std::find(d.items.begin(), d.items.end(), a->name);
+    if (at == d.items.end()) {
+      std::string offered;
+      for (const std::string& item : d.items)
+        offered += (offered.empty() ? "" : ", ") + quote_script_text(item);
+      throw BatchStop{kBatchMalformed, who() + " asked the list dialog \"" + d.title +
+                                           "\", but the answer on line " + std::to_string(a->line) +
+                                           " (" + answer_text(*a) +
+                                           ") is none of its items: " + offered + "."};
     }
-    const BatchCommand& a = *queue_.front();
-    const bool fits = a.kind == BatchCommand::Kind::Cancel ||
-                      (a.kind == BatchCommand::Kind::Open) == (d.kind == "open");
-    if (!fits) {
-      throw BatchStop{kBatchMalformed, who + " asked " + dialog + ", but the answer on line " +
-                                           std::to_string(a.line) + " (" + answer_text(a) +
-                                           ") is for a " +
-                                           (a.kind == BatchCommand::Kind::Open ? "open" : "save") +
-                                           " dialog; nothing was written."};
-    }
-    queue_.pop_front();
-    if (a.kind == BatchCommand::Kind::Cancel) return std::nullopt;
-    auto slash = a.name.find_last_of('/');
-    if (slash == std::string::npos) return gfx::FilePick{"./", a.name};
-    return gfx::FilePick{a.name.substr(0, slash + 1), a.name.substr(slash + 1)};
+    return static_cast<std::size_t>(at - d.items.begin());
   }
 
  private:
+  std::string who() const { return line_text(taker_->line) + ": " + taker_->name; }
+
+  // The answer at the front when it fits the dialog, taken from the queue;
+  // nullptr for a cancel.
+  const BatchCommand* take(const gfx::HeadlessBackend::Dialog& d) {
+    const std::string dialog = "the " + d.kind + " dialog \"" + d.title + "\"";
+    if (queue_.empty()) {
+      const std::string want = d.kind == "list"   ? "a \"choose ITEM"
+                               : d.kind == "open" ? "an \"open PATH"
+                                                  : "a \"save PATH";
+      throw BatchStop{kBatchMalformed, who() + " asked " + dialog +
+                                           " but no answer was given for it: put " + want +
+                                           "\" or \"cancel\" line before it."};
+    }
+    const BatchCommand& a = *queue_.front();
+    if (a.kind != BatchCommand::Kind::Cancel && d.kind != dialog_kind(a)) {
+      throw BatchStop{kBatchMalformed, who() + " asked " + dialog + ", but the answer on line " +
+                                           std::to_string(a.line) + " (" + answer_text(a) +
+                                           ") is for a " + dialog_kind(a) +
+                                           " dialog; nothing was written."};
+    }
+    queue_.pop_front();
+    return a.kind == BatchCommand::Kind::Cancel ? nullptr : &a;
+  }
+
   std::deque<const BatchCommand*> queue_;
   const BatchCommand* taker_ = nullptr;
 };
@@ -462,6 +525,9 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
     gfx::HeadlessBackend* hb;
     ~Unhook() { hb->answer_source = nullptr; }
   } unhook{hb};
+  hb->choice_source = [&answers](const gfx::HeadlessBackend::Dialog& d) {
+    return answers.choose(d);
+  };
   int status = kBatchOk;
   for (const BatchCommand& c : script) {
     if (is_answer(c)) {

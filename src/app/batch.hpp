@@ -10,9 +10,10 @@ namespace velmora::app {
 
 /// One line of a batch script.
 struct BatchCommand {
-  enum class Kind { Open, Save, Cancel, Action, Call, Set, View, FigSize } kind;
+  enum class Kind { Open, Save, Choose, Cancel, Action, Call, Set, View, FigSize } kind;
   int line = 0;
-  std::string name;  ///< action or function name; the path for open/save; set's tag
+  std::string name;  ///< action or function name; the path for open/save; the item for choose;
+                     ///< set's tag
   /// The action's argument (0 or 1), the call's inputs, set's value (text),
   /// view's azimuth, elevation and zoom, figsize's width and height.
   ValueList args;

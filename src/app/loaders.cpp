@@ -26,6 +26,12 @@ std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter) {
   return pick;
 }
 
+std::vector<gfx::FilePick> pick_files_to_load(std::string_view filter) {
+  std::vector<gfx::FilePick> picks = gfx::graphics().open_files_dialog(filter, kLoadTitle);
+  if (!picks.empty()) enter_folder(picks.front());
+  return picks;
+}
+
 std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title) {
   auto pick = gfx::graphics().save_file_dialog(filter, title);
   if (pick) enter_folder(*pick);

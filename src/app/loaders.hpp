@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/graphics/backend.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -17,6 +18,9 @@ std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter);
 /// Makes the folder of `pick` the working folder (a warning on the console
 /// when it cannot), as a file chosen in a dialog does.
 void enter_folder(const gfx::FilePick& pick);
+/// The open dialog in which several files may be chosen, with the same
+/// folder rule (the first file's folder).  None when cancelled.
+std::vector<gfx::FilePick> pick_files_to_load(std::string_view filter);
 /// Shows the file-save dialog with the same folder rule.
 std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title);
 

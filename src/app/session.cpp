@@ -38,6 +38,8 @@ void Session::start_recording() {
       [this](std::string_view kind, const std::optional<gfx::FilePick>& pick) {
         dialog_answered(kind, pick);
       });
+  gfx::graphics().set_choice_observer(
+      [this](const std::optional<std::string>& item) { choice_answered(item); });
 }
 
 void Session::begin_action(std::string_view name, const Value& fpass) {
@@ -75,10 +77,15 @@ void Session::dialog_answered(std::string_view kind, const std::optional<gfx::Fi
                               quote_script_text(answer->path()));
 }
 
+void Session::choice_answered(const std::optional<std::string>& item) {
+  if (!recording_ || !in_step_ || steps_.empty()) return;
+  steps_.back().dialog_lines.push_back(item ? "choose " + quote_script_text(*item) : "cancel");
+}
+
 std::string Session::script() const {
   std::string out =
       "# Velmora session script: run it with  velmora --batch FILE\n"
-      "# Each open/save/cancel line answers a file dialog of the action below it.\n";
+      "# Each open/save/choose/cancel line answers a dialog of the action below it.\n";
   // What the replay holds so far: the start values, then what was set.
   std::map<std::string, std::string> scripted;
   const Inputs start;

@@ -30,6 +30,8 @@ class Session {
   /// so that a replay does the same without the menu.
   void record_as(std::string_view action, std::string dialog_line);
   void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
+  /// A list dialog's answer: the chosen item's text, nullopt for a cancel.
+  void choice_answered(const std::optional<std::string>& item);
   /// The batch script: each action preceded by its dialog answers, paths
   /// always double-quoted so that any file name replays as the same bytes.
   /// An action that reads input controls is preceded by a `set` line for

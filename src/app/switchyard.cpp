@@ -82,6 +82,7 @@ const std::vector<ActionSpec>& action_table() {
       {"Quit", a::quit, N, FR::AsIs},
       {"About", a::about, N, FR::AsIs},
       {"UserGuide", a::user_guide, N, FR::AsIs},
+      {"UseLabelAsX", a::use_label_as_x, S, FR::AsIs},
   };
   return table;
 }

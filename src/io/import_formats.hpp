@@ -30,8 +30,8 @@ ImportedSample parse_nts_sample(std::string_view text, std::string_view label);
 
 /// Morphologika: sections [individuals] n, [landmarks] k, [dimensions] 3,
 /// [names], [rawpoints] (n·k lines "x y z", "'" comment lines such as the
-/// "'#3" specimen markers skipped), [labels] and [labelvalues] (numeric
-/// labels become X candidates; others noted).  Other sections are noted and
+/// "'#3" specimen markers skipped), [labels] and [labelvalues] (kept as the
+/// sample's labels; those that are not numbers are noted).  Other sections are noted and
 /// skipped.
 ImportedSample parse_morphologika_sample(std::string_view text, std::string_view label);
 

@@ -215,23 +215,23 @@ class MorphologikaReader {
       table.push_back(std::move(row));
     }
     for (std::size_t j = 0; j < names.size(); ++j) {
-      Eigen::VectorXd x(static_cast<Eigen::Index>(n));
-      std::size_t bad = n;
-      for (std::size_t i = 0; i < n && bad == n; ++i) {
+      SpecimenLabel out{names[j], Eigen::VectorXd(static_cast<Eigen::Index>(n)), {}};
+      for (std::size_t i = 0; i < n && out.numeric(); ++i) {
         double v = 0;
-        if (parse_double(table[i][j], v) && std::isfinite(v))
-          x(static_cast<Eigen::Index>(i)) = v;
-        else
-          bad = i;
+        if (parse_double(table[i][j], v) && std::isfinite(v)) {
+          out.values(static_cast<Eigen::Index>(i)) = v;
+        } else {
+          out.not_numeric =
+              quoted_word(table[i][j]) + " on line " + std::to_string(values->lines[i].number);
+        }
       }
-      if (bad < n) {
-        parts_.notes.push_back(
-            in_quotes(label_) + ": label " + quoted_word(names[j]) +
-            " is not a number for every specimen (" + quoted_word(table[bad][j]) + " on line " +
-            std::to_string(values->lines[bad].number) + "); it is not offered as X.");
-      } else {
-        parts_.x_candidates.emplace_back(names[j], std::move(x));
+      if (!out.numeric()) {
+        out.values.resize(0);
+        parts_.notes.push_back(in_quotes(label_) + ": label " + quoted_word(names[j]) +
+                               " is not a number for every specimen (" + out.not_numeric +
+                               "); it cannot be used as X.");
       }
+      parts_.labels.push_back(std::move(out));
     }
   }
 

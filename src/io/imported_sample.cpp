@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/errors.hpp"
 #include "io/import_text.hpp"
 #include "io/landmark_file.hpp"
-#include "core/errors.hpp"
 
 namespace velmora::io {
 
@@ -120,7 +120,7 @@ ImportedSample finish_sample(SampleParts&& parts) {
   }
   for (std::size_t i = 0; i < n; ++i) out[i + n * (cols - 1)] = sizes[i];
   sample.names = std::move(parts.names);
-  sample.x_candidates = std::move(parts.x_candidates);
+  sample.labels = std::move(parts.labels);
   sample.notes = std::move(parts.notes);
   sample.format = std::move(parts.format);
   return sample;

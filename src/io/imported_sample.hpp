@@ -9,6 +9,20 @@
 
 namespace velmora::io {
 
+/// A value the file gives every specimen beside its landmarks (a column of
+/// Morphologika's [labelvalues]), which may serve as the independent
+/// variable when it is a number for every specimen.
+struct SpecimenLabel {
+  std::string name;
+  /// n numbers, one a specimen in file order; empty when not numeric.
+  Eigen::VectorXd values;
+  /// Why the label is no number list, for messages: `"B" on line 76`;
+  /// empty when numeric.
+  std::string not_numeric;
+
+  bool numeric() const { return not_numeric.empty(); }
+};
+
 /// A landmark sample as any of the importers reads it, in the layout of the
 /// native landmark file.
 struct ImportedSample {
@@ -19,9 +33,9 @@ struct ImportedSample {
   /// column of a table, the file name of a one-specimen file), or
   /// "specimen i" (from 1) when the format has none.
   std::vector<std::string> names;
-  /// Named columns of n numbers that the file offers as the independent
-  /// variable (Morphologika [labels]/[labelvalues]), in file order.
-  std::vector<std::pair<std::string, Eigen::VectorXd>> x_candidates;
+  /// The labels the file gives every specimen (Morphologika
+  /// [labels]/[labelvalues]), in file order; the numeric ones may serve as X.
+  std::vector<SpecimenLabel> labels;
   /// Lines for the console: what was read differently from the file (a size
   /// column that disagrees, SCALE= applied, curves ignored…).
   std::vector<std::string> notes;
@@ -50,7 +64,7 @@ struct SampleParts {
   std::vector<std::string> names;
   /// The line where each specimen begins, for messages (0 = none)
   std::vector<std::size_t> first_lines;
-  std::vector<std::pair<std::string, Eigen::VectorXd>> x_candidates;
+  std::vector<SpecimenLabel> labels;
   std::vector<std::string> notes;
   std::optional<MissingLandmark> missing;
 

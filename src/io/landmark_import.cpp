@@ -1,8 +1,8 @@
 #include "io/landmark_import.hpp"
 
+#include "core/errors.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
-#include "core/errors.hpp"
 
 namespace velmora::io {
 
@@ -128,9 +128,9 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
     const ImportedSample& s = more.back();
     if (s.rows.cols() != sample.rows.cols()) {
       throw FileError(in_quotes(paths[f]) + ": " + std::to_string(s.rows.cols() / 3) +
-                        " landmarks, but " + in_quotes(paths.front()) + " has " +
-                        std::to_string(sample.rows.cols() / 3) +
-                        "; every specimen needs the same landmarks.");
+                      " landmarks, but " + in_quotes(paths.front()) + " has " +
+                      std::to_string(sample.rows.cols() / 3) +
+                      "; every specimen needs the same landmarks.");
     }
   }
   Eigen::Index n = sample.rows.rows();
@@ -138,7 +138,8 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
   Eigen::MatrixXd rows(n, sample.rows.cols());
   rows.topRows(sample.rows.rows()) = sample.rows;
   Eigen::Index at = sample.rows.rows();
-  bool same_candidates = true;
+  // Labels are kept only when every file gives the same ones.
+  bool same_labels = true;
   for (ImportedSample& s : more) {
     rows.middleRows(at, s.rows.rows()) = s.rows;
     at += s.rows.rows();
@@ -146,26 +147,50 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
     sample.notes.insert(sample.notes.end(), s.notes.begin(), s.notes.end());
     if (s.format != sample.format && sample.format.find(s.format) == std::string::npos)
       sample.format += ", " + s.format;
-    same_candidates = same_candidates && s.x_candidates.size() == sample.x_candidates.size();
-    for (std::size_t j = 0; same_candidates && j < s.x_candidates.size(); ++j)
-      same_candidates = s.x_candidates[j].first == sample.x_candidates[j].first;
+    same_labels = same_labels && s.labels.size() == sample.labels.size();
+    for (std::size_t j = 0; same_labels && j < s.labels.size(); ++j)
+      same_labels = s.labels[j].name == sample.labels[j].name;
   }
-  if (same_candidates) {
-    for (std::size_t j = 0; j < sample.x_candidates.size(); ++j) {
-      Eigen::VectorXd x(n);
-      Eigen::Index from = sample.x_candidates[j].second.size();
-      x.head(from) = sample.x_candidates[j].second;
-      for (const ImportedSample& s : more) {
-        x.segment(from, s.x_candidates[j].second.size()) = s.x_candidates[j].second;
-        from += s.x_candidates[j].second.size();
-      }
-      sample.x_candidates[j].second = std::move(x);
+  if (!same_labels) sample.labels.clear();
+  for (std::size_t j = 0; j < sample.labels.size(); ++j) {
+    SpecimenLabel& label = sample.labels[j];
+    for (std::size_t f = 0; f < more.size() && label.numeric(); ++f) {
+      const SpecimenLabel& next = more[f].labels[j];
+      if (!next.numeric()) label.not_numeric = next.not_numeric + " of " + in_quotes(paths[f + 1]);
     }
-  } else {
-    sample.x_candidates.clear();
+    if (!label.numeric()) {
+      label.values.resize(0);
+      continue;
+    }
+    Eigen::VectorXd x(n);
+    Eigen::Index from = label.values.size();
+    x.head(from) = label.values;
+    for (const ImportedSample& s : more) {
+      x.segment(from, s.labels[j].values.size()) = s.labels[j].values;
+      from += s.labels[j].values.size();
+    }
+    label.values = std::move(x);
   }
   sample.rows = std::move(rows);
   return sample;
+}
+
+bool is_markup_file(std::string_view path) {
+  const std::string name = lower_ascii(base_name(path));
+  return name.ends_with(".fcsv") || name.ends_with(".json");
+}
+
+ImportedSample import_landmark_selection(const std::vector<std::string>& paths) {
+  if (paths.size() == 1) return import_landmarks(paths.front());
+  // Checked before any file is read, so that a mixed choice reads nothing.
+  for (const std::string& p : paths) {
+    if (!is_markup_file(p)) {
+      throw FileError(in_quotes(p) +
+                      ": only markup files (.fcsv, .mrk.json) can be loaded several at a time, "
+                      "one specimen a file; load this file on its own.");
+    }
+  }
+  return import_landmark_files(paths);
 }
 
 }  // namespace velmora::io

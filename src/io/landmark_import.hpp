@@ -36,11 +36,23 @@ ImportedSample import_landmark_text(std::string_view text, std::string_view labe
 /// Reads several files as one sample, in the order given: typically
 /// one-specimen files (.fcsv, .mrk.json), each named after its file.  Every
 /// file is read by import_landmarks; their specimens follow one another.
-/// X candidates are kept only when the files offer the same names; the
+/// Labels are kept only when the files give the same names; the
 /// format is the files' common one, or their formats joined by ", ".
 /// @throws FileError for no path at all, the refusal of any file, or
 ///   `"b.fcsv": 11 landmarks, but "a.fcsv" has 12; every specimen needs the
 ///   same landmarks.`
 ImportedSample import_landmark_files(const std::vector<std::string>& paths);
+
+/// True for the name of a one-specimen markup file: ".fcsv", ".mrk.json"
+/// or ".json", in any case.
+bool is_markup_file(std::string_view path);
+
+/// Reads what was chosen in one open dialog: one file of any format
+/// (import_landmarks), or several markup files (import_landmark_files).
+/// @throws FileError for no path at all, the refusals of those readers, and
+///   a selection of several files of which one is no markup file:
+///   `"b.tps": only markup files (.fcsv, .mrk.json) can be loaded several
+///   at a time, one specimen a file; load this file on its own.`
+ImportedSample import_landmark_selection(const std::vector<std::string>& paths);
 
 }  // namespace velmora::io

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/app_state.hpp"
@@ -92,6 +93,20 @@ class AppTest : public ::testing::Test {
     clear_input_report();
     g->run_callback(h, "Callback");
     return last_input_report();
+  }
+
+  /// The example skulls as a Morphologika file with three labels: Age (the
+  /// values of age.txt), Sex ("M" for the first specimen, then "F", …: no
+  /// number) and Weight (100 + i for specimen i from 0).
+  std::string labelled_skulls() const {
+    std::ifstream in(example("formats/skulls_morphologika.txt"), std::ios::binary);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    text = text.substr(0, text.find("[labels]")) + "[labels]\nAge Sex Weight\n[labelvalues]\n";
+    std::ifstream ages(example("age.txt"));
+    std::string age;
+    for (int i = 0; std::getline(ages, age); ++i)
+      text += age + (i % 2 ? " F " : " M ") + std::to_string(100 + i) + "\n";
+    return text;
   }
   std::string text_of(const std::string& tag) const {
     return g->get_text(g->find_tag(tag), "String");

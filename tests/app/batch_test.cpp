@@ -278,6 +278,121 @@ TEST_F(BatchAnswers, LineEndsAndControlBytesInScripts) {
   }
 }
 
+TEST_F(BatchAnswers, ConsecutiveMarkupFilesAnswerOneOpenDialog) {
+  const std::string f = example("formats/");
+  const std::string three =
+      "open " + f + "skull02.fcsv\nopen '" + f + "skull03.mrk.json'\nopen " + f + "skull01.fcsv\n";
+  ASSERT_EQ(run_script(three + "LoadData\nsave names.csv\nSaveSpecimenNames\n"), kBatchOk)
+      << errors();
+  EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull02", "skull03", "skull01"}));
+  std::ifstream names(temp("names.csv"));
+  std::string line;
+  std::vector<std::string> firsts;
+  while (std::getline(names, line)) firsts.push_back(line.substr(0, line.find(',')));
+  EXPECT_EQ(firsts, (std::vector<std::string>{"specimen", "skull02", "skull03", "skull01"}));
+
+  // A run with a markup file is one choice: mixed with another format it is
+  // refused by the action, and nothing is loaded.
+  EXPECT_EQ(run_script("open skulls.txt\nopen " + f + "skull01.fcsv\nLoadData\n"), kBatchRefused);
+  EXPECT_NE(cap_.text().find("msgbox:\n\"" + temp("skulls.txt") +
+                             "\": only markup files (.fcsv, .mrk.json) can be loaded several at a "
+                             "time, one specimen a file; load this file on its own.\n"),
+            std::string::npos)
+      << cap_.text();
+  EXPECT_FALSE(state().sample);
+  // Without a markup file the dialog takes one answer, as any other.
+  EXPECT_EQ(run_script("open skulls.txt\nopen age.txt\nLoadData\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("batch line 3: LoadData did not use the answer on line 2 (open \"" +
+                          temp("age.txt") + "\"); the script stops here."),
+            std::string::npos)
+      << errors();
+  // A cancel is the whole answer; a one-file dialog takes one file.
+  EXPECT_EQ(run_script("cancel\n" + three + "LoadData\n"), kBatchMalformed);
+  EXPECT_NE(errors().find("LoadData did not use the answer on line 2"), std::string::npos);
+  EXPECT_EQ(run_script("open skulls.txt\nLoadData\n" + three + "LoadXList\n"), kBatchMalformed);
+  expect_inputs_intact();
+}
+
+TEST_F(BatchAnswers, ChooseAnswersTheListDialogOfUseLabelAsX) {
+  write("labelled.txt", labelled_skulls());
+  const std::string load = "open labelled.txt\nLoadData\n";
+  ASSERT_EQ(run_script(load + "choose Weight\nUseLabelAsX\n"), kBatchOk) << errors();
+  EXPECT_EQ(var("XVariable")(79), 179.0);
+  EXPECT_EQ(run_script(load + "choose \"Age\"\nUseLabelAsX\ncancel\nUseLabelAsX\n"), kBatchOk)
+      << errors();
+  EXPECT_EQ(var("XVariable")(0), 12.5);
+  EXPECT_EQ(run_script(load + "choose Sex\nUseLabelAsX\n"), kBatchRefused);
+  EXPECT_NE(cap_.text().find("The label \"Sex\" is not a number for every specimen"),
+            std::string::npos);
+
+  const struct {
+    std::string script;
+    std::string error;
+  } stops[] = {
+      {load + "choose Height\nUseLabelAsX\n",
+       "batch line 4: UseLabelAsX asked the list dialog \"Use Label as X\", but the answer on "
+       "line 3 (choose \"Height\") is none of its items: \"Age\", \"Sex\", \"Weight\"."},
+      {load + "open age.txt\nUseLabelAsX\n",
+       "batch line 4: UseLabelAsX asked the list dialog \"Use Label as X\", but the answer on "
+       "line 3 (open \"" +
+           temp("age.txt") + "\") is for a open dialog; nothing was written."},
+      {load + "UseLabelAsX\n",
+       "batch line 3: UseLabelAsX asked the list dialog \"Use Label as X\" but no answer was "
+       "given for it: put a \"choose ITEM\" or \"cancel\" line before it."},
+      {"choose Age\nLoadData\n",
+       "batch line 2: LoadData asked the open dialog \"Enter file to Load?\", but the answer on "
+       "line 1 (choose \"Age\") is for a list dialog; nothing was written."},
+      {"open skulls.txt\nLoadData\nchoose Age\nUseLabelAsX\n",
+       "batch line 4: UseLabelAsX did not use the answer on line 3 (choose \"Age\")"},
+  };
+  for (const auto& c : stops) {
+    EXPECT_EQ(run_script(c.script), kBatchMalformed) << c.script;
+    EXPECT_NE(errors().find(c.error), std::string::npos) << errors();
+  }
+  EXPECT_EQ(message("choose\n"), "line 1: \"choose\" needs the text of the item to pick");
+  EXPECT_EQ(message("choose \"\"\n"), "line 1: the quoted item is empty");
+  expect_inputs_intact();
+}
+
+TEST_F(BatchRun, SeveralFilesAndAChosenLabelAreRecordedAndReplayed) {
+  session().start_recording();
+  const std::string f = example("formats/");
+  const std::vector<std::string> files = {f + "skull03.fcsv", f + "skull02.mrk.json",
+                                          f + "skull01.fcsv"};
+  hb->queue_paths(files);
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  const Value markup_rows = var("DATA");
+  hb->queue_path(write("labelled.txt", labelled_skulls()));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  hb->queue_choice("Weight");
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  hb->queue_choice("Sex");
+  EXPECT_EQ(run("UseLabelAsX").outcome, Outcome::Refused);
+  const AppState recorded = state();
+  const std::string script = session().script();
+  EXPECT_NE(script.find("open \"" + files[0] + "\"\nopen \"" + files[1] + "\"\nopen \"" + files[2] +
+                        "\"\nLoadData\n"),
+            std::string::npos)
+      << script;
+  EXPECT_NE(script.find("choose \"Weight\"\nUseLabelAsX\n"), std::string::npos) << script;
+  EXPECT_EQ(script.find("Sex"), std::string::npos) << script;
+
+  reset_state();
+  const std::string head = script.substr(0, script.find("open \"" + temp("labelled.txt")));
+  ASSERT_EQ(run_batch(parse(head)), kBatchOk);
+  EXPECT_EQ(var("DATA"), markup_rows);
+  EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull03", "skull02", "skull01"}));
+  reset_state();
+  ASSERT_EQ(run_batch(parse(script)), kBatchOk);
+  const auto before = recorded.named();
+  const auto after = state().named();
+  ASSERT_EQ(before.size(), after.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    if (after[i].first == "h3dfig" || after[i].first == "h2dfig") continue;
+    EXPECT_EQ(after[i].second, before[i].second) << after[i].first;
+  }
+}
+
 TEST(ScriptText, QuotedPathsAndTheirMistakes) {
   auto s = parse("open \"a \\\"b\\\"\\\\c\\n\\td\\x41 \"\nsave 'x y.txt'\nopen plain name.txt  \n",
                  "/b/");

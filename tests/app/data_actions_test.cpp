@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <sstream>
 
 #include "app_fixture.hpp"
 
@@ -266,6 +269,123 @@ TEST_F(AppTest, ASampleTooSmallForTheWireframeRemovesIt) {
   EXPECT_FALSE(var("wireactive").is_true());
   EXPECT_EQ(text_of("WireBox"), "No Wireframe Loaded");
   EXPECT_EQ(var("reference").rows(), 5u);
+}
+
+TEST_F(AppTest, SeveralMarkupFilesLoadAsOneSampleInTheOrderChosen) {
+  const std::string f = example("formats/");
+  hb->queue_paths({f + "skull03.fcsv", f + "skull01.mrk.json", f + "skull02.fcsv"});
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_TRUE(hb->dialogs().back().several);
+  EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
+  EXPECT_EQ(text_of("FileBox"),
+            "File: skull03.fcsv … skull02.fcsv (3 files) \n   3 Specimens \n  12 Landmarks");
+  EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull03", "skull01", "skull02"}));
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(f).parent_path());
+  // Row i holds the landmarks of the i-th file chosen: those of its line in
+  // the example file.
+  std::ifstream in(example("skulls.txt"));
+  std::vector<std::vector<double>> lines;
+  for (std::string line; std::getline(in, line) && lines.size() < 3;) {
+    std::istringstream words(line);
+    lines.emplace_back(std::istream_iterator<double>(words), std::istream_iterator<double>());
+  }
+  const Value data = var("DATA");
+  ASSERT_EQ(data.dims(), (std::array<std::size_t, 3>{3, 37, 1}));
+  const std::size_t line_of[] = {2, 0, 1};
+  for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t c = 0; c < 36; ++c) EXPECT_EQ(data(i, c), lines[line_of[i]][c]) << i;
+
+  hb->queue_paths({f + "skull01.fcsv", f + "skull02.mrk.json"});
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(text_of("FileBox"),
+            "File: skull01.fcsv, skull02.mrk.json \n   2 Specimens \n  12 Landmarks");
+}
+
+TEST_F(AppTest, AChoiceOfSeveralFilesThatCannotGoTogetherChangesNothing) {
+  load_examples(true, true);
+  const Snapshot before = snapshot(*g);
+  const std::string f = example("formats/");
+  const std::string only_markup =
+      "\": only markup files (.fcsv, .mrk.json) can be loaded several at a time, one specimen a "
+      "file; load this file on its own.";
+  std::string eleven = "# columns = id,x,y,z\n";
+  for (int j = 1; j <= 11; ++j)
+    eleven += std::to_string(j) + "," + std::to_string(j) + "," + std::to_string(j * j) + "," +
+              std::to_string(j % 3) + "\n";
+  const struct {
+    std::vector<std::string> files;
+    std::string message;
+  } cases[] = {
+      {{f + "skull01.fcsv", f + "skulls.tps"}, "\"" + f + "skulls.tps" + only_markup},
+      {{f + "skulls.tps", f + "skull01.fcsv"}, "\"" + f + "skulls.tps" + only_markup},
+      {{example("skulls.txt"), example("skulls.txt")}, "\"" + example("skulls.txt") + only_markup},
+      {{f + "skull01.fcsv", write("eleven.fcsv", eleven)},
+       "\"" + temp("eleven.fcsv") + "\": 11 landmarks, but \"" + f +
+           "skull01.fcsv\" has 12; every specimen needs the same landmarks."},
+  };
+  for (const auto& c : cases) {
+    hb->queue_paths(c.files);
+    ActionReport r = run("LoadData");
+    EXPECT_EQ(r.outcome, Outcome::Refused) << c.files.back();
+    EXPECT_EQ(r.message, c.message);
+    EXPECT_TRUE(snapshot(*g) == before) << c.files.back();
+  }
+}
+
+TEST_F(AppTest, ALabelOfTheFileBecomesXAsLoadXListWouldMakeIt) {
+  load_examples(true);
+  const Value x = var("XVariable"), scores = var("pwscores");
+  // One label: taken without a question.
+  hb->queue_path(example("formats/skulls_morphologika.txt"));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  const std::size_t dialogs = hb->dialogs().size();
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(hb->dialogs().size(), dialogs);
+  EXPECT_EQ(var("XVariable"), x);
+  EXPECT_EQ(var("pwscores"), scores);
+  EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");
+  EXPECT_EQ(g->get_text(g->find_tag("RotZ"), "Enable"), "off");
+
+  // Several: the user picks one; the results of the previous X are gone.
+  const std::string text = labelled_skulls();
+  hb->queue_path(write("labelled.txt", text));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  hb->queue_choice("Age");
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  hb->queue_choice("Weight");
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  const gfx::HeadlessBackend::Dialog& d = hb->dialogs().back();
+  EXPECT_EQ(d.kind, "list");
+  EXPECT_EQ(d.title, "Use Label as X");
+  EXPECT_EQ(d.items, (std::vector<std::string>{"Age", "Sex", "Weight"}));
+  ASSERT_EQ(var("XVariable").numel(), 80u);
+  for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(var("XVariable")(i), 100.0 + i);
+  EXPECT_TRUE(var("gvector").empty());
+  EXPECT_EQ(run("ShowRegression").outcome, Outcome::Refused);
+
+  // A label that is no number, a cancel, and a sample without labels
+  // change nothing.
+  const Snapshot before = snapshot(*g);
+  const auto values_line =
+      std::count(text.begin(), text.begin() + text.find("[labelvalues]"), '\n') + 2;
+  hb->queue_choice("Sex");
+  ActionReport r = run("UseLabelAsX");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_EQ(r.message, "The label \"Sex\" is not a number for every specimen (\"M\" on line " +
+                           std::to_string(values_line) + "), so it cannot be X.");
+  EXPECT_TRUE(snapshot(*g) == before);
+  hb->queue_choice(std::nullopt);
+  EXPECT_EQ(run("UseLabelAsX").outcome, Outcome::Done);
+  EXPECT_TRUE(snapshot(*g) == before);
+  load_examples(false);
+  r = run("UseLabelAsX");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_EQ(r.message,
+            "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
+            "[labels] and [labelvalues] sections.");
+  run("ClearData");
+  EXPECT_EQ(run("UseLabelAsX").message, "Load a landmark file first (Load Landmarks).");
 }
 
 }  // namespace

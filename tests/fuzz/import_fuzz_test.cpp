@@ -28,7 +28,6 @@ namespace {
 using fuzz::printable;
 using fuzz::Random;
 
-
 struct Case {
   std::string label;  // the file name: its extension chooses the reader
   std::string text;
@@ -140,7 +139,6 @@ void mutate(Random& rnd, std::string& text, bool any_byte) {
   fuzz::mutate(rnd, text, "0123456789.eE+- \t,;\r\n\n\"'[]{}:=#LMIDN3", any_byte, 20);
 }
 
-
 /// The promises of an accepted sample: 3k+1 finite columns with k ≥ 2, a
 /// name for every specimen, and the last column the centroid size of the
 /// coordinates.
@@ -159,7 +157,10 @@ void check_sample(const ImportedSample& s) {
     ASSERT_NEAR(s.rows(i, 3 * k), cs, 1e-12 * cs + 1e-300);
     ASSERT_GT(cs, 0.0);
   }
-  for (const auto& [name, x] : s.x_candidates) ASSERT_EQ(x.size(), s.rows.rows()) << name;
+  for (const SpecimenLabel& label : s.labels) {
+    ASSERT_EQ(label.values.size(), label.numeric() ? s.rows.rows() : 0) << label.name;
+    ASSERT_TRUE(!label.numeric() || label.values.allFinite()) << label.name;
+  }
 }
 
 /// Reads `text`; an accepted sample keeps its promises, a refusal names the

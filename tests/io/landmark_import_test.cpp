@@ -1,4 +1,3 @@
-#include "core/errors.hpp"
 #include "io/landmark_import.hpp"
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.hpp"
 #include "io/import_formats.hpp"
 #include "io/landmark_file.hpp"
 #include "io/list_files.hpp"
@@ -146,7 +146,6 @@ std::string write_native(const Sample& s) {
   return out;
 }
 
-
 void expect_sample(const ImportedSample& got, const Sample& want, const std::string& format,
                    bool names = true) {
   ASSERT_EQ(got.format, format);
@@ -186,12 +185,16 @@ TEST(LandmarkImport, EveryFormatReadsBackWhatItsWriterWrote) {
 
   const ImportedSample m = import_landmark_text(write_morphologika(s, age), "m.txt");
   expect_sample(m, s, "Morphologika");
-  ASSERT_EQ(m.x_candidates.size(), 1u);
-  EXPECT_EQ(m.x_candidates[0].first, "age");
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(m.x_candidates[0].second(i), age[i]);
+  ASSERT_EQ(m.labels.size(), 2u);
+  EXPECT_EQ(m.labels[0].name, "age");
+  ASSERT_TRUE(m.labels[0].numeric());
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(m.labels[0].values(i), age[i]);
+  EXPECT_EQ(m.labels[1].name, "group");
+  EXPECT_EQ(m.labels[1].not_numeric, "\"B\" on line 76");
+  EXPECT_EQ(m.labels[1].values.size(), 0);
   EXPECT_EQ(m.notes, std::vector<std::string>{
                          "\"m.txt\": label \"group\" is not a number for every specimen (\"B\" "
-                         "on line 76); it is not offered as X."});
+                         "on line 76); it cannot be used as X."});
 
   // One-specimen files, read one at a time and several at once.
   ScratchFolder dir;
@@ -249,10 +252,10 @@ TEST(LandmarkImport, ReadersAgreeOnTheBundledExamples) {
   }
   const ImportedSample morph = import_landmarks(folder + "formats/skulls_morphologika.txt");
   const TextMatrix ages = load_x_list(folder + "age.txt");
-  ASSERT_EQ(morph.x_candidates.size(), 1u);
-  EXPECT_EQ(morph.x_candidates[0].first, "Age");
+  ASSERT_EQ(morph.labels.size(), 1u);
+  EXPECT_EQ(morph.labels[0].name, "Age");
   for (Eigen::Index i = 0; i < 80; ++i)
-    EXPECT_EQ(morph.x_candidates[0].second(i), ages(static_cast<std::size_t>(i), 0));
+    EXPECT_EQ(morph.labels[0].values(i), ages(static_cast<std::size_t>(i), 0));
 
   const ImportedSample files =
       import_landmark_files({folder + "formats/skull01.fcsv", folder + "formats/skull02.mrk.json",
@@ -497,6 +500,45 @@ TEST(LandmarkImport, FilesOnDisk) {
               import_landmark_files({a, missing});
             }),
             "Cannot open the file \"" + missing + "\": No such file or directory.");
+}
+
+TEST(LandmarkImport, ChoicesOfSeveralFilesAndTheirLabels) {
+  for (const auto& [name, markup] :
+       std::vector<std::pair<std::string, bool>>{{"/d/a.fcsv", true},
+                                                 {"b.MRK.JSON", true},
+                                                 {"c.json", true},
+                                                 {"/x.fcsv/d.txt", false},
+                                                 {"e.fcsv.csv", false},
+                                                 {"f.tps", false}})
+    EXPECT_EQ(is_markup_file(name), markup) << name;
+
+  ScratchFolder dir;
+  const Sample s = random_sample(11, 6, 5);
+  std::vector<double> age;
+  for (int i = 0; i < 6; ++i) age.push_back(2.0 * i + 1);
+  const std::string tps = dir.write("all.tps", write_tps(s));
+  expect_sample(import_landmark_selection({tps}), s, "TPS");
+  // A mixed choice is refused before anything is read.
+  const std::string gone = dir.file("gone.fcsv");
+  EXPECT_EQ(message_of<FileError>([&] {
+              import_landmark_selection({gone, tps});
+            }),
+            "\"" + tps +
+                "\": only markup files (.fcsv, .mrk.json) can be loaded several at a time, one "
+                "specimen a file; load this file on its own.");
+  EXPECT_EQ(message_of<FileError>([&] { import_landmark_selection({}); }),
+            "No landmark file was chosen.");
+
+  // Files that give the same labels keep them, joined in file order.
+  const std::string m1 = dir.write("m1.txt", write_morphologika(s, age));
+  const std::string m2 = dir.write("m2.txt", write_morphologika(s, age));
+  const ImportedSample both = import_landmark_files({m1, m2});
+  ASSERT_EQ(both.labels.size(), 2u);
+  ASSERT_EQ(both.labels[0].values.size(), 12);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(both.labels[0].values(i), age[i % 6]);
+  EXPECT_FALSE(both.labels[1].numeric());
+  EXPECT_EQ(both.labels[1].not_numeric, "\"B\" on line 55");
+  EXPECT_TRUE(import_landmark_files({m1, tps}).labels.empty());
 }
 
 }  // namespace

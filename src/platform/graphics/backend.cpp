@@ -23,41 +23,89 @@ std::array<double, 2> Backend::text_extent_pt(std::string_view text, double font
           static_cast<double>(lines) * 1.25 * font_size_pt};
 }
 
-void HeadlessBackend::queue_path(const std::string& path) {
+namespace {
+
+FilePick split(const std::string& path) {
   auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) {
-    answers_.push_back(FilePick{"./", path});
-  } else {
-    answers_.push_back(FilePick{path.substr(0, slash + 1), path.substr(slash + 1)});
-  }
+  if (slash == std::string::npos) return FilePick{"./", path};
+  return FilePick{path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
-std::optional<FilePick> HeadlessBackend::answer(std::string kind, std::string_view filter,
-                                                std::string_view title) {
+}  // namespace
+
+void HeadlessBackend::queue_answer(std::optional<FilePick> pick) {
+  answers_.emplace_back();
+  if (pick) answers_.back().push_back(std::move(*pick));
+}
+
+void HeadlessBackend::queue_path(const std::string& path) {
+  answers_.push_back({split(path)});
+}
+
+void HeadlessBackend::queue_paths(const std::vector<std::string>& paths) {
+  std::vector<FilePick> picks;
+  for (const std::string& p : paths) picks.push_back(split(p));
+  answers_.push_back(std::move(picks));
+}
+
+std::vector<FilePick> HeadlessBackend::answer(std::string kind, std::string_view filter,
+                                              std::string_view title, bool several) {
+  Dialog d{std::move(kind), std::string(filter), std::string(title), true, several, {}};
   if (answer_source) {
-    Dialog d{std::move(kind), std::string(filter), std::string(title), true};
     dialogs_.push_back(d);
     return answer_source(d);
   }
-  Dialog d{std::move(kind), std::string(filter), std::string(title), !answers_.empty()};
+  d.answered = !answers_.empty();
   dialogs_.push_back(d);
   if (answers_.empty()) {
     if (on_unanswered_dialog) on_unanswered_dialog(d);
-    return std::nullopt;
+    return {};
   }
-  auto a = std::move(answers_.front());
+  std::vector<FilePick> a = std::move(answers_.front());
   answers_.pop_front();
+  if (!several && a.size() > 1) a.resize(1);
   return a;
 }
 
 std::optional<FilePick> HeadlessBackend::open_file_dialog(std::string_view filter,
                                                           std::string_view title) {
-  return answer("open", filter, title);
+  std::vector<FilePick> a = answer("open", filter, title, false);
+  if (a.empty()) return std::nullopt;
+  return std::move(a.front());
 }
 
 std::optional<FilePick> HeadlessBackend::save_file_dialog(std::string_view filter,
                                                           std::string_view title) {
-  return answer("save", filter, title);
+  std::vector<FilePick> a = answer("save", filter, title, false);
+  if (a.empty()) return std::nullopt;
+  return std::move(a.front());
+}
+
+std::vector<FilePick> HeadlessBackend::open_files_dialog(std::string_view filter,
+                                                         std::string_view title) {
+  return answer("open", filter, title, true);
+}
+
+std::optional<std::size_t> HeadlessBackend::list_dialog(std::string_view title,
+                                                        std::string_view /*prompt*/,
+                                                        const std::vector<std::string>& items) {
+  Dialog d{"list", {}, std::string(title), true, false, items};
+  if (choice_source) {
+    dialogs_.push_back(d);
+    return choice_source(d);
+  }
+  d.answered = !choices_.empty();
+  dialogs_.push_back(d);
+  if (choices_.empty()) {
+    if (on_unanswered_dialog) on_unanswered_dialog(d);
+    return std::nullopt;
+  }
+  std::optional<std::string> item = std::move(choices_.front());
+  choices_.pop_front();
+  if (!item) return std::nullopt;
+  auto at = std::find(items.begin(), items.end(), *item);
+  if (at == items.end()) return std::nullopt;
+  return static_cast<std::size_t>(at - items.begin());
 }
 
 void HeadlessBackend::message_box(std::string_view text, std::string_view title) {

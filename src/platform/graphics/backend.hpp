@@ -44,6 +44,14 @@ class Backend {
                                                    std::string_view title) = 0;
   virtual std::optional<FilePick> save_file_dialog(std::string_view filter,
                                                    std::string_view title) = 0;
+  /// Modal open dialog in which several files may be chosen at once; the
+  /// files in the order chosen, none when the user cancelled.
+  virtual std::vector<FilePick> open_files_dialog(std::string_view filter,
+                                                  std::string_view title) = 0;
+  /// Modal dialog that asks the user to pick one of `items` (at least one);
+  /// the index of the chosen item, nullopt when the user cancelled.
+  virtual std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
+                                                 const std::vector<std::string>& items) = 0;
 
   /// The run-time's own short message box (text and an optional title).
   virtual void message_box(std::string_view text, std::string_view title) = 0;
@@ -93,26 +101,40 @@ class HeadlessBackend : public Backend {
     std::string markdown;
   };
   struct Dialog {
-    std::string kind;  // "open" or "save"
+    std::string kind;  // "open", "save" or "list"
     std::string filter;
     std::string title;
     bool answered = false;
+    bool several = false;            // an open dialog that takes several files
+    std::vector<std::string> items;  // what a list dialog offers
   };
 
   std::array<double, 2> screen_size_px() const override { return screen_; }
   void set_screen_size_px(double w, double h) { screen_ = {w, h}; }
 
-  /// Queues the answer of the next dialog: a pick, or nullopt for a cancel.
-  void queue_answer(std::optional<FilePick> pick) { answers_.push_back(std::move(pick)); }
+  /// Queues the answer of the next file dialog: a pick, or nullopt for a
+  /// cancel.
+  void queue_answer(std::optional<FilePick> pick);
   /// Queues a full path, split into folder and name.
   void queue_path(const std::string& path);
-  void queue_cancel() { answers_.push_back(std::nullopt); }
+  /// Queues several files chosen together in the next file dialog (a
+  /// one-file dialog takes the first).
+  void queue_paths(const std::vector<std::string>& paths);
+  void queue_cancel() { answers_.emplace_back(); }
   std::size_t pending_answers() const { return answers_.size(); }
+  /// Queues the answer of the next list dialog: the text of the item to
+  /// pick, or nullopt for a cancel (a text the dialog does not offer
+  /// cancels it too).
+  void queue_choice(std::optional<std::string> item) { choices_.push_back(std::move(item)); }
+  std::size_t pending_choices() const { return choices_.size(); }
 
   std::optional<FilePick> open_file_dialog(std::string_view filter,
                                            std::string_view title) override;
   std::optional<FilePick> save_file_dialog(std::string_view filter,
                                            std::string_view title) override;
+  std::vector<FilePick> open_files_dialog(std::string_view filter, std::string_view title) override;
+  std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
+                                         const std::vector<std::string>& items) override;
   void message_box(std::string_view text, std::string_view title) override;
   void message_window_shown(Handle figure, std::string_view title, std::string_view text) override;
   void set_clipboard(const std::map<std::string, std::string>& data) override { clipboard_ = data; }
@@ -134,15 +156,22 @@ class HeadlessBackend : public Backend {
   std::function<void(const Message&)> on_message;
   /// Called when a dialog finds no queued answer.
   std::function<void(const Dialog&)> on_unanswered_dialog;
-  /// When set, answers every dialog instead of the queue (batch mode checks
-  /// that an answer fits the dialog that takes it).
-  std::function<std::optional<FilePick>(const Dialog&)> answer_source;
+  /// When set, answers every file dialog instead of the queue (batch mode
+  /// checks that an answer fits the dialog that takes it): the chosen files,
+  /// at most one unless the dialog takes several; none for a cancel.
+  std::function<std::vector<FilePick>(const Dialog&)> answer_source;
+  /// When set, answers every list dialog instead of the queue: the index of
+  /// the chosen item, nullopt for a cancel.
+  std::function<std::optional<std::size_t>(const Dialog&)> choice_source;
 
  private:
-  std::optional<FilePick> answer(std::string kind, std::string_view filter, std::string_view title);
+  std::vector<FilePick> answer(std::string kind, std::string_view filter, std::string_view title,
+                               bool several);
+
+  std::deque<std::vector<FilePick>> answers_;  // none: a cancel
+  std::deque<std::optional<std::string>> choices_;
 
   std::array<double, 2> screen_{1920, 1080};
-  std::deque<std::optional<FilePick>> answers_;
   std::vector<Message> messages_;
   std::vector<Dialog> dialogs_;
   std::map<std::string, std::string> clipboard_;

@@ -154,6 +154,26 @@ std::optional<FilePick> Graphics::save_file_dialog(std::string_view filter,
   return pick;
 }
 
+std::vector<FilePick> Graphics::open_files_dialog(std::string_view filter, std::string_view title) {
+  std::vector<FilePick> picks = backend_->open_files_dialog(filter, title);
+  if (dialog_observer_) {
+    if (picks.empty()) dialog_observer_("open", std::nullopt);
+    for (const FilePick& p : picks) dialog_observer_("open", p);
+  }
+  return picks;
+}
+
+std::optional<std::size_t> Graphics::list_dialog(std::string_view title, std::string_view prompt,
+                                                 const std::vector<std::string>& items) {
+  if (items.empty()) throw RuntimeError("A list dialog needs at least one item to offer.");
+  std::optional<std::size_t> chosen = backend_->list_dialog(title, prompt, items);
+  if (chosen && *chosen >= items.size()) chosen.reset();
+  if (choice_observer_) {
+    choice_observer_(chosen ? std::optional<std::string>(items[*chosen]) : std::nullopt);
+  }
+  return chosen;
+}
+
 // --- the process-wide instance ------------------------------------------------
 
 namespace {

@@ -132,9 +132,18 @@ class Graphics {
   /// dialog observer (the session recorder).
   std::optional<FilePick> open_file_dialog(std::string_view filter, std::string_view title);
   std::optional<FilePick> save_file_dialog(std::string_view filter, std::string_view title);
+  /// The open dialog in which several files may be chosen; the observer
+  /// hears one "open" answer a file, or one cancel.
+  std::vector<FilePick> open_files_dialog(std::string_view filter, std::string_view title);
   using DialogObserver =
       std::function<void(std::string_view kind, const std::optional<FilePick>& answer)>;
   void set_dialog_observer(DialogObserver fn) { dialog_observer_ = std::move(fn); }
+  /// The backend's list dialog (see Backend::list_dialog); the chosen item's
+  /// text, or nullopt for a cancel, is passed to the choice observer.
+  std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
+                                         const std::vector<std::string>& items);
+  using ChoiceObserver = std::function<void(const std::optional<std::string>& item)>;
+  void set_choice_observer(ChoiceObserver fn) { choice_observer_ = std::move(fn); }
 
   // --- printing -----------------------------------------------------------
   /// Prints figure `fig`: "-dmeta" to the clipboard (SVG and PNG), "-depsc"
@@ -169,6 +178,7 @@ class Graphics {
   Handle callback_object_ = -1;
   Handle callback_figure_ = -1;
   DialogObserver dialog_observer_;
+  ChoiceObserver choice_observer_;
 };
 
 /// The process-wide graphics run-time.  `install` replaces it (tests use a

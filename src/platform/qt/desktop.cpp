@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
@@ -70,6 +71,32 @@ std::optional<gfx::FilePick> ask_for_file(bool save, std::string_view patterns,
   QStringList files = dialog.selectedFiles();
   if (files.isEmpty() || files[0].isEmpty()) return std::nullopt;
   return split_path(files[0]);
+}
+
+std::vector<gfx::FilePick> ask_for_files(std::string_view patterns, std::string_view title,
+                                         QWidget* parent) {
+  QFileDialog dialog(parent, qstr(title), QDir::currentPath());
+  dialog.setNameFilter(name_filter(patterns));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  std::vector<gfx::FilePick> out;
+  if (dialog.exec() != QDialog::Accepted) return out;
+  for (const QString& f : dialog.selectedFiles())
+    if (!f.isEmpty()) out.push_back(split_path(f));
+  return out;
+}
+
+std::optional<std::size_t> ask_for_item(std::string_view title, std::string_view prompt,
+                                        const std::vector<std::string>& items, QWidget* parent) {
+  QStringList list;
+  for (const std::string& item : items) list << qstr(item);
+  bool ok = false;
+  const QString chosen =
+      QInputDialog::getItem(parent, qstr(title), qstr(prompt), list, 0, false, &ok);
+  if (!ok) return std::nullopt;
+  const auto at = list.indexOf(chosen);
+  if (at < 0) return std::nullopt;
+  return static_cast<std::size_t>(at);
 }
 
 QWidget* show_message_box(std::string_view text, std::string_view title) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/graphics/backend.hpp"
 
@@ -27,6 +28,17 @@ gfx::FilePick split_path(const QString& path);
 /// without one gets it.  nullopt when the user cancelled.
 std::optional<gfx::FilePick> ask_for_file(bool save, std::string_view patterns,
                                           std::string_view title, QWidget* parent);
+
+/// Asks for one or more existing files to open, starting in the working
+/// folder; the files in the order the dialog gives them (the order chosen),
+/// none when the user cancelled.
+std::vector<gfx::FilePick> ask_for_files(std::string_view patterns, std::string_view title,
+                                         QWidget* parent);
+
+/// Asks the user to pick one of `items` from a list (not editable); the
+/// index of the chosen item, nullopt when the user cancelled.
+std::optional<std::size_t> ask_for_item(std::string_view title, std::string_view prompt,
+                                        const std::vector<std::string>& items, QWidget* parent);
 
 /// A non-modal warning box that deletes itself when closed.
 QWidget* show_message_box(std::string_view text, std::string_view title);

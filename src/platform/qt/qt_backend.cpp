@@ -1,9 +1,8 @@
 #include "platform/qt/qt_backend.hpp"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
-
-#include <QApplication>
 #include <QMenuBar>
 
 #include "platform/graphics/graphics.hpp"
@@ -67,6 +66,16 @@ std::optional<gfx::FilePick> QtBackend::open_file_dialog(std::string_view filter
 std::optional<gfx::FilePick> QtBackend::save_file_dialog(std::string_view filter,
                                                          std::string_view title) {
   return ask_for_file(true, filter, title, dialog_parent(*windows_));
+}
+
+std::vector<gfx::FilePick> QtBackend::open_files_dialog(std::string_view filter,
+                                                        std::string_view title) {
+  return ask_for_files(filter, title, dialog_parent(*windows_));
+}
+
+std::optional<std::size_t> QtBackend::list_dialog(std::string_view title, std::string_view prompt,
+                                                  const std::vector<std::string>& items) {
+  return ask_for_item(title, prompt, items, dialog_parent(*windows_));
 }
 
 void QtBackend::message_box(std::string_view text, std::string_view title) {

@@ -51,6 +51,11 @@ class QtBackend : public gfx::Backend {
                                                 std::string_view title) override;
   std::optional<gfx::FilePick> save_file_dialog(std::string_view filter,
                                                 std::string_view title) override;
+  std::vector<gfx::FilePick> open_files_dialog(std::string_view filter,
+                                               std::string_view title) override;
+  /// A list that cannot be edited, the first item preselected.
+  std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
+                                         const std::vector<std::string>& items) override;
   /// A non-modal warning box that stays until the user closes it.
   void message_box(std::string_view text, std::string_view title) override;
   /// A modal Yes/No question over the current figure's window.

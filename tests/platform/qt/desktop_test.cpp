@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -133,6 +134,46 @@ TEST_F(DesktopTest, FileDialogsStartInTheWorkingFolderAndSplitTheAnswer) {
   answer_dialog("", &title, &folder);
   EXPECT_FALSE(qt().open_file_dialog("*.*", "Load").has_value());
   QDir::setCurrent(old);
+}
+
+TEST_F(DesktopTest, SeveralFilesComeInTheOrderChosenAndAListGivesTheChosenIndex) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString old = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  for (const char* name : {"a.fcsv", "b.fcsv", "c.fcsv"}) {
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  QString title, folder;
+  // Several names in the name field, as the dialog writes a selection.
+  answer_dialog("\"c.fcsv\" \"a.fcsv\"", &title, &folder);
+  std::vector<gfx::FilePick> picks = qt().open_files_dialog("*.*", "Enter file to Load?");
+  ASSERT_EQ(picks.size(), 2u);
+  EXPECT_EQ(title, "Enter file to Load?");
+  EXPECT_EQ(picks[0].name, "c.fcsv");
+  EXPECT_EQ(picks[1].name, "a.fcsv");
+  EXPECT_EQ(QDir(QString::fromStdString(picks[1].folder)).canonicalPath(),
+            QDir(dir.path()).canonicalPath());
+  answer_dialog("", &title, &folder);
+  EXPECT_TRUE(qt().open_files_dialog("*.*", "Load").empty());
+  QDir::setCurrent(old);
+
+  const std::vector<std::string> items = {"Age", "Sex", "Weight"};
+  for (const std::optional<std::size_t> want :
+       {std::optional<std::size_t>(2), std::optional<std::size_t>()}) {
+    QString asked;
+    QTimer::singleShot(0, [&] {
+      auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      asked = d->windowTitle() + "|" + d->labelText() + "|" + d->comboBoxItems().join(",");
+      if (!want) return d->reject();
+      d->setTextValue(QString::fromStdString(items[*want]));
+      d->accept();
+    });
+    EXPECT_EQ(qt().list_dialog("Use Label as X", "Which label?", items), want);
+    EXPECT_EQ(asked, "Use Label as X|Which label?|Age,Sex,Weight");
+  }
 }
 
 }  // namespace
