@@ -27,10 +27,19 @@ namespace velmora::app::actions {
 
 using gfx::graphics;
 
-/// The scores of the loaded sample on its reference.
-Eigen::MatrixXd current_scores() {
-  const Sample& s = *state().sample;
-  return tps::getpw3d(s.reference, s.fitted, console_note());
+/// The scores of the loaded sample on its reference: computed once, then
+/// kept with the sample until its reference or specimens change.
+std::shared_ptr<const Eigen::MatrixXd> current_scores() {
+  Sample& s = *state().sample;
+  if (!s.scores) {
+    if (!s.basis) {
+      s.basis =
+          std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(s.reference, console_note()));
+    }
+    s.scores =
+        std::make_shared<const Eigen::MatrixXd>(tps::warp_scores(*s.basis, s.reference, s.fitted));
+  }
+  return s.scores;
 }
 
 namespace {
@@ -71,8 +80,13 @@ void load_data(const Value&) {
   const Eigen::Index wires_need = wire_landmarks_needed();
 
   s.main_window = main_window;
-  s.sample = Sample{pick->name, std::move(imported.rows), std::move(fit.fitted),
-                    std::move(fit.reference), std::move(imported.names)};
+  s.sample = Sample{pick->name,
+                    std::move(imported.rows),
+                    std::move(fit.fitted),
+                    std::move(fit.reference),
+                    std::move(imported.names),
+                    {},
+                    {}};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {pick->name, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
@@ -109,7 +123,7 @@ void load_x_list(const Value&) {
         "There was a mismatch in the number of specimens and the number of independent "
         "variable values.  Recheck the files and reload");
   }
-  Eigen::MatrixXd scores = current_scores();
+  auto scores = current_scores();
   s.x = x.matrix().col(0);
   set_rotation_buttons("Off");
   s.scores = std::move(scores);
@@ -138,6 +152,7 @@ void turn_reference(const Eigen::Matrix3d& roto) {
   Sample& s = *state().sample;
   shape::rotate3da(s.fitted, roto);
   s.reference = s.reference * roto;
+  s.forget_scores();
   gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
   echo("ans", Value(ax));

@@ -40,8 +40,8 @@ shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& sc
     y.stacked().middleRows(c * k, k).noalias() = kept.leftCols(used) * weights;
   }
   if (ns > 3 * p) {
-    y.stacked().noalias() += basis.uniform.leftCols(ns - 3 * p) *
-                             scores.middleCols(3 * p, ns - 3 * p).transpose();
+    y.stacked().noalias() +=
+        basis.uniform.leftCols(ns - 3 * p) * scores.middleCols(3 * p, ns - 3 * p).transpose();
   }
   y.stacked().colwise() += ref_stacked;
   return shape::getfprocon3(reference, std::move(y));

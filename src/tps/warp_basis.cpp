@@ -20,9 +20,9 @@
 #include "core/tolerances.hpp"
 
 // LAPACK's symmetric eigen-solver by divide and conquer (OpenBLAS).
-extern "C" void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a,
-                        const int* lda, double* w, double* work, const int* lwork, int* iwork,
-                        const int* liwork, int* info);
+extern "C" void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda,
+                        double* w, double* work, const int* lwork, int* iwork, const int* liwork,
+                        int* info);
 
 namespace velmora::tps {
 
@@ -146,8 +146,7 @@ Eigen::MatrixXd landmark_distances(const shape::Config& x) {
   Eigen::MatrixXd kernel(k, k);
   for (Eigen::Index j = 0; j < k; ++j) {
     kernel(j, j) = 0;
-    for (Eigen::Index i = j + 1; i < k; ++i)
-      kernel(i, j) = (points.col(i) - points.col(j)).norm();
+    for (Eigen::Index i = j + 1; i < k; ++i) kernel(i, j) = (points.col(i) - points.col(j)).norm();
   }
   for (Eigen::Index j = 0; j < k; ++j)
     for (Eigen::Index i = j + 1; i < k; ++i) kernel(j, i) = kernel(i, j);
@@ -166,8 +165,7 @@ Eigen::MatrixXd WarpBasis::warp_matrix() const {
   Eigen::MatrixXd warps = Eigen::MatrixXd::Zero(3 * k, columns());
   for (Eigen::Index r = 0; r < p; ++r)
     for (int c = 0; c < 3; ++c)
-      warps.col(3 * r + c).segment(c * k, k) =
-          eigenvectors.col(kept[static_cast<std::size_t>(r)]);
+      warps.col(3 * r + c).segment(c * k, k) = eigenvectors.col(kept[static_cast<std::size_t>(r)]);
   warps.rightCols(5) = uniform;
   return warps;
 }
@@ -222,8 +220,7 @@ WarpBasis lmatrix3da(const shape::Config& reference, const Notify& note) {
   check_basis_memory(k, available_memory());
   if (const std::string line = basis_time_note(k); !line.empty() && note) note(line);
   try {
-    return k > kProjectedBasisLandmarks ? build_projected_basis(reference)
-                                        : build_basis(reference);
+    return k > kProjectedBasisLandmarks ? build_projected_basis(reference) : build_basis(reference);
   } catch (const std::bad_alloc&) {
     throw NumericError("There was not enough memory to build the thin-plate spline basis of " +
                        std::to_string(k) + " landmarks (about " + gigabytes(basis_bytes(k)) + ").");

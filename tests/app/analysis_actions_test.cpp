@@ -7,6 +7,7 @@
 #include "app_fixture.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
+#include "tps/scores.hpp"
 
 namespace velmora::app {
 namespace {
@@ -53,6 +54,57 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   state().regression->delta(28) = 0;
   run("ShowRegression");
   EXPECT_NE(g->get(g->get(g->current_axes(), "Children")(0), "XData"), target);
+}
+
+// The scores are computed once for a reference and sample and kept through
+// DoRegression; every change of either (turning the reference, another
+// superimposition, a new sample) gives scores equal to a fresh computation.
+TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
+  load_examples();
+  auto fresh = [] {
+    const Sample& s = *state().sample;
+    return tps::getpw3d(s.reference, s.fitted);
+  };
+  const std::shared_ptr<const Eigen::MatrixXd> loaded = state().scores;
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(*loaded, fresh());
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(state().scores.get(), loaded.get());  // not computed again
+
+  struct Change {
+    const char* action;
+    Value argument;
+  };
+  const Change changes[] = {{"RotateRefX", Value()},
+                            {"RotateRefZ", Value()},
+                            {"SetSuperimposition", Value("optimal")},
+                            {"SetSuperimposition", Value("classic")}};
+  std::shared_ptr<const Eigen::MatrixXd> before = state().scores;
+  for (const Change& c : changes) {
+    ASSERT_EQ(run(c.action, c.argument).outcome, Outcome::Done) << c.action;
+    hb->queue_path(example("age.txt"));
+    ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(*state().scores, fresh()) << c.action;
+    EXPECT_NE(*state().scores, *before) << c.action;
+    before = state().scores;
+  }
+  // A reference turned after the scores were taken: pwscores stays as it
+  // was until DoRegression takes them again.
+  run("RotateRefX");
+  EXPECT_EQ(state().scores, before);
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(*state().scores, fresh());
+  EXPECT_NE(*state().scores, *before);
+
+  // A new sample, and a cleared one, start without scores.
+  load_examples(false);
+  EXPECT_FALSE(state().scores || state().sample->scores || state().sample->basis);
+  hb->queue_path(example("age.txt"));
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(*state().scores, fresh());
+  run("ClearData");
+  EXPECT_FALSE(state().scores || state().sample);
 }
 
 TEST_F(AppTest, RegressionRefusesBadRegressors) {
@@ -176,9 +228,12 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   gfx::Handle box = g->find_tag("ExagerationBox");
   gfx::Handle format = g->find_tag("DeFormat");
   auto children = [&] { return g->get(g->current_axes(), "Children").numel(); };
-  struct Case { double type; std::size_t lines; };
-  for (Case c : {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12},
-                 Case{4, 1 + 14}}) {
+  struct Case {
+    double type;
+    std::size_t lines;
+  };
+  for (Case c :
+       {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12}, Case{4, 1 + 14}}) {
     g->set(format, "Value", c.type);
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
     EXPECT_EQ(children(), c.lines) << c.type;
@@ -200,7 +255,8 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   g->set(box, "String", "three");
   ActionReport r = run("ShowRegression");
   EXPECT_EQ(r.outcome, Outcome::Refused);
-  EXPECT_EQ(r.message, "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
+  EXPECT_EQ(r.message,
+            "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
   EXPECT_EQ(children(), 1u + 14 + 12);  // nothing redrawn
 }
 
