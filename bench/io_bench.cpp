@@ -205,10 +205,7 @@ void BM_WriteScoreFile(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * bytes);
   state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
-BENCHMARK(BM_WriteScoreFile)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
+BENCHMARK(BM_WriteScoreFile)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 }  // namespace
 
