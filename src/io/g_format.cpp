@@ -70,6 +70,7 @@ char* write_g(char* out, double x) {
   const int e2 = biased - 1023;
   int exponent = (e2 * 1262611) >> 22;
   int s = kDigits - 1 - exponent;
+  if (s < -kLargestPower || s > kLargestPower) return exact_g(out, x);
   Scaled y = scale(a, s);
   if (!below(y, kHigh)) {
     ++exponent;
