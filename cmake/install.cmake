@@ -3,8 +3,8 @@
 #   find_package(Velmora REQUIRED)
 #   target_link_libraries(app PRIVATE Velmora::numerics)
 # Headers go under include/velmora (#include "shape/procrustes.hpp"); the
-# library needs only Eigen and Boost's headers, never Qt, Cairo or the
-# program's run-time.
+# library needs only Eigen, Boost's headers and OpenBLAS (LAPACK), never Qt,
+# Cairo or the program's run-time.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 

@@ -67,7 +67,7 @@ std::string wilks_report(const stats::WilksResult& w, double p) {
 
 namespace velmora::app::actions {
 
-Eigen::MatrixXd current_scores();  // actions_data.cpp
+std::shared_ptr<const Eigen::MatrixXd> current_scores();  // actions_data.cpp
 
 using gfx::graphics;
 

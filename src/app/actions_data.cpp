@@ -34,10 +34,19 @@ namespace velmora::app::actions {
 
 using gfx::graphics;
 
-/// The scores of the loaded sample on its reference.
-Eigen::MatrixXd current_scores() {
-  const Sample& s = *state().sample;
-  return tps::getpw3d(s.reference, s.fitted, console_note());
+/// The scores of the loaded sample on its reference: computed once, then
+/// kept with the sample until its reference or specimens change.
+std::shared_ptr<const Eigen::MatrixXd> current_scores() {
+  Sample& s = *state().sample;
+  if (!s.scores) {
+    if (!s.basis) {
+      s.basis =
+          std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(s.reference, console_note()));
+    }
+    s.scores =
+        std::make_shared<const Eigen::MatrixXd>(tps::warp_scores(*s.basis, s.reference, s.fitted));
+  }
+  return s.scores;
 }
 
 namespace {
@@ -76,7 +85,7 @@ void take_x(Eigen::VectorXd x, const std::string& name, const std::string& sourc
         "There was a mismatch in the number of specimens and the number of independent "
         "variable values.  Recheck the files and reload");
   }
-  Eigen::MatrixXd scores = current_scores();
+  auto scores = current_scores();
   s.x = std::move(x);
   s.x_name = name;
   s.x_source = source;
@@ -119,7 +128,9 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
                     std::move(fit.fitted),
                     std::move(fit.reference),
                     std::move(imported.names),
-                    std::move(imported.labels)};
+                    std::move(imported.labels),
+                    {},
+                    {}};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {shown, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
@@ -265,6 +276,7 @@ void turn_reference(const Eigen::Matrix3d& roto) {
   Sample& s = *state().sample;
   shape::rotate3da(s.fitted, roto);
   s.reference = s.reference * roto;
+  s.forget_scores();
   gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
   echo("ans", Value(ax));

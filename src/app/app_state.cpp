@@ -11,7 +11,13 @@ Value optional_matrix(const std::optional<T>& m) {
   return m ? Value::matrix(*m) : Value();
 }
 
-Value optional_handle(const std::optional<gfx::Handle>& h) { return h ? Value(*h) : Value(); }
+Value optional_matrix(const std::shared_ptr<const Eigen::MatrixXd>& m) {
+  return m ? Value::matrix(*m) : Value();
+}
+
+Value optional_handle(const std::optional<gfx::Handle>& h) {
+  return h ? Value(*h) : Value();
+}
 
 }  // namespace
 
@@ -48,6 +54,8 @@ AppState& state() {
   return s;
 }
 
-void reset_state() { state() = AppState{}; }
+void reset_state() {
+  state() = AppState{};
+}
 
 }  // namespace velmora::app

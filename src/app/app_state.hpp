@@ -2,6 +2,7 @@
 
 #include <Eigen/Core>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
 #include "shape/types.hpp"
+#include "tps/warp_basis.hpp"
 
 namespace velmora::app {
 
@@ -24,11 +26,22 @@ struct Sample {
   shape::Config reference;         ///< k×3 consensus, centred, unit centroid size, principal axes
   std::vector<std::string> names;  ///< one name a specimen, as the file gave them
   std::vector<io::SpecimenLabel> labels;  ///< values the file gives every specimen
+  /// The thin-plate spline basis of `reference` and the scores of `fitted`
+  /// on it, computed on first use (Sample::scores_now) and kept while both
+  /// stay as they are: whatever changes `reference` or `fitted` calls
+  /// forget_scores().
+  std::shared_ptr<const tps::WarpBasis> basis;
+  std::shared_ptr<const Eigen::MatrixXd> scores;
 
   Eigen::Index specimens() const { return rows.rows(); }
   Eigen::Index landmarks() const { return reference.rows(); }
   /// The last column of the file: each specimen's centroid size.
   Eigen::VectorXd centroid_sizes() const { return rows.col(rows.cols() - 1); }
+  /// Drops the basis and scores after `reference` or `fitted` changed.
+  void forget_scores() {
+    basis.reset();
+    scores.reset();
+  }
 };
 
 /// The regression of every score column on X (or ln X).
@@ -102,7 +115,9 @@ struct AppState {
   std::optional<Sample> sample;
   std::optional<Eigen::VectorXd> x;  ///< the independent variable, one value a specimen
   std::string x_name;  ///< what X is: its file's name without extension, or "Centroid size"
-  std::optional<Eigen::MatrixXd> scores;  ///< n×m partial warp and uniform scores
+  /// n×m partial warp and uniform scores, as LoadXList or DoRegression left
+  /// them (shared with the sample's cache while they describe it).
+  std::shared_ptr<const Eigen::MatrixXd> scores;
   std::optional<Regression> regression;
   std::optional<Eigen::MatrixXd> wires;  ///< w×c wireframe (number, landmark, landmark, …)
   bool ln_scale = false;                 ///< regress on ln X instead of X

@@ -26,7 +26,7 @@ void register_tps_functions(FunctionTable& table) {
                             lmatrix3da(reference_arg(args, "lmatrix3da", "x"), console_note());
                         return {Value::matrix(b.eigenvectors),
                                 Value::matrix(Eigen::MatrixXd(b.eigenvalues.asDiagonal())),
-                                Value::matrix(b.uniform), Value::matrix(b.warps)};
+                                Value::matrix(b.uniform), Value::matrix(b.warp_matrix())};
                       },
                       1, 4});
   add_numeric(table, {"getpw3d",

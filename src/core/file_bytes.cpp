@@ -68,6 +68,9 @@ FileBytes read_regular_file(const std::string& path) {
   }
   try {
     std::size_t size = static_cast<std::size_t>(st.st_size);
+    // Room for the one read past the end that finds it, so that a file of
+    // the size it had is never moved to a larger buffer.
+    out.bytes.reserve(size + kChunk);
     out.bytes.resize(size);
     std::size_t have = 0;
     for (;;) {

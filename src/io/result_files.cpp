@@ -1,9 +1,12 @@
 #include "io/result_files.hpp"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 #include <vector>
 
 #include "core/errors.hpp"
+#include "io/g_format.hpp"
 #include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
 
@@ -12,33 +15,87 @@ namespace velmora::io {
 namespace {
 
 constexpr std::string_view kLineEnd = " \n ";
+/// Longest text of one number and its blank: six digits, or the shortest
+/// round trip ("-2.2250738585072014e-308").
+constexpr std::size_t room(NumberFormat format) {
+  return format == NumberFormat::FullPrecision ? 25 : kGTextMax + 1;
+}
+/// Tables of more numbers than this are written by two threads, each
+/// formatting half of the lines.
+constexpr Eigen::Index kParallelNumbers = 100000;
+
+/// Writes the numbers of `row` (any stride) at `at`, each followed by a
+/// blank; returns the end.  Room: room(format) a number.
+template <typename Row>
+char* put_numbers(char* at, const Row& row, NumberFormat format) {
+  for (Eigen::Index j = 0; j < row.size(); ++j) {
+    // write_g writes exactly what printf's %g does in the C locale; to_chars
+    // without a precision gives the shortest text that reads back to the
+    // same double.
+    at = format == NumberFormat::FullPrecision
+             ? std::to_chars(at, at + room(format) - 1, row(j)).ptr
+             : write_g(at, row(j));
+    *at++ = ' ';
+  }
+  return at;
+}
+
+/// Writes lines `first` … `last` − 1 at `at` and returns the end: line i
+/// holds column i of `columns` (a table stored a line a column, so that each
+/// line is read from contiguous memory).  Room: line_room a line.
+char* put_lines(char* at, const Eigen::MatrixXd& columns, Eigen::Index first, Eigen::Index last,
+                NumberFormat format) {
+  for (Eigen::Index i = first; i < last; ++i) {
+    at = put_numbers(at, columns.col(i), format);
+    at = std::copy(kLineEnd.begin(), kLineEnd.end(), at);
+  }
+  return at;
+}
+
+std::size_t line_room(const Eigen::MatrixXd& columns, NumberFormat format) {
+  return room(format) * static_cast<std::size_t>(columns.rows()) + kLineEnd.size();
+}
+
+/// Appends every line of `columns` to `out`.  The room for the longest text
+/// is taken at once and the rest given back at the end; large tables are
+/// written by two threads, the second half of the lines into the second half
+/// of the room, then moved to follow the first: the same text as one thread
+/// writes.
+void append_lines(std::string& out, const Eigen::MatrixXd& columns, NumberFormat format) {
+  const std::size_t start = out.size(), per_line = line_room(columns, format);
+  const Eigen::Index n = columns.cols();
+  out.resize(start + static_cast<std::size_t>(n) * per_line);
+  char* const base = out.data() + start;
+  if (columns.size() <= kParallelNumbers || std::thread::hardware_concurrency() < 2) {
+    out.resize(static_cast<std::size_t>(put_lines(base, columns, 0, n, format) - out.data()));
+    return;
+  }
+  const Eigen::Index half = n / 2;
+  char* const second = base + static_cast<std::size_t>(half) * per_line;
+  char* second_end = second;
+  std::thread helper([&] { second_end = put_lines(second, columns, half, n, format); });
+  char* const first_end = put_lines(base, columns, 0, half, format);
+  helper.join();
+  char* const end = std::copy(second, second_end, first_end);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+std::string format_columns_as_lines(const Eigen::MatrixXd& columns, NumberFormat format) {
+  std::string out;
+  append_lines(out, columns, format);
+  return out;
+}
 
 }  // namespace
 
 void append_g_line(std::string& out, std::span<const double> numbers, NumberFormat format) {
-  constexpr int kSignificant = 6;
-  char buf[40];
-  for (double x : numbers) {
-    // to_chars formats exactly as printf's %g does in the C locale; without a
-    // precision it gives the shortest text that reads back to the same double.
-    auto [stop, ec] =
-        format == NumberFormat::FullPrecision
-            ? std::to_chars(buf, buf + sizeof buf - 1, x)
-            : std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::general, kSignificant);
-    *stop++ = ' ';
-    out.append(buf, stop);
-  }
-  out += kLineEnd;
+  const Eigen::Map<const Eigen::VectorXd> line(numbers.data(),
+                                               static_cast<Eigen::Index>(numbers.size()));
+  append_lines(out, line, format);
 }
 
 std::string format_g_lines(const Eigen::Ref<const Eigen::MatrixXd>& rows, NumberFormat format) {
-  std::string out;
-  std::vector<double> row(static_cast<std::size_t>(rows.cols()));
-  for (Eigen::Index i = 0; i < rows.rows(); ++i) {
-    Eigen::Map<Eigen::RowVectorXd>(row.data(), rows.cols()) = rows.row(i);
-    append_g_line(out, row, format);
-  }
-  return out;
+  return format_columns_as_lines(rows.transpose(), format);
 }
 
 std::string row_file_text(std::span<const double> numbers, NumberFormat format) {
@@ -55,9 +112,10 @@ std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
                        " rows but the sample holds only " + std::to_string(centroid_sizes.size()) +
                        " specimens.");
   }
-  Eigen::MatrixXd lines(scores.rows(), scores.cols() + 1);
-  lines << scores, Eigen::Map<const Eigen::VectorXd>(centroid_sizes.data(), scores.rows());
-  return format_g_lines(lines, format);
+  Eigen::MatrixXd lines(scores.cols() + 1, scores.rows());
+  lines.topRows(scores.cols()) = scores.transpose();
+  lines.bottomRows(1) = Eigen::Map<const Eigen::RowVectorXd>(centroid_sizes.data(), scores.rows());
+  return format_columns_as_lines(lines, format);
 }
 
 std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference,

@@ -3,19 +3,16 @@
 #include <charconv>
 
 #include "core/errors.hpp"
+#include "io/g_format.hpp"
 
 namespace velmora::io {
 
 namespace {
 
-constexpr int kSixDigits = 6;
-
 void append_number(std::string& out, double x, NumberFormat format) {
   char buf[40];
-  auto [stop, ec] =
-      format == NumberFormat::FullPrecision
-          ? std::to_chars(buf, buf + sizeof buf, x)
-          : std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, kSixDigits);
+  char* stop = format == NumberFormat::FullPrecision ? std::to_chars(buf, buf + sizeof buf, x).ptr
+                                                     : write_g(buf, x);
   out.append(buf, stop);
 }
 

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "core/errors.hpp"
@@ -73,7 +76,6 @@ std::string word_for_message(const char* b, const char* e) {
   return cut ? shown + "..." : shown;
 }
 
-
 [[noreturn]] void throw_at(std::string_view label, std::size_t line, std::size_t column,
                            const std::string& what) {
   throw FileError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
@@ -84,15 +86,21 @@ std::string count_text(std::size_t n) {
   return std::to_string(n) + (n == 1 ? " number" : " numbers");
 }
 
-std::vector<double> to_column_major(const std::vector<double>& row_major, std::size_t rows,
+/// `rows`×`cols` column-major from the row-major rows of `first`, then of
+/// `second` (when given).
+std::vector<double> to_column_major(const std::vector<double>& first,
+                                    const std::vector<double>* second, std::size_t rows,
                                     std::size_t cols) {
-  std::vector<double> out(row_major.size());
+  std::vector<double> out(rows * cols);
+  const std::size_t first_rows = cols ? first.size() / cols : 0;
   // Blocks of rows keep both the reads and the strided writes in cache.
   constexpr std::size_t kBlock = 64;
   for (std::size_t r0 = 0; r0 < rows; r0 += kBlock) {
     const std::size_t r1 = std::min(rows, r0 + kBlock);
     for (std::size_t c = 0; c < cols; ++c)
-      for (std::size_t r = r0; r < r1; ++r) out[r + rows * c] = row_major[r * cols + c];
+      for (std::size_t r = r0; r < r1; ++r)
+        out[r + rows * c] =
+            r < first_rows ? first[r * cols + c] : (*second)[(r - first_rows) * cols + c];
   }
   return out;
 }
@@ -175,21 +183,27 @@ std::string comma_word(const char* line_start, const char* comma, const char* en
   return word_for_message(b, e);
 }
 
-TextMatrix parse_rows(std::string_view text, std::string_view label, bool finite_only) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) p += kByteOrderMark.size();
-  std::size_t line = 1;
-  for (const char* stop; p < end && (stop = blank_line_end(p, end)); ++line)
-    p = after_line_end(stop, end);
-
-  std::vector<double> row_major;
-  row_major.reserve(text.size() / 8);
+/// The numbers of lines read row by row.
+struct Rows {
+  std::vector<double> values;  ///< row-major
   std::size_t rows = 0, cols = 0;
+  bool ended_by_blank = false;  ///< a blank line ended the data
+};
+
+/// Reads the lines from `p` to `end`, the first being line `line` of the
+/// file and a line of data (or the blank line that ends the data).
+Rows parse_lines(const char* p, const char* const end, std::size_t line, std::string_view label,
+                 bool finite_only) {
+  Rows out;
+  out.values.reserve(static_cast<std::size_t>(end - p) / 8);
+  std::vector<double>& row_major = out.values;
+  std::size_t& rows = out.rows;
+  std::size_t& cols = out.cols;
 
   for (; p < end; ++line) {
     if (const char* stop = blank_line_end(p, end)) {
       check_nothing_follows(stop, end, label, line);
+      out.ended_by_blank = true;
       break;
     }
     const char* const line_start = p;
@@ -237,12 +251,66 @@ TextMatrix parse_rows(std::string_view text, std::string_view label, bool finite
     }
     ++rows;
   }
+  return out;
+}
 
+/// Texts from this size up are parsed by two threads.
+constexpr std::size_t kParallelParseBytes = std::size_t{4} << 20;
+
+/// The rows of both halves as one column-major matrix.
+TextMatrix join_rows(const Rows& first, const Rows* second) {
   TextMatrix m;
-  m.rows = rows;
-  m.cols = cols;
-  m.values = to_column_major(row_major, rows, cols);
+  m.cols = first.cols;
+  m.rows = first.rows + (second ? second->rows : 0);
+  m.values = to_column_major(first.values, second ? &second->values : nullptr, m.rows, m.cols);
   return m;
+}
+
+TextMatrix parse_rows(std::string_view text, std::string_view label, bool finite_only) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) p += kByteOrderMark.size();
+  std::size_t line = 1;
+  for (const char* stop; p < end && (stop = blank_line_end(p, end)); ++line)
+    p = after_line_end(stop, end);
+
+  // A large text is cut after the line feed nearest its middle, and the two
+  // halves are read at once.  Anything but two clean halves of equally long
+  // rows (an error in either, the data ended by a blank line in the first)
+  // is read again by one thread, which then gives exactly its message with
+  // its line number.
+  const char* split = nullptr;
+  if (static_cast<std::size_t>(end - p) >= kParallelParseBytes &&
+      std::thread::hardware_concurrency() > 1) {
+    const char* middle = p + (end - p) / 2;
+    const void* feed = std::memchr(middle, '\n', static_cast<std::size_t>(end - middle));
+    if (feed && static_cast<const char*>(feed) + 1 < end)
+      split = static_cast<const char*>(feed) + 1;
+  }
+  if (!split) return join_rows(parse_lines(p, end, line, label, finite_only), nullptr);
+
+  Rows second;
+  bool second_ok = false;
+  std::thread helper([&] {
+    try {
+      second = parse_lines(split, end, 1, label, finite_only);
+      second_ok = true;
+    } catch (...) {
+      // Read again below, in order.
+    }
+  });
+  std::optional<Rows> first;
+  try {
+    first = parse_lines(p, split, line, label, finite_only);
+  } catch (...) {
+    // Read again below, in order.
+  }
+  helper.join();
+  if (!first || !second_ok || first->ended_by_blank || first->rows == 0 ||
+      (second.rows > 0 && second.cols != first->cols)) {
+    return join_rows(parse_lines(p, end, line, label, finite_only), nullptr);
+  }
+  return join_rows(*first, &second);
 }
 
 }  // namespace

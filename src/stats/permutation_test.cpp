@@ -6,6 +6,7 @@
 #include <limits>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/errors.hpp"
@@ -71,28 +72,61 @@ Prepared prepare(const Eigen::Ref<const Eigen::MatrixXd>& y,
   return prep;
 }
 
+/// Problems whose block of orderings takes at least this many multiply-adds
+/// (specimens × basis columns × kBlock) evaluate every second block on a
+/// second thread.
+constexpr Eigen::Index kParallelBlockWork = 2'000'000;
+
 // Evaluates `total` orderings, `next` writing each into its argument, and
 // counts those whose statistic reaches the observed one.  Nothing when
-// `progress` cancels.
+// `progress` cancels.  The orderings are drawn in order on this thread; for
+// large problems two blocks at a time are evaluated, one on a second thread,
+// each exactly as one thread evaluates it, so the count does not depend on
+// the threads.
 template <typename Next>
 std::optional<int> count_reaching(const Prepared& prep, int total, Next next,
                                   const PermutationProgress& progress) {
   const Eigen::Index n = prep.xc.size();
   const double threshold = prep.observed * (1 - kPermutationTieTolerance);
+  const bool two_threads = n * prep.basis.cols() * kBlock >= kParallelBlockWork &&
+                           std::thread::hardware_concurrency() > 1;
+  struct Block {
+    Eigen::MatrixXd permuted, products;
+    int size = 0, reaching = 0;
+  };
+  Block blocks[2];
+  for (Block& b : blocks) {
+    b.permuted.resize(n, kBlock);
+    b.products.resize(prep.basis.cols(), kBlock);
+  }
   Eigen::VectorXi order(n);
-  Eigen::MatrixXd permuted(n, kBlock);
-  Eigen::MatrixXd products(prep.basis.cols(), kBlock);
+  auto fill = [&](Block& b, int size) {
+    b.size = size;
+    for (int j = 0; j < size; ++j) {
+      next(order);
+      for (Eigen::Index i = 0; i < n; ++i) b.permuted(i, j) = prep.xc(order(i));
+    }
+  };
+  auto evaluate = [&](Block& b) {
+    b.products.leftCols(b.size).noalias() = prep.basis.transpose() * b.permuted.leftCols(b.size);
+    const Eigen::RowVectorXd stats = b.products.leftCols(b.size).colwise().squaredNorm();
+    b.reaching = static_cast<int>((stats.array() >= threshold).count());
+  };
   int count = 0;
   for (int done = 0; done < total;) {
-    const int m = std::min(kBlock, total - done);
-    for (int j = 0; j < m; ++j) {
-      next(order);
-      for (Eigen::Index i = 0; i < n; ++i) permuted(i, j) = prep.xc(order(i));
+    fill(blocks[0], std::min(kBlock, total - done));
+    const int second = two_threads ? std::min(kBlock, total - done - blocks[0].size) : 0;
+    if (second > 0) {
+      fill(blocks[1], second);
+      std::thread helper([&] { evaluate(blocks[1]); });
+      evaluate(blocks[0]);
+      helper.join();
+      count += blocks[1].reaching;
+    } else {
+      evaluate(blocks[0]);
     }
-    products.leftCols(m).noalias() = prep.basis.transpose() * permuted.leftCols(m);
-    const Eigen::RowVectorXd stats = products.leftCols(m).colwise().squaredNorm();
-    count += static_cast<int>((stats.array() >= threshold).count());
-    done += m;
+    count += blocks[0].reaching;
+    done += blocks[0].size + second;
     if (progress && !progress(done, total)) return std::nullopt;
   }
   return count;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
@@ -13,6 +14,10 @@
 namespace velmora::stats {
 
 namespace {
+
+/// Samples whose sums of squares and products take at least this many
+/// multiply-adds (N·p²) form the two matrices on two threads.
+constexpr Eigen::Index kParallelSscpWork = 20'000'000;
 
 // Sums of squares and products about the column means: (N − 1)·cov.
 Eigen::MatrixXd sscp(const Eigen::MatrixXd& y) {
@@ -59,10 +64,26 @@ WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd&
   }
 
   const Eigen::MatrixXd y = scores.leftCols(w.p);
-  const LineFits fits = fit_lines(y, x);
-  const Eigen::MatrixXd residuals = (y - x * fits.slopes).rowwise() - fits.intercepts;
-  const Eigen::MatrixXd total = sscp(y);
-  const Eigen::MatrixXd error = sscp(residuals);
+  // The two sums of squares and products are independent: for large samples
+  // the total one is formed on a second core meanwhile, each exactly as one
+  // thread forms it.
+  Eigen::MatrixXd total;
+  std::optional<std::thread> helper;
+  if (y.size() * y.cols() >= kParallelSscpWork && std::thread::hardware_concurrency() > 1) {
+    helper.emplace([&] { total = sscp(y); });
+  } else {
+    total = sscp(y);
+  }
+  Eigen::MatrixXd error;
+  try {
+    const LineFits fits = fit_lines(y, x);
+    const Eigen::MatrixXd residuals = (y - x * fits.slopes).rowwise() - fits.intercepts;
+    error = sscp(residuals);
+  } catch (...) {
+    if (helper) helper->join();
+    throw;
+  }
+  if (helper) helper->join();
 
   // Scaling both matrices by T's diagonal cancels in Λ and keeps the
   // determinants of many small scores within range.

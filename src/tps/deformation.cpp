@@ -1,5 +1,6 @@
 #include "tps/deformation.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "core/errors.hpp"
@@ -20,14 +21,28 @@ shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& sc
   }
   const WarpBasis basis = lmatrix3da(reference, note);
   const Eigen::Index k = reference.rows(), ns = scores.cols();
-  if (ns > basis.warps.cols()) {
+  if (ns > basis.columns()) {
     throw NumericError("The implied deformation got " + std::to_string(ns) +
                        " score columns, but the warp matrix of the reference has " +
-                       std::to_string(basis.warps.cols()) + ".");
+                       std::to_string(basis.columns()) + ".");
   }
   shape::Stack y(k, scores.rows());
   const Eigen::Map<const Eigen::VectorXd> ref_stacked(reference.data(), 3 * k);
-  y.stacked().noalias() = basis.warps.leftCols(ns) * scores.transpose();
+  // Column 3r + c of the warp matrix is retained eigenvector r in coordinate
+  // block c, so each block is the eigenvectors weighted by every third
+  // score; the mostly-zero warp matrix itself is never formed.
+  const Eigen::Index p = basis.retained, warp_columns = std::min(ns, 3 * p);
+  const Eigen::MatrixXd kept = basis.retained_vectors();
+  for (Eigen::Index c = 0; c < 3; ++c) {
+    const Eigen::Index used = c < warp_columns ? (warp_columns - c + 2) / 3 : 0;
+    Eigen::MatrixXd weights(used, scores.rows());
+    for (Eigen::Index r = 0; r < used; ++r) weights.row(r) = scores.col(3 * r + c).transpose();
+    y.stacked().middleRows(c * k, k).noalias() = kept.leftCols(used) * weights;
+  }
+  if (ns > 3 * p) {
+    y.stacked().noalias() +=
+        basis.uniform.leftCols(ns - 3 * p) * scores.middleCols(3 * p, ns - 3 * p).transpose();
+  }
   y.stacked().colwise() += ref_stacked;
   return shape::getfprocon3(reference, std::move(y));
 }

@@ -13,8 +13,7 @@ Eigen::MatrixXd warp_scores(const WarpBasis& basis, const shape::Config& referen
   // The partial-warp columns of the basis hold one eigenvector in one
   // coordinate block, so each coordinate block is projected on the retained
   // eigenvectors once instead of multiplying by the mostly-zero warp matrix.
-  Eigen::MatrixXd kept(k, p);
-  for (Eigen::Index r = 0; r < p; ++r) kept.col(r) = basis.warps.col(3 * r).head(k);
+  const Eigen::MatrixXd kept = basis.retained_vectors();
   Eigen::MatrixXd block_scores(n, p);
   for (int c = 0; c < 3; ++c) {
     block_scores.noalias() = displacement.middleRows(c * k, k).transpose() * kept;

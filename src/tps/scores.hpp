@@ -9,7 +9,7 @@ namespace velmora::tps {
 
 /// Partial warp and uniform scores of every specimen on a given basis: the
 /// projections of the specimen's stacked displacement from the reference on
-/// the columns of `basis.warps` (no centring on the sample mean, no bending
+/// the columns of `basis.warp_matrix()` (no centring on the sample mean, no bending
 /// energy weights).
 /// @param basis     lmatrix3da(reference)
 /// @param reference k×3

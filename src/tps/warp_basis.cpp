@@ -4,29 +4,42 @@
 #include <unistd.h>
 
 #include <Eigen/Eigenvalues>
+#include <Eigen/Householder>
 #include <Eigen/LU>
+#include <Eigen/QR>
 #include <Eigen/SVD>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <new>
 #include <string>
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
 
+// LAPACK's symmetric eigen-solver by divide and conquer (OpenBLAS).
+extern "C" void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda,
+                        double* w, double* work, const int* lwork, int* iwork, const int* liwork,
+                        int* info);
+
 namespace velmora::tps {
 
 namespace {
 
-/// Matrices of about k×k doubles alive at the peak of lmatrix3da: kernel,
-/// system, its LU factors, inverse, bending energy, the solver's vectors
-/// and workspace, the kept eigenvectors, and nine for the 3k×3k warps.
+/// Matrices of about k×k doubles alive at the peak of the inverse build:
+/// kernel, system, its LU factors, inverse, bending energy, the solver's
+/// vectors and workspace, the kept eigenvectors, and nine for the 3k×3k
+/// warps.
 constexpr double kPeakSquareMatrices = 18;
-/// Seconds per k³ of the whole build, measured on a 2020s desktop core
-/// (about 6 s for 2,000 landmarks).
-constexpr double kSecondsPerCubicLandmark = 8e-10;
+/// The same for the projected build: the projected kernel (overwritten by
+/// the eigenvectors), the solver's workspace of two, and one for the
+/// sample's own copies around it.
+constexpr double kProjectedPeakSquareMatrices = 4;
+/// Seconds per k³ of the projected build, measured on one core of the
+/// 2-core development machine (about 1.5 s for 2,000 landmarks).
+constexpr double kSecondsPerCubicLandmark = 2e-10;
 
 /// What this process can still allocate: the physical memory, and within
 /// an address-space limit what is left of it.
@@ -71,10 +84,7 @@ void check_reference(const shape::Config& x) {
 
 Eigen::MatrixXd distance_kernel(const shape::Config& x) {
   const Eigen::Index k = x.rows();
-  Eigen::MatrixXd kernel = Eigen::MatrixXd::Zero(k, k);
-  for (Eigen::Index j = 0; j < k; ++j)
-    for (Eigen::Index i = j + 1; i < k; ++i)
-      kernel(i, j) = kernel(j, i) = (x.row(i) - x.row(j)).norm();
+  Eigen::MatrixXd kernel = landmark_distances(x);
   const double longest = kernel.maxCoeff();
   for (Eigen::Index j = 0; j < k; ++j)
     for (Eigen::Index i = j + 1; i < k; ++i)
@@ -128,6 +138,38 @@ Eigen::MatrixXd uniform_components(const shape::Config& x) {
 
 }  // namespace
 
+Eigen::MatrixXd landmark_distances(const shape::Config& x) {
+  const Eigen::Index k = x.rows();
+  // Column by column over the landmarks as rows of a 3×k matrix, which
+  // keeps the inner loop on contiguous memory.
+  const Eigen::Matrix3Xd points = x.transpose();
+  Eigen::MatrixXd kernel(k, k);
+  for (Eigen::Index j = 0; j < k; ++j) {
+    kernel(j, j) = 0;
+    for (Eigen::Index i = j + 1; i < k; ++i) kernel(i, j) = (points.col(i) - points.col(j)).norm();
+  }
+  for (Eigen::Index j = 0; j < k; ++j)
+    for (Eigen::Index i = j + 1; i < k; ++i) kernel(j, i) = kernel(i, j);
+  return kernel;
+}
+
+Eigen::MatrixXd WarpBasis::retained_vectors() const {
+  Eigen::MatrixXd out(landmarks(), retained);
+  for (Eigen::Index r = 0; r < retained; ++r)
+    out.col(r) = eigenvectors.col(kept[static_cast<std::size_t>(r)]);
+  return out;
+}
+
+Eigen::MatrixXd WarpBasis::warp_matrix() const {
+  const Eigen::Index k = landmarks(), p = retained;
+  Eigen::MatrixXd warps = Eigen::MatrixXd::Zero(3 * k, columns());
+  for (Eigen::Index r = 0; r < p; ++r)
+    for (int c = 0; c < 3; ++c)
+      warps.col(3 * r + c).segment(c * k, k) = eigenvectors.col(kept[static_cast<std::size_t>(r)]);
+  warps.rightCols(5) = uniform;
+  return warps;
+}
+
 std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues) {
   const double largest = eigenvalues.size() ? eigenvalues.cwiseAbs().maxCoeff() : 0.0;
   const double threshold = std::max(kWarpAbsoluteTolerance, kWarpRelativeTolerance * largest);
@@ -139,7 +181,9 @@ std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues) {
 
 double basis_bytes(Eigen::Index k) {
   const double side = static_cast<double>(k) + 4;
-  return kPeakSquareMatrices * side * side * sizeof(double);
+  const double matrices =
+      k > kProjectedBasisLandmarks ? kProjectedPeakSquareMatrices : kPeakSquareMatrices;
+  return matrices * side * side * sizeof(double);
 }
 
 double basis_seconds(Eigen::Index k) {
@@ -166,6 +210,7 @@ void check_basis_memory(Eigen::Index k, double available) {
 namespace {
 
 WarpBasis build_basis(const shape::Config& reference);
+WarpBasis build_projected_basis(const shape::Config& reference);
 
 }  // namespace
 
@@ -175,7 +220,7 @@ WarpBasis lmatrix3da(const shape::Config& reference, const Notify& note) {
   check_basis_memory(k, available_memory());
   if (const std::string line = basis_time_note(k); !line.empty() && note) note(line);
   try {
-    return build_basis(reference);
+    return k > kProjectedBasisLandmarks ? build_projected_basis(reference) : build_basis(reference);
   } catch (const std::bad_alloc&) {
     throw NumericError("There was not enough memory to build the thin-plate spline basis of " +
                        std::to_string(k) + " landmarks (about " + gigabytes(basis_bytes(k)) + ").");
@@ -187,7 +232,7 @@ namespace {
 WarpBasis build_basis(const shape::Config& reference) {
   const Eigen::Index k = reference.rows();
   WarpBasis basis;
-  basis.kernel = distance_kernel(reference);
+  const Eigen::MatrixXd kernel = distance_kernel(reference);
 
   // The system is solved for the reference centred and scaled to unit
   // centroid size, so whether it is singular does not depend on the unit or
@@ -198,7 +243,7 @@ WarpBasis build_basis(const shape::Config& reference) {
   const Eigen::RowVector3d centroid = reference.colwise().mean();
   const double size = (reference.rowwise() - centroid).norm();
   Eigen::MatrixXd l = Eigen::MatrixXd::Zero(k + 4, k + 4);
-  l.topLeftCorner(k, k) = basis.kernel / size;
+  l.topLeftCorner(k, k) = kernel / size;
   l.block(0, k, k, 1).setOnes();
   l.block(0, k + 1, k, 3) = (reference.rowwise() - centroid) / size;
   l.bottomLeftCorner(4, k) = l.topRightCorner(k, 4).transpose();
@@ -214,16 +259,77 @@ WarpBasis build_basis(const shape::Config& reference) {
   basis.eigenvectors = eig.eigenvectors();
   // Warps are retained by the eigenvalues of the unit copy, so the same
   // landmarks in any unit give the same basis.
-  const std::vector<Eigen::Index> kept = retained_warps(eig.eigenvalues());
+  basis.kept = retained_warps(eig.eigenvalues());
   basis.eigenvalues = eig.eigenvalues() / size;
-  basis.retained = static_cast<int>(kept.size());
+  basis.retained = static_cast<int>(basis.kept.size());
   basis.uniform = uniform_components(reference);
-  const Eigen::Index p = basis.retained;
-  basis.warps = Eigen::MatrixXd::Zero(3 * k, 3 * p + 5);
-  for (Eigen::Index r = 0; r < p; ++r)
-    for (int c = 0; c < 3; ++c)
-      basis.warps.col(3 * r + c).segment(c * k, k) = basis.eigenvectors.col(kept[r]);
-  basis.warps.rightCols(5) = basis.uniform;
+  return basis;
+}
+
+// The eigenvalues (ascending) and eigenvectors of the symmetric n×n matrix
+// whose lower triangle starts at `a` with leading dimension `lda`; the
+// eigenvectors overwrite it.
+Eigen::VectorXd symmetric_eigen_in_place(double* a, Eigen::Index n, Eigen::Index lda) {
+  const int size = static_cast<int>(n), lead = static_cast<int>(lda);
+  Eigen::VectorXd values(n);
+  int info = 0, lwork = -1, liwork = -1, iwork_query = 0;
+  double work_query = 0;
+  dsyevd_("V", "L", &size, a, &lead, values.data(), &work_query, &lwork, &iwork_query, &liwork,
+          &info);
+  if (info != 0) refuse("the eigen-decomposition of its bending energy failed.");
+  lwork = static_cast<int>(work_query);
+  liwork = iwork_query;
+  std::vector<double> work(static_cast<std::size_t>(lwork));
+  std::vector<int> iwork(static_cast<std::size_t>(liwork));
+  dsyevd_("V", "L", &size, a, &lead, values.data(), work.data(), &lwork, iwork.data(), &liwork,
+          &info);
+  if (info != 0) refuse("the eigen-decomposition of its bending energy failed.");
+  return values;
+}
+
+WarpBasis build_projected_basis(const shape::Config& reference) {
+  const Eigen::Index k = reference.rows(), m = k - 4;
+  if (k > std::numeric_limits<int>::max() / k) {
+    refuse("it has more landmarks than the eigen-solver can take.");
+  }
+  // The unit copy, as in build_basis: the same landmarks in any unit or
+  // position give the same basis.
+  const Eigen::RowVector3d centroid = reference.colwise().mean();
+  const double size = (reference.rowwise() - centroid).norm();
+  const shape::Config unit = (reference.rowwise() - centroid) / size;
+  Eigen::MatrixXd a = distance_kernel(unit);
+
+  Eigen::MatrixXd q(k, 4);
+  q.col(0).setOnes();
+  q.rightCols(3) = unit;
+  const Eigen::HouseholderQR<Eigen::MatrixXd> qr(q);
+  const auto h = qr.householderQ();
+  // a = Hᵀ K H; its lower-right (k−4)×(k−4) block is H₂ᵀ K H₂.
+  a.applyOnTheLeft(h.adjoint());
+  a.applyOnTheRight(h);
+  a.bottomRightCorner(m, m) *= -1;
+  const Eigen::VectorXd spline = symmetric_eigen_in_place(&a(4, 4), m, k);
+  if (!(spline(0) > kSingularTolerance * spline(m - 1))) refuse("its spline system is singular.");
+
+  // E's eigenvectors in place: H [V 0; 0 I], the warps first (their
+  // eigenvalues −1/M are negative and ascend with M), the four of the null
+  // space last.
+  for (Eigen::Index j = 0; j < m; ++j) {
+    a.col(j).head(4).setZero();
+    a.col(j).tail(m) = a.col(j + 4).tail(m);
+  }
+  a.rightCols(4).setZero();
+  a.topRightCorner(4, 4).setIdentity();
+  a.applyOnTheLeft(h);
+
+  WarpBasis basis;
+  Eigen::VectorXd energy = Eigen::VectorXd::Zero(k);
+  energy.head(m) = -spline.cwiseInverse();
+  basis.kept = retained_warps(energy);
+  basis.eigenvalues = energy / size;
+  basis.eigenvectors = std::move(a);
+  basis.retained = static_cast<int>(basis.kept.size());
+  basis.uniform = uniform_components(reference);
   return basis;
 }
 

@@ -22,14 +22,32 @@ struct WarpBasis {
   /// 3k×5 uniform components U1, U2, U3 (shears in the xy, yz and xz planes)
   /// and T1, T2 (stretches along y and z), unit columns.
   Eigen::MatrixXd uniform;
-  /// 3k×(3p+5) warp matrix: for each retained eigenvector e, in order, the
-  /// columns [e;0;0], [0;e;0], [0;0;e]; then the five uniform columns.
-  Eigen::MatrixXd warps;
-  /// k×k kernel: Euclidean distances between landmarks, zero diagonal.
-  Eigen::MatrixXd kernel;
+  /// The columns of `eigenvectors` that carry a partial warp, in order.
+  std::vector<Eigen::Index> kept;
   /// p, the number of retained eigenvectors (k − 4 in general position).
   int retained = 0;
+
+  /// Number of landmarks k.
+  Eigen::Index landmarks() const { return eigenvectors.rows(); }
+  /// Number of warp-matrix columns, 3p + 5.
+  Eigen::Index columns() const { return 3 * static_cast<Eigen::Index>(retained) + 5; }
+  /// k×p: the retained eigenvectors, in order.
+  Eigen::MatrixXd retained_vectors() const;
+  /// 3k×(3p+5) warp matrix: for each retained eigenvector e, in order, the
+  /// columns [e;0;0], [0;e;0], [0;0;e]; then the five uniform columns.
+  /// Built on request: it is nine times the size of the eigenvectors and
+  /// mostly zeros, so the basis itself does not keep it.
+  Eigen::MatrixXd warp_matrix() const;
 };
+
+/// k×k kernel of the spline: Euclidean distances between landmarks, zero
+/// diagonal.
+/// @param reference k×3
+Eigen::MatrixXd landmark_distances(const shape::Config& reference);
+
+/// Above this many landmarks the basis comes from the projected solver
+/// (see lmatrix3da); up to it from the inverse of the whole spline system.
+inline constexpr Eigen::Index kProjectedBasisLandmarks = 200;
 
 /// Indices of the eigenvalues that carry a partial warp: |λi| >
 /// max(kWarpAbsoluteTolerance, kWarpRelativeTolerance · max |λ|), strictly.
@@ -40,13 +58,15 @@ std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues);
 /// before the basis is built.
 inline constexpr Eigen::Index kSlowBasisLandmarks = 2000;
 
-/// Bytes that building the basis of k landmarks holds at its peak: the
-/// k×k kernel, the (k+4)×(k+4) system, its factors and inverse, the
-/// eigen-decomposition and the 3k×3k warp matrix.
+/// Bytes that building the basis of k landmarks holds at its peak.  Up to
+/// kProjectedBasisLandmarks: the k×k kernel, the (k+4)×(k+4) system, its
+/// factors and inverse, the eigen-decomposition and the 3k×3k warp matrix;
+/// above: the projected kernel, the solver's workspace and the eigenvectors.
 double basis_bytes(Eigen::Index k);
 
-/// Seconds that building the basis of k landmarks is expected to take on a
-/// desktop processor (the eigen-decomposition grows as k³).
+/// Seconds that building the basis of k landmarks (above
+/// kProjectedBasisLandmarks) is expected to take on one desktop core (the
+/// eigen-decomposition grows as k³).
 double basis_seconds(Eigen::Index k);
 
 /// The note given before a basis of more than
@@ -59,12 +79,22 @@ std::string basis_time_note(Eigen::Index k);
 ///   about X GB of memory; only Y GB can be had.`
 void check_basis_memory(Eigen::Index k, double available);
 
-/// Builds the shape basis of a reference.  The bending-energy matrix is the
+/// Builds the shape basis of a reference.  The bending-energy matrix E is the
 /// upper-left k×k block of the inverse of L = [K Q; Qᵀ 0], Q = [1 X Y Z],
 /// found for the reference centred and scaled to unit centroid size and
 /// divided by its size, so a reference of any size or position (1e-12 or 1e7)
 /// is judged singular, and its warps retained, exactly as its unit copy;
 /// `eigenvalues` are in the reference's own units (energy per unit length).
+/// Up to kProjectedBasisLandmarks landmarks L is inverted and E decomposed by
+/// a symmetric eigen-solver.  Above, with H the orthogonal matrix of a
+/// Householder QR of Q whose first four columns span Q,
+/// E = H₂ (H₂ᵀ K H₂)⁻¹ H₂ᵀ for the other k − 4 columns H₂; H₂ᵀ K H₂ is
+/// negative definite (the kernel r is conditionally negative definite), so
+/// one symmetric eigen-decomposition of −H₂ᵀ K H₂ = V M Vᵀ (LAPACK's divide
+/// and conquer) gives E's eigenvectors H₂V with eigenvalues −1/M, and H's
+/// first four columns its null space, with no inverse.  Both give the same
+/// eigenvalues and the same eigenvectors up to sign (the signs are the
+/// solver's, as always).
 /// @param reference k×3, normally centred, unit centroid size, in principal
 ///        axes (then the uniform columns are orthonormal and orthogonal to the
 ///        partial warps)

@@ -8,6 +8,7 @@
 #include "app_fixture.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
+#include "tps/scores.hpp"
 
 namespace velmora::app {
 namespace {
@@ -54,6 +55,57 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   state().regression->delta(28) = 0;
   run("ShowRegression");
   EXPECT_NE(g->get(g->get(g->current_axes(), "Children")(0), "XData"), target);
+}
+
+// The scores are computed once for a reference and sample and kept through
+// DoRegression; every change of either (turning the reference, another
+// superimposition, a new sample) gives scores equal to a fresh computation.
+TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
+  load_examples();
+  auto fresh = [] {
+    const Sample& s = *state().sample;
+    return tps::getpw3d(s.reference, s.fitted);
+  };
+  const std::shared_ptr<const Eigen::MatrixXd> loaded = state().scores;
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(*loaded, fresh());
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(state().scores.get(), loaded.get());  // not computed again
+
+  struct Change {
+    const char* action;
+    Value argument;
+  };
+  const Change changes[] = {{"RotateRefX", Value()},
+                            {"RotateRefZ", Value()},
+                            {"SetSuperimposition", Value("optimal")},
+                            {"SetSuperimposition", Value("classic")}};
+  std::shared_ptr<const Eigen::MatrixXd> before = state().scores;
+  for (const Change& c : changes) {
+    ASSERT_EQ(run(c.action, c.argument).outcome, Outcome::Done) << c.action;
+    hb->queue_path(example("age.txt"));
+    ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(*state().scores, fresh()) << c.action;
+    EXPECT_NE(*state().scores, *before) << c.action;
+    before = state().scores;
+  }
+  // A reference turned after the scores were taken: pwscores stays as it
+  // was until DoRegression takes them again.
+  run("RotateRefX");
+  EXPECT_EQ(state().scores, before);
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(*state().scores, fresh());
+  EXPECT_NE(*state().scores, *before);
+
+  // A new sample, and a cleared one, start without scores.
+  load_examples(false);
+  EXPECT_FALSE(state().scores || state().sample->scores || state().sample->basis);
+  hb->queue_path(example("age.txt"));
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(*state().scores, fresh());
+  run("ClearData");
+  EXPECT_FALSE(state().scores || state().sample);
 }
 
 TEST_F(AppTest, RegressionRefusesBadRegressors) {

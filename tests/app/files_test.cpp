@@ -164,9 +164,9 @@ TEST_F(Files, SpecialFilesAreNeverRead) {
 
 TEST_F(Files, MemoryFailuresBecomeMessages) {
   if (testing::kAddressSanitizer) GTEST_SKIP() << "an address-space limit cannot work here";
-  // A sample of 3,000 landmarks: its spline basis needs about 1.3 GB.
+  // A sample of 6,000 landmarks: its spline basis needs about 1.2 GB.
   std::string line;
-  for (int j = 0; j < 3000; ++j)
+  for (int j = 0; j < 6000; ++j)
     line += std::to_string(std::sin(j * 1.1) * 10) + " " + std::to_string(std::sin(j * 2.3 + 1)) +
             " " + std::to_string(std::cos(j * 0.7) * 5) + " ";
   std::string text;
@@ -182,7 +182,7 @@ TEST_F(Files, MemoryFailuresBecomeMessages) {
     if (run("LoadData").outcome != Outcome::Done) return 3;
     hb->queue_path(ages);
     ActionReport r = run("LoadXList");
-    const std::string want = "The thin-plate spline basis of 3000 landmarks needs about 1.3 GB";
+    const std::string want = "The thin-plate spline basis of 6000 landmarks needs about 1.2 GB";
     // A basis that cannot fit is refused with a message box, as data that
     // cannot be analysed here.
     if (r.outcome != Outcome::Refused || r.message.rfind(want, 0) != 0)

@@ -102,3 +102,35 @@ TEST(ResultFiles, SavedFilesReadBack) {
 
 }  // namespace
 }  // namespace velmora::io
+
+namespace velmora::io {
+namespace {
+
+// A table large enough to be written by two threads gives the text of its
+// lines written one at a time, in either format.
+TEST(ResultFiles, LargeTablesWrittenInParallelEqualLineByLine) {
+  std::mt19937_64 gen(5);
+  std::normal_distribution<double> normal;
+  Eigen::MatrixXd table(401, 300);
+  for (Eigen::Index j = 0; j < table.cols(); ++j)
+    for (Eigen::Index i = 0; i < table.rows(); ++i)
+      table(i, j) = normal(gen) * std::exp(normal(gen) * 5);
+  std::vector<double> sizes(401);
+  for (double& c : sizes) c = 10 + normal(gen);
+  for (const NumberFormat format : {NumberFormat::SixDigits, NumberFormat::FullPrecision}) {
+    std::string lines, scores;
+    for (Eigen::Index i = 0; i < table.rows(); ++i) {
+      std::vector<double> row(static_cast<std::size_t>(table.cols()));
+      for (Eigen::Index j = 0; j < table.cols(); ++j)
+        row[static_cast<std::size_t>(j)] = table(i, j);
+      append_g_line(lines, row, format);
+      row.push_back(sizes[static_cast<std::size_t>(i)]);
+      append_g_line(scores, row, format);
+    }
+    EXPECT_EQ(format_g_lines(table, format), lines);
+    EXPECT_EQ(score_file_text(table, sizes, format), scores);
+  }
+}
+
+}  // namespace
+}  // namespace velmora::io

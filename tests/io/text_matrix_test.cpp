@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "bindings/io_values.hpp"
 #include "core/errors.hpp"
@@ -222,6 +227,88 @@ TEST(TextMatrix, EigenViewHoldsTheRowsAsRead) {
       EXPECT_EQ(v(static_cast<Eigen::Index>(r), static_cast<Eigen::Index>(c)), m(r, c));
   EXPECT_EQ(v(1, 0), 4.0);
   EXPECT_EQ(parse_text_matrix("", "f.txt").matrix().size(), 0);
+}
+
+}  // namespace
+}  // namespace velmora::io
+
+namespace velmora::io {
+namespace {
+
+// Texts large enough to be read by two threads: the same numbers as written,
+// and with a fault planted before, at or after the middle, exactly the
+// message of a reader going line by line, with the file's line number.
+TEST(TextMatrix, LargeTextsReadInHalvesAsLineByLine) {
+  constexpr int kLines = 40000, kCols = 31;
+  std::vector<std::string> lines;
+  std::vector<double> values;  // row-major, as written
+  for (int i = 0; i < kLines; ++i) {
+    std::string text;
+    for (int j = 0; j < kCols; ++j) {
+      const double v = (i * 37 + j * 11) % 1000 / 7.0 - 50;
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.9g", v);
+      values.push_back(std::strtod(buf, nullptr));
+      text += std::string(j ? " " : "") + buf;
+    }
+    lines.push_back(text);
+  }
+  auto joined = [&](const std::vector<std::string>& ls, const std::string& end) {
+    std::string text = "\n  \n";  // two blank lines before the data
+    for (const std::string& l : ls) text += l + end;
+    return text;
+  };
+  for (const std::string end : {"\n", "\r\n"}) {
+    const std::string text = joined(lines, end) + " \n ";
+    ASSERT_GT(text.size(), std::size_t{4} << 20);
+    const TextMatrix m = parse_text_matrix(text, "f.txt");
+    ASSERT_EQ(m.rows, std::size_t{kLines});
+    ASSERT_EQ(m.cols, std::size_t{kCols});
+    bool same = true;
+    for (std::size_t i = 0; i < m.rows; ++i)
+      for (std::size_t j = 0; j < m.cols; ++j) same &= m(i, j) == values[i * kCols + j];
+    EXPECT_TRUE(same) << "line end " << (end == "\n" ? "LF" : "CRLF");
+  }
+
+  // Line i of the list is line i + 3 of the file.
+  for (const int at : {5, kLines / 2 - 1, kLines / 2, kLines / 2 + 1, kLines - 1}) {
+    std::vector<std::string> bad = lines;
+    bad[static_cast<std::size_t>(at)] += " 7";
+    EXPECT_EQ(parse_error(joined(bad, "\n")),
+              "\"f.txt\" line " + std::to_string(at + 3) + ": expected 31 numbers, found 32.")
+        << at;
+    bad = lines;
+    std::string& word_line = bad[static_cast<std::size_t>(at)];
+    word_line.replace(0, 1, "x");
+    const std::string word = word_line.substr(0, word_line.find(' '));
+    EXPECT_EQ(parse_error(joined(bad, "\n")), "\"f.txt\" line " + std::to_string(at + 3) +
+                                                  ", column 1: \"" + word + "\" is not a number.")
+        << at;
+    // A blank line that ends the data with more after it (a blank last
+    // line is a valid end).
+    if (at == kLines - 1) continue;
+    bad = lines;
+    bad[static_cast<std::size_t>(at)] = "";
+    EXPECT_EQ(parse_error(joined(bad, "\n")),
+              "\"f.txt\" line " + std::to_string(at + 3) + ": a blank line ends the data, but " +
+                  std::to_string(kLines - at - 1) + " more lines follow it.")
+        << at;
+  }
+  // Long lines up to line j, short ones from there: the count changes near
+  // the middle, so for some j the second half starts with the short line.
+  std::vector<std::size_t> prefix = {4};
+  for (const std::string& l : lines) prefix.push_back(prefix.back() + l.size() + 1);
+  int middle = 0;
+  while (2 * prefix[static_cast<std::size_t>(middle)] <
+         prefix[static_cast<std::size_t>(middle)] + 6 * static_cast<std::size_t>(kLines - middle))
+    ++middle;
+  for (int j = middle - 3; j <= middle + 3; ++j) {
+    std::vector<std::string> shorter(lines.begin(), lines.begin() + j);
+    shorter.resize(kLines, "1 2 3");
+    EXPECT_EQ(parse_error(joined(shorter, "\n")),
+              "\"f.txt\" line " + std::to_string(j + 3) + ": expected 31 numbers, found 3.")
+        << j;
+  }
 }
 
 }  // namespace

@@ -159,6 +159,28 @@ TEST(PermutationTest, ManyMoreVariablesThanSpecimensAndPerfectFits) {
   EXPECT_EQ(ties->at_least_as_large, 8);
 }
 
+// A sample large enough to evaluate its orderings on two threads counts the
+// same orderings as a refit of each one, drawn from the same generator.
+TEST(PermutationTest, LargeSamplesCountEveryOrderingOnce) {
+  const Sample s = sample(300, 120, 0.02, 21);
+  constexpr int kPermutations = 300;
+  constexpr std::uint64_t kSeed = 4;
+  const auto r = permutation_test(s.y, s.x, kPermutations, kSeed);
+  ASSERT_TRUE(r.has_value());
+  const double observed = refit_r_squared(s.y, s.x);
+  std::mt19937_64 gen(kSeed);
+  int reaching = 1;  // the observed ordering
+  for (int k = 0; k < kPermutations; ++k) {
+    Eigen::VectorXi order = Eigen::VectorXi::LinSpaced(300, 0, 299);
+    shuffle(order, gen);
+    Eigen::VectorXd permuted(300);
+    for (int i = 0; i < 300; ++i) permuted(i) = s.x(order(i));
+    reaching += refit_r_squared(s.y, permuted) >= observed * (1 - 1e-9);
+  }
+  EXPECT_EQ(r->at_least_as_large, reaching);
+  EXPECT_GT(reaching, 1);  // the trend is weak enough for some to reach it
+}
+
 TEST(PermutationTest, ProgressCanCancel) {
   const Sample s = sample(30, 10, 0.5, 9);
   std::vector<int> seen;

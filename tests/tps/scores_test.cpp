@@ -24,7 +24,7 @@ TEST(WarpScores, ProjectionsOfTheStackedDisplacement) {
   ASSERT_EQ(y.rows(), 5);
   ASSERT_EQ(y.cols(), 3 * 9 - 7);
   EXPECT_TRUE(y.row(0).isZero(0.0));
-  const Eigen::MatrixXd af = lmatrix3da(ref).warps;
+  const Eigen::MatrixXd af = lmatrix3da(ref).warp_matrix();
   for (Eigen::Index i = 1; i < 5; ++i) {
     const shape::Config d = sample[static_cast<std::size_t>(i)] - ref;
     const Eigen::VectorXd stacked = Eigen::Map<const Eigen::VectorXd>(d.data(), 27);
