@@ -112,7 +112,7 @@ void Control::build() {
     widget_ = b;
   } else if (style_ == "edit" && is_multi_line(h_)) {
     auto* e = new QPlainTextEdit(canvas_);
-    e->setLineWrapMode(QPlainTextEdit::NoWrap);
+    e->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // long reports wrap, no sideways scrolling
     widget_ = e;
   } else if (style_ == "edit") {
     widget_ = new QLineEdit(canvas_);
