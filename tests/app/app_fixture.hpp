@@ -1,8 +1,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,20 @@
 #include "platform/runtime/console.hpp"
 
 namespace velmora::app {
+
+/// Runs the program in `folder` with `arguments`; its exit status and what
+/// it printed (both streams).
+inline std::pair<int, std::string> run_program(const std::filesystem::path& folder,
+                                               const std::string& arguments) {
+  const std::string command = "cd '" + folder.string() + "' && QT_QPA_PLATFORM=offscreen '" +
+                              std::string(VELMORA_PROGRAM) + "' " + arguments + " 2>&1";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
 
 /// A part of the running analysis by the name the console shows it under.
 inline Value var(std::string_view name) {

@@ -59,6 +59,18 @@ TEST(BatchParse, MalformedLinesNameTheLine) {
 
 class BatchRun : public AppTest {};
 
+// The replayed state equals the recorded one in every part but the window
+// handles.
+void expect_same_state(const AppState& recorded) {
+  const auto before = recorded.named();
+  const auto after = state().named();
+  ASSERT_EQ(before.size(), after.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    if (after[i].first == "h3dfig" || after[i].first == "h2dfig") continue;
+    EXPECT_EQ(after[i].second, before[i].second) << after[i].first;
+  }
+}
+
 TEST_F(BatchRun, ExitStatuses) {
   ConsoleCapture cap;
   // A refused action does not stop the script but sets status 3.
@@ -130,13 +142,7 @@ TEST_F(BatchRun, ARecordedSessionReplaysToTheSameState) {
 
   reset_state();
   ASSERT_EQ(run_batch(parse(script)), kBatchOk);
-  const auto before = recorded.named();
-  const auto after = state().named();
-  ASSERT_EQ(before.size(), after.size());
-  for (std::size_t i = 0; i < after.size(); ++i) {
-    if (after[i].first == "h3dfig" || after[i].first == "h2dfig") continue;
-    EXPECT_EQ(after[i].second, before[i].second) << after[i].first;
-  }
+  expect_same_state(recorded);
 }
 
 // A script run against files in a temporary folder: every input file must
@@ -384,13 +390,7 @@ TEST_F(BatchRun, SeveralFilesAndAChosenLabelAreRecordedAndReplayed) {
   EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull03", "skull02", "skull01"}));
   reset_state();
   ASSERT_EQ(run_batch(parse(script)), kBatchOk);
-  const auto before = recorded.named();
-  const auto after = state().named();
-  ASSERT_EQ(before.size(), after.size());
-  for (std::size_t i = 0; i < after.size(); ++i) {
-    if (after[i].first == "h3dfig" || after[i].first == "h2dfig") continue;
-    EXPECT_EQ(after[i].second, before[i].second) << after[i].first;
-  }
+  expect_same_state(recorded);
 }
 
 TEST(ScriptText, QuotedPathsAndTheirMistakes) {

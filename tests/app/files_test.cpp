@@ -276,19 +276,6 @@ TEST_F(LayoutStart, ALayoutOtherThanTheInstalledOneIsNamed) {
       << cap.text();
 }
 
-/// Runs the program in `folder` with `arguments`; its exit status and what
-/// it printed (both streams).
-std::pair<int, std::string> run_program(const fs::path& folder, const std::string& arguments) {
-  const std::string command = "cd '" + folder.string() + "' && QT_QPA_PLATFORM=offscreen '" +
-                              std::string(VELMORA_PROGRAM) + "' " + arguments + " 2>&1";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
 TEST_F(LayoutStart, TheProgramStopsWithStatusTwoOnABadLayout) {
   std::ofstream(dir_ / "script.txt") << "ClearData\n";
   auto [status, out] = run_program(dir_, "--batch script.txt");

@@ -23,14 +23,7 @@ std::string read_bytes(const std::string& path) {
 
 /// Runs the program on a batch script; its exit status and what it printed.
 std::pair<int, std::string> replay_with_program(const std::string& script) {
-  const std::string command = "QT_QPA_PLATFORM=offscreen '" + std::string(VELMORA_PROGRAM) +
-                              "' --batch '" + script + "' 2>&1";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  return run_program(std::filesystem::current_path(), "--batch '" + script + "'");
 }
 
 class Replay : public AppTest {
