@@ -146,6 +146,8 @@ void use_cs(const Value&) {
   s.x_name = "Centroid size";
   s.x_source = kCentroidSizeX;
   show_x_source();
+  // A regression on the previous X does not describe this one.
+  s.regression.reset();
 }
 
 void do_regression(const Value&) {

@@ -95,6 +95,8 @@ void take_x(Eigen::VectorXd x, const std::string& name, const std::string& sourc
   // saved before.
   if (!s.scores) s.scores_unsaved = true;
   s.scores = std::move(scores);
+  // A regression on the previous X does not describe this one.
+  s.regression.reset();
 }
 
 }  // namespace
@@ -249,8 +251,6 @@ void use_label_as_x(const Value&) {
            label.not_numeric + "), so it cannot be X.");
   }
   take_x(label.values, label.name, "label \"" + label.name + "\"");
-  // Results computed on the previous X do not describe this one.
-  s.regression.reset();
 }
 
 void load_wire_frame(const Value&) {

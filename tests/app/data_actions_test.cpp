@@ -422,5 +422,20 @@ TEST_F(AppTest, LandmarksSavedAsCsvOrNativeReadBackWithTheirNames) {
   EXPECT_EQ(first.rfind("skull01,", 0), 0u) << first;
 }
 
+// A regression describes the X it was computed on: a new X, from a file or
+// the centroid sizes, removes it, so Show Regression cannot draw it as the
+// new X's result.
+TEST_F(AppTest, ANewXRemovesTheRegressionOnThePreviousOne) {
+  load_examples();
+  for (const char* action : {"LoadXList", "UseCS"}) {
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    ASSERT_FALSE(var("gvector").empty());
+    if (std::string(action) == "LoadXList") hb->queue_path(example("age.txt"));
+    ASSERT_EQ(run(action).outcome, Outcome::Done) << last_report().message;
+    EXPECT_TRUE(var("gvector").empty()) << action;
+    EXPECT_EQ(run("ShowRegression").outcome, Outcome::Refused) << action;
+  }
+}
+
 }  // namespace
 }  // namespace velmora::app
