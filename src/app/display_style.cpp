@@ -260,7 +260,9 @@ void style_figure3d() {
   g.set_appdata(ax, "Legend", Value(d.legend ? 1.0 : 0.0));
   if (by_x && specimens > 0) {
     g.set_appdata(ax, "ColorBar", Value::row({lo, hi}));
-    g.set_appdata(ax, "ColorBarLabel", Value("X"));
+    // The bar names what X is: the X file's name, "Centroid size" or a label.
+    const std::string& x_name = state().x_name;
+    g.set_appdata(ax, "ColorBarLabel", Value(x_name.empty() ? std::string("X") : x_name));
   } else {
     g.set_appdata(ax, "ColorBar", Value());
   }

@@ -261,6 +261,7 @@ TEST_F(DisplaySettingsTest, ColourByXNeedsXAndAddsAColourBar) {
   ASSERT_TRUE(bar);
   EXPECT_EQ(bar->lo, x.minCoeff());
   EXPECT_EQ(bar->hi, x.maxCoeff());
+  EXPECT_EQ(bar->label, "Centroid size");  // the bar names what X is
   run("ColourByX");
   EXPECT_FALSE(gfx::axes_scene(*g, axes3d()).colorbar);
   EXPECT_EQ(colour_of(lo), colour_of(hi));
