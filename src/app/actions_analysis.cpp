@@ -141,13 +141,8 @@ void ln_down(const Value&) {
 }
 
 void use_cs(const Value&) {
-  AppState& s = state();
-  s.x = s.sample->centroid_sizes();
-  s.x_name = "Centroid size";
-  s.x_source = kCentroidSizeX;
-  show_x_source();
-  // A regression on the previous X does not describe this one.
-  s.regression.reset();
+  const AppState& s = state();
+  replace_x(s.sample->centroid_sizes(), kCentroidSizeX, kCentroidSizeX);
 }
 
 void do_regression(const Value&) {

@@ -86,17 +86,12 @@ void take_x(Eigen::VectorXd x, const std::string& name, const std::string& sourc
         "variable values.  Recheck the files and reload");
   }
   auto scores = current_scores();
-  s.x = std::move(x);
-  s.x_name = name;
-  s.x_source = source;
-  show_x_source();
+  replace_x(std::move(x), name, source);
   set_rotation_buttons("Off");
   // The scores depend on the sample alone: computed again, they are the ones
   // saved before.
   if (!s.scores) s.scores_unsaved = true;
   s.scores = std::move(scores);
-  // A regression on the previous X does not describe this one.
-  s.regression.reset();
 }
 
 }  // namespace

@@ -101,6 +101,15 @@ void show_x_source() {
   set_string("GroupBox", Value(text));
 }
 
+void replace_x(Eigen::VectorXd x, std::string name, std::string source) {
+  AppState& s = state();
+  s.x = std::move(x);
+  s.x_name = std::move(name);
+  s.x_source = std::move(source);
+  s.regression.reset();
+  show_x_source();
+}
+
 void show_recent_files() {
   fill_recent_menu(state().desktop ? read_recent_files() : std::vector<std::string>{});
 }
