@@ -16,6 +16,7 @@
 #include "app/velmora.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
+#include "platform/runtime/huge_pages.hpp"
 
 namespace velmora::app {
 namespace {
@@ -183,4 +184,13 @@ BENCHMARK(BM_AnalysisRoad)
 }  // namespace
 }  // namespace velmora::app
 
-BENCHMARK_MAIN();
+// Memory as the program has it: restarted with huge pages where the kernel
+// offers them.
+int main(int argc, char** argv) {
+  velmora::restart_with_huge_pages(argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

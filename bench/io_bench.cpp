@@ -17,6 +17,7 @@
 #include "io/landmark_import.hpp"
 #include "io/result_files.hpp"
 #include "io/text_matrix.hpp"
+#include "platform/runtime/huge_pages.hpp"
 
 namespace {
 
@@ -233,8 +234,11 @@ BENCHMARK(BM_WriteScoreFile)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTi
 // The three files are written before any benchmark runs, so that every
 // reader starts from the same state of the heap (a reader that ran right
 // after a file was written would find the writer's freed memory and be
-// spared the page faults of fresh memory that the others pay).
+// spared the page faults of fresh memory that the others pay).  Memory is
+// as the program has it: restarted with huge pages where the kernel offers
+// them.
 int main(int argc, char** argv) {
+  velmora::restart_with_huge_pages(argv);
   sample_path();
   csv_path();
   tps_path();

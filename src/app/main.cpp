@@ -12,6 +12,7 @@
 #include "gui/layout_file.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
+#include "platform/runtime/huge_pages.hpp"
 #include "platform/runtime/safe_file.hpp"
 
 #ifdef VELMORA_HAVE_QT
@@ -61,6 +62,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   using namespace velmora;
+  restart_with_huge_pages(argv);
   // A save past the file-size limit is then an error the writer reports,
   // not the end of the program with a temporary file left behind.
   ignore_file_size_signal();

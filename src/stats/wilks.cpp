@@ -5,25 +5,37 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
 #include "stats/regression.hpp"
+
+// BLAS's symmetric rank-k update (OpenBLAS): C = alpha·AᵀA + beta·C.
+extern "C" void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k,
+                       const double* alpha, const double* a, const int* lda, const double* beta,
+                       double* c, const int* ldc);
 
 namespace velmora::stats {
 
 namespace {
 
 /// Samples whose sums of squares and products take at least this many
-/// multiply-adds (N·p²) form the two matrices on two threads.
-constexpr Eigen::Index kParallelSscpWork = 20'000'000;
+/// multiply-adds (N·p²) form them with BLAS, which uses the processor's
+/// widest vectors and every core; smaller ones, where starting that costs
+/// more than it saves, with Eigen.
+constexpr Eigen::Index kBlasSscpWork = 20'000'000;
 
 // Sums of squares and products about the column means: (N − 1)·cov.
 Eigen::MatrixXd sscp(const Eigen::MatrixXd& y) {
   const Eigen::MatrixXd centred = y.rowwise() - y.colwise().mean();
   Eigen::MatrixXd s = Eigen::MatrixXd::Zero(y.cols(), y.cols());
-  s.selfadjointView<Eigen::Lower>().rankUpdate(centred.transpose());
+  if (y.size() * y.cols() >= kBlasSscpWork && y.rows() <= std::numeric_limits<int>::max()) {
+    const int n = static_cast<int>(y.cols()), k = static_cast<int>(y.rows());
+    const double one = 1, zero = 0;
+    dsyrk_("L", "T", &n, &k, &one, centred.data(), &k, &zero, s.data(), &n);
+  } else {
+    s.selfadjointView<Eigen::Lower>().rankUpdate(centred.transpose());
+  }
   return s.selfadjointView<Eigen::Lower>();
 }
 
@@ -64,26 +76,9 @@ WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd&
   }
 
   const Eigen::MatrixXd y = scores.leftCols(w.p);
-  // The two sums of squares and products are independent: for large samples
-  // the total one is formed on a second core meanwhile, each exactly as one
-  // thread forms it.
-  Eigen::MatrixXd total;
-  std::optional<std::thread> helper;
-  if (y.size() * y.cols() >= kParallelSscpWork && std::thread::hardware_concurrency() > 1) {
-    helper.emplace([&] { total = sscp(y); });
-  } else {
-    total = sscp(y);
-  }
-  Eigen::MatrixXd error;
-  try {
-    const LineFits fits = fit_lines(y, x);
-    const Eigen::MatrixXd residuals = (y - x * fits.slopes).rowwise() - fits.intercepts;
-    error = sscp(residuals);
-  } catch (...) {
-    if (helper) helper->join();
-    throw;
-  }
-  if (helper) helper->join();
+  const Eigen::MatrixXd total = sscp(y);
+  const LineFits fits = fit_lines(y, x);
+  const Eigen::MatrixXd error = sscp((y - x * fits.slopes).rowwise() - fits.intercepts);
 
   // Scaling both matrices by T's diagonal cancels in Λ and keeps the
   // determinants of many small scores within range.

@@ -13,6 +13,7 @@
 #include "app_fixture.hpp"
 #include "child_process.hpp"
 #include "gui/layout_file.hpp"
+#include "platform/runtime/huge_pages.hpp"
 
 namespace velmora::app {
 namespace {
@@ -293,6 +294,40 @@ TEST_F(LayoutStart, TheProgramStopsWithStatusTwoOnABadLayout) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out.rfind("Using the layout file \"" + (dir_ / "Velmora.fig").string() + "\"", 0), 0u)
       << out;
+}
+
+}  // namespace
+}  // namespace velmora::app
+
+namespace velmora::app {
+namespace {
+
+TEST(HugePages, TheUsersOwnTunablesAreKeptOrLeftToDecide) {
+  EXPECT_EQ(tunables_with_huge_pages(""), "glibc.malloc.hugetlb=1");
+  EXPECT_EQ(tunables_with_huge_pages("glibc.malloc.check=3"),
+            "glibc.malloc.check=3:glibc.malloc.hugetlb=1");
+  EXPECT_EQ(tunables_with_huge_pages("glibc.malloc.hugetlb=0"), "");
+}
+
+// The program starts itself again at start-up: a script on standard input,
+// the exit status and the output must come through that unchanged.
+TEST(HugePages, TheRestartedProgramReadsItsScriptFromStandardInput) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::string script = "printf 'ClearData\\nNoSuchAction\\n' | ";
+  for (const char* tunables :
+       {"", "GLIBC_TUNABLES=glibc.malloc.check=0 ", "GLIBC_TUNABLES=glibc.malloc.hugetlb=0 "}) {
+    const std::string command = "cd '" + dir.string() + "' && " + script + tunables +
+                                "QT_QPA_PLATFORM=offscreen '" + VELMORA_PROGRAM +
+                                "' --batch - 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      text.append(buffer, n);
+    const int code = ::pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(code), 2) << tunables << text;
+    EXPECT_NE(text.find("NoSuchAction"), std::string::npos) << tunables << text;
+  }
 }
 
 }  // namespace
