@@ -19,22 +19,23 @@ namespace velmora::stats {
 
 namespace {
 
-/// Samples whose sums of squares and products take at least this many
+/// Residuals whose sums of squares and products take at least this many
 /// multiply-adds (N·p²) form them with BLAS, which uses the processor's
-/// widest vectors and every core; smaller ones, where starting that costs
-/// more than it saves, with Eigen.
+/// widest vectors; smaller ones, where calling it costs more than it saves,
+/// with Eigen.
 constexpr Eigen::Index kBlasSscpWork = 20'000'000;
 
-// Sums of squares and products about the column means: (N − 1)·cov.
-Eigen::MatrixXd sscp(const Eigen::MatrixXd& y) {
-  const Eigen::MatrixXd centred = y.rowwise() - y.colwise().mean();
+// Sums of squares and products about the column means of `y`, which is
+// centred in place.
+Eigen::MatrixXd sscp_of_centred(Eigen::MatrixXd& y) {
+  y.rowwise() -= y.colwise().mean();
   Eigen::MatrixXd s = Eigen::MatrixXd::Zero(y.cols(), y.cols());
   if (y.size() * y.cols() >= kBlasSscpWork && y.rows() <= std::numeric_limits<int>::max()) {
     const int n = static_cast<int>(y.cols()), k = static_cast<int>(y.rows());
     const double one = 1, zero = 0;
-    dsyrk_("L", "T", &n, &k, &one, centred.data(), &k, &zero, s.data(), &n);
+    dsyrk_("L", "T", &n, &k, &one, y.data(), &k, &zero, s.data(), &n);
   } else {
-    s.selfadjointView<Eigen::Lower>().rankUpdate(centred.transpose());
+    s.selfadjointView<Eigen::Lower>().rankUpdate(y.transpose());
   }
   return s.selfadjointView<Eigen::Lower>();
 }
@@ -75,10 +76,17 @@ WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd&
     return w;
   }
 
-  const Eigen::MatrixXd y = scores.leftCols(w.p);
-  const Eigen::MatrixXd total = sscp(y);
+  const auto y = scores.leftCols(w.p);
   const LineFits fits = fit_lines(y, x);
-  const Eigen::MatrixXd error = sscp((y - x * fits.slopes).rowwise() - fits.intercepts);
+  // E from the residuals; T = E + Sxx·bᵀb, since the residuals of a least-
+  // squares line are orthogonal to the centred regressor: the sum of two
+  // positive semi-definite matrices, as exact as T formed from the data and
+  // half the work.
+  Eigen::MatrixXd residuals = (y - x * fits.slopes).rowwise() - fits.intercepts;
+  const Eigen::MatrixXd error = sscp_of_centred(residuals);
+  residuals.resize(0, 0);
+  const double sxx = (x.array() - x.mean()).square().sum();
+  const Eigen::MatrixXd total = error + sxx * fits.slopes.transpose() * fits.slopes;
 
   // Scaling both matrices by T's diagonal cancels in Λ and keeps the
   // determinants of many small scores within range.
