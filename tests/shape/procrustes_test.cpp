@@ -237,6 +237,30 @@ TEST(FitOntoReference, EverySliceFitsAndTheReferenceStays) {
   EXPECT_EQ(error_of([&] { fullprocrustes3(broken, data.slice(0)); }), refused);
 }
 
+// Samples this large are fitted on two threads: every specimen exactly as
+// alone, and an error names the first broken specimen in the file's order.
+TEST(FitOntoReference, LargeSamplesFitAsOneByOne) {
+  RandomShapes rnd(9);
+  const Config ref = rnd.unit_cloud(100, {1, 2, 3});
+  std::vector<Config> sample;
+  for (int i = 0; i < 2100; ++i) sample.push_back(rnd.cloud(100));
+  const Stack fitted = getfprocon3(ref, stack_of(sample));
+  for (Eigen::Index i : {0, 1049, 1050, 2099})
+    EXPECT_EQ(Config(fitted.slice(i)), fullprocrustes3(ref, sample[static_cast<std::size_t>(i)]));
+  auto named = [&](const std::vector<Config>& broken) {
+    const std::string e = error_of([&] { getfprocon3(ref, stack_of(broken)); });
+    return e.substr(0, e.find(':'));
+  };
+  for (int late : {1900, 2099}) {
+    std::vector<Config> broken = sample;
+    broken[static_cast<std::size_t>(late)](3, 1) = std::nan("");
+    broken[1500].setConstant(0.5);
+    EXPECT_EQ(named(broken), "Cannot superimpose specimen 1501");
+    broken[20].setConstant(0.5);
+    EXPECT_EQ(named(broken), "Cannot superimpose specimen 21");
+  }
+}
+
 TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {
   RandomShapes rnd(8);
   for (int trial = 0; trial < 20; ++trial) {
