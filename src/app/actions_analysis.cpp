@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <span>
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
@@ -175,8 +176,8 @@ void plot_p_distance(const Value&) {
   const auto n = static_cast<std::size_t>(s.sample->specimens());
   const Eigen::VectorXd& xv = x_values();
   if (n <= 3) {
-    refuse(stats::too_few_specimens_text("The Procrustes-distance test",
-                                         static_cast<long long>(n)));
+    refuse(
+        stats::too_few_specimens_text("The Procrustes-distance test", static_cast<long long>(n)));
   }
   check_x_count(static_cast<std::size_t>(xv.size()), n, "The Procrustes-distance test");
   check_positive_x(xv, "The Procrustes-distance test");
@@ -287,18 +288,22 @@ io::NumberFormat number_format() {
   return state().full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
 }
 
-// Asks for the file, then writes `content` safely; a failed write is
-// shown with the path and the reason.  The path written, or nullopt when
-// the user cancelled.
-std::optional<std::string> save_text(std::string_view title, const std::string& content) {
+// Asks for the file, then writes the text `write_pieces` makes safely; a
+// failed write is shown with the path and the reason.  The path written, or
+// nullopt when the user cancelled.
+std::optional<std::string> save_text(std::string_view title, const PieceWriter& write_pieces) {
   auto pick = pick_file_to_save("*.*", title);
   if (!pick) return std::nullopt;
   try {
-    write_file_safely(pick->path(), content);
+    write_file_safely(pick->path(), write_pieces);
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }
   return pick->path();
+}
+
+std::optional<std::string> save_text(std::string_view title, const std::string& content) {
+  return save_text(title, [&content](const auto& put) { put(content); });
 }
 
 // "80 × 30": the rows and columns of a file written.
@@ -313,10 +318,11 @@ void save_warp(const Value&) {
   echo("ans",
        Value::row({static_cast<double>(s.scores->rows()), static_cast<double>(s.scores->cols())}));
   const Eigen::VectorXd cs = s.sample->centroid_sizes();
-  const auto path = save_text(
-      "File Name for Partial Warp Scores",
-      io::score_file_text(*s.scores, std::vector<double>(cs.data(), cs.data() + cs.size()),
-                          number_format()));
+  const std::span<const double> sizes(cs.data(), static_cast<std::size_t>(cs.size()));
+  // A large score file is written while it is being formatted.
+  const auto path = save_text("File Name for Partial Warp Scores", [&](const auto& put) {
+    io::put_score_file(*s.scores, sizes, number_format(), put);
+  });
   if (!path) return;
   state().scores_unsaved = false;
   // The scores and the centroid size column.
@@ -328,9 +334,8 @@ void save_ref(const Value&) {
   const shape::Config& ref = state().sample->reference;
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
-  const std::vector<double> row =
-      io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
-                 static_cast<std::size_t>(ref.rows()), 1.0);
+  const std::vector<double> row = io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
+                                             static_cast<std::size_t>(ref.rows()), 1.0);
   const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()));
   if (path) {
     show_status("Saved reference: " + *path + " (" + std::to_string(ref.rows()) + " landmarks)");

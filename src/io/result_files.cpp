@@ -1,7 +1,10 @@
 #include "io/result_files.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -86,6 +89,79 @@ std::string format_columns_as_lines(const Eigen::MatrixXd& columns, NumberFormat
   return out;
 }
 
+/// Lines of one piece of a table handed out piece by piece.
+constexpr Eigen::Index kPieceLines = 256;
+
+/// Hands the lines of `columns` to `put` in pieces, in order.  Large tables
+/// are formatted by two threads, piece by piece in turn, while the calling
+/// thread hands out each piece as soon as it and those before it are ready:
+/// the same text as append_lines writes.  An exception of `put` stops the
+/// formatting and comes through.
+void put_lines_in_pieces(const Eigen::MatrixXd& columns, NumberFormat format,
+                         const std::function<void(std::string_view)>& put) {
+  const Eigen::Index n = columns.cols();
+  if (columns.size() <= kParallelNumbers || std::thread::hardware_concurrency() < 2) {
+    put(format_columns_as_lines(columns, format));
+    return;
+  }
+  const auto pieces = static_cast<std::size_t>((n + kPieceLines - 1) / kPieceLines);
+  std::vector<std::string> text(pieces);
+  std::vector<char> ready(pieces, 0);
+  std::mutex mutex;
+  std::condition_variable made;
+  std::atomic<bool> stop{false};
+  auto format_every_other = [&](std::size_t first) {
+    for (std::size_t p = first; p < pieces && !stop; p += 2) {
+      const auto from = static_cast<Eigen::Index>(p) * kPieceLines;
+      const Eigen::Index to = std::min(n, from + kPieceLines);
+      std::string piece;
+      piece.resize(static_cast<std::size_t>(to - from) * line_room(columns, format));
+      piece.resize(static_cast<std::size_t>(put_lines(piece.data(), columns, from, to, format) -
+                                            piece.data()));
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        text[p] = std::move(piece);
+        ready[p] = 1;
+      }
+      made.notify_one();
+    }
+  };
+  std::thread even(format_every_other, 0), odd(format_every_other, 1);
+  struct Join {
+    std::thread &a, &b;
+    std::atomic<bool>& stop;
+    ~Join() {
+      stop = true;
+      a.join();
+      b.join();
+    }
+  } join{even, odd, stop};
+  for (std::size_t p = 0; p < pieces; ++p) {
+    std::string piece;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      made.wait(lock, [&] { return ready[p] != 0; });
+      piece = std::move(text[p]);
+    }
+    put(piece);
+  }
+}
+
+/// The scores and the centroid sizes as a table stored a line a column.
+Eigen::MatrixXd score_lines(const Eigen::Ref<const Eigen::MatrixXd>& scores,
+                            std::span<const double> centroid_sizes) {
+  const auto n = static_cast<std::size_t>(scores.rows());
+  if (centroid_sizes.size() < n) {
+    throw NumericError("The score matrix has " + std::to_string(n) +
+                       " rows but the sample holds only " + std::to_string(centroid_sizes.size()) +
+                       " specimens.");
+  }
+  Eigen::MatrixXd lines(scores.cols() + 1, scores.rows());
+  lines.topRows(scores.cols()) = scores.transpose();
+  lines.bottomRows(1) = Eigen::Map<const Eigen::RowVectorXd>(centroid_sizes.data(), scores.rows());
+  return lines;
+}
+
 }  // namespace
 
 void append_g_line(std::string& out, std::span<const double> numbers, NumberFormat format) {
@@ -106,16 +182,13 @@ std::string row_file_text(std::span<const double> numbers, NumberFormat format) 
 
 std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
                             std::span<const double> centroid_sizes, NumberFormat format) {
-  const auto n = static_cast<std::size_t>(scores.rows());
-  if (centroid_sizes.size() < n) {
-    throw NumericError("The score matrix has " + std::to_string(n) +
-                       " rows but the sample holds only " + std::to_string(centroid_sizes.size()) +
-                       " specimens.");
-  }
-  Eigen::MatrixXd lines(scores.cols() + 1, scores.rows());
-  lines.topRows(scores.cols()) = scores.transpose();
-  lines.bottomRows(1) = Eigen::Map<const Eigen::RowVectorXd>(centroid_sizes.data(), scores.rows());
-  return format_columns_as_lines(lines, format);
+  return format_columns_as_lines(score_lines(scores, centroid_sizes), format);
+}
+
+void put_score_file(const Eigen::Ref<const Eigen::MatrixXd>& scores,
+                    std::span<const double> centroid_sizes, NumberFormat format,
+                    const std::function<void(std::string_view)>& put) {
+  put_lines_in_pieces(score_lines(scores, centroid_sizes), format, put);
 }
 
 std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& reference,

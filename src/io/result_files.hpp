@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,6 +45,14 @@ std::string row_file_text(std::span<const double> numbers,
 std::string score_file_text(const Eigen::Ref<const Eigen::MatrixXd>& scores,
                             std::span<const double> centroid_sizes,
                             NumberFormat format = NumberFormat::SixDigits);
+
+/// The scores file's text as score_file_text makes it, handed to `put` in
+/// pieces in order; large tables are formatted on two threads while `put`
+/// takes the pieces already made (a file being written as it is formatted).
+/// @throws NumericError as score_file_text, before `put` is called
+void put_score_file(const Eigen::Ref<const Eigen::MatrixXd>& scores,
+                    std::span<const double> centroid_sizes, NumberFormat format,
+                    const std::function<void(std::string_view)>& put);
 
 /// The reference file: one line x1 y1 z1 … xk yk zk 1.
 /// @param reference k×3, unit centroid size

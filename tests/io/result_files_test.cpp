@@ -129,6 +129,18 @@ TEST(ResultFiles, LargeTablesWrittenInParallelEqualLineByLine) {
     }
     EXPECT_EQ(format_g_lines(table, format), lines);
     EXPECT_EQ(score_file_text(table, sizes, format), scores);
+    // Streamed in pieces: the same text; a writer that fails stops it.
+    std::string joined;
+    int pieces = 0;
+    put_score_file(table, sizes, format, [&](std::string_view piece) {
+      joined += piece;
+      ++pieces;
+    });
+    EXPECT_EQ(joined, scores);
+    EXPECT_GT(pieces, 1);
+    EXPECT_THROW(put_score_file(table, sizes, format,
+                                [](std::string_view) { throw std::runtime_error("disk full"); }),
+                 std::runtime_error);
   }
 }
 

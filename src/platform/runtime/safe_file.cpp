@@ -21,7 +21,6 @@ namespace {
 /// Attempts at a fresh temporary name before giving up.
 constexpr int kTempAttempts = 100;
 
-
 [[noreturn]] void cannot_write(const std::string& path, const std::string& reason) {
   throw RuntimeError("Cannot write the file \"" + path + "\": " + reason + ".");
 }
@@ -85,7 +84,21 @@ void sync_folder(const std::string& folder) {
 
 }  // namespace
 
+namespace {
+
+// Thrown by a piece writer's `put` when the file cannot take the piece.
+struct WriteFailed {
+  int error;
+};
+
+}  // namespace
+
 void write_file_safely(const std::string& path, std::string_view bytes) {
+  write_file_safely(path,
+                    [bytes](const std::function<void(std::string_view)>& put) { put(bytes); });
+}
+
+void write_file_safely(const std::string& path, const PieceWriter& write_pieces) {
   if (path.empty()) cannot_write(path, std::strerror(ENOENT));
   if (path.back() == '/') cannot_write(path, std::strerror(EISDIR));
 
@@ -104,8 +117,25 @@ void write_file_safely(const std::string& path, std::string_view bytes) {
   if (fd.get() < 0) cannot_write(path, std::strerror(errno));
 
   bool ok = !exists || ::fchmod(fd.get(), old.st_mode & 07777) == 0;
-  ok = ok && write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0;
   int error = ok ? 0 : errno;
+  if (ok) {
+    try {
+      write_pieces([&fd](std::string_view piece) {
+        if (!write_all(fd.get(), piece)) throw WriteFailed{errno};
+      });
+    } catch (const WriteFailed& failed) {
+      ok = false;
+      error = failed.error;
+    } catch (...) {
+      fd.close();
+      ::unlink(temp.c_str());
+      throw;
+    }
+  }
+  if (ok && ::fsync(fd.get()) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (!fd.close() && ok) {
     ok = false;
     error = errno;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,16 @@ namespace velmora {
 ///   system's text (e.g. "File too large" past a file-size limit, once
 ///   ignore_file_size_signal() is in force) or the kind of file refused
 void write_file_safely(const std::string& path, std::string_view bytes);
+
+/// Hands each piece of a file's bytes, in order, to the function it is given.
+using PieceWriter = std::function<void(const std::function<void(std::string_view)>& put)>;
+
+/// As above, with the bytes made piece by piece by `write_pieces` and each
+/// piece written as soon as it is made, so that a large file's writing goes
+/// on while the rest is still being made.  A write that fails stops
+/// `write_pieces` (`put` throws); an exception of `write_pieces` itself
+/// removes the temporary file and comes through unchanged.
+void write_file_safely(const std::string& path, const PieceWriter& write_pieces);
 
 /// Ignores SIGXFSZ for the process, so that a write past the file-size
 /// limit fails with EFBIG (and is reported) instead of killing the program

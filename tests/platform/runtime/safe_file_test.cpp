@@ -152,6 +152,26 @@ TEST(SafeWrite, AFileSizeLimitIsReportedNotFatal) {
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"old.txt"});
 }
 
+// A file made piece by piece: written whole, or not at all when the maker
+// fails half-way, with its own exception.
+TEST(SafeWrite, PiecesMadeWhileWritingAreAllOrNothing) {
+  ScratchFolder dir;
+  const std::string file = dir.write("scores.txt", "old content");
+  write_file_safely(file, [](const std::function<void(std::string_view)>& put) {
+    put("1 2 3\n");
+    put("4 5 6\n");
+  });
+  EXPECT_EQ(read_bytes(file), "1 2 3\n4 5 6\n");
+  EXPECT_THROW(write_file_safely(file,
+                                 [](const std::function<void(std::string_view)>& put) {
+                                   put("7 8 9\n");
+                                   throw std::invalid_argument("no more scores");
+                                 }),
+               std::invalid_argument);
+  EXPECT_EQ(read_bytes(file), "1 2 3\n4 5 6\n");
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"scores.txt"});
+}
+
 TEST(SafeRead, OnlyRegularFilesAreRead) {
   ScratchFolder dir;
   const std::string bytes("1 2\r\n\0x\n", 8);
