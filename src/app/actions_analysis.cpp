@@ -69,6 +69,7 @@ std::string wilks_report(const stats::WilksResult& w, double p) {
 namespace velmora::app::actions {
 
 std::shared_ptr<const Eigen::MatrixXd> current_scores();  // actions_data.cpp
+std::shared_ptr<const tps::WarpBasis> current_basis();    // actions_data.cpp
 
 using gfx::graphics;
 
@@ -275,8 +276,9 @@ void show_regression(const Value&) {
   g.clear_figure(g.current_figure());
   const Eigen::MatrixXd scores = s.inputs.exaggeration * s.regression->delta;
   const shape::Config& reference = s.sample->reference;
+  // The basis kept with the sample: a dense reference's takes seconds to build.
   shape::Stack deformed =
-      as_runtime_error([&] { return tps::defimppw3(reference, scores, console_note()); });
+      as_runtime_error([&] { return tps::defimppw3(*current_basis(), reference, scores); });
   draw_deformation(reference, deformed.slice(0), type,
                    "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
                        format_number(s.inputs.exaggeration));

@@ -34,17 +34,24 @@ namespace velmora::app::actions {
 
 using gfx::graphics;
 
+/// The thin-plate spline basis of the loaded sample's reference: computed
+/// once, then kept with the sample until its reference changes.
+std::shared_ptr<const tps::WarpBasis> current_basis() {
+  Sample& s = *state().sample;
+  if (!s.basis) {
+    s.basis = std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(s.reference, console_note()));
+  }
+  return s.basis;
+}
+
 /// The scores of the loaded sample on its reference: computed once, then
 /// kept with the sample until its reference or specimens change.
 std::shared_ptr<const Eigen::MatrixXd> current_scores() {
   Sample& s = *state().sample;
   if (!s.scores) {
-    if (!s.basis) {
-      s.basis =
-          std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(s.reference, console_note()));
-    }
+    const auto basis = current_basis();
     s.scores =
-        std::make_shared<const Eigen::MatrixXd>(tps::warp_scores(*s.basis, s.reference, s.fitted));
+        std::make_shared<const Eigen::MatrixXd>(tps::warp_scores(*basis, s.reference, s.fitted));
   }
   return s.scores;
 }

@@ -9,8 +9,9 @@
 
 namespace velmora::tps {
 
-shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores,
-                       const Notify& note) {
+namespace {
+
+void require_scores(const Eigen::MatrixXd& scores) {
   if (scores.rows() == 0) {
     throw NumericError("The implied deformation needs at least one row of scores.");
   }
@@ -19,7 +20,24 @@ shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& sc
         "The implied deformation cannot be built: the scores include values that are not finite "
         "numbers.");
   }
-  const WarpBasis basis = lmatrix3da(reference, note);
+}
+
+}  // namespace
+
+shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores,
+                       const Notify& note) {
+  require_scores(scores);
+  return defimppw3(lmatrix3da(reference, note), reference, scores);
+}
+
+shape::Stack defimppw3(const WarpBasis& basis, const shape::Config& reference,
+                       const Eigen::MatrixXd& scores) {
+  require_scores(scores);
+  if (basis.landmarks() != reference.rows()) {
+    throw NumericError("The implied deformation got a basis of " +
+                       std::to_string(basis.landmarks()) + " landmarks for a reference of " +
+                       std::to_string(reference.rows()) + ".");
+  }
   const Eigen::Index k = reference.rows(), ns = scores.cols();
   if (ns > basis.columns()) {
     throw NumericError("The implied deformation got " + std::to_string(ns) +

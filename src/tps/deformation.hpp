@@ -4,6 +4,7 @@
 
 #include "core/notify.hpp"
 #include "shape/types.hpp"
+#include "tps/warp_basis.hpp"
 
 namespace velmora::tps {
 
@@ -20,5 +21,10 @@ namespace velmora::tps {
 ///         for lmatrix3da
 shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores,
                        const Notify& note = {});
+
+/// The same with the reference's basis already at hand (lmatrix3da of
+/// `reference`), as a program keeps it while the reference is unchanged.
+shape::Stack defimppw3(const WarpBasis& basis, const shape::Config& reference,
+                       const Eigen::MatrixXd& scores);
 
 }  // namespace velmora::tps

@@ -96,6 +96,12 @@ TEST(ImpliedDeformation, RefusesWhatItCannotBuild) {
   EXPECT_EQ(error_of(Eigen::MatrixXd::Constant(1, 3, std::nan(""))),
             "The implied deformation cannot be built: the scores include values that are not "
             "finite numbers.");
+  // A kept basis gives the same shapes, and only for its own reference.
+  const WarpBasis basis = lmatrix3da(ref);
+  const Eigen::MatrixXd scores = 0.01 * Eigen::MatrixXd::Random(2, 11);
+  EXPECT_EQ(defimppw3(basis, ref, scores).stacked(), defimppw3(ref, scores).stacked());
+  EXPECT_EQ(testing::error_of([&] { defimppw3(basis, principal_reference(rnd, 7), scores); }),
+            "The implied deformation got a basis of 6 landmarks for a reference of 7.");
 }
 
 }  // namespace
