@@ -28,11 +28,12 @@ std::unique_ptr<qt::GlAxesRenderer> g_gl;  // released before the application
 const render::Rect kAxesRect{72, 72, 856, 656};
 constexpr double kFigureHeight = 800;
 
-// Argument 0: the Procrustes fit (filled "bo" symbols of every specimen,
-// the mean's wireframe "k-" over them); 1: 1,000 spirals of 100 points
-// drawn "ko-" (lines with hollow circle markers); 2: the spirals as lines
-// only ("k-"); 3: no data, only the axes' own drawing (box, grid, ticks,
-// labels), the cost every frame has whatever the data.
+// Argument 4, the main figure: the Procrustes fit as the window draws it
+// (every specimen's landmarks as hollow "bo" circles, the mean's wireframe
+// "k-" over them); 0: the same fit with filled circles; 1: 1,000 spirals
+// of 100 points drawn "ko-" (lines with hollow circle markers); 2: the
+// spirals as lines only ("k-"); 3: no data, only the axes' own drawing
+// (box, grid, ticks, labels), the cost every frame has whatever the data.
 render::AxesScene sample_scene(int kind) {
   render::AxesScene a;
   a.equal = true;
@@ -41,7 +42,8 @@ render::AxesScene sample_scene(int kind) {
   a.zlabel = "z";
   std::mt19937 rng(7);
   std::normal_distribution<double> jitter(0, 0.02);
-  render::LineSpec spec = render::parse_line_spec(kind == 0 ? "bo" : kind == 1 ? "ko-" : "k-");
+  const bool fit = kind == 0 || kind == 4;
+  render::LineSpec spec = render::parse_line_spec(fit ? "bo" : kind == 1 ? "ko-" : "k-");
   auto landmark = [](int k) {
     // Landmarks on a skull-like ellipsoid.
     double t = 0.7 * k, u = 0.031 * k;
@@ -62,7 +64,7 @@ render::AxesScene sample_scene(int kind) {
     line.marker = spec.marker;
     line.style = spec.style;
     for (int k = 0; k < 100; ++k) {
-      if (kind == 0) {
+      if (fit) {
         auto p = landmark(k);
         line.x.push_back(p[0] + jitter(rng));
         line.y.push_back(p[1] + jitter(rng));
@@ -77,7 +79,7 @@ render::AxesScene sample_scene(int kind) {
     if (kind == 0) line.marker_face = line.color;
     a.lines.push_back(std::move(line));
   }
-  if (kind == 0) {
+  if (fit) {
     // The wireframe: consecutive landmarks joined, broken by NaN every tenth.
     render::SceneLine wire;
     wire.style = render::LineStyle::Solid;
@@ -111,6 +113,7 @@ void BM_OpenGlFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenGlFrame)
+    ->Arg(4)
     ->Arg(0)
     ->Arg(1)
     ->Arg(2)
@@ -128,6 +131,7 @@ void BM_CairoFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CairoFrame)
+    ->Arg(4)
     ->Arg(0)
     ->Arg(1)
     ->Arg(2)
