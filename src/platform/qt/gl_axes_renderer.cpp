@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/qt/axes_view.hpp"
@@ -242,6 +243,7 @@ struct Command {
 };
 
 constexpr std::size_t kMaxSprites = 64;
+constexpr std::size_t kSharedStamping = 20000;  // markers worth a second thread
 constexpr int kDepthSlices = 4096;  // stroke runs between two clears of the depth buffer
 
 }  // namespace
@@ -277,7 +279,8 @@ struct GlAxesRenderer::Gl {
   // does) rather than drawn as points: software rasterizers spend about a
   // microsecond setting up each point, whatever its size.
   bool stamp_markers = false;
-  std::unique_ptr<render::MarkerStamper> stamper;
+  std::unique_ptr<render::MarkerStamper> stampers[2];  // one a thread
+  std::vector<std::array<double, 2>> centres;          // one command's markers
   // Two frames in turn, so the one the view still shows is not overwritten
   // and neither is made anew while the size stays.
   QImage frames[2];
@@ -538,7 +541,8 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
     to.insert(to.end(), {static_cast<float>(p[0] - centre[0]), static_cast<float>(p[1] - centre[1]),
                          static_cast<float>(p[2] - centre[2])});
   };
-  stamper = std::make_unique<render::MarkerStamper>();  // the images of the last scene's markers
+  // The images of the last scene's markers.
+  for (auto& stamper : stampers) stamper = std::make_unique<render::MarkerStamper>();
   for (std::size_t line = 0; line < scene.lines.size(); ++line) {
     const render::SceneLine& l = scene.lines[line];
     if (render::draws_stroke(l)) {
@@ -888,29 +892,56 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
     reach &= QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
   }
 
-  // Stamped markers are drawn by Cairo straight into the image, as the
-  // Cairo painter draws them.
-  cairo_surface_t* surface = nullptr;
-  cairo_t* cr = nullptr;
-  auto stamp = [&](const Command& c) {
-    if (!cr) {
-      surface = cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32,
-                                                    device.width(), device.height(),
-                                                    static_cast<int>(image.bytesPerLine()));
-      cr = cairo_create(surface);
-      cairo_scale(cr, dpr, dpr);
-      cairo_translate(cr, -view.x(), -view.y());
-      if (clipped) {
-        cairo_rectangle(cr, axes_rect.left, figure_height_px - axes_rect.bottom - axes_rect.height,
-                        axes_rect.width, axes_rect.height);
-        cairo_clip(cr);
-      }
+  // Stamped markers go straight into the image, as the Cairo painter
+  // stamps them.  Many markers are shared between two threads, each
+  // stamping every marker into its own band of rows: the same pixels in
+  // the same order as one thread would.
+  unsigned char* const bits = image.bits();
+  auto stamp_band = [&](render::MarkerStamper& stamper, const render::MarkerStyle& style, int top,
+                        int bottom) {
+    if (bottom <= top) return;
+    const int stride = static_cast<int>(image.bytesPerLine());
+    cairo_surface_t* band = cairo_image_surface_create_for_data(
+        bits + static_cast<std::ptrdiff_t>(top) * stride, CAIRO_FORMAT_ARGB32, device.width(),
+        bottom - top, stride);
+    cairo_t* cr = cairo_create(band);
+    cairo_translate(cr, 0, -top);
+    cairo_scale(cr, dpr, dpr);
+    cairo_translate(cr, -view.x(), -view.y());
+    if (clipped) {
+      cairo_rectangle(cr, axes_rect.left, figure_height_px - axes_rect.bottom - axes_rect.height,
+                      axes_rect.width, axes_rect.height);
+      cairo_clip(cr);
     }
+    stamper.draw(cr, style, g.centres);
+    cairo_destroy(cr);
+    cairo_surface_finish(band);
+    cairo_surface_destroy(band);
+  };
+  auto stamp = [&](const Command& c) {
+    // One command's lines share their marker's look.
+    g.centres.clear();
+    double mean_row = 0;
     for (int line = c.line_first; line < c.line_end; ++line) {
       const render::SceneLine& l = scene.lines[static_cast<std::size_t>(line)];
-      if (render::draws_markers(l))
-        g.stamper->draw(cr, render::marker_style(l), render::marker_centres(l, proj));
+      if (!render::draws_markers(l)) continue;
+      for (const auto& p : render::marker_centres(l, proj)) {
+        g.centres.push_back(p);
+        mean_row += (p[1] - view.y()) * dpr;
+      }
     }
+    if (g.centres.empty()) return;
+    const render::MarkerStyle style = render::marker_style(scene.lines[c.line_first]);
+    if (g.centres.size() < kSharedStamping) {
+      stamp_band(*g.stampers[0], style, 0, device.height());
+      return;
+    }
+    const int middle =
+        std::clamp(static_cast<int>(std::lround(mean_row / static_cast<double>(g.centres.size()))),
+                   0, device.height());
+    std::thread lower([&] { stamp_band(*g.stampers[1], style, middle, device.height()); });
+    stamp_band(*g.stampers[0], style, 0, middle);
+    lower.join();
   };
 
   // Runs drawn by OpenGL gather in the framebuffer until a stamped run must
@@ -923,9 +954,7 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   render::Rgb pending_colour{0, 0, 0};
   auto flush = [&] {
     if (!pending) return;
-    if (surface) cairo_surface_flush(surface);
     g.composite(image, reach);
-    if (surface) cairo_surface_mark_dirty(surface);
     pending = false;
   };
   for (const Command& c : g.commands) {
@@ -971,11 +1000,6 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   f.glDisable(GL_SCISSOR_TEST);
   f.glBindFramebuffer(GL_FRAMEBUFFER, 0);
   g.context->doneCurrent();
-  if (cr) {
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    cairo_surface_destroy(surface);
-  }
   draw_axes_onto(image, scene, view, axes_rect, figure_height_px, dpr, render::kOverData);
   return image;
 }
