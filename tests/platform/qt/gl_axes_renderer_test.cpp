@@ -94,6 +94,21 @@ std::array<int, 2> inked_extent(const QImage& im, bool along_x, int across) {
   return {first, last};
 }
 
+// Sums of alpha over the two images and of their differences.
+struct InkDiff {
+  double ink_a = 0, ink_b = 0, diff = 0;
+};
+InkDiff ink_diff(const QImage& a, const QImage& b) {
+  InkDiff d;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      d.ink_a += alpha(a, x, y);
+      d.ink_b += alpha(b, x, y);
+      d.diff += std::abs(alpha(a, x, y) - alpha(b, x, y));
+    }
+  return d;
+}
+
 class GlAxesRendererTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { gl_ = GlAxesRenderer::create(why_).release(); }
@@ -226,6 +241,41 @@ TEST_F(GlAxesRendererTest, StampedMarkersAndOpenGlLinesKeepTheirOrder) {
   gl_->set_stamps_markers(default_stamping);
 }
 
+TEST_F(GlAxesRendererTest, ManyStampedMarkersAreCairosPixelsTurnedAndZoomed) {
+  // Enough markers to be stamped by two threads, in two bands of rows, in
+  // a cloud crossing the middle of the view.
+  AxesScene a = bare_scene();
+  SceneLine cloud;
+  for (int i = 0; i < 30000; ++i) {
+    const double t = 0.001 * i, r = 0.05 + 0.6 * std::fmod(0.618 * i, 1.0);
+    cloud.x.push_back(r * std::cos(7 * t));
+    cloud.y.push_back(r * std::sin(7 * t));
+    cloud.z.push_back(0.8 * std::sin(3 * t));
+  }
+  cloud.style = LineStyle::None;
+  cloud.marker = Marker::Circle;
+  cloud.marker_size_pt = 4;
+  cloud.color = {0, 0, 1};
+  SceneLine wire = line({-0.6, 0, 0.6}, {0, 0.5, 0}, {0, 0.3, 0});
+  a.lines = {cloud, wire};
+  const bool default_stamping = gl_->stamps_markers();
+  gl_->set_stamps_markers(true);
+  for (double zoom : {1.0, 2.5}) {
+    a.zoom = zoom;
+    a.azimuth_deg += 23;
+    AxesScene markers_only = a;
+    markers_only.lines.pop_back();
+    auto [cairo, gl] = both(markers_only);
+    EXPECT_TRUE(gl == cairo) << "zoom " << zoom;
+    // With the wire over them, from OpenGL.
+    auto [cairo_w, gl_w] = both(a);
+    InkDiff d = ink_diff(cairo_w, gl_w);
+    EXPECT_NEAR(d.ink_b, d.ink_a, 0.01 * d.ink_a) << "zoom " << zoom;
+    EXPECT_LT(d.diff, 0.01 * d.ink_a) << "zoom " << zoom;
+  }
+  gl_->set_stamps_markers(default_stamping);
+}
+
 TEST_F(GlAxesRendererTest, LineEndsWidthsAndStylesMatchCairo) {
   AxesScene a = bare_scene();
   a.three_d = false;
@@ -311,21 +361,6 @@ TEST_F(GlAxesRendererTest, DashPatternsCoverLikeCairo) {
     EXPECT_NEAR(ink_g, ink_c, 0.08 * ink_c) << what;
     EXPECT_NEAR(edges_g, edges_c, 2) << what;
   }
-}
-
-// Sums of alpha over the two images and of their differences.
-struct InkDiff {
-  double ink_a = 0, ink_b = 0, diff = 0;
-};
-InkDiff ink_diff(const QImage& a, const QImage& b) {
-  InkDiff d;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      d.ink_a += alpha(a, x, y);
-      d.ink_b += alpha(b, x, y);
-      d.diff += std::abs(alpha(a, x, y) - alpha(b, x, y));
-    }
-  return d;
 }
 
 TEST_F(GlAxesRendererTest, KeptDataFollowsEveryChangeOfSceneAndView) {
