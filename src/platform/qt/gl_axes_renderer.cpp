@@ -834,10 +834,6 @@ GlAxesRenderer* GlAxesRenderer::shared() {
       std::fprintf(stderr, "Velmora: 3-D views are drawn with Cairo: %s.\n", why.c_str());
     return nullptr;
   }
-  // Software rasterizers draw many small primitives more slowly than
-  // Cairo's marker stamping; there OpenGL is used only when asked for.
-  if (setting == RendererSetting::Automatic && is_software_renderer(made->gl_renderer()))
-    return nullptr;
   g_shared = made.release();
   qAddPostRoutine(release_shared);
   return g_shared;

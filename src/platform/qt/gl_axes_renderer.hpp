@@ -51,8 +51,9 @@ class GlAxesRenderer {
   /// The renderer the window's 3-D views use, made on first use, or nullptr
   /// when they draw with Cairo: VELMORA_RENDERER=cairo; no OpenGL 3.3
   /// context (said once on standard error, except on the offscreen
-  /// platform); or a software rasterizer, unless VELMORA_RENDERER=opengl.
-  /// Decided once; released with the application.
+  /// platform).  Software OpenGL (Mesa's llvmpipe) is used too: there the
+  /// markers are stamped by the processor.  Decided once; released with
+  /// the application.
   static GlAxesRenderer* shared();
 
   /// The OpenGL renderer's name (GL_RENDERER), e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
