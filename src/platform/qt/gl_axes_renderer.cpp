@@ -21,6 +21,9 @@
 #include <QVector4D>
 #include <algorithm>
 #include <cctype>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -798,6 +801,19 @@ std::unique_ptr<GlAxesRenderer> GlAxesRenderer::create(std::string& why) {
     why = "there is no GUI application";
     return nullptr;
   }
+#ifdef __GLIBC__
+  // Software OpenGL allocates its vertex and bin memory afresh every
+  // frame, tens of megabytes for many lines.  By default the C library
+  // hands such memory back to the system on free and the next frame pays
+  // a page fault for every page again (a third of the frame); keeping up
+  // to 128 MB of freed memory for reuse avoids that.
+  static const bool kept = [] {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    return true;
+  }();
+  (void)kept;
+#endif
   auto gl = std::make_unique<Gl>();
   if (!gl->init(why)) {
     gl->release();
