@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -284,6 +285,7 @@ struct GlAxesRenderer::Gl {
   bool stamp_markers = false;
   std::unique_ptr<render::MarkerStamper> stampers[2];  // one a thread
   std::vector<std::array<double, 2>> centres;          // one command's markers
+  std::vector<std::array<double, 2>> band_centres[2];  // those reaching each band
   // Two frames in turn, so the one the view still shows is not overwritten
   // and neither is made anew while the size stays.
   QImage frames[2];
@@ -909,8 +911,8 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   // stamping every marker into its own band of rows: the same pixels in
   // the same order as one thread would.
   unsigned char* const bits = image.bits();
-  auto stamp_band = [&](render::MarkerStamper& stamper, const render::MarkerStyle& style, int top,
-                        int bottom) {
+  auto stamp_band = [&](render::MarkerStamper& stamper, const render::MarkerStyle& style,
+                        const std::vector<std::array<double, 2>>& centres, int top, int bottom) {
     if (bottom <= top) return;
     const int stride = static_cast<int>(image.bytesPerLine());
     cairo_surface_t* band = cairo_image_surface_create_for_data(
@@ -925,7 +927,7 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
                       axes_rect.width, axes_rect.height);
       cairo_clip(cr);
     }
-    stamper.draw(cr, style, g.centres);
+    stamper.draw(cr, style, centres);
     cairo_destroy(cr);
     cairo_surface_finish(band);
     cairo_surface_destroy(band);
@@ -945,15 +947,31 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
     if (g.centres.empty()) return;
     const render::MarkerStyle style = render::marker_style(scene.lines[c.line_first]);
     if (g.centres.size() < kSharedStamping) {
-      stamp_band(*g.stampers[0], style, 0, device.height());
+      stamp_band(*g.stampers[0], style, g.centres, 0, device.height());
       return;
     }
     const int middle =
         std::clamp(static_cast<int>(std::lround(mean_row / static_cast<double>(g.centres.size()))),
                    0, device.height());
-    std::thread lower([&] { stamp_band(*g.stampers[1], style, middle, device.height()); });
-    stamp_band(*g.stampers[0], style, 0, middle);
-    lower.join();
+    // Each band gets the markers that can reach it (in their order): those
+    // whose centre lies within the marker's reach of the band.
+    const double reach_px = c.sprite->size + 2.0;
+    for (auto& band : g.band_centres) band.clear();
+    for (const auto& p : g.centres) {
+      const double row = (p[1] - view.y()) * dpr;
+      if (row < middle + reach_px) g.band_centres[0].push_back(p);
+      if (row > middle - reach_px) g.band_centres[1].push_back(p);
+    }
+    std::thread lower;
+    try {
+      lower = std::thread(
+          [&] { stamp_band(*g.stampers[1], style, g.band_centres[1], middle, device.height()); });
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one stamps both bands.
+      stamp_band(*g.stampers[1], style, g.band_centres[1], middle, device.height());
+    }
+    stamp_band(*g.stampers[0], style, g.band_centres[0], 0, middle);
+    if (lower.joinable()) lower.join();
   };
 
   // Runs drawn by OpenGL gather in the framebuffer until a stamped run must
