@@ -227,6 +227,7 @@ struct Sprite {
   int size = 0, centre = 0;
   int ink_x = 0, ink_y = 0, ink_side = 1;  // a square holding every inked pixel
   GLuint texture = 0;
+  bool drawn = false;  // the images, the ink square and the texture made
 };
 
 // One draw call: a run of stroke pieces or of markers that look alike.
@@ -284,8 +285,14 @@ struct GlAxesRenderer::Gl {
   // microsecond setting up each point, whatever its size.
   bool stamp_markers = false;
   std::unique_ptr<render::MarkerStamper> stampers[2];  // one a thread
-  std::vector<std::array<double, 2>> centres;          // one command's markers
-  std::vector<std::array<double, 2>> band_centres[2];  // those reaching each band
+  // A batch of stamped runs: each run's look, its markers, those reaching
+  // the upper and the lower band of rows, and the reach of its markers.
+  struct Stamped {
+    render::MarkerStyle style;
+    std::vector<std::array<double, 2>> centres[3];
+    double reach = 0;
+  };
+  std::vector<Stamped> batch;
   // Two frames in turn, so the one the view still shows is not overwritten
   // and neither is made anew while the size stays.
   QImage frames[2];
@@ -297,6 +304,7 @@ struct GlAxesRenderer::Gl {
   bool init(std::string& why);
   void release();
   const Sprite& sprite(const render::MarkerStyle& device_style);
+  void draw_sprite(Sprite& sprite);
   bool build(const render::AxesScene& scene, const render::Projection& proj, double dpr);
   void set_view(const render::Projection& proj, const QRect& view, double dpr);
   void ensure_framebuffer(QSize size);
@@ -408,13 +416,26 @@ void GlAxesRenderer::Gl::release() {
 
 const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
   for (const auto& sp : sprites)
-    if (same_style(sp->style, s)) return *sp;
+    if (same_style(sp->style, s)) {
+      if (!sp->drawn && !stamp_markers) draw_sprite(*sp);
+      return *sp;
+    }
   auto sp = std::make_unique<Sprite>();
   sp->style = s;
   // The same images, at the same places, as render::MarkerStamper makes.
   int reach = static_cast<int>(std::ceil(0.6 * s.size_px + 0.5 * s.line_width_px)) + 1;
   sp->centre = reach;
   sp->size = 2 * reach + 2;
+  // Stamped markers need only the size; their images are the stamper's.
+  if (!stamp_markers) draw_sprite(*sp);
+  sprites.push_back(std::move(sp));
+  return *sprites.back();
+}
+
+void GlAxesRenderer::Gl::draw_sprite(Sprite& sprite) {
+  Sprite* sp = &sprite;
+  const render::MarkerStyle& s = sp->style;
+  sp->drawn = true;
   const int side = kPhases * sp->size;
   cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
   cairo_t* cr = cairo_create(surf);
@@ -458,8 +479,6 @@ const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
     f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   }
   cairo_surface_destroy(surf);
-  sprites.push_back(std::move(sp));
-  return *sprites.back();
 }
 
 namespace {
@@ -907,12 +926,12 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   }
 
   // Stamped markers go straight into the image, as the Cairo painter
-  // stamps them.  Many markers are shared between two threads, each
-  // stamping every marker into its own band of rows: the same pixels in
-  // the same order as one thread would.
+  // stamps them.  Consecutive stamped runs gather in a batch; a batch of
+  // many markers is shared between two threads, each stamping into its own
+  // band of rows the markers that reach it: the same pixels in the same
+  // order as one thread would.
   unsigned char* const bits = image.bits();
-  auto stamp_band = [&](render::MarkerStamper& stamper, const render::MarkerStyle& style,
-                        const std::vector<std::array<double, 2>>& centres, int top, int bottom) {
+  auto stamp_band = [&](render::MarkerStamper& stamper, int list, int top, int bottom) {
     if (bottom <= top) return;
     const int stride = static_cast<int>(image.bytesPerLine());
     cairo_surface_t* band = cairo_image_surface_create_for_data(
@@ -927,51 +946,60 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
                       axes_rect.width, axes_rect.height);
       cairo_clip(cr);
     }
-    stamper.draw(cr, style, centres);
+    for (std::size_t k = 0; k < g.batch.size(); ++k)
+      stamper.draw(cr, g.batch[k].style, g.batch[k].centres[list]);
     cairo_destroy(cr);
     cairo_surface_finish(band);
     cairo_surface_destroy(band);
   };
+  std::size_t batch_markers = 0;
+  double row_sum = 0;
   auto stamp = [&](const Command& c) {
     // One command's lines share their marker's look.
-    g.centres.clear();
-    double mean_row = 0;
+    Gl::Stamped& run = g.batch.emplace_back();
+    run.style = render::marker_style(scene.lines[c.line_first]);
+    run.reach = c.sprite->size + 2.0;
     for (int line = c.line_first; line < c.line_end; ++line) {
       const render::SceneLine& l = scene.lines[static_cast<std::size_t>(line)];
       if (!render::draws_markers(l)) continue;
       for (const auto& p : render::marker_centres(l, proj)) {
-        g.centres.push_back(p);
-        mean_row += (p[1] - view.y()) * dpr;
+        run.centres[0].push_back(p);
+        row_sum += (p[1] - view.y()) * dpr;
       }
     }
-    if (g.centres.empty()) return;
-    const render::MarkerStyle style = render::marker_style(scene.lines[c.line_first]);
-    if (g.centres.size() < kSharedStamping) {
-      stamp_band(*g.stampers[0], style, g.centres, 0, device.height());
+    batch_markers += run.centres[0].size();
+  };
+  auto stamp_batch = [&] {
+    if (batch_markers == 0) {
+      g.batch.clear();
       return;
     }
-    const int middle =
-        std::clamp(static_cast<int>(std::lround(mean_row / static_cast<double>(g.centres.size()))),
-                   0, device.height());
-    // Each band gets the markers that can reach it (in their order): those
-    // whose centre lies within the marker's reach of the band.
-    const double reach_px = c.sprite->size + 2.0;
-    for (auto& band : g.band_centres) band.clear();
-    for (const auto& p : g.centres) {
-      const double row = (p[1] - view.y()) * dpr;
-      if (row < middle + reach_px) g.band_centres[0].push_back(p);
-      if (row > middle - reach_px) g.band_centres[1].push_back(p);
+    if (batch_markers < kSharedStamping) {
+      stamp_band(*g.stampers[0], 0, 0, device.height());
+    } else {
+      const int middle =
+          std::clamp(static_cast<int>(std::lround(row_sum / static_cast<double>(batch_markers))), 0,
+                     device.height());
+      // Markers whose centre lies within their reach of a band.
+      for (Gl::Stamped& run : g.batch)
+        for (const auto& p : run.centres[0]) {
+          const double row = (p[1] - view.y()) * dpr;
+          if (row < middle + run.reach) run.centres[1].push_back(p);
+          if (row > middle - run.reach) run.centres[2].push_back(p);
+        }
+      std::thread lower;
+      try {
+        lower = std::thread([&] { stamp_band(*g.stampers[1], 2, middle, device.height()); });
+      } catch (const std::system_error&) {
+        // No second thread to be had: this one stamps both bands.
+        stamp_band(*g.stampers[1], 2, middle, device.height());
+      }
+      stamp_band(*g.stampers[0], 1, 0, middle);
+      if (lower.joinable()) lower.join();
     }
-    std::thread lower;
-    try {
-      lower = std::thread(
-          [&] { stamp_band(*g.stampers[1], style, g.band_centres[1], middle, device.height()); });
-    } catch (const std::system_error&) {
-      // No second thread to be had: this one stamps both bands.
-      stamp_band(*g.stampers[1], style, g.band_centres[1], middle, device.height());
-    }
-    stamp_band(*g.stampers[0], style, g.band_centres[0], 0, middle);
-    if (lower.joinable()) lower.join();
+    g.batch.clear();
+    batch_markers = 0;
+    row_sum = 0;
   };
 
   // Runs drawn by OpenGL gather in the framebuffer until a stamped run must
@@ -983,6 +1011,7 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   bool pending = false, pending_mixed = false;
   render::Rgb pending_colour{0, 0, 0};
   auto flush = [&] {
+    stamp_batch();
     if (!pending) return;
     g.composite(image, reach);
     pending = false;

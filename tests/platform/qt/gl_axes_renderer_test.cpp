@@ -243,21 +243,25 @@ TEST_F(GlAxesRendererTest, StampedMarkersAndOpenGlLinesKeepTheirOrder) {
 
 TEST_F(GlAxesRendererTest, ManyStampedMarkersAreCairosPixelsTurnedAndZoomed) {
   // Enough markers to be stamped by two threads, in two bands of rows, in
-  // a cloud crossing the middle of the view.
+  // a cloud crossing the middle of the view: six lines of markers in three
+  // colours, hollow and filled, stamped one over the other.
   AxesScene a = bare_scene();
-  SceneLine cloud;
-  for (int i = 0; i < 30000; ++i) {
-    const double t = 0.001 * i, r = 0.05 + 0.6 * std::fmod(0.618 * i, 1.0);
-    cloud.x.push_back(r * std::cos(7 * t));
-    cloud.y.push_back(r * std::sin(7 * t));
-    cloud.z.push_back(0.8 * std::sin(3 * t));
+  for (int part = 0; part < 6; ++part) {
+    SceneLine cloud;
+    for (int i = 0; i < 5000; ++i) {
+      const double t = 0.001 * (i + 5000 * part), r = 0.05 + 0.6 * std::fmod(0.618 * i, 1.0);
+      cloud.x.push_back(r * std::cos(7 * t));
+      cloud.y.push_back(r * std::sin(7 * t));
+      cloud.z.push_back(0.8 * std::sin(3 * t));
+    }
+    cloud.style = LineStyle::None;
+    cloud.marker = Marker::Circle;
+    cloud.marker_size_pt = 4;
+    cloud.color = {0.4 * (part % 3), 0.2, 1 - 0.4 * (part % 3)};
+    if (part == 4) cloud.marker_face = render::Rgb{0.9, 0.8, 0.1};
+    a.lines.push_back(cloud);
   }
-  cloud.style = LineStyle::None;
-  cloud.marker = Marker::Circle;
-  cloud.marker_size_pt = 4;
-  cloud.color = {0, 0, 1};
-  SceneLine wire = line({-0.6, 0, 0.6}, {0, 0.5, 0}, {0, 0.3, 0});
-  a.lines = {cloud, wire};
+  a.lines.push_back(line({-0.6, 0, 0.6}, {0, 0.5, 0}, {0, 0.3, 0}));
   const bool default_stamping = gl_->stamps_markers();
   gl_->set_stamps_markers(true);
   for (double zoom : {1.0, 2.5}) {
