@@ -31,19 +31,17 @@ bool is_three_d_view(double azimuth_deg, double elevation_deg) {
   return !(std::fabs(elevation_deg - 90) < 1e-12 && std::fabs(azimuth_deg) < 1e-12);
 }
 
-void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect& view,
-                      const render::Rect& axes_rect, double figure_height_px, double dpr,
-                      bool draft, unsigned layers) {
-  QSize device(std::max(1, static_cast<int>(std::lround(view.width() * dpr))),
-               std::max(1, static_cast<int>(std::lround(view.height() * dpr))));
-  if (image.size() != device || image.format() != QImage::Format_ARGB32_Premultiplied)
-    image = QImage(device, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
+namespace {
+
+// Draws the scene's `layers` over what the image holds.
+void draw_into(QImage& image, const render::AxesScene& scene, const QRect& view,
+               const render::Rect& axes_rect, double figure_height_px, double dpr, bool draft,
+               unsigned layers) {
   // Cairo's ARGB32 and Qt's premultiplied ARGB32 share one memory layout, so
   // the renderer draws straight into the image.
   cairo_surface_t* surface =
-      cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, device.width(),
-                                          device.height(), static_cast<int>(image.bytesPerLine()));
+      cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, image.width(),
+                                          image.height(), static_cast<int>(image.bytesPerLine()));
   cairo_t* cr = cairo_create(surface);
   if (draft) cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   cairo_scale(cr, dpr, dpr);
@@ -52,7 +50,26 @@ void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect
   cairo_destroy(cr);
   cairo_surface_finish(surface);
   cairo_surface_destroy(surface);
+}
+
+}  // namespace
+
+void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect& view,
+                      const render::Rect& axes_rect, double figure_height_px, double dpr,
+                      bool draft, unsigned layers) {
+  QSize device(std::max(1, static_cast<int>(std::lround(view.width() * dpr))),
+               std::max(1, static_cast<int>(std::lround(view.height() * dpr))));
+  if (image.size() != device || image.format() != QImage::Format_ARGB32_Premultiplied)
+    image = QImage(device, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  draw_into(image, scene, view, axes_rect, figure_height_px, dpr, draft, layers);
   image.setDevicePixelRatio(dpr);
+}
+
+void draw_axes_onto(QImage& image, const render::AxesScene& scene, const QRect& view,
+                    const render::Rect& axes_rect, double figure_height_px, double dpr,
+                    unsigned layers) {
+  draw_into(image, scene, view, axes_rect, figure_height_px, dpr, false, layers);
 }
 
 QImage render_axes(const render::AxesScene& scene, const QRect& view, const render::Rect& axes_rect,

@@ -52,6 +52,12 @@ void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect
                       const render::Rect& axes_rect, double figure_height_px, double dpr,
                       bool draft, unsigned layers);
 
+/// Draws the `layers` of an axes scene over what `image` (made by
+/// render_axes_into for the same view and pixel ratio) already holds.
+void draw_axes_onto(QImage& image, const render::AxesScene& scene, const QRect& view,
+                    const render::Rect& axes_rect, double figure_height_px, double dpr,
+                    unsigned layers);
+
 /// The view of one axes inside a figure's canvas: the plot rectangle at the
 /// axes' Position plus a margin for tick labels, axis labels and the title.
 /// It keeps the scene read from the objects and its rendered image; a change

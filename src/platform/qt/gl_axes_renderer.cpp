@@ -21,16 +21,22 @@
 #include <QVector4D>
 #include <algorithm>
 #include <cctype>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/qt/axes_view.hpp"
 #include "platform/render/line_geometry.hpp"
+#include "platform/render/marker.hpp"
 #include "platform/render/renderer.hpp"
 
 namespace velmora::qt {
@@ -62,17 +68,6 @@ bool is_software_renderer(std::string_view gl_renderer) {
 namespace {
 
 using P2 = std::array<double, 2>;
-
-// A full-size layer image: one texel per pixel.
-const char* const kLayerVertex = R"(#version 330 core
-layout(location = 0) in vec2 corner;
-void main() { gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0); }
-)";
-const char* const kLayerFragment = R"(#version 330 core
-uniform sampler2D layer;
-out vec4 colour;
-void main() { colour = texelFetch(layer, ivec2(gl_FragCoord.xy), 0); }
-)";
 
 // One stroke piece a-b (data coordinates less the scene's centre) as a
 // rectangle reaching a pixel beyond the stroke on
@@ -232,6 +227,7 @@ struct Sprite {
   int size = 0, centre = 0;
   int ink_x = 0, ink_y = 0, ink_side = 1;  // a square holding every inked pixel
   GLuint texture = 0;
+  bool drawn = false;  // the images, the ink square and the texture made
 };
 
 // One draw call: a run of stroke pieces or of markers that look alike.
@@ -245,11 +241,14 @@ struct Command {
   std::array<float, 4> dash_on{0, 0, 0, 0};
   float dash_total = 0;
   int run = 0;  // the stroke run's number, in drawing order
-  // Markers: the sprite.
+  // Markers: the sprite, and the scene's lines [line_first, line_end) they
+  // come from (for stamping them on the processor).
   const Sprite* sprite = nullptr;
+  int line_first = 0, line_end = 0;
 };
 
 constexpr std::size_t kMaxSprites = 64;
+constexpr std::size_t kSharedStamping = 20000;  // markers worth a second thread
 constexpr int kDepthSlices = 4096;  // stroke runs between two clears of the depth buffer
 
 }  // namespace
@@ -258,12 +257,9 @@ struct GlAxesRenderer::Gl {
   std::unique_ptr<QOpenGLContext> context;
   std::unique_ptr<QOffscreenSurface> surface;
   QOpenGLFunctions_3_3_Core* f = nullptr;
-  std::unique_ptr<QOpenGLShaderProgram> layer, stroke, marker;
+  std::unique_ptr<QOpenGLShaderProgram> stroke, marker;
   GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
   QSize fb_size;
-  GLuint layer_textures[2] = {0, 0};
-  QSize layer_size[2];
-  GLuint quad_vao = 0, quad_vbo = 0;
   GLuint data_vao = 0;  // no attributes: the shaders read buffer textures
   GLuint stroke_vertices = 0, stroke_along = 0, marker_vertices = 0;
   GLuint stroke_runs = 0;
@@ -284,7 +280,23 @@ struct GlAxesRenderer::Gl {
   std::vector<Command> commands;
   // Device pixel = row_x/row_y · (data − centre, 1), this frame.
   std::array<double, 4> row_x{}, row_y{};
-  QImage under, over;  // Cairo's drawing under and over the data
+  // Markers stamped on the processor (render::MarkerStamper, as Cairo
+  // does) rather than drawn as points: software rasterizers spend about a
+  // microsecond setting up each point, whatever its size.
+  bool stamp_markers = false;
+  std::unique_ptr<render::MarkerStamper> stampers[2];  // one a thread
+  // A batch of stamped runs: each run's look, its markers, those reaching
+  // the upper and the lower band of rows, and the reach of its markers.
+  struct Stamped {
+    render::MarkerStyle style;
+    std::vector<std::array<double, 2>> centres[3];
+    double reach = 0;
+  };
+  std::vector<Stamped> batch;
+  // Two frames in turn, so the one the view still shows is not overwritten
+  // and neither is made anew while the size stays.
+  QImage frames[2];
+  std::vector<std::uint32_t> read_back;  // the framebuffer's inked rectangle
 
   bool make_current() { return context->makeCurrent(surface.get()); }
 
@@ -292,11 +304,12 @@ struct GlAxesRenderer::Gl {
   bool init(std::string& why);
   void release();
   const Sprite& sprite(const render::MarkerStyle& device_style);
+  void draw_sprite(Sprite& sprite);
   bool build(const render::AxesScene& scene, const render::Projection& proj, double dpr);
   void set_view(const render::Projection& proj, const QRect& view, double dpr);
   void ensure_framebuffer(QSize size);
-  void draw_layer(int index, const QImage& image);
-  void draw_commands(QSize size);
+  void draw_command(const Command& c, QSize size);
+  void composite(QImage& image, const QRect& box);
 };
 
 namespace {
@@ -341,11 +354,9 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
     why = "the OpenGL 3.3 functions are missing";
     return false;
   }
-  layer = std::make_unique<QOpenGLShaderProgram>();
   stroke = std::make_unique<QOpenGLShaderProgram>();
   marker = std::make_unique<QOpenGLShaderProgram>();
-  if (!link(*layer, kLayerVertex, kLayerFragment, "layer", why) ||
-      !link(*stroke, kStrokeVertex, kStrokeFragment, "stroke", why) ||
+  if (!link(*stroke, kStrokeVertex, kStrokeFragment, "stroke", why) ||
       !link(*marker, kMarkerVertex, kMarkerFragment, "marker", why))
     return false;
 
@@ -361,14 +372,7 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   f->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, max_view);
   max_size = std::min({max_rb, max_view[0], max_view[1]});
 
-  const float quad[] = {0, 0, 1, 0, 1, 1, 0, 0, 1, 1, 0, 1};
-  f->glGenVertexArrays(1, &quad_vao);
-  f->glBindVertexArray(quad_vao);
-  f->glGenBuffers(1, &quad_vbo);
-  f->glBindBuffer(GL_ARRAY_BUFFER, quad_vbo);
-  f->glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STATIC_DRAW);
-  f->glEnableVertexAttribArray(0);
-  f->glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+  stamp_markers = is_software_renderer(renderer_name);
 
   f->glGenVertexArrays(1, &data_vao);
   f->glGenBuffers(1, &stroke_vertices);
@@ -387,13 +391,6 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   f->glBindTexture(GL_TEXTURE_BUFFER, 0);
   f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
   f->glBindVertexArray(0);
-
-  f->glGenTextures(2, layer_textures);
-  for (GLuint t : layer_textures) {
-    f->glBindTexture(GL_TEXTURE_2D, t);
-    f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  }
   context->doneCurrent();
   return true;
 }
@@ -402,18 +399,15 @@ void GlAxesRenderer::Gl::release() {
   if (!f || !make_current()) return;
   for (auto& s : sprites) f->glDeleteTextures(1, &s->texture);
   sprites.clear();
-  f->glDeleteTextures(2, layer_textures);
-  GLuint buffers[] = {quad_vbo, stroke_vertices, marker_vertices, stroke_along, stroke_runs};
-  f->glDeleteBuffers(5, buffers);
+  GLuint buffers[] = {stroke_vertices, marker_vertices, stroke_along, stroke_runs};
+  f->glDeleteBuffers(4, buffers);
   f->glDeleteTextures(4, data_textures);
-  GLuint arrays[] = {quad_vao, data_vao};
-  f->glDeleteVertexArrays(2, arrays);
+  f->glDeleteVertexArrays(1, &data_vao);
   if (framebuffer) {
     f->glDeleteFramebuffers(1, &framebuffer);
     GLuint rbs[] = {colour_buffer, depth_buffer};
     f->glDeleteRenderbuffers(2, rbs);
   }
-  layer.reset();
   stroke.reset();
   marker.reset();
   context->doneCurrent();
@@ -422,13 +416,26 @@ void GlAxesRenderer::Gl::release() {
 
 const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
   for (const auto& sp : sprites)
-    if (same_style(sp->style, s)) return *sp;
+    if (same_style(sp->style, s)) {
+      if (!sp->drawn && !stamp_markers) draw_sprite(*sp);
+      return *sp;
+    }
   auto sp = std::make_unique<Sprite>();
   sp->style = s;
   // The same images, at the same places, as render::MarkerStamper makes.
   int reach = static_cast<int>(std::ceil(0.6 * s.size_px + 0.5 * s.line_width_px)) + 1;
   sp->centre = reach;
   sp->size = 2 * reach + 2;
+  // Stamped markers need only the size; their images are the stamper's.
+  if (!stamp_markers) draw_sprite(*sp);
+  sprites.push_back(std::move(sp));
+  return *sprites.back();
+}
+
+void GlAxesRenderer::Gl::draw_sprite(Sprite& sprite) {
+  Sprite* sp = &sprite;
+  const render::MarkerStyle& s = sp->style;
+  sp->drawn = true;
   const int side = kPhases * sp->size;
   cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
   cairo_t* cr = cairo_create(surf);
@@ -462,16 +469,16 @@ const Sprite& GlAxesRenderer::Gl::sprite(const render::MarkerStyle& s) {
   // The square stays inside the image (ink_side <= size).
   sp->ink_x = std::min(x0, sp->size - sp->ink_side);
   sp->ink_y = std::min(y0, sp->size - sp->ink_side);
-  f->glGenTextures(1, &sp->texture);
-  f->glBindTexture(GL_TEXTURE_2D, sp->texture);
-  f->glPixelStorei(GL_UNPACK_ROW_LENGTH, stride / 4);
-  f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_BGRA, GL_UNSIGNED_BYTE, data);
-  f->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  if (side <= max_texture) {  // else only stamped (build checks)
+    f->glGenTextures(1, &sp->texture);
+    f->glBindTexture(GL_TEXTURE_2D, sp->texture);
+    f->glPixelStorei(GL_UNPACK_ROW_LENGTH, stride / 4);
+    f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_BGRA, GL_UNSIGNED_BYTE, data);
+    f->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
   cairo_surface_destroy(surf);
-  sprites.push_back(std::move(sp));
-  return *sprites.back();
 }
 
 namespace {
@@ -558,7 +565,10 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
     to.insert(to.end(), {static_cast<float>(p[0] - centre[0]), static_cast<float>(p[1] - centre[1]),
                          static_cast<float>(p[2] - centre[2])});
   };
-  for (const render::SceneLine& l : scene.lines) {
+  // The images of the last scene's markers.
+  for (auto& stamper : stampers) stamper = std::make_unique<render::MarkerStamper>();
+  for (std::size_t line = 0; line < scene.lines.size(); ++line) {
+    const render::SceneLine& l = scene.lines[line];
     if (render::draws_stroke(l)) {
       const double width = render::stroke_width_px(l);
       Command* c = commands.empty() ? nullptr : &commands.back();
@@ -613,13 +623,15 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
       s.size_px *= dpr;
       s.line_width_px *= dpr;
       const Sprite& sp = sprite(s);
-      if (sp.ink_side > max_point_size || sp.size * kPhases > max_texture) return false;
+      if (!stamp_markers && (sp.ink_side > max_point_size || sp.size * kPhases > max_texture))
+        return false;
       Command* c = commands.empty() ? nullptr : &commands.back();
       if (!c || c->stroke || c->sprite != &sp) {
         Command next;
         next.stroke = false;
         next.first = static_cast<int>(points.size() / 4);
         next.sprite = &sp;
+        next.line_first = static_cast<int>(line);
         commands.push_back(next);
         c = &commands.back();
       }
@@ -630,6 +642,7 @@ bool GlAxesRenderer::Gl::build(const render::AxesScene& scene, const render::Pro
           points.push_back(0);
         }
       c->count = static_cast<int>(points.size() / 4) - c->first;
+      c->line_end = static_cast<int>(line) + 1;
     }
   }
   along.assign(pieces.size() / 8, 0.0f);
@@ -705,76 +718,83 @@ void GlAxesRenderer::Gl::ensure_framebuffer(QSize size) {
   fb_size = size;
 }
 
-void GlAxesRenderer::Gl::draw_layer(int index, const QImage& image) {
-  f->glActiveTexture(GL_TEXTURE0);
-  f->glBindTexture(GL_TEXTURE_2D, layer_textures[index]);
-  f->glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(image.bytesPerLine() / 4));
-  if (layer_size[index] != image.size()) {
-    f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width(), image.height(), 0, GL_BGRA,
-                    GL_UNSIGNED_BYTE, image.constBits());
-    layer_size[index] = image.size();
-  } else {
-    f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image.width(), image.height(), GL_BGRA,
-                       GL_UNSIGNED_BYTE, image.constBits());
-  }
-  f->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  layer->bind();
-  layer->setUniformValue("layer", 0);
-  f->glBindVertexArray(quad_vao);
-  f->glDrawArrays(GL_TRIANGLES, 0, 6);
-}
-
-void GlAxesRenderer::Gl::draw_commands(QSize size) {
+void GlAxesRenderer::Gl::draw_command(const Command& c, QSize size) {
+  if (c.count <= 0) return;
   const QVector2D viewport(static_cast<float>(size.width()), static_cast<float>(size.height()));
   const QVector4D rx(static_cast<float>(row_x[0]), static_cast<float>(row_x[1]),
                      static_cast<float>(row_x[2]), static_cast<float>(row_x[3]));
   const QVector4D ry(static_cast<float>(row_y[0]), static_cast<float>(row_y[1]),
                      static_cast<float>(row_y[2]), static_cast<float>(row_y[3]));
-  f->glEnable(GL_PROGRAM_POINT_SIZE);
-  for (int k = 0; k < 4; ++k) {
-    f->glActiveTexture(GL_TEXTURE1 + k);
-    f->glBindTexture(GL_TEXTURE_BUFFER, data_textures[k]);
-  }
-  f->glActiveTexture(GL_TEXTURE0);
-  f->glDepthFunc(GL_LESS);
-  for (const Command& c : commands) {
-    if (c.count <= 0) continue;
-    if (c.stroke) {
-      // Pieces of one run meet at joins and may cross: like Cairo's single
-      // stroke of a path, a pixel is not painted twice by one run (the
-      // depth test against the run's own slice).
-      if (c.run > 0 && c.run % kDepthSlices == 0) f->glClear(GL_DEPTH_BUFFER_BIT);
-      f->glEnable(GL_DEPTH_TEST);
-      stroke->bind();
-      stroke->setUniformValue("viewport", viewport);
-      stroke->setUniformValue("row_x", rx);
-      stroke->setUniformValue("row_y", ry);
-      stroke->setUniformValue("depth_span", 1.0f / kDepthSlices);
-      stroke->setUniformValue("piece_data", 1);
-      stroke->setUniformValue("along_data", 2);
-      stroke->setUniformValue("run_data", 4);
-      f->glBindVertexArray(data_vao);
-      f->glDrawArrays(GL_TRIANGLES, 6 * c.first, 6 * c.count);
-      f->glDisable(GL_DEPTH_TEST);
-    } else {
-      const Sprite& sp = *c.sprite;
-      marker->bind();
-      marker->setUniformValue("viewport", viewport);
-      marker->setUniformValue("row_x", rx);
-      marker->setUniformValue("row_y", ry);
-      marker->setUniformValue("centre", sp.centre);
-      f->glUniform2i(marker->uniformLocation("ink_min"), sp.ink_x, sp.ink_y);
-      marker->setUniformValue("ink_side", static_cast<float>(sp.ink_side));
-      marker->setUniformValue("sprite_size", sp.size);
-      marker->setUniformValue("atlas", 0);
-      f->glActiveTexture(GL_TEXTURE0);
-      f->glBindTexture(GL_TEXTURE_2D, sp.texture);
-      marker->setUniformValue("point_data", 3);
-      f->glBindVertexArray(data_vao);
-      f->glDrawArrays(GL_POINTS, c.first, c.count);
-    }
+  f->glBindVertexArray(data_vao);
+  if (c.stroke) {
+    // Pieces of one run meet at joins and may cross: like Cairo's single
+    // stroke of a path, a pixel is not painted twice by one run (the
+    // depth test against the run's own slice).
+    if (c.run > 0 && c.run % kDepthSlices == 0) f->glClear(GL_DEPTH_BUFFER_BIT);
+    f->glEnable(GL_DEPTH_TEST);
+    stroke->bind();
+    stroke->setUniformValue("viewport", viewport);
+    stroke->setUniformValue("row_x", rx);
+    stroke->setUniformValue("row_y", ry);
+    stroke->setUniformValue("depth_span", 1.0f / kDepthSlices);
+    stroke->setUniformValue("piece_data", 1);
+    stroke->setUniformValue("along_data", 2);
+    stroke->setUniformValue("run_data", 4);
+    f->glDrawArrays(GL_TRIANGLES, 6 * c.first, 6 * c.count);
+    f->glDisable(GL_DEPTH_TEST);
+  } else {
+    const Sprite& sp = *c.sprite;
+    marker->bind();
+    marker->setUniformValue("viewport", viewport);
+    marker->setUniformValue("row_x", rx);
+    marker->setUniformValue("row_y", ry);
+    marker->setUniformValue("centre", sp.centre);
+    f->glUniform2i(marker->uniformLocation("ink_min"), sp.ink_x, sp.ink_y);
+    marker->setUniformValue("ink_side", static_cast<float>(sp.ink_side));
+    marker->setUniformValue("sprite_size", sp.size);
+    marker->setUniformValue("atlas", 0);
+    f->glActiveTexture(GL_TEXTURE0);
+    f->glBindTexture(GL_TEXTURE_2D, sp.texture);
+    marker->setUniformValue("point_data", 3);
+    f->glDrawArrays(GL_POINTS, c.first, c.count);
   }
   f->glBindVertexArray(0);
+}
+
+namespace {
+
+// dst = src OVER dst for premultiplied 8-bit ARGB, rounded as Cairo's
+// marker stamping rounds.
+inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
+  const std::uint32_t ia = 255 - (src >> 24);
+  std::uint32_t rb = (dst & 0xFF00FFu) * ia;
+  std::uint32_t ag = ((dst >> 8) & 0xFF00FFu) * ia;
+  rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+  ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
+  return src + rb + ag;
+}
+
+}  // namespace
+
+void GlAxesRenderer::Gl::composite(QImage& image, const QRect& box) {
+  // Rows of the framebuffer are rows of the image (see the top of the
+  // file); the pixels come back as R, G, B, A bytes.
+  const std::size_t n = static_cast<std::size_t>(box.width()) * box.height();
+  if (read_back.size() < n) read_back.resize(n);
+  f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  f->glReadPixels(box.x(), box.y(), box.width(), box.height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                  read_back.data());
+  for (int r = 0; r < box.height(); ++r) {
+    const std::uint32_t* src = &read_back[static_cast<std::size_t>(r) * box.width()];
+    auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(box.y() + r)) + box.x();
+    for (int c = 0; c < box.width(); ++c) {
+      const std::uint32_t s = src[c];
+      if (s == 0) continue;
+      // R, G, B, A bytes in memory to Cairo's native 0xAARRGGBB.
+      const std::uint32_t argb = (s & 0xFF00FF00u) | ((s & 0xFFu) << 16) | ((s >> 16) & 0xFFu);
+      dst[c] = (argb >> 24) == 255 ? argb : over(argb, dst[c]);
+    }
+  }
 }
 
 // --- the renderer ---------------------------------------------------------------
@@ -802,6 +822,19 @@ std::unique_ptr<GlAxesRenderer> GlAxesRenderer::create(std::string& why) {
     why = "there is no GUI application";
     return nullptr;
   }
+#ifdef __GLIBC__
+  // Software OpenGL allocates its vertex and bin memory afresh every
+  // frame, tens of megabytes for many lines.  By default the C library
+  // hands such memory back to the system on free and the next frame pays
+  // a page fault for every page again (a third of the frame); keeping up
+  // to 128 MB of freed memory for reuse avoids that.
+  static const bool kept = [] {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    return true;
+  }();
+  (void)kept;
+#endif
   auto gl = std::make_unique<Gl>();
   if (!gl->init(why)) {
     gl->release();
@@ -812,6 +845,16 @@ std::unique_ptr<GlAxesRenderer> GlAxesRenderer::create(std::string& why) {
 
 const std::string& GlAxesRenderer::gl_renderer() const {
   return gl_->renderer_name;
+}
+
+bool GlAxesRenderer::stamps_markers() const {
+  return gl_->stamp_markers;
+}
+
+void GlAxesRenderer::set_stamps_markers(bool stamp) {
+  if (stamp == gl_->stamp_markers) return;
+  gl_->stamp_markers = stamp;
+  gl_->built = false;  // which scenes OpenGL can draw depends on it
 }
 
 GlAxesRenderer* GlAxesRenderer::shared() {
@@ -828,10 +871,6 @@ GlAxesRenderer* GlAxesRenderer::shared() {
       std::fprintf(stderr, "Velmora: 3-D views are drawn with Cairo: %s.\n", why.c_str());
     return nullptr;
   }
-  // Software rasterizers draw many small primitives more slowly than
-  // Cairo's marker stamping; there OpenGL is used only when asked for.
-  if (setting == RendererSetting::Automatic && is_software_renderer(made->gl_renderer()))
-    return nullptr;
   g_shared = made.release();
   qAddPostRoutine(release_shared);
   return g_shared;
@@ -852,43 +891,175 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
     g.context->doneCurrent();
     return cairo_frame();
   }
-  render_axes_into(g.under, scene, view, axes_rect, figure_height_px, dpr, false,
-                   render::kUnderData);
-  render_axes_into(g.over, scene, view, axes_rect, figure_height_px, dpr, false, render::kOverData);
-  QOpenGLFunctions_3_3_Core& f = *g.f;
+  // Cairo's drawing under the data goes into the frame not on show; the
+  // data is laid over it, then Cairo's drawing over the data.
+  auto unused = [](const QImage& im) { return im.isNull() || im.isDetached(); };
+  QImage& image = unused(g.frames[0]) ? g.frames[0] : g.frames[1];
+  render_axes_into(image, scene, view, axes_rect, figure_height_px, dpr, false, render::kUnderData);
   g.set_view(proj, view, dpr);
-  g.ensure_framebuffer(device);
-  f.glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
-  f.glViewport(0, 0, device.width(), device.height());
-  f.glDisable(GL_DEPTH_TEST);
-  f.glDisable(GL_SCISSOR_TEST);
-  f.glClearColor(0, 0, 0, 0);
-  f.glClearDepth(1);
-  f.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  // Premultiplied colours, composited the way Cairo's OVER operator does.
-  f.glEnable(GL_BLEND);
-  f.glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-  g.draw_layer(0, g.under);
-  if (scene.zoom > 1) {
-    // A zoomed-in view stays inside its own rectangle.
+
+  // The device pixels the data can reach: the limits box as drawn, widened
+  // by the widest line or marker, and within the plot rectangle when zoomed
+  // in (a zoomed-in view stays inside its own rectangle).
+  double margin = 2;
+  for (const Command& c : g.commands)
+    margin = std::max(margin, c.stroke ? 0.5 * c.width + 2 : c.sprite->size + 2.0);
+  double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
+  for (int k = 0; k < 8; ++k) {
+    const std::array<double, 2> p =
+        proj.to_pixel(proj.limit(0)[k & 1], proj.limit(1)[(k >> 1) & 1], proj.limit(2)[k >> 2]);
+    const double d[2] = {(p[0] - view.x()) * dpr, (p[1] - view.y()) * dpr};
+    for (int i = 0; i < 2; ++i) lo[i] = std::min(lo[i], d[i]), hi[i] = std::max(hi[i], d[i]);
+  }
+  auto clamp_px = [](double v) { return static_cast<int>(std::clamp(v, -1e6, 1e6)); };
+  QRect reach(QPoint(clamp_px(std::floor(lo[0] - margin)), clamp_px(std::floor(lo[1] - margin))),
+              QPoint(clamp_px(std::ceil(hi[0] + margin)), clamp_px(std::ceil(hi[1] + margin))));
+  reach &= QRect(QPoint(0, 0), device);
+  const bool clipped = scene.zoom > 1 && !proj.two_d();
+  if (clipped) {
     double left = (axes_rect.left - view.x()) * dpr;
     double top = (figure_height_px - axes_rect.bottom - axes_rect.height - view.y()) * dpr;
     int x0 = static_cast<int>(std::lround(left)), y0 = static_cast<int>(std::lround(top));
     int x1 = static_cast<int>(std::lround(left + axes_rect.width * dpr));
     int y1 = static_cast<int>(std::lround(top + axes_rect.height * dpr));
-    f.glEnable(GL_SCISSOR_TEST);
-    f.glScissor(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+    reach &= QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
   }
-  g.draw_commands(device);
+
+  // Stamped markers go straight into the image, as the Cairo painter
+  // stamps them.  Consecutive stamped runs gather in a batch; a batch of
+  // many markers is shared between two threads, each stamping into its own
+  // band of rows the markers that reach it: the same pixels in the same
+  // order as one thread would.
+  unsigned char* const bits = image.bits();
+  auto stamp_band = [&](render::MarkerStamper& stamper, int list, int top, int bottom) {
+    if (bottom <= top) return;
+    const int stride = static_cast<int>(image.bytesPerLine());
+    cairo_surface_t* band = cairo_image_surface_create_for_data(
+        bits + static_cast<std::ptrdiff_t>(top) * stride, CAIRO_FORMAT_ARGB32, device.width(),
+        bottom - top, stride);
+    cairo_t* cr = cairo_create(band);
+    cairo_translate(cr, 0, -top);
+    cairo_scale(cr, dpr, dpr);
+    cairo_translate(cr, -view.x(), -view.y());
+    if (clipped) {
+      cairo_rectangle(cr, axes_rect.left, figure_height_px - axes_rect.bottom - axes_rect.height,
+                      axes_rect.width, axes_rect.height);
+      cairo_clip(cr);
+    }
+    for (std::size_t k = 0; k < g.batch.size(); ++k)
+      stamper.draw(cr, g.batch[k].style, g.batch[k].centres[list]);
+    cairo_destroy(cr);
+    cairo_surface_finish(band);
+    cairo_surface_destroy(band);
+  };
+  std::size_t batch_markers = 0;
+  double row_sum = 0;
+  auto stamp = [&](const Command& c) {
+    // One command's lines share their marker's look.
+    Gl::Stamped& run = g.batch.emplace_back();
+    run.style = render::marker_style(scene.lines[c.line_first]);
+    run.reach = c.sprite->size + 2.0;
+    for (int line = c.line_first; line < c.line_end; ++line) {
+      const render::SceneLine& l = scene.lines[static_cast<std::size_t>(line)];
+      if (!render::draws_markers(l)) continue;
+      for (const auto& p : render::marker_centres(l, proj)) {
+        run.centres[0].push_back(p);
+        row_sum += (p[1] - view.y()) * dpr;
+      }
+    }
+    batch_markers += run.centres[0].size();
+  };
+  auto stamp_batch = [&] {
+    if (batch_markers == 0) {
+      g.batch.clear();
+      return;
+    }
+    if (batch_markers < kSharedStamping) {
+      stamp_band(*g.stampers[0], 0, 0, device.height());
+    } else {
+      const int middle =
+          std::clamp(static_cast<int>(std::lround(row_sum / static_cast<double>(batch_markers))), 0,
+                     device.height());
+      // Markers whose centre lies within their reach of a band.
+      for (Gl::Stamped& run : g.batch)
+        for (const auto& p : run.centres[0]) {
+          const double row = (p[1] - view.y()) * dpr;
+          if (row < middle + run.reach) run.centres[1].push_back(p);
+          if (row > middle - run.reach) run.centres[2].push_back(p);
+        }
+      std::thread lower;
+      try {
+        lower = std::thread([&] { stamp_band(*g.stampers[1], 2, middle, device.height()); });
+      } catch (const std::system_error&) {
+        // No second thread to be had: this one stamps both bands.
+        stamp_band(*g.stampers[1], 2, middle, device.height());
+      }
+      stamp_band(*g.stampers[0], 1, 0, middle);
+      if (lower.joinable()) lower.join();
+    }
+    g.batch.clear();
+    batch_markers = 0;
+    row_sum = 0;
+  };
+
+  // Runs drawn by OpenGL gather in the framebuffer until a stamped run must
+  // go over them; then they are read back and laid over the image.  Runs
+  // of one colour (a stroke, a single-coloured marker) look the same laid
+  // in either order, so a stamped run of the framebuffer's one colour goes
+  // straight into the image.
+  QOpenGLFunctions_3_3_Core& f = *g.f;
+  bool pending = false, pending_mixed = false;
+  render::Rgb pending_colour{0, 0, 0};
+  auto flush = [&] {
+    stamp_batch();
+    if (!pending) return;
+    g.composite(image, reach);
+    pending = false;
+  };
+  for (const Command& c : g.commands) {
+    if (c.count <= 0) continue;
+    if (!c.stroke && g.stamp_markers) {
+      const render::MarkerStyle style = render::marker_style(scene.lines[c.line_first]);
+      const bool one_colour = !style.face || same(*style.face, style.edge);
+      if (pending && (pending_mixed || !one_colour || !same(pending_colour, style.edge))) flush();
+      stamp(c);
+      continue;
+    }
+    if (reach.isEmpty()) continue;
+    if (!pending) {
+      if (!g.framebuffer || g.fb_size != device) {
+        g.ensure_framebuffer(device);
+        g.read_back.clear();
+      }
+      f.glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
+      f.glViewport(0, 0, device.width(), device.height());
+      f.glEnable(GL_SCISSOR_TEST);
+      f.glScissor(reach.x(), reach.y(), reach.width(), reach.height());
+      f.glClearColor(0, 0, 0, 0);
+      f.glClearDepth(1);
+      f.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      f.glDepthFunc(GL_LESS);
+      // Premultiplied colours, composited the way Cairo's OVER operator does.
+      f.glEnable(GL_BLEND);
+      f.glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+      f.glEnable(GL_PROGRAM_POINT_SIZE);
+      for (int k = 0; k < 4; ++k) {
+        f.glActiveTexture(GL_TEXTURE1 + k);
+        f.glBindTexture(GL_TEXTURE_BUFFER, g.data_textures[k]);
+      }
+      f.glActiveTexture(GL_TEXTURE0);
+      pending = true;
+      pending_mixed = false;
+      pending_colour = c.stroke ? c.color : render::Rgb{0, 0, 0};
+    }
+    g.draw_command(c, device);
+    if (!c.stroke || !same(c.color, pending_colour)) pending_mixed = true;
+  }
+  flush();
   f.glDisable(GL_SCISSOR_TEST);
-  g.draw_layer(1, g.over);
-  QImage image(device, QImage::Format_ARGB32_Premultiplied);
-  f.glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  f.glReadPixels(0, 0, device.width(), device.height(), GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
   f.glBindFramebuffer(GL_FRAMEBUFFER, 0);
   g.context->doneCurrent();
-
-  image.setDevicePixelRatio(dpr);
+  draw_axes_onto(image, scene, view, axes_rect, figure_height_px, dpr, render::kOverData);
   return image;
 }
 

@@ -26,14 +26,17 @@ bool is_software_renderer(std::string_view gl_renderer);
 /// rasterized by the graphics processor from the same pixel positions the
 /// Cairo painter computes (render::Projection, render::visit_stroke_pieces,
 /// render::marker_centres); each marker is a texture of the Cairo-drawn
-/// marker itself.  Everything else (background, grid, box, ticks, labels,
-/// texts, title) is the Cairo painter's own drawing under and over the data.
+/// marker itself, or, on software rasterizers, is stamped by the processor
+/// exactly as the Cairo painter stamps it.  Everything else (background,
+/// grid, box, ticks, labels, texts, title) is the Cairo painter's own
+/// drawing, into the same image under and over the data.
 /// Lines are antialiased by their exact pixel coverage, as Cairo does, so the
 /// picture looks like the exported one.  The data's points stay on the
 /// graphics processor while the scene's lines, looks and limits are
 /// unchanged; the shaders project them, so turning and zooming send only a
-/// matrix.  Rendering happens in an offscreen framebuffer; the result is
-/// read back into an image that the view paints.
+/// matrix.  Rendering happens in an offscreen framebuffer; only the part
+/// the data can reach is cleared, read back and laid over Cairo's drawing,
+/// in an image kept between frames that the view paints.
 class GlAxesRenderer {
  public:
   ~GlAxesRenderer();
@@ -48,12 +51,20 @@ class GlAxesRenderer {
   /// The renderer the window's 3-D views use, made on first use, or nullptr
   /// when they draw with Cairo: VELMORA_RENDERER=cairo; no OpenGL 3.3
   /// context (said once on standard error, except on the offscreen
-  /// platform); or a software rasterizer, unless VELMORA_RENDERER=opengl.
-  /// Decided once; released with the application.
+  /// platform).  Software OpenGL (Mesa's llvmpipe) is used too: there the
+  /// markers are stamped by the processor.  Decided once; released with
+  /// the application.
   static GlAxesRenderer* shared();
 
   /// The OpenGL renderer's name (GL_RENDERER), e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
   const std::string& gl_renderer() const;
+
+  /// Whether markers are stamped on the processor, exactly as the Cairo
+  /// painter stamps them, rather than drawn by OpenGL as points: the choice
+  /// on software rasterizers, which spend about a microsecond setting up
+  /// each point however small, against a few pixels' work for a stamp.
+  bool stamps_markers() const;
+  void set_stamps_markers(bool stamp);
 
   /// The axes drawn into a transparent image covering `view` (logical pixels
   /// of a canvas `figure_height_px` high, from its top-left corner) at `dpr`

@@ -94,6 +94,21 @@ std::array<int, 2> inked_extent(const QImage& im, bool along_x, int across) {
   return {first, last};
 }
 
+// Sums of alpha over the two images and of their differences.
+struct InkDiff {
+  double ink_a = 0, ink_b = 0, diff = 0;
+};
+InkDiff ink_diff(const QImage& a, const QImage& b) {
+  InkDiff d;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      d.ink_a += alpha(a, x, y);
+      d.ink_b += alpha(b, x, y);
+      d.diff += std::abs(alpha(a, x, y) - alpha(b, x, y));
+    }
+  return d;
+}
+
 class GlAxesRendererTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { gl_ = GlAxesRenderer::create(why_).release(); }
@@ -139,28 +154,130 @@ TEST_F(GlAxesRendererTest, MarkersLandOnCairosPixels) {
       a.lines.push_back(l);
       ++i;
     }
-  for (double dpr : {1.0, 2.0}) {
-    auto [cairo, gl] = both(a, dpr);
-    ASSERT_EQ(gl.size(), cairo.size());
-    EXPECT_EQ(gl.devicePixelRatio(), dpr);
-    render::Projection proj(a, kPlot, kFigureHeight);
-    for (const SceneLine& l : a.lines) {
-      auto p = proj.to_pixel(l.x[0], l.y[0], l.z[0]);
-      std::array<double, 2> at{(p[0] - kView.x()) * dpr, (p[1] - kView.y()) * dpr};
-      Blob c = blob(cairo, at, static_cast<int>(12 * dpr)),
-           g = blob(gl, at, static_cast<int>(12 * dpr));
-      ASSERT_GT(c.ink, 0);
-      EXPECT_NEAR(g.x, c.x, 0.05) << render::marker_name(l.marker);
-      EXPECT_NEAR(g.y, c.y, 0.05) << render::marker_name(l.marker);
-      EXPECT_NEAR(g.ink, c.ink, 0.01 * c.ink) << render::marker_name(l.marker);
+  // Stamped on the processor (software rasterizers) or drawn as points.
+  const bool default_stamping = gl_->stamps_markers();
+  for (bool stamp : {true, false})
+    for (double dpr : {1.0, 2.0}) {
+      SCOPED_TRACE(stamp ? "stamped" : "points");
+      gl_->set_stamps_markers(stamp);
+      auto [cairo, gl] = both(a, dpr);
+      ASSERT_EQ(gl.size(), cairo.size());
+      EXPECT_EQ(gl.devicePixelRatio(), dpr);
+      render::Projection proj(a, kPlot, kFigureHeight);
+      for (const SceneLine& l : a.lines) {
+        auto p = proj.to_pixel(l.x[0], l.y[0], l.z[0]);
+        std::array<double, 2> at{(p[0] - kView.x()) * dpr, (p[1] - kView.y()) * dpr};
+        Blob c = blob(cairo, at, static_cast<int>(12 * dpr)),
+             g = blob(gl, at, static_cast<int>(12 * dpr));
+        ASSERT_GT(c.ink, 0);
+        EXPECT_NEAR(g.x, c.x, 0.05) << render::marker_name(l.marker);
+        EXPECT_NEAR(g.y, c.y, 0.05) << render::marker_name(l.marker);
+        EXPECT_NEAR(g.ink, c.ink, 0.01 * c.ink) << render::marker_name(l.marker);
+      }
+      // Every pixel: the same marker images on the same pixels, blended alike.
+      int worst = 0;
+      for (int y = 0; y < gl.height(); ++y)
+        for (int x = 0; x < gl.width(); ++x)
+          worst = std::max(worst, std::abs(alpha(gl, x, y) - alpha(cairo, x, y)));
+      EXPECT_LE(worst, stamp ? 0 : 2);
     }
-    // Every pixel: the same marker images on the same pixels, blended alike.
-    int worst = 0;
-    for (int y = 0; y < gl.height(); ++y)
-      for (int x = 0; x < gl.width(); ++x)
-        worst = std::max(worst, std::abs(alpha(gl, x, y) - alpha(cairo, x, y)));
-    EXPECT_LE(worst, 2);
+  gl_->set_stamps_markers(default_stamping);
+}
+
+TEST_F(GlAxesRendererTest, StampedMarkersAndOpenGlLinesKeepTheirOrder) {
+  // Blue hollow circles, a wide red line over them, filled green squares
+  // over the line, then a black line over everything: each covers the one
+  // before where they cross, as in Cairo's picture.
+  AxesScene a = bare_scene();
+  a.three_d = false;
+  a.azimuth_deg = 0;
+  a.elevation_deg = 90;
+  std::vector<double> xs, ys, zs;
+  for (int i = 0; i < 15; ++i) {
+    xs.push_back(-0.84 + 0.12 * i + 0.0071 * i);
+    ys.push_back(0.013 * i);
+    zs.push_back(0);
   }
+  SceneLine rings = line(xs, ys, zs), squares = line(xs, ys, zs);
+  rings.style = squares.style = LineStyle::None;
+  rings.marker = Marker::Circle;
+  rings.marker_size_pt = 9;
+  rings.color = {0, 0, 1};
+  squares.marker = Marker::Square;
+  squares.marker_size_pt = 5;
+  squares.color = {0, 0.5, 0};
+  squares.marker_face = render::Rgb{0.2, 0.9, 0.2};
+  SceneLine red = line({-0.9, 0.9}, {0.09, 0.09}, {0, 0});
+  red.color = {1, 0, 0};
+  red.line_width_pt = 4;
+  SceneLine black = line({-0.5, -0.5}, {-0.5, 0.5}, {0, 0});
+  black.line_width_pt = 3;
+  a.lines = {rings, red, squares, black};
+  const bool default_stamping = gl_->stamps_markers();
+  for (bool stamp : {true, false}) {
+    SCOPED_TRACE(stamp ? "stamped" : "points");
+    gl_->set_stamps_markers(stamp);
+    auto [cairo, gl] = both(a);
+    // Every channel of every pixel, and the square's face over the red line.
+    double ink = 0, diff = 0;
+    for (int y = 0; y < gl.height(); ++y)
+      for (int x = 0; x < gl.width(); ++x) {
+        const QRgb c = cairo.pixel(x, y), g = gl.pixel(x, y);
+        ink += qAlpha(c);
+        diff += std::abs(qRed(c) - qRed(g)) + std::abs(qGreen(c) - qGreen(g)) +
+                std::abs(qBlue(c) - qBlue(g)) + std::abs(qAlpha(c) - qAlpha(g));
+      }
+    EXPECT_LT(diff, 0.05 * ink);
+    render::Projection proj(a, kPlot, kFigureHeight);
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+      auto p = proj.to_pixel(xs[i], ys[i], 0);
+      const int x = static_cast<int>(p[0]), y = static_cast<int>(p[1]);
+      const QRgb c = cairo.pixel(x, y), g = gl.pixel(x, y);
+      EXPECT_NEAR(qRed(g), qRed(c), 2) << i;
+      EXPECT_NEAR(qGreen(g), qGreen(c), 2) << i;
+      EXPECT_NEAR(qBlue(g), qBlue(c), 2) << i;
+    }
+  }
+  gl_->set_stamps_markers(default_stamping);
+}
+
+TEST_F(GlAxesRendererTest, ManyStampedMarkersAreCairosPixelsTurnedAndZoomed) {
+  // Enough markers to be stamped by two threads, in two bands of rows, in
+  // a cloud crossing the middle of the view: six lines of markers in three
+  // colours, hollow and filled, stamped one over the other.
+  AxesScene a = bare_scene();
+  for (int part = 0; part < 6; ++part) {
+    SceneLine cloud;
+    for (int i = 0; i < 5000; ++i) {
+      const double t = 0.001 * (i + 5000 * part), r = 0.05 + 0.6 * std::fmod(0.618 * i, 1.0);
+      cloud.x.push_back(r * std::cos(7 * t));
+      cloud.y.push_back(r * std::sin(7 * t));
+      cloud.z.push_back(0.8 * std::sin(3 * t));
+    }
+    cloud.style = LineStyle::None;
+    cloud.marker = Marker::Circle;
+    cloud.marker_size_pt = 4;
+    cloud.color = {0.4 * (part % 3), 0.2, 1 - 0.4 * (part % 3)};
+    if (part == 4) cloud.marker_face = render::Rgb{0.9, 0.8, 0.1};
+    a.lines.push_back(cloud);
+  }
+  a.lines.push_back(line({-0.6, 0, 0.6}, {0, 0.5, 0}, {0, 0.3, 0}));
+  const bool default_stamping = gl_->stamps_markers();
+  gl_->set_stamps_markers(true);
+  for (double zoom : {1.0, 2.5}) {
+    a.zoom = zoom;
+    a.azimuth_deg += 23;
+    AxesScene markers_only = a;
+    markers_only.lines.pop_back();
+    auto [cairo, gl] = both(markers_only);
+    EXPECT_TRUE(gl == cairo) << "zoom " << zoom;
+    // With the wire over them, from OpenGL.
+    auto [cairo_w, gl_w] = both(a);
+    InkDiff d = ink_diff(cairo_w, gl_w);
+    EXPECT_NEAR(d.ink_b, d.ink_a, 0.01 * d.ink_a) << "zoom " << zoom;
+    EXPECT_LT(d.diff, 0.01 * d.ink_a) << "zoom " << zoom;
+  }
+  gl_->set_stamps_markers(default_stamping);
 }
 
 TEST_F(GlAxesRendererTest, LineEndsWidthsAndStylesMatchCairo) {
@@ -250,21 +367,6 @@ TEST_F(GlAxesRendererTest, DashPatternsCoverLikeCairo) {
   }
 }
 
-// Sums of alpha over the two images and of their differences.
-struct InkDiff {
-  double ink_a = 0, ink_b = 0, diff = 0;
-};
-InkDiff ink_diff(const QImage& a, const QImage& b) {
-  InkDiff d;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      d.ink_a += alpha(a, x, y);
-      d.ink_b += alpha(b, x, y);
-      d.diff += std::abs(alpha(a, x, y) - alpha(b, x, y));
-    }
-  return d;
-}
-
 TEST_F(GlAxesRendererTest, KeptDataFollowsEveryChangeOfSceneAndView) {
   // Data far from the origin, so single precision on the graphics
   // processor must not lose the sub-pixel positions.
@@ -293,6 +395,7 @@ TEST_F(GlAxesRendererTest, KeptDataFollowsEveryChangeOfSceneAndView) {
   std::string why;
   std::unique_ptr<GlAxesRenderer> rebuilt = GlAxesRenderer::create(why);
   ASSERT_TRUE(rebuilt) << why;
+  rebuilt->set_stamps_markers(gl_->stamps_markers());
   const AxesScene nothing = bare_scene();
   auto check = [&](const AxesScene& s, double dpr, const std::string& step) {
     QImage kept = gl_->render(s, kView, kPlot, kFigureHeight, dpr);
