@@ -222,10 +222,11 @@ BENCHMARK(BM_AnalysisRoad)
 }  // namespace
 }  // namespace velmora::app
 
-// Memory as the program has it: restarted with huge pages where the kernel
-// offers them.
+// Memory as the program has it: huge pages where the kernel offers them,
+// freed memory kept for the next step.
 int main(int argc, char** argv) {
   velmora::restart_with_huge_pages(argv);
+  velmora::keep_freed_memory();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -235,10 +235,11 @@ BENCHMARK(BM_WriteScoreFile)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTi
 // reader starts from the same state of the heap (a reader that ran right
 // after a file was written would find the writer's freed memory and be
 // spared the page faults of fresh memory that the others pay).  Memory is
-// as the program has it: restarted with huge pages where the kernel offers
-// them.
+// as the program has it: huge pages where the kernel offers them, freed
+// memory kept for the next step.
 int main(int argc, char** argv) {
   velmora::restart_with_huge_pages(argv);
+  velmora::keep_freed_memory();
   sample_path();
   csv_path();
   tps_path();

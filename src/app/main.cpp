@@ -63,6 +63,7 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
   using namespace velmora;
   restart_with_huge_pages(argv);
+  keep_freed_memory();
   // A save past the file-size limit is then an error the writer reports,
   // not the end of the program with a temporary file left behind.
   ignore_file_size_signal();

@@ -21,9 +21,6 @@
 #include <QVector4D>
 #include <algorithm>
 #include <cctype>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -38,6 +35,7 @@
 #include "platform/render/line_geometry.hpp"
 #include "platform/render/marker.hpp"
 #include "platform/render/renderer.hpp"
+#include "platform/runtime/huge_pages.hpp"
 
 namespace velmora::qt {
 
@@ -822,19 +820,12 @@ std::unique_ptr<GlAxesRenderer> GlAxesRenderer::create(std::string& why) {
     why = "there is no GUI application";
     return nullptr;
   }
-#ifdef __GLIBC__
   // Software OpenGL allocates its vertex and bin memory afresh every
   // frame, tens of megabytes for many lines.  By default the C library
   // hands such memory back to the system on free and the next frame pays
-  // a page fault for every page again (a third of the frame); keeping up
-  // to 128 MB of freed memory for reuse avoids that.
-  static const bool kept = [] {
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 128 << 20);
-    return true;
-  }();
-  (void)kept;
-#endif
+  // a page fault for every page again (a third of the frame).  The program
+  // keeps freed memory from the start; so does any other user of the view.
+  keep_freed_memory();
   auto gl = std::make_unique<Gl>();
   if (!gl->init(why)) {
     gl->release();
