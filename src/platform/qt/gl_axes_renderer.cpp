@@ -759,21 +759,6 @@ void GlAxesRenderer::Gl::draw_command(const Command& c, QSize size) {
   f->glBindVertexArray(0);
 }
 
-namespace {
-
-// dst = src OVER dst for premultiplied 8-bit ARGB, rounded as Cairo's
-// marker stamping rounds.
-inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
-  const std::uint32_t ia = 255 - (src >> 24);
-  std::uint32_t rb = (dst & 0xFF00FFu) * ia;
-  std::uint32_t ag = ((dst >> 8) & 0xFF00FFu) * ia;
-  rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
-  ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
-  return src + rb + ag;
-}
-
-}  // namespace
-
 void GlAxesRenderer::Gl::composite(QImage& image, const QRect& box) {
   // Rows of the framebuffer are rows of the image (see the top of the
   // file); the pixels come back as R, G, B, A bytes.
@@ -790,7 +775,7 @@ void GlAxesRenderer::Gl::composite(QImage& image, const QRect& box) {
       if (s == 0) continue;
       // R, G, B, A bytes in memory to Cairo's native 0xAARRGGBB.
       const std::uint32_t argb = (s & 0xFF00FF00u) | ((s & 0xFFu) << 16) | ((s >> 16) & 0xFFu);
-      dst[c] = (argb >> 24) == 255 ? argb : over(argb, dst[c]);
+      dst[c] = (argb >> 24) == 255 ? argb : render::premultiplied_over(argb, dst[c]);
     }
   }
 }

@@ -64,16 +64,6 @@ bool same(const Rgb& a, const Rgb& b) {
   return a.r == b.r && a.g == b.g && a.b == b.b;
 }
 
-// dst = src OVER dst for premultiplied 8-bit ARGB.
-inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
-  std::uint32_t ia = 255 - (src >> 24);
-  std::uint32_t rb = (dst & 0xFF00FFu) * ia;
-  std::uint32_t ag = ((dst >> 8) & 0xFF00FFu) * ia;
-  rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
-  ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
-  return src + rb + ag;
-}
-
 }  // namespace
 
 void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
@@ -272,9 +262,9 @@ void MarkerStamper::draw(cairo_t* cr, const MarkerStyle& style,
           reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(top + r) * stride) +
           left;
       if (opaque_target) {
-        for (int c = from; c < to; ++c) dst[c] = over(src[c], dst[c] | 0xFF000000u);
+        for (int c = from; c < to; ++c) dst[c] = premultiplied_over(src[c], dst[c] | 0xFF000000u);
       } else {
-        for (int c = from; c < to; ++c) dst[c] = over(src[c], dst[c]);
+        for (int c = from; c < to; ++c) dst[c] = premultiplied_over(src[c], dst[c]);
       }
     }
   }

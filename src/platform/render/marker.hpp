@@ -21,6 +21,17 @@ struct MarkerStyle {
   std::optional<Rgb> face;  ///< nullopt: hollow
 };
 
+/// dst = src OVER dst for premultiplied 8-bit ARGB pixels, rounded as
+/// Cairo rounds; the marker stamper composites its images with it.
+inline std::uint32_t premultiplied_over(std::uint32_t src, std::uint32_t dst) {
+  const std::uint32_t ia = 255 - (src >> 24);
+  std::uint32_t rb = (dst & 0xFF00FFu) * ia;
+  std::uint32_t ag = ((dst >> 8) & 0xFF00FFu) * ia;
+  rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+  ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
+  return src + rb + ag;
+}
+
 /// Adds the outline of one marker centred at (x, y) to the current path.
 /// Plus, cross and asterisk are open strokes; the others closed shapes.
 void add_marker_path(cairo_t* cr, Marker marker, double x, double y, double size_px);
