@@ -98,6 +98,23 @@ render::AxesScene sample_scene(int kind) {
   return a;
 }
 
+// Times the frames of a view turning a step each frame, `draw` making one.
+template <typename Draw>
+void turning_frames(benchmark::State& state, render::AxesScene& scene, Draw draw) {
+  int frame = 0;
+  for (auto _ : state) {
+    scene.azimuth_deg = -37.5 + 3 * (frame++ % 100);
+    QImage image = draw(scene);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+
+// Every scene kind, the main figure (the fit as the window draws it) first.
+void every_scene(benchmark::internal::Benchmark* b) {
+  for (int kind : {4, 0, 1, 2, 3, 5}) b->Arg(kind);
+  b->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+}
+
 void BM_OpenGlFrame(benchmark::State& state) {
   static std::string why;
   if (!g_gl && why.empty()) g_gl = qt::GlAxesRenderer::create(why);
@@ -112,41 +129,19 @@ void BM_OpenGlFrame(benchmark::State& state) {
   // The first frame of a scene uploads its data and makes its marker
   // images; the frames of a turning view that follow are what is timed.
   gl->render(scene, kView, kAxesRect, kFigureHeight, 1);
-  int frame = 0;
-  for (auto _ : state) {
-    scene.azimuth_deg = -37.5 + 3 * (frame++ % 100);
-    QImage image = gl->render(scene, kView, kAxesRect, kFigureHeight, 1);
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  turning_frames(state, scene, [gl](const render::AxesScene& s) {
+    return gl->render(s, kView, kAxesRect, kFigureHeight, 1);
+  });
 }
-BENCHMARK(BM_OpenGlFrame)
-    ->Arg(4)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(3)
-    ->Arg(5)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_OpenGlFrame)->Apply(every_scene);
 
 void BM_CairoFrame(benchmark::State& state) {
   render::AxesScene scene = sample_scene(static_cast<int>(state.range(0)));
-  int frame = 0;
-  for (auto _ : state) {
-    scene.azimuth_deg = -37.5 + 3 * (frame++ % 100);
-    QImage image = qt::render_axes(scene, kView, kAxesRect, kFigureHeight, 1);
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  turning_frames(state, scene, [](const render::AxesScene& s) {
+    return qt::render_axes(s, kView, kAxesRect, kFigureHeight, 1);
+  });
 }
-BENCHMARK(BM_CairoFrame)
-    ->Arg(4)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(3)
-    ->Arg(5)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_CairoFrame)->Apply(every_scene);
 
 }  // namespace
 

@@ -6,31 +6,23 @@
 #include <optional>
 #include <string>
 
+#include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
 #include "stats/regression.hpp"
 
-// BLAS's symmetric rank-k update (OpenBLAS): C = alpha·AᵀA + beta·C.
-extern "C" void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k,
-                       const double* alpha, const double* a, const int* lda, const double* beta,
-                       double* c, const int* ldc);
-
 namespace velmora::stats {
 
 namespace {
-
-/// Residuals whose sums of squares and products take at least this many
-/// multiply-adds (N·p²) form them with BLAS, which uses the processor's
-/// widest vectors; smaller ones, where calling it costs more than it saves,
-/// with Eigen.
-constexpr Eigen::Index kBlasSscpWork = 20'000'000;
 
 // Sums of squares and products about the column means of `y`, which is
 // centred in place.
 Eigen::MatrixXd sscp_of_centred(Eigen::MatrixXd& y) {
   y.rowwise() -= y.colwise().mean();
   Eigen::MatrixXd s = Eigen::MatrixXd::Zero(y.cols(), y.cols());
-  if (y.size() * y.cols() >= kBlasSscpWork && y.rows() <= std::numeric_limits<int>::max()) {
+  // N·p² multiply-adds.
+  if (static_cast<double>(y.size()) * static_cast<double>(y.cols()) >= kBlasMultiplyAdds &&
+      y.rows() <= std::numeric_limits<int>::max()) {
     const int n = static_cast<int>(y.cols()), k = static_cast<int>(y.rows());
     const double one = 1, zero = 0;
     dsyrk_("L", "T", &n, &k, &one, y.data(), &k, &zero, s.data(), &n);

@@ -16,13 +16,9 @@
 #include <new>
 #include <string>
 
+#include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
-
-// LAPACK's symmetric eigen-solver by divide and conquer (OpenBLAS).
-extern "C" void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda,
-                        double* w, double* work, const int* lwork, int* iwork, const int* liwork,
-                        int* info);
 
 namespace velmora::tps {
 
