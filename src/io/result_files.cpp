@@ -59,51 +59,22 @@ std::size_t line_room(const Eigen::MatrixXd& columns, NumberFormat format) {
   return room(format) * static_cast<std::size_t>(columns.rows()) + kLineEnd.size();
 }
 
-/// Appends every line of `columns` to `out`.  The room for the longest text
-/// is taken at once and the rest given back at the end; large tables are
-/// written by two threads, the second half of the lines into the second half
-/// of the room, then moved to follow the first: the same text as one thread
-/// writes.
-void append_lines(std::string& out, const Eigen::MatrixXd& columns, NumberFormat format) {
-  const std::size_t start = out.size(), per_line = line_room(columns, format);
-  const Eigen::Index n = columns.cols();
-  out.resize(start + static_cast<std::size_t>(n) * per_line);
-  char* const base = out.data() + start;
-  if (columns.size() <= kParallelNumbers || std::thread::hardware_concurrency() < 2) {
-    out.resize(static_cast<std::size_t>(put_lines(base, columns, 0, n, format) - out.data()));
-    return;
-  }
-  const Eigen::Index half = n / 2;
-  char* const second = base + static_cast<std::size_t>(half) * per_line;
-  char* second_end = second;
-  std::thread helper([&] { second_end = put_lines(second, columns, half, n, format); });
-  char* const first_end = put_lines(base, columns, 0, half, format);
-  helper.join();
-  char* const end = std::copy(second, second_end, first_end);
-  out.resize(static_cast<std::size_t>(end - out.data()));
-}
-
-std::string format_columns_as_lines(const Eigen::MatrixXd& columns, NumberFormat format) {
-  std::string out;
-  append_lines(out, columns, format);
-  return out;
+/// Whether a table is formatted by two threads.
+bool parallel(const Eigen::MatrixXd& columns) {
+  return columns.size() > kParallelNumbers && std::thread::hardware_concurrency() >= 2;
 }
 
 /// Lines of one piece of a table handed out piece by piece.
 constexpr Eigen::Index kPieceLines = 256;
 
-/// Hands the lines of `columns` to `put` in pieces, in order.  Large tables
-/// are formatted by two threads, piece by piece in turn, while the calling
-/// thread hands out each piece as soon as it and those before it are ready:
-/// the same text as append_lines writes.  An exception of `put` stops the
+/// Hands the lines of `columns` to `put` in order, in pieces of kPieceLines
+/// lines.  Two threads format the pieces in turn while the calling thread
+/// hands out each piece as soon as it and those before it are ready: the
+/// same text as one thread writes.  An exception of `put` stops the
 /// formatting and comes through.
-void put_lines_in_pieces(const Eigen::MatrixXd& columns, NumberFormat format,
-                         const std::function<void(std::string_view)>& put) {
+void put_pieces_in_parallel(const Eigen::MatrixXd& columns, NumberFormat format,
+                            const std::function<void(std::string_view)>& put) {
   const Eigen::Index n = columns.cols();
-  if (columns.size() <= kParallelNumbers || std::thread::hardware_concurrency() < 2) {
-    put(format_columns_as_lines(columns, format));
-    return;
-  }
   const auto pieces = static_cast<std::size_t>((n + kPieceLines - 1) / kPieceLines);
   std::vector<std::string> text(pieces);
   std::vector<char> ready(pieces, 0);
@@ -145,6 +116,36 @@ void put_lines_in_pieces(const Eigen::MatrixXd& columns, NumberFormat format,
     }
     put(piece);
   }
+}
+
+/// Appends every line of `columns` to `out`.  The room for the longest text
+/// is taken at once and the rest given back at the end; large tables are
+/// formatted by two threads.
+void append_lines(std::string& out, const Eigen::MatrixXd& columns, NumberFormat format) {
+  if (parallel(columns)) {
+    put_pieces_in_parallel(columns, format, [&out](std::string_view piece) { out += piece; });
+    return;
+  }
+  const std::size_t start = out.size();
+  out.resize(start + static_cast<std::size_t>(columns.cols()) * line_room(columns, format));
+  char* const end = put_lines(out.data() + start, columns, 0, columns.cols(), format);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+std::string format_columns_as_lines(const Eigen::MatrixXd& columns, NumberFormat format) {
+  std::string out;
+  append_lines(out, columns, format);
+  return out;
+}
+
+/// Hands the lines of `columns` to `put` in order: in one piece for a small
+/// table, piece by piece as two threads format them for a large one.
+void put_lines_in_pieces(const Eigen::MatrixXd& columns, NumberFormat format,
+                         const std::function<void(std::string_view)>& put) {
+  if (parallel(columns))
+    put_pieces_in_parallel(columns, format, put);
+  else
+    put(format_columns_as_lines(columns, format));
 }
 
 /// The scores and the centroid sizes as a table stored a line a column.
