@@ -129,8 +129,8 @@ const std::string& road_script() {
 void BM_WholeRoad(benchmark::State& state) {
   const std::string& script = road_script();
   ConsoleCapture quiet;
-  enter_layout_folder();
   for (auto _ : state) {
+    enter_layout_folder();  // the file dialogs of a run change the working folder
     if (run_batch_file(script) != 0) {
       state.SkipWithError("the batch run failed");
       return;
