@@ -7,8 +7,6 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/main_window.hpp"
-#include "app/switchyard.hpp"
-#include "platform/graphics/graphics.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"

@@ -124,8 +124,8 @@ struct AppState {
   bool optimal_superimposition = false;  ///< optimal rotation to convergence
   bool full_precision = false;           ///< result files in shortest round-trip form
   DisplaySettings display;
-  Inputs inputs;   ///< the main window's input controls
-  View3d view3d;   ///< the 3-D window's view and size
+  Inputs inputs;                           ///< the main window's input controls
+  View3d view3d;                           ///< the 3-D window's view and size
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
 

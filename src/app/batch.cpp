@@ -14,8 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/inputs.hpp"
 #include "app/app_state.hpp"
+#include "app/inputs.hpp"
 #include "app/script_text.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"

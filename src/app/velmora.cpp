@@ -48,13 +48,13 @@ const std::vector<std::string_view>& window_callbacks() {
 
 const std::vector<std::string_view>& required_tags() {
   static const std::vector<std::string_view> tags = {
-      "FileBox",      "WireBox",   "GroupBox",  "RotX",           "RotZ",       "LinearButton",
-      "LnButton",     "CSBox",     "DeFormat",  "ExagerationBox", "DotCheck",   "ArrowHeads",
-      "NoArrowHeads", "Density10", "Density20", "Density30",      "Density50",  "RefSquare",
-      "RefDiamond",   "RefCircle", "RefPlus",   "Line1Red",       "Line1Black", "Line1Dotted",
-      "Weight5",      "Weight10",  "Weight15",  "Weight20",       "Weight25",
-      "PermBox",      "SeedBox",   "PCBox",     "PCFactorBox",    "TestStatus", "axes1",
-      "ResultsLog",   "StatusBar", "RecentNone", "RecentFile1",   "RecentFile8"};
+      "FileBox",      "WireBox",    "GroupBox",    "RotX",           "RotZ",       "LinearButton",
+      "LnButton",     "CSBox",      "DeFormat",    "ExagerationBox", "DotCheck",   "ArrowHeads",
+      "NoArrowHeads", "Density10",  "Density20",   "Density30",      "Density50",  "RefSquare",
+      "RefDiamond",   "RefCircle",  "RefPlus",     "Line1Red",       "Line1Black", "Line1Dotted",
+      "Weight5",      "Weight10",   "Weight15",    "Weight20",       "Weight25",   "PermBox",
+      "SeedBox",      "PCBox",      "PCFactorBox", "TestStatus",     "axes1",      "ResultsLog",
+      "StatusBar",    "RecentNone", "RecentFile1", "RecentFile8"};
   return tags;
 }
 

@@ -15,7 +15,6 @@ namespace {
 /// Bytes read at a time past the size the file had when it was opened.
 constexpr std::size_t kChunk = 1 << 16;
 
-
 }  // namespace
 
 std::string not_regular_reason(unsigned mode) {

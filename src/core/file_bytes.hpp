@@ -27,7 +27,6 @@ class Descriptor {
   int fd_;
 };
 
-
 /// The bytes of a file read whole, or why it could not be read.
 struct FileBytes {
   bool ok = false;

@@ -53,12 +53,12 @@ ImportedSample parse_native_sample(std::string_view text, std::string_view label
     sample.names.push_back("specimen " + std::to_string(i + 1));
   }
   if (differing > 0) {
-    sample.notes.push_back(
-        in_quotes(label) + ": the size column differs from the centroid size of the coordinates " +
-        "by more than 1e-6 (relative) for " + std::to_string(differing) +
-        (differing == 1 ? " specimen" : " specimens") + " (first specimen " +
-        std::to_string(first + 1) + ": " + g_text(m(first, 3 * k)) + " given, " +
-        g_text(computed_first) + " computed); Velmora keeps the given sizes.");
+    sample.notes.push_back(in_quotes(label) +
+                           ": the size column differs from the centroid size of the coordinates " +
+                           "by more than 1e-6 (relative) for " + std::to_string(differing) +
+                           (differing == 1 ? " specimen" : " specimens") + " (first specimen " +
+                           std::to_string(first + 1) + ": " + g_text(m(first, 3 * k)) + " given, " +
+                           g_text(computed_first) + " computed); Velmora keeps the given sizes.");
   }
   return sample;
 }

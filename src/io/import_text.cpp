@@ -17,7 +17,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 /// Messages quote at most this many bytes of an offending word.
 constexpr std::size_t kMaxQuotedWord = 32;
 
-
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -121,7 +120,7 @@ void refuse_line(std::string_view label, std::size_t line, const std::string& wh
 void refuse_at(std::string_view label, std::size_t line, std::size_t column,
                const std::string& what) {
   throw FileError(in_quotes(label) + " line " + std::to_string(line) + ", column " +
-                    std::to_string(column) + ": " + what);
+                  std::to_string(column) + ": " + what);
 }
 
 void refuse_file(std::string_view label, const std::string& what) {

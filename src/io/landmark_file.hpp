@@ -4,9 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "io/text_matrix.hpp"
-
 #include "core/tolerances.hpp"
+#include "io/text_matrix.hpp"
 
 namespace velmora::io {
 

@@ -9,14 +9,15 @@ namespace velmora::plot {
 
 namespace {
 
-bool wires_present(const Value& w) { return !w.empty() && w.is_double() && w(0) != 0; }
+bool wires_present(const Value& w) {
+  return !w.empty() && w.is_double() && w(0) != 0;
+}
 
 }  // namespace
 
 void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol,
-              std::string_view targetsymbol, std::string_view plottype,
-              const Value& refwireframe, const Value& targetwireframe,
-              std::string_view linespec) {
+              std::string_view targetsymbol, std::string_view plottype, const Value& refwireframe,
+              const Value& targetwireframe, std::string_view linespec) {
   shape::Config r = shape::config_from_value(ref, "the reference");
   const Eigen::MatrixXd scores = pwscore.to_matrix("the scores");
   shape::Stack deformed =

@@ -16,9 +16,8 @@ namespace velmora::plot {
 /// alone.  The reference wireframe is drawn in "k-" where a wire list is
 /// present (not empty, first wire number not 0).
 void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol,
-              std::string_view targetsymbol, std::string_view plottype,
-              const Value& refwireframe, const Value& targetwireframe,
-              std::string_view linespec = "r-");
+              std::string_view targetsymbol, std::string_view plottype, const Value& refwireframe,
+              const Value& targetwireframe, std::string_view linespec = "r-");
 
 /// The line objects of one deformation display, by what they show (empty
 /// where the display type draws no such part).

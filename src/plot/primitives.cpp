@@ -18,7 +18,9 @@ using gfx::Handle;
 namespace {
 
 // Landmark j of slice i of a k×3×n array, coordinate d.
-double at(const Value& x, std::size_t j, std::size_t d, std::size_t i) { return x(j, d, i); }
+double at(const Value& x, std::size_t j, std::size_t d, std::size_t i) {
+  return x(j, d, i);
+}
 
 void check_configuration(const Value& x, std::string_view what) {
   if (!x.is_double() || x.cols() != 3 || x.rows() == 0) {
@@ -27,7 +29,9 @@ void check_configuration(const Value& x, std::string_view what) {
   }
 }
 
-std::string spec_text(const Value& v, std::string_view what) { return v.to_string(what); }
+std::string spec_text(const Value& v, std::string_view what) {
+  return v.to_string(what);
+}
 
 }  // namespace
 
@@ -218,8 +222,8 @@ void register_plot_functions(FunctionTable& table) {
              3, 0});
   table.add({"incrementlinethickness",
              styling(incrementlinethickness, "incrementlinethickness", "step"), 2, 0});
-  table.add({"incrementsymbolsize", styling(incrementsymbolsize, "incrementsymbolsize", "step"),
-             2, 0});
+  table.add(
+      {"incrementsymbolsize", styling(incrementsymbolsize, "incrementsymbolsize", "step"), 2, 0});
   table.add({"setlinethickness", styling(setlinethickness, "setlinethickness", "width"), 2, 0});
   table.add({"setsymbolfill", styling(setsymbolfill, "setsymbolfill", "flag"), 2, 0});
 }

@@ -160,13 +160,40 @@ TEST_F(AppTest, VelmoraCallbacksAndDispatch) {
 }
 
 TEST_F(AppTest, LayoutHoldsEveryTagAndAControlForEveryAction) {
-  for (const char* tag :
-       {"FileBox", "GroupBox", "WireBox", "RotX", "RotZ", "LinearButton", "LnButton", "CSBox",
-        "ExagerationBox", "DeFormat", "DotCheck", "Density10", "Density20", "Density30",
-        "Density50", "ArrowHeads", "NoArrowHeads", "RefSquare", "RefDiamond", "RefCircle",
-        "RefPlus", "Line1Red", "Line1Black", "Line1Dotted", "Weight5", "Weight10", "Weight15",
-        "Weight20", "Weight25", "axes1", "SuperimposeOptimal", "SuperimposeClassic",
-        "FullPrecisionOn", "FullPrecisionOff"})
+  for (const char* tag : {"FileBox",
+                          "GroupBox",
+                          "WireBox",
+                          "RotX",
+                          "RotZ",
+                          "LinearButton",
+                          "LnButton",
+                          "CSBox",
+                          "ExagerationBox",
+                          "DeFormat",
+                          "DotCheck",
+                          "Density10",
+                          "Density20",
+                          "Density30",
+                          "Density50",
+                          "ArrowHeads",
+                          "NoArrowHeads",
+                          "RefSquare",
+                          "RefDiamond",
+                          "RefCircle",
+                          "RefPlus",
+                          "Line1Red",
+                          "Line1Black",
+                          "Line1Dotted",
+                          "Weight5",
+                          "Weight10",
+                          "Weight15",
+                          "Weight20",
+                          "Weight25",
+                          "axes1",
+                          "SuperimposeOptimal",
+                          "SuperimposeClassic",
+                          "FullPrecisionOn",
+                          "FullPrecisionOff"})
     EXPECT_EQ(g->find_by_tag(tag).size(), 1u) << tag;
   std::set<std::string> called;
   for (gfx::Handle h : g->all_objects(main)) {

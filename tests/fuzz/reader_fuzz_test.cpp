@@ -36,7 +36,6 @@ using fuzz::Random;
 
 constexpr const char* kLabel = "fuzz.txt";
 
-
 // ---------------------------------------------------------------------------
 // The independent reader: lines as strings, words split by the separators,
 // numbers by strtod in the C locale.
@@ -198,7 +197,6 @@ std::string difference(const Outcome& a, const Outcome& b) {
     if (!same_number(a.row_major[i], b.row_major[i])) return "value " + std::to_string(i);
   return {};
 }
-
 
 // ---------------------------------------------------------------------------
 // Generators.

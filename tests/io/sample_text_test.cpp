@@ -1,4 +1,3 @@
-#include "core/errors.hpp"
 #include "io/sample_text.hpp"
 
 #include <gtest/gtest.h>
@@ -6,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/errors.hpp"
 #include "io/landmark_import.hpp"
 #include "io/test_files.hpp"
 #include "platform/runtime/runtime_error.hpp"

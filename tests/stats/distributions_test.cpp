@@ -7,9 +7,9 @@
 #include <limits>
 #include <numbers>
 
+#include "core/tolerances.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
-#include "core/tolerances.hpp"
 
 namespace velmora::stats {
 namespace {

@@ -1,5 +1,4 @@
 #include "stats/regression.hpp"
-#include "stats/distance_test.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
+#include "stats/distance_test.hpp"
 
 namespace velmora::stats {
 namespace {
@@ -139,7 +139,8 @@ TEST(DistanceTest, StartingShapeAndDistancesOnlyDependOnTheYoungestThree) {
   for (Eigen::Index i = 0; i < n; ++i) {
     shape::Config c(k, 3);
     for (Eigen::Index j = 0; j < k; ++j)
-      c.row(j) << std::cos(1.3 * j) + 0.02 * i * j, std::sin(0.7 * j) + 0.01 * i, 0.3 * j - 0.005 * i;
+      c.row(j) << std::cos(1.3 * j) + 0.02 * i * j, std::sin(0.7 * j) + 0.01 * i,
+          0.3 * j - 0.005 * i;
     c.rowwise() -= c.colwise().mean();
     fitted.slice(i) = c / c.norm();
   }

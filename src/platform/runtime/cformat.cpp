@@ -125,8 +125,11 @@ std::string cformat(std::string_view format, const ValueList& args) {
         continue;
       }
       std::size_t j = i + 1;
-      while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string::npos) ++j;
-      while (j < format.size() && (std::isdigit(static_cast<unsigned char>(format[j])) || format[j] == '.')) ++j;
+      while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string::npos)
+        ++j;
+      while (j < format.size() &&
+             (std::isdigit(static_cast<unsigned char>(format[j])) || format[j] == '.'))
+        ++j;
       if (j >= format.size()) {
         out.append(format.substr(i));
         break;

@@ -17,7 +17,9 @@ void Console::line(std::string_view text) {
   write(std::string(text) + "\n");
 }
 
-void Console::display(std::string_view name, const Value& v) { write(named_display(name, v)); }
+void Console::display(std::string_view name, const Value& v) {
+  write(named_display(name, v));
+}
 
 void Console::error(std::string_view text) {
   std::string t(text);

@@ -8,24 +8,55 @@
 namespace velmora {
 
 const std::vector<std::string_view>& registration_order() {
-  static const std::vector<std::string_view> order = {
-      "Velmora",          "velmorasw",     "CopyBigImage",
-      "CopyBigImageNA",   "guidata",       "guihandles",
-      "openfig",          "cla",           "clf",
-      "fcdf",             "getWilkslambda", "getfprocon3",
-      "getpdistance3",    "getpproc3",     "getpw3d",
-      "grid",             "incrementlinethickness", "incrementsymbolsize",
-      "mfload",           "mfloadtxt",     "msgboxd",
-      "normcdf",          "pcaref3d",      "plotpw3d",
-      "regstuf",          "rotate3da",     "setlinethickness",
-      "setsymbolfill",    "showshape3D",   "vertxy3D",
-      "wire3d",           "x1y1z1",        "xlabel",
-      "ylabel",           "zlabel",        "isvarname",
-      "movegui",          "chi2cdf",       "distchck",
-      "fullprocrustes3",  "centsize3Da",   "partialprocrustes3a",
-      "lmatrix3da",       "dload",         "defimppw3",
-      "disvec3d",         "iskeyword",     "gamcdf",
-      "svdrot2"};
+  static const std::vector<std::string_view> order = {"Velmora",
+                                                      "velmorasw",
+                                                      "CopyBigImage",
+                                                      "CopyBigImageNA",
+                                                      "guidata",
+                                                      "guihandles",
+                                                      "openfig",
+                                                      "cla",
+                                                      "clf",
+                                                      "fcdf",
+                                                      "getWilkslambda",
+                                                      "getfprocon3",
+                                                      "getpdistance3",
+                                                      "getpproc3",
+                                                      "getpw3d",
+                                                      "grid",
+                                                      "incrementlinethickness",
+                                                      "incrementsymbolsize",
+                                                      "mfload",
+                                                      "mfloadtxt",
+                                                      "msgboxd",
+                                                      "normcdf",
+                                                      "pcaref3d",
+                                                      "plotpw3d",
+                                                      "regstuf",
+                                                      "rotate3da",
+                                                      "setlinethickness",
+                                                      "setsymbolfill",
+                                                      "showshape3D",
+                                                      "vertxy3D",
+                                                      "wire3d",
+                                                      "x1y1z1",
+                                                      "xlabel",
+                                                      "ylabel",
+                                                      "zlabel",
+                                                      "isvarname",
+                                                      "movegui",
+                                                      "chi2cdf",
+                                                      "distchck",
+                                                      "fullprocrustes3",
+                                                      "centsize3Da",
+                                                      "partialprocrustes3a",
+                                                      "lmatrix3da",
+                                                      "dload",
+                                                      "defimppw3",
+                                                      "disvec3d",
+                                                      "iskeyword",
+                                                      "gamcdf",
+                                                      "svdrot2"};
   return order;
 }
 
@@ -83,8 +114,8 @@ std::string runtime_error_prefix(std::string_view function) {
 
 std::string too_many_inputs_text(std::string_view function, int declared) {
   return runtime_error_prefix(function) + "The function \"" + std::string(function) +
-         "\" was called with more than the declared number of inputs (" +
-         std::to_string(declared) + ").";
+         "\" was called with more than the declared number of inputs (" + std::to_string(declared) +
+         ").";
 }
 
 std::string too_many_outputs_text(std::string_view function, int declared) {

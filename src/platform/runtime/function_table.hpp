@@ -76,6 +76,8 @@ std::string undefined_input_text(std::string_view function, std::string_view inp
 /// Input `i` of a call, or a run-time error naming the missing input.
 const Value& arg(const ValueList& args, std::size_t i, std::string_view function,
                  std::string_view input_name);
-inline bool has_arg(const ValueList& args, std::size_t i) { return i < args.size(); }
+inline bool has_arg(const ValueList& args, std::size_t i) {
+  return i < args.size();
+}
 
 }  // namespace velmora

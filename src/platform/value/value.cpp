@@ -19,10 +19,14 @@ std::string dims_text(const std::array<std::size_t, 3>& d) {
 
 const char* kind_name(Value::Kind k) {
   switch (k) {
-    case Value::Kind::Double: return "a number array";
-    case Value::Kind::Char: return "text";
-    case Value::Kind::Cell: return "a cell array";
-    case Value::Kind::Struct: return "a record";
+    case Value::Kind::Double:
+      return "a number array";
+    case Value::Kind::Char:
+      return "text";
+    case Value::Kind::Cell:
+      return "a cell array";
+    case Value::Kind::Struct:
+      return "a record";
   }
   return "a value";
 }
@@ -60,7 +64,9 @@ Value Value::array(std::size_t rows, std::size_t cols, std::size_t pages,
   return v;
 }
 
-Value Value::row(std::initializer_list<double> xs) { return row(std::vector<double>(xs)); }
+Value Value::row(std::initializer_list<double> xs) {
+  return row(std::vector<double>(xs));
+}
 
 Value Value::row(const std::vector<double>& xs) {
   return array(xs.empty() ? 0 : 1, xs.size(), 1, xs);
@@ -182,7 +188,9 @@ std::string Value::to_string(std::string_view what) const {
   return u16_to_utf8(chars_);
 }
 
-std::string Value::text_or_empty() const { return is_char() ? u16_to_utf8(chars_) : std::string(); }
+std::string Value::text_or_empty() const {
+  return is_char() ? u16_to_utf8(chars_) : std::string();
+}
 
 const Value& Value::at(std::size_t i) const {
   if (!is_cell()) wrong_kind("value", "a cell array", kind_);
@@ -231,10 +239,14 @@ void Value::set_field(std::string_view name, Value v) {
 bool operator==(const Value& a, const Value& b) {
   if (a.kind_ != b.kind_ || a.dims_ != b.dims_) return false;
   switch (a.kind_) {
-    case Value::Kind::Double: return a.num_ == b.num_;
-    case Value::Kind::Char: return a.chars_ == b.chars_;
-    case Value::Kind::Cell: return a.items_ == b.items_;
-    case Value::Kind::Struct: return a.field_names_ == b.field_names_ && a.items_ == b.items_;
+    case Value::Kind::Double:
+      return a.num_ == b.num_;
+    case Value::Kind::Char:
+      return a.chars_ == b.chars_;
+    case Value::Kind::Cell:
+      return a.items_ == b.items_;
+    case Value::Kind::Struct:
+      return a.field_names_ == b.field_names_ && a.items_ == b.items_;
   }
   return false;
 }
@@ -329,8 +341,7 @@ std::string format_number_exact(double x) {
 
 namespace {
 
-void display_body(std::ostringstream& out, const Value& v, const std::string& indent,
-                  bool exact) {
+void display_body(std::ostringstream& out, const Value& v, const std::string& indent, bool exact) {
   switch (v.kind()) {
     case Value::Kind::Char:
       out << indent << "'" << v.to_string() << "'\n";

@@ -28,10 +28,10 @@ class Value {
   enum class Kind { Double, Char, Cell, Struct };
 
   Value() = default;
-  Value(double x);  // NOLINT: a number is a 1×1 value
+  Value(double x);                                 // NOLINT: a number is a 1×1 value
   Value(int x) : Value(static_cast<double>(x)) {}  // NOLINT
-  Value(const char* utf8);                          // NOLINT: text is a char row
-  Value(std::string_view utf8);                     // NOLINT
+  Value(const char* utf8);                         // NOLINT: text is a char row
+  Value(std::string_view utf8);                    // NOLINT
   Value(const std::string& utf8) : Value(std::string_view(utf8)) {}  // NOLINT
 
   /// Zero-filled double array of the given size.
@@ -114,7 +114,7 @@ class Value {
   std::array<std::size_t, 3> dims_{0, 0, 1};
   std::vector<double> num_;
   std::u16string chars_;
-  ValueList items_;                   // cell entries or record field values
+  ValueList items_;  // cell entries or record field values
   std::vector<std::string> field_names_;
 };
 

@@ -19,7 +19,12 @@ std::string refusal(const FunctionTable& t, std::string_view name, ValueList arg
 TEST(FunctionTable, RefusesOutputsBeforeInputs) {
   FunctionTable t;
   int ran = 0;
-  t.add({"velmorasw", [&](const ValueList&, int) { ++ran; return ValueList{}; }, 2, 0});
+  t.add({"velmorasw",
+         [&](const ValueList&, int) {
+           ++ran;
+           return ValueList{};
+         },
+         2, 0});
   EXPECT_EQ(refusal(t, "velmorasw", {1, 2, 3}, 1),
             "Run-time Error: File: velmorasw Line: 1 Column: 1 The function \"velmorasw\" was "
             "called with more than the declared number of outputs (0).");
