@@ -1,7 +1,7 @@
 # Installs the numerical library (superimposition, splines, statistics and
-# the data-file readers) for C++ users:
+# the data-file readers) and the analysis session over it for C++ users:
 #   find_package(Velmora REQUIRED)
-#   target_link_libraries(app PRIVATE Velmora::numerics)
+#   target_link_libraries(app PRIVATE Velmora::numerics)   # or Velmora::analysis
 # Headers go under include/velmora (#include "shape/procrustes.hpp"); the
 # library needs only Eigen, Boost's headers and OpenBLAS (LAPACK), never Qt,
 # Cairo or the program's run-time.
@@ -10,11 +10,11 @@ include(CMakePackageConfigHelpers)
 
 set(VELMORA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Velmora)
 
-install(TARGETS velmora_core velmora_shape velmora_tps velmora_stats velmora_io velmora_numerics
+install(TARGETS velmora_core velmora_shape velmora_tps velmora_stats velmora_io velmora_analysis velmora_numerics
   EXPORT VelmoraTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(part core shape tps stats io)
+foreach(part core shape tps stats io analysis)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/${part}
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
     FILES_MATCHING PATTERN "*.hpp")

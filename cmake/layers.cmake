@@ -3,7 +3,7 @@
 # higher layer links them.
 set(VELMORA_LAYER_ORDER
   core platform/value platform/runtime platform/render platform/graphics platform/print
-  shape tps stats io bindings gui plot platform/qt app)
+  shape tps stats io analysis bindings gui plot platform/qt app)
 
 function(velmora_add_layers root)
   foreach(layer IN LISTS VELMORA_LAYER_ORDER)
