@@ -26,25 +26,30 @@ XVariable::XVariable(Eigen::VectorXd v, std::string n, XSource s, std::string te
       source_text(std::move(text)),
       id(next_id()) {}
 
-Regressor::Regressor(const XVariable& x, Scale scale, std::string_view test)
-    : x_(x.values), scale_(scale) {
+Regressor::Regressor(std::shared_ptr<const XVariable> x, Scale scale, std::string_view test)
+    : variable_(std::move(x)), scale_(scale) {
+  const Eigen::VectorXd& v = variable_->values;
   if (ln()) {
-    for (Eigen::Index i = 0; i < x_.size(); ++i) {
-      if (!(x_(i) > 0)) refuse(x_not_positive_text(test, i + 1, x_(i)));
+    for (Eigen::Index i = 0; i < v.size(); ++i) {
+      if (!(v(i) > 0)) refuse(x_not_positive_text(test, i + 1, v(i)));
     }
-    values_ = x_.array().log();
+    values_ = v.array().log();
   } else {
-    values_ = x_;
+    values_ = v;
   }
   const Eigen::VectorXd& r = values_;
   if (r.size() > 0 && r.maxCoeff() - r.minCoeff() <= kEqualXTolerance * r.cwiseAbs().maxCoeff()) {
-    refuse(x_constant_text(x_(0)));
+    refuse(x_constant_text(v(0)));
   }
 }
 
 double Regressor::range() const {
-  const double hi = x_.maxCoeff(), lo = x_.minCoeff();
+  const double hi = x().maxCoeff(), lo = x().minCoeff();
   return ln() ? std::log(hi / lo) : hi - lo;
+}
+
+std::string Regressor::axis_label() const {
+  return x_axis_label(variable_->name, ln());
 }
 
 }  // namespace velmora::analysis

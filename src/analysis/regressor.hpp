@@ -2,6 +2,7 @@
 
 #include <Eigen/Core>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,23 +34,27 @@ inline constexpr const char* kCentroidSizeX = "Centroid size";
 /// X on the scale chosen, checked for a test or regression: every value
 /// above 0 under the ln scale, and the values not all equal up to rounding
 /// (the mean of equal values may differ from them in the last bit, leaving a
-/// spread of noise that a slope would divide by).
+/// spread of noise that a slope would divide by).  What X is and where it
+/// came from go with it.
 class Regressor {
  public:
   /// @param test the test as a sentence starts it, for the refusal texts
   ///        ("The permutation test")
   /// @throws Error{Refused} with x_not_positive_text or x_constant_text
-  Regressor(const XVariable& x, Scale scale, std::string_view test);
+  Regressor(std::shared_ptr<const XVariable> x, Scale scale, std::string_view test);
 
-  const Eigen::VectorXd& x() const { return x_; }            ///< X as given
-  const Eigen::VectorXd& values() const { return values_; }  ///< X or ln X
+  const XVariable& variable() const { return *variable_; }
+  const Eigen::VectorXd& x() const { return variable_->values; }  ///< X as given
+  const Eigen::VectorXd& values() const { return values_; }       ///< X or ln X
   Scale scale() const { return scale_; }
   bool ln() const { return scale_ == Scale::Log; }
   /// The observed range on the scale: max − min, or ln(max/min).
   double range() const;
+  /// The label of an axis along the regressor: "age", "ln(age)", …
+  std::string axis_label() const;
 
  private:
-  Eigen::VectorXd x_;
+  std::shared_ptr<const XVariable> variable_;
   Eigen::VectorXd values_;
   Scale scale_;
 };

@@ -76,7 +76,7 @@ void Session::require(unsigned needs) const {
 }
 
 Regressor Session::regressor(std::string_view test) const {
-  return Regressor(*x_, scale_, test);
+  return Regressor(x_, scale_, test);
 }
 
 // --- operations on the model ---------------------------------------------------------
@@ -254,7 +254,7 @@ DistanceTestReport Session::distance_test(const DistanceTestParams&) const {
     r.test = stats::procrustes_distance_test(fit_->fitted(), x.x(), x.values());
     r.regressor = x.values();
     r.scale = scale_;
-    r.axis_label = x_axis_label(x_->name, x.ln());
+    r.axis_label = x.axis_label();
     r.specimens = fit_->fitted().n();
     return r;
   });

@@ -10,6 +10,7 @@
 
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
+#include "io/row_layout.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/random_shapes.hpp"
@@ -64,7 +65,10 @@ struct Direct {
   shape::Stack fitted;
 };
 Direct direct_fit(const io::ImportedSample& in, Method method) {
-  shape::Stack raw = Sample{"", in.rows, {}, {}}.raw();
+  const auto n = static_cast<std::size_t>(in.rows.rows());
+  const auto c = static_cast<std::size_t>(in.rows.cols());
+  shape::Stack raw(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
+                   io::vertxy3D(n, c, {in.rows.data(), n * c}));
   shape::GpaResult gpa = method == Method::Optimal ? shape::gpa_to_convergence(std::move(raw))
                                                    : shape::getpproc3(std::move(raw));
   const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
