@@ -210,6 +210,21 @@ TEST(Session, RefusesWithItsTextsAndChangesNothing) {
                 ErrorKind::Cancelled),
             "The permutation test was cancelled.");
 
+  // A wireframe beyond the sample's landmarks is refused; one kept from
+  // before is removed when a smaller sample comes.
+  EXPECT_EQ(refusal(
+                [&] {
+                  s.set_wireframe({io::parse_wire_list("1 2 13\n", "w.txt"), "w.txt"});
+                },
+                ErrorKind::Numeric),
+            "\"w.txt\" line 1: landmark 13 is beyond the 12 landmarks of the loaded sample.");
+  EXPECT_FALSE(s.wires());
+  s.clear();
+  s.set_wireframe({io::parse_wire_list("1 2 13\n", "w.txt"), "w.txt"});
+  EXPECT_EQ(s.load_sample({io::import_landmarks(kSkulls), "skulls.txt"}).wire_note,
+            "The wireframe needs 13 landmarks; this sample has 12: wireframe removed.");
+  EXPECT_FALSE(s.wires());
+
   // Three specimens: too few for either test.
   io::ImportedSample three = io::import_landmarks(kSkulls);
   three.rows.conservativeResize(3, Eigen::NoChange);
