@@ -27,6 +27,9 @@ struct Regression {
   Eigen::RowVectorXd slopes;    ///< one slope per score column, the last uniform score included
   Eigen::RowVectorXd delta;     ///< slopes times the regressor's observed range
   Scale scale = Scale::Linear;  ///< the scale it was computed on
+  double x_mean = 0;            ///< mean of the regressor (X or ln X), where the lines pass
+                                ///< through the mean scores
+  double x_range = 0;           ///< the regressor's observed range: max − min, or ln(max/min)
 };
 
 // --- the sample ---------------------------------------------------------------

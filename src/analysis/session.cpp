@@ -232,8 +232,8 @@ RegressionReport Session::regression(const RegressionParams&) {
     // Every score column is regressed, the last uniform score included.
     Eigen::RowVectorXd slopes = stats::column_slopes(*r.scores, x.values());
     Eigen::RowVectorXd delta = x.range() * slopes;
-    r.regression =
-        std::make_shared<const Regression>(Regression{std::move(slopes), std::move(delta), scale_});
+    r.regression = std::make_shared<const Regression>(
+        Regression{std::move(slopes), std::move(delta), scale_, x.values().mean(), x.range()});
     scores_of_ = fit_->id();
     regression_ = r.regression;
     regression_fit_ = fit_->id();

@@ -89,6 +89,7 @@ TEST(Session, GivesTheLibrarysNumbersOnTheExample) {
     const Eigen::RowVectorXd slopes = stats::column_slopes(scores, x);
     EXPECT_EQ(reg.regression->slopes, slopes);
     EXPECT_EQ(reg.regression->delta, (x.maxCoeff() - x.minCoeff()) * slopes);
+    EXPECT_DOUBLE_EQ(reg.regression->x_mean, x.mean());
 
     const stats::DistanceTest dt = stats::procrustes_distance_test(d.fitted, x, x);
     const DistanceTestReport dr = s.distance_test({});
