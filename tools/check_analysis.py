@@ -234,6 +234,13 @@ def main():
         print("  %.17g, %.17g, %.17g," % tuple(row))
     classic = signed(classic_gpa(data)[0])
     print("classic mean's distance from it:", repr(np.linalg.norm(classic - mean)))
+    # A full Procrustes fit (as shapes::procGPA(scale = TRUE)) also scales
+    # each unit-size specimen by cos rho, its cosine with the unit-size
+    # mean, so its coordinates are not the standard fit's.
+    cos_rho = np.array([(f * ref).sum() for f in fitted])
+    full = fitted * cos_rho[:, None, None]
+    print("cos rho from %.6f to %.6f; full fit's largest coordinate change: %r"
+          % (cos_rho.min(), cos_rho.max(), np.abs(full - fitted).max()))
 
 
 if __name__ == "__main__":
