@@ -134,7 +134,8 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
                     std::move(imported.names),
                     std::move(imported.labels),
                     {},
-                    {}};
+                    {},
+                    std::move(fit.note)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {shown, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
@@ -152,9 +153,16 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   if (wires_need > static_cast<Eigen::Index>(k)) {
     wire_note = "The wireframe needs " + std::to_string(wires_need) +
                 " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
+  } else if (s.wires && s.wire_landmarks != 0 && s.wire_landmarks != static_cast<Eigen::Index>(k)) {
+    // A wireframe belongs to its landmark scheme, even where its numbers fit.
+    wire_note = "The wireframe was loaded for samples of " + std::to_string(s.wire_landmarks) +
+                " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
+  }
+  if (!wire_note.empty()) {
     s.wires.reset();
     g.set(control("WireBox"), "String", "No Wireframe Loaded");
   }
+  s.wire_landmarks = s.wires ? static_cast<Eigen::Index>(k) : 0;
   clear_main_plot();
   const std::optional<gfx::Handle>& open3d = s.figure3d;
   if (open3d && g.valid(*open3d) && g.type(*open3d) == gfx::Type::Figure) {
@@ -265,6 +273,7 @@ void load_wire_frame(const Value&) {
     io::check_wire_file(wires, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
   }
   s.wires = wires.matrix();
+  s.wire_landmarks = s.sample ? s.sample->landmarks() : 0;
   g.set(control("WireBox"), "String",
         cformat("Loaded Wirelist: %s \\n,with %i wires",
                 {pick->name, static_cast<double>(wires.rows)}));
@@ -301,24 +310,11 @@ void rotate_ref_z(const Value&) {
 
 namespace {
 
-// Deletes the line objects of the 3D axes that show one of `roles`.
-void remove_roles(gfx::Handle ax, std::initializer_list<std::string_view> roles) {
-  auto& g = graphics();
-  for (gfx::Handle c : std::vector<gfx::Handle>(g.children(ax))) {
-    if (g.type(c) != gfx::Type::Line) continue;
-    const std::string tag = g.get_text(c, "Tag");
-    for (std::string_view r : roles)
-      if (tag == r) g.destroy(c);
-  }
-}
-
 // The mean shape in the reference symbol, with the wireframe, on top of
 // everything drawn before.
 void draw_mean_on_top() {
-  auto& g = graphics();
   const AppState& s = state();
   const Value ref = Value::matrix(s.sample->reference);
-  remove_roles(g.current_axes(), {role::kReference, role::kMean, role::kReferenceWire});
   if (s.wires) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
   assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
 }
@@ -329,9 +325,9 @@ void show_procrustes(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
   const shape::Stack& fitted = s.sample->fitted;
-  // Specimens drawn again replace the ones shown, so that the figure shows
-  // the sample once.
-  remove_roles(g.current_axes(), {role::kSpecimen});
+  // The figure shows this display alone: nothing of an earlier one stays,
+  // in the plot or in its legend.
+  g.clear_figure(g.current_figure());
   for (Eigen::Index i = 0; i < fitted.n(); ++i) {
     std::vector<gfx::Handle> drawn = plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
     assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
@@ -342,6 +338,13 @@ void show_procrustes(const Value&) {
 }
 
 void show_mean(const Value&) {
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  // The wireframe goes first into the new axes: they keep every line and
+  // show the 3-D view from the start.
+  const gfx::Handle ax = g.current_axes();
+  g.hold(ax, true);
+  g.set(ax, "View", Value::row({state().view3d.azimuth, state().view3d.elevation}));
   draw_mean_on_top();
   style_figure3d();
 }

@@ -271,6 +271,36 @@ TEST_F(AppTest, ASampleTooSmallForTheWireframeRemovesIt) {
   EXPECT_EQ(var("reference").rows(), 5u);
 }
 
+// A wireframe belongs to the landmark scheme it was loaded with: a sample of
+// another count removes it even where its landmark numbers would fit, and
+// one of the same count keeps it.
+TEST_F(AppTest, ASampleOfAnotherLandmarkCountRemovesTheWireframe) {
+  load_examples(false, true);
+  const std::size_t messages = hb->messages().size();
+  hb->queue_path(write("same.txt", sample_file(20, 12)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(hb->messages().size(), messages);
+  EXPECT_EQ(text_of("WireBox"), "Loaded Wirelist: skull_wires.txt \n,with 14 wires");
+  // ClearData keeps the wireframe, and the scheme it belongs to.
+  run("ClearData");
+  hb->queue_path(write("more.txt", sample_file(20, 30)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(last_message(),
+            "The wireframe was loaded for samples of 12 landmarks; this sample has 30: wireframe "
+            "removed.");
+  EXPECT_EQ(hb->messages().back().title, "Wireframe removed");
+  EXPECT_TRUE(var("wirelist").empty());
+  EXPECT_EQ(text_of("WireBox"), "No Wireframe Loaded");
+  for (gfx::Handle h : g->children(g->current_axes()))
+    EXPECT_NE(g->get_text(h, "Tag"), "ReferenceWire");
+  // A wireframe loaded for this sample stays with it.
+  hb->queue_path(write("w.txt", "1 1 30\n2 29 30\n"));
+  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+  hb->queue_path(temp("more.txt"));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_FALSE(var("wirelist").empty());
+}
+
 TEST_F(AppTest, SeveralMarkupFilesLoadAsOneSampleInTheOrderChosen) {
   const std::string f = example("formats/");
   hb->queue_paths({f + "skull03.fcsv", f + "skull01.mrk.json", f + "skull02.fcsv"});

@@ -55,12 +55,14 @@ TEST(ScriptFuzz, RecordedPathsReplayAsTheSameBytes) {
     std::istringstream in(rec.script());
     std::vector<BatchCommand> cmds;
     ASSERT_NO_THROW(cmds = parse_batch(in, "/base/")) << quote_script_text(name);
-    ASSERT_EQ(cmds.size(), 4u) << quote_script_text(name);
-    EXPECT_EQ(cmds[0].kind, BatchCommand::Kind::Save);
-    EXPECT_EQ(cmds[0].name, folder + name) << trial;
-    EXPECT_EQ(cmds[1].name, "SaveRef");
-    EXPECT_EQ(cmds[2].kind, BatchCommand::Kind::Open);
-    EXPECT_EQ(cmds[2].name, folder + name) << trial;
+    // The script's first command sets the superimposition.
+    ASSERT_EQ(cmds.size(), 5u) << quote_script_text(name);
+    EXPECT_EQ(cmds[0].name, "SetSuperimposition");
+    EXPECT_EQ(cmds[1].kind, BatchCommand::Kind::Save);
+    EXPECT_EQ(cmds[1].name, folder + name) << trial;
+    EXPECT_EQ(cmds[2].name, "SaveRef");
+    EXPECT_EQ(cmds[3].kind, BatchCommand::Kind::Open);
+    EXPECT_EQ(cmds[3].name, folder + name) << trial;
   }
 }
 
