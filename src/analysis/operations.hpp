@@ -50,7 +50,7 @@ struct LoadSampleReport {
 };
 
 struct SuperimposeParams {
-  Method method = Method::Classic;
+  Method method = Method::Optimal;
 };
 struct SuperimposeReport {
   /// The loaded sample was superimposed again (the method changed and a

@@ -118,7 +118,7 @@ class Session {
 
   std::optional<Sample> sample_;
   std::shared_ptr<const Superimposition> fit_;
-  Method method_ = Method::Classic;
+  Method method_ = Method::Optimal;
   std::shared_ptr<const XVariable> x_;
   Scale scale_ = Scale::Linear;
   std::optional<Eigen::MatrixXd> wires_;

@@ -200,7 +200,7 @@ TEST(Session, RefusesWithItsTextsAndChangesNothing) {
   EXPECT_EQ(refusal([&] {
               s.component_shape({99, 1});
             }),
-            "The principal component \"99\" is not a whole number from 1 to 32.");
+            "The principal component \"99\" is not a whole number from 1 to 29.");
 
   s.set_x(file_x(ages()));
   const stats::PermutationProgress stop = [](int, int) { return false; };
