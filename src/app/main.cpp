@@ -53,7 +53,8 @@ constexpr const char* kUsage =
     "then the text).  An answer that does not fit its dialog, a dialog without\n"
     "an answer, an answer left unused and an unknown name stop the script.\n"
     "Exit status: 0 clean, 1 run-time error, 2 malformed script or unusable\n"
-    "layout file, 3 some action was refused by a data check.\n"
+    "layout file, 3 some action was refused by a data check or a file was not\n"
+    "written (\"Cannot write the file \\\"PATH\\\": REASON.\").\n"
     "\n"
     "The window layout Velmora.fig is read from the working folder when one is\n"
     "there (a console line then says so), else beside the program.\n";
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
       } catch (const gui::LayoutError& e) {
         console().error(e.what());
         return 2;
+      } catch (const std::exception& e) {
+        console().error(e.what());
+        return 1;
       }
     }
     std::fprintf(stderr, "velmora: unknown option %s\n\n%s", args[0].c_str(), kUsage);
