@@ -167,7 +167,6 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
   for (std::string_view raw : split_script_lines(whole)) {
     ++line;
     std::string text = trim(raw);
-
     if (text.empty() || text[0] == '#') continue;
     std::size_t sp = text.find_first_of(" \t");
     std::string head = text.substr(0, sp);

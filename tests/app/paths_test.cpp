@@ -185,7 +185,7 @@ TEST_F(Paths, RefusedWritesOfResultsAndFiguresAllExitThree) {
   expect_inputs_intact();
 
   // Past a file-size limit every writer says the same, Cairo's EPS too.
-  for (const char* action : {"ExportFigure", "CopyDEPS", "SaveRef"}) {
+  for (const char* action : {"ExportFigure", "CopyDEPS", "SaveWarp"}) {
     SCOPED_TRACE(action);
     const int code = testing::in_child([&] {
       ignore_file_size_signal();
@@ -225,7 +225,7 @@ TEST_F(Paths, ControlCharactersInNamesAreShownEscapedEverywhere) {
   EXPECT_NE(text_of("FileBox").find("File: " + shown + " "), std::string::npos);
   hb->queue_path(example("age.txt"));
   ASSERT_EQ(run("LoadXList").outcome, Outcome::Done);
-  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
   const std::string plain = state().log.plain_text(), markdown = state().log.markdown();
   EXPECT_NE(plain.find("\nData: " + shown + "   X: "), std::string::npos) << plain;
   EXPECT_EQ(plain.find("\nData: forged"), std::string::npos);
@@ -246,6 +246,15 @@ TEST_F(Paths, ControlCharactersInNamesAreShownEscapedEverywhere) {
 
 TEST_F(Paths, PdfAndEpsExportsAreTheSameBytesWhenMadeAgain) {
   load_examples();
+  // The date in a PDF's document information; Cairo 1.16 leaves out the
+  // optional "D:" before it.
+  const auto pdf_date = [](const std::string& pdf, const std::string& key) {
+    std::size_t at = pdf.find("/" + key + " (");
+    if (at == std::string::npos) return std::string();
+    at += key.size() + 3;
+    if (pdf.compare(at, 2, "D:") == 0) at += 2;
+    return pdf.substr(at, pdf.find(')', at) - at);
+  };
   const auto exported = [&](const std::string& name) {
     hb->queue_path(temp(name));
     EXPECT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
@@ -253,7 +262,7 @@ TEST_F(Paths, PdfAndEpsExportsAreTheSameBytesWhenMadeAgain) {
   };
   ::unsetenv("SOURCE_DATE_EPOCH");
   const std::string pdf = exported("a.pdf"), eps = exported("a.eps");
-  EXPECT_NE(pdf.find("/CreationDate (D:20000101000000"), std::string::npos);
+  EXPECT_EQ(pdf_date(pdf, "CreationDate"), "20000101000000Z");
   EXPECT_NE(eps.find("\n%%CreationDate: Sat Jan  1 00:00:00 2000\n"), std::string::npos);
   // A second later the clock differs, the files do not.
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
@@ -262,8 +271,8 @@ TEST_F(Paths, PdfAndEpsExportsAreTheSameBytesWhenMadeAgain) {
   ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);  // 2023-11-14 22:13:20 UTC
   const std::string dated_pdf = exported("c.pdf"), dated_eps = exported("c.eps");
   ::unsetenv("SOURCE_DATE_EPOCH");
-  EXPECT_NE(dated_pdf.find("/CreationDate (D:20231114221320"), std::string::npos);
-  EXPECT_NE(dated_pdf.find("/ModDate (D:20231114221320"), std::string::npos);
+  EXPECT_EQ(pdf_date(dated_pdf, "CreationDate"), "20231114221320Z");
+  EXPECT_EQ(pdf_date(dated_pdf, "ModDate"), "20231114221320Z");
   EXPECT_NE(dated_eps.find("\n%%CreationDate: Tue Nov 14 22:13:20 2023\n"), std::string::npos);
 }
 
