@@ -25,7 +25,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: velmora [FUNCTION [ARG...]]\n"
-    "       velmora --batch FILE     (FILE may be - for standard input)\n"
+    "       velmora --batch FILE     (a file or a pipe; - for standard input)\n"
     "       velmora --help | --version\n"
     "\n"
     "With no arguments Velmora opens its main window.  With a first argument it\n"
@@ -37,6 +37,7 @@ constexpr const char* kUsage =
     "  open PATH | save PATH     answers an open (save) dialog of the next action\n"
     "  cancel                    cancels a dialog of the next action\n"
     "                            (PATH bare, 'as is', or \"quoted\" with \\\\ \\\" \\n \\t \\xNN)\n"
+    "                            (a PATH with a NUL byte stops the script)\n"
     "                            consecutive 'open' lines of .fcsv/.mrk.json files\n"
     "                            answer LoadData's dialog as one choice of files\n"
     "  choose ITEM               picks ITEM in a list dialog of the next action\n"
