@@ -16,6 +16,7 @@
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "bindings/numeric_calls.hpp"
+#include "core/file_bytes.hpp"
 #include "io/landmark_file.hpp"
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
@@ -72,12 +73,13 @@ void set_rotation_buttons(const char* enable) {
 }
 
 // The chosen files as the window names them: "a.fcsv", "a.fcsv, b.fcsv", or
-// the first and the last with the count.
+// the first and the last with the count; control bytes escaped, so that a
+// name never breaks a line of the file box or the log.
 std::string chosen_names(const std::vector<gfx::FilePick>& picks) {
-  if (picks.size() == 1) return picks.front().name;
-  if (picks.size() == 2) return picks[0].name + ", " + picks[1].name;
-  return picks.front().name + " … " + picks.back().name + " (" + std::to_string(picks.size()) +
-         " files)";
+  const auto name = [&](std::size_t i) { return shown_name(picks[i].name); };
+  if (picks.size() == 1) return name(0);
+  if (picks.size() == 2) return name(0) + ", " + name(1);
+  return name(0) + " … " + name(picks.size() - 1) + " (" + std::to_string(picks.size()) + " files)";
 }
 
 // Makes `x` the independent variable, as Load X List does: the count is
@@ -235,7 +237,8 @@ void load_x_list(const Value&) {
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  take_x(x.matrix().col(0), std::filesystem::path(pick->path()).stem().string(), pick->name);
+  take_x(x.matrix().col(0), shown_name(std::filesystem::path(pick->path()).stem().string()),
+         shown_name(pick->name));
 }
 
 void use_label_as_x(const Value&) {
@@ -276,7 +279,7 @@ void load_wire_frame(const Value&) {
   s.wire_landmarks = s.sample ? s.sample->landmarks() : 0;
   g.set(control("WireBox"), "String",
         cformat("Loaded Wirelist: %s \\n,with %i wires",
-                {pick->name, static_cast<double>(wires.rows)}));
+                {shown_name(pick->name), static_cast<double>(wires.rows)}));
 }
 
 namespace {

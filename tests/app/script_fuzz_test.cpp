@@ -2,6 +2,7 @@
 // session recorder's quoting: fixed seeds, so a failure repeats exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <string>
@@ -42,8 +43,10 @@ std::string random_bytes(std::mt19937_64& rng, std::size_t max_len) {
 TEST(ScriptFuzz, RecordedPathsReplayAsTheSameBytes) {
   std::mt19937_64 rng(20261209);
   for (int trial = 0; trial < 2000; ++trial) {
-    const std::string folder = "/" + random_bytes(rng, 12) + "/";
-    const std::string name = random_bytes(rng, 24);
+    // A file name holds any byte but NUL.
+    std::string folder = "/" + random_bytes(rng, 12) + "/", name = random_bytes(rng, 24);
+    std::replace(folder.begin(), folder.end(), '\0', '\x01');
+    std::replace(name.begin(), name.end(), '\0', '\x01');
     Session rec;
     rec.start_recording();
     rec.begin_action("SaveRef", {});
