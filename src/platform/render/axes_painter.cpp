@@ -432,22 +432,17 @@ class AxesPainter {
       cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
       cairo_set_line_width(cr_, width_px);
       set_rgb(cr_, l.color);
-      // Every piece of the line that the pen draws without lifting is
-      // stroked on its own, so that a line broken by NaN points (a whole
-      // wireframe as one line) gives the pixels its pieces would give as
-      // separate lines.
+      // Each piece the pen draws without lifting is stroked on its own: a
+      // line broken by NaN points (a wireframe) gives its pieces' pixels.
       cairo_new_path(cr_);
       bool open = false;
       visit_stroke_pieces(l, proj_, [&](P2 a, P2 b, bool joined) {
-        if (!joined) {
-          if (open) cairo_stroke(cr_);
-          cairo_move_to(cr_, a[0], a[1]);
-        }
+        if (!joined && open) cairo_stroke(cr_);
+        if (!joined) cairo_move_to(cr_, a[0], a[1]);
         cairo_line_to(cr_, b[0], b[1]);
         open = true;
       });
       if (open) cairo_stroke(cr_);
-      cairo_new_path(cr_);
       cairo_set_dash(cr_, nullptr, 0, 0);
     }
     if (draws_markers(l)) stamper.draw(cr_, marker_style(l), marker_centres(l, proj_));
