@@ -271,9 +271,17 @@ void load_wire_frame(const Value&) {
   AppState& s = state();
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
-  io::TextMatrix wires = io::load_wire_list(pick->path());
+  const io::TextMatrix listed = io::load_wire_list(pick->path());
   if (s.sample) {
-    io::check_wire_file(wires, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
+    io::check_wire_file(listed, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
+  }
+  const io::WireCleanup clean = io::without_repeated_wires(listed);
+  const io::TextMatrix& wires = clean.wires;
+  if (clean.self + clean.repeated > 0) {
+    console().line("Wireframe \"" + pick->name + "\": left out " + std::to_string(clean.repeated) +
+                   " repeated wires and " + std::to_string(clean.self) +
+                   " that join a landmark to itself; " + std::to_string(wires.rows) +
+                   " wires remain.");
   }
   s.wires = wires.matrix();
   s.wire_landmarks = s.sample ? s.sample->landmarks() : 0;

@@ -329,6 +329,14 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
                                             "\" is not a control that set can change (" + tags +
                                             "); nothing was run."};
     }
+    if (c.kind == BatchCommand::Kind::Call && c.name == "velmorasw") {
+      // as_action() has made every well-formed call an action line.
+      return BatchStop{
+          kBatchMalformed,
+          line_text(c.line) +
+              ": \"call velmorasw\" takes the name of an action and at most one "
+              "argument, as in \"call velmorasw SetPlotDensity 30\"; nothing was run."};
+    }
     if (c.kind == BatchCommand::Kind::Call && !find_by_name(c.name)) {
       return BatchStop{kBatchMalformed, line_text(c.line) + ": there is no function \"" + c.name +
                                             "\" to call; nothing was run."};

@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   bool opening = in.empty();
   ValueList out;
   try {
-    out = app::velmora(in, 1);
+    out = opening ? app::velmora(in, 1) : app::command_line_call(in);
   } catch (const gui::LayoutError& e) {
     console().error(e.what());
     return 2;

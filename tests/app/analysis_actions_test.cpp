@@ -301,9 +301,10 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
     double type;
     std::size_t lines;
   };
-  // Displacement vectors carry one more line: their arrowheads.
+  // A wireframe is one line; displacement vectors carry one more line:
+  // their arrowheads.
   for (Case c :
-       {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12 + 1}, Case{4, 1 + 14}}) {
+       {Case{1, 1 + 1 + 1}, Case{2, 1 + 1 + 1 + 1}, Case{3, 1 + 1 + 12 + 1}, Case{4, 1 + 1}}) {
     type_into("DeFormat", Value(c.type));
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
     EXPECT_EQ(children(), c.lines) << c.type;
@@ -334,7 +335,7 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   EXPECT_EQ(last_message(), r.message);
   EXPECT_EQ(text_of("ExagerationBox"), "0");
   EXPECT_EQ(state().inputs.exaggeration, 0);
-  EXPECT_EQ(children(), 1u + 14 + 12 + 1);  // nothing redrawn
+  EXPECT_EQ(children(), 1u + 1 + 12 + 1);  // nothing redrawn
   // The factor is bounded where it is typed: ±1e6 is taken, more is not.
   for (const char* big : {"1e308", "-1000000.5", "inf"}) {
     r = type_into("ExagerationBox", Value(big));

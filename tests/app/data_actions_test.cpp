@@ -141,12 +141,18 @@ TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   EXPECT_EQ(hb->dialogs().back().filter, "*.txt");
   EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
   load_examples(false);
-  // Reference stars, then one line per wire between landmarks 7–12 and 1–2.
+  // Reference stars, then the wires between landmarks 7–12 and 1–2 as one
+  // line, the pen lifted between them.
   Value kids = g->get(g->current_axes(), "Children");
-  ASSERT_EQ(kids.numel(), 3u);
+  ASSERT_EQ(kids.numel(), 2u);
   const Value& ref = var("reference");
-  Value wire = g->get(kids(1), "XData");
-  EXPECT_EQ(wire, Value::row({ref(6, 0), ref(11, 0)}));
+  Value wire = g->get(kids(0), "XData");
+  ASSERT_EQ(wire.numel(), 5u);
+  EXPECT_EQ(wire(0), ref(6, 0));
+  EXPECT_EQ(wire(1), ref(11, 0));
+  EXPECT_TRUE(std::isnan(wire(2)));
+  EXPECT_EQ(wire(3), ref(0, 0));
+  EXPECT_EQ(wire(4), ref(1, 0));
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
   // A wireframe beyond the sample's landmarks is refused when it is loaded.
   hb->queue_path(write("long.txt", "1 1 13\n"));
@@ -159,17 +165,17 @@ TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenTheMeanOnTop) {
   load_examples(false, true);
   ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done) << last_report().message;
   Value kids = g->get(g->current_axes(), "Children");
-  // Newest first: the mean, its 14 wires, the 80 specimens; the reference
-  // that LoadData drew gives way to the mean.
-  ASSERT_EQ(kids.numel(), 1u + 14 + 80);
+  // Newest first: the mean, its wireframe (one line), the 80 specimens; the
+  // reference that LoadData drew gives way to the mean.
+  ASSERT_EQ(kids.numel(), 1u + 1 + 80);
   EXPECT_EQ(g->get_text(kids(0), "Tag"), "Mean");
-  for (std::size_t i = 15; i < kids.numel(); ++i) {
+  for (std::size_t i = 2; i < kids.numel(); ++i) {
     EXPECT_EQ(g->get(kids(i), "MarkerFaceColor"), g->get(kids(i), "Color")) << i;  // filled
     EXPECT_EQ(g->get_text(kids(i), "Tag"), "Specimen");
   }
   // Drawn again, the sample is still shown once.
   ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done);
-  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u + 14 + 80);
+  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u + 1 + 80);
 }
 
 TEST_F(AppTest, FourQuarterTurnsRestoreReferenceAndSample) {

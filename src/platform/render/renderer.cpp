@@ -106,8 +106,9 @@ cairo_status_t paint_onto(cairo_surface_t* s, double scale, const FigureScene& f
 cairo_surface_t* raster(const FigureScene& f, double scale, bool include_controls) {
   if (!(std::isfinite(scale) && scale > 0))
     throw RuntimeError("Bad image scale " + std::to_string(scale) + ".");
-  cairo_surface_t* s = cairo_image_surface_create(
-      CAIRO_FORMAT_ARGB32, device_size(f.width_px, scale), device_size(f.height_px, scale));
+  const int width = device_size(f.width_px, scale), height = device_size(f.height_px, scale);
+  check_pixel_budget(width, height);
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   {
     // The figure's size times the scale is rounded to whole pixels: the
     // pixels the figure covers only in part take its colour too, so the
@@ -190,6 +191,18 @@ Image to_image(const FigureScene& f, double scale, bool include_controls) {
   im.bytes.assign(d, d + static_cast<std::size_t>(im.stride) * im.height);
   cairo_surface_destroy(s);
   return im;
+}
+
+void check_pixel_budget(double width, double height) {
+  const double pixels = width * height;
+  if (pixels <= kPixelBudget) return;
+  char size[96];
+  std::snprintf(size, sizeof size, "%.0f × %.0f pixels (%.1f megapixels)", width, height,
+                pixels / 1e6);
+  throw DataRefusal("The picture would be " + std::string(size) + "; pictures are capped at " +
+                        std::to_string(static_cast<long long>(kPixelBudget / 1e6)) +
+                        " megapixels. Make the figure smaller or use a lower resolution.",
+                    "Picture too large");
 }
 
 std::string to_png(const FigureScene& f, double scale, bool include_controls) {
