@@ -278,6 +278,38 @@ TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {
   }
 }
 
+// The signs of the axes follow the configuration, not the solver: a turned
+// copy gets the same coordinates, by the skew of the landmarks along the two
+// axes of largest spread or, for a configuration symmetric along them, by
+// its first landmark clear of the centre; the third axis makes the turn
+// proper.
+TEST(PrincipalAxes, SignsFollowTheConfigurationSoTurnedCopiesAgree) {
+  RandomShapes rnd(23);
+  Config symmetric(6, 3);
+  symmetric << 0, 0, 1, 0, 0, -1, 0, 2, 0, 0, -2, 0, 3, 0, 0, -3, 0, 0;
+  for (int trial = 0; trial < 20; ++trial) {
+    const Config skewed = rnd.unit_cloud(12, {0.5, 1, 2});
+    for (const Config& ref : {skewed, symmetric}) {
+      const PrincipalAxes a = pcaref3d(ref);
+      const PrincipalAxes b = pcaref3d(rnd.moved_copy(ref));
+      const Config ca = a.reference.rowwise() - a.reference.colwise().mean();
+      Config cb = b.reference.rowwise() - b.reference.colwise().mean();
+      cb *= ca.norm() / cb.norm();
+      EXPECT_LT((ca - cb).cwiseAbs().maxCoeff(), 1e-12) << trial;
+      EXPECT_NEAR(b.axes.determinant(), 1.0, 1e-12);
+    }
+    const Config c =
+        pcaref3d(skewed).reference.rowwise() - skewed.colwise().mean() * pcaref3d(skewed).axes;
+    EXPECT_GT(c.col(1).array().cube().sum(), 0);
+    EXPECT_GT(c.col(2).array().cube().sum(), 0);
+  }
+  // Symmetric: landmark 5 (+x, largest spread) and landmark 3 (+y) lead.
+  const Config sym = pcaref3d(symmetric).reference;
+  EXPECT_NEAR(sym(4, 2), 3, 1e-14);
+  EXPECT_NEAR(sym(2, 1), 2, 1e-14);
+  EXPECT_NEAR(sym(0, 0), -1, 1e-14);  // y × x = −z: the proper third axis
+}
+
 TEST(PrincipalAxes, AlignedReferenceGivesSignedIdentity) {
   Config ref(6, 3);
   ref << 1, 0, 0, -1, 0, 0, 0, 2, 0, 0, -2, 0, 0, 0, 3, 0, 0, -3;

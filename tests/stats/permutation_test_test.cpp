@@ -212,7 +212,8 @@ TEST(PermutationTest, RefusesWhatItCannotTest) {
             "All values of the regressor are equal, so the permutation test is undefined.");
   const Eigen::MatrixXd same = Eigen::MatrixXd::Ones(6, 1) * s.y.row(0);
   EXPECT_EQ(error_of([&] { permutation_test(same, s.x); }),
-            "Every specimen has the same shape, so the permutation test is undefined.");
+            "All specimens have the same shape after superimposition: there is no shape "
+            "variation to analyse.");
   EXPECT_EQ(error_of([&] { permutation_test(s.y, s.x, 0); }),
             "The permutation test needs at least one permutation; 0 were asked for.");
   const Sample big = sample(11, 2, 1, 1);
