@@ -261,6 +261,23 @@ TEST(FitOntoReference, LargeSamplesFitAsOneByOne) {
   }
 }
 
+// Coordinates of 1e-300 or 1e300 are judged and fitted by their own scale:
+// the superimposition of such a sample is that of its ordinary copy.
+TEST(Gpa, CoordinatesNearTheLimitsOfTheDoublesAreAShape) {
+  RandomShapes rnd(4);
+  std::vector<Config> sample;
+  for (int i = 0; i < 6; ++i) sample.push_back(rnd.moved_copy(rnd.unit_cloud(7)));
+  const GpaResult base = gpa_to_convergence(stack_of(sample));
+  for (const double unit : {1e-300, 1e300}) {
+    std::vector<Config> scaled;
+    for (const Config& c : sample) scaled.push_back(c * unit);
+    const GpaResult r = gpa_to_convergence(stack_of(scaled));
+    EXPECT_LT((r.reference - base.reference).cwiseAbs().maxCoeff(), 1e-12) << unit;
+    EXPECT_LT((r.fitted.stacked() - base.fitted.stacked()).cwiseAbs().maxCoeff(), 1e-12) << unit;
+    EXPECT_NEAR(centsize3Da(scaled[0]) / unit, centsize3Da(sample[0]), 1e-12);
+  }
+}
+
 TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {
   RandomShapes rnd(8);
   for (int trial = 0; trial < 20; ++trial) {
