@@ -8,8 +8,13 @@ another way:
   * the standard superimposition, Velmora's default (every specimen centred
     and scaled to unit centroid size, turned onto the consensus by the
     rotation that minimises the squared distance, det +1, passes until the
-    consensus settles), the principal axes, the Procrustes-distance
-    regression from the three youngest specimens;
+    consensus settles), the principal axes (the two of largest spread signed
+    so that the sum of cubed coordinates along them is positive, the third
+    completing a proper rotation), the Procrustes-distance regression from
+    the mean of the specimens whose age is at most the third-smallest age,
+    each specimen fitted onto it by the rotation of least distance;
+  * the bending-energy eigenvectors, each signed so that its largest entry is
+    positive;
   * the partial warp and uniform scores, their least-squares slopes on age
     and Wilks' lambda of all score columns with Rao's F and its p value;
   * the classic three passes (rotation from the orthogonal factor of the
@@ -96,12 +101,54 @@ def standard_gpa(data):
     return ref, fitted, mirrored
 
 
+def axis_sign(along):
+    """+1 or -1: the sum of cubed coordinates along an axis made positive, or,
+    when it is below 1e-6 of the sum of their absolute values, the first
+    coordinate above 1e-6 of the largest."""
+    cubes = along ** 3
+    if abs(cubes.sum()) >= 1e-6 * np.abs(cubes).sum():
+        return -1.0 if cubes.sum() < 0 else 1.0
+    for v in along:
+        if abs(v) > 1e-6 * np.abs(along).max():
+            return -1.0 if v < 0 else 1.0
+    return 1.0
+
+
 def principal_axes(ref):
+    """Eigenvectors of the landmark covariance, ascending spread; the two of
+    largest spread signed by axis_sign, the third their cross product."""
     c = ref - ref.mean(axis=0)
     _, u = np.linalg.eigh(c.T @ c / (len(ref) - 1))
-    if np.linalg.det(u) < 0:
-        u[:, 0] = -u[:, 0]
+    for j in (1, 2):
+        u[:, j] *= axis_sign(c @ u[:, j])
+    u[:, 0] = np.cross(u[:, 1], u[:, 2])
     return u
+
+
+def largest_entry_positive(v):
+    """Each column signed so that its largest-magnitude entry (the first of
+    those within 1e-9 relative of it) is positive."""
+    v = v.copy()
+    for j in range(v.shape[1]):
+        col = np.abs(v[:, j])
+        first = np.nonzero(col >= (1 - 1e-9) * col.max())[0][0]
+        if v[first, j] < 0:
+            v[:, j] = -v[:, j]
+    return v
+
+
+def distance_start(fitted, age):
+    """Unit-size mean of every specimen whose X is at most the third-smallest X."""
+    third = np.sort(age)[2]
+    return centred_unit(fitted[age <= third].mean(axis=0))
+
+
+def optimal_fit(ref, subject):
+    """Subject at unit size turned onto ref by the proper rotation of least distance."""
+    s = centred_unit(subject)
+    u, _, vt = np.linalg.svd(s.T @ ref)
+    d = np.sign(np.linalg.det(u @ vt))
+    return s @ (u @ np.diag([1.0, 1.0, d]) @ vt)
 
 
 def warp_matrix(x):
@@ -112,6 +159,7 @@ def warp_matrix(x):
     big[:k, :k], big[:k, k:], big[k:, :k] = kern, q, q.T
     energy = np.linalg.inv(big)[:k, :k]
     vals, vecs = np.linalg.eigh((energy + energy.T) / 2)
+    vecs = largest_entry_positive(vecs)
     keep = np.abs(vals) > max(1e-14, 1e-10 * np.abs(vals).max())
     cols = []
     z = np.zeros(k)
@@ -196,9 +244,8 @@ def main():
     print("mirrored specimens:", mirrored)
 
     # Procrustes-distance test, on X and on ln X.
-    order = np.argsort(age, kind="stable")
-    start = centred_unit(fitted[order[:3]].mean(axis=0))
-    dist = np.array([((start - classic_fit(start, s)[0]) ** 2).sum() for s in fitted])
+    start = distance_start(fitted, age)
+    dist = np.array([((start - optimal_fit(start, s)) ** 2).sum() for s in fitted])
     for name, x in (("X", age), ("ln X", np.log(age))):
         b, a, sb, r, z = regstuf(x, dist)
         p = 0.5 * math.erfc(z / math.sqrt(2))

@@ -9,8 +9,8 @@ that the end-to-end test compiles in (the tests never run Python):
 
   /usr/bin/python3 tools/golden_values.py > tests/app/golden_values.hpp
 
-The principal axes and the score columns are printed in the signs numpy
-gives them; the test compares up to the sign of each.
+The principal axes and the score columns follow the program's sign
+convention (check_analysis.principal_axes and largest_entry_positive).
 """
 import math
 import os
@@ -19,8 +19,9 @@ import sys
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_analysis import (centred_unit, classic_fit, configs, principal_axes,  # noqa: E402
-                            read_rows, regstuf, standard_gpa, warp_matrix, wilks_test)
+from check_analysis import (configs, distance_start, optimal_fit,  # noqa: E402
+                            principal_axes, read_rows, regstuf, standard_gpa, warp_matrix,
+                            wilks_test)
 
 
 def number(v):
@@ -37,11 +38,11 @@ def c_string(text):
 
 
 def distance_test(fitted, age, x):
-    """The squared Procrustes distances from the mean of the three youngest
-    specimens and their regression on the regressor x."""
-    order = np.argsort(age, kind="stable")
-    start = centred_unit(fitted[order[:3]].mean(axis=0))
-    dist = np.array([((start - classic_fit(start, s)[0]) ** 2).sum() for s in fitted])
+    """The squared Procrustes distances from the mean of the youngest
+    specimens (every one whose age is at most the third-smallest) and their
+    regression on the regressor x."""
+    start = distance_start(fitted, age)
+    dist = np.array([((start - optimal_fit(start, s)) ** 2).sum() for s in fitted])
     b, a, sb, r, z = regstuf(x, dist)
     # The upper tail of the standard normal, computed directly.
     p = 0.5 * math.erfc(z / math.sqrt(2))

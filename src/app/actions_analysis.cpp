@@ -50,18 +50,25 @@ std::string x_axis_label(const std::string& x_name, bool ln_scale) {
   return ln_scale ? "ln(" + x_name + ")" : x_name;
 }
 
+std::string p_value_text(const std::string& label, double p) {
+  if (p < kSmallestPrintedP) return "p < 1e-300";
+  return label + cformat("%3.8g", {p});
+}
+
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
   return cformat(
-      "Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
-      "Correlation Coefficient %2.4f  Zscore: %2.4f  p score = %3.8g",
-      {r.slope, r.intercept, r.slope_sd, r.r, z, p});
+             "Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
+             "Correlation Coefficient %2.4f  Zscore: %2.4f  ",
+             {r.slope, r.intercept, r.slope_sd, r.r, z}) +
+         p_value_text("p score = ", p);
 }
 
 std::string wilks_report(const stats::WilksResult& w, double p, std::string_view share_label) {
   return cformat(
-      "Wilks Lambda= %2.4f   F score= %2.4f  %s: %1.4f ,     "
-      "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g",
-      {w.lambda, w.F, std::string(share_label), 1 - w.lambda, w.df1, w.df2, p});
+             "Wilks Lambda= %2.4f   F score= %2.4f  %s: %1.4f ,     "
+             "df1=%4.2f ,    df2=%4.2f,  ",
+             {w.lambda, w.F, std::string(share_label), 1 - w.lambda, w.df1, w.df2}) +
+         p_value_text("p value=", p);
 }
 
 std::string full_precision_line(
@@ -132,6 +139,13 @@ Eigen::VectorXd varying_regressor(const Eigen::VectorXd& x) {
   return r;
 }
 
+// Every shape statistic first: a sample whose superimposed specimens do not
+// differ has nothing to analyse but rounding noise.
+void require_shape_variation() {
+  const Sample& sample = *state().sample;
+  shape::require_shape_variation(sample.reference, sample.fitted);
+}
+
 Value show_message_window(const std::string& text, const std::string& title) {
   std::optional<gfx::Handle> box = gui::msgboxd({Value(text), Value(title)});
   return box ? Value(*box) : Value();
@@ -180,13 +194,15 @@ void do_regression(const Value&) {
   const Eigen::VectorXd x = x_values();
   check_positive_x(x, "The regression");
   const Eigen::VectorXd on_scale = varying_regressor(x);
+  require_shape_variation();
   g.set(control("RotX"), "Enable", "Off");
   g.set(control("RotZ"), "Enable", "Off");
   if (!s.scores) s.scores_unsaved = true;
   s.scores = current_scores();
   const auto mpw = s.scores->rows();
   const double xmax = x.maxCoeff(), xmin = x.minCoeff();
-  const double xrange = on_ln_scale() ? std::log(xmax / xmin) : xmax - xmin;
+  // Logs before the ratio: the ratio of X from 1e-300 to 1e300 overflows.
+  const double xrange = on_ln_scale() ? std::log(xmax) - std::log(xmin) : xmax - xmin;
   echo("ans", Value(static_cast<double>(x.size())));
   if (x.size() != mpw) {
     throw DataRefusal(
@@ -210,10 +226,12 @@ void plot_p_distance(const Value&) {
   check_x_count(static_cast<std::size_t>(xv.size()), n, "The Procrustes-distance test");
   check_positive_x(xv, "The Procrustes-distance test");
   const Eigen::VectorXd x = varying_regressor(xv);
+  require_shape_variation();
 
   const stats::DistanceTest t = stats::procrustes_distance_test(s.sample->fitted, xv, x);
-  echo("ans", Value::row({static_cast<double>(t.first[0] + 1), static_cast<double>(t.first[1] + 1),
-                          static_cast<double>(t.first[2] + 1)}));
+  std::vector<double> first;
+  for (Eigen::Index i : t.first) first.push_back(static_cast<double>(i + 1));
+  echo("ans", Value::row(first));
   echo("count", Value(static_cast<double>(s.sample->fitted.n())));
   const Eigen::RowVectorXd& dist = t.distances;
 
@@ -230,7 +248,14 @@ void plot_p_distance(const Value&) {
   g.hold(ax, true);
   g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
   g.set(ax, "NextPlot", next_plot);
-  const std::string printed = pdistance_report(r, t.z, t.p);
+  std::string printed = pdistance_report(r, t.z, t.p);
+  if (t.first.size() > 3) {
+    double third = xv(t.first[0]);
+    for (Eigen::Index i : t.first) third = std::max(third, xv(i));
+    printed += " The starting shape is the mean of " + std::to_string(t.first.size()) +
+               " specimens, all those with X at most " + format_number(third) +
+               " (the third-smallest X is tied).";
+  }
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
   log_with_numbers(title, printed,
@@ -250,6 +275,7 @@ void get_wilks(const Value&) {
                 "The Wilks' lambda test");
   check_positive_x(xv, "The Wilks' lambda test");
   const Eigen::VectorXd x = varying_regressor(xv);
+  require_shape_variation();
   // getWilkslambda leaves out its input's last column (the centroid size of
   // the score-file layout); a column of zeros in that place lets every score
   // column take part.
@@ -409,6 +435,7 @@ std::string percent(double share) {
 // The principal components of the superimposed sample's tangent coordinates.
 shape::ShapePca sample_components() {
   const Sample& s = *state().sample;
+  require_shape_variation();
   shape::ShapePca pca =
       shape::principal_components(shape::tangent_coordinates(s.reference, s.fitted));
   if (pca.variances.size() < 2) {
@@ -434,6 +461,7 @@ void permutation_test(const Value&) {
                 "The permutation test");
   check_positive_x(xv, "The permutation test");
   const Eigen::VectorXd x = varying_regressor(xv);
+  require_shape_variation();
   const auto permutations = static_cast<int>(s.inputs.permutations);
   const auto seed = static_cast<std::uint64_t>(s.inputs.seed);
 
@@ -455,9 +483,10 @@ void permutation_test(const Value&) {
   g.set(status, "String", "");
   if (!r) refuse("The permutation test was cancelled.");
   const std::string printed =
-      cformat("R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
+      cformat("R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  ",
               {r->r_squared, r->F, static_cast<double>(r->permutations),
-               static_cast<double>(r->seed), r->p});
+               static_cast<double>(r->seed)}) +
+      p_value_text("p value=", r->p);
   const std::string text = with_fit_note(printed);
   const std::string title =
       on_ln_scale() ? "Permutation Test of Shape on Ln(X)" : "Permutation Test of Shape on X";

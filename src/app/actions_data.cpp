@@ -30,6 +30,7 @@
 #include "shape/rotation.hpp"
 #include "shape/types.hpp"
 #include "tps/scores.hpp"
+#include "tps/warp_basis.hpp"
 
 namespace velmora::app::actions {
 
@@ -94,9 +95,13 @@ void take_x(Eigen::VectorXd x, const std::string& name, const std::string& sourc
         "There was a mismatch in the number of specimens and the number of independent "
         "variable values.  Recheck the files and reload");
   }
-  auto scores = current_scores();
+  // A sample of three landmarks has no spline basis, but X serves the tests
+  // that need none; those that do refuse with the reason.
+  const bool spline = s.sample->landmarks() >= tps::kMinBasisLandmarks;
+  auto scores = spline ? current_scores() : nullptr;
   replace_x(std::move(x), name, source);
   set_rotation_buttons("Off");
+  if (!spline) return;
   // The scores depend on the sample alone: computed again, they are the ones
   // saved before.
   if (!s.scores) s.scores_unsaved = true;

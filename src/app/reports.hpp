@@ -10,6 +10,14 @@
 
 namespace velmora::app {
 
+/// Upper tails below this are printed as "p < 1e-300": they are at or
+/// beyond the end of the doubles, where no digit of them is reliable.
+inline constexpr double kSmallestPrintedP = 1e-300;
+
+/// How every report prints a p value: `label` then the value ("p value=
+/// 0.0012"), or "p < 1e-300" for a tail below kSmallestPrintedP.
+std::string p_value_text(const std::string& label, double p);
+
 /// The Procrustes-distance test's message: slope, intercept, slope's
 /// standard deviation, correlation, z-score and p.
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p);

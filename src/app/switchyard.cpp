@@ -14,6 +14,7 @@
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "plot/primitives.hpp"
+#include "tps/warp_basis.hpp"
 
 namespace velmora::app {
 
@@ -113,6 +114,8 @@ std::string missing_need(unsigned needs) {
            "(Use CS).";
   }
   if ((needs & kNeedScores) && !s.scores) {
+    if (s.sample->landmarks() < tps::kMinBasisLandmarks)
+      return tps::too_few_basis_landmarks_text(s.sample->landmarks());
     return "Compute the partial warp scores first: load the independent variable (Load X List) "
            "or run the regression (Do Regression).";
   }

@@ -64,6 +64,22 @@ inline constexpr double kPermutationTieTolerance = 1e-10;
 /// centring and of the superimposition's constraints.
 inline constexpr double kComponentTolerance = 1e-9;
 
+/// Sign convention of eigenvectors: entries whose magnitude is within this
+/// fraction of the largest count as tied for largest, and the first of them
+/// decides the sign.
+inline constexpr double kSignTieTolerance = 1e-9;
+
+/// The sign convention of principal axes: a sum of cubed coordinates counts
+/// as zero when it is below this fraction of the sum of their absolute
+/// values, and a coordinate counts as zero below this fraction of the
+/// largest.
+inline constexpr double kAxisSignTolerance = 1e-6;
+
+/// Superimposed specimens whose root-mean-square Procrustes distance from
+/// the consensus (at unit centroid size) is below this have no shape
+/// variation: what is left is rounding noise.
+inline constexpr double kShapeVariationTolerance = 1e-9;
+
 /// Gamma distribution functions with a shape parameter above this use the
 /// Wilson–Hilferty normal approximation, whose error falls like 1/shape, and
 /// which the series and continued fractions cannot beat there.

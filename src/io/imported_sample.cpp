@@ -19,6 +19,9 @@ std::string default_name(std::size_t specimen) {
   return "specimen " + std::to_string(specimen);
 }
 
+/// Plain sums of squares give sizes between these with all their digits.
+constexpr double kPlainSizeLow = 1e-140, kPlainSizeHigh = 1e140;
+
 /// True when all k landmarks of a specimen coincide: its centroid size is at
 /// most kCoincidentTolerance of its largest coordinate, the native reader's
 /// rule.
@@ -55,14 +58,25 @@ double centroid_size_of_row(const double* xyz, std::size_t k) {
   for (std::size_t j = 0; j < k; ++j)
     for (std::size_t d = 0; d < 3; ++d) centre[d] += xyz[3 * j + d];
   for (double& c : centre) c /= static_cast<double>(k);
-  double squares = 0;
-  for (std::size_t j = 0; j < k; ++j) {
-    for (std::size_t d = 0; d < 3; ++d) {
-      const double e = xyz[3 * j + d] - centre[d];
-      squares += e * e;
+  const auto sum_of_squares = [&](double unit) {
+    double squares = 0;
+    for (std::size_t j = 0; j < k; ++j) {
+      for (std::size_t d = 0; d < 3; ++d) {
+        const double e = (xyz[3 * j + d] - centre[d]) / unit;
+        squares += e * e;
+      }
     }
-  }
-  return std::sqrt(squares);
+    return squares;
+  };
+  const double plain = std::sqrt(sum_of_squares(1.0));
+  if (plain > kPlainSizeLow && plain < kPlainSizeHigh) return plain;
+  // Near the limits of the doubles the squares are taken in units of the
+  // largest deviation, so sizes of 1e-300 or 1e300 are measured too.
+  double unit = 0;
+  for (std::size_t j = 0; j < k; ++j)
+    for (std::size_t d = 0; d < 3; ++d) unit = std::max(unit, std::abs(xyz[3 * j + d] - centre[d]));
+  if (!(unit > 0) || !std::isfinite(unit)) return plain;
+  return unit * std::sqrt(sum_of_squares(unit));
 }
 
 ImportedSample finish_sample(SampleParts&& parts) {
@@ -82,16 +96,17 @@ ImportedSample finish_sample(SampleParts&& parts) {
     refuse_file(parts.label, what);
   }
   if (n == 0) refuse_file(parts.label, "the file holds no specimen.");
-  if (k < 2) {
-    refuse_file(parts.label, k == 0 ? std::string("the specimens hold no landmark.")
-                                    : std::string("each specimen holds a single landmark; "
-                                                  "comparing shapes needs at least two "
-                                                  "landmarks per specimen."));
-  }
+  if (k == 0) refuse_file(parts.label, "the specimens hold no landmark.");
+  if (k < 3) refuse_file(parts.label, "each specimen holds " + too_few_landmarks_text(k));
 
   std::vector<double> sizes(n);
   for (std::size_t i = 0; i < n; ++i) {
     const double* xyz = parts.coords.data() + 3 * k * i;
+    double largest = 0;
+    for (std::size_t c = 0; c < 3 * k; ++c) largest = std::max(largest, std::abs(xyz[c]));
+    if (too_small_to_represent(largest)) {
+      refuse_specimen(parts, i + 1, too_small_text(specimen_text(parts.names, i + 1), largest));
+    }
     const double cs = centroid_size_of_row(xyz, k);
     if (!std::isfinite(cs)) {
       refuse_specimen(parts, i + 1,

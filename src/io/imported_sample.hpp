@@ -75,7 +75,8 @@ struct SampleParts {
 
 /// Turns collected parts into a sample: refuses a missing landmark (naming
 /// the specimen and the landmark), a file without specimens, specimens of
-/// fewer than two landmarks, and a specimen whose landmarks all lie on one
+/// fewer than three landmarks, coordinates too small to represent, and a
+/// specimen whose landmarks all lie on one
 /// point; computes every centroid size from the coordinates.
 /// @throws FileError naming parts.label (and the line where known)
 ImportedSample finish_sample(SampleParts&& parts);

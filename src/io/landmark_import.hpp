@@ -24,7 +24,7 @@ namespace velmora::io {
 /// @throws FileError naming the file (and line, column and word where the
 ///   format has them): a file that cannot be opened, a malformed file, 2-D
 ///   data, a missing landmark (naming the specimen and the landmark),
-///   specimens of different landmark counts or of fewer than two landmarks,
+///   specimens of different landmark counts or of fewer than three landmarks,
 ///   a specimen whose landmarks all lie on one point
 ImportedSample import_landmarks(const std::string& path);
 

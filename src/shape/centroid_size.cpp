@@ -4,7 +4,10 @@ namespace velmora::shape {
 
 double centsize3Da(const Eigen::Ref<const Eigen::MatrixXd>& x) {
   if (x.size() == 0) return 0.0;
-  return (x.rowwise() - x.colwise().mean()).norm();
+  const double plain = (x.rowwise() - x.colwise().mean()).norm();
+  if (plain > kPlainNormLow && plain < kPlainNormHigh) return plain;
+  const Eigen::MatrixXd centred = x.rowwise() - x.colwise().mean();
+  return centred.stableNorm();
 }
 
 }  // namespace velmora::shape

@@ -6,8 +6,20 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/distance.hpp"
 
 namespace velmora::shape {
+
+void orient_by_largest_entry(Eigen::Ref<Eigen::MatrixXd> vectors) {
+  for (Eigen::Index j = 0; j < vectors.cols(); ++j) {
+    auto v = vectors.col(j);
+    if (v.size() == 0) continue;
+    const double bar = (1 - kSignTieTolerance) * v.cwiseAbs().maxCoeff();
+    Eigen::Index first = 0;
+    while (first + 1 < v.size() && std::abs(v(first)) < bar) ++first;
+    if (v(first) < 0) v *= -1;
+  }
+}
 
 ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables) {
   const Eigen::Index n = variables.rows(), p = variables.cols();
@@ -29,9 +41,7 @@ ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables
   const double magnitude = p > 0 ? variables.cwiseAbs().maxCoeff() : 0.0;
   if (!(std::sqrt(total) >
         kCoincidentTolerance * magnitude * std::sqrt(static_cast<double>(n * p)))) {
-    throw NumericError(
-        "Principal components cannot be found: every specimen has the same shape, so there is no "
-        "variance to analyse.");
+    throw NumericError(kNoShapeVariationText);
   }
   const Eigen::BDCSVD<Eigen::MatrixXd> svd(centred, Eigen::ComputeThinV);
   const Eigen::VectorXd& s = svd.singularValues();
@@ -42,11 +52,7 @@ ShapePca principal_components(const Eigen::Ref<const Eigen::MatrixXd>& variables
   pca.variances = s.head(r).array().square() / dof;
   pca.shares = s.head(r).array().square() / total;
   pca.loadings = svd.matrixV().leftCols(r);
-  for (Eigen::Index j = 0; j < r; ++j) {
-    Eigen::Index largest = 0;
-    pca.loadings.col(j).cwiseAbs().maxCoeff(&largest);
-    if (pca.loadings(largest, j) < 0) pca.loadings.col(j) *= -1;
-  }
+  orient_by_largest_entry(pca.loadings);
   pca.scores.noalias() = centred * pca.loadings;
   return pca;
 }

@@ -22,9 +22,17 @@ struct ShapePca {
   /// (its centred variables times the loadings).
   Eigen::MatrixXd scores;
   /// p×r loadings: unit, mutually orthogonal columns; in each the entry of
-  /// largest magnitude is positive (the first such entry when several tie).
+  /// largest magnitude is positive (orient_by_largest_entry).
   Eigen::MatrixXd loadings;
 };
+
+/// The sign convention of eigenvectors, shared by the principal components
+/// and the partial warps: every column is turned so that its entry of largest
+/// magnitude is positive; when several entries lie within kSignTieTolerance
+/// (relative) of the largest, the first of them decides.  A zero column is
+/// left as it is.
+/// @param vectors m×r, in place
+void orient_by_largest_entry(Eigen::Ref<Eigen::MatrixXd> vectors);
 
 /// Principal component analysis by the singular value decomposition of the
 /// column-centred data, Yᶜ = U·S·Vᵀ (no covariance matrix is formed):

@@ -48,9 +48,9 @@ void require_finite_reference(const Config& reference) {
 double centre_checked(Eigen::Map<Config> s, Eigen::Index index) {
   const Eigen::RowVector3d mean = s.colwise().mean();
   s.rowwise() -= mean;
-  const double size = s.norm();
+  const double size = robust_norm(s);
   if (!std::isfinite(size)) throw_not_finite(index);
-  const double offset = mean.norm() * std::sqrt(static_cast<double>(s.rows()));
+  const double offset = robust_norm(mean) * std::sqrt(static_cast<double>(s.rows()));
   if (size <= kCoincidentTolerance * offset || size == 0) throw_collapsed(index);
   return size;
 }
@@ -63,7 +63,13 @@ enum class Method { LeastSquaresPolar, CrossProduct };
 // per specimen.
 bool fit_onto(const Config& reference, Eigen::Map<Config> s, Config& scratch, Eigen::Index index,
               Method method = Method::LeastSquaresPolar) {
-  const double size = centre_checked(s, index);
+  double size = centre_checked(s, index);
+  // Coordinates near the limits of the doubles (1e-300, 1e300) are brought to
+  // unit size first, so the products below neither underflow nor overflow.
+  if (!(size > kPlainNormLow && size < kPlainNormHigh)) {
+    s /= size;
+    size = 1;
+  }
   // The rotation does not depend on the subject's scale, so it is found from
   // the centred subject and the scale folded into the matrix applied.
   const Eigen::Matrix3d str = s.transpose().lazyProduct(reference);
@@ -137,6 +143,20 @@ void normalise_consensus(Config& reference, double magnitude, const char* what) 
                        " has centroid size 0.");
   }
   reference /= size;
+}
+
+// +1 or −1: the sign that makes the sum of the cubed coordinates along an
+// axis positive; when that sum is zero up to rounding (a symmetric
+// configuration), the sign that makes the first coordinate clear of zero
+// positive.
+double axis_sign(const Eigen::VectorXd& along) {
+  const Eigen::ArrayXd cubes = along.array().cube();
+  const double sum = cubes.sum();
+  if (std::abs(sum) >= kAxisSignTolerance * cubes.abs().sum()) return sum < 0 ? -1 : 1;
+  const double bar = kAxisSignTolerance * along.cwiseAbs().maxCoeff();
+  for (Eigen::Index i = 0; i < along.size(); ++i)
+    if (std::abs(along(i)) > bar) return along(i) < 0 ? -1 : 1;
+  return 1;
 }
 
 }  // namespace
@@ -227,6 +247,15 @@ Stack getfprocon3(const Config& reference, Stack data) {
   return data;
 }
 
+Stack fit_by_optimal_rotation(const Config& reference, Stack data) {
+  require_same_landmarks(reference.rows(), "The reference", data.k(), "each specimen");
+  require_finite_reference(reference);
+  std::vector<char> mirrored;
+  Config scratch(data.k(), 3);
+  fit_all(reference, data, Method::CrossProduct, mirrored, scratch);
+  return data;
+}
+
 PrincipalAxes pcaref3d(const Config& reference) {
   const Eigen::Index k = reference.rows();
   if (k < 2) {
@@ -243,8 +272,16 @@ PrincipalAxes pcaref3d(const Config& reference) {
   const Eigen::Matrix3d cov = centred.transpose() * centred / static_cast<double>(k - 1);
   const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eig(cov);
   Eigen::Matrix3d u = eig.eigenvectors();
-  // Keep the turn proper: a mirrored sample would swap left and right.
-  if (u.determinant() < 0) u.col(0) = -u.col(0);
+  // The solver's signs are arbitrary, so a turned copy of the sample could
+  // come out with its axes flipped: the two axes of largest spread are
+  // signed by the skew of the landmarks along them.
+  for (int c = 1; c < 3; ++c) {
+    const Eigen::VectorXd along = centred * u.col(c);
+    if (axis_sign(along) < 0) u.col(c) = -u.col(c);
+  }
+  // The third completes a proper rotation: a mirrored sample would swap left
+  // and right.
+  u.col(0) = u.col(1).cross(u.col(2));
   Config y = reference * u;
   return {std::move(y), u};
 }

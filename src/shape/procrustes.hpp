@@ -67,6 +67,17 @@ GpaResult gpa_to_convergence(Stack data);
 ///         the reference has a coordinate that is not finite
 Stack getfprocon3(const Config& reference, Stack data);
 
+/// Fits every configuration of `data` onto a fixed `reference` by the
+/// rotation that minimises the squared distance (Kabsch/Umeyama via the SVD
+/// of the cross-product, rotation_from_cross_product, det +1): each is
+/// centred, scaled to unit centroid size and turned, in place.  With a
+/// centred, unit-size reference the squared distances that remain are the
+/// squared (partial) Procrustes distances.  The reference is not changed.
+/// @param reference k×3
+/// @param data      n configurations, k×3 each
+/// @throws NumericError as getfprocon3
+Stack fit_by_optimal_rotation(const Config& reference, Stack data);
+
 /// A reference turned into its principal axes.
 struct PrincipalAxes {
   Config reference;      ///< k×3: the input times `axes`
@@ -77,8 +88,14 @@ struct PrincipalAxes {
 /// Principal axes of a configuration: the eigenvectors of the 3×3 sample
 /// covariance of its columns (divisor k − 1) in ascending order of
 /// eigenvalue, so the new x is the axis of least spread and the new z that of
-/// greatest.  The first axis is flipped when needed so that the axes form a
-/// proper rotation and the sample turned with them is not mirrored.
+/// greatest.  Signs follow one convention, so that a turned copy of a
+/// sample gets the same axes: along each of the two axes of largest spread
+/// the sum of the cubed (centred) coordinates is positive, or, when that sum
+/// is below kAxisSignTolerance of the sum of their absolute values, the
+/// first landmark whose coordinate exceeds kAxisSignTolerance of the largest
+/// has a positive one; the axis of least spread is their cross product, so
+/// the axes form a proper rotation (det +1) and the sample turned with them
+/// is never mirrored.
 /// @param reference k×3, k ≥ 2
 PrincipalAxes pcaref3d(const Config& reference);
 

@@ -1,7 +1,6 @@
 #include "stats/distance_test.hpp"
 
 #include <algorithm>
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -21,20 +20,27 @@ DistanceStart distance_test_start(const shape::Stack& fitted, const Eigen::Vecto
         "The starting shape of the Procrustes-distance test needs at least three "
         "specimens and one X value for each.");
   }
-  std::vector<Eigen::Index> order(static_cast<std::size_t>(n));
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](Eigen::Index a, Eigen::Index b) { return x(a) < x(b); });
+  if (x.hasNaN()) {
+    throw NumericError(
+        "The starting shape of the Procrustes-distance test needs every X value to be a "
+        "number.");
+  }
+  std::vector<double> sorted(x.data(), x.data() + n);
+  std::nth_element(sorted.begin(), sorted.begin() + 2, sorted.end());
+  const double third = sorted[2];
   DistanceStart s;
-  s.first = {order[0], order[1], order[2]};
   s.start = shape::Config::Zero(fitted.k(), 3);
-  for (Eigen::Index i : s.first) s.start += fitted.slice(i);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    if (x(i) > third) continue;
+    s.first.push_back(i);
+    s.start += fitted.slice(i);
+  }
   s.start.rowwise() -= s.start.colwise().mean();
   const double size = s.start.norm();
-  // Three unit-size shapes: a mean of rounding-noise size has cancelled.
-  if (!(size > kCoincidentTolerance)) {
+  // Unit-size shapes: a mean of rounding-noise size has cancelled.
+  if (!(size > kCoincidentTolerance * static_cast<double>(s.first.size()))) {
     throw NumericError(
-        "The three specimens with the smallest X cancel out: their mean shape has centroid "
+        "The specimens with the smallest X cancel out: their mean shape has centroid "
         "size 0, so the Procrustes-distance test has no starting shape.");
   }
   s.start /= size;
@@ -52,7 +58,7 @@ DistanceTest procrustes_distance_test(const shape::Stack& fitted, const Eigen::V
   DistanceTest t;
   t.first = start.first;
   t.start = std::move(start.start);
-  t.distances = shape::getpdistance3(t.start, shape::getfprocon3(t.start, fitted));
+  t.distances = shape::getpdistance3(t.start, shape::fit_by_optimal_rotation(t.start, fitted));
   t.fit = regstuf(regressor, t.distances.transpose());
   t.z = t.fit.fisher_z / t.fit.fisher_se;
   // The upper tail directly: 1 − cdf would round every p below 1e-16 to 0.

@@ -11,7 +11,9 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/distance.hpp"
 #include "stats/messages.hpp"
+#include "stats/regression.hpp"
 
 namespace velmora::stats {
 
@@ -49,7 +51,9 @@ Prepared prepare(const Eigen::Ref<const Eigen::MatrixXd>& y,
         "All values of the regressor are equal, so the permutation test is undefined.");
   }
   Prepared prep;
-  prep.xc = x.array() - x.mean();
+  // The regressor standardised by exact powers of two: R² does not depend on
+  // its unit, and X from 1e-300 to 1e300 keeps its squares in range.
+  prep.xc = scaled_deviations(x).values;
   prep.sxx = prep.xc.squaredNorm();
   Eigen::MatrixXd centred = y.rowwise() - y.colwise().mean();
   prep.sst = centred.squaredNorm();
@@ -58,7 +62,7 @@ Prepared prepare(const Eigen::Ref<const Eigen::MatrixXd>& y,
   const double magnitude = p > 0 ? y.cwiseAbs().maxCoeff() : 0.0;
   if (!(std::sqrt(prep.sst) >
         kCoincidentTolerance * magnitude * std::sqrt(static_cast<double>(n * p)))) {
-    throw NumericError("Every specimen has the same shape, so the permutation test is undefined.");
+    throw NumericError(shape::kNoShapeVariationText);
   }
   if (p > n) {
     // Yᶜᵀ = Q·R with R n×n: ‖Yᶜᵀ·v‖ = ‖R·v‖, so each ordering costs n² instead

@@ -21,15 +21,29 @@ void require_count(Eigen::Index got, Eigen::Index want, const char* what) {
 
 }  // namespace
 
+ScaledDeviations scaled_deviations(const Eigen::Ref<const Eigen::VectorXd>& x) {
+  ScaledDeviations d;
+  if (x.size() == 0) return d;
+  int outer = 0, inner = 0;
+  std::frexp(x.cwiseAbs().maxCoeff(), &outer);
+  d.values = x.unaryExpr([&](double v) { return std::ldexp(v, -outer); });
+  const double scaled_mean = d.values.mean();
+  d.values.array() -= scaled_mean;
+  d.mean = std::ldexp(scaled_mean, outer);
+  std::frexp(d.values.cwiseAbs().maxCoeff(), &inner);
+  d.values = d.values.unaryExpr([&](double v) { return std::ldexp(v, -inner); });
+  d.exponent = outer + inner;
+  return d;
+}
+
 LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
                    const Eigen::Ref<const Eigen::VectorXd>& x) {
   require_count(y.rows(), x.size(), "rows of responses");
   if (!x.allFinite() || !y.allFinite()) {
     throw NumericError("The regression data include values that are not finite numbers.");
   }
-  const double x_mean = x.mean();
-  const Eigen::VectorXd xc = x.array() - x_mean;
-  const double sxx = xc.squaredNorm();
+  const ScaledDeviations xc = scaled_deviations(x);
+  const double sxx = xc.values.squaredNorm();
   if (!(sxx > 0)) {
     throw NumericError(
         "All values of the independent variable are equal, so the regression slope is "
@@ -37,8 +51,9 @@ LineFits fit_lines(const Eigen::Ref<const Eigen::MatrixXd>& y,
   }
   LineFits fits;
   const Eigen::RowVectorXd y_mean = y.colwise().mean();
-  fits.slopes = (xc.transpose() * (y.rowwise() - y_mean)) / sxx;
-  fits.intercepts = y_mean - fits.slopes * x_mean;
+  fits.slopes = (xc.values.transpose() * (y.rowwise() - y_mean)) / sxx;
+  fits.slopes = fits.slopes.unaryExpr([&](double b) { return std::ldexp(b, -xc.exponent); });
+  fits.intercepts = y_mean - fits.slopes * xc.mean;
   return fits;
 }
 
@@ -75,12 +90,9 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
   // before they are squared, so values near 1e±150 neither overflow nor
   // underflow; the scaling is exact, so other data give the same bits as
   // without it, and the scales come back in the slope and its deviation.
-  const Eigen::VectorXd xc = x.array() - x.mean(), yc = y.array() - y.mean();
-  int x_exponent = 0, y_exponent = 0;
-  std::frexp(xc.cwiseAbs().maxCoeff(), &x_exponent);
-  std::frexp(yc.cwiseAbs().maxCoeff(), &y_exponent);
-  const Eigen::VectorXd xs = xc.unaryExpr([&](double v) { return std::ldexp(v, -x_exponent); });
-  const Eigen::VectorXd ys = yc.unaryExpr([&](double v) { return std::ldexp(v, -y_exponent); });
+  const ScaledDeviations xd = scaled_deviations(x), yd = scaled_deviations(y);
+  const Eigen::VectorXd &xs = xd.values, &ys = yd.values;
+  const int x_exponent = xd.exponent, y_exponent = yd.exponent;
   const double dof = static_cast<double>(n - 1);
   const double sxx = xs.squaredNorm() / dof, syy = ys.squaredNorm() / dof, sxy = xs.dot(ys) / dof;
   const double unit_slope = sxy / sxx, units = std::ldexp(1.0, y_exponent - x_exponent);
@@ -90,7 +102,7 @@ RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
   // correlation just beyond ±1; both are held at their bounds.
   s.slope_sd =
       std::pow(std::max(0.0, syy - unit_slope * unit_slope * sxx) / ((n - 2) * sxx), 0.5) * units;
-  s.intercept = y.mean() - s.slope * x.mean();
+  s.intercept = yd.mean - s.slope * xd.mean;
   s.n = static_cast<double>(n);
   s.r = std::clamp(sxy / std::sqrt(sxx * syy), -1.0, 1.0);
   s.fisher_z = 0.5 * std::log((1 + s.r) / (1 - s.r));

@@ -4,6 +4,24 @@
 
 namespace velmora::stats {
 
+/// The deviations of a regressor from its mean, scaled by a power of two.
+struct ScaledDeviations {
+  /// N values (x − x̄)·2^−exponent, the largest magnitude in [0.5, 1) (all 0
+  /// when x is constant).
+  Eigen::VectorXd values;
+  double mean = 0;   ///< x̄
+  int exponent = 0;  ///< the power of two taken out
+};
+
+/// Standardises a regressor before any sum is taken: x is first scaled by a
+/// power of two to a largest magnitude below 1, so that its sum cannot
+/// overflow, then centred, then the deviations scaled again by a power of
+/// two.  Every scaling is exact, so values from 1e-300 to 1e300 neither
+/// overflow nor underflow in sums of squares, and ordinary values give the
+/// very same bits as unscaled arithmetic.
+/// @param x N finite values
+ScaledDeviations scaled_deviations(const Eigen::Ref<const Eigen::VectorXd>& x);
+
 /// Straight lines y ≈ slope·x + intercept fitted by least squares to every
 /// column of a matrix.
 struct LineFits {

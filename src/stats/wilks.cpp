@@ -69,15 +69,19 @@ WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd&
   }
 
   const auto y = scores.leftCols(w.p);
-  const LineFits fits = fit_lines(y, x);
+  // Λ does not depend on the unit of the regressor, so it is fitted on the
+  // regressor's exactly scaled deviations: X from 1e-300 to 1e300 keeps its
+  // squares in range.
+  const Eigen::VectorXd xs = scaled_deviations(x).values;
+  const LineFits fits = fit_lines(y, xs);
   // E from the residuals; T = E + Sxx·bᵀb, since the residuals of a least-
   // squares line are orthogonal to the centred regressor: the sum of two
   // positive semi-definite matrices, as exact as T formed from the data and
   // half the work.
-  Eigen::MatrixXd residuals = (y - x * fits.slopes).rowwise() - fits.intercepts;
+  Eigen::MatrixXd residuals = (y - xs * fits.slopes).rowwise() - fits.intercepts;
   const Eigen::MatrixXd error = sscp_of_centred(residuals);
   residuals.resize(0, 0);
-  const double sxx = (x.array() - x.mean()).square().sum();
+  const double sxx = xs.squaredNorm();
   const Eigen::MatrixXd total = error + sxx * fits.slopes.transpose() * fits.slopes;
 
   // Scaling both matrices by T's diagonal cancels in Λ and keeps the

@@ -19,6 +19,7 @@
 #include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/principal_components.hpp"
 
 namespace velmora::tps {
 
@@ -65,9 +66,7 @@ std::string gigabytes(double bytes) {
 
 void check_reference(const shape::Config& x) {
   const Eigen::Index k = x.rows();
-  if (k < 4) {
-    refuse("it needs at least four landmarks, and the reference has " + std::to_string(k) + ".");
-  }
+  if (k < kMinBasisLandmarks) throw NumericError(too_few_basis_landmarks_text(k));
   if (!x.allFinite()) refuse("its coordinates include values that are not finite numbers.");
   // Singular values of the centred landmarks resolve a flat reference to
   // rounding level, which the eigenvalues of their scatter cannot.
@@ -166,6 +165,12 @@ Eigen::MatrixXd WarpBasis::warp_matrix() const {
   return warps;
 }
 
+std::string too_few_basis_landmarks_text(Eigen::Index k) {
+  return "The thin-plate spline basis of the reference is undefined: it needs at least four "
+         "landmarks, and the reference has " +
+         std::to_string(k) + ".";
+}
+
 std::vector<Eigen::Index> retained_warps(const Eigen::VectorXd& eigenvalues) {
   const double largest = eigenvalues.size() ? eigenvalues.cwiseAbs().maxCoeff() : 0.0;
   const double threshold = std::max(kWarpAbsoluteTolerance, kWarpRelativeTolerance * largest);
@@ -253,6 +258,7 @@ WarpBasis build_basis(const shape::Config& reference) {
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eig(energy);
   if (eig.info() != Eigen::Success) refuse("the eigen-decomposition of its bending energy failed.");
   basis.eigenvectors = eig.eigenvectors();
+  shape::orient_by_largest_entry(basis.eigenvectors);
   // Warps are retained by the eigenvalues of the unit copy, so the same
   // landmarks in any unit give the same basis.
   basis.kept = retained_warps(eig.eigenvalues());
@@ -324,6 +330,7 @@ WarpBasis build_projected_basis(const shape::Config& reference) {
   basis.kept = retained_warps(energy);
   basis.eigenvalues = energy / size;
   basis.eigenvectors = std::move(a);
+  shape::orient_by_largest_entry(basis.eigenvectors);
   basis.retained = static_cast<int>(basis.kept.size());
   basis.uniform = uniform_components(reference);
   return basis;

@@ -15,7 +15,9 @@ namespace velmora::tps {
 /// 3k entries, all x components, then all y, then all z.
 struct WarpBasis {
   /// k×k eigenvectors of the bending-energy matrix, unit columns, in the
-  /// solver's ascending order of eigenvalue.
+  /// solver's ascending order of eigenvalue; each has its entry of largest
+  /// magnitude positive (shape::orient_by_largest_entry), whichever solver
+  /// found it, so a turned copy of a reference gets the same partial warps.
   Eigen::MatrixXd eigenvectors;
   /// k eigenvalues, ascending, matching the columns above.
   Eigen::VectorXd eigenvalues;
@@ -79,6 +81,14 @@ std::string basis_time_note(Eigen::Index k);
 ///   about X GB of memory; only Y GB can be had.`
 void check_basis_memory(Eigen::Index k, double available);
 
+/// The fewest landmarks a spline basis can be built for.
+inline constexpr Eigen::Index kMinBasisLandmarks = 4;
+
+/// The refusal of a basis for a reference of k < 4 landmarks: "The
+/// thin-plate spline basis of the reference is undefined: it needs at least
+/// four landmarks, and the reference has 3."
+std::string too_few_basis_landmarks_text(Eigen::Index k);
+
 /// Builds the shape basis of a reference.  The bending-energy matrix E is the
 /// upper-left k×k block of the inverse of L = [K Q; Qᵀ 0], Q = [1 X Y Z],
 /// found for the reference centred and scaled to unit centroid size and
@@ -93,8 +103,7 @@ void check_basis_memory(Eigen::Index k, double available);
 /// one symmetric eigen-decomposition of −H₂ᵀ K H₂ = V M Vᵀ (LAPACK's divide
 /// and conquer) gives E's eigenvectors H₂V with eigenvalues −1/M, and H's
 /// first four columns its null space, with no inverse.  Both give the same
-/// eigenvalues and the same eigenvectors up to sign (the signs are the
-/// solver's, as always).
+/// eigenvalues and the same eigenvectors, signed by the largest-entry rule.
 /// @param reference k×3, normally centred, unit centroid size, in principal
 ///        axes (then the uniform columns are orthonormal and orthogonal to the
 ///        partial warps)

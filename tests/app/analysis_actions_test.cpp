@@ -1,5 +1,7 @@
 #include <Eigen/LU>
+#include <Eigen/Geometry>
 #include <Eigen/QR>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -466,20 +468,155 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
 namespace velmora::app {
 namespace {
 
-TEST_F(AppTest, IdenticalSpecimensAreRefusedByEveryTest) {
-  const std::string row = "0 0 0 1 0 0 0 1 0 0 0 1 1 1 1 0.5 0.2 0.9 1\n";
-  std::string rows;
-  for (int i = 0; i < 6; ++i) rows += row;
-  hb->queue_path(write("same.txt", rows));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
-  hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n"));
-  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
-  for (const char* action : {"PlotPDistance", "GetWilks", "PermutationTest", "ShowPCA"}) {
-    const std::size_t boxes = hb->messages().size();
-    const ActionReport r = run(action);
-    EXPECT_EQ(r.outcome, Outcome::Refused) << action << ": " << r.message;
-    EXPECT_EQ(hb->messages().size(), boxes + 1) << action;
+// Exact copies of one shape, and copies turned, scaled and moved, leave
+// nothing but rounding noise after the superimposition: every shape
+// statistic refuses with the one message, in both superimposition modes.
+TEST_F(AppTest, CopiesOfOneShapeAreRefusedByEveryShapeStatistic) {
+  Eigen::Matrix<double, 6, 3> base;
+  base << 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 0.5, 0.2, 0.9;
+  std::string exact, posed;
+  for (int i = 0; i < 12; ++i) {
+    const Eigen::Matrix3d turn =
+        Eigen::AngleAxisd(0.3 * i, Eigen::Vector3d(1, 2, 0.5 * i).normalized()).toRotationMatrix();
+    const Eigen::Matrix<double, 6, 3> moved =
+        ((0.5 + 0.3 * i) * base * turn).rowwise() + Eigen::RowVector3d(i, -2.0 * i, 7);
+    char buf[40];
+    for (int j = 0; j < 18; ++j) {
+      std::snprintf(buf, sizeof buf, "%.17g ", base(j / 3, j % 3));
+      exact += buf;
+      std::snprintf(buf, sizeof buf, "%.17g ", moved(j / 3, j % 3));
+      posed += buf;
+    }
+    exact += "1\n";
+    posed += "1\n";
   }
+  const std::string x = write("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n");
+  for (const char* mode : {"classic", "optimal"}) {
+    run("SetSuperimposition", Value(mode));
+    for (const std::string& rows : {exact, posed}) {
+      hb->queue_path(write("same.txt", rows));
+      ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+      hb->queue_path(x);
+      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+      for (const char* action :
+           {"PlotPDistance", "GetWilks", "PermutationTest", "ShowPCA", "SavePCA", "DoRegression"}) {
+        const std::size_t boxes = hb->messages().size();
+        const ActionReport r = run(action);
+        EXPECT_EQ(r.outcome, Outcome::Refused) << action;
+        EXPECT_EQ(r.message,
+                  "All specimens have the same shape after superimposition: there is no shape "
+                  "variation to analyse.")
+            << mode << " " << action;
+        EXPECT_EQ(hb->messages().size(), boxes + 1) << action;
+      }
+      EXPECT_TRUE(var("gvector").empty());
+    }
+  }
+}
+
+// Three landmarks: X loads and the tests that need no spline run; those that
+// need it say why they cannot.
+TEST_F(AppTest, ThreeLandmarksTakeXAndOnlyTheSplineAnalysesRefuse) {
+  std::string rows;
+  for (int i = 0; i < 8; ++i) {
+    char buf[120];
+    std::snprintf(buf, sizeof buf, "0 0 0 %g 0 0 %g %g 0.1 1\n", 1 + 0.05 * i, 0.3 * (i % 3),
+                  1 - 0.02 * i * i);
+    rows += buf;
+  }
+  hb->queue_path(write("three.txt", rows));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n"));
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(var("XVariable").numel(), 8u);
+  for (const char* action : {"PlotPDistance", "PermutationTest", "ShowPCA"})
+    EXPECT_EQ(run(action).outcome, Outcome::Done) << action << ": " << last_report().message;
+  const std::string no_spline =
+      "The thin-plate spline basis of the reference is undefined: it needs at least four "
+      "landmarks, and the reference has 3.";
+  for (const char* action : {"GetWilks", "DoRegression", "SaveWarp"})
+    EXPECT_EQ(run(action).message, no_spline) << action;
+
+  // Two landmarks cannot vary in shape: refused when loaded.
+  hb->queue_path(write("two.txt", "0 0 0 1 0 0 1\n0 0 0 2 0 0 2\n"));
+  const ActionReport r = run("LoadData");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_NE(r.message.find("each line holds two landmarks; the shape of fewer than three points "
+                           "cannot vary"),
+            std::string::npos)
+      << r.message;
+}
+
+// Ties at the third-smallest X: the start is the mean of every tied
+// specimen, the report says how many, and any order of the specimens (each
+// with its X) prints the same report.
+TEST_F(AppTest, DistanceTestDoesNotDependOnTheOrderOfTiedSpecimens) {
+  std::ifstream in(example("skulls.txt"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  std::vector<int> x(lines.size());
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = 1 + static_cast<int>(i % 3) + (i > 40 ? 1 : 0);
+  auto report = [&](const std::vector<std::size_t>& order) {
+    std::string rows, xs;
+    for (std::size_t i : order) {
+      rows += lines[i] + "\n";
+      xs += std::to_string(x[i]) + "\n";
+    }
+    hb->queue_path(write("s.txt", rows));
+    EXPECT_EQ(run("LoadData").outcome, Outcome::Done);
+    hb->queue_path(write("x.txt", xs));
+    EXPECT_EQ(run("LoadXList").outcome, Outcome::Done);
+    EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+    return hb->messages().back().text;
+  };
+  std::vector<std::size_t> order(lines.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const std::string first = report(order);
+  EXPECT_NE(first.find(" The starting shape is the mean of 14 specimens, all those with X at "
+                       "most 1 (the third-smallest X is tied)."),
+            std::string::npos)
+      << first;
+  std::reverse(order.begin(), order.end());
+  EXPECT_EQ(report(order), first);
+  std::rotate(order.begin(), order.begin() + 17, order.end());
+  EXPECT_EQ(report(order), first);
+}
+
+// X from 1e-300 to 1e300: the regression on ln X takes logs before their
+// ratio, and the tests compute rather than blame a score column.
+TEST_F(AppTest, RegressorsSpanningTheDoublesAreAnalysed) {
+  load_examples();
+  std::vector<double> x(80);
+  for (int i = 0; i < 80; ++i)
+    x[static_cast<std::size_t>(i)] = std::pow(10.0, -300 + 600.0 * ((i * 37) % 80) / 79);
+  set_x(x);
+  for (const char* scale : {"LnDown", "LinearDown"}) {
+    run(scale);
+    for (const char* action : {"DoRegression", "PlotPDistance", "GetWilks", "PermutationTest"})
+      EXPECT_EQ(run(action).outcome, Outcome::Done)
+          << scale << " " << action << ": " << last_report().message;
+    EXPECT_EQ(hb->messages().back().text.find("NaN"), std::string::npos);
+  }
+  run("LnDown");
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  EXPECT_NEAR(var("delta")(0) / var("gvector")(0), 600 * std::log(10.0), 1e-9);
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+}
+
+TEST(Reports, PBelowTheDoublesIsPrintedAsABound) {
+  EXPECT_EQ(p_value_text("p value=", 0.0012), "p value=0.0012");
+  EXPECT_EQ(p_value_text("p value=", 0), "p < 1e-300");
+  EXPECT_EQ(p_value_text("p value=", 1e-310), "p < 1e-300");
+  EXPECT_EQ(p_value_text("p score = ", 2.5e-51), "p score = 2.5e-51");
+  stats::WilksResult w{};
+  w.lambda = 0.1;
+  w.F = 861.7;
+  w.df1 = 293;
+  w.df2 = 706;
+  EXPECT_EQ(wilks_report(w, 0),
+            "Wilks Lambda= 0.1000   F score= 861.7000  Percent variance explained: 0.9000 ,     "
+            "df1=293.00 ,    df2=706.00,  p < 1e-300");
 }
 
 }  // namespace

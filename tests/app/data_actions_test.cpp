@@ -255,12 +255,23 @@ TEST_F(AppTest, RefusedLoadsChangeNothing) {
 }
 
 TEST_F(AppTest, AFailedLoadXListChangesNothing) {
-  // Three landmarks give no partial warps: the scores cannot be computed.
-  hb->queue_path(write("three.txt", sample_file(5, 3)));
+  // Landmarks all in one plane give no spline: the scores cannot be computed.
+  std::string flat;
+  for (int i = 0; i < 5; ++i) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "0 0 0 1 0 0 0 1 0 %g %g 0 0.4 %g 0 1\n", 1 + 0.1 * i,
+                  1 - 0.05 * i * i, 0.3 + 0.02 * i);
+    flat += buf;
+  }
+  hb->queue_path(write("flat.txt", flat));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
   const Snapshot before = snapshot(*g);
   hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n"));
-  EXPECT_NE(run("LoadXList").outcome, Outcome::Done);
+  const ActionReport r = run("LoadXList");
+  EXPECT_NE(r.outcome, Outcome::Done);
+  EXPECT_EQ(r.message,
+            "The thin-plate spline basis of the reference is undefined: all its landmarks lie in "
+            "one plane (or on one line).");
   EXPECT_TRUE(snapshot(*g) == before);
 }
 

@@ -124,8 +124,8 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
   load(example("skulls.txt"));
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(last_message(),
-            "Regression Slope: 0.000281 Regression Intercept: 0.000866 Std. Deviation in Slope: "
-            "1.194e-05  Correlation Coefficient 0.9362  Zscore: 14.9749  p score = 5.3539191e-51");
+            "Regression Slope: 0.0002775 Regression Intercept: 0.0008489 Std. Deviation in Slope: "
+            "1.173e-05  Correlation Coefficient 0.9369  Zscore: 15.0207  p score = 2.6860816e-51");
   // The p value is 1 − cdf, so it is exact only to the rounding of 1
   // (2.2e-16): four digits of 2.6e-13, none of 6.5e-27.
   auto expect_wilks = [&](const std::string& head, double p) {
@@ -142,8 +142,8 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
   run("LnDown");
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(last_message(),
-            "Regression Slope: 0.002475 Regression Intercept: -0.001582 Std. Deviation in Slope: "
-            "7.189e-05  Correlation Coefficient 0.9686  Zscore: 18.1600  p score = 5.3501563e-74");
+            "Regression Slope: 0.002442 Regression Intercept: -0.001564 Std. Deviation in Slope: "
+            "7.109e-05  Correlation Coefficient 0.9685  Zscore: 18.1430  p score = 7.2860097e-74");
   expect_wilks(
       "Wilks Lambda= 0.0365   F score= 45.4574  Percent variance explained: 0.9635 ,     "
       "df1=29.00 ,    df2=50.00,  p value=",

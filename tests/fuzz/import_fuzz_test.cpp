@@ -50,7 +50,7 @@ double coord(const Case& c, std::size_t i, std::size_t j, std::size_t d) {
 Case well_formed(Random& rnd) {
   Case c;
   c.n = 1 + rnd.below(6);
-  c.k = 2 + rnd.below(6);
+  c.k = 3 + rnd.below(5);
   for (std::size_t i = 0; i < c.n * 3 * c.k; ++i)
     c.coords.push_back(rnd.uniform(-1, 1) * std::pow(10.0, rnd.uniform(-3, 4)));
   for (std::size_t i = 0; i < c.n; ++i) c.names.push_back("s" + std::to_string(rnd.below(1000)));

@@ -29,7 +29,7 @@ TEST(NtsRowLabels, BothLayoutsReadTheSameSampleWhateverTheLabels) {
   std::mt19937_64 rng(24);
   std::uniform_int_distribution<int> coord(-50, 50);
   for (int trial = 0; trial < 40; ++trial) {
-    const std::size_t n = 1 + rng() % 5, k = 2 + rng() % 3, cols = 3 * k;
+    const std::size_t n = 1 + rng() % 5, k = 3 + rng() % 3, cols = 3 * k;
     const bool numeric = trial % 2 == 0, col_labels = trial % 3 == 0;
     std::vector<std::string> names;
     std::vector<std::string> rows;
@@ -116,7 +116,7 @@ TEST(MarkupsJson, AKeyGivenTwiceIsRefusedWithWhereItIs) {
   // are no duplicates.
   const ImportedSample ok = import_landmark_text(
       "{\"Markups\": 1, \"markups\": [{\"controlPoints\": [{\"position\": [0,0,0], \"Position\": "
-      "1}, {\"position\": [1,2,3]}]}]}",
+      "1}, {\"position\": [1,2,3]}, {\"position\": [0,4,0]}]}]}",
       "p.mrk.json");
   EXPECT_EQ(ok.rows(0, 3), 1);
   EXPECT_EQ(ok.rows(0, 5), 3);

@@ -67,17 +67,29 @@ TEST(LandmarkFile, RefusalMessages) {
             "\"f.txt\": line 1 holds a single number and no landmark; each line must hold x1 y1 "
             "z1 ... xk yk zk, then the centroid size.");
   EXPECT_EQ(refusal("1 2 3 4\n"),
-            "\"f.txt\": each line holds a single landmark; comparing shapes needs at least two "
-            "landmarks per specimen.");
+            "\"f.txt\": each line holds a single landmark; the shape of fewer than three points "
+            "cannot vary, so comparing shapes needs at least three landmarks per specimen.");
+  EXPECT_EQ(refusal("0 0 0 1 1 1 1\n"),
+            "\"f.txt\": each line holds two landmarks; the shape of fewer than three points "
+            "cannot vary, so comparing shapes needs at least three landmarks per specimen.");
   EXPECT_EQ(refusal(specimen_line(4, 0) + "2 2 2 2 2 2 2 2 2 2 2 2 0\n"),
             "\"f.txt\" line 2: all 4 landmarks of this specimen lie on one point.");
-  EXPECT_EQ(refusal("0 0 0 0 0 0 0\n"),
-            "\"f.txt\" line 1: all 2 landmarks of this specimen lie on one point.");
+  EXPECT_EQ(refusal("0 0 0 0 0 0 0 0 0 0\n"),
+            "\"f.txt\" line 1: all 3 landmarks of this specimen lie on one point.");
+  // Coincidence is judged by the specimen's own scale: landmarks 1e-300 apart
+  // are a shape, coordinates below the smallest full-precision double are
+  // refused as what they are.
+  EXPECT_EQ(parse_landmarks("0 0 0 1e-300 0 0 0 2e-300 3e-300 1e-300\n", "f.txt").rows, 1u);
+  EXPECT_EQ(parse_landmarks("0 0 0 1e300 0 0 0 2e300 3e300 1e300\n", "f.txt").rows, 1u);
+  EXPECT_EQ(refusal("0 0 0 1e-320 0 0 0 2e-320 3e-320 1\n"),
+            "\"f.txt\" line 1: the coordinates of this specimen are too small to represent: the "
+            "largest is 3e-320 in magnitude, below 2.23e-308, the smallest number held with "
+            "full precision.");
   // Far from the origin, rounding of the centroid must not hide coincidence.
   EXPECT_EQ(refusal("1e9 -3e8 7.1e7 1e9 -3e8 7.1e7 1e9 -3e8 7.1e7 5\n"),
             "\"f.txt\" line 1: all 3 landmarks of this specimen lie on one point.");
   // ... but a small real spread there is a shape.
-  EXPECT_EQ(parse_landmarks("1e9 0 0 1000000000.01 0 0 5\n", "f.txt").rows, 1u);
+  EXPECT_EQ(parse_landmarks("1e9 0 0 1000000000.01 0 0 1e9 0.01 0 5\n", "f.txt").rows, 1u);
 }
 
 TEST(LandmarkFile, FilesOnDisk) {
@@ -87,11 +99,11 @@ TEST(LandmarkFile, FilesOnDisk) {
             "Cannot open the file \"" + missing + "\": No such file or directory.");
   EXPECT_EQ(message_of<FileError>([&] { load_landmarks(dir.path().string()); }),
             "Cannot open the file \"" + dir.path().string() + "\": Is a directory.");
-  const std::string bad = dir.write("bad.txt", "0 0 0 1 1 1 1\n2 2\n");
+  const std::string bad = dir.write("bad.txt", "0 0 0 1 1 1 0 1 0 1\n2 2\n");
   EXPECT_EQ(message_of<FileError>([&] { load_landmarks(bad); }),
-            "\"" + bad + "\" line 2: expected 7 numbers, found 2.");
-  const std::string good = dir.write("good.txt", "0 0 0 1 1 1 1.7320508\n");
-  EXPECT_EQ(load_landmarks(good).cols, 7u);
+            "\"" + bad + "\" line 2: expected 10 numbers, found 2.");
+  const std::string good = dir.write("good.txt", "0 0 0 1 1 1 0 1 0 1.7320508\n");
+  EXPECT_EQ(load_landmarks(good).cols, 10u);
 }
 
 TEST(LandmarkFile, BundledExamples) {

@@ -266,8 +266,8 @@ TEST(LandmarkImport, ReadersAgreeOnTheBundledExamples) {
 
 TEST(LandmarkImport, NotesSayWhatWasReadDifferently) {
   const std::string tps =
-      "LM3=2\n1 2 3\n4 6 8\nSCALE=0.5\nID=a\nCURVES=1\nPOINTS=2\n9 9 9\n9 9 9\n"
-      "LM3=2\n0 0 0\n1 1 1\nID=b\n";
+      "LM3=3\n1 2 3\n4 6 8\n0 0 2\nSCALE=0.5\nID=a\nCURVES=1\nPOINTS=2\n9 9 9\n9 9 9\n"
+      "LM3=3\n0 0 0\n1 1 1\n0 1 0\nID=b\n";
   const ImportedSample s = parse_tps_sample(tps, "t.tps");
   EXPECT_EQ(s.rows.row(0).head(6), (Eigen::RowVectorXd(6) << 0.5, 1, 1.5, 2, 3, 4).finished());
   EXPECT_EQ(s.names, (std::vector<std::string>{"a", "b"}));
@@ -291,37 +291,38 @@ TEST(LandmarkImport, NotesSayWhatWasReadDifferently) {
                          "sizes."});
 
   const ImportedSample m = import_landmark_text(
-      "[individuals]\n1\n[landmarks]\n2\n[dimensions]\n3\n[rawpoints]\n0 0 0\n1 0 0\n"
+      "[individuals]\n1\n[landmarks]\n3\n[dimensions]\n3\n[rawpoints]\n0 0 0\n1 0 0\n0 1 0\n"
       "[wireframe]\n1 2\n",
       "m.txt");
   EXPECT_EQ(m.notes,
-            std::vector<std::string>{"\"m.txt\": section [wireframe] (line 10) is not read."});
+            std::vector<std::string>{"\"m.txt\": section [wireframe] (line 11) is not read."});
   EXPECT_EQ(m.names, std::vector<std::string>{"specimen 1"});
 }
 
 TEST(LandmarkImport, ContentDecidesWhereTheExtensionDoesNot) {
-  const std::string native = "0 0 0 1 0 0 1\n0 0 0 0 2 0 2\n";
+  const std::string native = "0 0 0 1 0 0 0 1 0 1\n0 0 0 0 2 0 0 0 1 2\n";
   EXPECT_EQ(import_landmark_text(native, "a.csv").format, "native");
-  EXPECT_EQ(import_landmark_text("0\t0\t0\t1\t0\t0\t1\n", "a.tsv").format, "native");
+  EXPECT_EQ(import_landmark_text("0\t0\t0\t1\t0\t0\t0\t1\t0\t1\n", "a.tsv").format, "native");
   EXPECT_EQ(import_landmark_text(native, "a.dat").format, "native");
-  EXPECT_EQ(import_landmark_text("lm3=2\n0 0 0\n1 0 0\n", "a.dat").format, "TPS");
-  EXPECT_EQ(import_landmark_text("1 1L 6 0 dim=3\nq 0 0 0 1 0 0\n", "a.dat").format, "NTS");
-  EXPECT_EQ(import_landmark_text("\n  [individuals]\n1\n[landmarks]\n2\n[dimensions]\n3\n"
-                                 "[rawpoints]\n0 0 0\n1 0 0\n",
+  EXPECT_EQ(import_landmark_text("lm3=3\n0 0 0\n1 0 0\n0 1 0\n", "a.dat").format, "TPS");
+  EXPECT_EQ(import_landmark_text("1 1L 9 0 dim=3\nq 0 0 0 1 0 0 0 1 0\n", "a.dat").format, "NTS");
+  EXPECT_EQ(import_landmark_text("\n  [individuals]\n1\n[landmarks]\n3\n[dimensions]\n3\n"
+                                 "[rawpoints]\n0 0 0\n1 0 0\n0 1 0\n",
                                  "a")
                 .format,
             "Morphologika");
   EXPECT_EQ(import_landmark_text("{\"markups\": [{\"controlPoints\": [{\"position\": [0,0,0]}, "
-                                 "{\"position\": [0,1,0]}]}]}",
+                                 "{\"position\": [0,1,0]}, {\"position\": [0,0,1]}]}]}",
                                  "x.data")
                 .format,
             "Markups JSON");
   // A semicolon table from a spreadsheet of a decimal-comma locale.
-  EXPECT_EQ(import_landmark_text("id;x1;y1;z1;x2;y2;z2\na;0;0;0;1.5;0;0\n", "a.csv").rows(0, 3),
+  EXPECT_EQ(import_landmark_text("id;x1;y1;z1;x2;y2;z2;x3;y3;z3\na;0;0;0;1.5;0;0;0;1;0\n", "a.csv")
+                .rows(0, 3),
             1.5);
   // Labels at the start of every data row.
-  const ImportedSample nts =
-      import_landmark_text("1 2L 6 0 dim=3\nfirst 0 0 0 1 0 0\nsecond 0 0 0 0 1 0\n", "r.nts");
+  const ImportedSample nts = import_landmark_text(
+      "1 2L 9 0 dim=3\nfirst 0 0 0 1 0 0 0 0 1\nsecond 0 0 0 0 1 0 0 0 1\n", "r.nts");
   EXPECT_EQ(nts.names, (std::vector<std::string>{"first", "second"}));
   EXPECT_EQ(nts.rows(1, 4), 1.0);
 }
@@ -366,11 +367,18 @@ TEST(LandmarkImport, RefusalMessages) {
       {"f.tps", "LM3=2\n1 2 3\n4 5 6\nID=a\nLM3=2\n1 2 3\n-999 -999 -999\nID=b\n",
        "\"f.tps\" line 7: landmark 2 of specimen 2 (\"b\") is missing (\"-999\"); every landmark "
        "must be present, Velmora does not estimate missing landmarks."},
-      {"f.tps", "LM3=2\n1 2 3\n1 2 3\nID=a\n",
-       "\"f.tps\" line 1: all 2 landmarks of specimen 1 (\"a\") lie on one point."},
+      {"f.tps", "LM3=3\n1 2 3\n1 2 3\n1 2 3\nID=a\n",
+       "\"f.tps\" line 1: all 3 landmarks of specimen 1 (\"a\") lie on one point."},
       {"f.tps", "LM3=1\n1 2 3\n",
-       "\"f.tps\": each specimen holds a single landmark; comparing shapes needs at least two "
-       "landmarks per specimen."},
+       "\"f.tps\": each specimen holds a single landmark; the shape of fewer than three points "
+       "cannot vary, so comparing shapes needs at least three landmarks per specimen."},
+      {"f.tps", "LM3=2\n1 2 3\n4 5 6\n",
+       "\"f.tps\": each specimen holds two landmarks; the shape of fewer than three points "
+       "cannot vary, so comparing shapes needs at least three landmarks per specimen."},
+      {"f.tps", "LM3=3\n1 2 3\n4 5 6\n0 1 0\nSCALE=1e-320\n",
+       "\"f.tps\" line 1: the coordinates of specimen 1 are too small to represent: the "
+       "largest is 6e-320 in magnitude, below 2.23e-308, the smallest number held with full "
+       "precision."},
       {"f.tps", "", "\"f.tps\": the file holds no specimen."},
       // NTS
       {"f.nts", "1 2 6 0\n",
@@ -490,11 +498,11 @@ TEST(LandmarkImport, FilesOnDisk) {
   EXPECT_EQ(message_of<FileError>([&] { import_landmark_files({}); }),
             "No landmark file was chosen.");
   const std::string a = dir.write("a.fcsv", "1,0,0,0\n2,1,0,0\n3,0,1,0\n");
-  const std::string b = dir.write("b.fcsv", "1,0,0,0\n2,1,0,0\n");
+  const std::string b = dir.write("b.fcsv", "1,0,0,0\n2,1,0,0\n3,0,1,0\n4,0,0,1\n");
   EXPECT_EQ(message_of<FileError>([&] {
               import_landmark_files({a, b});
             }),
-            "\"" + b + "\": 2 landmarks, but \"" + a +
+            "\"" + b + "\": 4 landmarks, but \"" + a +
                 "\" has 3; every specimen needs the same landmarks.");
   EXPECT_EQ(message_of<FileError>([&] {
               import_landmark_files({a, missing});

@@ -168,8 +168,8 @@ TEST(PrincipalComponents, RefusesDataWithoutVariance) {
   Eigen::MatrixXd same = Eigen::MatrixXd::Constant(5, 3, 0.3);
   same(2, 1) = 0.1 + 0.2;  // 0.3 up to the last bit
   EXPECT_EQ(error_of([&] { principal_components(same); }),
-            "Principal components cannot be found: every specimen has the same shape, so there "
-            "is no variance to analyse.");
+            "All specimens have the same shape after superimposition: there is no shape "
+            "variation to analyse.");
   Eigen::MatrixXd broken = numpy_data();
   broken(0, 0) = std::nan("");
   EXPECT_EQ(error_of([&] { principal_components(broken); }),

@@ -261,6 +261,23 @@ TEST(FitOntoReference, LargeSamplesFitAsOneByOne) {
   }
 }
 
+// Coordinates of 1e-300 or 1e300 are judged and fitted by their own scale:
+// the superimposition of such a sample is that of its ordinary copy.
+TEST(Gpa, CoordinatesNearTheLimitsOfTheDoublesAreAShape) {
+  RandomShapes rnd(4);
+  std::vector<Config> sample;
+  for (int i = 0; i < 6; ++i) sample.push_back(rnd.moved_copy(rnd.unit_cloud(7)));
+  const GpaResult base = gpa_to_convergence(stack_of(sample));
+  for (const double unit : {1e-300, 1e300}) {
+    std::vector<Config> scaled;
+    for (const Config& c : sample) scaled.push_back(c * unit);
+    const GpaResult r = gpa_to_convergence(stack_of(scaled));
+    EXPECT_LT((r.reference - base.reference).cwiseAbs().maxCoeff(), 1e-12) << unit;
+    EXPECT_LT((r.fitted.stacked() - base.fitted.stacked()).cwiseAbs().maxCoeff(), 1e-12) << unit;
+    EXPECT_NEAR(centsize3Da(scaled[0]) / unit, centsize3Da(sample[0]), 1e-12);
+  }
+}
+
 TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {
   RandomShapes rnd(8);
   for (int trial = 0; trial < 20; ++trial) {
@@ -276,6 +293,38 @@ TEST(PrincipalAxes, DiagonalNonDecreasingSpreadAndAProperTurn) {
     EXPECT_LE(cov(1, 1), cov(2, 2));
     expect_centred_unit(pa.reference);
   }
+}
+
+// The signs of the axes follow the configuration, not the solver: a turned
+// copy gets the same coordinates, by the skew of the landmarks along the two
+// axes of largest spread or, for a configuration symmetric along them, by
+// its first landmark clear of the centre; the third axis makes the turn
+// proper.
+TEST(PrincipalAxes, SignsFollowTheConfigurationSoTurnedCopiesAgree) {
+  RandomShapes rnd(23);
+  Config symmetric(6, 3);
+  symmetric << 0, 0, 1, 0, 0, -1, 0, 2, 0, 0, -2, 0, 3, 0, 0, -3, 0, 0;
+  for (int trial = 0; trial < 20; ++trial) {
+    const Config skewed = rnd.unit_cloud(12, {0.5, 1, 2});
+    for (const Config& ref : {skewed, symmetric}) {
+      const PrincipalAxes a = pcaref3d(ref);
+      const PrincipalAxes b = pcaref3d(rnd.moved_copy(ref));
+      const Config ca = a.reference.rowwise() - a.reference.colwise().mean();
+      Config cb = b.reference.rowwise() - b.reference.colwise().mean();
+      cb *= ca.norm() / cb.norm();
+      EXPECT_LT((ca - cb).cwiseAbs().maxCoeff(), 1e-12) << trial;
+      EXPECT_NEAR(b.axes.determinant(), 1.0, 1e-12);
+    }
+    const Config c =
+        pcaref3d(skewed).reference.rowwise() - skewed.colwise().mean() * pcaref3d(skewed).axes;
+    EXPECT_GT(c.col(1).array().cube().sum(), 0);
+    EXPECT_GT(c.col(2).array().cube().sum(), 0);
+  }
+  // Symmetric: landmark 5 (+x, largest spread) and landmark 3 (+y) lead.
+  const Config sym = pcaref3d(symmetric).reference;
+  EXPECT_NEAR(sym(4, 2), 3, 1e-14);
+  EXPECT_NEAR(sym(2, 1), 2, 1e-14);
+  EXPECT_NEAR(sym(0, 0), -1, 1e-14);  // y × x = −z: the proper third axis
 }
 
 TEST(PrincipalAxes, AlignedReferenceGivesSignedIdentity) {

@@ -126,6 +126,23 @@ TEST(PermutationTest, SameSeedRepeatsAndResultsAreInvariantToPoseScaleAndRegress
   EXPECT_NE(d->at_least_as_large, a->at_least_as_large);
 }
 
+// R² and its p do not depend on the unit of the regressor: X scaled to
+// 1e-300 or 1e300, or spread from 1e-300 to 1e300, gives the statistics of
+// its ordinary copy, never NaN.
+TEST(PermutationTest, RegressorsFrom1eMinus300To1e300) {
+  const Sample s = sample(12, 9, 2.0, 8);
+  const auto base = permutation_test(s.y, s.x, 199, 5);
+  for (const double unit : {1e-300, 1e300}) {
+    const auto r = permutation_test(s.y, s.x * unit, 199, 5);
+    EXPECT_NEAR(r->r_squared, base->r_squared, 1e-13) << unit;
+    EXPECT_EQ(r->at_least_as_large, base->at_least_as_large) << unit;
+  }
+  Eigen::VectorXd wide(12);
+  for (int i = 0; i < 12; ++i) wide(i) = std::pow(10.0, -300 + 600.0 * i / 11);
+  const auto r = permutation_test(s.y, wide, 199, 5);
+  EXPECT_NEAR(r->r_squared, refit_r_squared(s.y, wide / 1e300), 1e-12);
+}
+
 TEST(PermutationTest, ManyMoreVariablesThanSpecimensAndPerfectFits) {
   // 3k − 7 = 293 variables for 12 specimens: Wilks' lambda is undefined here.
   const Sample s = sample(12, 293, 2.0, 5);
@@ -212,7 +229,8 @@ TEST(PermutationTest, RefusesWhatItCannotTest) {
             "All values of the regressor are equal, so the permutation test is undefined.");
   const Eigen::MatrixXd same = Eigen::MatrixXd::Ones(6, 1) * s.y.row(0);
   EXPECT_EQ(error_of([&] { permutation_test(same, s.x); }),
-            "Every specimen has the same shape, so the permutation test is undefined.");
+            "All specimens have the same shape after superimposition: there is no shape "
+            "variation to analyse.");
   EXPECT_EQ(error_of([&] { permutation_test(s.y, s.x, 0); }),
             "The permutation test needs at least one permutation; 0 were asked for.");
   const Sample big = sample(11, 2, 1, 1);

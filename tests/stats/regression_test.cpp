@@ -58,6 +58,37 @@ TEST(Regstuf, ValuesNear1e150AndNear1eMinus150) {
   }
 }
 
+// X from 1e-300 to 1e300: the slopes of every fit are those of the same
+// data in a unit where X is ordinary, scaled back, and the statistics that do
+// not depend on the unit are unchanged; ordinary X gives the unscaled bits.
+TEST(ScaledDeviations, RegressorsFrom1eMinus300To1e300) {
+  const Eigen::VectorXd y = vec({2, 4, 5, 4, 5, 7, 6, 9});
+  Eigen::MatrixXd ys(8, 2);
+  ys << y, y.reverse();
+  const Eigen::VectorXd ordinary = vec({1, 2, 3, 4, 5, 6.5, 7, 8});
+  for (const double unit : {1e-300, 1e300, 1e-200}) {
+    const Eigen::VectorXd x = ordinary * unit;
+    const RegressionStats s = regstuf(x, y), o = regstuf(ordinary, y);
+    EXPECT_NEAR(s.slope * unit / o.slope, 1, 1e-14) << unit;
+    EXPECT_NEAR(s.r, o.r, 1e-15) << unit;
+    const LineFits f = fit_lines(ys, x), g = fit_lines(ys, ordinary);
+    EXPECT_LT(((f.slopes * unit - g.slopes).array() / g.slopes.array()).abs().maxCoeff(), 1e-14);
+    EXPECT_LT((f.intercepts - g.intercepts).cwiseAbs().maxCoeff(), 1e-13);
+  }
+  // Twelve orders of magnitude apart each: the largest X decides.
+  Eigen::VectorXd wide(8);
+  for (int i = 0; i < 8; ++i) wide(i) = std::pow(10.0, -300 + 600.0 * i / 7);
+  const LineFits f = fit_lines(ys, wide);
+  EXPECT_TRUE(f.slopes.allFinite());
+  const LineFits g = fit_lines(ys, wide / 1e300);
+  EXPECT_LT(((f.slopes * 1e300 - g.slopes).array() / g.slopes.array()).abs().maxCoeff(), 1e-14);
+  // Powers of two only: ordinary data keep their bits.
+  const ScaledDeviations d = scaled_deviations(ordinary);
+  const Eigen::VectorXd plain = ordinary.array() - ordinary.mean();
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(std::ldexp(d.values(i), d.exponent), plain(i));
+  EXPECT_EQ(d.mean, ordinary.mean());
+}
+
 TEST(Regstuf, RefusesUndefinedStatistics) {
   EXPECT_EQ(error_of([] {
               regstuf(vec({1, 2, 3}), vec({1, 2}));
@@ -147,7 +178,7 @@ TEST(DistanceTest, StartingShapeAndDistancesOnlyDependOnTheYoungestThree) {
   Eigen::VectorXd x(n);
   x << 5, 1, 7, 2, 8, 3, 6, 4;
   const DistanceTest a = procrustes_distance_test(fitted, x, x);
-  EXPECT_EQ(a.first, (std::array<Eigen::Index, 3>{1, 3, 5}));
+  EXPECT_EQ(a.first, (std::vector<Eigen::Index>{1, 3, 5}));
   EXPECT_NEAR(a.start.norm(), 1.0, 1e-14);
   EXPECT_NEAR(a.start.colwise().sum().norm(), 0.0, 1e-14);
   Eigen::VectorXd later = x;

@@ -59,6 +59,21 @@ TEST(Wilks, ClosedValuesForOneVariable) {
   EXPECT_EQ(getWilkslambda(scores, x).lambda, w.lambda);
 }
 
+// Λ does not depend on the unit of the regressor, down to 1e-300 and up to
+// 1e300, and X spread over six hundred orders of magnitude is no constant
+// score column.
+TEST(Wilks, RegressorsFrom1eMinus300To1e300) {
+  const Eigen::VectorXd x = Eigen::VectorXd::LinSpaced(30, 1, 4);
+  const Eigen::MatrixXd y = random_scores(30, 6, 1.0, 3, x, 0.4);
+  const double lambda = getWilkslambda(y, x).lambda;
+  for (const double unit : {1e-300, 1e300})
+    EXPECT_NEAR(getWilkslambda(y, x * unit).lambda, lambda, 1e-12 * lambda) << unit;
+  Eigen::VectorXd wide(30);
+  for (int i = 0; i < 30; ++i) wide(i) = std::pow(10.0, -300 + 600.0 * i / 29);
+  const WilksResult w = getWilkslambda(y, wide);
+  EXPECT_NEAR(w.lambda, plain_lambda(y.leftCols(5), wide / 1e300), 1e-12);
+}
+
 TEST(Wilks, ExactFTestForEveryP) {
   const Eigen::Index n = 20;
   const Eigen::VectorXd x = Eigen::VectorXd::LinSpaced(n, 0.5, 3);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.hpp"
+#include "shape/procrustes.hpp"
+#include "shape/rotation.hpp"
 #include "shape/test_support.hpp"
+#include "stats/regression.hpp"
 #include "tps/deformation.hpp"
 #include "tps/reference_shapes.hpp"
 
@@ -48,6 +51,54 @@ TEST(WarpScores, AffineDisplacementHasNoPartialWarpScores) {
   EXPECT_LT(y.leftCols(warps).cwiseAbs().maxCoeff(), 1e-13);
   EXPECT_GT(y.rightCols(5).row(0).norm(), 1e-3);
   EXPECT_GT(y.rightCols(5).row(1).norm(), 1e-3);
+}
+
+struct Analysis {
+  shape::Config reference;
+  Eigen::MatrixXd scores;
+  Eigen::RowVectorXd vector;
+};
+
+// The standard road of a loaded sample: superimposition to convergence, the
+// principal axes, the basis, the scores and the regression vector.
+Analysis analyse(const shape::Stack& raw, const Eigen::VectorXd& x) {
+  shape::GpaResult gpa = shape::gpa_to_convergence(raw);
+  const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
+  shape::rotate3da(gpa.fitted, axes.axes);
+  const WarpBasis basis = lmatrix3da(axes.reference);
+  for (Eigen::Index j : basis.kept) {
+    Eigen::Index largest = 0;
+    basis.eigenvectors.col(j).cwiseAbs().maxCoeff(&largest);
+    EXPECT_GT(basis.eigenvectors(largest, j), 0);
+  }
+  Analysis a{axes.reference, warp_scores(basis, axes.reference, gpa.fitted), {}};
+  a.vector = stats::column_slopes(a.scores, x);
+  return a;
+}
+
+// Umeyama-test style: a sample and a copy with every raw specimen turned,
+// moved and rescaled at random give the same reference, scores and
+// regression vector to 1e-9, whatever signs the eigen-solvers return, with
+// both solvers of the basis (Eigen up to 200 landmarks, LAPACK above).
+TEST(SignConvention, TurnedMovedRescaledCopiesGiveTheSameResults) {
+  for (const Eigen::Index k : {7, 15, 230}) {
+    for (unsigned seed = 1; seed <= (k > kProjectedBasisLandmarks ? 2u : 5u); ++seed) {
+      RandomShapes rnd(seed);
+      const shape::Config base = rnd.cloud(k, {0.6, 1.0, 1.7});
+      const Eigen::Index n = 10;
+      std::vector<shape::Config> raw, copy;
+      Eigen::VectorXd x(n);
+      for (Eigen::Index i = 0; i < n; ++i) {
+        x(i) = 1 + i + 0.3 * rnd.normal();
+        raw.push_back(rnd.moved_copy(base + 0.04 * rnd.cloud(k) + 0.01 * x(i) * base.cwiseAbs()));
+        copy.push_back(rnd.moved_copy(raw.back()));
+      }
+      const Analysis a = analyse(stack_of(raw), x), b = analyse(stack_of(copy), x);
+      EXPECT_LT((a.reference - b.reference).cwiseAbs().maxCoeff(), 1e-9) << k << " " << seed;
+      EXPECT_LT((a.scores - b.scores).cwiseAbs().maxCoeff(), 1e-9) << k << " " << seed;
+      EXPECT_LT((a.vector - b.vector).cwiseAbs().maxCoeff(), 1e-9) << k << " " << seed;
+    }
+  }
 }
 
 TEST(ImpliedDeformation, ZeroScoresGiveTheReferenceAndPaddingIsZero) {
