@@ -1,5 +1,26 @@
-# Writes src/app/Velmora.fig, the main window layout (run: python3 tools/make_layout.py).
-import json
+# Writes src/app/Velmora.fig, the main window layout (run: python3 tools/make_layout.py),
+# or the file named as its argument.  The input controls' kinds and starting
+# values come from src/app/input_controls.def, the table the program reads.
+import ast, json, os, re, sys
+HERE = os.path.dirname(os.path.abspath(__file__))
+def read_inputs():
+    """The table's lines: tag -> (type, start)."""
+    inputs = {}
+    path = os.path.join(HERE, '..', 'src', 'app', 'input_controls.def')
+    for line in open(path, encoding='utf-8'):
+        m = re.match(r'VELMORA_INPUT\((\w+),\s*(\w+),\s*(.*)\)\s*$', line)
+        if not m: continue
+        fields = ast.literal_eval('(' + re.sub(r'\bk(Unbounded|Components)\b', '0', m.group(3)) + ')')
+        inputs[fields[0]] = (m.group(1), fields[5])
+    return inputs
+INPUTS = read_inputs()
+STYLE = {"Real": "edit", "Whole": "edit", "Popup": "popupmenu", "Check": "checkbox"}
+def start(tag):
+    """An input's starting value as its control holds it: text in an edit box, a number otherwise."""
+    kind, value = INPUTS[tag]
+    if kind in ("Real", "Whole"):
+        return str(int(value)) if float(value).is_integer() else repr(float(value))
+    return value
 def sw(action, *a): return ["velmorasw", action, *a]
 # The window's inner size as drawn: with its menu bar and a window manager's
 # frame it fits a 1024×768 screen.  Children are placed top-down here (top =
@@ -64,7 +85,7 @@ kids += [btn("", "Do Regression", "DoRegression", 24, 304, 178,
              "Plot each specimen's squared Procrustes distance from the reference against X, with the fitted line and its test. " + NEEDS_X),
          btn("", "Wilks' Lambda Test", "GetWilks", 24, 334, 178,
              "Test all scores on X together (Wilks' lambda, Rao's F). " + NEEDS_REG),
-         {"type":"uicontrol","Style":"checkbox","Tag":"CSBox","String":"Report X as CS (not LCS)","Value":0,
+         {"type":"uicontrol","Style":"checkbox","Tag":"CSBox","String":"Report X as CS (not LCS)","Value":start("CSBox"),
           "Position":at(210,335,178,24),
           "TooltipString":"When X is centroid size, Wilks' report calls it CS rather than LCS (log centroid size)."},
          btn("", "Show Procrustes Fit", "ShowProcrustes", 24, 364, 178,
@@ -73,12 +94,12 @@ kids += [btn("", "Do Regression", "DoRegression", 24, 304, 178,
              "Draw the reference (mean) shape in the 3D window. " + NEEDS_DATA)]
 kids += frame("Deformation", L, 400, LW, 118)
 kids += [text("", "Display:", 24, 426, 60, 22),
-         {"type":"uicontrol","Style":"popupmenu","Tag":"DeFormat","Value":3,
+         {"type":"uicontrol","Style":"popupmenu","Tag":"DeFormat","Value":start("DeFormat"),
           "String":["Reference and target symbols","Symbols and wireframes","Displacement vectors","Target with wireframe"],
           "Position":at(86,422,302,26),
           "TooltipString":"How Show Regression draws the predicted shape change."},
          text("", "Exaggeration:", 24, 456, 92, 22),
-         {"type":"uicontrol","Style":"edit","Tag":"ExagerationBox","String":"3","Position":at(118,452,70,26),
+         {"type":"uicontrol","Style":"edit","Tag":"ExagerationBox","String":start("ExagerationBox"),"Position":at(118,452,70,26),
           "TooltipString":"Factor applied to the predicted shape change over the range of X"},
          btn("", "Show Regression", "ShowRegression", 210, 452, 178,
              "Draw the shape change predicted over the range of X in the 3D window. " + NEEDS_REG),
@@ -105,15 +126,15 @@ kids += frame("Shape tests", R, 6, RW, 100)
 kids += [btn("", "Permutation Test", "PermutationTest", 432, 30, 150,
              "Test shape on X by permuting X among the specimens. " + NEEDS_X),
          text("", "Permutations:", 592, 32, 92, 22),
-         edit("PermBox", "999", 686, 30, 64, "Number of random permutations of X (the observed order counts as one more)"),
+         edit("PermBox", start("PermBox"), 686, 30, 64, "Number of random permutations of X (the observed order counts as one more)"),
          text("", "Seed:", 760, 32, 40, 22),
-         edit("SeedBox", "1", 802, 30, 70, "Seed of the permutations: the same seed repeats the same test"),
+         edit("SeedBox", start("SeedBox"), 802, 30, 70, "Seed of the permutations: the same seed repeats the same test"),
          btn("", "Show PCA", "ShowPCA", 432, 62, 150,
              "Principal components of shape: draw one component in the 3D window. " + NEEDS_DATA),
          text("", "PC:", 592, 64, 28, 22),
-         edit("PCBox", "1", 622, 62, 40, "Principal component drawn in the 3D window"),
+         edit("PCBox", start("PCBox"), 622, 62, 40, "Principal component drawn in the 3D window"),
          text("", "Factor (SD):", 672, 64, 80, 22),
-         edit("PCFactorBox", "2", 754, 62, 50, "How far along the component, in its standard deviations"),
+         edit("PCFactorBox", start("PCFactorBox"), 754, 62, 50, "How far along the component, in its standard deviations"),
          btn("", "Save PCA…", "SavePCA", 816, 62, 120,
              "Write the principal component scores and loadings. Needs Show PCA first."),
          text("TestStatus", "", 432, 90, 540, 14, tip="The last test's outcome.")]
@@ -191,5 +212,11 @@ menus=[
 fig={"figure":{"Tag":"VelmoraMain","Name":"Velmora — 3D geometric morphometrics","NumberTitle":"off","Units":"pixels",
                "Position":[0,0,W,H],"MenuBar":"none","Resize":"on","CloseRequestFcn":sw("Quit")},
      "children": menus + kids}
-import os
-open(os.path.join(os.path.dirname(__file__), '..', 'src', 'app', 'Velmora.fig'),'w').write(json.dumps(fig, indent=1, ensure_ascii=False)+"\n")
+# Every control of the table is in the layout, of its kind.
+styles = {k.get("Tag"): k.get("Style") for k in kids}
+for tag, (kind, _) in INPUTS.items():
+    if styles.get(tag) != STYLE[kind]:
+        sys.exit("make_layout.py: the input control %s is not a %s of the layout" % (tag, STYLE[kind]))
+out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '..', 'src', 'app', 'Velmora.fig')
+with open(out, 'w', encoding='utf-8', newline='\n') as f:
+    f.write(json.dumps(fig, indent=1, ensure_ascii=False) + "\n")

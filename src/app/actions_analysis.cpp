@@ -24,6 +24,7 @@
 #include "io/result_files.hpp"
 #include "io/row_layout.hpp"
 #include "io/sample_text.hpp"
+#include "platform/render/scene.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -189,14 +190,12 @@ void use_cs(const Value&) {
 }
 
 void do_regression(const Value&) {
-  auto& g = graphics();
   AppState& s = state();
   const Eigen::VectorXd x = x_values();
   check_positive_x(x, "The regression");
   const Eigen::VectorXd on_scale = varying_regressor(x);
   require_shape_variation();
-  g.set(control("RotX"), "Enable", "Off");
-  g.set(control("RotZ"), "Enable", "Off");
+  allow_rotation(false);
   if (!s.scores) s.scores_unsaved = true;
   s.scores = current_scores();
   const auto mpw = s.scores->rows();
@@ -540,9 +539,9 @@ void show_pca(const Value&) {
         if (cls == c) xs.push_back(pc1(i)), ys.push_back(pc2(i));
       }
       if (xs.empty()) continue;
-      const double t = c / double(kClasses - 1);
       const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
-      const Value colour = Value::row({t, 0.15, 1 - t});
+      const render::Rgb rgb = render::blue_red_class(c, kClasses);
+      const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
       g.set(line, "Color", colour);
       g.set(line, "MarkerFaceColor", colour);
     }

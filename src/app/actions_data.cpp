@@ -67,12 +67,6 @@ Eigen::Index wire_landmarks_needed() {
   return static_cast<Eigen::Index>(s.wires->middleCols(1, 2).maxCoeff());
 }
 
-void set_rotation_buttons(const char* enable) {
-  auto& g = graphics();
-  g.set(control("RotX"), "Enable", enable);
-  g.set(control("RotZ"), "Enable", enable);
-}
-
 // The chosen files as the window names them: "a.fcsv", "a.fcsv, b.fcsv", or
 // the first and the last with the count; control bytes escaped, so that a
 // name never breaks a line of the file box or the log.
@@ -100,7 +94,7 @@ void take_x(Eigen::VectorXd x, const std::string& name, const std::string& sourc
   const bool spline = s.sample->landmarks() >= tps::kMinBasisLandmarks;
   auto scores = spline ? current_scores() : nullptr;
   replace_x(std::move(x), name, source);
-  set_rotation_buttons("Off");
+  allow_rotation(false);
   if (!spline) return;
   // The scores depend on the sample alone: computed again, they are the ones
   // saved before.
@@ -155,7 +149,7 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   s.scores.reset();
   s.regression.reset();
   show_x_source();
-  set_rotation_buttons("On");
+  allow_rotation(true);
   std::string wire_note;
   if (wires_need > static_cast<Eigen::Index>(k)) {
     wire_note = "The wireframe needs " + std::to_string(wires_need) +

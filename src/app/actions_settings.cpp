@@ -4,6 +4,7 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/main_window.hpp"
 #include "app/session.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
@@ -64,8 +65,7 @@ void set_superimposition(const Value& fpass) {
   s.scores.reset();
   s.regression.reset();
   // Without scores the reference may be turned again, as after LoadData.
-  g.set(control("RotX"), "Enable", "On");
-  g.set(control("RotZ"), "Enable", "On");
+  allow_rotation(true);
   console().line(
       std::string("The sample was superimposed again ") +
       (optimal ? "with the optimal rotation, to convergence" : "with the classic three passes") +

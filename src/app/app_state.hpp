@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/input_table.hpp"
 #include "app/results_log.hpp"
 #include "io/imported_sample.hpp"
 #include "platform/graphics/backend.hpp"
@@ -89,14 +90,13 @@ inline const std::vector<std::string>& deformation_codes() {
 /// The values typed or chosen in the main window's input controls.  The
 /// controls show these; a typed value is checked when it is entered and a
 /// bad one is refused, so the actions read only valid values here.
+/// One member a line of app/input_controls.def, named, typed and started
+/// there (display_type is a 1-based entry of deformation_codes()).
 struct Inputs {
-  double exaggeration = 3;       ///< ExagerationBox: factor on the regression's shape change
-  std::size_t display_type = 3;  ///< DeFormat: 1-based entry of deformation_codes()
-  bool report_cs = false;        ///< CSBox: Wilks' title names X as centroid size
-  long long permutations = 999;  ///< PermBox: random orderings of the permutation test
-  long long seed = 1;            ///< SeedBox: seed of those orderings
-  long long component = 1;       ///< PCBox: principal component drawn, 1-based
-  double component_factor = 2;   ///< PCFactorBox: distance along it, in standard deviations
+#define VELMORA_INPUT(type, member, tag, what, example, lo, hi, start, read_by) \
+  input_table::type member = static_cast<input_table::type>(start);
+#include "app/input_controls.def"
+#undef VELMORA_INPUT
 };
 
 /// How the 3-D window shows its figure: taken from the window when an action

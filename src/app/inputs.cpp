@@ -2,7 +2,6 @@
 // the check box whose values the actions read from the model.
 #include "app/inputs.hpp"
 
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <exception>
@@ -10,6 +9,7 @@
 
 #include "app/script_text.hpp"
 #include "core/errors.hpp"
+#include "core/number_text.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -22,13 +22,6 @@ using gfx::graphics;
 using gfx::Handle;
 
 namespace {
-
-/// The largest number of permutations a run may ask for.
-constexpr long long kMostPermutations = 10'000'000;
-/// Seeds up to 2^53 are typed and shown exactly.
-constexpr long long kLargestSeed = 9'007'199'254'740'992LL;
-/// The largest exaggeration factor, either sign.
-constexpr double kLargestExaggeration = 1e6;
 
 ActionReport& input_report() {
   static ActionReport r;
@@ -71,37 +64,59 @@ long long component_limit() {
   }
 }
 
+std::string script_text(double v) {
+  return shortest_number(v);
+}
+std::string script_text(long long v) {
+  return std::to_string(v);
+}
+std::string script_text(std::size_t v) {
+  return std::to_string(v);
+}
+std::string script_text(bool v) {
+  return v ? "1" : "0";
+}
+
+// Stores `v`, checked, in the member of `in` that holds input `tag`.
+void store(Inputs& in, std::string_view tag, double v) {
+#define VELMORA_INPUT(type, member, tag_, what, example, lo, hi, start, read_by) \
+  if (tag == tag_) in.member = static_cast<input_table::type>(v);
+#include "app/input_controls.def"
+#undef VELMORA_INPUT
+}
+
+// A bound as a refusal names it: "1000000 (1e6)", a power of ten with its
+// exponent too.
+std::string bound_text(double b) {
+  const double power = std::log10(std::fabs(b));
+  const std::string text = format_number(b);
+  if (b == 0 || power != std::floor(power) || power < 3) return text;
+  return text + " (" + (b < 0 ? "-" : "") + "1e" + format_number(power) + ")";
+}
+
 /// Checks a control's value and stores it in the model.
-void take(std::string_view tag, const Value& held) {
-  Inputs& in = state().inputs;
-  const std::string text = held.text_or_empty();
-  if (tag == "ExagerationBox") {
-    const double factor = number_or_refuse(text, "exaggeration factor", "3");
-    // Beyond this the drawn shape change is far outside any window, and its
-    // coordinates may overflow.
-    if (std::fabs(factor) > kLargestExaggeration) {
-      refuse("The exaggeration factor \"" + text +
-             "\" is too large: type a number from -1000000 to 1000000 (1e6).");
+void take(const InputControl& c, const Value& held) {
+  double v = 0;
+  if (c.kind == InputKind::Popup) {
+    v = held.is_double() && held.numel() == 1 ? held(0) : 0;
+    if (!(v >= c.lo && v <= c.hi && v == std::floor(v)))
+      refuse(not_whole_number_text(c.what, format_number_exact(v), static_cast<long long>(c.lo),
+                                   static_cast<long long>(c.hi)));
+  } else if (c.kind == InputKind::Check) {
+    v = held.is_double() && held.numel() == 1 && held(0) == 1 ? 1 : 0;
+  } else if (c.whole) {
+    const long long hi = c.up_to_components ? component_limit() : static_cast<long long>(c.hi);
+    v = static_cast<double>(
+        whole_or_refuse(held.text_or_empty(), c.what, static_cast<long long>(c.lo), hi));
+  } else {
+    const std::string text = held.text_or_empty();
+    v = number_or_refuse(text, c.what, c.example);
+    if (v < c.lo || v > c.hi) {
+      refuse("The " + std::string(c.what) + " \"" + text + "\" is too large: type a number from " +
+             format_number(c.lo) + " to " + bound_text(c.hi) + ".");
     }
-    in.exaggeration = factor;
-  } else if (tag == "DeFormat") {
-    const double v = held.is_double() && held.numel() == 1 ? held(0) : 0;
-    const auto count = deformation_codes().size();
-    if (!(v >= 1 && v <= static_cast<double>(count) && v == std::floor(v)))
-      refuse(not_whole_number_text("display type", format_number_exact(v), 1,
-                                   static_cast<long long>(count)));
-    in.display_type = static_cast<std::size_t>(v);
-  } else if (tag == "CSBox") {
-    in.report_cs = held.is_double() && held.numel() == 1 && held(0) == 1;
-  } else if (tag == "PermBox") {
-    in.permutations = whole_or_refuse(text, "number of permutations", 1, kMostPermutations);
-  } else if (tag == "SeedBox") {
-    in.seed = whole_or_refuse(text, "seed", 0, kLargestSeed);
-  } else if (tag == "PCBox") {
-    in.component = whole_or_refuse(text, "principal component", 1, component_limit());
-  } else if (tag == "PCFactorBox") {
-    in.component_factor = number_or_refuse(text, "factor", "2");
   }
+  store(state().inputs, c.tag, v);
 }
 
 // The main window's control tagged `tag` (none when the window is closed).
@@ -114,12 +129,8 @@ std::optional<Handle> main_control(std::string_view tag) {
 }  // namespace
 
 const std::vector<InputControl>& input_controls() {
-  static const std::vector<InputControl> controls = {
-      {"DeFormat", InputKind::Popup},   {"ExagerationBox", InputKind::Edit},
-      {"CSBox", InputKind::Check},      {"PermBox", InputKind::Edit},
-      {"SeedBox", InputKind::Edit},     {"PCBox", InputKind::Edit},
-      {"PCFactorBox", InputKind::Edit},
-  };
+  static const std::vector<InputControl> controls(std::begin(input_table::kControls),
+                                                  std::end(input_table::kControls));
   return controls;
 }
 
@@ -130,17 +141,16 @@ const InputControl* find_input(std::string_view tag) {
 }
 
 std::vector<std::string_view> inputs_read_by(std::string_view action) {
-  if (action == "ShowRegression") return {"DeFormat", "ExagerationBox"};
-  if (action == "GetWilks") return {"CSBox"};
-  if (action == "PermutationTest") return {"PermBox", "SeedBox"};
-  if (action == "ShowPCA") return {"DeFormat", "PCBox", "PCFactorBox"};
-  return {};
-}
-
-std::string exact_number(double x) {
-  char buf[32];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
-  return ec == std::errc() ? std::string(buf, end) : format_number_exact(x);
+  std::vector<std::string_view> tags;
+  for (const InputControl& c : input_controls()) {
+    std::string_view readers = c.read_by;
+    while (!readers.empty()) {
+      const std::size_t blank = readers.find(' ');
+      if (readers.substr(0, blank) == action) tags.push_back(c.tag);
+      readers = blank == std::string_view::npos ? std::string_view() : readers.substr(blank + 1);
+    }
+  }
+  return tags;
 }
 
 std::string not_whole_number_text(std::string_view what, std::string_view text, long long lo,
@@ -155,13 +165,10 @@ std::string display_code(const Inputs& in) {
 }
 
 std::string input_script_value(std::string_view tag, const Inputs& in) {
-  if (tag == "ExagerationBox") return exact_number(in.exaggeration);
-  if (tag == "DeFormat") return std::to_string(in.display_type);
-  if (tag == "CSBox") return in.report_cs ? "1" : "0";
-  if (tag == "PermBox") return std::to_string(in.permutations);
-  if (tag == "SeedBox") return std::to_string(in.seed);
-  if (tag == "PCBox") return std::to_string(in.component);
-  if (tag == "PCFactorBox") return exact_number(in.component_factor);
+#define VELMORA_INPUT(type, member, tag_, what, example, lo, hi, start, read_by) \
+  if (tag == tag_) return script_text(in.member);
+#include "app/input_controls.def"
+#undef VELMORA_INPUT
   return {};
 }
 
@@ -186,7 +193,7 @@ ActionReport take_input(Handle control) {
   const InputControl* c = find_input(tag);
   if (!c) return r;
   try {
-    take(tag, g.get(control, c->kind == InputKind::Edit ? "String" : "Value"));
+    take(*c, g.get(control, c->kind == InputKind::Edit ? "String" : "Value"));
   } catch (const DataRefusal& e) {
     r.outcome = Outcome::Refused;
     r.message = e.what();

@@ -5,25 +5,14 @@
 #include <vector>
 
 #include "app/app_state.hpp"
+#include "app/input_table.hpp"
 #include "app/switchyard.hpp"
 #include "platform/graphics/backend.hpp"
 
 namespace velmora::app {
 
-/// What kind of control holds an input, and so what `set` gives it.
-enum class InputKind {
-  Edit,   ///< an edit box: any text, checked when entered
-  Popup,  ///< a pop-up menu: a 1-based entry
-  Check,  ///< a check box: on or off
-};
-
-/// An input control of the main window, by its tag.
-struct InputControl {
-  std::string_view tag;
-  InputKind kind;
-};
-
-/// The main window's input controls, in the order a script sets them.
+/// The main window's input controls (app/input_controls.def), in the order
+/// a script sets them.
 const std::vector<InputControl>& input_controls();
 /// The input control tagged `tag`, or nullptr.
 const InputControl* find_input(std::string_view tag);
@@ -51,9 +40,6 @@ void show_input(std::string_view tag);
 /// the shortest form that reads back to the same double; "1"/"0" for a
 /// check box; the entry number for a pop-up.
 std::string input_script_value(std::string_view tag, const Inputs& in);
-
-/// A double in the shortest form that reads back to the same double.
-std::string exact_number(double x);
 
 /// The refusal of a text that is not a whole number from `lo` to `hi`.
 std::string not_whole_number_text(std::string_view what, std::string_view text, long long lo,

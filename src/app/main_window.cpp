@@ -2,6 +2,7 @@
 
 #include "app/app_state.hpp"
 #include "app/recent_files.hpp"
+#include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -148,6 +149,13 @@ std::vector<std::string> unsaved_results() {
   if (const std::size_t n = s.log.unsaved())
     out.push_back(count_of(n, "results log entry", "results log entries"));
   return out;
+}
+
+void allow_rotation(bool allowed) {
+  auto& g = graphics();
+  const char* enable = allowed ? "On" : "Off";
+  g.set(control("RotX"), "Enable", enable);
+  g.set(control("RotZ"), "Enable", enable);
 }
 
 void clear_main_plot() {

@@ -42,6 +42,10 @@ void forget_recent_file(const std::string& path);
 /// "2 results log entries"); empty when everything is saved.
 std::vector<std::string> unsaved_results();
 
+/// Lets the Rotate buttons (tags "RotX" and "RotZ") turn the reference, or
+/// not: they may only while no scores were computed on it.
+void allow_rotation(bool allowed);
+
 /// The plot of the main window (tag "axes1") emptied, its axis labels and
 /// title blank.
 void clear_main_plot();

@@ -4,6 +4,7 @@
 
 #include "app/inputs.hpp"
 #include "app/script_text.hpp"
+#include "core/number_text.hpp"
 #include "platform/graphics/graphics.hpp"
 
 namespace velmora::app {
@@ -25,6 +26,8 @@ std::string script_word(std::string_view text) {
 std::string script_argument(const Value& fpass) {
   if (fpass.is_char()) return fpass.to_string();
   if (fpass.is_double() && fpass.numel() == 1) {
+    // Seventeen significant digits also read back exactly; recorded
+    // scripts have always carried them, so their bytes stay.
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.17g", fpass(0));
     return buf;
@@ -105,11 +108,11 @@ std::string Session::script() const {
     if (s.view) {
       const View3d& v = *s.view;
       if (v.azimuth != view.azimuth || v.elevation != view.elevation || v.zoom != view.zoom) {
-        out += "view " + exact_number(v.azimuth) + " " + exact_number(v.elevation) + " " +
-               exact_number(v.zoom) + "\n";
+        out += "view " + shortest_number(v.azimuth) + " " + shortest_number(v.elevation) + " " +
+               shortest_number(v.zoom) + "\n";
       }
       if (v.width != view.width || v.height != view.height)
-        out += "figsize " + exact_number(v.width) + " " + exact_number(v.height) + "\n";
+        out += "figsize " + shortest_number(v.width) + " " + shortest_number(v.height) + "\n";
       view = v;
     }
     for (const std::string& line : s.dialog_lines) out += line + "\n";

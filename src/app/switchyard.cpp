@@ -288,8 +288,7 @@ void actions::clear_data(const Value&) {
   s.regression.reset();
   g.set(control("FileBox"), "String", "No File Loaded");
   show_x_source();
-  g.set(control("RotX"), "Enable", "On");
-  g.set(control("RotZ"), "Enable", "On");
+  allow_rotation(true);
   g.set(control("LinearButton"), "Value", 1.0);
   g.set(control("LnButton"), "Value", 0.0);
   s.ln_scale = false;

@@ -47,14 +47,18 @@ const std::vector<std::string_view>& window_callbacks() {
 }
 
 const std::vector<std::string_view>& required_tags() {
-  static const std::vector<std::string_view> tags = {
-      "FileBox",      "WireBox",    "GroupBox",    "RotX",           "RotZ",       "LinearButton",
-      "LnButton",     "CSBox",      "DeFormat",    "ExagerationBox", "DotCheck",   "ArrowHeads",
-      "NoArrowHeads", "Density10",  "Density20",   "Density30",      "Density50",  "RefSquare",
-      "RefDiamond",   "RefCircle",  "RefPlus",     "Line1Red",       "Line1Black", "Line1Dotted",
-      "Weight5",      "Weight10",   "Weight15",    "Weight20",       "Weight25",   "PermBox",
-      "SeedBox",      "PCBox",      "PCFactorBox", "TestStatus",     "axes1",      "ResultsLog",
-      "StatusBar",    "RecentNone", "RecentFile1", "RecentFile8"};
+  static const std::vector<std::string_view> tags = [] {
+    std::vector<std::string_view> t = {
+        "FileBox",    "WireBox",     "GroupBox",    "RotX",         "RotZ",       "LinearButton",
+        "LnButton",   "DotCheck",    "ArrowHeads",  "NoArrowHeads", "Density10",  "Density20",
+        "Density30",  "Density50",   "RefSquare",   "RefDiamond",   "RefCircle",  "RefPlus",
+        "Line1Red",   "Line1Black",  "Line1Dotted", "Weight5",      "Weight10",   "Weight15",
+        "Weight20",   "Weight25",    "TestStatus",  "axes1",        "ResultsLog", "StatusBar",
+        "RecentNone", "RecentFile1", "RecentFile8"};
+    // Every input control.
+    for (const InputControl& c : input_controls()) t.push_back(c.tag);
+    return t;
+  }();
   return tags;
 }
 

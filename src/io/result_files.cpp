@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/errors.hpp"
+#include "core/number_text.hpp"
 #include "io/g_format.hpp"
 #include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
@@ -21,7 +21,7 @@ constexpr std::string_view kLineEnd = " \n ";
 /// Longest text of one number and its blank: six digits, or the shortest
 /// round trip ("-2.2250738585072014e-308").
 constexpr std::size_t room(NumberFormat format) {
-  return format == NumberFormat::FullPrecision ? 25 : kGTextMax + 1;
+  return format == NumberFormat::FullPrecision ? kShortestNumberMax + 1 : kGTextMax + 1;
 }
 /// Tables of more numbers than this are written by two threads, each
 /// formatting half of the lines.
@@ -32,12 +32,10 @@ constexpr Eigen::Index kParallelNumbers = 100000;
 template <typename Row>
 char* put_numbers(char* at, const Row& row, NumberFormat format) {
   for (Eigen::Index j = 0; j < row.size(); ++j) {
-    // write_g writes exactly what printf's %g does in the C locale; to_chars
-    // without a precision gives the shortest text that reads back to the
-    // same double.
-    at = format == NumberFormat::FullPrecision
-             ? std::to_chars(at, at + room(format) - 1, row(j)).ptr
-             : write_g(at, row(j));
+    // write_g writes exactly what printf's %g does in the C locale;
+    // write_shortest gives the shortest text that reads back to the same
+    // double.
+    at = format == NumberFormat::FullPrecision ? write_shortest(at, row(j)) : write_g(at, row(j));
     *at++ = ' ';
   }
   return at;

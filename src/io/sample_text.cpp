@@ -1,8 +1,7 @@
 #include "io/sample_text.hpp"
 
-#include <charconv>
-
 #include "core/errors.hpp"
+#include "core/number_text.hpp"
 #include "io/g_format.hpp"
 
 namespace velmora::io {
@@ -11,8 +10,7 @@ namespace {
 
 void append_number(std::string& out, double x, NumberFormat format) {
   char buf[40];
-  char* stop = format == NumberFormat::FullPrecision ? std::to_chars(buf, buf + sizeof buf, x).ptr
-                                                     : write_g(buf, x);
+  char* stop = format == NumberFormat::FullPrecision ? write_shortest(buf, x) : write_g(buf, x);
   out.append(buf, stop);
 }
 

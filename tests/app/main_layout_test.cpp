@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
+#include "app/inputs.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -169,6 +175,48 @@ TEST_F(MainLayoutTest, The3DWindowDoesNotCoverTheControls) {
       EXPECT_GE(r[0], m[0] + m[2]);  // beside, not over
     }
     g->destroy(fig);
+  }
+}
+
+// The committed layout file is what tools/make_layout.py writes from the
+// input table, so a control's kind and starting value are written once.
+TEST(LayoutFileTest, IsWhatTheGeneratorWritesFromTheInputTable) {
+  const std::string python = "/usr/bin/python3";
+  if (!std::filesystem::exists(python)) GTEST_SKIP() << "no " << python;
+  const std::string source = VELMORA_SOURCE_DIR;
+  const std::filesystem::path out =
+      std::filesystem::temp_directory_path() / ("velmora-layout-" + std::to_string(getpid()));
+  const std::string command =
+      python + " '" + source + "/tools/make_layout.py' '" + out.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  auto bytes = [](const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  };
+  const std::string made = bytes(out);
+  std::filesystem::remove(out);
+  EXPECT_FALSE(made.empty());
+  EXPECT_TRUE(made == bytes(source + "/src/app/Velmora.fig"))
+      << "src/app/Velmora.fig differs from what tools/make_layout.py writes; run it";
+}
+
+// Each input control of the window is of its table kind, and the pop-up's
+// bound is its number of entries, one a deformation code.
+TEST_F(MainLayoutTest, InputControlsAreOfTheirTableKindAndBounds) {
+  const std::map<InputKind, std::string> style = {
+      {InputKind::Edit, "edit"}, {InputKind::Popup, "popupmenu"}, {InputKind::Check, "checkbox"}};
+  for (const InputControl& c : input_controls()) {
+    SCOPED_TRACE(std::string(c.tag));
+    const gfx::Handle h = g->find_tag(c.tag);
+    EXPECT_EQ(g->get_text(h, "Style"), style.at(c.kind));
+    EXPECT_LE(c.lo, c.start);
+    EXPECT_LE(c.start, c.hi);
+    if (c.kind == InputKind::Popup) {
+      EXPECT_EQ(c.hi, static_cast<double>(g->get(h, "String").numel()));
+      EXPECT_EQ(c.hi, static_cast<double>(deformation_codes().size()));
+    }
   }
 }
 

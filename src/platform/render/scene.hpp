@@ -72,6 +72,14 @@ inline Rgb blue_red(double t) {
   return {0.1 + 0.8 * t, 0.2 + 0.35 * (1 - (2 * t - 1) * (2 * t - 1)) * 0.6, 0.9 - 0.8 * t};
 }
 
+/// The colour of class `c` of `classes` (at least 2) on the blue (c = 0) to
+/// red (c = classes − 1) scale of the principal component scatter, whose
+/// classes of X are told apart by a deeper blue and red than blue_red's.
+inline Rgb blue_red_class(int c, int classes) {
+  const double t = c / double(classes - 1);
+  return {t, 0.15, 1 - t};
+}
+
 /// Everything one axes shows.
 struct AxesScene {
   double azimuth_deg = -37.5, elevation_deg = 30;

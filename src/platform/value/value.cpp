@@ -1,10 +1,10 @@
 #include "platform/value/value.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
 
+#include "core/number_text.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora {
@@ -334,9 +334,7 @@ std::string format_number(double x) {
 
 std::string format_number_exact(double x) {
   if (!std::isfinite(x) || (x == std::floor(x) && std::fabs(x) < 1e15)) return format_number(x);
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
-  return ec == std::errc() ? std::string(buf, end) : format_number(x);
+  return shortest_number(x);
 }
 
 namespace {
