@@ -11,6 +11,7 @@
 #include "app/switchyard.hpp"
 #include "io/result_files.hpp"
 #include "platform/graphics/graphics.hpp"
+#include "platform/print/print.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
@@ -21,7 +22,7 @@ using gfx::graphics;
 using gfx::Handle;
 
 void actions::copy_d_clipboard(const Value&) {
-  graphics().print(*state().figure3d, {"-dmeta"});
+  gfx::print_figure(graphics(), *state().figure3d, {"-dmeta"});
   show_status("Copied the 3D figure to the clipboard (SVG and PNG)");
 }
 
@@ -29,7 +30,7 @@ void actions::copy_d_eps(const Value&) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.eps", "Save File Name for EPS file");
   if (!pick) return;
-  g.print(*state().figure3d, {"-depsc"}, pick->folder + pick->name);
+  gfx::print_figure(g, *state().figure3d, {"-depsc"}, pick->folder + pick->name);
   show_status("Saved the 3D figure as EPS: " + pick->path());
 }
 
@@ -53,7 +54,7 @@ void actions::export_figure(const Value&) {
     refuse("\"" + name + "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
            "Export 3D Figure");
   }
-  g.print(*state().figure3d, options, pick->path());
+  gfx::print_figure(g, *state().figure3d, options, pick->path());
   show_status("Exported the 3D figure: " + pick->path());
 }
 
@@ -111,7 +112,7 @@ void copy_big_image(bool equal) {
   g.axis(ax, "auto");
   if (equal) g.axis(ax, "equal");
   g.set(fig, "Color", Value::row({1, 1, 1}));
-  g.print(fig, {"-noui", "-dmeta"});
+  gfx::print_figure(g, fig, {"-noui", "-dmeta"});
 }
 
 NamedFunction copier(bool equal) {
