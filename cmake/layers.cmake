@@ -3,7 +3,7 @@
 # target links a layer that its own layer does not declare here.
 #
 #   velmora_layer(FOLDER [LIBRARY] [DEPENDS layer...] [TEST_DEPENDS layer...]
-#                 [FORBID regex...])
+#                 [FORBID regex...] [INCLUDES header...])
 #
 # FOLDER        the layer's folder under src/; its tests are the same folder
 #               under tests/ (and any folder that one adds).
@@ -14,6 +14,11 @@
 # TEST_DEPENDS  further layers its tests link, besides the layer and DEPENDS.
 # FORBID        regular expressions of targets that neither the layer nor
 #               anything it links, however indirectly, may reach.
+# INCLUDES      headers of other layers its files include although it does
+#               not depend on their layer (each one a debt to pay off).
+#
+# The sources and headers of a layer, and of its tests, include headers only
+# of the layers it depends on (directly or through them).
 #
 # A layer's DEPENDS must be declared above it, so the layers form no cycle
 # and are added in this order; its tests may use any layer it names.
@@ -21,7 +26,7 @@ set(VELMORA_LAYER_ORDER)
 set(VELMORA_LIBRARY_FORBID "^Qt6::" "CAIRO")
 
 function(velmora_layer folder)
-  cmake_parse_arguments(L "LIBRARY" "" "DEPENDS;TEST_DEPENDS;FORBID" ${ARGN})
+  cmake_parse_arguments(L "LIBRARY" "" "DEPENDS;TEST_DEPENDS;FORBID;INCLUDES" ${ARGN})
   foreach(dep IN LISTS L_DEPENDS)
     if(NOT dep IN_LIST VELMORA_LAYER_ORDER)
       message(FATAL_ERROR "Layer ${folder} depends on ${dep}, which is not declared above it "
@@ -41,6 +46,7 @@ function(velmora_layer folder)
   set_property(GLOBAL PROPERTY VELMORA_LAYER_DEPENDS_${folder} ${L_DEPENDS})
   set_property(GLOBAL PROPERTY VELMORA_LAYER_TEST_DEPENDS_${folder} ${L_TEST_DEPENDS})
   set_property(GLOBAL PROPERTY VELMORA_LAYER_FORBID_${folder} ${forbid})
+  set_property(GLOBAL PROPERTY VELMORA_LAYER_INCLUDES_${folder} ${L_INCLUDES})
   list(APPEND VELMORA_LAYER_ORDER ${folder})
   set(VELMORA_LAYER_ORDER ${VELMORA_LAYER_ORDER} PARENT_SCOPE)
 endfunction()
@@ -55,7 +61,9 @@ velmora_layer(analysis LIBRARY DEPENDS core shape tps stats io)
 # The run-time: values, functions called by name, the object model and its
 # drawing.  The object model describes scenes without drawing them.
 # The values' tests also cover the run-time built on them (one executable).
-velmora_layer(platform/value TEST_DEPENDS platform/runtime)
+# Values throw the run-time's error type, whose header sits a layer above.
+velmora_layer(platform/value TEST_DEPENDS platform/runtime
+              INCLUDES platform/runtime/runtime_error.hpp)
 velmora_layer(platform/runtime DEPENDS core platform/value)
 velmora_layer(platform/render DEPENDS platform/runtime)
 velmora_layer(platform/graphics DEPENDS platform/runtime platform/render FORBID "CAIRO" "^Qt6::")
@@ -189,6 +197,57 @@ function(_velmora_targets_below dir out)
   set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
+# LAYER and every layer below it that it depends on, directly or not.
+function(_velmora_closure out)
+  set(result)
+  set(todo ${ARGN})
+  while(todo)
+    list(POP_FRONT todo layer)
+    if(layer IN_LIST result)
+      continue()
+    endif()
+    list(APPEND result ${layer})
+    get_property(deps GLOBAL PROPERTY VELMORA_LAYER_DEPENDS_${layer})
+    list(APPEND todo ${deps})
+  endwhile()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# Stops the configure step when a source of TARGET (layer LAYER), or a header
+# beside them, includes a header of src/ from a layer outside ALLOWED.
+function(_velmora_check_includes target layer allowed)
+  get_property(exceptions GLOBAL PROPERTY VELMORA_LAYER_INCLUDES_${layer})
+  get_target_property(dir ${target} SOURCE_DIR)
+  get_target_property(sources ${target} SOURCES)
+  file(GLOB headers ${dir}/*.hpp)
+  foreach(file IN LISTS sources headers)
+    if(NOT file MATCHES "\\.[ch]pp$")
+      continue()
+    endif()
+    get_filename_component(file ${file} ABSOLUTE BASE_DIR ${dir})
+    file(STRINGS ${file} lines REGEX "^#include \"[^\"]+/")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+      set(header_layer "")
+      foreach(candidate IN LISTS VELMORA_LAYER_ORDER)
+        string(LENGTH "${candidate}" n)
+        string(LENGTH "${header_layer}" best)
+        if(header MATCHES "^${candidate}/" AND n GREATER best)
+          set(header_layer ${candidate})
+        endif()
+      endforeach()
+      # Test helpers (tests/io/test_files.hpp) belong to no layer's code.
+      if(header_layer AND NOT header_layer IN_LIST allowed AND NOT header IN_LIST exceptions
+         AND EXISTS ${CMAKE_SOURCE_DIR}/src/${header})
+        file(RELATIVE_PATH shown ${CMAKE_SOURCE_DIR} ${file})
+        message(FATAL_ERROR "${shown} (layer ${layer}) includes ${header} of layer "
+                            "${header_layer}, which ${layer} does not depend on in "
+                            "cmake/layers.cmake.")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
 # Checks every target of every layer against the table above.
 function(_velmora_check_layers)
   _velmora_targets_below(${CMAKE_SOURCE_DIR} targets)
@@ -228,6 +287,12 @@ function(_velmora_check_layers)
         list(APPEND todo ${parts})
       endif()
     endwhile()
+    if(is_test)
+      _velmora_closure(reachable ${layer} ${test_deps})
+    else()
+      _velmora_closure(reachable ${layer})
+    endif()
+    _velmora_check_includes(${target} ${layer} "${reachable}")
     if(NOT is_test)
       get_property(forbid GLOBAL PROPERTY VELMORA_LAYER_FORBID_${layer})
       foreach(regex IN LISTS forbid)
