@@ -1,7 +1,7 @@
 # Installs the numerical library (superimposition, splines, statistics and
-# the data-file readers) for C++ users:
+# the data-file readers) and the analysis session over it for C++ users:
 #   find_package(Velmora REQUIRED)
-#   target_link_libraries(app PRIVATE Velmora::numerics)
+#   target_link_libraries(app PRIVATE Velmora::numerics)   # or Velmora::analysis
 # Headers go under include/velmora (#include "shape/procrustes.hpp"); the
 # library needs only Eigen, Boost's headers and OpenBLAS (LAPACK), never Qt,
 # Cairo or the program's run-time, and builds without them
@@ -41,15 +41,11 @@ foreach(layer IN LISTS VELMORA_LAYER_ORDER)
 endforeach()
 
 # The numerical library as a C++ user links it: superimposition, splines,
-# statistics and the data-file readers (and the analysis session where it is
-# built), needing only Eigen, Boost's headers and LAPACK.  Installed and
-# exported as Velmora::numerics.
+# statistics and the data-file readers, needing only Eigen, Boost's headers
+# and LAPACK.  Installed and exported as Velmora::numerics; the analysis
+# session over it is Velmora::analysis.
 add_library(velmora_numerics INTERFACE)
-foreach(target IN LISTS library_targets)
-  if(NOT target STREQUAL velmora_core)
-    target_link_libraries(velmora_numerics INTERFACE ${target})
-  endif()
-endforeach()
+target_link_libraries(velmora_numerics INTERFACE velmora_shape velmora_tps velmora_stats velmora_io)
 set_target_properties(velmora_numerics PROPERTIES EXPORT_NAME numerics)
 add_library(Velmora::numerics ALIAS velmora_numerics)
 

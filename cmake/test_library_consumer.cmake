@@ -1,7 +1,7 @@
 # Run by CTest (cmake -P): installs the numerical library from BUILD_DIR
 # into WORK_DIR/prefix, configures and builds examples/library against that
 # install only, checks that nothing of the program's run-time, Qt or Cairo
-# reached the installed package, and runs the example on the bundled sample.
+# reached the installed package, and runs the examples on the bundled sample.
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX_COMPILER)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
@@ -104,4 +104,11 @@ endif()
 string(FIND "${printed}" "80 specimens of 12 landmarks" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "The example did not describe the sample:\n${printed}")
+endif()
+
+# A whole analysis through the session: one line, R², p and PC1's share.
+find_program(analysis velmora_analysis PATHS ${WORK_DIR}/build NO_DEFAULT_PATH REQUIRED)
+run(${analysis} ${SOURCE_DIR}/examples/skulls.txt ${SOURCE_DIR}/examples/age.txt)
+if(NOT run_output MATCHES "^R2=0\\.[0-9]+ p=0\\.[0-9]+ PC1=0\\.[0-9]+\n$")
+  message(FATAL_ERROR "The analysis example printed:\n${run_output}")
 endif()

@@ -5,14 +5,17 @@ Recomputes, with numpy only, what Velmora reports for examples/skulls.txt
 and examples/age.txt, so the C++ tests can hold the program to numbers found
 another way:
 
-  * the classic superimposition (three passes, rotation from the orthogonal
-    factor of the least-squares map, made proper), the principal axes, the
-    Procrustes-distance regression from the three youngest specimens;
+  * the standard superimposition, Velmora's default (every specimen centred
+    and scaled to unit centroid size, turned onto the consensus by the
+    rotation that minimises the squared distance, det +1, passes until the
+    consensus settles), the principal axes, the Procrustes-distance
+    regression from the three youngest specimens;
   * the partial warp and uniform scores, their least-squares slopes on age
     and Wilks' lambda of all score columns with Rao's F and its p value;
-  * the standard generalized Procrustes mean (Kabsch rotations from the
-    first specimen, iterated until it settles), in its principal axes with
-    each axis signed so that its largest coordinate is positive.
+  * the classic three passes (rotation from the orthogonal factor of the
+    least-squares map, made proper) and how far their mean lies from the
+    standard one, each in its principal axes with every axis signed so that
+    its largest coordinate is positive.
 
 Run:  /usr/bin/python3 tools/check_analysis.py [examples-folder]
 """
@@ -69,18 +72,28 @@ def classic_gpa(data):
 
 
 def standard_gpa(data):
+    """The standard fit from the first specimen (not the program's start),
+    iterated until the consensus settles: its mean, fitted specimens and the
+    specimens whose best orthogonal fit was a mirror image."""
     fitted = np.array([centred_unit(x) for x in data])
     ref = fitted[0].copy()
     for _ in range(1000):
+        mirrored = []
         for i in range(len(fitted)):
-            fitted[i] = fitted[i] @ proper(fitted[i].T @ ref)[0]
+            r, m = proper(fitted[i].T @ ref)
+            fitted[i] = fitted[i] @ r
+            if m:
+                mirrored.append(i + 1)
         new = fitted.mean(axis=0)
         new /= np.linalg.norm(new)
         moved = np.linalg.norm(new - ref)
         ref = new
         if moved < 1e-15:
             break
-    return ref
+    # One more pass onto the settled mean, so every specimen is fitted to it.
+    for i in range(len(fitted)):
+        fitted[i] = fitted[i] @ proper(fitted[i].T @ ref)[0]
+    return ref, fitted, mirrored
 
 
 def principal_axes(ref):
@@ -177,7 +190,7 @@ def main():
     data = configs(rows)
     np.set_printoptions(precision=17)
 
-    ref, fitted, mirrored = classic_gpa(data)
+    ref, fitted, mirrored = standard_gpa(data)
     u = principal_axes(ref)
     ref, fitted = ref @ u, fitted @ u
     print("mirrored specimens:", mirrored)
@@ -207,20 +220,27 @@ def main():
         print("wilks on %s: lambda %r F %r df1 %d df2 %d p %r" % (name, lam, f, m, df2, p))
         print("  " + text)
 
-    # The standard generalized Procrustes mean in signed principal axes.
-    mean = standard_gpa(data)
-    mean = mean @ principal_axes(mean)
-    for c in range(3):
-        if mean[np.abs(mean[:, c]).argmax(), c] < 0:
-            mean[:, c] = -mean[:, c]
+    # The standard mean in signed principal axes, and the classic one's
+    # distance from it.
+    def signed(x):
+        x = x @ principal_axes(x)
+        for c in range(3):
+            if x[np.abs(x[:, c]).argmax(), c] < 0:
+                x[:, c] = -x[:, c]
+        return x
+    mean = signed(ref)
     print("standard mean, landmark rows x y z:")
     for row in mean:
         print("  %.17g, %.17g, %.17g," % tuple(row))
-    classic = ref.copy()
-    for c in range(3):
-        if classic[np.abs(classic[:, c]).argmax(), c] < 0:
-            classic[:, c] = -classic[:, c]
+    classic = signed(classic_gpa(data)[0])
     print("classic mean's distance from it:", repr(np.linalg.norm(classic - mean)))
+    # A full Procrustes fit (as shapes::procGPA(scale = TRUE)) also scales
+    # each unit-size specimen by cos rho, its cosine with the unit-size
+    # mean, so its coordinates are not the standard fit's.
+    cos_rho = np.array([(f * ref).sum() for f in fitted])
+    full = fitted * cos_rho[:, None, None]
+    print("cos rho from %.6f to %.6f; full fit's largest coordinate change: %r"
+          % (cos_rho.min(), cos_rho.max(), np.abs(full - fitted).max()))
 
 
 if __name__ == "__main__":

@@ -19,9 +19,8 @@ import sys
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_analysis import (centred_unit, classic_fit, classic_gpa, configs,  # noqa: E402
-                            principal_axes, read_rows, regstuf, warp_matrix,
-                            wilks_test)
+from check_analysis import (centred_unit, classic_fit, configs, principal_axes,  # noqa: E402
+                            read_rows, regstuf, standard_gpa, warp_matrix, wilks_test)
 
 
 def number(v):
@@ -56,7 +55,7 @@ def main():
         os.path.dirname(os.path.abspath(__file__)), "..", "examples")
     rows = read_rows(os.path.join(folder, "skulls.txt"))
     age = read_rows(os.path.join(folder, "age.txt"))[:, 0]
-    ref, fitted, _ = classic_gpa(configs(rows))
+    ref, fitted, _ = standard_gpa(configs(rows))
     u = principal_axes(ref)
     ref, fitted = ref @ u, fitted @ u
     scores = np.array([(s - ref).T.reshape(-1) for s in fitted]) @ warp_matrix(ref)
@@ -77,7 +76,7 @@ def main():
     w("inline constexpr int kLandmarks = %d;" % k)
     w("inline constexpr int kScoreColumns = %d;" % m)
     w("")
-    w("/// Consensus of the classic superimposition in its principal axes, k×3.")
+    w("/// Consensus of the standard superimposition in its principal axes, k×3.")
     w("inline constexpr double kReference[%d][3] = {" % k)
     for r in ref:
         w("    %s," % row(r))

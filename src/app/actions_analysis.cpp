@@ -57,11 +57,22 @@ std::string pdistance_report(const stats::RegressionStats& r, double z, double p
       {r.slope, r.intercept, r.slope_sd, r.r, z, p});
 }
 
-std::string wilks_report(const stats::WilksResult& w, double p) {
+std::string wilks_report(const stats::WilksResult& w, double p, std::string_view share_label) {
   return cformat(
-      "Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
+      "Wilks Lambda= %2.4f   F score= %2.4f  %s: %1.4f ,     "
       "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g",
-      {w.lambda, w.F, 1 - w.lambda, w.df1, w.df2, p});
+      {w.lambda, w.F, std::string(share_label), 1 - w.lambda, w.df1, w.df2, p});
+}
+
+std::string full_precision_line(
+    std::initializer_list<std::pair<std::string_view, double>> numbers) {
+  std::string out = "Full precision:";
+  const char* sep = " ";
+  for (const auto& [name, value] : numbers) {
+    out += sep + std::string(name) + " = " + format_number_exact(value);
+    sep = "; ";
+  }
+  return out;
 }
 
 }  // namespace velmora::app
@@ -124,6 +135,22 @@ Eigen::VectorXd varying_regressor(const Eigen::VectorXd& x) {
 Value show_message_window(const std::string& text, const std::string& title) {
   std::optional<gfx::Handle> box = gui::msgboxd({Value(text), Value(title)});
   return box ? Value(*box) : Value();
+}
+
+// A report of the loaded sample, with the superimposition's note when its
+// passes ran out before the reference settled.
+std::string with_fit_note(std::string text) {
+  const std::string& note = state().sample->fit_note;
+  return note.empty() ? text : text + "\n" + note;
+}
+
+// Logs a report (`log_text`, as printed) with its note and, while result
+// files are written in full precision, every number of it exactly.
+void log_with_numbers(const std::string& title, const std::string& log_text,
+                      std::initializer_list<std::pair<std::string_view, double>> numbers) {
+  std::string text = with_fit_note(log_text);
+  if (state().full_precision) text += "\n" + full_precision_line(numbers);
+  log_report(title, text);
 }
 
 }  // namespace
@@ -203,11 +230,17 @@ void plot_p_distance(const Value&) {
   g.hold(ax, true);
   g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
   g.set(ax, "NextPlot", next_plot);
-  std::string text = pdistance_report(r, t.z, t.p);
+  const std::string printed = pdistance_report(r, t.z, t.p);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
-  log_report(title, text);
-  echo("ans", show_message_window(text, title));
+  log_with_numbers(title, printed,
+                   {{"Regression Slope", r.slope},
+                    {"Regression Intercept", r.intercept},
+                    {"Std. Deviation in Slope", r.slope_sd},
+                    {"Correlation Coefficient", r.r},
+                    {"Zscore", t.z},
+                    {"p score", t.p}});
+  echo("ans", show_message_window(with_fit_note(printed), title));
 }
 
 void get_wilks(const Value&) {
@@ -230,12 +263,21 @@ void get_wilks(const Value&) {
            std::to_string(w.p + 2) + ". Load a larger sample or use fewer landmarks.");
   }
   const double p = stats::f_upper_tail(w.F, w.df1, w.df2);
-  std::string text = wilks_report(w, p);
-  std::string title = s.inputs.report_cs
-                          ? "Multivariate Regression of PW+Uniform on CS -Manova Results"
-                          : "Multivariate Regression of PW+Uniform on LCS -Manova Results";
+  const std::string text = with_fit_note(wilks_report(w, p));
+  // Named as the distance plot names X; centroid size as CS or LCS, as the
+  // check box chooses.
+  const std::string regressor = s.x_name == kCentroidSizeX ? (s.inputs.report_cs ? "CS" : "LCS")
+                                                           : x_axis_label(s.x_name, on_ln_scale());
+  const std::string title =
+      "Multivariate Regression of PW+Uniform on " + regressor + " -Manova Results";
   echo("ans", Value(text));
-  log_report(title, text);
+  log_with_numbers(title, wilks_report(w, p, kWilksLogShareLabel),
+                   {{"Wilks Lambda", w.lambda},
+                    {"F score", w.F},
+                    {kWilksLogShareLabel, 1 - w.lambda},
+                    {"df1", w.df1},
+                    {"df2", w.df2},
+                    {"p value", p}});
   echo("ans", show_message_window(text, title));
 }
 
@@ -412,14 +454,16 @@ void permutation_test(const Value&) {
   auto r = stats::permutation_test(tangent, x, permutations, seed, progress);
   g.set(status, "String", "");
   if (!r) refuse("The permutation test was cancelled.");
-  const std::string text =
+  const std::string printed =
       cformat("R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  p value=%3.8g",
               {r->r_squared, r->F, static_cast<double>(r->permutations),
                static_cast<double>(r->seed), r->p});
+  const std::string text = with_fit_note(printed);
   const std::string title =
       on_ln_scale() ? "Permutation Test of Shape on Ln(X)" : "Permutation Test of Shape on X";
   echo("ans", Value(text));
-  log_report(title, text);
+  log_with_numbers(title, printed,
+                   {{"R-squared", r->r_squared}, {"F score", r->F}, {"p value", r->p}});
   echo("ans", show_message_window(text, title));
 }
 
@@ -438,8 +482,17 @@ void show_pca(const Value&) {
   std::string shares = "Principal components of shape (share of the variance):\n";
   for (long long j = 0; j < r; ++j)
     shares += "  PC" + std::to_string(j + 1) + "  " + percent(pca.shares(j)) + "\n";
+  if (!s.sample->fit_note.empty()) shares += s.sample->fit_note + "\n";
   console().write(shares);
-  log_report("Principal components of shape", shares);
+  // The log's numbers: every share, exactly.
+  std::string log_text = shares;
+  if (s.full_precision) {
+    log_text += "Full precision (shares of the variance):";
+    for (long long j = 0; j < r; ++j)
+      log_text +=
+          (j ? "; PC" : " PC") + std::to_string(j + 1) + " = " + format_number_exact(pca.shares(j));
+  }
+  log_report("Principal components of shape", log_text);
 
   // PC1 against PC2 in the main window's plot, coloured by X when it is loaded.
   const gfx::Handle ax = control("axes1");

@@ -16,6 +16,7 @@
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
 #include "bindings/numeric_calls.hpp"
+#include "core/file_bytes.hpp"
 #include "io/landmark_file.hpp"
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
@@ -72,12 +73,13 @@ void set_rotation_buttons(const char* enable) {
 }
 
 // The chosen files as the window names them: "a.fcsv", "a.fcsv, b.fcsv", or
-// the first and the last with the count.
+// the first and the last with the count; control bytes escaped, so that a
+// name never breaks a line of the file box or the log.
 std::string chosen_names(const std::vector<gfx::FilePick>& picks) {
-  if (picks.size() == 1) return picks.front().name;
-  if (picks.size() == 2) return picks[0].name + ", " + picks[1].name;
-  return picks.front().name + " … " + picks.back().name + " (" + std::to_string(picks.size()) +
-         " files)";
+  const auto name = [&](std::size_t i) { return shown_name(picks[i].name); };
+  if (picks.size() == 1) return name(0);
+  if (picks.size() == 2) return name(0) + ", " + name(1);
+  return name(0) + " … " + name(picks.size() - 1) + " (" + std::to_string(picks.size()) + " files)";
 }
 
 // Makes `x` the independent variable, as Load X List does: the count is
@@ -134,7 +136,8 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
                     std::move(imported.names),
                     std::move(imported.labels),
                     {},
-                    {}};
+                    {},
+                    std::move(fit.note)};
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {shown, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
@@ -152,9 +155,16 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   if (wires_need > static_cast<Eigen::Index>(k)) {
     wire_note = "The wireframe needs " + std::to_string(wires_need) +
                 " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
+  } else if (s.wires && s.wire_landmarks != 0 && s.wire_landmarks != static_cast<Eigen::Index>(k)) {
+    // A wireframe belongs to its landmark scheme, even where its numbers fit.
+    wire_note = "The wireframe was loaded for samples of " + std::to_string(s.wire_landmarks) +
+                " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
+  }
+  if (!wire_note.empty()) {
     s.wires.reset();
     g.set(control("WireBox"), "String", "No Wireframe Loaded");
   }
+  s.wire_landmarks = s.wires ? static_cast<Eigen::Index>(k) : 0;
   clear_main_plot();
   const std::optional<gfx::Handle>& open3d = s.figure3d;
   if (open3d && g.valid(*open3d) && g.type(*open3d) == gfx::Type::Figure) {
@@ -227,7 +237,8 @@ void load_x_list(const Value&) {
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  take_x(x.matrix().col(0), std::filesystem::path(pick->path()).stem().string(), pick->name);
+  take_x(x.matrix().col(0), shown_name(std::filesystem::path(pick->path()).stem().string()),
+         shown_name(pick->name));
 }
 
 void use_label_as_x(const Value&) {
@@ -260,14 +271,23 @@ void load_wire_frame(const Value&) {
   AppState& s = state();
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
-  io::TextMatrix wires = io::load_wire_list(pick->path());
+  const io::TextMatrix listed = io::load_wire_list(pick->path());
   if (s.sample) {
-    io::check_wire_file(wires, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
+    io::check_wire_file(listed, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
+  }
+  const io::WireCleanup clean = io::without_repeated_wires(listed);
+  const io::TextMatrix& wires = clean.wires;
+  if (clean.self + clean.repeated > 0) {
+    console().line("Wireframe \"" + pick->name + "\": left out " + std::to_string(clean.repeated) +
+                   " repeated wires and " + std::to_string(clean.self) +
+                   " that join a landmark to itself; " + std::to_string(wires.rows) +
+                   " wires remain.");
   }
   s.wires = wires.matrix();
+  s.wire_landmarks = s.sample ? s.sample->landmarks() : 0;
   g.set(control("WireBox"), "String",
         cformat("Loaded Wirelist: %s \\n,with %i wires",
-                {pick->name, static_cast<double>(wires.rows)}));
+                {shown_name(pick->name), static_cast<double>(wires.rows)}));
 }
 
 namespace {
@@ -301,24 +321,11 @@ void rotate_ref_z(const Value&) {
 
 namespace {
 
-// Deletes the line objects of the 3D axes that show one of `roles`.
-void remove_roles(gfx::Handle ax, std::initializer_list<std::string_view> roles) {
-  auto& g = graphics();
-  for (gfx::Handle c : std::vector<gfx::Handle>(g.children(ax))) {
-    if (g.type(c) != gfx::Type::Line) continue;
-    const std::string tag = g.get_text(c, "Tag");
-    for (std::string_view r : roles)
-      if (tag == r) g.destroy(c);
-  }
-}
-
 // The mean shape in the reference symbol, with the wireframe, on top of
 // everything drawn before.
 void draw_mean_on_top() {
-  auto& g = graphics();
   const AppState& s = state();
   const Value ref = Value::matrix(s.sample->reference);
-  remove_roles(g.current_axes(), {role::kReference, role::kMean, role::kReferenceWire});
   if (s.wires) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
   assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
 }
@@ -329,9 +336,9 @@ void show_procrustes(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
   const shape::Stack& fitted = s.sample->fitted;
-  // Specimens drawn again replace the ones shown, so that the figure shows
-  // the sample once.
-  remove_roles(g.current_axes(), {role::kSpecimen});
+  // The figure shows this display alone: nothing of an earlier one stays,
+  // in the plot or in its legend.
+  g.clear_figure(g.current_figure());
   for (Eigen::Index i = 0; i < fitted.n(); ++i) {
     std::vector<gfx::Handle> drawn = plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
     assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
@@ -342,6 +349,13 @@ void show_procrustes(const Value&) {
 }
 
 void show_mean(const Value&) {
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  // The wireframe goes first into the new axes: they keep every line and
+  // show the 3-D view from the start.
+  const gfx::Handle ax = g.current_axes();
+  g.hold(ax, true);
+  g.set(ax, "View", Value::row({state().view3d.azimuth, state().view3d.elevation}));
   draw_mean_on_top();
   style_figure3d();
 }

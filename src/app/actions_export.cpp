@@ -9,6 +9,7 @@
 #include "app/main_window.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
+#include "core/file_bytes.hpp"
 #include "io/result_files.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/print/print.hpp"
@@ -51,7 +52,8 @@ void actions::export_figure(const Value&) {
   } else if (ext == "eps") {
     options = {"-depsc"};
   } else {
-    refuse("\"" + name + "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
+    refuse("\"" + shown_name(name) +
+               "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
            "Export 3D Figure");
   }
   gfx::print_figure(g, *state().figure3d, options, pick->path());

@@ -57,6 +57,7 @@ void set_superimposition(const Value& fpass) {
   if (!fit) return;
   s.sample->fitted = std::move(fit->fitted);
   s.sample->reference = std::move(fit->reference);
+  s.sample->fit_note = std::move(fit->note);
   s.sample->forget_scores();
   // Results computed on the old superimposition no longer describe the
   // sample.

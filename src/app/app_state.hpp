@@ -32,6 +32,9 @@ struct Sample {
   /// forget_scores().
   std::shared_ptr<const tps::WarpBasis> basis;
   std::shared_ptr<const Eigen::MatrixXd> scores;
+  /// The superimposition's note when it did not converge (empty when it
+  /// did); every test report of the sample carries it.
+  std::string fit_note;
 
   Eigen::Index specimens() const { return rows.rows(); }
   Eigen::Index landmarks() const { return reference.rows(); }
@@ -120,9 +123,12 @@ struct AppState {
   std::shared_ptr<const Eigen::MatrixXd> scores;
   std::optional<Regression> regression;
   std::optional<Eigen::MatrixXd> wires;  ///< w×c wireframe (number, landmark, landmark, …)
-  bool ln_scale = false;                 ///< regress on ln X instead of X
-  bool optimal_superimposition = false;  ///< optimal rotation to convergence
-  bool full_precision = false;           ///< result files in shortest round-trip form
+  /// The landmark count of the samples the wireframe was loaded with (0
+  /// until one is loaded): LoadData of another count removes the wireframe.
+  Eigen::Index wire_landmarks = 0;
+  bool ln_scale = false;                ///< regress on ln X instead of X
+  bool optimal_superimposition = true;  ///< the standard fit; false: classic three passes
+  bool full_precision = false;          ///< result files in shortest round-trip form
   DisplaySettings display;
   Inputs inputs;                           ///< the main window's input controls
   View3d view3d;                           ///< the 3-D window's view and size

@@ -1,14 +1,14 @@
 #include "app/batch.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iostream>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -21,10 +21,12 @@
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
 #include "app/view3d.hpp"
+#include "core/file_bytes.hpp"
 #include "io/landmark_import.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/function_table.hpp"
+#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::app {
 
@@ -173,10 +175,18 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
       throw std::invalid_argument("line " + std::to_string(line) + ": " + why);
     };
     BatchCommand c{BatchCommand::Kind::Action, line, {}, {}};
+    // A raw NUL byte would reach a function or a control as a name cut
+    // short; a path with one is refused below, with the path shown.
+    if (is_identifier(head) && head != "open" && head != "save" &&
+        rest.find('\0') != std::string::npos)
+      fail(quote_script_text(rest) + " holds a NUL byte (\\x00), which no script line may hold");
     if (head == "open" || head == "save") {
       if (rest.empty()) fail("\"" + head + "\" needs a file path");
       c.kind = head == "open" ? BatchCommand::Kind::Open : BatchCommand::Kind::Save;
       c.name = resolve(script_value(rest, fail, "path"), base_folder);
+      // The system would see a name cut short at its NUL: another file.
+      if (std::string why = nul_in_name_reason(c.name); !why.empty())
+        fail("the path " + quote_script_text(c.name) + " is no file name: " + why);
     } else if (head == "choose") {
       if (rest.empty()) fail("\"choose\" needs the text of the item to pick");
       c.kind = BatchCommand::Kind::Choose;
@@ -318,6 +328,14 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
       return BatchStop{kBatchMalformed, line_text(c.line) + ": \"" + c.name +
                                             "\" is not a control that set can change (" + tags +
                                             "); nothing was run."};
+    }
+    if (c.kind == BatchCommand::Kind::Call && c.name == "velmorasw") {
+      // as_action() has made every well-formed call an action line.
+      return BatchStop{
+          kBatchMalformed,
+          line_text(c.line) +
+              ": \"call velmorasw\" takes the name of an action and at most one "
+              "argument, as in \"call velmorasw SetPlotDensity 30\"; nothing was run."};
     }
     if (c.kind == BatchCommand::Kind::Call && !find_by_name(c.name)) {
       return BatchStop{kBatchMalformed, line_text(c.line) + ": there is no function \"" + c.name +
@@ -571,6 +589,9 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
         // Exact digits, so that a handle or number typed back from the
         // display names the same object.
         if (!res.empty()) console().write(named_display("ans", res[0], true));
+      } catch (const WriteError& e) {
+        console().error(line_text(c.line) + ": " + e.what());
+        outcome = kBatchRefused;
       } catch (const std::exception& e) {
         console().error(line_text(c.line) + ": " + e.what());
         outcome = kBatchError;
@@ -647,20 +668,26 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
 int run_batch_file(const std::string& path) {
   std::vector<BatchCommand> script;
   try {
-    if (path == "-") {
-      script = parse_batch(std::cin, std::filesystem::current_path().string() + "/");
-    } else {
-      std::ifstream in(path, std::ios::binary);
-      if (!in) {
-        console().error("Cannot open the batch script \"" + path + "\".");
-        return kBatchMalformed;
-      }
-      // Relative paths stay valid after a dialog changes the working folder.
-      std::string folder = std::filesystem::absolute(path).parent_path().string() + "/";
-      script = parse_batch(in, folder);
+    // A regular file, or a pipe read as a stream (standard input, a shell's
+    // <(…), a named FIFO); a folder or a device is no script.
+    FileBytes file = path == "-" ? read_stream(STDIN_FILENO) : read_file_or_pipe(path);
+    if (!file.ok) {
+      console().error("Cannot read the batch script \"" + shown_name(path) + "\": " + file.reason +
+                      ".");
+      return kBatchMalformed;
     }
+    // Relative paths stay valid after a dialog changes the working folder.
+    // Standard input and a shell's <(…) (/dev/fd/N) have no folder of their
+    // own: their relative paths are the working folder's.
+    const bool anonymous =
+        path == "-" || path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
+    const std::string folder = anonymous
+                                   ? std::filesystem::current_path().string() + "/"
+                                   : std::filesystem::absolute(path).parent_path().string() + "/";
+    std::istringstream in(std::move(file.bytes));
+    script = parse_batch(in, folder);
   } catch (const std::invalid_argument& e) {
-    console().error("Malformed batch script \"" + path + "\", " + e.what());
+    console().error("Malformed batch script \"" + shown_name(path) + "\", " + e.what());
     return kBatchMalformed;
   }
   return run_batch(script);

@@ -27,6 +27,8 @@ namespace {
 constexpr long long kMostPermutations = 10'000'000;
 /// Seeds up to 2^53 are typed and shown exactly.
 constexpr long long kLargestSeed = 9'007'199'254'740'992LL;
+/// The largest exaggeration factor, either sign.
+constexpr double kLargestExaggeration = 1e6;
 
 ActionReport& input_report() {
   static ActionReport r;
@@ -74,7 +76,14 @@ void take(std::string_view tag, const Value& held) {
   Inputs& in = state().inputs;
   const std::string text = held.text_or_empty();
   if (tag == "ExagerationBox") {
-    in.exaggeration = number_or_refuse(text, "exaggeration factor", "3");
+    const double factor = number_or_refuse(text, "exaggeration factor", "3");
+    // Beyond this the drawn shape change is far outside any window, and its
+    // coordinates may overflow.
+    if (std::fabs(factor) > kLargestExaggeration) {
+      refuse("The exaggeration factor \"" + text +
+             "\" is too large: type a number from -1000000 to 1000000 (1e6).");
+    }
+    in.exaggeration = factor;
   } else if (tag == "DeFormat") {
     const double v = held.is_double() && held.numel() == 1 ? held(0) : 0;
     const auto count = deformation_codes().size();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bindings/io_values.hpp"
+#include "core/file_bytes.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -14,9 +15,12 @@ namespace velmora::app {
 
 void enter_folder(const gfx::FilePick& pick) {
   if (pick.folder.empty()) return;
-  if (::chdir(pick.folder.c_str()) != 0) {
-    console().error("Warning: cannot make \"" + pick.folder +
-                    "\" the working folder: " + std::strerror(errno));
+  // A folder name cut short at a NUL byte would be another folder.
+  std::string why = nul_in_name_reason(pick.folder);
+  if (why.empty() && ::chdir(pick.folder.c_str()) != 0) why = std::strerror(errno);
+  if (!why.empty()) {
+    console().error("Warning: cannot make \"" + shown_name(pick.folder) +
+                    "\" the working folder: " + why);
   }
 }
 

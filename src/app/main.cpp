@@ -25,7 +25,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: velmora [FUNCTION [ARG...]]\n"
-    "       velmora --batch FILE     (FILE may be - for standard input)\n"
+    "       velmora --batch FILE     (a file or a pipe; - for standard input)\n"
     "       velmora --help | --version\n"
     "\n"
     "With no arguments Velmora opens its main window.  With a first argument it\n"
@@ -37,6 +37,7 @@ constexpr const char* kUsage =
     "  open PATH | save PATH     answers an open (save) dialog of the next action\n"
     "  cancel                    cancels a dialog of the next action\n"
     "                            (PATH bare, 'as is', or \"quoted\" with \\\\ \\\" \\n \\t \\xNN)\n"
+    "                            (a PATH with a NUL byte stops the script)\n"
     "                            consecutive 'open' lines of .fcsv/.mrk.json files\n"
     "                            answer LoadData's dialog as one choice of files\n"
     "  choose ITEM               picks ITEM in a list dialog of the next action\n"
@@ -53,7 +54,8 @@ constexpr const char* kUsage =
     "then the text).  An answer that does not fit its dialog, a dialog without\n"
     "an answer, an answer left unused and an unknown name stop the script.\n"
     "Exit status: 0 clean, 1 run-time error, 2 malformed script or unusable\n"
-    "layout file, 3 some action was refused by a data check.\n"
+    "layout file, 3 some action was refused by a data check or a file was not\n"
+    "written (\"Cannot write the file \\\"PATH\\\": REASON.\").\n"
     "\n"
     "The window layout Velmora.fig is read from the working folder when one is\n"
     "there (a console line then says so), else beside the program.\n";
@@ -87,6 +89,9 @@ int main(int argc, char** argv) {
       } catch (const gui::LayoutError& e) {
         console().error(e.what());
         return 2;
+      } catch (const std::exception& e) {
+        console().error(e.what());
+        return 1;
       }
     }
     std::fprintf(stderr, "velmora: unknown option %s\n\n%s", args[0].c_str(), kUsage);
@@ -109,7 +114,7 @@ int main(int argc, char** argv) {
   bool opening = in.empty();
   ValueList out;
   try {
-    out = app::velmora(in, 1);
+    out = opening ? app::velmora(in, 1) : app::command_line_call(in);
   } catch (const gui::LayoutError& e) {
     console().error(e.what());
     return 2;

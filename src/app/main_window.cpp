@@ -2,6 +2,7 @@
 
 #include "app/app_state.hpp"
 #include "app/recent_files.hpp"
+#include "core/file_bytes.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 
@@ -68,7 +69,8 @@ void fill_recent_menu(const std::vector<std::string>& files) {
 }  // namespace
 
 void show_status(const std::string& text) {
-  set_string("StatusBar", Value(text));
+  // One line: a name's control bytes show escaped.
+  set_string("StatusBar", Value(shown_name(text)));
 }
 
 void log_report(const std::string& title, const std::string& text) {

@@ -1,11 +1,15 @@
 #include "app/recent_files.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <system_error>
 
+#include "core/file_bytes.hpp"
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 
@@ -38,7 +42,23 @@ std::vector<std::string> read_recent_files() {
   std::vector<std::string> out;
   const std::string path = recent_files_path();
   if (path.empty()) return out;
-  std::ifstream in(path, std::ios::binary);
+  // Only a regular file is read, and only its head: a pipe or a device
+  // put in its place must not hold up the window, nor one huge line fill
+  // the memory.
+  bool cut = false;
+  FileBytes file = read_regular_file(path, kRecentFilesBytes, &cut);
+  if (!file.ok) {
+    if (file.reason != std::strerror(ENOENT))
+      console().write("The recent-files list \"" + shown_name(path) +
+                      "\" is ignored: " + file.reason + ".\n");
+    return out;
+  }
+  if (cut) {
+    // The line the cap cut in two is no path.
+    const std::size_t end = file.bytes.find_last_of('\n');
+    file.bytes.resize(end == std::string::npos ? 0 : end + 1);
+  }
+  std::istringstream in(std::move(file.bytes));
   std::string line;
   while (out.size() < kRecentFiles && std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

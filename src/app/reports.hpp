@@ -1,6 +1,9 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
@@ -16,8 +19,18 @@ std::string pdistance_report(const stats::RegressionStats& r, double z, double p
 /// log scale, and "X" or "ln X" while X has no name.
 std::string x_axis_label(const std::string& x_name, bool ln_scale);
 
-/// The Wilks' lambda test's message: lambda, F, share explained, both
-/// degrees of freedom and p.
-std::string wilks_report(const stats::WilksResult& w, double p);
+/// How the results log names 1 − Λ, which the message calls "Percent
+/// variance explained".
+inline constexpr std::string_view kWilksLogShareLabel =
+    "1 − Λ (not a share of Procrustes variance)";
+
+/// The Wilks' lambda test's message: lambda, F, 1 − lambda under
+/// `share_label`, both degrees of freedom and p.
+std::string wilks_report(const stats::WilksResult& w, double p,
+                         std::string_view share_label = "Percent variance explained");
+
+/// "Full precision: NAME = VALUE; …", every value in the shortest text that
+/// reads back to the same double.
+std::string full_precision_line(std::initializer_list<std::pair<std::string_view, double>> numbers);
 
 }  // namespace velmora::app

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "core/file_bytes.hpp"
+
 namespace velmora::app {
 
 namespace {
@@ -43,8 +45,9 @@ std::vector<std::string> ResultsLog::lines() const {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const LogEntry& e = entries_[i];
     if (i > 0) out.emplace_back();
-    out.push_back(e.time + "  " + e.title);
-    out.push_back("Data: " + e.data_file + "   X: " + x_name(e) + "   " + e.settings);
+    out.push_back(e.time + "  " + shown_name(e.title));
+    out.push_back("Data: " + shown_name(e.data_file) + "   X: " + shown_name(x_name(e)) + "   " +
+                  e.settings);
     for (std::string& line : split_lines(e.text)) out.push_back(std::move(line));
   }
   return out;
@@ -60,10 +63,10 @@ std::string ResultsLog::markdown() const {
   std::string out = "# Velmora results log\n";
   for (const LogEntry& e : entries_) {
     const std::string fence = fence_for(e.text);
-    out += "\n## " + e.title + "\n\n";
+    out += "\n## " + shown_name(e.title) + "\n\n";
     out += "- Time: " + e.time + "\n";
-    out += "- Data: " + e.data_file + "\n";
-    out += "- X: " + x_name(e) + "\n";
+    out += "- Data: " + shown_name(e.data_file) + "\n";
+    out += "- X: " + shown_name(x_name(e)) + "\n";
     out += "- Settings: " + e.settings + "\n\n";
     out += fence + "\n";
     for (const std::string& line : split_lines(e.text)) out += line + "\n";

@@ -34,6 +34,7 @@ std::string script_argument(const Value& fpass) {
 
 void Session::start_recording() {
   recording_ = true;
+  started_optimal_ = state().optimal_superimposition;
   gfx::graphics().set_dialog_observer(
       [this](std::string_view kind, const std::optional<gfx::FilePick>& pick) {
         dialog_answered(kind, pick);
@@ -85,7 +86,10 @@ void Session::choice_answered(const std::optional<std::string>& item) {
 std::string Session::script() const {
   std::string out =
       "# Velmora session script: run it with  velmora --batch FILE\n"
-      "# Each open/save/choose/cancel line answers a dialog of the action below it.\n";
+      "# Each open/save/choose/cancel line answers a dialog of the action below it.\n"
+      "# The superimposition the session started with, so that the script replays the same\n"
+      "# way whatever a later version takes by default:\n";
+  out += std::string("SetSuperimposition ") + (started_optimal_ ? "optimal" : "classic") + "\n";
   // What the replay holds so far: the start values, then what was set.
   std::map<std::string, std::string> scripted;
   const Inputs start;

@@ -32,7 +32,9 @@ class Session {
   void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
   /// A list dialog's answer: the chosen item's text, nullopt for a cancel.
   void choice_answered(const std::optional<std::string>& item);
-  /// The batch script: each action preceded by its dialog answers, paths
+  /// The batch script: first the superimposition the recording started
+  /// with (SetSuperimposition), then each action preceded by its dialog
+  /// answers, paths
   /// always double-quoted so that any file name replays as the same bytes.
   /// An action that reads input controls is preceded by a `set` line for
   /// each value that differs from the start or from the script's last
@@ -50,7 +52,8 @@ class Session {
     std::optional<View3d> view;                               ///< for an export
   };
   bool recording_ = false;
-  bool in_step_ = false;  ///< answers belong to the last step
+  bool in_step_ = false;         ///< answers belong to the last step
+  bool started_optimal_ = true;  ///< the superimposition when recording started
   std::vector<Step> steps_;
 };
 

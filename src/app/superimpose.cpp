@@ -20,11 +20,13 @@ SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal) {
   shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
   shape::rotate3da(gpa.fitted, axes.axes);
 
+  std::string note;
   if (!gpa.converged) {
-    console().line(cformat(
+    note = cformat(
         "Note: the superimposition did not converge in %i passes; its reference still moved by "
         "%.3g in the last pass.",
-        {static_cast<double>(gpa.passes), gpa.last_move}));
+        {static_cast<double>(gpa.passes), gpa.last_move});
+    console().line(note);
   }
   // A specimen that fits best as a mirror image is usually a left/right
   // mix-up in digitizing; it was fitted by a proper rotation all the same.
@@ -32,7 +34,7 @@ SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal) {
     console().line("specimen " + std::to_string(i + 1) +
                    " fits the reference best as a mirror image: check its landmark order");
   }
-  return {std::move(axes.reference), std::move(gpa.fitted)};
+  return {std::move(axes.reference), std::move(gpa.fitted), std::move(note)};
 }
 
 }  // namespace velmora::app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "shape/types.hpp"
 
 namespace velmora::app {
@@ -8,11 +10,14 @@ namespace velmora::app {
 struct SuperimposedSample {
   shape::Config reference;  ///< k×3 consensus, centred, unit centroid size, principal axes
   shape::Stack fitted;      ///< n×(k×3) fitted specimens, turned with the reference
+  /// "Note: the superimposition did not converge …" when the passes ran out
+  /// before the reference settled; empty otherwise.
+  std::string note;
 };
 
 /// The superimposition of a loaded sample: generalized Procrustes by the
-/// chosen method (getpproc3, or gpa_to_convergence when the optimal rotation
-/// is chosen), then pcaref3d, and the sample turned by the same axes
+/// chosen method (gpa_to_convergence, the standard fit, or getpproc3 for the
+/// classic three passes), then pcaref3d, and the sample turned by the same axes
 /// (rotate3da).  Writes to the console a warning for every specimen whose
 /// best orthogonal fit was a mirror image and, for the optimal method, a
 /// note when the passes did not converge.  Changes no state.

@@ -153,6 +153,12 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
     g.backend().message_box(e.what(), e.title());
+  } catch (const WriteError& e) {
+    // A file the action was to write was refused: nothing was changed, as
+    // with a data check, whatever the writer.
+    r.outcome = Outcome::Refused;
+    r.message = e.what();
+    g.backend().message_box(e.what(), "File not written");
   } catch (const NumericError& e) {
     // A data file the readers refused, or data the numerics cannot work with
     // (equal values, coincident landmarks, identical specimens …): the user's

@@ -130,20 +130,27 @@ ValueList open_main_window(int nargout) {
 
 }  // namespace
 
+namespace {
+
+// The window callback or the function named by args[0], with the others.
+ValueList call_named(const std::string& name, const ValueList& rest, int nargout) {
+  const auto& cbs = window_callbacks();
+  if (std::find(cbs.begin(), cbs.end(), name) != cbs.end()) {
+    // The control's name, then which of its callbacks this is.
+    auto cut = name.rfind('_');
+    console().line(name.substr(0, cut) + " " + name.substr(cut + 1) + " not implemented yet.");
+    return {};
+  }
+  return call_by_name(name, rest, nargout);
+}
+
+}  // namespace
+
 ValueList velmora(const ValueList& args, int nargout) {
   if (args.empty()) return open_main_window(nargout);
   if (!args[0].is_char()) return {};
-  std::string name = args[0].to_string();
-  ValueList rest(args.begin() + 1, args.end());
   try {
-    const auto& cbs = window_callbacks();
-    if (std::find(cbs.begin(), cbs.end(), name) != cbs.end()) {
-      // The control's name, then which of its callbacks this is.
-      auto cut = name.rfind('_');
-      console().line(name.substr(0, cut) + " " + name.substr(cut + 1) + " not implemented yet.");
-      return {};
-    }
-    return call_by_name(name, rest, nargout);
+    return call_named(args[0].to_string(), ValueList(args.begin() + 1, args.end()), nargout);
   } catch (const std::exception& e) {
     console().error(e.what());
     return {};
@@ -203,6 +210,14 @@ const std::vector<std::string>& function_order() {
       "svdrot2",
   };
   return order;
+}
+
+ValueList command_line_call(const ValueList& args) {
+  if (args.empty() || !args[0].is_char()) return velmora(args, 1);
+  const std::string name = args[0].to_string();
+  const FunctionSpec* spec = find_by_name(name);
+  return call_named(name, ValueList(args.begin() + 1, args.end()),
+                    spec && spec->nargout == 0 ? 0 : 1);
 }
 
 void register_all_functions() {

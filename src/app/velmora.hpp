@@ -19,6 +19,11 @@ namespace velmora::app {
 /// name with the other inputs, printing any error instead of raising it.
 ValueList velmora(const ValueList& args, int nargout);
 
+/// The program's command line `velmora NAME ARG...`: as velmora() with
+/// output 1, except that an error is raised (the program then exits 1)
+/// and a function that declares no outputs is asked for none.
+ValueList command_line_call(const ValueList& args);
+
 /// The 40 placeholder callbacks of the window, in table order.
 const std::vector<std::string_view>& window_callbacks();
 

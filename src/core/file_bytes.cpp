@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -38,8 +39,93 @@ std::string not_regular_reason(unsigned mode) {
   }
 }
 
-FileBytes read_regular_file(const std::string& path) {
+std::string nul_in_name_reason(std::string_view name) {
+  if (name.find('\0') == std::string_view::npos) return {};
+  return "the name holds a NUL byte (\\x00), which no file name can hold";
+}
+
+std::string shown_name(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) {
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
+FileBytes read_stream(int fd) {
   FileBytes out;
+  try {
+    std::size_t have = 0;
+    for (;;) {
+      if (have == out.bytes.size()) out.bytes.resize(have + kChunk);
+      const ssize_t n = ::read(fd, out.bytes.data() + have, out.bytes.size() - have);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        out.reason = std::strerror(errno);
+        out.bytes.clear();
+        return out;
+      }
+      if (n == 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    out.bytes.resize(have);
+  } catch (const std::bad_alloc&) {
+    out.bytes = std::string();
+    out.reason = "there is not enough memory to read it";
+    return out;
+  }
+  out.ok = true;
+  return out;
+}
+
+FileBytes read_file_or_pipe(const std::string& path) {
+  FileBytes out;
+  struct stat st {};
+  if (std::string why = nul_in_name_reason(path); !why.empty()) {
+    out.reason = why;
+    return out;
+  }
+  if (::stat(path.c_str(), &st) != 0) {
+    out.reason = std::strerror(errno);
+    return out;
+  }
+  if (!S_ISFIFO(st.st_mode)) return read_regular_file(path);
+  // A pipe is read as its writer gives it, so the open waits for one.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    out.reason = std::strerror(errno);
+    return out;
+  }
+  if (!S_ISFIFO(st.st_mode)) {
+    out.reason = not_regular_reason(st.st_mode);
+    if (out.reason.empty()) out.reason = "it was replaced by a regular file while it was opened";
+    return out;
+  }
+  return read_stream(fd.get());
+}
+
+FileBytes read_regular_file(const std::string& path, std::size_t limit, bool* cut) {
+  FileBytes out;
+  if (cut) *cut = false;
+  if (std::string why = nul_in_name_reason(path); !why.empty()) {
+    out.reason = why;
+    return out;
+  }
   // The kind of file is known before it is opened, so that opening a
   // device has no effect of its own; the open does not wait on a pipe.
   struct stat before {};
@@ -66,14 +152,23 @@ FileBytes read_regular_file(const std::string& path) {
     return out;
   }
   try {
-    std::size_t size = static_cast<std::size_t>(st.st_size);
+    std::size_t size = std::min(static_cast<std::size_t>(st.st_size), limit);
     // Room for the one read past the end that finds it, so that a file of
     // the size it had is never moved to a larger buffer.
     out.bytes.reserve(size + kChunk);
     out.bytes.resize(size);
     std::size_t have = 0;
     for (;;) {
-      if (have == out.bytes.size()) out.bytes.resize(have + kChunk);
+      if (have == limit) {
+        // One byte more tells whether the file goes on.
+        char more = 0;
+        ssize_t n = 0;
+        while ((n = ::read(fd.get(), &more, 1)) < 0 && errno == EINTR) {
+        }
+        if (cut) *cut = n > 0;
+        break;
+      }
+      if (have == out.bytes.size()) out.bytes.resize(std::min(have + kChunk, limit));
       const ssize_t n = ::read(fd.get(), out.bytes.data() + have, out.bytes.size() - have);
       if (n < 0) {
         if (errno == EINTR) continue;

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -86,6 +88,141 @@ std::string point_text(std::size_t index, const nlohmann::json& point) {
   return text;
 }
 
+/// A character iterator that records the furthest byte the JSON lexer has
+/// read, so that the SAX events below know where in the text they are.
+class TrackedChars {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = const char&;
+
+  TrackedChars(const char* p, const char** seen) : p_(p), seen_(seen) {}
+  const char& operator*() const {
+    *seen_ = p_;
+    return *p_;
+  }
+  TrackedChars& operator++() {
+    ++p_;
+    return *this;
+  }
+  TrackedChars operator++(int) {
+    TrackedChars before = *this;
+    ++p_;
+    return before;
+  }
+  bool operator==(const TrackedChars& o) const { return p_ == o.p_; }
+
+ private:
+  const char* p_;
+  const char** seen_;
+};
+
+/// Builds the document as nlohmann::json::parse does, and refuses a key
+/// that an object already holds: the library would keep the last one
+/// silently, which may be another specimen's.  Every open object keeps its
+/// keys with the line each came on; the path of the object (as
+/// markups[0].controlPoints[3]) names where the duplicate is.
+class DuplicateKeyCheck : public nlohmann::detail::json_sax_dom_parser<nlohmann::json> {
+  using Base = nlohmann::detail::json_sax_dom_parser<nlohmann::json>;
+
+ public:
+  DuplicateKeyCheck(nlohmann::json& doc, std::string_view text, std::string_view label,
+                    const char** seen)
+      : Base(doc, true), text_(text), label_(label), seen_(seen) {}
+
+  bool start_object(std::size_t len) {
+    enter_value();
+    open_.push_back({true, 0, {}, {}});
+    return Base::start_object(len);
+  }
+  bool end_object() {
+    open_.pop_back();
+    return Base::end_object();
+  }
+  bool start_array(std::size_t len) {
+    enter_value();
+    open_.push_back({false, 0, {}, {}});
+    return Base::start_array(len);
+  }
+  bool end_array() {
+    open_.pop_back();
+    return Base::end_array();
+  }
+  bool key(std::string& k) {
+    Open& o = open_.back();
+    const std::size_t line = line_now();
+    const auto [at, fresh] = o.keys.try_emplace(k, line);
+    if (!fresh) {
+      refuse_line(label_, line,
+                  "the key " + quoted_word(k) + " comes a second time in " + path() +
+                      " (first on line " + std::to_string(at->second) +
+                      "); Velmora does not guess which one holds the landmarks.");
+    }
+    o.key = k;
+    return Base::key(k);
+  }
+  // Scalars count as array elements.
+  bool null() { return enter_value(), Base::null(); }
+  bool boolean(bool v) { return enter_value(), Base::boolean(v); }
+  bool number_integer(nlohmann::json::number_integer_t v) {
+    return enter_value(), Base::number_integer(v);
+  }
+  bool number_unsigned(nlohmann::json::number_unsigned_t v) {
+    return enter_value(), Base::number_unsigned(v);
+  }
+  bool number_float(nlohmann::json::number_float_t v, const std::string& s) {
+    return enter_value(), Base::number_float(v, s);
+  }
+  bool string(std::string& v) { return enter_value(), Base::string(v); }
+
+ private:
+  struct Open {
+    bool object;
+    std::size_t elements;  // of an array: the values so far
+    std::string key;       // of an object: the current key
+    std::map<std::string, std::size_t, std::less<>> keys;
+  };
+
+  void enter_value() {
+    if (!open_.empty() && !open_.back().object) ++open_.back().elements;
+  }
+
+  /// The line of the byte the lexer read last; it only moves forward.
+  std::size_t line_now() {
+    const auto end = std::min(static_cast<std::size_t>(*seen_ - text_.data()), text_.size());
+    for (; counted_ < end; ++counted_) {
+      const char c = text_[counted_];
+      if (c == '\n' || (c == '\r' && (counted_ + 1 == text_.size() || text_[counted_ + 1] != '\n')))
+        ++line_;
+    }
+    return line_;
+  }
+
+  std::string path() const {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < open_.size(); ++i) {
+      const Open& o = open_[i];
+      if (o.object) {
+        std::string key = o.key.substr(0, 32);
+        for (char& c : key)
+          if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+        out += (out.empty() ? "" : ".") + key;
+      } else {
+        out += "[" + std::to_string(o.elements - 1) + "]";
+      }
+    }
+    return out.empty() ? std::string("the top-level object") : out;
+  }
+
+  std::string_view text_;
+  std::string_view label_;
+  const char** seen_;
+  std::size_t counted_ = 0, line_ = 1;
+  std::vector<Open> open_;
+};
+
 }  // namespace
 
 ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view label) {
@@ -149,7 +286,10 @@ ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view 
 ImportedSample parse_markups_json_sample(std::string_view text, std::string_view label) {
   nlohmann::json doc;
   try {
-    doc = nlohmann::json::parse(text.begin(), text.end());
+    const char* seen = text.data();
+    DuplicateKeyCheck sax(doc, text, label, &seen);
+    nlohmann::json::sax_parse(TrackedChars(text.data(), &seen),
+                              TrackedChars(text.data() + text.size(), &seen), &sax);
   } catch (const nlohmann::json::parse_error& e) {
     refuse_line(label, line_of_offset(text, e.byte > 0 ? e.byte - 1 : 0),
                 "this is not valid JSON (" + json_reason(e.what()) + ").");

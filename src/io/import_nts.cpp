@@ -68,11 +68,6 @@ bool read_count(std::string_view word, std::size_t& n, bool& labelled) {
   return n <= kLargestCount;
 }
 
-bool is_number(std::string_view word) {
-  double v = 0;
-  return parse_double(word, v);
-}
-
 class NtsReader {
  public:
   NtsReader(std::string_view text, std::string_view label) : words_(text), label_(label) {
@@ -83,12 +78,7 @@ class NtsReader {
   ImportedSample read() {
     read_header();
     if (row_labels_) {
-      // Labels normally come as a block before the data; a file whose rows
-      // each begin with their label is read as well.
-      WordStream ahead = words_;
-      Word first, second;
-      inline_labels_ = !column_labels_ && ahead.next(first) && ahead.next(second) &&
-                       !is_number(first.text) && is_number(second.text);
+      inline_labels_ = rows_begin_with_labels();
       if (!inline_labels_) {
         for (std::size_t i = 0; i < n_; ++i)
           parts_.names.emplace_back(expect("row label", i, n_).text);
@@ -169,6 +159,57 @@ class NtsReader {
     n_ = n;
     cols_ = cols;
     parts_.k = cols / 3;
+  }
+
+  /// Row labels come either as a block of n words after the header (then
+  /// the column labels, then the rows) or one at the head of each row (the
+  /// column labels first).  The words on each line tell them apart: rows
+  /// that begin with their label hold one word more than the column count,
+  /// one row a line.  A file whose first two data lines are such rows is
+  /// read that way, and every later line must be one as well.
+  bool rows_begin_with_labels() {
+    struct Line {
+      std::size_t number = 0, words = 0;
+    };
+    std::vector<Line> lines;
+    WordStream ahead = words_;
+    Word w;
+    while (ahead.next(w)) {
+      if (lines.empty() || lines.back().number != w.line) lines.push_back({w.line, 0});
+      ++lines.back().words;
+    }
+    std::size_t first = 0;
+    if (column_labels_) {
+      std::size_t seen = 0;
+      while (first < lines.size() && seen < cols_) seen += lines[first++].words;
+      if (seen != cols_) return false;
+    }
+    const std::size_t row = cols_ + 1;
+    auto is_row = [&](std::size_t i) { return i < lines.size() && lines[i].words == row; };
+    if (!is_row(first) || (n_ > 1 && !is_row(first + 1))) return false;
+    const std::string shape = "rows of a label and " + std::to_string(cols_) + " numbers";
+    for (std::size_t i = first; i < lines.size(); ++i) {
+      if (i - first == n_) {
+        refuse_line(label_, lines[i].number,
+                    "the file holds " + std::to_string(lines.size() - first) + " " + shape + " (" +
+                        std::to_string(row) + " words a line); the header on line " +
+                        std::to_string(header_line_) + " announces " + std::to_string(n_) + ".");
+      }
+      if (lines[i].words != row) {
+        refuse_line(label_, lines[i].number,
+                    "the line holds " + std::to_string(lines[i].words) + " words; line " +
+                        std::to_string(lines[first].number) + " begins the " + shape + " (" +
+                        std::to_string(row) + " words), and a block of " + std::to_string(n_) +
+                        " labels would leave rows of " + std::to_string(cols_) + ".");
+      }
+    }
+    if (lines.size() - first < n_) {
+      refuse_line(label_, lines.back().number,
+                  "the file ends after " + std::to_string(lines.size() - first) + " of the " +
+                      std::to_string(n_) + " " + shape + " that the header on line " +
+                      std::to_string(header_line_) + " announces.");
+    }
+    return true;
   }
 
   Word expect(const char* what, std::size_t have, std::size_t want) {

@@ -1,8 +1,11 @@
 #include "io/list_files.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <span>
+#include <unordered_set>
 
 #include "core/errors.hpp"
 #include "io/checked_matrix.hpp"
@@ -86,7 +89,62 @@ TextMatrix parse_wire_list(std::string_view text, std::string_view label) {
 }
 
 TextMatrix load_wire_list(const std::string& path) {
-  return checked_wire_list(read_checked_matrix(path), path);
+  // The size is checked before the file is read, and again after, in case
+  // it grew meanwhile.
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  auto refuse_size = [&](std::uintmax_t bytes) {
+    if (bytes <= kLargestWireFile) return;
+    throw FileError(in_quotes(path) + ": the file holds " + std::to_string(bytes) +
+                    " bytes; a wireframe file may hold at most 100 MB.");
+  };
+  if (!ec) refuse_size(size);
+  const FileText file = FileText::read(path);
+  if (!file.ok())
+    throw FileError("Cannot open the file " + in_quotes(path) + ": " + file.reason() + ".");
+  const std::string_view text = file.text();
+  refuse_size(text.size());
+  std::size_t lines = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+      ++lines;
+  }
+  if (!text.empty() && text.back() != '\n' && text.back() != '\r') ++lines;
+  if (lines > kMostWireLines) {
+    throw FileError(in_quotes(path) + ": the file has " + std::to_string(lines) +
+                    " lines; a wireframe file may have at most " + std::to_string(kMostWireLines) +
+                    " (one wire a line).");
+  }
+  return checked_wire_list(parse_checked_matrix(text, path), path);
+}
+
+WireCleanup without_repeated_wires(const TextMatrix& wires) {
+  WireCleanup out;
+  if (wires.cols < kWireColumns) {
+    out.wires = wires;
+    return out;
+  }
+  std::unordered_set<std::uint64_t> seen;
+  std::vector<std::size_t> kept;
+  for (std::size_t i = 0; i < wires.rows; ++i) {
+    auto a = static_cast<std::uint64_t>(wires(i, 1)), b = static_cast<std::uint64_t>(wires(i, 2));
+    if (a == b) {
+      ++out.self;
+      continue;
+    }
+    if (a > b) std::swap(a, b);
+    if (!seen.insert(a << 32 | b).second) {
+      ++out.repeated;
+      continue;
+    }
+    kept.push_back(i);
+  }
+  out.wires.rows = kept.size();
+  out.wires.cols = wires.cols;
+  out.wires.values.reserve(kept.size() * wires.cols);
+  for (std::size_t c = 0; c < wires.cols; ++c)
+    for (std::size_t i : kept) out.wires.values.push_back(wires(i, c));
+  return out;
 }
 
 void check_wire_file(const TextMatrix& wires, std::size_t k, std::string_view label) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,9 +25,25 @@ TextMatrix parse_x_list(std::string_view text, std::string_view label);
 /// @return w×c matrix, c ≥ 3
 /// @throws FileError naming the file (line, column): unreadable, no
 ///   numbers, fewer than three numbers a line, text or NaN/infinite values,
-///   a landmark number that is not a whole number from 1 up
+///   a landmark number that is not a whole number from 1 up, or
+///   a file of more than 100 MB or more than a million lines (refused
+///   before it is parsed)
 TextMatrix load_wire_list(const std::string& path);
 TextMatrix parse_wire_list(std::string_view text, std::string_view label);
+
+/// The largest wireframe file, in bytes and in lines.
+inline constexpr std::uintmax_t kLargestWireFile = 100'000'000;
+inline constexpr std::size_t kMostWireLines = 1'000'000;
+
+/// A wire list without the wires that join a landmark to itself and
+/// without repeats of a wire (either direction), the first of each kept
+/// in order: at most k(k-1)/2 wires remain for k landmarks.
+struct WireCleanup {
+  TextMatrix wires;
+  std::size_t self = 0;      ///< wires left out that join a landmark to itself
+  std::size_t repeated = 0;  ///< wires left out that repeat an earlier one
+};
+WireCleanup without_repeated_wires(const TextMatrix& wires);
 
 /// Checks a wireframe file against a loaded sample of k landmarks.
 /// @throws FileError naming `label` and the line of the first landmark

@@ -139,7 +139,7 @@ double out_of_range_value(const char* b, const char* e) {
 }
 
 std::string in_quotes(std::string_view label) {
-  return "\"" + std::string(label) + "\"";
+  return "\"" + shown_name(label) + "\"";
 }
 
 FileText FileText::read(const std::string& path) {

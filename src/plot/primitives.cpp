@@ -61,16 +61,28 @@ std::vector<Handle> showshape3D(const Value& x, std::string_view spec) {
 std::vector<Handle> wire3d(const Value& x, const Value& wirelist, std::string_view spec) {
   check_configuration(x, "The configuration");
   io::check_wires(wirelist, x.rows());
-  auto& g = graphics();
-  Handle ax = g.current_axes();
-  std::vector<Handle> drawn;
-  for (std::size_t i = 0; i < wirelist.rows(); ++i) {
-    auto a = static_cast<std::size_t>(wirelist(i, 1)) - 1;
-    auto b = static_cast<std::size_t>(wirelist(i, 2)) - 1;
-    drawn.push_back(
-        g.plot(ax, {x(a, 0), x(b, 0)}, {x(a, 1), x(b, 1)}, {x(a, 2), x(b, 2)}, spec, true));
+  const std::size_t w = wirelist.rows();
+  if (w == 0) return {};
+  // One line for all wires, each two points and a NaN that lifts the pen:
+  // a wireframe of any size is one object, drawn as its separate wires.
+  constexpr double kBreak = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> xs, ys, zs;
+  for (auto* v : {&xs, &ys, &zs}) v->reserve(3 * w - 1);
+  for (std::size_t i = 0; i < w; ++i) {
+    if (i > 0) {
+      xs.push_back(kBreak);
+      ys.push_back(kBreak);
+      zs.push_back(kBreak);
+    }
+    for (std::size_t c : {1, 2}) {
+      const auto j = static_cast<std::size_t>(wirelist(i, c)) - 1;
+      xs.push_back(x(j, 0));
+      ys.push_back(x(j, 1));
+      zs.push_back(x(j, 2));
+    }
   }
-  return drawn;
+  auto& g = graphics();
+  return {g.plot(g.current_axes(), xs, ys, zs, spec, true)};
 }
 
 namespace {

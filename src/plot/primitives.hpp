@@ -16,10 +16,12 @@ namespace velmora::plot {
 /// @return the line objects drawn, one per configuration
 std::vector<gfx::Handle> showshape3D(const Value& x, std::string_view spec);
 
-/// Draws one line object per wire between landmarks wirelist(i,2) and
-/// wirelist(i,3) of configuration `x` (k×3).  Landmark numbers that are not
-/// whole numbers in 1…k are refused with a message before anything is drawn.
-/// @return the line objects drawn, one per wire
+/// Draws the wires between landmarks wirelist(i,2) and wirelist(i,3) of
+/// configuration `x` (k×3) as one line object: the two ends of each wire,
+/// in list order, with a NaN point between wires.  Landmark numbers that
+/// are not whole numbers in 1…k are refused with a message before anything
+/// is drawn.
+/// @return the line object drawn (none for an empty list)
 std::vector<gfx::Handle> wire3d(const Value& x, const Value& wirelist,
                                 std::string_view spec = "b-");
 

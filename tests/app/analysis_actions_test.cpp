@@ -1,3 +1,4 @@
+#include <Eigen/LU>
 #include <Eigen/QR>
 #include <cmath>
 #include <cstdio>
@@ -78,8 +79,8 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   };
   const Change changes[] = {{"RotateRefX", Value()},
                             {"RotateRefZ", Value()},
-                            {"SetSuperimposition", Value("optimal")},
-                            {"SetSuperimposition", Value("classic")}};
+                            {"SetSuperimposition", Value("classic")},
+                            {"SetSuperimposition", Value("optimal")}};
   std::shared_ptr<const Eigen::MatrixXd> before = state().scores;
   for (const Change& c : changes) {
     ASSERT_EQ(run(c.action, c.argument).outcome, Outcome::Done) << c.action;
@@ -196,20 +197,80 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   EXPECT_EQ(x_axis_label("", true), "ln X");
 }
 
-TEST_F(AppTest, WilksTitleFollowsCSBoxAndRegressorFollowsScale) {
+// The title names the regressor as the distance plot's axis does; centroid
+// size as CS or LCS, as the check box chooses.  The log keeps the printed
+// text but names 1 − Λ for what it is.
+TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
   load_examples();
-  ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
-  std::string linear = hb->messages().back().text;
-  EXPECT_EQ(hb->messages().back().title,
-            "Multivariate Regression of PW+Uniform on LCS -Manova Results");
-  EXPECT_EQ(linear.rfind("Wilks Lambda= ", 0), 0u);
-  EXPECT_NE(linear.find("   F score= "), std::string::npos);
-  type_into("CSBox", Value(1.0));
-  run("LnDown");
+  const std::string head = "Multivariate Regression of PW+Uniform on ";
+  struct Case {
+    const char* scale;
+    const char* x;  // "UseCS" or an X file
+    double cs_box;
+    const char* regressor;
+  };
+  for (const Case& c :
+       {Case{"LinearDown", "age.txt", 0, "age"}, Case{"LnDown", "age.txt", 1, "ln(age)"},
+        Case{"LinearDown", "UseCS", 1, "CS"}, Case{"LnDown", "UseCS", 0, "LCS"}}) {
+    if (std::string(c.x) == "UseCS") {
+      ASSERT_EQ(run("UseCS").outcome, Outcome::Done);
+    } else {
+      hb->queue_path(example(c.x));
+      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done);
+    }
+    run(c.scale);
+    type_into("CSBox", Value(c.cs_box));
+    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(hb->messages().back().title, head + c.regressor + " -Manova Results");
+    const std::string shown = hb->messages().back().text;
+    EXPECT_EQ(shown.rfind("Wilks Lambda= ", 0), 0u);
+    const std::size_t share = shown.find("  Percent variance explained: ");
+    ASSERT_NE(share, std::string::npos) << shown;
+    const LogEntry& logged = state().log.entries().back();
+    EXPECT_EQ(logged.title, hb->messages().back().title);
+    std::string want = shown;
+    want.replace(share + 2, 26, "1 − Λ (not a share of Procrustes variance)");
+    EXPECT_EQ(logged.text, want);
+  }
+}
+
+// With full-precision files the log also carries every number exactly; the
+// printed report keeps its digits.
+TEST_F(AppTest, FullPrecisionLogEntriesCarryEveryNumberExactly) {
+  load_examples();
   ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
-  EXPECT_EQ(hb->messages().back().title,
-            "Multivariate Regression of PW+Uniform on CS -Manova Results");
-  EXPECT_NE(hb->messages().back().text, linear);
+  const std::string six = state().log.entries().back().text;
+  EXPECT_EQ(six.find("Full precision"), std::string::npos);
+  ASSERT_EQ(run("SetFullPrecision", Value("on")).outcome, Outcome::Done);
+  ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
+  const std::string text = state().log.entries().back().text;
+  ASSERT_EQ(text.substr(0, six.size() + 1), six + "\n");
+  EXPECT_EQ(hb->messages().back().text.find("Full precision"), std::string::npos);
+  // Λ recomputed from the scores: det of the residual over the total
+  // sums of squares and products.
+  const Eigen::MatrixXd y = var("pwscores").to_matrix();
+  const Eigen::VectorXd x = var("XVariable").to_vector();
+  Eigen::MatrixXd d(y.rows(), 2);
+  d << Eigen::VectorXd::Ones(y.rows()), x;
+  const Eigen::MatrixXd res = y - d * d.colPivHouseholderQr().solve(y);
+  const Eigen::MatrixXd yc = y.rowwise() - y.colwise().mean();
+  const double lambda = (res.transpose() * res).determinant() / (yc.transpose() * yc).determinant();
+  const std::string line = text.substr(six.size() + 1);
+  const std::string lead = "Full precision: Wilks Lambda = ";
+  ASSERT_EQ(line.rfind(lead, 0), 0u) << line;
+  const std::size_t end = line.find(';');
+  const std::string written = line.substr(lead.size(), end - lead.size());
+  EXPECT_NEAR(std::stod(written), lambda, 1e-9 * lambda);
+  EXPECT_GT(written.size(), 8u);  // more digits than the message's four
+  EXPECT_NE(line.find("; 1 − Λ (not a share of Procrustes variance) = "), std::string::npos);
+  EXPECT_NE(line.find("; df1 = 29; df2 = 50; p value = "), std::string::npos) << line;
+  // Shortest round-trip form: the text reads back to a double that prints
+  // the same way.
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.17g", std::stod(written));
+  EXPECT_EQ(std::stod(buf), std::stod(written));
+  EXPECT_EQ(full_precision_line({{"a", 0.1}, {"b", 1e-300}, {"c", 2}}),
+            "Full precision: a = 0.1; b = 1e-300; c = 2");
 }
 
 TEST_F(AppTest, WilksWithTooFewSpecimensSaysSo) {
@@ -240,9 +301,10 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
     double type;
     std::size_t lines;
   };
-  // Displacement vectors carry one more line: their arrowheads.
+  // A wireframe is one line; displacement vectors carry one more line:
+  // their arrowheads.
   for (Case c :
-       {Case{1, 1 + 14 + 1}, Case{2, 1 + 14 + 1 + 14}, Case{3, 1 + 14 + 12 + 1}, Case{4, 1 + 14}}) {
+       {Case{1, 1 + 1 + 1}, Case{2, 1 + 1 + 1 + 1}, Case{3, 1 + 1 + 12 + 1}, Case{4, 1 + 1}}) {
     type_into("DeFormat", Value(c.type));
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
     EXPECT_EQ(children(), c.lines) << c.type;
@@ -273,7 +335,18 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   EXPECT_EQ(last_message(), r.message);
   EXPECT_EQ(text_of("ExagerationBox"), "0");
   EXPECT_EQ(state().inputs.exaggeration, 0);
-  EXPECT_EQ(children(), 1u + 14 + 12 + 1);  // nothing redrawn
+  EXPECT_EQ(children(), 1u + 1 + 12 + 1);  // nothing redrawn
+  // The factor is bounded where it is typed: ±1e6 is taken, more is not.
+  for (const char* big : {"1e308", "-1000000.5", "inf"}) {
+    r = type_into("ExagerationBox", Value(big));
+    EXPECT_EQ(r.outcome, Outcome::Refused) << big;
+    EXPECT_EQ(state().inputs.exaggeration, 0) << big;
+  }
+  EXPECT_EQ(type_into("ExagerationBox", Value("1e308")).message,
+            "The exaggeration factor \"1e308\" is too large: type a number from -1000000 to "
+            "1000000 (1e6).");
+  ASSERT_EQ(type_into("ExagerationBox", Value("-1e6")).outcome, Outcome::Done);
+  EXPECT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
 }
 
 TEST_F(AppTest, ResultFilesAreWrittenWithTheirLayout) {

@@ -248,6 +248,34 @@ TEST_F(BatchAnswers, CallVelmoraswRunsAsTheBareAction) {
             kBatchOk);
   EXPECT_TRUE(std::filesystem::exists(temp("ref.txt")));
   EXPECT_EQ(run_script("call velmorasw Loaddata\n"), kBatchMalformed);
+  // No action name at all is a script error too, found before anything runs.
+  for (const char* call : {"call velmorasw 5", "call velmorasw", "call0 velmorasw [1 2]",
+                           "call velmorasw ShowMean 1 2"}) {
+    cap_.clear();
+    EXPECT_EQ(run_script("SetPlotDensity 30\n" + std::string(call) + "\n"), kBatchMalformed)
+        << call;
+    EXPECT_EQ(errors(),
+              "batch line 2: \"call velmorasw\" takes the name of an action and at most one "
+              "argument, as in \"call velmorasw SetPlotDensity 30\"; nothing was run.\n")
+        << call;
+    EXPECT_EQ(cap_.text().find("Fell through"), std::string::npos);
+  }
+}
+
+// From the command line: a function that declares no outputs is asked for
+// none, and an error ends the program with exit status 1.
+TEST(CommandLine, CallsExitWithTheStatusOfTheirOutcome) {
+  const auto dir = std::filesystem::temp_directory_path();
+  auto [status, out] = run_program(dir, "nosuchfunction");
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("Undefined function or variable \"nosuchfunction\"."), std::string::npos)
+      << out;
+  std::tie(status, out) = run_program(dir, "velmorasw ToggleDots");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out.find("declared number of outputs"), std::string::npos) << out;
+  std::tie(status, out) = run_program(dir, "centsize3Da");
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("centsize3Da"), std::string::npos) << out;
 }
 
 TEST_F(BatchAnswers, SaveSessionScriptWritesWhatRanAndReplaysIt) {

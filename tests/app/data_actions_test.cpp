@@ -141,12 +141,18 @@ TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   EXPECT_EQ(hb->dialogs().back().filter, "*.txt");
   EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
   load_examples(false);
-  // Reference stars, then one line per wire between landmarks 7–12 and 1–2.
+  // Reference stars, then the wires between landmarks 7–12 and 1–2 as one
+  // line, the pen lifted between them.
   Value kids = g->get(g->current_axes(), "Children");
-  ASSERT_EQ(kids.numel(), 3u);
+  ASSERT_EQ(kids.numel(), 2u);
   const Value& ref = var("reference");
-  Value wire = g->get(kids(1), "XData");
-  EXPECT_EQ(wire, Value::row({ref(6, 0), ref(11, 0)}));
+  Value wire = g->get(kids(0), "XData");
+  ASSERT_EQ(wire.numel(), 5u);
+  EXPECT_EQ(wire(0), ref(6, 0));
+  EXPECT_EQ(wire(1), ref(11, 0));
+  EXPECT_TRUE(std::isnan(wire(2)));
+  EXPECT_EQ(wire(3), ref(0, 0));
+  EXPECT_EQ(wire(4), ref(1, 0));
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
   // A wireframe beyond the sample's landmarks is refused when it is loaded.
   hb->queue_path(write("long.txt", "1 1 13\n"));
@@ -159,17 +165,17 @@ TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenTheMeanOnTop) {
   load_examples(false, true);
   ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done) << last_report().message;
   Value kids = g->get(g->current_axes(), "Children");
-  // Newest first: the mean, its 14 wires, the 80 specimens; the reference
-  // that LoadData drew gives way to the mean.
-  ASSERT_EQ(kids.numel(), 1u + 14 + 80);
+  // Newest first: the mean, its wireframe (one line), the 80 specimens; the
+  // reference that LoadData drew gives way to the mean.
+  ASSERT_EQ(kids.numel(), 1u + 1 + 80);
   EXPECT_EQ(g->get_text(kids(0), "Tag"), "Mean");
-  for (std::size_t i = 15; i < kids.numel(); ++i) {
+  for (std::size_t i = 2; i < kids.numel(); ++i) {
     EXPECT_EQ(g->get(kids(i), "MarkerFaceColor"), g->get(kids(i), "Color")) << i;  // filled
     EXPECT_EQ(g->get_text(kids(i), "Tag"), "Specimen");
   }
   // Drawn again, the sample is still shown once.
   ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done);
-  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u + 14 + 80);
+  EXPECT_EQ(g->get(g->current_axes(), "Children").numel(), 1u + 1 + 80);
 }
 
 TEST_F(AppTest, FourQuarterTurnsRestoreReferenceAndSample) {
@@ -269,6 +275,36 @@ TEST_F(AppTest, ASampleTooSmallForTheWireframeRemovesIt) {
   EXPECT_FALSE(var("wireactive").is_true());
   EXPECT_EQ(text_of("WireBox"), "No Wireframe Loaded");
   EXPECT_EQ(var("reference").rows(), 5u);
+}
+
+// A wireframe belongs to the landmark scheme it was loaded with: a sample of
+// another count removes it even where its landmark numbers would fit, and
+// one of the same count keeps it.
+TEST_F(AppTest, ASampleOfAnotherLandmarkCountRemovesTheWireframe) {
+  load_examples(false, true);
+  const std::size_t messages = hb->messages().size();
+  hb->queue_path(write("same.txt", sample_file(20, 12)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(hb->messages().size(), messages);
+  EXPECT_EQ(text_of("WireBox"), "Loaded Wirelist: skull_wires.txt \n,with 14 wires");
+  // ClearData keeps the wireframe, and the scheme it belongs to.
+  run("ClearData");
+  hb->queue_path(write("more.txt", sample_file(20, 30)));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(last_message(),
+            "The wireframe was loaded for samples of 12 landmarks; this sample has 30: wireframe "
+            "removed.");
+  EXPECT_EQ(hb->messages().back().title, "Wireframe removed");
+  EXPECT_TRUE(var("wirelist").empty());
+  EXPECT_EQ(text_of("WireBox"), "No Wireframe Loaded");
+  for (gfx::Handle h : g->children(g->current_axes()))
+    EXPECT_NE(g->get_text(h, "Tag"), "ReferenceWire");
+  // A wireframe loaded for this sample stays with it.
+  hb->queue_path(write("w.txt", "1 1 30\n2 29 30\n"));
+  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+  hb->queue_path(temp("more.txt"));
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_FALSE(var("wirelist").empty());
 }
 
 TEST_F(AppTest, SeveralMarkupFilesLoadAsOneSampleInTheOrderChosen) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <set>
+#include <utility>
 
 #include "app_fixture.hpp"
 #include "platform/runtime/function_table.hpp"
@@ -99,6 +101,52 @@ TEST_F(AppTest, LabelsAxesVisibilityAndClearing) {
   EXPECT_FALSE(g->valid(ax3));
   EXPECT_EQ(g->current_figure(), main);
   EXPECT_NE(cap.text().find("ans ="), std::string::npos);
+}
+
+// Every display draws its own subject on an empty axes: nothing of the one
+// before stays in the figure or its legend, and the view, the window's size
+// and the display settings do.
+TEST_F(AppTest, EachDisplayShowsOnlyItsOwnSubject) {
+  load_examples(true, true);
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  run("TurnGridOn");
+  type_into("DeFormat", Value(2.0));  // symbols and wireframes
+  auto axes3d = [&] { return g->get(*state().figure3d, "CurrentAxes").to_scalar(); };
+  // The roles of the drawn lines, and the legend's names, in drawing order.
+  auto drawn = [&] {
+    std::set<std::string> roles, names;
+    for (gfx::Handle h : g->children(axes3d())) {
+      if (g->type(h) != gfx::Type::Line) continue;
+      roles.insert(g->get_text(h, "Tag"));
+      if (!g->get_text(h, "DisplayName").empty()) names.insert(g->get_text(h, "DisplayName"));
+    }
+    return std::make_pair(roles, names);
+  };
+  using Set = std::set<std::string>;
+  struct Case {
+    const char* before;
+    const char* action;
+    Set roles, names;
+  };
+  for (const Case& c :
+       {Case{"ShowPCA", "ShowProcrustes", Set{"Specimen", "Mean", "ReferenceWire"},
+             Set{"Specimens (n = 80)", "Mean shape"}},
+        Case{"ShowRegression", "ShowMean", Set{"Mean", "ReferenceWire"}, Set{"Mean shape"}},
+        Case{"ShowProcrustes", "ShowPCA", Set{"Mean", "ReferenceWire", "Target", "TargetWire"},
+             Set{"Mean shape (reference)", "Target: PC1, 2 SD"}},
+        Case{"ShowPCA", "ShowRegression", Set{"Mean", "ReferenceWire", "Target", "TargetWire"},
+             Set{"Mean shape (reference)", "Target: change over the range of X, ×3"}}}) {
+    ASSERT_EQ(run(c.before).outcome, Outcome::Done) << last_report().message;
+    g->set(axes3d(), "View", Value::row({-120, 10}));
+    const auto size = g->object(*state().figure3d).pos_px;
+    ASSERT_EQ(run(c.action).outcome, Outcome::Done) << last_report().message;
+    const auto [roles, names] = drawn();
+    EXPECT_EQ(roles, c.roles) << c.before << " then " << c.action;
+    EXPECT_EQ(names, c.names) << c.before << " then " << c.action;
+    EXPECT_EQ(g->get(axes3d(), "View"), Value::row({-120, 10})) << c.action;
+    EXPECT_EQ(g->object(*state().figure3d).pos_px, size) << c.action;
+    EXPECT_EQ(g->get_text(axes3d(), "XGrid"), "on") << c.action;
+  }
 }
 
 TEST_F(AppTest, ExportsOfThe3DFigure) {

@@ -113,7 +113,7 @@ TEST_F(Files, ResultsAreNeverWrittenOntoSpecialFiles) {
   // Figures go through the same writer.
   hb->queue_path(fifo);
   ActionReport r = run("CopyDEPS");
-  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message, "Cannot write the file \"" + fifo +
                            "\": it is a named pipe (FIFO), not a regular file.");
 

@@ -41,7 +41,7 @@ class Deformation : public PlotTest {
     enum Kind { Shape, Wire, Vector } kind;
     const Eigen::MatrixXd* config;  // the configuration drawn (Vector: its start)
     const char* style;
-    Eigen::Index index = 0;  // the wire or landmark
+    Eigen::Index index = 0;  // the landmark of a vector
   };
   void expect_drawn(const std::vector<Expected>& want, const Eigen::MatrixXd& deformed,
                     const std::string& what) const {
@@ -61,10 +61,13 @@ class Deformation : public PlotTest {
             EXPECT_LT((point(h, static_cast<std::size_t>(j)) - c.row(j)).norm(), 1e-15);
           break;
         case Expected::Wire:
-          ASSERT_EQ(points(h), 2u);
-          for (std::size_t end = 0; end < 2; ++end) {
-            const auto j = static_cast<Eigen::Index>(wires_(e.index, 1 + end)) - 1;
-            EXPECT_LT((point(h, end) - c.row(j)).norm(), 1e-15);
+          // The whole wireframe: each wire's two ends, NaN between wires.
+          ASSERT_EQ(points(h), static_cast<std::size_t>(3 * wires_.rows() - 1));
+          for (Eigen::Index w = 0; w < wires_.rows(); ++w) {
+            for (Eigen::Index end = 0; end < 2; ++end) {
+              const auto j = static_cast<Eigen::Index>(wires_(w, 1 + end)) - 1;
+              EXPECT_LT((point(h, static_cast<std::size_t>(3 * w + end)) - c.row(j)).norm(), 1e-15);
+            }
           }
           break;
         case Expected::Vector:
@@ -106,15 +109,11 @@ TEST_F(Deformation, EachDisplayTypeDrawsItsObjectsInOrder) {
         auto shape_with_wires = [&](const Eigen::MatrixXd* c, const char* symbol,
                                     const char* wire_style) {
           want.push_back({Expected::Shape, c, symbol});
-          if (drawn)
-            for (Eigen::Index w = 0; w < wires_.rows(); ++w)
-              want.push_back({Expected::Wire, c, wire_style, w});
+          if (drawn) want.push_back({Expected::Wire, c, wire_style});
         };
         if (t != "d") shape_with_wires(&ref_, "ks", "k-");
         if (t == "a" || t == "b") want.push_back({Expected::Shape, &deformed, "ro"});
-        if (t == "b" && drawn)
-          for (Eigen::Index w = 0; w < wires_.rows(); ++w)
-            want.push_back({Expected::Wire, &deformed, linespec, w});
+        if (t == "b" && drawn) want.push_back({Expected::Wire, &deformed, linespec});
         if (t == "c")
           for (Eigen::Index j = 0; j < kLandmarks; ++j)
             want.push_back({Expected::Vector, &ref_, "b-", j});
@@ -143,8 +142,7 @@ TEST_F(Deformation, TheTargetListDecidesAndTheReferenceListLinks) {
   plotpw3d(Value::matrix(ref_), Value::matrix(scores_), "ko", "ro", "d", Value::matrix(unnumbered),
            Value(5.0), "k-.");
   std::vector<Expected> want = {{Expected::Shape, &deformed, "ro"}};
-  for (Eigen::Index w = 0; w < wires_.rows(); ++w)
-    want.push_back({Expected::Wire, &deformed, "k-.", w});
+  want.push_back({Expected::Wire, &deformed, "k-."});
   expect_drawn(want, deformed, "target list present");
   // A reference list without a target list: links on the reference only.
   g->clear_figure(fig);
@@ -152,7 +150,7 @@ TEST_F(Deformation, TheTargetListDecidesAndTheReferenceListLinks) {
   plotpw3d(Value::matrix(ref_), Value::matrix(scores_), "ko", "ro", "b", Value::matrix(wires_),
            Value(), "k-.");
   want = {{Expected::Shape, &ref_, "ko"}};
-  for (Eigen::Index w = 0; w < wires_.rows(); ++w) want.push_back({Expected::Wire, &ref_, "k-", w});
+  want.push_back({Expected::Wire, &ref_, "k-"});
   want.push_back({Expected::Shape, &deformed, "ro"});
   expect_drawn(want, deformed, "target list absent");
 }
@@ -202,8 +200,7 @@ TEST_F(Deformation, RefusalsAndTheCallByName) {
   table.call("plotpw3d", args, 0);
   const Eigen::MatrixXd deformed = target(scores_);
   std::vector<Expected> want = {{Expected::Shape, &deformed, "ro"}};
-  for (Eigen::Index w = 0; w < wires_.rows(); ++w)
-    want.push_back({Expected::Wire, &deformed, "r-", w});
+  want.push_back({Expected::Wire, &deformed, "r-"});
   expect_drawn(want, deformed, "by name");
   args.push_back(Value("k-"));
   args.push_back(Value(1.0));

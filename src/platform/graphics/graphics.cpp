@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/file_bytes.hpp"
 #include "platform/graphics/property_schema.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
@@ -140,9 +141,24 @@ void Graphics::set_native_callback(Handle h, std::string_view name, NativeCallba
 
 // --- dialogs ----------------------------------------------------------------
 
+namespace {
+
+// A chosen name with a NUL byte is no file name: the system would take the
+// part before the NUL, another file.  Refused before any action sees it.
+void check_pick(const std::optional<FilePick>& pick, std::string_view title) {
+  if (!pick) return;
+  const std::string path = pick->path();
+  if (std::string why = nul_in_name_reason(path); !why.empty())
+    throw DataRefusal("\"" + shown_name(path) + "\" is no file name: " + why + ".",
+                      std::string(title));
+}
+
+}  // namespace
+
 std::optional<FilePick> Graphics::open_file_dialog(std::string_view filter,
                                                    std::string_view title) {
   auto pick = backend_->open_file_dialog(filter, title);
+  check_pick(pick, title);
   if (dialog_observer_) dialog_observer_("open", pick);
   return pick;
 }
@@ -150,12 +166,14 @@ std::optional<FilePick> Graphics::open_file_dialog(std::string_view filter,
 std::optional<FilePick> Graphics::save_file_dialog(std::string_view filter,
                                                    std::string_view title) {
   auto pick = backend_->save_file_dialog(filter, title);
+  check_pick(pick, title);
   if (dialog_observer_) dialog_observer_("save", pick);
   return pick;
 }
 
 std::vector<FilePick> Graphics::open_files_dialog(std::string_view filter, std::string_view title) {
   std::vector<FilePick> picks = backend_->open_files_dialog(filter, title);
+  for (const FilePick& p : picks) check_pick(p, title);
   if (dialog_observer_) {
     if (picks.empty()) dialog_observer_("open", std::nullopt);
     for (const FilePick& p : picks) dialog_observer_("open", p);

@@ -8,6 +8,7 @@
 #include "platform/graphics/graphics.hpp"
 #include "platform/graphics/scene.hpp"
 #include "platform/render/renderer.hpp"
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::gfx {
@@ -39,8 +40,16 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
   double scale = dpi / g.backend().pixels_per_inch();
   if (device == "meta") {
     if (!path.empty()) throw RuntimeError("-dmeta prints to the clipboard, not to a file.");
-    g.backend().set_clipboard({{"image/svg+xml", render::to_svg(scene, !noui)},
-                               {"image/png", render::to_png(scene, scale, !noui)}});
+    std::string svg = render::to_svg(scene, !noui), png = render::to_png(scene, scale, !noui);
+    const std::size_t svg_size = svg.size(), png_size = png.size();
+    g.backend().set_clipboard({{"image/svg+xml", std::move(svg)}, {"image/png", std::move(png)}});
+    // Without a desktop no other program can paste the copy: say where it
+    // went rather than seem to have done nothing.
+    if (headless_backend()) {
+      console().write("The figure was copied to the headless clipboard (SVG, " +
+                      std::to_string(svg_size) + " bytes; PNG, " + std::to_string(png_size) +
+                      " bytes); without a desktop no other program can paste it.\n");
+    }
     return;
   }
   if (path.empty()) throw RuntimeError("print -d" + device + " needs a file name.");

@@ -426,18 +426,23 @@ class AxesPainter {
 
   void paint_line(const SceneLine& l, MarkerStamper& stamper) {
     if (draws_stroke(l)) {
-      cairo_new_path(cr_);
-      visit_stroke_pieces(l, proj_, [&](P2 a, P2 b, bool joined) {
-        if (!joined) cairo_move_to(cr_, a[0], a[1]);
-        cairo_line_to(cr_, b[0], b[1]);
-      });
       const double width_px = stroke_width_px(l);
       std::vector<double> dash = dash_pattern(l.style, width_px);
       cairo_set_dash(cr_, dash.data(), static_cast<int>(dash.size()), 0);
       cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
       cairo_set_line_width(cr_, width_px);
       set_rgb(cr_, l.color);
-      cairo_stroke(cr_);
+      // Each piece the pen draws without lifting is stroked on its own: a
+      // line broken by NaN points (a wireframe) gives its pieces' pixels.
+      cairo_new_path(cr_);
+      bool open = false;
+      visit_stroke_pieces(l, proj_, [&](P2 a, P2 b, bool joined) {
+        if (!joined && open) cairo_stroke(cr_);
+        if (!joined) cairo_move_to(cr_, a[0], a[1]);
+        cairo_line_to(cr_, b[0], b[1]);
+        open = true;
+      });
+      if (open) cairo_stroke(cr_);
       cairo_set_dash(cr_, nullptr, 0, 0);
     }
     if (draws_markers(l)) stamper.draw(cr_, marker_style(l), marker_centres(l, proj_));

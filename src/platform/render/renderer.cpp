@@ -6,9 +6,14 @@
 #include <cairo-svg.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string_view>
 
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
@@ -38,6 +43,49 @@ void check(cairo_status_t status) {
                        ".");
 }
 
+/// A vector surface could not write its document; `error` is the errno of
+/// the failed write (Cairo keeps pages in a temporary file of its own), or 0.
+class StreamError : public RuntimeError {
+ public:
+  StreamError(const std::string& what, int error) : RuntimeError(what), error(error) {}
+  int error;
+};
+
+/// Seconds since 1970 that stand as the creation date of a PDF or EPS
+/// export: SOURCE_DATE_EPOCH when it holds a whole number of seconds, else
+/// the fixed 1 January 2000, so that the same figure makes the same bytes.
+std::time_t document_time() {
+  constexpr std::time_t kFixedDate = 946684800;  // 2000-01-01 00:00:00 UTC
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (!text || !*text) return kFixedDate;
+  long long seconds = 0;
+  const char* end = text + std::strlen(text);
+  auto [at, ec] = std::from_chars(text, end, seconds);
+  if (ec != std::errc() || at != end || seconds < 0 || seconds > 253402300799LL) return kFixedDate;
+  return static_cast<std::time_t>(seconds);
+}
+
+std::string utc_text(const char* format) {
+  const std::time_t t = document_time();
+  std::tm parts{};
+  ::gmtime_r(&t, &parts);
+  char buf[64];
+  const std::size_t n = std::strftime(buf, sizeof buf, format, &parts);
+  return std::string(buf, n);
+}
+
+/// Puts the document date in place of the clock time that Cairo writes
+/// into an EPS file's "%%CreationDate:" comment.
+void set_eps_date(std::string& eps) {
+  constexpr std::string_view kKey = "\n%%CreationDate:";
+  const std::size_t at = eps.find(kKey);
+  if (at == std::string::npos) return;
+  const std::size_t start = at + kKey.size();
+  const std::size_t end = eps.find('\n', start);
+  if (end == std::string::npos) return;
+  eps.replace(start, end - start, " " + utc_text("%a %b %e %H:%M:%S %Y"));
+}
+
 cairo_status_t append(void* closure, const unsigned char* data, unsigned int length) {
   static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
@@ -58,8 +106,9 @@ cairo_status_t paint_onto(cairo_surface_t* s, double scale, const FigureScene& f
 cairo_surface_t* raster(const FigureScene& f, double scale, bool include_controls) {
   if (!(std::isfinite(scale) && scale > 0))
     throw RuntimeError("Bad image scale " + std::to_string(scale) + ".");
-  cairo_surface_t* s = cairo_image_surface_create(
-      CAIRO_FORMAT_ARGB32, device_size(f.width_px, scale), device_size(f.height_px, scale));
+  const int width = device_size(f.width_px, scale), height = device_size(f.height_px, scale);
+  check_pixel_budget(width, height);
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   {
     // The figure's size times the scale is rounded to whole pixels: the
     // pixels the figure covers only in part take its colour too, so the
@@ -90,9 +139,13 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
     case Vector::Svg:
       s = cairo_svg_surface_create_for_stream(append, &out, w, h);
       break;
-    case Vector::Pdf:
+    case Vector::Pdf: {
       s = cairo_pdf_surface_create_for_stream(append, &out, w, h);
+      const std::string date = utc_text("%Y-%m-%dT%H:%M:%SZ");
+      cairo_pdf_surface_set_metadata(s, CAIRO_PDF_METADATA_CREATE_DATE, date.c_str());
+      cairo_pdf_surface_set_metadata(s, CAIRO_PDF_METADATA_MOD_DATE, date.c_str());
       break;
+    }
     case Vector::Eps:
       s = cairo_ps_surface_create_for_stream(append, &out, w, h);
       cairo_ps_surface_restrict_to_level(s, CAIRO_PS_LEVEL_2);
@@ -100,11 +153,17 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
       cairo_ps_surface_dsc_comment(s, "%%Title: Velmora figure");
       break;
   }
+  errno = 0;
   cairo_status_t st = paint_onto(s, kPtPerPx, f, include_controls);
   cairo_surface_finish(s);
+  const int error = errno;
   if (st == CAIRO_STATUS_SUCCESS) st = cairo_surface_status(s);
   cairo_surface_destroy(s);
+  if (st == CAIRO_STATUS_WRITE_ERROR)
+    throw StreamError(std::string("Cannot render the figure: ") + cairo_status_to_string(st) + ".",
+                      error);
   check(st);
+  if (kind == Vector::Eps) set_eps_date(out);
   return out;
 }
 
@@ -134,6 +193,18 @@ Image to_image(const FigureScene& f, double scale, bool include_controls) {
   return im;
 }
 
+void check_pixel_budget(double width, double height) {
+  const double pixels = width * height;
+  if (pixels <= kPixelBudget) return;
+  char size[96];
+  std::snprintf(size, sizeof size, "%.0f × %.0f pixels (%.1f megapixels)", width, height,
+                pixels / 1e6);
+  throw DataRefusal("The picture would be " + std::string(size) + "; pictures are capped at " +
+                        std::to_string(static_cast<long long>(kPixelBudget / 1e6)) +
+                        " megapixels. Make the figure smaller or use a lower resolution.",
+                    "Picture too large");
+}
+
 std::string to_png(const FigureScene& f, double scale, bool include_controls) {
   cairo_surface_t* s = raster(f, scale, include_controls);
   std::string out;
@@ -155,20 +226,37 @@ std::string to_eps(const FigureScene& f, bool include_controls) {
   return vector_document(f, include_controls, Vector::Eps);
 }
 
+namespace {
+
+/// Makes a document for the file `path`; a write that failed on the way
+/// (Cairo's own temporary file past a file-size limit or on a full disk)
+/// is a refused write of that file.
+template <class Make>
+std::string document_for(const std::string& path, Make make) {
+  try {
+    return make();
+  } catch (const StreamError& e) {
+    throw WriteError(write_error_text(
+        path, e.error != 0 ? std::strerror(e.error) : "error while writing to output stream"));
+  }
+}
+
+}  // namespace
+
 void write_png(const FigureScene& f, const std::string& path, double scale, bool include_controls) {
   write_file_safely(path, to_png(f, scale, include_controls));
 }
 
 void write_svg(const FigureScene& f, const std::string& path, bool include_controls) {
-  write_file_safely(path, to_svg(f, include_controls));
+  write_file_safely(path, document_for(path, [&] { return to_svg(f, include_controls); }));
 }
 
 void write_pdf(const FigureScene& f, const std::string& path, bool include_controls) {
-  write_file_safely(path, to_pdf(f, include_controls));
+  write_file_safely(path, document_for(path, [&] { return to_pdf(f, include_controls); }));
 }
 
 void write_eps(const FigureScene& f, const std::string& path, bool include_controls) {
-  write_file_safely(path, to_eps(f, include_controls));
+  write_file_safely(path, document_for(path, [&] { return to_eps(f, include_controls); }));
 }
 
 }  // namespace velmora::render

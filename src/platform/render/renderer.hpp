@@ -62,6 +62,19 @@ struct Image {
 /// image of round(width_px * scale) × round(height_px * scale) pixels.
 Image to_image(const FigureScene& figure, double scale, bool include_controls);
 
+/// The most pixels one raster picture may hold.  A figure sized in pixels,
+/// in centimetres or inches at a resolution, a surface or an animation
+/// frame: every picture of a given size is checked by check_pixel_budget
+/// before any memory is taken for it.
+inline constexpr double kPixelBudget = 100e6;
+
+/// Refuses a picture of `width` × `height` device pixels above
+/// kPixelBudget.
+/// @throws DataRefusal `The picture would be W × H pixels (M megapixels);
+///   pictures are capped at 100 megapixels. Make the figure smaller or use
+///   a lower resolution.`
+void check_pixel_budget(double width, double height);
+
 /// The figure as PNG file bytes at `scale` (dpi / 96).
 std::string to_png(const FigureScene& figure, double scale, bool include_controls);
 

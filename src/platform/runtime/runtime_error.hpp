@@ -12,6 +12,15 @@ class RuntimeError : public std::runtime_error {
   explicit RuntimeError(const std::string& what) : std::runtime_error(what) {}
 };
 
+/// A file was not written (its folder refuses it, the disk is full, the
+/// name is no file name …).  Nothing was changed; the text names the file
+/// and the reason: `Cannot write the file "PATH": REASON.`  An action that
+/// meets it is refused, as a data check refuses one.
+class WriteError : public RuntimeError {
+ public:
+  explicit WriteError(const std::string& what) : RuntimeError(what) {}
+};
+
 /// A check on the user's data refused the action.  The text is shown in a
 /// message box; nothing has been changed when it is thrown.
 class DataRefusal : public std::runtime_error {

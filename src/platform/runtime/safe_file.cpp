@@ -12,6 +12,7 @@
 #include <new>
 #include <random>
 
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora {
@@ -22,7 +23,39 @@ namespace {
 constexpr int kTempAttempts = 100;
 
 [[noreturn]] void cannot_write(const std::string& path, const std::string& reason) {
-  throw RuntimeError("Cannot write the file \"" + path + "\": " + reason + ".");
+  throw WriteError(write_error_text(path, reason));
+}
+
+/// Why the user saving may not replace an existing file of mode `mode`,
+/// or "".  Root may write any file, so for root a file with no write bit
+/// for anyone is read-only; for any other user the system's own check of
+/// the effective user decides.
+std::string read_only_reason(const std::string& path, mode_t mode) {
+  const bool writable = ::geteuid() == 0
+                            ? (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0
+                            : ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  return writable ? std::string() : "it is read-only (no write permission), so it is kept";
+}
+
+/// Gives the temporary file the owner and group of the file it replaces,
+/// as far as the process may; a note on the console says what changed.
+void keep_owner(int fd, const std::string& path, const struct stat& old) {
+  if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return;
+  if (::fchown(fd, old.st_uid, old.st_gid) == 0) return;
+  // Without the right to give a file away, its group may still be kept.
+  const bool group_kept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+  struct stat now {};
+  if (::fstat(fd, &now) != 0) return;
+  std::string changed;
+  if (now.st_uid != old.st_uid)
+    changed = "owner " + std::to_string(old.st_uid) + " -> " + std::to_string(now.st_uid);
+  if (!group_kept && now.st_gid != old.st_gid)
+    changed += (changed.empty() ? "group " : ", group ") + std::to_string(old.st_gid) + " -> " +
+               std::to_string(now.st_gid);
+  if (!changed.empty())
+    console().write("Note: the file \"" + shown_name(path) +
+                    "\" was replaced by a file of the saving user (" + changed +
+                    "): only root may keep another user's ownership.\n");
 }
 
 /// The folder part of `path` with its final slash ("" for the working
@@ -84,6 +117,10 @@ void sync_folder(const std::string& folder) {
 
 }  // namespace
 
+std::string write_error_text(const std::string& path, const std::string& reason) {
+  return "Cannot write the file \"" + shown_name(path) + "\": " + reason + ".";
+}
+
 namespace {
 
 // Thrown by a piece writer's `put` when the file cannot take the piece.
@@ -100,6 +137,7 @@ void write_file_safely(const std::string& path, std::string_view bytes) {
 
 void write_file_safely(const std::string& path, const PieceWriter& write_pieces) {
   if (path.empty()) cannot_write(path, std::strerror(ENOENT));
+  if (std::string why = nul_in_name_reason(path); !why.empty()) cannot_write(path, why);
   if (path.back() == '/') cannot_write(path, std::strerror(EISDIR));
 
   struct stat old {};
@@ -107,6 +145,8 @@ void write_file_safely(const std::string& path, const PieceWriter& write_pieces)
   if (!exists && errno != ENOENT) cannot_write(path, std::strerror(errno));
   if (exists) {
     if (std::string why = not_regular_reason(old.st_mode); !why.empty()) cannot_write(path, why);
+    if (std::string why = read_only_reason(path, old.st_mode); !why.empty())
+      cannot_write(path, why);
   }
 
   const std::string folder = folder_of(path);
@@ -116,6 +156,9 @@ void write_file_safely(const std::string& path, const PieceWriter& write_pieces)
   Descriptor fd(create_temp(folder, exists ? 0600 : 0666, temp));
   if (fd.get() < 0) cannot_write(path, std::strerror(errno));
 
+  // The owner first: a change of owner clears the set-user-ID bits, which
+  // the mode then gives back.
+  if (exists) keep_owner(fd.get(), path, old);
   bool ok = !exists || ::fchmod(fd.get(), old.st_mode & 07777) == 0;
   int error = ok ? 0 : errno;
   if (ok) {

@@ -18,10 +18,19 @@ namespace velmora {
 /// bits.  On every failure the temporary file is removed and an old file at
 /// `path` stays as it was.  A name of any length the file system allows
 /// saves: the temporary name is short and does not grow with it.
-/// @throws RuntimeError `Cannot write the file "PATH": REASON.`, REASON the
-///   system's text (e.g. "File too large" past a file-size limit, once
-///   ignore_file_size_signal() is in force) or the kind of file refused
+/// A file without write permission for the saving user is not replaced
+/// (for root: one with no write bit at all), and a name holding a NUL byte
+/// is no name.  A replaced file keeps its owner and group where the process
+/// may give them; where it may not, a console note says what changed.
+/// @throws WriteError `Cannot write the file "PATH": REASON.`, PATH as
+///   shown_name shows it, REASON the system's text (e.g. "File too large"
+///   past a file-size limit, once ignore_file_size_signal() is in force) or
+///   the kind of file refused
 void write_file_safely(const std::string& path, std::string_view bytes);
+
+/// `Cannot write the file "PATH": REASON.`, the one form of every refused
+/// write, PATH as shown_name shows it.
+std::string write_error_text(const std::string& path, const std::string& reason);
 
 /// Hands each piece of a file's bytes, in order, to the function it is given.
 using PieceWriter = std::function<void(const std::function<void(std::string_view)>& put)>;

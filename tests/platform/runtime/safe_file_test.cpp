@@ -15,6 +15,7 @@
 
 #include "child_process.hpp"
 #include "io/test_files.hpp"
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora {
@@ -150,6 +151,67 @@ TEST(SafeWrite, AFileSizeLimitIsReportedNotFatal) {
   EXPECT_EQ(code, 0) << "128 + 25 would be the signal SIGXFSZ";
   EXPECT_EQ(read_bytes(old_file), "old content");
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"old.txt"});
+}
+
+uid_t owner_of(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_uid : static_cast<uid_t>(-1);
+}
+
+gid_t group_of(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_gid : static_cast<gid_t>(-1);
+}
+
+// Who may replace a file: its write permission for the saving user decides,
+// and a replaced file keeps its owner where the process may give it.  The
+// other user is "nobody" (65534), taken on by a child process.
+TEST(SafeWrite, ReadOnlyFilesAreKeptAndOwnersKeptWherePossible) {
+  constexpr uid_t kNobody = 65534;
+  ScratchFolder dir;
+  ::chmod(dir.path().c_str(), 0777);
+  const std::string read_only = dir.write("read-only.txt", "kept");
+  ::chmod(read_only.c_str(), 0444);
+  const std::string theirs = dir.write("theirs.txt", "theirs");
+  ::chmod(theirs.c_str(), 0640);
+  ASSERT_EQ(::chown(theirs.c_str(), kNobody, kNobody), 0);
+  const std::string root_only = dir.write("root-only.txt", "root's");
+  ::chmod(root_only.c_str(), 0644);
+  const std::string shared = dir.write("shared.txt", "shared");
+  ::chmod(shared.c_str(), 0666);
+
+  if (::geteuid() == 0) {
+    // Root may write anything, but a file without any write bit is kept.
+    EXPECT_EQ(write_error(read_only), "Cannot write the file \"" + read_only +
+                                          "\": it is read-only (no write permission), so it is "
+                                          "kept.");
+    EXPECT_EQ(read_bytes(read_only), "kept");
+    write_file_safely(theirs, "root saved this");
+    EXPECT_EQ(read_bytes(theirs), "root saved this");
+    EXPECT_EQ(owner_of(theirs), kNobody);
+    EXPECT_EQ(group_of(theirs), kNobody);
+    EXPECT_EQ(mode_of(theirs) & 07777, 0640u);
+  }
+  const int code = testing::in_child([&] {
+    if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 2;
+    int faults = testing::same_text(
+        write_error(root_only), "Cannot write the file \"" + root_only +
+                                    "\": it is read-only (no write permission), so it is kept.");
+    faults += testing::same_text(read_bytes(root_only), "root's");
+    ConsoleCapture cap;
+    write_file_safely(shared, "nobody saved this");
+    faults += testing::same_text(read_bytes(shared), "nobody saved this");
+    faults += testing::same_text(
+        cap.text(), "Note: the file \"" + shared +
+                        "\" was replaced by a file of the saving user (owner 0 -> 65534, group 0 "
+                        "-> 65534): only root may keep another user's ownership.\n");
+    return faults;
+  });
+  if (::geteuid() == 0) {
+    EXPECT_EQ(code, 0);
+  }
+  EXPECT_EQ(read_bytes(root_only), "root's");
+  for (const std::string& name : names_in(dir.path())) EXPECT_NE(name.rfind(".vm-", 0), 0u) << name;
 }
 
 // A file made piece by piece: written whole, or not at all when the maker

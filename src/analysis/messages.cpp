@@ -1,0 +1,65 @@
+#include "analysis/messages.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+namespace velmora::analysis {
+
+std::string number_text(double x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
+  char buf[64];
+  if (x == std::floor(x) && std::fabs(x) < 1e15) {
+    std::snprintf(buf, sizeof buf, "%.0f", x);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.6g", x);
+  }
+  return buf;
+}
+
+std::string no_sample_text() {
+  return "Load a landmark file first (Load Landmarks).";
+}
+
+std::string no_x_text() {
+  return "Load the independent variable first (Load X List), or use centroid size as X "
+         "(Use CS).";
+}
+
+std::string no_scores_text() {
+  return "Compute the partial warp scores first: load the independent variable (Load X List) "
+         "or run the regression (Do Regression).";
+}
+
+std::string no_regression_text() {
+  return "Run the regression first (Do Regression).";
+}
+
+std::string x_count_text(std::string_view test, long long count, long long specimens) {
+  return std::string(test) + " needs one X value per specimen: there are " + std::to_string(count) +
+         " X values for " + std::to_string(specimens) + " specimens. Load a matching X list.";
+}
+
+std::string x_not_positive_text(std::string_view test, long long specimen, double x) {
+  return std::string(test) + " on ln X needs every X value above 0, but specimen " +
+         std::to_string(specimen) + " has X = " + number_text(x) +
+         ". Choose the linear scale (Regress on X) or load positive X values.";
+}
+
+std::string x_constant_text(double x) {
+  return "All X values are equal (" + number_text(x) +
+         "), so the regression slope is undefined. Load an independent variable that varies.";
+}
+
+std::string x_axis_label(const std::string& x_name, bool ln_scale) {
+  if (x_name.empty()) return ln_scale ? "ln X" : "X";
+  return ln_scale ? "ln(" + x_name + ")" : x_name;
+}
+
+std::string not_whole_number_text(std::string_view what, std::string_view text, long long lo,
+                                  long long hi) {
+  return "The " + std::string(what) + " \"" + std::string(text) + "\" is not a whole number from " +
+         std::to_string(lo) + " to " + std::to_string(hi) + ".";
+}
+
+}  // namespace velmora::analysis

@@ -1,0 +1,158 @@
+#pragma once
+
+// The parameters and reports of the session's operations: every analysis
+// takes a …Params and returns a …Report (or throws analysis::Error).
+
+#include <Eigen/Core>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/regressor.hpp"
+#include "analysis/superimposition.hpp"
+#include "io/imported_sample.hpp"
+#include "io/text_matrix.hpp"
+#include "shape/principal_components.hpp"
+#include "shape/types.hpp"
+#include "stats/distance_test.hpp"
+#include "stats/permutation_test.hpp"
+#include "stats/wilks.hpp"
+
+namespace velmora::analysis {
+
+/// The regression of every score column on X (or ln X).
+struct Regression {
+  Eigen::RowVectorXd slopes;    ///< one slope per score column, the last uniform score included
+  Eigen::RowVectorXd delta;     ///< slopes times the regressor's observed range
+  Scale scale = Scale::Linear;  ///< the scale it was computed on
+  double x_mean = 0;            ///< mean of the regressor (X or ln X), where the lines pass
+                                ///< through the mean scores
+  double x_range = 0;           ///< the regressor's observed range: max − min, or ln(max/min)
+};
+
+// --- the sample ---------------------------------------------------------------
+
+struct LoadSampleParams {
+  io::ImportedSample imported;  ///< as an importer read it
+  std::string file_name;        ///< the chosen file(s) as the window names them
+};
+struct LoadSampleReport {
+  Eigen::Index specimens = 0;
+  Eigen::Index landmarks = 0;
+  /// Console lines in order: the superimposition's (not converged, mirror
+  /// images), then the importer's.
+  std::vector<std::string> notes;
+  /// Not empty when the wireframe needed more landmarks than the sample has
+  /// and was removed: "The wireframe needs 14 landmarks; …".
+  std::string wire_note;
+};
+
+struct SuperimposeParams {
+  Method method = Method::Optimal;
+};
+struct SuperimposeReport {
+  /// The loaded sample was superimposed again (the method changed and a
+  /// sample is loaded); its scores and regression are gone.
+  bool redone = false;
+  std::vector<std::string> notes;  ///< as LoadSampleReport::notes, when redone
+  std::string message;             ///< the console line saying so, when redone
+};
+
+/// Which of the two quarter turns of the reference.
+enum class Axis { X, Z };
+struct RotateParams {
+  Axis axis = Axis::X;
+};
+struct RotateReport {
+  std::shared_ptr<const Superimposition> superimposition;
+};
+
+struct WireframeParams {
+  io::TextMatrix wires;  ///< as io::load_wire_list read it
+  std::string label;     ///< the file, for messages
+};
+struct WireframeReport {
+  std::size_t wires = 0;
+};
+
+// --- X ----------------------------------------------------------------------------
+
+struct SetXParams {
+  XSource source = XSource::File;
+  Eigen::VectorXd values;   ///< File: the values read
+  std::string name;         ///< File: what axes call X (the file's stem)
+  std::string source_text;  ///< File: what the X slot shows (the file's name)
+  std::size_t label = 0;    ///< Label: which of the sample's labels, 0-based
+};
+struct SetXReport {
+  std::shared_ptr<const XVariable> x;
+  /// File and Label: the scores, computed now (kept from before when the
+  /// sample has not changed); Centroid size: none.
+  std::shared_ptr<const Eigen::MatrixXd> scores;
+  bool scores_new = false;  ///< the scores were not among the results before
+};
+
+// --- regression and tests -----------------------------------------------------------
+
+struct RegressionParams {};
+struct RegressionReport {
+  std::shared_ptr<const Regression> regression;
+  std::shared_ptr<const Eigen::MatrixXd> scores;
+  bool scores_new = false;  ///< the scores were not among the results before
+  Eigen::Index x_count = 0;
+};
+
+struct DistanceTestParams {};
+struct DistanceTestReport {
+  stats::DistanceTest test;
+  Eigen::VectorXd regressor;  ///< X or ln X, the plot's horizontal values
+  Scale scale = Scale::Linear;
+  std::string axis_label;  ///< "age", "ln(age)", …
+  Eigen::Index specimens = 0;
+};
+
+struct WilksParams {};
+struct WilksReport {
+  stats::WilksResult wilks;
+  double p = 0;  ///< upper tail of F(df1, df2)
+};
+
+struct PermutationParams {
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+  /// Optional; returning false cancels the test (Error{Cancelled}).
+  stats::PermutationProgress progress;
+};
+struct PermutationReport {
+  stats::PermutationTestResult result;
+  Scale scale = Scale::Linear;
+};
+
+// --- principal components and shapes to draw -------------------------------------------
+
+struct PcaParams {};
+struct PcaReport {
+  std::shared_ptr<const shape::ShapePca> pca;  ///< at least two components
+};
+
+struct ComponentShapeParams {
+  long long component = 1;  ///< 1-based
+  double factor = 2;        ///< standard deviations along it
+};
+struct ComponentShapeReport {
+  std::shared_ptr<const shape::ShapePca> pca;
+  shape::Config reference;
+  shape::Config target;  ///< the mean shape moved along the component
+};
+
+struct RegressionShapeParams {
+  double exaggeration = 3;  ///< factor on the regression's shape change
+};
+struct RegressionShapeReport {
+  shape::Config reference;
+  shape::Config target;  ///< the reference deformed by exaggeration × delta
+};
+
+}  // namespace velmora::analysis

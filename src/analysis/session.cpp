@@ -1,0 +1,341 @@
+#include "analysis/session.hpp"
+
+#include <span>
+#include <utility>
+
+#include "analysis/messages.hpp"
+#include "io/list_files.hpp"
+#include "io/row_layout.hpp"
+#include "shape/principal_components.hpp"
+#include "stats/distributions.hpp"
+#include "stats/messages.hpp"
+#include "stats/regression.hpp"
+#include "tps/deformation.hpp"
+
+namespace velmora::analysis {
+
+shape::Stack Sample::raw() const {
+  const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols());
+  return shape::Stack(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
+                      io::vertxy3D(n, c, {rows.data(), n * c}));
+}
+
+namespace {
+
+void check_x_count(Eigen::Index count, Eigen::Index specimens, std::string_view test) {
+  if (count != specimens) refuse(x_count_text(test, count, specimens));
+}
+
+const char* const kCancelled = "The permutation test was cancelled.";
+
+}  // namespace
+
+// --- the model ---------------------------------------------------------------------
+
+const Sample& Session::sample() const {
+  require(kNeedSample);
+  return *sample_;
+}
+
+std::shared_ptr<const Eigen::MatrixXd> Session::scores() const {
+  if (!fit_ || scores_of_ != fit_->id()) return nullptr;
+  return fit_->scores(note);
+}
+
+std::shared_ptr<const Regression> Session::regression() const {
+  if (!regression_ || !fit_ || !x_) return nullptr;
+  if (regression_fit_ != fit_->id() || regression_x_ != x_->id) return nullptr;
+  return regression_;
+}
+
+Eigen::Index Session::wire_landmarks_needed() const {
+  if (!wires_ || wires_->rows() == 0 || wires_->cols() < 3) return 0;
+  return static_cast<Eigen::Index>(wires_->middleCols(1, 2).maxCoeff());
+}
+
+std::optional<long long> Session::component_count() const {
+  if (!fit_) return std::nullopt;
+  try {
+    return static_cast<long long>(fit_->components()->variances.size());
+  } catch (const NumericError&) {
+    return std::nullopt;
+  }
+}
+
+std::string Session::missing(unsigned needs) const {
+  if ((needs & kNeedSample) && !sample_) return no_sample_text();
+  if ((needs & kNeedX) && !x_) return no_x_text();
+  if ((needs & kNeedScores) && !scores()) return no_scores_text();
+  if ((needs & kNeedRegression) && !regression()) return no_regression_text();
+  return {};
+}
+
+void Session::require(unsigned needs) const {
+  const std::string text = missing(needs);
+  if (!text.empty()) refuse(text);
+}
+
+Regressor Session::regressor(std::string_view test) const {
+  return Regressor(x_, scale_, test);
+}
+
+// --- operations on the model ---------------------------------------------------------
+
+LoadSampleReport Session::load_sample(LoadSampleParams params) {
+  return guarded([&] {
+    io::ImportedSample& in = params.imported;
+    if (in.rows.rows() == 0 || in.rows.cols() < 4 || in.rows.cols() % 3 != 1) {
+      refuse("The sample has no specimens of landmarks to superimpose.");
+    }
+    Sample sample{std::move(params.file_name), std::move(in.rows), std::move(in.names),
+                  std::move(in.labels)};
+    LoadSampleReport r;
+    auto fit = Superimposition::fit(sample.raw(), method_, r.notes);
+    r.notes.insert(r.notes.end(), in.notes.begin(), in.notes.end());
+    r.specimens = sample.specimens();
+    r.landmarks = sample.landmarks();
+    const Eigen::Index wires_need = wire_landmarks_needed();
+
+    sample_ = std::move(sample);
+    fit_ = std::move(fit);
+    x_.reset();
+    scale_ = Scale::Linear;
+    scores_of_ = 0;
+    regression_.reset();
+    if (wires_need > r.landmarks) {
+      r.wire_note = "The wireframe needs " + std::to_string(wires_need) +
+                    " landmarks; this sample has " + std::to_string(r.landmarks) +
+                    ": wireframe removed.";
+      wires_.reset();
+    }
+    return r;
+  });
+}
+
+SuperimposeReport Session::superimpose(const SuperimposeParams& params) {
+  SuperimposeReport r;
+  // Superimposed again before anything changes, so that a failure leaves the
+  // old method and superimposition in place.
+  std::shared_ptr<const Superimposition> fit;
+  if (params.method != method_ && sample_) {
+    fit = guarded([&] { return Superimposition::fit(sample_->raw(), params.method, r.notes); });
+  }
+  method_ = params.method;
+  if (!fit) return r;
+  // The scores and regression of the old superimposition are kept with it.
+  fit_ = std::move(fit);
+  r.redone = true;
+  r.message = std::string("The sample was superimposed again ") +
+              (method_ == Method::Optimal ? "with the optimal rotation, to convergence"
+                                          : "with the classic three passes") +
+              "; its scores and regression were cleared.";
+  return r;
+}
+
+RotateReport Session::rotate(const RotateParams& params) {
+  require(kNeedSample);
+  Eigen::Matrix3d roto;
+  if (params.axis == Axis::X) {
+    roto << 1, 0, 0, 0, 0, -1, 0, 1, 0;
+  } else {
+    roto << 0, -1, 0, 1, 0, 0, 0, 0, 1;
+  }
+  fit_ = fit_->turned(roto);
+  return {fit_};
+}
+
+WireframeReport Session::set_wireframe(const WireframeParams& params) {
+  return guarded([&] {
+    if (sample_) {
+      io::check_wire_file(params.wires, static_cast<std::size_t>(sample_->landmarks()),
+                          params.label);
+    }
+    wires_ = params.wires.matrix();
+    return WireframeReport{params.wires.rows};
+  });
+}
+
+std::vector<std::string> Session::label_names() const {
+  const Sample& s = sample();
+  if (s.labels.empty()) {
+    refuse(
+        "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
+        "[labels] and [labelvalues] sections.");
+  }
+  std::vector<std::string> names;
+  for (const io::SpecimenLabel& l : s.labels) names.push_back(l.name);
+  return names;
+}
+
+SetXReport Session::set_x(SetXParams params) {
+  const Sample& s = sample();
+  SetXReport r;
+  if (params.source == XSource::CentroidSize) {
+    x_ = std::make_shared<const XVariable>(s.centroid_sizes(), kCentroidSizeX,
+                                           XSource::CentroidSize, kCentroidSizeX);
+    r.x = x_;
+    return r;
+  }
+  if (params.source == XSource::Label) {
+    const std::size_t count = label_names().size();
+    if (params.label >= count) {
+      refuse(not_whole_number_text("label", std::to_string(params.label + 1), 1,
+                                   static_cast<long long>(count)));
+    }
+    const io::SpecimenLabel& label = s.labels[params.label];
+    if (!label.numeric()) {
+      refuse("The label \"" + label.name + "\" is not a number for every specimen (" +
+             label.not_numeric + "), so it cannot be X.");
+    }
+    params.values = label.values;
+    params.name = label.name;
+    params.source_text = "label \"" + label.name + "\"";
+  }
+  if (params.values.size() != s.specimens()) {
+    refuse(
+        "There was a mismatch in the number of specimens and the number of independent "
+        "variable values.  Recheck the files and reload");
+  }
+  // The scores are computed before anything changes; they depend on the
+  // sample alone, so computed again they are the ones kept before.
+  r.scores = guarded([&] { return fit_->scores(note); });
+  r.scores_new = scores_of_ != fit_->id();
+  x_ = std::make_shared<const XVariable>(std::move(params.values), std::move(params.name),
+                                         params.source, std::move(params.source_text));
+  scores_of_ = fit_->id();
+  r.x = x_;
+  return r;
+}
+
+void Session::clear() {
+  sample_.reset();
+  fit_.reset();
+  x_.reset();
+  scale_ = Scale::Linear;
+  scores_of_ = 0;
+  regression_.reset();
+}
+
+// --- analyses ------------------------------------------------------------------------
+
+RegressionReport Session::regression(const RegressionParams&) {
+  require(kNeedSample | kNeedX);
+  return guarded([&] {
+    const Regressor x = regressor("The regression");
+    RegressionReport r;
+    r.scores = fit_->scores(note);
+    r.scores_new = scores_of_ != fit_->id();
+    r.x_count = x.x().size();
+    if (r.x_count != r.scores->rows()) {
+      refuse("The number of dependent and independent variables do no match.  Please Reload");
+    }
+    // Every score column is regressed, the last uniform score included.
+    Eigen::RowVectorXd slopes = stats::column_slopes(*r.scores, x.values());
+    Eigen::RowVectorXd delta = x.range() * slopes;
+    r.regression = std::make_shared<const Regression>(
+        Regression{std::move(slopes), std::move(delta), scale_, x.values().mean(), x.range()});
+    scores_of_ = fit_->id();
+    regression_ = r.regression;
+    regression_fit_ = fit_->id();
+    regression_x_ = x_->id;
+    return r;
+  });
+}
+
+DistanceTestReport Session::distance_test(const DistanceTestParams&) const {
+  constexpr std::string_view test = "The Procrustes-distance test";
+  require(kNeedSample | kNeedX);
+  const Eigen::Index n = sample_->specimens();
+  if (n <= 3) refuse(stats::too_few_specimens_text(test, n));
+  check_x_count(x_->values.size(), n, test);
+  const Regressor x = regressor(test);
+  return guarded([&] {
+    DistanceTestReport r;
+    r.test = stats::procrustes_distance_test(fit_->fitted(), x.x(), x.values());
+    r.regressor = x.values();
+    r.scale = scale_;
+    r.axis_label = x.axis_label();
+    r.specimens = fit_->fitted().n();
+    return r;
+  });
+}
+
+WilksReport Session::wilks(const WilksParams&) const {
+  constexpr std::string_view test = "The Wilks' lambda test";
+  require(kNeedSample | kNeedX | kNeedScores);
+  const std::shared_ptr<const Eigen::MatrixXd> scores = this->scores();
+  check_x_count(x_->values.size(), scores->rows(), test);
+  const Regressor x = regressor(test);
+  return guarded([&] {
+    // getWilkslambda leaves out its input's last column (the centroid size
+    // of the score-file layout); a column of zeros in that place lets every
+    // score column take part.
+    Eigen::MatrixXd padded(scores->rows(), scores->cols() + 1);
+    padded << *scores, Eigen::VectorXd::Zero(scores->rows());
+    WilksReport r;
+    r.wilks = stats::getWilkslambda(padded, x.values());
+    const stats::WilksResult& w = r.wilks;
+    if (w.degenerate) {
+      refuse("The multivariate test cannot be computed: this sample has " + std::to_string(w.N) +
+             " specimens; the test of " + std::to_string(w.p) + " score columns needs at least " +
+             std::to_string(w.p + 2) + ". Load a larger sample or use fewer landmarks.");
+    }
+    r.p = stats::f_upper_tail(w.F, w.df1, w.df2);
+    return r;
+  });
+}
+
+PermutationReport Session::permutation_test(const PermutationParams& params) const {
+  constexpr std::string_view test = "The permutation test";
+  require(kNeedSample | kNeedX);
+  const Eigen::Index n = sample_->specimens();
+  if (n < 4) refuse(stats::too_few_specimens_text(test, n));
+  check_x_count(x_->values.size(), n, test);
+  const Regressor x = regressor(test);
+  return guarded([&] {
+    auto r = stats::permutation_test(*fit_->tangent(), x.values(), params.permutations, params.seed,
+                                     params.progress);
+    if (!r) throw Error(ErrorKind::Cancelled, kCancelled);
+    return PermutationReport{*r, scale_};
+  });
+}
+
+PcaReport Session::pca(const PcaParams&) const {
+  require(kNeedSample);
+  auto pca = guarded([&] { return fit_->components(); });
+  if (pca->variances.size() < 2) {
+    refuse(
+        "The principal component analysis needs shape variation in at least two directions; "
+        "this sample has " +
+        std::to_string(pca->variances.size()) + ".");
+  }
+  return {std::move(pca)};
+}
+
+ComponentShapeReport Session::component_shape(const ComponentShapeParams& params) const {
+  PcaReport components = pca({});
+  const auto r = static_cast<long long>(components.pca->variances.size());
+  if (params.component < 1 || params.component > r) {
+    refuse(not_whole_number_text("principal component", std::to_string(params.component), 1, r));
+  }
+  return guarded([&] {
+    const shape::Config& reference = fit_->reference();
+    shape::Config target =
+        shape::component_shape(reference, *components.pca, params.component - 1, params.factor);
+    return ComponentShapeReport{components.pca, reference, std::move(target)};
+  });
+}
+
+RegressionShapeReport Session::regression_shape(const RegressionShapeParams& params) const {
+  require(kNeedSample | kNeedRegression);
+  return guarded([&] {
+    const Eigen::MatrixXd scores = params.exaggeration * regression()->delta;
+    const shape::Config& reference = fit_->reference();
+    // The basis kept with the superimposition: a dense reference's takes
+    // seconds to build.
+    shape::Stack deformed = tps::defimppw3(*fit_->basis(note), reference, scores);
+    return RegressionShapeReport{reference, deformed.slice(0)};
+  });
+}
+
+}  // namespace velmora::analysis

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <Eigen/Core>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/error.hpp"
+#include "analysis/operations.hpp"
+#include "analysis/regressor.hpp"
+#include "analysis/superimposition.hpp"
+#include "core/notify.hpp"
+#include "io/imported_sample.hpp"
+#include "shape/types.hpp"
+
+namespace velmora::analysis {
+
+/// A landmark sample as loaded.
+struct Sample {
+  std::string file_name;           ///< the chosen file's name, as the window shows it
+  Eigen::MatrixXd rows;            ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
+  std::vector<std::string> names;  ///< one a specimen, as the file gave them
+  std::vector<io::SpecimenLabel> labels;  ///< values the file gives every specimen
+
+  Eigen::Index specimens() const { return rows.rows(); }
+  Eigen::Index landmarks() const { return (rows.cols() - 1) / 3; }
+  /// The last column of the file: each specimen's centroid size.
+  Eigen::VectorXd centroid_sizes() const { return rows.col(rows.cols() - 1); }
+  /// The raw configurations, k×3 each.
+  shape::Stack raw() const;
+};
+
+/// What an operation needs before it can run; checked in this order, and the
+/// first missing one refused with its text.
+enum Need : unsigned {
+  kNeedNothing = 0,
+  kNeedSample = 1,
+  kNeedX = 2,
+  kNeedScores = 4,  ///< the scores among the results (Load X List or Do Regression)
+  kNeedRegression = 8,
+};
+
+/// One analysis: the sample, its superimposition, X and the scale, the
+/// wireframe, and the results.  Every operation checks what it needs
+/// (require) and returns its report, or throws Error and changes nothing.
+/// Computed parts are kept with what they were computed from: the basis,
+/// scores, tangent coordinates and principal components with the
+/// superimposition they describe; the regression and the scores' place among
+/// the results with the superimposition (and X) current when they were made.
+/// A new sample, superimposition, orientation or X therefore leaves nothing
+/// stale behind, with nothing to drop.
+class Session {
+ public:
+  /// Where long computations say what they are about to do (the basis of a
+  /// dense reference); empty: nowhere.
+  Notify note;
+
+  // --- the model -------------------------------------------------------------
+  bool has_sample() const { return sample_.has_value(); }
+  const Sample& sample() const;  ///< requires has_sample()
+  std::shared_ptr<const Superimposition> superimposition() const { return fit_; }
+  Method method() const { return method_; }
+  std::shared_ptr<const XVariable> x() const { return x_; }
+  Scale scale() const { return scale_; }
+  const std::optional<Eigen::MatrixXd>& wires() const { return wires_; }
+  /// The scores, when they are among the results of the current
+  /// superimposition (X loaded from a file or a label, or the regression run).
+  std::shared_ptr<const Eigen::MatrixXd> scores() const;
+  /// The regression of the current superimposition and X, if it was run.
+  std::shared_ptr<const Regression> regression() const;
+  /// The largest landmark number the wireframe joins (0 without one).
+  Eigen::Index wire_landmarks_needed() const;
+  /// How many principal components the sample has; nullopt without a sample
+  /// or when it has none to analyse.
+  std::optional<long long> component_count() const;
+
+  /// The text of the first of `needs` missing, or empty.
+  std::string missing(unsigned needs) const;
+  /// @throws Error{Refused} with the text of the first of `needs` missing
+  void require(unsigned needs) const;
+
+  // --- operations on the model -------------------------------------------------
+  /// Superimposes a new sample, replacing the old one with its X, results
+  /// and scale (back to linear); removes the wireframe when it needs more
+  /// landmarks than the sample has.
+  LoadSampleReport load_sample(LoadSampleParams params);
+  /// Chooses the method; superimposes the loaded sample again when it
+  /// changes.
+  SuperimposeReport superimpose(const SuperimposeParams& params);
+  /// A quarter turn of the reference and the sample.
+  RotateReport rotate(const RotateParams& params);
+  /// Checks a wireframe against the loaded sample, then keeps it.
+  WireframeReport set_wireframe(const WireframeParams& params);
+  /// Makes X the independent variable; from a file or a label after the
+  /// count is checked and the scores are computed.
+  SetXReport set_x(SetXParams params);
+  /// The names of the sample's labels, for the choice of one as X.
+  /// @throws Error{Refused} when there is no sample or it has no labels
+  std::vector<std::string> label_names() const;
+  void set_scale(Scale scale) { scale_ = scale; }
+  /// Forgets the sample, X and results, and the scale goes back to linear;
+  /// the wireframe and the method stay.
+  void clear();
+
+  // --- analyses ----------------------------------------------------------------
+  RegressionReport regression(const RegressionParams& params);
+  DistanceTestReport distance_test(const DistanceTestParams& params) const;
+  WilksReport wilks(const WilksParams& params) const;
+  PermutationReport permutation_test(const PermutationParams& params) const;
+  PcaReport pca(const PcaParams& params) const;
+  ComponentShapeReport component_shape(const ComponentShapeParams& params) const;
+  RegressionShapeReport regression_shape(const RegressionShapeParams& params) const;
+
+ private:
+  /// X as the regressor of `test`, checked for the scale.
+  Regressor regressor(std::string_view test) const;
+
+  std::optional<Sample> sample_;
+  std::shared_ptr<const Superimposition> fit_;
+  Method method_ = Method::Optimal;
+  std::shared_ptr<const XVariable> x_;
+  Scale scale_ = Scale::Linear;
+  std::optional<Eigen::MatrixXd> wires_;
+  /// The superimposition whose scores are among the results (0: none).
+  std::uint64_t scores_of_ = 0;
+  /// The regression and the superimposition and X it was computed from.
+  std::shared_ptr<const Regression> regression_;
+  std::uint64_t regression_fit_ = 0;
+  std::uint64_t regression_x_ = 0;
+};
+
+}  // namespace velmora::analysis

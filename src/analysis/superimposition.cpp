@@ -1,0 +1,88 @@
+#include "analysis/superimposition.hpp"
+
+#include <atomic>
+#include <cstdio>
+#include <utility>
+
+#include "shape/procrustes.hpp"
+#include "shape/rotation.hpp"
+#include "shape/tangent_coordinates.hpp"
+#include "tps/scores.hpp"
+
+namespace velmora::analysis {
+
+namespace {
+
+std::uint64_t next_id() {
+  static std::atomic<std::uint64_t> counter{0};
+  return ++counter;
+}
+
+}  // namespace
+
+Superimposition::Superimposition(shape::Config reference, shape::Stack fitted, Method method)
+    : reference_(std::move(reference)),
+      fitted_(std::move(fitted)),
+      method_(method),
+      id_(next_id()) {}
+
+std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Method method,
+                                                            std::vector<std::string>& notes) {
+  shape::GpaResult gpa = method == Method::Optimal ? shape::gpa_to_convergence(std::move(raw))
+                                                   : shape::getpproc3(std::move(raw));
+  shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
+  shape::rotate3da(gpa.fitted, axes.axes);
+
+  if (!gpa.converged) {
+    char buf[200];
+    std::snprintf(buf, sizeof buf,
+                  "Note: the superimposition did not converge in %i passes; its reference still "
+                  "moved by %.3g in the last pass.",
+                  gpa.passes, gpa.last_move);
+    notes.emplace_back(buf);
+  }
+  // A specimen that fits best as a mirror image is usually a left/right
+  // mix-up in digitizing; it was fitted by a proper rotation all the same.
+  for (Eigen::Index i : gpa.mirrored) {
+    notes.push_back("specimen " + std::to_string(i + 1) +
+                    " fits the reference best as a mirror image: check its landmark order");
+  }
+  return std::make_shared<const Superimposition>(std::move(axes.reference), std::move(gpa.fitted),
+                                                 method);
+}
+
+std::shared_ptr<const Superimposition> Superimposition::turned(const Eigen::Matrix3d& roto) const {
+  shape::Stack fitted = fitted_;
+  shape::rotate3da(fitted, roto);
+  return std::make_shared<const Superimposition>(reference_ * roto, std::move(fitted), method_);
+}
+
+std::shared_ptr<const tps::WarpBasis> Superimposition::basis(const Notify& note) const {
+  if (!basis_) basis_ = std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(reference_, note));
+  return basis_;
+}
+
+std::shared_ptr<const Eigen::MatrixXd> Superimposition::scores(const Notify& note) const {
+  if (!scores_) {
+    const auto b = basis(note);
+    scores_ = std::make_shared<const Eigen::MatrixXd>(tps::warp_scores(*b, reference_, fitted_));
+  }
+  return scores_;
+}
+
+std::shared_ptr<const Eigen::MatrixXd> Superimposition::tangent() const {
+  if (!tangent_) {
+    tangent_ =
+        std::make_shared<const Eigen::MatrixXd>(shape::tangent_coordinates(reference_, fitted_));
+  }
+  return tangent_;
+}
+
+std::shared_ptr<const shape::ShapePca> Superimposition::components() const {
+  if (!components_) {
+    components_ = std::make_shared<const shape::ShapePca>(shape::principal_components(*tangent()));
+  }
+  return components_;
+}
+
+}  // namespace velmora::analysis
