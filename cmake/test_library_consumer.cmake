@@ -40,6 +40,33 @@ foreach(f IN LISTS package_files headers)
   endforeach()
 endforeach()
 
+# BLAS and LAPACK are found again where the library is used: the package
+# names no library by its path on the machine that built it.
+foreach(f IN LISTS package_files)
+  file(STRINGS ${f} lines)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "(^|[\"'; (:])(/[^\"'; )>]*\\.(so|a)([.][0-9]+)*)([\"'; )>]|$)")
+      message(FATAL_ERROR "${f} names the library ${CMAKE_MATCH_2} by its absolute path.")
+    endif()
+  endforeach()
+endforeach()
+
+# Only public headers are installed, and each includes only installed ones.
+foreach(private IN LISTS PRIVATE_HEADERS)
+  if(EXISTS ${prefix}/include/velmora/${private})
+    message(FATAL_ERROR "The private header ${private} was installed.")
+  endif()
+endforeach()
+foreach(h IN LISTS headers)
+  file(STRINGS ${h} includes REGEX "^#include \"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+    if(NOT EXISTS ${prefix}/include/velmora/${included})
+      message(FATAL_ERROR "${h} includes ${included}, which is not installed.")
+    endif()
+  endforeach()
+endforeach()
+
 # No object of the installed libraries needs a symbol of the program's
 # run-time, values, console or window.
 file(GLOB_RECURSE archives ${prefix}/lib*/*.a)

@@ -5,8 +5,10 @@
 #
 #   scripts/velmora.sh start   install, build (Release) and start Velmora in
 #                              the folder of the bundled example data
-#   scripts/velmora.sh test    install, build Release and sanitizer builds,
-#                              run every test and the example batch scripts
+#   scripts/velmora.sh test    install, check the layout of the C++ files,
+#                              build Release, the numerical library alone
+#                              (no Qt, no Cairo) and the sanitizer build, run
+#                              every test and the example batch scripts
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -14,7 +16,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcairo2-dev libeigen3-dev libopenblas-serial-dev
           libboost-math-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev
-          fonts-dejavu-core libgl-dev libqt6opengl6-dev libgl1-mesa-dri)
+          fonts-dejavu-core libgl-dev libqt6opengl6-dev libgl1-mesa-dri clang-format)
 
 install_packages() {
   local missing=()
@@ -37,6 +39,18 @@ build() {  # build DIR [cmake options...]
   cmake --build "$dir" -j "$jobs"
 }
 
+check_format() {  # every C++ file laid out as the repo's .clang-format says
+  local out files
+  out=$(find src tests bench examples tools \( -name '*.cpp' -o -name '*.hpp' \) -print0 |
+        xargs -0 -r clang-format --dry-run 2>&1) || { echo "$out" >&2; return 1; }
+  files=$(grep -o '^[^:]*\.[ch]pp' <<<"$out" | sort -u || true)
+  if [ -n "$files" ]; then
+    echo "These files differ from .clang-format (clang-format -i FILE lays them out):" >&2
+    echo "$files" >&2
+    return 1
+  fi
+}
+
 case "${1:-}" in
   start)
     install_packages
@@ -46,9 +60,16 @@ case "${1:-}" in
     ;;
   test)
     install_packages
+    check_format
     export QT_QPA_PLATFORM=offscreen
     build "$root/build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=ON -DVELMORA_BENCH=ON
     (cd "$root/build" && ctest --output-on-failure -j "$jobs")
+    # The numerical library alone, as its users build it: Qt and Cairo may
+    # not even be looked for.
+    build "$root/build-library" -DCMAKE_BUILD_TYPE=Release -DVELMORA_GUI=OFF \
+      -DVELMORA_TESTS=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON \
+      --no-warn-unused-cli
+    (cd "$root/build-library" && ctest --output-on-failure -j "$jobs")
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
     build "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
       -DVELMORA_TESTS=ON -DVELMORA_BENCH=OFF

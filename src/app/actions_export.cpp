@@ -12,6 +12,7 @@
 #include "core/file_bytes.hpp"
 #include "io/result_files.hpp"
 #include "platform/graphics/graphics.hpp"
+#include "platform/print/print.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
@@ -22,7 +23,7 @@ using gfx::graphics;
 using gfx::Handle;
 
 void actions::copy_d_clipboard(const Value&) {
-  graphics().print(*state().figure3d, {"-dmeta"});
+  gfx::print_figure(graphics(), *state().figure3d, {"-dmeta"});
   show_status("Copied the 3D figure to the clipboard (SVG and PNG)");
 }
 
@@ -30,7 +31,7 @@ void actions::copy_d_eps(const Value&) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.eps", "Save File Name for EPS file");
   if (!pick) return;
-  g.print(*state().figure3d, {"-depsc"}, pick->folder + pick->name);
+  gfx::print_figure(g, *state().figure3d, {"-depsc"}, pick->folder + pick->name);
   show_status("Saved the 3D figure as EPS: " + pick->path());
 }
 
@@ -55,7 +56,7 @@ void actions::export_figure(const Value&) {
                "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
            "Export 3D Figure");
   }
-  g.print(*state().figure3d, options, pick->path());
+  gfx::print_figure(g, *state().figure3d, options, pick->path());
   show_status("Exported the 3D figure: " + pick->path());
 }
 
@@ -113,7 +114,7 @@ void copy_big_image(bool equal) {
   g.axis(ax, "auto");
   if (equal) g.axis(ax, "equal");
   g.set(fig, "Color", Value::row({1, 1, 1}));
-  g.print(fig, {"-noui", "-dmeta"});
+  gfx::print_figure(g, fig, {"-noui", "-dmeta"});
 }
 
 NamedFunction copier(bool equal) {

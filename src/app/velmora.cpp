@@ -161,6 +161,61 @@ ValueList velmora(const ValueList& args, int nargout) {
   }
 }
 
+const std::vector<std::string>& function_order() {
+  static const std::vector<std::string> order = {
+      "Velmora",
+      "velmorasw",
+      "CopyBigImage",
+      "CopyBigImageNA",
+      "guidata",
+      "guihandles",
+      "openfig",
+      "cla",
+      "clf",
+      "fcdf",
+      "getWilkslambda",
+      "getfprocon3",
+      "getpdistance3",
+      "getpproc3",
+      "getpw3d",
+      "grid",
+      "incrementlinethickness",
+      "incrementsymbolsize",
+      "mfload",
+      "mfloadtxt",
+      "msgboxd",
+      "normcdf",
+      "pcaref3d",
+      "plotpw3d",
+      "regstuf",
+      "rotate3da",
+      "setlinethickness",
+      "setsymbolfill",
+      "showshape3D",
+      "vertxy3D",
+      "wire3d",
+      "x1y1z1",
+      "xlabel",
+      "ylabel",
+      "zlabel",
+      "isvarname",
+      "movegui",
+      "chi2cdf",
+      "distchck",
+      "fullprocrustes3",
+      "centsize3Da",
+      "partialprocrustes3a",
+      "lmatrix3da",
+      "dload",
+      "defimppw3",
+      "disvec3d",
+      "iskeyword",
+      "gamcdf",
+      "svdrot2",
+  };
+  return order;
+}
+
 ValueList command_line_call(const ValueList& args) {
   if (args.empty() || !args[0].is_char()) return velmora(args, 1);
   const std::string name = args[0].to_string();
@@ -171,6 +226,7 @@ ValueList command_line_call(const ValueList& args) {
 
 void register_all_functions() {
   FunctionTable& t = function_table();
+  t.set_order(function_order());
   t.add({"Velmora", velmora, kAny, kAny});
   register_switchyard(t);
   register_loader_functions(t);

@@ -37,7 +37,12 @@ const std::vector<std::string_view>& required_tags();
 /// runs the action "LoadData"`).
 void check_main_layout(gfx::Handle fig);
 
-/// Registers `Velmora` and every function of every layer, in table order.
+/// The program's functions callable by name, in the order the table keeps
+/// them (position 0 first).
+const std::vector<std::string>& function_order();
+
+/// Registers `Velmora` and every function of every layer, in the order of
+/// function_order().
 void register_all_functions();
 
 }  // namespace velmora::app

@@ -209,5 +209,12 @@ TEST_F(AppTest, LayoutHoldsEveryTagAndAControlForEveryAction) {
   EXPECT_TRUE(called.count("CopyBigImageNA"));
 }
 
+// The table holds exactly the program's functions, in the program's order.
+TEST_F(AppTest, EveryFunctionIsRegisteredInTheProgramsOrder) {
+  std::vector<std::string> names;
+  for (const FunctionSpec& e : function_table().entries()) names.push_back(e.name);
+  EXPECT_EQ(names, function_order());
+}
+
 }  // namespace
 }  // namespace velmora::app

@@ -20,7 +20,6 @@
 #include "core/errors.hpp"
 #include "fuzz/fuzz_support.hpp"
 #include "io/landmark_import.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {

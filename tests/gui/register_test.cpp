@@ -31,7 +31,7 @@ TEST_F(Registration, DeclaredCounts) {
     EXPECT_EQ(spec->nargin, c.nargin) << c.name;
     EXPECT_EQ(spec->nargout, c.nargout) << c.name;
   }
-  // The table keeps the program's registration order.
+  // Without an order set, the table keeps the order of registration.
   EXPECT_EQ(table.entries().front().name, "guidata");
   EXPECT_EQ(table.entries().back().name, "iskeyword");
 }

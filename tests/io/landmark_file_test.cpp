@@ -7,11 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "bindings/io_values.hpp"
 #include "core/errors.hpp"
 #include "io/list_files.hpp"
 #include "io/test_files.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {

@@ -14,7 +14,6 @@
 #include "io/landmark_file.hpp"
 #include "io/list_files.hpp"
 #include "io/test_files.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {

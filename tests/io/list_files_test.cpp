@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bindings/io_values.hpp"
 #include "core/errors.hpp"
 #include "io/test_files.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {
@@ -64,33 +62,14 @@ TEST(WireList, ReadsAndRefuses) {
 TEST(CheckWires, LandmarkNumbersMustFitTheConfiguration) {
   TextMatrix w = parse_wire_list("1 1 2\n2 2 12\n0 12 1\n", "w.txt");
   EXPECT_NO_THROW(check_wires(w, 12));
-  EXPECT_NO_THROW(check_wires(to_value(w), 12));
   EXPECT_EQ(message_of<FileError>([&] { check_wires(w, 11); }),
             "Wire row 2: landmark 12 is not a whole number from 1 to 11.");
 
-  // A wireframe value that did not come through the file reader.
-  auto refusal = [](std::string_view text, std::size_t k) {
-    TextMatrix m = parse_text_matrix(text, "w.txt");
-    return message_of<DataRefusal>([&] { check_wires(to_value(m), k); });
-  };
-  EXPECT_EQ(refusal("1 1 2\n1 2.5 3\n", 12),
-            "Wire row 2: landmark 2.5 is not a whole number from 1 to 12.");
-  EXPECT_EQ(refusal("1 0 3\n", 12), "Wire row 1: landmark 0 is not a whole number from 1 to 12.");
-  EXPECT_EQ(refusal("1 3 -1\n", 12), "Wire row 1: landmark -1 is not a whole number from 1 to 12.");
-  EXPECT_EQ(refusal("1 3 13\n", 12), "Wire row 1: landmark 13 is not a whole number from 1 to 12.");
-
   // Only the landmark columns count; an empty wireframe is nothing to draw.
   EXPECT_NO_THROW(check_wires(parse_wire_list("0.5 1 2\n", "w"), 2));
-  EXPECT_NO_THROW(check_wires(Value(), 12));
   // The file reader refuses what can never be a landmark number.
   EXPECT_EQ(message_of<FileError>([] { parse_wire_list("1 1 2\n1 2.5 3\n", "w.txt"); }),
             "\"w.txt\" line 2: 2.5 is not a landmark number (a whole number from 1 up).");
-  EXPECT_EQ(message_of<DataRefusal>([] {
-              check_wires(Value::row({1, 2}), 12);
-            }),
-            "The wireframe needs 3 numbers per wire (wire number, landmark, landmark); it has 2.");
-  EXPECT_EQ(message_of<DataRefusal>([] { check_wires(Value("1 2 3"), 12); }),
-            "The wireframe must be a matrix of numbers, one wire per row.");
 }
 
 }  // namespace

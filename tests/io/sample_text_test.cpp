@@ -8,7 +8,6 @@
 #include "core/errors.hpp"
 #include "io/landmark_import.hpp"
 #include "io/test_files.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {

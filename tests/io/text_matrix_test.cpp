@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "bindings/io_values.hpp"
 #include "core/errors.hpp"
 #include "io/test_files.hpp"
-#include "platform/runtime/runtime_error.hpp"
 
 namespace velmora::io {
 namespace {
@@ -182,11 +180,10 @@ TEST(TextMatrix, DloadFromDisk) {
   std::string path = dir.write("m.txt", "1 2 3\r\n4 5 6\r\n\r\n \n");
   std::optional<TextMatrix> m = dload(path);
   ASSERT_TRUE(m.has_value());
-  Value v = to_value(*m);
-  EXPECT_EQ(v.rows(), 2u);
-  EXPECT_EQ(v.cols(), 3u);
-  EXPECT_EQ(v(1, 0), 4.0);
-  EXPECT_EQ(v.data(), (std::vector<double>{1, 4, 2, 5, 3, 6}));
+  EXPECT_EQ(m->rows, 2u);
+  EXPECT_EQ(m->cols, 3u);
+  EXPECT_EQ((*m)(1, 0), 4.0);
+  EXPECT_EQ(m->values, (std::vector<double>{1, 4, 2, 5, 3, 6}));
 
   std::string bad = dir.write("bad.txt", "1 2\n3\n");
   EXPECT_EQ(message_of<FileError>([&] { dload(bad); }),

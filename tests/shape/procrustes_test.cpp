@@ -9,7 +9,6 @@
 #include <limits>
 #include <string>
 
-#include "platform/runtime/runtime_error.hpp"
 #include "shape/centroid_size.hpp"
 #include "shape/random_shapes.hpp"
 #include "shape/rotation.hpp"

@@ -8,7 +8,6 @@
 #include <numbers>
 
 #include "core/tolerances.hpp"
-#include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
 
 namespace velmora::stats {

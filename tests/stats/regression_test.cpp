@@ -5,7 +5,6 @@
 #include <cmath>
 #include <functional>
 
-#include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
 #include "stats/distance_test.hpp"
 

@@ -8,7 +8,6 @@
 #include <functional>
 #include <random>
 
-#include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
 #include "stats/distributions.hpp"
 

@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "child_process.hpp"
-#include "platform/runtime/runtime_error.hpp"
 #include "shape/test_support.hpp"
 #include "tps/reference_shapes.hpp"
 #include "tps/scores.hpp"

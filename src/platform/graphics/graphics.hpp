@@ -16,8 +16,8 @@ namespace velmora::gfx {
 
 /// The graphics run-time: every object in a registry keyed by handle, named
 /// case-insensitive properties, the current figure and axes, application
-/// data, callbacks and plot commands.  Printing is declared here and drawn
-/// by the print library.
+/// data, callbacks and plot commands.  Printing is the print library's
+/// (platform/print/print.hpp).
 ///
 /// Figures get the small integers 1, 2, 3 … (the lowest free one); other
 /// objects get deterministic non-integer handles.  A stale handle throws
@@ -144,16 +144,6 @@ class Graphics {
                                          const std::vector<std::string>& items);
   using ChoiceObserver = std::function<void(const std::optional<std::string>& item)>;
   void set_choice_observer(ChoiceObserver fn) { choice_observer_ = std::move(fn); }
-
-  // --- printing -----------------------------------------------------------
-  /// Prints figure `fig`: "-dmeta" to the clipboard (SVG and PNG), "-depsc"
-  /// "-dpsc" "-dpng" "-dsvg" "-dpdf" to `path`; "-noui" leaves controls out;
-  /// "-rN" sets the resolution of PNG output in dots per inch.
-  ///
-  /// Printing draws through the Cairo renderer, so it is defined in the print
-  /// library (target velmora_print, platform/print): a program that prints
-  /// links it; the object model itself links no drawing code.
-  void print(Handle fig, const std::vector<std::string>& options, const std::string& path = {});
 
   /// Converts a length between units ("pixels", "points", "inches",
   /// "centimeters", "characters") for the backend's screen.

@@ -1,5 +1,7 @@
 // Printing figures: the figure's scene drawn by the Cairo renderer to a file
 // or to the clipboard.
+#include "platform/print/print.hpp"
+
 #include <string>
 #include <vector>
 
@@ -11,8 +13,10 @@
 
 namespace velmora::gfx {
 
-void Graphics::print(Handle fig, const std::vector<std::string>& options, const std::string& path) {
-  if (!valid(fig) || type(fig) != Type::Figure) throw RuntimeError("print needs a figure handle.");
+void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
+                  const std::string& path) {
+  if (!g.valid(fig) || g.type(fig) != Type::Figure)
+    throw RuntimeError("print needs a figure handle.");
   bool noui = false;
   std::string device;
   double dpi = 150;
@@ -32,13 +36,13 @@ void Graphics::print(Handle fig, const std::vector<std::string>& options, const 
       throw RuntimeError("Unknown print option \"" + o + "\".");
     }
   }
-  render::FigureScene scene = figure_scene(*this, fig, !noui);
-  double scale = dpi / backend_->pixels_per_inch();
+  render::FigureScene scene = figure_scene(g, fig, !noui);
+  double scale = dpi / g.backend().pixels_per_inch();
   if (device == "meta") {
     if (!path.empty()) throw RuntimeError("-dmeta prints to the clipboard, not to a file.");
     std::string svg = render::to_svg(scene, !noui), png = render::to_png(scene, scale, !noui);
     const std::size_t svg_size = svg.size(), png_size = png.size();
-    backend_->set_clipboard({{"image/svg+xml", std::move(svg)}, {"image/png", std::move(png)}});
+    g.backend().set_clipboard({{"image/svg+xml", std::move(svg)}, {"image/png", std::move(png)}});
     // Without a desktop no other program can paste the copy: say where it
     // went rather than seem to have done nothing.
     if (headless_backend()) {

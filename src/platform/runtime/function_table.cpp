@@ -2,73 +2,24 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "platform/runtime/runtime_error.hpp"
 
 namespace velmora {
 
-const std::vector<std::string_view>& registration_order() {
-  static const std::vector<std::string_view> order = {"Velmora",
-                                                      "velmorasw",
-                                                      "CopyBigImage",
-                                                      "CopyBigImageNA",
-                                                      "guidata",
-                                                      "guihandles",
-                                                      "openfig",
-                                                      "cla",
-                                                      "clf",
-                                                      "fcdf",
-                                                      "getWilkslambda",
-                                                      "getfprocon3",
-                                                      "getpdistance3",
-                                                      "getpproc3",
-                                                      "getpw3d",
-                                                      "grid",
-                                                      "incrementlinethickness",
-                                                      "incrementsymbolsize",
-                                                      "mfload",
-                                                      "mfloadtxt",
-                                                      "msgboxd",
-                                                      "normcdf",
-                                                      "pcaref3d",
-                                                      "plotpw3d",
-                                                      "regstuf",
-                                                      "rotate3da",
-                                                      "setlinethickness",
-                                                      "setsymbolfill",
-                                                      "showshape3D",
-                                                      "vertxy3D",
-                                                      "wire3d",
-                                                      "x1y1z1",
-                                                      "xlabel",
-                                                      "ylabel",
-                                                      "zlabel",
-                                                      "isvarname",
-                                                      "movegui",
-                                                      "chi2cdf",
-                                                      "distchck",
-                                                      "fullprocrustes3",
-                                                      "centsize3Da",
-                                                      "partialprocrustes3a",
-                                                      "lmatrix3da",
-                                                      "dload",
-                                                      "defimppw3",
-                                                      "disvec3d",
-                                                      "iskeyword",
-                                                      "gamcdf",
-                                                      "svdrot2"};
-  return order;
+std::size_t FunctionTable::rank_of(std::string_view name) const {
+  auto it = std::find(order_.begin(), order_.end(), name);
+  return static_cast<std::size_t>(it - order_.begin());  // unknown names sort last
 }
 
-namespace {
-
-std::size_t rank_of(std::string_view name) {
-  const auto& order = registration_order();
-  auto it = std::find(order.begin(), order.end(), name);
-  return static_cast<std::size_t>(it - order.begin());  // unknown names sort last
+void FunctionTable::set_order(std::vector<std::string> order) {
+  order_ = std::move(order);
+  std::stable_sort(entries_.begin(), entries_.end(),
+                   [&](const FunctionSpec& a, const FunctionSpec& b) {
+                     return rank_of(a.name) < rank_of(b.name);
+                   });
 }
-
-}  // namespace
 
 void FunctionTable::add(FunctionSpec spec) {
   for (auto& e : entries_) {

@@ -27,12 +27,15 @@ struct FunctionSpec {
   int nargout = kAny;
 };
 
-/// The table of functions callable by name, kept in the program's fixed
-/// registration order whatever order the modules add them in.
+/// The table of functions callable by name.  Its entries keep the order the
+/// program sets (set_order) whatever order the modules add them in; names
+/// outside that order follow, in the order they were added.
 class FunctionTable {
  public:
   /// Adds or replaces the entry of `spec.name`.
   void add(FunctionSpec spec);
+  /// Sorts the entries, present and future, by their place in `order`.
+  void set_order(std::vector<std::string> order);
   const FunctionSpec* find(std::string_view name) const;
   const std::vector<FunctionSpec>& entries() const { return entries_; }
 
@@ -43,7 +46,10 @@ class FunctionTable {
   ValueList call(std::string_view name, const ValueList& args, int nargout) const;
 
  private:
+  std::size_t rank_of(std::string_view name) const;
+
   std::vector<FunctionSpec> entries_;
+  std::vector<std::string> order_;
 };
 
 /// The process-wide table.
@@ -58,9 +64,6 @@ inline ValueList call_by_name(std::string_view name, const ValueList& args, int 
 inline const FunctionSpec* find_by_name(std::string_view name) {
   return function_table().find(name);
 }
-
-/// The 49 names in their registration order (position 0 first).
-const std::vector<std::string_view>& registration_order();
 
 /// "Run-time Error: File: NAME Line: 1 Column: 1 " – the prefix of the
 /// run-time's own refusals.

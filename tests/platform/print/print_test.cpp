@@ -1,3 +1,5 @@
+#include "platform/print/print.hpp"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -29,22 +31,22 @@ class PrintTest : public ::testing::Test, protected SampleFigure {
 };
 
 TEST_F(PrintTest, DevicesAndFailures) {
-  g.print(fig, {"-depsc"}, (dir / "f.eps").string());
+  print_figure(g, fig, {"-depsc"}, (dir / "f.eps").string());
   EXPECT_EQ(head(dir / "f.eps", 23), "%!PS-Adobe-3.0 EPSF-3.0");
-  g.print(fig, {"-dpng", "-r300"}, (dir / "f.png").string());
+  print_figure(g, fig, {"-dpng", "-r300"}, (dir / "f.png").string());
   EXPECT_EQ(head(dir / "f.png", 4), "\x89PNG");
-  g.print(fig, {"-dsvg"}, (dir / "f.svg").string());
+  print_figure(g, fig, {"-dsvg"}, (dir / "f.svg").string());
   EXPECT_EQ(head(dir / "f.svg", 5), "<?xml");
-  g.print(fig, {"-dpdf"}, (dir / "f.pdf").string());
+  print_figure(g, fig, {"-dpdf"}, (dir / "f.pdf").string());
   EXPECT_EQ(head(dir / "f.pdf", 4), "%PDF");
-  g.print(fig, {"-noui", "-dmeta"});
+  print_figure(g, fig, {"-noui", "-dmeta"});
   const auto& clip = headless_backend()->clipboard();
   EXPECT_EQ(clip.at("image/png").substr(0, 4), "\x89PNG");
   EXPECT_NE(clip.at("image/svg+xml").find("<svg"), std::string::npos);
-  EXPECT_THROW(g.print(fig, {"-dxyz"}, (dir / "f.x").string()), RuntimeError);
-  EXPECT_THROW(g.print(fig, {"-depsc"}), RuntimeError);
+  EXPECT_THROW(print_figure(g, fig, {"-dxyz"}, (dir / "f.x").string()), RuntimeError);
+  EXPECT_THROW(print_figure(g, fig, {"-depsc"}), RuntimeError);
   try {
-    g.print(fig, {"-depsc"}, (dir / "missing" / "f.eps").string());
+    print_figure(g, fig, {"-depsc"}, (dir / "missing" / "f.eps").string());
     FAIL();
   } catch (const RuntimeError& e) {
     EXPECT_NE(std::string(e.what()).find("missing/f.eps"), std::string::npos) << e.what();

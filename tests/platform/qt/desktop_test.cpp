@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "platform/print/print.hpp"
 #include "qt_fixture.hpp"
 
 namespace velmora::qt::testing {
@@ -70,7 +71,7 @@ TEST_F(DesktopTest, ClipboardHoldsEveryMimeTypeAndThePngAsImage) {
 
   // Printing a figure to the clipboard goes the same way.
   gfx::Handle f = figure();
-  g().print(f, {"-dmeta"});
+  gfx::print_figure(g(), f, {"-dmeta"});
   m = QGuiApplication::clipboard()->mimeData();
   EXPECT_TRUE(m->hasFormat("image/svg+xml"));
   EXPECT_TRUE(m->hasImage());

@@ -1,12 +1,13 @@
+#include "bindings/shape_functions.hpp"
+
 #include <gtest/gtest.h>
 
-#include "bindings/shape_functions.hpp"
 #include "bindings/shape_values.hpp"
+#include "bindings_test_support.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/random_shapes.hpp"
-#include "shape/test_support.hpp"
 
 namespace velmora::shape {
 namespace {

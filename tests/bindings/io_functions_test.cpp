@@ -1,6 +1,7 @@
+#include "bindings/io_functions.hpp"
+
 #include <gtest/gtest.h>
 
-#include "bindings/io_functions.hpp"
 #include "io/test_files.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"

@@ -1,18 +1,19 @@
 // The numerical library reports through its own error types; the bindings
 // hand the same texts to the run-time.
+#include "bindings/numeric_calls.hpp"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
 #include "bindings/io_values.hpp"
-#include "bindings/numeric_calls.hpp"
 #include "bindings/shape_functions.hpp"
 #include "bindings/shape_values.hpp"
+#include "bindings_test_support.hpp"
 #include "core/errors.hpp"
 #include "io/list_files.hpp"
 #include "shape/procrustes.hpp"
-#include "shape/test_support.hpp"
 
 namespace velmora {
 namespace {

@@ -1,8 +1,9 @@
+#include "bindings/stats_functions.hpp"
+
 #include <gtest/gtest.h>
 
-#include "bindings/stats_functions.hpp"
+#include "bindings_test_support.hpp"
 #include "platform/runtime/runtime_error.hpp"
-#include "shape/test_support.hpp"
 
 namespace velmora::stats {
 namespace {

@@ -1,10 +1,11 @@
+#include "bindings/tps_functions.hpp"
+
 #include <gtest/gtest.h>
 
 #include "bindings/shape_values.hpp"
-#include "bindings/tps_functions.hpp"
+#include "bindings_test_support.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
-#include "shape/test_support.hpp"
 #include "tps/reference_shapes.hpp"
 #include "tps/scores.hpp"
 

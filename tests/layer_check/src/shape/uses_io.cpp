@@ -1,0 +1,2 @@
+// Shape does not depend on io, so this include is refused.
+#include "io/reader.hpp"
