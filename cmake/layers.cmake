@@ -54,7 +54,7 @@ endfunction()
 # The numerical library: plain C++ on Eigen, Boost's headers and LAPACK.
 velmora_layer(core LIBRARY)
 velmora_layer(shape LIBRARY DEPENDS core)
-velmora_layer(tps LIBRARY DEPENDS core shape)
+velmora_layer(tps LIBRARY DEPENDS core shape TEST_DEPENDS stats)
 velmora_layer(stats LIBRARY DEPENDS core shape tps)
 velmora_layer(io LIBRARY DEPENDS core)
 velmora_layer(analysis LIBRARY DEPENDS core shape tps stats io)
@@ -62,7 +62,7 @@ velmora_layer(analysis LIBRARY DEPENDS core shape tps stats io)
 # drawing.  The object model describes scenes without drawing them.
 # The values' tests also cover the run-time built on them (one executable).
 # Values throw the run-time's error type, whose header sits a layer above.
-velmora_layer(platform/value TEST_DEPENDS platform/runtime
+velmora_layer(platform/value DEPENDS core TEST_DEPENDS platform/runtime
               INCLUDES platform/runtime/runtime_error.hpp)
 velmora_layer(platform/runtime DEPENDS core platform/value)
 velmora_layer(platform/render DEPENDS platform/runtime)
