@@ -1,5 +1,5 @@
-#include <Eigen/LU>
 #include <Eigen/Geometry>
+#include <Eigen/LU>
 #include <Eigen/QR>
 #include <algorithm>
 #include <cmath>
