@@ -44,47 +44,6 @@
 #include "stats/wilks.hpp"
 #include "tps/deformation.hpp"
 
-namespace velmora::app {
-
-std::string x_axis_label(const std::string& x_name, bool ln_scale) {
-  if (x_name.empty()) return ln_scale ? "ln X" : "X";
-  return ln_scale ? "ln(" + x_name + ")" : x_name;
-}
-
-std::string p_value_text(const std::string& label, double p) {
-  if (p < kSmallestPrintedP) return "p < 1e-300";
-  return label + cformat("%3.8g", {p});
-}
-
-std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
-  return cformat(
-             "Regression Slope: %.4g Regression Intercept: %.4g Std. Deviation in Slope: %.4g  "
-             "Correlation Coefficient %2.4f  Zscore: %2.4f  ",
-             {r.slope, r.intercept, r.slope_sd, r.r, z}) +
-         p_value_text("p score = ", p);
-}
-
-std::string wilks_report(const stats::WilksResult& w, double p, std::string_view share_label) {
-  return cformat(
-             "Wilks Lambda= %2.4f   F score= %2.4f  %s: %1.4f ,     "
-             "df1=%4.2f ,    df2=%4.2f,  ",
-             {w.lambda, w.F, std::string(share_label), 1 - w.lambda, w.df1, w.df2}) +
-         p_value_text("p value=", p);
-}
-
-std::string full_precision_line(
-    std::initializer_list<std::pair<std::string_view, double>> numbers) {
-  std::string out = "Full precision:";
-  const char* sep = " ";
-  for (const auto& [name, value] : numbers) {
-    out += sep + std::string(name) + " = " + format_number_exact(value);
-    sep = "; ";
-  }
-  return out;
-}
-
-}  // namespace velmora::app
-
 namespace velmora::app::actions {
 
 std::shared_ptr<const Eigen::MatrixXd> current_scores();  // actions_data.cpp
