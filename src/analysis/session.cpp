@@ -267,8 +267,11 @@ RegressionReport Session::regression(const RegressionParams&) {
     // Every score column is regressed, the last uniform score included.
     Eigen::RowVectorXd slopes = stats::column_slopes(*r.scores, x.values());
     Eigen::RowVectorXd delta = x.range() * slopes;
+    // The mean of X taken after scaling, so that X near the largest doubles
+    // does not overflow its sum.
+    const double x_mean = stats::scaled_deviations(x.values()).mean;
     r.regression = std::make_shared<const Regression>(
-        Regression{std::move(slopes), std::move(delta), scale_, x.values().mean(), x.range()});
+        Regression{std::move(slopes), std::move(delta), scale_, x_mean, x.range()});
     scores_of_ = fit_->id();
     regression_ = r.regression;
     regression_fit_ = fit_->id();

@@ -320,6 +320,8 @@ TEST(Session, ExtremeXOnTheLnScaleMatchesItsLogsOnTheLinearScale) {
   const double lambda = ln.wilks({}).wilks.lambda;
   EXPECT_TRUE(lambda > 0 && lambda <= 1) << lambda;
   EXPECT_TRUE(std::isfinite(ln.distance_test({}).test.p));
+  ln.set_x(file_x(1e306 * ages()));  // their sum overflows
+  EXPECT_NEAR(ln.regression({}).regression->x_mean / 1e306, ages().mean(), 1e-12);
 }
 
 // Every raw specimen turned, moved and rescaled at random: with the optimal
