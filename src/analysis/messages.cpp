@@ -51,6 +51,13 @@ std::string x_constant_text(double x) {
          "), so the regression slope is undefined. Load an independent variable that varies.";
 }
 
+std::string tied_start_text(long long specimens, double x_limit) {
+  if (specimens <= 3) return {};
+  return " The starting shape is the mean of " + std::to_string(specimens) +
+         " specimens, all those with X at most " + number_text(x_limit) +
+         " (the third-smallest X is tied).";
+}
+
 std::string x_axis_label(const std::string& x_name, bool ln_scale) {
   if (x_name.empty()) return ln_scale ? "ln X" : "X";
   return ln_scale ? "ln(" + x_name + ")" : x_name;

@@ -29,6 +29,15 @@ std::string x_not_positive_text(std::string_view test, long long specimen, doubl
 /// The refusal of X values that are equal up to rounding; `x` the first.
 std::string x_constant_text(double x);
 
+/// What the Procrustes-distance test's report adds when its starting shape
+/// averages more than three specimens, because the third-smallest X is tied:
+/// " The starting shape is the mean of 11 specimens, all those with X at
+/// most 1 (the third-smallest X is tied)." (with the leading space); empty
+/// for three specimens.
+/// @param specimens how many specimens the start averages
+/// @param x_limit   the largest X among them, the third-smallest X
+std::string tied_start_text(long long specimens, double x_limit);
+
 /// The label of an axis along X: the name of what X is, "ln(name)" on the
 /// log scale, and "X" or "ln X" while X has no name.
 std::string x_axis_label(const std::string& x_name, bool ln_scale);

@@ -29,7 +29,8 @@ struct Regression {
   Scale scale = Scale::Linear;  ///< the scale it was computed on
   double x_mean = 0;            ///< mean of the regressor (X or ln X), where the lines pass
                                 ///< through the mean scores
-  double x_range = 0;           ///< the regressor's observed range: max − min, or ln(max/min)
+  double x_range = 0;           ///< the regressor's observed range: max − min, or
+                                ///< ln(max) − ln(min)
 };
 
 // --- the sample ---------------------------------------------------------------
@@ -44,8 +45,10 @@ struct LoadSampleReport {
   /// Console lines in order: the superimposition's (not converged, mirror
   /// images), then the importer's.
   std::vector<std::string> notes;
-  /// Not empty when the wireframe needed more landmarks than the sample has
-  /// and was removed: "The wireframe needs 14 landmarks; …".
+  /// Not empty when the wireframe was removed: it needed more landmarks
+  /// than the sample has ("The wireframe needs 14 landmarks; …"), or it was
+  /// loaded for samples of another landmark count ("The wireframe was
+  /// loaded for samples of 12 landmarks; …").
   std::string wire_note;
 };
 
@@ -74,7 +77,11 @@ struct WireframeParams {
   std::string label;     ///< the file, for messages
 };
 struct WireframeReport {
-  std::size_t wires = 0;
+  std::size_t wires = 0;  ///< the wires kept
+  /// Not empty when repeated wires, or wires that join a landmark to
+  /// itself, were left out: "Wireframe \"w.txt\": left out 2 repeated wires
+  /// and 1 that join a landmark to itself; 14 wires remain."
+  std::string note;
 };
 
 // --- X ----------------------------------------------------------------------------
@@ -89,7 +96,8 @@ struct SetXParams {
 struct SetXReport {
   std::shared_ptr<const XVariable> x;
   /// File and Label: the scores, computed now (kept from before when the
-  /// sample has not changed); Centroid size: none.
+  /// sample has not changed); Centroid size, or a sample of three landmarks
+  /// (which has no spline basis): none.
   std::shared_ptr<const Eigen::MatrixXd> scores;
   bool scores_new = false;  ///< the scores were not among the results before
 };
@@ -111,12 +119,19 @@ struct DistanceTestReport {
   Scale scale = Scale::Linear;
   std::string axis_label;  ///< "age", "ln(age)", …
   Eigen::Index specimens = 0;
+  /// How many specimens the starting shape averages (test.first's size):
+  /// three, or more when the third-smallest X is tied.
+  Eigen::Index start_specimens = 0;
+  double start_x_limit = 0;  ///< the largest X among them (as given, not ln X)
+  std::string fit_note;      ///< the superimposition's note (Superimposition::note)
 };
 
 struct WilksParams {};
 struct WilksReport {
   stats::WilksResult wilks;
-  double p = 0;  ///< upper tail of F(df1, df2)
+  double p = 0;            ///< upper tail of F(df1, df2)
+  std::string axis_label;  ///< what the regressor is: "age", "ln(age)", …
+  std::string fit_note;    ///< the superimposition's note (Superimposition::note)
 };
 
 struct PermutationParams {
@@ -128,6 +143,7 @@ struct PermutationParams {
 struct PermutationReport {
   stats::PermutationTestResult result;
   Scale scale = Scale::Linear;
+  std::string fit_note;  ///< the superimposition's note (Superimposition::note)
 };
 
 // --- principal components and shapes to draw -------------------------------------------
@@ -135,6 +151,7 @@ struct PermutationReport {
 struct PcaParams {};
 struct PcaReport {
   std::shared_ptr<const shape::ShapePca> pca;  ///< at least two components
+  std::string fit_note;  ///< the superimposition's note (Superimposition::note)
 };
 
 struct ComponentShapeParams {

@@ -45,7 +45,8 @@ Regressor::Regressor(std::shared_ptr<const XVariable> x, Scale scale, std::strin
 
 double Regressor::range() const {
   const double hi = x().maxCoeff(), lo = x().minCoeff();
-  return ln() ? std::log(hi / lo) : hi - lo;
+  // Logs before the ratio: the ratio of X from 1e-300 to 1e300 overflows.
+  return ln() ? std::log(hi) - std::log(lo) : hi - lo;
 }
 
 std::string Regressor::axis_label() const {

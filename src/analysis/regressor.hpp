@@ -48,7 +48,7 @@ class Regressor {
   const Eigen::VectorXd& values() const { return values_; }       ///< X or ln X
   Scale scale() const { return scale_; }
   bool ln() const { return scale_ == Scale::Log; }
-  /// The observed range on the scale: max − min, or ln(max/min).
+  /// The observed range on the scale: max − min, or ln(max) − ln(min).
   double range() const;
   /// The label of an axis along the regressor: "age", "ln(age)", …
   std::string axis_label() const;

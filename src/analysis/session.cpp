@@ -1,16 +1,20 @@
 #include "analysis/session.hpp"
 
+#include <algorithm>
 #include <span>
 #include <utility>
 
 #include "analysis/messages.hpp"
+#include "io/landmark_file.hpp"
 #include "io/list_files.hpp"
 #include "io/row_layout.hpp"
+#include "shape/distance.hpp"
 #include "shape/principal_components.hpp"
 #include "stats/distributions.hpp"
 #include "stats/messages.hpp"
 #include "stats/regression.hpp"
 #include "tps/deformation.hpp"
+#include "tps/warp_basis.hpp"
 
 namespace velmora::analysis {
 
@@ -65,7 +69,12 @@ std::optional<long long> Session::component_count() const {
 std::string Session::missing(unsigned needs) const {
   if ((needs & kNeedSample) && !sample_) return no_sample_text();
   if ((needs & kNeedX) && !x_) return no_x_text();
-  if ((needs & kNeedScores) && !scores()) return no_scores_text();
+  if ((needs & kNeedScores) && !scores()) {
+    if (sample_->landmarks() < tps::kMinBasisLandmarks) {
+      return tps::too_few_basis_landmarks_text(sample_->landmarks());
+    }
+    return no_scores_text();
+  }
   if ((needs & kNeedRegression) && !regression()) return no_regression_text();
   return {};
 }
@@ -79,6 +88,10 @@ Regressor Session::regressor(std::string_view test) const {
   return Regressor(x_, scale_, test);
 }
 
+void Session::require_shape_variation() const {
+  guarded([&] { shape::require_shape_variation(fit_->reference(), fit_->fitted()); });
+}
+
 // --- operations on the model ---------------------------------------------------------
 
 LoadSampleReport Session::load_sample(LoadSampleParams params) {
@@ -86,6 +99,10 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     io::ImportedSample& in = params.imported;
     if (in.rows.rows() == 0 || in.rows.cols() < 4 || in.rows.cols() % 3 != 1) {
       refuse("The sample has no specimens of landmarks to superimpose.");
+    }
+    const auto k = static_cast<std::size_t>(in.rows.cols() / 3);
+    if (k < 3) {
+      refuse("\"" + params.file_name + "\": each specimen holds " + io::too_few_landmarks_text(k));
     }
     Sample sample{std::move(params.file_name), std::move(in.rows), std::move(in.names),
                   std::move(in.labels)};
@@ -106,8 +123,13 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
       r.wire_note = "The wireframe needs " + std::to_string(wires_need) +
                     " landmarks; this sample has " + std::to_string(r.landmarks) +
                     ": wireframe removed.";
-      wires_.reset();
+    } else if (wires_ && wire_landmarks_ != 0 && wire_landmarks_ != r.landmarks) {
+      r.wire_note = "The wireframe was loaded for samples of " + std::to_string(wire_landmarks_) +
+                    " landmarks; this sample has " + std::to_string(r.landmarks) +
+                    ": wireframe removed.";
     }
+    if (!r.wire_note.empty()) wires_.reset();
+    wire_landmarks_ = wires_ ? r.landmarks : 0;
     return r;
   });
 }
@@ -150,8 +172,17 @@ WireframeReport Session::set_wireframe(const WireframeParams& params) {
       io::check_wire_file(params.wires, static_cast<std::size_t>(sample_->landmarks()),
                           params.label);
     }
-    wires_ = params.wires.matrix();
-    return WireframeReport{params.wires.rows};
+    const io::WireCleanup clean = io::without_repeated_wires(params.wires);
+    WireframeReport r{clean.wires.rows, {}};
+    if (clean.self + clean.repeated > 0) {
+      r.note = "Wireframe \"" + params.label + "\": left out " + std::to_string(clean.repeated) +
+               " repeated wires and " + std::to_string(clean.self) +
+               " that join a landmark to itself; " + std::to_string(clean.wires.rows) +
+               " wires remain.";
+    }
+    wires_ = clean.wires.matrix();
+    wire_landmarks_ = sample_ ? sample_->landmarks() : 0;
+    return r;
   });
 }
 
@@ -198,11 +229,14 @@ SetXReport Session::set_x(SetXParams params) {
   }
   // The scores are computed before anything changes; they depend on the
   // sample alone, so computed again they are the ones kept before.
-  r.scores = guarded([&] { return fit_->scores(note); });
-  r.scores_new = scores_of_ != fit_->id();
+  const bool spline = s.landmarks() >= tps::kMinBasisLandmarks;
+  if (spline) {
+    r.scores = guarded([&] { return fit_->scores(note); });
+    r.scores_new = scores_of_ != fit_->id();
+  }
   x_ = std::make_shared<const XVariable>(std::move(params.values), std::move(params.name),
                                          params.source, std::move(params.source_text));
-  scores_of_ = fit_->id();
+  if (spline) scores_of_ = fit_->id();
   r.x = x_;
   return r;
 }
@@ -220,8 +254,9 @@ void Session::clear() {
 
 RegressionReport Session::regression(const RegressionParams&) {
   require(kNeedSample | kNeedX);
+  const Regressor x = regressor("The regression");
+  require_shape_variation();
   return guarded([&] {
-    const Regressor x = regressor("The regression");
     RegressionReport r;
     r.scores = fit_->scores(note);
     r.scores_new = scores_of_ != fit_->id();
@@ -232,8 +267,11 @@ RegressionReport Session::regression(const RegressionParams&) {
     // Every score column is regressed, the last uniform score included.
     Eigen::RowVectorXd slopes = stats::column_slopes(*r.scores, x.values());
     Eigen::RowVectorXd delta = x.range() * slopes;
+    // The mean of X taken after scaling, so that X near the largest doubles
+    // does not overflow its sum.
+    const double x_mean = stats::scaled_deviations(x.values()).mean;
     r.regression = std::make_shared<const Regression>(
-        Regression{std::move(slopes), std::move(delta), scale_, x.values().mean(), x.range()});
+        Regression{std::move(slopes), std::move(delta), scale_, x_mean, x.range()});
     scores_of_ = fit_->id();
     regression_ = r.regression;
     regression_fit_ = fit_->id();
@@ -249,6 +287,7 @@ DistanceTestReport Session::distance_test(const DistanceTestParams&) const {
   if (n <= 3) refuse(stats::too_few_specimens_text(test, n));
   check_x_count(x_->values.size(), n, test);
   const Regressor x = regressor(test);
+  require_shape_variation();
   return guarded([&] {
     DistanceTestReport r;
     r.test = stats::procrustes_distance_test(fit_->fitted(), x.x(), x.values());
@@ -256,6 +295,10 @@ DistanceTestReport Session::distance_test(const DistanceTestParams&) const {
     r.scale = scale_;
     r.axis_label = x.axis_label();
     r.specimens = fit_->fitted().n();
+    r.start_specimens = static_cast<Eigen::Index>(r.test.first.size());
+    r.start_x_limit = x.x()(r.test.first.front());
+    for (Eigen::Index i : r.test.first) r.start_x_limit = std::max(r.start_x_limit, x.x()(i));
+    r.fit_note = fit_->note();
     return r;
   });
 }
@@ -266,6 +309,7 @@ WilksReport Session::wilks(const WilksParams&) const {
   const std::shared_ptr<const Eigen::MatrixXd> scores = this->scores();
   check_x_count(x_->values.size(), scores->rows(), test);
   const Regressor x = regressor(test);
+  require_shape_variation();
   return guarded([&] {
     // getWilkslambda leaves out its input's last column (the centroid size
     // of the score-file layout); a column of zeros in that place lets every
@@ -281,6 +325,8 @@ WilksReport Session::wilks(const WilksParams&) const {
              std::to_string(w.p + 2) + ". Load a larger sample or use fewer landmarks.");
     }
     r.p = stats::f_upper_tail(w.F, w.df1, w.df2);
+    r.axis_label = x.axis_label();
+    r.fit_note = fit_->note();
     return r;
   });
 }
@@ -292,16 +338,18 @@ PermutationReport Session::permutation_test(const PermutationParams& params) con
   if (n < 4) refuse(stats::too_few_specimens_text(test, n));
   check_x_count(x_->values.size(), n, test);
   const Regressor x = regressor(test);
+  require_shape_variation();
   return guarded([&] {
     auto r = stats::permutation_test(*fit_->tangent(), x.values(), params.permutations, params.seed,
                                      params.progress);
     if (!r) throw Error(ErrorKind::Cancelled, kCancelled);
-    return PermutationReport{*r, scale_};
+    return PermutationReport{*r, scale_, fit_->note()};
   });
 }
 
 PcaReport Session::pca(const PcaParams&) const {
   require(kNeedSample);
+  require_shape_variation();
   auto pca = guarded([&] { return fit_->components(); });
   if (pca->variances.size() < 2) {
     refuse(
@@ -309,7 +357,7 @@ PcaReport Session::pca(const PcaParams&) const {
         "this sample has " +
         std::to_string(pca->variances.size()) + ".");
   }
-  return {std::move(pca)};
+  return {std::move(pca), fit_->note()};
 }
 
 ComponentShapeReport Session::component_shape(const ComponentShapeParams& params) const {

@@ -83,17 +83,21 @@ class Session {
   // --- operations on the model -------------------------------------------------
   /// Superimposes a new sample, replacing the old one with its X, results
   /// and scale (back to linear); removes the wireframe when it needs more
-  /// landmarks than the sample has.
+  /// landmarks than the sample has, or was loaded for a sample of another
+  /// landmark count (a wireframe belongs to its landmark scheme).
   LoadSampleReport load_sample(LoadSampleParams params);
   /// Chooses the method; superimposes the loaded sample again when it
   /// changes.
   SuperimposeReport superimpose(const SuperimposeParams& params);
   /// A quarter turn of the reference and the sample.
   RotateReport rotate(const RotateParams& params);
-  /// Checks a wireframe against the loaded sample, then keeps it.
+  /// Checks a wireframe against the loaded sample, then keeps it without
+  /// repeated wires and wires that join a landmark to itself.
   WireframeReport set_wireframe(const WireframeParams& params);
   /// Makes X the independent variable; from a file or a label after the
-  /// count is checked and the scores are computed.
+  /// count is checked and the scores are computed.  A sample of three
+  /// landmarks has no spline basis and so no scores, but its X serves the
+  /// analyses that need none; those that do refuse with the reason.
   SetXReport set_x(SetXParams params);
   /// The names of the sample's labels, for the choice of one as X.
   /// @throws Error{Refused} when there is no sample or it has no labels
@@ -104,6 +108,10 @@ class Session {
   void clear();
 
   // --- analyses ----------------------------------------------------------------
+  // Each statistic checks, in this order: what it needs (require), the
+  // specimen count, X (count, ln scale, variation), then the shape variation
+  // of the sample (shape::require_shape_variation), and last what is
+  // particular to it.
   RegressionReport regression(const RegressionParams& params);
   DistanceTestReport distance_test(const DistanceTestParams& params) const;
   WilksReport wilks(const WilksParams& params) const;
@@ -115,6 +123,9 @@ class Session {
  private:
   /// X as the regressor of `test`, checked for the scale.
   Regressor regressor(std::string_view test) const;
+  /// @throws Error{Numeric} shape::kNoShapeVariationText when the
+  ///         superimposed specimens do not differ beyond rounding
+  void require_shape_variation() const;
 
   std::optional<Sample> sample_;
   std::shared_ptr<const Superimposition> fit_;
@@ -122,6 +133,8 @@ class Session {
   std::shared_ptr<const XVariable> x_;
   Scale scale_ = Scale::Linear;
   std::optional<Eigen::MatrixXd> wires_;
+  /// The landmark count of the sample the wireframe was loaded with (0: none).
+  Eigen::Index wire_landmarks_ = 0;
   /// The superimposition whose scores are among the results (0: none).
   std::uint64_t scores_of_ = 0;
   /// The regression and the superimposition and X it was computed from.

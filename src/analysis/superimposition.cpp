@@ -20,10 +20,12 @@ std::uint64_t next_id() {
 
 }  // namespace
 
-Superimposition::Superimposition(shape::Config reference, shape::Stack fitted, Method method)
+Superimposition::Superimposition(shape::Config reference, shape::Stack fitted, Method method,
+                                 std::string note)
     : reference_(std::move(reference)),
       fitted_(std::move(fitted)),
       method_(method),
+      note_(std::move(note)),
       id_(next_id()) {}
 
 std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Method method,
@@ -33,13 +35,15 @@ std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Me
   shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
   shape::rotate3da(gpa.fitted, axes.axes);
 
+  std::string note;
   if (!gpa.converged) {
     char buf[200];
     std::snprintf(buf, sizeof buf,
                   "Note: the superimposition did not converge in %i passes; its reference still "
                   "moved by %.3g in the last pass.",
                   gpa.passes, gpa.last_move);
-    notes.emplace_back(buf);
+    note = buf;
+    notes.push_back(note);
   }
   // A specimen that fits best as a mirror image is usually a left/right
   // mix-up in digitizing; it was fitted by a proper rotation all the same.
@@ -48,13 +52,14 @@ std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Me
                     " fits the reference best as a mirror image: check its landmark order");
   }
   return std::make_shared<const Superimposition>(std::move(axes.reference), std::move(gpa.fitted),
-                                                 method);
+                                                 method, std::move(note));
 }
 
 std::shared_ptr<const Superimposition> Superimposition::turned(const Eigen::Matrix3d& roto) const {
   shape::Stack fitted = fitted_;
   shape::rotate3da(fitted, roto);
-  return std::make_shared<const Superimposition>(reference_ * roto, std::move(fitted), method_);
+  return std::make_shared<const Superimposition>(reference_ * roto, std::move(fitted), method_,
+                                                 note_);
 }
 
 std::shared_ptr<const tps::WarpBasis> Superimposition::basis(const Notify& note) const {

@@ -28,13 +28,16 @@ enum class Method {
 /// Not for use from several threads at once.
 class Superimposition {
  public:
-  Superimposition(shape::Config reference, shape::Stack fitted, Method method);
+  /// @param note "Note: the superimposition did not converge …" when the
+  ///        passes ran out before the reference settled; empty otherwise
+  Superimposition(shape::Config reference, shape::Stack fitted, Method method,
+                  std::string note = {});
 
   /// The generalized Procrustes superimposition of `raw` by `method`, then
   /// pcaref3d and the sample turned by the same axes (rotate3da).  `notes`
   /// receives, for the console, a line when the optimal passes did not
-  /// converge and one for every specimen whose best orthogonal fit was a
-  /// mirror image.
+  /// converge (kept as note() too) and one for every specimen whose best
+  /// orthogonal fit was a mirror image.
   /// @throws NumericError as getpproc3 and pcaref3d
   static std::shared_ptr<const Superimposition> fit(shape::Stack raw, Method method,
                                                     std::vector<std::string>& notes);
@@ -49,6 +52,9 @@ class Superimposition {
   }  ///< n specimens, turned with the reference
   Method method() const { return method_; }
   std::uint64_t id() const { return id_; }
+  /// The note that the passes did not converge, which every report of this
+  /// superimposition carries; empty when they did.
+  const std::string& note() const { return note_; }
 
   /// The thin-plate spline basis of the reference (lmatrix3da); `note` hears
   /// the expected time when a dense reference's basis is first built.
@@ -65,6 +71,7 @@ class Superimposition {
   shape::Config reference_;
   shape::Stack fitted_;
   Method method_;
+  std::string note_;
   std::uint64_t id_;
   mutable std::shared_ptr<const tps::WarpBasis> basis_;
   mutable std::shared_ptr<const Eigen::MatrixXd> scores_;

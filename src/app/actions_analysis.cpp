@@ -8,6 +8,7 @@
 #include <numeric>
 #include <span>
 
+#include "analysis/messages.hpp"
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
@@ -206,14 +207,11 @@ void plot_p_distance(const Value&) {
   g.hold(ax, true);
   g.plot(ax, {x0, x1}, {r.intercept + r.slope * x0, r.intercept + r.slope * x1}, {}, "k-", false);
   g.set(ax, "NextPlot", next_plot);
-  std::string printed = pdistance_report(r, t.z, t.p);
-  if (t.first.size() > 3) {
-    double third = xv(t.first[0]);
-    for (Eigen::Index i : t.first) third = std::max(third, xv(i));
-    printed += " The starting shape is the mean of " + std::to_string(t.first.size()) +
-               " specimens, all those with X at most " + format_number(third) +
-               " (the third-smallest X is tied).";
-  }
+  double third = xv(t.first.front());
+  for (Eigen::Index i : t.first) third = std::max(third, xv(i));
+  const std::string printed =
+      pdistance_report(r, t.z, t.p) +
+      analysis::tied_start_text(static_cast<long long>(t.first.size()), third);
   std::string title = on_ln_scale() ? "Regression of Procrustes Distance from reference on Ln(X)"
                                     : "Regression of Procrustes Distance from reference on X";
   log_with_numbers(title, printed,

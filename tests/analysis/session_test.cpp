@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <Eigen/Core>
+#include <cmath>
 #include <string>
+#include <vector>
 
+#include "analysis/messages.hpp"
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
 #include "io/row_layout.hpp"
@@ -237,6 +240,88 @@ TEST(Session, RefusesWithItsTextsAndChangesNothing) {
             "The Procrustes-distance test needs at least four specimens; this sample has 3.");
   EXPECT_EQ(refusal([&] { s.permutation_test({}); }),
             "The permutation test needs at least four specimens; this sample has 3.");
+}
+
+// Copies of one skull: every statistic refuses them with one text, after the
+// checks of X, as the program does.
+TEST(Session, SamplesWithoutShapeVariationAreRefusedByEveryStatistic) {
+  io::ImportedSample copies = io::import_landmarks(kSkulls);
+  copies.rows = copies.rows.row(4).replicate(copies.rows.rows(), 1).eval();
+  for (Method method : {Method::Classic, Method::Optimal}) {
+    Session s;
+    s.superimpose({method});
+    s.load_sample({copies, "copies"});
+    s.set_x(file_x(ages()));
+    for (auto run : {+[](Session& t) { t.regression({}); }, +[](Session& t) { t.wilks({}); },
+                     +[](Session& t) { t.distance_test({}); }, +[](Session& t) { t.pca({}); },
+                     +[](Session& t) { t.permutation_test({}); }}) {
+      EXPECT_EQ(refusal([&] { run(s); }, ErrorKind::Numeric),
+                "All specimens have the same shape after superimposition: there is no shape "
+                "variation to analyse.");
+    }
+    EXPECT_FALSE(s.regression());
+    s.set_x(file_x(Eigen::VectorXd::Constant(copies.rows.rows(), 2)));
+    EXPECT_EQ(refusal([&] { s.distance_test({}); }),
+              "All X values are equal (2), so the regression slope is undefined. Load an "
+              "independent variable that varies.");
+  }
+}
+
+// Three landmarks a specimen: X is taken without scores; the statistics of
+// the landmarks run, those of the spline refuse with its reason.
+TEST(Session, ThreeLandmarkSamplesServeTheTestsWithoutTheSpline) {
+  const io::ImportedSample in = io::import_landmarks(kSkulls);
+  io::ImportedSample three = in;
+  three.rows.resize(in.rows.rows(), 10);
+  three.rows << in.rows.leftCols(9), in.rows.rightCols(1);
+  Session s;
+  s.load_sample({in, "skulls.txt"});
+  EXPECT_EQ(s.set_wireframe({io::parse_wire_list("1 1 2\n2 2 3\n3 2 1\n", "w.txt"), "w.txt"}).note,
+            "Wireframe \"w.txt\": left out 1 repeated wires and 0 that join a landmark to itself; "
+            "2 wires remain.");
+  EXPECT_EQ(s.load_sample({three, "three"}).wire_note,
+            "The wireframe was loaded for samples of 12 landmarks; this sample has 3: wireframe "
+            "removed.");
+
+  Eigen::VectorXd x = ages();
+  x(3) = 1.9;  // ties the third-smallest X: four specimens at 1.9 or less
+  EXPECT_FALSE(s.set_x(file_x(x)).scores);
+  const std::string no_basis =
+      "The thin-plate spline basis of the reference is undefined: it needs at least four "
+      "landmarks, and the reference has 3.";
+  EXPECT_EQ(refusal([&] { s.wilks({}); }), no_basis);
+  EXPECT_EQ(refusal([&] { s.regression({}); }, ErrorKind::Numeric), no_basis);
+  const DistanceTestReport d = s.distance_test({});
+  EXPECT_EQ(d.test.first, (std::vector<Eigen::Index>{3, 11, 16, 69}));
+  EXPECT_EQ(tied_start_text(d.start_specimens, d.start_x_limit),
+            " The starting shape is the mean of 4 specimens, all those with X at most 1.9 (the "
+            "third-smallest X is tied).");
+  EXPECT_EQ(tied_start_text(3, 1.9), "");
+  const double r2 = s.permutation_test({99, 1, {}}).result.r_squared;
+  EXPECT_TRUE(r2 > 0 && r2 < 1) << r2;
+}
+
+// X from about 1e-299 to 1e299 on the ln scale gives what ln X given on the
+// linear scale gives; taken as it is, every figure is still a number.
+TEST(Session, ExtremeXOnTheLnScaleMatchesItsLogsOnTheLinearScale) {
+  const Eigen::VectorXd logs = 77.0 * (ages().array() - 10.55);  // about ±689
+  Session ln = example_session(Method::Optimal), linear = example_session(Method::Optimal);
+  ln.set_x(file_x(logs.array().exp()));
+  ln.set_scale(Scale::Log);
+  linear.set_x(file_x(logs));
+  const Regression a = *ln.regression({}).regression, b = *linear.regression({}).regression;
+  EXPECT_NEAR(a.x_range, logs.maxCoeff() - logs.minCoeff(), 1e-9 * a.x_range);
+  EXPECT_TRUE(a.delta.isApprox(b.delta, 1e-9));
+  EXPECT_NEAR(ln.permutation_test({99, 5, {}}).result.r_squared,
+              linear.permutation_test({99, 5, {}}).result.r_squared, 1e-9);
+
+  ln.set_scale(Scale::Linear);
+  EXPECT_TRUE(ln.regression({}).regression->delta.allFinite());
+  const double lambda = ln.wilks({}).wilks.lambda;
+  EXPECT_TRUE(lambda > 0 && lambda <= 1) << lambda;
+  EXPECT_TRUE(std::isfinite(ln.distance_test({}).test.p));
+  ln.set_x(file_x(1e306 * ages()));  // their sum overflows
+  EXPECT_NEAR(ln.regression({}).regression->x_mean / 1e306, ages().mean(), 1e-12);
 }
 
 // Every raw specimen turned, moved and rescaled at random: with the optimal
