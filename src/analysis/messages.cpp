@@ -1,20 +1,11 @@
 #include "analysis/messages.hpp"
 
-#include <cmath>
-#include <cstdio>
+#include "core/number_text.hpp"
 
 namespace velmora::analysis {
 
 std::string number_text(double x) {
-  if (std::isnan(x)) return "NaN";
-  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-  char buf[64];
-  if (x == std::floor(x) && std::fabs(x) < 1e15) {
-    std::snprintf(buf, sizeof buf, "%.0f", x);
-  } else {
-    std::snprintf(buf, sizeof buf, "%.6g", x);
-  }
-  return buf;
+  return message_number(x);
 }
 
 std::string no_sample_text() {

@@ -1,30 +1,21 @@
 #include "analysis/regressor.hpp"
 
-#include <atomic>
 #include <cmath>
 #include <utility>
 
 #include "analysis/error.hpp"
 #include "analysis/messages.hpp"
+#include "analysis/model_id.hpp"
 #include "core/tolerances.hpp"
 
 namespace velmora::analysis {
-
-namespace {
-
-std::uint64_t next_id() {
-  static std::atomic<std::uint64_t> counter{0};
-  return ++counter;
-}
-
-}  // namespace
 
 XVariable::XVariable(Eigen::VectorXd v, std::string n, XSource s, std::string text)
     : values(std::move(v)),
       name(std::move(n)),
       source(s),
       source_text(std::move(text)),
-      id(next_id()) {}
+      id(next_model_id()) {}
 
 Regressor::Regressor(std::shared_ptr<const XVariable> x, Scale scale, std::string_view test)
     : variable_(std::move(x)), scale_(scale) {

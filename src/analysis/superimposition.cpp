@@ -1,9 +1,9 @@
 #include "analysis/superimposition.hpp"
 
-#include <atomic>
 #include <cstdio>
 #include <utility>
 
+#include "analysis/model_id.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/rotation.hpp"
 #include "shape/tangent_coordinates.hpp"
@@ -11,22 +11,13 @@
 
 namespace velmora::analysis {
 
-namespace {
-
-std::uint64_t next_id() {
-  static std::atomic<std::uint64_t> counter{0};
-  return ++counter;
-}
-
-}  // namespace
-
 Superimposition::Superimposition(shape::Config reference, shape::Stack fitted, Method method,
                                  std::string note)
     : reference_(std::move(reference)),
       fitted_(std::move(fitted)),
       method_(method),
       note_(std::move(note)),
-      id_(next_id()) {}
+      id_(next_model_id()) {}
 
 std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Method method,
                                                             std::vector<std::string>& notes) {

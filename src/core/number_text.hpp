@@ -1,7 +1,9 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 /// The one writer of a double in the shortest text that reads back to the
@@ -23,6 +25,20 @@ inline char* write_shortest(char* at, double x) {
 inline std::string shortest_number(double x) {
   char buf[kShortestNumberMax];
   return std::string(buf, write_shortest(buf, x));
+}
+
+/// `x` as messages show it: a whole number below 1e15 in full, any other
+/// with six significant digits; "NaN", "Inf" and "-Inf".
+inline std::string message_number(double x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
+  char buf[64];
+  if (x == std::floor(x) && std::fabs(x) < 1e15) {
+    std::snprintf(buf, sizeof buf, "%.0f", x);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.6g", x);
+  }
+  return buf;
 }
 
 }  // namespace velmora

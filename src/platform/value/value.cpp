@@ -321,15 +321,7 @@ std::string u16_to_utf8(std::u16string_view s) {
 }
 
 std::string format_number(double x) {
-  if (std::isnan(x)) return "NaN";
-  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-  char buf[64];
-  if (x == std::floor(x) && std::fabs(x) < 1e15) {
-    std::snprintf(buf, sizeof buf, "%.0f", x);
-  } else {
-    std::snprintf(buf, sizeof buf, "%.6g", x);
-  }
-  return buf;
+  return message_number(x);
 }
 
 std::string format_number_exact(double x) {
