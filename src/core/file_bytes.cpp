@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace velmora {
@@ -67,23 +68,31 @@ std::string shown_name(std::string_view name) {
   return out;
 }
 
+// Reads `fd` into out.bytes (whose present size is room already made) until
+// its end or `limit` bytes, growing the room by kChunk; false, with the
+// reason and no bytes, when a read fails.
+static bool read_up_to(int fd, std::size_t limit, FileBytes& out) {
+  std::size_t have = 0;
+  while (have < limit) {
+    if (have == out.bytes.size()) out.bytes.resize(std::min(have + kChunk, limit));
+    const ssize_t n = ::read(fd, out.bytes.data() + have, out.bytes.size() - have);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      out.reason = std::strerror(errno);
+      out.bytes.clear();
+      return false;
+    }
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  out.bytes.resize(have);
+  return true;
+}
+
 FileBytes read_stream(int fd) {
   FileBytes out;
   try {
-    std::size_t have = 0;
-    for (;;) {
-      if (have == out.bytes.size()) out.bytes.resize(have + kChunk);
-      const ssize_t n = ::read(fd, out.bytes.data() + have, out.bytes.size() - have);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        out.reason = std::strerror(errno);
-        out.bytes.clear();
-        return out;
-      }
-      if (n == 0) break;
-      have += static_cast<std::size_t>(n);
-    }
-    out.bytes.resize(have);
+    if (!read_up_to(fd, std::numeric_limits<std::size_t>::max(), out)) return out;
   } catch (const std::bad_alloc&) {
     out.bytes = std::string();
     out.reason = "there is not enough memory to read it";
@@ -157,29 +166,15 @@ FileBytes read_regular_file(const std::string& path, std::size_t limit, bool* cu
     // the size it had is never moved to a larger buffer.
     out.bytes.reserve(size + kChunk);
     out.bytes.resize(size);
-    std::size_t have = 0;
-    for (;;) {
-      if (have == limit) {
-        // One byte more tells whether the file goes on.
-        char more = 0;
-        ssize_t n = 0;
-        while ((n = ::read(fd.get(), &more, 1)) < 0 && errno == EINTR) {
-        }
-        if (cut) *cut = n > 0;
-        break;
+    if (!read_up_to(fd.get(), limit, out)) return out;
+    if (out.bytes.size() == limit) {
+      // One byte more tells whether the file goes on.
+      char more = 0;
+      ssize_t n = 0;
+      while ((n = ::read(fd.get(), &more, 1)) < 0 && errno == EINTR) {
       }
-      if (have == out.bytes.size()) out.bytes.resize(std::min(have + kChunk, limit));
-      const ssize_t n = ::read(fd.get(), out.bytes.data() + have, out.bytes.size() - have);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        out.reason = std::strerror(errno);
-        out.bytes.clear();
-        return out;
-      }
-      if (n == 0) break;
-      have += static_cast<std::size_t>(n);
+      if (cut) *cut = n > 0;
     }
-    out.bytes.resize(have);
   } catch (const std::bad_alloc&) {
     out.bytes = std::string();
     out.reason = "there is not enough memory to read its " + std::to_string(st.st_size) + " bytes";
