@@ -238,22 +238,26 @@ GpaResult gpa_to_convergence(Stack data) {
   });
 }
 
-Stack getfprocon3(const Config& reference, Stack data) {
+namespace {
+
+// Every specimen fitted onto one fixed reference by `method`.
+Stack fit_onto(const Config& reference, Stack data, Method method) {
   require_same_landmarks(reference.rows(), "The reference", data.k(), "each specimen");
   require_finite_reference(reference);
   std::vector<char> mirrored;
   Config scratch(data.k(), 3);
-  fit_all(reference, data, Method::LeastSquaresPolar, mirrored, scratch);
+  fit_all(reference, data, method, mirrored, scratch);
   return data;
 }
 
+}  // namespace
+
+Stack getfprocon3(const Config& reference, Stack data) {
+  return fit_onto(reference, std::move(data), Method::LeastSquaresPolar);
+}
+
 Stack fit_by_optimal_rotation(const Config& reference, Stack data) {
-  require_same_landmarks(reference.rows(), "The reference", data.k(), "each specimen");
-  require_finite_reference(reference);
-  std::vector<char> mirrored;
-  Config scratch(data.k(), 3);
-  fit_all(reference, data, Method::CrossProduct, mirrored, scratch);
-  return data;
+  return fit_onto(reference, std::move(data), Method::CrossProduct);
 }
 
 PrincipalAxes pcaref3d(const Config& reference) {
