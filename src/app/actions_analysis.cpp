@@ -232,13 +232,13 @@ void get_wilks(const Value&) {
   check_positive_x(xv, "The Wilks' lambda test");
   const Eigen::VectorXd x = varying_regressor(xv);
   require_shape_variation();
-  // getWilkslambda leaves out its input's last column (the centroid size of
+  // wilks_lambda leaves out its input's last column (the centroid size of
   // the score-file layout); a column of zeros in that place lets every score
   // column take part.
   const Eigen::MatrixXd& scores = *s.scores;
   Eigen::MatrixXd padded(scores.rows(), scores.cols() + 1);
   padded << scores, Eigen::VectorXd::Zero(scores.rows());
-  stats::WilksResult w = stats::getWilkslambda(padded, x);
+  stats::WilksResult w = stats::wilks_lambda(padded, x);
   if (w.degenerate) {
     refuse("The multivariate test cannot be computed: this sample has " + std::to_string(w.N) +
            " specimens; the test of " + std::to_string(w.p) + " score columns needs at least " +
@@ -301,8 +301,8 @@ void show_regression(const Value&) {
   const Eigen::MatrixXd scores = s.inputs.exaggeration * s.regression->delta;
   const shape::Config& reference = s.sample->reference;
   // The basis kept with the sample: a dense reference's takes seconds to build.
-  shape::Stack deformed =
-      as_runtime_error([&] { return tps::defimppw3(*current_basis(), reference, scores); });
+  shape::Stack deformed = as_runtime_error(
+      [&] { return tps::deformations_from_scores(*current_basis(), reference, scores); });
   draw_deformation(reference, deformed.slice(0), type,
                    "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
                        format_number(s.inputs.exaggeration));
@@ -360,8 +360,9 @@ void save_ref(const Value&) {
   const shape::Config& ref = state().sample->reference;
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
-  const std::vector<double> row = io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
-                                             static_cast<std::size_t>(ref.rows()), 1.0);
+  const std::vector<double> row =
+      io::config_to_row({ref.data(), static_cast<std::size_t>(ref.size())},
+                        static_cast<std::size_t>(ref.rows()), 1.0);
   const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()));
   if (path) {
     show_status("Saved reference: " + *path + " (" + std::to_string(ref.rows()) + " landmarks)");

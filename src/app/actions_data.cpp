@@ -41,7 +41,8 @@ using gfx::graphics;
 std::shared_ptr<const tps::WarpBasis> current_basis() {
   Sample& s = *state().sample;
   if (!s.basis) {
-    s.basis = std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(s.reference, console_note()));
+    s.basis =
+        std::make_shared<const tps::WarpBasis>(tps::thin_plate_basis(s.reference, console_note()));
   }
   return s.basis;
 }
@@ -122,7 +123,7 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols()),
              k = c / 3;
   shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n),
-                     io::vertxy3D(n, c, {rows.data(), n * c}));
+                     io::rows_to_stack(n, c, {rows.data(), n * c}));
   SuperimposedSample fit = superimpose_sample(std::move(stack));
   for (const std::string& note : imported.notes) console().line(note);
   const Eigen::Index wires_need = wire_landmarks_needed();
@@ -295,7 +296,7 @@ namespace {
 void turn_reference(const Eigen::Matrix3d& roto) {
   auto& g = graphics();
   Sample& s = *state().sample;
-  shape::rotate3da(s.fitted, roto);
+  shape::rotate_all(s.fitted, roto);
   s.reference = s.reference * roto;
   s.forget_scores();
   gfx::Handle ax = g.current_axes();

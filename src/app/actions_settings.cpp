@@ -49,7 +49,7 @@ void set_superimposition(const Value& fpass) {
     const Eigen::MatrixXd& rows = s.sample->rows;
     const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols());
     shape::Stack raw(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
-                     io::vertxy3D(n, c, {rows.data(), n * c}));
+                     io::rows_to_stack(n, c, {rows.data(), n * c}));
     fit = superimpose_sample(std::move(raw), optimal);
   }
 

@@ -15,10 +15,10 @@ SuperimposedSample superimpose_sample(shape::Stack raw) {
 }
 
 SuperimposedSample superimpose_sample(shape::Stack raw, bool optimal) {
-  shape::GpaResult gpa =
-      optimal ? shape::gpa_to_convergence(std::move(raw)) : shape::getpproc3(std::move(raw));
-  shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-  shape::rotate3da(gpa.fitted, axes.axes);
+  shape::GpaResult gpa = optimal ? shape::gpa_to_convergence(std::move(raw))
+                                 : shape::generalized_procrustes(std::move(raw));
+  shape::PrincipalAxes axes = shape::principal_axes(gpa.reference);
+  shape::rotate_all(gpa.fitted, axes.axes);
 
   std::string note;
   if (!gpa.converged) {

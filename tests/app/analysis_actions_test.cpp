@@ -67,7 +67,7 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   load_examples();
   auto fresh = [] {
     const Sample& s = *state().sample;
-    return tps::getpw3d(s.reference, s.fitted);
+    return tps::partial_warp_scores(s.reference, s.fitted);
   };
   const std::shared_ptr<const Eigen::MatrixXd> loaded = state().scores;
   ASSERT_TRUE(loaded);
@@ -177,7 +177,7 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   Value line_x = g->get(kids(0), "XData"), line_y = g->get(kids(0), "YData");
   Eigen::VectorXd px = Eigen::Map<const Eigen::VectorXd>(xs.data().data(), 80);
   Eigen::VectorXd py = Eigen::Map<const Eigen::VectorXd>(ys.data().data(), 80);
-  stats::RegressionStats fit = stats::regstuf(px, py);
+  stats::RegressionStats fit = stats::regression_stats(px, py);
   EXPECT_EQ(line_x, Value::row({px.minCoeff(), px.maxCoeff()}));
   EXPECT_NEAR(line_y(0), fit.intercept + fit.slope * px.minCoeff(), 1e-15);
   EXPECT_NEAR(line_y(1), fit.intercept + fit.slope * px.maxCoeff(), 1e-15);
