@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "app/display_style.hpp"
+#include "app/session.hpp"
 #include "app_fixture.hpp"
 #include "platform/graphics/scene.hpp"
 #include "platform/render/renderer.hpp"
@@ -335,6 +336,7 @@ namespace {
 // with equal units and a colour bar named after X; a size and resolution
 // give the picture's pixels; a distance plot drawn next has neither.
 TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
+  session().start_recording();
   load_examples(true);
   const gfx::Handle ax = control("axes1");
   ActionReport r = run("ExportPlot");
@@ -377,6 +379,13 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
   EXPECT_EQ(r.message,
             "\"10x8\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) nor a "
             "resolution (\"300dpi\", from 10 to 2400).");
+
+  // The session script says how big the picture was, in one word a replay
+  // reads back.
+  const std::string script = session().script();
+  EXPECT_NE(script.find("save \"" + temp("pca.png") + "\"\nExportPlot 10x8cm,100dpi\n"),
+            std::string::npos)
+      << script;
 
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
   EXPECT_FALSE(gfx::axes_scene(*g, ax).equal);
