@@ -323,13 +323,15 @@ void SvgWriter::markers(const MarkerStyle& style,
   body_.reserve(body_.size() + points.size() * (href.size() + 24));
   for (const auto& p : points) {
     if (!(std::isfinite(p[0]) && std::isfinite(p[1]))) continue;
-    // A hundredth of a pixel places a marker finer than any print shows.
+    // A hundredth of a pixel places a marker finer than any print shows;
+    // the uses of one line share a text line, as a path's points do.
     body_ += href;
     put(body_, p[0], 2);
     body_ += "\" y=\"";
     put(body_, p[1], 2);
-    body_ += "\"/>\n";
+    body_ += "\"/>";
   }
+  body_ += '\n';
 }
 
 std::string SvgWriter::finish() {
