@@ -64,7 +64,7 @@ render::FigureScene resized(render::FigureScene f, double width_px, double heigh
 
 }  // namespace
 
-std::vector<std::string> export_options(const std::string& ext, const std::string& spec) {
+std::vector<std::string> export_options(const std::string& ext, const std::string& size_text) {
   const std::string e = lower(ext);
   std::vector<std::string> options;
   if (e == "png") {
@@ -97,7 +97,7 @@ std::vector<std::string> export_options(const std::string& ext, const std::strin
     }
     word.clear();
   };
-  for (char c : spec) {
+  for (char c : size_text) {
     if (c == ',')
       take();
     else

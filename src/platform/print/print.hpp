@@ -23,11 +23,11 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
 
 /// The print options of a figure export to a file whose extension is `ext`
 /// (png, svg, pdf or eps; any case): the device, a resolution (300 dpi
-/// unless `spec` says) and the size `spec` gives.  `spec` is empty (the
+/// unless `size_text` says) and the size it gives.  `size_text` is empty (the
 /// window's size) or words apart by commas, with no spaces (so that a
 /// session script records it as one word): a size "17x12cm" or "6.5x5in",
 /// a resolution "600dpi".
 /// @throws RuntimeError naming the extension or the word that is wrong.
-std::vector<std::string> export_options(const std::string& ext, const std::string& spec);
+std::vector<std::string> export_options(const std::string& ext, const std::string& size_text);
 
 }  // namespace velmora::gfx
