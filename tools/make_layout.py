@@ -204,7 +204,7 @@ menus=[
      item("2.0","SetLineWidth",tag="Weight20",checked=False,args=(20,)),
      item("2.5","SetLineWidth",tag="Weight25",checked=False,args=(25,))])]),
  menu("&Export",[item("Copy 3D Figure to Clipboard","CopyDClipboard"),item("Save 3D Figure as EPS…","CopyDEPS"),
-   item("Export 3D Figure…","ExportFigure",acc="E"),
+   item("Export 3D Figure…","ExportFigure",acc="E"),item("Export Plot…","ExportPlot"),
    item("Copy Current Axes Enlarged",cb=["CopyBigImage","$gcbo"],sep=True),
    item("Copy Current Axes Enlarged, Free Aspect",cb=["CopyBigImageNA","$gcbo"])]),
  menu("&Help",[item("User Guide","UserGuide",acc="F1"),item("About Velmora","About",sep=True)]),

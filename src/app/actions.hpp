@@ -67,6 +67,7 @@ void set_full_precision(const Value&);
 void copy_d_clipboard(const Value&);
 void copy_d_eps(const Value&);
 void export_figure(const Value&);
+void export_plot(const Value&);
 
 // The window and the session.
 void clear_data(const Value&);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <numeric>
 #include <span>
 
@@ -15,6 +16,7 @@
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
+#include "app/plot_style.hpp"
 #include "app/reports.hpp"
 #include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
@@ -23,6 +25,7 @@
 #include "gui/axes_helpers.hpp"
 #include "gui/message_box.hpp"
 #include "io/result_files.hpp"
+#include "io/result_tables.hpp"
 #include "io/row_layout.hpp"
 #include "io/sample_text.hpp"
 #include "platform/render/scene.hpp"
@@ -195,6 +198,7 @@ void plot_p_distance(const Value&) {
   const Eigen::RowVectorXd& dist = t.distances;
 
   gfx::Handle ax = g.current_axes();
+  style_value_plot(ax);
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
   g.plot(ax, xs, ys, {}, "ko", false);
   g.set(g.get(ax, "XLabel")(0), "String", x_axis_label(s.x_name, on_ln_scale()));
@@ -317,19 +321,26 @@ io::NumberFormat number_format() {
 // Asks for the file, then writes the text `write_pieces` makes safely; a
 // failed write is shown with the path and the reason.  The path written, or
 // nullopt when the user cancelled.
-std::optional<std::string> save_text(std::string_view title, const PieceWriter& write_pieces) {
+// A name ending in .csv gets the text `table` makes instead, when given.
+std::optional<std::string> save_text(std::string_view title, const PieceWriter& write_pieces,
+                                     const std::function<std::string()>& table = {}) {
   auto pick = pick_file_to_save("*.*", title);
   if (!pick) return std::nullopt;
   try {
-    write_file_safely(pick->path(), write_pieces);
+    if (table && io::names_a_table(pick->name))
+      write_file_safely(pick->path(), table());
+    else
+      write_file_safely(pick->path(), write_pieces);
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }
   return pick->path();
 }
 
-std::optional<std::string> save_text(std::string_view title, const std::string& content) {
-  return save_text(title, [&content](const auto& put) { put(content); });
+std::optional<std::string> save_text(std::string_view title, const std::string& content,
+                                     const std::function<std::string()>& table = {}) {
+  return save_text(
+      title, [&content](const auto& put) { put(content); }, table);
 }
 
 // "80 × 30": the rows and columns of a file written.
@@ -346,9 +357,10 @@ void save_warp(const Value&) {
   const Eigen::VectorXd cs = s.sample->centroid_sizes();
   const std::span<const double> sizes(cs.data(), static_cast<std::size_t>(cs.size()));
   // A large score file is written while it is being formatted.
-  const auto path = save_text("File Name for Partial Warp Scores", [&](const auto& put) {
-    io::put_score_file(*s.scores, sizes, number_format(), put);
-  });
+  const auto path = save_text(
+      "File Name for Partial Warp Scores",
+      [&](const auto& put) { io::put_score_file(*s.scores, sizes, number_format(), put); },
+      [&] { return io::score_table_text(s.sample->names, *s.scores, sizes, number_format()); });
   if (!path) return;
   state().scores_unsaved = false;
   // The scores and the centroid size column.
@@ -363,18 +375,19 @@ void save_ref(const Value&) {
   const std::vector<double> row =
       io::config_to_row({ref.data(), static_cast<std::size_t>(ref.size())},
                         static_cast<std::size_t>(ref.rows()), 1.0);
-  const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()));
+  const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()),
+                              [&] { return io::reference_table_text(ref, number_format()); });
   if (path) {
     show_status("Saved reference: " + *path + " (" + std::to_string(ref.rows()) + " landmarks)");
   }
 }
 
 void save_vector(const Value&) {
-  const Eigen::RowVectorXd& slopes = state().regression->slopes;
+  const Eigen::RowVectorXd& row = state().regression->slopes;
+  const std::span<const double> slopes(row.data(), static_cast<std::size_t>(row.size()));
   const auto path =
-      save_text("File Name for Regression Vector",
-                io::vector_file_text({slopes.data(), static_cast<std::size_t>(slopes.size())},
-                                     number_format()));
+      save_text("File Name for Regression Vector", io::vector_file_text(slopes, number_format()),
+                [&] { return io::vector_table_text(slopes, number_format()); });
   if (!path) return;
   state().regression_unsaved = false;
   show_status("Saved regression vector: " + *path + " (" + std::to_string(slopes.size()) +
@@ -510,6 +523,7 @@ void show_pca(const Value&) {
   }
   g.set(g.get(ax, "XLabel")(0), "String", "PC1 (" + percent(pca.shares(0)) + ")");
   g.set(g.get(ax, "YLabel")(0), "String", "PC2 (" + percent(pca.shares(1)) + ")");
+  style_pca_scatter(ax, s.x && s.x->size() == pc1.size() ? &*s.x : nullptr, s.x_name);
 
   // The mean shape moved along the chosen component, in the 3D window.
   const shape::Config target =
@@ -523,11 +537,14 @@ void show_pca(const Value&) {
 
 void save_pca(const Value&) {
   const shape::ShapePca pca = sample_components();
+  const std::span<const double> variances(pca.variances.data(),
+                                          static_cast<std::size_t>(pca.variances.size()));
   // One line of component scores a specimen, then one line of the variances.
   std::string text = io::format_g_lines(pca.scores, number_format());
-  io::append_g_line(text, {pca.variances.data(), static_cast<std::size_t>(pca.variances.size())},
-                    number_format());
-  const auto path = save_text("File Name for Principal Component Scores", text);
+  io::append_g_line(text, variances, number_format());
+  const auto path = save_text("File Name for Principal Component Scores", text, [&] {
+    return io::pca_table_text(state().sample->names, pca.scores, variances, number_format());
+  });
   if (path) {
     show_status("Saved principal component scores: " + *path + " (" +
                 size_text(pca.scores.rows(), pca.scores.cols()) + ", then the variances)");
@@ -546,12 +563,11 @@ void save_names(const Value&) {
   if (s.scores && s.scores->rows() == sample.specimens()) {
     values.resize(sample.specimens(), s.scores->cols() + 1);
     values << *s.scores, sample.centroid_sizes();
-    for (Eigen::Index j = 0; j < s.scores->cols(); ++j)
-      headers.push_back("score" + std::to_string(j + 1));
+    headers = io::score_names(s.scores->cols());
   } else {
     values = sample.centroid_sizes();
   }
-  headers.push_back("centroid_size");
+  headers.push_back("CS");
   const auto path =
       save_text("File Name for Specimen Names",
                 io::specimen_names_text(sample.names, values, headers, number_format()));

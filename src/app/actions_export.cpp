@@ -35,7 +35,7 @@ void actions::copy_d_eps(const Value&) {
   show_status("Saved the 3D figure as EPS: " + pick->path());
 }
 
-void actions::export_figure(const Value&) {
+void actions::export_figure(const Value& size) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.png;*.svg;*.pdf;*.eps", "Export 3D Figure");
   if (!pick) return;
@@ -43,18 +43,17 @@ void actions::export_figure(const Value&) {
   auto dot = name.find_last_of('.');
   std::string ext = dot == std::string::npos ? "" : gfx::lower(name.substr(dot + 1));
   std::vector<std::string> options;
-  if (ext == "png") {
-    options = {"-dpng", "-r300"};
-  } else if (ext == "svg") {
-    options = {"-dsvg"};
-  } else if (ext == "pdf") {
-    options = {"-dpdf"};
-  } else if (ext == "eps") {
-    options = {"-depsc"};
-  } else {
+  if (ext != "png" && ext != "svg" && ext != "pdf" && ext != "eps") {
     refuse("\"" + shown_name(name) +
                "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
            "Export 3D Figure");
+  }
+  try {
+    if (!size.empty() && !size.is_char())
+      throw RuntimeError("Give the size as \"17x12cm,300dpi\".");
+    options = gfx::export_options(ext, size.is_char() ? size.to_string() : "");
+  } catch (const RuntimeError& e) {
+    refuse(e.what(), "Export 3D Figure");
   }
   gfx::print_figure(g, *state().figure3d, options, pick->path());
   show_status("Exported the 3D figure: " + pick->path());
@@ -66,14 +65,14 @@ namespace {
 // title, in pixels: left, bottom, right, top.
 constexpr double kEnlargedMargins[4] = {78, 58, 24, 36};
 
-// Enlarges the current axes to fill its figure, leaving room for its labels,
-// copies the figure on white without its controls to the clipboard, and puts
-// everything back as it was – its place, its limits and scaling, the
-// figure's colour – also when the copy fails.
-void copy_big_image(bool equal) {
+// Enlarges axes `ax` of figure `fig` to fill the figure, leaving room for
+// its labels, prints the figure on white without its controls with the
+// print options (the clipboard by default), and puts everything back as it
+// was – its place, its limits and scaling, the figure's colour – also when
+// printing fails.
+void print_big_image(bool equal, Handle fig, Handle ax,
+                     std::vector<std::string> options = {"-dmeta"}, const std::string& path = {}) {
   auto& g = graphics();
-  Handle fig = g.current_figure();
-  Handle ax = g.current_axes();
   // Restored in this order: limits before their modes (setting a limit makes
   // it manual), units before the position.
   static constexpr const char* kKept[] = {"XLim",
@@ -114,18 +113,47 @@ void copy_big_image(bool equal) {
   g.axis(ax, "auto");
   if (equal) g.axis(ax, "equal");
   g.set(fig, "Color", Value::row({1, 1, 1}));
-  gfx::print_figure(g, fig, {"-noui", "-dmeta"});
+  options.push_back("-noui");
+  gfx::print_figure(g, fig, options, path);
 }
 
 NamedFunction copier(bool equal) {
   return [equal](const ValueList&, int) {
-    copy_big_image(equal);
+    print_big_image(equal, graphics().current_figure(), graphics().current_axes());
     show_status("Copied the enlarged plot to the clipboard (SVG and PNG)");
     return ValueList{};
   };
 }
 
 }  // namespace
+
+// The main window's plot to a picture file, enlarged as Copy Plot Enlarged
+// copies it; a plot drawn with equal units (the principal component
+// scatter) keeps them.
+void actions::export_plot(const Value& size) {
+  auto& g = graphics();
+  const Handle ax = control("axes1");
+  const auto& kids = g.children(ax);
+  if (std::none_of(kids.begin(), kids.end(),
+                   [&](Handle c) { return g.type(c) == gfx::Type::Line; }))
+    refuse("There is no plot to export: draw one first (Plot Procrustes Distance or Show PCA).",
+           "Export Plot");
+  const bool equal = gfx::lower(g.get_text(ax, "DataAspectRatioMode")) == "manual";
+  auto pick = g.save_file_dialog("*.png;*.svg;*.pdf;*.eps", "Export Plot");
+  if (!pick) return;
+  const auto dot = pick->name.find_last_of('.');
+  std::vector<std::string> options;
+  try {
+    if (!size.empty() && !size.is_char())
+      throw RuntimeError("Give the size as \"17x12cm,300dpi\".");
+    options = gfx::export_options(dot == std::string::npos ? "" : pick->name.substr(dot + 1),
+                                  size.is_char() ? size.to_string() : "");
+  } catch (const RuntimeError& e) {
+    refuse(e.what(), "Export Plot");
+  }
+  print_big_image(equal, g.figure_of(ax), ax, options, pick->path());
+  show_status("Exported the plot: " + pick->path());
+}
 
 void register_export_functions(FunctionTable& table) {
   table.add({"CopyBigImage", copier(true), 1, 0});

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "bindings/io_values.hpp"
 #include "core/file_bytes.hpp"
@@ -24,20 +25,40 @@ void enter_folder(const gfx::FilePick& pick) {
   }
 }
 
+namespace {
+
+// The picked file's folder as a full path, worked out once, before the
+// working folder changes to it: a relative folder read again afterwards
+// would name another one ("out/" inside out/ is out/out/).
+std::optional<gfx::FilePick> settled(std::optional<gfx::FilePick> pick) {
+  if (!pick || pick->folder.empty() || pick->folder.front() == '/' ||
+      !nul_in_name_reason(pick->folder).empty())
+    return pick;
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(pick->folder, ec);
+  if (ec) return pick;
+  pick->folder = full.lexically_normal().string();
+  if (pick->folder.back() != '/') pick->folder += '/';
+  return pick;
+}
+
+}  // namespace
+
 std::optional<gfx::FilePick> pick_file_to_load(std::string_view filter) {
-  auto pick = gfx::graphics().open_file_dialog(filter, kLoadTitle);
+  auto pick = settled(gfx::graphics().open_file_dialog(filter, kLoadTitle));
   if (pick) enter_folder(*pick);
   return pick;
 }
 
 std::vector<gfx::FilePick> pick_files_to_load(std::string_view filter) {
   std::vector<gfx::FilePick> picks = gfx::graphics().open_files_dialog(filter, kLoadTitle);
+  for (gfx::FilePick& p : picks) p = *settled(p);
   if (!picks.empty()) enter_folder(picks.front());
   return picks;
 }
 
 std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::string_view title) {
-  auto pick = gfx::graphics().save_file_dialog(filter, title);
+  auto pick = settled(gfx::graphics().save_file_dialog(filter, title));
   if (pick) enter_folder(*pick);
   return pick;
 }
@@ -46,7 +67,7 @@ namespace {
 
 NamedFunction loader(std::string_view filter) {
   return [filter](const ValueList&, int) -> ValueList {
-    auto pick = gfx::graphics().open_file_dialog(filter, kLoadTitle);
+    auto pick = settled(gfx::graphics().open_file_dialog(filter, kLoadTitle));
     if (!pick) return {Value(), Value(0.0)};
     Value data = io::dload_value(pick->path());
     enter_folder(*pick);

@@ -68,6 +68,7 @@ const std::vector<ActionSpec>& action_table() {
       {"ToggleDots", a::toggle_dots, N, FR::AsIs},
       // Velmora's own actions come after the 39 of the main window.
       {"ExportFigure", a::export_figure, S | F, FR::Start3DEnd2D},
+      {"ExportPlot", a::export_plot, S, FR::AsIs},
       {"SaveSessionScript", a::save_session_script, N, FR::AsIs},
       {"PermutationTest", a::permutation_test, S | X, FR::AsIs},
       {"ShowPCA", a::show_pca, S | F, FR::AsIs},

@@ -465,7 +465,7 @@ TEST_F(AppTest, LandmarksSavedAsCsvOrNativeReadBackWithTheirNames) {
   std::string header, first;
   std::getline(in, header);
   std::getline(in, first);
-  EXPECT_EQ(header, "specimen,centroid_size");
+  EXPECT_EQ(header, "specimen,CS");
   EXPECT_EQ(first.rfind("skull01,", 0), 0u) << first;
 }
 

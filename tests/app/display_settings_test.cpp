@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -6,6 +7,7 @@
 #include <tuple>
 
 #include "app/display_style.hpp"
+#include "app/session.hpp"
 #include "app_fixture.hpp"
 #include "platform/graphics/scene.hpp"
 #include "platform/render/renderer.hpp"
@@ -224,7 +226,7 @@ TEST_F(DisplaySettingsTest, LegendAppearsInTheSvgExport) {
   const std::string with = exported("with.svg");
   run("ToggleLegend");
   const std::string without = exported("without.svg");
-  const std::string legend_box = "fill-opacity:0.88";
+  const std::string legend_box = "fill-opacity=\"0.88\"";
   EXPECT_NE(with.find(legend_box), std::string::npos);
   EXPECT_EQ(without.find(legend_box), std::string::npos);
 }
@@ -321,6 +323,73 @@ TEST(TalkSymbolSizes, FollowTheScreenAndTheNumberOfSpecimens) {
     EXPECT_LE(a.specimen, a.reference);
     EXPECT_GE(a.specimen, 2);
   }
+}
+
+}  // namespace
+}  // namespace velmora::app
+
+namespace velmora::app {
+namespace {
+
+// Export Plot writes the main window's plot through the figure exporter:
+// refused while there is none; the principal component scatter is a map
+// with equal units and a colour bar named after X; a size and resolution
+// give the picture's pixels; a distance plot drawn next has neither.
+TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
+  session().start_recording();
+  load_examples(true);
+  const gfx::Handle ax = control("axes1");
+  ActionReport r = run("ExportPlot");
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_EQ(r.message,
+            "There is no plot to export: draw one first (Plot Procrustes Distance or Show PCA).");
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+  const render::AxesScene scene = gfx::axes_scene(*g, ax);
+  EXPECT_TRUE(scene.equal);
+  ASSERT_TRUE(scene.colorbar.has_value());
+  EXPECT_EQ(scene.colorbar->label, "age");
+  EXPECT_LT(scene.colorbar->lo, scene.colorbar->hi);
+
+  hb->queue_path(temp("pca.svg"));
+  ASSERT_EQ(run("ExportPlot").outcome, Outcome::Done) << last_report().message;
+  std::ifstream in(temp("pca.svg"));
+  const std::string svg(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(svg.find(">age</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">PC1 ("), std::string::npos);
+
+  hb->queue_path(temp("pca.png"));
+  ASSERT_EQ(run("ExportPlot", Value(std::string("10x8cm,100dpi"))).outcome, Outcome::Done)
+      << last_report().message;
+  std::ifstream png(temp("pca.png"), std::ios::binary);
+  std::string head(24, '\0');
+  png.read(head.data(), 24);
+  auto be32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(head[at + i]);
+    return v;
+  };
+  EXPECT_EQ(be32(16), 394u);  // 10 cm at 100 dpi
+  EXPECT_EQ(be32(20), 315u);
+  // The plot is put back as it was drawn.
+  EXPECT_TRUE(gfx::axes_scene(*g, ax).equal);
+
+  hb->queue_path(temp("bad.png"));
+  r = run("ExportPlot", Value(std::string("10x8")));
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_EQ(r.message,
+            "\"10x8\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) nor a "
+            "resolution (\"300dpi\", from 10 to 2400).");
+
+  // The session script says how big the picture was, in one word a replay
+  // reads back.
+  const std::string script = session().script();
+  EXPECT_NE(script.find("save \"" + temp("pca.png") + "\"\nExportPlot 10x8cm,100dpi\n"),
+            std::string::npos)
+      << script;
+
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  EXPECT_FALSE(gfx::axes_scene(*g, ax).equal);
+  EXPECT_FALSE(gfx::axes_scene(*g, ax).colorbar.has_value());
 }
 
 }  // namespace

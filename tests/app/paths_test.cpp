@@ -278,3 +278,33 @@ TEST_F(Paths, PdfAndEpsExportsAreTheSameBytesWhenMadeAgain) {
 
 }  // namespace
 }  // namespace velmora::app
+
+namespace velmora::app {
+namespace {
+
+// A save into a folder named relative to the working folder enters that
+// folder once: the next save into the same relative name goes where the
+// dialog's answer now points, with no warning about a folder out/out/.
+TEST_F(Paths, TheWorkingFolderAfterASaveIsTheSavedFilesFolder) {
+  load_examples(false);
+  const fs::path before = fs::current_path();
+  fs::create_directories(temp("out/out"));
+  fs::current_path(temp(""));
+  ConsoleCapture cap;
+  hb->queue_path("out/ref1.txt");
+  EXPECT_EQ(run("SaveRef").outcome, Outcome::Done) << last_report().message;
+  const fs::path after_first = fs::current_path();
+  hb->queue_path("ref2.txt");
+  EXPECT_EQ(run("SaveRef").outcome, Outcome::Done) << last_report().message;
+  const fs::path after_second = fs::current_path();
+  fs::current_path(before);
+  EXPECT_EQ(after_first, fs::path(temp("out")));
+  EXPECT_EQ(after_second, fs::path(temp("out")));
+  EXPECT_TRUE(fs::is_regular_file(temp("out/ref1.txt")));
+  EXPECT_TRUE(fs::is_regular_file(temp("out/ref2.txt")));
+  EXPECT_FALSE(fs::exists(temp("out/out/ref1.txt")));
+  EXPECT_EQ(cap.errors().find("the working folder"), std::string::npos) << cap.errors();
+}
+
+}  // namespace
+}  // namespace velmora::app

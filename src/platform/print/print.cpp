@@ -2,6 +2,10 @@
 // or to the clipboard.
 #include "platform/print/print.hpp"
 
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,97 @@
 
 namespace velmora::gfx {
 
+namespace {
+
+// The largest side of a printed figure: a metre.
+constexpr double kLargestSideIn = 100 / 2.54;
+
+// A number that fills all of `text`, or nullopt.
+std::optional<double> whole_number_text(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  double v = 0;
+  const char* end = text.data() + text.size();
+  auto [at, ec] = std::from_chars(text.data(), end, v);
+  if (ec != std::errc() || at != end || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// "WxHcm" or "WxHin" as width and height in inches, each above 0 and at
+// most a metre; nullopt for anything else.
+std::optional<std::array<double, 2>> print_size(const std::string& text) {
+  if (text.size() < 5) return std::nullopt;
+  const std::string unit = lower(text.substr(text.size() - 2));
+  const double per_inch = unit == "in" ? 1 : unit == "cm" ? 2.54 : 0;
+  const std::size_t x = text.find_first_of("xX");
+  if (per_inch == 0 || x == std::string::npos) return std::nullopt;
+  auto w = whole_number_text(text.substr(0, x));
+  auto h = whole_number_text(text.substr(x + 1, text.size() - 2 - x - 1));
+  if (!w || !h) return std::nullopt;
+  const double wi = *w / per_inch, hi = *h / per_inch;
+  if (!(wi > 0 && hi > 0 && wi <= kLargestSideIn && hi <= kLargestSideIn)) return std::nullopt;
+  return std::array<double, 2>{wi, hi};
+}
+
+// The scene laid out on a figure of another size: every rectangle keeps its
+// place and share of the figure.
+render::FigureScene resized(render::FigureScene f, double width_px, double height_px) {
+  const double kx = width_px / f.width_px, ky = height_px / f.height_px;
+  auto stretch = [&](render::Rect& r) {
+    r = {r.left * kx, r.bottom * ky, r.width * kx, r.height * ky};
+  };
+  for (auto& p : f.axes) stretch(p.rect_px);
+  for (auto& c : f.controls) stretch(c.rect_px);
+  f.width_px = width_px;
+  f.height_px = height_px;
+  return f;
+}
+
+}  // namespace
+
+std::vector<std::string> export_options(const std::string& ext, const std::string& size_text) {
+  const std::string e = lower(ext);
+  std::vector<std::string> options;
+  if (e == "png") {
+    options = {"-dpng"};
+  } else if (e == "svg") {
+    options = {"-dsvg"};
+  } else if (e == "pdf") {
+    options = {"-dpdf"};
+  } else if (e == "eps") {
+    options = {"-depsc"};
+  } else {
+    throw RuntimeError("\"" + ext + "\" is no picture format: use png, svg, pdf or eps.");
+  }
+  std::string dpi = "-r300";
+  std::string word;
+  auto take = [&] {
+    if (word.empty()) return;
+    const std::string w = lower(word);
+    std::optional<double> n;
+    if (w.size() > 3 && w.substr(w.size() - 3) == "dpi")
+      n = whole_number_text(w.substr(0, w.size() - 3));
+    if (n && *n >= 10 && *n <= 2400) {
+      dpi = "-r" + w.substr(0, w.size() - 3);
+    } else if (print_size(w)) {
+      options.push_back("-s" + w);
+    } else {
+      throw RuntimeError("\"" + word +
+                         "\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) "
+                         "nor a resolution (\"300dpi\", from 10 to 2400).");
+    }
+    word.clear();
+  };
+  for (char c : size_text) {
+    if (c == ',')
+      take();
+    else
+      word += c;
+  }
+  take();
+  options.push_back(dpi);
+  return options;
+}
+
 void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
                   const std::string& path) {
   if (!g.valid(fig) || g.type(fig) != Type::Figure)
@@ -20,6 +115,7 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
   bool noui = false;
   std::string device;
   double dpi = 150;
+  std::optional<std::array<double, 2>> size_in;
   for (const std::string& o : options) {
     if (o == "-noui") {
       noui = true;
@@ -32,15 +128,23 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
         throw RuntimeError("Bad print resolution \"" + o + "\".");
       }
       if (!(dpi > 0 && dpi <= 2400)) throw RuntimeError("Bad print resolution \"" + o + "\".");
+    } else if (o.rfind("-s", 0) == 0) {
+      size_in = print_size(o.substr(2));
+      if (!size_in) throw RuntimeError("Bad print size \"" + o + "\".");
     } else {
       throw RuntimeError("Unknown print option \"" + o + "\".");
     }
   }
   render::FigureScene scene = figure_scene(g, fig, !noui);
   double scale = dpi / g.backend().pixels_per_inch();
+  if (size_in) {
+    // The scene's pixels are 96 to the inch.
+    scene = resized(std::move(scene), (*size_in)[0] * 96, (*size_in)[1] * 96);
+    scale = dpi / 96;
+  }
   if (device == "meta") {
     if (!path.empty()) throw RuntimeError("-dmeta prints to the clipboard, not to a file.");
-    std::string svg = render::to_svg(scene, !noui), png = render::to_png(scene, scale, !noui);
+    std::string svg = render::to_svg(scene, !noui), png = render::to_png(scene, scale, !noui, dpi);
     const std::size_t svg_size = svg.size(), png_size = png.size();
     g.backend().set_clipboard({{"image/svg+xml", std::move(svg)}, {"image/png", std::move(png)}});
     // Without a desktop no other program can paste the copy: say where it
@@ -56,7 +160,7 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
   if (device == "epsc" || device == "eps" || device == "epsc2" || device == "eps2") {
     render::write_eps(scene, path, !noui);
   } else if (device == "png") {
-    render::write_png(scene, path, scale, !noui);
+    render::write_png(scene, path, scale, !noui, dpi);
   } else if (device == "svg") {
     render::write_svg(scene, path, !noui);
   } else if (device == "pdf") {

@@ -9,7 +9,10 @@ namespace velmora::gfx {
 
 /// Prints figure `fig` of `g`: "-dmeta" to the clipboard (SVG and PNG),
 /// "-depsc" "-dpsc" "-dpng" "-dsvg" "-dpdf" to `path`; "-noui" leaves
-/// controls out; "-rN" sets the resolution of PNG output in dots per inch.
+/// controls out; "-rN" sets the resolution of PNG output in dots per inch
+/// (written into the file); "-sWxHcm" or "-sWxHin" prints the figure at
+/// that size, its axes and controls stretched with it and its text the
+/// same size in points, where by default it has the window's size.
 /// A bad figure, option, device or missing file name throws RuntimeError.
 ///
 /// Printing draws through the Cairo renderer, so it lives in its own
@@ -17,5 +20,14 @@ namespace velmora::gfx {
 /// model itself links no drawing code.
 void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
                   const std::string& path = {});
+
+/// The print options of a figure export to a file whose extension is `ext`
+/// (png, svg, pdf or eps; any case): the device, a resolution (300 dpi
+/// unless `size_text` says) and the size it gives.  `size_text` is empty (the
+/// window's size) or words apart by commas, with no spaces (so that a
+/// session script records it as one word): a size "17x12cm" or "6.5x5in",
+/// a resolution "600dpi".
+/// @throws RuntimeError naming the extension or the word that is wrong.
+std::vector<std::string> export_options(const std::string& ext, const std::string& size_text);
 
 }  // namespace velmora::gfx

@@ -10,6 +10,8 @@
 #include "platform/render/marker.hpp"
 #include "platform/render/projection.hpp"
 #include "platform/render/renderer.hpp"
+#include "platform/render/screen_geometry.hpp"
+#include "platform/render/svg_writer.hpp"
 #include "platform/render/text.hpp"
 #include "platform/render/ticks.hpp"
 
@@ -44,28 +46,6 @@ double norm(P2 a) {
   return std::hypot(a[0], a[1]);
 }
 
-// Convex hull of a few points (monotone chain).
-std::vector<P2> convex_hull(std::vector<P2> pts) {
-  std::sort(pts.begin(), pts.end());
-  pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
-  if (pts.size() < 3) return pts;
-  auto cross = [](P2 o, P2 a, P2 b) {
-    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
-  };
-  std::vector<P2> hull(2 * pts.size());
-  std::size_t k = 0;
-  for (std::size_t i = 0; i < pts.size(); ++i) {
-    while (k >= 2 && cross(hull[k - 2], hull[k - 1], pts[i]) <= 0) --k;
-    hull[k++] = pts[i];
-  }
-  for (std::size_t i = pts.size() - 1, t = k + 1; i > 0; --i) {
-    while (k >= t && cross(hull[k - 2], hull[k - 1], pts[i - 1]) <= 0) --k;
-    hull[k++] = pts[i - 1];
-  }
-  hull.resize(k - 1);
-  return hull;
-}
-
 // One axis line of the box with its ticks, as laid out on screen.
 struct AxisLayout {
   int dim = 0;
@@ -80,8 +60,9 @@ struct AxisLayout {
 
 class AxesPainter {
  public:
-  AxesPainter(cairo_t* cr, const AxesScene& a, const Rect& rect, double fig_h, unsigned layers)
-      : cr_(cr),
+  AxesPainter(const Ink& ink, const AxesScene& a, const Rect& rect, double fig_h, unsigned layers)
+      : ink_(ink),
+        cr_(ink.cr),
         a_(a),
         proj_(a, data_rect(a, rect), fig_h),
         rect_(rect),
@@ -103,12 +84,12 @@ class AxesPainter {
   }
 
   void paint() {
-    cairo_save(cr_);
+    ink_.save();
     if (a_.zoom > 1 && !proj_.two_d()) {
       // A zoomed-in view stays inside its own rectangle.
       cairo_rectangle(cr_, rect_.left, fig_h_ - rect_.bottom - rect_.height, rect_.width,
                       rect_.height);
-      cairo_clip(cr_);
+      ink_.clip();
     }
     cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
     if (layers_ & kUnderData) {
@@ -129,7 +110,7 @@ class AxesPainter {
       paint_colorbar();
       paint_legend(stamper);
     }
-    cairo_restore(cr_);
+    ink_.restore();
   }
 
  private:
@@ -168,7 +149,7 @@ class AxesPainter {
     for (const P2& p : hull) cairo_line_to(cr_, p[0], p[1]);
     cairo_close_path(cr_);
     set_rgb(cr_, a_.background);
-    cairo_fill(cr_);
+    ink_.fill();
   }
 
   // Grid lines at the ticks of each gridded axis, on the back planes.
@@ -199,7 +180,7 @@ class AxesPainter {
     set_rgb(cr_, kGridColor);
     cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
     cairo_set_dash(cr_, nullptr, 0, 0);
-    cairo_stroke(cr_);
+    ink_.stroke();
   }
 
   int axis_count() const { return proj_.two_d() ? 2 : 3; }
@@ -227,10 +208,10 @@ class AxesPainter {
         add_segment(p, {p[0] - ax.outward[0] * tick_len_, p[1] - ax.outward[1] * tick_len_});
       }
     }
-    cairo_stroke(cr_);
+    ink_.stroke();
     const std::string* names[3] = {&a_.xlabel, &a_.ylabel, &a_.zlabel};
     for (const TickLabel& t : tick_labels())
-      draw_text(cr_, t.text, t.at[0], t.at[1], t.ha, t.va, tick_font_);
+      ink_.text(t.text, t.at[0], t.at[1], t.ha, t.va, tick_font_);
     for (int d = 0; d < axis_count(); ++d) {
       const AxisLayout& ax = layout(d);
       if (ax.length_px < 1) continue;
@@ -242,11 +223,11 @@ class AxesPainter {
              0.5 * (pa[1] + pb[1]) + ax.outward[1] * reach};
       if (std::fabs(ax.outward[0]) > 0.9) {
         // Labels beside a (nearly) vertical axis read upwards.
-        draw_text(cr_, *names[d], mid[0], mid[1], HAlign::Center,
+        ink_.text(*names[d], mid[0], mid[1], HAlign::Center,
                   ax.outward[0] < 0 ? VAlign::Bottom : VAlign::Top, label_font_,
                   std::numbers::pi / 2);
       } else {
-        draw_text(cr_, *names[d], mid[0], mid[1], ha, va, label_font_);
+        ink_.text(*names[d], mid[0], mid[1], ha, va, label_font_);
       }
     }
   }
@@ -256,7 +237,7 @@ class AxesPainter {
     double top = INFINITY;
     for (const P2& c : box_corners_px()) top = std::min(top, c[1]);
     top = std::max(top, fig_h_ - rect_.bottom - rect_.height);
-    draw_text(cr_, a_.title, rect_.left + 0.5 * rect_.width, top - 2 * pad_, HAlign::Center,
+    ink_.text(a_.title, rect_.left + 0.5 * rect_.width, top - 2 * pad_, HAlign::Center,
               VAlign::Bottom, title_font_);
   }
 
@@ -414,13 +395,13 @@ class AxesPainter {
     P2 ex = sub(px({im.x0 + dx, im.y1, 0}), o), ey = sub(px({im.x0, im.y1 - dy, 0}), o);
     cairo_matrix_t m;
     cairo_matrix_init(&m, ex[0], ex[1], ey[0], ey[1], o[0], o[1]);
-    cairo_save(cr_);
+    ink_.save();
     cairo_transform(cr_, &m);
     cairo_set_source_surface(cr_, s, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_NEAREST);
     cairo_rectangle(cr_, 0, 0, im.width, im.height);
-    cairo_fill(cr_);
-    cairo_restore(cr_);
+    ink_.fill();
+    ink_.restore();
     cairo_surface_destroy(s);
   }
 
@@ -437,15 +418,15 @@ class AxesPainter {
       cairo_new_path(cr_);
       bool open = false;
       visit_stroke_pieces(l, proj_, [&](P2 a, P2 b, bool joined) {
-        if (!joined && open) cairo_stroke(cr_);
+        if (!joined && open) ink_.stroke();
         if (!joined) cairo_move_to(cr_, a[0], a[1]);
         cairo_line_to(cr_, b[0], b[1]);
         open = true;
       });
-      if (open) cairo_stroke(cr_);
+      if (open) ink_.stroke();
       cairo_set_dash(cr_, nullptr, 0, 0);
     }
-    if (draws_markers(l)) stamper.draw(cr_, marker_style(l), marker_centres(l, proj_));
+    if (draws_markers(l)) ink_.markers(stamper, marker_style(l), marker_centres(l, proj_));
   }
 
   void paint_text(const SceneText& t) {
@@ -458,9 +439,14 @@ class AxesPainter {
     st.color = t.color;
     P2 p = px({t.x, t.y, t.z});
     const double m = std::isfinite(t.margin_px) ? t.margin_px : 0;
-    p[0] += t.halign == HAlign::Left ? m : t.halign == HAlign::Right ? -m : 0;
-    p[1] += t.valign == VAlign::Top ? m : t.valign == VAlign::Bottom ? -m : 0;
-    draw_text(cr_, t.text, p[0], p[1], t.halign, t.valign, st);
+    // Labels set off from their point move to another corner of it rather
+    // than cover an earlier one.
+    auto [ha, va] = m > 0
+                        ? place_label(p, m, text_size(cr_, t.text, st), t.halign, t.valign, labels_)
+                        : std::pair{t.halign, t.valign};
+    p[0] += ha == HAlign::Left ? m : ha == HAlign::Right ? -m : 0;
+    p[1] += va == VAlign::Top ? m : va == VAlign::Bottom ? -m : 0;
+    ink_.text(t.text, p[0], p[1], ha, va, st);
   }
 
   // Top of the axes rectangle in figure pixels from the top.
@@ -480,14 +466,14 @@ class AxesPainter {
     const double h = pad + row_h * static_cast<double>(a_.legend.size()) + pad * 0.4;
     const Rect plot = data_rect(a_, rect_);
     const double x0 = std::max(plot.left + 8, plot.left + plot.width - w - 8), y0 = rect_top() + 8;
-    cairo_save(cr_);
+    ink_.save();
     cairo_set_dash(cr_, nullptr, 0, 0);
     cairo_rectangle(cr_, x0, y0, w, h);
     cairo_set_source_rgba(cr_, 1, 1, 1, 0.88);
-    cairo_fill_preserve(cr_);
+    ink_.fill_preserve();
     set_rgb(cr_, {0.6, 0.6, 0.6});
     cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
-    cairo_stroke(cr_);
+    ink_.stroke();
     for (std::size_t i = 0; i < a_.legend.size(); ++i) {
       const LegendEntry& e = a_.legend[i];
       const SceneLine& l = e.sample;
@@ -503,7 +489,7 @@ class AxesPainter {
         set_rgb(cr_, l.color);
         cairo_move_to(cr_, xa, yc);
         cairo_line_to(cr_, xb, yc);
-        cairo_stroke(cr_);
+        ink_.stroke();
         cairo_set_dash(cr_, nullptr, 0, 0);
       }
       if (l.marker != Marker::None && l.marker_size_pt > 0 && std::isfinite(l.marker_size_pt)) {
@@ -513,11 +499,11 @@ class AxesPainter {
         ms.line_width_px = std::max(width_px, 0.5);
         ms.edge = l.marker_edge.value_or(l.color);
         ms.face = l.marker_face;
-        stamper.draw(cr_, ms, {P2{0.5 * (xa + xb), yc}});
+        ink_.markers(stamper, ms, {P2{0.5 * (xa + xb), yc}});
       }
-      draw_text(cr_, e.label, xb + pad, yc, HAlign::Left, VAlign::Middle, tick_font_);
+      ink_.text(e.label, xb + pad, yc, HAlign::Left, VAlign::Middle, tick_font_);
     }
-    cairo_restore(cr_);
+    ink_.restore();
   }
 
   // The colour bar in the band on the right of the axes rectangle, with
@@ -530,7 +516,7 @@ class AxesPainter {
     const double h = std::max(40.0, 0.5 * rect_.height);
     const double x0 = rect_.left + rect_.width - kColorBarBandPx + 12;
     const double y0 = rect_top() + 0.5 * (rect_.height - h);
-    cairo_save(cr_);
+    ink_.save();
     cairo_pattern_t* grad = cairo_pattern_create_linear(0, y0 + h, 0, y0);
     constexpr int kStops = 16;
     for (int i = 0; i <= kStops; ++i) {
@@ -540,12 +526,12 @@ class AxesPainter {
     }
     cairo_rectangle(cr_, x0, y0, kColorBarWidthPx, h);
     cairo_set_source(cr_, grad);
-    cairo_fill_preserve(cr_);
+    ink_.fill_preserve();
     cairo_pattern_destroy(grad);
     set_rgb(cr_, kAxisColor);
     cairo_set_dash(cr_, nullptr, 0, 0);
     cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
-    cairo_stroke(cr_);
+    ink_.stroke();
     const double step = tick_step(lo, hi, 5);
     cairo_new_path(cr_);
     std::vector<std::pair<double, std::string>> marks;
@@ -554,15 +540,16 @@ class AxesPainter {
       add_segment({x0 + kColorBarWidthPx, y}, {x0 + kColorBarWidthPx + 4, y});
       marks.emplace_back(y, tick_label(t, step));
     }
-    cairo_stroke(cr_);
+    ink_.stroke();
     for (const auto& [y, label] : marks)
-      draw_text(cr_, label, x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, tick_font_);
+      ink_.text(label, x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, tick_font_);
     if (!cb.label.empty())
-      draw_text(cr_, cb.label, x0 + 0.5 * kColorBarWidthPx, y0 - pad_, HAlign::Center,
-                VAlign::Bottom, label_font_);
-    cairo_restore(cr_);
+      ink_.text(cb.label, x0 + 0.5 * kColorBarWidthPx, y0 - pad_, HAlign::Center, VAlign::Bottom,
+                label_font_);
+    ink_.restore();
   }
 
+  Ink ink_;
   cairo_t* cr_;
   const AxesScene& a_;
   Projection proj_;
@@ -574,6 +561,7 @@ class AxesPainter {
   double tick_len_ = 4, pad_ = 4;
   std::array<AxisLayout, 3> layouts_;
   std::array<bool, 3> laid_out_{false, false, false};
+  std::vector<ScreenBox> labels_;  // boxes of the labels set off from their points
 };
 
 }  // namespace
@@ -585,13 +573,17 @@ Rect data_rect(const AxesScene& axes, const Rect& rect) {
 
 void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px,
                unsigned layers) {
-  AxesPainter(cr, axes, rect, figure_height_px, layers).paint();
+  AxesPainter(Ink{cr}, axes, rect, figure_height_px, layers).paint();
+}
+
+void draw_axes(const Ink& ink, const AxesScene& axes, const Rect& rect, double figure_height_px) {
+  AxesPainter(ink, axes, rect, figure_height_px, kAllLayers).paint();
 }
 
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
                                                     const Rect& rect, double figure_height_px) {
   std::vector<std::array<double, 4>> out;
-  for (const auto& t : AxesPainter(cr, axes, rect, figure_height_px, kAllLayers).tick_labels())
+  for (const auto& t : AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).tick_labels())
     out.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
   return out;
 }

@@ -64,6 +64,70 @@ bool same(const Rgb& a, const Rgb& b) {
   return a.r == b.r && a.g == b.g && a.b == b.b;
 }
 
+// --- markers as glyphs ----------------------------------------------------------
+//
+// On PDF and PostScript surfaces a marker drawn in one colour is a glyph of
+// a font of our own: the document then defines its outline once (a Type 3
+// glyph procedure) and places it with one short text operation a marker,
+// where a path a marker would repeat the whole outline each time.
+
+const cairo_user_data_key_t kGlyphStyleKey{};
+
+cairo_status_t render_marker_glyph(cairo_scaled_font_t* font, unsigned long, cairo_t* cr,
+                                   cairo_text_extents_t* extents) {
+  const auto* s = static_cast<const MarkerStyle*>(
+      cairo_font_face_get_user_data(cairo_scaled_font_get_font_face(font), &kGlyphStyleKey));
+  if (!s) return CAIRO_STATUS_USER_FONT_ERROR;
+  const double reach = 0.6 * s->size_px + 0.5 * s->line_width_px + 1;
+  *extents = {-reach, -reach, 2 * reach, 2 * reach, 0, 0};
+  cairo_set_line_width(cr, s->line_width_px);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  add_marker_path(cr, s->marker, 0, 0, s->size_px);
+  if (s->marker == Marker::Point) {
+    cairo_fill(cr);
+  } else if (s->face && !is_open(s->marker)) {
+    cairo_fill_preserve(cr);
+    cairo_stroke(cr);
+  } else {
+    cairo_stroke(cr);
+  }
+  return CAIRO_STATUS_SUCCESS;
+}
+
+// Whether the markers can be glyphs: drawn in one colour on a PDF or
+// PostScript surface.
+bool as_glyphs(cairo_t* cr, const MarkerStyle& s) {
+  const cairo_surface_type_t t = cairo_surface_get_type(cairo_get_group_target(cr));
+  if (t != CAIRO_SURFACE_TYPE_PDF && t != CAIRO_SURFACE_TYPE_PS) return false;
+  return s.marker == Marker::Point || !s.face || is_open(s.marker) || same(*s.face, s.edge);
+}
+
+void draw_markers_glyphs(cairo_t* cr, const MarkerStyle& s,
+                         const std::vector<std::array<double, 2>>& points) {
+  cairo_font_face_t* face = cairo_user_font_face_create();
+  cairo_user_font_face_set_render_glyph_func(face, render_marker_glyph);
+  auto* kept = new MarkerStyle(s);
+  cairo_font_face_set_user_data(face, &kGlyphStyleKey, kept,
+                                [](void* p) { delete static_cast<MarkerStyle*>(p); });
+  cairo_save(cr);
+  cairo_set_font_face(cr, face);
+  cairo_set_font_size(cr, 1);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(cr, options);
+  cairo_font_options_destroy(options);
+  set_rgb(cr, s.edge);
+  std::vector<cairo_glyph_t> glyphs;
+  glyphs.reserve(points.size());
+  for (const auto& p : points)
+    if (std::isfinite(p[0]) && std::isfinite(p[1])) glyphs.push_back({1, p[0], p[1]});
+  cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
+  cairo_restore(cr);
+  cairo_font_face_destroy(face);
+}
+
 }  // namespace
 
 void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
@@ -121,6 +185,7 @@ void add_marker_path(cairo_t* cr, Marker m, double x, double y, double s) {
 void draw_markers_vector(cairo_t* cr, const MarkerStyle& s,
                          const std::vector<std::array<double, 2>>& points) {
   if (s.marker == Marker::None || points.empty()) return;
+  if (as_glyphs(cr, s)) return draw_markers_glyphs(cr, s, points);
   cairo_save(cr);
   cairo_set_line_width(cr, s.line_width_px);
   cairo_set_dash(cr, nullptr, 0, 0);

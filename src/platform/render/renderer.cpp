@@ -3,18 +3,20 @@
 
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
-#include <cairo-svg.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string_view>
 
+#include "platform/render/svg_writer.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 
@@ -127,7 +129,7 @@ cairo_surface_t* raster(const FigureScene& f, double scale, bool include_control
   return s;
 }
 
-enum class Vector { Svg, Pdf, Eps };
+enum class Vector { Pdf, Eps };
 
 // Draws the figure onto a vector surface writing into a string: one figure
 // pixel is 0.75 pt, so the page is the figure at 96 pixels per inch.
@@ -136,9 +138,6 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
   const double w = sane_size(f.width_px) * kPtPerPx, h = sane_size(f.height_px) * kPtPerPx;
   cairo_surface_t* s = nullptr;
   switch (kind) {
-    case Vector::Svg:
-      s = cairo_svg_surface_create_for_stream(append, &out, w, h);
-      break;
     case Vector::Pdf: {
       s = cairo_pdf_surface_create_for_stream(append, &out, w, h);
       const std::string date = utc_text("%Y-%m-%dT%H:%M:%SZ");
@@ -169,16 +168,21 @@ std::string vector_document(const FigureScene& f, bool include_controls, Vector 
 
 }  // namespace
 
-void draw_figure(cairo_t* cr, const FigureScene& f, bool include_controls) {
-  cairo_save(cr);
+void draw_figure(const Ink& ink, const FigureScene& f, bool include_controls) {
+  cairo_t* cr = ink.cr;
+  ink.save();
   cairo_rectangle(cr, 0, 0, sane_size(f.width_px), sane_size(f.height_px));
-  cairo_clip(cr);
+  ink.clip();
   cairo_set_source_rgb(cr, f.color.r, f.color.g, f.color.b);
-  cairo_paint(cr);
-  for (const FigureScene::Placed& p : f.axes) draw_axes(cr, p.axes, p.rect_px, f.height_px);
+  ink.paint();
+  for (const FigureScene::Placed& p : f.axes) draw_axes(ink, p.axes, p.rect_px, f.height_px);
   if (include_controls)
-    for (const SceneControl& c : f.controls) draw_control(cr, c, f.height_px);
-  cairo_restore(cr);
+    for (const SceneControl& c : f.controls) draw_control(ink, c, f.height_px);
+  ink.restore();
+}
+
+void draw_figure(cairo_t* cr, const FigureScene& f, bool include_controls) {
+  draw_figure(Ink{cr}, f, include_controls);
 }
 
 Image to_image(const FigureScene& f, double scale, bool include_controls) {
@@ -205,17 +209,86 @@ void check_pixel_budget(double width, double height) {
                     "Picture too large");
 }
 
-std::string to_png(const FigureScene& f, double scale, bool include_controls) {
+namespace {
+
+std::uint32_t crc32(std::string_view bytes) {
+  static const auto table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  std::uint32_t c = 0xFFFFFFFFu;
+  for (unsigned char b : bytes) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+void put_be32(std::string& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+}
+
+std::uint32_t be32(std::string_view b, std::size_t at) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+  return v;
+}
+
+}  // namespace
+
+std::string with_resolution(std::string png, double dpi) {
+  constexpr std::string_view kSignature = "\x89PNG\r\n\x1a\n";
+  constexpr std::size_t kAfterHeader = 8 + 4 + 4 + 13 + 4;  // signature, IHDR chunk
+  if (!(std::isfinite(dpi) && dpi > 0) || png.size() < kAfterHeader ||
+      std::string_view(png).substr(0, 8) != kSignature || png.compare(12, 4, "IHDR") != 0)
+    return png;
+  // Drop any pHYs chunk already there, then put ours after the header.
+  for (std::size_t at = kAfterHeader; at + 12 <= png.size();) {
+    const std::size_t length = be32(png, at);
+    if (at + 12 + length > png.size()) break;
+    if (png.compare(at + 4, 4, "pHYs") == 0) {
+      png.erase(at, 12 + length);
+      continue;
+    }
+    if (png.compare(at + 4, 4, "IDAT") == 0) break;  // pHYs must come before the image data
+    at += 12 + length;
+  }
+  const auto per_metre = static_cast<std::uint32_t>(std::lround(std::min(dpi, 1e6) / 0.0254));
+  std::string chunk;
+  put_be32(chunk, 9);
+  chunk += "pHYs";
+  put_be32(chunk, per_metre);
+  put_be32(chunk, per_metre);
+  chunk += '\x01';  // unit: the metre
+  put_be32(chunk, crc32(std::string_view(chunk).substr(4)));
+  png.insert(kAfterHeader, chunk);
+  return png;
+}
+
+std::string to_png(const FigureScene& f, double scale, bool include_controls, double dpi) {
   cairo_surface_t* s = raster(f, scale, include_controls);
   std::string out;
   cairo_status_t st = cairo_surface_write_to_png_stream(s, append, &out);
   cairo_surface_destroy(s);
   check(st);
-  return out;
+  return with_resolution(std::move(out), dpi > 0 ? dpi : 96 * scale);
 }
 
 std::string to_svg(const FigureScene& f, bool include_controls) {
-  return vector_document(f, include_controls, Vector::Svg);
+  // Drawn by our own writer: Cairo's SVG surface turns text into glyph
+  // outlines and writes every marker out in full.
+  const double w = sane_size(f.width_px), h = sane_size(f.height_px);
+  SvgWriter svg(w, h);
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  draw_figure(Ink{cr, &svg}, f, include_controls);
+  const cairo_status_t st = cairo_status(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+  check(st);
+  return svg.finish();
 }
 
 std::string to_pdf(const FigureScene& f, bool include_controls) {
@@ -243,8 +316,9 @@ std::string document_for(const std::string& path, Make make) {
 
 }  // namespace
 
-void write_png(const FigureScene& f, const std::string& path, double scale, bool include_controls) {
-  write_file_safely(path, to_png(f, scale, include_controls));
+void write_png(const FigureScene& f, const std::string& path, double scale, bool include_controls,
+               double dpi) {
+  write_file_safely(path, to_png(f, scale, include_controls, dpi));
 }
 
 void write_svg(const FigureScene& f, const std::string& path, bool include_controls) {

@@ -51,6 +51,13 @@ std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene
 /// a flat picture of itself, in figure pixels.
 void draw_control(cairo_t* cr, const SceneControl& control, double figure_height_px);
 
+struct Ink;
+/// draw_figure, draw_axes (all layers) and draw_control onto an Ink, which
+/// may write SVG elements rather than draw.
+void draw_figure(const Ink& ink, const FigureScene& figure, bool include_controls);
+void draw_axes(const Ink& ink, const AxesScene& axes, const Rect& rect, double figure_height_px);
+void draw_control(const Ink& ink, const SceneControl& control, double figure_height_px);
+
 /// A Cairo ARGB32 raster: premultiplied, native-endian 32-bit pixels, rows
 /// `stride` bytes apart, top row first.
 struct Image {
@@ -75,8 +82,15 @@ inline constexpr double kPixelBudget = 100e6;
 ///   a lower resolution.`
 void check_pixel_budget(double width, double height);
 
-/// The figure as PNG file bytes at `scale` (dpi / 96).
-std::string to_png(const FigureScene& figure, double scale, bool include_controls);
+/// The figure as PNG file bytes at `scale` device pixels per figure pixel.
+/// The file states its resolution in a pHYs chunk: `dpi` when given, else
+/// 96 × scale (figure pixels are 96 to the inch).
+std::string to_png(const FigureScene& figure, double scale, bool include_controls, double dpi = 0);
+
+/// PNG bytes with a pHYs chunk saying `dpi` dots per inch (rounded to dots
+/// per metre) put right after the header chunk, in place of any earlier
+/// one.  Bytes that are no PNG come back unchanged.
+std::string with_resolution(std::string png, double dpi);
 
 /// The figure as an SVG document, 0.75 pt per figure pixel.
 std::string to_svg(const FigureScene& figure, bool include_controls);
@@ -93,7 +107,7 @@ std::string to_eps(const FigureScene& figure, bool include_controls);
 /// absent, and a failed write leaves no half file and no temporary file.
 /// @throws RuntimeError `Cannot write the file "<path>": <reason>.`
 void write_png(const FigureScene& figure, const std::string& path, double scale,
-               bool include_controls);
+               bool include_controls, double dpi = 0);
 void write_svg(const FigureScene& figure, const std::string& path, bool include_controls);
 void write_pdf(const FigureScene& figure, const std::string& path, bool include_controls);
 void write_eps(const FigureScene& figure, const std::string& path, bool include_controls);

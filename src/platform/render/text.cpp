@@ -69,14 +69,12 @@ std::array<double, 2> text_size(cairo_t* cr, std::string_view text, const TextSt
   return {w, fe.height * static_cast<double>(lines.size())};
 }
 
-void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign halign, VAlign valign,
-               const TextStyle& style, double angle_rad) {
-  if (text.empty()) return;
+std::vector<TextLine> text_lines(cairo_t* cr, std::string_view text, HAlign halign, VAlign valign,
+                                 const TextStyle& style) {
+  std::vector<TextLine> out;
+  if (text.empty()) return out;
   cairo_save(cr);
-  cairo_translate(cr, x, y);
-  if (angle_rad != 0) cairo_rotate(cr, -angle_rad);
   select_font(cr, style);
-  cairo_set_source_rgb(cr, style.color.r, style.color.g, style.color.b);
   cairo_font_extents_t fe;
   cairo_font_extents(cr, &fe);
   std::vector<std::string> lines = split_lines(text);
@@ -90,8 +88,25 @@ void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign ha
     if (lines[i].empty()) continue;
     double w = advance(cr, lines[i]);
     double left = halign == HAlign::Left ? 0 : halign == HAlign::Center ? -0.5 * w : -w;
-    cairo_move_to(cr, left, top + lead + fe.ascent + fe.height * static_cast<double>(i));
-    cairo_show_text(cr, lines[i].c_str());
+    out.push_back(
+        {std::move(lines[i]), left, top + lead + fe.ascent + fe.height * static_cast<double>(i)});
+  }
+  cairo_restore(cr);
+  return out;
+}
+
+void draw_text(cairo_t* cr, std::string_view text, double x, double y, HAlign halign, VAlign valign,
+               const TextStyle& style, double angle_rad) {
+  if (text.empty()) return;
+  cairo_save(cr);
+  cairo_translate(cr, x, y);
+  if (angle_rad != 0) cairo_rotate(cr, -angle_rad);
+  const std::vector<TextLine> lines = text_lines(cr, text, halign, valign, style);
+  select_font(cr, style);
+  cairo_set_source_rgb(cr, style.color.r, style.color.g, style.color.b);
+  for (const TextLine& l : lines) {
+    cairo_move_to(cr, l.left, l.baseline);
+    cairo_show_text(cr, l.text.c_str());
   }
   cairo_restore(cr);
 }

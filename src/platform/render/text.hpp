@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/render/scene.hpp"
 
@@ -20,6 +21,18 @@ struct TextStyle {
 
 /// Width and height in user units of a text of one or more lines ('\n').
 std::array<double, 2> text_size(cairo_t* cr, std::string_view text, const TextStyle& style);
+
+/// One line of a laid-out text: where its baseline starts, relative to the
+/// anchor, before any turn.
+struct TextLine {
+  std::string text;
+  double left = 0, baseline = 0;
+};
+
+/// The lines of `text` as draw_text places them about its anchor; empty
+/// lines are left out.
+std::vector<TextLine> text_lines(cairo_t* cr, std::string_view text, HAlign halign, VAlign valign,
+                                 const TextStyle& style);
 
 /// Draws a text of one or more lines anchored at (x, y) in user units:
 /// halign puts the anchor at the left, centre or right of every line, valign

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -51,6 +52,43 @@ TEST_F(PrintTest, DevicesAndFailures) {
   } catch (const RuntimeError& e) {
     EXPECT_NE(std::string(e.what()).find("missing/f.eps"), std::string::npos) << e.what();
   }
+}
+
+// A size in centimetres or inches at a resolution gives that many pixels
+// and says so in the file; a vector page is that size in points.
+TEST_F(PrintTest, PrintSizeAndResolution) {
+  auto be32 = [](const std::string& b, std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+    return v;
+  };
+  print_figure(g, fig, export_options("PNG", "10x5cm,254dpi"), (dir / "s.png").string());
+  const std::string png = head(dir / "s.png", 64);
+  EXPECT_EQ(be32(png, 16), 1000u);       // width: 10 cm at 100 dots a cm
+  EXPECT_EQ(be32(png, 20), 500u);        // height
+  EXPECT_EQ(png.substr(37, 4), "pHYs");  // right after the header
+  EXPECT_EQ(be32(png, 41), 10000u);      // dots per metre
+  print_figure(g, fig, export_options("svg", "4x3in"), (dir / "s.svg").string());
+  EXPECT_NE(head(dir / "s.svg", 400).find("width=\"288pt\" height=\"216pt\""), std::string::npos);
+  print_figure(g, fig, export_options("eps", "4x3in"), (dir / "s.eps").string());
+  EXPECT_NE(head(dir / "s.eps", 400).find("%%BoundingBox: 0 0 288 216"), std::string::npos);
+
+  EXPECT_EQ(export_options("pdf", ""), (std::vector<std::string>{"-dpdf", "-r300"}));
+  EXPECT_EQ(export_options("png", "600dpi,6.5x5IN"),
+            (std::vector<std::string>{"-dpng", "-s6.5x5in", "-r600"}));
+  const std::string why =
+      " is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) nor a resolution "
+      "(\"300dpi\", from 10 to 2400).";
+  for (const char* bad : {"17x12", "0x5cm", "101x5cm", "5dpi", "17x12cm 300dpi", "axbcm"}) {
+    try {
+      export_options("png", bad);
+      ADD_FAILURE() << bad;
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(std::string(e.what()), "\"" + std::string(bad) + "\"" + why);
+    }
+  }
+  EXPECT_THROW(export_options("gif", ""), RuntimeError);
+  EXPECT_THROW(print_figure(g, fig, {"-dpng", "-s10x5"}, (dir / "t.png").string()), RuntimeError);
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+// Small screen-space geometry shared by the painters.
+#include "platform/render/screen_geometry.hpp"
+
+#include <algorithm>
+
+namespace velmora::render {
+
+std::vector<std::array<double, 2>> convex_hull(std::vector<std::array<double, 2>> pts) {
+  using P2 = std::array<double, 2>;
+  std::sort(pts.begin(), pts.end());
+  pts.erase(std::unique(pts.begin(), pts.end()), pts.end());
+  if (pts.size() < 3) return pts;
+  auto cross = [](P2 o, P2 a, P2 b) {
+    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
+  };
+  std::vector<P2> hull(2 * pts.size());
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], pts[i]) <= 0) --k;
+    hull[k++] = pts[i];
+  }
+  for (std::size_t i = pts.size() - 1, t = k + 1; i > 0; --i) {
+    while (k >= t && cross(hull[k - 2], hull[k - 1], pts[i - 1]) <= 0) --k;
+    hull[k++] = pts[i - 1];
+  }
+  hull.resize(k - 1);
+  return hull;
+}
+
+namespace {
+
+ScreenBox box_at(std::array<double, 2> p, double m, std::array<double, 2> size, HAlign h,
+                 VAlign v) {
+  const double left = h == HAlign::Left ? p[0] + m : p[0] - m - size[0];
+  const double top = v == VAlign::Top ? p[1] + m : p[1] - m - size[1];
+  return {left, top, left + size[0], top + size[1]};
+}
+
+double overlap(const ScreenBox& a, const ScreenBox& b) {
+  const double w = std::min(a[2], b[2]) - std::max(a[0], b[0]);
+  const double h = std::min(a[3], b[3]) - std::max(a[1], b[1]);
+  return w > 0 && h > 0 ? w * h : 0;
+}
+
+}  // namespace
+
+std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin,
+                                      std::array<double, 2> size, HAlign halign, VAlign valign,
+                                      std::vector<ScreenBox>& taken) {
+  if (halign == HAlign::Center || valign == VAlign::Middle) return {halign, valign};
+  const HAlign other_h = halign == HAlign::Left ? HAlign::Right : HAlign::Left;
+  const VAlign other_v = valign == VAlign::Top ? VAlign::Bottom : VAlign::Top;
+  const std::pair<HAlign, VAlign> corners[] = {
+      {halign, valign}, {other_h, valign}, {halign, other_v}, {other_h, other_v}};
+  std::pair<HAlign, VAlign> best = corners[0];
+  ScreenBox best_box{};
+  double least = -1;
+  for (const auto& [h, v] : corners) {
+    const ScreenBox b = box_at(point, margin, size, h, v);
+    double covered = 0;
+    for (const ScreenBox& t : taken) covered += overlap(b, t);
+    if (least < 0 || covered < least) {
+      least = covered;
+      best = {h, v};
+      best_box = b;
+    }
+    if (covered == 0) break;
+  }
+  taken.push_back(best_box);
+  return best;
+}
+
+}  // namespace velmora::render
