@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <span>
 
 #include "analysis/messages.hpp"
@@ -17,8 +16,6 @@
 #include "app/main_window.hpp"
 #include "app/reports.hpp"
 #include "app/switchyard.hpp"
-#include "bindings/numeric_calls.hpp"
-#include "core/tolerances.hpp"
 #include "gui/axes_helpers.hpp"
 #include "gui/message_box.hpp"
 #include "io/result_files.hpp"
@@ -31,18 +28,8 @@
 #include "platform/runtime/safe_file.hpp"
 #include "plot/deformation.hpp"
 #include "plot/primitives.hpp"
-#include "shape/distance.hpp"
 #include "shape/principal_components.hpp"
-#include "shape/procrustes.hpp"
-#include "shape/tangent_coordinates.hpp"
 #include "shape/types.hpp"
-#include "stats/distance_test.hpp"
-#include "stats/distributions.hpp"
-#include "stats/messages.hpp"
-#include "stats/permutation_test.hpp"
-#include "stats/regression.hpp"
-#include "stats/wilks.hpp"
-#include "tps/deformation.hpp"
 
 namespace velmora::app::actions {
 

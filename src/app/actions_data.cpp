@@ -1,7 +1,6 @@
 // Loading the landmark, X and wireframe files; drawing the sample; turning
 // the reference.
 #include <Eigen/Core>
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -14,22 +13,16 @@
 #include "app/script_text.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
-#include "bindings/numeric_calls.hpp"
 #include "core/file_bytes.hpp"
 #include "io/landmark_file.hpp"
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
-#include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "plot/primitives.hpp"
-#include "shape/procrustes.hpp"
-#include "shape/rotation.hpp"
 #include "shape/types.hpp"
-#include "tps/scores.hpp"
-#include "tps/warp_basis.hpp"
 
 namespace velmora::app::actions {
 
