@@ -28,6 +28,7 @@ export SOURCE_DATE_EPOCH=1765324800 QT_QPA_PLATFORM=offscreen LC_ALL=C TZ=UTC
 # --- the inputs ------------------------------------------------------------------
 in="$work/input"
 cp "$root"/examples/*.txt "$root"/examples/*.velmora "$in/"
+cp -r "$root/examples/formats" "$in/formats"
 /usr/bin/python3 - "$in" <<'PY'
 import math, random, sys
 out = sys.argv[1]
@@ -169,6 +170,43 @@ ShowPCA
 SetSuperimposition sideways
 EOF
 
+cat >"$in/formats.velmora" <<'EOF'
+# Other formats, a label as X, the classic superimposition, full precision.
+SetFullPrecision on
+SetSuperimposition classic
+open formats/skulls_morphologika.txt
+LoadData
+UseLabelAsX
+DoRegression
+GetWilks
+PlotPDistance
+save out/formats-pdistance.svg
+ExportFigure
+save out/formats-vector.txt
+SaveVector
+save out/formats-names.csv
+SaveSpecimenNames
+save out/formats-pca.txt
+SavePCA
+open formats/skull01.fcsv
+open formats/skull02.mrk.json
+open formats/skull03.fcsv
+LoadData
+ShowMean
+save out/formats-markup-reference.txt
+SaveRef
+open formats/skulls.tps
+LoadData
+UseCS
+LnDown
+DoRegression
+PermutationTest
+save out/formats-tps-landmarks.txt
+SaveLandmarks
+save out/formats-log.md
+SaveResultsLog
+EOF
+
 cat >"$in/record.velmora" <<'EOF'
 # A session as a person would click it, then saved as a script.
 open skulls.txt
@@ -207,7 +245,7 @@ run_all() {  # BINARY SIDE
   rm -rf "$dir" "${work:?}/$2"
   cp -r "$in" "$dir"
   mkdir -p "$dir/out"
-  for script in first-look growth-analysis road-large refusals record; do
+  for script in first-look growth-analysis road-large refusals formats record; do
     (cd "$dir" && "$bin" --batch "$script.velmora" >"out/$script.console" 2>&1
      echo "exit $?" >>"out/$script.console")
   done
@@ -220,7 +258,7 @@ run_all() {  # BINARY SIDE
      echo "exit $?" >>out/replay.console)
   fi
   # Local times in the results log.
-  for f in "$dir"/out/*log*.txt; do
+  for f in "$dir"/out/*log*.txt "$dir"/out/*log*.md; do
     [ -f "$f" ] && sed -i -E 's/[0-9]{4}-[0-9]{2}-[0-9]{2}[ T][0-9]{2}:[0-9]{2}(:[0-9]{2})?/TIME/g' "$f"
   done
   mkdir -p "$work/$2"
