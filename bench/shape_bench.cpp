@@ -32,10 +32,10 @@ void BM_Superimpose(benchmark::State& state) {
     state.PauseTiming();
     shape::Stack data = sample;
     state.ResumeTiming();
-    shape::GpaResult gpa =
-        optimal ? shape::gpa_to_convergence(std::move(data)) : shape::getpproc3(std::move(data));
-    const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-    shape::rotate3da(gpa.fitted, axes.axes);
+    shape::GpaResult gpa = optimal ? shape::gpa_to_convergence(std::move(data))
+                                   : shape::generalized_procrustes(std::move(data));
+    const shape::PrincipalAxes axes = shape::principal_axes(gpa.reference);
+    shape::rotate_all(gpa.fitted, axes.axes);
     benchmark::DoNotOptimize(gpa.fitted.data().data());
     passes = gpa.passes;
   }
@@ -54,7 +54,7 @@ void BM_Rotate(benchmark::State& state) {
   shape::Stack data = synthetic_sample(state.range(0), state.range(1));
   const Eigen::Matrix3d r = testing::RandomShapes(5).rotation();
   for (auto _ : state) {
-    shape::rotate3da(data, r);
+    shape::rotate_all(data, r);
     benchmark::DoNotOptimize(data.data().data());
   }
 }

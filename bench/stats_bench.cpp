@@ -22,7 +22,7 @@ void BM_GetWilkslambda(benchmark::State& state) {
   for (Eigen::Index j = 0; j < m; ++j)
     for (Eigen::Index i = 0; i < n; ++i) scores(i, j) = 1e-3 * (normal(gen) + 0.2 * x(i));
   for (auto _ : state) {
-    const stats::WilksResult w = stats::getWilkslambda(scores, x);
+    const stats::WilksResult w = stats::wilks_lambda(scores, x);
     benchmark::DoNotOptimize(w.lambda);
   }
 }

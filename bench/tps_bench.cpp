@@ -12,14 +12,14 @@ using namespace velmora;
 
 // A reference as LoadData leaves it: centred, unit size, principal axes.
 shape::Config principal_reference(testing::RandomShapes& rnd, Eigen::Index k) {
-  return shape::pcaref3d(rnd.unit_cloud(k, {0.6, 1.0, 1.7})).reference;
+  return shape::principal_axes(rnd.unit_cloud(k, {0.6, 1.0, 1.7})).reference;
 }
 
 void BM_Lmatrix3da(benchmark::State& state) {
   testing::RandomShapes rnd(7);
   const shape::Config ref = principal_reference(rnd, state.range(0));
   for (auto _ : state) {
-    tps::WarpBasis b = tps::lmatrix3da(ref);
+    tps::WarpBasis b = tps::thin_plate_basis(ref);
     benchmark::DoNotOptimize(b.eigenvectors.data());
   }
 }
@@ -42,7 +42,7 @@ void BM_Getpw3d(benchmark::State& state) {
   shape::Stack data(k, n);
   for (Eigen::Index i = 0; i < n; ++i) data.slice(i) = ref + 0.01 * rnd.cloud(k);
   for (auto _ : state) {
-    Eigen::MatrixXd scores = tps::getpw3d(ref, data);
+    Eigen::MatrixXd scores = tps::partial_warp_scores(ref, data);
     benchmark::DoNotOptimize(scores.data());
   }
 }

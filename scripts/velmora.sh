@@ -16,7 +16,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcairo2-dev libeigen3-dev libopenblas-serial-dev
           libboost-math-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev
-          fonts-dejavu-core libgl-dev libqt6opengl6-dev libgl1-mesa-dri clang-format)
+          fonts-dejavu-core libgl-dev libqt6opengl6-dev libgl1-mesa-dri clang-format ccache)
 
 install_packages() {
   local missing=()
@@ -32,10 +32,16 @@ install_packages() {
   fi
 }
 
+# The three builds of the test command compile many of the same sources with
+# the same flags; ccache compiles each once.
+export CCACHE_DIR=${CCACHE_DIR:-$root/.ccache} CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
+
 build() {  # build DIR [cmake options...]
   local dir=$1
   shift
-  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 

@@ -28,12 +28,13 @@ int main(int argc, char** argv) {
     const auto k = static_cast<Eigen::Index>(rows.cols / 3);
     const auto n = static_cast<Eigen::Index>(rows.rows);
 
-    shape::GpaResult gpa = shape::getpproc3(shape::Stack(k, n, io::vertxy3D(rows)));
-    const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-    shape::rotate3da(gpa.fitted, axes.axes);
+    shape::GpaResult gpa =
+        shape::generalized_procrustes(shape::Stack(k, n, io::rows_to_stack(rows)));
+    const shape::PrincipalAxes axes = shape::principal_axes(gpa.reference);
+    shape::rotate_all(gpa.fitted, axes.axes);
 
     // A reference of thousands of landmarks takes a while; say so.
-    const Eigen::MatrixXd scores = tps::getpw3d(
+    const Eigen::MatrixXd scores = tps::partial_warp_scores(
         axes.reference, gpa.fitted, [](const std::string& note) { std::cerr << note << '\n'; });
 
     std::cout << n << " specimens of " << k << " landmarks\n"

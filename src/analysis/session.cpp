@@ -21,7 +21,7 @@ namespace velmora::analysis {
 shape::Stack Sample::raw() const {
   const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols());
   return shape::Stack(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
-                      io::vertxy3D(n, c, {rows.data(), n * c}));
+                      io::rows_to_stack(n, c, {rows.data(), n * c}));
 }
 
 namespace {
@@ -312,13 +312,13 @@ WilksReport Session::wilks(const WilksParams&) const {
   const Regressor x = regressor(test);
   require_shape_variation();
   return guarded([&] {
-    // getWilkslambda leaves out its input's last column (the centroid size
+    // wilks_lambda leaves out its input's last column (the centroid size
     // of the score-file layout); a column of zeros in that place lets every
     // score column take part.
     Eigen::MatrixXd padded(scores->rows(), scores->cols() + 1);
     padded << *scores, Eigen::VectorXd::Zero(scores->rows());
     WilksReport r;
-    r.wilks = stats::getWilkslambda(padded, x.values());
+    r.wilks = stats::wilks_lambda(padded, x.values());
     const stats::WilksResult& w = r.wilks;
     if (w.degenerate) {
       refuse("The multivariate test cannot be computed: this sample has " + std::to_string(w.N) +
@@ -382,7 +382,7 @@ RegressionShapeReport Session::regression_shape(const RegressionShapeParams& par
     const shape::Config& reference = fit_->reference();
     // The basis kept with the superimposition: a dense reference's takes
     // seconds to build.
-    shape::Stack deformed = tps::defimppw3(*fit_->basis(note), reference, scores);
+    shape::Stack deformed = tps::deformations_from_scores(*fit_->basis(note), reference, scores);
     return RegressionShapeReport{reference, deformed.slice(0)};
   });
 }

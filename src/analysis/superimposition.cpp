@@ -22,9 +22,9 @@ Superimposition::Superimposition(shape::Config reference, shape::Stack fitted, M
 std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Method method,
                                                             std::vector<std::string>& notes) {
   shape::GpaResult gpa = method == Method::Optimal ? shape::gpa_to_convergence(std::move(raw))
-                                                   : shape::getpproc3(std::move(raw));
-  shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-  shape::rotate3da(gpa.fitted, axes.axes);
+                                                   : shape::generalized_procrustes(std::move(raw));
+  shape::PrincipalAxes axes = shape::principal_axes(gpa.reference);
+  shape::rotate_all(gpa.fitted, axes.axes);
 
   std::string note;
   if (!gpa.converged) {
@@ -48,13 +48,14 @@ std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Me
 
 std::shared_ptr<const Superimposition> Superimposition::turned(const Eigen::Matrix3d& roto) const {
   shape::Stack fitted = fitted_;
-  shape::rotate3da(fitted, roto);
+  shape::rotate_all(fitted, roto);
   return std::make_shared<const Superimposition>(reference_ * roto, std::move(fitted), method_,
                                                  note_);
 }
 
 std::shared_ptr<const tps::WarpBasis> Superimposition::basis(const Notify& note) const {
-  if (!basis_) basis_ = std::make_shared<const tps::WarpBasis>(tps::lmatrix3da(reference_, note));
+  if (!basis_)
+    basis_ = std::make_shared<const tps::WarpBasis>(tps::thin_plate_basis(reference_, note));
   return basis_;
 }
 

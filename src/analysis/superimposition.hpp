@@ -15,7 +15,7 @@ namespace velmora::analysis {
 
 /// How the sample is superimposed.
 enum class Method {
-  Classic,  ///< three passes of getpproc3
+  Classic,  ///< three passes of generalized_procrustes
   Optimal,  ///< the optimal rotation to convergence (gpa_to_convergence)
 };
 
@@ -34,11 +34,11 @@ class Superimposition {
                   std::string note = {});
 
   /// The generalized Procrustes superimposition of `raw` by `method`, then
-  /// pcaref3d and the sample turned by the same axes (rotate3da).  `notes`
+  /// principal_axes and the sample turned by the same axes (rotate_all).  `notes`
   /// receives, for the console, a line when the optimal passes did not
   /// converge (kept as note() too) and one for every specimen whose best
   /// orthogonal fit was a mirror image.
-  /// @throws NumericError as getpproc3 and pcaref3d
+  /// @throws NumericError as generalized_procrustes and principal_axes
   static std::shared_ptr<const Superimposition> fit(shape::Stack raw, Method method,
                                                     std::vector<std::string>& notes);
 
@@ -56,7 +56,7 @@ class Superimposition {
   /// superimposition carries; empty when they did.
   const std::string& note() const { return note_; }
 
-  /// The thin-plate spline basis of the reference (lmatrix3da); `note` hears
+  /// The thin-plate spline basis of the reference (thin_plate_basis); `note` hears
   /// the expected time when a dense reference's basis is first built.
   std::shared_ptr<const tps::WarpBasis> basis(const Notify& note = {}) const;
   /// n×m partial warp and uniform scores of the specimens on that basis.

@@ -253,7 +253,7 @@ void save_ref(const Value&) {
   const shape::Config& ref = model().superimposition()->reference();
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
-  const std::vector<double> row = io::x1y1z1({ref.data(), static_cast<std::size_t>(ref.size())},
+  const std::vector<double> row = io::config_to_row({ref.data(), static_cast<std::size_t>(ref.size())},
                                              static_cast<std::size_t>(ref.rows()), 1.0);
   const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()));
   if (path) {

@@ -32,7 +32,7 @@ ValueList dload_entry(const ValueList& args, int /*nargout*/) {
 ValueList vertxy3D_entry(const ValueList& args, int /*nargout*/) {
   const Value& x = numeric_matrix(args, 0, "vertxy3D", "x");
   const std::size_t k = x.cols() / 3;
-  return {Value::array(k, 3, x.rows(), vertxy3D(x.rows(), x.cols(), x.data()))};
+  return {Value::array(k, 3, x.rows(), rows_to_stack(x.rows(), x.cols(), x.data()))};
 }
 
 ValueList x1y1z1_entry(const ValueList& args, int /*nargout*/) {
@@ -44,7 +44,7 @@ ValueList x1y1z1_entry(const ValueList& args, int /*nargout*/) {
                        std::to_string(x.cols()) + ".");
   }
   const double cs = arg(args, 1, "x1y1z1", "cs").to_scalar("The centroid size cs");
-  std::vector<double> row = x1y1z1(x.data(), x.rows(), cs);
+  std::vector<double> row = config_to_row(x.data(), x.rows(), cs);
   const std::size_t n = row.size();
   return {Value::array(1, n, 1, std::move(row))};
 }

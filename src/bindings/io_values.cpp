@@ -12,7 +12,7 @@ Value to_value(const TextMatrix& m) {
 
 Value dload_value(const std::string& path) {
   return as_runtime_error([&] {
-    std::optional<TextMatrix> m = dload(path);
+    std::optional<TextMatrix> m = load_text_matrix(path);
     return m ? to_value(*m) : Value(-1.0);
   });
 }

@@ -47,29 +47,30 @@ void register_shape_functions(FunctionTable& table) {
   add_numeric(table,
               {"centsize3Da",
                [](const ValueList& args, int) -> ValueList {
-                 return {Value(centsize3Da(arg(args, 0, "centsize3Da", "x").to_matrix("x")))};
+                 return {Value(centroid_size(arg(args, 0, "centsize3Da", "x").to_matrix("x")))};
                },
                1, 1});
   add_numeric(table, {"svdrot2",
                       [](const ValueList& args, int) -> ValueList {
                         Config ref = config_arg(args, 0, "svdrot2", "reference");
                         Config subject = config_arg(args, 1, "svdrot2", "subject");
-                        return {Value::matrix(svdrot2(ref, subject))};
+                        return {Value::matrix(optimal_rotation(ref, subject))};
                       },
                       2, 1});
   add_numeric(table, {"rotate3da",
                       [](const ValueList& args, int) -> ValueList {
                         Stack x = stack_arg(args, 0, "rotate3da", "x");
-                        rotate3da(
+                        rotate_all(
                             x, orientation_from_value(arg(args, 1, "rotate3da", "roto"), "roto"));
                         return {stack_to_value(std::move(x))};
                       },
                       2, 1});
-  add_numeric(table, single_fit("fullprocrustes3", fullprocrustes3));
-  add_numeric(table, single_fit("partialprocrustes3a", partialprocrustes3a));
+  add_numeric(table, single_fit("fullprocrustes3", procrustes_fit));
+  add_numeric(table, single_fit("partialprocrustes3a", procrustes_fit));
   add_numeric(table, {"getpproc3",
                       [](const ValueList& args, int) -> ValueList {
-                        GpaResult r = getpproc3(stack_arg(args, 0, "getpproc3", "data"));
+                        GpaResult r =
+                            generalized_procrustes(stack_arg(args, 0, "getpproc3", "data"));
                         return {Value::matrix(r.reference), stack_to_value(std::move(r.fitted))};
                       },
                       1, 2});
@@ -78,12 +79,13 @@ void register_shape_functions(FunctionTable& table) {
                         Config ref = config_arg(args, 0, "getfprocon3", "reference");
                         Stack data = stack_arg(args, 1, "getfprocon3", "data");
                         console().display("count", Value(static_cast<double>(data.n())));
-                        return {stack_to_value(getfprocon3(ref, std::move(data)))};
+                        return {stack_to_value(fit_to_fixed_reference(ref, std::move(data)))};
                       },
                       2, 1});
   add_numeric(table, {"pcaref3d",
                       [](const ValueList& args, int) -> ValueList {
-                        PrincipalAxes r = pcaref3d(config_arg(args, 0, "pcaref3d", "reference"));
+                        PrincipalAxes r =
+                            principal_axes(config_arg(args, 0, "pcaref3d", "reference"));
                         return {Value::matrix(r.reference), Value::matrix(r.axes)};
                       },
                       1, 2});
@@ -91,7 +93,7 @@ void register_shape_functions(FunctionTable& table) {
                       [](const ValueList& args, int) -> ValueList {
                         Config ref = config_arg(args, 0, "getpdistance3", "reference");
                         Stack x = stack_arg(args, 1, "getpdistance3", "x");
-                        return {Value::matrix(getpdistance3(ref, x))};
+                        return {Value::matrix(procrustes_distances(ref, x))};
                       },
                       2, 1});
 }

@@ -86,8 +86,8 @@ void register_stats_functions(FunctionTable& table) {
       table,
       {"regstuf",
        [](const ValueList& args, int) -> ValueList {
-         const RegressionStats s = regstuf(vector_arg(arg(args, 0, "regstuf", "x"), "x"),
-                                           vector_arg(arg(args, 1, "regstuf", "y"), "y"));
+         const RegressionStats s = regression_stats(vector_arg(arg(args, 0, "regstuf", "x"), "x"),
+                                                    vector_arg(arg(args, 1, "regstuf", "y"), "y"));
          return {Value::row({s.slope, s.intercept, s.slope_sd, s.n, s.r, s.fisher_z, s.fisher_se})};
        },
        2, 1});
@@ -97,7 +97,7 @@ void register_stats_functions(FunctionTable& table) {
        [](const ValueList& args, int) -> ValueList {
          const Eigen::MatrixXd scores = arg(args, 0, "getWilkslambda", "xdata").to_matrix("xdata");
          const Eigen::VectorXd x = vector_arg(arg(args, 1, "getWilkslambda", "ivar"), "ivar");
-         const WilksResult w = getWilkslambda(scores, x);
+         const WilksResult w = wilks_lambda(scores, x);
          if (w.degenerate) {
            throw RuntimeError("Wilks' lambda is undefined: " + std::to_string(w.p) +
                               " regressed score columns need at least " + std::to_string(w.p + 2) +

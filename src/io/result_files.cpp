@@ -197,8 +197,8 @@ std::string reference_file_text(const Eigen::Ref<const Eigen::MatrixXd>& referen
                        std::to_string(reference.cols()) + ".");
   }
   const Eigen::MatrixXd config = reference;  // contiguous, column-major
-  return row_file_text(x1y1z1({config.data(), static_cast<std::size_t>(config.size())},
-                              static_cast<std::size_t>(config.rows()), 1.0),
+  return row_file_text(config_to_row({config.data(), static_cast<std::size_t>(config.size())},
+                                     static_cast<std::size_t>(config.rows()), 1.0),
                        format);
 }
 

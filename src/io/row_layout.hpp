@@ -14,13 +14,14 @@ namespace velmora::io {
 /// @param values m×c column-major
 /// @return k×3×m column-major: element (j, d, i) = x(i, 3j+d) at
 ///   j + k·(d + 3·i); columns beyond 3k (the centroid size) are dropped
-std::vector<double> vertxy3D(std::size_t rows, std::size_t cols, std::span<const double> values);
-std::vector<double> vertxy3D(const TextMatrix& x);
+std::vector<double> rows_to_stack(std::size_t rows, std::size_t cols,
+                                  std::span<const double> values);
+std::vector<double> rows_to_stack(const TextMatrix& x);
 
 /// One configuration as a specimen row.
 /// @param config k×3 column-major (x, y, z columns)
 /// @param cs the centroid size written last
 /// @return 1×(3k+1): x1 y1 z1 … xk yk zk cs
-std::vector<double> x1y1z1(std::span<const double> config, std::size_t k, double cs);
+std::vector<double> config_to_row(std::span<const double> config, std::size_t k, double cs);
 
 }  // namespace velmora::io

@@ -324,7 +324,7 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label, bool
   }
 }
 
-std::optional<TextMatrix> dload(const std::string& path) {
+std::optional<TextMatrix> load_text_matrix(const std::string& path) {
   const FileText file = FileText::read(path);
   if (!file.ok()) return std::nullopt;
   return parse_text_matrix(file.text(), path);

@@ -85,7 +85,7 @@ TextMatrix parse_text_matrix(std::string_view text, std::string_view label,
 /// Reads `path` by the rules of parse_text_matrix; messages name `path`.
 /// nullopt when the file cannot be opened or read.  The file is closed
 /// before returning.
-std::optional<TextMatrix> dload(const std::string& path);
+std::optional<TextMatrix> load_text_matrix(const std::string& path);
 
 /// The value of a number that a double cannot hold: ±inf when its decimal
 /// exponent is positive, ±0 otherwise.  [b, e) matched decimal or exponent

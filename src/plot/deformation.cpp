@@ -21,7 +21,7 @@ void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol
   shape::Config r = shape::config_from_value(ref, "the reference");
   const Eigen::MatrixXd scores = pwscore.to_matrix("the scores");
   shape::Stack deformed =
-      as_runtime_error([&] { return tps::defimppw3(r, scores, console_note()); });
+      as_runtime_error([&] { return tps::deformations_from_scores(r, scores, console_note()); });
   plot_deformation(ref, shape::stack_to_value(std::move(deformed)), refsymbol, targetsymbol,
                    plottype, refwireframe, targetwireframe, linespec);
 }

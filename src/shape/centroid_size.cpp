@@ -2,7 +2,7 @@
 
 namespace velmora::shape {
 
-double centsize3Da(const Eigen::Ref<const Eigen::MatrixXd>& x) {
+double centroid_size(const Eigen::Ref<const Eigen::MatrixXd>& x) {
   if (x.size() == 0) return 0.0;
   const double plain = (x.rowwise() - x.colwise().mean()).norm();
   if (plain > kPlainNormLow && plain < kPlainNormHigh) return plain;

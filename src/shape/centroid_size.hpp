@@ -26,6 +26,6 @@ double robust_norm(const Eigen::MatrixBase<Derived>& m) {
 ///          landmarks), coordinates in any unit
 /// @return the centroid size in the unit of the coordinates (robust_norm, so
 ///         coordinates of 1e-300 have a size); 0 for an empty x
-double centsize3Da(const Eigen::Ref<const Eigen::MatrixXd>& x);
+double centroid_size(const Eigen::Ref<const Eigen::MatrixXd>& x);
 
 }  // namespace velmora::shape

@@ -7,7 +7,7 @@
 
 namespace velmora::shape {
 
-Eigen::RowVectorXd getpdistance3(const Config& reference, const Stack& data) {
+Eigen::RowVectorXd procrustes_distances(const Config& reference, const Stack& data) {
   require_same_landmarks(reference.rows(), "The reference", data.k(), "each specimen");
   Eigen::RowVectorXd y(data.n());
   for (Eigen::Index i = 0; i < data.n(); ++i) y(i) = (reference - data.slice(i)).squaredNorm();
@@ -16,7 +16,7 @@ Eigen::RowVectorXd getpdistance3(const Config& reference, const Stack& data) {
 
 double rms_distance(const Config& reference, const Stack& data) {
   if (data.n() == 0) return 0.0;
-  return std::sqrt(getpdistance3(reference, data).mean());
+  return std::sqrt(procrustes_distances(reference, data).mean());
 }
 
 void require_shape_variation(const Config& reference, const Stack& fitted) {

@@ -13,7 +13,7 @@ namespace velmora::shape {
 /// @param data      n configurations, k×3 each
 /// @return 1×n, entry i for specimen i, in squared coordinate units
 /// @throws NumericError when the landmark counts differ
-Eigen::RowVectorXd getpdistance3(const Config& reference, const Stack& data);
+Eigen::RowVectorXd procrustes_distances(const Config& reference, const Stack& data);
 
 /// The one text with which every shape statistic refuses a sample without
 /// shape variation.

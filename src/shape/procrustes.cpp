@@ -137,7 +137,7 @@ Config fit_one(const Config& reference, const Config& subject) {
 // Rescales a centred consensus to unit centroid size.  `magnitude` is the
 // scale of what was summed into it, against which rounding noise is judged.
 void normalise_consensus(Config& reference, double magnitude, const char* what) {
-  const double size = centsize3Da(reference);
+  const double size = centroid_size(reference);
   if (!(size > kCoincidentTolerance * magnitude) || !std::isfinite(size)) {
     throw NumericError(std::string("Cannot superimpose the sample: ") + what +
                        " has centroid size 0.");
@@ -161,11 +161,7 @@ double axis_sign(const Eigen::VectorXd& along) {
 
 }  // namespace
 
-Config partialprocrustes3a(const Config& reference, const Config& subject) {
-  return fit_one(reference, subject);
-}
-
-Config fullprocrustes3(const Config& reference, const Config& subject) {
+Config procrustes_fit(const Config& reference, const Config& subject) {
   return fit_one(reference, subject);
 }
 
@@ -223,7 +219,7 @@ GpaResult superimpose(Stack data, Method method, Done done) {
 
 }  // namespace
 
-GpaResult getpproc3(Stack data) {
+GpaResult generalized_procrustes(Stack data) {
   constexpr int kPasses = 3;
   return superimpose(std::move(data), Method::LeastSquaresPolar,
                      [](const GpaResult& r) { return r.passes == kPasses; });
@@ -252,7 +248,7 @@ Stack fit_onto(const Config& reference, Stack data, Method method) {
 
 }  // namespace
 
-Stack getfprocon3(const Config& reference, Stack data) {
+Stack fit_to_fixed_reference(const Config& reference, Stack data) {
   return fit_onto(reference, std::move(data), Method::LeastSquaresPolar);
 }
 
@@ -260,7 +256,7 @@ Stack fit_by_optimal_rotation(const Config& reference, Stack data) {
   return fit_onto(reference, std::move(data), Method::CrossProduct);
 }
 
-PrincipalAxes pcaref3d(const Config& reference) {
+PrincipalAxes principal_axes(const Config& reference) {
   const Eigen::Index k = reference.rows();
   if (k < 2) {
     throw NumericError(

@@ -9,7 +9,7 @@
 namespace velmora::shape {
 
 /// Fits one configuration onto a reference: centres the subject, scales it
-/// to unit centroid size and turns it by svdrot2.  The reference is used as
+/// to unit centroid size and turns it by optimal_rotation.  The reference is used as
 /// given (not centred or scaled); no further scaling towards it is applied.
 /// @param reference k×3 target
 /// @param subject   k×3 configuration to fit
@@ -17,11 +17,7 @@ namespace velmora::shape {
 /// @throws NumericError when the landmark counts differ, a coordinate of
 ///         either configuration is not finite, or the subject's landmarks all
 ///         coincide
-Config partialprocrustes3a(const Config& reference, const Config& subject);
-
-/// The single-configuration fit used against a fixed reference; the same
-/// result as partialprocrustes3a.
-Config fullprocrustes3(const Config& reference, const Config& subject);
+Config procrustes_fit(const Config& reference, const Config& subject);
 
 /// Result of the generalized Procrustes superimposition.
 struct GpaResult {
@@ -32,7 +28,7 @@ struct GpaResult {
   /// nearest proper rotation instead.
   std::vector<Eigen::Index> mirrored;
   int passes = 0;         ///< passes run
-  bool converged = true;  ///< the reference settled (always true for getpproc3)
+  bool converged = true;  ///< the reference settled (always true for generalized_procrustes)
   double last_move = 0;   ///< ‖reference change‖ of the last pass (Frobenius)
 };
 
@@ -46,26 +42,26 @@ struct GpaResult {
 /// @throws NumericError naming the specimen ("specimen 3", 1-based) whose
 ///         landmarks all coincide or whose coordinates are not finite, or
 ///         when the starting reference has centroid size 0
-GpaResult getpproc3(Stack data);
+GpaResult generalized_procrustes(Stack data);
 
 /// Generalized Procrustes superimposition to convergence with the optimal
-/// rotation (Gower 1975; Rohlf & Slice 1990): the same start as getpproc3,
+/// rotation (Gower 1975; Rohlf & Slice 1990): the same start as generalized_procrustes,
 /// then every centred, unit-size specimen is turned onto the reference by
 /// rotation_from_cross_product (det +1) and the rescaled mean becomes the
 /// next reference, until it moves less than kGpaConvergence or
 /// kGpaMaxPasses passes have run (`converged` says which).
 /// @param data sample of n ≥ 1 configurations, k×3 each
-/// @throws NumericError as getpproc3
+/// @throws NumericError as generalized_procrustes
 GpaResult gpa_to_convergence(Stack data);
 
 /// Fits every configuration of `data` onto a fixed `reference` by
-/// fullprocrustes3, in place.  The reference is not changed, centred or
+/// procrustes_fit, in place.  The reference is not changed, centred or
 /// scaled.  (The call-by-name entry also echoes the specimen count.)
 /// @param reference k×3
 /// @param data      n configurations, k×3 each
-/// @throws NumericError as getpproc3, or when the landmark counts differ or
+/// @throws NumericError as generalized_procrustes, or when the landmark counts differ or
 ///         the reference has a coordinate that is not finite
-Stack getfprocon3(const Config& reference, Stack data);
+Stack fit_to_fixed_reference(const Config& reference, Stack data);
 
 /// Fits every configuration of `data` onto a fixed `reference` by the
 /// rotation that minimises the squared distance (Kabsch/Umeyama via the SVD
@@ -75,7 +71,7 @@ Stack getfprocon3(const Config& reference, Stack data);
 /// squared (partial) Procrustes distances.  The reference is not changed.
 /// @param reference k×3
 /// @param data      n configurations, k×3 each
-/// @throws NumericError as getfprocon3
+/// @throws NumericError as fit_to_fixed_reference
 Stack fit_by_optimal_rotation(const Config& reference, Stack data);
 
 /// A reference turned into its principal axes.
@@ -97,6 +93,6 @@ struct PrincipalAxes {
 /// the axes form a proper rotation (det +1) and the sample turned with them
 /// is never mirrored.
 /// @param reference k×3, k ≥ 2
-PrincipalAxes pcaref3d(const Config& reference);
+PrincipalAxes principal_axes(const Config& reference);
 
 }  // namespace velmora::shape

@@ -53,8 +53,8 @@ RotationFit rotation_from_cross_product(const Eigen::Matrix3d& cross) {
   return proper_orthogonal_factor(cross);
 }
 
-Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
-                        const Eigen::Ref<const Config>& subject) {
+Eigen::Matrix3d optimal_rotation(const Eigen::Ref<const Config>& reference,
+                                 const Eigen::Ref<const Config>& subject) {
   require_same_landmarks(reference.rows(), "The reference", subject.rows(), "the subject");
   for (const auto& [config, name] : {std::pair{&reference, "reference"}, {&subject, "subject"}}) {
     if (!config->allFinite()) {
@@ -67,7 +67,7 @@ Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
   return rotation_from_products(sts, str).rotation;
 }
 
-void rotate3da(Stack& x, const Eigen::Matrix3d& roto) {
+void rotate_all(Stack& x, const Eigen::Matrix3d& roto) {
   if (x.n() == 0) return;
   // One k×3 work matrix for the whole stack; each slice is formed column by
   // column over contiguous coordinates and copied back.

@@ -28,10 +28,10 @@ struct RotationFit {
 /// @return 3×3 with det = +1
 /// @throws NumericError when the landmark counts differ or a coordinate is
 ///         not finite
-Eigen::Matrix3d svdrot2(const Eigen::Ref<const Config>& reference,
-                        const Eigen::Ref<const Config>& subject);
+Eigen::Matrix3d optimal_rotation(const Eigen::Ref<const Config>& reference,
+                                 const Eigen::Ref<const Config>& subject);
 
-/// The rotation of svdrot2 from the two products it needs:
+/// The rotation of optimal_rotation from the two products it needs:
 /// `sts` = subjectᵀ·subject and `str` = subjectᵀ·reference (both 3×3).
 /// Scaling the subject by c > 0 scales both products and leaves the result
 /// unchanged.
@@ -49,6 +49,6 @@ RotationFit rotation_from_cross_product(const Eigen::Matrix3d& cross);
 /// slice i becomes slice i · roto.  In place, no allocation per specimen.
 /// @param x    sample of n configurations, k×3 each
 /// @param roto 3×3 orientation matrix
-void rotate3da(Stack& x, const Eigen::Matrix3d& roto);
+void rotate_all(Stack& x, const Eigen::Matrix3d& roto);
 
 }  // namespace velmora::shape

@@ -58,8 +58,9 @@ DistanceTest procrustes_distance_test(const shape::Stack& fitted, const Eigen::V
   DistanceTest t;
   t.first = start.first;
   t.start = std::move(start.start);
-  t.distances = shape::getpdistance3(t.start, shape::fit_by_optimal_rotation(t.start, fitted));
-  t.fit = regstuf(regressor, t.distances.transpose());
+  t.distances =
+      shape::procrustes_distances(t.start, shape::fit_by_optimal_rotation(t.start, fitted));
+  t.fit = regression_stats(regressor, t.distances.transpose());
   t.z = t.fit.fisher_z / t.fit.fisher_se;
   // The upper tail directly: 1 − cdf would round every p below 1e-16 to 0.
   t.p = normal_upper_tail(t.z);

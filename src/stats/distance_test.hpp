@@ -46,14 +46,14 @@ DistanceStart distance_test_start(const shape::Stack& fitted, const Eigen::Vecto
 /// test depends neither on how the raw specimens lay in their file nor on
 /// their order; every specimen, at unit centroid size, is fitted onto it by
 /// the rotation that minimises their squared distance
-/// (shape::fit_by_optimal_rotation), so each distance (getpdistance3) is the
+/// (shape::fit_by_optimal_rotation), so each distance (procrustes_distances) is the
 /// squared Procrustes distance, and the distances are regressed on the
-/// regressor (regstuf); z and p as the report shows them.
+/// regressor (regression_stats); z and p as the report shows them.
 /// @param fitted    n ≥ 4 superimposed specimens, k×3 each
 /// @param x         n values of the independent variable (chooses the three)
 /// @param regressor n values regressed on (x or ln x)
 /// @throws NumericError when the starting specimens cancel out, or as
-///   regstuf (equal distances, …)
+///   regression_stats (equal distances, …)
 DistanceTest procrustes_distance_test(const shape::Stack& fitted, const Eigen::VectorXd& x,
                                       const Eigen::VectorXd& regressor);
 

@@ -63,8 +63,8 @@ Eigen::RowVectorXd column_slopes(const Eigen::MatrixXd& scores, const Eigen::Vec
   return fit_lines(scores, x).slopes;
 }
 
-RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
-                        const Eigen::Ref<const Eigen::VectorXd>& y) {
+RegressionStats regression_stats(const Eigen::Ref<const Eigen::VectorXd>& x,
+                                 const Eigen::Ref<const Eigen::VectorXd>& y) {
   const Eigen::Index n = x.size();
   require_count(y.size(), n, "responses");
   if (n < 3) {

@@ -61,7 +61,7 @@ struct RegressionStats {
 /// @param y response, as many values as x
 /// @throws NumericError for different counts, fewer than three pairs,
 ///         non-finite values, or x or y without any spread
-RegressionStats regstuf(const Eigen::Ref<const Eigen::VectorXd>& x,
-                        const Eigen::Ref<const Eigen::VectorXd>& y);
+RegressionStats regression_stats(const Eigen::Ref<const Eigen::VectorXd>& x,
+                                 const Eigen::Ref<const Eigen::VectorXd>& y);
 
 }  // namespace velmora::stats

@@ -44,7 +44,7 @@ std::optional<double> log_det(const Eigen::MatrixXd& a) {
 
 }  // namespace
 
-WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x) {
+WilksResult wilks_lambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x) {
   if (scores.cols() < 2) {
     throw NumericError(
         "Wilks' lambda needs at least two score columns (the last is not "

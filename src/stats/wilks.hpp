@@ -30,6 +30,6 @@ struct WilksResult {
 /// @param x      N regressor values (X or ln X)
 /// @throws NumericError for mismatched counts, non-finite values, a regressor
 ///         without spread, a constant or linearly dependent score column
-WilksResult getWilkslambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x);
+WilksResult wilks_lambda(const Eigen::MatrixXd& scores, const Eigen::VectorXd& x);
 
 }  // namespace velmora::stats

@@ -24,14 +24,14 @@ void require_scores(const Eigen::MatrixXd& scores) {
 
 }  // namespace
 
-shape::Stack defimppw3(const shape::Config& reference, const Eigen::MatrixXd& scores,
-                       const Notify& note) {
+shape::Stack deformations_from_scores(const shape::Config& reference, const Eigen::MatrixXd& scores,
+                                      const Notify& note) {
   require_scores(scores);
-  return defimppw3(lmatrix3da(reference, note), reference, scores);
+  return deformations_from_scores(thin_plate_basis(reference, note), reference, scores);
 }
 
-shape::Stack defimppw3(const WarpBasis& basis, const shape::Config& reference,
-                       const Eigen::MatrixXd& scores) {
+shape::Stack deformations_from_scores(const WarpBasis& basis, const shape::Config& reference,
+                                      const Eigen::MatrixXd& scores) {
   require_scores(scores);
   if (basis.landmarks() != reference.rows()) {
     throw NumericError("The implied deformation got a basis of " +
@@ -62,7 +62,7 @@ shape::Stack defimppw3(const WarpBasis& basis, const shape::Config& reference,
         basis.uniform.leftCols(ns - 3 * p) * scores.middleCols(3 * p, ns - 3 * p).transpose();
   }
   y.stacked().colwise() += ref_stacked;
-  return shape::getfprocon3(reference, std::move(y));
+  return shape::fit_to_fixed_reference(reference, std::move(y));
 }
 
 }  // namespace velmora::tps

@@ -52,9 +52,9 @@ Eigen::MatrixXd warp_scores(const WarpBasis& basis, const shape::Config& referen
   return scores;
 }
 
-Eigen::MatrixXd getpw3d(const shape::Config& reference, const shape::Stack& data,
-                        const Notify& note) {
-  return warp_scores(lmatrix3da(reference, note), reference, data);
+Eigen::MatrixXd partial_warp_scores(const shape::Config& reference, const shape::Stack& data,
+                                    const Notify& note) {
+  return warp_scores(thin_plate_basis(reference, note), reference, data);
 }
 
 }  // namespace velmora::tps

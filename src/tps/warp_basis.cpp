@@ -215,7 +215,7 @@ WarpBasis build_projected_basis(const shape::Config& reference);
 
 }  // namespace
 
-WarpBasis lmatrix3da(const shape::Config& reference, const Notify& note) {
+WarpBasis thin_plate_basis(const shape::Config& reference, const Notify& note) {
   check_reference(reference);
   const Eigen::Index k = reference.rows();
   check_basis_memory(k, available_memory());

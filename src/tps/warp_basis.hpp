@@ -48,7 +48,7 @@ struct WarpBasis {
 Eigen::MatrixXd landmark_distances(const shape::Config& reference);
 
 /// Above this many landmarks the basis comes from the projected solver
-/// (see lmatrix3da); up to it from the inverse of the whole spline system.
+/// (see thin_plate_basis); up to it from the inverse of the whole spline system.
 inline constexpr Eigen::Index kProjectedBasisLandmarks = 200;
 
 /// Indices of the eigenvalues that carry a partial warp: |λi| >
@@ -115,6 +115,6 @@ std::string too_few_basis_landmarks_text(Eigen::Index k);
 ///         allocation fails all the same.  Above kSlowBasisLandmarks it
 ///         first gives `note` the expected time (basis_time_note), once
 ///         the reference and the memory have passed their checks.
-WarpBasis lmatrix3da(const shape::Config& reference, const Notify& note = {});
+WarpBasis thin_plate_basis(const shape::Config& reference, const Notify& note = {});
 
 }  // namespace velmora::tps

@@ -71,11 +71,11 @@ Direct direct_fit(const io::ImportedSample& in, Method method) {
   const auto n = static_cast<std::size_t>(in.rows.rows());
   const auto c = static_cast<std::size_t>(in.rows.cols());
   shape::Stack raw(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
-                   io::vertxy3D(n, c, {in.rows.data(), n * c}));
+                   io::rows_to_stack(n, c, {in.rows.data(), n * c}));
   shape::GpaResult gpa = method == Method::Optimal ? shape::gpa_to_convergence(std::move(raw))
-                                                   : shape::getpproc3(std::move(raw));
-  const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-  shape::rotate3da(gpa.fitted, axes.axes);
+                                                   : shape::generalized_procrustes(std::move(raw));
+  const shape::PrincipalAxes axes = shape::principal_axes(gpa.reference);
+  shape::rotate_all(gpa.fitted, axes.axes);
   return {axes.reference, gpa.fitted};
 }
 
@@ -85,7 +85,7 @@ TEST(Session, GivesTheLibrarysNumbersOnTheExample) {
     const Direct d = direct_fit(io::import_landmarks(kSkulls), method);
     const Eigen::VectorXd x = ages();
     EXPECT_EQ(s.superimposition()->reference(), d.reference);
-    const Eigen::MatrixXd scores = tps::getpw3d(d.reference, d.fitted);
+    const Eigen::MatrixXd scores = tps::partial_warp_scores(d.reference, d.fitted);
     EXPECT_EQ(*s.scores(), scores);
 
     const RegressionReport reg = s.regression({});
@@ -102,7 +102,7 @@ TEST(Session, GivesTheLibrarysNumbersOnTheExample) {
 
     Eigen::MatrixXd padded(scores.rows(), scores.cols() + 1);
     padded << scores, Eigen::VectorXd::Zero(scores.rows());
-    const stats::WilksResult w = stats::getWilkslambda(padded, x);
+    const stats::WilksResult w = stats::wilks_lambda(padded, x);
     const WilksReport wr = s.wilks({});
     EXPECT_EQ(wr.wilks.lambda, w.lambda);
     EXPECT_EQ(wr.p, stats::f_upper_tail(w.F, w.df1, w.df2));
@@ -119,7 +119,7 @@ TEST(Session, GivesTheLibrarysNumbersOnTheExample) {
               shape::component_shape(d.reference, pca, 1, -1.5));
     const Eigen::MatrixXd change = 3 * reg.regression->delta;
     EXPECT_EQ(s.regression_shape({3}).target,
-              shape::Config(tps::defimppw3(d.reference, change).slice(0)));
+              shape::Config(tps::deformations_from_scores(d.reference, change).slice(0)));
   }
 }
 
@@ -147,7 +147,7 @@ TEST(Session, KeptResultsFollowWhatTheyWereComputedFrom) {
             "Compute the partial warp scores first: load the independent variable (Load X List) "
             "or run the regression (Do Regression).");
   const Direct d = direct_fit(io::import_landmarks(kSkulls), Method::Optimal);
-  const Eigen::MatrixXd optimal_scores = tps::getpw3d(d.reference, d.fitted);
+  const Eigen::MatrixXd optimal_scores = tps::partial_warp_scores(d.reference, d.fitted);
   EXPECT_EQ(*s.regression({}).scores, optimal_scores);
   EXPECT_EQ(s.regression()->slopes, stats::column_slopes(optimal_scores, cs));
   EXPECT_EQ(
@@ -158,8 +158,8 @@ TEST(Session, KeptResultsFollowWhatTheyWereComputedFrom) {
   // A quarter turn of the reference: new scores, on the turned reference.
   s.rotate({Axis::Z});
   EXPECT_FALSE(s.regression());
-  EXPECT_EQ(*s.regression({}).scores,
-            tps::getpw3d(s.superimposition()->reference(), s.superimposition()->fitted()));
+  EXPECT_EQ(*s.regression({}).scores, tps::partial_warp_scores(s.superimposition()->reference(),
+                                                               s.superimposition()->fitted()));
 
   // The scale is no input of a kept regression, only of the next one.
   s.set_scale(Scale::Log);

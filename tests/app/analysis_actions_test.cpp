@@ -64,7 +64,7 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   const auto fit = state().session.superimposition();
   Eigen::MatrixXd delta = 3 * var("delta").to_matrix();
   const auto target_x = [&] {
-    return Eigen::VectorXd(tps::defimppw3(*fit->basis(), fit->reference(), delta).slice(0).col(0));
+    return Eigen::VectorXd(tps::deformations_from_scores(*fit->basis(), fit->reference(), delta).slice(0).col(0));
   };
   ASSERT_EQ(drawn.size(), 12);
   EXPECT_EQ(drawn, target_x());
@@ -80,7 +80,7 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   const analysis::Session& a = state().session;
   auto fresh = [&] {
     const auto fit = a.superimposition();
-    return tps::getpw3d(fit->reference(), fit->fitted());
+    return tps::partial_warp_scores(fit->reference(), fit->fitted());
   };
   const std::shared_ptr<const Eigen::MatrixXd> loaded = a.scores();
   ASSERT_TRUE(loaded);
@@ -188,7 +188,7 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   Value line_x = g->get(kids(0), "XData"), line_y = g->get(kids(0), "YData");
   Eigen::VectorXd px = Eigen::Map<const Eigen::VectorXd>(xs.data().data(), 80);
   Eigen::VectorXd py = Eigen::Map<const Eigen::VectorXd>(ys.data().data(), 80);
-  stats::RegressionStats fit = stats::regstuf(px, py);
+  stats::RegressionStats fit = stats::regression_stats(px, py);
   EXPECT_EQ(line_x, Value::row({px.minCoeff(), px.maxCoeff()}));
   EXPECT_NEAR(line_y(0), fit.intercept + fit.slope * px.minCoeff(), 1e-15);
   EXPECT_NEAR(line_y(1), fit.intercept + fit.slope * px.maxCoeff(), 1e-15);

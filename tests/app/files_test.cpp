@@ -159,7 +159,7 @@ TEST_F(Files, SpecialFilesAreNeverRead) {
       EXPECT_EQ(r.message, "Cannot open the file \"" + path + "\": " + reason + ".");
     }
   }
-  // dload answers as for a file it cannot open.
+  // load_text_matrix answers as for a file it cannot open.
   EXPECT_EQ(function_table().call("dload", {Value(fifo)}, 1).at(0), Value(-1.0));
 }
 

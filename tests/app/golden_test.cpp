@@ -142,7 +142,7 @@ TEST_F(GoldenTest, ProcrustesDistanceReportOnBothScales) {
 
     // The report's numbers at full precision, from the plotted points.
     const auto& want = scale->distance_test;
-    const stats::RegressionStats r = stats::regstuf(px, py);
+    const stats::RegressionStats r = stats::regression_stats(px, py);
     const double z = r.fisher_z / r.fisher_se;
     EXPECT_TRUE(close(r.slope, want[0]));
     EXPECT_TRUE(close(r.intercept, want[1]));
@@ -177,7 +177,7 @@ TEST_F(GoldenTest, WilksReportOnBothScales) {
     // tests (the statistic does not depend on the columns' signs).
     Eigen::MatrixXd padded(scores_.rows(), scores_.cols() + 1);
     padded << scores_, Eigen::VectorXd::Zero(scores_.rows());
-    const stats::WilksResult w = stats::getWilkslambda(padded, regressor(*scale));
+    const stats::WilksResult w = stats::wilks_lambda(padded, regressor(*scale));
     const auto& want = scale->wilks;
     EXPECT_TRUE(close(w.lambda, want[0]));
     EXPECT_TRUE(close(w.F, want[1]));

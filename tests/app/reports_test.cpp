@@ -19,7 +19,7 @@ TEST(Reports, WorkedExamplesGiveTheExactMessages) {
   Eigen::VectorXd x(5), y(5);
   x << 1, 2, 3, 4, 5;
   y << 2, 4, 5, 4, 5;
-  stats::RegressionStats r = stats::regstuf(x, y);
+  stats::RegressionStats r = stats::regression_stats(x, y);
   double z = r.fisher_z / r.fisher_se;
   double p = 1 - function_table().call("normcdf", {z}, 1).at(0).to_scalar();
   EXPECT_EQ(pdistance_report(r, z, p),
@@ -28,7 +28,7 @@ TEST(Reports, WorkedExamplesGiveTheExactMessages) {
 
   Eigen::MatrixXd scores(5, 2);
   scores << 2, 9, 4, 1, 5, 7, 4, 3, 5, 5;
-  stats::WilksResult w = stats::getWilkslambda(scores, x);
+  stats::WilksResult w = stats::wilks_lambda(scores, x);
   double pw = 1 - function_table().call("fcdf", {w.F, w.df1, w.df2}, 1).at(0).to_scalar();
   EXPECT_EQ(wilks_report(w, pw),
             "Wilks Lambda= 0.4000   F score= 4.5000  Percent variance explained: 0.6000 ,     "

@@ -102,7 +102,7 @@ class SuperimposeTest : public AppTest {
     Value kids = g->get(g->find_tag("axes1"), "Children");
     Value points = g->get(kids(kids.numel() - 1), "YData");
     r.distances = Eigen::Map<const Eigen::VectorXd>(points.data().data(), points.numel());
-    r.fit = stats::regstuf(var("XVariable").to_vector(), r.distances);
+    r.fit = stats::regression_stats(var("XVariable").to_vector(), r.distances);
     EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
     r.wilks = last_message();
     for (const char* action : {"SaveWarp", "SaveRef", "SaveVector"}) {

@@ -29,7 +29,7 @@ shape::Stack collapsed_sample() {
 TEST(LibraryErrors, NumericsThrowTheirOwnTypeAndTheTableTheSameTextAsRuntimeError) {
   std::string direct;
   try {
-    shape::getpproc3(collapsed_sample());
+    shape::generalized_procrustes(collapsed_sample());
     ADD_FAILURE() << "accepted a collapsed specimen";
   } catch (const RuntimeError&) {
     ADD_FAILURE() << "the library threw the run-time's error";

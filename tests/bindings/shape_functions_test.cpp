@@ -50,7 +50,7 @@ TEST_F(ShapeFunctions, ValuesRoundTripThroughTheTypedFunctions) {
   ASSERT_EQ(gpa.size(), 2u);
   EXPECT_EQ(gpa[0].rows(), 6u);
   EXPECT_EQ(gpa[1].dims(), sample.dims());
-  const GpaResult typed = getpproc3(stack_from_value(sample, "data"));
+  const GpaResult typed = generalized_procrustes(stack_from_value(sample, "data"));
   EXPECT_EQ(gpa[1], stack_to_value(typed.fitted));
 
   ConsoleCapture capture;

@@ -32,7 +32,7 @@ TEST(TpsFunctions, CountsRefusalsAndValueRoundTrips) {
   const shape::Stack data = testing::stack_of({ref + 0.01 * rnd.cloud(7), ref});
   const ValueList scores =
       table.call("getpw3d", {Value::matrix(ref), shape::stack_to_value(data)}, 1);
-  EXPECT_EQ(scores[0], Value::matrix(getpw3d(ref, data)));
+  EXPECT_EQ(scores[0], Value::matrix(partial_warp_scores(ref, data)));
 
   ConsoleCapture capture;
   const ValueList implied = table.call("defimppw3", {Value::matrix(ref), Value::zeros(2, 13)}, 1);

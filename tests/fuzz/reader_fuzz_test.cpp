@@ -370,14 +370,14 @@ TEST(ReaderFuzz, FilesOnDiskReadAsTheirText) {
     const std::string path = dir.write("case.txt", text);
     try {
       TextMatrix m = parse_text_matrix(text, path);
-      std::optional<TextMatrix> d = dload(path);
+      std::optional<TextMatrix> d = load_text_matrix(path);
       ASSERT_TRUE(d.has_value());
       ASSERT_EQ(d->rows, m.rows);
       ASSERT_EQ(d->cols, m.cols);
       for (std::size_t i = 0; i < m.values.size(); ++i)
         ASSERT_TRUE(same_number(d->values[i], m.values[i]));
     } catch (const FileError& e) {
-      EXPECT_EQ(testing::message_of<FileError>([&] { dload(path); }), e.what());
+      EXPECT_EQ(testing::message_of<FileError>([&] { load_text_matrix(path); }), e.what());
     }
   }
 }

@@ -174,11 +174,11 @@ TEST(TextMatrix, FiniteOnly) {
 
 TEST(TextMatrix, DloadFromDisk) {
   ScratchFolder dir;
-  EXPECT_FALSE(dload(dir.file("missing.txt")).has_value());
-  EXPECT_FALSE(dload(dir.path().string()).has_value());  // a folder
+  EXPECT_FALSE(load_text_matrix(dir.file("missing.txt")).has_value());
+  EXPECT_FALSE(load_text_matrix(dir.path().string()).has_value());  // a folder
 
   std::string path = dir.write("m.txt", "1 2 3\r\n4 5 6\r\n\r\n \n");
-  std::optional<TextMatrix> m = dload(path);
+  std::optional<TextMatrix> m = load_text_matrix(path);
   ASSERT_TRUE(m.has_value());
   EXPECT_EQ(m->rows, 2u);
   EXPECT_EQ(m->cols, 3u);
@@ -186,7 +186,7 @@ TEST(TextMatrix, DloadFromDisk) {
   EXPECT_EQ(m->values, (std::vector<double>{1, 4, 2, 5, 3, 6}));
 
   std::string bad = dir.write("bad.txt", "1 2\n3\n");
-  EXPECT_EQ(message_of<FileError>([&] { dload(bad); }),
+  EXPECT_EQ(message_of<FileError>([&] { load_text_matrix(bad); }),
             "\"" + bad + "\" line 2: expected 2 numbers, found 1.");
 }
 
@@ -206,12 +206,12 @@ TEST(FileText, ReadsRegularFilesOnly) {
   EXPECT_TRUE(empty.ok());
   EXPECT_TRUE(empty.text().empty());
 
-  // A named pipe is refused at once instead of waiting for a writer; dload
+  // A named pipe is refused at once instead of waiting for a writer; load_text_matrix
   // treats it as a file that cannot be opened.
   const std::string fifo = dir.file("pipe");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(FileText::read(fifo).reason(), "it is a named pipe (FIFO), not a regular file");
-  EXPECT_FALSE(dload(fifo).has_value());
+  EXPECT_FALSE(load_text_matrix(fifo).has_value());
 }
 
 TEST(TextMatrix, EigenViewHoldsTheRowsAsRead) {

@@ -33,7 +33,7 @@ class Deformation : public PlotTest {
     wires_ << 1, 1, 2, 2, 2, 3, 3, 3, 8, 4, 5, 6, 5, 7, 4;
   }
   Eigen::MatrixXd target(const Eigen::RowVectorXd& scores) const {
-    return tps::defimppw3(ref_, scores).slice(0);
+    return tps::deformations_from_scores(ref_, scores).slice(0);
   }
 
   // What one drawn object must be.

@@ -23,15 +23,15 @@ Config tetrahedron() {
 }
 
 TEST(CentroidSize, ClosedValueAndInvariances) {
-  EXPECT_DOUBLE_EQ(centsize3Da(tetrahedron()), 1.5);
+  EXPECT_DOUBLE_EQ(centroid_size(tetrahedron()), 1.5);
   const Config moved = tetrahedron().rowwise() + Eigen::RowVector3d(5, -7, 100);
-  EXPECT_NEAR(centsize3Da(moved), 1.5, 1e-13);
-  EXPECT_NEAR(centsize3Da(3.5 * tetrahedron()), 5.25, 1e-14);
+  EXPECT_NEAR(centroid_size(moved), 1.5, 1e-13);
+  EXPECT_NEAR(centroid_size(3.5 * tetrahedron()), 5.25, 1e-14);
   // Any number of columns is measured the same way.
   Eigen::MatrixXd two(2, 2);
   two << 0, 0, 2, 0;
-  EXPECT_DOUBLE_EQ(centsize3Da(two), std::sqrt(2.0));
-  EXPECT_EQ(centsize3Da(Eigen::MatrixXd()), 0.0);
+  EXPECT_DOUBLE_EQ(centroid_size(two), std::sqrt(2.0));
+  EXPECT_EQ(centroid_size(Eigen::MatrixXd()), 0.0);
 }
 
 // tr(yᵀ·a) of the best proper rotation y is at least that of any other: the
@@ -52,10 +52,10 @@ TEST(Svdrot2, RecoversRotationsAndNeverReflects) {
   for (int trial = 0; trial < 10; ++trial) {
     const Config x = rnd.unit_cloud(12, {1, 2, 3});
     const Eigen::Matrix3d r = rnd.rotation();
-    EXPECT_TRUE(svdrot2(x * r, x).isApprox(r, 1e-12));
+    EXPECT_TRUE(optimal_rotation(x * r, x).isApprox(r, 1e-12));
     // Scaling either input and moving the reference leave the rotation.
     const Config far = (2.5 * x * r).rowwise() + Eigen::RowVector3d(3, 4, 5);
-    EXPECT_TRUE(svdrot2(far, 0.1 * x).isApprox(r, 1e-12));
+    EXPECT_TRUE(optimal_rotation(far, 0.1 * x).isApprox(r, 1e-12));
     EXPECT_FALSE(rotation_from_products(x.transpose() * x, x.transpose() * (x * r)).mirrored);
   }
   // A mirror image, stretched so that the least-squares map has distinct
@@ -66,7 +66,7 @@ TEST(Svdrot2, RecoversRotationsAndNeverReflects) {
                               Eigen::Vector3d(1.3, 1, 0.6).asDiagonal();
   const RotationFit fit = rotation_from_products(x.transpose() * x, x.transpose() * (x * map));
   EXPECT_TRUE(fit.mirrored);
-  EXPECT_TRUE(fit.rotation.isApprox(svdrot2(x * map, x), 1e-14));
+  EXPECT_TRUE(fit.rotation.isApprox(optimal_rotation(x * map, x), 1e-14));
   expect_best_proper_rotation(fit.rotation, map, rnd);
 }
 
@@ -82,7 +82,7 @@ TEST(Svdrot2, IsThePolarFactorOfTheLeastSquaresMap) {
   ASSERT_GT(a.determinant(), 0);
   const Eigen::JacobiSVD<Eigen::Matrix3d> polar(a, Eigen::ComputeFullU | Eigen::ComputeFullV);
   const Eigen::Matrix3d expected = polar.matrixU() * polar.matrixV().transpose();
-  const Eigen::Matrix3d y = svdrot2(reference, subject);
+  const Eigen::Matrix3d y = optimal_rotation(reference, subject);
   EXPECT_TRUE(y.isApprox(expected, 1e-11));
   EXPECT_TRUE((y * y.transpose()).isIdentity(1e-12));
   // The cross-product (Kabsch) rotation is a different answer here.
@@ -113,11 +113,11 @@ TEST(Svdrot2, FlatSubjectAndMismatchedCounts) {
   Config flat = rnd.unit_cloud(8);
   flat.col(2).setZero();
   const Eigen::Matrix3d turn_z = Eigen::AngleAxisd(0.7, Eigen::Vector3d::UnitZ()).matrix();
-  const Eigen::Matrix3d y = svdrot2(flat * turn_z, flat);
+  const Eigen::Matrix3d y = optimal_rotation(flat * turn_z, flat);
   EXPECT_TRUE((y * y.transpose()).isIdentity(1e-12));
   EXPECT_TRUE((flat * y).isApprox(flat * turn_z, 1e-12));
   try {
-    svdrot2(Config::Zero(4, 3), Config::Zero(5, 3));
+    optimal_rotation(Config::Zero(4, 3), Config::Zero(5, 3));
     ADD_FAILURE();
   } catch (const NumericError& e) {
     EXPECT_STREQ(e.what(), "The reference has 4 landmarks but the subject has 5.");
@@ -135,7 +135,7 @@ TEST(Svdrot2, RefusesCoordinatesThatAreNotFinite) {
     for (const bool as_reference : {true, false}) {
       std::string text = "no error";
       try {
-        as_reference ? svdrot2(broken, good) : svdrot2(good, broken);
+        as_reference ? optimal_rotation(broken, good) : optimal_rotation(good, broken);
       } catch (const NumericError& e) {
         text = e.what();
       }
@@ -151,7 +151,7 @@ TEST(Rotate3da, TurnsEverySliceAndQuarterTurnsRestoreExactly) {
   const Config a = rnd.cloud(6), b = rnd.cloud(6);
   Stack s = testing::stack_of({a, b});
   const Eigen::Matrix3d r = rnd.rotation();
-  rotate3da(s, r);
+  rotate_all(s, r);
   EXPECT_TRUE(Config(s.slice(0)).isApprox(a * r, 1e-14));
   EXPECT_TRUE(Config(s.slice(1)).isApprox(b * r, 1e-14));
 
@@ -161,13 +161,13 @@ TEST(Rotate3da, TurnsEverySliceAndQuarterTurnsRestoreExactly) {
   for (const Eigen::Matrix3d& q : {quarter_x, quarter_z}) {
     Stack t = testing::stack_of({a, b});
     const std::vector<double> before = t.data();
-    rotate3da(t, q);
+    rotate_all(t, q);
     EXPECT_EQ(t.slice(0).row(0), a.row(0) * q);
-    for (int press = 1; press < 4; ++press) rotate3da(t, q);
+    for (int press = 1; press < 4; ++press) rotate_all(t, q);
     EXPECT_EQ(t.data(), before);
   }
   Stack one(a);
-  rotate3da(one, quarter_x);
+  rotate_all(one, quarter_x);
   EXPECT_EQ(one.n(), 1);
 }
 

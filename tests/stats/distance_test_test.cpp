@@ -88,17 +88,18 @@ shape::Config unit(shape::Config c) {
 // The four-landmark example of tools/procrustes_distances.py: the orthogonal
 // factor of the least-squares map leaves a squared distance four times the
 // least one; the test takes the least, no rotation does better, and the
-// callable getfprocon3 keeps its own rule.
+// callable fit_to_fixed_reference keeps its own rule.
 TEST(DistanceTest, EachSpecimenIsFittedByTheRotationOfLeastDistance) {
   const shape::Config start =
       unit(rows_of({1.0, 0.0, 0.0, -0.2, 0.9, 0.1, -0.5, -0.6, 0.4, -0.3, -0.3, -0.5}));
   const shape::Config subject =
       unit(rows_of({0.1, 2.0, 0.3, 0.5, -1.4, 0.05, -0.2, -0.1, 0.2, -0.4, -0.5, -0.55}));
   const shape::Stack one = stack_of({subject});
-  const double least = shape::getpdistance3(start, shape::fit_by_optimal_rotation(start, one))(0);
+  const double least =
+      shape::procrustes_distances(start, shape::fit_by_optimal_rotation(start, one))(0);
   EXPECT_NEAR(least, 0.60606030956371393, 1e-14);
-  EXPECT_NEAR(shape::getpdistance3(start, shape::getfprocon3(start, one))(0), 2.6487319197934833,
-              1e-13);
+  EXPECT_NEAR(shape::procrustes_distances(start, shape::fit_to_fixed_reference(start, one))(0),
+              2.6487319197934833, 1e-13);
 
   testing::RandomShapes random(17);
   const shape::Config fitted = shape::fit_by_optimal_rotation(start, one).slice(0);

@@ -21,7 +21,7 @@ Eigen::VectorXd vec(std::initializer_list<double> xs) {
 }
 
 TEST(Regstuf, ClosedValues) {
-  const RegressionStats s = regstuf(vec({1, 2, 3, 4, 5}), vec({2, 4, 5, 4, 5}));
+  const RegressionStats s = regression_stats(vec({1, 2, 3, 4, 5}), vec({2, 4, 5, 4, 5}));
   EXPECT_NEAR(s.slope, 0.6, 1e-15);
   EXPECT_NEAR(s.intercept, 2.2, 1e-15);
   EXPECT_NEAR(s.slope_sd, std::sqrt(0.08), 1e-15);
@@ -32,21 +32,22 @@ TEST(Regstuf, ClosedValues) {
   EXPECT_NEAR(s.fisher_z / s.fisher_se, 1.4590703, 5e-8);
 
   // A perfect line: correlation held at 1, infinite Fisher transform, no NaN.
-  const RegressionStats line = regstuf(vec({0.1, 0.2, 0.3, 0.7}), vec({0.3, 0.6, 0.9, 2.1}));
+  const RegressionStats line =
+      regression_stats(vec({0.1, 0.2, 0.3, 0.7}), vec({0.3, 0.6, 0.9, 2.1}));
   EXPECT_EQ(line.r, 1.0);
   EXPECT_EQ(line.fisher_z, std::numeric_limits<double>::infinity());
   EXPECT_EQ(line.slope_sd, 0.0);
   // Three pairs: an infinite standard error, so z = 0.
-  EXPECT_EQ(regstuf(vec({1, 2, 3}), vec({1, 3, 2})).fisher_se,
+  EXPECT_EQ(regression_stats(vec({1, 2, 3}), vec({1, 3, 2})).fisher_se,
             std::numeric_limits<double>::infinity());
 }
 
 TEST(Regstuf, ValuesNear1e150AndNear1eMinus150) {
-  const RegressionStats unit = regstuf(vec({1, 2, 3, 4, 5}), vec({2, 4, 5, 4, 5}));
+  const RegressionStats unit = regression_stats(vec({1, 2, 3, 4, 5}), vec({2, 4, 5, 4, 5}));
   for (const double sx : {1e150, 1e-150, 1.0}) {
     for (const double sy : {1e150, 1e-150, 1.0}) {
-      const RegressionStats s = regstuf(vec({1 * sx, 2 * sx, 3 * sx, 4 * sx, 5 * sx}),
-                                        vec({2 * sy, 4 * sy, 5 * sy, 4 * sy, 5 * sy}));
+      const RegressionStats s = regression_stats(vec({1 * sx, 2 * sx, 3 * sx, 4 * sx, 5 * sx}),
+                                                 vec({2 * sy, 4 * sy, 5 * sy, 4 * sy, 5 * sy}));
       const double units = sy / sx;
       EXPECT_NEAR(s.slope / units, unit.slope, 1e-14) << sx << " " << sy;
       EXPECT_NEAR(s.slope_sd / units, unit.slope_sd, 1e-14) << sx << " " << sy;
@@ -67,7 +68,7 @@ TEST(ScaledDeviations, RegressorsFrom1eMinus300To1e300) {
   const Eigen::VectorXd ordinary = vec({1, 2, 3, 4, 5, 6.5, 7, 8});
   for (const double unit : {1e-300, 1e300, 1e-200}) {
     const Eigen::VectorXd x = ordinary * unit;
-    const RegressionStats s = regstuf(x, y), o = regstuf(ordinary, y);
+    const RegressionStats s = regression_stats(x, y), o = regression_stats(ordinary, y);
     EXPECT_NEAR(s.slope * unit / o.slope, 1, 1e-14) << unit;
     EXPECT_NEAR(s.r, o.r, 1e-15) << unit;
     const LineFits f = fit_lines(ys, x), g = fit_lines(ys, ordinary);
@@ -90,32 +91,32 @@ TEST(ScaledDeviations, RegressorsFrom1eMinus300To1e300) {
 
 TEST(Regstuf, RefusesUndefinedStatistics) {
   EXPECT_EQ(error_of([] {
-              regstuf(vec({1, 2, 3}), vec({1, 2}));
+              regression_stats(vec({1, 2, 3}), vec({1, 2}));
             }),
             "The regression has 3 values of the independent variable but 2 responses.");
   EXPECT_EQ(error_of([] {
-              regstuf(vec({1, 2}), vec({1, 2}));
+              regression_stats(vec({1, 2}), vec({1, 2}));
             }),
             "The regression needs at least three pairs of values; it has 2.");
   EXPECT_EQ(error_of([] {
-              regstuf(vec({2, 2, 2}), vec({1, 2, 3}));
+              regression_stats(vec({2, 2, 2}), vec({1, 2, 3}));
             }),
             "All x values of the regression are equal, so its slope is undefined.");
   EXPECT_EQ(error_of([] {
-              regstuf(vec({1, 2, 3}), vec({4, 4, 4}));
+              regression_stats(vec({1, 2, 3}), vec({4, 4, 4}));
             }),
             "All y values of the regression are equal, so its correlation is undefined.");
   // Equal up to the last bit counts as equal: 0.1 + 0.2 is not 0.3.
   EXPECT_EQ(error_of([] {
-              regstuf(vec({0.3, 0.1 + 0.2, 0.3}), vec({1, 2, 3}));
+              regression_stats(vec({0.3, 0.1 + 0.2, 0.3}), vec({1, 2, 3}));
             }),
             "All x values of the regression are equal, so its slope is undefined.");
   EXPECT_EQ(error_of([] {
-              regstuf(vec({1, 2, 3}), vec({0.1 + 0.2, 0.3, 0.3}));
+              regression_stats(vec({1, 2, 3}), vec({0.1 + 0.2, 0.3, 0.3}));
             }),
             "All y values of the regression are equal, so its correlation is undefined.");
   EXPECT_EQ(error_of([] {
-              regstuf(vec({1, 2, std::nan("")}), vec({4, 5, 4}));
+              regression_stats(vec({1, 2, std::nan("")}), vec({4, 5, 4}));
             }),
             "The regression data include values that are not finite numbers.");
 }

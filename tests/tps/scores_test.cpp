@@ -23,20 +23,20 @@ TEST(WarpScores, ProjectionsOfTheStackedDisplacement) {
   std::vector<shape::Config> sample = {ref};
   for (int i = 0; i < 4; ++i) sample.push_back(ref + 0.01 * rnd.cloud(9));
   const shape::Stack data = stack_of(sample);
-  const Eigen::MatrixXd y = getpw3d(ref, data);
+  const Eigen::MatrixXd y = partial_warp_scores(ref, data);
   ASSERT_EQ(y.rows(), 5);
   ASSERT_EQ(y.cols(), 3 * 9 - 7);
   EXPECT_TRUE(y.row(0).isZero(0.0));
-  const Eigen::MatrixXd af = lmatrix3da(ref).warp_matrix();
+  const Eigen::MatrixXd af = thin_plate_basis(ref).warp_matrix();
   for (Eigen::Index i = 1; i < 5; ++i) {
     const shape::Config d = sample[static_cast<std::size_t>(i)] - ref;
     const Eigen::VectorXd stacked = Eigen::Map<const Eigen::VectorXd>(d.data(), 27);
     EXPECT_TRUE(y.row(i).transpose().isApprox(af.transpose() * stacked, 1e-12));
   }
-  const Eigen::MatrixXd one = getpw3d(ref, shape::Stack(sample[2]));
+  const Eigen::MatrixXd one = partial_warp_scores(ref, shape::Stack(sample[2]));
   ASSERT_EQ(one.rows(), 1);
   EXPECT_TRUE(one.row(0).isApprox(y.row(2), 1e-15));
-  EXPECT_THROW(getpw3d(ref, shape::Stack(rnd.cloud(8))), NumericError);
+  EXPECT_THROW(partial_warp_scores(ref, shape::Stack(rnd.cloud(8))), NumericError);
 }
 
 TEST(WarpScores, AffineDisplacementHasNoPartialWarpScores) {
@@ -46,7 +46,7 @@ TEST(WarpScores, AffineDisplacementHasNoPartialWarpScores) {
   sheared.col(0) += 0.05 * ref.col(1);  // x grows with y
   shape::Config stretched = ref;
   stretched.col(2) *= 1.1;
-  const Eigen::MatrixXd y = getpw3d(ref, stack_of({sheared, stretched}));
+  const Eigen::MatrixXd y = partial_warp_scores(ref, stack_of({sheared, stretched}));
   const Eigen::Index warps = 3 * (12 - 4);
   EXPECT_LT(y.leftCols(warps).cwiseAbs().maxCoeff(), 1e-13);
   EXPECT_GT(y.rightCols(5).row(0).norm(), 1e-3);
@@ -63,9 +63,9 @@ struct Analysis {
 // principal axes, the basis, the scores and the regression vector.
 Analysis analyse(const shape::Stack& raw, const Eigen::VectorXd& x) {
   shape::GpaResult gpa = shape::gpa_to_convergence(raw);
-  const shape::PrincipalAxes axes = shape::pcaref3d(gpa.reference);
-  shape::rotate3da(gpa.fitted, axes.axes);
-  const WarpBasis basis = lmatrix3da(axes.reference);
+  const shape::PrincipalAxes axes = shape::principal_axes(gpa.reference);
+  shape::rotate_all(gpa.fitted, axes.axes);
+  const WarpBasis basis = thin_plate_basis(axes.reference);
   for (Eigen::Index j : basis.kept) {
     Eigen::Index largest = 0;
     basis.eigenvectors.col(j).cwiseAbs().maxCoeff(&largest);
@@ -104,7 +104,7 @@ TEST(SignConvention, TurnedMovedRescaledCopiesGiveTheSameResults) {
 TEST(ImpliedDeformation, ZeroScoresGiveTheReferenceAndPaddingIsZero) {
   RandomShapes rnd(43);
   const shape::Config ref = principal_reference(rnd, 10);
-  const shape::Stack same = defimppw3(ref, Eigen::MatrixXd::Zero(1, 22));
+  const shape::Stack same = deformations_from_scores(ref, Eigen::MatrixXd::Zero(1, 22));
   ASSERT_EQ(same.n(), 1);
   EXPECT_TRUE(shape::Config(same.slice(0)).isApprox(ref, 1e-13));
 
@@ -113,11 +113,12 @@ TEST(ImpliedDeformation, ZeroScoresGiveTheReferenceAndPaddingIsZero) {
   padded.head(22) = short_row;
   Eigen::MatrixXd two(2, 23);
   two << padded, -padded;
-  const shape::Stack a = defimppw3(ref, short_row);
-  const shape::Stack b = defimppw3(ref, two);
+  const shape::Stack a = deformations_from_scores(ref, short_row);
+  const shape::Stack b = deformations_from_scores(ref, two);
   ASSERT_EQ(b.n(), 2);
   EXPECT_TRUE(shape::Config(a.slice(0)).isApprox(b.slice(0), 1e-14));
-  EXPECT_TRUE(shape::Config(defimppw3(ref, -padded).slice(0)).isApprox(b.slice(1), 1e-14));
+  EXPECT_TRUE(
+      shape::Config(deformations_from_scores(ref, -padded).slice(0)).isApprox(b.slice(1), 1e-14));
 }
 
 TEST(ImpliedDeformation, SmallScoresRoundTrip) {
@@ -126,7 +127,7 @@ TEST(ImpliedDeformation, SmallScoresRoundTrip) {
   const Eigen::Index m = 3 * 15 - 7;
   Eigen::MatrixXd scores(3, m);
   for (Eigen::Index i = 0; i < scores.size(); ++i) scores(i) = 1e-5 * rnd.normal();
-  const Eigen::MatrixXd back = getpw3d(ref, defimppw3(ref, scores));
+  const Eigen::MatrixXd back = partial_warp_scores(ref, deformations_from_scores(ref, scores));
   // The fit back onto the reference removes only what the basis cannot
   // express, so the change is of second order in the scores.
   EXPECT_LT((back - scores).cwiseAbs().maxCoeff(), 1e-8);
@@ -137,7 +138,7 @@ TEST(ImpliedDeformation, RefusesWhatItCannotBuild) {
   RandomShapes rnd(45);
   const shape::Config ref = principal_reference(rnd, 6);
   auto error_of = [&](const Eigen::MatrixXd& s) {
-    return testing::error_of([&] { defimppw3(ref, s); });
+    return testing::error_of([&] { deformations_from_scores(ref, s); });
   };
   EXPECT_EQ(error_of(Eigen::MatrixXd::Zero(1, 12)),
             "The implied deformation got 12 score columns, but the warp matrix of the reference "
@@ -148,10 +149,12 @@ TEST(ImpliedDeformation, RefusesWhatItCannotBuild) {
             "The implied deformation cannot be built: the scores include values that are not "
             "finite numbers.");
   // A kept basis gives the same shapes, and only for its own reference.
-  const WarpBasis basis = lmatrix3da(ref);
+  const WarpBasis basis = thin_plate_basis(ref);
   const Eigen::MatrixXd scores = 0.01 * Eigen::MatrixXd::Random(2, 11);
-  EXPECT_EQ(defimppw3(basis, ref, scores).stacked(), defimppw3(ref, scores).stacked());
-  EXPECT_EQ(testing::error_of([&] { defimppw3(basis, principal_reference(rnd, 7), scores); }),
+  EXPECT_EQ(deformations_from_scores(basis, ref, scores).stacked(),
+            deformations_from_scores(ref, scores).stacked());
+  EXPECT_EQ(testing::error_of(
+                [&] { deformations_from_scores(basis, principal_reference(rnd, 7), scores); }),
             "The implied deformation got a basis of 6 landmarks for a reference of 7.");
 }
 

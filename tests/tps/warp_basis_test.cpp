@@ -18,14 +18,14 @@ using testing::principal_reference;
 using testing::RandomShapes;
 
 std::string error_of(const shape::Config& x) {
-  return testing::error_of([&] { lmatrix3da(x); });
+  return testing::error_of([&] { thin_plate_basis(x); });
 }
 
 TEST(WarpBasis, ShapesCountsAndUnitColumns) {
   RandomShapes rnd(31);
   for (Eigen::Index k : {5, 10, 17}) {
     const shape::Config ref = principal_reference(rnd, k);
-    const WarpBasis b = lmatrix3da(ref);
+    const WarpBasis b = thin_plate_basis(ref);
     EXPECT_EQ(b.retained, k - 4);
     EXPECT_EQ(b.warp_matrix().rows(), 3 * k);
     EXPECT_EQ(b.warp_matrix().cols(), 3 * k - 7);
@@ -50,12 +50,12 @@ TEST(WarpBasis, KernelIsSymmetricDistanceWithZeroDiagonal) {
 TEST(WarpBasis, PrincipalAxesReferenceGivesAnOrthonormalBasis) {
   RandomShapes rnd(33);
   const shape::Config ref = principal_reference(rnd, 14);
-  const WarpBasis b = lmatrix3da(ref);
+  const WarpBasis b = thin_plate_basis(ref);
   const Eigen::MatrixXd gram = b.warp_matrix().transpose() * b.warp_matrix();
   EXPECT_TRUE(gram.isIdentity(1e-10)) << (gram - Eigen::MatrixXd::Identity(33, 33)).norm();
   // U1 ⟂ the turn about z, U2 ⟂ about x, U3 ⟂ about y, for any reference.
   const shape::Config any = rnd.cloud(9);
-  const WarpBasis c = lmatrix3da(any);
+  const WarpBasis c = thin_plate_basis(any);
   const Eigen::VectorXd X = any.col(0), Y = any.col(1), Z = any.col(2),
                         O = Eigen::VectorXd::Zero(9);
   Eigen::VectorXd turn_z(27), turn_x(27), turn_y(27);
@@ -71,11 +71,11 @@ TEST(WarpBasis, GeneralPositionKeepsExactlyKMinusFourWarps) {
   RandomShapes rnd(34);
   for (Eigen::Index k : {24, 60, 200}) {
     const shape::Config ref = rnd.unit_cloud(k);
-    const WarpBasis b = lmatrix3da(ref);
+    const WarpBasis b = thin_plate_basis(ref);
     EXPECT_EQ(b.retained, k - 4) << "k = " << k;
   }
   // Exactly four landmarks in general position: the five uniform columns.
-  const WarpBasis four = lmatrix3da(principal_reference(rnd, 4));
+  const WarpBasis four = thin_plate_basis(principal_reference(rnd, 4));
   EXPECT_EQ(four.retained, 0);
   EXPECT_EQ(four.warp_matrix().cols(), 5);
   EXPECT_EQ(four.warp_matrix(), four.uniform);
@@ -155,14 +155,14 @@ TEST(WarpBasis, ABasisThatCannotFitIsRefusedUnderAMemoryLimit) {
 TEST(WarpBasis, SingularityAndWarpsDoNotDependOnTheReferenceUnitOrPosition) {
   RandomShapes rnd(36);
   const shape::Config unit = principal_reference(rnd, 12);
-  const WarpBasis b = lmatrix3da(unit);
+  const WarpBasis b = thin_plate_basis(unit);
   const Eigen::RowVector3d far(3e4, -1e4, 2e4);
   for (const double size : {1e-12, 1e-6, 1e7, 1e12}) {
     for (const bool moved : {false, true}) {
       const shape::Config ref =
           moved ? shape::Config((size * unit).rowwise() + far * size) : shape::Config(size * unit);
       WarpBasis s;
-      ASSERT_NO_THROW(s = lmatrix3da(ref)) << "size " << size;
+      ASSERT_NO_THROW(s = thin_plate_basis(ref)) << "size " << size;
       EXPECT_EQ(s.retained, b.retained) << "size " << size;
       // Energy per unit length: the eigenvalues scale as 1/size, the
       // eigenvectors of the warps stay (up to sign; those of the affine null
@@ -187,7 +187,7 @@ TEST(WarpBasis, ProjectedSolverAgreesWithTheInverseOfTheSplineSystem) {
   RandomShapes rnd(37);
   const Eigen::Index k = kProjectedBasisLandmarks + 40;
   const shape::Config ref = principal_reference(rnd, k);
-  const WarpBasis b = lmatrix3da(ref);
+  const WarpBasis b = thin_plate_basis(ref);
   ASSERT_EQ(b.retained, k - 4);
 
   Eigen::MatrixXd l = Eigen::MatrixXd::Zero(k + 4, k + 4);
@@ -217,7 +217,7 @@ TEST(WarpBasis, ProjectedSolverAgreesWithTheInverseOfTheSplineSystem) {
   std::vector<shape::Config> sample;
   for (int i = 0; i < 6; ++i) sample.push_back(ref + 0.01 * rnd.cloud(k));
   const shape::Stack data = testing::stack_of(sample);
-  const Eigen::MatrixXd mine = getpw3d(ref, data);
+  const Eigen::MatrixXd mine = partial_warp_scores(ref, data);
   Eigen::MatrixXd theirs(data.n(), 3 * static_cast<Eigen::Index>(kept.size()) + 5);
   for (Eigen::Index i = 0; i < data.n(); ++i) {
     const shape::Config d = data.slice(i) - ref;
