@@ -73,8 +73,9 @@ struct RotateReport {
 };
 
 struct WireframeParams {
-  io::TextMatrix wires;  ///< as io::load_wire_list read it
-  std::string label;     ///< the file, for messages
+  io::TextMatrix wires;   ///< as io::load_wire_list read it
+  std::string label;      ///< the file, for messages
+  std::string name = {};  ///< the file as the note names it (label when empty)
 };
 struct WireframeReport {
   std::size_t wires = 0;  ///< the wires kept

@@ -175,7 +175,8 @@ WireframeReport Session::set_wireframe(const WireframeParams& params) {
     const io::WireCleanup clean = io::without_repeated_wires(params.wires);
     WireframeReport r{clean.wires.rows, {}};
     if (clean.self + clean.repeated > 0) {
-      r.note = "Wireframe \"" + params.label + "\": left out " + std::to_string(clean.repeated) +
+      const std::string& name = params.name.empty() ? params.label : params.name;
+      r.note = "Wireframe \"" + name + "\": left out " + std::to_string(clean.repeated) +
                " repeated wires and " + std::to_string(clean.self) +
                " that join a landmark to itself; " + std::to_string(clean.wires.rows) +
                " wires remain.";

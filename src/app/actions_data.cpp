@@ -1,7 +1,6 @@
 // Loading the landmark, X and wireframe files; drawing the sample; turning
 // the reference.
 #include <Eigen/Core>
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -13,60 +12,23 @@
 #include "app/recent_files.hpp"
 #include "app/script_text.hpp"
 #include "app/session.hpp"
-#include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
-#include "bindings/numeric_calls.hpp"
 #include "core/file_bytes.hpp"
 #include "io/landmark_file.hpp"
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
-#include "io/row_layout.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "plot/primitives.hpp"
-#include "shape/procrustes.hpp"
-#include "shape/rotation.hpp"
 #include "shape/types.hpp"
-#include "tps/scores.hpp"
-#include "tps/warp_basis.hpp"
 
 namespace velmora::app::actions {
 
 using gfx::graphics;
 
-/// The thin-plate spline basis of the loaded sample's reference: computed
-/// once, then kept with the sample until its reference changes.
-std::shared_ptr<const tps::WarpBasis> current_basis() {
-  Sample& s = *state().sample;
-  if (!s.basis) {
-    s.basis =
-        std::make_shared<const tps::WarpBasis>(tps::thin_plate_basis(s.reference, console_note()));
-  }
-  return s.basis;
-}
-
-/// The scores of the loaded sample on its reference: computed once, then
-/// kept with the sample until its reference or specimens change.
-std::shared_ptr<const Eigen::MatrixXd> current_scores() {
-  Sample& s = *state().sample;
-  if (!s.scores) {
-    const auto basis = current_basis();
-    s.scores =
-        std::make_shared<const Eigen::MatrixXd>(tps::warp_scores(*basis, s.reference, s.fitted));
-  }
-  return s.scores;
-}
-
 namespace {
-
-// The largest landmark number that the loaded wireframe joins (0 without one).
-Eigen::Index wire_landmarks_needed() {
-  const AppState& s = state();
-  if (!s.wires || s.wires->rows() == 0 || s.wires->cols() < 3) return 0;
-  return static_cast<Eigen::Index>(s.wires->middleCols(1, 2).maxCoeff());
-}
 
 // The chosen files as the window names them: "a.fcsv", "a.fcsv, b.fcsv", or
 // the first and the last with the count; control bytes escaped, so that a
@@ -78,29 +40,17 @@ std::string chosen_names(const std::vector<gfx::FilePick>& picks) {
   return name(0) + " … " + name(picks.size() - 1) + " (" + std::to_string(picks.size()) + " files)";
 }
 
-// Makes `x` the independent variable, as Load X List does: the count is
-// checked and the scores computed before anything changes; then the
+// Makes X the independent variable, as Load X List does: the session checks
+// the count and computes the scores before anything changes; then the
 // reference can no longer be turned.
-// `name` is what axes call X (a file's stem or a label's name), `source` what
-// the X slot shows.
-void take_x(Eigen::VectorXd x, const std::string& name, const std::string& source) {
+void take_x(analysis::SetXParams params) {
   AppState& s = state();
-  if (x.size() != s.sample->specimens()) {
-    refuse(
-        "There was a mismatch in the number of specimens and the number of independent "
-        "variable values.  Recheck the files and reload");
-  }
-  // A sample of three landmarks has no spline basis, but X serves the tests
-  // that need none; those that do refuse with the reason.
-  const bool spline = s.sample->landmarks() >= tps::kMinBasisLandmarks;
-  auto scores = spline ? current_scores() : nullptr;
-  replace_x(std::move(x), name, source);
+  const analysis::SetXReport r = s.session.set_x(std::move(params));
+  show_x_source();
   allow_rotation(false);
-  if (!spline) return;
   // The scores depend on the sample alone: computed again, they are the ones
   // saved before.
-  if (!s.scores) s.scores_unsaved = true;
-  s.scores = std::move(scores);
+  if (r.scores_new) s.scores_unsaved = true;
 }
 
 }  // namespace
@@ -119,52 +69,19 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   for (const gfx::FilePick& p : picks) paths.push_back(p.path());
   io::ImportedSample imported = io::import_landmark_selection(paths);
   const std::string shown = chosen_names(picks);
-  const Eigen::MatrixXd& rows = imported.rows;
-  const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols()),
-             k = c / 3;
-  shape::Stack stack(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(n),
-                     io::rows_to_stack(n, c, {rows.data(), n * c}));
-  SuperimposedSample fit = superimpose_sample(std::move(stack));
-  for (const std::string& note : imported.notes) console().line(note);
-  const Eigen::Index wires_need = wire_landmarks_needed();
-
-  s.main_window = main_window;
-  s.sample = Sample{shown,
-                    std::move(imported.rows),
-                    std::move(fit.fitted),
-                    std::move(fit.reference),
-                    std::move(imported.names),
-                    std::move(imported.labels),
-                    {},
-                    {},
-                    std::move(fit.note)};
-  g.set(control("FileBox"), "String",
-        cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
-                {shown, static_cast<double>(n), (static_cast<double>(c) - 1) / 3}));
-  s.display = DisplaySettings{};
-  s.ln_scale = false;
   // The independent variable and the results of the previous sample do not
   // describe this one; the reference may be turned again until new scores.
-  s.x.reset();
-  s.x_name.clear();
-  s.scores.reset();
-  s.regression.reset();
+  const analysis::LoadSampleReport r = s.session.load_sample({std::move(imported), shown});
+  for (const std::string& note : r.notes) console().line(note);
+
+  s.main_window = main_window;
+  g.set(control("FileBox"), "String",
+        cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
+                {shown, static_cast<double>(r.specimens), static_cast<double>(r.landmarks)}));
+  s.display = DisplaySettings{};
   show_x_source();
   allow_rotation(true);
-  std::string wire_note;
-  if (wires_need > static_cast<Eigen::Index>(k)) {
-    wire_note = "The wireframe needs " + std::to_string(wires_need) +
-                " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
-  } else if (s.wires && s.wire_landmarks != 0 && s.wire_landmarks != static_cast<Eigen::Index>(k)) {
-    // A wireframe belongs to its landmark scheme, even where its numbers fit.
-    wire_note = "The wireframe was loaded for samples of " + std::to_string(s.wire_landmarks) +
-                " landmarks; this sample has " + std::to_string(k) + ": wireframe removed.";
-  }
-  if (!wire_note.empty()) {
-    s.wires.reset();
-    g.set(control("WireBox"), "String", "No Wireframe Loaded");
-  }
-  s.wire_landmarks = s.wires ? static_cast<Eigen::Index>(k) : 0;
+  if (!r.wire_note.empty()) g.set(control("WireBox"), "String", "No Wireframe Loaded");
   clear_main_plot();
   const std::optional<gfx::Handle>& open3d = s.figure3d;
   if (open3d && g.valid(*open3d) && g.type(*open3d) == gfx::Type::Figure) {
@@ -174,9 +91,9 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
     g.make_current(new_figure3d());
   }
   draw_reference();
-  if (!wire_note.empty()) {
-    console().line(wire_note);
-    g.backend().message_box(wire_note, "Wireframe removed");
+  if (!r.wire_note.empty()) {
+    console().line(r.wire_note);
+    g.backend().message_box(r.wire_note, "Wireframe removed");
   }
 }
 
@@ -237,33 +154,23 @@ void load_x_list(const Value&) {
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  take_x(x.matrix().col(0), shown_name(std::filesystem::path(pick->path()).stem().string()),
-         shown_name(pick->name));
+  take_x({analysis::XSource::File, x.matrix().col(0),
+          shown_name(std::filesystem::path(pick->path()).stem().string()), shown_name(pick->name)});
 }
 
 void use_label_as_x(const Value&) {
-  AppState& s = state();
-  const std::vector<io::SpecimenLabel>& labels = s.sample->labels;
-  if (labels.empty()) {
-    refuse(
-        "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
-        "[labels] and [labelvalues] sections.");
-  }
+  const std::vector<std::string> names = state().session.label_names();
   std::size_t at = 0;
-  if (labels.size() > 1) {
-    std::vector<std::string> names;
-    for (const io::SpecimenLabel& l : labels) names.push_back(l.name);
+  if (names.size() > 1) {
     const auto chosen = graphics().list_dialog("Use Label as X",
                                                "Which label is the independent variable X?", names);
     if (!chosen) return;
     at = *chosen;
   }
-  const io::SpecimenLabel& label = labels[at];
-  if (!label.numeric()) {
-    refuse("The label \"" + label.name + "\" is not a number for every specimen (" +
-           label.not_numeric + "), so it cannot be X.");
-  }
-  take_x(label.values, label.name, "label \"" + label.name + "\"");
+  analysis::SetXParams params;
+  params.source = analysis::XSource::Label;
+  params.label = at;
+  take_x(std::move(params));
 }
 
 void load_wire_frame(const Value&) {
@@ -271,34 +178,20 @@ void load_wire_frame(const Value&) {
   AppState& s = state();
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
-  const io::TextMatrix listed = io::load_wire_list(pick->path());
-  if (s.sample) {
-    io::check_wire_file(listed, static_cast<std::size_t>(s.sample->landmarks()), pick->path());
-  }
-  const io::WireCleanup clean = io::without_repeated_wires(listed);
-  const io::TextMatrix& wires = clean.wires;
-  if (clean.self + clean.repeated > 0) {
-    console().line("Wireframe \"" + pick->name + "\": left out " + std::to_string(clean.repeated) +
-                   " repeated wires and " + std::to_string(clean.self) +
-                   " that join a landmark to itself; " + std::to_string(wires.rows) +
-                   " wires remain.");
-  }
-  s.wires = wires.matrix();
-  s.wire_landmarks = s.sample ? s.sample->landmarks() : 0;
+  const analysis::WireframeReport r =
+      s.session.set_wireframe({io::load_wire_list(pick->path()), pick->path(), pick->name});
+  if (!r.note.empty()) console().line(r.note);
   g.set(control("WireBox"), "String",
         cformat("Loaded Wirelist: %s \\n,with %i wires",
-                {shown_name(pick->name), static_cast<double>(wires.rows)}));
+                {shown_name(pick->name), static_cast<double>(r.wires)}));
 }
 
 namespace {
 
-// Turns reference and sample by `roto` (applied on the right) and redraws.
-void turn_reference(const Eigen::Matrix3d& roto) {
+// Turns reference and sample a quarter turn about `axis` and redraws.
+void turn_reference(analysis::Axis axis) {
   auto& g = graphics();
-  Sample& s = *state().sample;
-  shape::rotate_all(s.fitted, roto);
-  s.reference = s.reference * roto;
-  s.forget_scores();
+  state().session.rotate({axis});
   gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
   echo("ans", Value(ax));
@@ -308,15 +201,11 @@ void turn_reference(const Eigen::Matrix3d& roto) {
 }  // namespace
 
 void rotate_ref_x(const Value&) {
-  Eigen::Matrix3d roto;
-  roto << 1, 0, 0, 0, 0, -1, 0, 1, 0;
-  turn_reference(roto);
+  turn_reference(analysis::Axis::X);
 }
 
 void rotate_ref_z(const Value&) {
-  Eigen::Matrix3d roto;
-  roto << 0, -1, 0, 1, 0, 0, 0, 0, 1;
-  turn_reference(roto);
+  turn_reference(analysis::Axis::Z);
 }
 
 namespace {
@@ -325,8 +214,9 @@ namespace {
 // everything drawn before.
 void draw_mean_on_top() {
   const AppState& s = state();
-  const Value ref = Value::matrix(s.sample->reference);
-  if (s.wires) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+  const Value ref = Value::matrix(s.session.superimposition()->reference());
+  if (s.session.wires())
+    assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
   assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
 }
 
@@ -334,8 +224,7 @@ void draw_mean_on_top() {
 
 void show_procrustes(const Value&) {
   auto& g = graphics();
-  const AppState& s = state();
-  const shape::Stack& fitted = s.sample->fitted;
+  const shape::Stack& fitted = state().session.superimposition()->fitted();
   // The figure shows this display alone: nothing of an earlier one stays,
   // in the plot or in its legend.
   g.clear_figure(g.current_figure());

@@ -144,7 +144,7 @@ void toggle_legend(const Value&) {
 
 void colour_by_x(const Value&) {
   const AppState& s = state();
-  if (!s.display.colour_by_x && !s.x) {
+  if (!s.display.colour_by_x && !s.session.x()) {
     refuse(
         "Colouring the specimens by X needs the independent variable: load it first (Load X "
         "List), or use centroid size as X (Use CS).");

@@ -6,9 +6,7 @@
 #include "app/app_state.hpp"
 #include "app/main_window.hpp"
 #include "app/session.hpp"
-#include "app/superimpose.hpp"
 #include "app/switchyard.hpp"
-#include "io/row_layout.hpp"
 #include "platform/runtime/console.hpp"
 
 namespace velmora::app::actions {
@@ -40,36 +38,17 @@ void set_superimposition(const Value& fpass) {
   AppState& s = state();
   const std::string method = one_of(fpass, "SetSuperimposition", "optimal", "classic");
   const bool optimal = method == "optimal";
-  const bool switched = optimal != s.optimal_superimposition;
-
-  // Superimpose the loaded sample again before anything changes, so that a
-  // failure leaves the old setting and sample in place.
-  std::optional<SuperimposedSample> fit;
-  if (switched && s.sample) {
-    const Eigen::MatrixXd& rows = s.sample->rows;
-    const auto n = static_cast<std::size_t>(rows.rows()), c = static_cast<std::size_t>(rows.cols());
-    shape::Stack raw(static_cast<Eigen::Index>(c / 3), static_cast<Eigen::Index>(n),
-                     io::rows_to_stack(n, c, {rows.data(), n * c}));
-    fit = superimpose_sample(std::move(raw), optimal);
-  }
-
-  s.optimal_superimposition = optimal;
+  // The session superimposes the loaded sample again before anything
+  // changes, so that a failure leaves the old setting and sample in place;
+  // results computed on the old superimposition no longer describe it.
+  const analysis::SuperimposeReport r =
+      s.session.superimpose({optimal ? analysis::Method::Optimal : analysis::Method::Classic});
+  for (const std::string& note : r.notes) console().line(note);
   check_pair("SuperimposeOptimal", "SuperimposeClassic", optimal);
-  if (!fit) return;
-  s.sample->fitted = std::move(fit->fitted);
-  s.sample->reference = std::move(fit->reference);
-  s.sample->fit_note = std::move(fit->note);
-  s.sample->forget_scores();
-  // Results computed on the old superimposition no longer describe the
-  // sample.
-  s.scores.reset();
-  s.regression.reset();
+  if (!r.redone) return;
   // Without scores the reference may be turned again, as after LoadData.
   allow_rotation(true);
-  console().line(
-      std::string("The sample was superimposed again ") +
-      (optimal ? "with the optimal rotation, to convergence" : "with the classic three passes") +
-      "; its scores and regression were cleared.");
+  console().line(r.message);
   if (s.figure3d && g.valid(*s.figure3d) && g.type(*s.figure3d) == gfx::Type::Figure) {
     g.make_current(*s.figure3d);
     g.clear_axes(g.current_axes());

@@ -1,5 +1,6 @@
 #include "app/app_state.hpp"
 
+#include "bindings/numeric_calls.hpp"
 #include "bindings/shape_values.hpp"
 
 namespace velmora::app {
@@ -21,18 +22,27 @@ Value optional_handle(const std::optional<gfx::Handle>& h) {
 
 }  // namespace
 
+AppState::AppState() {
+  // The basis of a dense reference says on the console how long it takes.
+  session.note = console_note();
+}
+
 std::vector<std::pair<std::string_view, Value>> AppState::named() const {
+  const analysis::Session& a = session;
+  const auto fit = a.superimposition();
+  const auto x = a.x();
+  const auto regression = a.regression();
   std::vector<std::pair<std::string_view, Value>> out;
-  out.emplace_back("DATA", sample ? Value::matrix(sample->rows) : Value());
-  out.emplace_back("DATAV", sample ? shape::stack_to_value(sample->fitted) : Value());
-  out.emplace_back("reference", sample ? Value::matrix(sample->reference) : Value());
-  out.emplace_back("XVariable", optional_matrix(x));
-  out.emplace_back("pwscores", optional_matrix(scores));
+  out.emplace_back("DATA", a.has_sample() ? Value::matrix(a.sample().rows) : Value());
+  out.emplace_back("DATAV", fit ? shape::stack_to_value(fit->fitted()) : Value());
+  out.emplace_back("reference", fit ? Value::matrix(fit->reference()) : Value());
+  out.emplace_back("XVariable", x ? Value::matrix(x->values) : Value());
+  out.emplace_back("pwscores", optional_matrix(a.scores()));
   out.emplace_back("gvector", regression ? Value::matrix(regression->slopes) : Value());
   out.emplace_back("delta", regression ? Value::matrix(regression->delta) : Value());
-  out.emplace_back("linregress", Value(ln_scale ? 0.0 : 1.0));
-  out.emplace_back("wirelist", optional_matrix(wires));
-  out.emplace_back("wireactive", wires ? Value(1.0) : Value());
+  out.emplace_back("linregress", Value(a.scale() == analysis::Scale::Log ? 0.0 : 1.0));
+  out.emplace_back("wirelist", optional_matrix(a.wires()));
+  out.emplace_back("wireactive", a.wires() ? Value(1.0) : Value());
   out.emplace_back("h3dfig", optional_handle(figure3d));
   out.emplace_back("h2dfig", optional_handle(main_window));
   ValueList codes;
@@ -44,7 +54,8 @@ std::vector<std::pair<std::string_view, Value>> AppState::named() const {
   out.emplace_back("vlinewidth", Value(display.line_width));
   out.emplace_back("vaheads", Value(display.arrow_heads ? 1.0 : 0.0));
   out.emplace_back("vplotdensity", Value(display.plot_density));
-  out.emplace_back("vsuperimposition", Value(optimal_superimposition ? "optimal" : "classic"));
+  out.emplace_back("vsuperimposition",
+                   Value(a.method() == analysis::Method::Optimal ? "optimal" : "classic"));
   out.emplace_back("vfullprecision", Value(full_precision ? "on" : "off"));
   return out;
 }

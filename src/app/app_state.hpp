@@ -9,50 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/session.hpp"
 #include "app/input_table.hpp"
 #include "app/results_log.hpp"
-#include "io/imported_sample.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
-#include "shape/types.hpp"
-#include "tps/warp_basis.hpp"
 
 namespace velmora::app {
 
-/// A landmark sample as loaded and superimposed.
-struct Sample {
-  std::string file_name;           ///< the chosen file's name, as the window shows it
-  Eigen::MatrixXd rows;            ///< n×(3k+1) as read: x1 y1 z1 … xk yk zk, centroid size
-  shape::Stack fitted;             ///< n superimposed specimens, in the reference's principal axes
-  shape::Config reference;         ///< k×3 consensus, centred, unit centroid size, principal axes
-  std::vector<std::string> names;  ///< one name a specimen, as the file gave them
-  std::vector<io::SpecimenLabel> labels;  ///< values the file gives every specimen
-  /// The thin-plate spline basis of `reference` and the scores of `fitted`
-  /// on it, computed on first use (Sample::scores_now) and kept while both
-  /// stay as they are: whatever changes `reference` or `fitted` calls
-  /// forget_scores().
-  std::shared_ptr<const tps::WarpBasis> basis;
-  std::shared_ptr<const Eigen::MatrixXd> scores;
-  /// The superimposition's note when it did not converge (empty when it
-  /// did); every test report of the sample carries it.
-  std::string fit_note;
-
-  Eigen::Index specimens() const { return rows.rows(); }
-  Eigen::Index landmarks() const { return reference.rows(); }
-  /// The last column of the file: each specimen's centroid size.
-  Eigen::VectorXd centroid_sizes() const { return rows.col(rows.cols() - 1); }
-  /// Drops the basis and scores after `reference` or `fitted` changed.
-  void forget_scores() {
-    basis.reset();
-    scores.reset();
-  }
-};
-
-/// The regression of every score column on X (or ln X).
-struct Regression {
-  Eigen::RowVectorXd slopes;  ///< one slope per score column
-  Eigen::RowVectorXd delta;   ///< slopes times the regressor's observed range
-};
+/// What the X slot shows, and axes call X, after Use Centroid Size as X.
+using analysis::kCentroidSizeX;
 
 /// The thinnest line the Display menu draws, in points.
 inline constexpr double kThinnestLine = 0.5;
@@ -76,9 +42,6 @@ struct DisplaySettings {
   bool legend = true;
   bool colour_by_x = false;  ///< specimens on a blue-to-red scale of X
 };
-
-/// Where X came from after Use Centroid Size as X.
-inline constexpr const char* kCentroidSizeX = "Centroid size";
 
 /// The codes of the deformation display types, in the order of the
 /// DeFormat pop-up menu.
@@ -112,23 +75,16 @@ struct View3d {
   bool operator==(const View3d&) const = default;
 };
 
-/// The running analysis: what is loaded, what was computed from it, and the
-/// settings that decide how.  Starts empty; lives until the process ends.
+/// The window around the running analysis: the analysis itself (the
+/// session: sample, superimposition, X, scale, wireframe, results), and what
+/// only the window has: its handles, display settings, inputs, the 3-D view,
+/// the unsaved-work flags and the results log.  Starts empty; lives until the
+/// process ends.
 struct AppState {
-  std::optional<Sample> sample;
-  std::optional<Eigen::VectorXd> x;  ///< the independent variable, one value a specimen
-  std::string x_name;  ///< what X is: its file's name without extension, or "Centroid size"
-  /// n×m partial warp and uniform scores, as LoadXList or DoRegression left
-  /// them (shared with the sample's cache while they describe it).
-  std::shared_ptr<const Eigen::MatrixXd> scores;
-  std::optional<Regression> regression;
-  std::optional<Eigen::MatrixXd> wires;  ///< w×c wireframe (number, landmark, landmark, …)
-  /// The landmark count of the samples the wireframe was loaded with (0
-  /// until one is loaded): LoadData of another count removes the wireframe.
-  Eigen::Index wire_landmarks = 0;
-  bool ln_scale = false;                ///< regress on ln X instead of X
-  bool optimal_superimposition = true;  ///< the standard fit; false: classic three passes
-  bool full_precision = false;          ///< result files in shortest round-trip form
+  AppState();
+
+  analysis::Session session;
+  bool full_precision = false;  ///< result files in shortest round-trip form
   DisplaySettings display;
   Inputs inputs;                           ///< the main window's input controls
   View3d view3d;                           ///< the 3-D window's view and size
@@ -136,7 +92,6 @@ struct AppState {
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
 
   // What the main window tells of the session.
-  std::string x_source;             ///< the X file's name, or kCentroidSizeX
   bool scores_unsaved = false;      ///< scores computed since Save Scores last wrote them
   bool regression_unsaved = false;  ///< a regression computed since Save Vector
   ResultsLog log;                   ///< every test report of the session

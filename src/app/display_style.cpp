@@ -122,8 +122,8 @@ void number_landmarks(Handle ax, const std::vector<Handle>& lines) {
     ys = g.get(shown, "YData").data();
     zs = g.get(shown, "ZData").data();
     radius_pt = 0.5 * g.get_number(shown, "MarkerSize");
-  } else if (state().sample) {
-    const shape::Config& ref = state().sample->reference;
+  } else if (const auto fit = state().session.superimposition()) {
+    const shape::Config& ref = fit->reference();
     for (Eigen::Index i = 0; i < ref.rows(); ++i)
       xs.push_back(ref(i, 0)), ys.push_back(ref(i, 1)), zs.push_back(ref(i, 2));
   }
@@ -192,14 +192,17 @@ void style_figure3d() {
   for (Handle h : lines) specimens += g.get_text(h, "Tag") == role::kSpecimen;
 
   SymbolSizes sizes;
-  if (s.sample) {
+  const std::shared_ptr<const analysis::Superimposition> fit = s.session.superimposition();
+  if (fit) {
     const auto& pos = g.object(ax).pos_px;
-    sizes = talk_symbol_sizes(s.sample->reference, specimens ? &s.sample->fitted : nullptr,
+    sizes = talk_symbol_sizes(fit->reference(), specimens ? &fit->fitted() : nullptr,
                               std::min(pos[2], pos[3]));
   }
   // Specimens by X: only when every specimen has its value.
-  const bool by_x = d.colour_by_x && s.x && s.sample && s.x->size() == s.sample->specimens();
-  const double lo = by_x ? s.x->minCoeff() : 0, hi = by_x ? s.x->maxCoeff() : 1;
+  const std::shared_ptr<const analysis::XVariable> xv = s.session.x();
+  const bool by_x = d.colour_by_x && xv && fit && xv->values.size() == fit->fitted().n();
+  const Eigen::VectorXd* x = by_x ? &xv->values : nullptr;
+  const double lo = by_x ? x->minCoeff() : 0, hi = by_x ? x->maxCoeff() : 1;
 
   const render::LineSpec ref_spec = parsed(d.reference_symbol, "ko");
   const render::LineSpec wire_spec = parsed(d.line_format, "k-");
@@ -212,8 +215,7 @@ void style_figure3d() {
       const Value index = g.get(h, "UserData");
       if (by_x && index.is_double() && index.numel() == 1) {
         const auto i = static_cast<Eigen::Index>(index(0));
-        if (i >= 0 && i < s.x->size())
-          c = render::blue_red(hi > lo ? ((*s.x)(i)-lo) / (hi - lo) : 0.5);
+        if (i >= 0 && i < x->size()) c = render::blue_red(hi > lo ? ((*x)(i)-lo) / (hi - lo) : 0.5);
       }
       style_symbols(h, sizes.specimen, c, c);
       if (first_specimen) {
@@ -261,7 +263,7 @@ void style_figure3d() {
   if (by_x && specimens > 0) {
     g.set_appdata(ax, "ColorBar", Value::row({lo, hi}));
     // The bar names what X is: the X file's name, "Centroid size" or a label.
-    const std::string& x_name = state().x_name;
+    const std::string& x_name = xv->name;
     g.set_appdata(ax, "ColorBarLabel", Value(x_name.empty() ? std::string("X") : x_name));
   } else {
     g.set_appdata(ax, "ColorBar", Value());

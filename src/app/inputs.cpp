@@ -13,8 +13,6 @@
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
-#include "shape/principal_components.hpp"
-#include "shape/tangent_coordinates.hpp"
 
 namespace velmora::app {
 
@@ -52,16 +50,9 @@ long long whole_or_refuse(std::string_view text, std::string_view what, long lon
 // How many principal components the loaded sample has (the most PCBox may
 // name); without a sample, or when it has none to analyse, any count.
 long long component_limit() {
-  const AppState& s = state();
-  if (!s.sample) return INT_MAX;
-  try {
-    const auto pca = shape::principal_components(
-        shape::tangent_coordinates(s.sample->reference, s.sample->fitted));
-    return std::max<long long>(1, static_cast<long long>(pca.variances.size()));
-  } catch (const NumericError&) {
-    // ShowPCA says why the sample cannot be analysed.
-    return INT_MAX;
-  }
+  // ShowPCA says why a sample without components cannot be analysed.
+  const std::optional<long long> count = state().session.component_count();
+  return count ? std::max<long long>(1, *count) : INT_MAX;
 }
 
 std::string script_text(double v) {

@@ -26,8 +26,10 @@ void set_string(std::string_view tag, Value v) {
 }
 
 std::string settings_words(const AppState& s) {
-  return std::string(s.ln_scale ? "regress on ln X" : "regress on X") + ", " +
-         (s.optimal_superimposition ? "optimal" : "classic") + " superimposition";
+  const analysis::Session& a = s.session;
+  return std::string(a.scale() == analysis::Scale::Log ? "regress on ln X" : "regress on X") +
+         ", " + (a.method() == analysis::Method::Optimal ? "optimal" : "classic") +
+         " superimposition";
 }
 
 std::string count_of(std::size_t n, const char* one, const char* many) {
@@ -76,8 +78,9 @@ void show_status(const std::string& text) {
 
 void log_report(const std::string& title, const std::string& text) {
   AppState& s = state();
-  s.log.add({local_time_now(), s.sample ? s.sample->file_name : std::string(),
-             s.x ? s.x_source : std::string(), settings_words(s), title, text});
+  const analysis::Session& a = s.session;
+  s.log.add({local_time_now(), a.has_sample() ? a.sample().file_name : std::string(),
+             a.x() ? a.x()->source_text : std::string(), settings_words(s), title, text});
   show_results_log();
 }
 
@@ -94,23 +97,15 @@ void show_results_log() {
 }
 
 void show_x_source() {
-  const AppState& s = state();
+  const std::shared_ptr<const analysis::XVariable> x = state().session.x();
   std::string text = "No File Loaded";
-  if (s.x && s.x_source == kCentroidSizeX) {
+  if (x && x->source_text == kCentroidSizeX) {
     text = kCentroidSizeX;
-  } else if (s.x) {
-    text = s.x_source + " — " + count_of(static_cast<std::size_t>(s.x->size()), "value", "values");
+  } else if (x) {
+    text = x->source_text + " — " +
+           count_of(static_cast<std::size_t>(x->values.size()), "value", "values");
   }
   set_string("GroupBox", Value(text));
-}
-
-void replace_x(Eigen::VectorXd x, std::string name, std::string source) {
-  AppState& s = state();
-  s.x = std::move(x);
-  s.x_name = std::move(name);
-  s.x_source = std::move(source);
-  s.regression.reset();
-  show_x_source();
 }
 
 void show_recent_files() {
@@ -144,8 +139,8 @@ void forget_recent_file(const std::string& path) {
 std::vector<std::string> unsaved_results() {
   const AppState& s = state();
   std::vector<std::string> out;
-  if (s.scores && s.scores_unsaved) out.emplace_back("the partial warp scores");
-  if (s.regression && s.regression_unsaved) out.emplace_back("the regression vector");
+  if (s.session.scores() && s.scores_unsaved) out.emplace_back("the partial warp scores");
+  if (s.session.regression() && s.regression_unsaved) out.emplace_back("the regression vector");
   if (const std::size_t n = s.log.unsaved())
     out.push_back(count_of(n, "results log entry", "results log entries"));
   return out;

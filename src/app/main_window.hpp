@@ -23,11 +23,6 @@ void show_results_log();
 /// The X slot (tag "GroupBox"): "age.txt — 80 values", "Centroid size", or
 /// "No File Loaded" without X.
 void show_x_source();
-/// Makes `x` the independent variable: `name` is what axes call it (a
-/// file's stem, "Centroid size" or a label's name), `source` what the X
-/// slot shows.  A regression on the previous X does not describe this one
-/// and is removed.
-void replace_x(Eigen::VectorXd x, std::string name, std::string source);
 
 /// Fills File ▸ Recent Files from the kept list (empty unless a person is
 /// at the window).

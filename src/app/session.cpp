@@ -37,7 +37,7 @@ std::string script_argument(const Value& fpass) {
 
 void Session::start_recording() {
   recording_ = true;
-  started_optimal_ = state().optimal_superimposition;
+  started_optimal_ = state().session.method() == analysis::Method::Optimal;
   gfx::graphics().set_dialog_observer(
       [this](std::string_view kind, const std::optional<gfx::FilePick>& pick) {
         dialog_answered(kind, pick);

@@ -14,7 +14,6 @@
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "plot/primitives.hpp"
-#include "tps/warp_basis.hpp"
 
 namespace velmora::app {
 
@@ -102,29 +101,6 @@ ActionReport& report() {
   return r;
 }
 
-bool has_sample() {
-  return state().sample.has_value();
-}
-
-// The first missing need, as the words the message box shows.
-std::string missing_need(unsigned needs) {
-  const AppState& s = state();
-  if ((needs & kNeedSample) && !has_sample()) return "Load a landmark file first (Load Landmarks).";
-  if ((needs & kNeedX) && !s.x) {
-    return "Load the independent variable first (Load X List), or use centroid size as X "
-           "(Use CS).";
-  }
-  if ((needs & kNeedScores) && !s.scores) {
-    if (s.sample->landmarks() < tps::kMinBasisLandmarks)
-      return tps::too_few_basis_landmarks_text(s.sample->landmarks());
-    return "Compute the partial warp scores first: load the independent variable (Load X List) "
-           "or run the regression (Do Regression).";
-  }
-  if ((needs & kNeedRegression) && !s.regression)
-    return "Run the regression first (Do Regression).";
-  return {};
-}
-
 }  // namespace
 
 const ActionReport& last_report() {
@@ -147,12 +123,17 @@ ActionReport run_action(const Value& action, const Value& fpass) {
   session().begin_action(spec->name, fpass);
   auto& g = graphics();
   try {
-    std::string missing = missing_need(spec->needs);
-    if (!missing.empty()) refuse(missing);
+    state().session.require(spec->needs & ~kNeed3D);
     if (spec->needs & kNeed3D) figure3d();
     if (spec->figure != FigureRule::AsIs) g.make_current(*state().figure3d);
     spec->run(fpass);
     if (spec->figure == FigureRule::Start3DEnd2D) make_main_current();
+  } catch (const analysis::Error& e) {
+    // Whatever the session could not do is the user's data or order of
+    // steps deciding: refused, in a message box, as every check.
+    r.outcome = Outcome::Refused;
+    r.message = e.what();
+    g.backend().message_box(e.what(), "");
   } catch (const DataRefusal& e) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
@@ -230,16 +211,16 @@ Handle new_figure3d() {
 }
 
 void draw_reference() {
-  const AppState& s = state();
-  const Value ref = Value::matrix(s.sample->reference);
+  const analysis::Session& a = state().session;
+  const Value ref = Value::matrix(a.superimposition()->reference());
   assign_role(plot::showshape3D(ref, "gp"), role::kReference, "Reference (consensus)");
-  if (s.wires) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+  if (a.wires()) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
   style_figure3d();
 }
 
 Value wires_value() {
-  const AppState& s = state();
-  return s.wires ? Value::matrix(*s.wires) : Value();
+  const auto& wires = state().session.wires();
+  return wires ? Value::matrix(*wires) : Value();
 }
 
 Handle figure3d() {
@@ -282,17 +263,12 @@ void actions::clear_data(const Value&) {
   echo("ans", Value(ax));
   // The independent variable and the results of the forgotten sample go
   // with it.
-  s.sample.reset();
-  s.x.reset();
-  s.x_name.clear();
-  s.scores.reset();
-  s.regression.reset();
+  s.session.clear();
   g.set(control("FileBox"), "String", "No File Loaded");
   show_x_source();
   allow_rotation(true);
   g.set(control("LinearButton"), "Value", 1.0);
   g.set(control("LnButton"), "Value", 0.0);
-  s.ln_scale = false;
 }
 
 }  // namespace velmora::app

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/session.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/value/value.hpp"
@@ -12,13 +13,15 @@ namespace velmora::app {
 
 /// What an action needs before it can run.  A missing need refuses the
 /// action with a message box that says what to do first; nothing changes.
+/// The first four are the session's own needs (analysis::Need), checked by
+/// the session with its texts.
 enum Need : unsigned {
-  kNeedNothing = 0,
-  kNeedSample = 1u << 0,      ///< a loaded landmark file (LoadData)
-  kNeedX = 1u << 1,           ///< the independent variable (LoadXList or UseCS)
-  kNeedScores = 1u << 2,      ///< partial warp scores (LoadXList or DoRegression)
-  kNeedRegression = 1u << 3,  ///< gvector and delta (DoRegression)
-  kNeed3D = 1u << 4,          ///< the 3D display figure (reopened if the user closed it)
+  kNeedNothing = analysis::kNeedNothing,
+  kNeedSample = analysis::kNeedSample,          ///< a loaded landmark file (LoadData)
+  kNeedX = analysis::kNeedX,                    ///< the independent variable (LoadXList or UseCS)
+  kNeedScores = analysis::kNeedScores,          ///< partial warp scores (LoadXList or DoRegression)
+  kNeedRegression = analysis::kNeedRegression,  ///< gvector and delta (DoRegression)
+  kNeed3D = 1u << 4,  ///< the 3D display figure (reopened if the user closed it)
 };
 
 /// Which figure an action works on.

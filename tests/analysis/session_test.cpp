@@ -362,5 +362,22 @@ TEST(Session, OptimalAnalysisIgnoresThePoseAndSizeOfTheSpecimens) {
   }
 }
 
+// A wireframe's refusals name the file as given (its path); its note names
+// it as the window shows it, when that name is given.
+TEST(Session, AWireframeIsNamedByItsPathInRefusalsAndByItsNameInTheNote) {
+  Session s;
+  s.load_sample({io::import_landmarks(kSkulls), "skulls.txt"});
+  EXPECT_EQ(refusal(
+                [&] {
+                  s.set_wireframe({io::parse_wire_list("1 2 13\n", "d/w.txt"), "d/w.txt", "w.txt"});
+                },
+                ErrorKind::Numeric),
+            "\"d/w.txt\" line 1: landmark 13 is beyond the 12 landmarks of the loaded sample.");
+  EXPECT_EQ(
+      s.set_wireframe({io::parse_wire_list("1 1 2\n2 1 2\n", "d/w.txt"), "d/w.txt", "w.txt"}).note,
+      "Wireframe \"w.txt\": left out 1 repeated wires and 0 that join a landmark to itself; "
+      "1 wires remain.");
+}
+
 }  // namespace
 }  // namespace velmora::analysis

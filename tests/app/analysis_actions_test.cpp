@@ -7,10 +7,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/display_style.hpp"
 #include "app/reports.hpp"
 #include "app_fixture.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
+#include "tps/deformation.hpp"
 #include "tps/scores.hpp"
 
 namespace velmora::app {
@@ -52,12 +54,22 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   for (Eigen::Index i = 0; i < scores.cols(); ++i)
     EXPECT_NEAR(gv(i), coef(1, i), 1e-10 * coef.row(1).cwiseAbs().maxCoeff()) << i;
   EXPECT_EQ(g->get_text(g->find_tag("RotX"), "Enable"), "off");
-  // The deformation drawn includes the last score's change.
+  // The deformation drawn includes the last score's change: the target is
+  // the reference deformed by three times all of delta (drawn alone).
+  ASSERT_EQ(type_into("DeFormat", Value(4.0)).outcome, Outcome::Done);
   ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
-  Value target = g->get(g->get(g->current_axes(), "Children")(0), "XData");
-  state().regression->delta(28) = 0;
-  run("ShowRegression");
-  EXPECT_NE(g->get(g->get(g->current_axes(), "Children")(0), "XData"), target);
+  Eigen::VectorXd drawn;
+  for (gfx::Handle h : g->children(g->current_axes()))
+    if (g->get_text(h, "Tag") == role::kTarget) drawn = g->get(h, "XData").to_vector();
+  const auto fit = state().session.superimposition();
+  Eigen::MatrixXd delta = 3 * var("delta").to_matrix();
+  const auto target_x = [&] {
+    return Eigen::VectorXd(tps::deformations_from_scores(*fit->basis(), fit->reference(), delta).slice(0).col(0));
+  };
+  ASSERT_EQ(drawn.size(), 12);
+  EXPECT_EQ(drawn, target_x());
+  delta(28) = 0;
+  EXPECT_NE(drawn, target_x());
 }
 
 // The scores are computed once for a reference and sample and kept through
@@ -65,15 +77,16 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
 // superimposition, a new sample) gives scores equal to a fresh computation.
 TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   load_examples();
-  auto fresh = [] {
-    const Sample& s = *state().sample;
-    return tps::partial_warp_scores(s.reference, s.fitted);
+  const analysis::Session& a = state().session;
+  auto fresh = [&] {
+    const auto fit = a.superimposition();
+    return tps::partial_warp_scores(fit->reference(), fit->fitted());
   };
-  const std::shared_ptr<const Eigen::MatrixXd> loaded = state().scores;
+  const std::shared_ptr<const Eigen::MatrixXd> loaded = a.scores();
   ASSERT_TRUE(loaded);
   EXPECT_EQ(*loaded, fresh());
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(state().scores.get(), loaded.get());  // not computed again
+  EXPECT_EQ(a.scores().get(), loaded.get());  // not computed again
 
   struct Change {
     const char* action;
@@ -83,37 +96,41 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
                             {"RotateRefZ", Value()},
                             {"SetSuperimposition", Value("classic")},
                             {"SetSuperimposition", Value("optimal")}};
-  std::shared_ptr<const Eigen::MatrixXd> before = state().scores;
+  std::shared_ptr<const Eigen::MatrixXd> before = a.scores();
   for (const Change& c : changes) {
     ASSERT_EQ(run(c.action, c.argument).outcome, Outcome::Done) << c.action;
     hb->queue_path(example("age.txt"));
     ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
     ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
-    EXPECT_EQ(*state().scores, fresh()) << c.action;
-    EXPECT_NE(*state().scores, *before) << c.action;
-    before = state().scores;
+    EXPECT_EQ(*a.scores(), fresh()) << c.action;
+    EXPECT_NE(*a.scores(), *before) << c.action;
+    before = a.scores();
   }
-  // A reference turned after the scores were taken: pwscores stays as it
-  // was until DoRegression takes them again.
+  // A reference turned after the scores were taken: the scores and the
+  // regression of the old orientation are no longer among the results,
+  // until DoRegression takes them again.
   run("RotateRefX");
-  EXPECT_EQ(state().scores, before);
+  EXPECT_FALSE(a.scores() || a.regression());
+  EXPECT_TRUE(var("pwscores").empty());
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(*state().scores, fresh());
-  EXPECT_NE(*state().scores, *before);
+  EXPECT_EQ(*a.scores(), fresh());
+  EXPECT_NE(*a.scores(), *before);
 
   // A new sample, and a cleared one, start without scores.
   load_examples(false);
-  EXPECT_FALSE(state().scores || state().sample->scores || state().sample->basis);
+  EXPECT_FALSE(a.scores());
   hb->queue_path(example("age.txt"));
   ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(*state().scores, fresh());
+  EXPECT_EQ(*a.scores(), fresh());
   run("ClearData");
-  EXPECT_FALSE(state().scores || state().sample);
+  EXPECT_FALSE(a.scores() || a.has_sample());
 }
 
 TEST_F(AppTest, RegressionRefusesBadRegressors) {
   load_examples();
-  (*state().x)(3) = 0;
+  Eigen::VectorXd with_zero = state().session.x()->values;
+  with_zero(3) = 0;
+  set_x({with_zero.begin(), with_zero.end()});
   run("LnDown");
   ActionReport r = run("DoRegression");
   EXPECT_EQ(r.outcome, Outcome::Refused);
@@ -146,12 +163,6 @@ TEST_F(AppTest, RegressionRefusesBadRegressors) {
   EXPECT_EQ(run("GetWilks").message,
             "All X values are equal (1), so the regression slope is undefined. Load an "
             "independent variable that varies.");
-  run("LinearDown");
-  set_x(std::vector<double>(79, 1.0));
-  (*state().x)(0) = 3;
-  r = run("DoRegression");
-  EXPECT_EQ(r.message,
-            "The number of dependent and independent variables do no match.  Please Reload");
   EXPECT_TRUE(var("gvector").empty());
 }
 
@@ -395,10 +406,11 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
   const std::string text = last_message();
   // R² recomputed from the tangent coordinates: the share of their total
   // sum of squares that the straight line on X explains.
-  const Sample& s = *state().sample;
-  const Eigen::MatrixXd t = shape::tangent_coordinates(s.reference, s.fitted);
+  const auto fit = state().session.superimposition();
+  const Eigen::MatrixXd t = shape::tangent_coordinates(fit->reference(), fit->fitted());
   const Eigen::MatrixXd yc = t.rowwise() - t.colwise().mean();
-  const Eigen::VectorXd xc = state().x->array() - state().x->mean();
+  const Eigen::VectorXd& x = state().session.x()->values;
+  const Eigen::VectorXd xc = x.array() - x.mean();
   const double r2 = (yc.transpose() * xc).squaredNorm() / xc.squaredNorm() / yc.squaredNorm();
   char want[64];
   std::snprintf(want, sizeof want, "R-squared= %1.4f   F score= %2.4f", r2,

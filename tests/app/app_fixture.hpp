@@ -43,9 +43,13 @@ inline Value var(std::string_view name) {
   return {};
 }
 
-/// Replaces the independent variable.
+/// Replaces the independent variable, keeping what X is called.
 inline void set_x(const std::vector<double>& x) {
-  state().x = Eigen::Map<const Eigen::VectorXd>(x.data(), static_cast<Eigen::Index>(x.size()));
+  analysis::Session& a = state().session;
+  const auto old = a.x();
+  a.set_x({analysis::XSource::File,
+           Eigen::Map<const Eigen::VectorXd>(x.data(), static_cast<Eigen::Index>(x.size())),
+           old ? old->name : std::string(), old ? old->source_text : std::string()});
 }
 
 /// A fresh headless run-time with the main window open, as at start-up.

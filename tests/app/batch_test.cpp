@@ -318,7 +318,8 @@ TEST_F(BatchAnswers, ConsecutiveMarkupFilesAnswerOneOpenDialog) {
       "open " + f + "skull02.fcsv\nopen '" + f + "skull03.mrk.json'\nopen " + f + "skull01.fcsv\n";
   ASSERT_EQ(run_script(three + "LoadData\nsave names.csv\nSaveSpecimenNames\n"), kBatchOk)
       << errors();
-  EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull02", "skull03", "skull01"}));
+  EXPECT_EQ(state().session.sample().names,
+            (std::vector<std::string>{"skull02", "skull03", "skull01"}));
   std::ifstream names(temp("names.csv"));
   std::string line;
   std::vector<std::string> firsts;
@@ -333,7 +334,7 @@ TEST_F(BatchAnswers, ConsecutiveMarkupFilesAnswerOneOpenDialog) {
                              "time, one specimen a file; load this file on its own.\n"),
             std::string::npos)
       << cap_.text();
-  EXPECT_FALSE(state().sample);
+  EXPECT_FALSE(state().session.has_sample());
   // Without a markup file the dialog takes one answer, as any other.
   EXPECT_EQ(run_script("open skulls.txt\nopen age.txt\nLoadData\n"), kBatchMalformed);
   EXPECT_NE(errors().find("batch line 3: LoadData did not use the answer on line 2 (open \"" +
@@ -415,7 +416,8 @@ TEST_F(BatchRun, SeveralFilesAndAChosenLabelAreRecordedAndReplayed) {
   const std::string head = script.substr(0, script.find("open \"" + temp("labelled.txt")));
   ASSERT_EQ(run_batch(parse(head)), kBatchOk);
   EXPECT_EQ(var("DATA"), markup_rows);
-  EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull03", "skull02", "skull01"}));
+  EXPECT_EQ(state().session.sample().names,
+            (std::vector<std::string>{"skull03", "skull02", "skull01"}));
   reset_state();
   ASSERT_EQ(run_batch(parse(script)), kBatchOk);
   expect_same_state(recorded);

@@ -326,7 +326,8 @@ TEST_F(AppTest, SeveralMarkupFilesLoadAsOneSampleInTheOrderChosen) {
   EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
   EXPECT_EQ(text_of("FileBox"),
             "File: skull03.fcsv … skull02.fcsv (3 files) \n   3 Specimens \n  12 Landmarks");
-  EXPECT_EQ(state().sample->names, (std::vector<std::string>{"skull03", "skull01", "skull02"}));
+  EXPECT_EQ(state().session.sample().names,
+            (std::vector<std::string>{"skull03", "skull01", "skull02"}));
   EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(f).parent_path());
   // Row i holds the landmarks of the i-th file chosen: those of its line in
   // the example file.
@@ -458,7 +459,7 @@ TEST_F(AppTest, LandmarksSavedAsCsvOrNativeReadBackWithTheirNames) {
   // Names live through a CSV table (the native layout has no place for them).
   hb->queue_path(temp("again.csv"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_EQ(state().sample->names.front(), "skull01");
+  EXPECT_EQ(state().session.sample().names.front(), "skull01");
   hb->queue_path(temp("names.csv"));
   ASSERT_EQ(run("SaveSpecimenNames").outcome, Outcome::Done) << last_report().message;
   std::ifstream in(temp("names.csv"));

@@ -247,7 +247,7 @@ TEST_F(DisplaySettingsTest, ColourByXNeedsXAndAddsAColourBar) {
 
   ASSERT_EQ(run("UseCS").outcome, Outcome::Done);
   ASSERT_EQ(run("ColourByX").outcome, Outcome::Done) << last_report().message;
-  const Eigen::VectorXd x = *state().x;
+  const Eigen::VectorXd x = state().session.x()->values;
   Eigen::Index lo, hi;
   x.minCoeff(&lo);
   x.maxCoeff(&hi);

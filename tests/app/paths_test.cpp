@@ -86,7 +86,7 @@ TEST_F(Paths, ANulInAPathStopsTheScriptBeforeAnythingRuns) {
     SCOPED_TRACE(c.script);
     EXPECT_EQ(run_script(c.script), kBatchMalformed);
     EXPECT_EQ(cap_.errors(), "Malformed batch script \"" + temp("script.txt") + "\", " + c.message);
-    EXPECT_FALSE(state().sample.has_value());  // nothing ran
+    EXPECT_FALSE(state().session.has_sample());  // nothing ran
     expect_inputs_intact();
   }
   EXPECT_FALSE(fs::exists(temp("skulls.txt.png")));

@@ -89,7 +89,8 @@ TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
       EXPECT_EQ(now[i].second, at_start[i].second) << now[i].first;
     }
   }
-  EXPECT_FALSE(state().sample || state().x || state().scores || state().regression);
+  const analysis::Session& a = state().session;
+  EXPECT_FALSE(a.has_sample() || a.x() || a.scores() || a.regression());
 }
 
 TEST_F(AppTest, LaterPreconditionsNameWhatToDoFirst) {
