@@ -344,6 +344,15 @@ class PlyReader {
     }
     if (all_fixed && bytes_.size() - pos < fixed * static_cast<std::size_t>(e.count))
       truncated(static_cast<long long>((bytes_.size() - pos) / std::max<std::size_t>(fixed, 1)));
+    if (is_face && e.properties.size() == 1 && !swap && e.properties[0].count_type == Type::Uint8 &&
+        (e.properties[0].type == Type::Int32 || e.properties[0].type == Type::Uint32)) {
+      body_ = read_triangles_fast(e, pos);
+      return;
+    }
+    if (is_vertex) {
+      b_.rgb.reserve(colours_ ? 3 * static_cast<std::size_t>(e.count) : 0);
+      b_.normals.reserve(normals_ ? 3 * static_cast<std::size_t>(e.count) : 0);
+    }
     for (long long r = 0; r < e.count; ++r) {
       corners.clear();
       for (std::size_t i = 0; i < e.properties.size(); ++i) {
@@ -373,6 +382,44 @@ class PlyReader {
       if (is_face) store_face(r, corners);
     }
     body_ = pos;
+  }
+
+  /// The usual face element of little-endian files (a list of uchar count
+  /// and 32-bit indices, nothing else): triangles copied whole, any other
+  /// polygon through store_face.  Returns the offset after the element.
+  std::size_t read_triangles_fast(const Element& e, std::size_t pos) {
+    b_.corners.reserve(3 * static_cast<std::size_t>(e.count));
+    const char* base = bytes_.data();
+    const auto limit = static_cast<std::uint32_t>(vertex_count_);
+    std::vector<long long> corners;
+    for (long long r = 0; r < e.count; ++r) {
+      if (pos >= bytes_.size()) truncated_face(e, r);
+      const auto count = static_cast<unsigned char>(base[pos++]);
+      if (bytes_.size() - pos < 4 * std::size_t{count}) truncated_face(e, r);
+      if (count == 3) {
+        std::uint32_t t[3];
+        std::memcpy(t, base + pos, 12);
+        if (t[0] < limit && t[1] < limit && t[2] < limit) {
+          b_.corners.insert(b_.corners.end(), {static_cast<std::int32_t>(t[0]),
+                                               static_cast<std::int32_t>(t[1]),
+                                               static_cast<std::int32_t>(t[2])});
+          pos += 12;
+          continue;
+        }
+      }
+      corners.clear();
+      for (unsigned j = 0; j < count; ++j, pos += 4) {
+        corners.push_back(static_cast<long long>(load_value(base + pos, e.properties[0].type, false)));
+      }
+      store_face(r, corners);
+    }
+    return pos;
+  }
+
+  [[noreturn]] void truncated_face(const Element& e, long long r) {
+    fail(label_, "the file ends in " + e.name + " " + std::to_string(r) + " of the " +
+                     std::to_string(e.count) + " its header declares (" +
+                     std::to_string(bytes_.size()) + " bytes): it is cut short.");
   }
 
   std::string_view bytes_;
