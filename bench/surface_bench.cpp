@@ -5,6 +5,7 @@
 #include <random>
 
 #include "mesh/surface.hpp"
+#include "platform/render/surface_raster.hpp"
 #include "tps/point_warp.hpp"
 
 namespace {
@@ -74,5 +75,22 @@ void BM_ReadBinaryPly(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadBinaryPly)->Arg(3000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The software drawing of the surface layer (offscreen, batch, exports):
+// 200,000 triangles filling most of a picture of the given width (4:3).
+void BM_RasterizeSurface(benchmark::State& state) {
+  const mesh::Surface s = torus(200000, false);
+  const mesh::Points normals = mesh::vertex_normals(s.vertices, s.triangles);
+  const int w = static_cast<int>(state.range(0)), h = w * 3 / 4;
+  const auto camera =
+      render::camera_from_angles(-37.5, 30, Eigen::Vector3d::Zero(), 0.8 * h / 140.0, w, h);
+  for (auto _ : state) {
+    render::SurfaceRaster r =
+        render::rasterize_surface(s.vertices, s.triangles, normals, {}, camera, w, h);
+    benchmark::DoNotOptimize(r.rgba.data());
+  }
+}
+BENCHMARK(BM_RasterizeSurface)->Arg(800)->Arg(1600)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
+
 BENCHMARK_MAIN();

@@ -400,16 +400,17 @@ class PlyReader {
         std::uint32_t t[3];
         std::memcpy(t, base + pos, 12);
         if (t[0] < limit && t[1] < limit && t[2] < limit) {
-          b_.corners.insert(b_.corners.end(), {static_cast<std::int32_t>(t[0]),
-                                               static_cast<std::int32_t>(t[1]),
-                                               static_cast<std::int32_t>(t[2])});
+          b_.corners.insert(b_.corners.end(),
+                            {static_cast<std::int32_t>(t[0]), static_cast<std::int32_t>(t[1]),
+                             static_cast<std::int32_t>(t[2])});
           pos += 12;
           continue;
         }
       }
       corners.clear();
       for (unsigned j = 0; j < count; ++j, pos += 4) {
-        corners.push_back(static_cast<long long>(load_value(base + pos, e.properties[0].type, false)));
+        corners.push_back(
+            static_cast<long long>(load_value(base + pos, e.properties[0].type, false)));
       }
       store_face(r, corners);
     }
