@@ -155,7 +155,7 @@ class PlyReader {
         fail_line(label_, face->header_line, "the face element's vertex indices are not integers.");
     }
     vertex_count_ = vertex->count;
-    b_.xyz.reserve(3 * static_cast<std::size_t>(vertex_count_));
+    b_.xyz.reserve(3 * plausible(vertex_count_));
     colours_ = layout_.rgb[0] >= 0 && layout_.rgb[1] >= 0 && layout_.rgb[2] >= 0;
     normals_ = layout_.normal[0] >= 0 && layout_.normal[1] >= 0 && layout_.normal[2] >= 0;
     for (const Element& e : elements_) {
@@ -350,8 +350,8 @@ class PlyReader {
       return;
     }
     if (is_vertex) {
-      b_.rgb.reserve(colours_ ? 3 * static_cast<std::size_t>(e.count) : 0);
-      b_.normals.reserve(normals_ ? 3 * static_cast<std::size_t>(e.count) : 0);
+      b_.rgb.reserve(colours_ ? 3 * plausible(e.count) : 0);
+      b_.normals.reserve(normals_ ? 3 * plausible(e.count) : 0);
     }
     for (long long r = 0; r < e.count; ++r) {
       corners.clear();
@@ -388,7 +388,7 @@ class PlyReader {
   /// and 32-bit indices, nothing else): triangles copied whole, any other
   /// polygon through store_face.  Returns the offset after the element.
   std::size_t read_triangles_fast(const Element& e, std::size_t pos) {
-    b_.corners.reserve(3 * static_cast<std::size_t>(e.count));
+    b_.corners.reserve(3 * plausible(e.count));
     const char* base = bytes_.data();
     const auto limit = static_cast<std::uint32_t>(vertex_count_);
     std::vector<long long> corners;
@@ -415,6 +415,12 @@ class PlyReader {
       store_face(r, corners);
     }
     return pos;
+  }
+
+  /// Room to reserve for `count` records: no more than the file has bytes,
+  /// whatever a damaged header claims.
+  std::size_t plausible(long long count) const {
+    return std::min(static_cast<std::size_t>(count), bytes_.size());
   }
 
   [[noreturn]] void truncated_face(const Element& e, long long r) {

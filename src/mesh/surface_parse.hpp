@@ -27,7 +27,7 @@ class Lines {
   /// The next line without its end; false at the end of the text.
   bool next(std::string_view& line);
   long long number() const { return number_; }
-  std::size_t offset() const { return pos_; }
+  std::size_t offset() const { return pos_ < text_.size() ? pos_ : text_.size(); }
 
  private:
   std::string_view text_;

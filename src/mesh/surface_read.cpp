@@ -209,7 +209,7 @@ Surface parse_off(std::string_view bytes, const std::string& label) {
       nv > INT32_MAX || nf > INT32_MAX)
     fail_line(label, lines.number(), "expected the vertex, face and edge counts.");
   Builder b;
-  b.xyz.reserve(3 * static_cast<std::size_t>(std::min(nv, 1LL << 24)));
+  b.xyz.reserve(3 * std::min(static_cast<std::size_t>(nv), bytes.size()));
   const std::size_t values = 3 + (has_normals ? 3 : 0);
   for (long long v = 0; v < nv; ++v) {
     if (!next_words())

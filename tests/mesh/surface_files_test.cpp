@@ -207,6 +207,34 @@ TEST(SurfaceFiles, BadFilesAreRefusedNamingTheFault) {
   EXPECT_THROW(surface_bytes(bad, SurfaceFormat::Obj), NumericError);
 }
 
+// Every prefix of every kind of file, and every file with one byte changed:
+// read or refused with a FileError, never anything else.
+TEST(SurfaceFiles, CutOrDamagedFilesAreReadOrRefusedCleanly) {
+  const Surface s = test_surface(6, true);
+  std::mt19937 rng(9);
+  for (auto [format, ext] : {std::pair{SurfaceFormat::PlyBinary, "ply"},
+                             {SurfaceFormat::PlyAscii, "ply"},
+                             {SurfaceFormat::Obj, "obj"},
+                             {SurfaceFormat::Off, "off"},
+                             {SurfaceFormat::StlBinary, "stl"},
+                             {SurfaceFormat::StlAscii, "stl"}}) {
+    const std::string bytes = surface_bytes(s, format);
+    auto read_or_refuse = [ext](const std::string& b) {
+      try {
+        const Surface r = parse_surface(b, ext, "f");
+        check_surface(r);
+      } catch (const io::FileError&) {
+      }
+    };
+    for (std::size_t n = 0; n < bytes.size(); ++n) read_or_refuse(bytes.substr(0, n));
+    for (int i = 0; i < 300; ++i) {
+      std::string damaged = bytes;
+      damaged[rng() % damaged.size()] = static_cast<char>(rng());
+      read_or_refuse(damaged);
+    }
+  }
+}
+
 TEST(SurfaceGeometry, VertexNormalsPointOutOfAClosedSurface) {
   const Surface s = test_surface(5, false);
   const Points n = vertex_normals(s.vertices.topRows(6), s.triangles.topRows(8));
