@@ -3,9 +3,10 @@
 specimen of examples/skulls.txt ("specimen 1"), as a binary PLY file of a
 few thousand triangles whose stem names that specimen.
 
-A subdivided icosahedron is shaped into a braincase with a face and
-cheekbones, then carried by a three-dimensional thin-plate spline (kernel
-U(r) = r) from twelve of its vertices onto the specimen's twelve landmarks,
+A subdivided icosahedron is shaped into a braincase with a face,
+cheekbones, orbits and brows, then carried by a three-dimensional thin-plate
+spline (kernel U(r) = r) from its twelve vertices nearest the adult landmarks
+onto the specimen's twelve landmarks,
 so the surface passes through every landmark in the specimen's own pose and
 millimetres.  Deterministic: running it again gives the same bytes.
 
@@ -54,13 +55,16 @@ def bump(d, towards, width):
 
 
 def skull(directions):
-    """The braincase (x left, y forward, z up, millimetres) with a face and
-    cheekbones and a flatter base."""
+    """The braincase (x left, y forward, z up, millimetres) with a face,
+    cheekbones, orbits, brows and a flatter base."""
     d = directions
     p = d * np.array([66.0, 88.0, 62.0]) + np.array([0.0, -4.0, 16.0])
-    p += 30 * bump(d, (0, 1, -0.55), 0.12) * np.array([0, 1.0, -0.35])  # face
+    p += 26 * bump(d, (0, 1, -0.55), 0.10) * np.array([0, 1.0, -0.45])  # face
+    p += 8 * bump(d, (0, 1, -0.05), 0.01) * np.array([0, 1.0, 0])  # nasal bones
     for side in (1, -1):
-        p += 12 * bump(d, (side, 0.75, -0.25), 0.05) * np.array([side, 0.3, 0])  # cheekbone
+        p += 14 * bump(d, (side, 0.75, -0.3), 0.04) * np.array([side, 0.2, 0])  # cheekbone
+        p -= 16 * bump(d, (0.42 * side, 1, 0.02), 0.018) * np.array([0, 1.0, 0])  # orbit
+        p += 6 * bump(d, (0.45 * side, 1, 0.3), 0.01) * np.array([0, 1.0, 0.3])  # brow
     base = d[:, 2] < -0.35
     p[base, 2] = -0.35 * 62 + 16 + (p[base, 2] - (-0.35 * 62 + 16)) * 0.45
     return p
@@ -101,11 +105,9 @@ def main():
 
     directions, faces = icosphere(SUBDIVISIONS)
     surface = skull(directions)
-    # The vertex of the surface in the direction of each adult landmark seen
-    # from the braincase's centre becomes that landmark.
-    centre = np.array([0.0, 0.0, 16.0])
-    wanted = (ADULT - centre) / np.linalg.norm(ADULT - centre, axis=1)[:, None]
-    anchors = [int(np.argmax(directions @ w)) for w in wanted]
+    # The vertex of the surface nearest each adult landmark becomes that
+    # landmark.
+    anchors = [int(np.argmin(np.linalg.norm(surface - a, axis=1))) for a in ADULT]
     assert len(set(anchors)) == 12
     surface = thin_plate_spline(surface[anchors], landmarks)(surface)
     assert np.allclose(surface[anchors], landmarks, atol=1e-6)
