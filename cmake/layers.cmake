@@ -57,7 +57,8 @@ velmora_layer(shape LIBRARY DEPENDS core)
 velmora_layer(tps LIBRARY DEPENDS core shape TEST_DEPENDS stats)
 velmora_layer(stats LIBRARY DEPENDS core shape tps)
 velmora_layer(io LIBRARY DEPENDS core)
-velmora_layer(analysis LIBRARY DEPENDS core shape tps stats io)
+velmora_layer(mesh LIBRARY DEPENDS core)
+velmora_layer(analysis LIBRARY DEPENDS core shape tps stats io mesh)
 # The run-time: values, functions called by name, the object model and its
 # drawing.  The object model describes scenes without drawing them.
 # The values' tests also cover the run-time built on them (one executable).

@@ -10,6 +10,7 @@
 #include "analysis/operations.hpp"
 #include "analysis/regressor.hpp"
 #include "analysis/superimposition.hpp"
+#include "analysis/surface.hpp"
 #include "core/notify.hpp"
 #include "io/imported_sample.hpp"
 #include "shape/types.hpp"
@@ -120,6 +121,13 @@ class Session {
   ComponentShapeReport component_shape(const ComponentShapeParams& params) const;
   RegressionShapeReport regression_shape(const RegressionShapeParams& params) const;
 
+  // --- surfaces (surface.cpp) ---------------------------------------------------
+  /// Loads the surface of one specimen and carries it onto the consensus.
+  LoadSurfaceReport load_surface(LoadSurfaceParams params);
+  /// The mean surface carried to a target shape, in the specimen's units.
+  SurfaceWarpReport warp_surface(const SurfaceWarpParams& params) const;
+  std::shared_ptr<const SpecimenSurface> surface() const { return surface_; }
+
  private:
   /// X as the regressor of `test`, checked for the scale.
   Regressor regressor(std::string_view test) const;
@@ -141,6 +149,10 @@ class Session {
   std::shared_ptr<const Regression> regression_;
   std::uint64_t regression_fit_ = 0;
   std::uint64_t regression_x_ = 0;
+  /// The loaded surface, and its mean surface for the latest superimposition.
+  std::shared_ptr<const SpecimenSurface> surface_;
+  mutable std::shared_ptr<const MeanSurface> mean_surface_;
+  std::shared_ptr<const MeanSurface> mean_surface() const;
 };
 
 }  // namespace velmora::analysis
