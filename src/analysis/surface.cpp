@@ -96,7 +96,7 @@ LoadSurfaceReport Session::load_surface(LoadSurfaceParams params) {
   surface->specimen = specimen;
   surface->specimen_name = s.names[static_cast<std::size_t>(specimen)];
   surface->landmarks = s.raw().slice(specimen);
-  surface->centroid_size = shape::centsize3Da(surface->landmarks);
+  surface->centroid_size = shape::centroid_size(surface->landmarks);
   surface->mesh = std::move(read);
   auto mean = guarded([&] { return carry_to_consensus(*surface, *fit_); });
   report.notes = surface_placement_notes(surface->mesh.vertices, surface->landmarks, file_name,
@@ -150,7 +150,8 @@ SurfaceWarpReport Session::warp_surface(const SurfaceWarpParams& params) const {
         const auto scores = fit_->scores(note);
         const Eigen::RowVectorXd row =
             scores->colwise().mean() + params.exaggeration * (at - reg->x_mean) * reg->slopes;
-        return shape::Config(tps::defimppw3(*fit_->basis(note), reference, row).slice(0));
+        return shape::Config(
+            tps::deformations_from_scores(*fit_->basis(note), reference, row).slice(0));
       });
       report.description =
           "the regression's prediction at " + x.variable().name + " = " + message_number(params.x);

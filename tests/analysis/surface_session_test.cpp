@@ -76,7 +76,7 @@ TEST(SurfaceSession, TheExampleSurfaceIsCarriedExactlyOntoEachTarget) {
     // Regression targets are unit shapes; a component's is the mean moved in
     // the tangent space, as the program draws it.
     if (p.target != SurfaceTarget::Component) {
-      EXPECT_NEAR(shape::centsize3Da(w.target_landmarks), cs, 1e-9 * cs);
+      EXPECT_NEAR(shape::centroid_size(w.target_landmarks), cs, 1e-9 * cs);
     }
     EXPECT_DOUBLE_EQ(w.largest_displacement, w.displacement.maxCoeff());
   }

@@ -59,7 +59,7 @@ TEST(ThinPlateSpline, WeightsAreTheBendingEnergyOfTheBasis) {
   source = source.rowwise() - source.colwise().mean();
   source /= source.norm();
   const shape::Config target = source + random_points(rng, 12, 0.05, 0);
-  const WarpBasis basis = lmatrix3da(source);
+  const WarpBasis basis = thin_plate_basis(source);
   const Eigen::MatrixXd energy =
       basis.eigenvectors * basis.eigenvalues.asDiagonal() * basis.eigenvectors.transpose();
   EXPECT_LE((ThinPlateSpline(source, target).weights() - energy * target).cwiseAbs().maxCoeff(),
