@@ -46,3 +46,27 @@ writeLines(out, file)
 }
 run(y ~ log(CS) * population + side, "tests/stats/data/populations_r.txt")
 run(y ~ log(CS) * population, "tests/analysis/data/populations_r_slopes.txt")
+
+# Canonical variates of four groups (population and age under or over 10.5
+# years) on the leading principal components: those above 1e-8 of the total
+# variance, at most n - g.  Writes tests/stats/data/populations_lda.txt: the
+# number of components, the eigenvalues of W^-1 B (lda's svd^2 (g - 1)/(n - g)),
+# and the leave-one-out classification table (rows: true group, columns:
+# assigned, groups in sorted order), then the assigned group of each specimen.
+suppressMessages(library(MASS))
+age <- d[, p + 3]
+grp <- factor(paste0(d[, p + 2], ifelse(age > 10.5, "_old", "_young")))
+grp <- factor(grp, levels = sort(levels(grp)))
+g <- nlevels(grp)
+pc <- prcomp(Y)
+v <- pc$sdev^2
+q <- min(sum(v > 1e-8 * sum(v)), nrow(Y) - g)
+S <- pc$x[, 1:q]
+fit <- lda(S, grp)
+eig <- fit$svd^2 * (g - 1) / (nrow(Y) - g)
+cv <- lda(S, grp, CV = TRUE)
+tab <- table(grp, cv$class)
+lines <- c(paste("components", q), paste("eigenvalues", paste(sprintf("%.17g", eig), collapse = " ")))
+for (i in 1:g) lines <- c(lines, paste("row", levels(grp)[i], paste(tab[i, ], collapse = " ")))
+lines <- c(lines, paste("assigned", paste(as.integer(cv$class) - 1, collapse = " ")))
+writeLines(lines, "tests/stats/data/populations_lda.txt")
