@@ -52,6 +52,18 @@ Eigen::VectorXd covariate_values(const std::vector<stats::ModelVariable>& variab
 
 }  // namespace
 
+namespace {
+
+const stats::ModelVariable& factor_named(const std::vector<stats::ModelVariable>& variables,
+                                         const std::string& name) {
+  for (const stats::ModelVariable& v : variables)
+    if (v.name == name && !v.numeric) return v;
+  refuse("The sample has no factor \"" + name +
+         "\"; load a specimen table with a text column of that name.");
+}
+
+}  // namespace
+
 SpecimenTableReport Session::load_specimen_table(const SpecimenTableParams& params) {
   require(kNeedSample);
   auto table = guarded([&] { return io::read_specimen_table(params.path, sample_->names); });
@@ -127,13 +139,7 @@ PairwiseReport Session::pairwise_groups(const PairwiseParams& params) const {
   require(kNeedSample);
   require_shape_variation();
   const std::vector<stats::ModelVariable> variables = model_variables();
-  const stats::ModelVariable* factor = nullptr;
-  for (const stats::ModelVariable& v : variables)
-    if (v.name == params.factor) factor = &v;
-  if (!factor || factor->numeric) {
-    refuse("The sample has no factor \"" + params.factor +
-           "\"; load a specimen table with a text column of that name.");
-  }
+  const stats::ModelVariable* factor = &factor_named(variables, params.factor);
   Eigen::VectorXd covariate;
   if (!params.covariate.empty())
     covariate = guarded([&] { return covariate_values(variables, params.covariate); });
@@ -164,6 +170,25 @@ PairwiseReport Session::pairwise_groups(const PairwiseParams& params) const {
         r.pairs.push_back(p);
       }
     }
+    return r;
+  });
+}
+
+CvaReport Session::canonical_variates(const CvaParams& params) const {
+  require(kNeedSample);
+  require_shape_variation();
+  const std::vector<stats::ModelVariable> variables = model_variables();
+  const stats::ModelVariable& factor = factor_named(variables, params.factor);
+  return guarded([&] {
+    CvaReport r;
+    r.cva = stats::canonical_variates(*fit_->tangent(), factor.levels, params.permutations,
+                                      params.seed);
+    const auto g = static_cast<Eigen::Index>(r.cva.levels.size());
+    r.components_text =
+        std::to_string(r.cva.components) + " principal components (those above " +
+        message_number(stats::kCvaComponentShare) +
+        " of the total variance, at most n − g = " + std::to_string(sample_->specimens() - g) + ")";
+    r.fit_note = fit_->note();
     return r;
   });
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/specimen_table.hpp"
+#include "stats/canonical_variates.hpp"
 #include "stats/permutation_test.hpp"
 #include "stats/procrustes_anova.hpp"
 
@@ -75,6 +76,20 @@ struct SizeCorrectionParams {
 struct SizeCorrectionReport {
   Eigen::MatrixXd shapes;  ///< n×3k: consensus + residuals, x1 y1 z1 …
   std::string formula;
+};
+
+struct CvaParams {
+  std::string factor;
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+};
+struct CvaReport {
+  stats::CanonicalVariates cva;
+  /// The rule that chose the components, with their number, for the log:
+  /// `29 principal components (those above 1e-08 of the total variance, at
+  /// most n − g = 76)`.
+  std::string components_text;
+  std::string fit_note;
 };
 
 }  // namespace velmora::analysis

@@ -130,6 +130,7 @@ class Session {
   AnovaReport procrustes_anova(const AnovaParams& params) const;
   PairwiseReport pairwise_groups(const PairwiseParams& params) const;
   SizeCorrectionReport size_corrected_shapes(const SizeCorrectionParams& params) const;
+  CvaReport canonical_variates(const CvaParams& params) const;
 
  private:
   std::shared_ptr<const io::SpecimenTable> table_;

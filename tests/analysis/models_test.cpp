@@ -54,6 +54,10 @@ TEST(Models, AnovaOfTheExampleAgreesWithRAndStatesTheVerdict) {
   const PairwiseReport p = s.pairwise_groups({"population", "log(CS)", 199, 2});
   ASSERT_EQ(p.pairs.size(), 1u);
   EXPECT_LT(p.pairs[0].angle_p, 0.05);
+  const CvaReport cva = s.canonical_variates({"population", 99, 1});
+  EXPECT_EQ(
+      cva.components_text,
+      "29 principal components (those above 1e-08 of the total variance, at most n − g = 78)");
   const SizeCorrectionReport c = s.size_corrected_shapes({"shape ~ log(CS)"});
   EXPECT_EQ(c.shapes.rows(), 80);
   EXPECT_EQ(c.shapes.cols(), 36);
