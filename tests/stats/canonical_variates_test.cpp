@@ -65,6 +65,14 @@ TEST(CanonicalVariates, AgreeWithLinearDiscriminantAnalysisOfR) {
   EXPECT_LT((c.mahalanobis - c.mahalanobis.transpose()).cwiseAbs().maxCoeff(), 1e-9);
   EXPECT_LT(c.mahalanobis_p(0, 1), 0.05);
   EXPECT_LT(c.procrustes_p(0, 1), 0.05);
+
+  // Two populations: the distance and its permutation p against R's direct
+  // computation with relabelled specimens (which checks the update that
+  // avoids refitting the within-group covariance for each relabelling).
+  const CanonicalVariates two = canonical_variates(e.shape, e.variables[1].levels, 999, 2);
+  const double d = std::stod(want["mahalanobis"][0]), p = std::stod(want["mahalanobis"][1]);
+  EXPECT_NEAR(two.mahalanobis(0, 1), d, 1e-9 * d);
+  EXPECT_NEAR(two.mahalanobis_p(0, 1), p, 4 * std::sqrt(p * (1 - p) / 999));
 }
 
 }  // namespace
