@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -98,6 +100,44 @@ TEST(SpecimenTable, SampleFilesGiveGroupsAndKeysAsLabels) {
   EXPECT_FALSE(t.labels[1].numeric());
   ASSERT_FALSE(t.notes.empty());
   EXPECT_EQ(t.notes.back(), "\"t.tps\": SIDE= is given for 1 of the 2 specimens; it is not read.");
+}
+
+// Rows in any order give the same columns; any edit of the bytes gives a
+// table of the sample's size or a refusal naming the file, never another
+// failure.
+TEST(SpecimenTable, RowOrderDoesNotMatterAndEditedBytesAreReadOrRefused) {
+  std::mt19937 gen(11);
+  const std::vector<std::string> names{"s1", "s2", "s3", "s4", "s5"};
+  std::vector<std::string> rows{"s1,A,1.5", "s2,B,2", "s3,A,-3", "s4,C,4e1", "s5,B,0"};
+  const SpecimenTable base =
+      parse_specimen_table("id,g,x\n" + rows[0] + "\n" + rows[1] + "\n" + rows[2] + "\n" + rows[3] +
+                               "\n" + rows[4] + "\n",
+                           "t.csv", ',', names);
+  static const char kBytes[] = ",;\t\"\n\r 0123456789.eE-+aAsNx\xc3\xff";
+  for (int round = 0; round < 3000; ++round) {
+    std::shuffle(rows.begin(), rows.end(), gen);
+    std::string text = "id,g,x\n";
+    for (const std::string& r : rows) text += r + "\n";
+    const SpecimenTable t = parse_specimen_table(text, "t.csv", ',', names);
+    ASSERT_EQ(t.columns[0].levels, base.columns[0].levels);
+    ASSERT_EQ(t.columns[1].values, base.columns[1].values);
+    std::uniform_int_distribution<std::size_t> at(0, text.size() - 1);
+    std::uniform_int_distribution<int> byte(0, sizeof kBytes - 2), edits(1, 4);
+    for (int e = edits(gen); e > 0; --e) text[at(gen)] = kBytes[byte(gen)];
+    try {
+      const SpecimenTable edited = parse_specimen_table(text, "t.csv", ',', names);
+      for (const SpecimenColumn& c : edited.columns) {
+        if (c.numeric) {
+          ASSERT_EQ(c.values.size(), 5);
+          ASSERT_TRUE(c.values.allFinite());
+        } else {
+          ASSERT_EQ(c.levels.size(), 5u);
+        }
+      }
+    } catch (const FileError& err) {
+      ASSERT_EQ(std::string(err.what()).substr(0, 7), "\"t.csv\"") << err.what();
+    }
+  }
 }
 
 }  // namespace
