@@ -13,7 +13,8 @@ tangent space at the mean, x (I - mu mu^T).  Writes
       tools/check_linear_models.R and the C++ tests;
   tests/stats/data/populations_numpy.txt   the ANOVA of
       shape ~ log(CS) * population + side, sequential (I) and marginal (II), with
-      p values of RRPP computed by refitting every model for every one of
+      p values and Z (the observed ln F as a standard deviate among the
+      observed and permuted ln F) of RRPP computed by refitting every model for every one of
       999 permutations of numpy's own generator (so they agree with
       Velmora's only within Monte-Carlo error); then the line PAIR: the
       Procrustes distance between the populations' least-squares means at the
@@ -100,14 +101,18 @@ def anova(y, terms, kind, perms):
         df = cols.shape[1]
         f = (ss / df) / (rss_full / df_res)
         reach = 1
+        log_f = [np.log(f)]
         for p in perms:
             ys = fitted + resid[p]
             s = rss(xr, ys)[0] - rss(xf, ys)[0]
             fs = (s / df) / (rss(full, ys)[0] / df_res)
             reach += fs >= f * (1 - 1e-10)
-        out.append((name, df, ss, ss / df, ss / sst, f, reach / (len(perms) + 1)))
-    out.append(("Residuals", df_res, rss_full, rss_full / df_res, rss_full / sst, None, None))
-    out.append(("Total", n - 1, sst, None, 1.0, None, None))
+            log_f.append(np.log(fs))
+        # Z: the observed ln F as a standard deviate among all of them.
+        z = (log_f[0] - np.mean(log_f)) / np.std(log_f)
+        out.append((name, df, ss, ss / df, ss / sst, f, reach / (len(perms) + 1), z))
+    out.append(("Residuals", df_res, rss_full, rss_full / df_res, rss_full / sst, None, None, None))
+    out.append(("Total", n - 1, sst, None, 1.0, None, None, None))
     return out
 
 
@@ -124,9 +129,10 @@ def main():
     terms = terms_of(np.log(cs_file), pops)
     with open(os.path.join(OUT, "populations_numpy.txt"), "w") as f:
         for kind in ("I", "II"):
-            for name, df, ss, ms, rsq, fv, p in anova(y, terms, kind, perms):
-                f.write("%s %s %d %r %s %r %s %s\n" % (kind, name, df, float(ss), "NA" if ms is None else repr(float(ms)),
-                        float(rsq), "NA" if fv is None else repr(float(fv)), "NA" if p is None else repr(float(p))))
+            for name, df, ss, ms, rsq, fv, p, z in anova(y, terms, kind, perms):
+                f.write("%s %s %d %r %s %r %s %s %s\n" % (kind, name, df, float(ss), "NA" if ms is None else repr(float(ms)),
+                        float(rsq), "NA" if fv is None else repr(float(fv)), "NA" if p is None else repr(float(p)),
+                        "NA" if z is None else repr(float(z))))
         obs, p = pairwise(y, pops, np.log(cs_file), perms)
         f.write("PAIR coast:inland %r %r %r %r %r %r\n" % (float(obs[0]), float(obs[1]), float(obs[2]), *map(float, p)))
 
