@@ -13,20 +13,21 @@
 
 namespace velmora::app::batch_detail {
 
-// A `call velmorasw ACTION [ARG]` line runs exactly as the bare action.
+// A `call velmorasw ACTION [ARG …]` line runs exactly as the bare action.
 BatchCommand as_action(const BatchCommand& c) {
   if (c.kind != BatchCommand::Kind::Call || c.name != "velmorasw" || c.args.empty() ||
-      c.args.size() > 2 || !c.args[0].is_char())
+      !c.args[0].is_char())
     return c;
   BatchCommand a{BatchCommand::Kind::Action, c.line, c.args[0].to_string(), {}};
-  if (c.args.size() == 2) a.args.push_back(c.args[1]);
+  a.args.assign(c.args.begin() + 1, c.args.end());
   return a;
 }
 
-// The most arguments an action line may give `action`.  The script grammar
-// reads any number; every action of the table takes at most one.
-std::size_t most_action_arguments(std::string_view /*action*/) {
-  return 1;
+// The most arguments an action line may give `action`, as its entry in the
+// action table says.
+std::size_t most_action_arguments(std::string_view action) {
+  const ActionSpec* spec = find_action(action);
+  return spec ? spec->most_arguments : 1;
 }
 
 // Every action and function the script names must exist before any line
@@ -36,10 +37,12 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
   for (const BatchCommand& c : script) {
     if (c.kind == BatchCommand::Kind::Action && find_action(c.name) &&
         c.args.size() > most_action_arguments(c.name)) {
+      const std::size_t most = most_action_arguments(c.name);
       return BatchStop{kBatchMalformed, line_text(c.line) + ": " + c.name + " takes at most " +
-                                            std::to_string(most_action_arguments(c.name)) +
-                                            " argument; the line gives " +
-                                            std::to_string(c.args.size()) + "; nothing was run."};
+                                            std::to_string(most) +
+                                            (most == 1 ? " argument" : " arguments") +
+                                            "; the line gives " + std::to_string(c.args.size()) +
+                                            "; nothing was run."};
     }
     if (c.kind == BatchCommand::Kind::Action && !find_action(c.name)) {
       std::string hint;
@@ -68,8 +71,8 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
       return BatchStop{
           kBatchMalformed,
           line_text(c.line) +
-              ": \"call velmorasw\" takes the name of an action and at most one "
-              "argument, as in \"call velmorasw SetPlotDensity 30\"; nothing was run."};
+              ": \"call velmorasw\" takes the name of an action and its arguments, as in "
+              "\"call velmorasw SetPlotDensity 30\"; nothing was run."};
     }
     if (c.kind == BatchCommand::Kind::Call && !find_by_name(c.name)) {
       return BatchStop{kBatchMalformed, line_text(c.line) + ": there is no function \"" + c.name +

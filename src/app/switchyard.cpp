@@ -94,6 +94,12 @@ const ActionSpec* find_action(std::string_view name) {
   return nullptr;
 }
 
+ValueList action_arguments(const Value& fpass) {
+  if (fpass.is_cell()) return fpass.items();
+  if (fpass.empty()) return {};
+  return {fpass};
+}
+
 namespace {
 
 ActionReport& report() {

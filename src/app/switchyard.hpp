@@ -38,12 +38,19 @@ struct ActionSpec {
   ActionFn run;
   unsigned needs;
   FigureRule figure;
+  /// The most arguments an action line may give it.  Several arguments
+  /// reach the action as one cell row; action_arguments() unpacks it.
+  std::size_t most_arguments = 1;
 };
 
 /// The actions in dispatch order: the 39 of the main window, then Velmora's
 /// own additions.
 const std::vector<ActionSpec>& action_table();
 const ActionSpec* find_action(std::string_view name);
+
+/// The arguments an action was given, one value each: none for an empty
+/// `fpass`, the items of a cell row (several arguments), else `fpass` alone.
+ValueList action_arguments(const Value& fpass);
 
 enum class Outcome { Done, FellThrough, Refused, Failed };
 

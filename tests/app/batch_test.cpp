@@ -258,14 +258,18 @@ TEST_F(BatchAnswers, CallVelmoraswRunsAsTheBareAction) {
             "batch line 2: SetPlotDensity takes at most 1 argument; the line gives 2; "
             "nothing was run.\n");
   // No action name at all is a script error too, found before anything runs.
-  for (const char* call : {"call velmorasw 5", "call velmorasw", "call0 velmorasw [1 2]",
-                           "call velmorasw ShowMean 1 2"}) {
+  cap_.clear();
+  EXPECT_EQ(run_script("call velmorasw ShowMean 1 2\n"), kBatchMalformed);
+  EXPECT_EQ(errors(),
+            "batch line 1: ShowMean takes at most 1 argument; the line gives 2; "
+            "nothing was run.\n");
+  for (const char* call : {"call velmorasw 5", "call velmorasw", "call0 velmorasw [1 2]"}) {
     cap_.clear();
     EXPECT_EQ(run_script("SetPlotDensity 30\n" + std::string(call) + "\n"), kBatchMalformed)
         << call;
     EXPECT_EQ(errors(),
-              "batch line 2: \"call velmorasw\" takes the name of an action and at most one "
-              "argument, as in \"call velmorasw SetPlotDensity 30\"; nothing was run.\n")
+              "batch line 2: \"call velmorasw\" takes the name of an action and its arguments, "
+              "as in \"call velmorasw SetPlotDensity 30\"; nothing was run.\n")
         << call;
     EXPECT_EQ(cap_.text().find("Fell through"), std::string::npos);
   }
