@@ -187,15 +187,31 @@ WireframeReport Session::set_wireframe(const WireframeParams& params) {
   });
 }
 
+namespace {
+
+// The specimen table's columns of numbers, offered as X after the labels.
+std::vector<const io::SpecimenColumn*> table_covariates(
+    const std::shared_ptr<const io::SpecimenTable>& table) {
+  std::vector<const io::SpecimenColumn*> out;
+  if (table)
+    for (const io::SpecimenColumn& c : table->columns)
+      if (c.numeric) out.push_back(&c);
+  return out;
+}
+
+}  // namespace
+
 std::vector<std::string> Session::label_names() const {
   const Sample& s = sample();
-  if (s.labels.empty()) {
-    refuse(
-        "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
-        "[labels] and [labelvalues] sections.");
-  }
   std::vector<std::string> names;
   for (const io::SpecimenLabel& l : s.labels) names.push_back(l.name);
+  // Then the specimen table's columns of numbers.
+  for (const io::SpecimenColumn* c : table_covariates(specimen_table())) names.push_back(c->name);
+  if (names.empty()) {
+    refuse(
+        "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
+        "[labels] and [labelvalues] sections, a specimen table in its columns of numbers.");
+  }
   return names;
 }
 
@@ -214,6 +230,16 @@ SetXReport Session::set_x(SetXParams params) {
       refuse(not_whole_number_text("label", std::to_string(params.label + 1), 1,
                                    static_cast<long long>(count)));
     }
+    if (params.label >= s.labels.size()) {
+      // A column of numbers of the specimen table.
+      const io::SpecimenColumn& c =
+          *table_covariates(specimen_table())[params.label - s.labels.size()];
+      params.values = c.values;
+      params.name = c.name;
+      params.source_text = "column \"" + c.name + "\" of " + specimen_table()->file_name;
+    }
+  }
+  if (params.source == XSource::Label && params.label < s.labels.size()) {
     const io::SpecimenLabel& label = s.labels[params.label];
     if (!label.numeric()) {
       refuse("The label \"" + label.name + "\" is not a number for every specimen (" +

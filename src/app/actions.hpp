@@ -36,6 +36,19 @@ void save_warp(const Value&);
 void save_ref(const Value&);
 void save_vector(const Value&);
 
+// Groups and linear models.
+void load_specimen_table(const Value&);
+void set_model(const Value&);
+void set_factor(const Value&);
+void set_ss_type(const Value&);
+void procrustes_anova(const Value&);
+void pairwise_groups(const Value&);
+void save_residuals(const Value&);
+void canonical_variates(const Value&);
+void show_group_difference(const Value&);
+void set_group_outline(const Value&);
+void show_group_means(const Value&);
+
 // Display settings.
 void line_thickness_up(const Value&);
 void line_thickness_down(const Value&);

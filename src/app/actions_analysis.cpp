@@ -12,6 +12,7 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
+#include "app/group_plots.hpp"
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
@@ -373,7 +374,9 @@ void show_pca(const Value&) {
   const Eigen::VectorXd pc1 = pca.scores.col(0), pc2 = pca.scores.col(1);
   const std::shared_ptr<const analysis::XVariable> xv = model().x();
   const Eigen::VectorXd* x = xv ? &xv->values : nullptr;
-  if (x && x->size() == pc1.size() && x->maxCoeff() > x->minCoeff()) {
+  if (plot_by_groups(ax, pc1, pc2)) {
+    x = nullptr;  // coloured by the chosen factor's groups
+  } else if (x && x->size() == pc1.size() && x->maxCoeff() > x->minCoeff()) {
     // Eight colour classes from blue (smallest X) to red (largest).
     constexpr int kClasses = 8;
     const double lo = x->minCoeff(), hi = x->maxCoeff();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/session.hpp"
+#include "app/group_choice.hpp"
 #include "app/input_table.hpp"
 #include "app/results_log.hpp"
 #include "platform/graphics/backend.hpp"
@@ -86,6 +87,7 @@ struct AppState {
   analysis::Session session;
   bool full_precision = false;  ///< result files in shortest round-trip form
   DisplaySettings display;
+  GroupChoice groups;                      ///< the model, the factor and the sums of squares
   Inputs inputs;                           ///< the main window's input controls
   View3d view3d;                           ///< the 3-D window's view and size
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure

@@ -27,9 +27,14 @@ void set_string(std::string_view tag, Value v) {
 
 std::string settings_words(const AppState& s) {
   const analysis::Session& a = s.session;
-  return std::string(a.scale() == analysis::Scale::Log ? "regress on ln X" : "regress on X") +
-         ", " + (a.method() == analysis::Method::Optimal ? "optimal" : "classic") +
-         " superimposition";
+  std::string words =
+      std::string(a.scale() == analysis::Scale::Log ? "regress on ln X" : "regress on X") + ", " +
+      (a.method() == analysis::Method::Optimal ? "optimal" : "classic") + " superimposition";
+  // The specimen table and the model every report was made with.
+  if (const auto table = a.specimen_table()) words += ", specimen table " + table->file_name;
+  if (!s.groups.formula.empty()) words += ", model " + s.groups.formula;
+  if (!s.groups.factor.empty()) words += ", groups by " + s.groups.factor;
+  return words;
 }
 
 std::string count_of(std::size_t n, const char* one, const char* many) {

@@ -84,6 +84,17 @@ const std::vector<ActionSpec>& action_table() {
       {"About", a::about, N, FR::AsIs},
       {"UserGuide", a::user_guide, N, FR::AsIs},
       {"UseLabelAsX", a::use_label_as_x, S, FR::AsIs},
+      {"LoadSpecimenTable", a::load_specimen_table, S, FR::AsIs},
+      {"SetModel", a::set_model, S, FR::AsIs},
+      {"SetFactor", a::set_factor, S, FR::AsIs},
+      {"SetSSType", a::set_ss_type, N, FR::AsIs},
+      {"ProcrustesANOVA", a::procrustes_anova, S, FR::AsIs},
+      {"PairwiseGroups", a::pairwise_groups, S, FR::AsIs},
+      {"SaveResiduals", a::save_residuals, S, FR::AsIs},
+      {"CVA", a::canonical_variates, S, FR::AsIs},
+      {"ShowGroupDifference", a::show_group_difference, S | F, FR::Start3D, 2},
+      {"SetGroupOutline", a::set_group_outline, N, FR::AsIs},
+      {"ShowGroupMeans", a::show_group_means, S | F, FR::Start3D},
   };
   return table;
 }

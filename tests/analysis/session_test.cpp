@@ -177,7 +177,7 @@ TEST(Session, RefusesWithItsTextsAndChangesNothing) {
             "(Use CS).");
   EXPECT_EQ(refusal([&] { s.label_names(); }),
             "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
-            "[labels] and [labelvalues] sections.");
+            "[labels] and [labelvalues] sections, a specimen table in its columns of numbers.");
   EXPECT_EQ(refusal([&] { s.set_x(file_x(Eigen::VectorXd::Ones(5))); }),
             "There was a mismatch in the number of specimens and the number of independent "
             "variable values.  Recheck the files and reload");

@@ -431,7 +431,7 @@ TEST_F(AppTest, ALabelOfTheFileBecomesXAsLoadXListWouldMakeIt) {
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message,
             "The loaded sample has no labels to use as X: a Morphologika file gives them in its "
-            "[labels] and [labelvalues] sections.");
+            "[labels] and [labelvalues] sections, a specimen table in its columns of numbers.");
   run("ClearData");
   EXPECT_EQ(run("UseLabelAsX").message, "Load a landmark file first (Load Landmarks).");
 }

@@ -1,0 +1,517 @@
+// Groups and linear models in the window and in batch: the specimen table,
+// the model, the factor and the sums of squares chosen, the Procrustes
+// ANOVA, pairwise group comparisons, size-corrected shapes, canonical
+// variates and the change from one group's mean shape to another's.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+
+#include "app/actions.hpp"
+#include "app/app_state.hpp"
+#include "app/display_style.hpp"
+#include "app/group_plots.hpp"
+#include "app/inputs.hpp"
+#include "app/loaders.hpp"
+#include "app/main_window.hpp"
+#include "app/switchyard.hpp"
+#include "core/file_bytes.hpp"
+#include "core/number_text.hpp"
+#include "gui/message_box.hpp"
+#include "io/result_files.hpp"
+#include "platform/render/line_spec.hpp"
+#include "platform/runtime/console.hpp"
+#include "platform/runtime/safe_file.hpp"
+#include "plot/deformation.hpp"
+#include "plot/primitives.hpp"
+#include "stats/model_formula.hpp"
+
+namespace velmora::app::actions {
+
+using gfx::graphics;
+
+namespace {
+
+analysis::Session& model() {
+  return state().session;
+}
+
+Value show_message_window(const std::string& text, const std::string& title) {
+  std::optional<gfx::Handle> box = gui::msgboxd({Value(text), Value(title)});
+  return box ? Value(*box) : Value();
+}
+
+// A report goes to the console (batch output), the results log and its
+// message window.
+void present(const std::string& title, const std::string& text) {
+  log_report(title, text);
+  echo("ans", show_message_window(text, title));
+}
+
+// A number of a report: six significant digits, or with Full-precision
+// result files the shortest text that reads back to the same double.
+std::string cell(double x) {
+  return state().full_precision ? shortest_number(x) : message_number(x);
+}
+
+// Columns of text, each as wide as its widest cell, separated by two blanks.
+std::string aligned(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> width;
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (width.size() <= c) width.push_back(0);
+      width[c] = std::max(width[c], row[c].size());
+    }
+  std::string out;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const std::string pad(width[c] - row[c].size(), ' ');
+      // The first column (names) to the left, numbers to the right.
+      line += (c ? "  " + pad + row[c] : row[c] + pad);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  }
+  return out;
+}
+
+// The one text argument of an action, or nothing when it was given none.
+std::optional<std::string> text_argument(const Value& fpass, const std::string& example) {
+  const ValueList args = action_arguments(fpass);
+  if (args.empty()) return std::nullopt;
+  if (!args[0].is_char() || args[0].to_string().empty())
+    refuse("The action takes text, as in " + example + ".");
+  return args[0].to_string();
+}
+
+std::vector<std::string> factor_names() {
+  std::vector<std::string> names;
+  for (const stats::ModelVariable& v : model().model_variables())
+    if (!v.numeric) names.push_back(v.name);
+  return names;
+}
+
+const std::string& chosen_formula() {
+  const std::string& f = state().groups.formula;
+  if (f.empty())
+    refuse(
+        "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ log(CS) * "
+        "population\").");
+  return f;
+}
+
+// The chosen factor's variable, checked against the sample loaded now.
+stats::ModelVariable chosen_factor() {
+  const std::string& name = state().groups.factor;
+  if (name.empty())
+    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
+  for (stats::ModelVariable& v : model().model_variables())
+    if (!v.numeric && v.name == name) return v;
+  refuse("The sample has no factor \"" + name +
+         "\" now; load its specimen table or choose another.");
+}
+
+// Permutations and seed from the window's boxes.
+template <typename Params>
+Params randomized(Params params) {
+  const Inputs& in = state().inputs;
+  params.permutations = static_cast<int>(in.permutations);
+  params.seed = static_cast<std::uint64_t>(in.seed);
+  return params;
+}
+
+std::string randomization_text(int permutations, std::uint64_t seed) {
+  return std::to_string(permutations) + " permutations, seed " + std::to_string(seed);
+}
+
+// The first covariate term of the chosen model (`log(CS)`), or empty.
+std::string model_covariate() {
+  if (state().groups.formula.empty()) return {};
+  const stats::ModelFormula f = stats::parse_model_formula(state().groups.formula);
+  const std::vector<stats::ModelVariable> variables = model().model_variables();
+  for (const stats::ModelTerm& t : f.terms) {
+    if (t.parts.size() != 1) continue;
+    for (const stats::ModelVariable& v : variables)
+      if (v.name == t.parts[0].variable && v.numeric) return t.parts[0].text();
+  }
+  return {};
+}
+
+}  // namespace
+
+void load_specimen_table(const Value&) {
+  auto pick = pick_file_to_load("*.*");
+  if (!pick) return;
+  const analysis::SpecimenTableReport r = model().load_specimen_table({pick->path()});
+  std::string text = std::to_string(r.factors) + (r.factors == 1 ? " factor, " : " factors, ") +
+                     std::to_string(r.covariates) +
+                     (r.covariates == 1 ? " covariate" : " covariates") + " for " +
+                     std::to_string(model().sample().specimens()) + " specimens:";
+  for (const std::string& line : r.lines) text += "\n  " + line;
+  // The data panel: the sample, then each factor with its levels and counts.
+  const analysis::Sample& sample = model().sample();
+  std::string groups;
+  for (const stats::ModelVariable& v : model().model_variables()) {
+    if (v.numeric) continue;
+    std::map<std::string, int> counts;
+    for (const std::string& l : v.levels) ++counts[l];
+    groups += (groups.empty() ? "" : "; ") + v.name + ":";
+    for (const auto& [level, count] : counts) groups += " " + level + " " + std::to_string(count);
+  }
+  graphics().set(control("FileBox"), "String",
+                 "File: " + sample.file_name + "\n" + std::to_string(sample.specimens()) +
+                     " specimens, " + std::to_string(sample.landmarks()) + " landmarks\n" +
+                     (groups.empty() ? "No factor" : groups));
+  const std::string title = "Specimen table " + shown_name(r.file_name);
+  console().write(title + "\n" + text + "\n");
+  log_report(title, text);
+  show_status("Loaded specimen table " + shown_name(r.file_name) + ": " +
+              std::to_string(r.factors) + " factors, " + std::to_string(r.covariates) +
+              " covariates");
+}
+
+void set_model(const Value& fpass) {
+  std::optional<std::string> formula =
+      text_argument(fpass, "SetModel \"shape ~ log(CS) * population\"");
+  if (!formula) {
+    // The window offers the usual models of the factors the sample has.
+    std::vector<std::string> offered;
+    for (const std::string& f : factor_names()) {
+      // A name of other characters than letters, digits, `_` and `.` in backquotes.
+      const bool plain = std::all_of(f.begin(), f.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+      });
+      const std::string name = plain ? f : "`" + f + "`";
+      offered.push_back("shape ~ log(CS) * " + name);
+      offered.push_back("shape ~ log(CS) + " + name);
+      offered.push_back("shape ~ " + name);
+    }
+    offered.push_back("shape ~ log(CS)");
+    if (model().x()) offered.push_back("shape ~ X");
+    const auto chosen =
+        graphics().list_dialog("Set Model", "Which model does the Procrustes ANOVA fit?", offered);
+    if (!chosen) return;
+    formula = offered[*chosen];
+  }
+  // Names and degenerate terms are checked now, against the sample loaded.
+  const stats::ModelFormula f = stats::parse_model_formula(*formula);
+  const stats::ModelDesign d =
+      stats::model_design(f, model().model_variables(), model().sample().specimens());
+  state().groups.formula = f.text;
+  std::string terms;
+  for (const std::string& t : d.term_labels) terms += (terms.empty() ? "" : " + ") + t;
+  console().line("Model: shape ~ " + terms);
+  show_status("Model: shape ~ " + terms);
+}
+
+void set_factor(const Value& fpass) {
+  const std::vector<std::string> names = factor_names();
+  std::optional<std::string> name = text_argument(fpass, "SetFactor population");
+  if (!name) {
+    if (names.empty())
+      refuse("The sample has no factor: load a specimen table with a column of text first.");
+    const auto chosen =
+        graphics().list_dialog("Set Factor", "Which factor makes the groups?", names);
+    if (!chosen) return;
+    name = names[*chosen];
+  }
+  if (std::find(names.begin(), names.end(), *name) == names.end()) {
+    std::string listed;
+    for (const std::string& n : names) listed += (listed.empty() ? "" : ", ") + n;
+    refuse("The sample has no factor \"" + *name + "\"" +
+           (names.empty() ? std::string("; load a specimen table with a column of text first.")
+                          : "; its factors are " + listed + "."));
+  }
+  state().groups.factor = *name;
+  console().line("Factor: " + *name);
+  show_status("Groups by " + *name);
+}
+
+void set_ss_type(const Value& fpass) {
+  const std::optional<std::string> word = text_argument(fpass, "SetSSType II");
+  if (!word || (*word != "I" && *word != "II"))
+    refuse(
+        "The sums of squares are I (sequential) or II (each term after the terms that do not "
+        "contain it), as in SetSSType II.");
+  state().groups.sums =
+      *word == "I" ? stats::SumsOfSquares::Sequential : stats::SumsOfSquares::Marginal;
+  auto& g = graphics();
+  for (const auto& [tag, on] : {std::pair{"SSTypeI", *word == "I"}, {"SSTypeII", *word == "II"}})
+    if (gfx::Handle h = control(tag); g.valid(h)) g.set(h, "Checked", on ? "on" : "off");
+  console().line(std::string("Sums of squares: type ") + *word);
+}
+
+void procrustes_anova(const Value&) {
+  const GroupChoice& c = state().groups;
+  analysis::AnovaParams params = randomized(analysis::AnovaParams{});
+  params.formula = chosen_formula();
+  params.type = c.sums;
+  const analysis::AnovaReport r = model().procrustes_anova(params);
+  const bool sequential = c.sums == stats::SumsOfSquares::Sequential;
+  std::string text =
+      "Model: " + r.formula + "\n" + (sequential ? "Sequential (type I)" : "Type II") +
+      " sums of squares, " + randomization_text(params.permutations, params.seed) +
+      " (randomized residuals)\n" + stats::anova_table_text(r.anova, state().full_precision);
+  if (!r.verdict.empty()) text += (text.back() == '\n' ? "" : "\n") + r.verdict;
+  if (!r.fit_note.empty()) text += "\n" + r.fit_note;
+  present("Procrustes ANOVA", text);
+}
+
+void pairwise_groups(const Value&) {
+  analysis::PairwiseParams params = randomized(analysis::PairwiseParams{});
+  params.factor = chosen_factor().name;
+  params.covariate = model_covariate();
+  const analysis::PairwiseReport r = model().pairwise_groups(params);
+  std::vector<std::vector<std::string>> rows;
+  if (r.slopes)
+    rows.push_back(
+        {"GROUPS", "distance", "Pr(>d)", "angle", "Pr(>angle)", "length", "Pr(>length)"});
+  else
+    rows.push_back({"GROUPS", "distance", "Pr(>d)"});
+  for (const analysis::GroupPair& p : r.pairs) {
+    std::vector<std::string> row = {p.first + ":" + p.second, cell(p.distance), cell(p.distance_p)};
+    if (r.slopes) {
+      row.insert(row.end(),
+                 {cell(p.angle), cell(p.angle_p), cell(p.length_difference), cell(p.length_p)});
+    }
+    rows.push_back(std::move(row));
+  }
+  std::string text =
+      "Groups: " + params.factor +
+      (r.slopes ? ", covariate " + params.covariate +
+                      " (least-squares means at its mean; angles in degrees between slope "
+                      "vectors; differences of their lengths)"
+                : " (Procrustes distances between group means)") +
+      "\n" + randomization_text(params.permutations, params.seed) + " (randomized residuals)\n" +
+      aligned(rows);
+  text.pop_back();
+  if (!r.fit_note.empty()) text += "\n" + r.fit_note;
+  present("Pairwise group comparisons", text);
+}
+
+void save_residuals(const Value&) {
+  const std::string formula = chosen_formula();
+  const analysis::SizeCorrectionReport r = model().size_corrected_shapes({formula});
+  const analysis::Sample& sample = model().sample();
+  // The layout of a landmark file (x1 y1 z1 … centroid size), so that Load
+  // Landmarks reads the shapes back, for a PCA of them.
+  Eigen::MatrixXd rows(r.shapes.rows(), r.shapes.cols() + 1);
+  rows << r.shapes, sample.centroid_sizes();
+  const io::NumberFormat format =
+      state().full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+  const std::string text = io::format_g_lines(rows, format);
+  auto pick = pick_file_to_save("*.*", "File Name for Size-Corrected Shapes");
+  if (!pick) return;
+  try {
+    write_file_safely(pick->path(), text);
+  } catch (const std::exception& e) {
+    refuse(e.what(), "File not saved");
+  }
+  const std::string what = "Saved size-corrected shapes: " + pick->path() + " (" +
+                           std::to_string(rows.rows()) + " × " + std::to_string(rows.cols()) +
+                           ": the residuals of " + r.formula +
+                           " added to the consensus, then centroid size)";
+  console().line(what);
+  show_status(what);
+}
+
+void canonical_variates(const Value&) {
+  const stats::ModelVariable factor = chosen_factor();
+  analysis::CvaParams params = randomized(analysis::CvaParams{});
+  params.factor = factor.name;
+  const analysis::CvaReport r = model().canonical_variates(params);
+  const stats::CanonicalVariates& cva = r.cva;
+  const auto g = static_cast<Eigen::Index>(cva.levels.size());
+  std::string text = "Groups: " + factor.name + ", on " + r.components_text + "\n";
+  text += "Eigenvalues:";
+  for (Eigen::Index i = 0; i < cva.eigenvalues.size(); ++i) text += " " + cell(cva.eigenvalues(i));
+  text +=
+      "\n" + randomization_text(params.permutations, params.seed) + " (group labels permuted)\n";
+  std::vector<std::vector<std::string>> rows = {
+      {"GROUPS", "Mahalanobis", "Pr(>D)", "Procrustes", "Pr(>d)"}};
+  for (Eigen::Index i = 0; i < g; ++i)
+    for (Eigen::Index j = i + 1; j < g; ++j)
+      rows.push_back(
+          {cva.levels[static_cast<std::size_t>(i)] + ":" + cva.levels[static_cast<std::size_t>(j)],
+           cell(cva.mahalanobis(i, j)), cell(cva.mahalanobis_p(i, j)), cell(cva.procrustes(i, j)),
+           cell(cva.procrustes_p(i, j))});
+  text += aligned(rows);
+  text += "Leave-one-out classification (rows: group, columns: assigned):\n";
+  std::vector<std::vector<std::string>> table = {{""}};
+  for (const std::string& l : cva.levels) table[0].push_back(l);
+  for (Eigen::Index i = 0; i < g; ++i) {
+    table.push_back({cva.levels[static_cast<std::size_t>(i)]});
+    for (Eigen::Index j = 0; j < g; ++j)
+      table.back().push_back(std::to_string(cva.classification(i, j)));
+  }
+  text += aligned(table);
+  const Eigen::Index right = cva.classification.diagonal().sum();
+  text += std::to_string(right) + " of " + std::to_string(cva.classification.sum()) +
+          " specimens assigned to their own group";
+  if (!r.fit_note.empty()) text += "\n" + r.fit_note;
+
+  // CV1 against CV2 (or against the group's number with one canonical
+  // variate) in the main window's plot, a colour a group.
+  auto& gr = graphics();
+  const gfx::Handle ax = control("axes1");
+  gr.clear_axes(ax);
+  const bool two = cva.scores.cols() >= 2;
+  Eigen::VectorXd y(cva.scores.rows());
+  for (Eigen::Index i = 0; i < y.size(); ++i) {
+    const auto at =
+        std::find(cva.levels.begin(), cva.levels.end(), factor.levels[static_cast<std::size_t>(i)]);
+    y(i) = two ? cva.scores(i, 1) : static_cast<double>(at - cva.levels.begin() + 1);
+  }
+  plot_by_groups(ax, cva.scores.col(0), y);
+  if (!two) {
+    // Room above and below the rows of groups: an invisible line spans it,
+    // so that the limits stay automatic for the next plot.
+    gr.hold(ax, true);
+    const gfx::Handle span = gr.plot(ax, {cva.scores(0, 0), cva.scores(0, 0)},
+                                     {0.5, static_cast<double>(g) + 0.5}, {}, "", false);
+    gr.set(span, "LineStyle", "none");
+    gr.set(span, "Marker", "none");
+    gr.hold(ax, false);
+  }
+  gr.set(gr.get(ax, "XLabel")(0), "String", "CV1");
+  gr.set(gr.get(ax, "YLabel")(0), "String", two ? "CV2" : factor.name);
+  present("Canonical variates", text);
+}
+
+void show_group_difference(const Value& fpass) {
+  const ValueList args = action_arguments(fpass);
+  const stats::ModelVariable factor = chosen_factor();
+  const std::vector<std::string> levels = stats::factor_levels(factor.levels);
+  std::string listed;
+  for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + l;
+  std::vector<std::string> pair;
+  if (args.empty()) {
+    // The window asks for the two groups in turn.
+    for (const char* prompt : {"From the mean shape of which group?", "To which group's mean?"}) {
+      const auto chosen = graphics().list_dialog("Show Group Difference", prompt, levels);
+      if (!chosen) return;
+      pair.push_back(levels[*chosen]);
+    }
+  } else {
+    for (const Value& a : args) pair.push_back(a.is_char() ? a.to_string() : "");
+  }
+  if (pair.size() != 2)
+    refuse("Show Group Difference takes two groups of " + factor.name + " (" + listed + ").");
+  for (const std::string& p : pair)
+    if (std::find(levels.begin(), levels.end(), p) == levels.end())
+      refuse("\"" + p + "\" is not a group of " + factor.name + " (" + listed + ").");
+  const auto fit = model().superimposition();
+  const Eigen::MatrixXd& tangent = *fit->tangent();
+  const shape::Config& consensus = fit->reference();
+  const Eigen::Index k = consensus.rows();
+  // Each group's mean tangent coordinates (stacked: all x, all y, all z).
+  auto group_mean = [&](const std::string& level) {
+    Eigen::RowVectorXd sum = Eigen::RowVectorXd::Zero(tangent.cols());
+    double count = 0;
+    for (Eigen::Index i = 0; i < tangent.rows(); ++i)
+      if (factor.levels[static_cast<std::size_t>(i)] == level) sum += tangent.row(i), ++count;
+    return Eigen::RowVectorXd(sum / count);
+  };
+  const Eigen::RowVectorXd from = group_mean(pair[0]), to = group_mean(pair[1]);
+  const double factor_times = state().inputs.exaggeration;
+  shape::Config reference = consensus, target = consensus;
+  for (Eigen::Index d = 0; d < 3; ++d)
+    for (Eigen::Index l = 0; l < k; ++l) {
+      reference(l, d) += from(d * k + l);
+      target(l, d) += from(d * k + l) + factor_times * (to(d * k + l) - from(d * k + l));
+    }
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  const std::string name = pair[0] + " to " + pair[1] + ", ×" + format_number(factor_times);
+  const Value wires = wires_value();
+  const Value ref = Value::matrix(reference), tgt = Value::matrix(target);
+  const AppState& s = state();
+  plot::DeformationLines lines =
+      plot::plot_deformation(ref, tgt, s.display.reference_symbol, s.display.target_symbol,
+                             display_code(s.inputs), wires, wires, "r");
+  assign_role(lines.reference, role::kMean, "Mean shape of " + pair[0]);
+  assign_role(lines.reference_wires, role::kReferenceWire, "");
+  assign_role(lines.target, role::kTarget, "Target: " + name);
+  assign_role(lines.target_wires, role::kTargetWire, "");
+  assign_role(lines.vectors, role::kVector, "Displacement: " + name);
+  if (!lines.vectors.empty()) {
+    const Eigen::RowVector3d extent =
+        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
+    assign_role({plot::arrowheads3d(ref, tgt, "b-", 0.05 * extent.maxCoeff())}, role::kArrowHead,
+                "");
+  }
+  style_figure3d();
+  show_status("Group difference: " + name);
+}
+
+}  // namespace velmora::app::actions
+
+namespace velmora::app::actions {
+
+void set_group_outline(const Value& fpass) {
+  const std::optional<std::string> word = text_argument(fpass, "SetGroupOutline ellipses");
+  GroupOutline& outline = state().groups.outline;
+  if (word == "none")
+    outline = GroupOutline::None;
+  else if (word == "ellipses")
+    outline = GroupOutline::Ellipses;
+  else if (word == "hulls")
+    outline = GroupOutline::Hulls;
+  else
+    refuse(
+        "Groups are outlined by none, ellipses (95 % confidence of each mean) or hulls, as in "
+        "SetGroupOutline ellipses.");
+  auto& g = graphics();
+  for (const auto& [tag, on] : {std::pair{"OutlineNone", outline == GroupOutline::None},
+                                {"OutlineEllipses", outline == GroupOutline::Ellipses},
+                                {"OutlineHulls", outline == GroupOutline::Hulls}})
+    if (gfx::Handle h = control(tag); g.valid(h)) g.set(h, "Checked", on ? "on" : "off");
+}
+
+void show_group_means(const Value&) {
+  const stats::ModelVariable factor = chosen_factor();
+  const std::vector<std::string> levels = stats::factor_levels(factor.levels);
+  const auto fit = model().superimposition();
+  const Eigen::MatrixXd& tangent = *fit->tangent();
+  const shape::Config& consensus = fit->reference();
+  const Eigen::Index k = consensus.rows();
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  const gfx::Handle ax = g.current_axes();
+  g.hold(ax, true);
+  for (std::size_t c = 0; c < levels.size(); ++c) {
+    shape::Config mean = consensus;
+    Eigen::RowVectorXd sum = Eigen::RowVectorXd::Zero(tangent.cols());
+    double count = 0;
+    for (Eigen::Index i = 0; i < tangent.rows(); ++i)
+      if (factor.levels[static_cast<std::size_t>(i)] == levels[c]) sum += tangent.row(i), ++count;
+    for (Eigen::Index d = 0; d < 3; ++d)
+      for (Eigen::Index l = 0; l < k; ++l) mean(l, d) += sum(d * k + l) / count;
+    const render::Rgb rgb = group_colour(c);
+    const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
+    // Coloured by group, with no role: the display settings leave them as
+    // they are.
+    const std::vector<gfx::Handle> points = plot::showshape3D(Value::matrix(mean), "o");
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      g.set(points[i], "Color", colour);
+      g.set(points[i], "MarkerFaceColor", colour);
+      g.set(points[i], "MarkerSize", 7.0);
+      g.set(points[i], "DisplayName",
+            i ? std::string() : "Mean of " + levels[c] + " (" + std::to_string(int(count)) + ")");
+    }
+    if (model().wires())
+      for (gfx::Handle h : plot::wire3d(Value::matrix(mean), wires_value(), "-")) {
+        g.set(h, "Color", colour);
+        g.set(h, "DisplayName", std::string());
+      }
+  }
+  g.hold(ax, false);
+  style_figure3d();
+  show_status("Mean shapes of the groups of " + factor.name);
+}
+
+}  // namespace velmora::app::actions

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "stats/procrustes_anova.hpp"
+
+namespace velmora::app {
+
+/// What the scatter plots draw around each group when they are coloured by
+/// a factor.
+enum class GroupOutline { None, Ellipses, Hulls };
+
+/// What the Groups menu chose: the model of the Procrustes ANOVA, the factor
+/// the group analyses and displays use, and the sums of squares.  Kept over
+/// a new sample: a choice that no longer fits is refused when it is used.
+struct GroupChoice {
+  std::string formula;  ///< `shape ~ log(CS) * population`; empty: none set
+  std::string factor;   ///< empty: none chosen
+  stats::SumsOfSquares sums = stats::SumsOfSquares::Sequential;
+  /// Around each group: the 95 % confidence ellipse of its mean, or its
+  /// convex hull.
+  GroupOutline outline = GroupOutline::None;
+};
+
+}  // namespace velmora::app

@@ -1,0 +1,128 @@
+// Scatter plots coloured by the chosen factor, with a legend and the
+// groups' outlines.
+#include "app/group_plots.hpp"
+
+#include <Eigen/Eigenvalues>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "app/app_state.hpp"
+#include "stats/model_formula.hpp"
+
+namespace velmora::app {
+
+namespace {
+
+// The 0.95 quantile of the chi-squared distribution with two degrees of
+// freedom, −2 ln 0.05: the ellipse that holds a bivariate normal's mean
+// with 95 % confidence.
+const double kChiSquared95 = -2 * std::log(0.05);
+
+using Points = std::vector<std::pair<double, double>>;
+
+// The 95 % confidence ellipse of the mean of `p` (covariance of the mean:
+// the sample covariance over the count), as a closed line of 73 points.
+Points mean_ellipse(const Points& p) {
+  const double n = static_cast<double>(p.size());
+  double mx = 0, my = 0;
+  for (const auto& [x, y] : p) mx += x / n, my += y / n;
+  double sxx = 0, sxy = 0, syy = 0;
+  for (const auto& [x, y] : p)
+    sxx += (x - mx) * (x - mx), sxy += (x - mx) * (y - my), syy += (y - my) * (y - my);
+  Eigen::Matrix2d c;
+  c << sxx, sxy, sxy, syy;
+  c /= (n - 1) * n;
+  // c = L·Lᵀ (with a zero-variance axis the ellipse flattens to a segment).
+  Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d> eig(c);
+  const Eigen::Vector2d radii =
+      eig.eigenvalues().cwiseMax(0).cwiseSqrt() * std::sqrt(kChiSquared95);
+  Points out;
+  for (int i = 0; i <= 72; ++i) {
+    const double t = 2 * std::numbers::pi * i / 72;
+    const Eigen::Vector2d q =
+        eig.eigenvectors() * Eigen::Vector2d(radii(0) * std::cos(t), radii(1) * std::sin(t));
+    out.emplace_back(mx + q(0), my + q(1));
+  }
+  return out;
+}
+
+double cross(const std::pair<double, double>& o, const std::pair<double, double>& a,
+             const std::pair<double, double>& b) {
+  return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+}
+
+// The convex hull of `p` as a closed line (Andrew's monotone chain).
+Points convex_hull(Points p) {
+  std::sort(p.begin(), p.end());
+  p.erase(std::unique(p.begin(), p.end()), p.end());
+  if (p.size() < 3) return p;
+  Points hull(2 * p.size());
+  std::size_t k = 0;
+  for (const auto& q : p) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], q) <= 0) --k;
+    hull[k++] = q;
+  }
+  for (std::size_t i = p.size() - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && cross(hull[k - 2], hull[k - 1], p[i]) <= 0) --k;
+    hull[k++] = p[i];
+  }
+  hull.resize(k);  // the last point is the first again: closed
+  return hull;
+}
+
+}  // namespace
+
+render::Rgb group_colour(std::size_t g) {
+  static const render::Rgb kColours[] = {
+      {0.902, 0.624, 0.0}, {0.337, 0.706, 0.914}, {0.0, 0.620, 0.451},   {0.941, 0.894, 0.259},
+      {0.0, 0.447, 0.698}, {0.835, 0.369, 0.0},   {0.800, 0.475, 0.655}, {0.0, 0.0, 0.0}};
+  return kColours[g % std::size(kColours)];
+}
+
+bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::VectorXd& y) {
+  const GroupChoice& choice = state().groups;
+  if (choice.factor.empty()) return false;
+  const std::vector<std::string>* values = nullptr;
+  const std::vector<stats::ModelVariable> variables = state().session.model_variables();
+  for (const stats::ModelVariable& v : variables)
+    if (!v.numeric && v.name == choice.factor) values = &v.levels;
+  if (!values || values->size() != static_cast<std::size_t>(x.size())) return false;
+  auto& g = gfx::graphics();
+  const std::vector<std::string> levels = stats::factor_levels(*values);
+  // The legend sits a little above each group's mean, clear of its symbols.
+  const double lift =
+      0.04 * (y.size() && y.maxCoeff() > y.minCoeff() ? y.maxCoeff() - y.minCoeff() : 5.0);
+  g.hold(ax, true);
+  for (std::size_t k = 0; k < levels.size(); ++k) {
+    Points p;
+    for (Eigen::Index i = 0; i < x.size(); ++i)
+      if ((*values)[static_cast<std::size_t>(i)] == levels[k]) p.emplace_back(x(i), y(i));
+    std::vector<double> xs, ys;
+    for (const auto& [a, b] : p) xs.push_back(a), ys.push_back(b);
+    const render::Rgb rgb = group_colour(k);
+    const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
+    const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
+    g.set(line, "Color", colour);
+    g.set(line, "MarkerFaceColor", colour);
+    double mx = 0, my = 0;
+    for (const auto& [a, b] : p) mx += a / p.size(), my += b / p.size();
+    if (choice.outline != GroupOutline::None && p.size() >= 2) {
+      const Points o = choice.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
+      std::vector<double> ox, oy;
+      for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
+      g.set(g.plot(ax, ox, oy, {}, "-", false), "Color", colour);
+    }
+    // The legend: the group's name and count beside its mean, in its colour.
+    const gfx::Handle label =
+        g.text(ax, mx, my + lift, 0, Value(levels[k] + " (" + std::to_string(p.size()) + ")"));
+    g.set(label, "Color", colour);
+    g.set(label, "FontWeight", "bold");
+  }
+  g.hold(ax, false);
+  return true;
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <Eigen/Core>
+#include <cstddef>
+
+#include "platform/graphics/graphics.hpp"
+#include "platform/render/line_spec.hpp"
+
+namespace velmora::app {
+
+/// The colour of group `g`: Okabe and Ito's eight colours in turn, told
+/// apart with every common colour blindness.
+render::Rgb group_colour(std::size_t g);
+
+/// Plots `y` against `x` in `ax`, one colour a group of the chosen factor,
+/// each group's name beside its mean as the legend, and the chosen outline
+/// (the 95 % confidence ellipse of each group's mean, or its convex hull).
+/// False, drawing nothing, when no factor is chosen or the sample loaded
+/// now has no such factor.
+bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::VectorXd& y);
+
+}  // namespace velmora::app

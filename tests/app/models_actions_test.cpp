@@ -1,0 +1,152 @@
+// Groups and linear models through batch: the README's worked example as
+// the program prints it, the refusals' texts, the recorder, and the
+// size-corrected shapes read back as a landmark file.
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/batch.hpp"
+#include "app_fixture.hpp"
+
+namespace velmora::app {
+namespace {
+
+std::string read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class GroupActions : public AppTest {
+ protected:
+  int run_text(const std::string& text) {
+    std::istringstream in(text);
+    const int status = run_batch(parse_batch(in, std::string(VELMORA_SOURCE_DIR) + "/examples/"));
+    g = &gfx::graphics();
+    hb = gfx::headless_backend();
+    return status;
+  }
+  // The example's first lines: the sample, its table, the model and factor.
+  std::string start() const {
+    return "open populations.txt\nLoadData\nopen populations.csv\nLoadSpecimenTable\n"
+           "SetModel \"shape ~ log(CS) * population\"\nSetFactor population\n";
+  }
+  // The log's entries as text, without their times.
+  static std::vector<std::string> log_reports() {
+    std::vector<std::string> out;
+    for (const LogEntry& e : state().log.entries())
+      out.push_back(e.title + "\n" + e.settings + "\n" + e.text);
+    return out;
+  }
+};
+
+// The README's worked example is what the example script prints, line for
+// line, and the script runs end to end.
+TEST_F(GroupActions, ExampleScriptPrintsTheReadmeTable) {
+  const std::string readme = read_bytes(std::string(VELMORA_SOURCE_DIR) + "/README.md");
+  const std::size_t at = readme.find("    TERM                Df");
+  ASSERT_NE(at, std::string::npos);
+  std::string table;
+  for (std::istringstream in(readme.substr(at)); table.size() < 4000;) {
+    std::string line;
+    if (!std::getline(in, line) || line.rfind("    ", 0) != 0) break;
+    table += line.substr(4) + "\n";
+  }
+  ConsoleCapture cap;
+  const int status = run_batch_file(std::string(VELMORA_SOURCE_DIR) + "/examples/groups.velmora");
+  EXPECT_EQ(status, kBatchOk) << cap.text() << cap.errors();
+  g = &gfx::graphics();
+  EXPECT_NE(cap.text().find(table), std::string::npos) << cap.text();
+  // Every report is in the log, with the table and the model it used.
+  const std::vector<std::string> reports = log_reports();
+  // The table, the ANOVA, the pairs, the canonical variates and the PCA.
+  ASSERT_EQ(reports.size(), 5u);
+  for (const std::string& r : reports) {
+    EXPECT_NE(r.find("specimen table populations.csv"), std::string::npos) << r;
+  }
+  EXPECT_NE(reports[1].find("model shape ~ log(CS) * population, groups by population"),
+            std::string::npos)
+      << reports[1];
+  EXPECT_NE(reports[3].find("29 principal components"), std::string::npos) << reports[3];
+  EXPECT_NE(reports[2].find("coast:inland"), std::string::npos) << reports[2];
+  // The PCA scatter: a colour a population (Okabe and Ito's first two), each
+  // with its 95 % confidence ellipse of the mean and its name.
+  std::vector<Value> colours;
+  std::size_t ellipses = 0;
+  for (gfx::Handle h : g->children(g->find_tag("axes1"))) {
+    if (g->type(h) != gfx::Type::Line) continue;
+    if (g->get_text(h, "LineStyle") == "none") colours.push_back(g->get(h, "Color"));
+    ellipses += g->get(h, "XData").numel() == 73;
+  }
+  EXPECT_EQ(colours, (std::vector<Value>{Value::row({0.902, 0.624, 0.0}),
+                                         Value::row({0.337, 0.706, 0.914})}));
+  EXPECT_EQ(ellipses, 2u);
+}
+
+// Each refusal names what to do or the value at fault, and changes nothing.
+TEST_F(GroupActions, RefusalsSayWhy) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"open populations.txt\nLoadData\nProcrustesANOVA\n",
+       "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ log(CS) * "
+       "population\")."},
+      {"open populations.txt\nLoadData\nCVA\n",
+       "No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME)."},
+      {start() + "SetFactor age\n",
+       "The sample has no factor \"age\"; its factors are population."},
+      {start() + "SetSSType III\n",
+       "The sums of squares are I (sequential) or II (each term after the terms that do not "
+       "contain it), as in SetSSType II."},
+      {start() + "SetGroupOutline circles\n",
+       "Groups are outlined by none, ellipses (95 % confidence of each mean) or hulls, as in "
+       "SetGroupOutline ellipses."},
+      {start() + "ShowGroupDifference coast hills\n",
+       "\"hills\" is not a group of population (coast, inland)."},
+      {start() + "SetModel \"shape ~ log(CS) * tribe\"\n",
+       "The model term \"tribe\" names \"tribe\", which is neither a covariate nor a factor of "
+       "the sample (known: CS, population, age)."},
+  };
+  for (const auto& [script, text] : cases) {
+    ConsoleCapture cap;
+    reset_state();
+    EXPECT_EQ(run_text(script), kBatchRefused) << script;
+    EXPECT_EQ(last_message(), text) << script;
+  }
+  // A refused SetModel keeps the model before it.
+  EXPECT_EQ(state().groups.formula, "shape ~ log(CS) * population");
+  ConsoleCapture cap;
+  EXPECT_EQ(run_text(start() + "ShowGroupDifference coast inland coast\n"), kBatchMalformed);
+  EXPECT_EQ(cap.errors(),
+            "batch line 7: ShowGroupDifference takes at most 2 arguments; the line gives 3; "
+            "nothing was run.\n");
+}
+
+// A recorded session replays to the same reports, and the size-corrected
+// shapes load back as landmarks of the same specimens.
+TEST_F(GroupActions, SessionReplaysAndResidualsLoadBack) {
+  const std::string shapes = temp("corrected.txt"), script = temp("session.velmora");
+  ConsoleCapture cap;
+  ASSERT_EQ(run_text(start() +
+                     "SetSSType II\nProcrustesANOVA\nPairwiseGroups\n"
+                     "ShowGroupDifference inland coast\nsave " +
+                     shapes + "\nSaveResiduals\nsave " + script + "\nSaveSessionScript\n"),
+            kBatchOk)
+      << cap.text();
+  const std::vector<std::string> recorded = log_reports();
+  const std::string saved = read_bytes(script);
+  EXPECT_NE(saved.find("SetModel \"shape ~ log(CS) * population\"\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("SetSSType II\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ShowGroupDifference inland coast\n"), std::string::npos) << saved;
+  EXPECT_NE(recorded[1].find("Type II sums of squares"), std::string::npos) << recorded[1];
+  reset_state();
+  ASSERT_EQ(run_batch_file(script), kBatchOk) << cap.errors();
+  EXPECT_EQ(log_reports(), recorded);
+
+  // n rows of 3k + 1 numbers: the shapes, then each specimen's centroid size.
+  reset_state();
+  ASSERT_EQ(run_text("open " + shapes + "\nLoadData\n"), kBatchOk) << cap.text();
+  const Value data = var("DATA");
+  EXPECT_EQ(data.rows(), 80u);
+  EXPECT_EQ(data.cols(), 37u);
+}
+
+}  // namespace
+}  // namespace velmora::app
