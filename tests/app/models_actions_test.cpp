@@ -125,7 +125,7 @@ TEST_F(GroupActions, SessionReplaysAndResidualsLoadBack) {
   const std::string shapes = temp("corrected.txt"), script = temp("session.velmora");
   ConsoleCapture cap;
   ASSERT_EQ(run_text(start() +
-                     "SetSSType II\nProcrustesANOVA\nPairwiseGroups\n"
+                     "UseLabelAsX\nSetSSType II\nProcrustesANOVA\nPairwiseGroups\n"
                      "ShowGroupDifference inland coast\nsave " +
                      shapes + "\nSaveResiduals\nsave " + script + "\nSaveSessionScript\n"),
             kBatchOk)
@@ -139,6 +139,11 @@ TEST_F(GroupActions, SessionReplaysAndResidualsLoadBack) {
   reset_state();
   ASSERT_EQ(run_batch_file(script), kBatchOk) << cap.errors();
   EXPECT_EQ(log_reports(), recorded);
+  // The table's one column of numbers was X, with no list to choose from.
+  EXPECT_EQ(saved.find("\nchoose "), std::string::npos) << saved;
+  EXPECT_EQ(var("XVariable")(0), 16.8);
+  EXPECT_EQ(var("XVariable")(3), 17.2);
+  EXPECT_EQ(state().session.x()->source_text, "column \"age\" of populations.csv");
 
   // n rows of 3k + 1 numbers: the shapes, then each specimen's centroid size.
   reset_state();
