@@ -92,9 +92,11 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
   if (!values || values->size() != static_cast<std::size_t>(x.size())) return false;
   auto& g = gfx::graphics();
   const std::vector<std::string> levels = stats::factor_levels(*values);
-  // The legend sits a little above each group's mean, clear of its symbols.
-  const double lift =
-      0.04 * (y.size() && y.maxCoeff() > y.minCoeff() ? y.maxCoeff() - y.minCoeff() : 5.0);
+  // The legend: each group's name and count in its colour, one a line from
+  // the upper left corner of the data down.
+  const double xmin = x.size() ? x.minCoeff() : 0, ymax = y.size() ? y.maxCoeff() : 0;
+  const double step =
+      0.07 * (y.size() && y.maxCoeff() > y.minCoeff() ? y.maxCoeff() - y.minCoeff() : 1.0);
   g.hold(ax, true);
   for (std::size_t k = 0; k < levels.size(); ++k) {
     Points p;
@@ -107,17 +109,14 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
     const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
     g.set(line, "Color", colour);
     g.set(line, "MarkerFaceColor", colour);
-    double mx = 0, my = 0;
-    for (const auto& [a, b] : p) mx += a / p.size(), my += b / p.size();
     if (choice.outline != GroupOutline::None && p.size() >= 2) {
       const Points o = choice.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
       std::vector<double> ox, oy;
       for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
       g.set(g.plot(ax, ox, oy, {}, "-", false), "Color", colour);
     }
-    // The legend: the group's name and count beside its mean, in its colour.
-    const gfx::Handle label =
-        g.text(ax, mx, my + lift, 0, Value(levels[k] + " (" + std::to_string(p.size()) + ")"));
+    const gfx::Handle label = g.text(ax, xmin, ymax - step * static_cast<double>(k), 0,
+                                     Value(levels[k] + " (" + std::to_string(p.size()) + ")"));
     g.set(label, "Color", colour);
     g.set(label, "FontWeight", "bold");
   }

@@ -13,7 +13,7 @@ namespace velmora::app {
 render::Rgb group_colour(std::size_t g);
 
 /// Plots `y` against `x` in `ax`, one colour a group of the chosen factor,
-/// each group's name beside its mean as the legend, and the chosen outline
+/// a legend of the groups at the upper left, and the chosen outline
 /// (the 95 % confidence ellipse of each group's mean, or its convex hull).
 /// False, drawing nothing, when no factor is chosen or the sample loaded
 /// now has no such factor.
