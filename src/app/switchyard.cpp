@@ -84,6 +84,11 @@ const std::vector<ActionSpec>& action_table() {
       {"About", a::about, N, FR::AsIs},
       {"UserGuide", a::user_guide, N, FR::AsIs},
       {"UseLabelAsX", a::use_label_as_x, S, FR::AsIs},
+      {"LoadSurface", a::load_surface, S, FR::AsIs},
+      {"ShowSurface", a::show_surface, S | F, FR::Start3D},
+      {"SetSurfaceTarget", a::set_surface_target, S | F, FR::Start3D},
+      {"SaveSurface", a::save_surface, S, FR::AsIs},
+      {"ExportAnimation", a::export_animation, S | F, FR::Start3DEnd2D},
   };
   return table;
 }

@@ -108,6 +108,17 @@ render::AxesScene axes_scene(const Graphics& g, Handle ax) {
       s.colorbar = cb;
     }
   }
+  s.surface = g.object(ax).surface;
+  // A surface's heat map has its own colour bar, unless the axes show one.
+  if (s.surface && !s.colorbar && g.has_appdata(ax, "SurfaceColorBar")) {
+    Value range = g.appdata(ax, "SurfaceColorBar");
+    if (range.is_double() && range.numel() == 2) {
+      render::ColorBar cb{range(0), range(1), {}};
+      if (g.has_appdata(ax, "SurfaceColorBarLabel"))
+        cb.label = g.appdata(ax, "SurfaceColorBarLabel").text_or_empty();
+      s.colorbar = cb;
+    }
+  }
   for (Handle c : g.children(ax)) {
     Type t = g.type(c);
     if (!on(g, c, "Visible")) continue;
