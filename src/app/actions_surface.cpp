@@ -127,11 +127,28 @@ analysis::SurfaceWarpParams target_of(const Value& arg) {
   refuse(bad, "Set Surface Target");
 }
 
-// Warps and draws; the results log records what was warped to what.
+// Warps and draws what a slider now asks (not logged: a drag is many steps).
+void slid(const analysis::SurfaceWarpParams& params) {
+  try {
+    analysis::SurfaceWarpReport r = state().session.warp_surface(params);
+    graphics().make_current(figure3d());
+    draw_surface_report(r, state().session.wires().has_value());
+    Shown& s = shown();
+    s.params = params;
+    s.of = r.surface;
+    s.report = std::move(r);
+  } catch (const std::exception& e) {
+    console().error(e.what());
+  }
+}
+
+// Warps and draws, with the sliders for the target; the results log records
+// what was warped to what.
 void show(const analysis::SurfaceWarpParams& params, bool log) {
   analysis::SurfaceWarpReport r = state().session.warp_surface(params);
   graphics().make_current(figure3d());
   draw_surface_report(r, state().session.wires().has_value());
+  show_surface_sliders(params, r, slid);
   if (log) log_report("Surface warp", r.log_line);
   show_status("Surface: " + r.description);
   Shown& s = shown();

@@ -68,3 +68,15 @@ std::vector<std::string> frame_paths(const std::string& first, int frames);
 void print_frame(gfx::Handle fig, const AnimationSize& size, const std::string& path);
 
 }  // namespace velmora::app
+
+namespace velmora::app {
+
+/// The 3-D window's surface sliders: an exaggeration slider (×0 to ×4 of
+/// the change) and an X slider over the observed X for a regression
+/// target, or a score slider (−3 to +3 SD) for a component; none for the
+/// mean.  Moving one calls `moved` with the target it now gives.
+void show_surface_sliders(const analysis::SurfaceWarpParams& params,
+                          const analysis::SurfaceWarpReport& report,
+                          void (*moved)(const analysis::SurfaceWarpParams&));
+
+}  // namespace velmora::app

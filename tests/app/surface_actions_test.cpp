@@ -92,6 +92,20 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
       kBatchOk)
       << cap_.errors();
   EXPECT_NE(log_text().find("prediction at"), std::string::npos);
+  // The X slider redraws live: the surface drawn is the warp at its value,
+  // and the log keeps only the actions.
+  gfx::Graphics& gr = gfx::graphics();
+  const gfx::Handle x_slider = gr.find_tag("SurfaceScore");
+  ASSERT_GE(x_slider, 0);
+  const double lo = gr.get_number(x_slider, "Min"), hi = gr.get_number(x_slider, "Max");
+  EXPECT_LT(lo, hi);
+  const std::size_t logged = state().log.entries().size();
+  gr.set(x_slider, "Value", 0.5 * (lo + hi));
+  gr.run_callback(x_slider, "Callback");
+  analysis::SurfaceWarpParams mid{analysis::SurfaceTarget::Regression, 0.5 * (lo + hi)};
+  EXPECT_LT((drawn()->vertices - state().session.warp_surface(mid).vertices).cwiseAbs().maxCoeff(),
+            1e-12);
+  EXPECT_EQ(state().log.entries().size(), logged);
   // Another sample drops the surface.
   EXPECT_EQ(run_script(with + kLoad + "ShowSurface\n"), kBatchRefused);
 }

@@ -206,7 +206,8 @@ render::FigureScene figure_scene(const Graphics& g, Handle fig, bool include_con
       p.axes = axes_scene(g, c);
       p.rect_px = {co.pos_px[0], co.pos_px[1], co.pos_px[2], co.pos_px[3]};
       fs.axes.push_back(std::move(p));
-    } else if (co.type == Type::UiControl && include_controls && on(g, c, "Visible")) {
+    } else if (co.type == Type::UiControl && include_controls && on(g, c, "Visible") &&
+               !g.has_appdata(c, "NoPrint")) {
       render::SceneControl sc;
       sc.rect_px = {co.pos_px[0], co.pos_px[1], co.pos_px[2], co.pos_px[3]};
       Value str = g.get(c, "String");
