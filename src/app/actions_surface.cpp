@@ -132,7 +132,7 @@ void slid(const analysis::SurfaceWarpParams& params) {
   try {
     analysis::SurfaceWarpReport r = state().session.warp_surface(params);
     graphics().make_current(figure3d());
-    draw_surface_report(r, state().session.wires().has_value());
+    draw_surface_report(r, state().session.wires().has_value(), 0, false);
     Shown& s = shown();
     s.params = params;
     s.of = r.surface;

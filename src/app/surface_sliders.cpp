@@ -28,12 +28,12 @@ Handle slider(Handle fig, const char* tag, int row) {
     if (g.type(c) == gfx::Type::UiControl && g.get_text(c, "Tag") == tag) return c;
   const double y = 0.01 + 0.045 * row;
   const Handle label = g.create(gfx::Type::UiControl, fig,
-           {{"Style", Value("text")},
-            {"Tag", Value(std::string(tag) + "Label")},
-            {"Units", Value("normalized")},
-            {"Position", Value::row({0.02, y, 0.3, 0.04})},
-            {"HorizontalAlignment", Value("left")},
-            {"BackgroundColor", Value::row({1, 1, 1})}});
+                                {{"Style", Value("text")},
+                                 {"Tag", Value(std::string(tag) + "Label")},
+                                 {"Units", Value("normalized")},
+                                 {"Position", Value::row({0.02, y, 0.3, 0.04})},
+                                 {"HorizontalAlignment", Value("left")},
+                                 {"BackgroundColor", Value::row({1, 1, 1})}});
   const Handle h = g.create(gfx::Type::UiControl, fig,
                             {{"Style", Value("slider")},
                              {"Tag", Value(tag)},
@@ -86,8 +86,8 @@ void on_slide(Handle) {
       set_label(fig, kScoreTag, "X = " + number(v), true);
     } else {
       p.factor = v;
-      set_label(fig, kScoreTag,
-                "PC " + std::to_string(p.component) + " score " + number(v) + " SD", true);
+      set_label(fig, kScoreTag, "PC " + std::to_string(p.component) + " score " + number(v) + " SD",
+                true);
     }
   }
   set_label(fig, kExaggerationTag, "Exaggeration ×" + number(p.exaggeration), true);

@@ -1,5 +1,6 @@
 #include "app/surface_view.hpp"
 
+#include <Eigen/Geometry>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -44,11 +45,18 @@ std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurfa
   auto out = std::make_shared<render::SceneSurface>();
   const Eigen::Index n = s.vertices.rows();
   if (n == 0) return out;
-  // Cells of the bounding box holding about `ratio` vertices each.
+  // Cells whose side is that of the surface's area shared among the
+  // vertices kept: about `ratio` vertices of the surface fall in each.
   const Eigen::Vector3d lo(s.lo[0], s.lo[1], s.lo[2]), hi(s.hi[0], s.hi[1], s.hi[2]);
   const Eigen::Vector3d span = (hi - lo).cwiseMax(1e-300);
-  const double cells = std::max(1.0, double(n) / ratio);
-  const double side = std::cbrt(span.prod() / cells);
+  double area = 0;
+  for (Eigen::Index t = 0; t < s.triangles.rows(); ++t) {
+    const Eigen::Vector3d a = s.vertices.row(s.triangles(t, 0)),
+                          b = s.vertices.row(s.triangles(t, 1)),
+                          c = s.vertices.row(s.triangles(t, 2));
+    area += 0.5 * (b - a).cross(c - a).norm();
+  }
+  const double side = std::sqrt(area / std::max(1.0, double(n) / ratio));
   Eigen::Vector3i count;
   for (int d = 0; d < 3; ++d)
     count(d) = std::clamp(static_cast<int>(std::ceil(span(d) / std::max(side, 1e-300))), 1, 1024);
@@ -111,19 +119,20 @@ std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurfa
 }
 
 std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::SurfaceWarpReport& r,
-                                                          double largest) {
+                                                          double largest, bool coarse) {
   auto s = std::make_shared<render::SceneSurface>();
   s->vertices = r.vertices;
   s->triangles = r.surface->mesh.triangles;
   s->normals = mesh::vertex_normals(s->vertices, s->triangles);
   if (r.largest_displacement > 0 || largest > 0) s->colours = heat_of(r, largest);
   fill_box(*s);
-  if (s->triangles.rows() > kCoarseAbove)
+  if (coarse && s->triangles.rows() > kCoarseAbove)
     s->coarse = coarse_copy(*s, double(s->triangles.rows()) / kCoarseAbove);
   return s;
 }
 
-void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest) {
+void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest,
+                         bool coarse) {
   auto& g = graphics();
   const gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
@@ -132,7 +141,7 @@ void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, doubl
   assign_role(plot::showshape3D(landmarks, state().display.reference_symbol), role::kTarget,
               "Landmarks");
   style_figure3d();
-  g.set_surface(ax, scene_surface(r, largest));
+  g.set_surface(ax, scene_surface(r, largest, coarse));
   const double top = largest > 0 ? largest : r.largest_displacement;
   if (top > 0) {
     g.set_appdata(ax, "SurfaceColorBar", Value::row({0, top}));

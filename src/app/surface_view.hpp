@@ -23,9 +23,10 @@ std::vector<render::Rgb> heat_of(const analysis::SurfaceWarpReport& r, double la
 
 /// The shaded surface of a warp, for an axes: smooth normals, heat-map
 /// colours unless the target is the mean surface itself, and a coarse copy
-/// for large surfaces.
+/// for large surfaces unless `coarse` is false (a slider step: the next
+/// step comes before any turn).
 std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::SurfaceWarpReport& r,
-                                                          double largest = 0);
+                                                          double largest = 0, bool coarse = true);
 
 /// A copy of `s` with about `1/ratio` of its vertices, merged on a grid
 /// (vertex clustering), its triangles that collapse dropped.
@@ -34,8 +35,10 @@ std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurfa
 
 /// Clears the 3-D window's axes and draws the warp there: the surface, the
 /// target landmarks on top, the wireframe between them when `wires`, and a
-/// colour bar of the displacement in the specimen's units.
-void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest = 0);
+/// colour bar of the displacement in the specimen's units; `coarse` as for
+/// scene_surface.
+void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest = 0,
+                         bool coarse = true);
 
 /// The frames of an animation and their size in pixels.
 struct AnimationSize {

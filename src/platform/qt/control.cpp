@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QSlider>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSlider>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -331,8 +331,8 @@ void Control::apply_value() {
   } else if (auto* sl = qobject_cast<QSlider*>(widget_)) {
     const double lo = g.get_number(h_, "Min"), hi = g.get_number(h_, "Max");
     if (value.is_double() && value.numel() == 1 && hi > lo)
-      sl->setValue(static_cast<int>(std::lround(std::clamp((value(0) - lo) / (hi - lo), 0.0, 1.0) *
-                                                kSliderSteps)));
+      sl->setValue(static_cast<int>(
+          std::lround(std::clamp((value(0) - lo) / (hi - lo), 0.0, 1.0) * kSliderSteps)));
   } else if (auto* c = qobject_cast<QComboBox*>(widget_)) {
     long i = value.is_double() && value.numel() >= 1 ? std::lround(value(0)) - 1 : -1;
     c->setCurrentIndex(i >= 0 && i < c->count() ? static_cast<int>(i) : -1);
