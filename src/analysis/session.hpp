@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/error.hpp"
+#include "analysis/models.hpp"
 #include "analysis/operations.hpp"
 #include "analysis/regressor.hpp"
 #include "analysis/superimposition.hpp"
@@ -128,7 +129,22 @@ class Session {
   SurfaceWarpReport warp_surface(const SurfaceWarpParams& params) const;
   std::shared_ptr<const SpecimenSurface> surface() const { return surface_; }
 
+  // --- groups and linear models (analysis/models.cpp) ---------------------------
+  SpecimenTableReport load_specimen_table(const SpecimenTableParams& params);
+  /// The specimen table of the loaded sample, or null.
+  std::shared_ptr<const io::SpecimenTable> specimen_table() const;
+  /// What a model may name: CS, X (when set), the table's columns, the labels.
+  std::vector<stats::ModelVariable> model_variables() const;
+  AnovaReport procrustes_anova(const AnovaParams& params) const;
+  PairwiseReport pairwise_groups(const PairwiseParams& params) const;
+  SizeCorrectionReport size_corrected_shapes(const SizeCorrectionParams& params) const;
+  CvaReport canonical_variates(const CvaParams& params) const;
+
  private:
+  std::shared_ptr<const io::SpecimenTable> table_;
+  /// The specimens the table was matched to: their names and landmarks.
+  std::vector<std::string> table_names_;
+  Eigen::MatrixXd table_rows_;
   /// X as the regressor of `test`, checked for the scale.
   Regressor regressor(std::string_view test) const;
   /// @throws Error{Numeric} shape::kNoShapeVariationText when the

@@ -120,7 +120,10 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
         outcome = kBatchRefused;
       } else {
         gfx::Graphics::CallbackScope scope(g, main);
-        ActionReport r = run_action(Value(c.name), c.args.empty() ? Value() : c.args[0]);
+        // Several arguments reach the action as one cell row.
+        ActionReport r = run_action(Value(c.name), c.args.empty()       ? Value()
+                                                   : c.args.size() == 1 ? c.args[0]
+                                                                        : Value::cell_row(c.args));
         if (r.outcome == Outcome::Failed) {
           console().error(line_text(c.line) + ": " + r.message);
           outcome = kBatchError;

@@ -25,6 +25,13 @@ struct BatchCommand {
 /// `base_folder`.
 std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_folder);
 
+/// The arguments of an action line: words separated by blanks, each a
+/// number, a bare word, '…' text, [ … ] numbers or double-quoted text with
+/// the escapes of quote_script_text (so any bytes, blanks included).
+/// @param line for messages
+/// @throws std::invalid_argument "line L: WHY"
+ValueList parse_action_args(std::string_view s, int line);
+
 /// Exit statuses of a batch run.
 inline constexpr int kBatchOk = 0;
 inline constexpr int kBatchError = 1;

@@ -23,11 +23,24 @@ BatchCommand as_action(const BatchCommand& c) {
   return a;
 }
 
+// The most arguments an action line may give `action`.  The script grammar
+// reads any number; every action of the table takes at most one.
+std::size_t most_action_arguments(std::string_view /*action*/) {
+  return 1;
+}
+
 // Every action and function the script names must exist before any line
 // runs, so that a typing error cannot leave a queued answer to a later
 // dialog.
 std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
   for (const BatchCommand& c : script) {
+    if (c.kind == BatchCommand::Kind::Action && find_action(c.name) &&
+        c.args.size() > most_action_arguments(c.name)) {
+      return BatchStop{kBatchMalformed, line_text(c.line) + ": " + c.name + " takes at most " +
+                                            std::to_string(most_action_arguments(c.name)) +
+                                            " argument; the line gives " +
+                                            std::to_string(c.args.size()) + "; nothing was run."};
+    }
     if (c.kind == BatchCommand::Kind::Action && !find_action(c.name)) {
       std::string hint;
       for (const ActionSpec& s : action_table()) {

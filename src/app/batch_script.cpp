@@ -144,6 +144,45 @@ ValueList script_numbers(const std::string& rest, std::size_t count,
 
 }  // namespace
 
+ValueList parse_action_args(std::string_view s, int line) {
+  ValueList out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    if (s[i] == ' ' || s[i] == '\t') {
+      ++i;
+      continue;
+    }
+    if (s[i] == '"') {
+      // Double-quoted text with the escapes the recorder writes, so that
+      // any bytes replay exactly.
+      std::string_view after;
+      std::string why;
+      auto text = unquote_script_text(s.substr(i), after, why);
+      if (!text) throw std::invalid_argument("line " + std::to_string(line) + ": " + why);
+      if (!after.empty() && after.front() != ' ' && after.front() != '\t') {
+        throw std::invalid_argument("line " + std::to_string(line) +
+                                    ": a blank must follow the closing quote of an argument");
+      }
+      out.emplace_back(std::move(*text));
+      i = s.size() - after.size();
+      continue;
+    }
+    // Any other word (a number, a bare word, '…' or [ … ]) as a call reads it.
+    std::size_t end = i;
+    const char close = s[i] == '\'' ? '\'' : s[i] == '[' ? ']' : '\0';
+    if (close) {
+      end = s.find(close, i + 1);
+      end = end == std::string_view::npos ? s.size() : end + 1;
+    } else {
+      end = s.find_first_of(" \t", i);
+      if (end == std::string_view::npos) end = s.size();
+    }
+    for (Value& v : parse_call_args(s.substr(i, end - i), line)) out.push_back(std::move(v));
+    i = end;
+  }
+  return out;
+}
+
 std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_folder) {
   std::vector<BatchCommand> out;
   const std::string whole{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -216,11 +255,7 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
     } else {
       if (!is_identifier(head)) fail(quote_script_text(head) + " is not an action name");
       c.name = head;
-      if (!rest.empty()) {
-        ValueList a = parse_call_args(rest, line);
-        if (a.size() != 1) fail("an action takes at most one argument");
-        c.args = std::move(a);
-      }
+      if (!rest.empty()) c.args = parse_action_args(rest, line);
     }
     out.push_back(std::move(c));
   }

@@ -15,7 +15,8 @@ Session& session() {
 }
 
 std::string script_word(std::string_view text) {
-  bool plain = !text.empty();
+  // A word that begins with '[' would read as numbers.
+  bool plain = !text.empty() && text.front() != '[';
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
     plain = plain && u > 0x20 && u < 0x7F && c != '"' && c != '\'' && c != '\\';
@@ -24,7 +25,22 @@ std::string script_word(std::string_view text) {
 }
 
 std::string script_argument(const Value& fpass) {
-  if (fpass.is_char()) return fpass.to_string();
+  if (fpass.is_cell()) {
+    // Several arguments: each a word, quoted where it holds blanks.
+    std::string out;
+    for (const Value& v : fpass.items()) {
+      // Text that reads as a number is quoted, so that it replays as text.
+      const std::string word = !v.is_char() ? script_argument(v)
+                               : number_from_text(v.to_string(), false)
+                                   ? quote_script_text(v.to_string())
+                                   : script_word(v.to_string());
+      out += (out.empty() ? "" : " ") + (word.empty() ? std::string("\"\"") : word);
+    }
+    return out;
+  }
+  // Text with blanks, quotes or other bytes a bare word cannot hold is
+  // quoted, so that it replays as one argument.
+  if (fpass.is_char()) return fpass.to_string().empty() ? "" : script_word(fpass.to_string());
   if (fpass.is_double() && fpass.numel() == 1) {
     // Seventeen significant digits also read back exactly; recorded
     // scripts have always carried them, so their bytes stay.

@@ -52,6 +52,7 @@ class MorphologikaReader {
     read_names(n);
     read_points(n, k);
     read_labels(n);
+    read_groups(n);
     std::vector<const Section*> unread;
     for (const auto& [key, s] : sections_)
       if (!known(key)) unread.push_back(&s);
@@ -67,7 +68,7 @@ class MorphologikaReader {
  private:
   static bool known(const std::string& key) {
     return key == "individuals" || key == "landmarks" || key == "dimensions" || key == "names" ||
-           key == "rawpoints" || key == "labels" || key == "labelvalues";
+           key == "rawpoints" || key == "labels" || key == "labelvalues" || key == "groups";
   }
 
   void split_sections(std::string_view text) {
@@ -215,7 +216,8 @@ class MorphologikaReader {
       table.push_back(std::move(row));
     }
     for (std::size_t j = 0; j < names.size(); ++j) {
-      SpecimenLabel out{names[j], Eigen::VectorXd(static_cast<Eigen::Index>(n)), {}};
+      SpecimenLabel out{names[j], Eigen::VectorXd(static_cast<Eigen::Index>(n)), {}, {}};
+      for (std::size_t i = 0; i < n; ++i) out.texts.emplace_back(table[i][j]);
       for (std::size_t i = 0; i < n && out.numeric(); ++i) {
         double v = 0;
         if (parse_double(table[i][j], v) && std::isfinite(v)) {
@@ -233,6 +235,41 @@ class MorphologikaReader {
       }
       parts_.labels.push_back(std::move(out));
     }
+  }
+
+  /// [groups]: lines "NAME COUNT" giving consecutive runs of specimens,
+  /// read as the factor "group".
+  void read_groups(std::size_t n) {
+    const Section* s = optional("groups");
+    if (!s) return;
+    SpecimenLabel out{"group", {}, "", {}};
+    for (const TextLine& line : s->lines) {
+      const std::string_view t = trim(line.text);
+      const std::size_t blank = t.find_last_of(" \t");
+      const std::string_view count = blank == std::string_view::npos ? t : t.substr(blank + 1);
+      double v = 0;
+      if (blank == std::string_view::npos || !parse_double(count, v) || v < 1 ||
+          v != std::floor(v) || v > static_cast<double>(n)) {
+        refuse_line(label_, line.number,
+                    "[" + s->name +
+                        "] lines hold a group name and its number of individuals, found " +
+                        quoted_word(t) + ".");
+      }
+      const std::string name(trim(t.substr(0, blank)));
+      if (out.texts.size() + static_cast<std::size_t>(v) > n) {
+        refuse_line(label_, line.number,
+                    "[" + s->name + "] counts more individuals than the " + std::to_string(n) +
+                        " of [individuals].");
+      }
+      out.texts.insert(out.texts.end(), static_cast<std::size_t>(v), name);
+    }
+    if (out.texts.size() != n) {
+      refuse_line(label_, s->line,
+                  "[" + s->name + "] counts " + std::to_string(out.texts.size()) +
+                      " individuals; [individuals] is " + std::to_string(n) + ".");
+    }
+    out.not_numeric = "a group name";
+    parts_.labels.push_back(std::move(out));
   }
 
   std::string_view label_;

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -83,6 +84,7 @@ class TpsReader {
           "the file ends inside the POINTS= block on line " + std::to_string(points_line_) + ".");
     }
     close_specimen();
+    read_keys();
     if (scaled_ > 0) {
       parts_.notes.push_back(
           in_quotes(label_) + ": coordinates multiplied by their SCALE= for " +
@@ -191,9 +193,35 @@ class TpsReader {
     } else if (key == "POINTS") {
       points_left_ = count_value(label_, line, key, value, "a point count");
       points_line_ = line.number;
+    } else if (key != "COMMENT" && key != "VARIABLES") {
+      // The keys of other programs describe the specimen without changing
+      // its landmarks; those every specimen has become its labels.
+      keys_[key].emplace(specimen_, std::string(value));
     }
-    // COMMENT=, VARIABLES= and the keys of other programs describe the
-    // specimen without changing its landmarks.
+  }
+
+  /// The keys every specimen gives, as labels (numeric when every value is
+  /// a number); keys some specimens lack are noted.
+  void read_keys() {
+    for (auto& [key, values] : keys_) {
+      if (values.size() != specimen_) {
+        parts_.notes.push_back(in_quotes(label_) + ": " + key + "= is given for " +
+                               std::to_string(values.size()) + " of the " +
+                               std::to_string(specimen_) + " specimens; it is not read.");
+        continue;
+      }
+      SpecimenLabel out{key, Eigen::VectorXd(static_cast<Eigen::Index>(specimen_)), {}, {}};
+      for (auto& [i, text] : values) {
+        double v = 0;
+        if (out.numeric() && parse_double(text, v) && std::isfinite(v))
+          out.values(static_cast<Eigen::Index>(i - 1)) = v;
+        else if (out.numeric())
+          out.not_numeric = quoted_word(text) + " for specimen " + std::to_string(i);
+        out.texts.push_back(std::move(text));
+      }
+      if (!out.numeric()) out.values.resize(0);
+      parts_.labels.push_back(std::move(out));
+    }
   }
 
   void begin_specimen(const TextLine& line, std::size_t k) {
@@ -242,6 +270,7 @@ class TpsReader {
   std::optional<std::string> id_, image_;
   std::optional<double> scale_;
   bool curves_ = false;
+  std::map<std::string, std::map<std::size_t, std::string>> keys_;
   std::size_t scaled_ = 0, with_curves_ = 0;
 };
 

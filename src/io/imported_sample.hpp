@@ -10,8 +10,9 @@
 namespace velmora::io {
 
 /// A value the file gives every specimen beside its landmarks (a column of
-/// Morphologika's [labelvalues]), which may serve as the independent
-/// variable when it is a number for every specimen.
+/// Morphologika's [labelvalues], its [groups], a TPS key such as SEX=), which
+/// may serve as the independent variable when it is a number for every
+/// specimen, and as a factor or a covariate of a linear model.
 struct SpecimenLabel {
   std::string name;
   /// n numbers, one a specimen in file order; empty when not numeric.
@@ -19,6 +20,8 @@ struct SpecimenLabel {
   /// Why the label is no number list, for messages: `"B" on line 76`;
   /// empty when numeric.
   std::string not_numeric;
+  /// n texts as the file writes them, one a specimen in file order.
+  std::vector<std::string> texts;
 
   bool numeric() const { return not_numeric.empty(); }
 };

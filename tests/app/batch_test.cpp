@@ -51,7 +51,9 @@ std::string message(const std::string& text) {
 
 TEST(BatchParse, MalformedLinesNameTheLine) {
   EXPECT_EQ(message("LoadData\nopen\n"), "line 2: \"open\" needs a file path");
-  EXPECT_EQ(message("SetPlotDensity 10 20\n"), "line 1: an action takes at most one argument");
+  EXPECT_EQ(message("SetModel \"shape ~ x\"y\n"),
+            "line 1: a blank must follow the closing quote of an argument");
+  EXPECT_EQ(message("SetModel \"shape ~ x\n"), "line 1: the quoted text has no closing \"");
   EXPECT_EQ(message("3D\n"), "line 1: \"3D\" is not an action name");
   EXPECT_EQ(message("call f 'open\n"), "line 1: unterminated quoted text");
   EXPECT_EQ(message("cancel now\n"), "line 1: \"cancel\" takes nothing after it");
@@ -248,6 +250,13 @@ TEST_F(BatchAnswers, CallVelmoraswRunsAsTheBareAction) {
             kBatchOk);
   EXPECT_TRUE(std::filesystem::exists(temp("ref.txt")));
   EXPECT_EQ(run_script("call velmorasw Loaddata\n"), kBatchMalformed);
+  // The grammar reads several arguments; an action that takes one refuses
+  // more before anything runs.
+  cap_.clear();
+  EXPECT_EQ(run_script("SetPlotDensity 30\nSetPlotDensity 10 \"2 0\"\n"), kBatchMalformed);
+  EXPECT_EQ(errors(),
+            "batch line 2: SetPlotDensity takes at most 1 argument; the line gives 2; "
+            "nothing was run.\n");
   // No action name at all is a script error too, found before anything runs.
   for (const char* call : {"call velmorasw 5", "call velmorasw", "call0 velmorasw [1 2]",
                            "call velmorasw ShowMean 1 2"}) {

@@ -1,0 +1,220 @@
+#include <algorithm>
+#include <map>
+
+#include "analysis/session.hpp"
+#include "core/number_text.hpp"
+#include "stats/group_comparisons.hpp"
+
+// The session's groups and linear models: the specimen table and the
+// analyses that use its factors and covariates.
+
+namespace velmora::analysis {
+
+namespace {
+
+constexpr const char* kModelCancelled = "The Procrustes ANOVA was cancelled.";
+
+std::string column_line(const io::SpecimenColumn& c) {
+  if (c.numeric) {
+    return c.name + ": covariate, " + message_number(c.values.minCoeff()) + " to " +
+           message_number(c.values.maxCoeff());
+  }
+  std::map<std::string, int> counts;
+  for (const std::string& l : c.levels) ++counts[l];
+  std::string s = c.name + ": factor, " + std::to_string(counts.size()) + " levels (";
+  bool first = true;
+  for (const auto& [level, count] : counts) {
+    s += (first ? "" : ", ") + level + " " + std::to_string(count);
+    first = false;
+  }
+  return s + ")";
+}
+
+/// A term's variable as a vector of values: `log(CS)` or `age`.
+Eigen::VectorXd covariate_values(const std::vector<stats::ModelVariable>& variables,
+                                 const std::string& text) {
+  const stats::ModelTerm term = [&] {
+    const stats::ModelFormula f = stats::parse_model_formula("shape ~ " + text);
+    if (f.terms.size() != 1 || f.terms[0].parts.size() != 1)
+      refuse("The covariate \"" + text + "\" must be one variable, or log(NAME).");
+    return f.terms[0];
+  }();
+  const stats::TermPart& part = term.parts[0];
+  for (const stats::ModelVariable& v : variables) {
+    if (v.name != part.variable) continue;
+    if (!v.numeric) refuse("\"" + v.name + "\" is a factor, not a covariate.");
+    if (part.log && !(v.values.minCoeff() > 0))
+      refuse("log(" + v.name + ") needs positive values of " + v.name + ".");
+    return part.log ? Eigen::VectorXd(v.values.array().log()) : v.values;
+  }
+  refuse("The sample has no covariate \"" + part.variable + "\".");
+}
+
+}  // namespace
+
+namespace {
+
+const stats::ModelVariable& factor_named(const std::vector<stats::ModelVariable>& variables,
+                                         const std::string& name) {
+  for (const stats::ModelVariable& v : variables)
+    if (v.name == name && !v.numeric) return v;
+  refuse("The sample has no factor \"" + name +
+         "\"; load a specimen table with a text column of that name.");
+}
+
+}  // namespace
+
+SpecimenTableReport Session::load_specimen_table(const SpecimenTableParams& params) {
+  require(kNeedSample);
+  auto table = guarded([&] { return io::read_specimen_table(params.path, sample_->names); });
+  SpecimenTableReport r;
+  r.file_name = table.file_name;
+  for (const io::SpecimenColumn& c : table.columns) {
+    (c.numeric ? r.covariates : r.factors) += 1;
+    r.lines.push_back(column_line(c));
+  }
+  table_ = std::make_shared<const io::SpecimenTable>(std::move(table));
+  table_names_ = sample_->names;
+  table_rows_ = sample_->rows;
+  return r;
+}
+
+std::shared_ptr<const io::SpecimenTable> Session::specimen_table() const {
+  if (!sample_ || !table_ || table_names_ != sample_->names || table_rows_ != sample_->rows)
+    return nullptr;
+  return table_;
+}
+
+std::vector<stats::ModelVariable> Session::model_variables() const {
+  std::vector<stats::ModelVariable> out;
+  if (!sample_) return out;
+  auto add = [&](stats::ModelVariable v) {
+    for (const stats::ModelVariable& o : out)
+      if (o.name == v.name) return;
+    out.push_back(std::move(v));
+  };
+  add({"CS", true, sample_->centroid_sizes(), {}});
+  if (x_ && x_->values.size() == sample_->specimens()) add({"X", true, x_->values, {}});
+  if (auto table = specimen_table())
+    for (const io::SpecimenColumn& c : table->columns) add({c.name, c.numeric, c.values, c.levels});
+  for (const io::SpecimenColumn& c : io::label_columns(sample_->labels))
+    if (c.numeric || c.levels.size() == static_cast<std::size_t>(sample_->specimens()))
+      add({c.name, c.numeric, c.values, c.levels});
+  return out;
+}
+
+AnovaReport Session::procrustes_anova(const AnovaParams& params) const {
+  require(kNeedSample);
+  require_shape_variation();
+  const std::vector<stats::ModelVariable> variables = model_variables();
+  return guarded([&] {
+    const stats::ModelFormula formula = stats::parse_model_formula(params.formula);
+    const stats::ModelDesign design = stats::model_design(formula, variables, sample_->specimens());
+    auto anova = stats::procrustes_anova(*fit_->tangent(), design, params.type, params.permutations,
+                                         params.seed, params.progress);
+    if (!anova) throw Error(ErrorKind::Cancelled, kModelCancelled);
+    AnovaReport r;
+    r.anova = std::move(*anova);
+    r.formula = "shape ~";
+    for (std::size_t t = 0; t < design.term_labels.size(); ++t)
+      r.formula += (t ? " + " : " ") + design.term_labels[t];
+    if (auto table = specimen_table()) r.table_source = table->file_name;
+    r.fit_note = fit_->note();
+    // The slopes model: a covariate, one factor and their interaction last.
+    const stats::ModelTerm& last = design.terms.back();
+    if (design.terms.size() >= 3 && last.parts.size() == 2) {
+      const stats::AnovaLine& line = r.anova.terms.back();
+      r.verdict = line.p <= 0.05
+                      ? "The slopes differ between the groups (" + line.term +
+                            ", p = " + message_number(line.p) +
+                            "): the groups do not share one allometry."
+                      : "No evidence that the slopes differ between the groups (" + line.term +
+                            ", p = " + message_number(line.p) + "): a common slope fits.";
+    }
+    return r;
+  });
+}
+
+PairwiseReport Session::pairwise_groups(const PairwiseParams& params) const {
+  require(kNeedSample);
+  require_shape_variation();
+  const std::vector<stats::ModelVariable> variables = model_variables();
+  const stats::ModelVariable* factor = &factor_named(variables, params.factor);
+  Eigen::VectorXd covariate;
+  if (!params.covariate.empty())
+    covariate = guarded([&] { return covariate_values(variables, params.covariate); });
+  return guarded([&] {
+    const stats::GroupComparison c = stats::compare_groups(
+        *fit_->tangent(), factor->levels, covariate, params.permutations, params.seed);
+    PairwiseReport r;
+    r.slopes = covariate.size() > 0;
+    r.permutations = params.permutations;
+    r.fit_note = fit_->note();
+    const auto g = static_cast<Eigen::Index>(c.levels.size());
+    for (Eigen::Index i = 0; i < g; ++i) {
+      for (Eigen::Index j = i + 1; j < g; ++j) {
+        GroupPair p{c.levels[static_cast<std::size_t>(i)],
+                    c.levels[static_cast<std::size_t>(j)],
+                    c.distance(i, j),
+                    c.distance_p(i, j),
+                    0,
+                    0,
+                    0,
+                    0};
+        if (r.slopes) {
+          p.angle = c.angle(i, j);
+          p.angle_p = c.angle_p(i, j);
+          p.length_difference = c.length(i, j);
+          p.length_p = c.length_p(i, j);
+        }
+        r.pairs.push_back(p);
+      }
+    }
+    return r;
+  });
+}
+
+CvaReport Session::canonical_variates(const CvaParams& params) const {
+  require(kNeedSample);
+  require_shape_variation();
+  const std::vector<stats::ModelVariable> variables = model_variables();
+  const stats::ModelVariable& factor = factor_named(variables, params.factor);
+  return guarded([&] {
+    CvaReport r;
+    r.cva = stats::canonical_variates(*fit_->tangent(), factor.levels, params.permutations,
+                                      params.seed);
+    const auto g = static_cast<Eigen::Index>(r.cva.levels.size());
+    r.components_text =
+        std::to_string(r.cva.components) + " principal components (those above " +
+        message_number(stats::kCvaComponentShare) +
+        " of the total variance, at most n − g = " + std::to_string(sample_->specimens() - g) + ")";
+    r.fit_note = fit_->note();
+    return r;
+  });
+}
+
+SizeCorrectionReport Session::size_corrected_shapes(const SizeCorrectionParams& params) const {
+  require(kNeedSample);
+  require_shape_variation();
+  const std::vector<stats::ModelVariable> variables = model_variables();
+  return guarded([&] {
+    const stats::ModelFormula formula = stats::parse_model_formula(params.formula);
+    const stats::ModelDesign design = stats::model_design(formula, variables, sample_->specimens());
+    const shape::Config& ref = fit_->reference();
+    const Eigen::Index k = ref.rows();
+    // Tangent coordinates are stacked: all x, then all y, then all z.
+    Eigen::RowVectorXd consensus(3 * k);
+    for (Eigen::Index d = 0; d < 3; ++d)
+      for (Eigen::Index l = 0; l < k; ++l) consensus(d * k + l) = ref(l, d);
+    const Eigen::MatrixXd stacked =
+        stats::model_residual_shapes(*fit_->tangent(), design.matrix, consensus);
+    SizeCorrectionReport r;
+    r.formula = formula.text;
+    r.shapes.resize(stacked.rows(), 3 * k);
+    for (Eigen::Index d = 0; d < 3; ++d)
+      for (Eigen::Index l = 0; l < k; ++l) r.shapes.col(3 * l + d) = stacked.col(d * k + l);
+    return r;
+  });
+}
+
+}  // namespace velmora::analysis

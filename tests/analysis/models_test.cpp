@@ -1,0 +1,126 @@
+// The session's groups and linear models: the specimen table, the ANOVA
+// against R on the bundled two-population example, the invariance of every
+// table under the pose and size of the raw specimens, and the refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "analysis/session.hpp"
+#include "io/landmark_import.hpp"
+#include "shape/random_shapes.hpp"
+
+namespace velmora::analysis {
+namespace {
+
+const std::string kExamples = std::string(VELMORA_SOURCE_DIR) + "/examples/";
+
+Session population_session(io::ImportedSample sample) {
+  Session s;
+  s.superimpose({Method::Optimal});
+  s.load_sample({std::move(sample), "populations.txt"});
+  s.load_specimen_table({kExamples + "populations.csv"});
+  return s;
+}
+
+std::string refusal(auto&& operation) {
+  try {
+    operation();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
+TEST(Models, AnovaOfTheExampleAgreesWithRAndStatesTheVerdict) {
+  Session s = population_session(io::import_landmarks(kExamples + "populations.txt"));
+  const AnovaReport r = s.procrustes_anova({"shape ~ log(CS) * population", {}, 999, 1, {}});
+  EXPECT_EQ(r.formula, "shape ~ log(CS) + population + log(CS):population");
+  EXPECT_EQ(r.verdict.substr(0, 43), "The slopes differ between the groups (log(C");
+  // R's anova(lm()) of the same model on tangent coordinates from an
+  // independent superimposition (tools/check_linear_models.py): the two
+  // superimpositions agree to their convergence tolerance.
+  std::ifstream in(std::string(VELMORA_SOURCE_DIR) +
+                   "/tests/analysis/data/populations_r_slopes.txt");
+  for (const stats::AnovaLine& l : r.anova.terms) {
+    std::string line, kind, term, df, ss;
+    ASSERT_TRUE(std::getline(in, line));
+    std::istringstream(line) >> kind >> term >> df >> ss;
+    EXPECT_EQ(term, l.term);
+    EXPECT_NEAR(l.ss, std::stod(ss), 1e-6 * std::stod(ss)) << term;
+  }
+  const PairwiseReport p = s.pairwise_groups({"population", "log(CS)", 199, 2});
+  ASSERT_EQ(p.pairs.size(), 1u);
+  EXPECT_LT(p.pairs[0].angle_p, 0.05);
+  const CvaReport cva = s.canonical_variates({"population", 99, 1});
+  EXPECT_EQ(
+      cva.components_text,
+      "29 principal components (those above 1e-08 of the total variance, at most n − g = 78)");
+  const SizeCorrectionReport c = s.size_corrected_shapes({"shape ~ log(CS)"});
+  EXPECT_EQ(c.shapes.rows(), 80);
+  EXPECT_EQ(c.shapes.cols(), 36);
+}
+
+// Every raw specimen turned, moved and rescaled at random: the ANOVA of a
+// model without size sees the same shapes, so every number of its table
+// and every pairwise distance and angle is the same.
+TEST(Models, TablesIgnoreThePoseAndSizeOfTheSpecimens) {
+  const io::ImportedSample in = io::import_landmarks(kExamples + "populations.txt");
+  const AnovaParams model{"shape ~ age * population", stats::SumsOfSquares::Marginal, 99, 4, {}};
+  Session base = population_session(in);
+  const stats::ProcrustesAnova a0 = base.procrustes_anova(model).anova;
+  const PairwiseReport p0 = base.pairwise_groups({"population", "age", 99, 4});
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    testing::RandomShapes random(seed);
+    io::ImportedSample moved = in;
+    const Eigen::Index k = in.rows.cols() / 3;
+    for (Eigen::Index i = 0; i < in.rows.rows(); ++i) {
+      shape::Config c(k, 3);
+      for (Eigen::Index j = 0; j < k; ++j) c.row(j) = in.rows.block(i, 3 * j, 1, 3);
+      c = random.moved_copy(c);
+      for (Eigen::Index j = 0; j < k; ++j) moved.rows.block(i, 3 * j, 1, 3) = c.row(j);
+    }
+    Session s = population_session(std::move(moved));
+    const stats::ProcrustesAnova a = s.procrustes_anova(model).anova;
+    for (std::size_t t = 0; t < a.terms.size(); ++t) {
+      EXPECT_NEAR(a.terms[t].ss, a0.terms[t].ss, 1e-9 * a0.terms[t].ss) << seed;
+      EXPECT_NEAR(a.terms[t].F, a0.terms[t].F, 1e-9 * a0.terms[t].F) << seed;
+      EXPECT_NEAR(a.terms[t].r_squared, a0.terms[t].r_squared, 1e-9) << seed;
+      EXPECT_EQ(a.terms[t].p, a0.terms[t].p) << seed;
+    }
+    EXPECT_NEAR(a.residuals.ss, a0.residuals.ss, 1e-9 * a0.residuals.ss);
+    const PairwiseReport p = s.pairwise_groups({"population", "age", 99, 4});
+    EXPECT_NEAR(p.pairs[0].distance, p0.pairs[0].distance, 1e-9 * p0.pairs[0].distance);
+    EXPECT_NEAR(p.pairs[0].angle, p0.pairs[0].angle, 1e-7);
+  }
+}
+
+TEST(Models, RefusalsNameWhatIsWrongAndChangeNothing) {
+  Session s;
+  EXPECT_EQ(refusal([&] { s.load_specimen_table({kExamples + "populations.csv"}); }),
+            s.missing(kNeedSample));
+  s = population_session(io::import_landmarks(kExamples + "populations.txt"));
+  const auto table = s.specimen_table();
+  EXPECT_EQ(refusal([&] { s.load_specimen_table({kExamples + "age.txt"}); }),
+            "\"age.txt\": the specimen table has 79 rows for the 80 specimens of the sample, whose "
+            "specimens have no names, so the rows are taken in order.");
+  EXPECT_EQ(s.specimen_table(), table);
+  EXPECT_EQ(refusal([&] {
+              s.procrustes_anova({"shape ~ species", {}, 9, 1, {}});
+            }),
+            "The model term \"species\" names \"species\", which is neither a covariate nor a "
+            "factor of the sample (known: CS, population, age).");
+  EXPECT_EQ(refusal([&] {
+              s.pairwise_groups({"age", "", 9, 1});
+            }),
+            "The sample has no factor \"age\"; load a specimen table with a text column of that "
+            "name.");
+  // A new sample of other specimens leaves no table behind.
+  s.load_sample({io::import_landmarks(kExamples + "skulls.txt"), "skulls.txt"});
+  EXPECT_FALSE(s.specimen_table());
+}
+
+}  // namespace
+}  // namespace velmora::analysis

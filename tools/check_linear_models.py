@@ -1,0 +1,168 @@
+"""Independent check of Velmora's Procrustes linear models (numpy only).
+
+    /usr/bin/python3 tools/check_linear_models.py
+
+Reads examples/populations.txt and examples/populations.csv, superimposes
+the skulls by generalized Procrustes analysis (centred, unit centroid size,
+rotated to the mean until it stops changing) and projects them onto the
+tangent space at the mean, x (I - mu mu^T).  Writes
+
+  tests/stats/data/populations_shape.txt   n rows of 3k shape variables,
+      then the columns CS (raw centroid size), population, age and side (a
+      made-up factor of three levels), for
+      tools/check_linear_models.R and the C++ tests;
+  tests/stats/data/populations_numpy.txt   the ANOVA of
+      shape ~ log(CS) * population + side, sequential (I) and marginal (II), with
+      p values and Z (the observed ln F as a standard deviate among the
+      observed and permuted ln F) of RRPP computed by refitting every model for every one of
+      999 permutations of numpy's own generator (so they agree with
+      Velmora's only within Monte-Carlo error); then the line PAIR: the
+      Procrustes distance between the populations' least-squares means at the
+      mean log(CS), the angle (degrees) between their slope vectors and the
+      difference of their lengths, and the three p values of RRPP under
+      shape ~ log(CS) + population.
+"""
+
+import itertools
+import os
+
+import numpy as np
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+OUT = os.path.join(ROOT, "tests", "stats", "data")
+
+
+def read_sample():
+    rows = np.loadtxt(os.path.join(ROOT, "examples", "populations.txt"))
+    table = [l.strip().split(",") for l in open(os.path.join(ROOT, "examples", "populations.csv"))]
+    pops = [r[1] for r in table[1:]]
+    ages = np.array([float(r[2]) for r in table[1:]])
+    return rows[:, :-1].reshape(len(rows), -1, 3), pops, ages
+
+
+def gpa(x):
+    x = x - x.mean(axis=1, keepdims=True)
+    cs = np.sqrt((x ** 2).sum(axis=(1, 2)))
+    x = x / cs[:, None, None]
+    mean = x[0]
+    for _ in range(1000):
+        for i in range(len(x)):
+            u, _, vt = np.linalg.svd(x[i].T @ mean)
+            d = np.sign(np.linalg.det(u @ vt))
+            x[i] = x[i] @ (u @ np.diag([1, 1, d]) @ vt)
+        new = x.mean(axis=0)
+        new /= np.sqrt((new ** 2).sum())
+        if np.abs(new - mean).max() < 1e-15:
+            break
+        mean = new
+    flat = x.reshape(len(x), -1)
+    mu = mean.reshape(-1)
+    return flat - np.outer(flat @ mu, mu), cs
+
+
+def sides(n):
+    """A made-up factor of three levels that has nothing to do with shape."""
+    return ["abc"[i % 3] for i in range(n)]
+
+
+def terms_of(log_cs, pops):
+    g = (np.array(pops) == "inland").astype(float)[:, None]
+    side = np.array(sides(len(pops)))
+    s = np.column_stack([(side == "b"), (side == "c")]).astype(float)
+    return [("log(CS)", log_cs[:, None], {"log(CS)"}),
+            ("population", g, {"population"}),
+            ("side", s, {"side"}),
+            ("log(CS):population", log_cs[:, None] * g, {"log(CS)", "population"})]
+
+
+def rss(x, y):
+    beta, *_ = np.linalg.lstsq(x, y, rcond=None)
+    r = y - x @ beta
+    return (r ** 2).sum(), x @ beta, r
+
+
+def anova(y, terms, kind, perms):
+    n = len(y)
+    one = np.ones((n, 1))
+    full = np.hstack([one] + [t[1] for t in terms])
+    rss_full = rss(full, y)[0]
+    df_res = n - full.shape[1]
+    sst = ((y - y.mean(0)) ** 2).sum()
+    out = []
+    for j, (name, cols, parts) in enumerate(terms):
+        if kind == "I":
+            red = [t[1] for t in terms[:j]]
+        else:
+            red = [t[1] for k, t in enumerate(terms) if k != j and not parts <= t[2]]
+        xr = np.hstack([one] + red)
+        xf = np.hstack([xr, cols])
+        rr, fitted, resid = rss(xr, y)
+        ss = rr - rss(xf, y)[0]
+        df = cols.shape[1]
+        f = (ss / df) / (rss_full / df_res)
+        reach = 1
+        log_f = [np.log(f)]
+        for p in perms:
+            ys = fitted + resid[p]
+            s = rss(xr, ys)[0] - rss(xf, ys)[0]
+            fs = (s / df) / (rss(full, ys)[0] / df_res)
+            reach += fs >= f * (1 - 1e-10)
+            log_f.append(np.log(fs))
+        # Z: the observed ln F as a standard deviate among all of them.
+        z = (log_f[0] - np.mean(log_f)) / np.std(log_f)
+        out.append((name, df, ss, ss / df, ss / sst, f, reach / (len(perms) + 1), z))
+    out.append(("Residuals", df_res, rss_full, rss_full / df_res, rss_full / sst, None, None, None))
+    out.append(("Total", n - 1, sst, None, 1.0, None, None, None))
+    return out
+
+
+def main():
+    x, pops, ages = read_sample()
+    y, cs = gpa(x)
+    # Velmora reads centroid size from the file's last column.
+    cs_file = np.loadtxt(os.path.join(ROOT, "examples", "populations.txt"))[:, -1]
+    with open(os.path.join(OUT, "populations_shape.txt"), "w") as f:
+        for i in range(len(y)):
+            f.write(" ".join(repr(float(v)) for v in y[i]) + " %r %s %r %s\n" % (float(cs_file[i]), pops[i], float(ages[i]), sides(len(y))[i]))
+    rng = np.random.default_rng(7)
+    perms = [rng.permutation(len(y)) for _ in range(999)]
+    terms = terms_of(np.log(cs_file), pops)
+    with open(os.path.join(OUT, "populations_numpy.txt"), "w") as f:
+        for kind in ("I", "II"):
+            for name, df, ss, ms, rsq, fv, p, z in anova(y, terms, kind, perms):
+                f.write("%s %s %d %r %s %r %s %s %s\n" % (kind, name, df, float(ss), "NA" if ms is None else repr(float(ms)),
+                        float(rsq), "NA" if fv is None else repr(float(fv)), "NA" if p is None else repr(float(p)),
+                        "NA" if z is None else repr(float(z))))
+        obs, p = pairwise(y, pops, np.log(cs_file), perms)
+        f.write("PAIR coast:inland %r %r %r %r %r %r\n" % (float(obs[0]), float(obs[1]), float(obs[2]), *map(float, p)))
+
+
+def pairwise(y, pops, log_cs, perms):
+    """LS means at the mean of log(CS) and slopes of each population, fitted
+    separately; RRPP under shape ~ log(CS) + population."""
+    pops = np.array(pops)
+    u = log_cs - log_cs.mean()
+
+    def estimate(data):
+        out = {}
+        for g in ("coast", "inland"):
+            x = np.column_stack([np.ones((pops == g).sum()), u[pops == g]])
+            beta, *_ = np.linalg.lstsq(x, data[pops == g], rcond=None)
+            out[g] = beta
+        a, b = out["coast"], out["inland"]
+        d = np.linalg.norm(a[0] - b[0])
+        cosang = a[1] @ b[1] / np.linalg.norm(a[1]) / np.linalg.norm(b[1])
+        return d, np.degrees(np.arccos(np.clip(cosang, -1, 1))), np.linalg.norm(a[1]) - np.linalg.norm(b[1])
+
+    obs = estimate(y)
+    null = np.column_stack([np.ones(len(y)), u, (pops == "inland").astype(float)])
+    _, fitted, resid = rss(null, y)
+    reach = np.ones(3)
+    for p in perms:
+        s = estimate(fitted + resid[p])
+        reach += [s[0] >= obs[0] * (1 - 1e-10), s[1] >= obs[1] * (1 - 1e-10), abs(s[2]) >= abs(obs[2]) * (1 - 1e-10)]
+    return obs, reach / (len(perms) + 1)
+
+
+if __name__ == "__main__":
+    main()
