@@ -157,15 +157,14 @@ void show(const analysis::SurfaceWarpParams& params, bool log) {
   s.report = std::move(r);
 }
 
-// The report of what is shown, warped again when the surface, the sample or
-// the analysis changed since.
+// The surface as shown, warped again from the session as it is now (the
+// regression or the superimposition may have changed since it was drawn);
+// the mean surface when the surface shown is not the one loaded.
 const analysis::SurfaceWarpReport& current() {
   Shown& s = shown();
-  if (!s.report || s.of != state().session.surface()) {
-    if (s.of != state().session.surface()) s.params = {};
-    s.report = state().session.warp_surface(s.params);
-    s.of = s.report->surface;
-  }
+  if (s.of != state().session.surface()) s.params = {};
+  s.report = state().session.warp_surface(s.params);
+  s.of = s.report->surface;
   return *s.report;
 }
 
@@ -197,6 +196,7 @@ void actions::load_surface(const Value&) {
   log_report("Surface loaded", r.log_line);
   shown() = {};
   show({}, false);
+  make_main_current();
 }
 
 void actions::show_surface(const Value&) {

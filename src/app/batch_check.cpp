@@ -24,9 +24,10 @@ BatchCommand as_action(const BatchCommand& c) {
 }
 
 // The most arguments an action line may give `action`.  The script grammar
-// reads any number; every action of the table takes at most one.
-std::size_t most_action_arguments(std::string_view /*action*/) {
-  return 1;
+// reads any number; SetSurfaceTarget takes up to three ("pc N SD"), every
+// other action of the table at most one.
+std::size_t most_action_arguments(std::string_view action) {
+  return action == "SetSurfaceTarget" ? 3 : 1;
 }
 
 // Every action and function the script names must exist before any line

@@ -69,7 +69,12 @@ TEST_F(SurfaceActions, LoadsByStemOrChoiceAndDrawsTheMeanSurface) {
 
 TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   const std::string with = kLoad + "open \"specimen 1.ply\"\nLoadSurface\n";
+  // Several arguments, or one text of words, name the same target.
   ASSERT_EQ(run_script(with + "SetSurfaceTarget \"pc 1 2\"\n"), kBatchOk) << cap_.errors();
+  const auto quoted = drawn();
+  ASSERT_EQ(run_script(with + "SetSurfaceTarget pc 1 2\n"), kBatchOk) << cap_.errors();
+  ASSERT_NE(quoted, nullptr);
+  EXPECT_EQ(drawn()->vertices, quoted->vertices);
   auto s = drawn();
   ASSERT_NE(s, nullptr);
   ASSERT_EQ(s->colours.size(), static_cast<std::size_t>(s->vertices.rows()));
@@ -80,6 +85,7 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   const auto r = state().session.warp_surface({analysis::SurfaceTarget::Component, 0, 1, 2, 1});
   EXPECT_LT((s->vertices - r.vertices).cwiseAbs().maxCoeff(), 1e-12);
 
+  EXPECT_EQ(run_script(with + "SetSurfaceTarget pc 1 2 3\n"), kBatchMalformed);
   EXPECT_EQ(run_script(with + "SetSurfaceTarget \"pc one 2\"\n"), kBatchRefused);
   EXPECT_EQ(last_report().message,
             "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x high\") or \"pc "
@@ -87,9 +93,8 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   // The regression needs one first; with it, x low and x high are the
   // observed ends.
   EXPECT_EQ(run_script(with + "SetSurfaceTarget \"x 3\"\n"), kBatchRefused);
-  ASSERT_EQ(
-      run_script(with + "open age.txt\nLoadXList\nDoRegression\nSetSurfaceTarget \"x high\"\n"),
-      kBatchOk)
+  ASSERT_EQ(run_script(with + "open age.txt\nLoadXList\nDoRegression\nSetSurfaceTarget x high\n"),
+            kBatchOk)
       << cap_.errors();
   EXPECT_NE(log_text().find("prediction at"), std::string::npos);
   // The X slider redraws live: the surface drawn is the warp at its value,

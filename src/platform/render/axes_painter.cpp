@@ -99,7 +99,7 @@ class AxesPainter {
         paint_grid();
       }
       for (const SceneImage& im : a_.images) paint_image(im);
-      if (a_.surface && (layers_ & kSurface)) paint_surface(*a_.surface, cr_, proj_);
+      if (a_.surface && (layers_ & kSurface)) paint_surface(*a_.surface, ink_, proj_);
       if (a_.axis_visible) paint_frame();
     }
     MarkerStamper stamper;

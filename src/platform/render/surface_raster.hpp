@@ -14,6 +14,8 @@
 
 namespace velmora::render {
 
+struct Ink;
+
 /// An orthographic camera: where a data point lands in the picture and
 /// which way is toward the viewer.  Built from an axes' Projection
 /// (rows 0 and 1 and toward()) so the surface sits under the axes' lines,
@@ -96,6 +98,7 @@ void paint_surface_layer(cairo_t* cr, const SurfaceRaster& raster, double x, dou
 /// resolution, and at least 3 device pixels a unit on PDF, SVG and EPS
 /// pages.  A context that draws without antialiasing (a draft frame while
 /// the view turns) draws the surface's coarse copy when it has one.
-void paint_surface(const SceneSurface& surface, cairo_t* cr, const Projection& projection);
+/// `ink` draws into Cairo, and into an SVG document when it has one.
+void paint_surface(const SceneSurface& surface, const Ink& ink, const Projection& projection);
 
 }  // namespace velmora::render
