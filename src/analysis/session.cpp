@@ -119,6 +119,7 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     scale_ = Scale::Linear;
     scores_of_ = 0;
     regression_.reset();
+    surface_.reset();  // a surface belongs to a specimen of the sample it was loaded for
     if (wires_need > r.landmarks) {
       r.wire_note = "The wireframe needs " + std::to_string(wires_need) +
                     " landmarks; this sample has " + std::to_string(r.landmarks) +
@@ -275,6 +276,7 @@ void Session::clear() {
   scale_ = Scale::Linear;
   scores_of_ = 0;
   regression_.reset();
+  surface_.reset();
 }
 
 // --- analyses ------------------------------------------------------------------------

@@ -72,6 +72,13 @@ void toggle_dots(const Value&);
 void toggle_legend(const Value&);
 void colour_by_x(const Value&);
 
+// Surfaces (actions_surface.cpp).
+void load_surface(const Value&);
+void show_surface(const Value&);
+void set_surface_target(const Value&);
+void save_surface(const Value&);
+void export_animation(const Value&);
+
 // Settings for comparisons with other tools.
 void set_superimposition(const Value&);
 void set_full_precision(const Value&);

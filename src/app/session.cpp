@@ -71,7 +71,8 @@ void Session::begin_action(std::string_view name, const Value& fpass) {
   Step step{std::string(name), script_argument(fpass), {}, {}, std::nullopt};
   for (std::string_view tag : inputs_read_by(name))
     step.inputs.emplace_back(tag, input_script_value(tag, state().inputs));
-  if (name == "ExportFigure" || name == "CopyDEPS" || name == "CopyDClipboard")
+  if (name == "ExportFigure" || name == "CopyDEPS" || name == "CopyDClipboard" ||
+      name == "ExportAnimation")
     step.view = state().view3d;
   steps_.push_back(std::move(step));
 }

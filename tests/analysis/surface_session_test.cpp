@@ -160,10 +160,16 @@ TEST(SurfaceSession, RefusedWithoutASurfaceOrAfterItsSampleIsGone) {
             s.missing(kNeedRegression));
   io::ImportedSample other = io::import_landmarks(kExamples + "skulls.txt");
   other.rows.row(0) *= 2;
+  // Loading another sample (or clearing it) drops the surface with it.
   s.load_sample({other, "other.txt"});
+  EXPECT_EQ(s.surface(), nullptr);
   EXPECT_EQ(refusal([&] { s.warp_surface({}); }),
-            "The surface \"specimen 1.ply\" belongs to specimen \"specimen 1\" of a sample no "
-            "longer loaded: load it again.");
+            "There is no surface: load one first (Load Surface…).");
+  s.load_sample({io::import_landmarks(kExamples + "skulls.txt"), "skulls.txt"});
+  s.load_surface({kExamples + "specimen 1.ply", {}, {}});
+  ASSERT_NE(s.surface(), nullptr);
+  s.clear();
+  EXPECT_EQ(s.surface(), nullptr);
   EXPECT_THROW(s.load_surface({kExamples + "skulls.txt", {}, 0}), Error);
 }
 

@@ -124,6 +124,9 @@ class Graphics {
   void axis(Handle ax, std::string_view mode);
   /// Deletes the axes' plotted children (the axis label texts stay).
   void clear_axes(Handle ax);
+  /// Gives axes `ax` a shaded surface drawn under its lines (nullptr: none).
+  /// Clearing the axes removes it.
+  void set_surface(Handle ax, std::shared_ptr<const render::SceneSurface> surface);
   /// Deletes the figure's children whose handles are visible.
   void clear_figure(Handle fig);
 

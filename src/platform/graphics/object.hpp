@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/graphics/backend.hpp"
+#include "platform/render/scene.hpp"
 #include "platform/value/value.hpp"
 
 namespace velmora::gfx {
@@ -34,8 +35,9 @@ struct Object {
   std::vector<Handle> children;  // in creation order
   std::map<std::string, Value> props;
   std::map<std::string, Value> appdata;
-  std::map<std::string, NativeCallback> native;  // callback property → C++ code
-  std::array<double, 4> pos_px{0, 0, 0, 0};      // Position in pixels (relative to parent)
+  std::map<std::string, NativeCallback> native;         // callback property → C++ code
+  std::array<double, 4> pos_px{0, 0, 0, 0};             // Position in pixels (relative to parent)
+  std::shared_ptr<const render::SceneSurface> surface;  // an axes' shaded surface
 };
 
 /// Lower-cases ASCII letters: property names are case-insensitive.

@@ -71,6 +71,13 @@ void Graphics::clear_axes(Handle ax) {
     if (get_text(c, "HandleVisibility") != "on") continue;
     destroy(c);
   }
+  mut(ax).surface.reset();
+  touch(object(ax), "children");
+}
+
+void Graphics::set_surface(Handle ax, std::shared_ptr<const render::SceneSurface> surface) {
+  if (type(ax) != Type::Axes) throw RuntimeError("A surface needs an axes.");
+  mut(ax).surface = std::move(surface);
   touch(object(ax), "children");
 }
 

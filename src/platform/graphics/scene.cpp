@@ -108,6 +108,17 @@ render::AxesScene axes_scene(const Graphics& g, Handle ax) {
       s.colorbar = cb;
     }
   }
+  s.surface = g.object(ax).surface;
+  // A surface's heat map has its own colour bar, unless the axes show one.
+  if (s.surface && !s.colorbar && g.has_appdata(ax, "SurfaceColorBar")) {
+    Value range = g.appdata(ax, "SurfaceColorBar");
+    if (range.is_double() && range.numel() == 2) {
+      render::ColorBar cb{range(0), range(1), {}};
+      if (g.has_appdata(ax, "SurfaceColorBarLabel"))
+        cb.label = g.appdata(ax, "SurfaceColorBarLabel").text_or_empty();
+      s.colorbar = cb;
+    }
+  }
   for (Handle c : g.children(ax)) {
     Type t = g.type(c);
     if (!on(g, c, "Visible")) continue;
@@ -195,7 +206,8 @@ render::FigureScene figure_scene(const Graphics& g, Handle fig, bool include_con
       p.axes = axes_scene(g, c);
       p.rect_px = {co.pos_px[0], co.pos_px[1], co.pos_px[2], co.pos_px[3]};
       fs.axes.push_back(std::move(p));
-    } else if (co.type == Type::UiControl && include_controls && on(g, c, "Visible")) {
+    } else if (co.type == Type::UiControl && include_controls && on(g, c, "Visible") &&
+               !g.has_appdata(c, "NoPrint")) {
       render::SceneControl sc;
       sc.rect_px = {co.pos_px[0], co.pos_px[1], co.pos_px[2], co.pos_px[3]};
       Value str = g.get(c, "String");

@@ -152,7 +152,11 @@ void AxesView::paintEvent(QPaintEvent*) {
   if (!image_valid_ || image_.devicePixelRatio() != dpr ||
       image_.deviceIndependentSize().toSize() != size()) {
     GlAxesRenderer* gl = scene_.three_d ? GlAxesRenderer::shared() : nullptr;
-    bool draft = !gl && dragging_ && full_render_ms_ > kFrameBudgetMs;
+    // While the view turns: a surface's coarse copy, and on Cairo a frame
+    // without antialiasing when a full one takes too long.
+    const bool coarse = dragging_ && scene_.surface && scene_.surface->coarse;
+    bool draft = gl ? coarse : dragging_ && (coarse || full_render_ms_ > kFrameBudgetMs);
+    if (gl) gl->set_draft(coarse);
     QElapsedTimer clock;
     clock.start();
     image_ = gl ? gl->render(scene_, geometry(), axes_rect_, figure_height_px_, dpr)

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSlider>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -56,6 +57,9 @@ bool is_button(const std::string& style) {
 bool has_field(const std::string& style) {
   return style == "edit" || style == "listbox" || style == "popupmenu";
 }
+
+// A slider's positions from Min to Max.
+constexpr int kSliderSteps = 1000;
 
 // Marks a line edit whose editing ended with Return.
 constexpr const char* kReturnPressed = "velmoraReturnPressed";
@@ -127,6 +131,10 @@ void Control::build() {
     widget_ = new QComboBox(canvas_);
   } else if (style_ == "listbox") {
     widget_ = new QListWidget(canvas_);
+  } else if (style_ == "slider") {
+    auto* sl = new QSlider(Qt::Horizontal, canvas_);
+    sl->setRange(0, kSliderSteps);
+    widget_ = sl;
   } else if (style_ == "frame") {
     auto* f = new QFrame(canvas_);
     f->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -195,6 +203,17 @@ void Control::connect_signals() {
   } else if (auto* c = qobject_cast<QComboBox*>(w)) {
     QObject::connect(c, &QComboBox::activated, anchor, [current, &set, h, set_value](int i) {
       if (current()) set.activate(h, set_value(i + 1.0));
+    });
+  } else if (auto* sl = qobject_cast<QSlider*>(w)) {
+    // Every position reached while dragging runs the callback, so what it
+    // draws follows the slider.
+    QObject::connect(sl, &QSlider::valueChanged, anchor, [current, &set, h](int step) {
+      if (!current()) return;
+      set.activate(h, [h, step] {
+        gfx::Graphics& g = gfx::graphics();
+        const double lo = g.get_number(h, "Min"), hi = g.get_number(h, "Max");
+        g.set(h, "Value", lo + (hi - lo) * step / kSliderSteps);
+      });
     });
   } else if (auto* l = qobject_cast<QListWidget*>(w)) {
     QObject::connect(l, &QListWidget::itemSelectionChanged, anchor, [current, &set, h, l] {
@@ -309,6 +328,11 @@ void Control::apply_value() {
   if (auto* b = qobject_cast<QAbstractButton*>(widget_)) {
     if (b->isCheckable())
       b->setChecked(value.is_double() && value.numel() == 1 && value(0) == g.get_number(h_, "Max"));
+  } else if (auto* sl = qobject_cast<QSlider*>(widget_)) {
+    const double lo = g.get_number(h_, "Min"), hi = g.get_number(h_, "Max");
+    if (value.is_double() && value.numel() == 1 && hi > lo)
+      sl->setValue(static_cast<int>(
+          std::lround(std::clamp((value(0) - lo) / (hi - lo), 0.0, 1.0) * kSliderSteps)));
   } else if (auto* c = qobject_cast<QComboBox*>(widget_)) {
     long i = value.is_double() && value.numel() >= 1 ? std::lround(value(0)) - 1 : -1;
     c->setCurrentIndex(i >= 0 && i < c->count() ? static_cast<int>(i) : -1);
@@ -323,6 +347,7 @@ void Control::apply_value() {
 }
 
 void Control::apply_range() {
+  if (qobject_cast<QSlider*>(widget_)) apply_value();
   if (auto* l = qobject_cast<QListWidget*>(widget_)) {
     const gfx::Graphics& g = gfx::graphics();
     // A listbox takes several entries when Max - Min > 1.

@@ -108,12 +108,14 @@ bool GlAxesRenderer::Gl::init(std::string& why) {
   f->glBindTexture(GL_TEXTURE_BUFFER, 0);
   f->glBindBuffer(GL_TEXTURE_BUFFER, 0);
   f->glBindVertexArray(0);
+  surfaces_ok = surfaces.init(f);
   context->doneCurrent();
   return true;
 }
 
 void GlAxesRenderer::Gl::release() {
   if (!f || !make_current()) return;
+  surfaces.release();
   for (auto& s : sprites) f->glDeleteTextures(1, &s->texture);
   sprites.clear();
   GLuint buffers[] = {stroke_vertices, marker_vertices, stroke_along, stroke_runs};

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/qt/gl_axes_renderer.hpp"
+#include "platform/qt/gl_surface.hpp"
 #include "platform/render/marker.hpp"
 #include "platform/render/projection.hpp"
 #include "platform/render/scene.hpp"
@@ -152,6 +153,9 @@ struct GlAxesRenderer::Gl {
   // microsecond setting up each point, whatever its size.
   bool stamp_markers = false;
   gl::MarkerStamping stamping;
+  // Shaded surfaces; `draft` draws a surface's coarse copy (the view turning).
+  gl::SurfacePass surfaces;
+  bool surfaces_ok = false, draft = false;
   // Two frames in turn, so the one the view still shows is not overwritten
   // and neither is made anew while the size stays.
   QImage frames[2];

@@ -108,6 +108,10 @@ void GlAxesRenderer::set_stamps_markers(bool stamp) {
   gl_->built = false;  // which scenes OpenGL can draw depends on it
 }
 
+void GlAxesRenderer::set_draft(bool draft) {
+  gl_->draft = draft;
+}
+
 GlAxesRenderer* GlAxesRenderer::shared() {
   if (g_decided) return g_shared;
   g_decided = true;
@@ -135,8 +139,10 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   auto cairo_frame = [&] {
     return render_axes(scene, view, axes_rect, figure_height_px, dpr, false);
   };
-  if (device.width() > g.max_size || device.height() > g.max_size || !g.make_current())
+  if (device.width() > g.max_size || device.height() > g.max_size ||
+      (scene.surface && !g.surfaces_ok) || !g.make_current()) {
     return cairo_frame();
+  }
   const render::Projection proj(scene, render::data_rect(scene, axes_rect), figure_height_px);
   if (!g.build(scene, proj, dpr)) {
     g.context->doneCurrent();
@@ -180,12 +186,27 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   const gl::StampTarget target{&image, image.bits(), device,    view,
                                dpr,    clipped,      axes_rect, figure_height_px};
 
+  QOpenGLFunctions_3_3_Core& f = *g.f;
+  // The surface first, with its own depth test; the lines go over it.
+  if (scene.surface && !reach.isEmpty()) {
+    g.ensure_framebuffer(device);
+    f.glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
+    f.glViewport(0, 0, device.width(), device.height());
+    f.glEnable(GL_SCISSOR_TEST);
+    f.glScissor(reach.x(), reach.y(), reach.width(), reach.height());
+    f.glClearColor(0, 0, 0, 0);
+    f.glClearDepth(1);
+    f.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    g.surfaces.draw(g.draft && scene.surface->coarse ? scene.surface->coarse : scene.surface, proj,
+                    view, dpr, device);
+    g.composite(image, reach);
+  }
+
   // Runs drawn by OpenGL gather in the framebuffer until a stamped run must
   // go over them; then they are read back and laid over the image.  Runs
   // of one colour (a stroke, a single-coloured marker) look the same laid
   // in either order, so a stamped run of the framebuffer's one colour goes
   // straight into the image.
-  QOpenGLFunctions_3_3_Core& f = *g.f;
   bool pending = false, pending_mixed = false;
   render::Rgb pending_colour{0, 0, 0};
   auto flush = [&] {

@@ -66,6 +66,10 @@ class GlAxesRenderer {
   bool stamps_markers() const;
   void set_stamps_markers(bool stamp);
 
+  /// Whether the next frames are drafts while the view turns: a surface is
+  /// drawn from its coarse copy when it has one.
+  void set_draft(bool draft);
+
   /// The axes drawn into a transparent image covering `view` (logical pixels
   /// of a canvas `figure_height_px` high, from its top-left corner) at `dpr`
   /// device pixels per logical pixel, the plot rectangle at `axes_rect`

@@ -11,6 +11,7 @@
 #include "platform/render/projection.hpp"
 #include "platform/render/renderer.hpp"
 #include "platform/render/screen_geometry.hpp"
+#include "platform/render/surface_raster.hpp"
 #include "platform/render/svg_writer.hpp"
 #include "platform/render/text.hpp"
 #include "platform/render/ticks.hpp"
@@ -98,6 +99,7 @@ class AxesPainter {
         paint_grid();
       }
       for (const SceneImage& im : a_.images) paint_image(im);
+      if (a_.surface && (layers_ & kSurface)) paint_surface(*a_.surface, ink_, proj_);
       if (a_.axis_visible) paint_frame();
     }
     MarkerStamper stamper;

@@ -38,6 +38,9 @@ Limits resolve_limits(const AxesScene& a) {
     extend(data[1], im.y0), extend(data[1], im.y1);
     extend(data[2], 0);
   }
+  if (a.surface && a.surface->vertices.rows() > 0)
+    for (int d = 0; d < 3; ++d)
+      extend(data[d], a.surface->lo[d]), extend(data[d], a.surface->hi[d]);
   auto pick = [&](bool is_auto, const std::array<double, 2>& fixed, int d) {
     return is_auto ? nice_limits(data[d][0], data[d][1]) : sane(fixed);
   };

@@ -23,7 +23,15 @@ void draw_figure(cairo_t* cr, const FigureScene& figure, bool include_controls);
 /// (background, grid, images, box, ticks and labels), the data (lines in
 /// order, each with its markers), everything over the data (texts, title).
 /// A view that draws the data itself asks for the other two around it.
-enum AxesLayer : unsigned { kUnderData = 1, kData = 2, kOverData = 4, kAllLayers = 7 };
+/// kSurface: the axes' shaded surface, drawn with kUnderData by the CPU
+/// rasterizer (an OpenGL renderer leaves it out and draws it itself).
+enum AxesLayer : unsigned {
+  kUnderData = 1,
+  kData = 2,
+  kOverData = 4,
+  kSurface = 8,
+  kAllLayers = 15
+};
 
 /// Draws one axes into `rect` (pixels from the figure's bottom-left corner)
 /// of a figure `figure_height_px` pixels high: the `layers` asked for (an

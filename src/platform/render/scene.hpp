@@ -1,6 +1,9 @@
 #pragma once
 
+#include <Eigen/Core>
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +54,18 @@ struct SceneImage {
   double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
 };
 
+/// A shaded triangle surface in data coordinates: smooth normals, and a
+/// colour a vertex (a heat map) or none (the renderer's bone colour).  A
+/// coarser copy, when given, is drawn while the view is being turned.
+struct SceneSurface {
+  Eigen::Matrix<double, Eigen::Dynamic, 3> vertices;
+  Eigen::Matrix<std::int32_t, Eigen::Dynamic, 3> triangles;
+  Eigen::Matrix<double, Eigen::Dynamic, 3> normals;  ///< unit, one a vertex
+  std::vector<Rgb> colours;                          ///< one a vertex, or empty
+  std::shared_ptr<const SceneSurface> coarse;
+  std::array<double, 3> lo{0, 0, 0}, hi{0, 0, 0};  ///< the vertices' bounding box
+};
+
 /// One row of a legend: a short sample of a drawn line and its name.
 struct LegendEntry {
   std::string label;
@@ -97,6 +112,9 @@ struct AxesScene {
   std::vector<SceneLine> lines;
   std::vector<SceneText> texts;
   std::vector<SceneImage> images;
+  /// Drawn under the lines, with a depth buffer of its own; shared, not
+  /// copied, between the scenes made of one axes.
+  std::shared_ptr<const SceneSurface> surface;
   /// Drawn over the data in screen space, in the plot's top-right corner;
   /// empty: no legend.
   std::vector<LegendEntry> legend;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/render/scene.hpp"
+#include "platform/render/svg_writer.hpp"
 
 namespace velmora::render {
 
@@ -177,6 +178,73 @@ void paint_surface_layer(cairo_t* cr, const SurfaceRaster& raster, double x, dou
     cairo_restore(cr);
   }
   cairo_surface_destroy(s);
+}
+
+void paint_surface(const SceneSurface& surface, const Ink& ink, const Projection& projection) {
+  cairo_t* cr = ink.cr;
+  const SceneSurface& s =
+      surface.coarse && cairo_get_antialias(cr) == CAIRO_ANTIALIAS_NONE ? *surface.coarse : surface;
+  if (s.vertices.rows() == 0 || s.triangles.rows() == 0) return;
+  SurfaceCamera camera = camera_of(projection);
+  const Eigen::Matrix<double, Eigen::Dynamic, 2> at =
+      (s.vertices * camera.to_pixel.leftCols<3>().transpose()).rowwise() +
+      camera.to_pixel.col(3).transpose();
+  double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
+  if (ink.svg) {
+    // The SVG writer's Cairo context only measures: no clip to go by.
+    cx0 = cy0 = -1e5;
+    cx1 = cy1 = 1e5;
+  } else {
+    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+  }
+  const double x0 = std::floor(std::max(cx0, at.col(0).minCoeff()));
+  const double y0 = std::floor(std::max(cy0, at.col(1).minCoeff()));
+  const double x1 = std::ceil(std::min(cx1, at.col(0).maxCoeff()));
+  const double y1 = std::ceil(std::min(cy1, at.col(1).maxCoeff()));
+  if (!(x1 > x0 && y1 > y0)) return;
+  double dx = 1, dy = 0;
+  cairo_user_to_device_distance(cr, &dx, &dy);
+  double scale = std::hypot(dx, dy);
+  if (cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_IMAGE)
+    scale = std::max(scale, 3.0);
+  // Within the pixel budget, with room to spare for the depth buffer.
+  scale = std::min(
+      {std::max(scale, 0.05), 16.0, std::sqrt(0.25 * kPixelBudget / ((x1 - x0) * (y1 - y0)))});
+  const int w = static_cast<int>(std::ceil((x1 - x0) * scale));
+  const int h = static_cast<int>(std::ceil((y1 - y0) * scale));
+  camera.to_pixel *= scale;
+  camera.to_pixel(0, 3) -= x0 * scale;
+  camera.to_pixel(1, 3) -= y0 * scale;
+  const SurfaceRaster raster =
+      rasterize_surface(s.vertices, s.triangles, s.normals, s.colours, camera, w, h);
+  if (!ink.svg) {
+    cairo_save(cr);
+    cairo_translate(cr, x0, y0);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    paint_surface_layer(cr, raster, 0, 0);
+    cairo_restore(cr);
+    return;
+  }
+  // An SVG document takes an image as the fill of its own rectangle.
+  const Image img = to_cairo_image(raster);
+  cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, img.width, img.height);
+  cairo_surface_flush(layer);
+  unsigned char* dst = cairo_image_surface_get_data(layer);
+  const int stride = cairo_image_surface_get_stride(layer);
+  if (dst) {
+    for (int row = 0; row < img.height; ++row)
+      std::copy_n(img.bytes.data() + std::size_t(row) * img.stride, 4 * std::size_t(img.width),
+                  dst + std::size_t(row) * stride);
+    cairo_surface_mark_dirty(layer);
+    ink.save();
+    cairo_translate(cr, x0, y0);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    cairo_set_source_surface(cr, layer, 0, 0);
+    cairo_rectangle(cr, 0, 0, img.width, img.height);
+    ink.fill();
+    ink.restore();
+  }
+  cairo_surface_destroy(layer);
 }
 
 }  // namespace velmora::render

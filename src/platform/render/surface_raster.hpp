@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "platform/render/line_spec.hpp"
+#include "platform/render/projection.hpp"
 #include "platform/render/renderer.hpp"
+#include "platform/render/scene.hpp"
 
 namespace velmora::render {
+
+struct Ink;
 
 /// An orthographic camera: where a data point lands in the picture and
 /// which way is toward the viewer.  Built from an axes' Projection
@@ -87,5 +91,14 @@ Image to_cairo_image(const SurfaceRaster& raster);
 /// space, one pixel a user unit: on PNG surfaces as pixels, on PDF, SVG and
 /// EPS surfaces as an embedded image under whatever is drawn next.
 void paint_surface_layer(cairo_t* cr, const SurfaceRaster& raster, double x, double y);
+
+/// Draws an axes' surface into a Cairo context as a layer under what is
+/// drawn next, placed by the axes' projection: rasterized over the part of
+/// the picture it covers (within the clip) at the context's device
+/// resolution, and at least 3 device pixels a unit on PDF, SVG and EPS
+/// pages.  A context that draws without antialiasing (a draft frame while
+/// the view turns) draws the surface's coarse copy when it has one.
+/// `ink` draws into Cairo, and into an SVG document when it has one.
+void paint_surface(const SceneSurface& surface, const Ink& ink, const Projection& projection);
 
 }  // namespace velmora::render

@@ -1,0 +1,270 @@
+// Surfaces: loading a specimen's surface, showing it carried by the spline
+// to the shape the analysis draws (shaded, with a heat map of the change),
+// saving it and exporting a morph as picture frames.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/actions.hpp"
+#include "app/app_state.hpp"
+#include "app/display_style.hpp"
+#include "app/loaders.hpp"
+#include "app/main_window.hpp"
+#include "app/surface_view.hpp"
+#include "app/switchyard.hpp"
+#include "mesh/surface.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/print/print.hpp"
+#include "platform/runtime/console.hpp"
+#include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
+#include "plot/primitives.hpp"
+
+namespace velmora::app {
+
+using gfx::graphics;
+using gfx::Handle;
+
+namespace {
+
+constexpr const char* kSurfaceFilter = "*.ply;*.obj;*.stl;*.off";
+
+// What the 3-D window shows of the surface: the target, and the surface
+// drawn for it (kept so that a save writes what is shown).
+struct Shown {
+  analysis::SurfaceWarpParams params;
+  std::shared_ptr<const analysis::SpecimenSurface> of;  // the surface it was drawn for
+  std::optional<analysis::SurfaceWarpReport> report;
+};
+
+Shown& shown() {
+  static Shown s;
+  return s;
+}
+
+// A number as the shortest text that reads back to it.
+std::string shortest(double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// The words of an action's argument: a text split at blanks, or a list of
+// words (a script line with several arguments).
+std::vector<std::string> words_of(const Value& v) {
+  std::vector<std::string> out;
+  auto split = [&](const std::string& text) {
+    std::istringstream in(text);
+    for (std::string w; in >> w;) out.push_back(w);
+  };
+  if (v.is_cell()) {
+    for (std::size_t i = 0; i < v.numel(); ++i) {
+      const Value& e = v.at(i);
+      if (e.is_char()) {
+        split(e.to_string());
+      } else if (e.is_double() && e.numel() == 1) {
+        out.push_back(shortest(e(0)));
+      }
+    }
+  } else if (v.is_char()) {
+    split(v.to_string());
+  } else if (v.is_double()) {
+    for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(shortest(v(i)));
+  }
+  return out;
+}
+
+bool number_of(const std::string& w, double& out) {
+  const char* end = w.data() + w.size();
+  auto [p, ec] = std::from_chars(w.data(), end, out);
+  return ec == std::errc() && p == end && std::isfinite(out);
+}
+
+std::string joined(const std::vector<std::string>& w) {
+  std::string s;
+  for (const auto& x : w) s += (s.empty() ? "" : " ") + x;
+  return s;
+}
+
+// The target a SetSurfaceTarget argument names: "mean", "x VALUE" (or
+// "x low", "x high": the smallest or largest X observed), "pc N SD".
+analysis::SurfaceWarpParams target_of(const Value& arg) {
+  const std::vector<std::string> w = words_of(arg);
+  const std::string bad =
+      "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x "
+      "high\") or \"pc N SD\", not \"" +
+      joined(w) + "\".";
+  analysis::SurfaceWarpParams p = shown().params;
+  if (w.size() == 1 && w[0] == "mean") {
+    p.target = analysis::SurfaceTarget::Mean;
+    return p;
+  }
+  if (w.size() == 2 && w[0] == "x") {
+    p.target = analysis::SurfaceTarget::Regression;
+    if (w[1] == "low" || w[1] == "high") {
+      const auto x = state().session.x();
+      if (!x || x->values.size() == 0) return p;  // the warp refuses without X
+      p.x = w[1] == "low" ? x->values.minCoeff() : x->values.maxCoeff();
+      return p;
+    }
+    if (!number_of(w[1], p.x)) refuse(bad, "Set Surface Target");
+    return p;
+  }
+  double n = 0, sd = 0;
+  if (w.size() == 3 && w[0] == "pc" && number_of(w[1], n) && number_of(w[2], sd) && n >= 1 &&
+      n == std::floor(n) && n < 1e9) {
+    p.target = analysis::SurfaceTarget::Component;
+    p.component = static_cast<long long>(n);
+    p.factor = sd;
+    return p;
+  }
+  refuse(bad, "Set Surface Target");
+}
+
+// Warps and draws what a slider now asks (not logged: a drag is many steps).
+void slid(const analysis::SurfaceWarpParams& params) {
+  try {
+    analysis::SurfaceWarpReport r = state().session.warp_surface(params);
+    graphics().make_current(figure3d());
+    draw_surface_report(r, state().session.wires().has_value(), 0, false);
+    Shown& s = shown();
+    s.params = params;
+    s.of = r.surface;
+    s.report = std::move(r);
+  } catch (const std::exception& e) {
+    console().error(e.what());
+  }
+}
+
+// Warps and draws, with the sliders for the target; the results log records
+// what was warped to what.
+void show(const analysis::SurfaceWarpParams& params, bool log) {
+  analysis::SurfaceWarpReport r = state().session.warp_surface(params);
+  graphics().make_current(figure3d());
+  draw_surface_report(r, state().session.wires().has_value());
+  show_surface_sliders(params, r, slid);
+  if (log) log_report("Surface warp", r.log_line);
+  show_status("Surface: " + r.description);
+  Shown& s = shown();
+  s.params = params;
+  s.of = r.surface;
+  s.report = std::move(r);
+}
+
+// The surface as shown, warped again from the session as it is now (the
+// regression or the superimposition may have changed since it was drawn);
+// the mean surface when the surface shown is not the one loaded.
+const analysis::SurfaceWarpReport& current() {
+  Shown& s = shown();
+  if (s.of != state().session.surface()) s.params = {};
+  s.report = state().session.warp_surface(s.params);
+  s.of = s.report->surface;
+  return *s.report;
+}
+
+std::string extension_of(const std::string& name) {
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? "" : gfx::lower(name.substr(dot + 1));
+}
+
+}  // namespace
+
+void actions::load_surface(const Value&) {
+  analysis::Session& a = state().session;
+  auto pick = pick_file_to_load(kSurfaceFilter);
+  if (!pick) return;
+  analysis::LoadSurfaceParams params;
+  params.path = pick->path();
+  analysis::LoadSurfaceReport r = a.load_surface(params);
+  if (r.needs_choice) {
+    const auto chosen = graphics().list_dialog(
+        "Load Surface", "Which specimen is \"" + shown_name(pick->name) + "\" the surface of?",
+        r.choices);
+    if (!chosen) return;
+    params.surface = std::move(r.read);
+    params.specimen = static_cast<Eigen::Index>(*chosen);
+    r = a.load_surface(std::move(params));
+  }
+  for (const std::string& note : r.notes) console().line(note);
+  if (!r.notes.empty()) graphics().backend().message_box(joined(r.notes), "Load Surface");
+  log_report("Surface loaded", r.log_line);
+  shown() = {};
+  show({}, false);
+  make_main_current();
+}
+
+void actions::show_surface(const Value&) {
+  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  show(shown().of == state().session.surface() ? shown().params : analysis::SurfaceWarpParams{},
+       true);
+}
+
+void actions::set_surface_target(const Value& arg) {
+  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  show(target_of(arg), true);
+}
+
+void actions::save_surface(const Value&) {
+  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  const analysis::SurfaceWarpReport& r = current();
+  auto pick = pick_file_to_save("*.ply;*.obj;*.stl;*.off", "Save Surface As");
+  if (!pick) return;
+  mesh::SurfaceFormat format{};
+  try {
+    format = mesh::format_for_saving(pick->name);
+  } catch (const std::exception& e) {
+    refuse(e.what(), "Save Surface As");
+  }
+  mesh::Surface out;
+  out.vertices = r.vertices;
+  out.triangles = r.surface->mesh.triangles;
+  if (format == mesh::SurfaceFormat::PlyBinary || format == mesh::SurfaceFormat::PlyAscii) {
+    const std::vector<render::Rgb> heat = heat_of(r);
+    out.colours.resize(static_cast<Eigen::Index>(heat.size()), 3);
+    for (std::size_t i = 0; i < heat.size(); ++i) {
+      const double c[3] = {heat[i].r, heat[i].g, heat[i].b};
+      for (int k = 0; k < 3; ++k)
+        out.colours(static_cast<Eigen::Index>(i), k) =
+            static_cast<std::uint8_t>(std::lround(std::clamp(c[k], 0.0, 1.0) * 255));
+    }
+  }
+  write_file_safely(pick->path(), mesh::surface_bytes(out, format));
+  show_status("Saved the surface (" + r.description + "): " + pick->path());
+}
+
+void actions::export_animation(const Value& arg) {
+  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  const AnimationSize size = animation_size(joined(words_of(arg)));
+  current();  // the target shown belongs to the surface loaded
+  const AnimationEnds ends = animation_ends(shown().params);
+  auto pick = pick_file_to_save("*.png", "Export Animation: name of the first frame");
+  if (!pick) return;
+  if (extension_of(pick->name) != "png")
+    refuse(
+        "\"" + shown_name(pick->name) + "\": the frames are PNG pictures; end the name with .png.",
+        "Export Animation");
+  const std::vector<std::string> paths = frame_paths(pick->path(), size.frames);
+  auto& g = graphics();
+  const Handle fig = figure3d();
+  g.make_current(fig);
+  for (int i = 0; i < size.frames; ++i) {
+    const double t = size.frames == 1 ? 0.5 : double(i) / (size.frames - 1);
+    analysis::SurfaceWarpReport r = state().session.warp_surface(frame_params(ends, t));
+    draw_surface_report(r, state().session.wires().has_value(), ends.largest);
+    print_frame(fig, size, paths[static_cast<std::size_t>(i)]);
+  }
+  log_report("Surface animation", std::to_string(size.frames) + " frames from " + ends.from_text +
+                                      " to " + ends.to_text + ", " + std::to_string(size.width) +
+                                      "×" + std::to_string(size.height) +
+                                      " pixels: " + paths.front() + " … " + paths.back() + ".");
+  show(shown().params, false);
+  show_status("Exported " + std::to_string(size.frames) + " frames: " + paths.front());
+}
+
+}  // namespace velmora::app

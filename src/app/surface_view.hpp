@@ -1,0 +1,85 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/surface.hpp"
+#include "platform/graphics/backend.hpp"
+#include "platform/render/scene.hpp"
+
+// Drawing a warped surface in the 3-D window, and the pieces of an animation
+// that morphs it.
+namespace velmora::app {
+
+/// Triangles above which a coarser copy is kept for drawing while the view
+/// turns.
+inline constexpr Eigen::Index kCoarseAbove = 50000;
+
+/// The heat-map colours of a warp: the displacement from the mean surface
+/// on the colour bar's scale from 0 to `largest` (the warp's own largest
+/// displacement when 0).
+std::vector<render::Rgb> heat_of(const analysis::SurfaceWarpReport& r, double largest = 0);
+
+/// The shaded surface of a warp, for an axes: smooth normals, heat-map
+/// colours unless the target is the mean surface itself, and a coarse copy
+/// for large surfaces unless `coarse` is false (a slider step: the next
+/// step comes before any turn).
+std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::SurfaceWarpReport& r,
+                                                          double largest = 0, bool coarse = true);
+
+/// A copy of `s` with about `1/ratio` of its vertices, merged on a grid
+/// (vertex clustering), its triangles that collapse dropped.
+std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurface& s,
+                                                        double ratio);
+
+/// Clears the 3-D window's axes and draws the warp there: the surface, the
+/// target landmarks on top, the wireframe between them when `wires`, and a
+/// colour bar of the displacement in the specimen's units; `coarse` as for
+/// scene_surface.
+void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest = 0,
+                         bool coarse = true);
+
+/// The frames of an animation and their size in pixels.
+struct AnimationSize {
+  int frames = 24;
+  int width = 800, height = 600;
+};
+/// Reads "FRAMES,WIDTHxHEIGHT" (either part may be left out: 24 frames at
+/// 800×600).  @throws DataRefusal naming the word that is wrong
+AnimationSize animation_size(const std::string& text);
+
+/// What an animation morphs between: the regression from the smallest to
+/// the largest X, or a component from −SD to +SD.
+struct AnimationEnds {
+  analysis::SurfaceWarpParams from, to;
+  std::string from_text, to_text;
+  double largest = 0;  ///< the larger of the two ends' largest displacements
+};
+/// The ends for the target shown: a regression target or the mean with a
+/// regression morphs over the observed X; a component target over ±its SD
+/// (2 SD when 0); the mean without a regression along PC 1 at ±2 SD.
+AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown);
+/// The target a fraction `t` of the way from `from` to `to`.
+analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t);
+
+/// The frames' file names: "name.png" gives "name_001.png" … (as many
+/// digits as the count needs, at least 3).
+std::vector<std::string> frame_paths(const std::string& first, int frames);
+
+/// Prints figure `fig` as a PNG of the animation's size, without controls.
+void print_frame(gfx::Handle fig, const AnimationSize& size, const std::string& path);
+
+}  // namespace velmora::app
+
+namespace velmora::app {
+
+/// The 3-D window's surface sliders: an exaggeration slider (×0 to ×4 of
+/// the change) and an X slider over the observed X for a regression
+/// target, or a score slider (−3 to +3 SD) for a component; none for the
+/// mean.  Moving one calls `moved` with the target it now gives.
+void show_surface_sliders(const analysis::SurfaceWarpParams& params,
+                          const analysis::SurfaceWarpReport& report,
+                          void (*moved)(const analysis::SurfaceWarpParams&));
+
+}  // namespace velmora::app

@@ -1,0 +1,191 @@
+// The surface actions as a batch script runs them: loading with the
+// specimen named by the file or chosen, warping to a target, saving what is
+// shown and exporting animation frames.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/app_state.hpp"
+#include "app/batch.hpp"
+#include "app/surface_view.hpp"
+#include "app/switchyard.hpp"
+#include "app_fixture.hpp"
+#include "mesh/surface.hpp"
+#include "platform/graphics/graphics.hpp"
+#include "platform/runtime/console.hpp"
+
+namespace velmora::app {
+namespace {
+
+class SurfaceActions : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    std::filesystem::copy_file(example("specimen 1.ply"), temp("specimen 1.ply"));
+    std::filesystem::copy_file(example("specimen 1.ply"), temp("scan.ply"));
+    std::filesystem::copy_file(example("skulls.txt"), temp("skulls.txt"));
+    std::filesystem::copy_file(example("age.txt"), temp("age.txt"));
+  }
+  int run_script(const std::string& text) {
+    cap_.clear();
+    reset_state();
+    std::istringstream in(text);
+    return run_batch(parse_batch(in, temp("")));
+  }
+  // The surface the 3-D window's axes show, or nullptr.
+  std::shared_ptr<const render::SceneSurface> drawn() const {
+    const gfx::Graphics& gr = gfx::graphics();
+    const auto& f = state().figure3d;
+    if (!f || !gr.valid(*f)) return nullptr;
+    for (gfx::Handle c : gr.children(*f))
+      if (gr.type(c) == gfx::Type::Axes && gr.object(c).surface) return gr.object(c).surface;
+    return nullptr;
+  }
+  std::string log_text() const { return state().log.plain_text(); }
+  ConsoleCapture cap_;
+};
+
+const std::string kLoad = "open skulls.txt\nLoadData\n";
+
+TEST_F(SurfaceActions, LoadsByStemOrChoiceAndDrawsTheMeanSurface) {
+  ASSERT_EQ(run_script(kLoad + "open \"specimen 1.ply\"\nLoadSurface\n"), kBatchOk)
+      << cap_.errors();
+  auto s = drawn();
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->vertices.rows(), state().session.surface()->mesh.vertex_count());
+  EXPECT_TRUE(s->colours.empty());  // the mean surface itself: bone, no heat map
+  // A stem that names no specimen asks; `choose` answers, a missing answer
+  // stops the script, and nothing is loaded.
+  ASSERT_EQ(run_script(kLoad + "open scan.ply\nchoose \"specimen 1\"\nLoadSurface\n"), kBatchOk)
+      << cap_.errors();
+  EXPECT_EQ(state().session.surface()->specimen, 0);
+  EXPECT_NE(log_text().find("Surface"), std::string::npos) << log_text();
+  EXPECT_NE(run_script(kLoad + "open scan.ply\nLoadSurface\n"), kBatchOk);
+  EXPECT_EQ(state().session.surface(), nullptr);
+}
+
+TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
+  const std::string with = kLoad + "open \"specimen 1.ply\"\nLoadSurface\n";
+  // Several arguments, or one text of words, name the same target.
+  ASSERT_EQ(run_script(with + "SetSurfaceTarget \"pc 1 2\"\n"), kBatchOk) << cap_.errors();
+  const auto quoted = drawn();
+  ASSERT_EQ(run_script(with + "SetSurfaceTarget pc 1 2\n"), kBatchOk) << cap_.errors();
+  ASSERT_NE(quoted, nullptr);
+  EXPECT_EQ(drawn()->vertices, quoted->vertices);
+  auto s = drawn();
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(s->colours.size(), static_cast<std::size_t>(s->vertices.rows()));
+  EXPECT_NE(log_text().find("warped from the mean shape to principal component 1 at 2 SD"),
+            std::string::npos)
+      << log_text();
+  // The drawn vertices are the warp's, in the specimen's units.
+  const auto r = state().session.warp_surface({analysis::SurfaceTarget::Component, 0, 1, 2, 1});
+  EXPECT_LT((s->vertices - r.vertices).cwiseAbs().maxCoeff(), 1e-12);
+
+  EXPECT_EQ(run_script(with + "SetSurfaceTarget pc 1 2 3\n"), kBatchMalformed);
+  EXPECT_EQ(run_script(with + "SetSurfaceTarget \"pc one 2\"\n"), kBatchRefused);
+  EXPECT_EQ(last_report().message,
+            "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x high\") or \"pc "
+            "N SD\", not \"pc one 2\".");
+  // The regression needs one first; with it, x low and x high are the
+  // observed ends.
+  EXPECT_EQ(run_script(with + "SetSurfaceTarget \"x 3\"\n"), kBatchRefused);
+  ASSERT_EQ(run_script(with + "open age.txt\nLoadXList\nDoRegression\nSetSurfaceTarget x high\n"),
+            kBatchOk)
+      << cap_.errors();
+  EXPECT_NE(log_text().find("prediction at"), std::string::npos);
+  // The X slider redraws live: the surface drawn is the warp at its value,
+  // and the log keeps only the actions.
+  gfx::Graphics& gr = gfx::graphics();
+  const gfx::Handle x_slider = gr.find_tag("SurfaceScore");
+  ASSERT_GE(x_slider, 0);
+  const double lo = gr.get_number(x_slider, "Min"), hi = gr.get_number(x_slider, "Max");
+  EXPECT_LT(lo, hi);
+  const std::size_t logged = state().log.entries().size();
+  gr.set(x_slider, "Value", 0.5 * (lo + hi));
+  gr.run_callback(x_slider, "Callback");
+  analysis::SurfaceWarpParams mid{analysis::SurfaceTarget::Regression, 0.5 * (lo + hi)};
+  EXPECT_LT((drawn()->vertices - state().session.warp_surface(mid).vertices).cwiseAbs().maxCoeff(),
+            1e-12);
+  EXPECT_EQ(state().log.entries().size(), logged);
+  // Another sample drops the surface.
+  EXPECT_EQ(run_script(with + kLoad + "ShowSurface\n"), kBatchRefused);
+}
+
+TEST_F(SurfaceActions, SavesWhatIsShownAndExportsFrames) {
+  const std::string with =
+      kLoad + "open \"specimen 1.ply\"\nLoadSurface\nSetSurfaceTarget \"pc 1 -2\"\n";
+  ASSERT_EQ(run_script(with + "save out.ply\nSaveSurface\nsave out.obj\nSaveSurface\n"), kBatchOk)
+      << cap_.errors();
+  const auto shown = drawn();
+  ASSERT_NE(shown, nullptr);
+  const mesh::Surface ply = mesh::read_surface(temp("out.ply"));
+  const mesh::Surface obj = mesh::read_surface(temp("out.obj"));
+  // Floats in the file: within 1e-6 of the shown vertices' size.
+  const double tol = 1e-6 * shown->vertices.cwiseAbs().maxCoeff();
+  EXPECT_LT((ply.vertices - shown->vertices).cwiseAbs().maxCoeff(), tol);
+  EXPECT_LT((obj.vertices - shown->vertices).cwiseAbs().maxCoeff(), tol);
+  ASSERT_TRUE(ply.has_colours());
+  EXPECT_EQ(ply.colours(0, 0), static_cast<std::uint8_t>(std::lround(shown->colours[0].r * 255)));
+  // A name with no surface extension writes nothing.
+  EXPECT_EQ(run_script(with + "save out.txt\nSaveSurface\n"), kBatchRefused);
+  EXPECT_FALSE(std::filesystem::exists(temp("out.txt")));
+
+  ASSERT_EQ(run_script(with + "save frame.png\nExportAnimation 3,64x48\n"), kBatchOk)
+      << cap_.errors();
+  for (const char* name : {"frame_001.png", "frame_002.png", "frame_003.png"}) {
+    std::ifstream in(temp(name), std::ios::binary);
+    std::string b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(b.size(), 24u) << name;
+    auto be32 = [&](std::size_t at) {
+      return (unsigned(std::uint8_t(b[at])) << 24) | (unsigned(std::uint8_t(b[at + 1])) << 16) |
+             (unsigned(std::uint8_t(b[at + 2])) << 8) | unsigned(std::uint8_t(b[at + 3]));
+    };
+    EXPECT_EQ(be32(16), 64u) << name;
+    EXPECT_EQ(be32(20), 48u) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(temp("frame_004.png")));
+  EXPECT_EQ(run_script(with + "ExportAnimation 0,64x48\n"), kBatchRefused);
+  EXPECT_EQ(last_report().message,
+            "\"0\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", 16 to "
+            "8000 a side).");
+  EXPECT_EQ(frame_paths("/a/b.png", 1000).back(), "/a/b_1000.png");
+}
+
+TEST(SurfaceView, CoarseCopyKeepsTheShapeWithFewerVertices) {
+  // A sphere of latitude–longitude triangles.
+  render::SceneSurface s;
+  const int rings = 60, segs = 120;
+  s.vertices.resize(rings * segs, 3);
+  for (int i = 0; i < rings; ++i)
+    for (int j = 0; j < segs; ++j) {
+      const double th = M_PI * (i + 0.5) / rings, ph = 2 * M_PI * j / segs;
+      s.vertices.row(i * segs + j) << std::sin(th) * std::cos(ph), std::sin(th) * std::sin(ph),
+          std::cos(th);
+    }
+  std::vector<Eigen::Matrix<std::int32_t, 1, 3>> t;
+  for (int i = 0; i + 1 < rings; ++i)
+    for (int j = 0; j < segs; ++j) {
+      const int a = i * segs + j, b = i * segs + (j + 1) % segs;
+      t.emplace_back(a, b, a + segs);
+      t.emplace_back(b, b + segs, a + segs);
+    }
+  s.triangles.resize(static_cast<Eigen::Index>(t.size()), 3);
+  for (std::size_t k = 0; k < t.size(); ++k) s.triangles.row(static_cast<Eigen::Index>(k)) = t[k];
+  s.normals = s.vertices;
+  s.lo = {-1, -1, -1};
+  s.hi = {1, 1, 1};
+  const auto c = coarse_copy(s, 8);
+  EXPECT_LT(c->vertices.rows(), s.vertices.rows() / 4);
+  EXPECT_GT(c->triangles.rows(), 100);
+  // Every merged vertex stays near the sphere; every index is in range.
+  EXPECT_LT((c->vertices.rowwise().norm().array() - 1).abs().maxCoeff(), 0.1);
+  EXPECT_GE(c->triangles.minCoeff(), 0);
+  EXPECT_LT(c->triangles.maxCoeff(), c->vertices.rows());
+}
+
+}  // namespace
+}  // namespace velmora::app
