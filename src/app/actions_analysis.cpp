@@ -171,10 +171,10 @@ namespace {
 void draw_deformation(const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name) {
   const AppState& s = state();
-  const Value wires = wires_value();
-  const Value ref = Value::matrix(reference), tgt = Value::matrix(target);
+  const Eigen::MatrixXd wires = wire_list();
   plot::DeformationLines lines = plot::plot_deformation(
-      ref, tgt, s.display.reference_symbol, s.display.target_symbol, type, wires, wires, "r");
+      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
+      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
   assign_role(lines.reference, role::kMean, "Mean shape (reference)");
   assign_role(lines.reference_wires, role::kReferenceWire, "");
   assign_role(lines.target, role::kTarget, "Target: " + change_name);
@@ -184,8 +184,8 @@ void draw_deformation(const shape::Config& reference, const shape::Config& targe
     // Heads in proportion to the shape, so that long vectors keep slim heads.
     const Eigen::RowVector3d extent =
         reference.colwise().maxCoeff() - reference.colwise().minCoeff();
-    assign_role({plot::arrowheads3d(ref, tgt, "b-", 0.05 * extent.maxCoeff())}, role::kArrowHead,
-                "");
+    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
+                role::kArrowHead, "");
   }
   style_figure3d();
 }

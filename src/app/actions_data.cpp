@@ -214,9 +214,9 @@ namespace {
 // everything drawn before.
 void draw_mean_on_top() {
   const AppState& s = state();
-  const Value ref = Value::matrix(s.session.superimposition()->reference());
+  const shape::Config& ref = s.session.superimposition()->reference();
   if (s.session.wires())
-    assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+    assign_role(plot::wire3d(ref, *s.session.wires(), "k-"), role::kReferenceWire, "");
   assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
 }
 
@@ -229,7 +229,7 @@ void show_procrustes(const Value&) {
   // in the plot or in its legend.
   g.clear_figure(g.current_figure());
   for (Eigen::Index i = 0; i < fitted.n(); ++i) {
-    std::vector<gfx::Handle> drawn = plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
+    std::vector<gfx::Handle> drawn = plot::showshape3D(shape::Config(fitted.slice(i)), "bo");
     assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
     g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
   }
