@@ -81,6 +81,9 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   s.display = DisplaySettings{};
   show_x_source();
   allow_rotation(true);
+  // A new sample: what the status line said of the last one is gone.
+  show_status("Loaded " + std::to_string(r.specimens) + " specimens of " +
+              std::to_string(r.landmarks) + " landmarks from " + shown + ".");
   if (!r.wire_note.empty()) g.set(control("WireBox"), "String", "No Wireframe Loaded");
   clear_main_plot();
   const std::optional<gfx::Handle>& open3d = s.figure3d;
@@ -182,8 +185,8 @@ void load_wire_frame(const Value&) {
       s.session.set_wireframe({io::load_wire_list(pick->path()), pick->path(), pick->name});
   if (!r.note.empty()) console().line(r.note);
   g.set(control("WireBox"), "String",
-        cformat("Loaded Wirelist: %s \\n,with %i wires",
-                {shown_name(pick->name), static_cast<double>(r.wires)}));
+        shown_name(pick->name) + ", " + std::to_string(r.wires) +
+            (r.wires == 1 ? " wire" : " wires"));
 }
 
 namespace {
