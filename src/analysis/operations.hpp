@@ -96,9 +96,8 @@ struct SetXParams {
 };
 struct SetXReport {
   std::shared_ptr<const XVariable> x;
-  /// File and Label: the scores, computed now (kept from before when the
-  /// sample has not changed); Centroid size, or a sample of three landmarks
-  /// (which has no spline basis): none.
+  /// The scores, computed now (kept from before when the sample has not
+  /// changed); none for a sample of three landmarks (no spline basis).
   std::shared_ptr<const Eigen::MatrixXd> scores;
   bool scores_new = false;  ///< the scores were not among the results before
 };
@@ -162,7 +161,8 @@ struct ComponentShapeParams {
 struct ComponentShapeReport {
   std::shared_ptr<const shape::ShapePca> pca;
   shape::Config reference;
-  shape::Config target;  ///< the mean shape moved along the component
+  shape::Config target;    ///< the mean shape moved along the component
+  shape::Config opposite;  ///< the mean shape moved the other way, by −factor
 };
 
 struct RegressionShapeParams {
@@ -171,6 +171,11 @@ struct RegressionShapeParams {
 struct RegressionShapeReport {
   shape::Config reference;
   shape::Config target;  ///< the reference deformed by exaggeration × delta
+  /// The shapes predicted at the smallest and largest X: the reference
+  /// deformed by (X − mean X) × slopes × exaggeration on the regression's
+  /// scale, with those X values (as loaded, not logged).
+  shape::Config at_smallest, at_largest;
+  double smallest_x = 0, largest_x = 0;
 };
 
 }  // namespace velmora::analysis

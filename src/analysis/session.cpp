@@ -1,6 +1,7 @@
 #include "analysis/session.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <utility>
 
@@ -220,10 +221,10 @@ SetXReport Session::set_x(SetXParams params) {
   const Sample& s = sample();
   SetXReport r;
   if (params.source == XSource::CentroidSize) {
-    x_ = std::make_shared<const XVariable>(s.centroid_sizes(), kCentroidSizeX,
-                                           XSource::CentroidSize, kCentroidSizeX);
-    r.x = x_;
-    return r;
+    // Taken as any other X: with the scores, so that the tests can use it.
+    params.values = s.centroid_sizes();
+    params.name = kCentroidSizeX;
+    params.source_text = kCentroidSizeX;
   }
   if (params.source == XSource::Label) {
     const std::size_t count = label_names().size();
@@ -253,7 +254,9 @@ SetXReport Session::set_x(SetXParams params) {
   if (params.values.size() != s.specimens()) {
     refuse(
         "There was a mismatch in the number of specimens and the number of independent "
-        "variable values.  Recheck the files and reload");
+        "variable values.  Recheck the files and reload (" +
+        std::to_string(s.specimens()) + " specimens, " + std::to_string(params.values.size()) +
+        (params.values.size() == 1 ? " X value)." : " X values)."));
   }
   // The scores are computed before anything changes; they depend on the
   // sample alone, so computed again they are the ones kept before.
@@ -399,19 +402,30 @@ ComponentShapeReport Session::component_shape(const ComponentShapeParams& params
     const shape::Config& reference = fit_->reference();
     shape::Config target =
         shape::component_shape(reference, *components.pca, params.component - 1, params.factor);
-    return ComponentShapeReport{components.pca, reference, std::move(target)};
+    shape::Config opposite =
+        shape::component_shape(reference, *components.pca, params.component - 1, -params.factor);
+    return ComponentShapeReport{components.pca, reference, std::move(target), std::move(opposite)};
   });
 }
 
 RegressionShapeReport Session::regression_shape(const RegressionShapeParams& params) const {
   require(kNeedSample | kNeedRegression);
   return guarded([&] {
-    const Eigen::MatrixXd scores = params.exaggeration * regression()->delta;
+    const Regression& reg = *regression();
+    const double lo = x_->values.minCoeff(), hi = x_->values.maxCoeff();
+    auto scaled = [&](double v) { return reg.scale == Scale::Log ? std::log(v) : v; };
+    const Eigen::MatrixXd scores = params.exaggeration * reg.delta;
+    Eigen::MatrixXd ends(2, reg.slopes.size());
+    ends.row(0) = params.exaggeration * (scaled(lo) - reg.x_mean) * reg.slopes;
+    ends.row(1) = params.exaggeration * (scaled(hi) - reg.x_mean) * reg.slopes;
     const shape::Config& reference = fit_->reference();
     // The basis kept with the superimposition: a dense reference's takes
     // seconds to build.
-    shape::Stack deformed = tps::deformations_from_scores(*fit_->basis(note), reference, scores);
-    return RegressionShapeReport{reference, deformed.slice(0)};
+    const std::shared_ptr<const tps::WarpBasis> basis = fit_->basis(note);
+    shape::Stack deformed = tps::deformations_from_scores(*basis, reference, scores);
+    shape::Stack predicted = tps::deformations_from_scores(*basis, reference, ends);
+    return RegressionShapeReport{
+        reference, deformed.slice(0), predicted.slice(0), predicted.slice(1), lo, hi};
   });
 }
 

@@ -89,8 +89,11 @@ void ln_down(const Value&) {
 void use_cs(const Value&) {
   analysis::SetXParams params;
   params.source = analysis::XSource::CentroidSize;
-  model().set_x(std::move(params));
+  // As Load X List: the scores come with X, and the reference stays as it is.
+  const analysis::SetXReport r = model().set_x(std::move(params));
   show_x_source();
+  allow_rotation(false);
+  if (r.scores_new) state().scores_unsaved = true;
 }
 
 void do_regression(const Value&) {
@@ -100,6 +103,16 @@ void do_regression(const Value&) {
   if (r.scores_new) s.scores_unsaved = true;
   echo("ans", Value(static_cast<double>(r.x_count)));
   s.regression_unsaved = true;
+  // Say what was regressed on what.
+  const std::shared_ptr<const analysis::XVariable> xv = model().x();
+  const std::string x_name = xv && !xv->name.empty() ? xv->name : std::string("X");
+  const std::string on = on_ln_scale() ? "ln(" + x_name + ")" : x_name;
+  const Eigen::Index columns = r.scores ? r.scores->cols() : 0;
+  const std::string what = "Regressed " + std::to_string(columns) +
+                           " partial warp and uniform scores on " + on + ", " +
+                           std::to_string(r.x_count) + " specimens";
+  log_report("Regression of shape on " + on, what + ".");
+  show_status(what + ". Show Regression draws the change.");
 }
 
 void plot_p_distance(const Value&) {
@@ -172,10 +185,10 @@ namespace {
 void draw_deformation(const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name) {
   const AppState& s = state();
-  const Value wires = wires_value();
-  const Value ref = Value::matrix(reference), tgt = Value::matrix(target);
+  const Eigen::MatrixXd wires = wire_list();
   plot::DeformationLines lines = plot::plot_deformation(
-      ref, tgt, s.display.reference_symbol, s.display.target_symbol, type, wires, wires, "r");
+      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
+      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
   assign_role(lines.reference, role::kMean, "Mean shape (reference)");
   assign_role(lines.reference_wires, role::kReferenceWire, "");
   assign_role(lines.target, role::kTarget, "Target: " + change_name);
@@ -185,10 +198,34 @@ void draw_deformation(const shape::Config& reference, const shape::Config& targe
     // Heads in proportion to the shape, so that long vectors keep slim heads.
     const Eigen::RowVector3d extent =
         reference.colwise().maxCoeff() - reference.colwise().minCoeff();
-    assign_role({plot::arrowheads3d(ref, tgt, "b-", 0.05 * extent.maxCoeff())}, role::kArrowHead,
-                "");
+    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
+                role::kArrowHead, "");
   }
   style_figure3d();
+}
+
+// A pair of shapes, the low end in blue and the high end in red, each in the
+// legend under its name; the wireframe on the low end, and on the high end
+// too for display type "b".
+void draw_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
+               const std::string& low_name, const std::string& high_name) {
+  const Eigen::MatrixXd wires = wire_list();
+  const bool wired = plot::wires_present(wires);
+  assign_role(plot::showshape3D(low, "bo"), role::kLow, low_name);
+  if (wired) assign_role(plot::wire3d(low, wires, "b-"), role::kLowWire, "");
+  assign_role(plot::showshape3D(high, "ro"), role::kHigh, high_name);
+  if (wired && type == "b") assign_role(plot::wire3d(high, wires, "r-"), role::kHighWire, "");
+  style_figure3d();
+}
+
+// The display types that draw two configurations.
+bool draws_two(const std::string& type) {
+  return type == "a" || type == "b";
+}
+
+// "+2", "−2" (with a minus sign, not a hyphen).
+std::string signed_number(double v) {
+  return (v < 0 ? "\u2212" : "+") + format_number(std::abs(v));
 }
 
 }  // namespace
@@ -200,6 +237,15 @@ void show_regression(const Value&) {
   const analysis::RegressionShapeReport r = model().regression_shape({s.inputs.exaggeration});
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
+  if (draws_two(type)) {
+    // The predicted shapes at both ends of X, named by their X.
+    const std::shared_ptr<const analysis::XVariable> xv = model().x();
+    const std::string name = xv && !xv->name.empty() ? xv->name : std::string("X");
+    const std::string times = " (×" + format_number(s.inputs.exaggeration) + ")";
+    draw_pair(r.at_smallest, r.at_largest, type, name + " = " + format_number(r.smallest_x) + times,
+              name + " = " + format_number(r.largest_x) + times);
+    return;
+  }
   draw_deformation(r.reference, r.target, type,
                    "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
                        format_number(s.inputs.exaggeration));
@@ -358,8 +404,21 @@ void show_pca(const Value&) {
     shares += "  PC" + std::to_string(j + 1) + "  " + percent(pca.shares(j)) + "\n";
   if (!fit_note.empty()) shares += fit_note + "\n";
   console().write(shares);
-  // The log's numbers: every share, exactly.
-  std::string log_text = shares;
+  // The log lists the components up to 95 % of the variance (ten at most)
+  // and sums the rest in one line; its numbers are exact where asked.
+  std::string log_text = "Principal components of shape (share of the variance):\n";
+  double listed = 0;
+  long long shown = 0;
+  while (shown < r && shown < 10 && listed < 0.95) {
+    log_text += "  PC" + std::to_string(shown + 1) + "  " + percent(pca.shares(shown)) + "\n";
+    listed += pca.shares(shown++);
+  }
+  if (shown < r) {
+    log_text += "  PC" + std::to_string(shown + 1) +
+                (shown + 1 < r ? "–PC" + std::to_string(r) : "") + "  " +
+                percent(std::max(0.0, 1 - listed)) + " together\n";
+  }
+  if (!fit_note.empty()) log_text += fit_note + "\n";
   if (s.full_precision) {
     log_text += "Full precision (shares of the variance):";
     for (long long j = 0; j < r; ++j)
@@ -407,8 +466,15 @@ void show_pca(const Value&) {
   // The mean shape moved along the chosen component, in the 3D window.
   g.make_current(figure3d());
   g.clear_figure(g.current_figure());
-  draw_deformation(shape.reference, shape.target, display_code(s.inputs),
-                   "PC" + std::to_string(component) + ", " + format_number(factor) + " SD");
+  const std::string type = display_code(s.inputs);
+  const std::string pc = "PC" + std::to_string(component) + " ";
+  if (draws_two(type)) {
+    draw_pair(shape.opposite, shape.target, type, pc + signed_number(-factor) + " SD",
+              pc + signed_number(factor) + " SD");
+  } else {
+    draw_deformation(shape.reference, shape.target, type,
+                     "PC" + std::to_string(component) + ", " + format_number(factor) + " SD");
+  }
   make_main_current();
 }
 

@@ -81,6 +81,9 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   s.display = DisplaySettings{};
   show_x_source();
   allow_rotation(true);
+  // A new sample: what the status line said of the last one is gone.
+  show_status("Loaded " + std::to_string(r.specimens) + " specimens of " +
+              std::to_string(r.landmarks) + " landmarks from " + shown + ".");
   if (!r.wire_note.empty()) g.set(control("WireBox"), "String", "No Wireframe Loaded");
   clear_main_plot();
   const std::optional<gfx::Handle>& open3d = s.figure3d;
@@ -182,8 +185,8 @@ void load_wire_frame(const Value&) {
       s.session.set_wireframe({io::load_wire_list(pick->path()), pick->path(), pick->name});
   if (!r.note.empty()) console().line(r.note);
   g.set(control("WireBox"), "String",
-        cformat("Loaded Wirelist: %s \\n,with %i wires",
-                {shown_name(pick->name), static_cast<double>(r.wires)}));
+        shown_name(pick->name) + ", " + std::to_string(r.wires) +
+            (r.wires == 1 ? " wire" : " wires"));
 }
 
 namespace {
@@ -214,9 +217,9 @@ namespace {
 // everything drawn before.
 void draw_mean_on_top() {
   const AppState& s = state();
-  const Value ref = Value::matrix(s.session.superimposition()->reference());
+  const shape::Config& ref = s.session.superimposition()->reference();
   if (s.session.wires())
-    assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+    assign_role(plot::wire3d(ref, *s.session.wires(), "k-"), role::kReferenceWire, "");
   assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
 }
 
@@ -229,7 +232,7 @@ void show_procrustes(const Value&) {
   // in the plot or in its legend.
   g.clear_figure(g.current_figure());
   for (Eigen::Index i = 0; i < fitted.n(); ++i) {
-    std::vector<gfx::Handle> drawn = plot::showshape3D(Value::matrix(fitted.slice(i)), "bo");
+    std::vector<gfx::Handle> drawn = plot::showshape3D(shape::Config(fitted.slice(i)), "bo");
     assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
     g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
   }

@@ -26,6 +26,9 @@ constexpr double kSmallestSymbol = 1;  // points
 const render::Rgb kSpecimenColour{0.12, 0.3, 0.85};
 const render::Rgb kMeanEdge{0, 0, 0};
 const render::Rgb kMeanFace{1, 0.8, 0.05};
+// The two ends of a pair: the colour scale's ends.
+const render::Rgb kLowColour{0.1, 0.3, 0.9};
+const render::Rgb kHighColour{0.85, 0.1, 0.1};
 const render::Rgb kReferenceColour{0, 0.55, 0};
 const render::Rgb kVectorColour{0.1, 0.25, 0.9};
 const render::Rgb kNumberColour{0.2, 0.2, 0.2};
@@ -242,6 +245,11 @@ void style_figure3d() {
     } else if (r == role::kTargetWire) {
       style_stroke(h, target_colour,
                    d.dash_dot_target ? render::LineStyle::DashDot : render::LineStyle::Solid);
+    } else if (r == role::kLow || r == role::kHigh) {
+      const render::Rgb c = r == role::kLow ? kLowColour : kHighColour;
+      style_symbols(h, sizes.reference, c, c);
+    } else if (r == role::kLowWire || r == role::kHighWire) {
+      style_stroke(h, r == role::kLowWire ? kLowColour : kHighColour, render::LineStyle::Solid);
     } else if (r == role::kVector) {
       style_stroke(h, kVectorColour, render::LineStyle::Solid);
     } else if (r == role::kArrowHead) {

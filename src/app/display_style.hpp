@@ -21,6 +21,12 @@ inline constexpr std::string_view kTargetWire = "TargetWire";
 inline constexpr std::string_view kVector = "Vector";                  ///< a displacement vector
 inline constexpr std::string_view kArrowHead = "ArrowHead";            ///< heads of the vectors
 inline constexpr std::string_view kLandmarkNumber = "LandmarkNumber";  ///< a text
+/// A pair of shapes shown side by side: the low end (−SD, smallest X) in
+/// blue, the high end in red, each with its wireframe.
+inline constexpr std::string_view kLow = "Low";
+inline constexpr std::string_view kHigh = "High";
+inline constexpr std::string_view kLowWire = "LowWire";
+inline constexpr std::string_view kHighWire = "HighWire";
 }  // namespace role
 
 /// Gives the line objects `lines` their role and their name in the legend

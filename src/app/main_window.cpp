@@ -154,8 +154,16 @@ std::vector<std::string> unsaved_results() {
 void allow_rotation(bool allowed) {
   auto& g = graphics();
   const char* enable = allowed ? "On" : "Off";
-  g.set(control("RotX"), "Enable", enable);
-  g.set(control("RotZ"), "Enable", enable);
+  for (const char* axis : {"x", "z"}) {
+    const gfx::Handle button = control(axis[0] == 'x' ? "RotX" : "RotZ");
+    g.set(button, "Enable", enable);
+    // A disabled button says why.
+    g.set(button, "TooltipString",
+          allowed ? std::string("Turn the reference and the sample 90° about the ") + axis +
+                        " axis. Needs landmarks loaded first."
+                  : std::string("Off once X is loaded: the scores paired with X belong to the "
+                                "reference as it is. Load the landmarks again to turn it."));
+  }
 }
 
 void clear_main_plot() {

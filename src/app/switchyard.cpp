@@ -234,15 +234,15 @@ Handle new_figure3d() {
 
 void draw_reference() {
   const analysis::Session& a = state().session;
-  const Value ref = Value::matrix(a.superimposition()->reference());
+  const shape::Config& ref = a.superimposition()->reference();
   assign_role(plot::showshape3D(ref, "gp"), role::kReference, "Reference (consensus)");
-  if (a.wires()) assign_role(plot::wire3d(ref, wires_value(), "k-"), role::kReferenceWire, "");
+  if (a.wires()) assign_role(plot::wire3d(ref, *a.wires(), "k-"), role::kReferenceWire, "");
   style_figure3d();
 }
 
-Value wires_value() {
+Eigen::MatrixXd wire_list() {
   const auto& wires = state().session.wires();
-  return wires ? Value::matrix(*wires) : Value();
+  return wires ? *wires : Eigen::MatrixXd();
 }
 
 Handle figure3d() {

@@ -86,7 +86,7 @@ void make_main_current();
 /// wireframe in "k-" when one is active).
 void draw_reference();
 /// The loaded wireframe as the drawing functions take it (empty without one).
-Value wires_value();
+Eigen::MatrixXd wire_list();
 /// Shows a value on the console under a name.
 void echo(std::string_view name, const Value& v);
 /// The first control tagged `tag` in any open window.

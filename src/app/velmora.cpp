@@ -23,6 +23,7 @@
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "plot/deformation.hpp"
+#include "plot/plot_calls.hpp"
 #include "plot/primitives.hpp"
 
 namespace velmora::app {

@@ -1,23 +1,13 @@
 #pragma once
 
+#include <Eigen/Core>
 #include <string_view>
 #include <vector>
 
 #include "platform/graphics/graphics.hpp"
-#include "platform/runtime/function_table.hpp"
-#include "platform/value/value.hpp"
+#include "shape/types.hpp"
 
 namespace velmora::plot {
-
-/// Draws the deformation that the score vector `pwscore` (one row) implies
-/// for reference `ref` (k×3), by display type: "a" reference and target
-/// symbols; "b" the same with the wireframe on the target in `linespec`;
-/// "c" reference symbols and one blue vector per landmark; "d" the target
-/// alone.  The reference wireframe is drawn in "k-" where a wire list is
-/// present (not empty, first wire number not 0).
-void plotpw3d(const Value& ref, const Value& pwscore, std::string_view refsymbol,
-              std::string_view targetsymbol, std::string_view plottype, const Value& refwireframe,
-              const Value& targetwireframe, std::string_view linespec = "r-");
 
 /// The line objects of one deformation display, by what they show (empty
 /// where the display type draws no such part).
@@ -25,14 +15,21 @@ struct DeformationLines {
   std::vector<gfx::Handle> reference, reference_wires, target, target_wires, vectors;
 };
 
-/// Draws reference `ref` and a deformed configuration `target` (both k×3)
-/// by the display types of plotpw3d.
-DeformationLines plot_deformation(const Value& ref, const Value& target, std::string_view refsymbol,
-                                  std::string_view targetsymbol, std::string_view plottype,
-                                  const Value& refwireframe, const Value& targetwireframe,
-                                  std::string_view linespec = "r-");
+/// Whether a wire list is present: not empty, and its first wire number not
+/// 0 (a list numbered 0 is drawn only where it links a present one).
+bool wires_present(const Eigen::MatrixXd& wirelist);
 
-/// Registers plotpw3d (8 inputs, no output).
-void register_deformation_functions(FunctionTable& table);
+/// Draws reference `ref` (k×3) and the deformed configurations `target`
+/// (k×3×n) by display type: "a" reference and target symbols; "b" the same
+/// with the wireframe on the first target in `linespec`; "c" reference
+/// symbols and one blue vector per landmark to the first target; "d" the
+/// targets alone, with the wireframe on the first.  The wires are those of
+/// `wirelist`, drawn on the reference in "k-" where `reference_wires` is
+/// set and on the target where `target_wires` is.
+DeformationLines plot_deformation(const shape::Config& ref, const shape::Stack& target,
+                                  std::string_view refsymbol, std::string_view targetsymbol,
+                                  std::string_view plottype, const Eigen::MatrixXd& wirelist,
+                                  bool reference_wires, bool target_wires,
+                                  std::string_view linespec = "r-");
 
 }  // namespace velmora::plot

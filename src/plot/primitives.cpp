@@ -3,9 +3,10 @@
 #include <Eigen/Geometry>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
 
-#include "bindings/io_values.hpp"
+#include "core/errors.hpp"
 #include "io/list_files.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -17,35 +18,29 @@ using gfx::Handle;
 
 namespace {
 
-// Landmark j of slice i of a k×3×n array, coordinate d.
-double at(const Value& x, std::size_t j, std::size_t d, std::size_t i) {
-  return x(j, d, i);
-}
+const char* const kNotConfiguration =
+    " must be a configuration of landmarks with three columns (x, y, z).";
 
-void check_configuration(const Value& x, std::string_view what) {
-  if (!x.is_double() || x.cols() != 3 || x.rows() == 0) {
-    throw RuntimeError(std::string(what) +
-                       " must be a configuration of landmarks with three columns (x, y, z).");
-  }
-}
-
-std::string spec_text(const Value& v, std::string_view what) {
-  return v.to_string(what);
+void check_landmarks(Eigen::Index k, std::string_view what) {
+  if (k == 0) throw RuntimeError(std::string(what) + kNotConfiguration);
 }
 
 }  // namespace
 
-std::vector<Handle> showshape3D(const Value& x, std::string_view spec) {
-  check_configuration(x, "The configuration");
+std::vector<Handle> showshape3D(const shape::Stack& x, std::string_view spec) {
+  if (x.n() == 0) throw RuntimeError(std::string("The configuration") + kNotConfiguration);
+  check_landmarks(x.k(), "The configuration");
   auto& g = graphics();
-  const std::size_t k = x.rows(), n = x.pages();
+  const auto k = static_cast<std::size_t>(x.k());
   std::vector<double> xs(k), ys(k), zs(k);
   std::vector<Handle> drawn;
-  auto draw = [&](std::size_t i) {
+  auto draw = [&](Eigen::Index i) {
+    const auto c = x.slice(i);
     for (std::size_t j = 0; j < k; ++j) {
-      xs[j] = at(x, j, 0, i);
-      ys[j] = at(x, j, 1, i);
-      zs[j] = at(x, j, 2, i);
+      const auto r = static_cast<Eigen::Index>(j);
+      xs[j] = c(r, 0);
+      ys[j] = c(r, 1);
+      zs[j] = c(r, 2);
     }
     drawn.push_back(g.plot(g.current_axes(), xs, ys, zs, spec, true));
   };
@@ -54,28 +49,41 @@ std::vector<Handle> showshape3D(const Value& x, std::string_view spec) {
   g.hold(ax, true);
   g.axis(ax, "auto");
   g.axis(ax, "equal");
-  for (std::size_t i = 1; i < n; ++i) draw(i);
+  for (Eigen::Index i = 1; i < x.n(); ++i) draw(i);
   return drawn;
 }
 
-std::vector<Handle> wire3d(const Value& x, const Value& wirelist, std::string_view spec) {
-  check_configuration(x, "The configuration");
-  io::check_wires(wirelist, x.rows());
-  const std::size_t w = wirelist.rows();
-  if (w == 0) return {};
+std::vector<Handle> showshape3D(const shape::Config& x, std::string_view spec) {
+  check_landmarks(x.rows(), "The configuration");
+  return showshape3D(shape::Stack(x), spec);
+}
+
+std::vector<Handle> wire3d(const shape::Config& x, const Eigen::MatrixXd& wirelist,
+                           std::string_view spec) {
+  check_landmarks(x.rows(), "The configuration");
+  if (wirelist.size() == 0) return {};
+  try {
+    io::check_wires(static_cast<std::size_t>(wirelist.rows()),
+                    static_cast<std::size_t>(wirelist.cols()),
+                    std::span<const double>(wirelist.data(), wirelist.size()),
+                    static_cast<std::size_t>(x.rows()));
+  } catch (const io::FileError& e) {
+    throw DataRefusal(e.what());
+  }
+  const Eigen::Index w = wirelist.rows();
   // One line for all wires, each two points and a NaN that lifts the pen:
   // a wireframe of any size is one object, drawn as its separate wires.
   constexpr double kBreak = std::numeric_limits<double>::quiet_NaN();
   std::vector<double> xs, ys, zs;
-  for (auto* v : {&xs, &ys, &zs}) v->reserve(3 * w - 1);
-  for (std::size_t i = 0; i < w; ++i) {
+  for (auto* v : {&xs, &ys, &zs}) v->reserve(static_cast<std::size_t>(3 * w - 1));
+  for (Eigen::Index i = 0; i < w; ++i) {
     if (i > 0) {
       xs.push_back(kBreak);
       ys.push_back(kBreak);
       zs.push_back(kBreak);
     }
-    for (std::size_t c : {1, 2}) {
-      const auto j = static_cast<std::size_t>(wirelist(i, c)) - 1;
+    for (Eigen::Index c : {1, 2}) {
+      const auto j = static_cast<Eigen::Index>(wirelist(i, c)) - 1;
       xs.push_back(x(j, 0));
       ys.push_back(x(j, 1));
       zs.push_back(x(j, 2));
@@ -87,9 +95,9 @@ std::vector<Handle> wire3d(const Value& x, const Value& wirelist, std::string_vi
 
 namespace {
 
-void check_segments(const Value& ref, const Value& target) {
-  check_configuration(ref, "The reference");
-  check_configuration(target, "The target");
+void check_segments(const shape::Config& ref, const shape::Config& target) {
+  check_landmarks(ref.rows(), "The reference");
+  check_landmarks(target.rows(), "The target");
   if (target.rows() < ref.rows()) {
     throw RuntimeError("The target has " + std::to_string(target.rows()) +
                        " landmarks, fewer than the reference's " + std::to_string(ref.rows()) +
@@ -99,19 +107,20 @@ void check_segments(const Value& ref, const Value& target) {
 
 }  // namespace
 
-std::vector<Handle> disvec3d(const Value& ref, const Value& target, std::string_view spec) {
+std::vector<Handle> disvec3d(const shape::Config& ref, const shape::Config& target,
+                             std::string_view spec) {
   check_segments(ref, target);
   auto& g = graphics();
   Handle ax = g.current_axes();
   std::vector<Handle> drawn;
-  for (std::size_t i = 0; i < ref.rows(); ++i) {
+  for (Eigen::Index i = 0; i < ref.rows(); ++i) {
     drawn.push_back(g.plot(ax, {ref(i, 0), target(i, 0)}, {ref(i, 1), target(i, 1)},
                            {ref(i, 2), target(i, 2)}, spec, true));
   }
   return drawn;
 }
 
-Handle arrowheads3d(const Value& ref, const Value& target, std::string_view spec,
+Handle arrowheads3d(const shape::Config& ref, const shape::Config& target, std::string_view spec,
                     double max_length) {
   check_segments(ref, target);
   constexpr double kShare = 0.35;
@@ -121,9 +130,9 @@ Handle arrowheads3d(const Value& ref, const Value& target, std::string_view spec
   auto put = [&](const Eigen::Vector3d& p) {
     xs.push_back(p.x()), ys.push_back(p.y()), zs.push_back(p.z());
   };
-  for (std::size_t i = 0; i < ref.rows(); ++i) {
-    const Eigen::Vector3d a(ref(i, 0), ref(i, 1), ref(i, 2));
-    const Eigen::Vector3d tip(target(i, 0), target(i, 1), target(i, 2));
+  for (Eigen::Index i = 0; i < ref.rows(); ++i) {
+    const Eigen::Vector3d a = ref.row(i).transpose();
+    const Eigen::Vector3d tip = target.row(i).transpose();
     const double len = (tip - a).norm();
     if (!(len > 0) || !std::isfinite(len)) continue;
     const Eigen::Vector3d u = (tip - a) / len;
@@ -189,55 +198,6 @@ void setsymbolfill(Handle ax, double flag) {
     if (!is_line) return;
     g.set(h, "MarkerFaceColor", flag == 0 ? Value("none") : g.get(h, "Color"));
   });
-}
-
-namespace {
-
-Handle axes_arg(const ValueList& args, std::string_view fn) {
-  const Value& v = arg(args, 0, fn, "axes");
-  if (!graphics().valid(v) || graphics().type(v(0)) != gfx::Type::Axes)
-    throw RuntimeError(std::string(fn) + ": the first input must be an axes handle.");
-  return v(0);
-}
-
-NamedFunction styling(void (*fn)(Handle, double), std::string_view name, std::string_view input) {
-  return [fn, name, input](const ValueList& args, int) {
-    Handle ax = axes_arg(args, name);
-    fn(ax, arg(args, 1, name, input).to_scalar(input));
-    return ValueList{};
-  };
-}
-
-}  // namespace
-
-void register_plot_functions(FunctionTable& table) {
-  table.add({"showshape3D",
-             [](const ValueList& args, int) {
-               showshape3D(arg(args, 0, "showshape3D", "x"),
-                           spec_text(arg(args, 1, "showshape3D", "dsymbol"), "dsymbol"));
-               return ValueList{};
-             },
-             2, 0});
-  table.add({"wire3d",
-             [](const ValueList& args, int) {
-               std::string spec = args.size() > 2 ? spec_text(args[2], "color") : "b-";
-               wire3d(arg(args, 0, "wire3d", "x"), arg(args, 1, "wire3d", "wirelist"), spec);
-               return ValueList{};
-             },
-             3, 0});
-  table.add({"disvec3d",
-             [](const ValueList& args, int) {
-               disvec3d(arg(args, 0, "disvec3d", "ref"), arg(args, 1, "disvec3d", "target"),
-                        spec_text(arg(args, 2, "disvec3d", "linespec"), "linespec"));
-               return ValueList{};
-             },
-             3, 0});
-  table.add({"incrementlinethickness",
-             styling(incrementlinethickness, "incrementlinethickness", "step"), 2, 0});
-  table.add(
-      {"incrementsymbolsize", styling(incrementsymbolsize, "incrementsymbolsize", "step"), 2, 0});
-  table.add({"setlinethickness", styling(setlinethickness, "setlinethickness", "width"), 2, 0});
-  table.add({"setsymbolfill", styling(setsymbolfill, "setsymbolfill", "flag"), 2, 0});
 }
 
 }  // namespace velmora::plot

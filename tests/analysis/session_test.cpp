@@ -180,7 +180,8 @@ TEST(Session, RefusesWithItsTextsAndChangesNothing) {
             "[labels] and [labelvalues] sections, a specimen table in its columns of numbers.");
   EXPECT_EQ(refusal([&] { s.set_x(file_x(Eigen::VectorXd::Ones(5))); }),
             "There was a mismatch in the number of specimens and the number of independent "
-            "variable values.  Recheck the files and reload");
+            "variable values.  Recheck the files and reload (" +
+                std::to_string(s.sample().specimens()) + " specimens, 5 X values).");
   EXPECT_FALSE(s.x());
   EXPECT_FALSE(s.scores());
 

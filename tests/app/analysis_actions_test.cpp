@@ -64,7 +64,8 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   const auto fit = state().session.superimposition();
   Eigen::MatrixXd delta = 3 * var("delta").to_matrix();
   const auto target_x = [&] {
-    return Eigen::VectorXd(tps::deformations_from_scores(*fit->basis(), fit->reference(), delta).slice(0).col(0));
+    return Eigen::VectorXd(
+        tps::deformations_from_scores(*fit->basis(), fit->reference(), delta).slice(0).col(0));
   };
   ASSERT_EQ(drawn.size(), 12);
   EXPECT_EQ(drawn, target_x());

@@ -114,13 +114,14 @@ TEST_F(AppTest, LoadXListChecksTheCount) {
   load_examples(false);
   std::string ages;
   for (int i = 0; i < 79; ++i) ages += std::to_string(i + 1) + "\n";
-  for (const std::string& text : {ages, ages + "80\n81\n"}) {
+  for (const auto& [text, count] : {std::pair{ages, "79"}, std::pair{ages + "80\n81\n", "81"}}) {
     hb->queue_path(write("x.txt", text));
     ActionReport r = run("LoadXList");
     EXPECT_EQ(r.outcome, Outcome::Refused);
     EXPECT_EQ(r.message,
               "There was a mismatch in the number of specimens and the number of independent "
-              "variable values.  Recheck the files and reload");
+              "variable values.  Recheck the files and reload (80 specimens, " +
+                  std::string(count) + " X values).");
     EXPECT_EQ(hb->messages().back().title, "");
     EXPECT_TRUE(var("pwscores").empty());
     EXPECT_TRUE(var("XVariable").empty());  // a refused load changes nothing
@@ -137,7 +138,7 @@ TEST_F(AppTest, LoadXListChecksTheCount) {
 TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   hb->queue_path(write("wires.txt", "3 7 12\n9 1 2\n"));
   ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(text_of("WireBox"), "Loaded Wirelist: wires.txt \n,with 2 wires");
+  EXPECT_EQ(text_of("WireBox"), "wires.txt, 2 wires");
   EXPECT_EQ(hb->dialogs().back().filter, "*.txt");
   EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
   load_examples(false);
@@ -297,7 +298,7 @@ TEST_F(AppTest, ASampleOfAnotherLandmarkCountRemovesTheWireframe) {
   hb->queue_path(write("same.txt", sample_file(20, 12)));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
   EXPECT_EQ(hb->messages().size(), messages);
-  EXPECT_EQ(text_of("WireBox"), "Loaded Wirelist: skull_wires.txt \n,with 14 wires");
+  EXPECT_EQ(text_of("WireBox"), "skull_wires.txt, 14 wires");
   // ClearData keeps the wireframe, and the scheme it belongs to.
   run("ClearData");
   hb->queue_path(write("more.txt", sample_file(20, 30)));

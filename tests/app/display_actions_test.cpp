@@ -132,10 +132,11 @@ TEST_F(AppTest, EachDisplayShowsOnlyItsOwnSubject) {
        {Case{"ShowPCA", "ShowProcrustes", Set{"Specimen", "Mean", "ReferenceWire"},
              Set{"Specimens (n = 80)", "Mean shape"}},
         Case{"ShowRegression", "ShowMean", Set{"Mean", "ReferenceWire"}, Set{"Mean shape"}},
-        Case{"ShowProcrustes", "ShowPCA", Set{"Mean", "ReferenceWire", "Target", "TargetWire"},
-             Set{"Mean shape (reference)", "Target: PC1, 2 SD"}},
-        Case{"ShowPCA", "ShowRegression", Set{"Mean", "ReferenceWire", "Target", "TargetWire"},
-             Set{"Mean shape (reference)", "Target: change over the range of X, ×3"}}}) {
+        // Two configurations: the pair at both ends.
+        Case{"ShowProcrustes", "ShowPCA", Set{"Low", "LowWire", "High", "HighWire"},
+             Set{"PC1 \u22125 SD", "PC1 +5 SD"}},
+        Case{"ShowPCA", "ShowRegression", Set{"Low", "LowWire", "High", "HighWire"},
+             Set{"age = 1.6 (×3)", "age = 19.5 (×3)"}}}) {
     ASSERT_EQ(run(c.before).outcome, Outcome::Done) << last_report().message;
     g->set(axes3d(), "View", Value::row({-120, 10}));
     const auto size = g->object(*state().figure3d).pos_px;

@@ -162,7 +162,8 @@ TEST_F(WindowTest, SaveResultsLogWritesTextOrMarkdownByTheExtension) {
   hb->queue_cancel();
   ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done);
   EXPECT_EQ(state().log.unsaved(), 2u);
-  EXPECT_EQ(status(), "");
+  // A cancelled save leaves the status line as it was: the load's.
+  EXPECT_EQ(status(), "Loaded 80 specimens of 12 landmarks from skulls.txt.");
 
   hb->queue_path(temp("log.txt"));
   ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done) << last_report().message;
@@ -260,7 +261,7 @@ TEST_F(WindowTest, QuitAsksOnlyAboutUnsavedResultsAndClosesEveryWindow) {
     EXPECT_EQ(hb->questions()[0].title, "Quit Velmora");
     EXPECT_EQ(hb->questions()[0].text,
               "These results are not saved: the partial warp scores, the regression vector and "
-              "1 results log entry.\n\nQuit Velmora anyway?");
+              "2 results log entries.\n\nQuit Velmora anyway?");
     EXPECT_EQ(g->figures().size(), figures + 1);  // the Wilks report
     EXPECT_EQ(state().named(), before);
   }
@@ -278,11 +279,13 @@ TEST_F(WindowTest, QuitAsksOnlyAboutUnsavedResultsAndClosesEveryWindow) {
             "These results are not saved: the regression vector.\n\nQuit Velmora anyway?");
   hb->queue_path(temp("vector.txt"));
   ASSERT_EQ(run("SaveVector").outcome, Outcome::Done);
-  // A recomputed regression is new; recomputed scores are the saved ones.
+  // A recomputed regression is new, with its log entry; recomputed scores
+  // are the saved ones.
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   run("Quit");
   EXPECT_EQ(hb->questions().back().text,
-            "These results are not saved: the regression vector.\n\nQuit Velmora anyway?");
+            "These results are not saved: the regression vector and 1 results log entry.\n\nQuit "
+            "Velmora anyway?");
   // Answered Yes: every window closes.
   hb->queue_yes_no(true);
   g->run_callback(main, "CloseRequestFcn");
@@ -300,6 +303,8 @@ TEST_F(WindowTest, QuitWithEverythingSavedOrWithoutAPersonAsksNothing) {
   state().desktop = true;
   load_examples();
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
+  hb->queue_path(temp("log.md"));  // the regression's log entry
+  ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done);
   ASSERT_EQ(run("ClearData").outcome, Outcome::Done);
   ASSERT_EQ(run("Quit").outcome, Outcome::Done);
   EXPECT_TRUE(hb->questions().empty());

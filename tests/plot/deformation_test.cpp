@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "plot/plot_calls.hpp"
 #include "plot_fixture.hpp"
 #include "shape/types.hpp"
 #include "tps/deformation.hpp"
@@ -19,6 +20,21 @@ std::string line_style_of(const std::string& spec) {
   const auto dash = spec.find('-');
   if (dash != std::string::npos) return spec.substr(dash);
   return spec.size() > 1 ? "none" : "-";
+}
+
+// plotpw3d as a script calls it.
+void plotpw3d(const Value& ref, const Value& scores, const char* refsymbol,
+              const char* targetsymbol, const char* type, const Value& refwires,
+              const Value& targetwires, const char* linespec = "r-") {
+  static const FunctionTable* table = [] {
+    auto* t = new FunctionTable;
+    register_deformation_functions(*t);
+    return t;
+  }();
+  table->call("plotpw3d",
+              {ref, scores, Value(refsymbol), Value(targetsymbol), Value(type), refwires,
+               targetwires, Value(linespec)},
+              0);
 }
 
 class Deformation : public PlotTest {

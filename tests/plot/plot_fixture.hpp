@@ -11,6 +11,7 @@
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/value/value.hpp"
+#include "shape/types.hpp"
 
 namespace velmora::plot {
 
@@ -49,6 +50,17 @@ inline Value random_stack(std::size_t k, std::size_t n, unsigned seed) {
   std::vector<double> v(k * 3 * n);
   for (double& x : v) x = normal(rng);
   return Value::array(k, 3, n, v);
+}
+
+/// The same value as the drawing functions take it: every slice, the first
+/// slice, a matrix.
+inline shape::Stack stack(const Value& x) {
+  std::vector<double> data = x.data();
+  return shape::Stack(static_cast<Eigen::Index>(x.rows()), static_cast<Eigen::Index>(x.pages()),
+                      std::move(data));
+}
+inline shape::Config config(const Value& x) {
+  return Eigen::Map<const shape::Config>(x.data().data(), static_cast<Eigen::Index>(x.rows()), 3);
 }
 
 /// A k×3 configuration of random coordinates.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/runtime/runtime_error.hpp"
+#include "plot/plot_calls.hpp"
 #include "plot_fixture.hpp"
 
 namespace velmora::plot {
@@ -48,7 +49,7 @@ TEST_F(Primitives, ShowShapeDrawsOneLinePerConfigurationAndHolds) {
       g->axis(ax, "normal");
       const std::size_t k = 3 + seed % 7;
       const Value x = random_stack(k, n, seed++);
-      showshape3D(x, style.spec);
+      showshape3D(stack(x), style.spec);
 
       const auto kids = lines();
       const std::size_t first = held ? 1 : 0;
@@ -69,14 +70,14 @@ TEST_F(Primitives, ShowShapeDrawsOneLinePerConfigurationAndHolds) {
   }
   g->clear_axes(ax);
   // Held axes keep what they show.
-  showshape3D(random_stack(4, 2, 99), "ko");
-  showshape3D(random_stack(4, 1, 98), "gp");
+  showshape3D(stack(random_stack(4, 2, 99)), "ko");
+  showshape3D(stack(random_stack(4, 1, 98)), "gp");
   EXPECT_EQ(lines().size(), 2u + 1u);
 }
 
 TEST_F(Primitives, WiresJoinTheListedLandmarks) {
   const Value x = random_stack(12, 1, 7);
-  showshape3D(x, "gp");
+  showshape3D(config(x), "gp");
   // Wire number column of any content; landmark pairs in both orders and a
   // landmark joined to itself.
   const std::vector<std::array<double, 2>> pairs = {{1, 2}, {12, 3}, {5, 5}, {7, 11}};
@@ -87,7 +88,7 @@ TEST_F(Primitives, WiresJoinTheListedLandmarks) {
     g->clear_axes(ax);
     g->hold(ax, true);
     g->axis(ax, "normal");
-    wire3d(x, Value::matrix(w), "k-");
+    wire3d(config(x), w, "k-");
     // One line: the two ends of each wire in order, a NaN point between
     // wires, so that the pen lifts there.
     const auto kids = lines();
@@ -108,15 +109,28 @@ TEST_F(Primitives, WiresJoinTheListedLandmarks) {
   }
   // Solid blue by default; an empty list draws nothing.
   g->clear_axes(ax);
-  wire3d(x, Value::row({1, 4, 9}));
+  wire3d(config(x), Value::row({1, 4, 9}).to_matrix());
   ASSERT_EQ(lines().size(), 1u);
   expect_style(*g, lines()[0], {"b-", 'b', "none", "-"});
-  wire3d(x, Value::zeros(0, 3));
-  wire3d(x, Value());
+  wire3d(config(x), Eigen::MatrixXd::Zero(0, 3));
+  wire3d(config(x), Eigen::MatrixXd());
   EXPECT_EQ(lines().size(), 1u);
 }
 
+// Values that are not configurations or wire lists are refused by the
+// functions called by name, before anything is drawn.
 TEST_F(Primitives, WireAndConfigurationRefusalsDrawNothing) {
+  FunctionTable table;
+  register_plot_functions(table);
+  auto showshape3D = [&](const Value& x, const char* spec) {
+    table.call("showshape3D", {x, Value(spec)}, 0);
+  };
+  auto wire3d = [&](const Value& x, const Value& list, const char* spec = "b-") {
+    table.call("wire3d", {x, list, Value(spec)}, 0);
+  };
+  auto disvec3d = [&](const Value& ref, const Value& target, const char* spec) {
+    table.call("disvec3d", {ref, target, Value(spec)}, 0);
+  };
   const Value x = random_stack(12, 1, 3);
   // Two wires: the first landmarks of both, then the second landmarks.
   auto wires = [&](std::initializer_list<double> from, std::initializer_list<double> to) {
@@ -167,7 +181,7 @@ TEST_F(Primitives, VectorsRunFromReferenceToTarget) {
     const Value target = random_stack(m + seed - 1, 1, seed + 10);
     g->clear_axes(ax);
     g->hold(ax, true);
-    disvec3d(ref, target, "b-");
+    disvec3d(config(ref), config(target), "b-");
     auto kids = lines();
     ASSERT_EQ(kids.size(), m);
     for (std::size_t i = 0; i < m; ++i) {
@@ -178,14 +192,14 @@ TEST_F(Primitives, VectorsRunFromReferenceToTarget) {
     }
     // A target equal to the reference: m segments of length zero.
     g->clear_axes(ax);
-    disvec3d(ref, ref, "r-");
+    disvec3d(config(ref), config(ref), "r-");
     kids = lines();
     ASSERT_EQ(kids.size(), m);
     for (gfx::Handle h : kids) EXPECT_EQ(point(h, 0), point(h, 1));
   }
-  EXPECT_EQ(message_of<RuntimeError>(
-                [&] { disvec3d(random_stack(4, 1, 1), random_stack(3, 1, 2), "b-"); }),
-            "The target has 3 landmarks, fewer than the reference's 4.");
+  EXPECT_EQ(
+      message_of<RuntimeError>([&] { disvec3d(random_config(4, 1), random_config(3, 2), "b-"); }),
+      "The target has 3 landmarks, fewer than the reference's 4.");
 }
 
 TEST_F(Primitives, CalledByNameWithTheDeclaredCounts) {
@@ -266,7 +280,7 @@ TEST_F(Arrowheads, BarbsMeetAtTheTargetAtTwentyDegreesInAnyPose) {
         t = (target * turn).rowwise() + shift;
       }
       g->clear_axes(ax);
-      const gfx::Handle h = arrowheads3d(Value::matrix(r), Value::matrix(t), "b-", cap);
+      const gfx::Handle h = arrowheads3d(r, t, "b-", cap);
       ASSERT_EQ(points(h), 6u * 8) << seed;  // 6 heads of 2 × (barb, tip, barb, break)
       std::size_t head = 0;
       for (Eigen::Index i = 0; i < r.rows(); ++i) {
@@ -289,10 +303,8 @@ TEST_F(Arrowheads, BarbsMeetAtTheTargetAtTwentyDegreesInAnyPose) {
       expect_style(*g, h, {"b-", 'b', "none", "-"});
     }
   }
-  EXPECT_EQ(message_of<RuntimeError>([&] {
-              arrowheads3d(Value::matrix(random_config(4, 1)), Value::matrix(random_config(3, 2)),
-                           "b-", 1);
-            }),
+  EXPECT_EQ(message_of<RuntimeError>(
+                [&] { arrowheads3d(random_config(4, 1), random_config(3, 2), "b-", 1); }),
             "The target has 3 landmarks, fewer than the reference's 4.");
 }
 

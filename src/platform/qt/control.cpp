@@ -388,8 +388,14 @@ void Control::apply_colors() {
   } else {
     palette.setColor(QPalette::Base, QApplication::palette(widget_).color(QPalette::Base));
   }
-  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-    palette.setColor(role, fore);
+  // The text colour for the active and inactive window; a disabled control
+  // keeps the style's grey text, so that it looks disabled.
+  const QPalette standard = QApplication::palette(widget_);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+    palette.setColor(QPalette::Active, role, fore);
+    palette.setColor(QPalette::Inactive, role, fore);
+    palette.setColor(QPalette::Disabled, role, standard.color(QPalette::Disabled, role));
+  }
   widget_->setPalette(palette);
 }
 
