@@ -427,12 +427,13 @@ void show_group_difference(const Value& fpass) {
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   const std::string name = pair[0] + " to " + pair[1] + ", ×" + format_number(factor_times);
-  const Value wires = wires_value();
-  const Value ref = Value::matrix(reference), tgt = Value::matrix(target);
+  const Eigen::MatrixXd wires = wire_list();
+  const shape::Config& ref = reference;
+  const shape::Config& tgt = target;
   const AppState& s = state();
-  plot::DeformationLines lines =
-      plot::plot_deformation(ref, tgt, s.display.reference_symbol, s.display.target_symbol,
-                             display_code(s.inputs), wires, wires, "r");
+  plot::DeformationLines lines = plot::plot_deformation(
+      ref, shape::Stack(tgt), s.display.reference_symbol, s.display.target_symbol,
+      display_code(s.inputs), wires, plot::wires_present(wires), plot::wires_present(wires), "r");
   assign_role(lines.reference, role::kMean, "Mean shape of " + pair[0]);
   assign_role(lines.reference_wires, role::kReferenceWire, "");
   assign_role(lines.target, role::kTarget, "Target: " + name);
@@ -495,7 +496,7 @@ void show_group_means(const Value&) {
     const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
     // Coloured by group, with no role: the display settings leave them as
     // they are.
-    const std::vector<gfx::Handle> points = plot::showshape3D(Value::matrix(mean), "o");
+    const std::vector<gfx::Handle> points = plot::showshape3D(shape::Config(mean), "o");
     for (std::size_t i = 0; i < points.size(); ++i) {
       g.set(points[i], "Color", colour);
       g.set(points[i], "MarkerFaceColor", colour);
@@ -504,7 +505,7 @@ void show_group_means(const Value&) {
             i ? std::string() : "Mean of " + levels[c] + " (" + std::to_string(int(count)) + ")");
     }
     if (model().wires())
-      for (gfx::Handle h : plot::wire3d(Value::matrix(mean), wires_value(), "-")) {
+      for (gfx::Handle h : plot::wire3d(shape::Config(mean), wire_list(), "-")) {
         g.set(h, "Color", colour);
         g.set(h, "DisplayName", std::string());
       }

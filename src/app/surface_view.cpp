@@ -136,8 +136,8 @@ void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, doubl
   auto& g = graphics();
   const gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
-  const Value landmarks = Value::matrix(r.target_landmarks);
-  if (wires) assign_role(plot::wire3d(landmarks, wires_value(), "k-"), role::kTargetWire, "");
+  const shape::Config landmarks = r.target_landmarks;
+  if (wires) assign_role(plot::wire3d(landmarks, wire_list(), "k-"), role::kTargetWire, "");
   assign_role(plot::showshape3D(landmarks, state().display.reference_symbol), role::kTarget,
               "Landmarks");
   style_figure3d();
