@@ -4,6 +4,7 @@
 
 #include "platform/runtime/function_table.hpp"
 #include "platform/value/value.hpp"
+#include "shape/types.hpp"
 
 // The actions of the main window, one function each; the switchyard calls
 // them with the optional second argument (`fpass`).
@@ -107,4 +108,10 @@ void register_export_functions(FunctionTable& table);
 /// "## A first analysis" to the next "## " heading (the whole text without
 /// that heading).
 std::string user_guide_section(const std::string& readme);
+/// The deformation display of `target` against `reference` in the current
+/// axes: every part with its role and legend name, arrowheads on the
+/// displacement vectors, and the display settings applied.
+void draw_deformation(const shape::Config& reference, const shape::Config& target,
+                      const std::string& type, const std::string& change_name,
+                      const std::string& reference_name = "Mean shape (reference)");
 }  // namespace velmora::app

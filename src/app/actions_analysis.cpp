@@ -179,31 +179,6 @@ void get_wilks(const Value&) {
 
 namespace {
 
-// The deformation display of `target` against the reference in the current
-// axes: every part with its role and legend name, arrowheads on the
-// displacement vectors, and the display settings applied.
-void draw_deformation(const shape::Config& reference, const shape::Config& target,
-                      const std::string& type, const std::string& change_name) {
-  const AppState& s = state();
-  const Eigen::MatrixXd wires = wire_list();
-  plot::DeformationLines lines = plot::plot_deformation(
-      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
-      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
-  assign_role(lines.reference, role::kMean, "Mean shape (reference)");
-  assign_role(lines.reference_wires, role::kReferenceWire, "");
-  assign_role(lines.target, role::kTarget, "Target: " + change_name);
-  assign_role(lines.target_wires, role::kTargetWire, "");
-  assign_role(lines.vectors, role::kVector, "Displacement: " + change_name);
-  if (!lines.vectors.empty()) {
-    // Heads in proportion to the shape, so that long vectors keep slim heads.
-    const Eigen::RowVector3d extent =
-        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
-    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
-                role::kArrowHead, "");
-  }
-  style_figure3d();
-}
-
 // A pair of shapes, the low end in blue and the high end in red, each in the
 // legend under its name; the wireframe on the low end, and on the high end
 // too for display type "b".
@@ -229,6 +204,40 @@ std::string signed_number(double v) {
 }
 
 }  // namespace
+
+}  // namespace velmora::app::actions
+
+namespace velmora::app {
+
+// The deformation display of `target` against the reference in the current
+// axes: every part with its role and legend name, arrowheads on the
+// displacement vectors, and the display settings applied.
+void draw_deformation(const shape::Config& reference, const shape::Config& target,
+                      const std::string& type, const std::string& change_name,
+                      const std::string& reference_name) {
+  const AppState& s = state();
+  const Eigen::MatrixXd wires = wire_list();
+  plot::DeformationLines lines = plot::plot_deformation(
+      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
+      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
+  assign_role(lines.reference, role::kMean, reference_name);
+  assign_role(lines.reference_wires, role::kReferenceWire, "");
+  assign_role(lines.target, role::kTarget, "Target: " + change_name);
+  assign_role(lines.target_wires, role::kTargetWire, "");
+  assign_role(lines.vectors, role::kVector, "Displacement: " + change_name);
+  if (!lines.vectors.empty()) {
+    // Heads in proportion to the shape, so that long vectors keep slim heads.
+    const Eigen::RowVector3d extent =
+        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
+    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
+                role::kArrowHead, "");
+  }
+  style_figure3d();
+}
+
+}  // namespace velmora::app
+
+namespace velmora::app::actions {
 
 void show_regression(const Value&) {
   auto& g = graphics();

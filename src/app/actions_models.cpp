@@ -427,25 +427,8 @@ void show_group_difference(const Value& fpass) {
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   const std::string name = pair[0] + " to " + pair[1] + ", ×" + format_number(factor_times);
-  const Eigen::MatrixXd wires = wire_list();
-  const shape::Config& ref = reference;
-  const shape::Config& tgt = target;
-  const AppState& s = state();
-  plot::DeformationLines lines = plot::plot_deformation(
-      ref, shape::Stack(tgt), s.display.reference_symbol, s.display.target_symbol,
-      display_code(s.inputs), wires, plot::wires_present(wires), plot::wires_present(wires), "r");
-  assign_role(lines.reference, role::kMean, "Mean shape of " + pair[0]);
-  assign_role(lines.reference_wires, role::kReferenceWire, "");
-  assign_role(lines.target, role::kTarget, "Target: " + name);
-  assign_role(lines.target_wires, role::kTargetWire, "");
-  assign_role(lines.vectors, role::kVector, "Displacement: " + name);
-  if (!lines.vectors.empty()) {
-    const Eigen::RowVector3d extent =
-        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
-    assign_role({plot::arrowheads3d(ref, tgt, "b-", 0.05 * extent.maxCoeff())}, role::kArrowHead,
-                "");
-  }
-  style_figure3d();
+  draw_deformation(reference, target, display_code(state().inputs), name,
+                   "Mean shape of " + pair[0]);
   show_status("Group difference: " + name);
 }
 
