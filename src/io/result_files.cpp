@@ -163,6 +163,12 @@ Eigen::MatrixXd score_lines(const Eigen::Ref<const Eigen::MatrixXd>& scores,
 
 }  // namespace
 
+void append_number(std::string& out, double x, NumberFormat format) {
+  char buf[kShortestNumberMax + kGTextMax];
+  char* stop = format == NumberFormat::FullPrecision ? write_shortest(buf, x) : write_g(buf, x);
+  out.append(buf, stop);
+}
+
 void append_g_line(std::string& out, std::span<const double> numbers, NumberFormat format) {
   const Eigen::Map<const Eigen::VectorXd> line(numbers.data(),
                                                static_cast<Eigen::Index>(numbers.size()));

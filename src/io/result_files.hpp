@@ -25,6 +25,9 @@ enum class NumberFormat {
   FullPrecision,  ///< the shortest text that reads back to the same double
 };
 
+/// Appends one number in `format`, with nothing before or after it.
+void append_number(std::string& out, double x, NumberFormat format);
+
 /// Appends one line: every number and a blank, then " \n ".
 void append_g_line(std::string& out, std::span<const double> numbers,
                    NumberFormat format = NumberFormat::SixDigits);

@@ -4,19 +4,11 @@
 #include <cctype>
 
 #include "core/errors.hpp"
-#include "core/number_text.hpp"
-#include "io/g_format.hpp"
 #include "io/sample_text.hpp"
 
 namespace velmora::io {
 
 namespace {
-
-void append_number(std::string& out, double x, NumberFormat format) {
-  char buf[40];
-  char* stop = format == NumberFormat::FullPrecision ? write_shortest(buf, x) : write_g(buf, x);
-  out.append(buf, stop);
-}
 
 void check_names(const std::vector<std::string>& names, Eigen::Index rows) {
   if (static_cast<Eigen::Index>(names.size()) != rows) {

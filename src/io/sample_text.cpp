@@ -1,18 +1,10 @@
 #include "io/sample_text.hpp"
 
 #include "core/errors.hpp"
-#include "core/number_text.hpp"
-#include "io/g_format.hpp"
 
 namespace velmora::io {
 
 namespace {
-
-void append_number(std::string& out, double x, NumberFormat format) {
-  char buf[40];
-  char* stop = format == NumberFormat::FullPrecision ? write_shortest(buf, x) : write_g(buf, x);
-  out.append(buf, stop);
-}
 
 /// A CSV field for `text`: quoted when a reader would otherwise take it
 /// apart or trim it.
