@@ -6,6 +6,7 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 #include "shape/distance.hpp"
 
 namespace velmora::shape {

@@ -7,6 +7,7 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 #include "stats/model_formula.hpp"
 #include "stats/procrustes_anova.hpp"
 

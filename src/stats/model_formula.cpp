@@ -8,6 +8,7 @@
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 
 namespace velmora::stats {
 

@@ -11,6 +11,7 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 #include "shape/distance.hpp"
 #include "stats/messages.hpp"
 #include "stats/regression.hpp"

@@ -10,6 +10,7 @@
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 #include "shape/distance.hpp"
 
 namespace velmora::stats {

@@ -9,6 +9,7 @@
 #include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 #include "stats/regression.hpp"
 
 namespace velmora::stats {

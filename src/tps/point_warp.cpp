@@ -12,6 +12,7 @@
 
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 
 namespace velmora::tps {
 namespace {

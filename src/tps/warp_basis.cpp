@@ -19,6 +19,7 @@
 #include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "core/tolerances.hpp"
+#include "shape/decompositions.hpp"
 #include "shape/principal_components.hpp"
 
 namespace velmora::tps {

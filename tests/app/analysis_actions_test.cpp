@@ -10,6 +10,7 @@
 #include "app/display_style.hpp"
 #include "app/reports.hpp"
 #include "app_fixture.hpp"
+#include "shape/decompositions.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
 #include "tps/deformation.hpp"

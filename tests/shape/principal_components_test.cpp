@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "shape/decompositions.hpp"
 #include "shape/procrustes.hpp"
 #include "shape/random_shapes.hpp"
 #include "shape/tangent_coordinates.hpp"

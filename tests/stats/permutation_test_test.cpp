@@ -11,6 +11,7 @@
 #include <numeric>
 #include <vector>
 
+#include "shape/decompositions.hpp"
 #include "shape/test_support.hpp"
 
 namespace velmora::stats {

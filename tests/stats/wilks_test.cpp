@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include "shape/decompositions.hpp"
 #include "shape/test_support.hpp"
 #include "stats/distributions.hpp"
 

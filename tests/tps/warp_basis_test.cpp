@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "child_process.hpp"
+#include "shape/decompositions.hpp"
 #include "shape/test_support.hpp"
 #include "tps/reference_shapes.hpp"
 #include "tps/scores.hpp"
