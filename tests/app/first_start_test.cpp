@@ -73,10 +73,6 @@ TEST_F(FirstStartTest, ButtonsFollowTheDataThroughLoadsClearAndReplay) {
   expect_buttons_at(Stage::X, "after X");
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   expect_buttons_at(Stage::Regression, "after the regression");
-  // A refused action changes nothing.
-  hb->queue_path(write("short.txt", "1\n2\n"));
-  EXPECT_EQ(run("LoadXList").outcome, Outcome::Refused);
-  expect_buttons_at(Stage::Regression, "after a refused X");
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
   expect_buttons_at(Stage::Sample, "after a new sample");
