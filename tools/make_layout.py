@@ -84,10 +84,12 @@ kids += [btn("", "Do Regression", "DoRegression", 24, 304, 178,
          btn("", "Plot Procrustes Distance", "PlotPDistance", 210, 304, 178,
              "Plot each specimen's squared Procrustes distance from the reference against X, with the fitted line and its test. " + NEEDS_X),
          btn("", "Wilks' Lambda Test", "GetWilks", 24, 334, 178,
-             "Test all scores on X together (Wilks' lambda, Rao's F). " + NEEDS_REG),
+             "Test all scores on X together (Wilks' lambda, Rao's F). Its report says PW+Uniform: "
+             "the partial warp scores and the uniform scores, the whole shape. " + NEEDS_REG),
          {"type":"uicontrol","Style":"checkbox","Tag":"CSBox","String":"Report X as CS (not LCS)","Value":start("CSBox"),
           "Position":at(210,335,178,24),
-          "TooltipString":"When X is centroid size, Wilks' report calls it CS rather than LCS (log centroid size)."},
+          "TooltipString":"When X is centroid size, Wilks' report names it CS (centroid size) rather than LCS "
+                          "(log centroid size). Only the name: Regress on X or on ln X decides what is regressed."},
          btn("", "Show Procrustes Fit", "ShowProcrustes", 24, 364, 178,
              "Draw every superimposed specimen with the mean in the 3D window. " + NEEDS_DATA),
          btn("", "Show Mean Shape", "ShowMean", 210, 364, 178,
@@ -146,8 +148,9 @@ kids.append({"type":"uicontrol","Style":"edit","Tag":"ResultsLog","Max":2,"Min":
              "TooltipString":"Every report of this session, newest last: select and copy, or File ▸ Save Results Log…"})
 kids.append(text("StatusBar", "", L, 642, W - 2*L, 22,
                  tip="What the last save or export wrote, and where."))
-def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None, acc=None, visible=True, enable=True):
+def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None, acc=None, visible=True, enable=True, tip=None):
     d={"type":"uimenu","Label":label}
+    if tip: d["TooltipString"]=tip
     if acc: d["Accelerator"]=acc
     if not visible: d["Visible"]="off"
     if not enable: d["Enable"]="off"
@@ -157,10 +160,13 @@ def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None
     if checked is not None: d["Checked"]="on" if checked else "off"
     if sep: d["Separator"]="on"
     return d
-def menu(label, items, tag=None):
+def menu(label, items, tag=None, tip=None):
     d={"type":"uimenu","Label":label,"children":items}
+    if tip: d["TooltipString"]=tip
     if tag: d["Tag"]=tag
     return d
+DENSITY_TIP = ("Plot density: a drawing setting (10, 20, 30 or 50, 20 at each load) kept with the session "
+               "and its scripts; the plots drawn today look the same at every density")
 menus=[
  menu("&File",[item("Load Landmarks…","LoadData",acc="O"),
    menu("Recent Files",[item("No recent files",tag="RecentNone",enable=False)]+
@@ -173,7 +179,7 @@ menus=[
    item("Save Results Log…","SaveResultsLog",sep=True),item("Save Session Script…","SaveSessionScript"),
    item("Clear Data","ClearData",sep=True),item("Quit","Quit",sep=True,acc="Q")]),
  menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Use Label as X…","UseLabelAsX"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
-   item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks"),
+   item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks",tip="Test shape on X: PW+Uniform, the partial warp and uniform scores, all together"),
    item("Permutation Test","PermutationTest"),item("Show PCA","ShowPCA",sep=True),
    item("Superimposition: Standard, optimal rotation to convergence","SetSuperimposition",tag="SuperimposeOptimal",checked=True,args=("optimal",),sep=True),
    item("Superimposition: Classic three passes, as in earlier results","SetSuperimposition",tag="SuperimposeClassic",checked=False,args=("classic",))]),
@@ -204,7 +210,8 @@ menus=[
    item("Clear 3D Figure","DFigureClear",sep=True),
    item("Dash-Dot Target Wireframe","ToggleDots",tag="DotCheck",checked=False,sep=True)]),
  menu("&Settings",[
-   menu("Plot Density",[item(str(d),"SetPlotDensity",tag="Density%d"%d,checked=(d==20),args=(d,)) for d in (10,20,30,50)]),
+   menu("Plot Density",[item(str(d),"SetPlotDensity",tag="Density%d"%d,checked=(d==20),args=(d,),tip=DENSITY_TIP) for d in (10,20,30,50)],
+        tip=DENSITY_TIP),
    menu("Arrow Heads",[item("On","ArrowHeads",tag="ArrowHeads",checked=True),item("Off","NoArrowHeads",tag="NoArrowHeads",checked=False)]),
    menu("Reference Symbol",[item("Square","SetReferenceSymbol",tag="RefSquare",checked=False,args=("ks",)),
      item("Diamond","SetReferenceSymbol",tag="RefDiamond",checked=False,args=("kd",)),

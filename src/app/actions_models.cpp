@@ -39,16 +39,14 @@ analysis::Session& model() {
   return state().session;
 }
 
-Value show_message_window(const std::string& text, const std::string& title) {
-  std::optional<gfx::Handle> box = gui::msgboxd({Value(text), Value(title)});
-  return box ? Value(*box) : Value();
-}
-
 // A report goes to the console (batch output), the results log and its
-// message window.
+// message window, where its table is shown in a fixed-width font.
 void present(const std::string& title, const std::string& text) {
   log_report(title, text);
-  echo("ans", show_message_window(text, title));
+  gui::MessageBoxSetup setup;
+  setup.title = title;
+  setup.table = true;
+  echo("ans", Value(gui::msgboxd(Value(text), setup)));
 }
 
 // A number of a report: six significant digits, or with Full-precision

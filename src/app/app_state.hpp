@@ -96,6 +96,7 @@ struct AppState {
   // What the main window tells of the session.
   bool scores_unsaved = false;      ///< scores computed since Save Scores last wrote them
   bool regression_unsaved = false;  ///< a regression computed since Save Vector
+  bool rotation_allowed = true;     ///< no scores computed on the reference yet
   ResultsLog log;                   ///< every test report of the session
   bool desktop = false;             ///< a person at the window: Quit asks, recent files are kept
 

@@ -1,6 +1,7 @@
 #include "app/main_window.hpp"
 
 #include "app/app_state.hpp"
+#include "app/control_states.hpp"
 #include "app/recent_files.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
@@ -76,9 +77,23 @@ void fill_recent_menu(const std::vector<std::string>& files) {
 
 }  // namespace
 
+namespace {
+
+std::size_t& status_changes() {
+  static std::size_t n = 0;
+  return n;
+}
+
+}  // namespace
+
 void show_status(const std::string& text) {
+  ++status_changes();
   // One line: a name's control bytes show escaped.
   set_string("StatusBar", Value(shown_name(text)));
+}
+
+std::size_t status_count() {
+  return status_changes();
 }
 
 void log_report(const std::string& title, const std::string& text) {
@@ -91,8 +106,12 @@ void log_report(const std::string& title, const std::string& text) {
 
 void show_results_log() {
   const std::vector<std::string> lines = state().log.lines();
+  // An empty log says what will appear in it, in grey.
+  if (auto log = tagged("ResultsLog"))
+    graphics().set(*log, "ForegroundColor",
+                   lines.empty() ? Value::row({0.45, 0.45, 0.45}) : Value::row({0, 0, 0}));
   if (lines.empty()) {
-    set_string("ResultsLog", Value(""));
+    set_string("ResultsLog", Value(kResultsLogPlaceholder));
     return;
   }
   ValueList items;
@@ -152,18 +171,8 @@ std::vector<std::string> unsaved_results() {
 }
 
 void allow_rotation(bool allowed) {
-  auto& g = graphics();
-  const char* enable = allowed ? "On" : "Off";
-  for (const char* axis : {"x", "z"}) {
-    const gfx::Handle button = control(axis[0] == 'x' ? "RotX" : "RotZ");
-    g.set(button, "Enable", enable);
-    // A disabled button says why.
-    g.set(button, "TooltipString",
-          allowed ? std::string("Turn the reference and the sample 90° about the ") + axis +
-                        " axis. Needs landmarks loaded first."
-                  : std::string("Off once X is loaded: the scores paired with X belong to the "
-                                "reference as it is. Load the landmarks again to turn it."));
-  }
+  state().rotation_allowed = allowed;
+  sync_main_controls();
 }
 
 void clear_main_plot() {

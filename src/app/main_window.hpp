@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,18 @@ namespace velmora::app {
 
 /// Shows `text` in the status line (tag "StatusBar").
 void show_status(const std::string& text);
+/// How many times the status line was set so far (to tell whether an
+/// action set it).
+std::size_t status_count();
 
 /// Appends a test report to the results log, with the time, the data and
 /// X files and the regressor and superimposition settings, and shows the
 /// log in its panel (tag "ResultsLog").
 void log_report(const std::string& title, const std::string& text);
-/// Shows the whole results log in its panel.
+/// What the results log panel shows while the log is empty.
+inline constexpr const char* kResultsLogPlaceholder = "Results of each analysis appear here.";
+/// Shows the whole results log in its panel (the placeholder, in grey,
+/// while it is empty).
 void show_results_log();
 
 /// The X slot (tag "GroupBox"): "age.txt — 80 values", "Centroid size", or

@@ -4,6 +4,7 @@
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/control_states.hpp"
 #include "app/display_style.hpp"
 #include "app/main_layout.hpp"
 #include "app/main_window.hpp"
@@ -144,6 +145,9 @@ ActionReport run_action(const Value& action, const Value& fpass) {
   capture_view3d();
   session().begin_action(spec->name, fpass);
   auto& g = graphics();
+  // What tells whether the action drew or reported (below).
+  const std::size_t status_before = status_count(), log_before = state().log.entries().size();
+  const analysis::Superimposition* fit_before = state().session.superimposition().get();
   try {
     state().session.require(spec->needs & ~kNeed3D);
     if (spec->needs & kNeed3D) figure3d();
@@ -188,7 +192,17 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
   session().end_action(r.outcome == Outcome::Done);
+  // The status line never tells of an earlier action: one that drew in the
+  // 3-D window, reported (a results log entry) or changed the sample or its
+  // fit without a line of its own clears it.  A refused or cancelled action,
+  // or a setting, leaves it.
+  const bool drew_or_reported = spec->figure == FigureRule::Start3D ||
+                                state().log.entries().size() != log_before ||
+                                state().session.superimposition().get() != fit_before;
+  if (r.outcome == Outcome::Done && drew_or_reported && status_count() == status_before)
+    show_status("");
   sync_display_menus();
+  sync_main_controls();
   return r;
 }
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/actions.hpp"
+#include "app/control_states.hpp"
 #include "app/display_style.hpp"
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
@@ -127,6 +128,9 @@ ValueList open_main_window(int nargout) {
   // The menus show the display settings as they are, not as the layout
   // file was saved.
   sync_display_menus();
+  // Buttons that need data greyed, the start hint and the log's placeholder.
+  sync_main_controls();
+  show_results_log();
   gui::guidata(Value(fig), gui::guihandles(fig));
   connect_inputs(fig);
   if (nargout >= 1) return {Value(fig)};

@@ -222,13 +222,14 @@ Handle msgboxd(const Value& message, const MessageBoxSetup& setup) {
   gfx::Graphics& g = gfx::graphics();
   const bool has_icon = setup.icon != "none";
   if (setup.icon == "custom") check_custom_icon(setup);
-  const std::vector<std::u16string> lines = wrap_message(message);
+  const std::vector<std::u16string> lines =
+      setup.table ? paragraphs(message) : wrap_message(message);
   const std::u16string unwrapped = join_lines(paragraphs(message));
 
   const double init_width = has_icon ? L::kInitialWidthWithIcon : L::kInitialWidth;
   Handle fig = reuse_or_create_window(g, setup, init_width);
   Value color = g.get(fig, "Color");
-  Value font = g.get(gfx::kRoot, "FactoryUicontrolFontName");
+  Value font = setup.table ? Value(kTableFontName) : g.get(gfx::kRoot, "FactoryUicontrolFontName");
 
   Handle ok = g.create(gfx::Type::UiControl, fig,
                        {{"Style", "pushbutton"},

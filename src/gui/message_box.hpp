@@ -39,7 +39,13 @@ struct MessageBoxSetup {
   std::string mode = "non-modal";
   /// The message text's interpreter ("none" unless a mode record says).
   std::string interpreter = "none";
+  /// The message is a table: its lines are shown as they are (never
+  /// wrapped) in a fixed-width font, so that its columns line up.
+  bool table = false;
 };
+
+/// The fixed-width font of a table in a message window.
+inline constexpr const char* kTableFontName = "DejaVu Sans Mono";
 
 /// Resolves the call forms (message, title, icon, icon data, colour map,
 /// create mode) into a setup; the message is args[0] and is not read.

@@ -177,6 +177,20 @@ TEST_F(MessageBox, ALongMessageIsWrappedAndTheWindowGrows) {
   EXPECT_TRUE(backend().messages()[0].window);
 }
 
+TEST_F(MessageBox, ATableKeepsItsLinesInAFixedWidthFont) {
+  const std::string row(90, 'x');
+  MessageBoxSetup setup;
+  setup.title = "Procrustes ANOVA";
+  setup.table = true;
+  gfx::Handle fig = msgboxd(Value("Df  SS\n" + row), setup);
+  gfx::Handle text = only_child_tagged(fig, "MessageBox");
+  Value lines = g.get(text, "String");
+  ASSERT_EQ(lines.numel(), 2u);
+  EXPECT_EQ(lines.at(1).to_string(), row);  // never wrapped
+  EXPECT_EQ(g.get_text(text, "FontName"), kTableFontName);
+  EXPECT_NEAR(points(fig)(2), 7 + 90 * 0.55 * 14 + 7, 1e-9);
+}
+
 TEST_F(MessageBox, NonModalBoxesAreSeparateAndReplaceReusesTheWindow) {
   gfx::Handle a = call("msgboxd", {"first", "Wilks"}, 1).at(0)(0);
   gfx::Handle b = call("msgboxd", {"second", "Wilks"}, 1).at(0)(0);

@@ -200,10 +200,10 @@ PropList defaults_for(Type t, const Backend& backend) {
               {"KeyPressFcn", Value()},
               {"UserData", Value()}};
     case Type::UiMenu:
-      return {{"Tag", ""},          {"Label", ""},     {"Callback", Value()},
-              {"Checked", "off"},   {"Enable", "on"},  {"Separator", "off"},
-              {"Accelerator", ""},  {"Visible", "on"}, {"HandleVisibility", "on"},
-              {"UserData", Value()}};
+      return {{"Tag", ""},           {"Label", ""},        {"Callback", Value()},
+              {"Checked", "off"},    {"Enable", "on"},     {"Separator", "off"},
+              {"Accelerator", ""},   {"Visible", "on"},    {"HandleVisibility", "on"},
+              {"TooltipString", ""}, {"UserData", Value()}};
   }
   return {};
 }

@@ -12,6 +12,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QScreen>
 #include <QStringList>
 #include <QStyle>
@@ -99,11 +100,26 @@ std::optional<std::size_t> ask_for_item(std::string_view title, std::string_view
   return static_cast<std::size_t>(at);
 }
 
-QWidget* show_message_box(std::string_view text, std::string_view title) {
-  auto* box = new QMessageBox(QMessageBox::Warning, qstr(title), qstr(text), QMessageBox::Ok);
+QWidget* show_message_box(std::string_view text, std::string_view title, QWidget* parent) {
+  // One box at a time: while it is open no window takes input, so a second
+  // message can only come from the same step (or a script), and it joins the
+  // open box instead of stacking a second one on it.
+  static QPointer<QMessageBox> open;
+  const QString message = qstr(text);
+  if (open && open->isVisible()) {
+    if (!open->text().split(QStringLiteral("\n\n")).contains(message))
+      open->setText(open->text() + QStringLiteral("\n\n") + message);
+    if (!title.empty()) open->setWindowTitle(qstr(title));
+    open->raise();
+    return open;
+  }
+  auto* box = new QMessageBox(QMessageBox::Warning, qstr(title), message, QMessageBox::Ok, parent);
   box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setWindowModality(Qt::NonModal);
+  // Modal without a nested event loop: the program goes on at once (a test
+  // or a replay is never held), but no window takes input until it closes.
+  box->setWindowModality(Qt::ApplicationModal);
   box->show();
+  open = box;
   return box;
 }
 

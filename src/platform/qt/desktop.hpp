@@ -40,8 +40,11 @@ std::vector<gfx::FilePick> ask_for_files(std::string_view patterns, std::string_
 std::optional<std::size_t> ask_for_item(std::string_view title, std::string_view prompt,
                                         const std::vector<std::string>& items, QWidget* parent);
 
-/// A non-modal warning box that deletes itself when closed.
-QWidget* show_message_box(std::string_view text, std::string_view title);
+/// A warning box, modal to the whole program but shown without a nested
+/// event loop, that deletes itself when closed; `parent` (may be null) is
+/// the window it is centred on.  While one is open a further message is
+/// added to its text (once) rather than shown in a second box.
+QWidget* show_message_box(std::string_view text, std::string_view title, QWidget* parent);
 
 /// A modal question with Yes and No (No is the default); true for Yes.
 bool ask_yes_no(std::string_view text, std::string_view title, QWidget* parent);

@@ -53,6 +53,7 @@ void MenuEntries::add(gfx::Handle h, FigureWindow& window) {
 QMenu* MenuEntries::submenu_of(gfx::Handle h, Entry& parent) {
   if (parent.submenu) return parent.submenu;
   QMenu* menu = new QMenu(parent.window);
+  menu->setToolTipsVisible(true);  // entries that explain a word say so on hover
   parent.submenu = menu;
   parent.action->setMenu(menu);
   // A menu's own Callback runs as it opens, before its entries show.
@@ -77,13 +78,41 @@ void MenuEntries::apply_checked(gfx::Handle h, Entry& e) {
   e.action->setChecked(on);
 }
 
+// A shortcut works in every window of the program, not only in the one
+// whose menu holds it: a key pressed while the 3-D window has focus runs the
+// main window's entry.  Qt fires neither of two application-wide shortcuts
+// with the same keys (it finds them ambiguous), so each key sequence is
+// registered once, by the first entry that asks for it; another window's
+// entry with the same accelerator only shows the keys beside its label and
+// takes the shortcut over when the first entry goes.
 void MenuEntries::apply_accelerator(gfx::Handle h, Entry& e) {
-  e.action->setShortcut(menu_shortcut(gfx::graphics().get_text(h, "Accelerator")));
+  const QKeySequence key = menu_shortcut(gfx::graphics().get_text(h, "Accelerator"));
+  const QString name = key.toString(QKeySequence::PortableText);
+  std::erase_if(owners_, [&](const auto& o) { return o.second == h && o.first != name; });
+  e.shown_key.clear();
+  if (key.isEmpty()) {
+    e.action->setShortcut({});
+  } else if (owners_.try_emplace(name, h).first->second == h) {
+    e.action->setShortcut(key);
+    e.action->setShortcutContext(Qt::ApplicationShortcut);
+  } else {
+    e.action->setShortcut({});
+    e.shown_key = key.toString(QKeySequence::NativeText);
+  }
+  apply_label(h, e);
+}
+
+void MenuEntries::apply_label(gfx::Handle h, const Entry& e) {
+  // In a menu, the text after a tab is shown right-aligned as the shortcut.
+  const QString label = qstr(gfx::graphics().get_text(h, "Label"));
+  e.action->setText(e.shown_key.isEmpty() ? label : label + '\t' + e.shown_key);
+  // Without a tooltip of its own Qt shows the label again.
+  const QString tip = qstr(gfx::graphics().get_text(h, "TooltipString"));
+  e.action->setToolTip(tip.isEmpty() ? label : tip);
 }
 
 void MenuEntries::apply(gfx::Handle h, Entry& e) {
   const gfx::Graphics& g = gfx::graphics();
-  e.action->setText(qstr(g.get_text(h, "Label")));
   apply_accelerator(h, e);
   e.action->setEnabled(g.get_text(h, "Enable") == "on");
   bool visible = g.get_text(h, "Visible") == "on";
@@ -97,9 +126,8 @@ void MenuEntries::sync(gfx::Handle h, std::string_view name) {
   auto it = entries_.find(h);
   if (it == entries_.end()) return;
   Entry& e = it->second;
-  const gfx::Graphics& g = gfx::graphics();
-  if (name == "label") {
-    e.action->setText(qstr(g.get_text(h, "Label")));
+  if (name == "label" || name == "tooltipstring") {
+    apply_label(h, e);
   } else if (name == "accelerator") {
     apply_accelerator(h, e);
   } else if (name == "checked") {
@@ -114,6 +142,11 @@ void MenuEntries::remove(gfx::Handle h) {
   if (it == entries_.end()) return;
   Entry e = it->second;
   entries_.erase(it);
+  // Its shortcut passes to another entry with the same keys, if any.
+  if (std::erase_if(owners_, [h](const auto& o) { return o.second == h; }) != 0) {
+    for (auto& [other, entry] : entries_)
+      if (!entry.shown_key.isEmpty()) apply_accelerator(other, entry);
+  }
   // Deleted later: the entry's own signal may be running.
   for (QAction* a : {e.action, e.separator}) {
     if (!a) continue;

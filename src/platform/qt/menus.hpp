@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <map>
 #include <string_view>
 
@@ -23,9 +24,12 @@ QKeySequence menu_shortcut(std::string_view accelerator);
 /// The uimenus of every figure as Qt menus: a figure's top-level uimenus
 /// are the entries of its menu bar in creation order, a uimenu with
 /// children opens a submenu, a leaf is an action that runs its Callback.
-/// "Label", "Enable", "Visible" and "Checked" (a check mark) follow the
+/// "Label", "TooltipString" (shown on hover), "Enable", "Visible" and
+/// "Checked" (a check mark) follow the
 /// objects; "Separator" on puts a separator line before the entry; an
-/// "Accelerator" becomes the entry's shortcut (see menu_shortcut).
+/// "Accelerator" becomes the entry's shortcut (see menu_shortcut), active in
+/// every window of the program; of several entries with the same keys only
+/// the first holds the shortcut, the others show the keys.
 class MenuEntries {
  public:
   explicit MenuEntries(WindowSet& set) : set_(set) {}
@@ -39,7 +43,10 @@ class MenuEntries {
   bool contains(gfx::Handle h) const { return entries_.count(h) != 0; }
   QAction* action(gfx::Handle h) const;
   /// Forgets every entry (their windows are being deleted).
-  void clear() { entries_.clear(); }
+  void clear() {
+    entries_.clear();
+    owners_.clear();
+  }
 
  private:
   struct Entry {
@@ -49,15 +56,18 @@ class MenuEntries {
     QWidget* container = nullptr;  // the menu bar or the parent's submenu
     FigureWindow* window = nullptr;
     bool top_level = false;
+    QString shown_key;  // keys shown beside the label, held by another entry
   };
 
   QMenu* submenu_of(gfx::Handle h, Entry& parent);
   void apply(gfx::Handle h, Entry& e);
   void apply_checked(gfx::Handle h, Entry& e);
   void apply_accelerator(gfx::Handle h, Entry& e);
+  void apply_label(gfx::Handle h, const Entry& e);
 
   WindowSet& set_;
   std::map<gfx::Handle, Entry> entries_;
+  std::map<QString, gfx::Handle> owners_;  // who holds each shortcut (keys as text)
 };
 
 }  // namespace velmora::qt

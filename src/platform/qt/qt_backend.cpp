@@ -79,7 +79,7 @@ std::optional<std::size_t> QtBackend::list_dialog(std::string_view title, std::s
 }
 
 void QtBackend::message_box(std::string_view text, std::string_view title) {
-  windows_->adopt(show_message_box(text, title));
+  windows_->adopt(show_message_box(text, title, dialog_parent(*windows_)));
 }
 
 bool QtBackend::ask_yes_no(std::string_view text, std::string_view title) {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -362,7 +363,8 @@ int WindowSet::run_event_loop() {
 
 void WindowSet::adopt(QWidget* window) {
   std::erase_if(adopted_, [](const QPointer<QWidget>& w) { return w.isNull(); });
-  adopted_.emplace_back(window);
+  if (std::find(adopted_.begin(), adopted_.end(), window) == adopted_.end())
+    adopted_.emplace_back(window);
 }
 
 }  // namespace velmora::qt

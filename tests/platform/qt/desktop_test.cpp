@@ -77,16 +77,36 @@ TEST_F(DesktopTest, ClipboardHoldsEveryMimeTypeAndThePngAsImage) {
   EXPECT_TRUE(m->hasImage());
 }
 
-TEST_F(DesktopTest, MessageBoxStaysOpenWithoutBlocking) {
-  qt().message_box("The number of X values does not match the data.", "Warning");
-  QMessageBox* box = nullptr;
+// The visible message boxes.
+QList<QMessageBox*> open_boxes() {
+  QList<QMessageBox*> out;
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-  ASSERT_NE(box, nullptr);
+    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) out << b;
+  return out;
+}
+
+TEST_F(DesktopTest, MessageBoxIsModalWithoutBlockingAndASecondMessageJoinsIt) {
+  qt().message_box("The number of X values does not match the data.", "Warning");
+  ASSERT_EQ(open_boxes().size(), 1);
+  QMessageBox* box = open_boxes().front();
   EXPECT_EQ(box->windowTitle(), "Warning");
   EXPECT_EQ(box->text(), "The number of X values does not match the data.");
-  EXPECT_FALSE(box->isModal());
+  EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+  // Two errors in a row (the same one twice, then another) leave one box.
+  qt().message_box("The number of X values does not match the data.", "Warning");
   qt().message_box("No title", "");
+  ASSERT_EQ(open_boxes().size(), 1);
+  EXPECT_EQ(open_boxes().front(), box);
+  EXPECT_EQ(box->text(), "The number of X values does not match the data.\n\nNo title");
+  box->close();
+  QApplication::processEvents();
+  EXPECT_TRUE(open_boxes().isEmpty());
+  // Once it is closed, the next message has a box of its own.
+  qt().message_box("Again", "Later");
+  ASSERT_EQ(open_boxes().size(), 1);
+  EXPECT_EQ(open_boxes().front()->text(), "Again");
+  open_boxes().front()->close();
+  QApplication::processEvents();
 }
 
 // Answers the next file dialog with `name` in its folder, or cancels it.

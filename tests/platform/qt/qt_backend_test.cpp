@@ -320,6 +320,49 @@ TEST_F(QtBackendTest, MenusFormTheMenuBarInCreationOrder) {
   EXPECT_FALSE(bar->isVisibleTo(qt().window_of(f)));
 }
 
+// Qt's warnings while a test runs.
+QStringList& qt_warnings() {
+  static QStringList list;
+  return list;
+}
+
+TEST_F(QtBackendTest, AShortcutWorksFromAnotherWindowAndRunsItsEntryOnce) {
+  // Two windows carry the same File menu with Ctrl+O; the second one has
+  // the focus when the keys are pressed.
+  Handle main = figure();
+  Handle open =
+      g().create(Type::UiMenu, g().create(Type::UiMenu, main, {{"Label", "&File"}}),
+                 {{"Label", "Open"}, {"Accelerator", "o"}, {"Callback", probe_callback("open")}});
+  Handle view = figure();
+  Handle copy =
+      g().create(Type::UiMenu, g().create(Type::UiMenu, view, {{"Label", "&File"}}),
+                 {{"Label", "Open"}, {"Accelerator", "o"}, {"Callback", probe_callback("copy")}});
+  EXPECT_EQ(qt().action_of(open)->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_TRUE(qt().action_of(copy)->shortcut().isEmpty());
+  EXPECT_EQ(qt().action_of(copy)->text(),
+            "Open\t" + QKeySequence("Ctrl+O").toString(QKeySequence::NativeText));
+
+  QWidget* w = qt().window_of(view);
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+  qt_warnings().clear();
+  QtMessageHandler before = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& text) { qt_warnings() << text; });
+  QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+  qInstallMessageHandler(before);
+  ASSERT_EQ(probe_calls().size(), 1u);
+  EXPECT_EQ(probe_calls()[0].args[0], "open");
+  EXPECT_TRUE(qt_warnings().filter("mbiguous").isEmpty()) << qt_warnings().join('\n').toStdString();
+
+  // When the first window goes, the other entry takes the shortcut over.
+  g().destroy(main);
+  EXPECT_EQ(qt().action_of(copy)->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(qt().action_of(copy)->text(), "Open");
+  QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(probe_calls().size(), 2u);
+  EXPECT_EQ(probe_calls()[1].args[0], "copy");
+}
+
 TEST_F(QtBackendTest, KeyPressSetsTheCurrentCharacterThenRunsKeyPressFcn) {
   Handle f = figure();
   g().set(f, "KeyPressFcn", Value::cell_row({Value("qtprobe"), Value("key")}));

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace velmora::app {
+
+// What the main window shows before and after data: the buttons that need
+// data are greyed until the session has it, each with a tooltip that says
+// what to do first; an empty plot carries a hint that tells how to start.
+
+/// The hint in the empty plot (a text object of the plot).
+inline constexpr const char* kStartHint = "Load landmarks to start: Ctrl+O";
+/// The tooltip reason of a button that needs landmarks.
+inline constexpr const char* kLoadLandmarksFirst =
+    "Load landmarks first (File ▸ Load Landmarks…, Ctrl+O).";
+/// The tooltip reason of a button that needs X.
+inline constexpr const char* kLoadXFirst = "Load X first (Load X List… or Use Centroid Size as X).";
+
+/// Why a button of an action with `needs` (the switchyard's Need bits)
+/// cannot run on the session as it is, empty when it can.
+std::string why_disabled(unsigned needs);
+
+/// Brings the main window up to date with the session: every button that
+/// runs an action of the switchyard is enabled when the action's needs are
+/// met (the Rotate buttons also while the reference may be turned), else
+/// greyed with the reason first in its tooltip; the start hint shows in the
+/// plot while no sample is loaded.  Without a main window it does nothing.
+void sync_main_controls();
+
+}  // namespace velmora::app
