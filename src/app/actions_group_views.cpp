@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/messages.hpp"
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
@@ -66,12 +67,16 @@ void show_cv(const Value& fpass) {
   if (s.groups.factor.empty())
     refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
   analysis::CvShapeParams params{s.groups.factor, 1, s.inputs.component_factor};
-  if (!args.empty()) {
-    const double v = args[0].is_double() && args[0].numel() == 1 ? args[0](0) : 0.0;
-    params.variate = std::floor(v) == v && v >= 1 && v < 1e9 ? static_cast<long long>(v) : 0;
-  }
   analysis::CvShapeReport r = s.session.cv_shape(params);
-  if (args.empty() && r.variates > 1) {
+  if (!args.empty()) {
+    const Value& a = args[0];
+    const bool number = a.is_double() && a.numel() == 1;
+    const double v = number ? a(0) : 0.0;
+    if (!(number && std::floor(v) == v && v >= 1 && v <= static_cast<double>(r.variates)))
+      refuse(analysis::not_whole_number_text(
+          "canonical variate", a.is_char() ? a.to_string() : format_number(v), 1, r.variates));
+    params.variate = static_cast<long long>(v);
+  } else if (r.variates > 1) {
     // The window asks which variate, when there is a choice.
     std::vector<std::string> offered;
     for (long long v = 1; v <= r.variates; ++v) offered.push_back("CV" + std::to_string(v));
@@ -79,8 +84,8 @@ void show_cv(const Value& fpass) {
         graphics().list_dialog("Show CV Shape Change", "Along which canonical variate?", offered);
     if (!chosen) return;
     params.variate = static_cast<long long>(*chosen) + 1;
-    if (params.variate != 1) r = s.session.cv_shape(params);
   }
+  if (params.variate != 1) r = s.session.cv_shape(params);
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   const std::string type = display_code(s.inputs);
