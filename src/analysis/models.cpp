@@ -220,7 +220,11 @@ SizeCorrectionReport Session::size_corrected_shapes(const SizeCorrectionParams& 
 }
 
 std::vector<std::string> Session::factor_groups(const std::string& name) const {
-  return factor_named(model_variables(), name).levels;
+  for (const stats::ModelVariable& v : model_variables())
+    if (v.name == name && !v.numeric) return v.levels;
+  refuse("The sample has no factor \"" + name +
+         "\" now: load its specimen table, or choose another factor or none (Groups > Set "
+         "Factor).");
 }
 
 Eigen::VectorXd Session::within_group_x(const Regressor& x, const std::vector<std::string>& groups,

@@ -138,8 +138,8 @@ TEST(Models, WithinGroupRegressionIsTheCommonSlopeOfShapeOnXPlusGroup) {
             "coastal does not vary within the groups of population, so the pooled within-group "
             "regression has no slope.");
   EXPECT_EQ(refusal([&] { s.regression({"species"}); }),
-            "The sample has no factor \"species\"; load a specimen table with a text column of "
-            "that name.");
+            "The sample has no factor \"species\" now: load its specimen table, or choose "
+            "another factor or none (Groups > Set Factor).");
 }
 
 // Every raw specimen turned, moved and rescaled at random: the ANOVA of a
