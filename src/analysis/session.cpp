@@ -335,21 +335,24 @@ DistanceTestReport Session::distance_test(const DistanceTestParams& params) cons
     r.within = params.factor;
     Eigen::VectorXd given = x.x();
     r.regressor = x.values();
-    shape::Stack fitted = fit_->fitted();
+    const shape::Stack* fitted = &fit_->fitted();
+    shape::Stack centred;
     if (!groups.empty()) {
       // Each group moved onto the grand mean, in shape and in the regressor,
       // so that only the variation within the groups remains.
       r.regressor = (within_group_x(x, groups, params.factor).array() + x.values().mean()).matrix();
       given = x.ln() ? Eigen::VectorXd(r.regressor.array().exp()) : r.regressor;
-      const Eigen::MatrixXd by_specimen = fitted.stacked().transpose();
+      centred = *fitted;
+      const Eigen::MatrixXd by_specimen = centred.stacked().transpose();
       const Eigen::RowVectorXd grand = by_specimen.colwise().mean();
-      fitted.stacked() =
+      centred.stacked() =
           (stats::centre_within_groups(by_specimen, groups).rowwise() + grand).transpose();
+      fitted = &centred;
     }
-    r.test = stats::procrustes_distance_test(fitted, given, r.regressor);
+    r.test = stats::procrustes_distance_test(*fitted, given, r.regressor);
     r.scale = scale_;
     r.axis_label = x.axis_label();
-    r.specimens = fitted.n();
+    r.specimens = fitted->n();
     r.start_specimens = static_cast<Eigen::Index>(r.test.first.size());
     r.start_x_limit = given(r.test.first.front());
     for (Eigen::Index i : r.test.first) r.start_x_limit = std::max(r.start_x_limit, given(i));
