@@ -20,7 +20,11 @@ tangent space at the mean, x (I - mu mu^T).  Writes
       Procrustes distance between the populations' least-squares means at the
       mean log(CS), the angle (degrees) between their slope vectors and the
       difference of their lengths, and the three p values of RRPP under
-      shape ~ log(CS) + population.
+      shape ~ log(CS) + population;
+  tests/analysis/data/populations_within_slopes.txt   the line `mean`: the
+      mean shape the specimens were superimposed on (x1 y1 z1 x2 …), then the
+      lines `age` and `log(CS)`: the pooled within-group slopes (within
+      population) of the superimposed coordinates on each, in the same layout.
 """
 
 import itertools
@@ -57,7 +61,7 @@ def gpa(x):
         mean = new
     flat = x.reshape(len(x), -1)
     mu = mean.reshape(-1)
-    return flat - np.outer(flat @ mu, mu), cs
+    return flat - np.outer(flat @ mu, mu), cs, flat, mean
 
 
 def sides(n):
@@ -118,7 +122,7 @@ def anova(y, terms, kind, perms):
 
 def main():
     x, pops, ages = read_sample()
-    y, cs = gpa(x)
+    y, cs, aligned, mean = gpa(x)
     # Velmora reads centroid size from the file's last column.
     cs_file = np.loadtxt(os.path.join(ROOT, "examples", "populations.txt"))[:, -1]
     with open(os.path.join(OUT, "populations_shape.txt"), "w") as f:
@@ -135,6 +139,21 @@ def main():
                         "NA" if z is None else repr(float(z))))
         obs, p = pairwise(y, pops, np.log(cs_file), perms)
         f.write("PAIR coast:inland %r %r %r %r %r %r\n" % (float(obs[0]), float(obs[1]), float(obs[2]), *map(float, p)))
+    within_slopes(aligned, mean, pops, ages, np.log(cs_file))
+
+
+def within_slopes(aligned, mean, pops, ages, log_cs):
+    """The pooled within-group slopes of the superimposed coordinates, as the
+    coefficient of X in the least-squares fit of shape ~ X + population (one
+    slope, a line for each population): the regression that Velmora's Do
+    Regression computes when the factor population is chosen."""
+    n = len(aligned)
+    g = (np.array(pops) == "inland").astype(float)
+    with open(os.path.join(ROOT, "tests", "analysis", "data", "populations_within_slopes.txt"), "w") as f:
+        f.write("mean " + " ".join(repr(float(v)) for v in mean.reshape(-1)) + "\n")
+        for name, x in (("age", ages), ("log(CS)", log_cs)):
+            beta, *_ = np.linalg.lstsq(np.column_stack([np.ones(n), x, g]), aligned, rcond=None)
+            f.write(name + " " + " ".join(repr(float(v)) for v in beta[1]) + "\n")
 
 
 def pairwise(y, pops, log_cs, perms):

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <map>
 
+#include "analysis/messages.hpp"
 #include "analysis/session.hpp"
 #include "core/number_text.hpp"
+#include "core/tolerances.hpp"
 #include "stats/group_comparisons.hpp"
 
 // The session's groups and linear models: the specimen table and the
@@ -213,6 +215,54 @@ SizeCorrectionReport Session::size_corrected_shapes(const SizeCorrectionParams& 
     r.shapes.resize(stacked.rows(), 3 * k);
     for (Eigen::Index d = 0; d < 3; ++d)
       for (Eigen::Index l = 0; l < k; ++l) r.shapes.col(3 * l + d) = stacked.col(d * k + l);
+    return r;
+  });
+}
+
+std::vector<std::string> Session::factor_groups(const std::string& name) const {
+  for (const stats::ModelVariable& v : model_variables())
+    if (v.name == name && !v.numeric) return v.levels;
+  refuse("The sample has no factor \"" + name +
+         "\" now: load its specimen table, or choose another factor or none (Groups > Set "
+         "Factor).");
+}
+
+Eigen::VectorXd Session::within_group_x(const Regressor& x, const std::vector<std::string>& groups,
+                                        const std::string& factor) {
+  Eigen::VectorXd centred = stats::centre_within_groups(x.values(), groups);
+  // As for X over all specimens: a spread of rounding noise is no variation.
+  if (!(centred.maxCoeff() - centred.minCoeff() >
+        kEqualXTolerance * x.values().cwiseAbs().maxCoeff()))
+    refuse(x.axis_label() + " does not vary within the groups of " + factor +
+           ", so the pooled within-group regression has no slope.");
+  return centred;
+}
+
+CvShapeReport Session::cv_shape(const CvShapeParams& params) const {
+  require(kNeedSample);
+  require_shape_variation();
+  const std::vector<std::string> groups = factor_groups(params.factor);
+  return guarded([&] {
+    // One permutation: only the axes are wanted here.
+    const stats::CanonicalVariates cva = stats::canonical_variates(*fit_->tangent(), groups, 1);
+    CvShapeReport r;
+    r.variates = static_cast<long long>(cva.shape_axes.cols());
+    if (params.variate < 1 || params.variate > r.variates)
+      refuse(not_whole_number_text("canonical variate", std::to_string(params.variate), 1,
+                                   r.variates));
+    r.reference = fit_->reference();
+    r.target = r.opposite = r.reference;
+    const Eigen::Index k = r.reference.rows();
+    const auto axis = cva.shape_axes.col(params.variate - 1);
+    // From the mean shape, as the principal components move; tangent
+    // coordinates are stacked: all x, then all y, then all z.
+    const Eigen::RowVectorXd mean = fit_->tangent()->colwise().mean();
+    for (Eigen::Index d = 0; d < 3; ++d)
+      for (Eigen::Index l = 0; l < k; ++l) {
+        r.reference(l, d) += mean(d * k + l);
+        r.target(l, d) = r.reference(l, d) + params.score * axis(d * k + l);
+        r.opposite(l, d) = r.reference(l, d) - params.score * axis(d * k + l);
+      }
     return r;
   });
 }

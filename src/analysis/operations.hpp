@@ -31,6 +31,10 @@ struct Regression {
                                 ///< through the mean scores
   double x_range = 0;           ///< the regressor's observed range: max − min, or
                                 ///< ln(max) − ln(min)
+  /// The factor whose groups were each centred on their own mean, in the
+  /// scores and in X, before the slopes were taken (the pooled within-group
+  /// regression); empty: one regression over all specimens.
+  std::string within = {};
 };
 
 // --- the sample ---------------------------------------------------------------
@@ -104,7 +108,11 @@ struct SetXReport {
 
 // --- regression and tests -----------------------------------------------------------
 
-struct RegressionParams {};
+struct RegressionParams {
+  /// A factor: the pooled within-group regression of its groups; empty:
+  /// the regression over all specimens.
+  std::string factor;
+};
 struct RegressionReport {
   std::shared_ptr<const Regression> regression;
   std::shared_ptr<const Eigen::MatrixXd> scores;
@@ -112,7 +120,12 @@ struct RegressionReport {
   Eigen::Index x_count = 0;
 };
 
-struct DistanceTestParams {};
+struct DistanceTestParams {
+  /// A factor: each group is first centred on its own mean shape and mean
+  /// regressor, then moved to the grand mean (the distances within groups);
+  /// empty: the specimens as superimposed.
+  std::string factor;
+};
 struct DistanceTestReport {
   stats::DistanceTest test;
   Eigen::VectorXd regressor;  ///< X or ln X, the plot's horizontal values
@@ -124,6 +137,7 @@ struct DistanceTestReport {
   Eigen::Index start_specimens = 0;
   double start_x_limit = 0;  ///< the largest X among them (as given, not ln X)
   std::string fit_note;      ///< the superimposition's note (Superimposition::note)
+  std::string within = {};   ///< the factor whose groups were centred, or empty
 };
 
 struct WilksParams {};
@@ -148,15 +162,21 @@ struct PermutationReport {
 
 // --- principal components and shapes to draw -------------------------------------------
 
-struct PcaParams {};
+struct PcaParams {
+  /// A model formula: the PCA of the shapes it corrects (its residuals, the
+  /// size-corrected shapes); empty: the shapes as superimposed.
+  std::string corrected;
+};
 struct PcaReport {
   std::shared_ptr<const shape::ShapePca> pca;  ///< at least two components
-  std::string fit_note;  ///< the superimposition's note (Superimposition::note)
+  std::string fit_note;        ///< the superimposition's note (Superimposition::note)
+  std::string corrected = {};  ///< the model whose residuals were analysed, as read back; or empty
 };
 
 struct ComponentShapeParams {
-  long long component = 1;  ///< 1-based
-  double factor = 2;        ///< standard deviations along it
+  long long component = 1;     ///< 1-based
+  double factor = 2;           ///< standard deviations along it
+  std::string corrected = {};  ///< as PcaParams::corrected
 };
 struct ComponentShapeReport {
   std::shared_ptr<const shape::ShapePca> pca;

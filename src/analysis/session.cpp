@@ -12,7 +12,9 @@
 #include "shape/distance.hpp"
 #include "shape/principal_components.hpp"
 #include "stats/distributions.hpp"
+#include "stats/group_comparisons.hpp"
 #include "stats/messages.hpp"
+#include "stats/model_formula.hpp"
 #include "stats/regression.hpp"
 #include "tps/deformation.hpp"
 #include "tps/warp_basis.hpp"
@@ -284,9 +286,11 @@ void Session::clear() {
 
 // --- analyses ------------------------------------------------------------------------
 
-RegressionReport Session::regression(const RegressionParams&) {
+RegressionReport Session::regression(const RegressionParams& params) {
   require(kNeedSample | kNeedX);
   const Regressor x = regressor("The regression");
+  const std::vector<std::string> groups =
+      params.factor.empty() ? std::vector<std::string>() : factor_groups(params.factor);
   require_shape_variation();
   return guarded([&] {
     RegressionReport r;
@@ -296,14 +300,18 @@ RegressionReport Session::regression(const RegressionParams&) {
     if (r.x_count != r.scores->rows()) {
       refuse("The number of dependent and independent variables do no match.  Please Reload");
     }
-    // Every score column is regressed, the last uniform score included.
-    Eigen::RowVectorXd slopes = stats::column_slopes(*r.scores, x.values());
+    // Every score column is regressed, the last uniform score included;
+    // within groups, on the scores and X each centred on its group's mean.
+    Eigen::RowVectorXd slopes =
+        params.factor.empty() ? stats::column_slopes(*r.scores, x.values())
+                              : stats::column_slopes(stats::centre_within_groups(*r.scores, groups),
+                                                     within_group_x(x, groups, params.factor));
     Eigen::RowVectorXd delta = x.range() * slopes;
     // The mean of X taken after scaling, so that X near the largest doubles
     // does not overflow its sum.
     const double x_mean = stats::scaled_deviations(x.values()).mean;
     r.regression = std::make_shared<const Regression>(
-        Regression{std::move(slopes), std::move(delta), scale_, x_mean, x.range()});
+        Regression{std::move(slopes), std::move(delta), scale_, x_mean, x.range(), params.factor});
     scores_of_ = fit_->id();
     regression_ = r.regression;
     regression_fit_ = fit_->id();
@@ -312,24 +320,42 @@ RegressionReport Session::regression(const RegressionParams&) {
   });
 }
 
-DistanceTestReport Session::distance_test(const DistanceTestParams&) const {
+DistanceTestReport Session::distance_test(const DistanceTestParams& params) const {
   constexpr std::string_view test = "The Procrustes-distance test";
   require(kNeedSample | kNeedX);
   const Eigen::Index n = sample_->specimens();
   if (n <= 3) refuse(stats::too_few_specimens_text(test, n));
   check_x_count(x_->values.size(), n, test);
   const Regressor x = regressor(test);
+  const std::vector<std::string> groups =
+      params.factor.empty() ? std::vector<std::string>() : factor_groups(params.factor);
   require_shape_variation();
   return guarded([&] {
     DistanceTestReport r;
-    r.test = stats::procrustes_distance_test(fit_->fitted(), x.x(), x.values());
+    r.within = params.factor;
+    Eigen::VectorXd given = x.x();
     r.regressor = x.values();
+    const shape::Stack* fitted = &fit_->fitted();
+    shape::Stack centred;
+    if (!groups.empty()) {
+      // Each group moved onto the grand mean, in shape and in the regressor,
+      // so that only the variation within the groups remains.
+      r.regressor = (within_group_x(x, groups, params.factor).array() + x.values().mean()).matrix();
+      given = x.ln() ? Eigen::VectorXd(r.regressor.array().exp()) : r.regressor;
+      centred = *fitted;
+      const Eigen::MatrixXd by_specimen = centred.stacked().transpose();
+      const Eigen::RowVectorXd grand = by_specimen.colwise().mean();
+      centred.stacked() =
+          (stats::centre_within_groups(by_specimen, groups).rowwise() + grand).transpose();
+      fitted = &centred;
+    }
+    r.test = stats::procrustes_distance_test(*fitted, given, r.regressor);
     r.scale = scale_;
     r.axis_label = x.axis_label();
-    r.specimens = fit_->fitted().n();
+    r.specimens = fitted->n();
     r.start_specimens = static_cast<Eigen::Index>(r.test.first.size());
-    r.start_x_limit = x.x()(r.test.first.front());
-    for (Eigen::Index i : r.test.first) r.start_x_limit = std::max(r.start_x_limit, x.x()(i));
+    r.start_x_limit = given(r.test.first.front());
+    for (Eigen::Index i : r.test.first) r.start_x_limit = std::max(r.start_x_limit, given(i));
     r.fit_note = fit_->note();
     return r;
   });
@@ -379,21 +405,32 @@ PermutationReport Session::permutation_test(const PermutationParams& params) con
   });
 }
 
-PcaReport Session::pca(const PcaParams&) const {
+PcaReport Session::pca(const PcaParams& params) const {
   require(kNeedSample);
   require_shape_variation();
-  auto pca = guarded([&] { return fit_->components(); });
+  std::string corrected;
+  auto pca = guarded([&] {
+    if (params.corrected.empty()) return fit_->components();
+    // The residuals of the model: the size-corrected shapes less the consensus.
+    const std::vector<stats::ModelVariable> variables = model_variables();
+    const stats::ModelFormula formula = stats::parse_model_formula(params.corrected);
+    const stats::ModelDesign design = stats::model_design(formula, variables, sample_->specimens());
+    corrected = formula.text;
+    return std::make_shared<const shape::ShapePca>(
+        shape::principal_components(stats::model_residual_shapes(
+            *fit_->tangent(), design.matrix, Eigen::RowVectorXd::Zero(fit_->tangent()->cols()))));
+  });
   if (pca->variances.size() < 2) {
     refuse(
         "The principal component analysis needs shape variation in at least two directions; "
         "this sample has " +
         std::to_string(pca->variances.size()) + ".");
   }
-  return {std::move(pca), fit_->note()};
+  return {std::move(pca), fit_->note(), std::move(corrected)};
 }
 
 ComponentShapeReport Session::component_shape(const ComponentShapeParams& params) const {
-  PcaReport components = pca({});
+  PcaReport components = pca({params.corrected});
   const auto r = static_cast<long long>(components.pca->variances.size());
   if (params.component < 1 || params.component > r) {
     refuse(not_whole_number_text("principal component", std::to_string(params.component), 1, r));

@@ -101,8 +101,10 @@ class Session {
   /// landmarks has no spline basis and so no scores, but its X serves the
   /// analyses that need none; those that do refuse with the reason.
   SetXReport set_x(SetXParams params);
-  /// The names of the sample's labels, for the choice of one as X.
-  /// @throws Error{Refused} when there is no sample or it has no labels
+  /// What may be chosen as X: the names of the sample's numeric and text
+  /// labels (a text label is refused when chosen), then the specimen
+  /// table's columns of numbers.
+  /// @throws Error{Refused} when there is no sample or it offers none
   std::vector<std::string> label_names() const;
   void set_scale(Scale scale) { scale_ = scale; }
   /// Forgets the sample, X and results, and the scale goes back to linear;
@@ -139,12 +141,21 @@ class Session {
   PairwiseReport pairwise_groups(const PairwiseParams& params) const;
   SizeCorrectionReport size_corrected_shapes(const SizeCorrectionParams& params) const;
   CvaReport canonical_variates(const CvaParams& params) const;
+  /// The consensus moved along one canonical variate, both ways.
+  CvShapeReport cv_shape(const CvShapeParams& params) const;
 
  private:
   std::shared_ptr<const io::SpecimenTable> table_;
   /// The specimens the table was matched to: their names and landmarks.
   std::vector<std::string> table_names_;
   Eigen::MatrixXd table_rows_;
+  /// The group of every specimen under the factor `name`.
+  /// @throws Error{Refused} when the sample has no such factor
+  std::vector<std::string> factor_groups(const std::string& name) const;
+  /// The regressor centred on each group's mean.
+  /// @throws Error{Refused} when X does not vary within any group
+  static Eigen::VectorXd within_group_x(const Regressor& x, const std::vector<std::string>& groups,
+                                        const std::string& factor);
   /// X as the regressor of `test`, checked for the scale.
   Regressor regressor(std::string_view test) const;
   /// @throws Error{Numeric} shape::kNoShapeVariationText when the

@@ -49,6 +49,8 @@ void canonical_variates(const Value&);
 void show_group_difference(const Value&);
 void set_group_outline(const Value&);
 void show_group_means(const Value&);
+void set_pca_shapes(const Value&);
+void show_cv(const Value&);
 
 // Display settings.
 void line_thickness_up(const Value&);
@@ -114,4 +116,11 @@ std::string user_guide_section(const std::string& readme);
 void draw_deformation(const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name = "Mean shape (reference)");
+/// A pair of shapes, the low end in blue and the high end in red, each in
+/// the legend under its name; the wireframe on the low end, and on the high
+/// end too for display type "b".
+void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
+                     const std::string& low_name, const std::string& high_name);
+/// "+2", "−2" (with a minus sign, not a hyphen).
+std::string signed_number(double v);
 }  // namespace velmora::app

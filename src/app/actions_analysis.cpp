@@ -70,6 +70,12 @@ void log_with_numbers(const std::string& title, const std::string& log_text,
   log_report(title, text);
 }
 
+// " within groups of population": what a pooled within-group analysis
+// adds to its name; empty for one over all specimens.
+std::string within_text(const std::string& factor) {
+  return factor.empty() ? std::string() : " within groups of " + factor;
+}
+
 }  // namespace
 
 void linear_down(const Value&) {
@@ -98,7 +104,7 @@ void use_cs(const Value&) {
 
 void do_regression(const Value&) {
   AppState& s = state();
-  const analysis::RegressionReport r = model().regression({});
+  const analysis::RegressionReport r = model().regression({s.groups.factor});
   allow_rotation(false);
   if (r.scores_new) s.scores_unsaved = true;
   echo("ans", Value(static_cast<double>(r.x_count)));
@@ -108,16 +114,17 @@ void do_regression(const Value&) {
   const std::string x_name = xv && !xv->name.empty() ? xv->name : std::string("X");
   const std::string on = on_ln_scale() ? "ln(" + x_name + ")" : x_name;
   const Eigen::Index columns = r.scores ? r.scores->cols() : 0;
+  const std::string within = within_text(r.regression->within);
   const std::string what = "Regressed " + std::to_string(columns) +
-                           " partial warp and uniform scores on " + on + ", " +
+                           " partial warp and uniform scores on " + on + within + ", " +
                            std::to_string(r.x_count) + " specimens";
-  log_report("Regression of shape on " + on, what + ".");
+  log_report("Regression of shape on " + on + within, what + ".");
   show_status(what + ". Show Regression draws the change.");
 }
 
 void plot_p_distance(const Value&) {
   auto& g = graphics();
-  const analysis::DistanceTestReport t = model().distance_test({});
+  const analysis::DistanceTestReport t = model().distance_test({state().groups.factor});
   std::vector<double> first;
   for (Eigen::Index i : t.test.first) first.push_back(static_cast<double>(i + 1));
   echo("ans", Value::row(first));
@@ -126,10 +133,16 @@ void plot_p_distance(const Value&) {
   const Eigen::VectorXd& x = t.regressor;
 
   gfx::Handle ax = g.current_axes();
+  // The groups are drawn over an empty plot.
+  if (!t.within.empty()) g.clear_axes(ax);
   style_value_plot(ax);
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
-  g.plot(ax, xs, ys, {}, "ko", false);
+  // A colour a group of the chosen factor, with their legend.
+  if (!plot_by_groups(ax, x, dist.transpose())) g.plot(ax, xs, ys, {}, "ko", false);
+  const std::string within = within_text(t.within);
   g.set(g.get(ax, "XLabel")(0), "String", t.axis_label);
+  g.set(g.get(ax, "Title")(0), "String",
+        within.empty() ? std::string() : "Procrustes distance" + within);
   g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance");
 
   const stats::RegressionStats& r = t.test.fit;
@@ -141,9 +154,10 @@ void plot_p_distance(const Value&) {
   g.set(ax, "NextPlot", next_plot);
   const std::string printed = pdistance_report(r, t.test.z, t.test.p) +
                               analysis::tied_start_text(t.start_specimens, t.start_x_limit);
-  std::string title = t.scale == analysis::Scale::Log
-                          ? "Regression of Procrustes Distance from reference on Ln(X)"
-                          : "Regression of Procrustes Distance from reference on X";
+  std::string title =
+      (t.scale == analysis::Scale::Log ? "Regression of Procrustes Distance from reference on Ln(X)"
+                                       : "Regression of Procrustes Distance from reference on X") +
+      within;
   log_with_numbers(title, printed, t.fit_note,
                    {{"Regression Slope", r.slope},
                     {"Regression Intercept", r.intercept},
@@ -151,6 +165,7 @@ void plot_p_distance(const Value&) {
                     {"Correlation Coefficient", r.r},
                     {"Zscore", t.test.z},
                     {"p score", t.test.p}});
+  if (!within.empty()) show_status("Procrustes distance" + within + " plotted");
   echo("ans", show_message_window(with_fit_note(printed, t.fit_note), title));
 }
 
@@ -179,11 +194,19 @@ void get_wilks(const Value&) {
 
 namespace {
 
-// A pair of shapes, the low end in blue and the high end in red, each in the
-// legend under its name; the wireframe on the low end, and on the high end
-// too for display type "b".
-void draw_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
-               const std::string& low_name, const std::string& high_name) {
+// The display types that draw two configurations.
+bool draws_two(const std::string& type) {
+  return type == "a" || type == "b";
+}
+
+}  // namespace
+
+}  // namespace velmora::app::actions
+
+namespace velmora::app {
+
+void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
+                     const std::string& low_name, const std::string& high_name) {
   const Eigen::MatrixXd wires = wire_list();
   const bool wired = plot::wires_present(wires);
   assign_role(plot::showshape3D(low, "bo"), role::kLow, low_name);
@@ -193,21 +216,9 @@ void draw_pair(const shape::Config& low, const shape::Config& high, const std::s
   style_figure3d();
 }
 
-// The display types that draw two configurations.
-bool draws_two(const std::string& type) {
-  return type == "a" || type == "b";
-}
-
-// "+2", "−2" (with a minus sign, not a hyphen).
 std::string signed_number(double v) {
   return (v < 0 ? "\u2212" : "+") + format_number(std::abs(v));
 }
-
-}  // namespace
-
-}  // namespace velmora::app::actions
-
-namespace velmora::app {
 
 // The deformation display of `target` against the reference in the current
 // axes: every part with its role and legend name, arrowheads on the
@@ -244,20 +255,24 @@ void show_regression(const Value&) {
   const AppState& s = state();
   const std::string type = display_code(s.inputs);
   const analysis::RegressionShapeReport r = model().regression_shape({s.inputs.exaggeration});
+  const std::string within = within_text(model().regression()->within);
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
   if (draws_two(type)) {
     // The predicted shapes at both ends of X, named by their X.
     const std::shared_ptr<const analysis::XVariable> xv = model().x();
     const std::string name = xv && !xv->name.empty() ? xv->name : std::string("X");
-    const std::string times = " (×" + format_number(s.inputs.exaggeration) + ")";
-    draw_pair(r.at_smallest, r.at_largest, type, name + " = " + format_number(r.smallest_x) + times,
-              name + " = " + format_number(r.largest_x) + times);
+    const std::string times = " (×" + format_number(s.inputs.exaggeration) + ")" + within;
+    draw_shape_pair(r.at_smallest, r.at_largest, type,
+                    name + " = " + format_number(r.smallest_x) + times,
+                    name + " = " + format_number(r.largest_x) + times);
     return;
   }
   draw_deformation(r.reference, r.target, type,
                    "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
-                       format_number(s.inputs.exaggeration));
+                       format_number(s.inputs.exaggeration) + within);
+  if (!within.empty())
+    show_status("Regression" + within + ", ×" + format_number(s.inputs.exaggeration));
 }
 
 namespace {
@@ -403,19 +418,22 @@ void show_pca(const Value&) {
   // The component was checked when typed, against the sample loaded then.
   const long long component = s.inputs.component;
   const double factor = s.inputs.component_factor;
-  const analysis::ComponentShapeReport shape = model().component_shape({component, factor});
+  const std::string corrected = pca_correction();
+  const analysis::ComponentShapeReport shape =
+      model().component_shape({component, factor, corrected});
   const shape::ShapePca& pca = *shape.pca;
   const auto r = static_cast<long long>(pca.variances.size());
   const std::string& fit_note = model().superimposition()->note();
+  const std::string of = pca_shapes_text(corrected);
 
-  std::string shares = "Principal components of shape (share of the variance):\n";
+  std::string shares = "Principal components of " + of + " (share of the variance):\n";
   for (long long j = 0; j < r; ++j)
     shares += "  PC" + std::to_string(j + 1) + "  " + percent(pca.shares(j)) + "\n";
   if (!fit_note.empty()) shares += fit_note + "\n";
   console().write(shares);
   // The log lists the components up to 95 % of the variance (ten at most)
   // and sums the rest in one line; its numbers are exact where asked.
-  std::string log_text = "Principal components of shape (share of the variance):\n";
+  std::string log_text = "Principal components of " + of + " (share of the variance):\n";
   double listed = 0;
   long long shown = 0;
   while (shown < r && shown < 10 && listed < 0.95) {
@@ -434,7 +452,7 @@ void show_pca(const Value&) {
       log_text +=
           (j ? "; PC" : " PC") + std::to_string(j + 1) + " = " + format_number_exact(pca.shares(j));
   }
-  log_report("Principal components of shape", log_text);
+  log_report("Principal components of " + of, log_text);
 
   // PC1 against PC2 in the main window's plot, coloured by X when it is loaded.
   const gfx::Handle ax = control("axes1");
@@ -478,8 +496,8 @@ void show_pca(const Value&) {
   const std::string type = display_code(s.inputs);
   const std::string pc = "PC" + std::to_string(component) + " ";
   if (draws_two(type)) {
-    draw_pair(shape.opposite, shape.target, type, pc + signed_number(-factor) + " SD",
-              pc + signed_number(factor) + " SD");
+    draw_shape_pair(shape.opposite, shape.target, type, pc + signed_number(-factor) + " SD",
+                    pc + signed_number(factor) + " SD");
   } else {
     draw_deformation(shape.reference, shape.target, type,
                      "PC" + std::to_string(component) + ", " + format_number(factor) + " SD");
@@ -488,7 +506,7 @@ void show_pca(const Value&) {
 }
 
 void save_pca(const Value&) {
-  const analysis::PcaReport report = model().pca({});
+  const analysis::PcaReport report = model().pca({pca_correction()});
   const shape::ShapePca& pca = *report.pca;
   const std::span<const double> variances(pca.variances.data(),
                                           static_cast<std::size_t>(pca.variances.size()));
@@ -499,8 +517,11 @@ void save_pca(const Value&) {
     return io::pca_table_text(model().sample().names, pca.scores, variances, number_format());
   });
   if (path) {
-    show_status("Saved principal component scores: " + *path + " (" +
-                size_text(pca.scores.rows(), pca.scores.cols()) + ", then the variances)");
+    show_status(
+        "Saved principal component scores" +
+        (report.corrected.empty() ? std::string() : " of " + pca_shapes_text(report.corrected)) +
+        ": " + *path + " (" + size_text(pca.scores.rows(), pca.scores.cols()) +
+        ", then the variances)");
   }
 }
 

@@ -86,6 +86,9 @@ std::optional<std::string> text_argument(const Value& fpass, const std::string& 
   return args[0].to_string();
 }
 
+// The choice of the Set Factor list that chooses none.
+constexpr const char* kNoFactor = "No factor (all specimens together)";
+
 std::vector<std::string> factor_names() {
   std::vector<std::string> names;
   for (const stats::ModelVariable& v : model().model_variables())
@@ -212,12 +215,23 @@ void set_factor(const Value& fpass) {
   if (!name) {
     if (names.empty())
       refuse("The sample has no factor: load a specimen table with a column of text first.");
+    std::vector<std::string> offered = names;
+    offered.push_back(kNoFactor);
     const auto chosen =
-        graphics().list_dialog("Set Factor", "Which factor makes the groups?", names);
+        graphics().list_dialog("Set Factor", "Which factor makes the groups?", offered);
     if (!chosen) return;
-    name = names[*chosen];
+    name = offered[*chosen];
   }
-  if (std::find(names.begin(), names.end(), *name) == names.end()) {
+  // A factor's own name comes first: only a sample without a factor
+  // `none` reads it as no factor.
+  const bool named = std::find(names.begin(), names.end(), *name) != names.end();
+  if (!named && (*name == kNoFactor || *name == "none")) {
+    state().groups.factor.clear();
+    console().line("Factor: none");
+    show_status("No factor: the regression and the plots take all specimens together");
+    return;
+  }
+  if (!named) {
     std::string listed;
     for (const std::string& n : names) listed += (listed.empty() ? "" : ", ") + n;
     refuse("The sample has no factor \"" + *name + "\"" +
@@ -237,9 +251,6 @@ void set_ss_type(const Value& fpass) {
         "contain it), as in SetSSType II.");
   state().groups.sums =
       *word == "I" ? stats::SumsOfSquares::Sequential : stats::SumsOfSquares::Marginal;
-  auto& g = graphics();
-  for (const auto& [tag, on] : {std::pair{"SSTypeI", *word == "I"}, {"SSTypeII", *word == "II"}})
-    if (gfx::Handle h = control(tag); g.valid(h)) g.set(h, "Checked", on ? "on" : "off");
   console().line(std::string("Sums of squares: type ") + *word);
 }
 
@@ -447,11 +458,6 @@ void set_group_outline(const Value& fpass) {
     refuse(
         "Groups are outlined by none, ellipses (95 % confidence of each mean) or hulls, as in "
         "SetGroupOutline ellipses.");
-  auto& g = graphics();
-  for (const auto& [tag, on] : {std::pair{"OutlineNone", outline == GroupOutline::None},
-                                {"OutlineEllipses", outline == GroupOutline::Ellipses},
-                                {"OutlineHulls", outline == GroupOutline::Hulls}})
-    if (gfx::Handle h = control(tag); g.valid(h)) g.set(h, "Checked", on ? "on" : "off");
 }
 
 void show_group_means(const Value&) {

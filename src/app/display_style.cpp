@@ -316,6 +316,13 @@ void sync_display_menus() {
   check("LandmarkNumbersCheck", d.landmark_numbers);
   check("LegendCheck", d.legend);
   check("ColourByXCheck", d.colour_by_x);
+  const GroupChoice& groups = state().groups;
+  check("SSTypeI", groups.sums == stats::SumsOfSquares::Sequential);
+  check("SSTypeII", groups.sums == stats::SumsOfSquares::Marginal);
+  check("OutlineNone", groups.outline == GroupOutline::None);
+  check("OutlineEllipses", groups.outline == GroupOutline::Ellipses);
+  check("OutlineHulls", groups.outline == GroupOutline::Hulls);
+  check("PCACorrectedCheck", groups.pca_corrected);
   auto& g = graphics();
   for (Handle h : g.find_by_tag("ThinnerLines"))
     g.set(h, "Enable", d.line_width > kThinnestLine + 1e-9 ? "on" : "off");

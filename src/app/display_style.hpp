@@ -60,8 +60,10 @@ SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitt
 void style_figure3d();
 
 /// Sets every checkable Display and Settings menu item (and the Enable of
-/// Thinner Lines) from the display settings.  Items missing from the layout
-/// are skipped.
+/// Thinner Lines) from the display settings, and the Groups menu's sums of
+/// squares, outlines and PCA shapes from its choices, so that a fresh state
+/// (a replayed session, a batch script) shows in the menus too.  Items
+/// missing from the layout are skipped.
 void sync_display_menus();
 
 }  // namespace velmora::app

@@ -20,6 +20,9 @@ struct GroupChoice {
   /// Around each group: the 95 % confidence ellipse of its mean, or its
   /// convex hull.
   GroupOutline outline = GroupOutline::None;
+  /// The PCA (its scatter, Show PCA and Save PCA) analyses the size-corrected
+  /// shapes: the residuals of `formula`.
+  bool pca_corrected = false;
 };
 
 }  // namespace velmora::app

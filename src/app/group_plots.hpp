@@ -2,6 +2,7 @@
 
 #include <Eigen/Core>
 #include <cstddef>
+#include <string>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/render/line_spec.hpp"
@@ -18,5 +19,16 @@ render::Rgb group_colour(std::size_t g);
 /// False, drawing nothing, when no factor is chosen or the sample loaded
 /// now has no such factor.
 bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::VectorXd& y);
+
+/// The model whose residuals the PCA analyses when the Groups menu chose the
+/// PCA of size-corrected shapes; empty when it analyses the shapes as
+/// superimposed.
+/// @throws RuntimeError when the size-corrected shapes are chosen but no
+///         model is set
+std::string pca_correction();
+
+/// What a PCA analysed, for its log: "shape", or "size-corrected shapes
+/// (residuals of shape ~ log(CS))".
+std::string pca_shapes_text(const std::string& corrected);
 
 }  // namespace velmora::app

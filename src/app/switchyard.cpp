@@ -96,6 +96,8 @@ const std::vector<ActionSpec>& action_table() {
       {"ShowGroupDifference", a::show_group_difference, S | F, FR::Start3D, 2},
       {"SetGroupOutline", a::set_group_outline, N, FR::AsIs},
       {"ShowGroupMeans", a::show_group_means, S | F, FR::Start3D},
+      {"SetPCAShapes", a::set_pca_shapes, N, FR::AsIs},
+      {"ShowCV", a::show_cv, S | F, FR::Start3D},
       {"LoadSurface", a::load_surface, S, FR::AsIs},
       {"ShowSurface", a::show_surface, S | F, FR::Start3D},
       {"SetSurfaceTarget", a::set_surface_target, S | F, FR::Start3D, 3},

@@ -98,6 +98,63 @@ void randomize(const TermBasis& b, const Eigen::MatrixXi& orderings, int from, i
   }
 }
 
+/// Sequential sums of squares: every term's basis is the design's own
+/// (its columns in their order), so one product of each permuted basis with
+/// the centred shape serves every term.  With A = Pᵀ·Q and E_t = Y − Q_t·Q_tᵀ·Y
+/// (Q_t: the columns of the reduced model of term t),
+/// Aᵀ·E_t = Aᵀ·Y − (Aᵀ·Q_t)·(Q_tᵀ·Y), of which only Aᵀ·Y costs n·p·m.
+struct SharedProducts {
+  Eigen::MatrixXd y;    // n×r: Y, or Rᵀ of Yᵀ = W·R (same norms) when m > n
+  Eigen::MatrixXd qty;  // p×r: Qᵀ·y
+};
+
+SharedProducts shared_products(const Eigen::MatrixXd& q, const Eigen::MatrixXd& y) {
+  SharedProducts s;
+  const Eigen::Index n = y.rows();
+  if (y.cols() > n) {
+    const Eigen::HouseholderQR<Eigen::MatrixXd> yr(y.transpose());
+    s.y = yr.matrixQR().topRows(n).triangularView<Eigen::Upper>().transpose();
+  } else {
+    s.y = y;
+  }
+  s.qty = q.transpose() * s.y;
+  return s;
+}
+
+/// ln F of every term for the orderings in columns [from, to).
+void randomize_shared(const std::vector<TermBasis>& bases, const SharedProducts& s,
+                      const Eigen::MatrixXi& orderings, int from, int to, double df_resid,
+                      std::vector<Eigen::VectorXd>& log_f) {
+  const Eigen::MatrixXd& q = bases.front().q;
+  const Eigen::Index n = q.rows(), p = q.cols();
+  Eigen::MatrixXd a(n, p * kBlock), g, c, gt;
+  for (int start = from; start < to; start += kBlock) {
+    const int size = std::min(kBlock, to - start);
+    a.resize(n, p * size);
+    for (int j = 0; j < size; ++j) {
+      const auto order = orderings.col(start + j);
+      for (Eigen::Index k = 0; k < p; ++k) {
+        double* col = a.col(j * p + k).data();
+        const double* src = q.col(k).data();
+        for (Eigen::Index i = 0; i < n; ++i) col[order(i)] = src[i];
+      }
+    }
+    product_transposed(a, s.y, g);
+    product_transposed(a, q, c);
+    for (int j = 0; j < size; ++j) {
+      for (std::size_t t = 0; t < bases.size(); ++t) {
+        const TermBasis& b = bases[t];
+        gt.noalias() = g.middleRows(j * p, p);
+        gt.noalias() -= c.block(j * p, 0, p, b.reduced) * s.qty.topRows(b.reduced);
+        const double ss = gt.middleRows(b.reduced, b.df).squaredNorm();
+        const double rss = std::max(b.resid_ss - gt.squaredNorm(), 0.0);
+        const double f = (ss / static_cast<double>(b.df)) / (rss / df_resid);
+        log_f[t](start + j + 1) = std::log(std::max(f, std::numeric_limits<double>::min()));
+      }
+    }
+  }
+}
+
 std::string cell(double v, bool full) {
   return full ? shortest_number(v) : message_number(v);
 }
@@ -165,9 +222,31 @@ std::optional<ProcrustesAnova> procrustes_anova(const Eigen::Ref<const Eigen::Ma
     std::sort(reduced.begin(), reduced.end());
     bases.push_back(term_basis(design.matrix, y, reduced, term));
   }
+  // Sequential sums of squares keep the design's columns in their order for
+  // every term: one randomization serves them all.
+  bool shared = type == SumsOfSquares::Sequential && terms > 0;
+  for (std::size_t t = 0; shared && t < terms; ++t)
+    shared = bases[t].reduced == design.first[t] && bases[t].q == bases.front().q;
   const double work = static_cast<double>(n) * static_cast<double>(std::min(m, n)) *
-                      static_cast<double>(p) * permutations * static_cast<double>(terms);
+                      static_cast<double>(p) * permutations *
+                      static_cast<double>(shared ? 1 : terms);
   const bool two_threads = work >= kParallelWork && std::thread::hardware_concurrency() > 1;
+  std::vector<Eigen::VectorXd> shared_log_f;
+  if (shared) {
+    const SharedProducts products = shared_products(bases.front().q, y);
+    shared_log_f.assign(terms, Eigen::VectorXd(permutations + 1));
+    // The two threads write separate elements of the same vectors.
+    const int half = two_threads
+                         ? std::min((permutations / 2 + kBlock - 1) / kBlock * kBlock, permutations)
+                         : permutations;
+    std::thread helper;
+    if (half < permutations)
+      helper = std::thread([&] {
+        randomize_shared(bases, products, orderings, half, permutations, df_resid, shared_log_f);
+      });
+    randomize_shared(bases, products, orderings, 0, half, df_resid, shared_log_f);
+    if (helper.joinable()) helper.join();
+  }
   for (std::size_t t = 0; t < terms; ++t) {
     const TermBasis& b = bases[t];
     AnovaLine line;
@@ -179,8 +258,9 @@ std::optional<ProcrustesAnova> procrustes_anova(const Eigen::Ref<const Eigen::Ma
     line.F = line.ms / (rss / df_resid);
     line.tested = true;
     Eigen::VectorXd log_f(permutations + 1);
+    if (shared) log_f = std::move(shared_log_f[t]);
     log_f(0) = std::log(std::max(line.F, std::numeric_limits<double>::min()));
-    if (two_threads) {
+    if (!shared && two_threads) {
       const int half = (permutations / 2 + kBlock - 1) / kBlock * kBlock;
       Eigen::VectorXd other = log_f;
       std::thread helper([&] {
@@ -191,7 +271,7 @@ std::optional<ProcrustesAnova> procrustes_anova(const Eigen::Ref<const Eigen::Ma
       const int rest = permutations - std::min(half, permutations);
       log_f.segment(1 + std::min(half, permutations), rest) =
           other.segment(1 + std::min(half, permutations), rest);
-    } else {
+    } else if (!shared) {
       randomize(b, orderings, 0, permutations, df_resid, log_f);
     }
     const double threshold = log_f(0) + std::log1p(-kPermutationTieTolerance);

@@ -3,6 +3,8 @@
 // table under the pose and size of the raw specimens, and the refusals.
 #include <gtest/gtest.h>
 
+#include <Eigen/SVD>
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -11,6 +13,8 @@
 #include "analysis/session.hpp"
 #include "io/landmark_import.hpp"
 #include "shape/random_shapes.hpp"
+#include "stats/group_comparisons.hpp"
+#include "tps/scores.hpp"
 
 namespace velmora::analysis {
 namespace {
@@ -61,6 +65,81 @@ TEST(Models, AnovaOfTheExampleAgreesWithRAndStatesTheVerdict) {
   const SizeCorrectionReport c = s.size_corrected_shapes({"shape ~ log(CS)"});
   EXPECT_EQ(c.shapes.rows(), 80);
   EXPECT_EQ(c.shapes.cols(), 36);
+}
+
+// The pooled within-group regression against an independent one: the
+// coefficient of X in shape ~ X + population, fitted by numpy on its own
+// superimposition (tools/check_linear_models.py), turned onto this
+// reference and carried into scores by the warp scores, which are linear in
+// the coordinates.
+TEST(Models, WithinGroupRegressionIsTheCommonSlopeOfShapeOnXPlusGroup) {
+  Session s = population_session(io::import_landmarks(kExamples + "populations.txt"));
+  std::ifstream in(std::string(VELMORA_SOURCE_DIR) +
+                   "/tests/analysis/data/populations_within_slopes.txt");
+  const Eigen::Index k = s.sample().landmarks();
+  auto read = [&](const std::string& want) {
+    std::string line, name;
+    EXPECT_TRUE(std::getline(in, line));
+    std::istringstream words(line);
+    words >> name;
+    EXPECT_EQ(name, want);
+    shape::Config c(k, 3);
+    for (Eigen::Index l = 0; l < k; ++l)
+      for (Eigen::Index d = 0; d < 3; ++d) words >> c(l, d);
+    return c;
+  };
+  const shape::Config& ref = s.superimposition()->reference();
+  // Kabsch: the rotation that takes numpy's mean shape onto the reference.
+  const Eigen::JacobiSVD<Eigen::Matrix3d> svd(read("mean").transpose() * ref,
+                                              Eigen::ComputeFullU | Eigen::ComputeFullV);
+  Eigen::Matrix3d turn = svd.matrixU() * svd.matrixV().transpose();
+  ASSERT_GT(turn.determinant(), 0);
+  const auto basis = s.superimposition()->basis();
+  const Eigen::MatrixXd at_ref = tps::warp_scores(*basis, ref, shape::Stack(ref));
+  const std::vector<std::string> labels = s.label_names();
+  std::vector<std::string> groups;
+  for (const stats::ModelVariable& v : s.model_variables())
+    if (v.name == "population") groups = v.levels;
+  SetXParams age;
+  age.source = XSource::Label;
+  age.label =
+      static_cast<std::size_t>(std::find(labels.begin(), labels.end(), "age") - labels.begin());
+  SetXParams cs;
+  cs.source = XSource::CentroidSize;
+  for (const auto& [name, x, scale] :
+       {std::tuple{"age", age, Scale::Linear}, std::tuple{"log(CS)", cs, Scale::Log}}) {
+    s.set_x(x);
+    s.set_scale(scale);
+    const Regression pooled = *s.regression({}).regression;
+    const Regression within = *s.regression({"population"}).regression;
+    EXPECT_EQ(within.within, "population");
+    const shape::Config slope = read(name) * turn;
+    const Eigen::RowVectorXd expected =
+        tps::warp_scores(*basis, ref, shape::Stack(shape::Config(ref + slope))) - at_ref;
+    EXPECT_LT((within.slopes - expected).norm(), 1e-6 * expected.norm()) << name;
+    EXPECT_GT((pooled.slopes - expected).norm(), 1e-3 * expected.norm()) << name;
+    // The distance plot within groups: every group's regressor moved onto
+    // the grand mean.
+    const DistanceTestReport d = s.distance_test({"population"});
+    EXPECT_EQ(d.within, "population");
+    const Eigen::VectorXd group_means =
+        d.regressor - stats::centre_within_groups(d.regressor, groups);
+    EXPECT_LT((group_means.array() - d.regressor.mean()).abs().maxCoeff(), 1e-9) << name;
+  }
+  // X that only tells the groups apart has no slope within them.
+  SetXParams group_x;
+  group_x.values = Eigen::VectorXd::Zero(80);
+  for (Eigen::Index i = 0; i < 80; ++i)
+    group_x.values(i) = groups[static_cast<std::size_t>(i)] == "coast";
+  group_x.name = "coastal";
+  s.set_x(group_x);
+  s.set_scale(Scale::Linear);
+  EXPECT_EQ(refusal([&] { s.regression({"population"}); }),
+            "coastal does not vary within the groups of population, so the pooled within-group "
+            "regression has no slope.");
+  EXPECT_EQ(refusal([&] { s.regression({"species"}); }),
+            "The sample has no factor \"species\" now: load its specimen table, or choose "
+            "another factor or none (Groups > Set Factor).");
 }
 
 // Every raw specimen turned, moved and rescaled at random: the ANOVA of a

@@ -1,6 +1,7 @@
 // Groups and linear models through batch: the README's worked example as
 // the program prints it, the refusals' texts, the recorder, and the
 // size-corrected shapes read back as a landmark file.
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -117,6 +118,68 @@ TEST_F(GroupActions, RefusalsSayWhy) {
   EXPECT_EQ(cap.errors(),
             "batch line 7: ShowGroupDifference takes at most 2 arguments; the line gives 3; "
             "nothing was run.\n");
+}
+
+// With a factor chosen, the regression and the distance plot are within
+// groups and say so; the distance plot is coloured by group; the PCA runs
+// on the size-corrected shapes when asked; CV1 is shown as a pair; and the
+// Groups menu's ticks follow a fresh state.
+TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
+  ConsoleCapture cap;
+  ASSERT_EQ(run_text(start() + "UseLabelAsX\nDoRegression\nPlotPDistance\nSetPCAShapes corrected\n"
+                               "SetSSType II\nShowPCA\nShowCV 1\nSetFactor none\nDoRegression\n"),
+            kBatchOk)
+      << cap.text() << cap.errors();
+  std::vector<std::string> titles;
+  for (const LogEntry& e : state().log.entries()) titles.push_back(e.title);
+  EXPECT_EQ(titles, (std::vector<std::string>{
+                        "Specimen table populations.csv",
+                        "Regression of shape on age within groups of population",
+                        "Regression of Procrustes Distance from reference on X within groups of "
+                        "population",
+                        "Principal components of size-corrected shapes (residuals of shape ~ "
+                        "log(CS) * population)",
+                        "Regression of shape on age"}));
+  // The change along CV1 from the mean shape, in the deformation display.
+  std::vector<std::string> names;
+  for (gfx::Handle fig : g->figures())
+    for (gfx::Handle ax : g->children(fig))
+      for (gfx::Handle h : g->children(ax))
+        if (g->type(h) == gfx::Type::Line && !g->get_text(h, "DisplayName").empty())
+          names.push_back(g->get_text(h, "DisplayName"));
+  EXPECT_NE(std::find(names.begin(), names.end(), "Displacement: CV1, 5"), names.end())
+      << ::testing::PrintToString(names);
+  EXPECT_EQ(g->get_text(g->find_tag("SSTypeII"), "Checked"), "on");
+  EXPECT_EQ(g->get_text(g->find_tag("PCACorrectedCheck"), "Checked"), "on");
+  // A fresh state: the ticks go back with it after the next action.
+  reset_state();
+  run("ClearData");
+  EXPECT_EQ(g->get_text(g->find_tag("SSTypeI"), "Checked"), "on");
+  EXPECT_EQ(g->get_text(g->find_tag("SSTypeII"), "Checked"), "off");
+  EXPECT_EQ(g->get_text(g->find_tag("PCACorrectedCheck"), "Checked"), "off");
+
+  // The distance plot: a colour a population.
+  ASSERT_EQ(run_text(start() + "UseLabelAsX\nPlotPDistance\n"), kBatchOk) << cap.errors();
+  std::vector<Value> colours;
+  for (gfx::Handle h : g->children(g->find_tag("axes1")))
+    if (g->type(h) == gfx::Type::Line && g->get_text(h, "LineStyle") == "none")
+      colours.push_back(g->get(h, "Color"));
+  EXPECT_EQ(colours, (std::vector<Value>{Value::row({0.902, 0.624, 0.0}),
+                                         Value::row({0.337, 0.706, 0.914})}));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {start() + "ShowCV 2\n", "The canonical variate \"2\" is not a whole number from 1 to 1."},
+      {start() + "SetPCAShapes smooth\n",
+       "The PCA analyses the raw shapes or the size-corrected ones, as in SetPCAShapes "
+       "corrected."},
+      {"open populations.txt\nLoadData\nSetPCAShapes corrected\n",
+       "The size-corrected shapes are the residuals of the model: choose Groups > Set Model "
+       "first (in batch: SetModel \"shape ~ log(CS)\")."},
+  };
+  for (const auto& [script, text] : cases) {
+    reset_state();
+    EXPECT_EQ(run_text(script), kBatchRefused) << script;
+    EXPECT_EQ(last_message(), text) << script;
+  }
 }
 
 // A recorded session replays to the same reports, and the size-corrected

@@ -59,6 +59,20 @@ TEST(ProcrustesAnova, MatchesRAndAnIndependentRandomization) {
   }
 }
 
+// Sequential sums of squares randomize every term from one product with
+// the shape; the last term's reduced model is the same under type II, which
+// randomizes it on its own: the two agree in every permuted F and p.
+TEST(ProcrustesAnova, SharedRandomizationAgreesWithTheTermOnItsOwn) {
+  const Example e = read_example();
+  const ModelDesign d =
+      model_design(parse_model_formula("shape ~ log(CS) * population + side"), e.variables, 80);
+  const ProcrustesAnova one = *procrustes_anova(e.shape, d, SumsOfSquares::Sequential, 199, 3);
+  const ProcrustesAnova own = *procrustes_anova(e.shape, d, SumsOfSquares::Marginal, 199, 3);
+  ASSERT_EQ(one.terms.back().term, "log(CS):population");
+  EXPECT_EQ(one.terms.back().p, own.terms.back().p);
+  EXPECT_LT((one.log_f.back() - own.log_f.back()).cwiseAbs().maxCoeff(), 1e-12);
+}
+
 TEST(ProcrustesAnova, SameSeedSameTableAndTheTableText) {
   const Example e = read_example();
   const ModelDesign d =

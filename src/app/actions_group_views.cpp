@@ -1,0 +1,104 @@
+// What the groups change in the views: the PCA of size-corrected shapes and
+// the shape change along a canonical variate.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/messages.hpp"
+#include "app/actions.hpp"
+#include "app/app_state.hpp"
+#include "app/display_style.hpp"
+#include "app/group_plots.hpp"
+#include "app/inputs.hpp"
+#include "app/main_window.hpp"
+#include "app/switchyard.hpp"
+#include "platform/runtime/console.hpp"
+#include "plot/primitives.hpp"
+
+namespace velmora::app {
+
+std::string pca_correction() {
+  const GroupChoice& c = state().groups;
+  if (!c.pca_corrected) return {};
+  if (c.formula.empty())
+    refuse(
+        "The PCA of size-corrected shapes needs a model: choose Groups > Set Model first (in "
+        "batch: SetModel \"shape ~ log(CS)\"), or go back to SetPCAShapes raw.");
+  return c.formula;
+}
+
+std::string pca_shapes_text(const std::string& corrected) {
+  return corrected.empty() ? std::string("shape")
+                           : "size-corrected shapes (residuals of " + corrected + ")";
+}
+
+}  // namespace velmora::app
+
+namespace velmora::app::actions {
+
+using gfx::graphics;
+
+void set_pca_shapes(const Value& fpass) {
+  const ValueList args = action_arguments(fpass);
+  bool corrected = !state().groups.pca_corrected;  // the menu item toggles
+  if (!args.empty()) {
+    const std::string word = args[0].is_char() ? args[0].to_string() : std::string();
+    if (word != "corrected" && word != "raw")
+      refuse(
+          "The PCA analyses the raw shapes or the size-corrected ones, as in SetPCAShapes "
+          "corrected.");
+    corrected = word == "corrected";
+  }
+  GroupChoice& c = state().groups;
+  if (corrected && c.formula.empty())
+    refuse(
+        "The size-corrected shapes are the residuals of the model: choose Groups > Set Model "
+        "first (in batch: SetModel \"shape ~ log(CS)\").");
+  c.pca_corrected = corrected;
+  const std::string text =
+      "The PCA analyses " + pca_shapes_text(corrected ? c.formula : std::string());
+  console().line(text);
+  show_status(text);
+}
+
+void show_cv(const Value& fpass) {
+  const ValueList args = action_arguments(fpass);
+  const AppState& s = state();
+  if (s.groups.factor.empty())
+    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
+  analysis::CvShapeParams params{s.groups.factor, 1, s.inputs.component_factor};
+  analysis::CvShapeReport r = s.session.cv_shape(params);
+  if (!args.empty()) {
+    const Value& a = args[0];
+    const bool number = a.is_double() && a.numel() == 1;
+    const double v = number ? a(0) : 0.0;
+    if (!(number && std::floor(v) == v && v >= 1 && v <= static_cast<double>(r.variates)))
+      refuse(analysis::not_whole_number_text(
+          "canonical variate", a.is_char() ? a.to_string() : format_number(v), 1, r.variates));
+    params.variate = static_cast<long long>(v);
+  } else if (r.variates > 1) {
+    // The window asks which variate, when there is a choice.
+    std::vector<std::string> offered;
+    for (long long v = 1; v <= r.variates; ++v) offered.push_back("CV" + std::to_string(v));
+    const auto chosen =
+        graphics().list_dialog("Show CV Shape Change", "Along which canonical variate?", offered);
+    if (!chosen) return;
+    params.variate = static_cast<long long>(*chosen) + 1;
+  }
+  if (params.variate != 1) r = s.session.cv_shape(params);
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  const std::string type = display_code(s.inputs);
+  const std::string cv = "CV" + std::to_string(params.variate) + " ";
+  if (type == "a" || type == "b") {
+    draw_shape_pair(r.opposite, r.target, type, cv + signed_number(-params.score),
+                    cv + signed_number(params.score));
+  } else {
+    draw_deformation(r.reference, r.target, type,
+                     "CV" + std::to_string(params.variate) + ", " + format_number(params.score));
+  }
+  show_status("Shape change along CV" + std::to_string(params.variate) + " of " + s.groups.factor +
+              ", ±" + format_number(params.score) + " within-group standard deviations");
+}
+
+}  // namespace velmora::app::actions
