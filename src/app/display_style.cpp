@@ -316,6 +316,8 @@ void sync_display_menus() {
   check("LandmarkNumbersCheck", d.landmark_numbers);
   check("LegendCheck", d.legend);
   check("ColourByXCheck", d.colour_by_x);
+  check("SpecimenLabelsCheck", d.specimen_labels);
+  check("Dock3DCheck", state().dock3d.value_or(false));
   auto& g = graphics();
   for (Handle h : g.find_by_tag("ThinnerLines"))
     g.set(h, "Enable", d.line_width > kThinnestLine + 1e-9 ? "on" : "off");

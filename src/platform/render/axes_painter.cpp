@@ -467,7 +467,17 @@ class AxesPainter {
     const double w = pad + kLegendSamplePx + pad + text_w + pad;
     const double h = pad + row_h * static_cast<double>(a_.legend.size()) + pad * 0.4;
     const Rect plot = data_rect(a_, rect_);
-    const double x0 = std::max(plot.left + 8, plot.left + plot.width - w - 8), y0 = rect_top() + 8;
+    double x0 = std::max(plot.left + 8, plot.left + plot.width - w - 8), y0 = rect_top() + 8;
+    if (!proj_.two_d()) {
+      // A corner of the 3-D view clear of the tick labels and the box's edges.
+      std::vector<ScreenBox> avoid = box_edge_marks(box_corners_px());
+      for (const TickLabel& t : tick_labels())
+        avoid.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
+      const ScreenBox b =
+          free_corner({plot.left, rect_top(), plot.left + plot.width, rect_top() + plot.height},
+                      {w, h}, 8, avoid);
+      x0 = b[0], y0 = b[1];
+    }
     ink_.save();
     cairo_set_dash(cr_, nullptr, 0, 0);
     cairo_rectangle(cr_, x0, y0, w, h);

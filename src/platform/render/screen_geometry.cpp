@@ -44,6 +44,37 @@ double overlap(const ScreenBox& a, const ScreenBox& b) {
 
 }  // namespace
 
+std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& corners) {
+  std::vector<ScreenBox> out;
+  for (std::size_t i = 0; i < corners.size(); ++i)
+    for (std::size_t d = 1; d < 8; d <<= 1) {
+      if ((i & d) || (i | d) >= corners.size()) continue;
+      const auto a = corners[i], b = corners[i | d];
+      for (int k = 0; k <= 20; ++k) {
+        const double f = k / 20.0, x = a[0] + f * (b[0] - a[0]), y = a[1] + f * (b[1] - a[1]);
+        out.push_back({x - 2, y - 2, x + 2, y + 2});
+      }
+    }
+  return out;
+}
+
+ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double inset,
+                      const std::vector<ScreenBox>& avoid) {
+  const double left = area[0] + inset, right = std::max(left, area[2] - inset - size[0]);
+  const double top = area[1] + inset, bottom = std::max(top, area[3] - inset - size[1]);
+  ScreenBox best{};
+  double least = -1;
+  for (const std::array<double, 2> at :
+       {std::array{right, top}, {left, top}, {right, bottom}, {left, bottom}}) {
+    const ScreenBox b{at[0], at[1], at[0] + size[0], at[1] + size[1]};
+    double covered = 0;
+    for (const ScreenBox& a : avoid) covered += overlap(b, a);
+    if (least < 0 || covered < least) least = covered, best = b;
+    if (covered == 0) break;
+  }
+  return best;
+}
+
 std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin,
                                       std::array<double, 2> size, HAlign halign, VAlign valign,
                                       std::vector<ScreenBox>& taken) {

@@ -25,4 +25,16 @@ std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin
                                       std::array<double, 2> size, HAlign halign, VAlign valign,
                                       std::vector<ScreenBox>& taken);
 
+/// Small boxes along the twelve edges of a box whose eight corners are
+/// `corners` on the screen (corner i has bit 1, 2, 4 set at the upper x, y,
+/// z limit), for free_corner to avoid.
+std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& corners);
+
+/// Where a box of `size` (width, height) goes in `area`, `inset` pixels
+/// from its sides: the first of its top-right, top-left, bottom-right and
+/// bottom-left corners where it overlaps none of `avoid`, else the corner
+/// where it overlaps least (top-right first among equals).
+ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double inset,
+                      const std::vector<ScreenBox>& avoid);
+
 }  // namespace velmora::render
