@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/render/renderer.hpp"
+
 namespace velmora::render {
 
 std::vector<std::array<double, 2>> convex_hull(std::vector<std::array<double, 2>> pts) {
@@ -56,6 +58,19 @@ std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& 
       }
     }
   return out;
+}
+
+Rect data_rect(const AxesScene& axes, const Rect& rect) {
+  if (!axes.colorbar || rect.width <= 2 * kColorBarBandPx) return rect;
+  return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
+}
+
+std::vector<ScreenBox> outside(const ScreenBox& b) {
+  constexpr double far = 1e7;  // pixels: beyond every picture
+  return {{-far, -far, b[0], far},
+          {b[2], -far, far, far},
+          {-far, -far, far, b[1]},
+          {-far, b[3], far, far}};
 }
 
 ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double inset,

@@ -7,6 +7,9 @@
 
 namespace velmora::render {
 
+/// Room on the right of an axes for its colour bar, in pixels.
+inline constexpr double kColorBarBandPx = 90;
+
 /// Convex hull of a few screen points (monotone chain), counter-clockwise
 /// in a y-up frame; fewer than three distinct points come back as they are
 /// (sorted, without repeats).
@@ -29,6 +32,10 @@ std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin
 /// `corners` on the screen (corner i has bit 1, 2, 4 set at the upper x, y,
 /// z limit), for free_corner to avoid.
 std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& corners);
+
+/// The four bands of the plane around `box` (left, right, above, below),
+/// for place_label to keep labels inside it.
+std::vector<ScreenBox> outside(const ScreenBox& box);
 
 /// Where a box of `size` (width, height) goes in `area`, `inset` pixels
 /// from its sides: the first of its top-right, top-left, bottom-right and

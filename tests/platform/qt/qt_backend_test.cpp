@@ -454,6 +454,7 @@ TEST_F(QtBackendTest, ADockedFigureIsATabOfItsHostAtItsOwnSize) {
   qt().dock_figure(view, std::nullopt);
   EXPECT_TRUE(docked->isWindow());
   EXPECT_EQ(docked->host(), nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(host->findChild<QTabWidget*>(), nullptr);
   EXPECT_TRUE(docked->isVisible());
   const double screen_h = qt().screen_size_px()[1];
