@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,7 +84,7 @@ class AxesPainter {
     pad_ = 0.45 * tick_font_.size_px;
     // Labels set off from their points stay inside a 2-D plot's box.
     if (proj_.two_d())
-      labels_ = outside({px(corner(0))[0], px(corner(3))[1], px(corner(3))[0], px(corner(0))[1]});
+      inside_ = {px(corner(0))[0], px(corner(3))[1], px(corner(3))[0], px(corner(0))[1]};
   }
 
   void paint() {
@@ -445,9 +446,9 @@ class AxesPainter {
     const double m = std::isfinite(t.margin_px) ? t.margin_px : 0;
     // Labels set off from their point move to another corner of it rather
     // than cover an earlier one.
-    auto [ha, va] = m > 0
-                        ? place_label(p, m, text_size(cr_, t.text, st), t.halign, t.valign, labels_)
-                        : std::pair{t.halign, t.valign};
+    auto [ha, va] = m > 0 ? place_label(p, m, text_size(cr_, t.text, st), t.halign, t.valign,
+                                        labels_, inside_ ? &*inside_ : nullptr)
+                          : std::pair{t.halign, t.valign};
     p[0] += ha == HAlign::Left ? m : ha == HAlign::Right ? -m : 0;
     p[1] += va == VAlign::Top ? m : va == VAlign::Bottom ? -m : 0;
     ink_.text(t.text, p[0], p[1], ha, va, st);
@@ -572,6 +573,7 @@ class AxesPainter {
   std::array<AxisLayout, 3> layouts_;
   std::array<bool, 3> laid_out_{false, false, false};
   std::vector<ScreenBox> labels_;  // boxes of the labels set off from their points
+  std::optional<ScreenBox> inside_;
 };
 
 }  // namespace

@@ -65,14 +65,6 @@ Rect data_rect(const AxesScene& axes, const Rect& rect) {
   return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
 }
 
-std::vector<ScreenBox> outside(const ScreenBox& b) {
-  constexpr double far = 1e7;  // pixels: beyond every picture
-  return {{-far, -far, b[0], far},
-          {b[2], -far, far, far},
-          {-far, -far, far, b[1]},
-          {-far, b[3], far, far}};
-}
-
 ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double inset,
                       const std::vector<ScreenBox>& avoid) {
   const double left = area[0] + inset, right = std::max(left, area[2] - inset - size[0]);
@@ -92,7 +84,7 @@ ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double 
 
 std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin,
                                       std::array<double, 2> size, HAlign halign, VAlign valign,
-                                      std::vector<ScreenBox>& taken) {
+                                      std::vector<ScreenBox>& taken, const ScreenBox* inside) {
   if (halign == HAlign::Center || valign == VAlign::Middle) return {halign, valign};
   const HAlign other_h = halign == HAlign::Left ? HAlign::Right : HAlign::Left;
   const VAlign other_v = valign == VAlign::Top ? VAlign::Bottom : VAlign::Top;
@@ -105,6 +97,9 @@ std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin
     const ScreenBox b = box_at(point, margin, size, h, v);
     double covered = 0;
     for (const ScreenBox& t : taken) covered += overlap(b, t);
+    if (inside &&
+        (b[0] < (*inside)[0] || b[1] < (*inside)[1] || b[2] > (*inside)[2] || b[3] > (*inside)[3]))
+      covered += 1e12;  // beyond any overlap of labels
     if (least < 0 || covered < least) {
       least = covered;
       best = {h, v};

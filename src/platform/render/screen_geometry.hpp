@@ -22,20 +22,18 @@ using ScreenBox = std::array<double, 4>;
 /// for, `margin` pixels off the point on both axes, unless its box of
 /// `size` (width, height) would overlap one already in `taken`; then the
 /// first of the other three corners that overlaps none, or, when every
-/// corner does, the one that overlaps least.  The chosen box is added to
-/// `taken`.  Labels that centre on their point stay where they are.
+/// corner does, the one that overlaps least; a corner whose box leaves
+/// `inside` (when given) only when every corner does.  The chosen box is
+/// added to `taken`.  Labels that centre on their point stay where they are.
 std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin,
                                       std::array<double, 2> size, HAlign halign, VAlign valign,
-                                      std::vector<ScreenBox>& taken);
+                                      std::vector<ScreenBox>& taken,
+                                      const ScreenBox* inside = nullptr);
 
 /// Small boxes along the twelve edges of a box whose eight corners are
 /// `corners` on the screen (corner i has bit 1, 2, 4 set at the upper x, y,
 /// z limit), for free_corner to avoid.
 std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& corners);
-
-/// The four bands of the plane around `box` (left, right, above, below),
-/// for place_label to keep labels inside it.
-std::vector<ScreenBox> outside(const ScreenBox& box);
 
 /// Where a box of `size` (width, height) goes in `area`, `inset` pixels
 /// from its sides: the first of its top-right, top-left, bottom-right and

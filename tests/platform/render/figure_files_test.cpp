@@ -204,6 +204,11 @@ TEST(LabelPlacement, LabelsAvoidEachOtherAndTheirPoint) {
   // A label far from the others keeps its corner.
   EXPECT_EQ(place_label({300, 300}, 4, {20, 10}, HAlign::Left, VAlign::Bottom, taken),
             std::pair(HAlign::Left, VAlign::Bottom));
+  // One that would leave its plot's box takes a corner inside it.
+  std::vector<ScreenBox> none;
+  const ScreenBox plot_box{0, 0, 110, 200};
+  EXPECT_EQ(place_label({100, 100}, 4, {20, 10}, HAlign::Left, VAlign::Bottom, none, &plot_box),
+            std::pair(HAlign::Right, VAlign::Bottom));
 }
 
 // A legend goes into the first corner clear of what it must not cover, or
