@@ -208,8 +208,10 @@ menus=[
    item("Number Landmarks","LabelLandmarks",tag="LandmarkNumbersCheck",checked=False),
    item("Legend","ToggleLegend",tag="LegendCheck",checked=True),
    item("Colour Specimens by X","ColourByX",tag="ColourByXCheck",checked=False),
+   item("Specimen Labels in PCA Plot","SetSpecimenLabels",tag="SpecimenLabelsCheck",checked=False),
    item("Clear 3D Figure","DFigureClear",sep=True),
-   item("Dash-Dot Target Wireframe","ToggleDots",tag="DotCheck",checked=False,sep=True)]),
+   item("Dash-Dot Target Wireframe","ToggleDots",tag="DotCheck",checked=False,sep=True),
+   item("3-D View in a Tab of This Window","DockView",tag="Dock3DCheck",checked=False,sep=True)]),
  menu("&Settings",[
    menu("Plot Density",[item(str(d),"SetPlotDensity",tag="Density%d"%d,checked=(d==20),args=(d,),tip=DENSITY_TIP) for d in (10,20,30,50)],
         tip=DENSITY_TIP),

@@ -74,6 +74,8 @@ void label_landmarks(const Value&);
 void toggle_dots(const Value&);
 void toggle_legend(const Value&);
 void colour_by_x(const Value&);
+void set_specimen_labels(const Value&);
+void dock_view(const Value&);
 
 // Surfaces (actions_surface.cpp).
 void load_surface(const Value&);

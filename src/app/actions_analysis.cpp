@@ -489,6 +489,10 @@ void show_pca(const Value&) {
   g.set(g.get(ax, "XLabel")(0), "String", "PC1 (" + percent(pca.shares(0)) + ")");
   g.set(g.get(ax, "YLabel")(0), "String", "PC2 (" + percent(pca.shares(1)) + ")");
   style_pca_scatter(ax, x && x->size() == pc1.size() ? x : nullptr, xv ? xv->name : std::string());
+  double marker_pt = 6;
+  for (gfx::Handle c : g.children(ax))
+    if (g.type(c) == gfx::Type::Line) marker_pt = g.get_number(c, "MarkerSize");
+  label_specimens(ax, pc1, pc2, model().sample().names, marker_pt, s.display.specimen_labels);
 
   // The mean shape moved along the chosen component, in the 3D window.
   g.make_current(figure3d());

@@ -10,6 +10,8 @@
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
+#include "app/plot_style.hpp"
+#include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "platform/render/line_spec.hpp"
 
@@ -150,6 +152,30 @@ void colour_by_x(const Value&) {
         "List), or use centroid size as X (Use CS).");
   }
   choose([](DisplaySettings& d) { d.colour_by_x = !d.colour_by_x; });
+}
+
+// "on" or "off"; without an argument (the menu entry) the other of the two,
+// recorded as the one chosen so that a replay does not depend on the start.
+void set_specimen_labels(const Value& fpass) {
+  bool& on = state().display.specimen_labels;
+  const std::string word = fpass.is_char() ? fpass.to_string() : "";
+  if (!fpass.empty() && word != "on" && word != "off") refuse("SetSpecimenLabels takes on or off.");
+  on = fpass.empty() ? !on : word == "on";
+  session().record_argument(on ? "on" : "off");
+  show_specimen_labels(control("axes1"), on);
+}
+
+// "on": the 3-D window in a tab of the main window, "off": a window of its
+// own; without an argument the other of the two, recorded as chosen.
+void dock_view(const Value& fpass) {
+  auto& g = graphics();
+  AppState& s = state();
+  const std::string word = fpass.is_char() ? fpass.to_string() : "";
+  if (!fpass.empty() && word != "on" && word != "off") refuse("DockView takes on or off.");
+  s.dock3d = fpass.empty() ? !s.dock3d.value_or(false) : word == "on";
+  session().record_argument(*s.dock3d ? "on" : "off");
+  if (s.figure3d && g.valid(*s.figure3d) && s.main_window && g.valid(*s.main_window))
+    g.backend().dock_figure(*s.figure3d, *s.dock3d ? s.main_window : std::nullopt);
 }
 
 void d_axis_on(const Value&) {

@@ -1,6 +1,7 @@
 // Figure export: the 3D figure to the clipboard, to EPS or to any picture
 // format, and enlarged copies of the current axes.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,27 +36,56 @@ void actions::copy_d_eps(const Value&) {
   show_status("Saved the 3D figure as EPS: " + pick->path());
 }
 
+namespace {
+
+// The print options of an export to `pick` from window `fig`: the size and
+// resolution from the action's argument when it has one (a batch line, a
+// replay), else asked in the export size dialog, whose answer the session
+// script records as that argument.  nullopt: the dialog was cancelled.  A
+// name without a picture extension or a bad argument is refused.
+std::optional<std::vector<std::string>> export_options_for(const Value& size,
+                                                           const gfx::FilePick& pick, Handle fig,
+                                                           const std::string& title) {
+  const auto dot = pick.name.find_last_of('.');
+  const std::string ext = dot == std::string::npos ? "" : gfx::lower(pick.name.substr(dot + 1));
+  if (ext != "png" && ext != "svg" && ext != "pdf" && ext != "eps") {
+    refuse("\"" + shown_name(pick.name) +
+               "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
+           title);
+  }
+  std::string words;
+  if (!size.empty()) {
+    if (!size.is_char()) refuse("Give the size as \"17x12cm,300dpi\".", title);
+    words = size.to_string();
+  } else {
+    const auto& px = graphics().object(fig).pos_px;
+    const auto answer = graphics().backend().export_size_dialog(title, state().export_size,
+                                                                {px[2], px[3]}, ext == "png");
+    if (!answer) {
+      session().drop_step();
+      return std::nullopt;
+    }
+    state().export_size = *answer;
+    words = answer->text();
+    session().record_argument(script_word(words));
+  }
+  try {
+    return gfx::export_options(ext, words);
+  } catch (const RuntimeError& e) {
+    refuse(e.what(), title);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 void actions::export_figure(const Value& size) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.png;*.svg;*.pdf;*.eps", "Export 3D Figure");
   if (!pick) return;
-  std::string name = pick->name;
-  auto dot = name.find_last_of('.');
-  std::string ext = dot == std::string::npos ? "" : gfx::lower(name.substr(dot + 1));
-  std::vector<std::string> options;
-  if (ext != "png" && ext != "svg" && ext != "pdf" && ext != "eps") {
-    refuse("\"" + shown_name(name) +
-               "\" has no picture extension: end the name with .png, .svg, .pdf or .eps.",
-           "Export 3D Figure");
-  }
-  try {
-    if (!size.empty() && !size.is_char())
-      throw RuntimeError("Give the size as \"17x12cm,300dpi\".");
-    options = gfx::export_options(ext, size.is_char() ? size.to_string() : "");
-  } catch (const RuntimeError& e) {
-    refuse(e.what(), "Export 3D Figure");
-  }
-  gfx::print_figure(g, *state().figure3d, options, pick->path());
+  const auto options = export_options_for(size, *pick, *state().figure3d, "Export 3D Figure");
+  if (!options) return;
+  gfx::print_figure(g, *state().figure3d, *options, pick->path());
   show_status("Exported the 3D figure: " + pick->path());
 }
 
@@ -141,17 +171,9 @@ void actions::export_plot(const Value& size) {
   const bool equal = gfx::lower(g.get_text(ax, "DataAspectRatioMode")) == "manual";
   auto pick = g.save_file_dialog("*.png;*.svg;*.pdf;*.eps", "Export Plot");
   if (!pick) return;
-  const auto dot = pick->name.find_last_of('.');
-  std::vector<std::string> options;
-  try {
-    if (!size.empty() && !size.is_char())
-      throw RuntimeError("Give the size as \"17x12cm,300dpi\".");
-    options = gfx::export_options(dot == std::string::npos ? "" : pick->name.substr(dot + 1),
-                                  size.is_char() ? size.to_string() : "");
-  } catch (const RuntimeError& e) {
-    refuse(e.what(), "Export Plot");
-  }
-  print_big_image(equal, g.figure_of(ax), ax, options, pick->path());
+  const auto options = export_options_for(size, *pick, g.figure_of(ax), "Export Plot");
+  if (!options) return;
+  print_big_image(equal, g.figure_of(ax), ax, *options, pick->path());
   show_status("Exported the plot: " + pick->path());
 }
 

@@ -41,7 +41,8 @@ struct DisplaySettings {
   bool landmark_numbers = false;  ///< beside the reference's symbols
   bool dash_dot_target = false;   ///< the target's wireframe dash-dot instead of solid
   bool legend = true;
-  bool colour_by_x = false;  ///< specimens on a blue-to-red scale of X
+  bool colour_by_x = false;      ///< specimens on a blue-to-red scale of X
+  bool specimen_labels = false;  ///< specimen names beside the principal component scatter
 };
 
 /// The codes of the deformation display types, in the order of the
@@ -92,6 +93,10 @@ struct AppState {
   View3d view3d;                           ///< the 3-D window's view and size
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
+  gfx::ExportSize export_size;             ///< the last answer of the export size dialog
+  /// The 3-D window shown in a tab of the main window; decided when it first
+  /// opens (docked where it would cover the main window) unless chosen.
+  std::optional<bool> dock3d;
 
   // What the main window tells of the session.
   bool scores_unsaved = false;      ///< scores computed since Save Scores last wrote them

@@ -323,6 +323,8 @@ void sync_display_menus() {
   check("OutlineEllipses", groups.outline == GroupOutline::Ellipses);
   check("OutlineHulls", groups.outline == GroupOutline::Hulls);
   check("PCACorrectedCheck", groups.pca_corrected);
+  check("SpecimenLabelsCheck", d.specimen_labels);
+  check("Dock3DCheck", state().dock3d.value_or(false));
   auto& g = graphics();
   for (Handle h : g.find_by_tag("ThinnerLines"))
     g.set(h, "Enable", d.line_width > kThinnestLine + 1e-9 ? "on" : "off");

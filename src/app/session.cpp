@@ -87,6 +87,15 @@ void Session::record_as(std::string_view action, std::string dialog_line) {
   steps_.back() = Step{std::string(action), "", {std::move(dialog_line)}, {}, std::nullopt};
 }
 
+void Session::record_argument(std::string argument) {
+  if (recording_ && in_step_ && !steps_.empty()) steps_.back().argument = std::move(argument);
+}
+
+void Session::drop_step() {
+  if (recording_ && in_step_ && !steps_.empty()) steps_.pop_back();
+  in_step_ = false;
+}
+
 void Session::dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer) {
   if (!recording_ || !in_step_ || steps_.empty()) return;
   Step& step = steps_.back();

@@ -29,6 +29,13 @@ class Session {
   /// (e.g. a recent file opened from the menu as "open PATH" and LoadData),
   /// so that a replay does the same without the menu.
   void record_as(std::string_view action, std::string dialog_line);
+  /// Records `argument` (one script word, as batch takes it) as the running
+  /// action's argument: what a dialog of its own answered, so that a replay
+  /// asks nothing.
+  void record_argument(std::string argument);
+  /// Leaves the running action out of the session: it was cancelled in a
+  /// dialog after others had been answered, and changed nothing.
+  void drop_step();
   void dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer);
   /// A list dialog's answer: the chosen item's text, nullopt for a cancel.
   void choice_answered(const std::optional<std::string>& item);

@@ -103,6 +103,8 @@ const std::vector<ActionSpec>& action_table() {
       {"SetSurfaceTarget", a::set_surface_target, S | F, FR::Start3D, 3},
       {"SaveSurface", a::save_surface, S, FR::AsIs},
       {"ExportAnimation", a::export_animation, S | F, FR::Start3DEnd2D},
+      {"SetSpecimenLabels", a::set_specimen_labels, N, FR::AsIs},
+      {"DockView", a::dock_view, N, FR::AsIs},
   };
   return table;
 }
@@ -243,6 +245,13 @@ Handle new_figure3d() {
     const auto& px = graphics().object(f).pos_px;
     state().view3d.width = px[2];
     state().view3d.height = px[3];
+    // Where it covers the main window it is shown in a tab of it instead,
+    // unless the user chose otherwise.
+    const Value m = graphics().get(*main, "OuterPosition");
+    if (!state().dock3d)
+      state().dock3d =
+          r[0] < m(0) + m(2) && m(0) < r[0] + r[2] && r[1] < m(1) + m(3) && m(1) < r[1] + r[3];
+    if (*state().dock3d) graphics().backend().dock_figure(f, *main);
   }
   state().figure3d = f;
   return f;

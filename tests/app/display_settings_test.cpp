@@ -392,5 +392,39 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
   EXPECT_FALSE(gfx::axes_scene(*g, ax).colorbar.has_value());
 }
 
+// Specimen names on the principal component scatter: hidden until asked
+// for, then one a specimen beside its point and in the exported picture; the
+// menu entry switches them and the session records the state it chose.
+TEST_F(DisplaySettingsTest, SpecimenLabelsOnThePcaScatterOnDemand) {
+  session().start_recording();
+  load_examples(true);
+  const gfx::Handle ax = control("axes1");
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+  EXPECT_TRUE(gfx::axes_scene(*g, ax).texts.empty());
+  ASSERT_EQ(run("SetSpecimenLabels").outcome, Outcome::Done);
+  const render::AxesScene scene = gfx::axes_scene(*g, ax);
+  const std::vector<std::string>& names = state().session.sample().names;
+  ASSERT_EQ(scene.texts.size(), names.size());
+  EXPECT_EQ(scene.texts.front().text, names.front());
+  EXPECT_GT(scene.texts.front().margin_px, 0);
+  EXPECT_TRUE(g->get_text(g->find_tag("SpecimenLabelsCheck"), "Checked") == "on");
+  hb->queue_path(temp("named.svg"));
+  ASSERT_EQ(run("ExportPlot").outcome, Outcome::Done) << last_report().message;
+  std::ifstream in(temp("named.svg"));
+  const std::string svg(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(svg.find(">" + names.back() + "</text>"), std::string::npos);
+  // A redraw keeps them; "off" hides them.
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done);
+  EXPECT_EQ(gfx::axes_scene(*g, ax).texts.size(), names.size());
+  ASSERT_EQ(run("SetSpecimenLabels", Value("off")).outcome, Outcome::Done);
+  EXPECT_TRUE(gfx::axes_scene(*g, ax).texts.empty());
+  const ActionReport r = run("SetSpecimenLabels", Value("yes"));
+  EXPECT_EQ(r.outcome, Outcome::Refused);
+  EXPECT_EQ(r.message, "SetSpecimenLabels takes on or off.");
+  const std::string script = session().script();
+  EXPECT_NE(script.find("SetSpecimenLabels on\n"), std::string::npos) << script;
+  EXPECT_NE(script.find("SetSpecimenLabels off\n"), std::string::npos) << script;
+}
+
 }  // namespace
 }  // namespace velmora::app

@@ -155,10 +155,12 @@ TEST_F(MainLayoutTest, ResultsLogAndStatusBar) {
 }
 
 // The 3D window opens beside the main window where the screen has room,
-// else over the plot, never over the controls.
+// else over the plot, never over the controls, and is then shown in a tab
+// of the main window (Dock 3-D View), which the user may undo.
 TEST_F(MainLayoutTest, The3DWindowDoesNotCoverTheControls) {
   for (auto [sw, sh] : {std::array<double, 2>{1920, 1080}, {1024, 768}}) {
     hb->set_screen_size_px(sw, sh);
+    state().dock3d.reset();
     gui::movegui(main, std::string("northwest"));
     load_examples(false);
     gfx::Handle fig = var("h3dfig").to_scalar();
@@ -173,6 +175,18 @@ TEST_F(MainLayoutTest, The3DWindowDoesNotCoverTheControls) {
     EXPECT_LE(r[1] + r[3], sh);
     if (sw == 1920) {
       EXPECT_GE(r[0], m[0] + m[2]);  // beside, not over
+      EXPECT_FALSE(hb->docked_in(fig).has_value());
+    } else {
+      EXPECT_EQ(hb->docked_in(fig), main);
+      EXPECT_EQ(g->get_text(g->find_tag("Dock3DCheck"), "Checked"), "on");
+      session().start_recording();
+      ASSERT_EQ(run("DockView").outcome, Outcome::Done);
+      EXPECT_FALSE(hb->docked_in(fig).has_value());
+      EXPECT_EQ(o, g->get(fig, "OuterPosition"));  // the figure stays as it was
+      EXPECT_NE(session().script().find("\nDockView off\n"), std::string::npos);
+      ASSERT_EQ(run("DockView", Value("on")).outcome, Outcome::Done);
+      EXPECT_EQ(hb->docked_in(fig), main);
+      EXPECT_EQ(run("DockView", Value("tab")).message, "DockView takes on or off.");
     }
     g->destroy(fig);
   }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -112,6 +113,49 @@ TEST_F(Replay, ASavedSessionReplayedByTheProgramExportsTheSamePng) {
   }
   ASSERT_EQ(replay_with_program(write("unturned.txt", unturned)).first, kBatchOk);
   EXPECT_FALSE(png == read_bytes(temp("re-session.png")));
+}
+
+// The size and resolution chosen in the export dialog are recorded as the
+// action's argument, so that the replay asks nothing and writes the same
+// picture; a cancel there leaves the export out, and an action given its
+// size asks nothing.
+TEST_F(Replay, TheExportSizeChosenInTheDialogReplaysAsTheActionsArgument) {
+  session().start_recording();
+  load_examples(true, true);
+  hb->queue_path(temp("sized.png"));
+  hb->queue_export_size(gfx::ExportSize{true, 10, 8, false, 100});
+  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+  const std::string png = read_bytes(temp("sized.png"));
+  ASSERT_GT(png.size(), 24u);
+  auto be32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(png[at + i]);
+    return v;
+  };
+  EXPECT_EQ(be32(16), 394u);  // 10 cm at 100 dpi
+  EXPECT_EQ(be32(20), 315u);
+  EXPECT_EQ(state().export_size, (gfx::ExportSize{true, 10, 8, false, 100}));
+
+  hb->queue_path(temp("dropped.png"));
+  hb->queue_export_size(std::nullopt);
+  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done);
+  EXPECT_FALSE(std::filesystem::exists(temp("dropped.png")));
+  const std::size_t asked = hb->export_size_dialogs();
+  hb->queue_path(temp("given.svg"));
+  ASSERT_EQ(run("ExportFigure", Value("6.5x5in")).outcome, Outcome::Done);
+  EXPECT_EQ(hb->export_size_dialogs(), asked);
+
+  std::string script = session().script();
+  EXPECT_NE(script.find("save \"" + temp("sized.png") + "\"\nExportFigure 10x8cm,100dpi\n"),
+            std::string::npos)
+      << script;
+  EXPECT_NE(script.find("ExportFigure 6.5x5in\n"), std::string::npos) << script;
+  EXPECT_EQ(script.find("dropped"), std::string::npos) << script;
+  const std::string from = "\"" + temp("sized.png") + "\"", to = "\"" + temp("re.png") + "\"";
+  script.replace(script.find(from), from.size(), to);
+  ASSERT_EQ(run_text(script), kBatchOk);
+  EXPECT_EQ(hb->export_size_dialogs(), 0u);
+  EXPECT_TRUE(png == read_bytes(temp("re.png")));
 }
 
 TEST_F(Replay, TheModelFollowsTheWindowAndEveryRedrawShowsIt) {

@@ -1,8 +1,21 @@
 #include "platform/graphics/backend.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace velmora::gfx {
+
+std::string ExportSize::text() const {
+  auto number = [](double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return std::string(buf);
+  };
+  std::string out;
+  if (custom) out = number(width) + "x" + number(height) + (inches ? "in" : "cm");
+  if (custom || dpi != 300) out += (out.empty() ? "" : ",") + number(dpi) + "dpi";
+  return out;
+}
 
 std::array<double, 2> Backend::text_extent_pt(std::string_view text, double font_size_pt,
                                               std::string_view /*font_name*/) const {
@@ -106,6 +119,16 @@ std::optional<std::size_t> HeadlessBackend::list_dialog(std::string_view title,
   auto at = std::find(items.begin(), items.end(), *item);
   if (at == items.end()) return std::nullopt;
   return static_cast<std::size_t>(at - items.begin());
+}
+
+std::optional<ExportSize> HeadlessBackend::export_size_dialog(std::string_view,
+                                                              const ExportSize& start,
+                                                              std::array<double, 2>, bool) {
+  ++export_size_dialogs_;
+  if (export_sizes_.empty()) return start;
+  std::optional<ExportSize> a = std::move(export_sizes_.front());
+  export_sizes_.pop_front();
+  return a;
 }
 
 void HeadlessBackend::message_box(std::string_view text, std::string_view title) {

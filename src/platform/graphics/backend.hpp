@@ -21,6 +21,20 @@ struct FilePick {
   std::string path() const { return folder + name; }
 };
 
+/// The size and resolution of a figure export: the window's size or a width
+/// × height in centimetres or inches, and dots per inch (which a PNG takes).
+struct ExportSize {
+  bool custom = false;  ///< false: the window's size
+  double width = 17, height = 12;
+  bool inches = false;  ///< width and height in inches, else in centimetres
+  double dpi = 300;
+  /// The argument an export action takes for it, as one word: "17x12cm,600dpi",
+  /// "6.5x5in,300dpi", "150dpi"; "" for the window's size at 300 dpi (what no
+  /// argument means).
+  std::string text() const;
+  bool operator==(const ExportSize&) const = default;
+};
+
 /// What the graphics run-time needs from the outside world: windows,
 /// dialogs, clipboard, screen.  The object model tells the backend what
 /// changed; the backend decides when to repaint.
@@ -38,6 +52,20 @@ class Backend {
   virtual void property_changed(Handle /*h*/, Handle /*figure*/, std::string_view /*name*/) {}
   /// The figure became the current figure (raise its window).
   virtual void figure_raised(Handle /*figure*/) {}
+  /// Shows the window of `figure` inside the window of `host` (a tab beside
+  /// its contents) instead of on its own, or on its own again for nullopt.
+  /// Only the windows change: the figures, their sizes included, stay.
+  virtual void dock_figure(Handle figure, std::optional<Handle> host) {
+    if (host)
+      docked_[figure] = *host;
+    else
+      docked_.erase(figure);
+  }
+  /// The figure whose window shows `figure`'s, as dock_figure last said.
+  std::optional<Handle> docked_in(Handle figure) const {
+    auto it = docked_.find(figure);
+    return it == docked_.end() ? std::nullopt : std::optional<Handle>(it->second);
+  }
 
   /// Modal file dialogs; nullopt when the user cancelled.
   virtual std::optional<FilePick> open_file_dialog(std::string_view filter,
@@ -52,6 +80,17 @@ class Backend {
   /// the index of the chosen item, nullopt when the user cancelled.
   virtual std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                                  const std::vector<std::string>& items) = 0;
+
+  /// Modal dialog that asks the size and resolution of a figure export,
+  /// starting from `start`; `window_px` is the size the window's choice
+  /// gives, in pixels, and `raster` whether the resolution matters (a PNG).
+  /// nullopt when the user cancelled.  Without a dialog to show: `start`.
+  virtual std::optional<ExportSize> export_size_dialog(std::string_view /*title*/,
+                                                       const ExportSize& start,
+                                                       std::array<double, 2> /*window_px*/,
+                                                       bool /*raster*/) {
+    return start;
+  }
 
   /// The run-time's own short message box (text and an optional title).
   virtual void message_box(std::string_view text, std::string_view title) = 0;
@@ -79,6 +118,9 @@ class Backend {
   /// Runs the event loop until no figure window remains; returns the exit
   /// status.  A backend without windows returns at once.
   virtual int run_event_loop() { return 0; }
+
+ private:
+  std::map<Handle, Handle> docked_;
 };
 
 /// No windows: dialog answers come from a queue (an empty queue means the
@@ -128,11 +170,23 @@ class HeadlessBackend : public Backend {
   void queue_choice(std::optional<std::string> item) { choices_.push_back(std::move(item)); }
   std::size_t pending_choices() const { return choices_.size(); }
 
+  /// Queues the answer of the next export size dialog, nullopt for a
+  /// cancel; without one the dialog's start is taken, as a user who only
+  /// presses Enter would (batch runs give the size on the action's line).
+  void queue_export_size(std::optional<ExportSize> answer) {
+    export_sizes_.push_back(std::move(answer));
+  }
+  /// How many export size dialogs were asked.
+  std::size_t export_size_dialogs() const { return export_size_dialogs_; }
+
   std::optional<FilePick> open_file_dialog(std::string_view filter,
                                            std::string_view title) override;
   std::optional<FilePick> save_file_dialog(std::string_view filter,
                                            std::string_view title) override;
   std::vector<FilePick> open_files_dialog(std::string_view filter, std::string_view title) override;
+  std::optional<ExportSize> export_size_dialog(std::string_view title, const ExportSize& start,
+                                               std::array<double, 2> window_px,
+                                               bool raster) override;
   std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                          const std::vector<std::string>& items) override;
   void message_box(std::string_view text, std::string_view title) override;
@@ -170,6 +224,8 @@ class HeadlessBackend : public Backend {
 
   std::deque<std::vector<FilePick>> answers_;  // none: a cancel
   std::deque<std::optional<std::string>> choices_;
+  std::deque<std::optional<ExportSize>> export_sizes_;
+  std::size_t export_size_dialogs_ = 0;
 
   std::array<double, 2> screen_{1920, 1080};
   std::vector<Message> messages_;

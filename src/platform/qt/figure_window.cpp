@@ -10,9 +10,12 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
+#include <functional>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/qt/axes_view.hpp"
@@ -143,9 +146,14 @@ namespace {
 class CanvasScrollArea : public QScrollArea {
  public:
   explicit CanvasScrollArea(QWidget* parent) : QScrollArea(parent) { setFocusPolicy(Qt::NoFocus); }
+  std::function<void()> on_resize;  // the canvas follows the area's size
 
  protected:
   void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+  void resizeEvent(QResizeEvent* event) override {
+    QScrollArea::resizeEvent(event);
+    if (on_resize) on_resize();
+  }
 };
 
 // A window manager's title bar and border before the window has been shown
@@ -177,11 +185,71 @@ FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
   menu_bar_ = new QMenuBar(this);
   menu_bar_->setNativeMenuBar(false);
   menu_bar_->hide();
-  scroll_ = new CanvasScrollArea(this);
+  auto* scroll = new CanvasScrollArea(this);
+  scroll_ = scroll;
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidgetResizable(false);
   canvas_ = new Canvas(figure, set, nullptr);
   scroll_->setWidget(canvas_);
+  // In a tab the area is sized by the tab widget, not by lay_out.
+  scroll->on_resize = [this] {
+    if (tabs_) fit_canvas();
+  };
+}
+
+FigureWindow::~FigureWindow() {
+  // A docked view is another figure's window: it goes with its own figure.
+  if (docked_view_) {
+    if (dock_area_) dock_area_->takeWidget();
+    docked_view_->host_ = nullptr;
+    docked_view_->hide();
+    docked_view_->setParent(nullptr);
+  }
+}
+
+void FigureWindow::dock(FigureWindow* view) {
+  if (view == docked_view_ && view) return show_docked_view();
+  if (FigureWindow* old = docked_view_) {
+    dock_area_->takeWidget();
+    docked_view_ = nullptr;
+    old->host_ = nullptr;
+    old->setParent(nullptr, Qt::Window);
+    old->sync_geometry();
+    if (gfx::graphics().get_text(old->handle(), "Visible") == "on") old->show();
+  }
+  if (!view && tabs_) {
+    tabs_->removeTab(0);
+    scroll_->setParent(this);
+    scroll_->show();
+    tabs_->deleteLater();
+    tabs_ = nullptr;
+    dock_area_ = nullptr;
+  }
+  if (view) {
+    if (FigureWindow* other = view->host_) other->dock(nullptr);
+    if (!tabs_) {
+      tabs_ = new QTabWidget(this);
+      tabs_->setDocumentMode(true);
+      tabs_->addTab(scroll_, "Analysis");
+      dock_area_ = new QScrollArea;
+      dock_area_->setAlignment(Qt::AlignCenter);
+      dock_area_->setFrameShape(QFrame::NoFrame);
+      tabs_->addTab(dock_area_, "3-D View");
+      tabs_->show();
+    }
+    view->hide();
+    view->host_ = this;
+    docked_view_ = view;
+    dock_area_->setWidget(view);
+    view->sync_geometry();
+    view->show();
+  }
+  sync_geometry();
+  if (view) show_docked_view();
+}
+
+void FigureWindow::show_docked_view() {
+  if (tabs_ && docked_view_) tabs_->setCurrentWidget(dock_area_);
 }
 
 void FigureWindow::sync_title() {
@@ -198,10 +266,15 @@ int FigureWindow::menu_bar_height() const {
   return menu_bar_->isVisibleTo(this) ? menu_bar_->sizeHint().height() : 0;
 }
 
+int FigureWindow::chrome_height() const {
+  return menu_bar_height() + (tabs_ ? tabs_->tabBar()->sizeHint().height() : 0);
+}
+
 void FigureWindow::lay_out() {
   int mb = menu_bar_height();
   menu_bar_->setGeometry(0, 0, width(), mb);
-  scroll_->setGeometry(0, mb, width(), std::max(0, height() - mb));
+  QWidget* area = tabs_ ? static_cast<QWidget*>(tabs_) : scroll_;
+  area->setGeometry(0, mb, width(), std::max(0, height() - mb));
   fit_canvas();
 }
 
@@ -221,9 +294,17 @@ void FigureWindow::fit_canvas() {
 
 void FigureWindow::sync_geometry() {
   const auto& px = gfx::graphics().object(figure_).pos_px;
-  int mb = menu_bar_height();
+  int mb = chrome_height();
   QRect inner = flipped_rect(px, set_.screen_height_px());
   QRect outer = inner.adjusted(0, -mb, 0, 0);
+  if (host_) {
+    // Docked: the figure's size in the host's tab, wherever the figure is.
+    applying_ = true;
+    resize(outer.size());
+    lay_out();
+    applying_ = false;
+    return;
+  }
   if (keep_frame_on_screen(outer))
     // The figure learns where its window went once the event loop runs.
     QTimer::singleShot(0, this, [this] { geometry_changed(); });
@@ -282,14 +363,14 @@ void FigureWindow::sync_visible() {
 
 std::array<double, 4> FigureWindow::inner_position_px() const {
   QRect g = geometry();
-  int mb = menu_bar_height();
+  int mb = chrome_height();
   double top = g.y() + mb, h = g.height() - mb;
   return {static_cast<double>(g.x()), set_.screen_height_px() - top - h,
           static_cast<double>(g.width()), h};
 }
 
 void FigureWindow::geometry_changed() {
-  if (applying_ || !isVisible()) return;
+  if (applying_ || !isVisible() || host_) return;
   set_.moved_by_user(figure_, inner_position_px());
 }
 

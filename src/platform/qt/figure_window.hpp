@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <array>
@@ -10,6 +11,7 @@
 
 class QMenuBar;
 class QScrollArea;
+class QTabWidget;
 
 namespace velmora::qt {
 
@@ -60,6 +62,7 @@ class Canvas : public QWidget {
 class FigureWindow : public QWidget {
  public:
   FigureWindow(gfx::Handle figure, WindowSet& set);
+  ~FigureWindow() override;
 
   gfx::Handle handle() const { return figure_; }
   QMenuBar* menu_bar() const { return menu_bar_; }
@@ -84,6 +87,18 @@ class FigureWindow : public QWidget {
   /// now, bottom counted from the bottom of the screen.
   std::array<double, 4> inner_position_px() const;
 
+  /// Shows the window of another figure, `view`, in a tab of this one
+  /// beside the canvas ("3-D View"), at the size its figure gives, and
+  /// brings that tab forward; nullptr gives the one shown back to the
+  /// desktop as a window of its own where its figure says.  The figure's
+  /// Position stays as it is, docked or not, so that it exports the same.
+  void dock(FigureWindow* view);
+  FigureWindow* docked_view() const { return docked_view_; }
+  /// The window whose tab shows this one, or nullptr.
+  FigureWindow* host() const { return host_; }
+  /// Brings the tab of the docked view forward.
+  void show_docked_view();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
@@ -92,6 +107,8 @@ class FigureWindow : public QWidget {
 
  private:
   int menu_bar_height() const;
+  /// The menu bar and, while a view is docked, the tab bar above the canvas.
+  int chrome_height() const;
   void apply_resize_policy();
   /// Moves a window's rectangle down or right so that its frame and title
   /// bar lie on the screen; true if it moved.
@@ -105,6 +122,10 @@ class FigureWindow : public QWidget {
   QScrollArea* scroll_;
   Canvas* canvas_;
   bool applying_ = false;
+  QTabWidget* tabs_ = nullptr;        // the canvas and the docked view, while one is
+  QScrollArea* dock_area_ = nullptr;  // the docked view's tab
+  QPointer<FigureWindow> docked_view_;
+  QPointer<FigureWindow> host_;
 };
 
 }  // namespace velmora::qt

@@ -7,6 +7,7 @@
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/qt/desktop.hpp"
+#include "platform/qt/export_size_dialog.hpp"
 #include "platform/qt/figure_window.hpp"
 #include "platform/qt/window_set.hpp"
 
@@ -48,6 +49,11 @@ void QtBackend::figure_raised(gfx::Handle figure) {
   windows_->raise(figure);
 }
 
+void QtBackend::dock_figure(gfx::Handle figure, std::optional<gfx::Handle> host) {
+  Backend::dock_figure(figure, host);
+  windows_->dock(figure, host);
+}
+
 namespace {
 
 // The window a dialog belongs to: the current figure's, when it is shown.
@@ -76,6 +82,13 @@ std::vector<gfx::FilePick> QtBackend::open_files_dialog(std::string_view filter,
 std::optional<std::size_t> QtBackend::list_dialog(std::string_view title, std::string_view prompt,
                                                   const std::vector<std::string>& items) {
   return ask_for_item(title, prompt, items, dialog_parent(*windows_));
+}
+
+std::optional<gfx::ExportSize> QtBackend::export_size_dialog(std::string_view title,
+                                                             const gfx::ExportSize& start,
+                                                             std::array<double, 2> window_px,
+                                                             bool raster) {
+  return ask_for_export_size(title, start, window_px, raster, dialog_parent(*windows_));
 }
 
 void QtBackend::message_box(std::string_view text, std::string_view title) {

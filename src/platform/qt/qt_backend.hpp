@@ -44,6 +44,8 @@ class QtBackend : public gfx::Backend {
   void object_deleted(gfx::Handle h, gfx::Handle figure) override;
   void property_changed(gfx::Handle h, gfx::Handle figure, std::string_view name) override;
   void figure_raised(gfx::Handle figure) override;
+  /// The figure's window in a tab of the host's (see FigureWindow::dock).
+  void dock_figure(gfx::Handle figure, std::optional<gfx::Handle> host) override;
 
   /// Qt file dialogs starting in the working folder; `filter` is a pattern
   /// list such as "*.txt" or "*.png;*.svg".
@@ -56,6 +58,12 @@ class QtBackend : public gfx::Backend {
   /// A list that cannot be edited, the first item preselected.
   std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                          const std::vector<std::string>& items) override;
+  /// A small modal dialog over the current figure's window (see
+  /// ask_for_export_size).
+  std::optional<gfx::ExportSize> export_size_dialog(std::string_view title,
+                                                    const gfx::ExportSize& start,
+                                                    std::array<double, 2> window_px,
+                                                    bool raster) override;
   /// A non-modal warning box that stays until the user closes it.
   void message_box(std::string_view text, std::string_view title) override;
   /// A modal Yes/No question over the current figure's window.

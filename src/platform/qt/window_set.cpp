@@ -159,6 +159,8 @@ void WindowSet::retire(QWidget* w) {
 void WindowSet::deleted(gfx::Handle h) {
   guarded([&] {
     if (auto it = windows_.find(h); it != windows_.end()) {
+      // A window docked in this one becomes a window of its own again.
+      if (it->second->docked_view()) it->second->dock(nullptr);
       retire(it->second);
       windows_.erase(it);
       // The loop ends once the last figure is gone, whoever deleted it.
@@ -224,11 +226,29 @@ void WindowSet::changed(gfx::Handle h, std::string_view name) {
 
 void WindowSet::raise(gfx::Handle figure) {
   FigureWindow* w = window(figure);
+  if (w && w->host()) {
+    w->host()->show_docked_view();
+    w = w->host();
+  }
   if (!w || !w->isVisible()) return;
   // Windows without a screen (the offscreen platform) have no stacking.
   if (QGuiApplication::platformName() == "offscreen") return;
   w->raise();
   w->activateWindow();
+}
+
+void WindowSet::dock(gfx::Handle figure, std::optional<gfx::Handle> host) {
+  guarded([&] {
+    FigureWindow* view = window(figure);
+    if (!view) return;
+    FigureWindow* into = host ? window(*host) : nullptr;
+    if (into == view) return;
+    if (into) {
+      into->dock(view);
+    } else if (FigureWindow* from = view->host()) {
+      from->dock(nullptr);
+    }
+  });
 }
 
 QSize WindowSet::content_size(gfx::Handle figure) const {

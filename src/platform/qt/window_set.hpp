@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,11 @@ class WindowSet {
   void created(gfx::Handle h);
   void deleted(gfx::Handle h);
   void changed(gfx::Handle h, std::string_view name);
+  /// Raises a figure's window; a docked one's host, with its tab forward.
   void raise(gfx::Handle figure);
+  /// Shows the window of `figure` in a tab of the window of `host`, or, for
+  /// nullopt, as a window of its own again (see FigureWindow::dock).
+  void dock(gfx::Handle figure, std::optional<gfx::Handle> host);
 
   // --- input from the widgets ---------------------------------------------
   /// The user closed a figure's window: its CloseRequestFcn decides (the

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,8 @@ using P3 = std::array<double, 3>;
 constexpr Rgb kAxisColor{0.15, 0.15, 0.15};
 constexpr Rgb kGridColor{0.85, 0.85, 0.85};
 constexpr double kAxisLineWidthPt = 0.5;
-constexpr double kLabelScale = 1.1;     // axis labels and title against tick labels
-constexpr double kTickSpacingPx = 55;   // wanted screen distance between ticks
-constexpr double kColorBarBandPx = 90;  // room on the right for the colour bar
+constexpr double kLabelScale = 1.1;    // axis labels and title against tick labels
+constexpr double kTickSpacingPx = 55;  // wanted screen distance between ticks
 constexpr double kColorBarWidthPx = 14;
 constexpr double kLegendSamplePx = 26;  // length of a legend row's line sample
 constexpr double kLegendMarkerMaxPt = 9;
@@ -82,6 +82,9 @@ class AxesPainter {
     title_font_.bold = true;
     tick_len_ = std::max(3.0, (proj_.two_d() ? 0.01 : 0.015) * std::max(rect.width, rect.height));
     pad_ = 0.45 * tick_font_.size_px;
+    // Labels set off from their points stay inside a 2-D plot's box.
+    if (proj_.two_d())
+      inside_ = {px(corner(0))[0], px(corner(3))[1], px(corner(3))[0], px(corner(0))[1]};
   }
 
   void paint() {
@@ -443,9 +446,9 @@ class AxesPainter {
     const double m = std::isfinite(t.margin_px) ? t.margin_px : 0;
     // Labels set off from their point move to another corner of it rather
     // than cover an earlier one.
-    auto [ha, va] = m > 0
-                        ? place_label(p, m, text_size(cr_, t.text, st), t.halign, t.valign, labels_)
-                        : std::pair{t.halign, t.valign};
+    auto [ha, va] = m > 0 ? place_label(p, m, text_size(cr_, t.text, st), t.halign, t.valign,
+                                        labels_, inside_ ? &*inside_ : nullptr)
+                          : std::pair{t.halign, t.valign};
     p[0] += ha == HAlign::Left ? m : ha == HAlign::Right ? -m : 0;
     p[1] += va == VAlign::Top ? m : va == VAlign::Bottom ? -m : 0;
     ink_.text(t.text, p[0], p[1], ha, va, st);
@@ -454,9 +457,8 @@ class AxesPainter {
   // Top of the axes rectangle in figure pixels from the top.
   double rect_top() const { return fig_h_ - rect_.bottom - rect_.height; }
 
-  // The legend box in the top-right corner of the plot (left of a colour
-  // bar): one row a named line, its sample drawn as the line itself draws
-  // (stroke and marker).
+  // The legend box top right in the plot (left of a colour bar), in 3-D in a
+  // corner clear of ticks and box edges; a row a line, drawn as it draws.
   void paint_legend(MarkerStamper& stamper) {
     if (a_.legend.empty()) return;
     const double row_h = std::max(tick_font_.size_px * 1.45, 14.0);
@@ -467,7 +469,14 @@ class AxesPainter {
     const double w = pad + kLegendSamplePx + pad + text_w + pad;
     const double h = pad + row_h * static_cast<double>(a_.legend.size()) + pad * 0.4;
     const Rect plot = data_rect(a_, rect_);
-    const double x0 = std::max(plot.left + 8, plot.left + plot.width - w - 8), y0 = rect_top() + 8;
+    std::vector<ScreenBox> avoid =
+        proj_.two_d() ? std::vector<ScreenBox>() : box_edge_marks(box_corners_px());
+    for (const TickLabel& t : proj_.two_d() ? std::vector<TickLabel>() : tick_labels())
+      avoid.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
+    const ScreenBox at =
+        free_corner({plot.left, rect_top(), plot.left + plot.width, rect_top() + plot.height},
+                    {w, h}, 8, avoid);
+    const double x0 = at[0], y0 = at[1];
     ink_.save();
     cairo_set_dash(cr_, nullptr, 0, 0);
     cairo_rectangle(cr_, x0, y0, w, h);
@@ -564,14 +573,10 @@ class AxesPainter {
   std::array<AxisLayout, 3> layouts_;
   std::array<bool, 3> laid_out_{false, false, false};
   std::vector<ScreenBox> labels_;  // boxes of the labels set off from their points
+  std::optional<ScreenBox> inside_;
 };
 
 }  // namespace
-
-Rect data_rect(const AxesScene& axes, const Rect& rect) {
-  if (!axes.colorbar || rect.width <= 2 * kColorBarBandPx) return rect;
-  return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
-}
 
 void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_height_px,
                unsigned layers) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/render/renderer.hpp"
+
 namespace velmora::render {
 
 std::vector<std::array<double, 2>> convex_hull(std::vector<std::array<double, 2>> pts) {
@@ -44,9 +46,45 @@ double overlap(const ScreenBox& a, const ScreenBox& b) {
 
 }  // namespace
 
+std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& corners) {
+  std::vector<ScreenBox> out;
+  for (std::size_t i = 0; i < corners.size(); ++i)
+    for (std::size_t d = 1; d < 8; d <<= 1) {
+      if ((i & d) || (i | d) >= corners.size()) continue;
+      const auto a = corners[i], b = corners[i | d];
+      for (int k = 0; k <= 20; ++k) {
+        const double f = k / 20.0, x = a[0] + f * (b[0] - a[0]), y = a[1] + f * (b[1] - a[1]);
+        out.push_back({x - 2, y - 2, x + 2, y + 2});
+      }
+    }
+  return out;
+}
+
+Rect data_rect(const AxesScene& axes, const Rect& rect) {
+  if (!axes.colorbar || rect.width <= 2 * kColorBarBandPx) return rect;
+  return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
+}
+
+ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double inset,
+                      const std::vector<ScreenBox>& avoid) {
+  const double left = area[0] + inset, right = std::max(left, area[2] - inset - size[0]);
+  const double top = area[1] + inset, bottom = std::max(top, area[3] - inset - size[1]);
+  ScreenBox best{};
+  double least = -1;
+  for (const std::array<double, 2> at :
+       {std::array{right, top}, {left, top}, {right, bottom}, {left, bottom}}) {
+    const ScreenBox b{at[0], at[1], at[0] + size[0], at[1] + size[1]};
+    double covered = 0;
+    for (const ScreenBox& a : avoid) covered += overlap(b, a);
+    if (least < 0 || covered < least) least = covered, best = b;
+    if (covered == 0) break;
+  }
+  return best;
+}
+
 std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin,
                                       std::array<double, 2> size, HAlign halign, VAlign valign,
-                                      std::vector<ScreenBox>& taken) {
+                                      std::vector<ScreenBox>& taken, const ScreenBox* inside) {
   if (halign == HAlign::Center || valign == VAlign::Middle) return {halign, valign};
   const HAlign other_h = halign == HAlign::Left ? HAlign::Right : HAlign::Left;
   const VAlign other_v = valign == VAlign::Top ? VAlign::Bottom : VAlign::Top;
@@ -59,6 +97,9 @@ std::pair<HAlign, VAlign> place_label(std::array<double, 2> point, double margin
     const ScreenBox b = box_at(point, margin, size, h, v);
     double covered = 0;
     for (const ScreenBox& t : taken) covered += overlap(b, t);
+    if (inside &&
+        (b[0] < (*inside)[0] || b[1] < (*inside)[1] || b[2] > (*inside)[2] || b[3] > (*inside)[3]))
+      covered += 1e12;  // beyond any overlap of labels
     if (least < 0 || covered < least) {
       least = covered;
       best = {h, v};

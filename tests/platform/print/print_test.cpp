@@ -87,6 +87,15 @@ TEST_F(PrintTest, PrintSizeAndResolution) {
       EXPECT_EQ(std::string(e.what()), "\"" + std::string(bad) + "\"" + why);
     }
   }
+  // What the export size dialog answers reads back as the same options.
+  const std::pair<ExportSize, std::vector<std::string>> answers[] = {
+      {ExportSize{}, {"-dpng", "-r300"}},
+      {ExportSize{false, 1, 1, false, 150}, {"-dpng", "-r150"}},
+      {ExportSize{true, 17, 12, false, 300}, {"-dpng", "-s17x12cm", "-r300"}},
+      {ExportSize{true, 6.5, 4.25, true, 600}, {"-dpng", "-s6.5x4.25in", "-r600"}}};
+  for (const auto& [answer, options] : answers)
+    EXPECT_EQ(export_options("png", answer.text()), options) << answer.text();
+  EXPECT_EQ(ExportSize{}.text(), "");
   EXPECT_THROW(export_options("gif", ""), RuntimeError);
   EXPECT_THROW(print_figure(g, fig, {"-dpng", "-s10x5"}, (dir / "t.png").string()), RuntimeError);
 }

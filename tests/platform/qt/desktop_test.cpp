@@ -3,13 +3,17 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -194,6 +198,36 @@ TEST_F(DesktopTest, SeveralFilesComeInTheOrderChosenAndAListGivesTheChosenIndex)
     });
     EXPECT_EQ(qt().list_dialog("Use Label as X", "Which label?", items), want);
     EXPECT_EQ(asked, "Use Label as X|Which label?|Age,Sex,Weight");
+  }
+}
+
+// The export size dialog starts from the last answer, converts the sides
+// when the unit changes, says how many pixels a PNG gets, and answers what
+// was chosen, or nothing for a cancel.
+TEST_F(DesktopTest, ExportSizeDialogAnswersTheChosenSizeAndResolution) {
+  for (const bool accept : {true, false}) {
+    QString pixels;
+    bool window_chosen = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* d = QApplication::activeModalWidget();
+      if (!d || d->objectName() != "exportSizeDialog") return;
+      window_chosen = d->findChild<QRadioButton*>("windowSize")->isChecked();
+      d->findChild<QRadioButton*>("customSize")->setChecked(true);
+      d->findChild<QComboBox*>("unit")->setCurrentIndex(1);  // 25.4 × 12.7 cm in inches
+      d->findChild<QSpinBox*>("dpi")->setValue(100);
+      pixels = d->findChild<QLabel*>("pixels")->text();
+      QMetaObject::invokeMethod(d, accept ? "accept" : "reject");
+    });
+    const auto answer = qt().export_size_dialog(
+        "Export Plot", gfx::ExportSize{false, 25.4, 12.7, false, 300}, {800, 600}, true);
+    EXPECT_TRUE(window_chosen);
+    EXPECT_EQ(pixels, "The picture: 1000 × 500 pixels");
+    if (!accept) {
+      EXPECT_FALSE(answer.has_value());
+      continue;
+    }
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->text(), "10x5in,100dpi");
   }
 }
 

@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -465,6 +466,51 @@ TEST_F(QtBackendTest, UserMovesAndResizesUpdateThePosition) {
   EXPECT_EQ(g().get(ax, "Position"), Value::row({0.13, 0.11, 0.775, 0.815}));
   EXPECT_DOUBLE_EQ(g().object(ax).pos_px[2], 0.775 * 500);
   EXPECT_EQ(widget<QPushButton>(b)->geometry(), QRect(10, 360 - 10 - 20, 60, 20));
+}
+
+// A figure docked in another's window is shown in a tab of it at its own
+// size: its Position and user resizes of the host leave it as it was; a
+// raise brings its tab forward; undocked it is a window where its figure
+// says; deleting either figure loses neither window's widgets twice.
+TEST_F(QtBackendTest, ADockedFigureIsATabOfItsHostAtItsOwnSize) {
+  Handle main = figure({0, 0, 600, 400});
+  Handle view = figure({300, 200, 320, 240});
+  QWidget* host = qt().window_of(main);
+  auto* docked = dynamic_cast<FigureWindow*>(qt().window_of(view));
+  ASSERT_NE(docked, nullptr);
+  qt().dock_figure(view, main);
+  EXPECT_FALSE(docked->isWindow());
+  EXPECT_EQ(docked->host(), host);
+  EXPECT_EQ(docked->size(), QSize(320, 240));
+  auto* tabs = host->findChild<QTabWidget*>();
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->currentIndex(), 1);
+  // The host's inner area is still its figure's: the tab bar is above it.
+  EXPECT_EQ(dynamic_cast<FigureWindow*>(host)->inner_position_px()[3], 400);
+  tabs->setCurrentIndex(0);
+  g().make_current(view);
+  EXPECT_EQ(tabs->currentIndex(), 1);
+  g().set(view, "Position", Value::row({10, 10, 300, 200}));
+  EXPECT_EQ(docked->size(), QSize(300, 200));
+  EXPECT_EQ(g().get(view, "Position"), Value::row({10, 10, 300, 200}));
+
+  qt().dock_figure(view, std::nullopt);
+  EXPECT_TRUE(docked->isWindow());
+  EXPECT_EQ(docked->host(), nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(host->findChild<QTabWidget*>(), nullptr);
+  EXPECT_TRUE(docked->isVisible());
+  const double screen_h = qt().screen_size_px()[1];
+  EXPECT_EQ(docked->geometry(), QRect(10, static_cast<int>(screen_h) - 10 - 200, 300, 200));
+
+  qt().dock_figure(view, main);
+  g().destroy(main);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(qt().window_of(view), docked);
+  EXPECT_TRUE(docked->isWindow());
+  EXPECT_TRUE(docked->isVisible());
+  g().destroy(view);
+  EXPECT_EQ(qt().window_of(view), nullptr);
 }
 
 // A window smaller than the room its controls take scrolls; every control

@@ -204,6 +204,27 @@ TEST(LabelPlacement, LabelsAvoidEachOtherAndTheirPoint) {
   // A label far from the others keeps its corner.
   EXPECT_EQ(place_label({300, 300}, 4, {20, 10}, HAlign::Left, VAlign::Bottom, taken),
             std::pair(HAlign::Left, VAlign::Bottom));
+  // One that would leave its plot's box takes a corner inside it.
+  std::vector<ScreenBox> none;
+  const ScreenBox plot_box{0, 0, 110, 200};
+  EXPECT_EQ(place_label({100, 100}, 4, {20, 10}, HAlign::Left, VAlign::Bottom, none, &plot_box),
+            std::pair(HAlign::Right, VAlign::Bottom));
+}
+
+// A legend goes into the first corner clear of what it must not cover, or
+// the one it covers least.
+TEST(LabelPlacement, LegendCornersAvoidTickLabels) {
+  const ScreenBox area{0, 0, 200, 100};
+  EXPECT_EQ(free_corner(area, {50, 20}, 8, {}), (ScreenBox{142, 8, 192, 28}));
+  const std::vector<ScreenBox> right_ticks{{150, 0, 200, 40}, {0, 90, 200, 100}};
+  EXPECT_EQ(free_corner(area, {50, 20}, 8, right_ticks), (ScreenBox{8, 8, 58, 28}));
+  const std::vector<ScreenBox> everywhere{{0, 0, 200, 100}, {0, 0, 60, 30}};
+  EXPECT_EQ(free_corner(area, {50, 20}, 8, everywhere), (ScreenBox{142, 8, 192, 28}));
+  // The marks along a box's edges cover its corners and the edges between.
+  const std::vector<ScreenBox> marks = box_edge_marks(
+      {{0, 0}, {100, 0}, {0, 100}, {100, 100}, {0, 0}, {100, 0}, {0, 100}, {100, 100}});
+  EXPECT_EQ(marks.size(), 12u * 21u);
+  EXPECT_EQ(free_corner({-50, -50, 150, 150}, {20, 20}, 0, marks), (ScreenBox{130, -50, 150, -30}));
 }
 
 // Two landmark numbers at nearly the same point are drawn apart: Cairo's

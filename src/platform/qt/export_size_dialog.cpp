@@ -1,0 +1,141 @@
+#include "platform/qt/export_size_dialog.hpp"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "platform/qt/convert.hpp"
+#include "platform/qt/desktop.hpp"
+
+namespace velmora::qt {
+
+namespace {
+
+constexpr double kCmPerInch = 2.54;
+constexpr double kLargestSideCm = 100;  // what an export takes at most
+
+}  // namespace
+
+std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
+                                                   const gfx::ExportSize& start,
+                                                   std::array<double, 2> window_px, bool raster,
+                                                   QWidget* parent) {
+  QDialog d(parent);
+  d.setObjectName("exportSizeDialog");
+  d.setWindowTitle(qstr(title));
+  const long wpx = std::lround(window_px[0]), hpx = std::lround(window_px[1]);
+  auto* window =
+      new QRadioButton(QString("The window's size (%1 × %2 pixels on screen)").arg(wpx).arg(hpx));
+  window->setObjectName("windowSize");
+  auto* custom = new QRadioButton("Custom:");
+  custom->setObjectName("customSize");
+  auto side = [](const char* name) {
+    auto* box = new QDoubleSpinBox;
+    box->setObjectName(name);
+    box->setDecimals(2);
+    box->setSingleStep(0.5);
+    return box;
+  };
+  QDoubleSpinBox* width = side("width");
+  QDoubleSpinBox* height = side("height");
+  auto* unit = new QComboBox;
+  unit->setObjectName("unit");
+  unit->addItems({"cm", "in"});
+  auto* dpi = new QSpinBox;
+  dpi->setObjectName("dpi");
+  dpi->setRange(10, 2400);
+  dpi->setSingleStep(50);
+  dpi->setSuffix(" dpi");
+  auto* pixels = new QLabel;
+  pixels->setObjectName("pixels");
+
+  // The unit sets the largest side; switching it converts the sides.
+  auto set_unit = [&](bool inches) {
+    const double top = inches ? kLargestSideCm / kCmPerInch : kLargestSideCm;
+    for (QDoubleSpinBox* b : {width, height}) {
+      b->setRange(0.1, std::floor(top * 100) / 100);
+      b->setSuffix(inches ? " in" : " cm");
+    }
+  };
+  set_unit(start.inches);
+  unit->setCurrentIndex(start.inches ? 1 : 0);
+  width->setValue(start.width);
+  height->setValue(start.height);
+  dpi->setValue(static_cast<int>(std::lround(start.dpi)));
+  (start.custom ? custom : window)->setChecked(true);
+
+  const double screen_dpi = primary_screen_dpi().value_or(96);
+  auto update = [&] {
+    const bool own = custom->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{width, height, unit}) w->setEnabled(own);
+    const double per_inch = unit->currentIndex() == 1 ? 1 : kCmPerInch;
+    if (!raster) {
+      pixels->setText(own ? QString("A page of %1 × %2 %3; a vector picture has no resolution.")
+                                .arg(width->value())
+                                .arg(height->value())
+                                .arg(unit->currentText())
+                          : QString("A vector picture has no resolution."));
+      return;
+    }
+    const double w =
+        own ? width->value() / per_inch * dpi->value() : window_px[0] * dpi->value() / screen_dpi;
+    const double h =
+        own ? height->value() / per_inch * dpi->value() : window_px[1] * dpi->value() / screen_dpi;
+    pixels->setText(QString("The picture: %1 × %2 pixels").arg(std::lround(w)).arg(std::lround(h)));
+  };
+  QObject::connect(unit, &QComboBox::currentIndexChanged, &d, [&](int index) {
+    const bool inches = index == 1;
+    const double k = inches ? 1 / kCmPerInch : kCmPerInch;
+    const double w = width->value() * k, h = height->value() * k;
+    set_unit(inches);
+    width->setValue(w);
+    height->setValue(h);
+    update();
+  });
+  QObject::connect(custom, &QRadioButton::toggled, &d, [&] { update(); });
+  QObject::connect(width, &QDoubleSpinBox::valueChanged, &d, [&] { update(); });
+  QObject::connect(height, &QDoubleSpinBox::valueChanged, &d, [&] { update(); });
+  QObject::connect(dpi, &QSpinBox::valueChanged, &d, [&] { update(); });
+  dpi->setEnabled(raster);
+  if (!raster) dpi->setToolTip("SVG, PDF and EPS are vector pictures: they have no resolution.");
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel("Size:"), 0, 0);
+  grid->addWidget(window, 0, 1, 1, 4);
+  grid->addWidget(custom, 1, 1);
+  auto* times = new QLabel("×");
+  auto* sides = new QHBoxLayout;
+  sides->addWidget(width);
+  sides->addWidget(times);
+  sides->addWidget(height);
+  sides->addWidget(unit);
+  grid->addLayout(sides, 1, 2, 1, 3);
+  grid->addWidget(new QLabel("Resolution:"), 2, 0);
+  grid->addWidget(dpi, 2, 1, 1, 2);
+  grid->addWidget(pixels, 3, 1, 1, 4);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&d);
+  layout->addLayout(grid);
+  layout->addWidget(buttons);
+  update();
+  if (d.exec() != QDialog::Accepted) return std::nullopt;
+  gfx::ExportSize out = start;
+  out.custom = custom->isChecked();
+  out.inches = unit->currentIndex() == 1;
+  out.width = width->value();
+  out.height = height->value();
+  out.dpi = dpi->value();
+  return out;
+}
+
+}  // namespace velmora::qt
