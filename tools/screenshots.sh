@@ -75,6 +75,8 @@ else:
 PY
 }
 click() {
+  # The window grows by a tab bar when the 3-D view docks into it.
+  read -r client_x client_y _ client_h < <(geometry "$main")
   read -r x y < <(at "$1")
   xdotool mousemove "$x" "$y" click 1
   sleep "${2:-1}"
@@ -110,6 +112,20 @@ click "Plot Procrustes Distance" 2
 close_message "Regression of Procrustes"
 click "Show Regression" 2
 close_message "Regression"
+
+# Where the 3-D view is a tab of the main window (small screens), the
+# picture shows the plot and the log, with the 3-D View tab beside them.
+if [[ $(xdotool search --onlyvisible --name '^Figure 2' 2>/dev/null | wc -l) -eq 0 ]]; then
+  read -r client_x client_y _ client_h < <(geometry "$main")
+  read -r _ canvas_top < <(python3 - "$layout" "$client_y" "$client_h" <<'PY'
+import json, sys
+h = json.load(open(sys.argv[1]))["figure"]["Position"][3]
+print(0, int(sys.argv[2]) + int(sys.argv[3]) - h)
+PY
+)
+  xdotool mousemove $((client_x + 40)) $((canvas_top - 12)) click 1
+  sleep 1
+fi
 
 mkdir -p "$(dirname "$out")"
 import -window root "$out"

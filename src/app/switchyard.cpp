@@ -152,6 +152,12 @@ ActionReport run_action(const Value& action, const Value& fpass) {
   // What tells whether the action drew or reported (below).
   const std::size_t status_before = status_count(), log_before = state().log.entries().size();
   const analysis::Superimposition* fit_before = state().session.superimposition().get();
+  // Where the 3-D view is a tab of the main window, only actions made to
+  // show something in it bring that tab forward: a load, a setting or a
+  // report leaves the controls, plot and log in view.
+  const std::optional<Handle> main_before = state().main_window;
+  const bool view_in_front =
+      main_before && g.valid(*main_before) && g.backend().docked_view_in_front(*main_before);
   try {
     state().session.require(spec->needs & ~kNeed3D);
     if (spec->needs & kNeed3D) figure3d();
@@ -196,6 +202,10 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
   session().end_action(r.outcome == Outcome::Done);
+  // (The first load names the main window.)
+  const std::optional<Handle> main = state().main_window;
+  if (main && g.valid(*main) && !view_in_front && spec->figure == FigureRule::AsIs)
+    g.backend().show_own_contents(*main);
   // The status line never tells of an earlier action: one that drew in the
   // 3-D window, reported (a results log entry) or changed the sample or its
   // fit without a line of its own clears it.  A refused or cancelled action,

@@ -61,6 +61,12 @@ class Backend {
     else
       docked_.erase(figure);
   }
+  /// Whether the window of `host` shows a docked figure's tab in front of
+  /// its own contents.
+  virtual bool docked_view_in_front(Handle /*host*/) const { return false; }
+  /// Brings the window of `host`'s own contents in front of a docked
+  /// figure's tab.
+  virtual void show_own_contents(Handle /*host*/) {}
   /// The figure whose window shows `figure`'s, as dock_figure last said.
   std::optional<Handle> docked_in(Handle figure) const {
     auto it = docked_.find(figure);

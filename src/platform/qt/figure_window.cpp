@@ -248,6 +248,14 @@ void FigureWindow::dock(FigureWindow* view) {
   if (view) show_docked_view();
 }
 
+bool FigureWindow::docked_view_in_front() const {
+  return tabs_ && docked_view_ && tabs_->currentWidget() == dock_area_;
+}
+
+void FigureWindow::show_own_contents() {
+  if (tabs_) tabs_->setCurrentWidget(scroll_);
+}
+
 void FigureWindow::show_docked_view() {
   if (tabs_ && docked_view_) tabs_->setCurrentWidget(dock_area_);
 }

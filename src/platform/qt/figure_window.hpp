@@ -98,6 +98,10 @@ class FigureWindow : public QWidget {
   FigureWindow* host() const { return host_; }
   /// Brings the tab of the docked view forward.
   void show_docked_view();
+  /// Whether the docked view's tab is in front of the canvas.
+  bool docked_view_in_front() const;
+  /// Brings the canvas's tab forward again.
+  void show_own_contents();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -54,6 +54,15 @@ void QtBackend::dock_figure(gfx::Handle figure, std::optional<gfx::Handle> host)
   windows_->dock(figure, host);
 }
 
+bool QtBackend::docked_view_in_front(gfx::Handle host) const {
+  const FigureWindow* w = windows_->window(host);
+  return w && w->docked_view_in_front();
+}
+
+void QtBackend::show_own_contents(gfx::Handle host) {
+  if (FigureWindow* w = windows_->window(host)) w->show_own_contents();
+}
+
 namespace {
 
 // The window a dialog belongs to: the current figure's, when it is shown.

@@ -46,6 +46,8 @@ class QtBackend : public gfx::Backend {
   void figure_raised(gfx::Handle figure) override;
   /// The figure's window in a tab of the host's (see FigureWindow::dock).
   void dock_figure(gfx::Handle figure, std::optional<gfx::Handle> host) override;
+  bool docked_view_in_front(gfx::Handle host) const override;
+  void show_own_contents(gfx::Handle host) override;
 
   /// Qt file dialogs starting in the working folder; `filter` is a pattern
   /// list such as "*.txt" or "*.png;*.svg".

@@ -487,7 +487,10 @@ TEST_F(QtBackendTest, ADockedFigureIsATabOfItsHostAtItsOwnSize) {
   EXPECT_EQ(tabs->currentIndex(), 1);
   // The host's inner area is still its figure's: the tab bar is above it.
   EXPECT_EQ(dynamic_cast<FigureWindow*>(host)->inner_position_px()[3], 400);
-  tabs->setCurrentIndex(0);
+  EXPECT_TRUE(qt().docked_view_in_front(main));
+  qt().show_own_contents(main);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  EXPECT_FALSE(qt().docked_view_in_front(main));
   g().make_current(view);
   EXPECT_EQ(tabs->currentIndex(), 1);
   g().set(view, "Position", Value::row({10, 10, 300, 200}));
