@@ -77,6 +77,7 @@ void colour_by_x(const Value&);
 void load_surface(const Value&);
 void show_surface(const Value&);
 void set_surface_target(const Value&);
+void set_surface_exaggeration(const Value&);
 void save_surface(const Value&);
 void export_animation(const Value&);
 

@@ -194,6 +194,8 @@ AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown) {
     e.from = e.to = probe;
     e.from.x = r.x_low;
     e.to.x = r.x_high;
+  } else if (shown.target == SurfaceTarget::Group) {
+    e.from.exaggeration = 0;  // the consensus
   } else {
     if (is_mean(shown)) e.from.component = e.to.component = 1;
     const double sd = shown.factor != 0 && !is_mean(shown) ? std::abs(shown.factor) : 2;
@@ -212,6 +214,7 @@ analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t) {
   analysis::SurfaceWarpParams p = ends.from;
   p.x = ends.from.x + t * (ends.to.x - ends.from.x);
   p.factor = ends.from.factor + t * (ends.to.factor - ends.from.factor);
+  p.exaggeration = ends.from.exaggeration + t * (ends.to.exaggeration - ends.from.exaggeration);
   return p;
 }
 

@@ -50,7 +50,8 @@ struct AnimationSize {
 AnimationSize animation_size(const std::string& text);
 
 /// What an animation morphs between: the regression from the smallest to
-/// the largest X, or a component from −SD to +SD.
+/// the largest X, a component from −SD to +SD, or the mean shape to a
+/// group's mean.
 struct AnimationEnds {
   analysis::SurfaceWarpParams from, to;
   std::string from_text, to_text;
@@ -58,7 +59,8 @@ struct AnimationEnds {
 };
 /// The ends for the target shown: a regression target or the mean with a
 /// regression morphs over the observed X; a component target over ±its SD
-/// (2 SD when 0); the mean without a regression along PC 1 at ±2 SD.
+/// (2 SD when 0); a group target from the mean shape (no change) to the
+/// group's mean; the mean without a regression along PC 1 at ±2 SD.
 AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown);
 /// The target a fraction `t` of the way from `from` to `to`.
 analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -510,14 +511,17 @@ class AxesPainter {
 
   // The colour bar in the band on the right of the axes rectangle, with
   // ticks on its right and its label above it.
+  double colorbar_height() const { return std::max(40.0, 0.5 * rect_.height); }
+  double colorbar_top() const { return rect_top() + 0.5 * (rect_.height - colorbar_height()); }
+
   void paint_colorbar() {
     if (!a_.colorbar) return;
     const ColorBar& cb = *a_.colorbar;
     if (!(std::isfinite(cb.lo) && std::isfinite(cb.hi))) return;
     const double lo = cb.lo, hi = cb.hi > cb.lo ? cb.hi : cb.lo + 1;
-    const double h = std::max(40.0, 0.5 * rect_.height);
+    const double h = colorbar_height();
     const double x0 = rect_.left + rect_.width - kColorBarBandPx + 12;
-    const double y0 = rect_top() + 0.5 * (rect_.height - h);
+    const double y0 = colorbar_top();
     ink_.save();
     cairo_pattern_t* grad = cairo_pattern_create_linear(0, y0 + h, 0, y0);
     constexpr int kStops = 16;
@@ -545,12 +549,61 @@ class AxesPainter {
     ink_.stroke();
     for (const auto& [y, label] : marks)
       ink_.text(label, x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, tick_font_);
-    if (!cb.label.empty())
-      ink_.text(cb.label, x0 + 0.5 * kColorBarWidthPx, y0 - pad_, HAlign::Center, VAlign::Bottom,
-                label_font_);
+    if (const auto label = colorbar_label())
+      ink_.text(label->text, label->at[0], label->at[1], label->halign, VAlign::Bottom,
+                label->font);
     ink_.restore();
   }
 
+  // The colour bar's label: above the bar, centred on it where that keeps
+  // it inside the axes rectangle, otherwise ending at its right edge; where
+  // even that is too narrow, broken at the blank nearest its middle, and
+  // made smaller until it fits across the rectangle and below the top of
+  // the figure.
+ public:
+  struct ColorBarLabel {
+    std::string text;
+    P2 at;  // the anchor: the bottom of the block, at `halign`
+    HAlign halign = HAlign::Center;
+    TextStyle font;
+    Box box;
+  };
+  std::optional<ColorBarLabel> colorbar_label() const {
+    if (!a_.colorbar || a_.colorbar->label.empty()) return std::nullopt;
+    ColorBarLabel l{a_.colorbar->label, {}, HAlign::Center, label_font_, {}};
+    const double left = rect_.left, right = rect_.left + rect_.width;
+    const double centre = right - kColorBarBandPx + 12 + 0.5 * kColorBarWidthPx;
+    const double bottom = colorbar_top() - pad_;
+    std::array<double, 2> size = text_size(cr_, l.text, l.font);
+    if (size[0] > right - left) {
+      const std::size_t mid = l.text.size() / 2;
+      std::size_t best = std::string::npos;
+      for (std::size_t i = l.text.find(' '); i != std::string::npos; i = l.text.find(' ', i + 1))
+        if (best == std::string::npos ||
+            std::abs(double(i) - double(mid)) < std::abs(double(best) - double(mid)))
+          best = i;
+      if (best != std::string::npos) l.text[best] = '\n';
+      size = text_size(cr_, l.text, l.font);
+    }
+    const double shrink = std::min({1.0, (right - left) / std::max(size[0], 1e-9),
+                                    std::max(0.0, bottom) / std::max(size[1], 1e-9)});
+    if (shrink < 1) {
+      l.font.size_px *= shrink;
+      size = text_size(cr_, l.text, l.font);
+    }
+    const double w = size[0], h = size[1];
+    if (centre + 0.5 * w <= right && centre - 0.5 * w >= left) {
+      l.at = {centre, bottom};
+      l.box = {centre - 0.5 * w, bottom - h, centre + 0.5 * w, bottom};
+    } else {
+      l.halign = HAlign::Right;
+      l.at = {right, bottom};
+      l.box = {right - w, bottom - h, right, bottom};
+    }
+    return l;
+  }
+
+ private:
   Ink ink_;
   cairo_t* cr_;
   const AxesScene& a_;
@@ -580,6 +633,13 @@ void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figu
 
 void draw_axes(const Ink& ink, const AxesScene& axes, const Rect& rect, double figure_height_px) {
   AxesPainter(ink, axes, rect, figure_height_px, kAllLayers).paint();
+}
+
+std::optional<std::array<double, 4>> colorbar_label_box(cairo_t* cr, const AxesScene& axes,
+                                                        const Rect& rect, double figure_height_px) {
+  const auto l = AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).colorbar_label();
+  if (!l) return std::nullopt;
+  return std::array<double, 4>{l->box.left, l->box.top, l->box.right, l->box.bottom};
 }
 
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
