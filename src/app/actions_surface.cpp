@@ -155,12 +155,14 @@ std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
   refuse(bad, "Set Surface Target");
 }
 
-// Warps and draws what a slider now asks (not logged: a drag is many steps).
+// Warps and draws what a slider now asks, from the coarse copy of a large
+// surface (not logged: a drag is many steps; where it ends, the action
+// draws the whole surface).
 void slid(const analysis::SurfaceWarpParams& params) {
   try {
     analysis::SurfaceWarpReport r = state().session.warp_surface(params);
     graphics().make_current(figure3d());
-    draw_surface_report(r, state().session.wires().has_value(), 0, false);
+    draw_surface_report(r, state().session.wires().has_value(), 0, SurfaceDetail::Draft);
     Shown& s = shown();
     s.params = params;
     s.of = r.surface;
