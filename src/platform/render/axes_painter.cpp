@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/render/colorbar.hpp"
 #include "platform/render/line_geometry.hpp"
 #include "platform/render/marker.hpp"
 #include "platform/render/projection.hpp"
@@ -29,8 +30,6 @@ constexpr Rgb kGridColor{0.85, 0.85, 0.85};
 constexpr double kAxisLineWidthPt = 0.5;
 constexpr double kLabelScale = 1.1;     // axis labels and title against tick labels
 constexpr double kTickSpacingPx = 55;   // wanted screen distance between ticks
-constexpr double kColorBarBandPx = 90;  // room on the right for the colour bar
-constexpr double kColorBarWidthPx = 14;
 constexpr double kLegendSamplePx = 26;  // length of a legend row's line sample
 constexpr double kLegendMarkerMaxPt = 9;
 
@@ -509,98 +508,18 @@ class AxesPainter {
     ink_.restore();
   }
 
-  // The colour bar in the band on the right of the axes rectangle, with
-  // ticks on its right and its label above it.
-  double colorbar_height() const { return std::max(40.0, 0.5 * rect_.height); }
-  double colorbar_top() const { return rect_top() + 0.5 * (rect_.height - colorbar_height()); }
-
   void paint_colorbar() {
-    if (!a_.colorbar) return;
-    const ColorBar& cb = *a_.colorbar;
-    if (!(std::isfinite(cb.lo) && std::isfinite(cb.hi))) return;
-    const double lo = cb.lo, hi = cb.hi > cb.lo ? cb.hi : cb.lo + 1;
-    const double h = colorbar_height();
-    const double x0 = rect_.left + rect_.width - kColorBarBandPx + 12;
-    const double y0 = colorbar_top();
-    ink_.save();
-    cairo_pattern_t* grad = cairo_pattern_create_linear(0, y0 + h, 0, y0);
-    constexpr int kStops = 16;
-    for (int i = 0; i <= kStops; ++i) {
-      const double t = static_cast<double>(i) / kStops;
-      const Rgb c = blue_red(t);
-      cairo_pattern_add_color_stop_rgb(grad, t, c.r, c.g, c.b);
-    }
-    cairo_rectangle(cr_, x0, y0, kColorBarWidthPx, h);
-    cairo_set_source(cr_, grad);
-    ink_.fill_preserve();
-    cairo_pattern_destroy(grad);
-    set_rgb(cr_, kAxisColor);
-    cairo_set_dash(cr_, nullptr, 0, 0);
-    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
-    ink_.stroke();
-    const double step = tick_step(lo, hi, 5);
-    cairo_new_path(cr_);
-    std::vector<std::pair<double, std::string>> marks;
-    for (double t : tick_values(lo, hi, step)) {
-      const double y = y0 + h - h * (t - lo) / (hi - lo);
-      add_segment({x0 + kColorBarWidthPx, y}, {x0 + kColorBarWidthPx + 4, y});
-      marks.emplace_back(y, tick_label(t, step));
-    }
-    ink_.stroke();
-    for (const auto& [y, label] : marks)
-      ink_.text(label, x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, tick_font_);
-    if (const auto label = colorbar_label())
-      ink_.text(label->text, label->at[0], label->at[1], label->halign, VAlign::Bottom,
-                label->font);
-    ink_.restore();
+    if (a_.colorbar)
+      draw_colorbar(ink_, *a_.colorbar, rect_, fig_h_, {tick_font_, label_font_, pad_});
   }
 
-  // The colour bar's label: above the bar, centred on it where that keeps
-  // it inside the axes rectangle, otherwise ending at its right edge; where
-  // even that is too narrow, broken at the blank nearest its middle, and
-  // made smaller until it fits across the rectangle and below the top of
-  // the figure.
  public:
-  struct ColorBarLabel {
-    std::string text;
-    P2 at;  // the anchor: the bottom of the block, at `halign`
-    HAlign halign = HAlign::Center;
-    TextStyle font;
-    Box box;
-  };
-  std::optional<ColorBarLabel> colorbar_label() const {
-    if (!a_.colorbar || a_.colorbar->label.empty()) return std::nullopt;
-    ColorBarLabel l{a_.colorbar->label, {}, HAlign::Center, label_font_, {}};
-    const double left = rect_.left, right = rect_.left + rect_.width;
-    const double centre = right - kColorBarBandPx + 12 + 0.5 * kColorBarWidthPx;
-    const double bottom = colorbar_top() - pad_;
-    std::array<double, 2> size = text_size(cr_, l.text, l.font);
-    if (size[0] > right - left) {
-      const std::size_t mid = l.text.size() / 2;
-      std::size_t best = std::string::npos;
-      for (std::size_t i = l.text.find(' '); i != std::string::npos; i = l.text.find(' ', i + 1))
-        if (best == std::string::npos ||
-            std::abs(double(i) - double(mid)) < std::abs(double(best) - double(mid)))
-          best = i;
-      if (best != std::string::npos) l.text[best] = '\n';
-      size = text_size(cr_, l.text, l.font);
-    }
-    const double shrink = std::min({1.0, (right - left) / std::max(size[0], 1e-9),
-                                    std::max(0.0, bottom) / std::max(size[1], 1e-9)});
-    if (shrink < 1) {
-      l.font.size_px *= shrink;
-      size = text_size(cr_, l.text, l.font);
-    }
-    const double w = size[0], h = size[1];
-    if (centre + 0.5 * w <= right && centre - 0.5 * w >= left) {
-      l.at = {centre, bottom};
-      l.box = {centre - 0.5 * w, bottom - h, centre + 0.5 * w, bottom};
-    } else {
-      l.halign = HAlign::Right;
-      l.at = {right, bottom};
-      l.box = {right - w, bottom - h, right, bottom};
-    }
-    return l;
+  std::optional<std::array<double, 4>> colorbar_label_box() const {
+    if (!a_.colorbar) return std::nullopt;
+    const auto l =
+        colorbar_label(cr_, *a_.colorbar, rect_, fig_h_, {tick_font_, label_font_, pad_});
+    if (!l) return std::nullopt;
+    return l->box;
   }
 
  private:
@@ -637,9 +556,7 @@ void draw_axes(const Ink& ink, const AxesScene& axes, const Rect& rect, double f
 
 std::optional<std::array<double, 4>> colorbar_label_box(cairo_t* cr, const AxesScene& axes,
                                                         const Rect& rect, double figure_height_px) {
-  const auto l = AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).colorbar_label();
-  if (!l) return std::nullopt;
-  return std::array<double, 4>{l->box.left, l->box.top, l->box.right, l->box.bottom};
+  return AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).colorbar_label_box();
 }
 
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
