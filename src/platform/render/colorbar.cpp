@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <utility>
 #include <vector>
 
@@ -28,36 +29,34 @@ Place place(const Rect& rect, double figure_height_px) {
 
 std::optional<ColorBarLabel> colorbar_label(cairo_t* cr, const ColorBar& bar, const Rect& rect,
                                             double figure_height_px, const ColorBarFonts& fonts) {
-  if (bar.label.empty()) return std::nullopt;
-  ColorBarLabel l{bar.label, {}, HAlign::Center, fonts.label, {}};
+  if (bar.label.empty() || !(std::isfinite(bar.lo) && std::isfinite(bar.hi))) return std::nullopt;
+  ColorBarLabel l{bar.label, {}, fonts.label, {}};
   const Place p = place(rect, figure_height_px);
-  const double left = rect.left, right = rect.left + rect.width;
-  const double centre = p.x0 + 0.5 * kColorBarWidthPx, bottom = p.y0 - fonts.pad;
+  // Right of the widest tick label, reading upwards along the bar, centred
+  // on it.
+  const double lo = bar.lo, hi = bar.hi > bar.lo ? bar.hi : bar.lo + 1, step = tick_step(lo, hi, 5);
+  double widest = 0;
+  for (double t : tick_values(lo, hi, step))
+    widest = std::max(widest, text_size(cr, tick_label(t, step), fonts.ticks)[0]);
+  const double x = p.x0 + kColorBarWidthPx + 6 + widest + fonts.pad, mid = p.y0 + 0.5 * p.h;
+  const double room = rect.height;
   std::array<double, 2> size = text_size(cr, l.text, l.font);
-  if (size[0] > right - left) {
-    const double mid = 0.5 * static_cast<double>(l.text.size());
+  if (size[0] > room) {
+    const double middle = 0.5 * static_cast<double>(l.text.size());
     std::size_t best = std::string::npos;
     for (std::size_t i = l.text.find(' '); i != std::string::npos; i = l.text.find(' ', i + 1))
-      if (best == std::string::npos || std::abs(double(i) - mid) < std::abs(double(best) - mid))
+      if (best == std::string::npos ||
+          std::abs(double(i) - middle) < std::abs(double(best) - middle))
         best = i;
     if (best != std::string::npos) l.text[best] = '\n';
     size = text_size(cr, l.text, l.font);
   }
-  const double shrink = std::min({1.0, (right - left) / std::max(size[0], 1e-9),
-                                  std::max(0.0, bottom) / std::max(size[1], 1e-9)});
-  if (shrink < 1) {
-    l.font.size_px *= shrink;
+  if (size[0] > room) {
+    l.font.size_px *= room / size[0];
     size = text_size(cr, l.text, l.font);
   }
-  const double w = size[0], h = size[1];
-  if (centre + 0.5 * w <= right && centre - 0.5 * w >= left) {
-    l.at = {centre, bottom};
-    l.box = {centre - 0.5 * w, bottom - h, centre + 0.5 * w, bottom};
-  } else {
-    l.halign = HAlign::Right;
-    l.at = {right, bottom};
-    l.box = {right - w, bottom - h, right, bottom};
-  }
+  l.at = {x, mid};
+  l.box = {x, mid - 0.5 * size[0], x + size[1], mid + 0.5 * size[0]};
   return l;
 }
 
@@ -97,7 +96,8 @@ void draw_colorbar(const Ink& ink, const ColorBar& bar, const Rect& rect, double
   for (const auto& [y, label] : marks)
     ink.text(label, p.x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, fonts.ticks);
   if (const auto l = colorbar_label(cr, bar, rect, figure_height_px, fonts))
-    ink.text(l->text, l->at[0], l->at[1], l->halign, VAlign::Bottom, l->font);
+    ink.text(l->text, l->at[0], l->at[1], HAlign::Center, VAlign::Top, l->font,
+             std::numbers::pi / 2);
   ink.restore();
 }
 

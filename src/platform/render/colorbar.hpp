@@ -24,22 +24,22 @@ struct ColorBarFonts {
 };
 
 /// Where the label goes: `text` (broken into two lines where needed) drawn
-/// with `font`, its block's bottom at `at`, aligned there by `halign`;
-/// `box` [left top right bottom] in device pixels.
+/// with `font`, reading upwards, its block centred on `at` along the bar and
+/// starting there across it; `box` [left top right bottom] in device
+/// pixels.
 struct ColorBarLabel {
   std::string text;
   std::array<double, 2> at{};
-  HAlign halign = HAlign::Center;
   TextStyle font;
   std::array<double, 4> box{};
 };
 
-/// The label of `bar` above the bar of the axes rectangle `rect` in a
-/// figure `figure_height_px` tall: centred on the bar where that keeps it
-/// inside the rectangle, otherwise ending at its right edge; where even
-/// that is too narrow, broken at the blank nearest its middle, and made
-/// smaller until it fits across the rectangle and below the figure's top.
-/// Nothing when the bar has no label.
+/// The label of `bar` beside the bar of the axes rectangle `rect` in a
+/// figure `figure_height_px` tall: right of the tick labels, reading
+/// upwards, centred on the bar, so that it never covers the plot or its
+/// legend; where it is longer than the rectangle is tall, broken at the
+/// blank nearest its middle, and made smaller until it fits.  Nothing when
+/// the bar has no label.
 std::optional<ColorBarLabel> colorbar_label(cairo_t* cr, const ColorBar& bar, const Rect& rect,
                                             double figure_height_px, const ColorBarFonts& fonts);
 

@@ -59,8 +59,8 @@ std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene
 
 /// The rectangle [left top right bottom] in device pixels of the colour
 /// bar's label, as draw_axes draws it; nothing without a colour bar or a
-/// label.  It lies inside the axes rectangle across, and below the top of
-/// the figure.
+/// label.  It lies in the colour bar's band, within the axes rectangle's
+/// height.
 std::optional<std::array<double, 4>> colorbar_label_box(cairo_t* cr, const AxesScene& axes,
                                                         const Rect& rect, double figure_height_px);
 

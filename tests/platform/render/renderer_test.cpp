@@ -271,8 +271,8 @@ TEST(Renderer, TickLabelsNeverOverlap) {
 }
 
 // The colour bar's label stays inside the picture however small the
-// figure: across its axes and below its top (axes at the usual place of a
-// new figure's).
+// figure, off the plot (and its legend), in the bar's band, within the
+// axes' height (axes at the usual place of a new figure's).
 TEST(Renderer, TheColourBarLabelFitsSmallFigures) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
   cairo_t* cr = cairo_create(s);
@@ -287,15 +287,20 @@ TEST(Renderer, TheColourBarLabelFitsSmallFigures) {
     const auto box = colorbar_label_box(cr, a, rect, h);
     ASSERT_TRUE(box.has_value());
     const auto& b = *box;
-    EXPECT_GE(b[0], rect.left) << w;
-    EXPECT_LE(b[2], rect.left + rect.width) << w;
-    EXPECT_GE(b[1], -1e-9) << w;
-    EXPECT_LT(b[3], h - rect.bottom) << w;  // above the axes' bottom
-    // Whole and at its size where it fits; never shrunk to a speck.
-    if (whole <= rect.width) {
-      EXPECT_NEAR(b[2] - b[0], whole, 1e-9) << w;
+    // Off the plot wherever the axes are wide enough to keep a band for the
+    // bar (below that, the bar itself sits on the plot).
+    const Rect plot = data_rect(a, rect);
+    if (plot.width < rect.width) {
+      EXPECT_GE(b[0], plot.left + plot.width) << w;
     }
-    EXPECT_GT(b[2] - b[0], 0.5 * std::min(whole, rect.width)) << w;
+    EXPECT_LE(b[2], w) << w;
+    EXPECT_GE(b[1], h - rect.bottom - rect.height - 1e-9) << w;
+    EXPECT_LE(b[3], h - rect.bottom + 1e-9) << w;
+    // Whole and at its size where it fits; never shrunk to a speck.
+    if (whole <= rect.height) {
+      EXPECT_NEAR(b[3] - b[1], whole, 1e-9) << w;
+    }
+    EXPECT_GT(b[3] - b[1], 0.5 * std::min(whole, rect.height)) << w;
   }
   a.colorbar->label.clear();
   EXPECT_FALSE(colorbar_label_box(cr, a, {10, 10, 300, 200}, 240).has_value());
