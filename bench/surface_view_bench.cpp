@@ -3,8 +3,8 @@
 // OpenGL (the full mesh, and the coarse copy drawn while dragging) and with
 // the CPU rasterizer; and slider updates a second on the same surface (goal:
 // at least 10): the spline warp of the mean surface to a new target, its
-// normals and heat colours (no coarse copy: the next step comes first), and
-// the frame that shows it.  The
+// normals and heat colours (no coarse copy: the next step comes first), or
+// the draft drawn while the slider moves, and the frame that shows it.  The
 // view is 800×600 pixels.  OpenGL needs a display: run as
 //   xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb bench/surface_view_bench
 #include <benchmark/benchmark.h>
@@ -20,6 +20,7 @@
 #include "mesh/surface.hpp"
 #include "platform/qt/axes_view.hpp"
 #include "platform/qt/gl_axes_renderer.hpp"
+#include "platform/runtime/huge_pages.hpp"
 
 namespace {
 
@@ -132,28 +133,57 @@ void BM_TurnSurfaceCpu(benchmark::State& state) {
 BENCHMARK(BM_TurnSurfaceCpu)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One slider step: the warp to the new score, the drawn surface made from
-// it, and the frame that shows it (OpenGL when there is a display).
+// it, and the frame that shows it (OpenGL when there is a display).  Arg 0:
+// the whole surface (normals and heat colours of all its triangles); 1: the
+// draft the window draws while a slider moves (the coarse copy's vertices
+// the cluster means of the warped ones, its own normals and colours).
 void BM_SliderUpdate(benchmark::State& state) {
   analysis::Session& a = session();
   a.warp_surface(pc1(0));  // the mean surface, made once a superimposition
-  std::string why;
+  const bool draft = state.range(0) == 1;
+  app::draft_surface(a.warp_surface(pc1(1)));  // the clusters, made once a surface
   qt::GlAxesRenderer* gl = g_gl ? g_gl.get() : nullptr;
   double sd = -3;
+  Eigen::Index triangles = 0;
   for (auto _ : state) {
     sd = sd >= 3 ? -3 : sd + 0.25;
     const auto warp = a.warp_surface(pc1(sd));
-    render::AxesScene scene = surface_scene(app::scene_surface(warp, 0, false));
+    render::AxesScene scene =
+        surface_scene(draft ? app::draft_surface(warp) : app::scene_surface(warp, 0, false));
+    triangles = scene.surface->triangles.rows();
     if (gl) benchmark::DoNotOptimize(gl->render(scene, kView, kAxesRect, kFigureHeight, 1));
   }
-  state.SetLabel(gl ? "with the OpenGL frame" : "without a frame (no OpenGL)");
+  state.SetLabel(std::string(gl ? "with the OpenGL frame, " : "without a frame (no OpenGL), ") +
+                 std::to_string(triangles) + " triangles drawn");
   state.counters["updates/s"] =
       benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SliderUpdate)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SliderUpdate)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Where a whole-surface slider step spends its time.  Arg 0: the warp
+// alone (the spline from the consensus to the target, the displacements);
+// 1: the drawn surface made from a warp (normals, heat colours, copies).
+void BM_SliderParts(benchmark::State& state) {
+  analysis::Session& a = session();
+  const auto warp = a.warp_surface(pc1(1));
+  double sd = -3;
+  for (auto _ : state) {
+    sd = sd >= 3 ? -3 : sd + 0.25;
+    if (state.range(0) == 0)
+      benchmark::DoNotOptimize(a.warp_surface(pc1(sd)).vertices.data());
+    else
+      benchmark::DoNotOptimize(app::scene_surface(warp, 0, false)->normals.data());
+  }
+}
+BENCHMARK(BM_SliderParts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The program's own memory settings, so that a step's fresh buffers cost
+  // what they cost in the window.
+  velmora::restart_with_huge_pages(argv);
+  velmora::keep_freed_memory();
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -7,7 +7,8 @@
 #   tools/surface_screenshot.sh [OUTPUT.png]
 #
 # Default docs/surface-window.png.  The program is build/src/app/velmora
-# unless VELMORA names another.  Exits 77 when Xvfb, openbox, xdotool or
+# unless VELMORA names another; the screen is 1400x900 unless SCREEN gives
+# another size (SCREEN=1024x768).  Exits 77 when Xvfb, openbox, xdotool or
 # ImageMagick's import is missing.
 set -euo pipefail
 
@@ -25,7 +26,7 @@ cleanup() {
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
-Xvfb ":$num" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$num" -screen 0 "${SCREEN:-1400x900}x24" -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 export DISPLAY=":$num"

@@ -1,5 +1,6 @@
 #include "analysis/surface.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -8,6 +9,7 @@
 #include "analysis/session.hpp"
 #include "core/number_text.hpp"
 #include "shape/centroid_size.hpp"
+#include "stats/model_formula.hpp"
 #include "tps/deformation.hpp"
 #include "tps/point_warp.hpp"
 
@@ -21,6 +23,23 @@ std::string in_quotes(const std::string& s) {
 /// Root-mean-square distance of the rows of `p` from their centre.
 double rms_radius(const Eigen::Ref<const mesh::Points>& p, const Eigen::RowVector3d& centre) {
   return std::sqrt((p.rowwise() - centre).rowwise().squaredNorm().mean());
+}
+
+/// The consensus moved by `times` the change to the mean shape of `group`
+/// of `factor`: the group's mean tangent coordinates (stacked all x, all y,
+/// all z) added to it.
+shape::Config group_shape(const Superimposition& fit, const stats::ModelVariable& factor,
+                          const std::string& group, double times) {
+  const Eigen::MatrixXd& tangent = *fit.tangent();
+  Eigen::RowVectorXd sum = Eigen::RowVectorXd::Zero(tangent.cols());
+  double count = 0;
+  for (Eigen::Index i = 0; i < tangent.rows(); ++i)
+    if (factor.levels[static_cast<std::size_t>(i)] == group) sum += tangent.row(i), ++count;
+  shape::Config target = fit.reference();
+  const Eigen::Index k = target.rows();
+  for (Eigen::Index d = 0; d < 3; ++d)
+    for (Eigen::Index l = 0; l < k; ++l) target(l, d) += times * sum(d * k + l) / count;
+  return target;
 }
 
 std::shared_ptr<const MeanSurface> carry_to_consensus(const SpecimenSurface& s,
@@ -155,18 +174,38 @@ SurfaceWarpReport Session::warp_surface(const SurfaceWarpParams& params) const {
       });
       report.description =
           "the regression's prediction at " + x.variable().name + " = " + message_number(params.x);
-      if (params.exaggeration != 1)
-        report.description += " (change × " + message_number(params.exaggeration) + ")";
       break;
     }
     case SurfaceTarget::Component: {
-      ComponentShapeReport c = component_shape({params.component, params.factor});
+      ComponentShapeReport c =
+          component_shape({params.component, params.factor * params.exaggeration});
       target = std::move(c.target);
       report.description = "principal component " + std::to_string(params.component) + " at " +
                            message_number(params.factor) + " SD";
       break;
     }
+    case SurfaceTarget::Group: {
+      const std::vector<stats::ModelVariable> variables = model_variables();
+      const auto factor = std::find_if(variables.begin(), variables.end(), [&](const auto& v) {
+        return !v.numeric && v.name == params.grouping;
+      });
+      if (factor == variables.end())
+        refuse("The sample has no factor " + in_quotes(params.grouping) +
+               "; load a specimen table with a text column of that name.");
+      const std::vector<std::string> levels = stats::factor_levels(factor->levels);
+      if (std::find(levels.begin(), levels.end(), params.group) == levels.end()) {
+        std::string listed;
+        for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + l;
+        refuse("There is no group " + in_quotes(params.group) + " in factor " +
+               in_quotes(params.grouping) + "; its levels are " + listed + ".");
+      }
+      target = group_shape(*fit_, *factor, params.group, params.exaggeration);
+      report.description = "the mean of " + params.grouping + " " + params.group;
+      break;
+    }
   }
+  if (params.target != SurfaceTarget::Mean && params.exaggeration != 1)
+    report.description += " (change × " + message_number(params.exaggeration) + ")";
   const double cs = surf.centroid_size;
   report.mean = in_specimen_units(mean->vertices, cs);
   if (params.target == SurfaceTarget::Mean) {

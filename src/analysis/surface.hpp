@@ -72,6 +72,7 @@ enum class SurfaceTarget {
   Mean,        ///< the mean surface itself
   Regression,  ///< the regression's prediction at X = `x`
   Component,   ///< the mean moved along principal component `component` by `factor` SD
+  Group,       ///< the mean shape of level `group` of the factor named `grouping`
 };
 
 struct SurfaceWarpParams {
@@ -79,7 +80,10 @@ struct SurfaceWarpParams {
   double x = 0;             ///< Regression: X as given (not ln X)
   long long component = 1;  ///< Component: 1-based
   double factor = 2;        ///< Component: standard deviations
-  double exaggeration = 1;  ///< Regression: factor on the change from the mean
+  /// Every target but Mean: factor on the change from the consensus.
+  double exaggeration = 1;
+  std::string grouping = {};  ///< Group: the factor's name
+  std::string group = {};     ///< Group: the level
 };
 struct SurfaceWarpReport {
   std::shared_ptr<const SpecimenSurface> surface;

@@ -81,6 +81,7 @@ void dock_view(const Value&);
 void load_surface(const Value&);
 void show_surface(const Value&);
 void set_surface_target(const Value&);
+void set_surface_exaggeration(const Value&);
 void save_surface(const Value&);
 void export_animation(const Value&);
 

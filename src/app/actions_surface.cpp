@@ -25,6 +25,7 @@
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 #include "plot/primitives.hpp"
+#include "stats/model_formula.hpp"
 
 namespace velmora::app {
 
@@ -92,17 +93,44 @@ std::string joined(const std::vector<std::string>& w) {
   return s;
 }
 
+// The levels of the factor chosen for the groups, checked against the
+// sample loaded now.
+std::vector<std::string> chosen_levels() {
+  const std::string& name = state().groups.factor;
+  if (name.empty())
+    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
+  for (const stats::ModelVariable& v : state().session.model_variables())
+    if (!v.numeric && v.name == name) return stats::factor_levels(v.levels);
+  refuse("The sample has no factor \"" + name +
+         "\" now; load its specimen table or choose another.");
+}
+
 // The target a SetSurfaceTarget argument names: "mean", "x VALUE" (or
-// "x low", "x high": the smallest or largest X observed), "pc N SD".
-analysis::SurfaceWarpParams target_of(const Value& arg) {
+// "x low", "x high": the smallest or largest X observed), "pc N SD",
+// "group LEVEL" (a group of the factor chosen; "group" alone asks which:
+// nothing when the question is cancelled).
+std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
   const std::vector<std::string> w = words_of(arg);
   const std::string bad =
       "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x "
-      "high\") or \"pc N SD\", not \"" +
+      "high\"), \"pc N SD\" or \"group LEVEL\", not \"" +
       joined(w) + "\".";
   analysis::SurfaceWarpParams p = shown().params;
   if (w.size() == 1 && w[0] == "mean") {
     p.target = analysis::SurfaceTarget::Mean;
+    return p;
+  }
+  if (!w.empty() && w[0] == "group") {
+    p.target = analysis::SurfaceTarget::Group;
+    const std::vector<std::string> levels = chosen_levels();
+    p.grouping = state().groups.factor;
+    p.group = joined({w.begin() + 1, w.end()});
+    if (w.size() == 1) {
+      const auto chosen = graphics().list_dialog(
+          "Surface Shape", "The mean shape of which group of " + p.grouping + "?", levels);
+      if (!chosen) return std::nullopt;
+      p.group = levels[*chosen];
+    }
     return p;
   }
   if (w.size() == 2 && w[0] == "x") {
@@ -127,12 +155,14 @@ analysis::SurfaceWarpParams target_of(const Value& arg) {
   refuse(bad, "Set Surface Target");
 }
 
-// Warps and draws what a slider now asks (not logged: a drag is many steps).
+// Warps and draws what a slider now asks, from the coarse copy of a large
+// surface (not logged: a drag is many steps; where it ends, the action
+// draws the whole surface).
 void slid(const analysis::SurfaceWarpParams& params) {
   try {
     analysis::SurfaceWarpReport r = state().session.warp_surface(params);
     graphics().make_current(figure3d());
-    draw_surface_report(r, state().session.wires().has_value(), 0, false);
+    draw_surface_report(r, state().session.wires().has_value(), 0, SurfaceDetail::Draft);
     Shown& s = shown();
     s.params = params;
     s.of = r.surface;
@@ -207,7 +237,38 @@ void actions::show_surface(const Value&) {
 
 void actions::set_surface_target(const Value& arg) {
   if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
-  show(target_of(arg), true);
+  if (const auto target = target_of(arg)) show(*target, true);
+}
+
+void actions::set_surface_exaggeration(const Value& arg) {
+  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  std::vector<std::string> w = words_of(arg);
+  if (w.empty()) {
+    // The window offers the usual factors; the slider gives any other.
+    const std::vector<double> offered = {0.5, 1, 2, 3, 5, 10};
+    std::vector<std::string> names;
+    for (double f : offered)
+      names.push_back("×" + shortest(f) + (f == 1 ? " (the change itself)" : ""));
+    const auto chosen = graphics().list_dialog(
+        "Surface Exaggeration", "By how much is the change from the mean shape multiplied?", names);
+    if (!chosen) return;
+    w = {shortest(offered[*chosen])};
+  }
+  double times = 0;
+  // Beyond a factor of 1e6 the drawn change is far outside any window, as
+  // for the landmark displays.
+  if (w.size() != 1 || !number_of(w[0], times) || std::abs(times) > 1e6)
+    refuse(
+        "Set Surface Exaggeration takes one number from -1000000 to 1000000, the factor on "
+        "the change from the mean shape (1: the change itself), as in SetSurfaceExaggeration "
+        "2; not \"" +
+            joined(w) + "\".",
+        "Set Surface Exaggeration");
+  analysis::SurfaceWarpParams p =
+      shown().of == state().session.surface() ? shown().params : analysis::SurfaceWarpParams{};
+  p.exaggeration = times;
+  // The mean surface itself does not change: nothing to log.
+  show(p, p.target != analysis::SurfaceTarget::Mean);
 }
 
 void actions::save_surface(const Value&) {

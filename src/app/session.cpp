@@ -30,7 +30,9 @@ std::string script_argument(const Value& fpass) {
     std::string out;
     for (const Value& v : fpass.items()) {
       // Text that reads as a number is quoted, so that it replays as text.
-      const std::string word = !v.is_char() ? script_argument(v)
+      // A number among them as its shortest text that reads back the same.
+      const std::string word = v.is_double() && v.numel() == 1 ? shortest_number(v(0))
+                               : !v.is_char()                  ? script_argument(v)
                                : number_from_text(v.to_string(), false)
                                    ? quote_script_text(v.to_string())
                                    : script_word(v.to_string());

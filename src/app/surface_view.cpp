@@ -40,11 +40,10 @@ std::vector<render::Rgb> heat_of(const analysis::SurfaceWarpReport& r, double la
   return render::heat_colours(r.displacement, 0, largest > 0 ? largest : r.largest_displacement);
 }
 
-std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurface& s,
-                                                        double ratio) {
-  auto out = std::make_shared<render::SceneSurface>();
+CoarseMap coarse_map(const render::SceneSurface& s, double ratio) {
+  CoarseMap m;
   const Eigen::Index n = s.vertices.rows();
-  if (n == 0) return out;
+  if (n == 0) return m;
   // Cells whose side is that of the surface's area shared among the
   // vertices kept: about `ratio` vertices of the surface fall in each.
   const Eigen::Vector3d lo(s.lo[0], s.lo[1], s.lo[2]), hi(s.hi[0], s.hi[1], s.hi[2]);
@@ -61,12 +60,7 @@ std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurfa
   for (int d = 0; d < 3; ++d)
     count(d) = std::clamp(static_cast<int>(std::ceil(span(d) / std::max(side, 1e-300))), 1, 1024);
   std::unordered_map<long long, std::int32_t> cell_of;
-  std::vector<std::int32_t> map(static_cast<std::size_t>(n));
-  std::vector<Eigen::Vector3d> sum;
-  std::vector<Eigen::Vector3d> nsum;
-  std::vector<Eigen::Vector3d> csum;
-  std::vector<int> members;
-  const bool coloured = !s.colours.empty();
+  m.cluster.resize(static_cast<std::size_t>(n));
   for (Eigen::Index i = 0; i < n; ++i) {
     long long key = 0;
     for (int d = 0; d < 3; ++d) {
@@ -74,48 +68,91 @@ std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurfa
                                count(d) - 1);
       key = key * 1024 + c;
     }
-    auto [it, fresh] = cell_of.try_emplace(key, static_cast<std::int32_t>(sum.size()));
-    if (fresh) {
-      sum.emplace_back(Eigen::Vector3d::Zero());
-      nsum.emplace_back(Eigen::Vector3d::Zero());
-      csum.emplace_back(Eigen::Vector3d::Zero());
-      members.push_back(0);
-    }
-    const auto c = static_cast<std::size_t>(it->second);
-    map[static_cast<std::size_t>(i)] = it->second;
-    sum[c] += s.vertices.row(i).transpose();
-    nsum[c] += s.normals.row(i).transpose();
-    if (coloured) {
-      const render::Rgb& k = s.colours[static_cast<std::size_t>(i)];
-      csum[c] += Eigen::Vector3d(k.r, k.g, k.b);
-    }
-    ++members[c];
-  }
-  const auto m = static_cast<Eigen::Index>(sum.size());
-  out->vertices.resize(m, 3);
-  out->normals.resize(m, 3);
-  for (Eigen::Index c = 0; c < m; ++c) {
-    const auto u = static_cast<std::size_t>(c);
-    out->vertices.row(c) = (sum[u] / members[u]).transpose();
-    const double len = nsum[u].norm();
-    out->normals.row(c) = (len > 0 ? Eigen::Vector3d(nsum[u] / len) : Eigen::Vector3d(0, 0, 1));
-    if (coloured) {
-      const Eigen::Vector3d k = csum[u] / members[u];
-      out->colours.push_back({k(0), k(1), k(2)});
-    }
+    auto [it, fresh] = cell_of.try_emplace(key, static_cast<std::int32_t>(m.members.size()));
+    if (fresh) m.members.push_back(0);
+    m.cluster[static_cast<std::size_t>(i)] = it->second;
+    ++m.members[static_cast<std::size_t>(it->second)];
   }
   std::vector<Eigen::Matrix<std::int32_t, 1, 3>> kept;
   for (Eigen::Index t = 0; t < s.triangles.rows(); ++t) {
-    const std::int32_t a = map[static_cast<std::size_t>(s.triangles(t, 0))],
-                       b = map[static_cast<std::size_t>(s.triangles(t, 1))],
-                       c = map[static_cast<std::size_t>(s.triangles(t, 2))];
+    const std::int32_t a = m.cluster[static_cast<std::size_t>(s.triangles(t, 0))],
+                       b = m.cluster[static_cast<std::size_t>(s.triangles(t, 1))],
+                       c = m.cluster[static_cast<std::size_t>(s.triangles(t, 2))];
     if (a != b && b != c && a != c) kept.emplace_back(a, b, c);
   }
-  out->triangles.resize(static_cast<Eigen::Index>(kept.size()), 3);
+  m.triangles.resize(static_cast<Eigen::Index>(kept.size()), 3);
   for (std::size_t t = 0; t < kept.size(); ++t)
-    out->triangles.row(static_cast<Eigen::Index>(t)) = kept[t];
+    m.triangles.row(static_cast<Eigen::Index>(t)) = kept[t];
+  return m;
+}
+
+mesh::Points cluster_means(const CoarseMap& m, const Eigen::Ref<const mesh::Points>& rows) {
+  const auto clusters = static_cast<Eigen::Index>(m.members.size());
+  // Summed in a packed layout, a cluster's three sums side by side.
+  std::vector<double> sum(static_cast<std::size_t>(3 * clusters), 0.0);
+  for (int d = 0; d < 3; ++d) {
+    const double* col = rows.col(d).data();
+    for (std::size_t i = 0; i < m.cluster.size(); ++i)
+      sum[3 * static_cast<std::size_t>(m.cluster[i]) + static_cast<std::size_t>(d)] += col[i];
+  }
+  mesh::Points out(clusters, 3);
+  for (Eigen::Index c = 0; c < clusters; ++c)
+    for (int d = 0; d < 3; ++d)
+      out(c, d) = sum[static_cast<std::size_t>(3 * c + d)] / m.members[static_cast<std::size_t>(c)];
+  return out;
+}
+
+std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurface& s,
+                                                        double ratio) {
+  auto out = std::make_shared<render::SceneSurface>();
+  if (s.vertices.rows() == 0) return out;
+  const CoarseMap m = coarse_map(s, ratio);
+  out->vertices = cluster_means(m, s.vertices);
+  out->normals = cluster_means(m, s.normals);
+  out->normals.rowwise().normalize();
+  for (Eigen::Index c = 0; c < out->normals.rows(); ++c)
+    if (!out->normals.row(c).allFinite() || out->normals.row(c).norm() == 0)
+      out->normals.row(c) << 0, 0, 1;
+  if (!s.colours.empty()) {
+    mesh::Points k(s.vertices.rows(), 3);
+    for (std::size_t i = 0; i < s.colours.size(); ++i)
+      k.row(static_cast<Eigen::Index>(i)) << s.colours[i].r, s.colours[i].g, s.colours[i].b;
+    const mesh::Points mean = cluster_means(m, k);
+    for (Eigen::Index c = 0; c < mean.rows(); ++c)
+      out->colours.push_back({mean(c, 0), mean(c, 1), mean(c, 2)});
+  }
+  out->triangles = m.triangles;
   fill_box(*out);
   return out;
+}
+
+std::shared_ptr<const render::SceneSurface> draft_surface(const analysis::SurfaceWarpReport& r,
+                                                          double largest) {
+  const mesh::Triangles& triangles = r.surface->mesh.triangles;
+  if (triangles.rows() <= kCoarseAbove) return scene_surface(r, largest, false);
+  // The clusters of the mean surface, made once a surface: the warp moves
+  // its vertices, never which of them lie together.
+  static std::weak_ptr<const analysis::SpecimenSurface> made_for;
+  static CoarseMap map;
+  if (made_for.lock() != r.surface) {
+    render::SceneSurface mean;
+    mean.vertices = r.mean;
+    mean.triangles = triangles;
+    fill_box(mean);
+    map = coarse_map(mean, double(triangles.rows()) / kCoarseAbove);
+    made_for = r.surface;
+  }
+  auto s = std::make_shared<render::SceneSurface>();
+  s->vertices = cluster_means(map, r.vertices);
+  s->triangles = map.triangles;
+  s->normals = mesh::vertex_normals(s->vertices, s->triangles);
+  const double top = largest > 0 ? largest : r.largest_displacement;
+  if (top > 0) {
+    const Eigen::VectorXd d = (s->vertices - cluster_means(map, r.mean)).rowwise().norm();
+    s->colours = render::heat_colours(d, 0, top);
+  }
+  fill_box(*s);
+  return s;
 }
 
 std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::SurfaceWarpReport& r,
@@ -132,7 +169,7 @@ std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::Surfac
 }
 
 void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest,
-                         bool coarse) {
+                         SurfaceDetail detail) {
   auto& g = graphics();
   const gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
@@ -141,7 +178,8 @@ void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, doubl
   assign_role(plot::showshape3D(landmarks, state().display.reference_symbol), role::kTarget,
               "Landmarks");
   style_figure3d();
-  g.set_surface(ax, scene_surface(r, largest, coarse));
+  g.set_surface(
+      ax, detail == SurfaceDetail::Draft ? draft_surface(r, largest) : scene_surface(r, largest));
   const double top = largest > 0 ? largest : r.largest_displacement;
   if (top > 0) {
     g.set_appdata(ax, "SurfaceColorBar", Value::row({0, top}));
@@ -194,6 +232,8 @@ AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown) {
     e.from = e.to = probe;
     e.from.x = r.x_low;
     e.to.x = r.x_high;
+  } else if (shown.target == SurfaceTarget::Group) {
+    e.from.exaggeration = 0;  // the consensus
   } else {
     if (is_mean(shown)) e.from.component = e.to.component = 1;
     const double sd = shown.factor != 0 && !is_mean(shown) ? std::abs(shown.factor) : 2;
@@ -212,6 +252,7 @@ analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t) {
   analysis::SurfaceWarpParams p = ends.from;
   p.x = ends.from.x + t * (ends.to.x - ends.from.x);
   p.factor = ends.from.factor + t * (ends.to.factor - ends.from.factor);
+  p.exaggeration = ends.from.exaggeration + t * (ends.to.exaggeration - ends.from.exaggeration);
   return p;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/surface.hpp"
+#include "mesh/surface.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/render/scene.hpp"
 
@@ -23,22 +25,47 @@ std::vector<render::Rgb> heat_of(const analysis::SurfaceWarpReport& r, double la
 
 /// The shaded surface of a warp, for an axes: smooth normals, heat-map
 /// colours unless the target is the mean surface itself, and a coarse copy
-/// for large surfaces unless `coarse` is false (a slider step: the next
-/// step comes before any turn).
+/// for turning a surface of more than kCoarseAbove triangles unless
+/// `coarse` is false.
 std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::SurfaceWarpReport& r,
                                                           double largest = 0, bool coarse = true);
+
+/// Which vertices of a surface a coarser copy merges (vertex clustering on
+/// a grid): each vertex's cluster, the clusters' sizes, and the triangles
+/// between clusters (those that collapse dropped).
+struct CoarseMap {
+  std::vector<std::int32_t> cluster;
+  std::vector<int> members;
+  mesh::Triangles triangles;
+};
+/// The clusters of `s` for a copy with about `1/ratio` of its vertices.
+CoarseMap coarse_map(const render::SceneSurface& s, double ratio);
+/// The mean of the rows of `rows` (one a vertex) in each cluster.
+mesh::Points cluster_means(const CoarseMap& m, const Eigen::Ref<const mesh::Points>& rows);
 
 /// A copy of `s` with about `1/ratio` of its vertices, merged on a grid
 /// (vertex clustering), its triangles that collapse dropped.
 std::shared_ptr<const render::SceneSurface> coarse_copy(const render::SceneSurface& s,
                                                         double ratio);
 
+/// What a slider step draws of a surface of more than kCoarseAbove
+/// triangles: the coarse copy alone, its clusters those of the mean surface
+/// (made once a surface), its vertices the means of the warped ones, its
+/// normals and heat colours its own.  A smaller surface is drawn whole.
+std::shared_ptr<const render::SceneSurface> draft_surface(const analysis::SurfaceWarpReport& r,
+                                                          double largest = 0);
+
+/// How much of a surface draw_surface_report draws.
+enum class SurfaceDetail {
+  Full,   ///< the whole surface, with a coarse copy for turning
+  Draft,  ///< draft_surface: while a slider moves
+};
+
 /// Clears the 3-D window's axes and draws the warp there: the surface, the
 /// target landmarks on top, the wireframe between them when `wires`, and a
-/// colour bar of the displacement in the specimen's units; `coarse` as for
-/// scene_surface.
+/// colour bar of the displacement in the specimen's units.
 void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest = 0,
-                         bool coarse = true);
+                         SurfaceDetail detail = SurfaceDetail::Full);
 
 /// The frames of an animation and their size in pixels.
 struct AnimationSize {
@@ -50,7 +77,8 @@ struct AnimationSize {
 AnimationSize animation_size(const std::string& text);
 
 /// What an animation morphs between: the regression from the smallest to
-/// the largest X, or a component from −SD to +SD.
+/// the largest X, a component from −SD to +SD, or the mean shape to a
+/// group's mean.
 struct AnimationEnds {
   analysis::SurfaceWarpParams from, to;
   std::string from_text, to_text;
@@ -58,7 +86,8 @@ struct AnimationEnds {
 };
 /// The ends for the target shown: a regression target or the mean with a
 /// regression morphs over the observed X; a component target over ±its SD
-/// (2 SD when 0); the mean without a regression along PC 1 at ±2 SD.
+/// (2 SD when 0); a group target from the mean shape (no change) to the
+/// group's mean; the mean without a regression along PC 1 at ±2 SD.
 AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown);
 /// The target a fraction `t` of the way from `from` to `to`.
 analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t);

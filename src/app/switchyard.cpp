@@ -101,6 +101,7 @@ const std::vector<ActionSpec>& action_table() {
       {"LoadSurface", a::load_surface, S, FR::AsIs},
       {"ShowSurface", a::show_surface, S | F, FR::Start3D},
       {"SetSurfaceTarget", a::set_surface_target, S | F, FR::Start3D, 3},
+      {"SetSurfaceExaggeration", a::set_surface_exaggeration, S | F, FR::Start3D},
       {"SaveSurface", a::save_surface, S, FR::AsIs},
       {"ExportAnimation", a::export_animation, S | F, FR::Start3DEnd2D},
       {"SetSpecimenLabels", a::set_specimen_labels, N, FR::AsIs},

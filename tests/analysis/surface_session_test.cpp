@@ -3,6 +3,8 @@
 // landmarks, the warnings for a surface out of place, and the refusals.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "analysis/session.hpp"
 #include "core/number_text.hpp"
 #include "io/landmark_import.hpp"
@@ -147,6 +149,52 @@ TEST(SurfaceSession, TheCallerChoosesWhenNoSpecimenIsNamedAndFarSurfacesAreWarne
             refusal([&] {
               s.component_shape({99, 1});
             }));
+}
+
+TEST(SurfaceSession, AGroupMeanTargetMovesTheSurfaceByTheGroupsChange) {
+  Session s = example_session();
+  s.load_specimen_table({kExamples + "populations.csv"});
+  const LoadSurfaceReport load = s.load_surface({kExamples + "specimen 1.ply", {}, {}});
+  const auto at = landmark_vertices(load.surface->mesh.vertices, load.surface->landmarks);
+  const double cs = load.surface->centroid_size;
+  const shape::Config cons = s.superimposition()->reference() * cs;
+  auto group = [&](const std::string& level, double times) {
+    return s.warp_surface({SurfaceTarget::Group, 0, 1, 2, times, std::string("population"), level});
+  };
+  // The tangent coordinates average to the consensus, so the groups'
+  // changes, weighted by their sizes, cancel.
+  std::map<std::string, double> sizes;
+  for (const stats::ModelVariable& v : s.model_variables())
+    if (v.name == "population")
+      for (const std::string& l : v.levels) ++sizes[l];
+  ASSERT_EQ(sizes.size(), 2u);
+  shape::Config weighted = shape::Config::Zero(cons.rows(), 3);
+  for (const auto& [level, n] : sizes) {
+    const SurfaceWarpReport w = group(level, 1);
+    weighted += n * (w.target_landmarks - cons);
+    // Exact at the landmarks; the change scales with the exaggeration.
+    const SurfaceWarpReport twice = group(level, 2.5);
+    for (std::size_t i = 0; i < at.size(); ++i)
+      EXPECT_LE((w.vertices.row(at[i]) - w.target_landmarks.row(Eigen::Index(i))).norm(), 1e-3);
+    EXPECT_LT(((twice.target_landmarks - cons) - 2.5 * (w.target_landmarks - cons)).norm(),
+              1e-12 * cs);
+    EXPECT_GT(w.largest_displacement, 0);
+    EXPECT_LT(group(level, 0).largest_displacement, 1e-9 * cs);
+  }
+  EXPECT_LT(weighted.norm(), 1e-9 * cs);
+  const SurfaceWarpReport inland = group("inland", 2);
+  EXPECT_EQ(inland.log_line,
+            "Surface \"specimen 1.ply\" of specimen \"specimen 1\" warped from the mean shape to "
+            "the mean of population inland (change × 2); largest displacement " +
+                message_number(inland.largest_displacement) + " (specimen units).");
+  EXPECT_EQ(refusal([&] { group("island", 1); }),
+            "There is no group \"island\" in factor \"population\"; its levels are coast, "
+            "inland.");
+  EXPECT_EQ(refusal([&] {
+              s.warp_surface({SurfaceTarget::Group, 0, 1, 2, 1, std::string("age"), "coast"});
+            }),
+            "The sample has no factor \"age\"; load a specimen table with a text column of that "
+            "name.");
 }
 
 TEST(SurfaceSession, RefusedWithoutASurfaceOrAfterItsSampleIsGone) {

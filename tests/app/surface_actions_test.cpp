@@ -28,6 +28,7 @@ class SurfaceActions : public AppTest {
     std::filesystem::copy_file(example("specimen 1.ply"), temp("scan.ply"));
     std::filesystem::copy_file(example("skulls.txt"), temp("skulls.txt"));
     std::filesystem::copy_file(example("age.txt"), temp("age.txt"));
+    std::filesystem::copy_file(example("populations.csv"), temp("populations.csv"));
   }
   int run_script(const std::string& text) {
     cap_.clear();
@@ -88,8 +89,8 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   EXPECT_EQ(run_script(with + "SetSurfaceTarget pc 1 2 3\n"), kBatchMalformed);
   EXPECT_EQ(run_script(with + "SetSurfaceTarget \"pc one 2\"\n"), kBatchRefused);
   EXPECT_EQ(last_report().message,
-            "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x high\") or \"pc "
-            "N SD\", not \"pc one 2\".");
+            "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x high\"), \"pc "
+            "N SD\" or \"group LEVEL\", not \"pc one 2\".");
   // The regression needs one first; with it, x low and x high are the
   // observed ends.
   EXPECT_EQ(run_script(with + "SetSurfaceTarget \"x 3\"\n"), kBatchRefused);
@@ -113,6 +114,67 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   EXPECT_EQ(state().log.entries().size(), logged);
   // Another sample drops the surface.
   EXPECT_EQ(run_script(with + kLoad + "ShowSurface\n"), kBatchRefused);
+}
+
+TEST_F(SurfaceActions, GroupTargetsAndSliderMovesAreLoggedRecordedAndReplayed) {
+  const std::string groups = kLoad +
+                             "open populations.csv\nLoadSpecimenTable\nSetFactor population\n"
+                             "open \"specimen 1.ply\"\nLoadSurface\n";
+  ASSERT_EQ(run_script(groups + "SetSurfaceTarget group inland\n"), kBatchOk) << cap_.errors();
+  EXPECT_NE(log_text().find("warped from the mean shape to the mean of population inland;"),
+            std::string::npos)
+      << log_text();
+  // The window asks which group; `choose` answers.
+  ASSERT_EQ(run_script(groups + "choose coast\nSetSurfaceTarget group\n"), kBatchOk)
+      << cap_.errors();
+  EXPECT_NE(log_text().find("to the mean of population coast;"), std::string::npos);
+  EXPECT_EQ(run_script(groups + "SetSurfaceTarget group island\n"), kBatchRefused);
+  EXPECT_EQ(last_report().message,
+            "There is no group \"island\" in factor \"population\"; its levels are coast, "
+            "inland.");
+
+  // A drag redraws at every step; where it ends, the action of the same
+  // target is recorded and logged, once.
+  const std::string regression = kLoad +
+                                 "open age.txt\nLoadXList\nDoRegression\nopen \"specimen "
+                                 "1.ply\"\nLoadSurface\nSetSurfaceTarget x high\n";
+  ASSERT_EQ(run_script(regression), kBatchOk) << cap_.errors();
+  session().start_recording();
+  gfx::Graphics& gr = gfx::graphics();
+  const gfx::Handle x_slider = gr.find_tag("SurfaceScore"),
+                    exaggeration = gr.find_tag("SurfaceExaggeration");
+  ASSERT_GE(x_slider, 0);
+  ASSERT_GE(exaggeration, 0);
+  const double lo = gr.get_number(x_slider, "Min"), hi = gr.get_number(x_slider, "Max");
+  const std::size_t logged = state().log.entries().size();
+  for (double t : {0.2, 0.5, 0.6341}) {
+    gr.set(x_slider, "Value", lo + t * (hi - lo));
+    gr.run_callback(x_slider, "Callback");
+  }
+  gr.run_callback(x_slider, "ValueChangedFcn");
+  gr.set(exaggeration, "Value", 2.5);
+  gr.run_callback(exaggeration, "Callback");
+  gr.run_callback(exaggeration, "ValueChangedFcn");
+  EXPECT_EQ(state().log.entries().size(), logged + 2);
+  EXPECT_NE(log_text().find("(change × 2.5)"), std::string::npos) << log_text();
+  const std::string script = session().script();
+  session().stop_recording();
+  // The X as a short decimal within the slider's step of where it was let go.
+  // The batch run is recorded too; after it, the X as a short decimal
+  // within the slider's step of where it was let go, and the exaggeration.
+  const std::string recorded = "SetSurfaceTarget x high\nSetSurfaceTarget x ";
+  const auto at = script.find(recorded);
+  ASSERT_NE(at, std::string::npos) << script;
+  const auto end = script.find('\n', at + recorded.size());
+  const std::string x = script.substr(at + recorded.size(), end - at - recorded.size());
+  EXPECT_NEAR(std::stod(x), lo + 0.6341 * (hi - lo), (hi - lo) / 1000) << script;
+  EXPECT_LE(x.size(), 6u) << x;
+  EXPECT_EQ(script.substr(end), "\nSetSurfaceExaggeration 2.5\n");
+  const auto shown = drawn();
+  ASSERT_NE(shown, nullptr);
+  ASSERT_EQ(run_script(script), kBatchOk) << cap_.errors();
+  EXPECT_EQ(drawn()->vertices, shown->vertices);
+  EXPECT_EQ(run_script(regression + "SetSurfaceExaggeration x\n"), kBatchRefused);
 }
 
 TEST_F(SurfaceActions, SavesWhatIsShownAndExportsFrames) {

@@ -187,6 +187,9 @@ PropList defaults_for(Type t, const Backend& backend) {
               {"Units", "pixels"},
               {"Position", Value::row({20, 20, 60, 20})},
               {"Callback", Value()},
+              // A slider's: once a move ends (let go, or a step by key or
+              // click), after Callback, which runs at every position.
+              {"ValueChangedFcn", Value()},
               {"BackgroundColor", rgb(0.94, 0.94, 0.94)},
               {"ForegroundColor", rgb(0, 0, 0)},
               {"FontName", "DejaVu Sans"},

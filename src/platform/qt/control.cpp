@@ -60,6 +60,9 @@ bool has_field(const std::string& style) {
 
 // A slider's positions from Min to Max.
 constexpr int kSliderSteps = 1000;
+// A run of slider steps by key, click or wheel ends after this long without
+// another.
+constexpr int kSettleMs = 400;
 
 // Marks a line edit whose editing ended with Return.
 constexpr const char* kReturnPressed = "velmoraReturnPressed";
@@ -206,14 +209,28 @@ void Control::connect_signals() {
     });
   } else if (auto* sl = qobject_cast<QSlider*>(w)) {
     // Every position reached while dragging runs the callback, so what it
-    // draws follows the slider.
-    QObject::connect(sl, &QSlider::valueChanged, anchor, [current, &set, h](int step) {
+    // draws follows the slider; ValueChangedFcn runs once the move ends: when
+    // the slider is let go, or a moment after the last of a run of steps by
+    // key, click or wheel.
+    auto* settle = new QTimer(sl);
+    settle->setSingleShot(true);
+    settle->setInterval(kSettleMs);
+    auto settled = [current, &set, h] {
+      if (current()) set.activate(h, {}, "ValueChangedFcn");
+    };
+    QObject::connect(settle, &QTimer::timeout, anchor, settled);
+    QObject::connect(sl, &QSlider::sliderReleased, anchor, [settle, settled] {
+      settle->stop();
+      settled();
+    });
+    QObject::connect(sl, &QSlider::valueChanged, anchor, [current, &set, h, sl, settle](int step) {
       if (!current()) return;
       set.activate(h, [h, step] {
         gfx::Graphics& g = gfx::graphics();
         const double lo = g.get_number(h, "Min"), hi = g.get_number(h, "Max");
         g.set(h, "Value", lo + (hi - lo) * step / kSliderSteps);
       });
+      if (current() && !sl->isSliderDown()) settle->start();
     });
   } else if (auto* l = qobject_cast<QListWidget*>(w)) {
     QObject::connect(l, &QListWidget::itemSelectionChanged, anchor, [current, &set, h, l] {

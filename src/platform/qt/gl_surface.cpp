@@ -100,10 +100,16 @@ void SurfacePass::draw(const std::shared_ptr<const render::SceneSurface>& surfac
       p[6] = static_cast<float>(k.r), p[7] = static_cast<float>(k.g),
       p[8] = static_cast<float>(k.b);
     }
-    std::vector<std::uint32_t> idx(static_cast<std::size_t>(3 * s.triangles.rows()));
-    for (Eigen::Index t = 0; t < s.triangles.rows(); ++t)
-      for (int k = 0; k < 3; ++k)
-        idx[static_cast<std::size_t>(3 * t + k)] = static_cast<std::uint32_t>(s.triangles(t, k));
+    // A surface of the same triangles (a slider step) keeps their indices.
+    const bool same_triangles = uploaded_ && uploaded_->triangles.rows() == s.triangles.rows() &&
+                                uploaded_->triangles == s.triangles;
+    std::vector<std::uint32_t> idx;
+    if (!same_triangles) {
+      idx.resize(static_cast<std::size_t>(3 * s.triangles.rows()));
+      for (Eigen::Index t = 0; t < s.triangles.rows(); ++t)
+        for (int k = 0; k < 3; ++k)
+          idx[static_cast<std::size_t>(3 * t + k)] = static_cast<std::uint32_t>(s.triangles(t, k));
+    }
     f_->glBindVertexArray(vao_);
     f_->glBindBuffer(GL_ARRAY_BUFFER, vertices_);
     f_->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)),
@@ -114,11 +120,13 @@ void SurfacePass::draw(const std::shared_ptr<const render::SceneSurface>& surfac
                                 reinterpret_cast<void*>(std::size_t(3 * a) * sizeof(float)));
     }
     f_->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_);
-    f_->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                     static_cast<GLsizeiptr>(idx.size() * sizeof(std::uint32_t)), idx.data(),
-                     GL_STATIC_DRAW);
+    if (!same_triangles) {
+      f_->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                       static_cast<GLsizeiptr>(idx.size() * sizeof(std::uint32_t)), idx.data(),
+                       GL_STATIC_DRAW);
+      index_count_ = static_cast<GLsizei>(idx.size());
+    }
     f_->glBindVertexArray(0);
-    index_count_ = static_cast<GLsizei>(idx.size());
     uploaded_ = surface;
   }
   // Device pixel = row · (data − centre, 1), as the lines are placed.

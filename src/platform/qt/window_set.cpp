@@ -292,13 +292,14 @@ void WindowSet::after_action() {
   if (looping_ && gfx::graphics().figures().empty()) QCoreApplication::exit(0);
 }
 
-void WindowSet::activate(gfx::Handle h, const std::function<void()>& update) {
+void WindowSet::activate(gfx::Handle h, const std::function<void()>& update,
+                         std::string_view callback) {
   guarded([&] {
     gfx::Graphics& g = gfx::graphics();
     if (!g.valid(h)) return;
     g.make_current(g.figure_of(h));
     if (update) update();
-    if (g.valid(h)) g.run_callback(h, "Callback");
+    if (g.valid(h)) g.run_callback(h, callback);
   });
   after_action();
 }

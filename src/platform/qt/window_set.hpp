@@ -60,8 +60,10 @@ class WindowSet {
   /// A click on an axes: it becomes current, then its ButtonDownFcn runs.
   void axes_clicked(gfx::Handle axes);
   /// A control or menu entry was used: its figure becomes current, `update`
-  /// records what the user changed, then its Callback runs.
-  void activate(gfx::Handle h, const std::function<void()>& update = {});
+  /// records what the user changed, then its Callback runs (or the
+  /// callback property named `callback`).
+  void activate(gfx::Handle h, const std::function<void()>& update = {},
+                std::string_view callback = "Callback");
   /// The room the children of `figure` in fixed units need, in pixels from
   /// the canvas's bottom-left corner.
   QSize content_size(gfx::Handle figure) const;

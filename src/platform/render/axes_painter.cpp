@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/render/colorbar.hpp"
 #include "platform/render/line_geometry.hpp"
 #include "platform/render/marker.hpp"
 #include "platform/render/projection.hpp"
@@ -27,9 +28,8 @@ using P3 = std::array<double, 3>;
 constexpr Rgb kAxisColor{0.15, 0.15, 0.15};
 constexpr Rgb kGridColor{0.85, 0.85, 0.85};
 constexpr double kAxisLineWidthPt = 0.5;
-constexpr double kLabelScale = 1.1;    // axis labels and title against tick labels
-constexpr double kTickSpacingPx = 55;  // wanted screen distance between ticks
-constexpr double kColorBarWidthPx = 14;
+constexpr double kLabelScale = 1.1;     // axis labels and title against tick labels
+constexpr double kTickSpacingPx = 55;   // wanted screen distance between ticks
 constexpr double kLegendSamplePx = 26;  // length of a legend row's line sample
 constexpr double kLegendMarkerMaxPt = 9;
 
@@ -517,49 +517,21 @@ class AxesPainter {
     ink_.restore();
   }
 
-  // The colour bar in the band on the right of the axes rectangle, with
-  // ticks on its right and its label above it.
   void paint_colorbar() {
-    if (!a_.colorbar) return;
-    const ColorBar& cb = *a_.colorbar;
-    if (!(std::isfinite(cb.lo) && std::isfinite(cb.hi))) return;
-    const double lo = cb.lo, hi = cb.hi > cb.lo ? cb.hi : cb.lo + 1;
-    const double h = std::max(40.0, 0.5 * rect_.height);
-    const double x0 = rect_.left + rect_.width - kColorBarBandPx + 12;
-    const double y0 = rect_top() + 0.5 * (rect_.height - h);
-    ink_.save();
-    cairo_pattern_t* grad = cairo_pattern_create_linear(0, y0 + h, 0, y0);
-    constexpr int kStops = 16;
-    for (int i = 0; i <= kStops; ++i) {
-      const double t = static_cast<double>(i) / kStops;
-      const Rgb c = blue_red(t);
-      cairo_pattern_add_color_stop_rgb(grad, t, c.r, c.g, c.b);
-    }
-    cairo_rectangle(cr_, x0, y0, kColorBarWidthPx, h);
-    cairo_set_source(cr_, grad);
-    ink_.fill_preserve();
-    cairo_pattern_destroy(grad);
-    set_rgb(cr_, kAxisColor);
-    cairo_set_dash(cr_, nullptr, 0, 0);
-    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
-    ink_.stroke();
-    const double step = tick_step(lo, hi, 5);
-    cairo_new_path(cr_);
-    std::vector<std::pair<double, std::string>> marks;
-    for (double t : tick_values(lo, hi, step)) {
-      const double y = y0 + h - h * (t - lo) / (hi - lo);
-      add_segment({x0 + kColorBarWidthPx, y}, {x0 + kColorBarWidthPx + 4, y});
-      marks.emplace_back(y, tick_label(t, step));
-    }
-    ink_.stroke();
-    for (const auto& [y, label] : marks)
-      ink_.text(label, x0 + kColorBarWidthPx + 6, y, HAlign::Left, VAlign::Middle, tick_font_);
-    if (!cb.label.empty())
-      ink_.text(cb.label, x0 + 0.5 * kColorBarWidthPx, y0 - pad_, HAlign::Center, VAlign::Bottom,
-                label_font_);
-    ink_.restore();
+    if (a_.colorbar)
+      draw_colorbar(ink_, *a_.colorbar, rect_, fig_h_, {tick_font_, label_font_, pad_});
   }
 
+ public:
+  std::optional<std::array<double, 4>> colorbar_label_box() const {
+    if (!a_.colorbar) return std::nullopt;
+    const auto l =
+        colorbar_label(cr_, *a_.colorbar, rect_, fig_h_, {tick_font_, label_font_, pad_});
+    if (!l) return std::nullopt;
+    return l->box;
+  }
+
+ private:
   Ink ink_;
   cairo_t* cr_;
   const AxesScene& a_;
@@ -585,6 +557,11 @@ void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figu
 
 void draw_axes(const Ink& ink, const AxesScene& axes, const Rect& rect, double figure_height_px) {
   AxesPainter(ink, axes, rect, figure_height_px, kAllLayers).paint();
+}
+
+std::optional<std::array<double, 4>> colorbar_label_box(cairo_t* cr, const AxesScene& axes,
+                                                        const Rect& rect, double figure_height_px) {
+  return AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).colorbar_label_box();
 }
 
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,

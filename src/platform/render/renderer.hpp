@@ -2,6 +2,8 @@
 
 #include <cairo.h>
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,13 @@ Rect data_rect(const AxesScene& axes, const Rect& rect);
 /// drawn before is left out.
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,
                                                     const Rect& rect, double figure_height_px);
+
+/// The rectangle [left top right bottom] in device pixels of the colour
+/// bar's label, as draw_axes draws it; nothing without a colour bar or a
+/// label.  It lies in the colour bar's band, within the axes rectangle's
+/// height.
+std::optional<std::array<double, 4>> colorbar_label_box(cairo_t* cr, const AxesScene& axes,
+                                                        const Rect& rect, double figure_height_px);
 
 /// Draws one control (button, check box, pop-up menu, text, edit box ...) as
 /// a flat picture of itself, in figure pixels.

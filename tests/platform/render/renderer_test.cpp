@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/render/marker.hpp"
+#include "platform/render/text.hpp"
 #include "platform/runtime/runtime_error.hpp"
 
 // Fontconfig keeps its configuration for the life of the process; that is
@@ -265,6 +266,44 @@ TEST(Renderer, TickLabelsNeverOverlap) {
       }
   }
   EXPECT_GT(labels, 300 * 6);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+}
+
+// The colour bar's label stays inside the picture however small the
+// figure, off the plot (and its legend), in the bar's band, within the
+// axes' height (axes at the usual place of a new figure's).
+TEST(Renderer, TheColourBarLabelFitsSmallFigures) {
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+  cairo_t* cr = cairo_create(s);
+  AxesScene a;
+  a.three_d = true;
+  a.colorbar = ColorBar{0, 0.0125, "Displacement (specimen units)"};
+  TextStyle label;  // as axis labels are drawn
+  label.size_px = 10 * kPxPerPt * 1.1;
+  const double whole = text_size(cr, "Displacement (specimen units)", label)[0];
+  for (auto [w, h] : {std::pair{1600.0, 1000.0}, {1024.0, 768.0}, {320.0, 240.0}, {160.0, 120.0}}) {
+    const Rect rect{0.13 * w, 0.11 * h, 0.775 * w, 0.815 * h};
+    const auto box = colorbar_label_box(cr, a, rect, h);
+    ASSERT_TRUE(box.has_value());
+    const auto& b = *box;
+    // Off the plot wherever the axes are wide enough to keep a band for the
+    // bar (below that, the bar itself sits on the plot).
+    const Rect plot = data_rect(a, rect);
+    if (plot.width < rect.width) {
+      EXPECT_GE(b[0], plot.left + plot.width) << w;
+    }
+    EXPECT_LE(b[2], w) << w;
+    EXPECT_GE(b[1], h - rect.bottom - rect.height - 1e-9) << w;
+    EXPECT_LE(b[3], h - rect.bottom + 1e-9) << w;
+    // Whole and at its size where it fits; never shrunk to a speck.
+    if (whole <= rect.height) {
+      EXPECT_NEAR(b[3] - b[1], whole, 1e-9) << w;
+    }
+    EXPECT_GT(b[3] - b[1], 0.5 * std::min(whole, rect.height)) << w;
+  }
+  a.colorbar->label.clear();
+  EXPECT_FALSE(colorbar_label_box(cr, a, {10, 10, 300, 200}, 240).has_value());
   cairo_destroy(cr);
   cairo_surface_destroy(s);
 }
