@@ -6,6 +6,7 @@
 
 #include "platform/render/renderer.hpp"
 #include "platform/render/scene.hpp"
+#include "platform/render/screen_geometry.hpp"
 #include "platform/render/svg_writer.hpp"
 #include "platform/render/text.hpp"
 
@@ -13,8 +14,7 @@
 // rectangle, its scale with ticks, and its label.
 namespace velmora::render {
 
-/// Room on the right of an axes rectangle for the colour bar.
-inline constexpr double kColorBarBandPx = 90;
+/// The bar's width; its band beside the axes is kColorBarBandPx.
 inline constexpr double kColorBarWidthPx = 14;
 
 /// The fonts of the axes the bar belongs to, and their padding.
