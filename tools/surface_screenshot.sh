@@ -45,7 +45,7 @@ keys alt+f Return
 answer "$root/examples/skulls.txt"
 keys alt+f Down Down Return
 answer "$root/examples/age.txt"
-keys alt+f Down Down Down Down Return
+keys alt+f Down Down Down Down Down Return
 answer "$root/examples/specimen 1.ply"
 # Analysis > Do Regression; Display > Surface Shape > Regression at Largest X
 keys alt+a Down Down Down Down Return

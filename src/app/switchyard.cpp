@@ -203,9 +203,11 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
   session().end_action(r.outcome == Outcome::Done);
-  // (The first load names the main window.)
+  // (The first load names the main window.)  A refused action shows
+  // nothing new either.
   const std::optional<Handle> main = state().main_window;
-  if (main && g.valid(*main) && !view_in_front && spec->figure == FigureRule::AsIs)
+  if (main && g.valid(*main) && !view_in_front &&
+      (spec->figure == FigureRule::AsIs || r.outcome != Outcome::Done))
     g.backend().show_own_contents(*main);
   // The status line never tells of an earlier action: one that drew in the
   // 3-D window, reported (a results log entry) or changed the sample or its
