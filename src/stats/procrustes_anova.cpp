@@ -72,6 +72,22 @@ TermBasis term_basis(const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   return b;
 }
 
+/// The columns of `q` with their rows permuted by each of the `size`
+/// orderings from column `start` of `orderings`, side by side in `a`.
+void permuted_block(const Eigen::MatrixXd& q, const Eigen::MatrixXi& orderings, int start, int size,
+                    Eigen::MatrixXd& a) {
+  const Eigen::Index n = q.rows(), p = q.cols();
+  a.resize(n, p * size);
+  for (int j = 0; j < size; ++j) {
+    const auto order = orderings.col(start + j);
+    for (Eigen::Index c = 0; c < p; ++c) {
+      double* col = a.col(j * p + c).data();
+      const double* src = q.col(c).data();
+      for (Eigen::Index i = 0; i < n; ++i) col[order(i)] = src[i];
+    }
+  }
+}
+
 /// F of each ordering in columns [from, to) of `orderings`.
 void randomize(const TermBasis& b, const Eigen::MatrixXi& orderings, int from, int to,
                double df_resid, Eigen::VectorXd& log_f) {
@@ -79,15 +95,7 @@ void randomize(const TermBasis& b, const Eigen::MatrixXi& orderings, int from, i
   Eigen::MatrixXd a(n, p * kBlock), g;
   for (int start = from; start < to; start += kBlock) {
     const int size = std::min(kBlock, to - start);
-    a.resize(n, p * size);
-    for (int j = 0; j < size; ++j) {
-      const auto order = orderings.col(start + j);
-      for (Eigen::Index c = 0; c < p; ++c) {
-        double* col = a.col(j * p + c).data();
-        const double* src = b.q.col(c).data();
-        for (Eigen::Index i = 0; i < n; ++i) col[order(i)] = src[i];
-      }
-    }
+    permuted_block(b.q, orderings, start, size, a);
     product_transposed(a, b.resid, g);
     for (int j = 0; j < size; ++j) {
       const double ss = g.middleRows(j * p + b.reduced, b.df).squaredNorm();
@@ -130,15 +138,7 @@ void randomize_shared(const std::vector<TermBasis>& bases, const SharedProducts&
   Eigen::MatrixXd a(n, p * kBlock), g, c, gt;
   for (int start = from; start < to; start += kBlock) {
     const int size = std::min(kBlock, to - start);
-    a.resize(n, p * size);
-    for (int j = 0; j < size; ++j) {
-      const auto order = orderings.col(start + j);
-      for (Eigen::Index k = 0; k < p; ++k) {
-        double* col = a.col(j * p + k).data();
-        const double* src = q.col(k).data();
-        for (Eigen::Index i = 0; i < n; ++i) col[order(i)] = src[i];
-      }
-    }
+    permuted_block(q, orderings, start, size, a);
     product_transposed(a, s.y, g);
     product_transposed(a, q, c);
     for (int j = 0; j < size; ++j) {
