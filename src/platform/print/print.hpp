@@ -12,7 +12,9 @@ namespace velmora::gfx {
 /// controls out; "-rN" sets the resolution of PNG output in dots per inch
 /// (written into the file); "-sWxHcm" or "-sWxHin" prints the figure at
 /// that size, its axes and controls stretched with it and its text the
-/// same size in points, where by default it has the window's size.
+/// same size in points (an axes' plot shrinks where its labels would
+/// otherwise fall off the figure), where by default it has the window's
+/// size.
 /// A bad figure, option, device or missing file name throws RuntimeError.
 ///
 /// Printing draws through the Cairo renderer, so it lives in its own

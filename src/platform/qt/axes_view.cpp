@@ -52,6 +52,20 @@ void draw_into(QImage& image, const render::AxesScene& scene, const QRect& view,
   cairo_surface_destroy(surface);
 }
 
+// The axes rectangle as drawn on a canvas `width` × `height` pixels: as in a
+// printed figure, texts that would fall off the canvas take room from the
+// plot.
+render::Rect fitted_rect(const render::AxesScene& scene, const render::Rect& rect, double width,
+                         double height) {
+  if (!(width > 0 && height > 0)) return rect;
+  cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(scratch);
+  const render::Rect fit = render::fit_axes_rect(cr, scene, rect, width, height);
+  cairo_destroy(cr);
+  cairo_surface_destroy(scratch);
+  return fit;
+}
+
 }  // namespace
 
 void render_axes_into(QImage& image, const render::AxesScene& scene, const QRect& view,
@@ -159,8 +173,10 @@ void AxesView::paintEvent(QPaintEvent*) {
     if (gl) gl->set_draft(coarse);
     QElapsedTimer clock;
     clock.start();
-    image_ = gl ? gl->render(scene_, geometry(), axes_rect_, figure_height_px_, dpr)
-                : render_axes(scene_, geometry(), axes_rect_, figure_height_px_, dpr, draft);
+    const render::Rect rect = fitted_rect(
+        scene_, axes_rect_, parentWidget() ? parentWidget()->width() : 0, figure_height_px_);
+    image_ = gl ? gl->render(scene_, geometry(), rect, figure_height_px_, dpr)
+                : render_axes(scene_, geometry(), rect, figure_height_px_, dpr, draft);
     if (!draft) full_render_ms_ = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     image_draft_ = draft;
     image_valid_ = true;

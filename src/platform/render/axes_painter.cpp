@@ -1,13 +1,13 @@
 // Drawing one axes: background, grid, box, ticks, labels, then the data.
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/render/colorbar.hpp"
+#include "platform/render/image_painter.hpp"
 #include "platform/render/line_geometry.hpp"
 #include "platform/render/marker.hpp"
 #include "platform/render/projection.hpp"
@@ -101,7 +101,7 @@ class AxesPainter {
         paint_background();
         paint_grid();
       }
-      for (const SceneImage& im : a_.images) paint_image(im);
+      for (const SceneImage& im : a_.images) paint_image(ink_, proj_, im);
       if (a_.surface && (layers_ & kSurface)) paint_surface(*a_.surface, ink_, proj_);
       if (a_.axis_visible) paint_frame();
     }
@@ -214,42 +214,76 @@ class AxesPainter {
       }
     }
     ink_.stroke();
-    const std::string* names[3] = {&a_.xlabel, &a_.ylabel, &a_.zlabel};
     for (const TickLabel& t : tick_labels())
       ink_.text(t.text, t.at[0], t.at[1], t.ha, t.va, tick_font_);
-    for (int d = 0; d < axis_count(); ++d) {
-      const AxisLayout& ax = layout(d);
-      if (ax.length_px < 1) continue;
-      auto [ha, va] = align_for(ax.outward);
-      if (names[d]->empty()) continue;
-      double reach = 2 * pad_ + ax.label_reach;
-      P2 pa = px(ax.a), pb = px(ax.b);
-      P2 mid{0.5 * (pa[0] + pb[0]) + ax.outward[0] * reach,
-             0.5 * (pa[1] + pb[1]) + ax.outward[1] * reach};
-      if (std::fabs(ax.outward[0]) > 0.9) {
-        // Labels beside a (nearly) vertical axis read upwards.
-        ink_.text(*names[d], mid[0], mid[1], HAlign::Center,
-                  ax.outward[0] < 0 ? VAlign::Bottom : VAlign::Top, label_font_,
-                  std::numbers::pi / 2);
-      } else {
-        ink_.text(*names[d], mid[0], mid[1], ha, va, label_font_);
-      }
-    }
+    for (const TickLabel& t : axis_labels())
+      ink_.text(t.text, t.at[0], t.at[1], t.ha, t.va, label_font_, t.angle);
   }
 
   void paint_title() {
-    if (a_.title.empty()) return;
-    double top = INFINITY;
-    for (const P2& c : box_corners_px()) top = std::min(top, c[1]);
-    top = std::max(top, fig_h_ - rect_.bottom - rect_.height);
-    ink_.text(a_.title, rect_.left + 0.5 * rect_.width, top - 2 * pad_, HAlign::Center,
-              VAlign::Bottom, title_font_);
+    if (const auto t = title()) ink_.text(t->text, t->at[0], t->at[1], t->ha, t->va, title_font_);
   }
 
   struct Box;
   struct TickLabel;
 
  public:
+  // The axis labels beside their axes, out past the tick labels.
+  std::vector<TickLabel> axis_labels() {
+    std::vector<TickLabel> out;
+    const std::string* names[3] = {&a_.xlabel, &a_.ylabel, &a_.zlabel};
+    for (int d = 0; d < axis_count() && a_.axis_visible; ++d) {
+      const AxisLayout& ax = layout(d);
+      if (ax.length_px < 1 || names[d]->empty()) continue;
+      double reach = 2 * pad_ + ax.label_reach;
+      P2 pa = px(ax.a), pb = px(ax.b);
+      P2 mid{0.5 * (pa[0] + pb[0]) + ax.outward[0] * reach,
+             0.5 * (pa[1] + pb[1]) + ax.outward[1] * reach};
+      if (std::fabs(ax.outward[0]) > 0.9) {
+        // Labels beside a (nearly) vertical axis read upwards: the text's
+        // height runs across the axis.
+        const VAlign va = ax.outward[0] < 0 ? VAlign::Bottom : VAlign::Top;
+        auto [w, h] = text_size(cr_, *names[d], label_font_);
+        const double left = va == VAlign::Bottom ? mid[0] - h : mid[0];
+        out.push_back({*names[d],
+                       mid,
+                       HAlign::Center,
+                       va,
+                       {left, mid[1] - 0.5 * w, left + h, mid[1] + 0.5 * w},
+                       std::numbers::pi / 2});
+      } else {
+        auto [ha, va] = align_for(ax.outward);
+        out.push_back({*names[d], mid, ha, va, text_box(*names[d], mid, ha, va, label_font_)});
+      }
+    }
+    return out;
+  }
+
+  // The title, centred above the box and no lower than the rectangle's top.
+  std::optional<TickLabel> title() {
+    if (a_.title.empty()) return std::nullopt;
+    double top = INFINITY;
+    for (const P2& c : box_corners_px()) top = std::min(top, c[1]);
+    top = std::max(top, fig_h_ - rect_.bottom - rect_.height);
+    const P2 at{rect_.left + 0.5 * rect_.width, top - 2 * pad_};
+    return TickLabel{a_.title, at, HAlign::Center, VAlign::Bottom,
+                     text_box(a_.title, at, HAlign::Center, VAlign::Bottom, title_font_)};
+  }
+
+  // Every text drawn about the plot: tick labels, axis labels, title and
+  // the colour bar's scale and label.
+  std::vector<ScreenBox> text_boxes() {
+    std::vector<ScreenBox> out;
+    auto add = [&](const Box& b) { out.push_back({b.left, b.top, b.right, b.bottom}); };
+    for (const TickLabel& t : tick_labels()) add(t.box);
+    for (const TickLabel& t : axis_labels()) add(t.box);
+    if (const auto t = title()) add(t->box);
+    if (a_.colorbar)
+      out.push_back(
+          colorbar_box(cr_, *a_.colorbar, rect_, fig_h_, {tick_font_, label_font_, pad_}));
+    return out;
+  }
+
   // The tick labels of the visible axes as they are drawn.  Where two axes
   // meet, a label that would overlap one of another axis is left out.
   std::vector<TickLabel> tick_labels() {
@@ -263,7 +297,7 @@ class AxesPainter {
       for (std::size_t i = 0; i < ax.ticks.size(); ++i) {
         P2 p = px(point_on(ax, ax.ticks[i]));
         P2 at{p[0] + ax.outward[0] * pad_, p[1] + ax.outward[1] * pad_};
-        Box box = text_box(ax.labels[i], at, ha, va);
+        Box box = text_box(ax.labels[i], at, ha, va, tick_font_);
         bool clash = false;
         for (std::size_t j = 0; j < others; ++j) clash = clash || box.overlaps(out[j].box);
         if (!clash) out.push_back({ax.labels[i], at, ha, va, box});
@@ -287,11 +321,12 @@ class AxesPainter {
     HAlign ha;
     VAlign va;
     Box box;
+    double angle = 0;
   };
 
-  // The rectangle a tick label covers when anchored at `at`.
-  Box text_box(const std::string& text, P2 at, HAlign ha, VAlign va) const {
-    auto [w, h] = text_size(cr_, text, tick_font_);
+  // The rectangle a text covers when anchored at `at`.
+  Box text_box(const std::string& text, P2 at, HAlign ha, VAlign va, const TextStyle& font) const {
+    auto [w, h] = text_size(cr_, text, font);
     double left = ha == HAlign::Left ? at[0] : ha == HAlign::Center ? at[0] - 0.5 * w : at[0] - w;
     double top = va == VAlign::Top ? at[1] : va == VAlign::Middle ? at[1] - 0.5 * h : at[1] - h;
     return {left, top, left + w, top + h};
@@ -371,43 +406,6 @@ class AxesPainter {
       if (ax.ticks.size() < 2 || spacing >= widest_along + 0.8 * tick_font_.size_px) return;
       step = next_nice_step(step);
     }
-  }
-
-  void paint_image(const SceneImage& im) {
-    if (im.width <= 0 || im.height <= 0 ||
-        im.pixels.size() != static_cast<std::size_t>(im.width) * im.height)
-      return;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, im.width, im.height);
-    cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    auto byte = [](double v) {
-      return static_cast<std::uint32_t>(
-          std::lround(std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0) * 255));
-    };
-    for (int r = 0; r < im.height; ++r) {
-      auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(r) * stride);
-      for (int c = 0; c < im.width; ++c) {
-        const Rgb& p = im.pixels[static_cast<std::size_t>(r) * im.width + c];
-        row[c] = 0xFF000000u | byte(p.r) << 16 | byte(p.g) << 8 | byte(p.b);
-      }
-    }
-    cairo_surface_mark_dirty(s);
-    // Column c, row r covers x0 + c*dx, y1 - r*dy in the z = 0 plane: the top
-    // row is drawn at the high y end.
-    double dx = (im.x1 - im.x0) / im.width, dy = (im.y1 - im.y0) / im.height;
-    P2 o = px({im.x0, im.y1, 0});
-    P2 ex = sub(px({im.x0 + dx, im.y1, 0}), o), ey = sub(px({im.x0, im.y1 - dy, 0}), o);
-    cairo_matrix_t m;
-    cairo_matrix_init(&m, ex[0], ex[1], ey[0], ey[1], o[0], o[1]);
-    ink_.save();
-    cairo_transform(cr_, &m);
-    cairo_set_source_surface(cr_, s, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr_, 0, 0, im.width, im.height);
-    ink_.fill();
-    ink_.restore();
-    cairo_surface_destroy(s);
   }
 
   void paint_line(const SceneLine& l, MarkerStamper& stamper) {
@@ -562,6 +560,11 @@ void draw_axes(const Ink& ink, const AxesScene& axes, const Rect& rect, double f
 std::optional<std::array<double, 4>> colorbar_label_box(cairo_t* cr, const AxesScene& axes,
                                                         const Rect& rect, double figure_height_px) {
   return AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).colorbar_label_box();
+}
+
+std::vector<std::array<double, 4>> text_boxes(cairo_t* cr, const AxesScene& axes, const Rect& rect,
+                                              double figure_height_px) {
+  return AxesPainter(Ink{cr}, axes, rect, figure_height_px, kAllLayers).text_boxes();
 }
 
 std::vector<std::array<double, 4>> tick_label_boxes(cairo_t* cr, const AxesScene& axes,

@@ -60,6 +60,25 @@ std::optional<ColorBarLabel> colorbar_label(cairo_t* cr, const ColorBar& bar, co
   return l;
 }
 
+std::array<double, 4> colorbar_box(cairo_t* cr, const ColorBar& bar, const Rect& rect,
+                                   double figure_height_px, const ColorBarFonts& fonts) {
+  const Place p = place(rect, figure_height_px);
+  std::array<double, 4> box{p.x0, p.y0, p.x0 + kColorBarWidthPx + 4, p.y0 + p.h};
+  if (!(std::isfinite(bar.lo) && std::isfinite(bar.hi))) return box;
+  const double lo = bar.lo, hi = bar.hi > bar.lo ? bar.hi : bar.lo + 1, step = tick_step(lo, hi, 5);
+  for (double t : tick_values(lo, hi, step)) {
+    const auto size = text_size(cr, tick_label(t, step), fonts.ticks);
+    const double y = p.y0 + p.h - p.h * (t - lo) / (hi - lo);
+    box = {box[0], std::min(box[1], y - 0.5 * size[1]),
+           std::max(box[2], p.x0 + kColorBarWidthPx + 6 + size[0]),
+           std::max(box[3], y + 0.5 * size[1])};
+  }
+  if (const auto l = colorbar_label(cr, bar, rect, figure_height_px, fonts))
+    box = {box[0], std::min(box[1], l->box[1]), std::max(box[2], l->box[2]),
+           std::max(box[3], l->box[3])};
+  return box;
+}
+
 void draw_colorbar(const Ink& ink, const ColorBar& bar, const Rect& rect, double figure_height_px,
                    const ColorBarFonts& fonts) {
   if (!(std::isfinite(bar.lo) && std::isfinite(bar.hi))) return;

@@ -43,6 +43,11 @@ struct ColorBarLabel {
 std::optional<ColorBarLabel> colorbar_label(cairo_t* cr, const ColorBar& bar, const Rect& rect,
                                             double figure_height_px, const ColorBarFonts& fonts);
 
+/// The rectangle [left top right bottom] in device pixels that the bar,
+/// its tick labels and its label cover.
+std::array<double, 4> colorbar_box(cairo_t* cr, const ColorBar& bar, const Rect& rect,
+                                   double figure_height_px, const ColorBarFonts& fonts);
+
 /// Draws the bar, its ticks and its label in the band of `rect`.
 void draw_colorbar(const Ink& ink, const ColorBar& bar, const Rect& rect, double figure_height_px,
                    const ColorBarFonts& fonts);

@@ -175,7 +175,10 @@ void draw_figure(const Ink& ink, const FigureScene& f, bool include_controls) {
   ink.clip();
   cairo_set_source_rgb(cr, f.color.r, f.color.g, f.color.b);
   ink.paint();
-  for (const FigureScene::Placed& p : f.axes) draw_axes(ink, p.axes, p.rect_px, f.height_px);
+  // Texts that would fall off the figure take room from the plot instead.
+  for (const FigureScene::Placed& p : f.axes)
+    draw_axes(ink, p.axes, fit_axes_rect(cr, p.axes, p.rect_px, f.width_px, f.height_px),
+              f.height_px);
   if (include_controls)
     for (const SceneControl& c : f.controls) draw_control(ink, c, f.height_px);
   ink.restore();

@@ -50,6 +50,21 @@ void draw_axes(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figu
 /// Every view of the scene (Cairo or another) projects into this rectangle.
 Rect data_rect(const AxesScene& axes, const Rect& rect);
 
+/// The axes rectangle `rect` (pixels from the bottom-left corner of a
+/// figure `figure_width_px` × `figure_height_px`) as drawn: `rect` itself
+/// when every text about the plot (text_boxes) lies inside the figure,
+/// else `rect` shrunk just enough, side by side, that they do, as when the
+/// fonts keep their size in points on a smaller figure.  It shrinks to no
+/// less than a quarter of its width and height.
+Rect fit_axes_rect(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_width_px,
+                   double figure_height_px);
+
+/// The rectangles [left top right bottom] in device pixels (rows growing
+/// downwards) of every text draw_axes draws about the plot: tick labels,
+/// axis labels, the title and the colour bar with its scale and label.
+std::vector<std::array<double, 4>> text_boxes(cairo_t* cr, const AxesScene& axes, const Rect& rect,
+                                              double figure_height_px);
+
 /// The rectangles [left top right bottom] in device pixels (rows growing
 /// downwards) of the tick labels draw_axes draws for `axes`.  No two
 /// overlap: where axes meet, a label that would overlap one of an axis

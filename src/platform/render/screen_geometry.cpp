@@ -65,6 +65,30 @@ Rect data_rect(const AxesScene& axes, const Rect& rect) {
   return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
 }
 
+Rect fit_axes_rect(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_width_px,
+                   double figure_height_px) {
+  Rect r = rect;
+  // Tick spacing and tick length follow the rectangle's size, so the texts
+  // are laid out again after each step.
+  for (int step = 0; step < 8; ++step) {
+    double left = 0, top = 0, right = figure_width_px, bottom = figure_height_px;
+    for (const ScreenBox& b : text_boxes(cr, axes, r, figure_height_px)) {
+      left = std::min(left, b[0]), top = std::min(top, b[1]);
+      right = std::max(right, b[2]), bottom = std::max(bottom, b[3]);
+    }
+    const double over_l = -left, over_t = -top, over_r = right - figure_width_px,
+                 over_b = bottom - figure_height_px;
+    if (over_l + over_t + over_r + over_b <= 0) return r;
+    // Half a pixel more than the overflow: the next layout rarely needs another step.
+    auto cut = [](double over) { return over > 0 ? over + 0.5 : 0.0; };
+    Rect next{r.left + cut(over_l), r.bottom + cut(over_b), r.width - cut(over_l) - cut(over_r),
+              r.height - cut(over_t) - cut(over_b)};
+    if (next.width < 0.25 * rect.width || next.height < 0.25 * rect.height) return r;
+    r = next;
+  }
+  return r;
+}
+
 ScreenBox free_corner(const ScreenBox& area, std::array<double, 2> size, double inset,
                       const std::vector<ScreenBox>& avoid) {
   const double left = area[0] + inset, right = std::max(left, area[2] - inset - size[0]);
