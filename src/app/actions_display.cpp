@@ -13,6 +13,7 @@
 #include "app/plot_style.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
+#include "app/view3d.hpp"
 #include "platform/render/line_spec.hpp"
 
 namespace velmora::app::actions {
@@ -174,8 +175,11 @@ void dock_view(const Value& fpass) {
   if (!fpass.empty() && word != "on" && word != "off") refuse("DockView takes on or off.");
   s.dock3d = fpass.empty() ? !s.dock3d.value_or(false) : word == "on";
   session().record_argument(*s.dock3d ? "on" : "off");
-  if (s.figure3d && g.valid(*s.figure3d) && s.main_window && g.valid(*s.main_window))
+  if (s.figure3d && g.valid(*s.figure3d) && s.main_window && g.valid(*s.main_window)) {
     g.backend().dock_figure(*s.figure3d, *s.dock3d ? s.main_window : std::nullopt);
+    // Docked, the view takes the tab's size: redraws keep it.
+    capture_view3d();
+  }
 }
 
 void d_axis_on(const Value&) {

@@ -253,11 +253,6 @@ Handle new_figure3d() {
     Value outer = graphics().get(f, "OuterPosition");
     gui::ScreenRect r = beside_main_window(*main, {outer(2), outer(3)});
     graphics().set(f, "OuterPosition", Value::row({r[0], r[1], r[2], r[3]}));
-    // The window may have been narrowed to fit beside the main window: that
-    // is now the 3D window's size, which later redraws keep.
-    const auto& px = graphics().object(f).pos_px;
-    state().view3d.width = px[2];
-    state().view3d.height = px[3];
     // Where it covers the main window it is shown in a tab of it instead,
     // unless the user chose otherwise.
     const Value m = graphics().get(*main, "OuterPosition");
@@ -265,6 +260,12 @@ Handle new_figure3d() {
       state().dock3d =
           r[0] < m(0) + m(2) && m(0) < r[0] + r[2] && r[1] < m(1) + m(3) && m(1) < r[1] + r[3];
     if (*state().dock3d) graphics().backend().dock_figure(f, *main);
+    // The window may have been narrowed to fit beside the main window, or
+    // fill its tab: that is now the 3D window's size, which later redraws
+    // keep.
+    const auto& px = graphics().object(f).pos_px;
+    state().view3d.width = px[2];
+    state().view3d.height = px[3];
   }
   state().figure3d = f;
   return f;

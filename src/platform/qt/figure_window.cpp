@@ -156,6 +156,20 @@ class CanvasScrollArea : public QScrollArea {
   }
 };
 
+// The docked view's tab: the view fills it, whatever its size.
+class DockArea : public QWidget {
+ public:
+  std::function<void()> on_resize;
+
+ protected:
+  void resizeEvent(QResizeEvent*) override {
+    if (on_resize) on_resize();
+  }
+  void showEvent(QShowEvent*) override {
+    if (on_resize) on_resize();
+  }
+};
+
 // A window manager's title bar and border before the window has been shown
 // and its frame is known.
 constexpr int kTitleBarGuessPx = 30, kBorderGuessPx = 4;
@@ -200,7 +214,6 @@ FigureWindow::FigureWindow(gfx::Handle figure, WindowSet& set)
 FigureWindow::~FigureWindow() {
   // A docked view is another figure's window: it goes with its own figure.
   if (docked_view_) {
-    if (dock_area_) dock_area_->takeWidget();
     docked_view_->host_ = nullptr;
     docked_view_->hide();
     docked_view_->setParent(nullptr);
@@ -210,10 +223,14 @@ FigureWindow::~FigureWindow() {
 void FigureWindow::dock(FigureWindow* view) {
   if (view == docked_view_ && view) return show_docked_view();
   if (FigureWindow* old = docked_view_) {
-    dock_area_->takeWidget();
     docked_view_ = nullptr;
     old->host_ = nullptr;
     old->setParent(nullptr, Qt::Window);
+    // Back at the size it had before it filled the tab, where it is now.
+    if (gfx::graphics().valid(old->figure_)) {
+      const auto& px = gfx::graphics().object(old->figure_).pos_px;
+      set_.moved_by_user(old->figure_, {px[0], px[1], old->own_size_[0], old->own_size_[1]});
+    }
     old->sync_geometry();
     if (gfx::graphics().get_text(old->handle(), "Visible") == "on") old->show();
   }
@@ -231,21 +248,33 @@ void FigureWindow::dock(FigureWindow* view) {
       tabs_ = new QTabWidget(this);
       tabs_->setDocumentMode(true);
       tabs_->addTab(scroll_, "Analysis");
-      dock_area_ = new QScrollArea;
-      dock_area_->setAlignment(Qt::AlignCenter);
-      dock_area_->setFrameShape(QFrame::NoFrame);
+      auto* area = new DockArea;
+      area->on_resize = [this] { fill_dock_area(); };
+      dock_area_ = area;
       tabs_->addTab(dock_area_, "3-D View");
       tabs_->show();
     }
+    const auto& px = gfx::graphics().object(view->figure_).pos_px;
+    view->own_size_ = {px[2], px[3]};
     view->hide();
     view->host_ = this;
     docked_view_ = view;
-    dock_area_->setWidget(view);
-    view->sync_geometry();
+    view->setParent(dock_area_);
     view->show();
   }
   sync_geometry();
-  if (view) show_docked_view();
+  if (view) {
+    show_docked_view();
+    fill_dock_area();
+  }
+}
+
+void FigureWindow::fill_dock_area() {
+  // Only a tab in view has been given its size.
+  if (!docked_view_ || !dock_area_ || !dock_area_->isVisible()) return;
+  if (docked_view_->geometry() != dock_area_->rect()) docked_view_->setGeometry(dock_area_->rect());
+  // Also where the view is hidden and Qt holds its resize event back.
+  docked_view_->geometry_changed();
 }
 
 bool FigureWindow::docked_view_in_front() const {
@@ -306,11 +335,13 @@ void FigureWindow::sync_geometry() {
   QRect inner = flipped_rect(px, set_.screen_height_px());
   QRect outer = inner.adjusted(0, -mb, 0, 0);
   if (host_) {
-    // Docked: the figure's size in the host's tab, wherever the figure is.
+    // Docked: the window fills the host's tab whatever the figure says, and
+    // the figure takes the tab's size back once the event loop runs.
     applying_ = true;
-    resize(outer.size());
+    host_->fill_dock_area();
     lay_out();
     applying_ = false;
+    QTimer::singleShot(0, this, [this] { geometry_changed(); });
     return;
   }
   if (keep_frame_on_screen(outer))
@@ -378,7 +409,18 @@ std::array<double, 4> FigureWindow::inner_position_px() const {
 }
 
 void FigureWindow::geometry_changed() {
-  if (applying_ || !isVisible() || host_) return;
+  if (applying_) return;
+  if (host_) {
+    // Docked: the figure takes the size of the tab, as from a user resize,
+    // and keeps its place on the screen for when it is a window again.
+    const gfx::Graphics& g = gfx::graphics();
+    if (!g.valid(figure_)) return;
+    const auto& px = g.object(figure_).pos_px;
+    const auto inner = inner_position_px();
+    set_.moved_by_user(figure_, {px[0], px[1], inner[2], inner[3]});
+    return;
+  }
+  if (!isVisible()) return;
   set_.moved_by_user(figure_, inner_position_px());
 }
 

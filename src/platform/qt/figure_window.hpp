@@ -88,10 +88,11 @@ class FigureWindow : public QWidget {
   std::array<double, 4> inner_position_px() const;
 
   /// Shows the window of another figure, `view`, in a tab of this one
-  /// beside the canvas ("3-D View"), at the size its figure gives, and
-  /// brings that tab forward; nullptr gives the one shown back to the
-  /// desktop as a window of its own where its figure says.  The figure's
-  /// Position stays as it is, docked or not, so that it exports the same.
+  /// beside the canvas ("3-D View"), and brings that tab forward; nullptr
+  /// gives the one shown back to the desktop as a window of its own where
+  /// its figure says.  The view fills the tab and follows its size: its
+  /// figure's Position takes that size as from a user resize (so it exports
+  /// what is shown), and the size it had before when it is a window again.
   void dock(FigureWindow* view);
   FigureWindow* docked_view() const { return docked_view_; }
   /// The window whose tab shows this one, or nullptr.
@@ -119,6 +120,8 @@ class FigureWindow : public QWidget {
   bool keep_frame_on_screen(QRect& client) const;
   void lay_out();
   void geometry_changed();
+  /// Sizes the docked view to its tab.
+  void fill_dock_area();
 
   gfx::Handle figure_;
   WindowSet& set_;
@@ -126,10 +129,11 @@ class FigureWindow : public QWidget {
   QScrollArea* scroll_;
   Canvas* canvas_;
   bool applying_ = false;
-  QTabWidget* tabs_ = nullptr;        // the canvas and the docked view, while one is
-  QScrollArea* dock_area_ = nullptr;  // the docked view's tab
+  QTabWidget* tabs_ = nullptr;    // the canvas and the docked view, while one is
+  QWidget* dock_area_ = nullptr;  // the docked view's tab
   QPointer<FigureWindow> docked_view_;
   QPointer<FigureWindow> host_;
+  std::array<double, 2> own_size_{};  // the inner size before docking
 };
 
 }  // namespace velmora::qt

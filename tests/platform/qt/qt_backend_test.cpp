@@ -468,34 +468,47 @@ TEST_F(QtBackendTest, UserMovesAndResizesUpdateThePosition) {
   EXPECT_EQ(widget<QPushButton>(b)->geometry(), QRect(10, 360 - 10 - 20, 60, 20));
 }
 
-// A figure docked in another's window is shown in a tab of it at its own
-// size: its Position and user resizes of the host leave it as it was; a
-// raise brings its tab forward; undocked it is a window where its figure
-// says; deleting either figure loses neither window's widgets twice.
-TEST_F(QtBackendTest, ADockedFigureIsATabOfItsHostAtItsOwnSize) {
+// A figure docked in another's window fills a tab of it: its Position
+// takes the tab's size as from a user resize (normalized axes follow), and
+// follows resizes of the host; a size a script sets gives way to the tab's;
+// a raise brings the tab forward; undocked it is a window at its size
+// before docking where its figure says; deleting either figure loses neither window's
+// widgets twice.
+TEST_F(QtBackendTest, ADockedFigureFillsATabOfItsHost) {
   Handle main = figure({0, 0, 600, 400});
   Handle view = figure({300, 200, 320, 240});
+  Handle ax = g().create(Type::Axes, view);  // normalized units
   QWidget* host = qt().window_of(main);
   auto* docked = dynamic_cast<FigureWindow*>(qt().window_of(view));
   ASSERT_NE(docked, nullptr);
   qt().dock_figure(view, main);
   EXPECT_FALSE(docked->isWindow());
   EXPECT_EQ(docked->host(), host);
-  EXPECT_EQ(docked->size(), QSize(320, 240));
   auto* tabs = host->findChild<QTabWidget*>();
   ASSERT_NE(tabs, nullptr);
   EXPECT_EQ(tabs->currentIndex(), 1);
+  QWidget* area = tabs->currentWidget();
+  EXPECT_EQ(area->width(), 600);
+  EXPECT_EQ(docked->geometry(), area->rect());
+  const double h = area->height();
+  EXPECT_EQ(g().get(view, "Position"), Value::row({300, 200, 600, h}));
+  EXPECT_DOUBLE_EQ(g().object(ax).pos_px[2], 0.775 * 600);
   // The host's inner area is still its figure's: the tab bar is above it.
   EXPECT_EQ(dynamic_cast<FigureWindow*>(host)->inner_position_px()[3], 400);
+  host->resize(700, host->height() + 50);
+  QTest::qWait(20);
+  EXPECT_EQ(docked->geometry(), area->rect());
+  EXPECT_EQ(g().get(view, "Position"), Value::row({300, 200, 700, h + 50}));
+  g().set(view, "Position", Value::row({10, 10, 300, 200}));
+  QTest::qWait(1);
+  EXPECT_EQ(g().get(view, "Position"), Value::row({10, 10, 700, h + 50}));
+
   EXPECT_TRUE(qt().docked_view_in_front(main));
   qt().show_own_contents(main);
   EXPECT_EQ(tabs->currentIndex(), 0);
   EXPECT_FALSE(qt().docked_view_in_front(main));
   g().make_current(view);
   EXPECT_EQ(tabs->currentIndex(), 1);
-  g().set(view, "Position", Value::row({10, 10, 300, 200}));
-  EXPECT_EQ(docked->size(), QSize(300, 200));
-  EXPECT_EQ(g().get(view, "Position"), Value::row({10, 10, 300, 200}));
 
   qt().dock_figure(view, std::nullopt);
   EXPECT_TRUE(docked->isWindow());
@@ -504,7 +517,8 @@ TEST_F(QtBackendTest, ADockedFigureIsATabOfItsHostAtItsOwnSize) {
   EXPECT_EQ(host->findChild<QTabWidget*>(), nullptr);
   EXPECT_TRUE(docked->isVisible());
   const double screen_h = qt().screen_size_px()[1];
-  EXPECT_EQ(docked->geometry(), QRect(10, static_cast<int>(screen_h) - 10 - 200, 300, 200));
+  EXPECT_EQ(g().get(view, "Position"), Value::row({10, 10, 320, 240}));
+  EXPECT_EQ(docked->geometry(), QRect(10, static_cast<int>(screen_h) - 10 - 240, 320, 240));
 
   qt().dock_figure(view, main);
   g().destroy(main);
