@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/render/line_spec.hpp"
@@ -66,6 +68,17 @@ render::SceneText scene_text(const Graphics& g, Handle t) {
   return st;
 }
 
+/// The colour bar an axes' application data `key` (its [low high] range)
+/// and `key`Label (its label) describe, if the range is there.
+std::optional<render::ColorBar> colour_bar(const Graphics& g, Handle ax, const std::string& key) {
+  if (!g.has_appdata(ax, key)) return std::nullopt;
+  const Value range = g.appdata(ax, key);
+  if (!range.is_double() || range.numel() != 2) return std::nullopt;
+  render::ColorBar cb{range(0), range(1), {}};
+  if (g.has_appdata(ax, key + "Label")) cb.label = g.appdata(ax, key + "Label").text_or_empty();
+  return cb;
+}
+
 }  // namespace
 
 render::AxesScene axes_scene(const Graphics& g, Handle ax) {
@@ -99,26 +112,10 @@ render::AxesScene axes_scene(const Graphics& g, Handle ax) {
   // The legend names the lines that carry a DisplayName, in drawing order,
   // each name once.
   const bool legend = g.has_appdata(ax, "Legend") && g.appdata(ax, "Legend").is_true();
-  if (g.has_appdata(ax, "ColorBar")) {
-    Value range = g.appdata(ax, "ColorBar");
-    if (range.is_double() && range.numel() == 2) {
-      render::ColorBar cb{range(0), range(1), {}};
-      if (g.has_appdata(ax, "ColorBarLabel"))
-        cb.label = g.appdata(ax, "ColorBarLabel").text_or_empty();
-      s.colorbar = cb;
-    }
-  }
+  s.colorbar = colour_bar(g, ax, "ColorBar");
   s.surface = g.object(ax).surface;
   // A surface's heat map has its own colour bar, unless the axes show one.
-  if (s.surface && !s.colorbar && g.has_appdata(ax, "SurfaceColorBar")) {
-    Value range = g.appdata(ax, "SurfaceColorBar");
-    if (range.is_double() && range.numel() == 2) {
-      render::ColorBar cb{range(0), range(1), {}};
-      if (g.has_appdata(ax, "SurfaceColorBarLabel"))
-        cb.label = g.appdata(ax, "SurfaceColorBarLabel").text_or_empty();
-      s.colorbar = cb;
-    }
-  }
+  if (s.surface && !s.colorbar) s.colorbar = colour_bar(g, ax, "SurfaceColorBar");
   for (Handle c : g.children(ax)) {
     Type t = g.type(c);
     if (!on(g, c, "Visible")) continue;

@@ -249,6 +249,18 @@ void GlAxesRenderer::Gl::ensure_framebuffer(QSize size) {
   f->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                                depth_buffer);
   fb_size = size;
+  read_back.clear();  // sized for the old framebuffer
+}
+
+void GlAxesRenderer::Gl::clear_framebuffer(QSize size, const QRect& reach) {
+  ensure_framebuffer(size);
+  f->glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  f->glViewport(0, 0, size.width(), size.height());
+  f->glEnable(GL_SCISSOR_TEST);
+  f->glScissor(reach.x(), reach.y(), reach.width(), reach.height());
+  f->glClearColor(0, 0, 0, 0);
+  f->glClearDepth(1);
+  f->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void GlAxesRenderer::Gl::draw_command(const Command& c, QSize size) {

@@ -171,6 +171,9 @@ struct GlAxesRenderer::Gl {
   bool build(const render::AxesScene& scene, const render::Projection& proj, double dpr);
   void set_view(const render::Projection& proj, const QRect& view, double dpr);
   void ensure_framebuffer(QSize size);
+  /// Binds the framebuffer, made `size` first, and clears `reach` of it to
+  /// transparent and far.
+  void clear_framebuffer(QSize size, const QRect& reach);
   void draw_command(const gl::Command& c, QSize size);
   void composite(QImage& image, const QRect& box);
 };

@@ -189,14 +189,7 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
   QOpenGLFunctions_3_3_Core& f = *g.f;
   // The surface first, with its own depth test; the lines go over it.
   if (scene.surface && !reach.isEmpty()) {
-    g.ensure_framebuffer(device);
-    f.glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
-    f.glViewport(0, 0, device.width(), device.height());
-    f.glEnable(GL_SCISSOR_TEST);
-    f.glScissor(reach.x(), reach.y(), reach.width(), reach.height());
-    f.glClearColor(0, 0, 0, 0);
-    f.glClearDepth(1);
-    f.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    g.clear_framebuffer(device, reach);
     g.surfaces.draw(g.draft && scene.surface->coarse ? scene.surface->coarse : scene.surface, proj,
                     view, dpr, device);
     g.composite(image, reach);
@@ -227,17 +220,7 @@ QImage GlAxesRenderer::render(const render::AxesScene& scene, const QRect& view,
     }
     if (reach.isEmpty()) continue;
     if (!pending) {
-      if (!g.framebuffer || g.fb_size != device) {
-        g.ensure_framebuffer(device);
-        g.read_back.clear();
-      }
-      f.glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
-      f.glViewport(0, 0, device.width(), device.height());
-      f.glEnable(GL_SCISSOR_TEST);
-      f.glScissor(reach.x(), reach.y(), reach.width(), reach.height());
-      f.glClearColor(0, 0, 0, 0);
-      f.glClearDepth(1);
-      f.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      g.clear_framebuffer(device, reach);
       f.glDepthFunc(GL_LESS);
       // Premultiplied colours, composited the way Cairo's OVER operator does.
       f.glEnable(GL_BLEND);

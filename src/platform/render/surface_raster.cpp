@@ -158,25 +158,38 @@ Image to_cairo_image(const SurfaceRaster& raster) {
   return img;
 }
 
-void paint_surface_layer(cairo_t* cr, const SurfaceRaster& raster, double x, double y) {
-  if (raster.width == 0 || raster.height == 0) return;
+namespace {
+
+/// The raster as a Cairo image surface that owns its pixels (PDF, SVG and
+/// EPS surfaces may read a source only when the page is finished), or
+/// nullptr where Cairo gave no memory for it.
+cairo_surface_t* owned_image_surface(const SurfaceRaster& raster) {
   const Image img = to_cairo_image(raster);
-  // A surface that owns its pixels: PDF, SVG and EPS surfaces may read the
-  // source only when the page is finished.
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, img.width, img.height);
   cairo_surface_flush(s);
   unsigned char* dst = cairo_image_surface_get_data(s);
-  const int stride = cairo_image_surface_get_stride(s);
-  if (dst) {
-    for (int row = 0; row < img.height; ++row)
-      std::copy_n(img.bytes.data() + std::size_t(row) * img.stride, 4 * std::size_t(img.width),
-                  dst + std::size_t(row) * stride);
-    cairo_surface_mark_dirty(s);
-    cairo_save(cr);
-    cairo_set_source_surface(cr, s, x, y);
-    cairo_paint(cr);
-    cairo_restore(cr);
+  if (!dst) {
+    cairo_surface_destroy(s);
+    return nullptr;
   }
+  const int stride = cairo_image_surface_get_stride(s);
+  for (int row = 0; row < img.height; ++row)
+    std::copy_n(img.bytes.data() + std::size_t(row) * img.stride, 4 * std::size_t(img.width),
+                dst + std::size_t(row) * stride);
+  cairo_surface_mark_dirty(s);
+  return s;
+}
+
+}  // namespace
+
+void paint_surface_layer(cairo_t* cr, const SurfaceRaster& raster, double x, double y) {
+  if (raster.width == 0 || raster.height == 0) return;
+  cairo_surface_t* s = owned_image_surface(raster);
+  if (!s) return;
+  cairo_save(cr);
+  cairo_set_source_surface(cr, s, x, y);
+  cairo_paint(cr);
+  cairo_restore(cr);
   cairo_surface_destroy(s);
 }
 
@@ -226,24 +239,15 @@ void paint_surface(const SceneSurface& surface, const Ink& ink, const Projection
     return;
   }
   // An SVG document takes an image as the fill of its own rectangle.
-  const Image img = to_cairo_image(raster);
-  cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, img.width, img.height);
-  cairo_surface_flush(layer);
-  unsigned char* dst = cairo_image_surface_get_data(layer);
-  const int stride = cairo_image_surface_get_stride(layer);
-  if (dst) {
-    for (int row = 0; row < img.height; ++row)
-      std::copy_n(img.bytes.data() + std::size_t(row) * img.stride, 4 * std::size_t(img.width),
-                  dst + std::size_t(row) * stride);
-    cairo_surface_mark_dirty(layer);
-    ink.save();
-    cairo_translate(cr, x0, y0);
-    cairo_scale(cr, 1 / scale, 1 / scale);
-    cairo_set_source_surface(cr, layer, 0, 0);
-    cairo_rectangle(cr, 0, 0, img.width, img.height);
-    ink.fill();
-    ink.restore();
-  }
+  cairo_surface_t* layer = owned_image_surface(raster);
+  if (!layer) return;
+  ink.save();
+  cairo_translate(cr, x0, y0);
+  cairo_scale(cr, 1 / scale, 1 / scale);
+  cairo_set_source_surface(cr, layer, 0, 0);
+  cairo_rectangle(cr, 0, 0, raster.width, raster.height);
+  ink.fill();
+  ink.restore();
   cairo_surface_destroy(layer);
 }
 
