@@ -73,12 +73,17 @@ bool same(const Rgb& a, const Rgb& b) {
 
 const cairo_user_data_key_t kGlyphStyleKey{};
 
+// How far a marker glyph's ink reaches from its centre, in font units.
+double glyph_reach(const MarkerStyle& s) {
+  return 0.6 * s.size_px + 0.5 * s.line_width_px + 1;
+}
+
 cairo_status_t render_marker_glyph(cairo_scaled_font_t* font, unsigned long, cairo_t* cr,
                                    cairo_text_extents_t* extents) {
   const auto* s = static_cast<const MarkerStyle*>(
       cairo_font_face_get_user_data(cairo_scaled_font_get_font_face(font), &kGlyphStyleKey));
   if (!s) return CAIRO_STATUS_USER_FONT_ERROR;
-  const double reach = 0.6 * s->size_px + 0.5 * s->line_width_px + 1;
+  const double reach = glyph_reach(*s);
   *extents = {-reach, -reach, 2 * reach, 2 * reach, 0, 0};
   cairo_set_line_width(cr, s->line_width_px);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
@@ -95,6 +100,20 @@ cairo_status_t render_marker_glyph(cairo_scaled_font_t* font, unsigned long, cai
   return CAIRO_STATUS_SUCCESS;
 }
 
+// The font's extents bound every glyph's ink. Cairo's PDF and PostScript
+// surfaces clip a run of glyphs to a box estimated from these extents, so
+// they must reach as far as the marker itself: the default em of one unit
+// would cut the markers at the run's edge to half-discs.
+cairo_status_t init_marker_font(cairo_scaled_font_t* font, cairo_t*,
+                                cairo_font_extents_t* extents) {
+  const auto* s = static_cast<const MarkerStyle*>(
+      cairo_font_face_get_user_data(cairo_scaled_font_get_font_face(font), &kGlyphStyleKey));
+  if (!s) return CAIRO_STATUS_USER_FONT_ERROR;
+  const double reach = glyph_reach(*s);
+  *extents = {reach, reach, 2 * reach, 2 * reach, 0};
+  return CAIRO_STATUS_SUCCESS;
+}
+
 // Whether the markers can be glyphs: drawn in one colour on a PDF or
 // PostScript surface.
 bool as_glyphs(cairo_t* cr, const MarkerStyle& s) {
@@ -106,6 +125,7 @@ bool as_glyphs(cairo_t* cr, const MarkerStyle& s) {
 void draw_markers_glyphs(cairo_t* cr, const MarkerStyle& s,
                          const std::vector<std::array<double, 2>>& points) {
   cairo_font_face_t* face = cairo_user_font_face_create();
+  cairo_user_font_face_set_init_func(face, init_marker_font);
   cairo_user_font_face_set_render_glyph_func(face, render_marker_glyph);
   auto* kept = new MarkerStyle(s);
   cairo_font_face_set_user_data(face, &kGlyphStyleKey, kept,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -427,6 +428,48 @@ TEST(Renderer, SvgPdfAndPngAreWellFormed) {
   EXPECT_EQ(to_pdf(f, true).rfind("%PDF-", 0), 0u);
   std::string png = to_png(f, 1, true);
   EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+// The red share of a PNG image's pixels.
+double red_share(const std::string& png_path) {
+  cairo_surface_t* s = cairo_image_surface_create_from_png(png_path.c_str());
+  EXPECT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS) << png_path;
+  cairo_surface_flush(s);
+  const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+  const int stride = cairo_image_surface_get_stride(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  long red = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint32_t v;
+      std::memcpy(&v, data + static_cast<std::size_t>(y) * stride + 4 * x, 4);
+      red += ((v >> 16) & 255) > 200 && ((v >> 8) & 255) < 80 && (v & 255) < 80;
+    }
+  cairo_surface_destroy(s);
+  return w > 0 && h > 0 ? static_cast<double>(red) / (static_cast<double>(w) * h) : 0;
+}
+
+// Markers of one colour are glyphs in PDF: a reader must draw each whole,
+// those at the edge of the group as well as those inside it.
+TEST(Renderer, PdfMarkersCoverWhatThePngsDo) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "no pdftoppm";
+  FigureScene f = flat_figure(false);
+  SceneLine l = marker_at(2, 2, Rgb{1, 0, 0});
+  l.x = {2, 5, 8, 2, 8};
+  l.y = {2, 5, 8, 8, 2};
+  l.z = {0, 0, 0, 0, 0};
+  f.axes[0].axes.lines.push_back(l);
+  const auto dir = temp_dir();
+  write_pdf(f, (dir / "m.pdf").string(), true);
+  write_png(f, (dir / "m.png").string(), 1, true);
+  const std::string cmd = "pdftoppm -r 72 -scale-to-x 200 -scale-to-y 200 -png -singlefile '" +
+                          (dir / "m.pdf").string() + "' '" + (dir / "r").string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const double png = red_share((dir / "m.png").string());
+  const double pdf = red_share((dir / "r.png").string());
+  EXPECT_GT(png, 0.02);
+  EXPECT_NEAR(pdf / png, 1.0, 0.03) << "PNG " << png << ", PDF " << pdf;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Renderer, WritingIntoAMissingFolderNamesThePath) {
