@@ -113,6 +113,12 @@ void register_export_functions(FunctionTable& table);
 /// "## A first analysis" to the next "## " heading (the whole text without
 /// that heading).
 std::string user_guide_section(const std::string& readme);
+/// `markdown` with every picture `![alt](path)` of a relative path pointed at
+/// the first of `folders` that holds the file (an absolute path); a picture
+/// found in none of them is replaced by its alternative text in italics, so
+/// the guide never shows a broken image.
+std::string guide_with_pictures(const std::string& markdown,
+                                const std::vector<std::string>& folders);
 /// The deformation display of `target` against `reference` in the current
 /// axes: every part with its role and legend name, arrowheads on the
 /// displacement vectors, and the display settings applied.

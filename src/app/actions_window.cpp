@@ -117,6 +117,39 @@ std::string user_guide_section(const std::string& readme) {
   return readme.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
 }
 
+std::string guide_with_pictures(const std::string& markdown,
+                                const std::vector<std::string>& folders) {
+  std::string out;
+  std::size_t at = 0;
+  for (std::size_t open; (open = markdown.find("![", at)) != std::string::npos;) {
+    const std::size_t mid = markdown.find("](", open);
+    const std::size_t close = mid == std::string::npos ? mid : markdown.find(')', mid);
+    if (close == std::string::npos || markdown.find('\n', open) < close) {
+      out.append(markdown, at, open + 2 - at);  // not a picture on one line
+      at = open + 2;
+      continue;
+    }
+    out.append(markdown, at, open - at);
+    const std::string alt = markdown.substr(open + 2, mid - open - 2);
+    const std::filesystem::path path = markdown.substr(mid + 2, close - mid - 2);
+    std::string found;
+    std::error_code ec;
+    if (path.is_absolute()) {
+      if (std::filesystem::is_regular_file(path, ec)) found = path.string();
+    } else {
+      for (const std::string& folder : folders)
+        if (std::filesystem::is_regular_file(std::filesystem::path(folder) / path, ec)) {
+          found = (std::filesystem::path(folder) / path).string();
+          break;
+        }
+    }
+    out += found.empty() ? "*" + alt + "*" : "![" + alt + "](" + found + ")";
+    at = close + 1;
+  }
+  out.append(markdown, at, std::string::npos);
+  return out;
+}
+
 void actions::user_guide(const Value&) {
   std::string readme;
   std::string found;
@@ -132,7 +165,13 @@ void actions::user_guide(const Value&) {
                joined(readme_places()) + ".",
            "User Guide");
   }
-  gfx::graphics().backend().show_document("Velmora User Guide", user_guide_section(readme));
+  // The README beside the program is a copy: its pictures stay in the
+  // source tree's docs folder.
+  const std::vector<std::string> folders{
+      std::filesystem::path(found).parent_path().string(),
+      std::filesystem::path(VELMORA_README).parent_path().string()};
+  gfx::graphics().backend().show_document("Velmora User Guide",
+                                          guide_with_pictures(user_guide_section(readme), folders));
 }
 
 }  // namespace velmora::app

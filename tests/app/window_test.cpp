@@ -522,5 +522,22 @@ TEST(UserGuide, TheSectionRunsToTheNextHeadingOfItsLevel) {
   EXPECT_EQ(user_guide_section("# Only a title\n"), "# Only a title\n");
 }
 
+TEST(UserGuide, EveryPictureOfTheGuideIsFoundOrNamed) {
+  std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/README.md", std::ios::binary);
+  const std::string readme{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string guide =
+      guide_with_pictures(user_guide_section(readme), {"/nonexistent", VELMORA_SOURCE_DIR});
+  int pictures = 0;
+  for (std::size_t at = guide.find("!["); at != std::string::npos; at = guide.find("![", at + 2)) {
+    const std::size_t mid = guide.find("](", at), close = guide.find(')', mid);
+    const std::string path = guide.substr(mid + 2, close - mid - 2);
+    EXPECT_TRUE(std::filesystem::path(path).is_absolute() && std::filesystem::exists(path)) << path;
+    ++pictures;
+  }
+  EXPECT_GT(pictures, 3);
+  EXPECT_EQ(guide_with_pictures("a ![Gone](docs/none.png) b ![x\n](y) ![", {VELMORA_SOURCE_DIR}),
+            "a *Gone* b ![x\n](y) ![");
+}
+
 }  // namespace
 }  // namespace velmora::app
