@@ -98,6 +98,11 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
   const double step =
       0.07 * (y.size() && y.maxCoeff() > y.minCoeff() ? y.maxCoeff() - y.minCoeff() : 1.0);
   g.hold(ax, true);
+  struct Outline {
+    std::vector<double> x, y;
+    render::Rgb rgb;
+  };
+  std::vector<Outline> outlines;
   for (std::size_t k = 0; k < levels.size(); ++k) {
     Points p;
     for (Eigen::Index i = 0; i < x.size(); ++i)
@@ -113,12 +118,19 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
       const Points o = choice.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
       std::vector<double> ox, oy;
       for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
-      g.set(g.plot(ax, ox, oy, {}, "-", false), "Color", colour);
+      outlines.push_back({std::move(ox), std::move(oy), rgb});
     }
     const gfx::Handle label = g.text(ax, xmin, ymax - step * static_cast<double>(k), 0,
                                      Value(levels[k] + " (" + std::to_string(p.size()) + ")"));
     g.set(label, "Color", colour);
     g.set(label, "FontWeight", "bold");
+  }
+  // The outlines go over every group's points, in a darker shade of the
+  // group's colour, so a group's ellipse or hull shows on its own points.
+  for (const Outline& o : outlines) {
+    const gfx::Handle line = g.plot(ax, o.x, o.y, {}, "-", false);
+    g.set(line, "Color", Value::row({0.6 * o.rgb.r, 0.6 * o.rgb.g, 0.6 * o.rgb.b}));
+    g.set(line, "LineWidth", 1.5);
   }
   g.hold(ax, false);
   return true;

@@ -122,7 +122,8 @@ class Graphics {
   void hold(Handle ax, bool on);
   /// Axis modes "auto", "manual", "equal", "normal", "on", "off", "tight".
   void axis(Handle ax, std::string_view mode);
-  /// Deletes the axes' plotted children (the axis label texts stay).
+  /// Deletes the axes' plotted children and its colour bars (the axis
+  /// label texts stay).
   void clear_axes(Handle ax);
   /// Gives axes `ax` a shaded surface drawn under its lines (nullptr: none).
   /// Clearing the axes removes it.

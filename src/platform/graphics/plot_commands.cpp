@@ -72,6 +72,9 @@ void Graphics::clear_axes(Handle ax) {
     destroy(c);
   }
   mut(ax).surface.reset();
+  // A colour bar describes what was drawn: it goes with the drawing.
+  for (const char* key : {"ColorBar", "SurfaceColorBar"})
+    if (has_appdata(ax, key)) set_appdata(ax, key, Value());
   touch(object(ax), "children");
 }
 

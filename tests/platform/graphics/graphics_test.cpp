@@ -135,8 +135,10 @@ TEST_F(GraphicsTest, CurrentAxesAndClearing) {
   EXPECT_EQ(g.get(l2, "Color"), Value::row({1, 0, 0}));
   Handle xl = g.get(ax, "XLabel")(0);
   g.set(xl, "String", "x");
+  g.set_appdata(ax, "ColorBar", Value::row({1, 5}));
   g.clear_axes(ax);
   EXPECT_TRUE(g.get(ax, "Children").empty());
+  EXPECT_TRUE(g.appdata(ax, "ColorBar").empty());  // the colour bar went with its points
   EXPECT_TRUE(g.valid(xl));
   EXPECT_EQ(g.get_text(xl, "String"), "x");
   g.clear_figure(f);
