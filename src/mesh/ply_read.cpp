@@ -50,6 +50,7 @@ struct Property {
   Type type = Type::Float32;
   bool list = false;
   Type count_type = Type::Uint8;
+  long long header_line = 0;
 };
 
 struct Element {
@@ -170,10 +171,16 @@ class PlyReader {
 
  private:
   void read_header() {
-    Lines lines(bytes_);
+    // A byte-order mark before "ply" is skipped; offsets stay those of the
+    // whole file.
+    const std::size_t start = bytes_.size() - without_bom(bytes_).size();
+    Lines lines(bytes_.substr(start));
     std::string_view line;
-    if (!lines.next(line) || line != "ply")
-      fail(label_, "a PLY file begins with the line \"ply\".");
+    if (lines.next(line) && line.substr(0, 4) == "ply\r")
+      fail(label_,
+           "the header's lines end in a lone carriage return (\\r); a PLY file's lines end in a "
+           "line feed (\\n or \\r\\n).");
+    if (line != "ply") fail(label_, "a PLY file begins with the line \"ply\".");
     bool format_seen = false;
     while (true) {
       if (!lines.next(line)) fail(label_, "the header has no end_header line.");
@@ -193,10 +200,16 @@ class PlyReader {
         }
         format_seen = true;
       } else if (w[0] == "element") {
-        long long count = -1;
-        if (w.size() != 3 || !parse_integer(w[2], count) || count < 0 || count > INT32_MAX)
+        if (w.size() != 3)
           fail_line(label_, lines.number(), "an element line gives a name and a count.");
-        elements_.push_back({std::string(w[1]), count, {}, lines.number()});
+        for (const Element& e : elements_) {
+          if (e.name == w[1])
+            fail_line(label_, lines.number(),
+                      "the element \"" + e.name + "\" is declared a second time (first on line " +
+                          std::to_string(e.header_line) + ").");
+        }
+        elements_.push_back(
+            {std::string(w[1]), element_count(w[1], w[2], lines.number()), {}, lines.number()});
       } else if (w[0] == "property") {
         if (elements_.empty()) fail_line(label_, lines.number(), "a property before any element.");
         Property p;
@@ -216,21 +229,50 @@ class PlyReader {
                     "cannot read the property \"" + std::string(line) + "\".");
         }
         p.type = *t;
+        p.header_line = lines.number();
+        for (const Property& q : elements_.back().properties) {
+          if (q.name == p.name)
+            fail_line(label_, lines.number(),
+                      "the " + elements_.back().name + " element gives the property \"" + p.name +
+                          "\" a second time (first on line " + std::to_string(q.header_line) +
+                          ").");
+        }
         elements_.back().properties.push_back(p);
       } else {
         fail_line(label_, lines.number(), "unknown header line \"" + std::string(line) + "\".");
       }
     }
     if (!format_seen) fail(label_, "the header has no format line.");
-    body_ = lines.offset();
+    body_ = start + lines.offset();
     body_line_ = lines.number() + 1;
+  }
+
+  /// The count `word` of the element `name` gives on header line `line`.
+  long long element_count(std::string_view name, std::string_view word, long long line) const {
+    std::string_view digits = word;
+    const bool negative = digits[0] == '-';
+    if (negative || digits[0] == '+') digits.remove_prefix(1);
+    const std::string element = "the element \"" + std::string(name) + "\" ";
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+      fail_line(label_, line,
+                element + "gives the count \"" + std::string(word) + "\", not a whole number.");
+    if (negative && digits.find_first_not_of('0') != std::string_view::npos)
+      fail_line(
+          label_, line,
+          element + "declares " + std::string(word) + " records; a count cannot be negative.");
+    long long count = -1;
+    if (!parse_integer(word, count) || count > INT32_MAX)
+      fail_line(label_, line,
+                element + "declares " + std::string(word) + " records, more than the " +
+                    std::to_string(INT32_MAX) + " an element may have.");
+    return count;
   }
 
   void store_vertex(const double* values) {
     const std::size_t v = b_.vertex_count();
     for (int c = 0; c < 3; ++c) {
       const double x = values[layout_.xyz[c]];
-      if (!std::isfinite(x)) at_fault(not_finite_text(v, x));
+      if (!coordinate_ok(x)) at_fault(coordinate_fault("vertex " + std::to_string(v), x));
       b_.xyz.push_back(x);
     }
     if (normals_) {
@@ -323,6 +365,9 @@ class PlyReader {
   }
 
   void read_binary(const Element& e) {
+    // Records without properties take no bytes: nothing to read, however
+    // many the header declares.
+    if (e.properties.empty()) return;
     const bool swap = encoding_ == Encoding::Big;
     const bool is_vertex = e.name == "vertex", is_face = e.name == "face";
     if (is_vertex) rgb_float_ = colours_ && is_float(e.properties[layout_.rgb[0]].type);
@@ -368,7 +413,10 @@ class PlyReader {
         if (bytes_.size() - pos < csz) truncated(r);
         const auto count = static_cast<long long>(load_value(base + pos, p.count_type, swap));
         pos += csz;
-        if (count < 0 || bytes_.size() - pos < sz * static_cast<std::size_t>(count)) truncated(r);
+        if (count < 0)
+          at_fault(e.name + " " + std::to_string(r) + " gives the list \"" + p.name +
+                   "\" the length " + std::to_string(count) + "; a length cannot be negative.");
+        if (bytes_.size() - pos < sz * static_cast<std::size_t>(count)) truncated(r);
         if (is_face && static_cast<int>(i) == face_list_) {
           for (long long j = 0; j < count; ++j) {
             corners.push_back(static_cast<long long>(load_value(base + pos, p.type, swap)));
