@@ -160,6 +160,9 @@ class PlyReader {
     colours_ = layout_.rgb[0] >= 0 && layout_.rgb[1] >= 0 && layout_.rgb[2] >= 0;
     normals_ = layout_.normal[0] >= 0 && layout_.normal[1] >= 0 && layout_.normal[2] >= 0;
     for (const Element& e : elements_) {
+      // Records without properties take no bytes and hold no values (blank
+      // lines are skipped anyway): nothing to read, however many there are.
+      if (e.properties.empty()) continue;
       if (encoding_ == Encoding::Ascii) {
         read_text(e);
       } else {
@@ -365,9 +368,6 @@ class PlyReader {
   }
 
   void read_binary(const Element& e) {
-    // Records without properties take no bytes: nothing to read, however
-    // many the header declares.
-    if (e.properties.empty()) return;
     const bool swap = encoding_ == Encoding::Big;
     const bool is_vertex = e.name == "vertex", is_face = e.name == "face";
     if (is_vertex) rgb_float_ = colours_ && is_float(e.properties[layout_.rgb[0]].type);

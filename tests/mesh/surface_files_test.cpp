@@ -138,6 +138,11 @@ TEST(SurfaceFiles, PolygonsNormalsBigEndianAndOtherElementsRead) {
   pads.append(reinterpret_cast<const char*>(xyz), sizeof xyz).push_back(3);
   pads.append(reinterpret_cast<const char*>(face), sizeof face);
   EXPECT_EQ(parse_surface(pads, "ply", "pads.ply").triangles.row(0), Eigen::RowVector3i(0, 1, 2));
+  const std::string text_pads =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+      "property float z\nelement pad 2147483647\nelement face 1\n"
+      "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+  EXPECT_EQ(parse_surface(text_pads, "ply", "pads.ply").triangle_count(), 1);
 }
 
 TEST(SurfaceFiles, BadFilesAreRefusedNamingTheFault) {
