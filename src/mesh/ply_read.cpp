@@ -375,11 +375,7 @@ class PlyReader {
     std::vector<long long> corners;
     const char* base = bytes_.data();
     std::size_t pos = body_;
-    auto truncated = [&](long long r) {
-      fail(label_, "the file ends in " + e.name + " " + std::to_string(r) + " of the " +
-                       std::to_string(e.count) + " its header declares (" +
-                       std::to_string(bytes_.size()) + " bytes): it is cut short.");
-    };
+    auto truncated = [&](long long r) { cut_short(e, r); };
     // A record of fixed size is checked once for the whole element.
     std::size_t fixed = 0;
     bool all_fixed = true;
@@ -441,9 +437,9 @@ class PlyReader {
     const auto limit = static_cast<std::uint32_t>(vertex_count_);
     std::vector<long long> corners;
     for (long long r = 0; r < e.count; ++r) {
-      if (pos >= bytes_.size()) truncated_face(e, r);
+      if (pos >= bytes_.size()) cut_short(e, r);
       const auto count = static_cast<unsigned char>(base[pos++]);
-      if (bytes_.size() - pos < 4 * std::size_t{count}) truncated_face(e, r);
+      if (bytes_.size() - pos < 4 * std::size_t{count}) cut_short(e, r);
       if (count == 3) {
         std::uint32_t t[3];
         std::memcpy(t, base + pos, 12);
@@ -471,7 +467,8 @@ class PlyReader {
     return std::min(static_cast<std::size_t>(count), bytes_.size());
   }
 
-  [[noreturn]] void truncated_face(const Element& e, long long r) {
+  /// Refuses a binary file that ends in record `r` of `e`.
+  [[noreturn]] void cut_short(const Element& e, long long r) {
     fail(label_, "the file ends in " + e.name + " " + std::to_string(r) + " of the " +
                      std::to_string(e.count) + " its header declares (" +
                      std::to_string(bytes_.size()) + " bytes): it is cut short.");
