@@ -75,6 +75,27 @@ void BM_ReadBinaryPly(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadBinaryPly)->Arg(3000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Elements without properties take no bytes, however many a header declares.
+// Goal: 20 such elements of 2,147,483,647 records each, around a triangle,
+// read in well under a millisecond (they were once read record by record,
+// 2.7 s each).
+void BM_ReadPlyEmptyElements(benchmark::State& state) {
+  std::string bytes =
+      "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
+      "property float y\nproperty float z\n";
+  for (int i = 0; i < 20; ++i) bytes += "element pad" + std::to_string(i) + " 2147483647\n";
+  bytes += "element face 1\nproperty list uchar int vertex_indices\nend_header\n";
+  const float xyz[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+  const std::int32_t face[3] = {0, 1, 2};
+  bytes.append(reinterpret_cast<const char*>(xyz), sizeof xyz).push_back(3);
+  bytes.append(reinterpret_cast<const char*>(face), sizeof face);
+  for (auto _ : state) {
+    mesh::Surface s = mesh::parse_surface(bytes, "ply", "pads.ply");
+    benchmark::DoNotOptimize(s.vertices.data());
+  }
+}
+BENCHMARK(BM_ReadPlyEmptyElements)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 // The software drawing of the surface layer (offscreen, batch, exports):
 // 200,000 triangles filling most of a picture of the given width (4:3).
 void BM_RasterizeSurface(benchmark::State& state) {

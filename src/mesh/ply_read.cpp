@@ -50,6 +50,7 @@ struct Property {
   Type type = Type::Float32;
   bool list = false;
   Type count_type = Type::Uint8;
+  long long header_line = 0;
 };
 
 struct Element {
@@ -159,6 +160,9 @@ class PlyReader {
     colours_ = layout_.rgb[0] >= 0 && layout_.rgb[1] >= 0 && layout_.rgb[2] >= 0;
     normals_ = layout_.normal[0] >= 0 && layout_.normal[1] >= 0 && layout_.normal[2] >= 0;
     for (const Element& e : elements_) {
+      // Records without properties take no bytes and hold no values (blank
+      // lines are skipped anyway): nothing to read, however many there are.
+      if (e.properties.empty()) continue;
       if (encoding_ == Encoding::Ascii) {
         read_text(e);
       } else {
@@ -170,10 +174,16 @@ class PlyReader {
 
  private:
   void read_header() {
-    Lines lines(bytes_);
+    // A byte-order mark before "ply" is skipped; offsets stay those of the
+    // whole file.
+    const std::size_t start = bytes_.size() - without_bom(bytes_).size();
+    Lines lines(bytes_.substr(start));
     std::string_view line;
-    if (!lines.next(line) || line != "ply")
-      fail(label_, "a PLY file begins with the line \"ply\".");
+    if (lines.next(line) && line.substr(0, 4) == "ply\r")
+      fail(label_,
+           "the header's lines end in a lone carriage return (\\r); a PLY file's lines end in a "
+           "line feed (\\n or \\r\\n).");
+    if (line != "ply") fail(label_, "a PLY file begins with the line \"ply\".");
     bool format_seen = false;
     while (true) {
       if (!lines.next(line)) fail(label_, "the header has no end_header line.");
@@ -193,10 +203,16 @@ class PlyReader {
         }
         format_seen = true;
       } else if (w[0] == "element") {
-        long long count = -1;
-        if (w.size() != 3 || !parse_integer(w[2], count) || count < 0 || count > INT32_MAX)
+        if (w.size() != 3)
           fail_line(label_, lines.number(), "an element line gives a name and a count.");
-        elements_.push_back({std::string(w[1]), count, {}, lines.number()});
+        for (const Element& e : elements_) {
+          if (e.name == w[1])
+            fail_line(label_, lines.number(),
+                      "the element \"" + e.name + "\" is declared a second time (first on line " +
+                          std::to_string(e.header_line) + ").");
+        }
+        elements_.push_back(
+            {std::string(w[1]), element_count(w[1], w[2], lines.number()), {}, lines.number()});
       } else if (w[0] == "property") {
         if (elements_.empty()) fail_line(label_, lines.number(), "a property before any element.");
         Property p;
@@ -216,21 +232,50 @@ class PlyReader {
                     "cannot read the property \"" + std::string(line) + "\".");
         }
         p.type = *t;
+        p.header_line = lines.number();
+        for (const Property& q : elements_.back().properties) {
+          if (q.name == p.name)
+            fail_line(label_, lines.number(),
+                      "the " + elements_.back().name + " element gives the property \"" + p.name +
+                          "\" a second time (first on line " + std::to_string(q.header_line) +
+                          ").");
+        }
         elements_.back().properties.push_back(p);
       } else {
         fail_line(label_, lines.number(), "unknown header line \"" + std::string(line) + "\".");
       }
     }
     if (!format_seen) fail(label_, "the header has no format line.");
-    body_ = lines.offset();
+    body_ = start + lines.offset();
     body_line_ = lines.number() + 1;
+  }
+
+  /// The count `word` of the element `name` gives on header line `line`.
+  long long element_count(std::string_view name, std::string_view word, long long line) const {
+    std::string_view digits = word;
+    const bool negative = digits[0] == '-';
+    if (negative || digits[0] == '+') digits.remove_prefix(1);
+    const std::string element = "the element \"" + std::string(name) + "\" ";
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+      fail_line(label_, line,
+                element + "gives the count \"" + std::string(word) + "\", not a whole number.");
+    if (negative && digits.find_first_not_of('0') != std::string_view::npos)
+      fail_line(
+          label_, line,
+          element + "declares " + std::string(word) + " records; a count cannot be negative.");
+    long long count = -1;
+    if (!parse_integer(word, count) || count > INT32_MAX)
+      fail_line(label_, line,
+                element + "declares " + std::string(word) + " records, more than the " +
+                    std::to_string(INT32_MAX) + " an element may have.");
+    return count;
   }
 
   void store_vertex(const double* values) {
     const std::size_t v = b_.vertex_count();
     for (int c = 0; c < 3; ++c) {
       const double x = values[layout_.xyz[c]];
-      if (!std::isfinite(x)) at_fault(not_finite_text(v, x));
+      if (!coordinate_ok(x)) at_fault(coordinate_fault("vertex " + std::to_string(v), x));
       b_.xyz.push_back(x);
     }
     if (normals_) {
@@ -330,11 +375,7 @@ class PlyReader {
     std::vector<long long> corners;
     const char* base = bytes_.data();
     std::size_t pos = body_;
-    auto truncated = [&](long long r) {
-      fail(label_, "the file ends in " + e.name + " " + std::to_string(r) + " of the " +
-                       std::to_string(e.count) + " its header declares (" +
-                       std::to_string(bytes_.size()) + " bytes): it is cut short.");
-    };
+    auto truncated = [&](long long r) { cut_short(e, r); };
     // A record of fixed size is checked once for the whole element.
     std::size_t fixed = 0;
     bool all_fixed = true;
@@ -368,7 +409,10 @@ class PlyReader {
         if (bytes_.size() - pos < csz) truncated(r);
         const auto count = static_cast<long long>(load_value(base + pos, p.count_type, swap));
         pos += csz;
-        if (count < 0 || bytes_.size() - pos < sz * static_cast<std::size_t>(count)) truncated(r);
+        if (count < 0)
+          at_fault(e.name + " " + std::to_string(r) + " gives the list \"" + p.name +
+                   "\" the length " + std::to_string(count) + "; a length cannot be negative.");
+        if (bytes_.size() - pos < sz * static_cast<std::size_t>(count)) truncated(r);
         if (is_face && static_cast<int>(i) == face_list_) {
           for (long long j = 0; j < count; ++j) {
             corners.push_back(static_cast<long long>(load_value(base + pos, p.type, swap)));
@@ -393,9 +437,9 @@ class PlyReader {
     const auto limit = static_cast<std::uint32_t>(vertex_count_);
     std::vector<long long> corners;
     for (long long r = 0; r < e.count; ++r) {
-      if (pos >= bytes_.size()) truncated_face(e, r);
+      if (pos >= bytes_.size()) cut_short(e, r);
       const auto count = static_cast<unsigned char>(base[pos++]);
-      if (bytes_.size() - pos < 4 * std::size_t{count}) truncated_face(e, r);
+      if (bytes_.size() - pos < 4 * std::size_t{count}) cut_short(e, r);
       if (count == 3) {
         std::uint32_t t[3];
         std::memcpy(t, base + pos, 12);
@@ -423,7 +467,8 @@ class PlyReader {
     return std::min(static_cast<std::size_t>(count), bytes_.size());
   }
 
-  [[noreturn]] void truncated_face(const Element& e, long long r) {
+  /// Refuses a binary file that ends in record `r` of `e`.
+  [[noreturn]] void cut_short(const Element& e, long long r) {
     fail(label_, "the file ends in " + e.name + " " + std::to_string(r) + " of the " +
                      std::to_string(e.count) + " its header declares (" +
                      std::to_string(bytes_.size()) + " bytes): it is cut short.");

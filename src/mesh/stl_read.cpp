@@ -41,44 +41,101 @@ class Welder {
   std::unordered_map<Key, std::int32_t, Hash> index_;
 };
 
+/// What a text STL file holds, in this order: "solid NAME"; for each facet
+/// "facet normal X Y Z", "outer loop", three "vertex X Y Z", "endloop" and
+/// "endfacet"; then "endsolid NAME", after which another solid may begin.
+enum class Expect { Solid, Facet, OuterLoop, Vertex, EndLoop, EndFacet, Done };
+
+std::string expected_text(Expect e) {
+  switch (e) {
+    case Expect::Solid:
+      return "\"solid\"";
+    case Expect::Facet:
+      return "\"facet normal\" or \"endsolid\"";
+    case Expect::OuterLoop:
+      return "\"outer loop\"";
+    case Expect::Vertex:
+      return "\"vertex\"";
+    case Expect::EndLoop:
+      return "\"endloop\"";
+    case Expect::EndFacet:
+      return "\"endfacet\"";
+    case Expect::Done:
+      return "\"solid\" or the end of the file";
+  }
+  return {};
+}
+
+bool inside_facet(Expect e) {
+  return e != Expect::Solid && e != Expect::Facet && e != Expect::Done;
+}
+
+std::string facets_text(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " facet" : " facets");
+}
+
 Surface parse_stl_text(std::string_view bytes, const std::string& label) {
   Builder b;
   Welder weld(b);
   Lines lines(bytes);
   std::string_view line;
-  std::vector<std::int32_t> loop;
-  bool in_loop = false;
-  std::size_t facet = 0;
+  std::int32_t loop[3] = {};
+  std::size_t corners = 0, facet = 0;
+  Expect expect = Expect::Solid;
+  auto refuse = [&](const std::string& what) { fail_line(label, lines.number(), what); };
+  auto facet_name = [&] { return "facet " + std::to_string(facet); };
   while (lines.next(line)) {
     const auto w = words(line, false);
     if (w.empty()) continue;
-    if (w[0] == "outer") {
-      in_loop = true;
-      loop.clear();
-    } else if (w[0] == "vertex") {
-      if (!in_loop) fail_line(label, lines.number(), "a vertex outside a facet's loop.");
-      if (w.size() != 4) fail_line(label, lines.number(), "a vertex needs three coordinates.");
+    const std::string_view key = w[0];
+    if (key == "solid" && (expect == Expect::Solid || expect == Expect::Done)) {
+      expect = Expect::Facet;
+    } else if (key == "endsolid" && expect == Expect::Facet) {
+      expect = Expect::Done;
+    } else if (key == "facet" && expect == Expect::Facet) {
+      if (w.size() != 5 || w[1] != "normal")
+        refuse("a facet begins with \"facet normal\" and three numbers.");
+      for (int c = 0; c < 3; ++c) {
+        double n = 0;
+        if (!parse_double(w[2 + c], n))
+          refuse("\"" + std::string(w[2 + c]) + "\" is not a number.");
+      }
+      expect = Expect::OuterLoop;
+    } else if (key == "outer" && w.size() == 2 && w[1] == "loop" && expect == Expect::OuterLoop) {
+      corners = 0;
+      expect = Expect::Vertex;
+    } else if (key == "vertex" && (expect == Expect::Vertex || expect == Expect::EndLoop)) {
+      if (corners == 3) refuse(facet_name() + " has 4 vertices; an STL facet has 3.");
+      if (w.size() != 4) refuse("a vertex needs three coordinates.");
       double p[3];
       for (int c = 0; c < 3; ++c) {
         if (!parse_double(w[1 + c], p[c]))
-          fail_line(label, lines.number(), "\"" + std::string(w[1 + c]) + "\" is not a number.");
-        if (!std::isfinite(p[c]))
-          fail_line(label, lines.number(),
-                    "facet " + std::to_string(facet) + " has a coordinate that is not finite (" +
-                        message_number(p[c]) + ").");
+          refuse("\"" + std::string(w[1 + c]) + "\" is not a number.");
+        if (!coordinate_ok(p[c])) refuse(coordinate_fault(facet_name(), p[c]));
       }
-      loop.push_back(weld.add(p));
-    } else if (w[0] == "endloop") {
-      if (loop.size() != 3)
-        fail_line(label, lines.number(),
-                  "facet " + std::to_string(facet) + " has " + std::to_string(loop.size()) +
-                      " vertices; an STL facet has 3.");
-      b.add_polygon(loop.data(), 3);
-      in_loop = false;
+      loop[corners++] = weld.add(p);
+      if (corners == 3) expect = Expect::EndLoop;
+    } else if (key == "endloop" && expect == Expect::Vertex) {
+      refuse(facet_name() + " has " + std::to_string(corners) + " vertices; an STL facet has 3.");
+    } else if (key == "endloop" && expect == Expect::EndLoop) {
+      expect = Expect::EndFacet;
+    } else if (key == "endfacet" && expect == Expect::EndFacet) {
+      b.add_polygon(loop, 3);
       ++facet;
+      expect = Expect::Facet;
+    } else {
+      const bool two = (key == "facet" || key == "outer") && w.size() > 1;
+      const std::string found = two ? std::string(key) + " " + std::string(w[1]) : std::string(key);
+      refuse("expected " + expected_text(expect) +
+             (inside_facet(expect) ? " in " + facet_name() : std::string()) + ", found \"" + found +
+             "\".");
     }
   }
-  if (in_loop) fail(label, "the file ends inside facet " + std::to_string(facet) + ".");
+  if (inside_facet(expect))
+    refuse("the file ends inside " + facet_name() + ", before its " + expected_text(expect) +
+           ": it is cut short.");
+  if (expect != Expect::Done)
+    refuse("the file ends after " + facets_text(facet) + " without \"endsolid\": it is cut short.");
   return b.finish(label);
 }
 
@@ -110,18 +167,23 @@ Surface parse_stl(std::string_view bytes, const std::string& label) {
       }
       return b.finish(label);
     }
-    const auto start = bytes.find_first_not_of(" \t\r\n");
-    if (start == std::string_view::npos || bytes.substr(start, 5) != "solid")
+    // A text file holds no NUL byte; a binary one whose header begins
+    // "solid" (as some programs write it) almost always does.
+    const std::string_view text = without_bom(bytes);
+    const auto start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || text.substr(start, 5) != "solid" ||
+        text.find('\0') != std::string_view::npos)
       fail(label, "a binary STL file of " + std::to_string(count) + " triangles holds " +
                       std::to_string(expected) + " bytes, and this one " +
                       std::to_string(bytes.size()) + " (cut short or not an STL file).");
   } else {
-    const auto start = bytes.find_first_not_of(" \t\r\n");
-    if (start == std::string_view::npos || bytes.substr(start, 5) != "solid")
+    const std::string_view text = without_bom(bytes);
+    const auto start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || text.substr(start, 5) != "solid")
       fail(label, "the file is too short for a binary STL file (" + std::to_string(bytes.size()) +
                       " bytes, at least 84 needed) and does not begin with \"solid\".");
   }
-  return parse_stl_text(bytes, label);
+  return parse_stl_text(without_bom(bytes), label);
 }
 
 }  // namespace velmora::mesh::detail

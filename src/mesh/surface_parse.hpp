@@ -1,6 +1,7 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -66,8 +67,26 @@ struct Builder {
 /// A colour channel given as 0–1 as 0–255 (rounded, clamped).
 std::uint8_t unit_to_byte(double v);
 
-/// `"vertex 3 has a coordinate that is not finite (inf)"`.
-std::string not_finite_text(std::size_t vertex, double value);
+/// The largest coordinate a surface may have, in size: the largest 32-bit
+/// float (3.40282e+38).  Binary PLY and STL files store coordinates as such
+/// floats, so a surface beyond it could not be saved; within it, a squared
+/// distance between two vertices (at most 1.4e+78) summed over any mesh
+/// stays far below the largest double (1.8e+308), so sizes and radii of a
+/// surface are finite.
+inline constexpr double kLargestCoordinate = 3.4028234663852886e38;
+
+/// Whether a surface may have the coordinate `value` (false for NaN and Inf).
+inline bool coordinate_ok(double value) {
+  return std::fabs(value) <= kLargestCoordinate;
+}
+
+/// Why `who` ("vertex 3", "facet 2") may not have the coordinate `value`,
+/// one that coordinate_ok refuses: `"vertex 3 has a coordinate that is not
+/// finite (Inf)."`, or the value and the range.
+std::string coordinate_fault(const std::string& who, double value);
+
+/// `text` without a UTF-8 byte-order mark at its start.
+std::string_view without_bom(std::string_view text);
 
 Surface parse_ply(std::string_view bytes, const std::string& label);
 Surface parse_obj(std::string_view bytes, const std::string& label);

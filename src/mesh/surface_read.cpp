@@ -74,9 +74,16 @@ std::uint8_t unit_to_byte(double v) {
   return static_cast<std::uint8_t>(b < 0 ? 0 : b > 255 ? 255 : b);
 }
 
-std::string not_finite_text(std::size_t vertex, double value) {
-  return "vertex " + std::to_string(vertex) + " has a coordinate that is not finite (" +
-         message_number(value) + ").";
+std::string coordinate_fault(const std::string& who, double value) {
+  if (!std::isfinite(value))
+    return who + " has a coordinate that is not finite (" + message_number(value) + ").";
+  return who + " has the coordinate " + message_number(value) + ", beyond the ±" +
+         message_number(kLargestCoordinate) + " a surface may hold (the range of a 32-bit float).";
+}
+
+std::string_view without_bom(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  return text;
 }
 
 Surface Builder::finish(const std::string& label) {
@@ -114,6 +121,7 @@ bool obj_index(std::string_view word, std::size_t seen, long long& index) {
 }  // namespace
 
 Surface parse_obj(std::string_view bytes, const std::string& label) {
+  bytes = without_bom(bytes);
   Builder b;
   std::vector<double> colours;  // 0–1, for the vertices that give them
   std::size_t coloured = 0;
@@ -133,8 +141,9 @@ Surface parse_obj(std::string_view bytes, const std::string& label) {
       for (int c = 0; c < 3; ++c) {
         if (!parse_double(w[1 + c], xyz[c]))
           fail_line(label, lines.number(), "\"" + std::string(w[1 + c]) + "\" is not a number.");
-        if (!std::isfinite(xyz[c]))
-          fail_line(label, lines.number(), not_finite_text(b.vertex_count(), xyz[c]));
+        if (!coordinate_ok(xyz[c]))
+          fail_line(label, lines.number(),
+                    coordinate_fault("vertex " + std::to_string(b.vertex_count()), xyz[c]));
         b.xyz.push_back(xyz[c]);
       }
       if (w.size() >= 7) {
@@ -184,7 +193,7 @@ Surface parse_obj(std::string_view bytes, const std::string& label) {
 }
 
 Surface parse_off(std::string_view bytes, const std::string& label) {
-  Lines lines(bytes);
+  Lines lines(without_bom(bytes));
   std::string_view line;
   std::vector<std::string_view> w;
   auto next_words = [&]() {
@@ -225,8 +234,8 @@ Surface parse_off(std::string_view bytes, const std::string& label) {
         fail_line(label, lines.number(), "\"" + std::string(w[c]) + "\" is not a number.");
     }
     for (int c = 0; c < 3; ++c) {
-      if (!std::isfinite(x[c]))
-        fail_line(label, lines.number(), not_finite_text(static_cast<std::size_t>(v), x[c]));
+      if (!coordinate_ok(x[c]))
+        fail_line(label, lines.number(), coordinate_fault("vertex " + std::to_string(v), x[c]));
       b.xyz.push_back(x[c]);
       if (has_normals) b.normals.push_back(x[3 + c]);
     }
