@@ -68,9 +68,13 @@ const stats::ModelVariable& factor_named(const std::vector<stats::ModelVariable>
 
 SpecimenTableReport Session::load_specimen_table(const SpecimenTableParams& params) {
   require(kNeedSample);
-  auto table = guarded([&] { return io::read_specimen_table(params.path, sample_->names); });
+  std::vector<std::string> label_names;
+  for (const io::SpecimenLabel& l : sample_->labels) label_names.push_back(l.name);
+  auto table =
+      guarded([&] { return io::read_specimen_table(params.path, sample_->names, label_names); });
   SpecimenTableReport r;
   r.file_name = table.file_name;
+  r.rows_in_order = table.name_column.empty();
   for (const io::SpecimenColumn& c : table.columns) {
     (c.numeric ? r.covariates : r.factors) += 1;
     r.lines.push_back(column_line(c));

@@ -21,6 +21,8 @@ struct SpecimenTableParams {
 struct SpecimenTableReport {
   std::string file_name;
   std::size_t covariates = 0, factors = 0;
+  /// No column named the specimens: the rows were taken in file order.
+  bool rows_in_order = false;
   /// One line a column for the log: `population: factor, 2 levels (coast 40,
   /// inland 40)` or `age: covariate, 1 to 20`.
   std::vector<std::string> lines;

@@ -151,7 +151,8 @@ void load_specimen_table(const Value&) {
   std::string text = std::to_string(r.factors) + (r.factors == 1 ? " factor, " : " factors, ") +
                      std::to_string(r.covariates) +
                      (r.covariates == 1 ? " covariate" : " covariates") + " for " +
-                     std::to_string(model().sample().specimens()) + " specimens:";
+                     std::to_string(model().sample().specimens()) + " specimens" +
+                     (r.rows_in_order ? ", one a row in file order (no column names them):" : ":");
   for (const std::string& line : r.lines) text += "\n  " + line;
   // The data panel: the sample, then each factor with its levels and counts.
   const analysis::Sample& sample = model().sample();

@@ -28,31 +28,39 @@ struct SpecimenTable {
 };
 
 /// Reads a specimen table: a header row, then one row per specimen, fields
-/// separated by `delimiter` (',' — or ';' when the header holds semicolons
-/// but no comma — or '\t') and optionally quoted.
+/// separated by the tab, comma or semicolon that the header line holds most
+/// often outside quotes (`fallback` when it holds none), and optionally
+/// quoted.
 ///
-/// The specimens are matched by name when the sample has names of its own:
-/// the name column is the column whose values name the most specimens of
-/// the sample (the leftmost of equals), and every specimen must have exactly
-/// one row.  When every name of the sample is the generated "specimen N",
-/// the rows are taken in order (a column headed name, specimen or id is then
-/// left out) and the counts must agree.
+/// The specimens are matched by name: the name column is the column whose
+/// values name the most specimens of the sample (the leftmost of equals),
+/// and every specimen must have exactly one row.  When every name of the
+/// sample is the generated "specimen N" and no column holds one of them, a
+/// column headed name, specimen or id is the name column (and its names are
+/// refused); without one, the rows are taken in order, the counts must agree
+/// and `name_column` stays empty.  The rows are counted before any cell is
+/// read, and more than twice as many rows as specimens are refused on the
+/// count alone.
 ///
-/// A column whose values are mostly numbers is a covariate, and a value in
-/// it that is not a finite number is refused; the others are factors.  A
-/// missing value (empty, NA) is refused in either kind.
+/// A column whose values are at least half numbers is a covariate, and a
+/// value in it that is not a finite number is refused; the others are
+/// factors.  A missing value (empty, NA) is refused in either kind.  A column
+/// other than the name column may not be called CS (the centroid size), X
+/// (the X list) or any of `label_names` (the landmark file's own labels).
 ///
 /// @param names the sample's n specimen names, in order
 /// @throws FileError `"t.csv" line 7, column 3 ("age"): "1,5" uses a decimal
 ///   comma.`, names not found / given twice / without a row (named one by
-///   one), or row counts that disagree (both counts)
-SpecimenTable parse_specimen_table(std::string_view text, std::string_view label, char delimiter,
-                                   const std::vector<std::string>& names);
+///   one), row counts that disagree (both counts), or a clashing name
+SpecimenTable parse_specimen_table(std::string_view text, std::string_view label, char fallback,
+                                   const std::vector<std::string>& names,
+                                   const std::vector<std::string>& label_names = {});
 
-/// Reads the specimen table at `path`: tab-separated for .tsv, .tab and
-/// .txt, else comma- (or semicolon-) separated.
+/// Reads the specimen table at `path`; a header without a separator is read
+/// as tab-separated for .tsv, .tab and .txt, else as comma-separated.
 /// @throws FileError as parse_specimen_table, or when the file cannot be read
-SpecimenTable read_specimen_table(const std::string& path, const std::vector<std::string>& names);
+SpecimenTable read_specimen_table(const std::string& path, const std::vector<std::string>& names,
+                                  const std::vector<std::string>& label_names = {});
 
 /// The sample's own labels (Morphologika [labels] and [groups], TPS keys)
 /// as table columns: numeric labels as covariates, the others as factors.

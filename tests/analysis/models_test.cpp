@@ -9,9 +9,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/session.hpp"
 #include "io/landmark_import.hpp"
+#include "io/test_files.hpp"
 #include "shape/random_shapes.hpp"
 #include "stats/group_comparisons.hpp"
 #include "tps/scores.hpp"
@@ -173,6 +176,40 @@ TEST(Models, TablesIgnoreThePoseAndSizeOfTheSpecimens) {
     const PairwiseReport p = s.pairwise_groups({"population", "age", 99, 4});
     EXPECT_NEAR(p.pairs[0].distance, p0.pairs[0].distance, 1e-9 * p0.pairs[0].distance);
     EXPECT_NEAR(p.pairs[0].angle, p0.pairs[0].angle, 1e-7);
+  }
+}
+
+// The example's table with its rows shuffled is matched by the generated
+// names and gives the ordered table's ANOVA; without its name column the
+// rows are taken in order, and the report says so.
+TEST(Models, ShuffledTableOfGeneratedNamesIsMatchedByName) {
+  const io::ImportedSample in = io::import_landmarks(kExamples + "populations.txt");
+  const AnovaParams model{"shape ~ age * population", {}, 99, 3, {}};
+  Session base = population_session(in);
+  const stats::ProcrustesAnova a0 = base.procrustes_anova(model).anova;
+  std::istringstream csv(io::testing::read_bytes(kExamples + "populations.csv"));
+  std::string header, line;
+  std::getline(csv, header);
+  std::vector<std::string> rows;
+  while (std::getline(csv, line)) rows.push_back(line);
+  std::reverse(rows.begin(), rows.end());
+  std::rotate(rows.begin(), rows.begin() + 17, rows.end());
+  std::string shuffled = header + "\n", unnamed = "population,age\n";
+  for (const std::string& r : rows) shuffled += r + "\n";
+  for (std::size_t i = 0; i < 80; ++i)
+    unnamed += base.specimen_table()->columns[0].levels[i] + "," +
+               std::to_string(base.specimen_table()->columns[1].values(Eigen::Index(i))) + "\n";
+  const io::testing::ScratchFolder folder;
+  for (const auto& [text, in_order] : {std::pair{shuffled, false}, std::pair{unnamed, true}}) {
+    Session s;
+    s.superimpose({Method::Optimal});
+    s.load_sample({in, "populations.txt"});
+    EXPECT_EQ(s.load_specimen_table({folder.write("t.csv", text)}).rows_in_order, in_order);
+    const stats::ProcrustesAnova a = s.procrustes_anova(model).anova;
+    for (std::size_t t = 0; t < a.terms.size(); ++t) {
+      EXPECT_NEAR(a.terms[t].ss, a0.terms[t].ss, 1e-9 * a0.terms[t].ss) << in_order;
+      EXPECT_EQ(a.terms[t].p, a0.terms[t].p) << in_order;
+    }
   }
 }
 

@@ -34,12 +34,27 @@ TEST(SpecimenTable, MatchesNamesInAnyOrderAndSortsColumnsIntoKinds) {
   EXPECT_TRUE(t.columns[1].numeric);
   EXPECT_EQ(t.columns[1].values, Eigen::Vector3d(2, 3, 1.5));
 
-  // Generated names: rows in order, the id column left out.
-  const SpecimenTable g =
-      parse_specimen_table("ID\tpop\nx\tA\ny\tB\n", "t.tsv", '\t', {"specimen 1", "specimen 2"});
-  EXPECT_EQ(g.name_column, "ID");
+  // Generated names: a column of them matches the rows in any order, under
+  // any header; without a name column the rows are taken in order.
+  const std::vector<std::string> generated{"specimen 1", "specimen 2", "specimen 3"};
+  const SpecimenTable g = parse_specimen_table(
+      "pop\tlabel\nB\tspecimen 2\nC\tspecimen 3\nA\tspecimen 1\n", "t.tsv", ',', generated);
+  EXPECT_EQ(g.name_column, "label");
   ASSERT_EQ(g.columns.size(), 1u);
-  EXPECT_EQ(g.columns[0].levels, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(g.columns[0].levels, (std::vector<std::string>{"A", "B", "C"}));
+  const SpecimenTable o = parse_specimen_table("pop\nB\nC\nA\n", "t.csv", ',', generated);
+  EXPECT_EQ(o.name_column, "");
+  EXPECT_EQ(o.columns[0].levels, (std::vector<std::string>{"B", "C", "A"}));
+  // The separator is the header's, whatever the reader expected.
+  for (const char* text :
+       {"id,pop\na,1\nb,2\nc,3\n", "id\tpop\na\t1\nb\t2\nc\t3\n", "id;pop\na;1\nb;2\nc;3\n",
+        "\xEF\xBB\xBF\n\"i,d\"\tpop\na\t1\nb\t2\nc\t3\n"}) {
+    for (char fallback : {',', '\t'}) {
+      const SpecimenTable t = parse_specimen_table(text, "t.txt", fallback, names);
+      ASSERT_EQ(t.columns.size(), 1u) << text;
+      EXPECT_EQ(t.columns[0].values, Eigen::Vector3d(1, 2, 3)) << text;
+    }
+  }
 }
 
 TEST(SpecimenTable, RefusesBadTablesNamingLineColumnAndValue) {
@@ -67,6 +82,43 @@ TEST(SpecimenTable, RefusesBadTablesNamingLineColumnAndValue) {
             "specimens have no names, so the rows are taken in order.");
   EXPECT_EQ(refusal("id\na\nb\nc\n", names),
             "\"t.csv\" line 1: the specimen table has no column besides the names.");
+  EXPECT_EQ(refusal("id,age\na,1\nb,2\nc,3\na,4\nb,5\nc,6\nd,7\n", names),
+            "\"t.csv\": the specimen table has 7 rows for the 3 specimens of the sample; each "
+            "specimen has one.");
+  EXPECT_EQ(refusal("id,age\na,1\nb,x y\nc,z\nd,2\n", {"a", "b", "c", "d"}),
+            "\"t.csv\" line 3, column 3 (\"age\"): \"x y\" is not a number. 2 of the column's 4 "
+            "values are numbers; a covariate needs one in every row.");
+  // Generated names: a name column must name the specimens.
+  EXPECT_EQ(refusal("ID,pop\nx,A\nspecimen 2,B\n", {"specimen 1", "specimen 2"}),
+            "\"t.csv\": the names in column 1 (\"ID\") do not match the sample's 2 specimens "
+            "(the table has 2 rows). Not specimens of the sample: \"x\" (line 2). Without a row: "
+            "\"specimen 1\". The sample's specimens have only the generated names \"specimen "
+            "1\" to \"specimen 2\".");
+  EXPECT_EQ(refusal("Name,pop\n1,A\n2,B\n", {"specimen 1", "specimen 2"}),
+            "\"t.csv\": the names in column 1 (\"Name\") do not match the sample's 2 specimens "
+            "(the table has 2 rows). Not specimens of the sample: \"1\" (line 2), \"2\" (line "
+            "3). Without a row: \"specimen 1\", \"specimen 2\". The sample's specimens have "
+            "only the generated names \"specimen 1\" to \"specimen 2\".");
+  // Names that a model reads otherwise; the name column may take any.
+  const std::vector<std::string> labels{"SEX"};
+  auto clash = [&](std::string_view text) {
+    try {
+      parse_specimen_table(text, "t.csv", ',', names, labels);
+    } catch (const FileError& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(clash("id,age,CS\na,1,2\nb,2,3\nc,3,4\n"),
+            "\"t.csv\" line 1, column 8: column 3 (\"CS\") has the name of the centroid size, "
+            "which CS always means in a model; rename the column.");
+  EXPECT_EQ(clash("X,id\n1,a\n2,b\n3,c\n"),
+            "\"t.csv\" line 1, column 1: column 1 (\"X\") has the name of the X list, which X "
+            "always means in a model; rename the column.");
+  EXPECT_EQ(clash("id,\"SEX\"\na,F\nb,M\nc,F\n"),
+            "\"t.csv\" line 1, column 4: column 2 (\"SEX\") has the name of a label of the "
+            "landmark file, which a model would read instead; rename the column.");
+  EXPECT_EQ(clash("CS,sex\na,F\nb,M\nc,F\n").substr(0, 8), "accepted");
 }
 
 TEST(SpecimenTable, SampleFilesGiveGroupsAndKeysAsLabels) {
