@@ -325,6 +325,7 @@ void actions::clear_data(const Value&) {
   // The independent variable and the results of the forgotten sample go
   // with it.
   s.session.clear();
+  s.groups.clear_for_new_sample();
   g.set(control("FileBox"), "String", "No File Loaded");
   show_x_source();
   allow_rotation(true);
