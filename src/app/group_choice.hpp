@@ -12,9 +12,7 @@ enum class GroupOutline { None, Ellipses, Hulls };
 
 /// What the Groups menu chose: the model of the Procrustes ANOVA, the factor
 /// the group analyses and displays use, and the sums of squares.  A new
-/// sample and Clear Data forget the model and the factor (they name the
-/// variables of the sample before); the sums of squares and the outlines
-/// stay.
+/// sample and Clear Data forget the model and the factor, not the rest.
 struct GroupChoice {
   std::string formula;  ///< `shape ~ log(CS) * population`; empty: none set
   std::string factor;   ///< empty: none chosen
@@ -25,13 +23,6 @@ struct GroupChoice {
   /// The PCA (its scatter, Show PCA and Save PCA) analyses the size-corrected
   /// shapes: the residuals of `formula`.
   bool pca_corrected = false;
-
-  /// Forgets the model, the factor and the PCA of the model's residuals.
-  void clear_for_new_sample() {
-    formula.clear();
-    factor.clear();
-    pca_corrected = false;
-  }
 };
 
 }  // namespace velmora::app

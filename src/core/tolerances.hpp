@@ -54,11 +54,6 @@ inline constexpr int kGpaMaxPasses = 100;
 /// leave a spread of rounding noise to divide by.
 inline constexpr double kEqualXTolerance = 1e-12;
 
-/// A column of a linear model may hold values up to this in magnitude (and
-/// not only values below its reciprocal): beyond, the squares of its values
-/// overflow or underflow in the least-squares fit.
-inline constexpr double kLargestModelValue = 1e150;
-
 /// A permuted statistic counts as reaching the observed one of a permutation
 /// test when it is at least (1 − this) times it: orderings that tie in exact
 /// arithmetic differ by rounding in the last bits of a sum.

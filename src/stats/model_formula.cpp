@@ -3,6 +3,7 @@
 #include <Eigen/QR>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -16,12 +17,36 @@ namespace velmora::stats {
 
 namespace {
 
+// A column of a linear model may hold values up to this in magnitude (and
+// not only values below its reciprocal): beyond, the squares of its values
+// overflow or underflow in the least-squares fit.
+constexpr double kLargestModelValue = 1e150;
+
+// The most a model may cost: specimens × columns², about the multiply-adds
+// of its least-squares fit.
+constexpr double kModelWork = 2e10;
+
+// A large count in two significant digits: `2e+12`.
+std::string rough_number(double x) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2g", x);
+  return text;
+}
+
+struct PartOrder {
+  bool operator()(const TermPart& a, const TermPart& b) const {
+    return a.variable != b.variable ? a.variable < b.variable : a.log < b.log;
+  }
+};
+using PartSet = std::set<TermPart, PartOrder>;
+
 // A term's parts in a canonical order: two terms are the same term when
 // their keys are equal.
-using TermKey = std::vector<TermPart>;
+using TermKey = std::vector<std::pair<std::string, bool>>;
 
 TermKey term_key(const ModelTerm& t) {
-  TermKey key = t.parts;
+  TermKey key;
+  for (const TermPart& p : t.parts) key.emplace_back(p.variable, p.log);
   std::sort(key.begin(), key.end());
   return key;
 }
@@ -82,7 +107,7 @@ class FormulaReader {
       for (unsigned mask = 1; mask < (1u << g); ++mask) {
         if (static_cast<std::size_t>(__builtin_popcount(mask)) != size) continue;
         ModelTerm t;
-        std::set<TermPart> parts;
+        PartSet parts;
         for (std::size_t i = 0; i < g; ++i)
           if (mask & (1u << i))
             for (const TermPart& p : groups[i].parts) join(t, parts, p);
@@ -92,13 +117,13 @@ class FormulaReader {
     return out;
   }
 
-  static void join(ModelTerm& t, std::set<TermPart>& parts, const TermPart& p) {
+  static void join(ModelTerm& t, PartSet& parts, const TermPart& p) {
     if (parts.insert(p).second) t.parts.push_back(p);
   }
 
   ModelTerm interaction() {
     ModelTerm t;
-    std::set<TermPart> parts;
+    PartSet parts;
     join(t, parts, part());
     while (take(':')) join(t, parts, part());
     return t;
@@ -247,6 +272,11 @@ std::vector<std::string> factor_levels(const std::vector<std::string>& values) {
   return levels;
 }
 
+// Refused besides: a column with a value beyond kLargestModelValue in
+// magnitude, or with none above its reciprocal; a model whose fit costs more
+// than kModelWork.  The columns are counted from the levels before any is
+// built, so a refused model costs next to nothing; the work grows as
+// specimens × columns² and the memory as specimens × columns.
 ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVariable>& variables,
                          Eigen::Index n) {
   if (formula.terms.empty()) throw NumericError("The model \"" + formula.text + "\" has no term.");
@@ -337,8 +367,8 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
     if (work > kModelWork) {
       refuse_term(label, "brings the model to " + message_number(p) + " columns for " +
                              std::to_string(n) + " specimens: fitting it takes about " +
-                             message_number(work) + " multiply-adds (specimens × columns²), " +
-                             "more than the " + message_number(kModelWork) + " a model may take.");
+                             rough_number(work) + " multiply-adds (specimens × columns²), " +
+                             "more than the " + rough_number(kModelWork) + " a model may take.");
     }
     Eigen::MatrixXd block;
     std::vector<std::string> names;

@@ -23,9 +23,6 @@ struct TermPart {
   /// `log(CS)` or `species`.
   std::string text() const { return log ? "log(" + variable + ")" : variable; }
   bool operator==(const TermPart& o) const { return variable == o.variable && log == o.log; }
-  bool operator<(const TermPart& o) const {
-    return variable != o.variable ? variable < o.variable : log < o.log;
-  }
 };
 
 /// A term of a model: one part (a main effect) or several (an interaction).
@@ -66,24 +63,14 @@ struct ModelDesign {
   std::vector<std::string> column_names;
 };
 
-/// The most a model may cost: specimens × columns², about the multiply-adds
-/// of its least-squares fit (20,000 specimens and 1,000 columns; some
-/// seconds on one core).
-inline constexpr double kModelWork = 2e10;
-
 /// Builds the model matrix.  A numeric variable gives one column (ln of it
 /// for `log(…)`).  A factor gives one indicator column for each level but
 /// the first (treatment contrasts) when the term without it is already in
 /// the model (the intercept counts), and one for every level otherwise, as R
 /// codes it.  Refuses, naming the term: an unknown variable, ln of a value
 /// that is not positive, a factor with one level, a level with one
-/// specimen, a covariate with one value, a column with a value beyond
-/// kLargestModelValue in magnitude (or all below its reciprocal), a term
-/// whose columns depend on the terms before it, more columns than specimens
-/// less one, and a model that costs more than kModelWork.  The columns are
-/// counted from the levels before any is built, so a refused model costs
-/// next to nothing; the work grows as specimens × columns² and the memory
-/// as specimens × columns.
+/// specimen, a covariate with squares that overflow or underflow, dependent
+/// columns, too many columns or too costly a fit (counted before building).
 /// @param variables the variables the formula may name, each of n values
 /// @throws NumericError
 ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVariable>& variables,
