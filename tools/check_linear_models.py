@@ -19,8 +19,9 @@ tangent space at the mean, x (I - mu mu^T).  Writes
       Velmora's only within Monte-Carlo error); then the line PAIR: the
       Procrustes distance between the populations' least-squares means at the
       mean log(CS), the angle (degrees) between their slope vectors and the
-      difference of their lengths, and the three p values of RRPP under
-      shape ~ log(CS) + population;
+      difference of their lengths, and their three p values of RRPP: the
+      distance's under shape ~ log(CS) (no term of the groups), the angle's
+      and the length difference's under shape ~ log(CS) + population;
   tests/analysis/data/populations_within_slopes.txt   the line `mean`: the
       mean shape the specimens were superimposed on (x1 y1 z1 x2 …), then the
       lines `age` and `log(CS)`: the pooled within-group slopes (within
@@ -158,7 +159,7 @@ def within_slopes(aligned, mean, pops, ages, log_cs):
 
 def pairwise(y, pops, log_cs, perms):
     """LS means at the mean of log(CS) and slopes of each population, fitted
-    separately; RRPP under shape ~ log(CS) + population."""
+    separately; RRPP as above."""
     pops = np.array(pops)
     u = log_cs - log_cs.mean()
 
@@ -174,12 +175,18 @@ def pairwise(y, pops, log_cs, perms):
         return d, np.degrees(np.arccos(np.clip(cosang, -1, 1))), np.linalg.norm(a[1]) - np.linalg.norm(b[1])
 
     obs = estimate(y)
-    null = np.column_stack([np.ones(len(y)), u, (pops == "inland").astype(float)])
-    _, fitted, resid = rss(null, y)
+    # The distance between the means is randomized under shape ~ log(CS),
+    # which holds no difference between the groups; the slopes under
+    # shape ~ log(CS) + population, which holds the groups but one slope.
+    means_null = np.column_stack([np.ones(len(y)), u])
+    slopes_null = np.column_stack([means_null, (pops == "inland").astype(float)])
+    _, fitted_m, resid_m = rss(means_null, y)
+    _, fitted_s, resid_s = rss(slopes_null, y)
     reach = np.ones(3)
     for p in perms:
-        s = estimate(fitted + resid[p])
-        reach += [s[0] >= obs[0] * (1 - 1e-10), s[1] >= obs[1] * (1 - 1e-10), abs(s[2]) >= abs(obs[2]) * (1 - 1e-10)]
+        d = estimate(fitted_m + resid_m[p])[0]
+        s = estimate(fitted_s + resid_s[p])
+        reach += [d >= obs[0] * (1 - 1e-10), s[1] >= obs[1] * (1 - 1e-10), abs(s[2]) >= abs(obs[2]) * (1 - 1e-10)]
     return obs, reach / (len(perms) + 1)
 
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <unordered_set>
 
 #include "analysis/messages.hpp"
 #include "analysis/session.hpp"
@@ -23,7 +24,8 @@ std::string column_line(const io::SpecimenColumn& c) {
   }
   std::map<std::string, int> counts;
   for (const std::string& l : c.levels) ++counts[l];
-  std::string s = c.name + ": factor, " + std::to_string(counts.size()) + " levels (";
+  std::string s = c.name + ": factor, " + std::to_string(counts.size()) +
+                  (counts.size() == 1 ? " level (" : " levels (");
   bool first = true;
   for (const auto& [level, count] : counts) {
     s += (first ? "" : ", ") + level + " " + std::to_string(count);
@@ -94,10 +96,10 @@ std::shared_ptr<const io::SpecimenTable> Session::specimen_table() const {
 std::vector<stats::ModelVariable> Session::model_variables() const {
   std::vector<stats::ModelVariable> out;
   if (!sample_) return out;
+  // The first of each name.
+  std::unordered_set<std::string> names;
   auto add = [&](stats::ModelVariable v) {
-    for (const stats::ModelVariable& o : out)
-      if (o.name == v.name) return;
-    out.push_back(std::move(v));
+    if (names.insert(v.name).second) out.push_back(std::move(v));
   };
   add({"CS", true, sample_->centroid_sizes(), {}});
   if (x_ && x_->values.size() == sample_->specimens()) add({"X", true, x_->values, {}});
@@ -150,8 +152,9 @@ PairwiseReport Session::pairwise_groups(const PairwiseParams& params) const {
   if (!params.covariate.empty())
     covariate = guarded([&] { return covariate_values(variables, params.covariate); });
   return guarded([&] {
-    const stats::GroupComparison c = stats::compare_groups(
-        *fit_->tangent(), factor->levels, covariate, params.permutations, params.seed);
+    const stats::GroupComparison c =
+        stats::compare_groups(*fit_->tangent(), factor->levels, covariate, params.permutations,
+                              params.seed, params.covariate);
     PairwiseReport r;
     r.slopes = covariate.size() > 0;
     r.permutations = params.permutations;

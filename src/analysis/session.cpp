@@ -276,6 +276,7 @@ SetXReport Session::set_x(SetXParams params) {
 
 void Session::clear() {
   sample_.reset();
+  table_.reset();
   fit_.reset();
   x_.reset();
   scale_ = Scale::Linear;

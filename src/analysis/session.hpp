@@ -107,8 +107,8 @@ class Session {
   /// @throws Error{Refused} when there is no sample or it offers none
   std::vector<std::string> label_names() const;
   void set_scale(Scale scale) { scale_ = scale; }
-  /// Forgets the sample, X and results, and the scale goes back to linear;
-  /// the wireframe and the method stay.
+  /// Forgets the sample, its specimen table, X and results, and the scale
+  /// goes back to linear; the wireframe and the method stay.
   void clear();
 
   // --- analyses ----------------------------------------------------------------

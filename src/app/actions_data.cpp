@@ -73,6 +73,10 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   // describe this one; the reference may be turned again until new scores.
   const analysis::LoadSampleReport r = s.session.load_sample({std::move(imported), shown});
   for (const std::string& note : r.notes) console().line(note);
+  // The model and the factor name the variables of the sample before.
+  s.groups.formula.clear();
+  s.groups.factor.clear();
+  s.groups.pca_corrected = false;
 
   s.main_window = main_window;
   g.set(control("FileBox"), "String",

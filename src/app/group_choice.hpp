@@ -11,8 +11,8 @@ namespace velmora::app {
 enum class GroupOutline { None, Ellipses, Hulls };
 
 /// What the Groups menu chose: the model of the Procrustes ANOVA, the factor
-/// the group analyses and displays use, and the sums of squares.  Kept over
-/// a new sample: a choice that no longer fits is refused when it is used.
+/// the group analyses and displays use, and the sums of squares.  A new
+/// sample and Clear Data forget the model and the factor, not the rest.
 struct GroupChoice {
   std::string formula;  ///< `shape ~ log(CS) * population`; empty: none set
   std::string factor;   ///< empty: none chosen

@@ -325,6 +325,9 @@ void actions::clear_data(const Value&) {
   // The independent variable and the results of the forgotten sample go
   // with it.
   s.session.clear();
+  s.groups.formula.clear();
+  s.groups.factor.clear();
+  s.groups.pca_corrected = false;
   g.set(control("FileBox"), "String", "No File Loaded");
   show_x_source();
   allow_rotation(true);

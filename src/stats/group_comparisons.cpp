@@ -41,7 +41,7 @@ PairStats pair_stats(const Eigen::MatrixXd& means, const Eigen::MatrixXd& slopes
 GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
                                const std::vector<std::string>& group,
                                const Eigen::Ref<const Eigen::VectorXd>& covariate, int permutations,
-                               std::uint64_t seed) {
+                               std::uint64_t seed, const std::string& covariate_name) {
   const Eigen::Index n = shape.rows();
   const bool slopes = covariate.size() > 0;
   if (static_cast<Eigen::Index>(group.size()) != n || (slopes && covariate.size() != n))
@@ -75,10 +75,8 @@ GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
     for (Eigen::Index i = 0; i < n; ++i)
       if (of(i) == l) sxx += (u(i) - mean_u) * (u(i) - mean_u);
     if (slopes && !(sxx > kEqualXTolerance * kEqualXTolerance * u.squaredNorm())) {
-      throw NumericError(
-          "The slopes cannot be compared: the covariate is the same for every "
-          "specimen of group \"" +
-          name + "\".");
+      throw NumericError("The slopes cannot be compared: " + covariate_name +
+                         " is the same for every specimen of group \"" + name + "\".");
     }
     for (Eigen::Index i = 0; i < n; ++i) {
       if (of(i) != l) continue;
@@ -86,17 +84,29 @@ GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
       if (slopes) w(i, g + l) = (u(i) - mean_u) / sxx;
     }
   }
-  // The null model: the intercept (and the common slope and the groups).
-  Eigen::MatrixXd null(n, slopes ? g + 1 : 1);
-  null.col(0).setOnes();
+  // The null models: the distances between the means are randomized under
+  // shape ~ 1 (shape ~ covariate with one), which holds no difference between
+  // the groups; the slopes under shape ~ covariate + group, which holds the
+  // groups' differences but one common slope.
+  auto fitted_of = [&](const Eigen::MatrixXd& null) {
+    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(null);
+    const Eigen::MatrixXd q = qr.householderQ() * Eigen::MatrixXd::Identity(n, null.cols());
+    return Eigen::MatrixXd(q * (q.transpose() * shape));
+  };
+  Eigen::MatrixXd means_null(n, slopes ? 2 : 1);
+  means_null.col(0).setOnes();
+  if (slopes) means_null.col(1) = u;
+  const Eigen::MatrixXd means_fitted = fitted_of(means_null);
+  const Eigen::MatrixXd means_resid = shape - means_fitted;
+  const auto means_w = w.leftCols(g);
+  Eigen::MatrixXd slopes_fitted, slopes_resid;
   if (slopes) {
-    null.col(1) = u;
+    Eigen::MatrixXd null(n, g + 1);
+    null.leftCols(2) = means_null;
     for (Eigen::Index l = 1; l < g; ++l) null.col(l + 1) = (of.array() == l).cast<double>();
+    slopes_fitted = fitted_of(null);
+    slopes_resid = shape - slopes_fitted;
   }
-  const Eigen::HouseholderQR<Eigen::MatrixXd> qr(null);
-  const Eigen::MatrixXd q = qr.householderQ() * Eigen::MatrixXd::Identity(n, null.cols());
-  const Eigen::MatrixXd fitted = q * (q.transpose() * shape);
-  const Eigen::MatrixXd resid = shape - fitted;
 
   const Eigen::MatrixXd observed = w.transpose() * shape;
   out.means = observed.topRows(g);
@@ -106,16 +116,20 @@ GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
   out.angle = obs.angle;
   out.length = obs.length;
   Eigen::MatrixXd reach_d = Eigen::MatrixXd::Ones(g, g), reach_a = reach_d, reach_l = reach_d;
-  const Eigen::MatrixXd base = w.transpose() * fitted;
+  const Eigen::MatrixXd means_base = means_w.transpose() * means_fitted;
+  const Eigen::MatrixXd slopes_base =
+      slopes ? Eigen::MatrixXd(w.rightCols(g).transpose() * slopes_fitted) : Eigen::MatrixXd();
   const Eigen::MatrixXi orderings = random_orderings(n, permutations, seed);
   Eigen::MatrixXd pw(n, w.cols());
   const double keep = 1 - kPermutationTieTolerance;
   for (int b = 0; b < permutations; ++b) {
     for (Eigen::Index i = 0; i < n; ++i) pw.row(orderings(i, b)) = w.row(i);
-    const Eigen::MatrixXd est = base + pw.transpose() * resid;
-    const PairStats s =
-        pair_stats(est.topRows(g), slopes ? Eigen::MatrixXd(est.bottomRows(g)) : Eigen::MatrixXd());
-    reach_d += (s.distance.array() >= keep * obs.distance.array()).cast<double>().matrix();
+    const Eigen::MatrixXd means = means_base + pw.leftCols(g).transpose() * means_resid;
+    const PairStats d = pair_stats(means, Eigen::MatrixXd());
+    reach_d += (d.distance.array() >= keep * obs.distance.array()).cast<double>().matrix();
+    if (!slopes) continue;
+    const Eigen::MatrixXd slope = slopes_base + pw.rightCols(g).transpose() * slopes_resid;
+    const PairStats s = pair_stats(means, slope);
     reach_a += (s.angle.array() >= keep * obs.angle.array()).cast<double>().matrix();
     reach_l += (s.length.array().abs() >= keep * obs.length.array().abs()).cast<double>().matrix();
   }

@@ -23,23 +23,28 @@ struct GroupComparison {
 };
 
 /// Compares the groups of a factor pair by pair, with RRPP (Collyer & Adams
-/// 2013): the residuals of the null model (shape ~ 1 without a covariate,
-/// shape ~ covariate + group with one) are permuted and added to its fitted
-/// values, and the separate groups' means (and slopes) are fitted again.
-/// Each group's least-squares mean and slope vector are linear in the data
-/// (weights w with meanᵀ = wᵀ·Y), so a permutation costs one product of the
-/// permuted n×2G weights with the residuals.  The orderings are those of
+/// 2013): the residuals of a null model are permuted and added to its
+/// fitted values, and the separate groups' means (and slopes) are fitted
+/// again.  The distances between least-squares means are randomized under
+/// the model without any term of the factor (shape ~ 1, or shape ~
+/// covariate with one), the angles and length differences of the slopes
+/// under shape ~ covariate + group.  Each group's least-squares mean and
+/// slope vector are linear in the data (weights w with meanᵀ = wᵀ·Y), so a
+/// permutation costs one product of the permuted n×2G weights with the
+/// residuals of each null model.  The orderings are those of
 /// random_orderings(n, permutations, seed).
 /// @param shape     n×m tangent coordinates
 /// @param group     n levels
 /// @param covariate n values, or empty for means only
+/// @param covariate_name how a refusal names the covariate (`log(CS)`)
 /// @throws NumericError for fewer than two groups, a group of one specimen,
-///         or a covariate without variation within a group (naming it)
+///         or a covariate without variation within a group (naming both)
 GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
                                const std::vector<std::string>& group,
                                const Eigen::Ref<const Eigen::VectorXd>& covariate,
                                int permutations = kDefaultPermutations,
-                               std::uint64_t seed = kDefaultPermutationSeed);
+                               std::uint64_t seed = kDefaultPermutationSeed,
+                               const std::string& covariate_name = "the covariate");
 
 /// `values` with the mean of its group subtracted from every row: the data
 /// of a pooled within-group regression.

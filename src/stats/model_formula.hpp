@@ -69,8 +69,8 @@ struct ModelDesign {
 /// the model (the intercept counts), and one for every level otherwise, as R
 /// codes it.  Refuses, naming the term: an unknown variable, ln of a value
 /// that is not positive, a factor with one level, a level with one
-/// specimen, a covariate with one value, a term whose columns depend on the
-/// terms before it, and more columns than specimens less one.
+/// specimen, a covariate with squares that overflow or underflow, dependent
+/// columns, too many columns or too costly a fit (counted before building).
 /// @param variables the variables the formula may name, each of n values
 /// @throws NumericError
 ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVariable>& variables,

@@ -17,8 +17,15 @@ namespace velmora::stats {
 
 namespace {
 
-// Orderings evaluated together as one matrix product.
+// Orderings evaluated together as one matrix product, fewer where the
+// permuted bases of so many would pass kBlockCells numbers.
 constexpr int kBlock = 32;
+constexpr double kBlockCells = 1 << 22;
+
+int block_size(Eigen::Index n, Eigen::Index p) {
+  const double fit = kBlockCells / (static_cast<double>(n) * static_cast<double>(p));
+  return static_cast<int>(std::clamp(fit, 1.0, static_cast<double>(kBlock)));
+}
 // Randomizations of at least this many multiply-adds in all use a second thread.
 constexpr double kParallelWork = 50e6;
 
@@ -92,9 +99,10 @@ void permuted_block(const Eigen::MatrixXd& q, const Eigen::MatrixXi& orderings, 
 void randomize(const TermBasis& b, const Eigen::MatrixXi& orderings, int from, int to,
                double df_resid, Eigen::VectorXd& log_f) {
   const Eigen::Index n = b.q.rows(), p = b.q.cols();
-  Eigen::MatrixXd a(n, p * kBlock), g;
-  for (int start = from; start < to; start += kBlock) {
-    const int size = std::min(kBlock, to - start);
+  const int block = block_size(n, p);
+  Eigen::MatrixXd a(n, p * block), g;
+  for (int start = from; start < to; start += block) {
+    const int size = std::min(block, to - start);
     permuted_block(b.q, orderings, start, size, a);
     product_transposed(a, b.resid, g);
     for (int j = 0; j < size; ++j) {
@@ -135,9 +143,10 @@ void randomize_shared(const std::vector<TermBasis>& bases, const SharedProducts&
                       std::vector<Eigen::VectorXd>& log_f) {
   const Eigen::MatrixXd& q = bases.front().q;
   const Eigen::Index n = q.rows(), p = q.cols();
-  Eigen::MatrixXd a(n, p * kBlock), g, c, gt;
-  for (int start = from; start < to; start += kBlock) {
-    const int size = std::min(kBlock, to - start);
+  const int block = block_size(n, p);
+  Eigen::MatrixXd a(n, p * block), g, c, gt;
+  for (int start = from; start < to; start += block) {
+    const int size = std::min(block, to - start);
     permuted_block(q, orderings, start, size, a);
     product_transposed(a, s.y, g);
     product_transposed(a, q, c);

@@ -174,12 +174,23 @@ TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
       {"open populations.txt\nLoadData\nSetPCAShapes corrected\n",
        "The size-corrected shapes are the residuals of the model: choose Groups > Set Model "
        "first (in batch: SetModel \"shape ~ log(CS)\")."},
+      // A new sample forgets the model and the factor of the one before.
+      {start() + "SetPCAShapes corrected\nopen populations.txt\nLoadData\nCVA\n",
+       "No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME)."},
+      {start() + "open populations.txt\nLoadData\nProcrustesANOVA\n",
+       "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ log(CS) * "
+       "population\")."},
   };
   for (const auto& [script, text] : cases) {
     reset_state();
     EXPECT_EQ(run_text(script), kBatchRefused) << script;
     EXPECT_EQ(last_message(), text) << script;
   }
+  // So does Clear Data, and the PCA goes back to the raw shapes.
+  reset_state();
+  ASSERT_EQ(run_text(start() + "SetPCAShapes corrected\nClearData\n"), kBatchOk);
+  EXPECT_TRUE(state().groups.formula.empty() && state().groups.factor.empty());
+  EXPECT_FALSE(state().groups.pca_corrected);
 }
 
 // A recorded session replays to the same reports, and the size-corrected

@@ -44,6 +44,17 @@ TEST(GroupComparisons, MeansAndSlopesMatchSeparateFitsAndAnIndependentRandomizat
                  "The group comparison needs two specimens or more in every group; "
                  "\"island\" has one.");
   }
+  // And the covariate that does not vary within a group.
+  Eigen::VectorXd flat = log_cs;
+  for (Eigen::Index i = 1; i < flat.size(); i += 2) flat(i) = 1;
+  try {
+    compare_groups(e.shape, e.variables[1].levels, flat, 9, 1, "log(CS)");
+    FAIL();
+  } catch (const NumericError& err) {
+    EXPECT_STREQ(err.what(),
+                 "The slopes cannot be compared: log(CS) is the same for every specimen of group "
+                 "\"inland\".");
+  }
 }
 
 TEST(GroupComparisons, ResidualShapesRemoveTheModelAndCentringRemovesGroupMeans) {

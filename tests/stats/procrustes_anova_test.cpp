@@ -169,10 +169,67 @@ TEST(ModelDesign, RefusesDegenerateModelsNamingTheTerm) {
             "The model term \"y\" names \"y\", which is neither a covariate "
             "nor a factor of the sample (known: x, x2, flat, neg, one, lone, "
             "g, h, pair).");
+  // Values whose squares overflow or underflow are named, not taken for collinearity.
+  Eigen::VectorXd huge(n), tiny(n);
+  huge << 1, -1e308, 3, 4, 5, 6, 7, 1e308;
+  tiny = 1e-320 * x;
+  v.push_back({"huge", true, huge, {}});
+  v.push_back({"tiny", true, tiny, {}});
+  EXPECT_EQ(refusal("shape ~ huge"),
+            "The model term \"huge\" cannot be fitted: huge is -1e+308 for specimen 2, beyond "
+            "1e+150 in magnitude, where its squares overflow; rescale it.");
+  EXPECT_EQ(refusal("shape ~ tiny"),
+            "The model term \"tiny\" cannot be fitted: tiny is at most 8.9999e-320 in magnitude "
+            "(specimen 8), below 1e-150, where its squares underflow; rescale it.");
   // R's coding: slopes within groups without a common slope give one column a level.
   const ModelDesign nested = model_design(parse_model_formula("shape ~ g + x:g"), v, n);
   EXPECT_EQ(nested.column_names,
             (std::vector<std::string>{"(Intercept)", "gB", "gC", "x:gA", "x:gB", "x:gC"}));
+}
+
+}  // namespace
+}  // namespace velmora::stats
+
+namespace velmora::stats {
+namespace {
+
+// The columns are counted from the levels before any is built: models too
+// large for their specimens, or too costly, are refused at once.
+TEST(ModelDesign, CountsColumnsBeforeBuildingThem) {
+  auto factor = [](const std::string& name, Eigen::Index n, Eigen::Index levels,
+                   Eigen::Index step) {
+    ModelVariable f{name, false, {}, {}};
+    for (Eigen::Index i = 0; i < n; ++i)
+      f.levels.push_back("L" + std::to_string((i / step) % levels));
+    return f;
+  };
+  std::vector<ModelVariable> v;
+  for (Eigen::Index k = 0; k < 5; ++k) v.push_back(factor("f" + std::to_string(k + 1), 80, 40, 1));
+  auto refusal = [&](const std::string& text, Eigen::Index n) {
+    try {
+      model_design(parse_model_formula(text), v, n);
+    } catch (const NumericError& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal("shape ~ f1:f2:f3:f4", 80),
+            "The model term \"f1:f2:f3:f4\" brings the model to 2560001 columns (the intercept "
+            "included) for 80 specimens; a model needs fewer columns than specimens.");
+  EXPECT_EQ(refusal("shape ~ f1:f2:f3:f4:f5", 80),
+            "The model term \"f1:f2:f3:f4:f5\" brings the model to 102400001 columns (the "
+            "intercept included) for 80 specimens; a model needs fewer columns than specimens.");
+  // 10,000 levels of two specimens each: 20,000 × 10,000² multiply-adds.
+  v = {factor("species", 20000, 10000, 2)};
+  EXPECT_EQ(refusal("shape ~ species", 20000),
+            "The model term \"species\" brings the model to 10000 columns for 20000 specimens: "
+            "fitting it takes about 2e+12 multiply-adds (specimens × columns²), more than the "
+            "2e+10 a model may take.");
+  // A term given twice, in any order of its parts, counts once.
+  const ModelFormula f = parse_model_formula("shape ~ a:b + b:a + a*b + b:a:b + a");
+  std::vector<std::string> labels;
+  for (const ModelTerm& t : f.terms) labels.push_back(t.label());
+  EXPECT_EQ(labels, (std::vector<std::string>{"a", "b", "a:b"}));
 }
 
 }  // namespace
