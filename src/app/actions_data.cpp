@@ -21,6 +21,7 @@
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 #include "plot/primitives.hpp"
 #include "shape/types.hpp"
 
@@ -151,6 +152,7 @@ void open_recent(const Value& fpass) {
   const auto slash = path.find_last_of('/');
   const gfx::FilePick pick{path.substr(0, slash + 1), path.substr(slash + 1)};
   enter_folder(pick);
+  note_opened_input(path);
   load_landmark_files({pick}, main_window);
   remember_recent_file(path);
   // A replay loads the same file through the dialog.

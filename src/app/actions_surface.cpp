@@ -310,15 +310,31 @@ void actions::export_animation(const Value& arg) {
     refuse(
         "\"" + shown_name(pick->name) + "\": the frames are PNG pictures; end the name with .png.",
         "Export Animation");
+  check_animation_budget(size);
   const std::vector<std::string> paths = frame_paths(pick->path(), size.frames);
+  // Every frame's name is checked before the first frame is drawn.
+  for (const std::string& path : paths) check_writable(path);
   auto& g = graphics();
   const Handle fig = figure3d();
   g.make_current(fig);
-  for (int i = 0; i < size.frames; ++i) {
+  auto frame = [&](std::size_t i) {
     const double t = size.frames == 1 ? 0.5 : double(i) / (size.frames - 1);
     analysis::SurfaceWarpReport r = state().session.warp_surface(frame_params(ends, t));
     draw_surface_report(r, state().session.wires().has_value(), ends.largest);
-    print_frame(fig, size, paths[static_cast<std::size_t>(i)]);
+    return frame_png(fig, size);
+  };
+  try {
+    // The first frame, made before any is written, tells what they all take.
+    std::string first = frame(0);
+    if (const auto free = free_bytes_in(pick->folder)) {
+      const std::string why =
+          animation_space_refusal(first.size(), size.frames, *free, pick->folder);
+      if (!why.empty()) refuse(why, "Export Animation");
+    }
+    write_files_safely(paths, [&](std::size_t i) { return i == 0 ? std::move(first) : frame(i); });
+  } catch (...) {
+    show(shown().params, false);  // the 3-D window shows what it showed
+    throw;
   }
   log_report("Surface animation", std::to_string(size.frames) + " frames from " + ends.from_text +
                                       " to " + ends.to_text + ", " + std::to_string(size.width) +

@@ -1,5 +1,7 @@
 #include "app/surface_view.hpp"
 
+#include <sys/statvfs.h>
+
 #include <Eigen/Geometry>
 #include <algorithm>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include "app/display_style.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "core/file_bytes.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/print/print.hpp"
@@ -189,22 +192,29 @@ void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, doubl
   }
 }
 
+int largest_frame_side() {
+  // A frame is printed at 96 pixels an inch, and a print is at most a metre.
+  return static_cast<int>(std::floor(gfx::kLargestSideIn * 96));
+}
+
 AnimationSize animation_size(const std::string& text) {
   AnimationSize a;
+  const int side = largest_frame_side();
   std::string word;
   auto take = [&] {
     if (word.empty()) return;
     int w = 0, h = 0, n = 0;
     char tail = 0;
     if (std::sscanf(word.c_str(), "%dx%d%c", &w, &h, &tail) == 2 && w >= 16 && h >= 16 &&
-        w <= 8000 && h <= 8000) {
+        w <= side && h <= side) {
       a.width = w, a.height = h;
     } else if (std::sscanf(word.c_str(), "%d%c", &n, &tail) == 1 && n >= 1 && n <= 1000) {
       a.frames = n;
     } else {
       refuse("\"" + word +
                  "\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", "
-                 "16 to 8000 a side).",
+                 "16 to " +
+                 std::to_string(side) + " a side).",
              "Export Animation");
     }
     word.clear();
@@ -217,6 +227,34 @@ AnimationSize animation_size(const std::string& text) {
   }
   take();
   return a;
+}
+
+void check_animation_budget(const AnimationSize& a) {
+  const long long pixels = static_cast<long long>(a.frames) * a.width * a.height;
+  if (pixels > kMostAnimationPixels)
+    refuse(std::to_string(a.frames) + " frames of " + std::to_string(a.width) + "×" +
+               std::to_string(a.height) + " pixels are " + std::to_string(pixels) +
+               " pixels, more than the " + std::to_string(kMostAnimationPixels) +
+               " an animation may have (frames × width × height): use fewer frames or a "
+               "smaller size.",
+           "Export Animation");
+}
+
+std::optional<std::uintmax_t> free_bytes_in(const std::string& folder) {
+  struct statvfs fs {};
+  if (::statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return std::nullopt;
+  return static_cast<std::uintmax_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+std::string animation_space_refusal(std::uintmax_t frame_bytes, int frames,
+                                    std::uintmax_t free_bytes, const std::string& folder) {
+  const std::uintmax_t need = frame_bytes * static_cast<std::uintmax_t>(frames);
+  if (need <= free_bytes) return {};
+  return "The " + std::to_string(frames) + " frames would take about " + std::to_string(need) +
+         " bytes (" + std::to_string(frames) + " × " + std::to_string(frame_bytes) +
+         ", the size of the first), more than the " + std::to_string(free_bytes) +
+         " bytes free in the folder \"" + shown_name(folder.empty() ? "." : folder) +
+         "\": free some space, or use fewer or smaller frames.";
 }
 
 AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown) {
@@ -272,10 +310,10 @@ std::vector<std::string> frame_paths(const std::string& first, int frames) {
   return out;
 }
 
-void print_frame(gfx::Handle fig, const AnimationSize& size, const std::string& path) {
+std::string frame_png(gfx::Handle fig, const AnimationSize& size) {
   char dims[64];
   std::snprintf(dims, sizeof dims, "-s%.6gx%.6gin", size.width / 96.0, size.height / 96.0);
-  gfx::print_figure(graphics(), fig, {"-dpng", dims, "-r96", "-noui"}, path);
+  return gfx::figure_png(graphics(), fig, {"-dpng", dims, "-r96", "-noui"});
 }
 
 }  // namespace velmora::app

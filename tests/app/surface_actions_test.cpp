@@ -213,8 +213,53 @@ TEST_F(SurfaceActions, SavesWhatIsShownAndExportsFrames) {
   EXPECT_EQ(run_script(with + "ExportAnimation 0,64x48\n"), kBatchRefused);
   EXPECT_EQ(last_report().message,
             "\"0\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", 16 to "
-            "8000 a side).");
+            "3779 a side).");
   EXPECT_EQ(frame_paths("/a/b.png", 1000).back(), "/a/b_1000.png");
+}
+
+// Every frame's name and the animation's cost are checked before the first
+// frame is written; a refusal leaves every file as it was.
+TEST_F(SurfaceActions, FramesAreCheckedAndBudgetedBeforeTheFirst) {
+  auto bytes_of = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  // A landmark file named as the first frame, loaded by its content.
+  std::filesystem::copy_file(temp("skulls.txt"), temp("in_001.png"));
+  const std::string landmarks = bytes_of(temp("in_001.png"));
+  const std::string surface = "open \"specimen 1.ply\"\nLoadSurface\n";
+  EXPECT_EQ(run_script("open in_001.png\nLoadData\n" + surface +
+                       "save in.png\nExportAnimation "
+                       "2,64x48\n"),
+            kBatchRefused);
+  EXPECT_EQ(last_report().message, "Cannot write the file \"" + temp("in_001.png") +
+                                       "\": it is the opened input \"" + temp("in_001.png") +
+                                       "\", so it is kept.");
+  EXPECT_EQ(bytes_of(temp("in_001.png")), landmarks);
+  EXPECT_FALSE(std::filesystem::exists(temp("in_002.png")));
+
+  const std::string with = kLoad + surface + "save frame.png\n";
+  std::filesystem::create_directory(temp("frame_003.png"));
+  EXPECT_EQ(run_script(with + "ExportAnimation 3,64x48\n"), kBatchRefused);
+  EXPECT_EQ(last_report().message,
+            "Cannot write the file \"" + temp("frame_003.png") + "\": Is a directory.");
+  EXPECT_FALSE(std::filesystem::exists(temp("frame_001.png")));
+
+  EXPECT_EQ(run_script(with + "ExportAnimation 1000,3779x3779\n"), kBatchRefused);
+  EXPECT_EQ(last_report().message,
+            "1000 frames of 3779×3779 pixels are 14280841000 pixels, more than the 2000000000 an "
+            "animation may have (frames × width × height): use fewer frames or a smaller size.");
+  EXPECT_EQ(run_script(kLoad + surface + "ExportAnimation 1,3780x16\n"), kBatchRefused);
+  // The largest side the check lets through prints.
+  EXPECT_EQ(run_script(with + "ExportAnimation 1,3779x16\n"), kBatchOk) << cap_.errors();
+  EXPECT_TRUE(std::filesystem::exists(temp("frame_001.png")));
+
+  EXPECT_EQ(animation_space_refusal(1000, 24, 24000, "/data/"), "");
+  EXPECT_EQ(animation_space_refusal(1000, 24, 23999, "/data/"),
+            "The 24 frames would take about 24000 bytes (24 × 1000, the size of the first), "
+            "more than the 23999 bytes free in the folder \"/data/\": free some space, or use "
+            "fewer or smaller frames.");
+  EXPECT_GT(free_bytes_in(temp("")).value_or(0), 0u);
 }
 
 TEST(SurfaceView, CoarseCopyKeepsTheShapeWithFewerVertices) {

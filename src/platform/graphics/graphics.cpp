@@ -7,6 +7,7 @@
 #include "core/file_bytes.hpp"
 #include "platform/graphics/property_schema.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "platform/runtime/safe_file.hpp"
 
 namespace velmora::gfx {
 
@@ -159,6 +160,7 @@ std::optional<FilePick> Graphics::open_file_dialog(std::string_view filter,
                                                    std::string_view title) {
   auto pick = backend_->open_file_dialog(filter, title);
   check_pick(pick, title);
+  if (pick) note_opened_input(pick->path());
   if (dialog_observer_) dialog_observer_("open", pick);
   return pick;
 }
@@ -174,6 +176,7 @@ std::optional<FilePick> Graphics::save_file_dialog(std::string_view filter,
 std::vector<FilePick> Graphics::open_files_dialog(std::string_view filter, std::string_view title) {
   std::vector<FilePick> picks = backend_->open_files_dialog(filter, title);
   for (const FilePick& p : picks) check_pick(p, title);
+  for (const FilePick& p : picks) note_opened_input(p.path());
   if (dialog_observer_) {
     if (picks.empty()) dialog_observer_("open", std::nullopt);
     for (const FilePick& p : picks) dialog_observer_("open", p);

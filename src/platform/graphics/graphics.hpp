@@ -133,7 +133,8 @@ class Graphics {
 
   // --- dialogs ------------------------------------------------------------
   /// The backend's modal file dialogs; every answer is also passed to the
-  /// dialog observer (the session recorder).
+  /// dialog observer (the session recorder).  A file chosen to open is an
+  /// opened input from then on (note_opened_input): no writer replaces it.
   std::optional<FilePick> open_file_dialog(std::string_view filter, std::string_view title);
   std::optional<FilePick> save_file_dialog(std::string_view filter, std::string_view title);
   /// The open dialog in which several files may be chosen; the observer

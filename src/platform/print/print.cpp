@@ -19,9 +19,6 @@ namespace velmora::gfx {
 
 namespace {
 
-// The largest side of a printed figure: a metre.
-constexpr double kLargestSideIn = 100 / 2.54;
-
 // A number that fills all of `text`, or nullopt.
 std::optional<double> whole_number_text(const std::string& text) {
   if (text.empty()) return std::nullopt;
@@ -108,26 +105,33 @@ std::vector<std::string> export_options(const std::string& ext, const std::strin
   return options;
 }
 
-void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
-                  const std::string& path) {
+namespace {
+
+/// A figure's scene laid out as the print options ask, and how to draw it.
+struct Prepared {
+  render::FigureScene scene;
+  std::string device;
+  double scale = 1, dpi = 150;
+  bool noui = false;
+};
+
+Prepared prepared(Graphics& g, Handle fig, const std::vector<std::string>& options) {
   if (!g.valid(fig) || g.type(fig) != Type::Figure)
     throw RuntimeError("print needs a figure handle.");
-  bool noui = false;
-  std::string device;
-  double dpi = 150;
+  Prepared p;
   std::optional<std::array<double, 2>> size_in;
   for (const std::string& o : options) {
     if (o == "-noui") {
-      noui = true;
+      p.noui = true;
     } else if (o.rfind("-d", 0) == 0) {
-      device = o.substr(2);
+      p.device = o.substr(2);
     } else if (o.rfind("-r", 0) == 0) {
       try {
-        dpi = std::stod(o.substr(2));
+        p.dpi = std::stod(o.substr(2));
       } catch (...) {
         throw RuntimeError("Bad print resolution \"" + o + "\".");
       }
-      if (!(dpi > 0 && dpi <= 2400)) throw RuntimeError("Bad print resolution \"" + o + "\".");
+      if (!(p.dpi > 0 && p.dpi <= 2400)) throw RuntimeError("Bad print resolution \"" + o + "\".");
     } else if (o.rfind("-s", 0) == 0) {
       size_in = print_size(o.substr(2));
       if (!size_in) throw RuntimeError("Bad print size \"" + o + "\".");
@@ -135,13 +139,30 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
       throw RuntimeError("Unknown print option \"" + o + "\".");
     }
   }
-  render::FigureScene scene = figure_scene(g, fig, !noui);
-  double scale = dpi / g.backend().pixels_per_inch();
+  p.scene = figure_scene(g, fig, !p.noui);
+  p.scale = p.dpi / g.backend().pixels_per_inch();
   if (size_in) {
     // The scene's pixels are 96 to the inch.
-    scene = resized(std::move(scene), (*size_in)[0] * 96, (*size_in)[1] * 96);
-    scale = dpi / 96;
+    p.scene = resized(std::move(p.scene), (*size_in)[0] * 96, (*size_in)[1] * 96);
+    p.scale = p.dpi / 96;
   }
+  return p;
+}
+
+}  // namespace
+
+std::string figure_png(Graphics& g, Handle fig, const std::vector<std::string>& options) {
+  const Prepared p = prepared(g, fig, options);
+  return render::to_png(p.scene, p.scale, !p.noui, p.dpi);
+}
+
+void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
+                  const std::string& path) {
+  Prepared p = prepared(g, fig, options);
+  const std::string& device = p.device;
+  const bool noui = p.noui;
+  const double scale = p.scale, dpi = p.dpi;
+  render::FigureScene& scene = p.scene;
   if (device == "meta") {
     if (!path.empty()) throw RuntimeError("-dmeta prints to the clipboard, not to a file.");
     std::string svg = render::to_svg(scene, !noui), png = render::to_png(scene, scale, !noui, dpi);

@@ -23,6 +23,14 @@ namespace velmora::gfx {
 void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
                   const std::string& path = {});
 
+/// The largest side of a printed figure, in inches: a metre.
+inline constexpr double kLargestSideIn = 100 / 2.54;
+
+/// The PNG file print_figure would write with these options ("-dpng" and
+/// any of "-noui", "-rN", "-sWxHin"), as bytes.
+/// @throws RuntimeError as print_figure does
+std::string figure_png(Graphics& g, Handle fig, const std::vector<std::string>& options);
+
 /// The print options of a figure export to a file whose extension is `ext`
 /// (png, svg, pdf or eps; any case): the device, a resolution (300 dpi
 /// unless `size_text` says) and the size it gives.  `size_text` is empty (the

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <random>
+#include <vector>
 
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -35,6 +37,47 @@ std::string read_only_reason(const std::string& path, mode_t mode) {
                             ? (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0
                             : ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
   return writable ? std::string() : "it is read-only (no write permission), so it is kept";
+}
+
+/// Why nothing may be written into `folder` (as folder_of gives it), or
+/// "": as for a file, root is refused only a folder with no write bit for
+/// anyone, any other user one the system's check refuses.  A folder that
+/// cannot be looked at is left to the write itself to report.
+std::string read_only_folder_reason(const std::string& folder) {
+  const std::string dir = folder.empty() ? "." : folder;
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+  const bool writable =
+      ::geteuid() == 0
+          ? (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0
+          : ::faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0 || errno != EACCES;
+  return writable ? std::string()
+                  : "its folder \"" + shown_name(dir) +
+                        "\" is read-only (no write permission), so nothing is written there";
+}
+
+/// A file the user opened: the name as given, and as a full path.
+struct OpenedInput {
+  std::string shown, full;
+};
+
+std::vector<OpenedInput>& opened_inputs() {
+  static std::vector<OpenedInput> inputs;
+  return inputs;
+}
+
+/// Why the file of status `target` may not be replaced because it is an
+/// opened input, or "".  Each input is looked up again now, through every
+/// folder of its path, so a file that took its place is kept too, and an
+/// input since removed protects no file that reuses its inode.
+std::string opened_input_reason(const struct stat& target) {
+  for (const OpenedInput& in : opened_inputs()) {
+    struct stat st {};
+    if (::stat(in.full.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+        st.st_ino == target.st_ino)
+      return "it is the opened input \"" + shown_name(in.shown) + "\", so it is kept";
+  }
+  return {};
 }
 
 /// Gives the temporary file the owner and group of the file it replaces,
@@ -135,12 +178,15 @@ void write_file_safely(const std::string& path, std::string_view bytes) {
                     [bytes](const std::function<void(std::string_view)>& put) { put(bytes); });
 }
 
-void write_file_safely(const std::string& path, const PieceWriter& write_pieces) {
+namespace {
+
+/// The checks before a write; true when a file is at `path` (its status
+/// in `old`).
+bool checked_target(const std::string& path, struct stat& old) {
   if (path.empty()) cannot_write(path, std::strerror(ENOENT));
   if (std::string why = nul_in_name_reason(path); !why.empty()) cannot_write(path, why);
   if (path.back() == '/') cannot_write(path, std::strerror(EISDIR));
 
-  struct stat old {};
   const bool exists = ::lstat(path.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) cannot_write(path, std::strerror(errno));
   if (exists) {
@@ -148,6 +194,49 @@ void write_file_safely(const std::string& path, const PieceWriter& write_pieces)
     if (std::string why = read_only_reason(path, old.st_mode); !why.empty())
       cannot_write(path, why);
   }
+  if (std::string why = read_only_folder_reason(folder_of(path)); !why.empty())
+    cannot_write(path, why);
+  if (exists)
+    if (std::string why = opened_input_reason(old); !why.empty()) cannot_write(path, why);
+  return exists;
+}
+
+}  // namespace
+
+void check_writable(const std::string& path) {
+  struct stat old {};
+  checked_target(path, old);
+}
+
+void note_opened_input(const std::string& path) {
+  if (path.empty() || !nul_in_name_reason(path).empty()) return;
+  std::string full = path;
+  if (full.front() != '/') {
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(path, ec);
+    if (ec) return;
+    full = p.string();
+  }
+  for (const OpenedInput& in : opened_inputs())
+    if (in.full == full) return;
+  opened_inputs().push_back({path, full});
+}
+
+void write_files_safely(const std::vector<std::string>& paths,
+                        const std::function<std::string(std::size_t)>& bytes_of) {
+  for (const std::string& path : paths) check_writable(path);
+  std::size_t written = 0;
+  try {
+    for (; written < paths.size(); ++written) write_file_safely(paths[written], bytes_of(written));
+  } catch (...) {
+    for (std::size_t i = 0; i < written; ++i) ::unlink(paths[i].c_str());
+    throw;
+  }
+}
+
+void write_file_safely(const std::string& path, const PieceWriter& write_pieces) {
+  struct stat old {};
+  const bool exists = checked_target(path, old);
 
   const std::string folder = folder_of(path);
   std::string temp;

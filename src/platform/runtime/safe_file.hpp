@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/file_bytes.hpp"
 
@@ -22,11 +23,29 @@ namespace velmora {
 /// (for root: one with no write bit at all), and a name holding a NUL byte
 /// is no name.  A replaced file keeps its owner and group where the process
 /// may give them; where it may not, a console note says what changed.
+/// A folder without write permission for the saving user (for root: one
+/// with no write bit at all) is written into no more than a read-only file
+/// is replaced, and a file that is one the user opened as an input
+/// (note_opened_input), by any name, is never replaced: the check compares
+/// the device and inode of the target, reached through every folder of its
+/// path, with those of each opened input.
 /// @throws WriteError `Cannot write the file "PATH": REASON.`, PATH as
 ///   shown_name shows it, REASON the system's text (e.g. "File too large"
 ///   past a file-size limit, once ignore_file_size_signal() is in force) or
 ///   the kind of file refused
 void write_file_safely(const std::string& path, std::string_view bytes);
+
+/// The checks write_file_safely makes before it writes anything, so that a
+/// writer of several files can refuse them all before the first: the name,
+/// the kind of file at `path`, its write permission and its folder's, and
+/// the opened inputs.
+/// @throws WriteError as write_file_safely would
+void check_writable(const std::string& path);
+
+/// Remembers the file at `path` (relative to the working folder now) as
+/// an input the user opened: no writer replaces it afterwards, under this
+/// name or any other that leads to it.
+void note_opened_input(const std::string& path);
 
 /// `Cannot write the file "PATH": REASON.`, the one form of every refused
 /// write, PATH as shown_name shows it.
@@ -41,6 +60,14 @@ using PieceWriter = std::function<void(const std::function<void(std::string_view
 /// `write_pieces` (`put` throws); an exception of `write_pieces` itself
 /// removes the temporary file and comes through unchanged.
 void write_file_safely(const std::string& path, const PieceWriter& write_pieces);
+
+/// Writes the files `paths` as one piece of work: every target is checked
+/// (check_writable) before the first is written, then file i gets the
+/// bytes `bytes_of(i)`, in order.  When a write or `bytes_of` fails, the
+/// files of `paths` already written are removed and the error comes
+/// through.
+void write_files_safely(const std::vector<std::string>& paths,
+                        const std::function<std::string(std::size_t)>& bytes_of);
 
 /// Ignores SIGXFSZ for the process, so that a write past the file-size
 /// limit fails with EFBIG (and is reported) instead of killing the program

@@ -234,6 +234,69 @@ TEST(SafeWrite, PiecesMadeWhileWritingAreAllOrNothing) {
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"scores.txt"});
 }
 
+// An opened input is kept whatever name leads to it, and a folder without
+// write bits takes no file, for root too; each refusal leaves the bytes.
+TEST(SafeWrite, OpenedInputsAndReadOnlyFoldersAreKept) {
+  ScratchFolder dir;
+  fs::create_directory(dir.file("in"));
+  const std::string input = dir.write("in/age.txt", "1\n2\n");
+  note_opened_input(input);
+  fs::create_directory_symlink("in", dir.file("alias"));
+  ASSERT_EQ(::link(input.c_str(), dir.file("hard.txt").c_str()), 0);
+  const std::string kept = "\": it is the opened input \"" + input + "\", so it is kept.";
+  for (const std::string& name : {input, dir.file("alias/age.txt"), dir.file("hard.txt"),
+                                  dir.file("in/../alias/./age.txt")}) {
+    EXPECT_EQ(write_error(name), "Cannot write the file \"" + name + kept);
+    EXPECT_THROW(check_writable(name), WriteError);
+  }
+  EXPECT_EQ(read_bytes(input), "1\n2\n");
+  // An input since removed protects nothing, whatever reuses its inode.
+  const std::string gone = dir.write("gone.txt", "old");
+  note_opened_input(gone);
+  fs::remove(gone);
+  const std::string after = dir.write("after.txt", "new");
+  write_file_safely(after, "replaced");
+  EXPECT_EQ(read_bytes(after), "replaced");
+
+  fs::create_directory(dir.file("locked"));
+  const std::string inside = dir.write("locked/scores.txt", "kept");
+  ::chmod(dir.file("locked").c_str(), 0555);
+  const std::string locked = "\": its folder \"" + dir.file("locked/") +
+                             "\" is read-only (no write permission), so nothing is written there.";
+  for (const std::string& name : {inside, dir.file("locked/new.txt")})
+    EXPECT_EQ(write_error(name), "Cannot write the file \"" + name + locked);
+  EXPECT_EQ(read_bytes(inside), "kept");
+  EXPECT_EQ(names_in(dir.file("locked")), std::vector<std::string>{"scores.txt"});
+  ::chmod(dir.file("locked").c_str(), 0755);
+}
+
+// Several files as one: all refused before the first when one target is
+// wrong; those written removed when one fails on the way.
+TEST(SafeWrite, SeveralFilesAreAllOrNone) {
+  ScratchFolder dir;
+  const std::vector<std::string> paths = {dir.file("f_1.png"), dir.file("f_2.png"),
+                                          dir.file("f_3.png")};
+  auto bytes = [](std::size_t i) { return "frame " + std::to_string(i); };
+  fs::create_symlink("elsewhere", paths[1]);
+  EXPECT_EQ(
+      message_of<RuntimeError>([&] { write_files_safely(paths, bytes); }),
+      "Cannot write the file \"" + paths[1] + "\": it is a symbolic link, not a regular file.");
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"f_2.png"});
+  fs::remove(paths[1]);
+  // A folder that appears at the third file while the files are made.
+  EXPECT_EQ(message_of<RuntimeError>([&] {
+              write_files_safely(paths, [&](std::size_t i) {
+                if (i == 2) fs::create_directory(paths[2]);
+                return bytes(i);
+              });
+            }),
+            "Cannot write the file \"" + paths[2] + "\": Is a directory.");
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"f_3.png"});
+  fs::remove(paths[2]);
+  write_files_safely(paths, bytes);
+  EXPECT_EQ(read_bytes(paths[2]), "frame 2");
+}
+
 TEST(SafeRead, OnlyRegularFilesAreRead) {
   ScratchFolder dir;
   const std::string bytes("1 2\r\n\0x\n", 8);
