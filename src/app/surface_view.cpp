@@ -10,6 +10,7 @@
 #include "app/display_style.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/print/print.hpp"
@@ -202,7 +203,7 @@ AnimationSize animation_size(const std::string& text) {
     } else if (std::sscanf(word.c_str(), "%d%c", &n, &tail) == 1 && n >= 1 && n <= 1000) {
       a.frames = n;
     } else {
-      refuse("\"" + word +
+      refuse("\"" + shown_text(word) +
                  "\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", "
                  "16 to 8000 a side).",
              "Export Animation");

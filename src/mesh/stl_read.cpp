@@ -5,6 +5,7 @@
 
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface_parse.hpp"
 
 // STL files: binary (an 80-byte header, a count, 50 bytes a triangle) or
@@ -61,7 +62,7 @@ Surface parse_stl_text(std::string_view bytes, const std::string& label) {
       double p[3];
       for (int c = 0; c < 3; ++c) {
         if (!parse_double(w[1 + c], p[c]))
-          fail_line(label, lines.number(), "\"" + std::string(w[1 + c]) + "\" is not a number.");
+          fail_line(label, lines.number(), "\"" + shown_text(w[1 + c]) + "\" is not a number.");
         if (!std::isfinite(p[c]))
           fail_line(label, lines.number(),
                     "facet " + std::to_string(facet) + " has a coordinate that is not finite (" +

@@ -7,6 +7,7 @@
 
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "shape/decompositions.hpp"
 
@@ -31,7 +32,7 @@ class FormulaReader {
       while (!lhs.empty() && lhs.front() == ' ') lhs.remove_prefix(1);
       while (!lhs.empty() && lhs.back() == ' ') lhs.remove_suffix(1);
       if (lhs != "shape" && !lhs.empty())
-        fail("the left side of ~ must be shape, found \"" + std::string(lhs) + "\"");
+        fail("the left side of ~ must be shape, found \"" + shown_text(lhs) + "\"");
       at_ = tilde + 1;
     }
     std::vector<ModelTerm> terms;
@@ -131,11 +132,11 @@ class FormulaReader {
   }
 
   std::string rest() const {
-    return at_ >= text_.size() ? "the end" : std::string(text_.substr(at_, 24));
+    return at_ >= text_.size() ? "the end" : shown_name(text_.substr(at_, 24));
   }
 
   [[noreturn]] void fail(const std::string& what) const {
-    throw NumericError("The model \"" + std::string(text_) + "\" cannot be read: " + what + ".");
+    throw NumericError("The model \"" + shown_text(text_) + "\" cannot be read: " + what + ".");
   }
 
   std::string_view text_;
@@ -143,7 +144,7 @@ class FormulaReader {
 };
 
 [[noreturn]] void refuse_term(const std::string& term, const std::string& what) {
-  throw NumericError("The model term \"" + term + "\" " + what);
+  throw NumericError("The model term \"" + shown_text(term) + "\" " + what);
 }
 
 // The columns one part contributes to a term.
@@ -179,7 +180,8 @@ std::vector<std::string> factor_levels(const std::vector<std::string>& values) {
 
 ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVariable>& variables,
                          Eigen::Index n) {
-  if (formula.terms.empty()) throw NumericError("The model \"" + formula.text + "\" has no term.");
+  if (formula.terms.empty())
+    throw NumericError("The model \"" + shown_text(formula.text) + "\" has no term.");
   ModelDesign d;
   std::vector<Eigen::VectorXd> columns{Eigen::VectorXd::Ones(n)};
   d.column_names.push_back("(Intercept)");
@@ -187,9 +189,11 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
     for (const ModelVariable& v : variables)
       if (v.name == name) return v;
     std::string known;
-    for (const ModelVariable& v : variables) known += (known.empty() ? "" : ", ") + v.name;
-    refuse_term(term, "names \"" + name + "\", which is neither a covariate nor a factor of the " +
-                          "sample (" + (known.empty() ? "it has none" : "known: " + known) + ").");
+    for (const ModelVariable& v : variables)
+      known += (known.empty() ? "" : ", ") + shown_text(v.name);
+    refuse_term(term, "names \"" + shown_text(name) +
+                          "\", which is neither a covariate nor a factor of the sample (" +
+                          (known.empty() ? "it has none" : "known: " + known) + ").");
   };
   for (std::size_t t = 0; t < formula.terms.size(); ++t) {
     const ModelTerm& term = formula.terms[t];
@@ -204,7 +208,7 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
         if (part.log) {
           for (Eigen::Index i = 0; i < n; ++i) {
             if (!(x(i) > 0)) {
-              refuse_term(label, "needs positive values of " + v.name +
+              refuse_term(label, "needs positive values of " + shown_text(v.name) +
                                      " for the logarithm; "
                                      "specimen " +
                                      std::to_string(i + 1) + " has " + message_number(x(i)) + ".");
@@ -213,22 +217,25 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
           x = x.array().log();
         }
         if (x.maxCoeff() - x.minCoeff() <= kEqualXTolerance * x.cwiseAbs().maxCoeff())
-          refuse_term(label,
-                      "cannot be fitted: " + part.text() + " is the same for every specimen.");
+          refuse_term(label, "cannot be fitted: " + shown_text(part.text()) +
+                                 " is the same for every specimen.");
         pc.columns = x;
         pc.names = {part.text()};
       } else {
-        if (part.log) refuse_term(label, "takes the logarithm of the factor " + v.name + ".");
+        if (part.log)
+          refuse_term(label, "takes the logarithm of the factor " + shown_text(v.name) + ".");
         if (static_cast<Eigen::Index>(v.levels.size()) != n)
           refuse_term(label, "has the wrong number of values.");
         const std::vector<std::string> levels = factor_levels(v.levels);
         if (levels.size() < 2) {
-          refuse_term(label, "cannot be fitted: the factor " + v.name + " has one level (\"" +
-                                 levels.front() + "\") for every specimen.");
+          refuse_term(label, "cannot be fitted: the factor " + shown_text(v.name) +
+                                 " has one level (\"" + shown_text(levels.front()) +
+                                 "\") for every specimen.");
         }
         for (const std::string& l : levels) {
           if (std::count(v.levels.begin(), v.levels.end(), l) < 2) {
-            refuse_term(label, "cannot be fitted: level \"" + l + "\" of " + v.name +
+            refuse_term(label, "cannot be fitted: level \"" + shown_text(l) + "\" of " +
+                                   shown_text(v.name) +
                                    " has one specimen; every level needs two or more.");
           }
         }
