@@ -155,9 +155,15 @@ class ScriptRuns : public AppTest {
                             bool* reached_regression = nullptr) {
     // Most walks start with X loaded, so that they reach the regression.
     bool scores = rng() % 4 != 0, regression = false, logged = false;
-    bool table = false, model = false, factor = false, surface = false;
+    // Many start with the specimen table and a model, or with a surface,
+    // so that their writers are reached.
+    bool table = rng() % 2, model = table && rng() % 2, factor = false, surface = rng() % 3 == 0;
     std::string text = std::string("open sample.txt\nLoadData\nset PermBox 9\n") +
-                       (scores ? "open age.txt\nLoadXList\n" : "");
+                       (scores ? "open age.txt\nLoadXList\n" : "") +
+                       (table ? "open table.csv\nLoadSpecimenTable\n" : "") +
+                       (model ? "SetModel \"shape ~ size + grp\"\n" : "") +
+                       (surface ? "open \"specimen 1.ply\"\nLoadSurface\n" : "");
+    logged = table || surface;
     auto out = [&](const std::string& ext) {
       const std::string name = "out" + std::to_string(outputs.size()) + ext;
       outputs.insert(name);
