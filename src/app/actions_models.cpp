@@ -380,6 +380,7 @@ void show_group_difference(const Value& fpass) {
   const std::vector<std::string> levels = stats::factor_levels(factor.levels);
   std::string listed;
   for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + shown_text(l);
+  const std::string groups_of = shown_text(factor.name) + " (" + listed + ")";
   std::vector<std::string> pair;
   if (args.empty()) {
     // The window asks for the two groups in turn.
@@ -392,8 +393,8 @@ void show_group_difference(const Value& fpass) {
     for (const Value& a : args) {
       // A group is named by its text; a number or a list of them names none.
       if (!a.is_char() || a.to_string().empty())
-        refuse("Show Group Difference takes the names of two groups of " + shown_text(factor.name) +
-               " (" + listed + ") as text, not " +
+        refuse("Show Group Difference takes the names of two groups of " + groups_of +
+               " as text, not " +
                (a.is_char()                       ? std::string("an empty text")
                 : a.is_double() && a.numel() == 1 ? "the number " + shortest_number(a(0))
                                                   : std::string("a list of numbers")) +
@@ -401,13 +402,10 @@ void show_group_difference(const Value& fpass) {
       pair.push_back(a.to_string());
     }
   }
-  if (pair.size() != 2)
-    refuse("Show Group Difference takes two groups of " + shown_text(factor.name) + " (" + listed +
-           ").");
+  if (pair.size() != 2) refuse("Show Group Difference takes two groups of " + groups_of + ".");
   for (const std::string& p : pair)
     if (std::find(levels.begin(), levels.end(), p) == levels.end())
-      refuse("\"" + shown_text(p) + "\" is not a group of " + shown_text(factor.name) + " (" +
-             listed + ").");
+      refuse("\"" + shown_text(p) + "\" is not a group of " + groups_of + ".");
   const auto fit = model().superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
