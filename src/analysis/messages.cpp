@@ -1,6 +1,7 @@
 #include "analysis/messages.hpp"
 
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 
 namespace velmora::analysis {
 
@@ -56,7 +57,7 @@ std::string x_axis_label(const std::string& x_name, bool ln_scale) {
 
 std::string not_whole_number_text(std::string_view what, std::string_view text, long long lo,
                                   long long hi) {
-  return "The " + std::string(what) + " \"" + std::string(text) + "\" is not a whole number from " +
+  return "The " + std::string(what) + " \"" + shown_text(text) + "\" is not a whole number from " +
          std::to_string(lo) + " to " + std::to_string(hi) + ".";
 }
 

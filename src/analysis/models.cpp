@@ -5,6 +5,7 @@
 #include "analysis/messages.hpp"
 #include "analysis/session.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "stats/group_comparisons.hpp"
 
@@ -19,16 +20,16 @@ constexpr const char* kModelCancelled = "The Procrustes ANOVA was cancelled.";
 
 std::string column_line(const io::SpecimenColumn& c) {
   if (c.numeric) {
-    return c.name + ": covariate, " + message_number(c.values.minCoeff()) + " to " +
+    return shown_text(c.name) + ": covariate, " + message_number(c.values.minCoeff()) + " to " +
            message_number(c.values.maxCoeff());
   }
   std::map<std::string, int> counts;
   for (const std::string& l : c.levels) ++counts[l];
-  std::string s = c.name + ": factor, " + std::to_string(counts.size()) +
+  std::string s = shown_text(c.name) + ": factor, " + std::to_string(counts.size()) +
                   (counts.size() == 1 ? " level (" : " levels (");
   bool first = true;
   for (const auto& [level, count] : counts) {
-    s += (first ? "" : ", ") + level + " " + std::to_string(count);
+    s += (first ? "" : ", ") + shown_text(level) + " " + std::to_string(count);
     first = false;
   }
   return s + ")";
@@ -40,18 +41,19 @@ Eigen::VectorXd covariate_values(const std::vector<stats::ModelVariable>& variab
   const stats::ModelTerm term = [&] {
     const stats::ModelFormula f = stats::parse_model_formula("shape ~ " + text);
     if (f.terms.size() != 1 || f.terms[0].parts.size() != 1)
-      refuse("The covariate \"" + text + "\" must be one variable, or log(NAME).");
+      refuse("The covariate \"" + shown_text(text) + "\" must be one variable, or log(NAME).");
     return f.terms[0];
   }();
   const stats::TermPart& part = term.parts[0];
   for (const stats::ModelVariable& v : variables) {
     if (v.name != part.variable) continue;
-    if (!v.numeric) refuse("\"" + v.name + "\" is a factor, not a covariate.");
+    if (!v.numeric) refuse("\"" + shown_text(v.name) + "\" is a factor, not a covariate.");
     if (part.log && !(v.values.minCoeff() > 0))
-      refuse("log(" + v.name + ") needs positive values of " + v.name + ".");
+      refuse("log(" + shown_text(v.name) + ") needs positive values of " + shown_text(v.name) +
+             ".");
     return part.log ? Eigen::VectorXd(v.values.array().log()) : v.values;
   }
-  refuse("The sample has no covariate \"" + part.variable + "\".");
+  refuse("The sample has no covariate \"" + shown_text(part.variable) + "\".");
 }
 
 }  // namespace
@@ -62,7 +64,7 @@ const stats::ModelVariable& factor_named(const std::vector<stats::ModelVariable>
                                          const std::string& name) {
   for (const stats::ModelVariable& v : variables)
     if (v.name == name && !v.numeric) return v;
-  refuse("The sample has no factor \"" + name +
+  refuse("The sample has no factor \"" + shown_text(name) +
          "\"; load a specimen table with a text column of that name.");
 }
 
@@ -125,19 +127,19 @@ AnovaReport Session::procrustes_anova(const AnovaParams& params) const {
     r.anova = std::move(*anova);
     r.formula = "shape ~";
     for (std::size_t t = 0; t < design.term_labels.size(); ++t)
-      r.formula += (t ? " + " : " ") + design.term_labels[t];
+      r.formula += (t ? " + " : " ") + shown_text(design.term_labels[t]);
     if (auto table = specimen_table()) r.table_source = table->file_name;
     r.fit_note = fit_->note();
     // The slopes model: a covariate, one factor and their interaction last.
     const stats::ModelTerm& last = design.terms.back();
     if (design.terms.size() >= 3 && last.parts.size() == 2) {
       const stats::AnovaLine& line = r.anova.terms.back();
-      r.verdict = line.p <= 0.05
-                      ? "The slopes differ between the groups (" + line.term +
-                            ", p = " + message_number(line.p) +
-                            "): the groups do not share one allometry."
-                      : "No evidence that the slopes differ between the groups (" + line.term +
-                            ", p = " + message_number(line.p) + "): a common slope fits.";
+      r.verdict =
+          line.p <= 0.05
+              ? "The slopes differ between the groups (" + shown_text(line.term) +
+                    ", p = " + message_number(line.p) + "): the groups do not share one allometry."
+              : "No evidence that the slopes differ between the groups (" + shown_text(line.term) +
+                    ", p = " + message_number(line.p) + "): a common slope fits.";
     }
     return r;
   });
@@ -229,7 +231,7 @@ SizeCorrectionReport Session::size_corrected_shapes(const SizeCorrectionParams& 
 std::vector<std::string> Session::factor_groups(const std::string& name) const {
   for (const stats::ModelVariable& v : model_variables())
     if (v.name == name && !v.numeric) return v.levels;
-  refuse("The sample has no factor \"" + name +
+  refuse("The sample has no factor \"" + shown_text(name) +
          "\" now: load its specimen table, or choose another factor or none (Groups > Set "
          "Factor).");
 }
@@ -240,7 +242,7 @@ Eigen::VectorXd Session::within_group_x(const Regressor& x, const std::vector<st
   // As for X over all specimens: a spread of rounding noise is no variation.
   if (!(centred.maxCoeff() - centred.minCoeff() >
         kEqualXTolerance * x.values().cwiseAbs().maxCoeff()))
-    refuse(x.axis_label() + " does not vary within the groups of " + factor +
+    refuse(x.axis_label() + " does not vary within the groups of " + shown_text(factor) +
            ", so the pooled within-group regression has no slope.");
   return centred;
 }

@@ -8,6 +8,7 @@
 #include "analysis/regressor.hpp"
 #include "analysis/session.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "shape/centroid_size.hpp"
 #include "stats/model_formula.hpp"
 #include "tps/deformation.hpp"
@@ -17,7 +18,7 @@ namespace velmora::analysis {
 namespace {
 
 std::string in_quotes(const std::string& s) {
-  return "\"" + s + "\"";
+  return "\"" + shown_name(s) + "\"";
 }
 
 /// Root-mean-square distance of the rows of `p` from their centre.
@@ -190,17 +191,18 @@ SurfaceWarpReport Session::warp_surface(const SurfaceWarpParams& params) const {
         return !v.numeric && v.name == params.grouping;
       });
       if (factor == variables.end())
-        refuse("The sample has no factor " + in_quotes(params.grouping) +
+        refuse("The sample has no factor \"" + shown_text(params.grouping) + "\"" +
                "; load a specimen table with a text column of that name.");
       const std::vector<std::string> levels = stats::factor_levels(factor->levels);
       if (std::find(levels.begin(), levels.end(), params.group) == levels.end()) {
         std::string listed;
-        for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + l;
-        refuse("There is no group " + in_quotes(params.group) + " in factor " +
-               in_quotes(params.grouping) + "; its levels are " + listed + ".");
+        for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + shown_text(l);
+        refuse("There is no group \"" + shown_text(params.group) + "\" in factor \"" +
+               shown_text(params.grouping) + "\"; its levels are " + listed + ".");
       }
       target = group_shape(*fit_, *factor, params.group, params.exaggeration);
-      report.description = "the mean of " + params.grouping + " " + params.group;
+      report.description =
+          "the mean of " + shown_text(params.grouping) + " " + shown_text(params.group);
       break;
     }
   }

@@ -14,6 +14,7 @@
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 #include "io/landmark_file.hpp"
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
@@ -138,13 +139,13 @@ void open_recent(const Value& fpass) {
     path = kept.text_or_empty();
   }
   if (path.empty()) {
-    refuse("There is no recent file in place " + script_argument(fpass) +
+    refuse("There is no recent file in place " + shown_text(script_argument(fpass)) +
            " of File > Recent Files.");
   }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     forget_recent_file(path);
-    refuse("The file \"" + path +
+    refuse("The file \"" + shown_name(path) +
                "\" is no longer there; it was taken off the recent files. Use Load Landmarks "
                "to find it.",
            "Recent file missing");

@@ -14,6 +14,7 @@
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
 #include "app/view3d.hpp"
+#include "core/shown_text.hpp"
 #include "platform/render/line_spec.hpp"
 
 namespace velmora::app::actions {
@@ -44,7 +45,7 @@ void check_style(const std::string& style, std::string_view action) {
   try {
     render::parse_line_spec(style);
   } catch (const std::exception&) {
-    refuse(std::string(action) + ": \"" + style +
+    refuse(std::string(action) + ": \"" + shown_text(style) +
            "\" is not a plot style; use a colour letter, a marker and a line style, such as "
            "\"ko\" or \"k-\".");
   }
@@ -106,7 +107,7 @@ void set_reference_symbol(const Value& fpass) {
   const std::string style = style_argument(fpass, "SetReferenceSymbol");
   check_style(style, "SetReferenceSymbol");
   if (render::parse_line_spec(style).marker == render::Marker::None) {
-    refuse("SetReferenceSymbol: \"" + style +
+    refuse("SetReferenceSymbol: \"" + shown_text(style) +
            "\" has no symbol; use a colour letter and a marker, such as \"ks\".");
   }
   choose([&](DisplaySettings& d) { d.reference_symbol = style; });

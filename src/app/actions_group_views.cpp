@@ -12,6 +12,7 @@
 #include "app/inputs.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
 #include "plot/primitives.hpp"
 
@@ -29,7 +30,8 @@ std::string pca_correction() {
 
 std::string pca_shapes_text(const std::string& corrected) {
   return corrected.empty() ? std::string("shape")
-                           : "size-corrected shapes (residuals of " + corrected + ")";
+                           : "size-corrected shapes (residuals of " +
+                                 shown_text(corrected, kShownFormulaBytes) + ")";
 }
 
 }  // namespace velmora::app
@@ -97,8 +99,9 @@ void show_cv(const Value& fpass) {
     draw_deformation(r.reference, r.target, type,
                      "CV" + std::to_string(params.variate) + ", " + format_number(params.score));
   }
-  show_status("Shape change along CV" + std::to_string(params.variate) + " of " + s.groups.factor +
-              ", ±" + format_number(params.score) + " within-group standard deviations");
+  show_status("Shape change along CV" + std::to_string(params.variate) + " of " +
+              shown_text(s.groups.factor) + ", ±" + format_number(params.score) +
+              " within-group standard deviations");
 }
 
 }  // namespace velmora::app::actions

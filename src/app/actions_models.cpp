@@ -17,9 +17,11 @@
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
+#include "app/reports.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "gui/message_box.hpp"
 #include "io/result_files.hpp"
 #include "platform/render/line_spec.hpp"
@@ -53,28 +55,6 @@ void present(const std::string& title, const std::string& text) {
 // result files the shortest text that reads back to the same double.
 std::string cell(double x) {
   return state().full_precision ? shortest_number(x) : message_number(x);
-}
-
-// Columns of text, each as wide as its widest cell, separated by two blanks.
-std::string aligned(const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> width;
-  for (const auto& row : rows)
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (width.size() <= c) width.push_back(0);
-      width[c] = std::max(width[c], row[c].size());
-    }
-  std::string out;
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      const std::string pad(width[c] - row[c].size(), ' ');
-      // The first column (names) to the left, numbers to the right.
-      line += (c ? "  " + pad + row[c] : row[c] + pad);
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
-  }
-  return out;
 }
 
 // The one text argument of an action, or nothing when it was given none.
@@ -112,7 +92,7 @@ stats::ModelVariable chosen_factor() {
     refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
   for (stats::ModelVariable& v : model().model_variables())
     if (!v.numeric && v.name == name) return v;
-  refuse("The sample has no factor \"" + name +
+  refuse("The sample has no factor \"" + shown_text(name) +
          "\" now; load its specimen table or choose another.");
 }
 
@@ -161,12 +141,14 @@ void load_specimen_table(const Value&) {
     if (v.numeric) continue;
     std::map<std::string, int> counts;
     for (const std::string& l : v.levels) ++counts[l];
-    groups += (groups.empty() ? "" : "; ") + v.name + ":";
-    for (const auto& [level, count] : counts) groups += " " + level + " " + std::to_string(count);
+    groups += (groups.empty() ? "" : "; ") + shown_text(v.name) + ":";
+    for (const auto& [level, count] : counts)
+      groups += " " + shown_text(level) + " " + std::to_string(count);
   }
   graphics().set(control("FileBox"), "String",
-                 "File: " + sample.file_name + "\n" + std::to_string(sample.specimens()) +
-                     " specimens, " + std::to_string(sample.landmarks()) + " landmarks\n" +
+                 "File: " + shown_name(sample.file_name) + "\n" +
+                     std::to_string(sample.specimens()) + " specimens, " +
+                     std::to_string(sample.landmarks()) + " landmarks\n" +
                      (groups.empty() ? "No factor" : groups));
   const std::string title = "Specimen table " + shown_name(r.file_name);
   console().write(title + "\n" + text + "\n");
@@ -205,7 +187,7 @@ void set_model(const Value& fpass) {
       stats::model_design(f, model().model_variables(), model().sample().specimens());
   state().groups.formula = f.text;
   std::string terms;
-  for (const std::string& t : d.term_labels) terms += (terms.empty() ? "" : " + ") + t;
+  for (const std::string& t : d.term_labels) terms += (terms.empty() ? "" : " + ") + shown_text(t);
   console().line("Model: shape ~ " + terms);
   show_status("Model: shape ~ " + terms);
 }
@@ -234,14 +216,14 @@ void set_factor(const Value& fpass) {
   }
   if (!named) {
     std::string listed;
-    for (const std::string& n : names) listed += (listed.empty() ? "" : ", ") + n;
-    refuse("The sample has no factor \"" + *name + "\"" +
+    for (const std::string& n : names) listed += (listed.empty() ? "" : ", ") + shown_text(n);
+    refuse("The sample has no factor \"" + shown_text(*name) + "\"" +
            (names.empty() ? std::string("; load a specimen table with a column of text first.")
                           : "; its factors are " + listed + "."));
   }
   state().groups.factor = *name;
-  console().line("Factor: " + *name);
-  show_status("Groups by " + *name);
+  console().line("Factor: " + shown_text(*name));
+  show_status("Groups by " + shown_text(*name));
 }
 
 void set_ss_type(const Value& fpass) {
@@ -283,7 +265,8 @@ void pairwise_groups(const Value&) {
   else
     rows.push_back({"GROUPS", "distance", "Pr(>d)"});
   for (const analysis::GroupPair& p : r.pairs) {
-    std::vector<std::string> row = {p.first + ":" + p.second, cell(p.distance), cell(p.distance_p)};
+    std::vector<std::string> row = {shown_text(p.first) + ":" + shown_text(p.second),
+                                    cell(p.distance), cell(p.distance_p)};
     if (r.slopes) {
       row.insert(row.end(),
                  {cell(p.angle), cell(p.angle_p), cell(p.length_difference), cell(p.length_p)});
@@ -291,8 +274,8 @@ void pairwise_groups(const Value&) {
     rows.push_back(std::move(row));
   }
   std::string text =
-      "Groups: " + params.factor +
-      (r.slopes ? ", covariate " + params.covariate +
+      "Groups: " + shown_text(params.factor) +
+      (r.slopes ? ", covariate " + shown_text(params.covariate) +
                       " (least-squares means at its mean; angles in degrees between slope "
                       "vectors; differences of their lengths)"
                 : " (Procrustes distances between group means)") +
@@ -321,9 +304,9 @@ void save_residuals(const Value&) {
   } catch (const std::exception& e) {
     refuse(e.what(), "File not saved");
   }
-  const std::string what = "Saved size-corrected shapes: " + pick->path() + " (" +
+  const std::string what = "Saved size-corrected shapes: " + shown_name(pick->path()) + " (" +
                            std::to_string(rows.rows()) + " × " + std::to_string(rows.cols()) +
-                           ": the residuals of " + r.formula +
+                           ": the residuals of " + shown_text(r.formula, kShownFormulaBytes) +
                            " added to the consensus, then centroid size)";
   console().line(what);
   show_status(what);
@@ -336,7 +319,7 @@ void canonical_variates(const Value&) {
   const analysis::CvaReport r = model().canonical_variates(params);
   const stats::CanonicalVariates& cva = r.cva;
   const auto g = static_cast<Eigen::Index>(cva.levels.size());
-  std::string text = "Groups: " + factor.name + ", on " + r.components_text + "\n";
+  std::string text = "Groups: " + shown_text(factor.name) + ", on " + r.components_text + "\n";
   text += "Eigenvalues:";
   for (Eigen::Index i = 0; i < cva.eigenvalues.size(); ++i) text += " " + cell(cva.eigenvalues(i));
   text +=
@@ -345,16 +328,16 @@ void canonical_variates(const Value&) {
       {"GROUPS", "Mahalanobis", "Pr(>D)", "Procrustes", "Pr(>d)"}};
   for (Eigen::Index i = 0; i < g; ++i)
     for (Eigen::Index j = i + 1; j < g; ++j)
-      rows.push_back(
-          {cva.levels[static_cast<std::size_t>(i)] + ":" + cva.levels[static_cast<std::size_t>(j)],
-           cell(cva.mahalanobis(i, j)), cell(cva.mahalanobis_p(i, j)), cell(cva.procrustes(i, j)),
-           cell(cva.procrustes_p(i, j))});
+      rows.push_back({shown_text(cva.levels[static_cast<std::size_t>(i)]) + ":" +
+                          shown_text(cva.levels[static_cast<std::size_t>(j)]),
+                      cell(cva.mahalanobis(i, j)), cell(cva.mahalanobis_p(i, j)),
+                      cell(cva.procrustes(i, j)), cell(cva.procrustes_p(i, j))});
   text += aligned(rows);
   text += "Leave-one-out classification (rows: group, columns: assigned):\n";
   std::vector<std::vector<std::string>> table = {{""}};
-  for (const std::string& l : cva.levels) table[0].push_back(l);
+  for (const std::string& l : cva.levels) table[0].push_back(shown_text(l));
   for (Eigen::Index i = 0; i < g; ++i) {
-    table.push_back({cva.levels[static_cast<std::size_t>(i)]});
+    table.push_back({shown_text(cva.levels[static_cast<std::size_t>(i)])});
     for (Eigen::Index j = 0; j < g; ++j)
       table.back().push_back(std::to_string(cva.classification(i, j)));
   }
@@ -397,7 +380,8 @@ void show_group_difference(const Value& fpass) {
   const stats::ModelVariable factor = chosen_factor();
   const std::vector<std::string> levels = stats::factor_levels(factor.levels);
   std::string listed;
-  for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + l;
+  for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + shown_text(l);
+  const std::string groups_of = shown_text(factor.name) + " (" + listed + ")";
   std::vector<std::string> pair;
   if (args.empty()) {
     // The window asks for the two groups in turn.
@@ -407,13 +391,22 @@ void show_group_difference(const Value& fpass) {
       pair.push_back(levels[*chosen]);
     }
   } else {
-    for (const Value& a : args) pair.push_back(a.is_char() ? a.to_string() : "");
+    for (const Value& a : args) {
+      // A group is named by its text; a number or a list of them names none.
+      if (!a.is_char() || a.to_string().empty())
+        refuse("Show Group Difference takes the names of two groups of " + groups_of +
+               " as text, not " +
+               (a.is_char()                       ? std::string("an empty text")
+                : a.is_double() && a.numel() == 1 ? "the number " + shortest_number(a(0))
+                                                  : std::string("a list of numbers")) +
+               ".");
+      pair.push_back(a.to_string());
+    }
   }
-  if (pair.size() != 2)
-    refuse("Show Group Difference takes two groups of " + factor.name + " (" + listed + ").");
+  if (pair.size() != 2) refuse("Show Group Difference takes two groups of " + groups_of + ".");
   for (const std::string& p : pair)
     if (std::find(levels.begin(), levels.end(), p) == levels.end())
-      refuse("\"" + p + "\" is not a group of " + factor.name + " (" + listed + ").");
+      refuse("\"" + shown_text(p) + "\" is not a group of " + groups_of + ".");
   const auto fit = model().superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
@@ -436,9 +429,10 @@ void show_group_difference(const Value& fpass) {
     }
   auto& g = graphics();
   g.clear_figure(g.current_figure());
-  const std::string name = pair[0] + " to " + pair[1] + ", ×" + format_number(factor_times);
+  const std::string name =
+      shown_text(pair[0]) + " to " + shown_text(pair[1]) + ", ×" + format_number(factor_times);
   draw_deformation(reference, target, display_code(state().inputs), name,
-                   "Mean shape of " + pair[0]);
+                   "Mean shape of " + shown_text(pair[0]));
   show_status("Group difference: " + name);
 }
 
@@ -500,7 +494,7 @@ void show_group_means(const Value&) {
   }
   g.hold(ax, false);
   style_figure3d();
-  show_status("Mean shapes of the groups of " + factor.name);
+  show_status("Mean shapes of the groups of " + shown_text(factor.name));
 }
 
 }  // namespace velmora::app::actions

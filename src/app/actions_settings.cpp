@@ -7,6 +7,7 @@
 #include "app/main_window.hpp"
 #include "app/session.hpp"
 #include "app/switchyard.hpp"
+#include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
 
 namespace velmora::app::actions {
@@ -20,7 +21,7 @@ std::string one_of(const Value& fpass, std::string_view action, const char* a, c
   const std::string word = fpass.is_char() ? fpass.to_string() : std::string();
   if (word != a && word != b) {
     refuse(std::string(action) + " takes \"" + a + "\" or \"" + b + "\", not \"" +
-           script_argument(fpass) + "\".");
+           shown_text(script_argument(fpass)) + "\".");
   }
   return word;
 }

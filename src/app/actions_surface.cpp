@@ -18,6 +18,7 @@
 #include "app/main_window.hpp"
 #include "app/surface_view.hpp"
 #include "app/switchyard.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/print/print.hpp"
@@ -101,8 +102,23 @@ std::vector<std::string> chosen_levels() {
     refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
   for (const stats::ModelVariable& v : state().session.model_variables())
     if (!v.numeric && v.name == name) return stats::factor_levels(v.levels);
-  refuse("The sample has no factor \"" + name +
+  refuse("The sample has no factor \"" + shown_text(name) +
          "\" now; load its specimen table or choose another.");
+}
+
+// The level a "group LEVEL" argument names, as written: the one argument
+// after "group", or the text after "group" and its blanks.
+std::string level_of(const Value& arg, const std::vector<std::string>& words) {
+  if (arg.is_cell() && arg.numel() == 2 && arg.at(1).is_char()) return arg.at(1).to_string();
+  if (arg.is_char()) {
+    const std::string text = arg.to_string();
+    const std::size_t at = text.find("group");
+    if (at != std::string::npos) {
+      const std::size_t level = text.find_first_not_of(" \t", at + 5);
+      return level == std::string::npos ? std::string() : text.substr(level);
+    }
+  }
+  return joined({words.begin() + 1, words.end()});
 }
 
 // The target a SetSurfaceTarget argument names: "mean", "x VALUE" (or
@@ -114,7 +130,7 @@ std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
   const std::string bad =
       "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x "
       "high\"), \"pc N SD\" or \"group LEVEL\", not \"" +
-      joined(w) + "\".";
+      shown_text(joined(w)) + "\".";
   analysis::SurfaceWarpParams p = shown().params;
   if (w.size() == 1 && w[0] == "mean") {
     p.target = analysis::SurfaceTarget::Mean;
@@ -124,10 +140,11 @@ std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
     p.target = analysis::SurfaceTarget::Group;
     const std::vector<std::string> levels = chosen_levels();
     p.grouping = state().groups.factor;
-    p.group = joined({w.begin() + 1, w.end()});
+    p.group = level_of(arg, w);
     if (w.size() == 1) {
       const auto chosen = graphics().list_dialog(
-          "Surface Shape", "The mean shape of which group of " + p.grouping + "?", levels);
+          "Surface Shape", "The mean shape of which group of " + shown_text(p.grouping) + "?",
+          levels);
       if (!chosen) return std::nullopt;
       p.group = levels[*chosen];
     }
@@ -262,7 +279,7 @@ void actions::set_surface_exaggeration(const Value& arg) {
         "Set Surface Exaggeration takes one number from -1000000 to 1000000, the factor on "
         "the change from the mean shape (1: the change itself), as in SetSurfaceExaggeration "
         "2; not \"" +
-            joined(w) + "\".",
+            shown_text(joined(w)) + "\".",
         "Set Surface Exaggeration");
   analysis::SurfaceWarpParams p =
       shown().of == state().session.surface() ? shown().params : analysis::SurfaceWarpParams{};
@@ -339,7 +356,8 @@ void actions::export_animation(const Value& arg) {
   log_report("Surface animation", std::to_string(size.frames) + " frames from " + ends.from_text +
                                       " to " + ends.to_text + ", " + std::to_string(size.width) +
                                       "×" + std::to_string(size.height) +
-                                      " pixels: " + paths.front() + " … " + paths.back() + ".");
+                                      " pixels: " + shown_name(paths.front()) + " … " +
+                                      shown_name(paths.back()) + ".");
   show(shown().params, false);
   show_status("Exported " + std::to_string(size.frames) + " frames: " + paths.front());
 }

@@ -28,9 +28,11 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
 /// The arguments of an action line: words separated by blanks, each a
 /// number, a bare word, '…' text, [ … ] numbers or double-quoted text with
 /// the escapes of quote_script_text (so any bytes, blanks included).
+/// A quoted text that holds a NUL byte is refused, as a raw NUL is.
 /// @param line for messages
+/// @param words_as_text bare words stay text, numbers too ("007")
 /// @throws std::invalid_argument "line L: WHY"
-ValueList parse_action_args(std::string_view s, int line);
+ValueList parse_action_args(std::string_view s, int line, bool words_as_text = false);
 
 /// Exit statuses of a batch run.
 inline constexpr int kBatchOk = 0;

@@ -17,7 +17,7 @@ std::string answer_text(const BatchCommand& a) {
     case BatchCommand::Kind::Save:
       return "save " + quote_script_text(a.name);
     case BatchCommand::Kind::Choose:
-      return "choose " + quote_script_text(a.name);
+      return "choose " + quoted_script_echo(a.name);
     default:
       return "cancel";
   }

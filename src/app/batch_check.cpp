@@ -131,7 +131,7 @@ std::optional<BatchStop> check_set_values(std::vector<BatchCommand>& script, gfx
         std::string listed;
         for (const std::string& item : items)
           listed += (listed.empty() ? "" : ", ") + quote_script_text(item);
-        return BatchStop{kBatchMalformed, line_text(c.line) + ": " + quote_script_text(value) +
+        return BatchStop{kBatchMalformed, line_text(c.line) + ": " + quoted_script_echo(value) +
                                               " is not an entry of the " + c.name +
                                               " pop-up menu: give its number "
                                               "from 1 to " +
@@ -144,7 +144,7 @@ std::optional<BatchStop> check_set_values(std::vector<BatchCommand>& script, gfx
       if (word != "1" && word != "0" && word != "on" && word != "off") {
         return BatchStop{kBatchMalformed, line_text(c.line) + ": the check box " + c.name +
                                               " is set to 1 or 0 (on or off), not " +
-                                              quote_script_text(value) + "; nothing was run."};
+                                              quoted_script_echo(value) + "; nothing was run."};
       }
       c.args[0] = Value(word == "1" || word == "on" ? 1.0 : 0.0);
     }

@@ -9,6 +9,7 @@
 
 #include "app/batch.hpp"
 #include "app/script_text.hpp"
+#include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
 #include "platform/value/value.hpp"
 
@@ -121,6 +122,9 @@ std::string script_value(const std::string& rest, const std::function<void(std::
       fail("nothing may follow the closing quote of a " + std::string(what));
     if (text->empty() && (what == "path" || what == "item"))
       fail("the quoted " + std::string(what) + " is empty");
+    if (what != "path" && text->find('\0') != std::string::npos)
+      fail("the " + std::string(what) + " " + quoted_script_echo(*text) +
+           " holds a NUL byte (\\x00), which no script line may hold");
     return *text;
   }
   if (rest.size() >= 2 && rest[0] == '\'' && rest.back() == '\'')
@@ -144,7 +148,7 @@ ValueList script_numbers(const std::string& rest, std::size_t count,
 
 }  // namespace
 
-ValueList parse_action_args(std::string_view s, int line) {
+ValueList parse_action_args(std::string_view s, int line, bool words_as_text) {
   ValueList out;
   std::size_t i = 0;
   while (i < s.size()) {
@@ -159,6 +163,12 @@ ValueList parse_action_args(std::string_view s, int line) {
       std::string why;
       auto text = unquote_script_text(s.substr(i), after, why);
       if (!text) throw std::invalid_argument("line " + std::to_string(line) + ": " + why);
+      // The action would see the text cut short at its NUL, as at a raw one.
+      if (text->find('\0') != std::string::npos) {
+        throw std::invalid_argument("line " + std::to_string(line) + ": the argument " +
+                                    quoted_script_echo(*text) +
+                                    " holds a NUL byte (\\x00), which no script argument may hold");
+      }
       if (!after.empty() && after.front() != ' ' && after.front() != '\t') {
         throw std::invalid_argument("line " + std::to_string(line) +
                                     ": a blank must follow the closing quote of an argument");
@@ -176,6 +186,11 @@ ValueList parse_action_args(std::string_view s, int line) {
     } else {
       end = s.find_first_of(" \t", i);
       if (end == std::string_view::npos) end = s.size();
+      if (words_as_text) {
+        out.emplace_back(std::string(s.substr(i, end - i)));
+        i = end;
+        continue;
+      }
     }
     for (Value& v : parse_call_args(s.substr(i, end - i), line)) out.push_back(std::move(v));
     i = end;
@@ -202,7 +217,7 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
     // short; a path with one is refused below, with the path shown.
     if (is_identifier(head) && head != "open" && head != "save" &&
         rest.find('\0') != std::string::npos)
-      fail(quote_script_text(rest) + " holds a NUL byte (\\x00), which no script line may hold");
+      fail(quoted_script_echo(rest) + " holds a NUL byte (\\x00), which no script line may hold");
     if (head == "open" || head == "save") {
       if (rest.empty()) fail("\"" + head + "\" needs a file path");
       c.kind = head == "open" ? BatchCommand::Kind::Open : BatchCommand::Kind::Save;
@@ -253,9 +268,12 @@ std::vector<BatchCommand> parse_batch(std::istream& in, const std::string& base_
       if (!is_identifier(c.name)) fail("\"" + head + "\" needs a function name");
       c.args = parse_call_args(sp2 == std::string::npos ? "" : rest.substr(sp2), line);
     } else {
-      if (!is_identifier(head)) fail(quote_script_text(head) + " is not an action name");
+      if (!is_identifier(head)) fail(quoted_script_echo(head) + " is not an action name");
       c.name = head;
-      if (!rest.empty()) c.args = parse_action_args(rest, line);
+      // An action of several arguments names things by words (a target, a
+      // group): each reaches it as written, "007" as "007".
+      const ActionSpec* spec = find_action(head);
+      if (!rest.empty()) c.args = parse_action_args(rest, line, spec && spec->most_arguments > 1);
     }
     out.push_back(std::move(c));
   }

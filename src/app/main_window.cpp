@@ -5,6 +5,7 @@
 #include "app/recent_files.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 
@@ -33,8 +34,9 @@ std::string settings_words(const AppState& s) {
       (a.method() == analysis::Method::Optimal ? "optimal" : "classic") + " superimposition";
   // The specimen table and the model every report was made with.
   if (const auto table = a.specimen_table()) words += ", specimen table " + table->file_name;
-  if (!s.groups.formula.empty()) words += ", model " + s.groups.formula;
-  if (!s.groups.factor.empty()) words += ", groups by " + s.groups.factor;
+  if (!s.groups.formula.empty())
+    words += ", model " + shown_text(s.groups.formula, kShownFormulaBytes);
+  if (!s.groups.factor.empty()) words += ", groups by " + shown_text(s.groups.factor);
   return words;
 }
 

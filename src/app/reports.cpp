@@ -1,7 +1,9 @@
 // The texts of the reports the tests print: p values, the Procrustes-
-// distance test, Wilks' lambda, the axis label against X and the line of
-// full-precision numbers.
+// distance test, Wilks' lambda, the axis label against X, the line of
+// full-precision numbers and the aligned columns of a table.
 #include "app/reports.hpp"
+
+#include <algorithm>
 
 #include "platform/runtime/cformat.hpp"
 #include "platform/value/value.hpp"
@@ -41,6 +43,27 @@ std::string full_precision_line(
   for (const auto& [name, value] : numbers) {
     out += sep + std::string(name) + " = " + format_number_exact(value);
     sep = "; ";
+  }
+  return out;
+}
+
+std::string aligned(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> width;
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (width.size() <= c) width.push_back(0);
+      width[c] = std::max(width[c], row[c].size());
+    }
+  std::string out;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const std::string pad(width[c] - row[c].size(), ' ');
+      // The first column (names) to the left, numbers to the right.
+      line += (c ? "  " + pad + row[c] : row[c] + pad);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
@@ -40,5 +41,11 @@ std::string wilks_report(const stats::WilksResult& w, double p,
 /// "Full precision: NAME = VALUE; …", every value in the shortest text that
 /// reads back to the same double.
 std::string full_precision_line(std::initializer_list<std::pair<std::string_view, double>> numbers);
+
+/// Rows of cells as lines of text: each column as wide as its widest cell,
+/// columns two blanks apart, the first (names) to the left and the others
+/// (numbers) to the right, no blank at a line's end; every line ends in a
+/// line feed.
+std::string aligned(const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace velmora::app

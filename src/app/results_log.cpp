@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 
 namespace velmora::app {
 
@@ -40,6 +41,9 @@ std::string fence_for(const std::string& text) {
 
 }  // namespace
 
+// Control bytes show escaped (the header fields as shown_name shows them,
+// the report's lines as shown_lines does), so that no entry's text can make
+// a line that reads as another entry's or end the Markdown's fenced block.
 std::vector<std::string> ResultsLog::lines() const {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -47,8 +51,8 @@ std::vector<std::string> ResultsLog::lines() const {
     if (i > 0) out.emplace_back();
     out.push_back(e.time + "  " + shown_name(e.title));
     out.push_back("Data: " + shown_name(e.data_file) + "   X: " + shown_name(x_name(e)) + "   " +
-                  e.settings);
-    for (std::string& line : split_lines(e.text)) out.push_back(std::move(line));
+                  shown_name(e.settings));
+    for (const std::string& line : split_lines(e.text)) out.push_back(shown_lines(line));
   }
   return out;
 }
@@ -67,9 +71,9 @@ std::string ResultsLog::markdown() const {
     out += "- Time: " + e.time + "\n";
     out += "- Data: " + shown_name(e.data_file) + "\n";
     out += "- X: " + shown_name(x_name(e)) + "\n";
-    out += "- Settings: " + e.settings + "\n\n";
+    out += "- Settings: " + shown_name(e.settings) + "\n\n";
     out += fence + "\n";
-    for (const std::string& line : split_lines(e.text)) out += line + "\n";
+    for (const std::string& line : split_lines(e.text)) out += shown_lines(line) + "\n";
     out += fence + "\n";
   }
   return out;

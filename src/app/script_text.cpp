@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/shown_text.hpp"
+
 namespace velmora::app {
 
 namespace {
@@ -69,6 +71,14 @@ std::string quote_script_text(std::string_view bytes) {
     ++i;
   }
   return out + "\"";
+}
+
+std::string quoted_script_echo(std::string_view bytes) {
+  const bool cut = bytes.size() > kShownTextBytes;
+  std::size_t n = cut ? kShownTextBytes : bytes.size();
+  while (cut && n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
+  const std::string quoted = quote_script_text(bytes.substr(0, n));
+  return cut ? quoted.substr(0, quoted.size() - 1) + "...\"" : quoted;
 }
 
 std::optional<std::string> unquote_script_text(std::string_view quoted, std::string_view& rest,

@@ -13,6 +13,11 @@ namespace velmora::app {
 /// with unquote_script_text gives the same bytes, whatever they were.
 std::string quote_script_text(std::string_view bytes);
 
+/// A value of a script line as a message quotes it: quote_script_text of
+/// its first 32 bytes (never cut inside a UTF-8 sequence), with "..."
+/// before the closing quote when it holds more.
+std::string quoted_script_echo(std::string_view bytes);
+
 /// The inverse of quote_script_text.  `quoted` starts with the opening
 /// double quote; `rest` receives what follows the closing quote.
 /// @return the bytes, or nullopt with `why` set (unknown escape, bad \x

@@ -41,8 +41,13 @@ std::string script_argument(const Value& fpass) {
     return out;
   }
   // Text with blanks, quotes or other bytes a bare word cannot hold is
-  // quoted, so that it replays as one argument.
-  if (fpass.is_char()) return fpass.to_string().empty() ? "" : script_word(fpass.to_string());
+  // quoted, so that it replays as one argument; so is text that reads as a
+  // number, so that it replays as text ("1" stays "1", not the number 1).
+  if (fpass.is_char()) {
+    const std::string text = fpass.to_string();
+    if (text.empty()) return "";
+    return number_from_text(text, false) ? quote_script_text(text) : script_word(text);
+  }
   if (fpass.is_double() && fpass.numel() == 1) {
     // Seventeen significant digits also read back exactly; recorded
     // scripts have always carried them, so their bytes stay.

@@ -13,6 +13,7 @@
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/print/print.hpp"
@@ -211,7 +212,7 @@ AnimationSize animation_size(const std::string& text) {
     } else if (std::sscanf(word.c_str(), "%d%c", &n, &tail) == 1 && n >= 1 && n <= 1000) {
       a.frames = n;
     } else {
-      refuse("\"" + word +
+      refuse("\"" + shown_text(word) +
                  "\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", "
                  "16 to " +
                  std::to_string(side) + " a side).",

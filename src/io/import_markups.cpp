@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/shown_text.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
 
@@ -205,10 +206,7 @@ class DuplicateKeyCheck : public nlohmann::detail::json_sax_dom_parser<nlohmann:
     for (std::size_t i = 0; i + 1 < open_.size(); ++i) {
       const Open& o = open_[i];
       if (o.object) {
-        std::string key = o.key.substr(0, 32);
-        for (char& c : key)
-          if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-        out += (out.empty() ? "" : ".") + key;
+        out += (out.empty() ? "" : ".") + shown_text(o.key);
       } else {
         out += "[" + std::to_string(o.elements - 1) + "]";
       }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/shown_text.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
 
@@ -148,8 +149,7 @@ class NtsReader {
                     std::string(kHeaderExample) + ").");
     }
     if (*dim != "3") {
-      refuse_header("dim=" + std::string(dim->substr(0, 32)) +
-                    ": Velmora reads 3-D landmarks only (dim=3).");
+      refuse_header("dim=" + shown_text(*dim) + ": Velmora reads 3-D landmarks only (dim=3).");
     }
     if (cols % 3 != 0) {
       refuse_header("the header announces " + std::to_string(cols) +

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "io/text_matrix.hpp"
 
 namespace velmora::io::import_text {
@@ -13,9 +14,6 @@ namespace velmora::io::import_text {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-/// Messages quote at most this many bytes of an offending word.
-constexpr std::size_t kMaxQuotedWord = 32;
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -94,16 +92,7 @@ bool is_missing_code(std::string_view word) {
 }
 
 std::string quoted_word(std::string_view word) {
-  std::size_t n = word.size();
-  const bool cut = n > kMaxQuotedWord;
-  if (cut) {
-    n = kMaxQuotedWord;
-    while (n > 0 && (static_cast<unsigned char>(word[n]) & 0xC0) == 0x80) --n;
-  }
-  std::string shown(word.substr(0, n));
-  for (char& c : shown)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return "\"" + shown + (cut ? "...\"" : "\"");
+  return "\"" + shown_text(word) + "\"";
 }
 
 std::string lower_ascii(std::string_view s) {

@@ -62,8 +62,8 @@ bool parse_double(std::string_view word, double& value);
 /// other programs: NA, NaN (any case), "?" and the number -999.
 bool is_missing_code(std::string_view word);
 
-/// `word` as a message quotes it: control characters shown as '?', long
-/// words cut after 32 bytes, in double quotes.
+/// `word` as a message quotes it: shown_text (control bytes escaped, long
+/// words cut after 32 bytes), in double quotes.
 std::string quoted_word(std::string_view word);
 
 /// The lower-case ASCII form of `s`.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "core/shown_text.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
 
@@ -45,7 +46,7 @@ std::size_t count_value(std::string_view label, const TextLine& line, const std:
   }
   if (!ok || n > kLargestCount) {
     refuse_line(label, line.number,
-                key + "=" + std::string(value.substr(0, 32)) + " is not " + what +
+                shown_text(key) + "=" + shown_text(value) + " is not " + what +
                     " (a whole number from 0 to " + std::to_string(kLargestCount) + ").");
   }
   return n;
@@ -160,9 +161,9 @@ class TpsReader {
                       "the next LM3=, found " + quoted_word(t) + ".");
     }
     if (key == "LM") {
-      refuse_line(label_, line.number,
-                  "LM=" + std::string(value.substr(0, 32)) +
-                      " holds 2-D landmarks; Velmora reads 3-D landmarks (LM3=).");
+      refuse_line(
+          label_, line.number,
+          "LM=" + shown_text(value) + " holds 2-D landmarks; Velmora reads 3-D landmarks (LM3=).");
     }
     if (key == "LM3") {
       begin_specimen(line, count_value(label_, line, key, value, "a landmark count"));
@@ -185,7 +186,7 @@ class TpsReader {
                     "a second SCALE= for specimen " + std::to_string(specimen_) + ".");
       if (!parse_double(value, v) || !std::isfinite(v) || v <= 0) {
         refuse_line(label_, line.number,
-                    "SCALE=" + std::string(value.substr(0, 32)) + " is not a positive number.");
+                    "SCALE=" + shown_text(value) + " is not a positive number.");
       }
       scale_ = v;
     } else if (key == "CURVES") {

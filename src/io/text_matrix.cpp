@@ -12,6 +12,7 @@
 
 #include "core/errors.hpp"
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 
 namespace velmora::io {
 
@@ -32,9 +33,6 @@ constexpr bool ends_token(char c) {
 constexpr bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
-
-/// Messages quote at most this many bytes of an offending word.
-constexpr std::size_t kMaxQuotedWord = 32;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -61,19 +59,10 @@ const char* word_end(const char* p, const char* end) {
   return p;
 }
 
-/// A word as a message shows it: control characters as '?', long words cut
+/// A word as a message shows it: control bytes escaped, long words cut
 /// (never inside a UTF-8 sequence).
 std::string word_for_message(const char* b, const char* e) {
-  std::size_t n = static_cast<std::size_t>(e - b);
-  bool cut = n > kMaxQuotedWord;
-  if (cut) {
-    n = kMaxQuotedWord;
-    while (n > 0 && (static_cast<unsigned char>(b[n]) & 0xC0) == 0x80) --n;
-  }
-  std::string shown(b, n);
-  for (char& c : shown)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return cut ? shown + "..." : shown;
+  return shown_text(std::string_view(b, static_cast<std::size_t>(e - b)));
 }
 
 [[noreturn]] void throw_at(std::string_view label, std::size_t line, std::size_t column,

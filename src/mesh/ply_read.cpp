@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface_parse.hpp"
 
 // Stanford PLY: a text header of elements and their properties, then the
@@ -199,7 +200,7 @@ class PlyReader {
         } else if (w[1] == "binary_big_endian") {
           encoding_ = Encoding::Big;
         } else {
-          fail_line(label_, lines.number(), "unknown format \"" + std::string(w[1]) + "\".");
+          fail_line(label_, lines.number(), "unknown format \"" + shown_text(w[1]) + "\".");
         }
         format_seen = true;
       } else if (w[0] == "element") {
@@ -229,7 +230,7 @@ class PlyReader {
           p.name = std::string(w[2]);
         } else {
           fail_line(label_, lines.number(),
-                    "cannot read the property \"" + std::string(line) + "\".");
+                    "cannot read the property \"" + shown_text(line) + "\".");
         }
         p.type = *t;
         p.header_line = lines.number();
@@ -242,7 +243,7 @@ class PlyReader {
         }
         elements_.back().properties.push_back(p);
       } else {
-        fail_line(label_, lines.number(), "unknown header line \"" + std::string(line) + "\".");
+        fail_line(label_, lines.number(), "unknown header line \"" + shown_text(line) + "\".");
       }
     }
     if (!format_seen) fail(label_, "the header has no format line.");
@@ -325,7 +326,7 @@ class PlyReader {
       while (w.empty()) {
         if (!lines.next(line))
           fail(label_, "the file ends after " + std::to_string(r) + " of the " +
-                           std::to_string(e.count) + " " + e.name +
+                           std::to_string(e.count) + " " + shown_text(e.name) +
                            " records its header declares.");
         w = words(line, false);
       }
@@ -333,9 +334,10 @@ class PlyReader {
       std::size_t at = 0;
       auto next = [&]() -> double {
         if (at >= w.size())
-          at_fault(e.name + " " + std::to_string(r) + " has too few values for its properties.");
+          at_fault(shown_text(e.name) + " " + std::to_string(r) +
+                   " has too few values for its properties.");
         double x = 0;
-        if (!parse_double(w[at], x)) at_fault("\"" + std::string(w[at]) + "\" is not a number.");
+        if (!parse_double(w[at], x)) at_fault("\"" + shown_text(w[at]) + "\" is not a number.");
         ++at;
         return x;
       };
@@ -348,18 +350,19 @@ class PlyReader {
         }
         const double count = next();
         if (count < 0 || count != std::floor(count))
-          at_fault("a list length must be a whole number, not \"" + std::string(w[at - 1]) + "\".");
+          at_fault("a list length must be a whole number, not \"" + shown_text(w[at - 1]) + "\".");
         for (long long j = 0; j < static_cast<long long>(count); ++j) {
           const double x = next();
           if (is_face && static_cast<int>(i) == face_list_) {
             if (x != std::floor(x))
-              at_fault("vertex index \"" + std::string(w[at - 1]) + "\" is not a whole number.");
+              at_fault("vertex index \"" + shown_text(w[at - 1]) + "\" is not a whole number.");
             corners.push_back(static_cast<long long>(x));
           }
         }
       }
       if (at != w.size())
-        at_fault(e.name + " " + std::to_string(r) + " has more values than its properties.");
+        at_fault(shown_text(e.name) + " " + std::to_string(r) +
+                 " has more values than its properties.");
       if (is_vertex) store_vertex(values.data());
       if (is_face) store_face(r, corners);
     }
@@ -469,7 +472,7 @@ class PlyReader {
 
   /// Refuses a binary file that ends in record `r` of `e`.
   [[noreturn]] void cut_short(const Element& e, long long r) {
-    fail(label_, "the file ends in " + e.name + " " + std::to_string(r) + " of the " +
+    fail(label_, "the file ends in " + shown_text(e.name) + " " + std::to_string(r) + " of the " +
                      std::to_string(e.count) + " its header declares (" +
                      std::to_string(bytes_.size()) + " bytes): it is cut short.");
   }

@@ -5,6 +5,7 @@
 
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface_parse.hpp"
 
 // STL files: binary (an 80-byte header, a count, 50 bytes a triangle) or
@@ -110,7 +111,7 @@ Surface parse_stl_text(std::string_view bytes, const std::string& label) {
       double p[3];
       for (int c = 0; c < 3; ++c) {
         if (!parse_double(w[1 + c], p[c]))
-          refuse("\"" + std::string(w[1 + c]) + "\" is not a number.");
+          refuse("\"" + shown_text(w[1 + c]) + "\" is not a number.");
         if (!coordinate_ok(p[c])) refuse(coordinate_fault(facet_name(), p[c]));
       }
       loop[corners++] = weld.add(p);

@@ -8,6 +8,7 @@
 #include "core/errors.hpp"
 #include "core/file_bytes.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "mesh/surface_parse.hpp"
 
@@ -140,7 +141,7 @@ Surface parse_obj(std::string_view bytes, const std::string& label) {
       double xyz[3];
       for (int c = 0; c < 3; ++c) {
         if (!parse_double(w[1 + c], xyz[c]))
-          fail_line(label, lines.number(), "\"" + std::string(w[1 + c]) + "\" is not a number.");
+          fail_line(label, lines.number(), "\"" + shown_text(w[1 + c]) + "\" is not a number.");
         if (!coordinate_ok(xyz[c]))
           fail_line(label, lines.number(),
                     coordinate_fault("vertex " + std::to_string(b.vertex_count()), xyz[c]));
@@ -166,10 +167,10 @@ Surface parse_obj(std::string_view bytes, const std::string& label) {
         long long index = 0;
         if (!obj_index(w[i], b.vertex_count(), index))
           fail_line(label, lines.number(),
-                    "\"" + std::string(w[i]) + "\" is no vertex number (they count from 1).");
+                    "\"" + shown_text(w[i]) + "\" is no vertex number (they count from 1).");
         if (index < 0 || index > INT32_MAX)
           fail_line(label, lines.number(),
-                    "the face names vertex " + std::string(w[i].substr(0, w[i].find('/'))) +
+                    "the face names vertex " + shown_text(w[i].substr(0, w[i].find('/'))) +
                         ", which comes before the first vertex.");
         polygon.push_back(static_cast<std::int32_t>(index));
       }
@@ -210,7 +211,7 @@ Surface parse_off(std::string_view bytes, const std::string& label) {
   if (key.size() < 3 || key.substr(key.size() - 3) != "OFF" ||
       key.find_first_not_of("CN") < key.size() - 3)
     fail_line(label, lines.number(),
-              "an OFF file begins with OFF, and this one with \"" + std::string(key) + "\".");
+              "an OFF file begins with OFF, and this one with \"" + shown_text(key) + "\".");
   w.erase(w.begin());
   if (w.empty() && !next_words()) fail(label, "the file ends before its vertex and face counts.");
   long long nv = 0, nf = 0;
@@ -231,7 +232,7 @@ Surface parse_off(std::string_view bytes, const std::string& label) {
     double x[6];
     for (std::size_t c = 0; c < values; ++c) {
       if (!parse_double(w[c], x[c]))
-        fail_line(label, lines.number(), "\"" + std::string(w[c]) + "\" is not a number.");
+        fail_line(label, lines.number(), "\"" + shown_text(w[c]) + "\" is not a number.");
     }
     for (int c = 0; c < 3; ++c) {
       if (!coordinate_ok(x[c]))
@@ -245,7 +246,7 @@ Surface parse_off(std::string_view bytes, const std::string& label) {
       for (int c = 0; c < 3; ++c) {
         if (!parse_double(w[values + c], rgb[c]))
           fail_line(label, lines.number(),
-                    "\"" + std::string(w[values + c]) + "\" is not a colour.");
+                    "\"" + shown_text(w[values + c]) + "\" is not a colour.");
         ints = ints && w[values + c].find('.') == std::string_view::npos;
       }
       for (int c = 0; c < 3; ++c) {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "shape/decompositions.hpp"
 #include "stats/model_formula.hpp"
@@ -54,7 +55,7 @@ CanonicalVariates canonical_variates(const Eigen::Ref<const Eigen::MatrixXd>& sh
     if (counts(l) < 2) {
       throw NumericError(
           "The canonical variate analysis needs two specimens or more in every group; \"" +
-          out.levels[static_cast<std::size_t>(l)] + "\" has one.");
+          shown_text(out.levels[static_cast<std::size_t>(l)]) + "\" has one.");
     }
   }
   // Principal components of the centred shapes.

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "shape/decompositions.hpp"
 #include "stats/model_formula.hpp"
@@ -67,7 +68,7 @@ GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
     const auto count = static_cast<double>((of.array() == l).count());
     if (count < 2) {
       throw NumericError("The group comparison needs two specimens or more in every group; \"" +
-                         name + "\" has one.");
+                         shown_text(name) + "\" has one.");
     }
     double mean_u = 0, sxx = 0;
     for (Eigen::Index i = 0; i < n; ++i)
@@ -75,8 +76,8 @@ GroupComparison compare_groups(const Eigen::Ref<const Eigen::MatrixXd>& shape,
     for (Eigen::Index i = 0; i < n; ++i)
       if (of(i) == l) sxx += (u(i) - mean_u) * (u(i) - mean_u);
     if (slopes && !(sxx > kEqualXTolerance * kEqualXTolerance * u.squaredNorm())) {
-      throw NumericError("The slopes cannot be compared: " + covariate_name +
-                         " is the same for every specimen of group \"" + name + "\".");
+      throw NumericError("The slopes cannot be compared: " + shown_text(covariate_name) +
+                         " is the same for every specimen of group \"" + shown_text(name) + "\".");
     }
     for (Eigen::Index i = 0; i < n; ++i) {
       if (of(i) != l) continue;

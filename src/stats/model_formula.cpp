@@ -10,6 +10,7 @@
 
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "shape/decompositions.hpp"
 
@@ -68,7 +69,7 @@ class FormulaReader {
       while (!lhs.empty() && lhs.front() == ' ') lhs.remove_prefix(1);
       while (!lhs.empty() && lhs.back() == ' ') lhs.remove_suffix(1);
       if (lhs != "shape" && !lhs.empty())
-        fail("the left side of ~ must be shape, found \"" + std::string(lhs) + "\"");
+        fail("the left side of ~ must be shape, found \"" + shown_text(lhs) + "\"");
       at_ = tilde + 1;
     }
     std::vector<ModelTerm> terms;
@@ -171,11 +172,11 @@ class FormulaReader {
   }
 
   std::string rest() const {
-    return at_ >= text_.size() ? "the end" : std::string(text_.substr(at_, 24));
+    return at_ >= text_.size() ? "the end" : shown_name(text_.substr(at_, 24));
   }
 
   [[noreturn]] void fail(const std::string& what) const {
-    throw NumericError("The model \"" + std::string(text_) + "\" cannot be read: " + what + ".");
+    throw NumericError("The model \"" + shown_text(text_) + "\" cannot be read: " + what + ".");
   }
 
   std::string_view text_;
@@ -183,7 +184,7 @@ class FormulaReader {
 };
 
 [[noreturn]] void refuse_term(const std::string& term, const std::string& what) {
-  throw NumericError("The model term \"" + term + "\" " + what);
+  throw NumericError("The model term \"" + shown_text(term) + "\" " + what);
 }
 
 // A factor's levels, each specimen's level as its index, and the count of each.
@@ -279,7 +280,8 @@ std::vector<std::string> factor_levels(const std::vector<std::string>& values) {
 // specimens × columns² and the memory as specimens × columns.
 ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVariable>& variables,
                          Eigen::Index n) {
-  if (formula.terms.empty()) throw NumericError("The model \"" + formula.text + "\" has no term.");
+  if (formula.terms.empty())
+    throw NumericError("The model \"" + shown_text(formula.text) + "\" has no term.");
   ModelDesign d;
   d.column_names.push_back("(Intercept)");
   // The first variable of each name, as a search from the front finds it.
@@ -289,9 +291,11 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
   auto find = [&](const std::string& term, const std::string& name) -> const ModelVariable& {
     if (const auto at = by_name.find(name); at != by_name.end()) return *at->second;
     std::string known;
-    for (const ModelVariable& v : variables) known += (known.empty() ? "" : ", ") + v.name;
-    refuse_term(term, "names \"" + name + "\", which is neither a covariate nor a factor of the " +
-                          "sample (" + (known.empty() ? "it has none" : "known: " + known) + ").");
+    for (const ModelVariable& v : variables)
+      known += (known.empty() ? "" : ", ") + shown_text(v.name);
+    refuse_term(term, "names \"" + shown_text(name) +
+                          "\", which is neither a covariate nor a factor of the sample (" +
+                          (known.empty() ? "it has none" : "known: " + known) + ").");
   };
   // The columns so far, and an orthonormal basis of them scaled to unit
   // length (so that the rank does not depend on units): a term's columns
@@ -314,7 +318,7 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
         if (part.log) {
           for (Eigen::Index i = 0; i < n; ++i) {
             if (!(x(i) > 0)) {
-              refuse_term(label, "needs positive values of " + v.name +
+              refuse_term(label, "needs positive values of " + shown_text(v.name) +
                                      " for the logarithm; "
                                      "specimen " +
                                      std::to_string(i + 1) + " has " + message_number(x(i)) + ".");
@@ -323,23 +327,26 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
           x = x.array().log();
         }
         if (x.maxCoeff() - x.minCoeff() <= kEqualXTolerance * x.cwiseAbs().maxCoeff())
-          refuse_term(label,
-                      "cannot be fitted: " + part.text() + " is the same for every specimen.");
+          refuse_term(label, "cannot be fitted: " + shown_text(part.text()) +
+                                 " is the same for every specimen.");
         pc.values = std::move(x);
       } else {
-        if (part.log) refuse_term(label, "takes the logarithm of the factor " + v.name + ".");
+        if (part.log)
+          refuse_term(label, "takes the logarithm of the factor " + shown_text(v.name) + ".");
         if (static_cast<Eigen::Index>(v.levels.size()) != n)
           refuse_term(label, "has the wrong number of values.");
         auto coded = codings.find(&v);
         if (coded == codings.end()) coded = codings.emplace(&v, code_factor(v.levels)).first;
         const FactorCoding& c = coded->second;
         if (c.levels.size() < 2) {
-          refuse_term(label, "cannot be fitted: the factor " + v.name + " has one level (\"" +
-                                 c.levels.front() + "\") for every specimen.");
+          refuse_term(label, "cannot be fitted: the factor " + shown_text(v.name) +
+                                 " has one level (\"" + shown_text(c.levels.front()) +
+                                 "\") for every specimen.");
         }
         for (std::size_t l = 0; l < c.levels.size(); ++l) {
           if (c.count[l] < 2) {
-            refuse_term(label, "cannot be fitted: level \"" + c.levels[l] + "\" of " + v.name +
+            refuse_term(label, "cannot be fitted: level \"" + shown_text(c.levels[l]) + "\" of " +
+                                   shown_text(v.name) +
                                    " has one specimen; every level needs two or more.");
           }
         }

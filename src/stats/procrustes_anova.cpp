@@ -9,6 +9,7 @@
 #include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
+#include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "shape/decompositions.hpp"
 #include "shape/distance.hpp"
@@ -311,7 +312,7 @@ std::string anova_table_text(const ProcrustesAnova& anova, bool full) {
   std::vector<std::vector<std::string>> rows{{"TERM", "Df", "SS", "MS", "Rsq", "F", "Z", "Pr(>F)"}};
   auto add = [&](const AnovaLine& l) {
     const std::string na = "NA";
-    rows.push_back({l.term, std::to_string(l.df), cell(l.ss, full),
+    rows.push_back({shown_text(l.term), std::to_string(l.df), cell(l.ss, full),
                     l.has_ms ? cell(l.ms, full) : na, cell(l.r_squared, full),
                     l.tested ? cell(l.F, full) : na, l.tested ? cell(l.z, full) : na,
                     l.tested ? cell(l.p, full) : na});

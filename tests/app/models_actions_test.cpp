@@ -101,6 +101,9 @@ TEST_F(GroupActions, RefusalsSayWhy) {
        "SetGroupOutline ellipses."},
       {start() + "ShowGroupDifference coast hills\n",
        "\"hills\" is not a group of population (coast, inland)."},
+      {start() + "call velmorasw ShowGroupDifference 1 coast\n",
+       "Show Group Difference takes the names of two groups of population (coast, inland) as "
+       "text, not the number 1."},
       {start() + "SetModel \"shape ~ log(CS) * tribe\"\n",
        "The model term \"tribe\" names \"tribe\", which is neither a covariate nor a factor of "
        "the sample (known: CS, population, age)."},

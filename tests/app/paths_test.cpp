@@ -20,6 +20,7 @@
 #include "app_fixture.hpp"
 #include "child_process.hpp"
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 
@@ -242,6 +243,62 @@ TEST_F(Paths, ControlCharactersInNamesAreShownEscapedEverywhere) {
   EXPECT_EQ(last_message().rfind("\"" + temp("bad\\n\\x1B[2J.txt") + "\"", 0), 0u)
       << last_message();
   EXPECT_EQ(bytes_of(path), originals_["skulls.txt"]);
+}
+
+// A table's column names and levels, the formulas and the arguments a
+// script gives reach the console and the logs escaped (no line of theirs
+// can read as the program's own) and cut to their first 32 bytes.
+TEST_F(Paths, NamesLevelsAndFormulasAreEchoedEscapedAndCut) {
+  EXPECT_EQ(shown_text("a\nb\x1b[2J"), "a\\nb\\x1B[2J");
+  EXPECT_EQ(shown_text(std::string(40, 'x')), std::string(32, 'x') + "...");
+  EXPECT_EQ(shown_text(std::string(31, 'x') + "\xc3\xa9"), std::string(31, 'x') + "...");
+  EXPECT_EQ(shown_lines("a\nb\x1b\tc\0"s), "a\nb\\x1B\tc\\x00");
+  // The example's table with a forged column name and a forged level.
+  std::string table = bytes_of(example("populations.csv"));
+  const std::string name = "pop\nData: forged\x1b[2J", level = "coast\n2026-01-01 00:00:00  Forged";
+  table.replace(table.find("population"), 10, "\"" + name + "\"");
+  for (std::size_t at = 0; (at = table.find(",coast,", at)) != std::string::npos; at += 10)
+    table.replace(at, 7, ",\"" + level + "\",");
+  write("populations.csv", table);
+  write("populations.txt", bytes_of(example("populations.txt")));
+  const std::string script =
+      "open populations.txt\nLoadData\nopen populations.csv\nLoadSpecimenTable\n"
+      "set PermBox 9\nSetModel \"shape ~ `pop\\nData: forged\\x1B[2J`\"\n"
+      "SetFactor \"pop\\nData: forged\\x1B[2J\"\nProcrustesANOVA\n";
+  ASSERT_EQ(run_script(script), kBatchOk) << output();
+  const std::string shown_column = "pop\\nData: forged\\x1B[2J";
+  EXPECT_TRUE(said("\n  " + shown_column +
+                   ": factor, 2 levels (coast\\n2026-01-01 00:00:00  Fo"
+                   "rge... 40, inland 40)\n"))
+      << output();
+  EXPECT_TRUE(said("\nModel: shape ~ " + shown_column + "\nFactor: " + shown_column + "\n"));
+  EXPECT_TRUE(said("\n" + shown_column + "  "));  // the ANOVA table's row
+  const std::string plain = state().log.plain_text(), markdown = state().log.markdown();
+  EXPECT_NE(markdown.find("\n- Settings: regress on X, optimal superimposition, specimen table "
+                          "populations.csv, model shape ~ `" +
+                          shown_column + "`, groups by " + shown_column + "\n\n```\n"),
+            std::string::npos)
+      << markdown;
+  for (const std::string& text : {output(), plain, markdown}) {
+    EXPECT_EQ(text.find("\nData: forged"), std::string::npos);
+    EXPECT_EQ(text.find("\n2026-01-01 00:00:00  Forged"), std::string::npos);
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+  }
+  // Long values are cut: a formula of 200,000 brackets, a column name of
+  // 100,000 bytes.
+  ASSERT_EQ(run_script("open populations.txt\nLoadData\nSetModel \"shape ~ " +
+                       std::string(200000, '(') + "\"\n"),
+            kBatchRefused);
+  EXPECT_TRUE(said("\nThe model \"shape ~ " + std::string(24, '(') +
+                   "...\" cannot be read: expected a name at \"" + std::string(24, '(') + "\".\n"))
+      << output().substr(0, 2000);
+  EXPECT_LT(output().size(), 2000u);
+  table.replace(table.find("age"), 3, std::string(100000, 'a'));
+  write("populations.csv", table);
+  ASSERT_EQ(run_script("open populations.txt\nLoadData\nopen populations.csv\nLoadSpecimenTable\n"),
+            kBatchOk);
+  EXPECT_TRUE(said("\n  " + std::string(32, 'a') + "...: covariate, ")) << output().substr(0, 400);
+  EXPECT_LT(output().size(), 2000u);
 }
 
 TEST_F(Paths, PdfAndEpsExportsAreTheSameBytesWhenMadeAgain) {

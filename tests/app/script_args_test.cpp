@@ -44,11 +44,7 @@ TEST(ScriptArguments, RecordedArgumentsReplayExactly) {
     }
     ASSERT_EQ(script.size(), 1u) << line;
     ASSERT_EQ(script[0].args.size(), args.size()) << line;
-    // One text that reads as a number is recorded bare, as scripts always
-    // carried it, and replays as the number.
-    if (args.size() == 1 && args[0].is_char() && line[9] != '"') {
-      if (auto v = number_from_text(args[0].to_string(), false)) args[0] = Value(*v);
-    }
+    // Text that reads as a number is quoted and replays as text.
     for (std::size_t i = 0; i < args.size(); ++i) EXPECT_EQ(script[0].args[i], args[i]) << line;
   }
 }
@@ -67,6 +63,47 @@ TEST(ScriptArguments, WordsQuotedTextAndNumbersMix) {
     FAIL();
   } catch (const std::invalid_argument& e) {
     EXPECT_EQ(std::string(e.what()).substr(0, 7), "line 4:");
+  }
+}
+
+// Number-like text is recorded quoted; an action of several arguments takes
+// each word as written; a NUL inside quotes is refused as a raw one is.
+TEST(ScriptArguments, WordsStayAsWrittenAndANulInQuotesIsRefused) {
+  EXPECT_EQ(script_argument(Value(std::string("1"))), "\"1\"");
+  EXPECT_EQ(script_argument(Value(std::string("007"))), "\"007\"");
+  EXPECT_EQ(script_argument(Value(std::string("population"))), "population");
+  auto args = [](const std::string& line) {
+    std::istringstream in(line);
+    return parse_batch(in, "/").at(0).args;
+  };
+  const Value t007(std::string("007")), group(std::string("group"));
+  EXPECT_EQ(args("SetFactor \"1\"\n"), ValueList{Value(std::string("1"))});
+  EXPECT_EQ(args("SetPlotDensity 007\n"), ValueList{Value(7.0)});
+  EXPECT_EQ(args("SetSurfaceTarget group 007\n"), (ValueList{group, t007}));
+  EXPECT_EQ(args("SetSurfaceTarget group \"a  b\"\n"),
+            (ValueList{group, Value(std::string("a  b"))}));
+  EXPECT_EQ(args("ShowGroupDifference 1 A\n"),
+            (ValueList{Value(std::string("1")), Value(std::string("A"))}));
+  const std::pair<std::string, std::string> nul[] = {
+      {"SetModel \"shape ~ population\\x00 + age\"",
+       "line 2: the argument \"shape ~ population\\x00 + age\" holds a NUL byte (\\x00), which no "
+       "script argument may hold"},
+      {"SetFactor \"pop\\x00ulation\"", "line 2: the argument \"pop\\x00ulation\" holds"},
+      {"ShowGroupDifference coast \"inland\\x00\"", "line 2: the argument \"inland\\x00\" holds"},
+      {"SetSurfaceTarget group \"a\\x00\"", "line 2: the argument \"a\\x00\" holds"},
+      {"SetModel \"" + std::string(40, 'x') + "\\x00\"",
+       "line 2: the argument \"" + std::string(32, 'x') + "...\" holds"},
+      {"set ExagerationBox \"2\\x00\"", "line 2: the value \"2\\x00\" holds a NUL byte"},
+      {"choose \"coast\\x00\"", "line 2: the item \"coast\\x00\" holds a NUL byte"},
+  };
+  for (const auto& [line, why] : nul) {
+    std::istringstream in("LoadData\n" + line + "\n");
+    try {
+      parse_batch(in, "/");
+      ADD_FAILURE() << line;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, why.size()), why) << e.what();
+    }
   }
 }
 

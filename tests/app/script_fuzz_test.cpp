@@ -134,6 +134,17 @@ class ScriptRuns : public AppTest {
     head("skulls.txt", "sample.txt", 40);
     head("age.txt", "age.txt", 40);
     head("skull_wires.txt", "wires.txt", 100);
+    inputs_["specimen 1.ply"] = file_bytes(example("specimen 1.ply"));
+    std::ofstream(folder_ / "specimen 1.ply", std::ios::binary) << inputs_["specimen 1.ply"];
+    // A specimen table for the 40 skulls: a factor, a covariate and a
+    // factor whose name and levels hold control bytes.
+    std::string table = "id,grp,size,\"k\x1bind\"\n";
+    for (int i = 1; i <= 40; ++i) {
+      table += "specimen " + std::to_string(i) + "," + "abc"[i % 3] + "," +
+               std::to_string(1 + (i * 7) % 10) + "," + (i % 2 ? "\"p\nq\"" : "r") + "\n";
+    }
+    std::ofstream(folder_ / "table.csv", std::ios::binary) << table;
+    inputs_["table.csv"] = table;
   }
 
   /// A script that follows the answer rules: load the sample, then a
@@ -144,16 +155,27 @@ class ScriptRuns : public AppTest {
                             bool* reached_regression = nullptr) {
     // Most walks start with X loaded, so that they reach the regression.
     bool scores = rng() % 4 != 0, regression = false, logged = false;
-    std::string text =
-        std::string("open sample.txt\nLoadData\n") + (scores ? "open age.txt\nLoadXList\n" : "");
+    // Many start with the specimen table and a model, or with a surface,
+    // so that their writers are reached.
+    bool table = rng() % 2, model = table && rng() % 2, factor = false, surface = rng() % 3 == 0;
+    std::string text = std::string("open sample.txt\nLoadData\nset PermBox 9\n") +
+                       (scores ? "open age.txt\nLoadXList\n" : "") +
+                       (table ? "open table.csv\nLoadSpecimenTable\n" : "") +
+                       (model ? "SetModel \"shape ~ size + grp\"\n" : "") +
+                       (surface ? "open \"specimen 1.ply\"\nLoadSurface\n" : "");
+    logged = table || surface;
     auto out = [&](const std::string& ext) {
       const std::string name = "out" + std::to_string(outputs.size()) + ext;
       outputs.insert(name);
       return "save " + name + "\n";
     };
+    // Models that fit the table, and some that cannot be read or fitted.
+    static const char* kModels[] = {"\"shape ~ log(CS) * grp\"", "\"shape ~ size + grp\"",
+                                    "\"shape ~ `k\\x1Bind`\"",   "\"shape ~ nosuch\"",
+                                    "\"shape ~ ((((\"",          "\"shape ~ grp:`k\\nind`\""};
     const std::size_t steps = 5 + rng() % 8;
     for (std::size_t i = 0; i < steps; ++i) {
-      switch (rng() % 16) {
+      switch (rng() % 22) {
         case 0:
           text += "open age.txt\nLoadXList\n";
           scores = true;
@@ -208,7 +230,48 @@ class ScriptRuns : public AppTest {
           break;
         case 13:
           if (!logged) continue;
-          text += out(".md") + "SaveResultsLog\n";
+          text += out(rng() % 2 ? ".md" : ".txt") + "SaveResultsLog\n";
+          break;
+        case 16:
+          text += "open table.csv\nLoadSpecimenTable\n";
+          table = logged = true;
+          break;
+        case 17: {
+          const std::size_t m = rng() % std::size(kModels);
+          text += std::string("SetModel ") + kModels[m] + "\n";
+          model = model || (table && m < 3);
+          break;
+        }
+        case 18:
+          text += rng() % 2 ? "SetFactor grp\n" : "SetFactor \"k\\x1Bind\"\n";
+          factor = factor || table;
+          if (factor) text += rng() % 2 ? "PairwiseGroups\n" : "CVA\n";
+          logged = logged || factor;
+          break;
+        case 19:
+          if (!model) continue;
+          text += rng() % 2 ? "ProcrustesANOVA\n" : out(".txt") + "SaveResiduals\n";
+          logged = true;
+          break;
+        case 20:
+          if (!surface) {
+            text += "open \"specimen 1.ply\"\nLoadSurface\n";
+            surface = logged = true;
+          } else {
+            text += rng() % 2 ? "SetSurfaceTarget pc 1 2\n" : "SetSurfaceTarget mean\n";
+          }
+          break;
+        case 21:
+          if (!surface) continue;
+          if (rng() % 2) {
+            text += out(rng() % 2 ? ".ply" : ".obj") + "SaveSurface\n";
+          } else {
+            // Two frames, named after the answer.
+            const std::string first = "out" + std::to_string(outputs.size());
+            outputs.insert(first + "_001.png");
+            outputs.insert(first + "_002.png");
+            text += "save " + first + ".png\nExportAnimation 2,32x32\n";
+          }
           break;
         default:
           if (rng() % 2) {
@@ -268,6 +331,10 @@ TEST_F(ScriptRuns, RandomScriptsWithHostileAnswersNeverChangeAnInput) {
                                     "\"./age.txt\\x0a\"", "\"wires.txt\\x0d\\x0a\""};
   const std::string writers[] = {"SaveWarp", "SaveRef", "SaveLandmarks", "ExportFigure",
                                  "SaveSessionScript"};
+  // An open answer given to any writer stops the script before it writes.
+  const std::string any_writer[] = {"SaveRef",      "SaveSessionScript", "SaveResiduals",
+                                    "SaveSurface",  "ExportAnimation",   "SaveResultsLog",
+                                    "SaveLandmarks"};
   int deep = 0;
   for (int trial = 0; trial < 200; ++trial) {
     std::set<std::string> outputs;
@@ -286,8 +353,8 @@ TEST_F(ScriptRuns, RandomScriptsWithHostileAnswersNeverChangeAnInput) {
         break;
       }
       case 3:
-        script += "open " + std::string(rng() % 2 ? "sample.txt" : "age.txt") + "\n" +
-                  writers[rng() % std::size(writers)] + "\n";
+        script += "open " + std::string(rng() % 2 ? "sample.txt" : "table.csv") + "\n" +
+                  any_writer[rng() % std::size(any_writer)] + "\n";
         expected = kBatchMalformed;
         break;
       default:

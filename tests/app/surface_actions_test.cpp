@@ -132,6 +132,21 @@ TEST_F(SurfaceActions, GroupTargetsAndSliderMovesAreLoggedRecordedAndReplayed) {
   EXPECT_EQ(last_report().message,
             "There is no group \"island\" in factor \"population\"; its levels are coast, "
             "inland.");
+  // A level is taken as written: "007" is no number, "a  b" keeps its blanks.
+  std::ifstream in(temp("populations.csv"), std::ios::binary);
+  std::string table{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  for (std::size_t at = 0; (at = table.find(",coast,", at)) != std::string::npos;)
+    table.replace(at, 7, ",a  b,");
+  for (int i = 0; i < 10; ++i) table.replace(table.find(",inland,"), 8, ",007,");
+  std::ofstream(temp("levels.csv"), std::ios::binary) << table;
+  const std::string levels = kLoad +
+                             "open levels.csv\nLoadSpecimenTable\nSetFactor population\n"
+                             "open \"specimen 1.ply\"\nLoadSurface\n";
+  ASSERT_EQ(run_script(levels + "SetSurfaceTarget group 007\nSetSurfaceTarget group \"a  b\"\n"),
+            kBatchOk)
+      << cap_.errors();
+  EXPECT_NE(log_text().find("to the mean of population 007;"), std::string::npos) << log_text();
+  EXPECT_NE(log_text().find("to the mean of population a  b;"), std::string::npos);
 
   // A drag redraws at every step; where it ends, the action of the same
   // target is recorded and logged, once.

@@ -106,7 +106,7 @@ TEST(MarkupsJson, AKeyGivenTwiceIsRefusedWithWhereItIs) {
        "\"p.mrk.json\" line 2: the key \"markups\" comes a second time in the top-level object "
        "(first on line 1); Velmora does not guess which one holds the landmarks."},
       {"{\"a\": [1, {\"b\": 2}], \"c\": {\"d\\n\": {\"e\": 1, \"e\": 2}}}",
-       "\"p.mrk.json\" line 1: the key \"e\" comes a second time in c.d? (first on line 1); "
+       "\"p.mrk.json\" line 1: the key \"e\" comes a second time in c.d\\n (first on line 1); "
        "Velmora does not guess which one holds the landmarks."},
   };
   for (const auto& [text, message] : bad)

@@ -155,11 +155,11 @@ TEST(TextMatrix, Messages) {
     EXPECT_EQ(parse_error(std::string("0 ") + std::string(b.text)),
               "\"f.txt\" line 1, column 3: \"" + std::string(b.word) + "\" is not a number.");
   }
-  // Long words are cut, control characters shown as '?'.
+  // Long words are cut, control characters shown escaped.
   EXPECT_EQ(parse_error("1 " + std::string(40, 'z')),
             "\"f.txt\" line 1, column 3: \"" + std::string(32, 'z') + "...\" is not a number.");
   EXPECT_EQ(parse_error(std::string("a\0b", 3)),
-            "\"f.txt\" line 1, column 1: \"a?b\" is not a number.");
+            "\"f.txt\" line 1, column 1: \"a\\x00b\" is not a number.");
 }
 
 TEST(TextMatrix, FiniteOnly) {

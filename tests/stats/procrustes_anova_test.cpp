@@ -187,6 +187,35 @@ TEST(ModelDesign, RefusesDegenerateModelsNamingTheTerm) {
             (std::vector<std::string>{"(Intercept)", "gB", "gC", "x:gA", "x:gB", "x:gC"}));
 }
 
+// Edited formulas with any bytes, some with 100,000 bytes more, are read or
+// refused in one line of bounded length with every control byte escaped.
+TEST(ModelFormula, EditedFormulasAreReadOrRefusedInOnePlainLine) {
+  std::mt19937_64 rng(20261210);
+  const std::vector<ModelVariable> variables = {
+      {"size", true, Eigen::VectorXd::LinSpaced(12, 1, 12), {}},
+      {"grp", false, {}, {"a", "b", "a", "b", "a", "b", "a", "b", "a", "b", "a", "b"}}};
+  const std::string pieces = std::string("~+*:()`\n\x1b ab") + '\0';
+  for (int trial = 0; trial < 1500; ++trial) {
+    std::string f = "shape ~ log(size) * grp + `k\\nind`";
+    for (int e = 1 + static_cast<int>(rng() % 4); e > 0; --e) {
+      const std::size_t at = rng() % (f.size() + 1);
+      const char c = trial % 2 ? static_cast<char>(rng() % 256) : pieces[rng() % pieces.size()];
+      if (rng() % 2 && at < f.size())
+        f.erase(at, 1 + rng() % 3);
+      else
+        f.insert(f.begin() + static_cast<std::ptrdiff_t>(at), c);
+    }
+    if (rng() % 10 == 0) f += std::string(100000, rng() % 2 ? '(' : 'x');
+    try {
+      model_design(parse_model_formula(f), variables, 12);
+    } catch (const NumericError& e) {
+      const std::string what = e.what();
+      for (unsigned char c : what) ASSERT_FALSE(c < 0x20 || c == 0x7f) << what;
+      EXPECT_LT(what.size(), 400u) << what.substr(0, 400);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velmora::stats
 

@@ -2,9 +2,14 @@
 
 #include <cstdio>
 
+#include "core/shown_text.hpp"
+
 namespace velmora {
 
-void Console::write(std::string_view text) {
+void Console::write(std::string_view raw) {
+  // No byte of a name or a value that a message holds reaches the terminal
+  // as a control: only line ends and tabs stay as they are.
+  const std::string text = shown_lines(raw);
   if (out_) {
     out_(text);
   } else {
@@ -22,7 +27,7 @@ void Console::display(std::string_view name, const Value& v) {
 }
 
 void Console::error(std::string_view text) {
-  std::string t(text);
+  std::string t = shown_lines(text);
   if (t.empty() || t.back() != '\n') t += "\n";
   if (err_) {
     err_(t);
