@@ -195,10 +195,10 @@ CvaReport Session::canonical_variates(const CvaParams& params) const {
     r.cva = stats::canonical_variates(*fit_->tangent(), factor.levels, params.permutations,
                                       params.seed);
     const auto g = static_cast<Eigen::Index>(r.cva.levels.size());
-    r.components_text =
-        std::to_string(r.cva.components) + " principal components (those above " +
-        message_number(stats::kCvaComponentShare) +
-        " of the total variance, at most n − g = " + std::to_string(sample_->specimens() - g) + ")";
+    r.components_text = std::to_string(r.cva.components) + " principal components (those above " +
+                        message_number(stats::kCvaComponentShare) +
+                        " of the total variance, at most n − g − 1 = " +
+                        std::to_string(sample_->specimens() - g - 1) + ")";
     r.fit_note = fit_->note();
     return r;
   });

@@ -86,8 +86,10 @@ struct CvaParams {
   int permutations = stats::kDefaultPermutations;
   std::uint64_t seed = stats::kDefaultPermutationSeed;
 };
-/// The consensus moved along a canonical variate of `factor`, by `score`
-/// units of pooled within-group standard deviation each way.
+/// The mean shape moved along a canonical variate of `factor`, by `score`
+/// units of the CV score each way (one unit: one pooled within-group
+/// standard deviation), as the within-group regression of shape on the
+/// score predicts.
 struct CvShapeParams {
   std::string factor;
   long long variate = 1;  ///< 1-based
@@ -103,7 +105,8 @@ struct CvaReport {
   stats::CanonicalVariates cva;
   /// The rule that chose the components, with their number, for the log:
   /// `29 principal components (those above 1e-08 of the total variance, at
-  /// most n − g = 78)` for the 80 specimens and two groups of the example.
+  /// most n − g − 1 = 77)` for the 80 specimens and two groups of the
+  /// example.
   std::string components_text;
   std::string fit_note;
 };

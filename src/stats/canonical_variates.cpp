@@ -64,7 +64,10 @@ CanonicalVariates canonical_variates(const Eigen::Ref<const Eigen::MatrixXd>& sh
   const Eigen::VectorXd var = svd.singularValues().array().square();
   const double total = var.sum();
   Eigen::Index q = 0;
-  while (q < var.size() && q < n - g && var(q) > kCvaComponentShare * total) ++q;
+  // At most n − g − 1: the within-group SSCP without any one specimen has
+  // n − 1 − g degrees of freedom, and the leave-one-out classification
+  // needs it regular.
+  while (q < var.size() && q < n - g - 1 && var(q) > kCvaComponentShare * total) ++q;
   if (q == 0)
     throw NumericError("The canonical variate analysis has no shape variation to work on.");
   out.components = q;
@@ -87,7 +90,9 @@ CanonicalVariates canonical_variates(const Eigen::Ref<const Eigen::MatrixXd>& sh
   Eigen::MatrixXd coef = linv.transpose() * eig.eigenvectors().rightCols(r).rowwise().reverse();
   coef *= std::sqrt(static_cast<double>(n - g));  // unit pooled within-group variance
   out.scores = s * coef;
-  out.shape_axes = axes * coef;
+  // The within-group regression of the coordinates on a CV score: with
+  // aᵀS_w a = 1 its slope is S_w a, S_w = W / (n − G).
+  out.shape_axes = axes * (w * coef / static_cast<double>(n - g));
 
   // Distances: W⁻¹ applied once; with labels permuted, T = W + B stays, so
   // W⁻¹ of a permutation follows from T⁻¹ in the G-dimensional span of the
@@ -148,6 +153,10 @@ CanonicalVariates canonical_variates(const Eigen::Ref<const Eigen::MatrixXd>& sh
     // uᵀW⁻¹u and uᵀW⁻¹v for v = sᵢ − m_l (l ≠ h) or v = sᵢ − m_h⁽⁻ⁱ⁾ = c·u.
     const double uwu = ss(i, 0) - 2 * sm(i, h) + mm(h, h);
     const double denom = 1 - c * uwu;
+    if (!(denom > kLeaveOneOutTolerance))
+      throw NumericError("The within-group variation of the components without specimen " +
+                         std::to_string(i + 1) +
+                         " is singular, so it cannot be classified by the others.");
     int best = -1;
     double best_score = 0;
     for (Eigen::Index l = 0; l < g; ++l) {

@@ -64,7 +64,7 @@ TEST(Models, AnovaOfTheExampleAgreesWithRAndStatesTheVerdict) {
   const CvaReport cva = s.canonical_variates({"population", 99, 1});
   EXPECT_EQ(
       cva.components_text,
-      "29 principal components (those above 1e-08 of the total variance, at most n − g = 78)");
+      "29 principal components (those above 1e-08 of the total variance, at most n − g − 1 = 77)");
   const SizeCorrectionReport c = s.size_corrected_shapes({"shape ~ log(CS)"});
   EXPECT_EQ(c.shapes.rows(), 80);
   EXPECT_EQ(c.shapes.cols(), 36);

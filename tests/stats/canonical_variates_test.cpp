@@ -75,5 +75,21 @@ TEST(CanonicalVariates, AgreeWithLinearDiscriminantAnalysisOfR) {
   EXPECT_NEAR(two.mahalanobis_p(0, 1), p, 4 * std::sqrt(p * (1 - p) / 999));
 }
 
+// Within-group variation along x comes from group a alone, of two
+// specimens: without either of them the rest has none, and the
+// leave-one-out classification says so instead of dividing by roundoff.
+TEST(CanonicalVariates, RefuseALeaveOneOutCovarianceThatIsSingular) {
+  Eigen::MatrixXd shape(5, 2);
+  shape << 0, 0, 1, 0, 5, 0, 5, 1, 5, 2;
+  try {
+    canonical_variates(shape, {"a", "a", "b", "b", "b"}, 9, 1);
+    ADD_FAILURE() << "accepted";
+  } catch (const NumericError& e) {
+    EXPECT_STREQ(e.what(),
+                 "The within-group variation of the components without specimen 1 is singular, "
+                 "so it cannot be classified by the others.");
+  }
+}
+
 }  // namespace
 }  // namespace velmora::stats
