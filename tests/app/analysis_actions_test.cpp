@@ -217,7 +217,7 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
 // text but names 1 − Λ for what it is.
 TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
   load_examples();
-  const std::string head = "Multivariate Regression of PW+Uniform on ";
+  const std::string head = "Multivariate regression of shape on ";
   struct Case {
     const char* scale;
     const char* x;  // "UseCS" or an X file
@@ -236,15 +236,16 @@ TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
     run(c.scale);
     type_into("CSBox", Value(c.cs_box));
     ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
-    EXPECT_EQ(hb->messages().back().title, head + c.regressor + " -Manova Results");
+    EXPECT_EQ(hb->messages().back().title, head + c.regressor + " (Wilks' lambda)");
     const std::string shown = hb->messages().back().text;
     EXPECT_EQ(shown.rfind("Wilks Lambda= ", 0), 0u);
-    const std::size_t share = shown.find("  Percent variance explained: ");
+    const std::size_t share = shown.find("  1 − Λ: ");
     ASSERT_NE(share, std::string::npos) << shown;
     const LogEntry& logged = state().log.entries().back();
     EXPECT_EQ(logged.title, hb->messages().back().title);
     std::string want = shown;
-    want.replace(share + 2, 26, "1 − Λ (not a share of Procrustes variance)");
+    want.replace(share + 2, std::string("1 − Λ").size(),
+                 "1 − Λ (not a share of Procrustes variance)");
     EXPECT_EQ(logged.text, want);
   }
 }
