@@ -20,9 +20,9 @@ import sys
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_analysis import (configs, distance_start, largest_entry_positive,  # noqa: E402
-                            optimal_fit, principal_axes, read_rows, regstuf, standard_gpa,
-                            warp_matrix, wilks_test)
+from check_analysis import (classic_fit, configs, distance_start,  # noqa: E402
+                            largest_entry_positive, optimal_fit, principal_axes, read_rows,
+                            regstuf, standard_gpa, warp_matrix, wilks_test)
 
 
 def number(v):
@@ -118,11 +118,12 @@ def main():
     # The shapes the 3-D view shows (Save Shown Shapes writes them).  The
     # regression's target: the consensus moved by the scores' change over
     # the range of X, three times over (the exaggeration box's start), through
-    # the warp matrix, and fitted back onto the consensus.
+    # the warp matrix, and fitted back onto the consensus (centred, unit size,
+    # turned by the proper rotation nearest the least-squares map).
     design = np.column_stack([np.ones(n), age])
     slopes = np.linalg.lstsq(design, scores, rcond=None)[0][1]
     moved = ref + (warp_matrix(ref) @ (3 * (age.max() - age.min()) * slopes)).reshape(3, k).T
-    target = optimal_fit(ref, moved)
+    target = classic_fit(ref, moved)[0]
     # PC1 of the tangent coordinates (each specimen's stacked x, y, z
     # projected orthogonally onto the plane at the consensus), its loading
     # signed by its largest entry; the mean moved 5 SD either way (the PCA
