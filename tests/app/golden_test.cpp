@@ -262,7 +262,7 @@ TEST_F(AppTest, SavedShownShapesAreNumpysShapes) {
   std::string header;
   std::getline(table, header);
   EXPECT_EQ(header.substr(0, 18), "shape,x1,y1,z1,x2,");
-  EXPECT_EQ(header.substr(header.size() - 16), ",x12,y12,z12,CS");
+  EXPECT_EQ(header.substr(header.size() - 15), ",x12,y12,z12,CS");
   const auto pair = saved_rows(pca, true, names);
   EXPECT_EQ(names, (std::vector<std::string>{"PC1 \u22125 SD", "PC1 +5 SD"}));
   ASSERT_EQ(pair.size(), 2u);

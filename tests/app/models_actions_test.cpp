@@ -219,7 +219,7 @@ TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
        "Mean shape (reference); Displacement: change over the range of ln(age), ×3"},
       {start() + "SetPCAShapes corrected\nShowPCA\n", [&] { return label("Title"); },
        "Principal components of size-corrected shapes"},
-      {start() + "PlotPDistance\nShowPCA\n", [&] { return label("Title"); }, ""},
+      {start() + "UseLabelAsX\nPlotPDistance\nShowPCA\n", [&] { return label("Title"); }, ""},
   };
   for (const auto& c : cases) {
     ConsoleCapture cap;
@@ -227,9 +227,7 @@ TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
     ASSERT_EQ(run_text(c.script), kBatchOk) << c.script << cap.errors();
     EXPECT_EQ(c.shown(), c.want) << c.script;
   }
-  hb->queue_choice("inland");
-  hb->queue_choice("coast");
-  ASSERT_EQ(run("ShowGroupDifference").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run_text(start() + "choose inland\nchoose coast\nShowGroupDifference\n"), kBatchOk);
   EXPECT_EQ(hb->dialogs().back().items, std::vector<std::string>{"coast"});
 }
 
