@@ -18,7 +18,6 @@
 #include "app/main_window.hpp"
 #include "app/plot_style.hpp"
 #include "app/reports.hpp"
-#include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
 #include "gui/axes_helpers.hpp"
 #include "gui/message_box.hpp"
@@ -206,63 +205,6 @@ bool draws_two(const std::string& type) {
 }
 
 }  // namespace
-
-}  // namespace velmora::app::actions
-
-namespace velmora::app {
-
-void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
-                     const std::string& low_name, const std::string& high_name) {
-  const Eigen::MatrixXd wires = wire_list();
-  const bool wired = plot::wires_present(wires);
-  const std::vector<gfx::Handle> low_points = plot::showshape3D(low, "bo");
-  assign_role(low_points, role::kLow, low_name);
-  mark_shown_shape(low_points, low, low_name);
-  if (wired) assign_role(plot::wire3d(low, wires, "b-"), role::kLowWire, "");
-  const std::vector<gfx::Handle> high_points = plot::showshape3D(high, "ro");
-  assign_role(high_points, role::kHigh, high_name);
-  mark_shown_shape(high_points, high, high_name);
-  if (wired && type == "b") assign_role(plot::wire3d(high, wires, "r-"), role::kHighWire, "");
-  style_figure3d();
-}
-
-std::string signed_number(double v) {
-  return (v < 0 ? "\u2212" : "+") + format_number(std::abs(v));
-}
-
-// The deformation display of `target` against the reference in the current
-// axes: every part with its role and legend name, arrowheads on the
-// displacement vectors, and the display settings applied.
-void draw_deformation(const shape::Config& reference, const shape::Config& target,
-                      const std::string& type, const std::string& change_name,
-                      const std::string& reference_name) {
-  const AppState& s = state();
-  const Eigen::MatrixXd wires = wire_list();
-  plot::DeformationLines lines = plot::plot_deformation(
-      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
-      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
-  assign_role(lines.reference, role::kMean, reference_name);
-  assign_role(lines.reference_wires, role::kReferenceWire, "");
-  assign_role(lines.target, role::kTarget, "Target: " + change_name);
-  assign_role(lines.target_wires, role::kTargetWire, "");
-  assign_role(lines.vectors, role::kVector, "Displacement: " + change_name);
-  mark_shown_shape(lines.reference, reference, reference_name);
-  // Vectors without target symbols show the target where they end.
-  mark_shown_shape(lines.target.empty() ? lines.vectors : lines.target, target,
-                   "Target: " + change_name);
-  if (!lines.vectors.empty()) {
-    // Heads in proportion to the shape, so that long vectors keep slim heads.
-    const Eigen::RowVector3d extent =
-        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
-    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
-                role::kArrowHead, "");
-  }
-  style_figure3d();
-}
-
-}  // namespace velmora::app
-
-namespace velmora::app::actions {
 
 void show_regression(const Value&) {
   auto& g = graphics();

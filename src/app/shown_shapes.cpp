@@ -1,9 +1,11 @@
-// File > Save Shown Shapes: the configurations of the 3-D view, one a line
-// in the layout of a landmark file, or as a table named by the legend.
+// The shape displays of the 3-D view (a pair of shapes, a deformation) and
+// File > Save Shown Shapes: the configurations the view shows, one a line in
+// the layout of a landmark file, or as a table named by the legend.
 #include "app/shown_shapes.hpp"
 
 #include "app/actions.hpp"
 #include "app/app_state.hpp"
+#include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
@@ -11,6 +13,8 @@
 #include "io/result_tables.hpp"
 #include "io/row_layout.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "plot/deformation.hpp"
+#include "plot/primitives.hpp"
 #include "shape/centroid_size.hpp"
 
 namespace velmora::app {
@@ -24,6 +28,55 @@ constexpr std::string_view kShapeData = "ShownShape";
 constexpr std::string_view kShapeName = "ShownShapeName";
 
 }  // namespace
+
+void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
+                     const std::string& low_name, const std::string& high_name) {
+  const Eigen::MatrixXd wires = wire_list();
+  const bool wired = plot::wires_present(wires);
+  const std::vector<gfx::Handle> low_points = plot::showshape3D(low, "bo");
+  assign_role(low_points, role::kLow, low_name);
+  mark_shown_shape(low_points, low, low_name);
+  if (wired) assign_role(plot::wire3d(low, wires, "b-"), role::kLowWire, "");
+  const std::vector<gfx::Handle> high_points = plot::showshape3D(high, "ro");
+  assign_role(high_points, role::kHigh, high_name);
+  mark_shown_shape(high_points, high, high_name);
+  if (wired && type == "b") assign_role(plot::wire3d(high, wires, "r-"), role::kHighWire, "");
+  style_figure3d();
+}
+
+std::string signed_number(double v) {
+  return (v < 0 ? "\u2212" : "+") + format_number(std::abs(v));
+}
+
+// The deformation display of `target` against the reference in the current
+// axes: every part with its role and legend name, arrowheads on the
+// displacement vectors, and the display settings applied.
+void draw_deformation(const shape::Config& reference, const shape::Config& target,
+                      const std::string& type, const std::string& change_name,
+                      const std::string& reference_name) {
+  const AppState& s = state();
+  const Eigen::MatrixXd wires = wire_list();
+  plot::DeformationLines lines = plot::plot_deformation(
+      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
+      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
+  assign_role(lines.reference, role::kMean, reference_name);
+  assign_role(lines.reference_wires, role::kReferenceWire, "");
+  assign_role(lines.target, role::kTarget, "Target: " + change_name);
+  assign_role(lines.target_wires, role::kTargetWire, "");
+  assign_role(lines.vectors, role::kVector, "Displacement: " + change_name);
+  mark_shown_shape(lines.reference, reference, reference_name);
+  // Vectors without target symbols show the target where they end.
+  mark_shown_shape(lines.target.empty() ? lines.vectors : lines.target, target,
+                   "Target: " + change_name);
+  if (!lines.vectors.empty()) {
+    // Heads in proportion to the shape, so that long vectors keep slim heads.
+    const Eigen::RowVector3d extent =
+        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
+    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
+                role::kArrowHead, "");
+  }
+  style_figure3d();
+}
 
 void mark_shown_shape(const std::vector<Handle>& lines, const shape::Config& config,
                       std::string_view name) {
