@@ -226,7 +226,7 @@ def wilks_test(scores, x):
     df2 = n - m - 1
     f = (1 - lam) / lam * df2 / m
     p = f_upper_tail(f, m, df2)
-    text = ("Wilks Lambda= %2.4f   F score= %2.4f  Percent variance explained: %1.4f ,     "
+    text = ("Wilks Lambda= %2.4f   F score= %2.4f  1 − Λ: %1.4f ,     "
             "df1=%4.2f ,    df2=%4.2f,  p value=%3.8g" % (lam, f, 1 - lam, m, df2, p))
     return (lam, f, 1 - lam, m, df2, p), text
 

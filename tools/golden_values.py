@@ -4,7 +4,8 @@
 Computes, with numpy only (through the independent implementation in
 check_analysis.py), the reference configuration, the partial warp and
 uniform scores, their slopes on X and on ln X, the Procrustes-distance
-test and Wilks' lambda test on both scales, and prints them as a C++ header
+test and Wilks' lambda test on both scales, and the shapes the 3-D view
+shows for the regression and for PC1, and prints them as a C++ header
 that the end-to-end test compiles in (the tests never run Python):
 
   /usr/bin/python3 tools/golden_values.py > tests/app/golden_values.hpp
@@ -19,9 +20,9 @@ import sys
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_analysis import (configs, distance_start, optimal_fit,  # noqa: E402
-                            principal_axes, read_rows, regstuf, standard_gpa, warp_matrix,
-                            wilks_test)
+from check_analysis import (classic_fit, configs, distance_start,  # noqa: E402
+                            largest_entry_positive, optimal_fit, principal_axes, read_rows,
+                            regstuf, standard_gpa, warp_matrix, wilks_test)
 
 
 def number(v):
@@ -114,6 +115,41 @@ def main():
         w("    %s," % c_string(wtext))
         w("};")
         w("")
+    # The shapes the 3-D view shows (Save Shown Shapes writes them).  The
+    # regression's target: the consensus moved by the scores' change over
+    # the range of X, three times over (the exaggeration box's start), through
+    # the warp matrix, and fitted back onto the consensus (centred, unit size,
+    # turned by the proper rotation nearest the least-squares map).
+    design = np.column_stack([np.ones(n), age])
+    slopes = np.linalg.lstsq(design, scores, rcond=None)[0][1]
+    moved = ref + (warp_matrix(ref) @ (3 * (age.max() - age.min()) * slopes)).reshape(3, k).T
+    target = classic_fit(ref, moved)[0]
+    # PC1 of the tangent coordinates (each specimen's stacked x, y, z
+    # projected orthogonally onto the plane at the consensus), its loading
+    # signed by its largest entry; the mean moved 5 SD either way (the PCA
+    # factor box's start), in the tangent plane.
+    u = ref.T.reshape(-1) / np.linalg.norm(ref)
+    stacked = np.array([f.T.reshape(-1) for f in fitted])
+    tangent = stacked - np.outer(stacked @ u, u)
+    centred = tangent - tangent.mean(axis=0)
+    _, sv, vt = np.linalg.svd(centred, full_matrices=False)
+    loading = largest_entry_positive(vt[:1].T)[:, 0]
+    sd = sv[0] / math.sqrt(n - 1)
+    pcs = [ref + (tangent.mean(axis=0) + f * sd * loading).reshape(3, k).T for f in (-5, 5)]
+    w("/// What the 3-D view shows: the regression's target on X (the change over")
+    w("/// the range of X, ×3) and the mean moved along PC1 by −5 and +5 SD.")
+    w("inline constexpr double kRegressionTarget[%d][3] = {" % k)
+    for r in target:
+        w("    %s," % row(r))
+    w("};")
+    w("inline constexpr double kPc1Shapes[2][%d][3] = {" % k)
+    for shape in pcs:
+        w("    {")
+        for r in shape:
+            w("        %s," % row(r))
+        w("    },")
+    w("};")
+    w("")
     w("}  // namespace velmora::golden")
     print("\n".join(out))
 

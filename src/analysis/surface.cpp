@@ -166,6 +166,16 @@ SurfaceWarpReport Session::warp_surface(const SurfaceWarpParams& params) const {
         refuse("The surface warp needs X above 0 on the ln scale and finite, not " +
                message_number(params.x) + ".");
       const double at = x.ln() ? std::log(params.x) : params.x;
+      const double span = x.values().maxCoeff() - x.values().minCoeff();
+      if (std::abs(at - reg->x_mean) > kLargestSurfaceFactor * span)
+        refuse("The surface warp takes X at most " + message_number(kLargestSurfaceFactor) +
+               " (1e6) times the range of " + x.axis_label() + " (" + message_number(span) +
+               ") from its mean, not " + message_number(params.x) + ".");
+      if (params.x < report.x_low || params.x > report.x_high)
+        report.notes.push_back(
+            "Warning: X = " + message_number(params.x) + " lies outside the sample's range of " +
+            x_axis_label(x.variable().name, false) + ", " + message_number(report.x_low) + " to " +
+            message_number(report.x_high) + ": the surface shows the regression extrapolated.");
       target = guarded([&] {
         const auto scores = fit_->scores(note);
         const Eigen::RowVectorXd row =
@@ -178,6 +188,11 @@ SurfaceWarpReport Session::warp_surface(const SurfaceWarpParams& params) const {
       break;
     }
     case SurfaceTarget::Component: {
+      if (!(std::abs(params.factor) <= kLargestSurfaceFactor))
+        refuse("The surface warp takes a principal component score from -" +
+               message_number(kLargestSurfaceFactor) + " to " +
+               message_number(kLargestSurfaceFactor) + " (1e6) SD, not " +
+               message_number(params.factor) + ".");
       ComponentShapeReport c =
           component_shape({params.component, params.factor * params.exaggeration});
       target = std::move(c.target);

@@ -25,6 +25,13 @@ inline constexpr double kSurfaceSizeRatioWarning = 4;
 /// centre than this many times the larger of the two radii.
 inline constexpr double kSurfaceOffsetWarning = 1;
 
+/// The largest factor a surface target takes, either way: a principal
+/// component's score in SD, and a regression's X as far from the sample's
+/// mean X as this many times the range of X.  Beyond it the drawn change is
+/// far outside any window (as for the exaggeration), and its coordinates
+/// may overflow the single-precision surface files.
+inline constexpr double kLargestSurfaceFactor = 1e6;
+
 /// A loaded surface: the file as read, whose specimen it belongs to, and its
 /// warp onto the consensus of the superimposition current when it was made.
 struct SpecimenSurface {
@@ -94,7 +101,9 @@ struct SurfaceWarpReport {
   shape::Config target_landmarks;  ///< k×3, the target shape in the specimen's units
   double x_low = 0, x_high = 0;    ///< Regression: the smallest and largest X observed
   std::string description;         ///< "the regression's prediction at age = 12" …
-  std::string log_line;            ///< what the results log records
+  /// Warnings with their numbers: X outside the sample's range.
+  std::vector<std::string> notes;
+  std::string log_line;  ///< what the results log records
 };
 
 /// `surface` in the specimen's units: consensus coordinates times the

@@ -36,6 +36,7 @@ void save_landmarks(const Value&);
 void save_warp(const Value&);
 void save_ref(const Value&);
 void save_vector(const Value&);
+void save_shown_shapes(const Value&);
 
 // Groups and linear models.
 void load_specimen_table(const Value&);

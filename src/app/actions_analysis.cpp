@@ -140,10 +140,16 @@ void plot_p_distance(const Value&) {
   // A colour a group of the chosen factor, with their legend.
   if (!plot_by_groups(ax, x, dist.transpose())) g.plot(ax, xs, ys, {}, "ko", false);
   const std::string within = within_text(t.within);
+  // The start shape by its count and by X's name ("the 3 specimens of
+  // smallest age"), the plot by what it is against.
+  const std::shared_ptr<const analysis::XVariable> xv = model().x();
+  const std::string start = "from the mean of the " + std::to_string(t.start_specimens);
   g.set(g.get(ax, "XLabel")(0), "String", t.axis_label);
   g.set(g.get(ax, "Title")(0), "String",
-        within.empty() ? std::string() : "Procrustes distance" + within);
-  g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance");
+        "Squared Procrustes distance " + start + " specimens of smallest " +
+            (xv && !xv->name.empty() ? xv->name : std::string("X")) + ", on " + t.axis_label +
+            within);
+  g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance " + start + " smallest X");
 
   const stats::RegressionStats& r = t.test.fit;
   // The fitted line across the range of the regressor, over the points.
@@ -179,8 +185,7 @@ void get_wilks(const Value&) {
   // check box chooses.
   const std::string regressor =
       model().x()->name == kCentroidSizeX ? (s.inputs.report_cs ? "CS" : "LCS") : report.axis_label;
-  const std::string title =
-      "Multivariate Regression of PW+Uniform on " + regressor + " -Manova Results";
+  const std::string title = "Multivariate regression of shape on " + regressor + " (Wilks' lambda)";
   echo("ans", Value(text));
   log_with_numbers(title, wilks_report(w, p, kWilksLogShareLabel), report.fit_note,
                    {{"Wilks Lambda", w.lambda},
@@ -201,55 +206,6 @@ bool draws_two(const std::string& type) {
 
 }  // namespace
 
-}  // namespace velmora::app::actions
-
-namespace velmora::app {
-
-void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
-                     const std::string& low_name, const std::string& high_name) {
-  const Eigen::MatrixXd wires = wire_list();
-  const bool wired = plot::wires_present(wires);
-  assign_role(plot::showshape3D(low, "bo"), role::kLow, low_name);
-  if (wired) assign_role(plot::wire3d(low, wires, "b-"), role::kLowWire, "");
-  assign_role(plot::showshape3D(high, "ro"), role::kHigh, high_name);
-  if (wired && type == "b") assign_role(plot::wire3d(high, wires, "r-"), role::kHighWire, "");
-  style_figure3d();
-}
-
-std::string signed_number(double v) {
-  return (v < 0 ? "\u2212" : "+") + format_number(std::abs(v));
-}
-
-// The deformation display of `target` against the reference in the current
-// axes: every part with its role and legend name, arrowheads on the
-// displacement vectors, and the display settings applied.
-void draw_deformation(const shape::Config& reference, const shape::Config& target,
-                      const std::string& type, const std::string& change_name,
-                      const std::string& reference_name) {
-  const AppState& s = state();
-  const Eigen::MatrixXd wires = wire_list();
-  plot::DeformationLines lines = plot::plot_deformation(
-      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
-      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
-  assign_role(lines.reference, role::kMean, reference_name);
-  assign_role(lines.reference_wires, role::kReferenceWire, "");
-  assign_role(lines.target, role::kTarget, "Target: " + change_name);
-  assign_role(lines.target_wires, role::kTargetWire, "");
-  assign_role(lines.vectors, role::kVector, "Displacement: " + change_name);
-  if (!lines.vectors.empty()) {
-    // Heads in proportion to the shape, so that long vectors keep slim heads.
-    const Eigen::RowVector3d extent =
-        reference.colwise().maxCoeff() - reference.colwise().minCoeff();
-    assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
-                role::kArrowHead, "");
-  }
-  style_figure3d();
-}
-
-}  // namespace velmora::app
-
-namespace velmora::app::actions {
-
 void show_regression(const Value&) {
   auto& g = graphics();
   const AppState& s = state();
@@ -258,9 +214,9 @@ void show_regression(const Value&) {
   const std::string within = within_text(model().regression()->within);
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
+  const std::shared_ptr<const analysis::XVariable> xv = model().x();
   if (draws_two(type)) {
     // The predicted shapes at both ends of X, named by their X.
-    const std::shared_ptr<const analysis::XVariable> xv = model().x();
     const std::string name = xv && !xv->name.empty() ? xv->name : std::string("X");
     const std::string times = " (×" + format_number(s.inputs.exaggeration) + ")" + within;
     draw_shape_pair(r.at_smallest, r.at_largest, type,
@@ -269,7 +225,8 @@ void show_regression(const Value&) {
     return;
   }
   draw_deformation(r.reference, r.target, type,
-                   "change over the range of " + std::string(on_ln_scale() ? "ln X" : "X") + ", ×" +
+                   "change over the range of " +
+                       x_axis_label(xv ? xv->name : std::string(), on_ln_scale()) + ", ×" +
                        format_number(s.inputs.exaggeration) + within);
   if (!within.empty())
     show_status("Regression" + within + ", ×" + format_number(s.inputs.exaggeration));
@@ -456,7 +413,9 @@ void show_pca(const Value&) {
 
   // PC1 against PC2 in the main window's plot, coloured by X when it is loaded.
   const gfx::Handle ax = control("axes1");
-  g.clear_axes(ax);
+  clear_main_plot();
+  if (!corrected.empty())
+    g.set(g.get(ax, "Title")(0), "String", "Principal components of size-corrected shapes");
   const Eigen::VectorXd pc1 = pca.scores.col(0), pc2 = pca.scores.col(1);
   const std::shared_ptr<const analysis::XVariable> xv = model().x();
   const Eigen::VectorXd* x = xv ? &xv->values : nullptr;

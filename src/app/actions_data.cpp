@@ -12,6 +12,7 @@
 #include "app/recent_files.hpp"
 #include "app/script_text.hpp"
 #include "app/session.hpp"
+#include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
@@ -227,7 +228,9 @@ void draw_mean_on_top() {
   const shape::Config& ref = s.session.superimposition()->reference();
   if (s.session.wires())
     assign_role(plot::wire3d(ref, *s.session.wires(), "k-"), role::kReferenceWire, "");
-  assign_role(plot::showshape3D(ref, s.display.reference_symbol), role::kMean, "Mean shape");
+  const std::vector<gfx::Handle> points = plot::showshape3D(ref, s.display.reference_symbol);
+  assign_role(points, role::kMean, "Mean shape");
+  mark_shown_shape(points, ref, "Mean shape");
 }
 
 }  // namespace
@@ -238,9 +241,13 @@ void show_procrustes(const Value&) {
   // The figure shows this display alone: nothing of an earlier one stays,
   // in the plot or in its legend.
   g.clear_figure(g.current_figure());
+  const std::vector<std::string>& names = state().session.sample().names;
   for (Eigen::Index i = 0; i < fitted.n(); ++i) {
-    std::vector<gfx::Handle> drawn = plot::showshape3D(shape::Config(fitted.slice(i)), "bo");
+    const shape::Config specimen = fitted.slice(i);
+    std::vector<gfx::Handle> drawn = plot::showshape3D(specimen, "bo");
     assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
+    // Saved under its own name: the legend names them all at once.
+    mark_shown_shape(drawn, specimen, names[static_cast<std::size_t>(i)]);
     g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
   }
   draw_mean_on_top();

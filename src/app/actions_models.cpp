@@ -18,6 +18,7 @@
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/reports.hpp"
+#include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
 #include "core/number_text.hpp"
@@ -351,7 +352,7 @@ void canonical_variates(const Value&) {
   // variate) in the main window's plot, a colour a group.
   auto& gr = graphics();
   const gfx::Handle ax = control("axes1");
-  gr.clear_axes(ax);
+  clear_main_plot();  // and its labels: no title of an earlier plot stays
   const bool two = cva.scores.cols() >= 2;
   Eigen::VectorXd y(cva.scores.rows());
   for (Eigen::Index i = 0; i < y.size(); ++i) {
@@ -383,12 +384,18 @@ void show_group_difference(const Value& fpass) {
   for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + shown_text(l);
   const std::string groups_of = shown_text(factor.name) + " (" + listed + ")";
   std::vector<std::string> pair;
+  if (levels.size() < 2)
+    refuse("Show Group Difference needs two different groups of " + shown_text(factor.name) +
+           "; it has only " + listed + ".");
   if (args.empty()) {
-    // The window asks for the two groups in turn.
+    // The window asks for the two groups in turn; the second list offers
+    // the groups other than the first's choice.
+    std::vector<std::string> offered = levels;
     for (const char* prompt : {"From the mean shape of which group?", "To which group's mean?"}) {
-      const auto chosen = graphics().list_dialog("Show Group Difference", prompt, levels);
+      const auto chosen = graphics().list_dialog("Show Group Difference", prompt, offered);
       if (!chosen) return;
-      pair.push_back(levels[*chosen]);
+      pair.push_back(offered[*chosen]);
+      offered.erase(offered.begin() + static_cast<std::ptrdiff_t>(*chosen));
     }
   } else {
     for (const Value& a : args) {
@@ -407,6 +414,9 @@ void show_group_difference(const Value& fpass) {
   for (const std::string& p : pair)
     if (std::find(levels.begin(), levels.end(), p) == levels.end())
       refuse("\"" + shown_text(p) + "\" is not a group of " + groups_of + ".");
+  if (pair[0] == pair[1])
+    refuse("Show Group Difference needs two different groups of " + groups_of + ", not " +
+           shown_text(pair[0]) + " twice.");
   const auto fit = model().superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
@@ -479,12 +489,13 @@ void show_group_means(const Value&) {
     // Coloured by group, with no role: the display settings leave them as
     // they are.
     const std::vector<gfx::Handle> points = plot::showshape3D(shape::Config(mean), "o");
+    const std::string name = "Mean of " + levels[c] + " (" + std::to_string(int(count)) + ")";
+    mark_shown_shape(points, mean, name);
     for (std::size_t i = 0; i < points.size(); ++i) {
       g.set(points[i], "Color", colour);
       g.set(points[i], "MarkerFaceColor", colour);
       g.set(points[i], "MarkerSize", 7.0);
-      g.set(points[i], "DisplayName",
-            i ? std::string() : "Mean of " + levels[c] + " (" + std::to_string(int(count)) + ")");
+      g.set(points[i], "DisplayName", i ? std::string() : name);
     }
     if (model().wires())
       for (gfx::Handle h : plot::wire3d(shape::Config(mean), wire_list(), "-")) {

@@ -196,7 +196,12 @@ void show(const analysis::SurfaceWarpParams& params, bool log) {
   graphics().make_current(figure3d());
   draw_surface_report(r, state().session.wires().has_value());
   show_surface_sliders(params, r, slid);
-  if (log) log_report("Surface warp", r.log_line);
+  std::string logged = r.log_line;
+  for (const std::string& note : r.notes) {
+    console().line(note);
+    logged += "\n" + note;
+  }
+  if (log) log_report("Surface warp", logged);
   show_status("Surface: " + r.description);
   Shown& s = shown();
   s.params = params;

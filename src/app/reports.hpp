@@ -28,15 +28,14 @@ std::string pdistance_report(const stats::RegressionStats& r, double z, double p
 /// log scale, and "X" or "ln X" while X has no name.
 std::string x_axis_label(const std::string& x_name, bool ln_scale);
 
-/// How the results log names 1 − Λ, which the message calls "Percent
-/// variance explained".
+/// How the results log names 1 − Λ (the message box calls it "1 − Λ").
 inline constexpr std::string_view kWilksLogShareLabel =
     "1 − Λ (not a share of Procrustes variance)";
 
 /// The Wilks' lambda test's message: lambda, F, 1 − lambda under
 /// `share_label`, both degrees of freedom and p.
 std::string wilks_report(const stats::WilksResult& w, double p,
-                         std::string_view share_label = "Percent variance explained");
+                         std::string_view share_label = "1 − Λ");
 
 /// "Full precision: NAME = VALUE; …", every value in the shortest text that
 /// reads back to the same double.

@@ -11,6 +11,7 @@
 #include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/main_window.hpp"
+#include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
@@ -179,8 +180,10 @@ void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, doubl
   g.clear_axes(ax);
   const shape::Config landmarks = r.target_landmarks;
   if (wires) assign_role(plot::wire3d(landmarks, wire_list(), "k-"), role::kTargetWire, "");
-  assign_role(plot::showshape3D(landmarks, state().display.reference_symbol), role::kTarget,
-              "Landmarks");
+  const std::vector<gfx::Handle> points =
+      plot::showshape3D(landmarks, state().display.reference_symbol);
+  assign_role(points, role::kTarget, "Landmarks");
+  mark_shown_shape(points, landmarks, "Landmarks");
   style_figure3d();
   g.set_surface(
       ax, detail == SurfaceDetail::Draft ? draft_surface(r, largest) : scene_surface(r, largest));

@@ -9,6 +9,7 @@
 #include "app/main_layout.hpp"
 #include "app/main_window.hpp"
 #include "app/session.hpp"
+#include "app/shown_shapes.hpp"
 #include "app/view3d.hpp"
 #include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
@@ -103,6 +104,7 @@ const std::vector<ActionSpec>& action_table() {
       {"SetSurfaceTarget", a::set_surface_target, S | F, FR::Start3D, 3},
       {"SetSurfaceExaggeration", a::set_surface_exaggeration, S | F, FR::Start3D},
       {"SaveSurface", a::save_surface, S, FR::AsIs},
+      {"SaveShownShapes", a::save_shown_shapes, N, FR::AsIs},
       {"ExportAnimation", a::export_animation, S | F, FR::Start3DEnd2D},
       {"SetSpecimenLabels", a::set_specimen_labels, N, FR::AsIs},
       {"DockView", a::dock_view, N, FR::AsIs},
@@ -274,7 +276,9 @@ Handle new_figure3d() {
 void draw_reference() {
   const analysis::Session& a = state().session;
   const shape::Config& ref = a.superimposition()->reference();
-  assign_role(plot::showshape3D(ref, "gp"), role::kReference, "Reference (consensus)");
+  const std::vector<Handle> points = plot::showshape3D(ref, "gp");
+  assign_role(points, role::kReference, "Reference (consensus)");
+  mark_shown_shape(points, ref, "Reference (consensus)");
   if (a.wires()) assign_role(plot::wire3d(ref, *a.wires(), "k-"), role::kReferenceWire, "");
   style_figure3d();
 }

@@ -98,6 +98,20 @@ std::string vector_table_text(std::span<const double> slopes, NumberFormat forma
   return out;
 }
 
+std::string shapes_table_text(const std::vector<std::string>& names,
+                              const Eigen::Ref<const Eigen::MatrixXd>& rows, NumberFormat format) {
+  check_names(names, rows.rows());
+  if (rows.cols() % 3 != 1) {
+    throw NumericError("A shape row holds 3 coordinates a landmark and its centroid size; " +
+                       std::to_string(rows.cols()) + " numbers are not that.");
+  }
+  std::vector<std::string> headers;
+  for (Eigen::Index j = 1; j <= rows.cols() / 3; ++j)
+    for (const char* axis : {"x", "y", "z"}) headers.push_back(axis + std::to_string(j));
+  headers.push_back("CS");
+  return named_rows_text("shape", names, rows, headers, format);
+}
+
 bool names_a_table(const std::string& file_name) {
   if (file_name.size() < 4) return false;
   std::string ext = file_name.substr(file_name.size() - 4);

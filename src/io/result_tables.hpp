@@ -45,6 +45,16 @@ std::string reference_table_text(const Eigen::Ref<const Eigen::MatrixXd>& refere
 std::string vector_table_text(std::span<const double> slopes,
                               NumberFormat format = NumberFormat::SixDigits);
 
+/// Configurations as rows, each named: "shape", x1, y1, z1, … xk, yk, zk,
+/// "CS"; one row a configuration, its name first.
+/// @param rows n×(3k+1): x1 y1 z1 … xk yk zk, then the centroid size
+///        (config_to_row's layout)
+/// @throws NumericError when the names and rows do not match, or a row is
+///         not 3k + 1 numbers
+std::string shapes_table_text(const std::vector<std::string>& names,
+                              const Eigen::Ref<const Eigen::MatrixXd>& rows,
+                              NumberFormat format = NumberFormat::SixDigits);
+
 /// Whether a file name asks for a table: it ends in ".csv", any case.
 bool names_a_table(const std::string& file_name);
 

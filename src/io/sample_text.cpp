@@ -65,6 +65,12 @@ std::string csv_sample_text(const ImportedSample& sample) {
 std::string specimen_names_text(const std::vector<std::string>& names,
                                 const Eigen::Ref<const Eigen::MatrixXd>& values,
                                 const std::vector<std::string>& headers, NumberFormat format) {
+  return named_rows_text("specimen", names, values, headers, format);
+}
+
+std::string named_rows_text(const std::string& first_header, const std::vector<std::string>& names,
+                            const Eigen::Ref<const Eigen::MatrixXd>& values,
+                            const std::vector<std::string>& headers, NumberFormat format) {
   const auto n = static_cast<Eigen::Index>(names.size());
   const Eigen::Index m = values.cols();
   if (m > 0 && values.rows() != n) {
@@ -75,7 +81,7 @@ std::string specimen_names_text(const std::vector<std::string>& names,
     throw NumericError("The table has " + std::to_string(m) + " columns but " +
                        std::to_string(headers.size()) + " column names.");
   }
-  std::string out = "specimen";
+  std::string out = first_header;
   for (Eigen::Index c = 0; c < m; ++c) {
     out += ',';
     append_field(out, headers.empty() ? "value" + std::to_string(c + 1)

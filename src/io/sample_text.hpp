@@ -38,4 +38,10 @@ std::string specimen_names_text(const std::vector<std::string>& names,
                                 const std::vector<std::string>& headers = {},
                                 NumberFormat format = NumberFormat::SixDigits);
 
+/// The same table with `first_header` over the names instead of "specimen"
+/// (rows that are not specimens: "shape" for the shapes a display shows).
+std::string named_rows_text(const std::string& first_header, const std::vector<std::string>& names,
+                            const Eigen::Ref<const Eigen::MatrixXd>& values,
+                            const std::vector<std::string>& headers, NumberFormat format);
+
 }  // namespace velmora::io

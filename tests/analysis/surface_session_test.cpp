@@ -197,6 +197,34 @@ TEST(SurfaceSession, AGroupMeanTargetMovesTheSurfaceByTheGroupsChange) {
             "name.");
 }
 
+// A target beyond the bound of the shape displays is refused with the
+// bound; X outside the sample's range is drawn, with a warning.
+TEST(SurfaceSession, FarTargetsAreRefusedAndXOutsideTheSampleIsWarned) {
+  Session s = example_session();
+  s.load_surface({kExamples + "specimen 1.ply", {}, {}});
+  s.regression({});
+  for (double sd : {1e30, -1.5e6}) {
+    EXPECT_EQ(refusal([&] {
+                s.warp_surface({SurfaceTarget::Component, 0, 1, sd});
+              }),
+              "The surface warp takes a principal component score from -1000000 to 1000000 "
+              "(1e6) SD, not " +
+                  message_number(sd) + ".");
+  }
+  EXPECT_TRUE(s.warp_surface({SurfaceTarget::Component, 0, 1, -1e6}).vertices.allFinite());
+  EXPECT_EQ(refusal([&] {
+              s.warp_surface({SurfaceTarget::Regression, 1e308});
+            }),
+            "The surface warp takes X at most 1000000 (1e6) times the range of age (17.9) from "
+            "its mean, not 1e+308.");
+  EXPECT_TRUE(s.warp_surface({SurfaceTarget::Regression, 19.5}).notes.empty());
+  const SurfaceWarpReport far = s.warp_surface({SurfaceTarget::Regression, 1e7});
+  EXPECT_TRUE(far.vertices.allFinite());
+  EXPECT_EQ(far.notes, std::vector<std::string>{
+                           "Warning: X = 10000000 lies outside the sample's range of age, 1.6 "
+                           "to 19.5: the surface shows the regression extrapolated."});
+}
+
 TEST(SurfaceSession, RefusedWithoutASurfaceOrAfterItsSampleIsGone) {
   Session s = example_session();
   EXPECT_EQ(refusal([&] { s.warp_surface({}); }),

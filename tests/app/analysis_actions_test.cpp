@@ -185,7 +185,8 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   ASSERT_EQ(kids.numel(), 2u);
   Value xs = g->get(kids(1), "XData"), ys = g->get(kids(1), "YData");
   EXPECT_EQ(xs.numel(), 80u);
-  EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"), "Squared Procrustes distance");
+  EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"),
+            "Squared Procrustes distance from the mean of the 3 smallest X");
   // The fitted line spans the points' X range along the least-squares line.
   Value line_x = g->get(kids(0), "XData"), line_y = g->get(kids(0), "YData");
   Eigen::VectorXd px = Eigen::Map<const Eigen::VectorXd>(xs.data().data(), 80);
@@ -217,7 +218,7 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
 // text but names 1 − Λ for what it is.
 TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
   load_examples();
-  const std::string head = "Multivariate Regression of PW+Uniform on ";
+  const std::string head = "Multivariate regression of shape on ";
   struct Case {
     const char* scale;
     const char* x;  // "UseCS" or an X file
@@ -236,15 +237,16 @@ TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
     run(c.scale);
     type_into("CSBox", Value(c.cs_box));
     ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
-    EXPECT_EQ(hb->messages().back().title, head + c.regressor + " -Manova Results");
+    EXPECT_EQ(hb->messages().back().title, head + c.regressor + " (Wilks' lambda)");
     const std::string shown = hb->messages().back().text;
     EXPECT_EQ(shown.rfind("Wilks Lambda= ", 0), 0u);
-    const std::size_t share = shown.find("  Percent variance explained: ");
+    const std::size_t share = shown.find("  1 − Λ: ");
     ASSERT_NE(share, std::string::npos) << shown;
     const LogEntry& logged = state().log.entries().back();
     EXPECT_EQ(logged.title, hb->messages().back().title);
     std::string want = shown;
-    want.replace(share + 2, 26, "1 − Λ (not a share of Procrustes variance)");
+    want.replace(share + 2, std::string("1 − Λ").size(),
+                 "1 − Λ (not a share of Procrustes variance)");
     EXPECT_EQ(logged.text, want);
   }
 }

@@ -203,7 +203,7 @@ TEST_F(DisplaySettingsTest, ArrowheadsAndLegendAreInTheScene) {
   std::vector<std::string> names;
   for (const render::LegendEntry& e : scene.legend) names.push_back(e.label);
   EXPECT_EQ(names, (std::vector<std::string>{"Mean shape (reference)",
-                                             "Displacement: change over the range of X, ×3"}));
+                                             "Displacement: change over the range of age, ×3"}));
   run("NoArrowHeads");
   EXPECT_EQ(heads_in_scene(), 0u);
   run("ArrowHeads");

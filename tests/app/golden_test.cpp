@@ -3,9 +3,13 @@
 // golden_values.hpp).
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <limits>
+#include <sstream>
 #include <string>
 
+#include "app/batch.hpp"
 #include "app_fixture.hpp"
 #include "golden_values.hpp"
 #include "stats/distributions.hpp"
@@ -186,6 +190,88 @@ TEST_F(GoldenTest, WilksReportOnBothScales) {
     EXPECT_EQ(w.df2, want[4]);
     EXPECT_TRUE(close_tail(1 - stats::fcdf(w.F, w.df1, w.df2), want[5]));
   }
+}
+
+/// The numbers of a saved file's lines (a table's rows after the name),
+/// one vector a line.
+std::vector<std::vector<double>> saved_rows(const std::string& path, bool table,
+                                            std::vector<std::string>& names) {
+  std::ifstream in(path);
+  std::vector<std::vector<double>> rows;
+  std::string line;
+  if (table) std::getline(in, line);  // the header
+  while (std::getline(in, line)) {
+    if (line.find_first_not_of(' ') == std::string::npos) continue;
+    if (table) {
+      names.push_back(line.substr(0, line.find(',')));
+      line = line.substr(line.find(',') + 1);
+      std::replace(line.begin(), line.end(), ',', ' ');
+    }
+    std::istringstream numbers(line);
+    rows.emplace_back(std::istream_iterator<double>(numbers), std::istream_iterator<double>());
+  }
+  return rows;
+}
+
+/// The largest difference of a saved row from a golden k×3 shape (its axes
+/// turned by `sign`, as the program's reference is to numpy's), with its
+/// centroid size computed here.
+double row_error(const std::vector<double>& row, const double (&want)[golden::kLandmarks][3],
+                 const Eigen::Vector3d& sign) {
+  if (row.size() != 3 * golden::kLandmarks + 1) return 1e300;
+  Eigen::MatrixX3d shape(golden::kLandmarks, 3);
+  for (int j = 0; j < golden::kLandmarks; ++j)
+    for (int c = 0; c < 3; ++c) shape(j, c) = want[j][c];
+  double error = 0;
+  for (int j = 0; j < golden::kLandmarks; ++j)
+    for (int c = 0; c < 3; ++c)
+      error = std::max(error, std::fabs(sign(c) * row[std::size_t(3 * j + c)] - shape(j, c)));
+  const double cs = std::sqrt((shape.rowwise() - shape.colwise().mean()).squaredNorm());
+  return std::max(error, std::fabs(row.back() - cs));
+}
+
+// Save Shown Shapes writes the configurations the 3-D view shows, in the
+// legend's order: after Show Regression the mean and the target, after
+// Show PCA the pair of PC1 at −5 and +5 SD, each equal to numpy's.
+TEST_F(AppTest, SavedShownShapesAreNumpysShapes) {
+  const std::string regression = temp("regression.txt"), pca = temp("pca.csv");
+  std::istringstream script(
+      "open skulls.txt\nLoadData\nopen age.txt\nLoadXList\nDoRegression\nSetFullPrecision "
+      "on\nShowRegression\nsave " +
+      regression + "\nSaveShownShapes\nset DeFormat 1\nShowPCA\nsave " + pca +
+      "\nSaveShownShapes\n");
+  ConsoleCapture cap;
+  ASSERT_EQ(run_batch(parse_batch(script, std::string(VELMORA_SOURCE_DIR) + "/examples/")),
+            kBatchOk)
+      << cap.text() << cap.errors();
+  const shape::Config ref = state().session.superimposition()->reference();
+  Eigen::Vector3d sign;
+  for (int c = 0; c < 3; ++c) {
+    double dot = 0;
+    for (int j = 0; j < golden::kLandmarks; ++j) dot += ref(j, c) * golden::kReference[j][c];
+    sign(c) = dot < 0 ? -1 : 1;
+  }
+  constexpr double kShapeTolerance = 1e-10;  // shapes of unit size
+  std::vector<std::string> names;
+  const auto drawn = saved_rows(regression, false, names);
+  ASSERT_EQ(drawn.size(), 2u);
+  EXPECT_LE(row_error(drawn[0], golden::kReference, sign), kShapeTolerance);
+  EXPECT_LE(row_error(drawn[1], golden::kRegressionTarget, sign), kShapeTolerance);
+
+  std::ifstream table(pca);
+  std::string header;
+  std::getline(table, header);
+  EXPECT_EQ(header.substr(0, 18), "shape,x1,y1,z1,x2,");
+  EXPECT_EQ(header.substr(header.size() - 15), ",x12,y12,z12,CS");
+  const auto pair = saved_rows(pca, true, names);
+  EXPECT_EQ(names, (std::vector<std::string>{"PC1 \u22125 SD", "PC1 +5 SD"}));
+  ASSERT_EQ(pair.size(), 2u);
+  // The component's sign is free: the pair may come the other way round.
+  const double as_is = std::max(row_error(pair[0], golden::kPc1Shapes[0], sign),
+                                row_error(pair[1], golden::kPc1Shapes[1], sign));
+  const double swapped = std::max(row_error(pair[0], golden::kPc1Shapes[1], sign),
+                                  row_error(pair[1], golden::kPc1Shapes[0], sign));
+  EXPECT_LE(std::min(as_is, swapped), kShapeTolerance);
 }
 
 }  // namespace

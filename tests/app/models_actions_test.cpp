@@ -3,6 +3,7 @@
 // size-corrected shapes read back as a landmark file.
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 
@@ -104,6 +105,9 @@ TEST_F(GroupActions, RefusalsSayWhy) {
       {start() + "call velmorasw ShowGroupDifference 1 coast\n",
        "Show Group Difference takes the names of two groups of population (coast, inland) as "
        "text, not the number 1."},
+      {start() + "ShowGroupDifference coast coast\n",
+       "Show Group Difference needs two different groups of population (coast, inland), not "
+       "coast twice."},
       {start() + "SetModel \"shape ~ log(CS) * tribe\"\n",
        "The model term \"tribe\" names \"tribe\", which is neither a covariate nor a factor of "
        "the sample (known: CS, population, age)."},
@@ -194,6 +198,51 @@ TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
   ASSERT_EQ(run_text(start() + "SetPCAShapes corrected\nClearData\n"), kBatchOk);
   EXPECT_TRUE(state().groups.formula.empty() && state().groups.factor.empty());
   EXPECT_FALSE(state().groups.pca_corrected);
+}
+
+// Plots and legends say what they show: the distance plot its start and X,
+// the regression's legend its X, the PCA of size-corrected shapes its title;
+// and the window's second list of Show Group Difference leaves out the first
+// group chosen.
+TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
+  auto label = [&](const char* which) {
+    return g->get_text(g->get(g->find_tag("axes1"), which)(0), "String");
+  };
+  auto legend = [&] {
+    std::string names;
+    for (gfx::Handle ax : g->children(*state().figure3d))
+      for (gfx::Handle h : g->children(ax))
+        if (g->type(h) == gfx::Type::Line && !g->get_text(h, "DisplayName").empty())
+          names += (names.empty() ? "" : "; ") + g->get_text(h, "DisplayName");
+    return names;
+  };
+  const std::string skulls = "open skulls.txt\nLoadData\nopen age.txt\nLoadXList\n";
+  const struct {
+    std::string script;
+    std::function<std::string()> shown;
+    std::string want;
+  } cases[] = {
+      {skulls + "PlotPDistance\n", [&] { return label("Title"); },
+       "Squared Procrustes distance from the mean of the 3 specimens of smallest age, on age"},
+      {skulls + "LnDown\nPlotPDistance\n", [&] { return label("YLabel"); },
+       "Squared Procrustes distance from the mean of the 3 smallest X"},
+      {start() + "UseLabelAsX\nLnDown\nPlotPDistance\n", [&] { return label("Title"); },
+       "Squared Procrustes distance from the mean of the 3 specimens of smallest age, on "
+       "ln(age) within groups of population"},
+      {skulls + "LnDown\nDoRegression\nShowRegression\n", legend,
+       "Mean shape (reference); Displacement: change over the range of ln(age), ×3"},
+      {start() + "SetPCAShapes corrected\nShowPCA\n", [&] { return label("Title"); },
+       "Principal components of size-corrected shapes"},
+      {start() + "UseLabelAsX\nPlotPDistance\nShowPCA\n", [&] { return label("Title"); }, ""},
+  };
+  for (const auto& c : cases) {
+    ConsoleCapture cap;
+    reset_state();
+    ASSERT_EQ(run_text(c.script), kBatchOk) << c.script << cap.errors();
+    EXPECT_EQ(c.shown(), c.want) << c.script;
+  }
+  ASSERT_EQ(run_text(start() + "choose inland\nchoose coast\nShowGroupDifference\n"), kBatchOk);
+  EXPECT_EQ(hb->dialogs().back().items, std::vector<std::string>{"coast"});
 }
 
 // A recorded session replays to the same reports, and the size-corrected

@@ -31,7 +31,7 @@ TEST(Reports, WorkedExamplesGiveTheExactMessages) {
   stats::WilksResult w = stats::wilks_lambda(scores, x);
   double pw = 1 - function_table().call("fcdf", {w.F, w.df1, w.df2}, 1).at(0).to_scalar();
   EXPECT_EQ(wilks_report(w, pw),
-            "Wilks Lambda= 0.4000   F score= 4.5000  Percent variance explained: 0.6000 ,     "
+            "Wilks Lambda= 0.4000   F score= 4.5000  1 − Λ: 0.6000 ,     "
             "df1=1.00 ,    df2=3.00,  p value=0.12402706");
 }
 
@@ -46,7 +46,7 @@ TEST(Reports, PBelowTheDoublesIsPrintedAsABound) {
   w.df1 = 293;
   w.df2 = 706;
   EXPECT_EQ(wilks_report(w, 0),
-            "Wilks Lambda= 0.1000   F score= 861.7000  Percent variance explained: 0.9000 ,     "
+            "Wilks Lambda= 0.1000   F score= 861.7000  1 − Λ: 0.9000 ,     "
             "df1=293.00 ,    df2=706.00,  p < 1e-300");
 }
 

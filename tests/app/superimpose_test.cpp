@@ -135,7 +135,7 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
     EXPECT_NEAR(std::stod(text.substr(head.size())), p, 1e-3 * p + 2.3e-16);
   };
   expect_wilks(
-      "Wilks Lambda= 0.1355   F score= 10.9972  Percent variance explained: 0.8645 ,     "
+      "Wilks Lambda= 0.1355   F score= 10.9972  1 − Λ: 0.8645 ,     "
       "df1=29.00 ,    df2=50.00,  p value=",
       2.7678952862532583e-13);
 
@@ -145,7 +145,7 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
             "Regression Slope: 0.002442 Regression Intercept: -0.001564 Std. Deviation in Slope: "
             "7.109e-05  Correlation Coefficient 0.9685  Zscore: 18.1430  p score = 7.2860097e-74");
   expect_wilks(
-      "Wilks Lambda= 0.0365   F score= 45.4574  Percent variance explained: 0.9635 ,     "
+      "Wilks Lambda= 0.0365   F score= 45.4574  1 − Λ: 0.9635 ,     "
       "df1=29.00 ,    df2=50.00,  p value=",
       6.590418719931915e-27);
 

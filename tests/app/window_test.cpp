@@ -123,7 +123,7 @@ TEST_F(WindowTest, EveryReportIsLoggedWithItsDataAndSettingsAndShownInThePanel) 
   } want[] = {
       {"Regression of Procrustes Distance from reference on X", "age.txt",
        "regress on X, optimal superimposition"},
-      {"Multivariate Regression of PW+Uniform on ln(age) -Manova Results", "age.txt",
+      {"Multivariate regression of shape on ln(age) (Wilks' lambda)", "age.txt",
        "regress on ln X, optimal superimposition"},
       {"Permutation Test of Shape on X", "Centroid size", "regress on X, optimal superimposition"},
       {"Principal components of shape", "Centroid size", "regress on X, classic superimposition"},
