@@ -386,14 +386,15 @@ ModelDesign model_design(const ModelFormula& formula, const std::vector<ModelVar
       const std::string& name = names[static_cast<std::size_t>(c)];
       if (largest > kLargestModelValue) {
         refuse_term(label, "cannot be fitted: " + shown_text(name) + " is " +
-                               message_number(block(at, c)) +
-                               " for specimen " + std::to_string(at + 1) + ", beyond " +
+                               message_number(block(at, c)) + " for specimen " +
+                               std::to_string(at + 1) + ", beyond " +
                                message_number(kLargestModelValue) +
                                " in magnitude, where its squares overflow; rescale it.");
       }
       if (largest > 0 && largest < 1 / kLargestModelValue) {
-        refuse_term(label, "cannot be fitted: " + shown_text(name) + " is at most " + message_number(largest) +
-                               " in magnitude (specimen " + std::to_string(at + 1) + "), below " +
+        refuse_term(label, "cannot be fitted: " + shown_text(name) + " is at most " +
+                               message_number(largest) + " in magnitude (specimen " +
+                               std::to_string(at + 1) + "), below " +
                                message_number(1 / kLargestModelValue) +
                                ", where its squares underflow; rescale it.");
       }
