@@ -100,6 +100,7 @@ void export_plot(const Value&);
 void clear_data(const Value&);
 void save_session_script(const Value&);
 void save_results_log(const Value&);
+void save_table(const Value&);
 void open_recent(const Value&);
 void quit(const Value&);
 void about(const Value&);

@@ -17,6 +17,7 @@
 #include "app/inputs.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
+#include "app/report_tables.hpp"
 #include "app/reports.hpp"
 #include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
@@ -251,6 +252,10 @@ void procrustes_anova(const Value&) {
       " (randomized residuals)\n" + stats::anova_table_text(r.anova, state().full_precision);
   if (!r.verdict.empty()) text += (text.back() == '\n' ? "" : "\n") + r.verdict;
   if (!r.fit_note.empty()) text += "\n" + r.fit_note;
+  stats::ProcrustesAnova table = r.anova;
+  table.log_f.clear();  // the table needs none of the permutations' values
+  state().last_table = LastTable{
+      "Procrustes ANOVA", [table](bool full) { return stats::anova_table_rows(table, full); }};
   present("Procrustes ANOVA", text);
 }
 
@@ -259,21 +264,6 @@ void pairwise_groups(const Value&) {
   params.factor = chosen_factor().name;
   params.covariate = model_covariate();
   const analysis::PairwiseReport r = model().pairwise_groups(params);
-  std::vector<std::vector<std::string>> rows;
-  if (r.slopes)
-    rows.push_back(
-        {"GROUPS", "distance", "Pr(>d)", "angle", "Pr(>angle)", "length", "Pr(>length)"});
-  else
-    rows.push_back({"GROUPS", "distance", "Pr(>d)"});
-  for (const analysis::GroupPair& p : r.pairs) {
-    std::vector<std::string> row = {shown_text(p.first) + ":" + shown_text(p.second),
-                                    cell(p.distance), cell(p.distance_p)};
-    if (r.slopes) {
-      row.insert(row.end(),
-                 {cell(p.angle), cell(p.angle_p), cell(p.length_difference), cell(p.length_p)});
-    }
-    rows.push_back(std::move(row));
-  }
   std::string text =
       "Groups: " + shown_text(params.factor) +
       (r.slopes ? ", covariate " + shown_text(params.covariate) +
@@ -281,9 +271,11 @@ void pairwise_groups(const Value&) {
                       "vectors; differences of their lengths)"
                 : " (Procrustes distances between group means)") +
       "\n" + randomization_text(params.permutations, params.seed) + " (randomized residuals)\n" +
-      aligned(rows);
+      aligned(pairwise_table(r, state().full_precision));
   text.pop_back();
   if (!r.fit_note.empty()) text += "\n" + r.fit_note;
+  state().last_table =
+      LastTable{"Pairwise group comparisons", [r](bool full) { return pairwise_table(r, full); }};
   present("Pairwise group comparisons", text);
 }
 
@@ -319,60 +311,33 @@ void canonical_variates(const Value&) {
   params.factor = factor.name;
   const analysis::CvaReport r = model().canonical_variates(params);
   const stats::CanonicalVariates& cva = r.cva;
-  const auto g = static_cast<Eigen::Index>(cva.levels.size());
   std::string text = "Groups: " + shown_text(factor.name) + ", on " + r.components_text + "\n";
   text += "Eigenvalues:";
   for (Eigen::Index i = 0; i < cva.eigenvalues.size(); ++i) text += " " + cell(cva.eigenvalues(i));
   text +=
       "\n" + randomization_text(params.permutations, params.seed) + " (group labels permuted)\n";
-  std::vector<std::vector<std::string>> rows = {
-      {"GROUPS", "Mahalanobis", "Pr(>D)", "Procrustes", "Pr(>d)"}};
-  for (Eigen::Index i = 0; i < g; ++i)
-    for (Eigen::Index j = i + 1; j < g; ++j)
-      rows.push_back({shown_text(cva.levels[static_cast<std::size_t>(i)]) + ":" +
-                          shown_text(cva.levels[static_cast<std::size_t>(j)]),
-                      cell(cva.mahalanobis(i, j)), cell(cva.mahalanobis_p(i, j)),
-                      cell(cva.procrustes(i, j)), cell(cva.procrustes_p(i, j))});
-  text += aligned(rows);
+  text += aligned(cva_distance_table(cva, state().full_precision));
   text += "Leave-one-out classification (rows: group, columns: assigned):\n";
-  std::vector<std::vector<std::string>> table = {{""}};
-  for (const std::string& l : cva.levels) table[0].push_back(shown_text(l));
-  for (Eigen::Index i = 0; i < g; ++i) {
-    table.push_back({shown_text(cva.levels[static_cast<std::size_t>(i)])});
-    for (Eigen::Index j = 0; j < g; ++j)
-      table.back().push_back(std::to_string(cva.classification(i, j)));
-  }
-  text += aligned(table);
+  text += aligned(cva_classification_table(cva));
   const Eigen::Index right = cva.classification.diagonal().sum();
   text += std::to_string(right) + " of " + std::to_string(cva.classification.sum()) +
           " specimens assigned to their own group";
   if (!r.fit_note.empty()) text += "\n" + r.fit_note;
 
-  // CV1 against CV2 (or against the group's number with one canonical
-  // variate) in the main window's plot, a colour a group.
+  // CV1 against CV2 in the main window's plot, a colour a group; with two
+  // groups, one canonical variate: a histogram of CV1 a group.
   auto& gr = graphics();
   const gfx::Handle ax = control("axes1");
   clear_main_plot();  // and its labels: no title of an earlier plot stays
   const bool two = cva.scores.cols() >= 2;
-  Eigen::VectorXd y(cva.scores.rows());
-  for (Eigen::Index i = 0; i < y.size(); ++i) {
-    const auto at =
-        std::find(cva.levels.begin(), cva.levels.end(), factor.levels[static_cast<std::size_t>(i)]);
-    y(i) = two ? cva.scores(i, 1) : static_cast<double>(at - cva.levels.begin() + 1);
-  }
-  plot_by_groups(ax, cva.scores.col(0), y);
-  if (!two) {
-    // Room above and below the rows of groups: an invisible line spans it,
-    // so that the limits stay automatic for the next plot.
-    gr.hold(ax, true);
-    const gfx::Handle span = gr.plot(ax, {cva.scores(0, 0), cva.scores(0, 0)},
-                                     {0.5, static_cast<double>(g) + 0.5}, {}, "", false);
-    gr.set(span, "LineStyle", "none");
-    gr.set(span, "Marker", "none");
-    gr.hold(ax, false);
-  }
+  if (two)
+    plot_by_groups(ax, cva.scores.col(0), cva.scores.col(1));
+  else
+    histogram_by_groups(ax, cva.scores.col(0));
   gr.set(gr.get(ax, "XLabel")(0), "String", "CV1");
-  gr.set(gr.get(ax, "YLabel")(0), "String", two ? "CV2" : factor.name);
+  gr.set(gr.get(ax, "YLabel")(0), "String", two ? "CV2" : "Count");
+  state().last_table =
+      LastTable{"Canonical variates", [cva](bool full) { return cva_distance_table(cva, full); }};
   present("Canonical variates", text);
 }
 

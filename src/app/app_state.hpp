@@ -12,6 +12,7 @@
 #include "analysis/session.hpp"
 #include "app/group_choice.hpp"
 #include "app/input_table.hpp"
+#include "app/report_tables.hpp"
 #include "app/results_log.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
@@ -99,11 +100,12 @@ struct AppState {
   std::optional<bool> dock3d;
 
   // What the main window tells of the session.
-  bool scores_unsaved = false;      ///< scores computed since Save Scores last wrote them
-  bool regression_unsaved = false;  ///< a regression computed since Save Vector
-  bool rotation_allowed = true;     ///< no scores computed on the reference yet
-  ResultsLog log;                   ///< every test report of the session
-  bool desktop = false;             ///< a person at the window: Quit asks, recent files are kept
+  bool scores_unsaved = false;          ///< scores computed since Save Scores last wrote them
+  bool regression_unsaved = false;      ///< a regression computed since Save Vector
+  bool rotation_allowed = true;         ///< no scores computed on the reference yet
+  ResultsLog log;                       ///< every test report of the session
+  std::optional<LastTable> last_table;  ///< the table of the last report that printed one
+  bool desktop = false;  ///< a person at the window: Quit asks, recent files are kept
 
   /// Every part under the name the console and the tests know it by, as a
   /// value (empty when not set), in a fixed order.

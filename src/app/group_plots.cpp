@@ -73,6 +73,38 @@ Points convex_hull(Points p) {
   return hull;
 }
 
+// The values of the chosen factor, one a specimen of `n`; null when no
+// factor is chosen or the sample has no such factor.
+const std::vector<std::string>* chosen_factor_values(
+    const std::vector<stats::ModelVariable>& variables, Eigen::Index n) {
+  const GroupChoice& choice = state().groups;
+  if (choice.factor.empty()) return nullptr;
+  for (const stats::ModelVariable& v : variables)
+    if (!v.numeric && v.name == choice.factor)
+      return v.levels.size() == static_cast<std::size_t>(n) ? &v.levels : nullptr;
+  return nullptr;
+}
+
+// One line of the legend: a group's name and count in its colour.
+void legend_line(gfx::Handle ax, double x, double y, const std::string& text, const Value& colour) {
+  auto& g = gfx::graphics();
+  const gfx::Handle label = g.text(ax, x, y, 0, Value(text));
+  g.set(label, "Color", colour);
+  g.set(label, "FontWeight", "bold");
+}
+
+// A round bin width at least `raw`: 1, 2, 2.5 or 5 times a power of ten.
+double round_width(double raw) {
+  const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+  for (const double m : {1.0, 2.0, 2.5, 5.0})
+    if (m * decade >= raw) return m * decade;
+  return 10 * decade;
+}
+
+Value rgb_value(const render::Rgb& rgb) {
+  return Value::row({rgb.r, rgb.g, rgb.b});
+}
+
 }  // namespace
 
 render::Rgb group_colour(std::size_t g) {
@@ -84,12 +116,9 @@ render::Rgb group_colour(std::size_t g) {
 
 bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::VectorXd& y) {
   const GroupChoice& choice = state().groups;
-  if (choice.factor.empty()) return false;
-  const std::vector<std::string>* values = nullptr;
   const std::vector<stats::ModelVariable> variables = state().session.model_variables();
-  for (const stats::ModelVariable& v : variables)
-    if (!v.numeric && v.name == choice.factor) values = &v.levels;
-  if (!values || values->size() != static_cast<std::size_t>(x.size())) return false;
+  const std::vector<std::string>* values = chosen_factor_values(variables, x.size());
+  if (!values) return false;
   auto& g = gfx::graphics();
   const std::vector<std::string> levels = stats::factor_levels(*values);
   // The legend: each group's name and count in its colour, one a line from
@@ -120,10 +149,8 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
       for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
       outlines.push_back({std::move(ox), std::move(oy), rgb});
     }
-    const gfx::Handle label = g.text(ax, xmin, ymax - step * static_cast<double>(k), 0,
-                                     Value(levels[k] + " (" + std::to_string(p.size()) + ")"));
-    g.set(label, "Color", colour);
-    g.set(label, "FontWeight", "bold");
+    legend_line(ax, xmin, ymax - step * static_cast<double>(k),
+                levels[k] + " (" + std::to_string(p.size()) + ")", colour);
   }
   // The outlines go over every group's points, in a darker shade of the
   // group's colour, so a group's ellipse or hull shows on its own points.
@@ -132,6 +159,71 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
     g.set(line, "Color", Value::row({0.6 * o.rgb.r, 0.6 * o.rgb.g, 0.6 * o.rgb.b}));
     g.set(line, "LineWidth", 1.5);
   }
+  g.hold(ax, false);
+  return true;
+}
+
+bool histogram_by_groups(gfx::Handle ax, const Eigen::VectorXd& x) {
+  const std::vector<stats::ModelVariable> variables = state().session.model_variables();
+  const std::vector<std::string>* values = chosen_factor_values(variables, x.size());
+  if (!values || x.size() == 0) return false;
+  const std::vector<std::string> levels = stats::factor_levels(*values);
+  const std::size_t groups = levels.size();
+  // Sturges' number of bins over the range, at a round width from a
+  // multiple of it; a single value gets one bin of width 1 around it.
+  const double lo_x = x.minCoeff(), hi_x = x.maxCoeff();
+  const double bins_wanted = std::ceil(std::log2(static_cast<double>(x.size()))) + 1;
+  const double width = hi_x > lo_x ? round_width((hi_x - lo_x) / bins_wanted) : 1.0;
+  const double lo = hi_x > lo_x ? std::floor(lo_x / width) * width : lo_x - 0.5;
+  const auto bins =
+      std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil((hi_x - lo) / width)));
+  std::vector<std::vector<int>> counts(groups, std::vector<int>(bins, 0));
+  std::vector<int> sizes(groups, 0);
+  for (Eigen::Index i = 0; i < x.size(); ++i) {
+    const auto k = static_cast<std::size_t>(
+        std::find(levels.begin(), levels.end(), (*values)[static_cast<std::size_t>(i)]) -
+        levels.begin());
+    const auto b = std::min(bins - 1, static_cast<std::size_t>(std::max(0.0, (x(i) - lo) / width)));
+    ++counts[k][b];
+    ++sizes[k];
+  }
+  int most = 1;
+  for (const auto& c : counts) most = std::max(most, *std::max_element(c.begin(), c.end()));
+  auto& g = gfx::graphics();
+  g.hold(ax, true);
+  // Each group's bars as one outlined line: up, across and down for each
+  // bin it has specimens in, a group's share of the bin beside the others'.
+  const double share = 0.8 * width / static_cast<double>(groups);
+  for (std::size_t k = 0; k < groups; ++k) {
+    std::vector<double> xs, ys;
+    for (std::size_t b = 0; b < bins; ++b) {
+      if (counts[k][b] == 0) continue;
+      const double left =
+          lo + static_cast<double>(b) * width + 0.1 * width + share * static_cast<double>(k);
+      const double c = counts[k][b];
+      xs.insert(xs.end(), {left, left, left + share, left + share});
+      ys.insert(ys.end(), {0.0, c, c, 0.0});
+    }
+    const gfx::Handle bars = g.plot(ax, xs, ys, {}, "-", false);
+    g.set(bars, "Color", rgb_value(group_colour(k)));
+    g.set(bars, "LineWidth", 1.5);
+  }
+  // One baseline under every bar, as wide as their outlines, over the
+  // groups' joins along it.
+  const double hi = lo + static_cast<double>(bins) * width;
+  const gfx::Handle base = g.plot(ax, {lo, hi}, {0.0, 0.0}, {}, "-", false);
+  g.set(base, "Color", Value::row({0.0, 0.0, 0.0}));
+  g.set(base, "LineWidth", 1.5);
+  // The legend above the highest bar, one line a group; an invisible line
+  // spans the room it takes, so that the limits stay automatic for the next
+  // plot.
+  const double top = most / (1 - 0.07 * static_cast<double>(groups + 1));
+  for (std::size_t k = 0; k < groups; ++k)
+    legend_line(ax, lo + 0.02 * (hi - lo), top - 0.07 * top * static_cast<double>(k),
+                levels[k] + " (" + std::to_string(sizes[k]) + ")", rgb_value(group_colour(k)));
+  const gfx::Handle span = g.plot(ax, {lo, lo}, {0.0, top}, {}, "", false);
+  g.set(span, "LineStyle", "none");
+  g.set(span, "Marker", "none");
   g.hold(ax, false);
   return true;
 }

@@ -20,6 +20,13 @@ render::Rgb group_colour(std::size_t g);
 /// now has no such factor.
 bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::VectorXd& y);
 
+/// A histogram of `x` a group of the chosen factor, in `ax`: common bins
+/// (Sturges' number of them over the range of `x`, widened to a round
+/// width), each group's counts as outlined bars in its colour side by side
+/// within a bin, and the legend of the groups above the bars at the upper
+/// left.  False, drawing nothing, as plot_by_groups.
+bool histogram_by_groups(gfx::Handle ax, const Eigen::VectorXd& x);
+
 /// The model whose residuals the PCA analyses when the Groups menu chose the
 /// PCA of size-corrected shapes; empty when it analyses the shapes as
 /// superimposed.

@@ -108,6 +108,7 @@ const std::vector<ActionSpec>& action_table() {
       {"ExportAnimation", a::export_animation, S | F, FR::Start3DEnd2D},
       {"SetSpecimenLabels", a::set_specimen_labels, N, FR::AsIs},
       {"DockView", a::dock_view, N, FR::AsIs},
+      {"SaveTable", a::save_table, N, FR::AsIs},
   };
   return table;
 }

@@ -112,6 +112,18 @@ std::string shapes_table_text(const std::vector<std::string>& names,
   return named_rows_text("shape", names, rows, headers, format);
 }
 
+std::string csv_table_text(const std::vector<std::vector<std::string>>& rows) {
+  std::string out;
+  for (const std::vector<std::string>& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c) out += ',';
+      append_csv_field(out, row[c]);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
 bool names_a_table(const std::string& file_name) {
   if (file_name.size() < 4) return false;
   std::string ext = file_name.substr(file_name.size() - 4);

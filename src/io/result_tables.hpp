@@ -55,6 +55,11 @@ std::string shapes_table_text(const std::vector<std::string>& names,
                               const Eigen::Ref<const Eigen::MatrixXd>& rows,
                               NumberFormat format = NumberFormat::SixDigits);
 
+/// Rows of text cells as a CSV table: the cells of a row separated by
+/// commas, each quoted as append_csv_field does, every row ended by a line
+/// feed.  Rows may differ in length.
+std::string csv_table_text(const std::vector<std::vector<std::string>>& rows);
+
 /// Whether a file name asks for a table: it ends in ".csv", any case.
 bool names_a_table(const std::string& file_name);
 

@@ -4,11 +4,7 @@
 
 namespace velmora::io {
 
-namespace {
-
-/// A CSV field for `text`: quoted when a reader would otherwise take it
-/// apart or trim it.
-void append_field(std::string& out, const std::string& text) {
+void append_csv_field(std::string& out, const std::string& text) {
   const bool quote = text.empty() || text.find_first_of(",\"\r\n") != std::string::npos ||
                      text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
                      text.back() == '\t';
@@ -23,6 +19,8 @@ void append_field(std::string& out, const std::string& text) {
   }
   out += '"';
 }
+
+namespace {
 
 std::string name_of(const std::vector<std::string>& names, Eigen::Index i) {
   const auto at = static_cast<std::size_t>(i);
@@ -52,7 +50,7 @@ std::string csv_sample_text(const ImportedSample& sample) {
   }
   out += '\n';
   for (Eigen::Index i = 0; i < sample.rows.rows(); ++i) {
-    append_field(out, name_of(sample.names, i));
+    append_csv_field(out, name_of(sample.names, i));
     for (Eigen::Index c = 0; c < 3 * k; ++c) {
       out += ',';
       append_number(out, sample.rows(i, c), NumberFormat::FullPrecision);
@@ -84,12 +82,12 @@ std::string named_rows_text(const std::string& first_header, const std::vector<s
   std::string out = first_header;
   for (Eigen::Index c = 0; c < m; ++c) {
     out += ',';
-    append_field(out, headers.empty() ? "value" + std::to_string(c + 1)
-                                      : headers[static_cast<std::size_t>(c)]);
+    append_csv_field(out, headers.empty() ? "value" + std::to_string(c + 1)
+                                          : headers[static_cast<std::size_t>(c)]);
   }
   out += '\n';
   for (Eigen::Index i = 0; i < n; ++i) {
-    append_field(out, names[static_cast<std::size_t>(i)]);
+    append_csv_field(out, names[static_cast<std::size_t>(i)]);
     for (Eigen::Index c = 0; c < m; ++c) {
       out += ',';
       append_number(out, values(i, c), format);

@@ -9,6 +9,11 @@
 
 namespace velmora::io {
 
+/// Appends `text` as one CSV field: as it is, or in double quotes (a quote
+/// doubled) when it holds a comma, a quote or a line end, has blanks at
+/// either end, or is empty.
+void append_csv_field(std::string& out, const std::string& text);
+
 /// The sample as a native landmark file: one specimen a line, x1 y1 z1 …
 /// xk yk zk and the centroid size, each number in the shortest text that
 /// reads back to the same double, separated by single blanks; every line

@@ -308,7 +308,7 @@ std::optional<ProcrustesAnova> procrustes_anova(const Eigen::Ref<const Eigen::Ma
   return out;
 }
 
-std::string anova_table_text(const ProcrustesAnova& anova, bool full) {
+std::vector<std::vector<std::string>> anova_table_rows(const ProcrustesAnova& anova, bool full) {
   std::vector<std::vector<std::string>> rows{{"TERM", "Df", "SS", "MS", "Rsq", "F", "Z", "Pr(>F)"}};
   auto add = [&](const AnovaLine& l) {
     const std::string na = "NA";
@@ -320,6 +320,11 @@ std::string anova_table_text(const ProcrustesAnova& anova, bool full) {
   for (const AnovaLine& l : anova.terms) add(l);
   add(anova.residuals);
   add(anova.total);
+  return rows;
+}
+
+std::string anova_table_text(const ProcrustesAnova& anova, bool full) {
+  const std::vector<std::vector<std::string>> rows = anova_table_rows(anova, full);
   std::vector<std::size_t> width(8, 0);
   for (const auto& r : rows)
     for (std::size_t c = 0; c < 8; ++c) width[c] = std::max(width[c], r[c].size());

@@ -81,11 +81,16 @@ std::optional<ProcrustesAnova> procrustes_anova(const Eigen::Ref<const Eigen::Ma
                                                 std::uint64_t seed = kDefaultPermutationSeed,
                                                 const PermutationProgress& progress = {});
 
+/// The cells of the printed table, as text: the header `TERM Df SS MS Rsq
+/// F Z Pr(>F)`, then one row a term, then Residuals and Total; "NA" where
+/// a cell does not apply.  Numbers have six significant digits, or with
+/// `full_precision` the shortest text that reads back to the same double.
+std::vector<std::vector<std::string>> anova_table_rows(const ProcrustesAnova& anova,
+                                                       bool full_precision);
+
 /// The table as geomorph prints it: a header `TERM Df SS MS Rsq F Z Pr(>F)`,
 /// one line a term, then Residuals and Total, the columns aligned with
-/// blanks and NA where a cell does not apply.  Numbers have six significant
-/// digits, or with `full_precision` the shortest text that reads back to
-/// the same double.
+/// blanks: the cells of anova_table_rows, one line a row.
 std::string anova_table_text(const ProcrustesAnova& anova, bool full_precision);
 
 /// The orderings of a randomization: `count` shuffles of 0…n−1 from

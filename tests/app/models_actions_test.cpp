@@ -2,6 +2,8 @@
 // the program prints it, the refusals' texts, the recorder, and the
 // size-corrected shapes read back as a landmark file.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -9,6 +11,7 @@
 
 #include "app/batch.hpp"
 #include "app_fixture.hpp"
+#include "core/number_text.hpp"
 
 namespace velmora::app {
 namespace {
@@ -277,6 +280,90 @@ TEST_F(GroupActions, SessionReplaysAndResidualsLoadBack) {
   const Value data = var("DATA");
   EXPECT_EQ(data.rows(), 80u);
   EXPECT_EQ(data.cols(), 37u);
+}
+
+// Save Table writes the last table as CSV: the example's ANOVA with the
+// printed header and every printed cell, NA where the table prints NA; with
+// full precision turned on afterwards a number reads back to the analysis'
+// double; with no table reported yet it refuses and writes nothing.
+TEST_F(GroupActions, SaveTableWritesThePrintedCells) {
+  const std::string six = temp("anova.csv"), full = temp("anova-full.csv");
+  ConsoleCapture cap;
+  ASSERT_EQ(
+      run_text("SetSuperimposition optimal\n" + start() + "SetSSType I\nProcrustesANOVA\nsave " +
+               six + "\nSaveTable\nSetFullPrecision on\nsave " + full + "\nSaveTable\n"),
+      kBatchOk)
+      << cap.errors();
+  auto split = [](const std::string& text, bool csv) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      std::vector<std::string> cells;
+      std::istringstream in(line);
+      for (std::string c; csv ? bool(std::getline(in, c, ',')) : bool(in >> c);) cells.push_back(c);
+      rows.push_back(cells);
+    }
+    return rows;
+  };
+  const std::string report = state().log.entries().back().text;
+  const std::size_t from = report.find("TERM"), to = report.find('\n', report.find("\nTotal") + 1);
+  ASSERT_NE(to, std::string::npos) << report;
+  const auto printed = split(report.substr(from, to - from), false);
+  const std::string saved = read_bytes(six);
+  const auto cells = split(saved, true);
+  EXPECT_EQ(saved.substr(0, saved.find('\n')), "TERM,Df,SS,MS,Rsq,F,Z,Pr(>F)");
+  ASSERT_EQ(cells.size(), 6u) << saved;  // three terms, the residuals and the total
+  EXPECT_EQ(cells, printed) << saved;
+  EXPECT_EQ(cells[4], (std::vector<std::string>{"Residuals", "76", cells[4][2], cells[4][3],
+                                                cells[4][4], "NA", "NA", "NA"}));
+  EXPECT_EQ(cells[5][3], "NA");
+  // The sums of squares need no permutation: one gives the same.
+  analysis::AnovaParams params;
+  params.formula = "shape ~ log(CS) * population";
+  params.permutations = 1;
+  const analysis::AnovaReport again = state().session.procrustes_anova(params);
+  const double ss = again.anova.terms[0].ss;
+  EXPECT_EQ(std::strtod(split(read_bytes(full), true)[1][2].c_str(), nullptr), ss);
+  EXPECT_NE(std::strtod(cells[1][2].c_str(), nullptr), ss);
+  EXPECT_EQ(cells[1][2], message_number(ss));
+
+  reset_state();
+  EXPECT_EQ(run_text(start() + "SaveTable\n"), kBatchRefused);
+  EXPECT_EQ(last_message(),
+            "No table has been reported yet: Save Table writes the table of the last Procrustes "
+            "ANOVA, Pairwise Group Comparisons or Canonical Variates.");
+}
+
+// With two groups the canonical variate plot is a histogram of CV1 a group:
+// one series of bars in each group's colour holding all its specimens,
+// counts on the vertical axis and no points plotted against group numbers.
+TEST_F(GroupActions, TwoGroupCanonicalVariateIsAHistogramAGroup) {
+  ConsoleCapture cap;
+  ASSERT_EQ(run_text(start() + "CVA\n"), kBatchOk) << cap.errors();
+  const gfx::Handle ax = g->find_tag("axes1");
+  std::vector<Value> colours;
+  std::vector<std::string> legend;
+  for (gfx::Handle h : g->children(ax)) {
+    if (g->type(h) == gfx::Type::Text && g->get_text(h, "FontWeight") == "bold")
+      legend.push_back(g->get_text(h, "String"));
+    if (g->type(h) != gfx::Type::Line) continue;
+    EXPECT_EQ(g->get_text(h, "Marker"), "none");
+    const Value y = g->get(h, "YData");
+    if (g->get_text(h, "LineStyle") != "-" || g->get(h, "Color") == Value::row({0.0, 0.0, 0.0}))
+      continue;
+    colours.push_back(g->get(h, "Color"));
+    double twice = 0;  // each bar's count is the height of its two top corners
+    for (std::size_t i = 0; i < y.numel(); ++i) {
+      EXPECT_EQ(y(i), std::floor(y(i)));
+      twice += y(i);
+    }
+    EXPECT_EQ(twice, 80.0);
+  }
+  EXPECT_EQ(colours, (std::vector<Value>{Value::row({0.902, 0.624, 0.0}),
+                                         Value::row({0.337, 0.706, 0.914})}));
+  EXPECT_EQ(legend, (std::vector<std::string>{"coast (40)", "inland (40)"}));
+  EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "CV1");
+  EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"), "Count");
 }
 
 }  // namespace

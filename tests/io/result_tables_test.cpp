@@ -109,5 +109,15 @@ TEST(ResultTables, MismatchesAreRefusedAndOnlyCsvNamesAskForATable) {
     EXPECT_FALSE(names_a_table(no)) << no;
 }
 
+// A report's table as CSV: cells as they are, a field quoted only where a
+// reader would split or trim it, the quote doubled.
+TEST(ResultTables, ReportTableCellsAreQuotedOnlyWhereNeeded) {
+  EXPECT_EQ(
+      csv_table_text(
+          {{"TERM", "Df", "Pr(>F)"}, {"a, b", "1", "NA"}, {"say \"x\"", "-2e-05", ""}, {"c:d"}}),
+      "TERM,Df,Pr(>F)\n\"a, b\",1,NA\n\"say \"\"x\"\"\",-2e-05,\"\"\nc:d\n");
+  EXPECT_EQ(csv_table_text({}), "");
+}
+
 }  // namespace
 }  // namespace velmora::io

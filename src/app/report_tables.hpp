@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analysis/models.hpp"
+#include "stats/canonical_variates.hpp"
+
+namespace velmora::app {
+
+/// A report's table as it prints: the header row, then one row a printed
+/// line, every cell the printed text ("NA" where nothing applies).  The
+/// report's message aligns these rows (aligned); Save Table writes them as
+/// CSV, so that the file never disagrees with the print.
+using TableRows = std::vector<std::vector<std::string>>;
+
+/// The table of the last report that printed one, for Save Table.
+struct LastTable {
+  std::string title;  ///< the report's title: "Procrustes ANOVA"
+  /// The rows, with six significant digits or, with full precision, the
+  /// shortest text that reads back to the same double.
+  std::function<TableRows(bool full_precision)> rows;
+};
+
+/// A number of a table: six significant digits, or with `full_precision`
+/// the shortest text that reads back to the same double.
+std::string table_cell(double x, bool full_precision);
+
+/// The pairwise group comparisons: `GROUPS distance Pr(>d)`, with a
+/// covariate also `angle Pr(>angle) length Pr(>length)`; one row a pair,
+/// named `first:second`.
+TableRows pairwise_table(const analysis::PairwiseReport& r, bool full_precision);
+
+/// The distances between the canonical variates' groups: `GROUPS
+/// Mahalanobis Pr(>D) Procrustes Pr(>d)`, one row a pair of groups.
+TableRows cva_distance_table(const stats::CanonicalVariates& cva, bool full_precision);
+
+/// The leave-one-out classification: a blank corner and the groups
+/// assigned, then one row a true group with its counts.
+TableRows cva_classification_table(const stats::CanonicalVariates& cva);
+
+}  // namespace velmora::app
