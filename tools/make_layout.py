@@ -180,7 +180,7 @@ menus=[
    item("Save Results Log…","SaveResultsLog",sep=True),
    item("Save Table…","SaveTable",tip="The table of the last Procrustes ANOVA, pairwise comparison or canonical variates report, as CSV"),item("Save Session Script…","SaveSessionScript"),
    item("Clear Data","ClearData",sep=True),item("Quit","Quit",sep=True,acc="Q")]),
- menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Use Label as X…","UseLabelAsX"),item("Regress on X","LinearDown",sep=True),item("Regress on ln X","LnDown"),
+ menu("&Analysis",[item("Use Centroid Size as X","UseCS"),item("Use Label as X…","UseLabelAsX"),item("Regress on X","LinearDown",tag="RegressXCheck",checked=True,sep=True),item("Regress on ln X","LnDown",tag="RegressLnXCheck",checked=False),
    item("Do Regression","DoRegression",sep=True),item("Plot Procrustes Distance","PlotPDistance"),item("Wilks' Lambda Test","GetWilks",tip="Test shape on X: PW+Uniform, the partial warp and uniform scores, all together"),
    item("Permutation Test","PermutationTest"),item("Show PCA","ShowPCA",sep=True),
    item("Superimposition: Standard, optimal rotation to convergence","SetSuperimposition",tag="SuperimposeOptimal",checked=True,args=("optimal",),sep=True),

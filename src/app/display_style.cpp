@@ -316,6 +316,9 @@ void sync_display_menus() {
   check("LandmarkNumbersCheck", d.landmark_numbers);
   check("LegendCheck", d.legend);
   check("ColourByXCheck", d.colour_by_x);
+  const bool log_x = state().session.scale() == analysis::Scale::Log;
+  check("RegressXCheck", !log_x);
+  check("RegressLnXCheck", log_x);
   const GroupChoice& groups = state().groups;
   check("SSTypeI", groups.sums == stats::SumsOfSquares::Sequential);
   check("SSTypeII", groups.sums == stats::SumsOfSquares::Marginal);

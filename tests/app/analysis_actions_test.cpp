@@ -29,7 +29,10 @@ std::string read_file(const std::string& path) {
 TEST_F(AppTest, ScaleChoiceSetsButtonsAndVariable) {
   run("LnDown");
   EXPECT_EQ(var("linregress").to_scalar(), 0);
+  EXPECT_EQ(g->get_text(g->find_tag("RegressLnXCheck"), "Checked"), "on");
+  EXPECT_EQ(g->get_text(g->find_tag("RegressXCheck"), "Checked"), "off");
   run("LinearDown");
+  EXPECT_EQ(g->get_text(g->find_tag("RegressXCheck"), "Checked"), "on");
   EXPECT_EQ(g->get_number(g->find_tag("LinearButton"), "Value"), 1);
   EXPECT_EQ(g->get_number(g->find_tag("LnButton"), "Value"), 0);
   EXPECT_EQ(var("linregress").to_scalar(), 1);
