@@ -138,8 +138,9 @@ std::string guide_with_pictures(const std::string& markdown,
       if (std::filesystem::is_regular_file(path, ec)) found = path.string();
     } else {
       for (const std::string& folder : folders)
-        if (std::filesystem::is_regular_file(std::filesystem::path(folder) / path, ec)) {
-          found = (std::filesystem::path(folder) / path).string();
+        if (const auto candidate = std::filesystem::path(folder) / path;
+            std::filesystem::is_regular_file(candidate, ec)) {
+          found = candidate.string();
           break;
         }
     }

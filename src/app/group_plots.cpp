@@ -139,7 +139,7 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
     std::vector<double> xs, ys;
     for (const auto& [a, b] : p) xs.push_back(a), ys.push_back(b);
     const render::Rgb rgb = group_colour(k);
-    const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
+    const Value colour = rgb_value(rgb);
     const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
     g.set(line, "Color", colour);
     g.set(line, "MarkerFaceColor", colour);
@@ -156,7 +156,7 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
   // group's colour, so a group's ellipse or hull shows on its own points.
   for (const Outline& o : outlines) {
     const gfx::Handle line = g.plot(ax, o.x, o.y, {}, "-", false);
-    g.set(line, "Color", Value::row({0.6 * o.rgb.r, 0.6 * o.rgb.g, 0.6 * o.rgb.b}));
+    g.set(line, "Color", rgb_value({0.6 * o.rgb.r, 0.6 * o.rgb.g, 0.6 * o.rgb.b}));
     g.set(line, "LineWidth", 1.5);
   }
   g.hold(ax, false);

@@ -378,7 +378,6 @@ class PlyReader {
     std::vector<long long> corners;
     const char* base = bytes_.data();
     std::size_t pos = body_;
-    auto truncated = [&](long long r) { cut_short(e, r); };
     // A record of fixed size is checked once for the whole element.
     std::size_t fixed = 0;
     bool all_fixed = true;
@@ -387,7 +386,7 @@ class PlyReader {
       fixed += size_of(p.type);
     }
     if (all_fixed && bytes_.size() - pos < fixed * static_cast<std::size_t>(e.count))
-      truncated(static_cast<long long>((bytes_.size() - pos) / std::max<std::size_t>(fixed, 1)));
+      cut_short(e, static_cast<long long>((bytes_.size() - pos) / std::max<std::size_t>(fixed, 1)));
     if (is_face && e.properties.size() == 1 && !swap && e.properties[0].count_type == Type::Uint8 &&
         (e.properties[0].type == Type::Int32 || e.properties[0].type == Type::Uint32)) {
       body_ = read_triangles_fast(e, pos);
@@ -403,19 +402,19 @@ class PlyReader {
         const Property& p = e.properties[i];
         const std::size_t sz = size_of(p.type);
         if (!p.list) {
-          if (!all_fixed && bytes_.size() - pos < sz) truncated(r);
+          if (!all_fixed && bytes_.size() - pos < sz) cut_short(e, r);
           values[i] = load_value(base + pos, p.type, swap);
           pos += sz;
           continue;
         }
         const std::size_t csz = size_of(p.count_type);
-        if (bytes_.size() - pos < csz) truncated(r);
+        if (bytes_.size() - pos < csz) cut_short(e, r);
         const auto count = static_cast<long long>(load_value(base + pos, p.count_type, swap));
         pos += csz;
         if (count < 0)
           at_fault(e.name + " " + std::to_string(r) + " gives the list \"" + p.name +
                    "\" the length " + std::to_string(count) + "; a length cannot be negative.");
-        if (bytes_.size() - pos < sz * static_cast<std::size_t>(count)) truncated(r);
+        if (bytes_.size() - pos < sz * static_cast<std::size_t>(count)) cut_short(e, r);
         if (is_face && static_cast<int>(i) == face_list_) {
           for (long long j = 0; j < count; ++j) {
             corners.push_back(static_cast<long long>(load_value(base + pos, p.type, swap)));
