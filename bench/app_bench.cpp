@@ -14,10 +14,10 @@
 #include <random>
 #include <string>
 
-#include "app/app_state.hpp"
 #include "app/batch.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
+#include "app/workspace.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/huge_pages.hpp"
@@ -81,14 +81,14 @@ void start() {
     return true;
   }();
   (void)once;
-  reset_state();
+  workspace().reset();
   enter_layout_folder();
   velmora({}, 1);
 }
 
 void must(const char* action) {
-  if (run_action(Value(action), Value()).outcome != Outcome::Done) {
-    std::fprintf(stderr, "%s: %s\n", action, last_report().message.c_str());
+  if (run_action(workspace(), Value(action), Value()).outcome != Outcome::Done) {
+    std::fprintf(stderr, "%s: %s\n", action, workspace().last_action.message.c_str());
     std::abort();
   }
 }

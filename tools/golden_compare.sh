@@ -5,7 +5,7 @@
 #
 #   tools/golden_compare.sh BEFORE/velmora AFTER/velmora [WORKDIR]
 #
-# The scripts: every examples/*.velmora (their /tmp outputs moved into the
+# The scripts: every examples/*.velmora, surfaces and group views of the examples (their /tmp outputs moved into the
 # work folder), the whole road on a large generated sample (1,000 specimens
 # of 100 landmarks, with X, a wireframe, both scales, both
 # superimpositions, all tests and every result file and export), refusals
@@ -27,7 +27,7 @@ export SOURCE_DATE_EPOCH=1765324800 QT_QPA_PLATFORM=offscreen LC_ALL=C TZ=UTC
 
 # --- the inputs ------------------------------------------------------------------
 in="$work/input"
-cp "$root"/examples/*.txt "$root"/examples/*.velmora "$in/"
+cp "$root"/examples/*.txt "$root"/examples/*.csv "$root"/examples/*.velmora "$root/examples/specimen 1.ply" "$in/"
 cp -r "$root/examples/formats" "$in/formats"
 /usr/bin/python3 - "$in" <<'PY'
 import math, random, sys
@@ -207,6 +207,64 @@ save out/formats-log.md
 SaveResultsLog
 EOF
 
+cat >"$in/surfaces.velmora" <<'EOF'
+# A surface carried to the regression, a component and a group, saved and
+# exported; the group views of the populations, exported and saved.
+open skulls.txt
+LoadData
+open age.txt
+LoadXList
+DoRegression
+open "specimen 1.ply"
+LoadSurface
+ShowSurface
+SetSurfaceTarget x 12
+save out/surface-x.png
+ExportFigure
+SetSurfaceTarget pc 1 2
+SetSurfaceExaggeration 2
+save out/surface-pc.ply
+SaveSurface
+save out/surface-pc.svg
+ExportFigure
+save out/frame.png
+ExportAnimation 3,160x120
+open populations.txt
+LoadData
+open populations.csv
+LoadSpecimenTable
+SetModel "shape ~ log(CS) + population"
+SetFactor population
+ProcrustesANOVA
+save out/groups-anova.csv
+SaveTable
+PairwiseGroups
+CVA
+save out/groups-cva.png
+ExportPlot
+ShowCV
+save out/groups-cv.svg
+ExportFigure
+SetGroupOutline hulls
+ShowPCA
+save out/groups-pca.svg
+ExportPlot
+ShowGroupMeans
+save out/groups-means.txt
+SaveShownShapes
+ShowGroupDifference coast inland
+save out/groups-difference.png
+ExportFigure
+SetPCAShapes corrected
+ShowPCA
+save out/groups-corrected-pca.txt
+SavePCA
+save out/groups-residuals.txt
+SaveResiduals
+save out/groups-log.md
+SaveResultsLog
+EOF
+
 cat >"$in/record.velmora" <<'EOF'
 # A session as a person would click it, then saved as a script.
 open skulls.txt
@@ -245,7 +303,7 @@ run_all() {  # BINARY SIDE
   rm -rf "$dir" "${work:?}/$2"
   cp -r "$in" "$dir"
   mkdir -p "$dir/out"
-  for script in first-look growth-analysis road-large refusals formats record; do
+  for script in first-look growth-analysis groups road-large refusals formats surfaces record; do
     (cd "$dir" && "$bin" --batch "$script.velmora" >"out/$script.console" 2>&1
      echo "exit $?" >>"out/$script.console")
   done

@@ -15,6 +15,20 @@
 
 namespace velmora::analysis {
 
+/// The choices the group analyses and displays share: the model of the
+/// Procrustes ANOVA, the factor, the sums of squares and what the PCA
+/// analyses.  A new sample and Clear Data forget the model, the factor and
+/// the corrected-shapes choice (they name the variables of the sample
+/// before), not the sums of squares.
+struct ModelChoice {
+  std::string formula;  ///< `shape ~ log(CS) * population`; empty: none set
+  std::string factor;   ///< empty: none chosen
+  stats::SumsOfSquares sums = stats::SumsOfSquares::Sequential;
+  /// The PCA (its scatter, Show PCA and Save PCA) analyses the size-corrected
+  /// shapes: the residuals of `formula`.
+  bool pca_corrected = false;
+};
+
 struct SpecimenTableParams {
   std::string path;  ///< a CSV or TSV file (io::read_specimen_table)
 };

@@ -117,6 +117,7 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     const Eigen::Index wires_need = wire_landmarks_needed();
 
     sample_ = std::move(sample);
+    forget_sample_choices();
     fit_ = std::move(fit);
     x_.reset();
     scale_ = Scale::Linear;
@@ -274,7 +275,14 @@ SetXReport Session::set_x(SetXParams params) {
   return r;
 }
 
+void Session::forget_sample_choices() {
+  choices_.formula.clear();
+  choices_.factor.clear();
+  choices_.pca_corrected = false;
+}
+
 void Session::clear() {
+  forget_sample_choices();
   sample_.reset();
   table_.reset();
   fit_.reset();

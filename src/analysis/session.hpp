@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/error.hpp"
@@ -82,6 +83,9 @@ class Session {
   /// @throws Error{Refused} with the text of the first of `needs` missing
   void require(unsigned needs) const;
 
+  /// The model, the factor, the sums of squares and the PCA's shapes chosen.
+  const ModelChoice& choices() const { return choices_; }
+
   // --- operations on the model -------------------------------------------------
   /// Superimposes a new sample, replacing the old one with its X, results
   /// and scale (back to linear); removes the wireframe when it needs more
@@ -143,6 +147,12 @@ class Session {
   CvaReport canonical_variates(const CvaParams& params) const;
   /// The consensus moved along one canonical variate, both ways.
   CvShapeReport cv_shape(const CvShapeParams& params) const;
+  /// Keeps `formula` (already checked) as the model; "" forgets it.
+  void set_model_formula(std::string formula) { choices_.formula = std::move(formula); }
+  /// Keeps `name` as the factor; "" forgets it.
+  void set_factor(std::string name) { choices_.factor = std::move(name); }
+  void set_sums_of_squares(stats::SumsOfSquares sums) { choices_.sums = sums; }
+  void set_pca_corrected(bool corrected) { choices_.pca_corrected = corrected; }
 
  private:
   std::shared_ptr<const io::SpecimenTable> table_;
@@ -162,6 +172,10 @@ class Session {
   ///         superimposed specimens do not differ beyond rounding
   void require_shape_variation() const;
 
+  /// Forgets the choices that name the sample's variables.
+  void forget_sample_choices();
+
+  ModelChoice choices_;
   std::optional<Sample> sample_;
   std::shared_ptr<const Superimposition> fit_;
   Method method_ = Method::Optimal;

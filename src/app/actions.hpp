@@ -8,103 +8,107 @@
 
 // The actions of the main window, one function each; the switchyard calls
 // them with the optional second argument (`fpass`).
+namespace velmora::app {
+struct Workspace;
+}  // namespace velmora::app
+
 namespace velmora::app::actions {
 
 // Loading, drawing the sample, turning the reference.
-void load_data(const Value&);
-void load_x_list(const Value&);
-void use_label_as_x(const Value&);
-void load_wire_frame(const Value&);
-void rotate_ref_x(const Value&);
-void rotate_ref_z(const Value&);
-void show_procrustes(const Value&);
-void show_mean(const Value&);
+void load_data(Workspace& ws, const Value& fpass);
+void load_x_list(Workspace& ws, const Value& fpass);
+void use_label_as_x(Workspace& ws, const Value& fpass);
+void load_wire_frame(Workspace& ws, const Value& fpass);
+void rotate_ref_x(Workspace& ws, const Value& fpass);
+void rotate_ref_z(Workspace& ws, const Value& fpass);
+void show_procrustes(Workspace& ws, const Value& fpass);
+void show_mean(Workspace& ws, const Value& fpass);
 
 // Regression, tests, deformation display, result files.
-void use_cs(const Value&);
-void do_regression(const Value&);
-void plot_p_distance(const Value&);
-void get_wilks(const Value&);
-void linear_down(const Value&);
-void ln_down(const Value&);
-void show_regression(const Value&);
-void permutation_test(const Value&);
-void show_pca(const Value&);
-void save_pca(const Value&);
-void save_names(const Value&);
-void save_landmarks(const Value&);
-void save_warp(const Value&);
-void save_ref(const Value&);
-void save_vector(const Value&);
-void save_shown_shapes(const Value&);
+void use_cs(Workspace& ws, const Value& fpass);
+void do_regression(Workspace& ws, const Value& fpass);
+void plot_p_distance(Workspace& ws, const Value& fpass);
+void get_wilks(Workspace& ws, const Value& fpass);
+void linear_down(Workspace& ws, const Value& fpass);
+void ln_down(Workspace& ws, const Value& fpass);
+void show_regression(Workspace& ws, const Value& fpass);
+void permutation_test(Workspace& ws, const Value& fpass);
+void show_pca(Workspace& ws, const Value& fpass);
+void save_pca(Workspace& ws, const Value& fpass);
+void save_names(Workspace& ws, const Value& fpass);
+void save_landmarks(Workspace& ws, const Value& fpass);
+void save_warp(Workspace& ws, const Value& fpass);
+void save_ref(Workspace& ws, const Value& fpass);
+void save_vector(Workspace& ws, const Value& fpass);
+void save_shown_shapes(Workspace& ws, const Value& fpass);
 
 // Groups and linear models.
-void load_specimen_table(const Value&);
-void set_model(const Value&);
-void set_factor(const Value&);
-void set_ss_type(const Value&);
-void procrustes_anova(const Value&);
-void pairwise_groups(const Value&);
-void save_residuals(const Value&);
-void canonical_variates(const Value&);
-void show_group_difference(const Value&);
-void set_group_outline(const Value&);
-void show_group_means(const Value&);
-void set_pca_shapes(const Value&);
-void show_cv(const Value&);
+void load_specimen_table(Workspace& ws, const Value& fpass);
+void set_model(Workspace& ws, const Value& fpass);
+void set_factor(Workspace& ws, const Value& fpass);
+void set_ss_type(Workspace& ws, const Value& fpass);
+void procrustes_anova(Workspace& ws, const Value& fpass);
+void pairwise_groups(Workspace& ws, const Value& fpass);
+void save_residuals(Workspace& ws, const Value& fpass);
+void canonical_variates(Workspace& ws, const Value& fpass);
+void show_group_difference(Workspace& ws, const Value& fpass);
+void set_group_outline(Workspace& ws, const Value& fpass);
+void show_group_means(Workspace& ws, const Value& fpass);
+void set_pca_shapes(Workspace& ws, const Value& fpass);
+void show_cv(Workspace& ws, const Value& fpass);
 
 // Display settings.
-void line_thickness_up(const Value&);
-void line_thickness_down(const Value&);
-void symbol_size_up(const Value&);
-void symbol_size_down(const Value&);
-void symbol_fill(const Value&);
-void symbol_empty(const Value&);
-void turn_grid_on(const Value&);
-void set_plot_density(const Value&);
-void arrow_heads(const Value&);
-void no_arrow_heads(const Value&);
-void set_reference_symbol(const Value&);
-void set_line_format1(const Value&);
-void set_line_width(const Value&);
-void d_axis_on(const Value&);
-void d_axis_off(const Value&);
-void d_figure_clear(const Value&);
-void label_axis(const Value&);
-void label_landmarks(const Value&);
-void toggle_dots(const Value&);
-void toggle_legend(const Value&);
-void colour_by_x(const Value&);
-void set_specimen_labels(const Value&);
-void dock_view(const Value&);
+void line_thickness_up(Workspace& ws, const Value& fpass);
+void line_thickness_down(Workspace& ws, const Value& fpass);
+void symbol_size_up(Workspace& ws, const Value& fpass);
+void symbol_size_down(Workspace& ws, const Value& fpass);
+void symbol_fill(Workspace& ws, const Value& fpass);
+void symbol_empty(Workspace& ws, const Value& fpass);
+void turn_grid_on(Workspace& ws, const Value& fpass);
+void set_plot_density(Workspace& ws, const Value& fpass);
+void arrow_heads(Workspace& ws, const Value& fpass);
+void no_arrow_heads(Workspace& ws, const Value& fpass);
+void set_reference_symbol(Workspace& ws, const Value& fpass);
+void set_line_format1(Workspace& ws, const Value& fpass);
+void set_line_width(Workspace& ws, const Value& fpass);
+void d_axis_on(Workspace& ws, const Value& fpass);
+void d_axis_off(Workspace& ws, const Value& fpass);
+void d_figure_clear(Workspace& ws, const Value& fpass);
+void label_axis(Workspace& ws, const Value& fpass);
+void label_landmarks(Workspace& ws, const Value& fpass);
+void toggle_dots(Workspace& ws, const Value& fpass);
+void toggle_legend(Workspace& ws, const Value& fpass);
+void colour_by_x(Workspace& ws, const Value& fpass);
+void set_specimen_labels(Workspace& ws, const Value& fpass);
+void dock_view(Workspace& ws, const Value& fpass);
 
 // Surfaces (actions_surface.cpp).
-void load_surface(const Value&);
-void show_surface(const Value&);
-void set_surface_target(const Value&);
-void set_surface_exaggeration(const Value&);
-void save_surface(const Value&);
-void export_animation(const Value&);
+void load_surface(Workspace& ws, const Value& fpass);
+void show_surface(Workspace& ws, const Value& fpass);
+void set_surface_target(Workspace& ws, const Value& fpass);
+void set_surface_exaggeration(Workspace& ws, const Value& fpass);
+void save_surface(Workspace& ws, const Value& fpass);
+void export_animation(Workspace& ws, const Value& fpass);
 
 // Settings for comparisons with other tools.
-void set_superimposition(const Value&);
-void set_full_precision(const Value&);
+void set_superimposition(Workspace& ws, const Value& fpass);
+void set_full_precision(Workspace& ws, const Value& fpass);
 
 // Export.
-void copy_d_clipboard(const Value&);
-void copy_d_eps(const Value&);
-void export_figure(const Value&);
-void export_plot(const Value&);
+void copy_d_clipboard(Workspace& ws, const Value& fpass);
+void copy_d_eps(Workspace& ws, const Value& fpass);
+void export_figure(Workspace& ws, const Value& fpass);
+void export_plot(Workspace& ws, const Value& fpass);
 
 // The window and the session.
-void clear_data(const Value&);
-void save_session_script(const Value&);
-void save_results_log(const Value&);
-void save_table(const Value&);
-void open_recent(const Value&);
-void quit(const Value&);
-void about(const Value&);
-void user_guide(const Value&);
+void clear_data(Workspace& ws, const Value& fpass);
+void save_session_script(Workspace& ws, const Value& fpass);
+void save_results_log(Workspace& ws, const Value& fpass);
+void save_table(Workspace& ws, const Value& fpass);
+void open_recent(Workspace& ws, const Value& fpass);
+void quit(Workspace& ws, const Value& fpass);
+void about(Workspace& ws, const Value& fpass);
+void user_guide(Workspace& ws, const Value& fpass);
 
 }  // namespace velmora::app::actions
 
@@ -124,14 +128,15 @@ std::string guide_with_pictures(const std::string& markdown,
 /// The deformation display of `target` against `reference` in the current
 /// axes: every part with its role and legend name, arrowheads on the
 /// displacement vectors, and the display settings applied.
-void draw_deformation(const shape::Config& reference, const shape::Config& target,
+void draw_deformation(Workspace& ws, const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name = "Mean shape (reference)");
 /// A pair of shapes, the low end in blue and the high end in red, each in
 /// the legend under its name; the wireframe on the low end, and on the high
 /// end too for display type "b".
-void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
-                     const std::string& low_name, const std::string& high_name);
+void draw_shape_pair(Workspace& ws, const shape::Config& low, const shape::Config& high,
+                     const std::string& type, const std::string& low_name,
+                     const std::string& high_name);
 /// "+2", "−2" (with a minus sign, not a hyphen).
 std::string signed_number(double v);
 }  // namespace velmora::app

@@ -10,7 +10,6 @@
 
 #include "analysis/messages.hpp"
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/group_plots.hpp"
 #include "app/inputs.hpp"
@@ -19,6 +18,7 @@
 #include "app/plot_style.hpp"
 #include "app/reports.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "gui/axes_helpers.hpp"
 #include "gui/message_box.hpp"
 #include "io/result_files.hpp"
@@ -41,12 +41,8 @@ using gfx::graphics;
 
 namespace {
 
-analysis::Session& model() {
-  return state().session;
-}
-
-bool on_ln_scale() {
-  return model().scale() == analysis::Scale::Log;
+bool on_ln_scale(Workspace& ws) {
+  return ws.session.scale() == analysis::Scale::Log;
 }
 
 Value show_message_window(const std::string& text, const std::string& title) {
@@ -62,12 +58,12 @@ std::string with_fit_note(std::string text, const std::string& note) {
 
 // Logs a report (`log_text`, as printed) with its note and, while result
 // files are written in full precision, every number of it exactly.
-void log_with_numbers(const std::string& title, const std::string& log_text,
+void log_with_numbers(Workspace& ws, const std::string& title, const std::string& log_text,
                       const std::string& fit_note,
                       std::initializer_list<std::pair<std::string_view, double>> numbers) {
   std::string text = with_fit_note(log_text, fit_note);
-  if (state().full_precision) text += "\n" + full_precision_line(numbers);
-  log_report(title, text);
+  if (ws.window.full_precision) text += "\n" + full_precision_line(numbers);
+  log_report(ws, title, text);
 }
 
 // " within groups of population": what a pooled within-group analysis
@@ -78,53 +74,53 @@ std::string within_text(const std::string& factor) {
 
 }  // namespace
 
-void linear_down(const Value&) {
+void linear_down(Workspace& ws, const Value&) {
   auto& g = graphics();
   g.set(control("LinearButton"), "Value", 1.0);
   g.set(control("LnButton"), "Value", 0.0);
-  model().set_scale(analysis::Scale::Linear);
+  ws.session.set_scale(analysis::Scale::Linear);
 }
 
-void ln_down(const Value&) {
+void ln_down(Workspace& ws, const Value&) {
   auto& g = graphics();
   g.set(control("LinearButton"), "Value", 0.0);
   g.set(control("LnButton"), "Value", 1.0);
-  model().set_scale(analysis::Scale::Log);
+  ws.session.set_scale(analysis::Scale::Log);
 }
 
-void use_cs(const Value&) {
+void use_cs(Workspace& ws, const Value&) {
   analysis::SetXParams params;
   params.source = analysis::XSource::CentroidSize;
   // As Load X List: the scores come with X, and the reference stays as it is.
-  const analysis::SetXReport r = model().set_x(std::move(params));
-  show_x_source();
-  allow_rotation(false);
-  if (r.scores_new) state().scores_unsaved = true;
+  const analysis::SetXReport r = ws.session.set_x(std::move(params));
+  show_x_source(ws);
+  allow_rotation(ws, false);
+  if (r.scores_new) ws.window.scores_unsaved = true;
 }
 
-void do_regression(const Value&) {
-  AppState& s = state();
-  const analysis::RegressionReport r = model().regression({s.groups.factor});
-  allow_rotation(false);
+void do_regression(Workspace& ws, const Value&) {
+  WindowState& s = ws.window;
+  const analysis::RegressionReport r = ws.session.regression({ws.session.choices().factor});
+  allow_rotation(ws, false);
   if (r.scores_new) s.scores_unsaved = true;
   echo("ans", Value(static_cast<double>(r.x_count)));
   s.regression_unsaved = true;
   // Say what was regressed on what.
-  const std::shared_ptr<const analysis::XVariable> xv = model().x();
+  const std::shared_ptr<const analysis::XVariable> xv = ws.session.x();
   const std::string x_name = xv && !xv->name.empty() ? xv->name : std::string("X");
-  const std::string on = on_ln_scale() ? "ln(" + x_name + ")" : x_name;
+  const std::string on = on_ln_scale(ws) ? "ln(" + x_name + ")" : x_name;
   const Eigen::Index columns = r.scores ? r.scores->cols() : 0;
   const std::string within = within_text(r.regression->within);
   const std::string what = "Regressed " + std::to_string(columns) +
                            " partial warp and uniform scores on " + on + within + ", " +
                            std::to_string(r.x_count) + " specimens";
-  log_report("Regression of shape on " + on + within, what + ".");
+  log_report(ws, "Regression of shape on " + on + within, what + ".");
   show_status(what + ". Show Regression draws the change.");
 }
 
-void plot_p_distance(const Value&) {
+void plot_p_distance(Workspace& ws, const Value&) {
   auto& g = graphics();
-  const analysis::DistanceTestReport t = model().distance_test({state().groups.factor});
+  const analysis::DistanceTestReport t = ws.session.distance_test({ws.session.choices().factor});
   std::vector<double> first;
   for (Eigen::Index i : t.test.first) first.push_back(static_cast<double>(i + 1));
   echo("ans", Value::row(first));
@@ -138,11 +134,11 @@ void plot_p_distance(const Value&) {
   style_value_plot(ax);
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
   // A colour a group of the chosen factor, with their legend.
-  if (!plot_by_groups(ax, x, dist.transpose())) g.plot(ax, xs, ys, {}, "ko", false);
+  if (!plot_by_groups(ws, ax, x, dist.transpose())) g.plot(ax, xs, ys, {}, "ko", false);
   const std::string within = within_text(t.within);
   // The start shape by its count and by X's name ("the 3 specimens of
   // smallest age"), the plot by what it is against.
-  const std::shared_ptr<const analysis::XVariable> xv = model().x();
+  const std::shared_ptr<const analysis::XVariable> xv = ws.session.x();
   const std::string start = "from the mean of the " + std::to_string(t.start_specimens);
   g.set(g.get(ax, "XLabel")(0), "String", t.axis_label);
   g.set(g.get(ax, "Title")(0), "String",
@@ -164,7 +160,7 @@ void plot_p_distance(const Value&) {
       (t.scale == analysis::Scale::Log ? "Regression of Procrustes Distance from reference on Ln(X)"
                                        : "Regression of Procrustes Distance from reference on X") +
       within;
-  log_with_numbers(title, printed, t.fit_note,
+  log_with_numbers(ws, title, printed, t.fit_note,
                    {{"Regression Slope", r.slope},
                     {"Regression Intercept", r.intercept},
                     {"Std. Deviation in Slope", r.slope_sd},
@@ -175,19 +171,20 @@ void plot_p_distance(const Value&) {
   echo("ans", show_message_window(with_fit_note(printed, t.fit_note), title));
 }
 
-void get_wilks(const Value&) {
-  const AppState& s = state();
-  const analysis::WilksReport report = model().wilks({});
+void get_wilks(Workspace& ws, const Value&) {
+  const WindowState& s = ws.window;
+  const analysis::WilksReport report = ws.session.wilks({});
   const stats::WilksResult& w = report.wilks;
   const double p = report.p;
   const std::string text = with_fit_note(wilks_report(w, p), report.fit_note);
   // Named as the distance plot names X; centroid size as CS or LCS, as the
   // check box chooses.
-  const std::string regressor =
-      model().x()->name == kCentroidSizeX ? (s.inputs.report_cs ? "CS" : "LCS") : report.axis_label;
+  const std::string regressor = ws.session.x()->name == kCentroidSizeX
+                                    ? (s.inputs.report_cs ? "CS" : "LCS")
+                                    : report.axis_label;
   const std::string title = "Multivariate regression of shape on " + regressor + " (Wilks' lambda)";
   echo("ans", Value(text));
-  log_with_numbers(title, wilks_report(w, p, kWilksLogShareLabel), report.fit_note,
+  log_with_numbers(ws, title, wilks_report(w, p, kWilksLogShareLabel), report.fit_note,
                    {{"Wilks Lambda", w.lambda},
                     {"F score", w.F},
                     {kWilksLogShareLabel, 1 - w.lambda},
@@ -206,27 +203,27 @@ bool draws_two(const std::string& type) {
 
 }  // namespace
 
-void show_regression(const Value&) {
+void show_regression(Workspace& ws, const Value&) {
   auto& g = graphics();
-  const AppState& s = state();
+  const WindowState& s = ws.window;
   const std::string type = display_code(s.inputs);
-  const analysis::RegressionShapeReport r = model().regression_shape({s.inputs.exaggeration});
-  const std::string within = within_text(model().regression()->within);
+  const analysis::RegressionShapeReport r = ws.session.regression_shape({s.inputs.exaggeration});
+  const std::string within = within_text(ws.session.regression()->within);
   // The switchyard has made the 3D figure current.
   g.clear_figure(g.current_figure());
-  const std::shared_ptr<const analysis::XVariable> xv = model().x();
+  const std::shared_ptr<const analysis::XVariable> xv = ws.session.x();
   if (draws_two(type)) {
     // The predicted shapes at both ends of X, named by their X.
     const std::string name = xv && !xv->name.empty() ? xv->name : std::string("X");
     const std::string times = " (×" + format_number(s.inputs.exaggeration) + ")" + within;
-    draw_shape_pair(r.at_smallest, r.at_largest, type,
+    draw_shape_pair(ws, r.at_smallest, r.at_largest, type,
                     name + " = " + format_number(r.smallest_x) + times,
                     name + " = " + format_number(r.largest_x) + times);
     return;
   }
-  draw_deformation(r.reference, r.target, type,
+  draw_deformation(ws, r.reference, r.target, type,
                    "change over the range of " +
-                       x_axis_label(xv ? xv->name : std::string(), on_ln_scale()) + ", ×" +
+                       x_axis_label(xv ? xv->name : std::string(), on_ln_scale(ws)) + ", ×" +
                        format_number(s.inputs.exaggeration) + within);
   if (!within.empty())
     show_status("Regression" + within + ", ×" + format_number(s.inputs.exaggeration));
@@ -234,8 +231,8 @@ void show_regression(const Value&) {
 
 namespace {
 
-io::NumberFormat number_format() {
-  return state().full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+io::NumberFormat number_format(Workspace& ws) {
+  return ws.window.full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
 }
 
 // Asks for the file, then writes the text `write_pieces` makes safely; a
@@ -270,8 +267,8 @@ std::string size_text(Eigen::Index rows, Eigen::Index cols) {
 
 }  // namespace
 
-void save_warp(const Value&) {
-  const analysis::Session& a = model();
+void save_warp(Workspace& ws, const Value&) {
+  const analysis::Session& a = ws.session;
   const std::shared_ptr<const Eigen::MatrixXd> scores = a.scores();
   echo("ans",
        Value::row({static_cast<double>(scores->rows()), static_cast<double>(scores->cols())}));
@@ -280,37 +277,37 @@ void save_warp(const Value&) {
   // A large score file is written while it is being formatted.
   const auto path = save_text(
       "File Name for Partial Warp Scores",
-      [&](const auto& put) { io::put_score_file(*scores, sizes, number_format(), put); },
-      [&] { return io::score_table_text(a.sample().names, *scores, sizes, number_format()); });
+      [&](const auto& put) { io::put_score_file(*scores, sizes, number_format(ws), put); },
+      [&] { return io::score_table_text(a.sample().names, *scores, sizes, number_format(ws)); });
   if (!path) return;
-  state().scores_unsaved = false;
+  ws.window.scores_unsaved = false;
   // The scores and the centroid size column.
   show_status("Saved scores: " + *path + " (" + size_text(scores->rows(), scores->cols() + 1) +
               ")");
 }
 
-void save_ref(const Value&) {
-  const shape::Config& ref = model().superimposition()->reference();
+void save_ref(Workspace& ws, const Value&) {
+  const shape::Config& ref = ws.session.superimposition()->reference();
   echo("m", Value(static_cast<double>(ref.rows())));
   echo("n", Value(static_cast<double>(ref.cols())));
   const std::vector<double> row =
       io::config_to_row({ref.data(), static_cast<std::size_t>(ref.size())},
                         static_cast<std::size_t>(ref.rows()), 1.0);
-  const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format()),
-                              [&] { return io::reference_table_text(ref, number_format()); });
+  const auto path = save_text("File Name for Reference", io::row_file_text(row, number_format(ws)),
+                              [&] { return io::reference_table_text(ref, number_format(ws)); });
   if (path) {
     show_status("Saved reference: " + *path + " (" + std::to_string(ref.rows()) + " landmarks)");
   }
 }
 
-void save_vector(const Value&) {
-  const Eigen::RowVectorXd& row = model().regression()->slopes;
+void save_vector(Workspace& ws, const Value&) {
+  const Eigen::RowVectorXd& row = ws.session.regression()->slopes;
   const std::span<const double> slopes(row.data(), static_cast<std::size_t>(row.size()));
   const auto path =
-      save_text("File Name for Regression Vector", io::vector_file_text(slopes, number_format()),
-                [&] { return io::vector_table_text(slopes, number_format()); });
+      save_text("File Name for Regression Vector", io::vector_file_text(slopes, number_format(ws)),
+                [&] { return io::vector_table_text(slopes, number_format(ws)); });
   if (!path) return;
-  state().regression_unsaved = false;
+  ws.window.regression_unsaved = false;
   show_status("Saved regression vector: " + *path + " (" + std::to_string(slopes.size()) +
               " slopes)");
 }
@@ -325,9 +322,9 @@ std::string percent(double share) {
 
 }  // namespace
 
-void permutation_test(const Value&) {
+void permutation_test(Workspace& ws, const Value&) {
   auto& g = graphics();
-  const AppState& s = state();
+  const WindowState& s = ws.window;
   const gfx::Handle status = control("TestStatus");
   analysis::PermutationParams params;
   params.permutations = static_cast<int>(s.inputs.permutations);
@@ -346,7 +343,7 @@ void permutation_test(const Value&) {
   };
   std::optional<analysis::PermutationReport> report;
   try {
-    report = model().permutation_test(params);
+    report = ws.session.permutation_test(params);
   } catch (const analysis::Error& e) {
     // A test that ran (and was cancelled) leaves no progress behind.
     if (e.kind() == analysis::ErrorKind::Cancelled) g.set(status, "String", "");
@@ -364,23 +361,23 @@ void permutation_test(const Value&) {
                                 ? "Permutation Test of Shape on Ln(X)"
                                 : "Permutation Test of Shape on X";
   echo("ans", Value(text));
-  log_with_numbers(title, printed, report->fit_note,
+  log_with_numbers(ws, title, printed, report->fit_note,
                    {{"R-squared", r.r_squared}, {"F score", r.F}, {"p value", r.p}});
   echo("ans", show_message_window(text, title));
 }
 
-void show_pca(const Value&) {
+void show_pca(Workspace& ws, const Value&) {
   auto& g = graphics();
-  const AppState& s = state();
+  const WindowState& s = ws.window;
   // The component was checked when typed, against the sample loaded then.
   const long long component = s.inputs.component;
   const double factor = s.inputs.component_factor;
-  const std::string corrected = pca_correction();
+  const std::string corrected = pca_correction(ws);
   const analysis::ComponentShapeReport shape =
-      model().component_shape({component, factor, corrected});
+      ws.session.component_shape({component, factor, corrected});
   const shape::ShapePca& pca = *shape.pca;
   const auto r = static_cast<long long>(pca.variances.size());
-  const std::string& fit_note = model().superimposition()->note();
+  const std::string& fit_note = ws.session.superimposition()->note();
   const std::string of = pca_shapes_text(corrected);
 
   std::string shares = "Principal components of " + of + " (share of the variance):\n";
@@ -409,7 +406,7 @@ void show_pca(const Value&) {
       log_text +=
           (j ? "; PC" : " PC") + std::to_string(j + 1) + " = " + format_number_exact(pca.shares(j));
   }
-  log_report("Principal components of " + of, log_text);
+  log_report(ws, "Principal components of " + of, log_text);
 
   // PC1 against PC2 in the main window's plot, coloured by X when it is loaded.
   const gfx::Handle ax = control("axes1");
@@ -417,9 +414,9 @@ void show_pca(const Value&) {
   if (!corrected.empty())
     g.set(g.get(ax, "Title")(0), "String", "Principal components of size-corrected shapes");
   const Eigen::VectorXd pc1 = pca.scores.col(0), pc2 = pca.scores.col(1);
-  const std::shared_ptr<const analysis::XVariable> xv = model().x();
+  const std::shared_ptr<const analysis::XVariable> xv = ws.session.x();
   const Eigen::VectorXd* x = xv ? &xv->values : nullptr;
-  if (plot_by_groups(ax, pc1, pc2)) {
+  if (plot_by_groups(ws, ax, pc1, pc2)) {
     x = nullptr;  // coloured by the chosen factor's groups
   } else if (x && x->size() == pc1.size() && x->maxCoeff() > x->minCoeff()) {
     // Eight colour classes from blue (smallest X) to red (largest).
@@ -451,33 +448,33 @@ void show_pca(const Value&) {
   double marker_pt = 6;
   for (gfx::Handle c : g.children(ax))
     if (g.type(c) == gfx::Type::Line) marker_pt = g.get_number(c, "MarkerSize");
-  label_specimens(ax, pc1, pc2, model().sample().names, marker_pt, s.display.specimen_labels);
+  label_specimens(ax, pc1, pc2, ws.session.sample().names, marker_pt, s.display.specimen_labels);
 
   // The mean shape moved along the chosen component, in the 3D window.
-  g.make_current(figure3d());
+  g.make_current(figure3d(ws));
   g.clear_figure(g.current_figure());
   const std::string type = display_code(s.inputs);
   const std::string pc = "PC" + std::to_string(component) + " ";
   if (draws_two(type)) {
-    draw_shape_pair(shape.opposite, shape.target, type, pc + signed_number(-factor) + " SD",
+    draw_shape_pair(ws, shape.opposite, shape.target, type, pc + signed_number(-factor) + " SD",
                     pc + signed_number(factor) + " SD");
   } else {
-    draw_deformation(shape.reference, shape.target, type,
+    draw_deformation(ws, shape.reference, shape.target, type,
                      "PC" + std::to_string(component) + ", " + format_number(factor) + " SD");
   }
-  make_main_current();
+  make_main_current(ws);
 }
 
-void save_pca(const Value&) {
-  const analysis::PcaReport report = model().pca({pca_correction()});
+void save_pca(Workspace& ws, const Value&) {
+  const analysis::PcaReport report = ws.session.pca({pca_correction(ws)});
   const shape::ShapePca& pca = *report.pca;
   const std::span<const double> variances(pca.variances.data(),
                                           static_cast<std::size_t>(pca.variances.size()));
   // One line of component scores a specimen, then one line of the variances.
-  std::string text = io::format_g_lines(pca.scores, number_format());
-  io::append_g_line(text, variances, number_format());
+  std::string text = io::format_g_lines(pca.scores, number_format(ws));
+  io::append_g_line(text, variances, number_format(ws));
   const auto path = save_text("File Name for Principal Component Scores", text, [&] {
-    return io::pca_table_text(model().sample().names, pca.scores, variances, number_format());
+    return io::pca_table_text(ws.session.sample().names, pca.scores, variances, number_format(ws));
   });
   if (path) {
     show_status(
@@ -490,8 +487,8 @@ void save_pca(const Value&) {
 
 // --- the loaded sample as files ----------------------------------------------
 
-void save_names(const Value&) {
-  const analysis::Session& a = model();
+void save_names(Workspace& ws, const Value&) {
+  const analysis::Session& a = ws.session;
   const analysis::Sample& sample = a.sample();
   const std::shared_ptr<const Eigen::MatrixXd> scores = a.scores();
   const bool with_scores = scores && scores->rows() == sample.specimens();
@@ -509,15 +506,15 @@ void save_names(const Value&) {
   headers.push_back("CS");
   const auto path =
       save_text("File Name for Specimen Names",
-                io::specimen_names_text(sample.names, values, headers, number_format()));
+                io::specimen_names_text(sample.names, values, headers, number_format(ws)));
   if (!path) return;
-  if (with_scores) state().scores_unsaved = false;
+  if (with_scores) ws.window.scores_unsaved = false;
   show_status("Saved specimen names: " + *path + " (" + std::to_string(sample.specimens()) +
               " specimens, " + std::to_string(values.cols()) + " values each)");
 }
 
-void save_landmarks(const Value&) {
-  const analysis::Sample& sample = model().sample();
+void save_landmarks(Workspace& ws, const Value&) {
+  const analysis::Sample& sample = ws.session.sample();
   auto pick = pick_file_to_save("*.*", "File Name for Landmarks");
   if (!pick) return;
   io::ImportedSample out;

@@ -5,15 +5,15 @@
 #include <filesystem>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/recent_files.hpp"
+#include "app/script_recorder.hpp"
 #include "app/script_text.hpp"
-#include "app/session.hpp"
 #include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
 #include "io/landmark_file.hpp"
@@ -46,11 +46,11 @@ std::string chosen_names(const std::vector<gfx::FilePick>& picks) {
 // Makes X the independent variable, as Load X List does: the session checks
 // the count and computes the scores before anything changes; then the
 // reference can no longer be turned.
-void take_x(analysis::SetXParams params) {
-  AppState& s = state();
-  const analysis::SetXReport r = s.session.set_x(std::move(params));
-  show_x_source();
-  allow_rotation(false);
+void take_x(Workspace& ws, analysis::SetXParams params) {
+  WindowState& s = ws.window;
+  const analysis::SetXReport r = ws.session.set_x(std::move(params));
+  show_x_source(ws);
+  allow_rotation(ws, false);
   // The scores depend on the sample alone: computed again, they are the ones
   // saved before.
   if (r.scores_new) s.scores_unsaved = true;
@@ -63,9 +63,10 @@ namespace {
 // Reads, superimposes and shows the landmark file(s) `picks`: the 3D window
 // (reused when it is open) shows the new reference and the main window's
 // plot is emptied, so no picture of the previous sample stays.
-void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle main_window) {
+void load_landmark_files(Workspace& ws, const std::vector<gfx::FilePick>& picks,
+                         gfx::Handle main_window) {
   auto& g = graphics();
-  AppState& s = state();
+  WindowState& s = ws.window;
   // One file of any format the importers know (chosen by extension and
   // checked by content), or several one-specimen markup files.
   std::vector<std::string> paths;
@@ -74,20 +75,16 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
   const std::string shown = chosen_names(picks);
   // The independent variable and the results of the previous sample do not
   // describe this one; the reference may be turned again until new scores.
-  const analysis::LoadSampleReport r = s.session.load_sample({std::move(imported), shown});
+  const analysis::LoadSampleReport r = ws.session.load_sample({std::move(imported), shown});
   for (const std::string& note : r.notes) console().line(note);
-  // The model and the factor name the variables of the sample before.
-  s.groups.formula.clear();
-  s.groups.factor.clear();
-  s.groups.pca_corrected = false;
 
   s.main_window = main_window;
   g.set(control("FileBox"), "String",
         cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
                 {shown, static_cast<double>(r.specimens), static_cast<double>(r.landmarks)}));
   s.display = DisplaySettings{};
-  show_x_source();
-  allow_rotation(true);
+  show_x_source(ws);
+  allow_rotation(ws, true);
   // A new sample: what the status line said of the last one is gone.
   show_status("Loaded " + std::to_string(r.specimens) + " specimens of " +
               std::to_string(r.landmarks) + " landmarks from " + shown + ".");
@@ -98,9 +95,9 @@ void load_landmark_files(const std::vector<gfx::FilePick>& picks, gfx::Handle ma
     g.clear_figure(*open3d);
     g.make_current(*open3d);
   } else {
-    g.make_current(new_figure3d());
+    g.make_current(new_figure3d(ws));
   }
-  draw_reference();
+  draw_reference(ws);
   if (!r.wire_note.empty()) {
     console().line(r.wire_note);
     g.backend().message_box(r.wire_note, "Wireframe removed");
@@ -120,16 +117,16 @@ std::string absolute_path(const gfx::FilePick& pick) {
 // Every loader reads and checks its file completely, and computes what
 // depends on it, before it replaces anything: a refused or failed load leaves
 // the state, the controls and the figures as they were.
-void load_data(const Value&) {
+void load_data(Workspace& ws, const Value&) {
   const gfx::Handle main_window = graphics().current_figure();
   const std::vector<gfx::FilePick> picks = pick_files_to_load("*.*");
   if (picks.empty()) return;
-  load_landmark_files(picks, main_window);
+  load_landmark_files(ws, picks, main_window);
   // A selection of several markup files is not one file to open again.
-  if (picks.size() == 1) remember_recent_file(absolute_path(picks.front()));
+  if (picks.size() == 1) remember_recent_file(ws, absolute_path(picks.front()));
 }
 
-void open_recent(const Value& fpass) {
+void open_recent(Workspace& ws, const Value& fpass) {
   auto& g = graphics();
   const gfx::Handle main_window = g.current_figure();
   const double slot = fpass.is_double() && fpass.numel() == 1 ? fpass(0) : 0;
@@ -145,7 +142,7 @@ void open_recent(const Value& fpass) {
   }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    forget_recent_file(path);
+    forget_recent_file(ws, path);
     refuse("The file \"" + shown_name(path) +
                "\" is no longer there; it was taken off the recent files. Use Load Landmarks "
                "to find it.",
@@ -155,22 +152,23 @@ void open_recent(const Value& fpass) {
   const gfx::FilePick pick{path.substr(0, slash + 1), path.substr(slash + 1)};
   enter_folder(pick);
   note_opened_input(path);
-  load_landmark_files({pick}, main_window);
-  remember_recent_file(path);
+  load_landmark_files(ws, {pick}, main_window);
+  remember_recent_file(ws, path);
   // A replay loads the same file through the dialog.
-  session().record_as("LoadData", "open " + quote_script_text(path));
+  ws.recorder.record_as("LoadData", "open " + quote_script_text(path));
 }
 
-void load_x_list(const Value&) {
+void load_x_list(Workspace& ws, const Value&) {
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
   io::TextMatrix x = io::load_x_list(pick->path());
-  take_x({analysis::XSource::File, x.matrix().col(0),
+  take_x(ws,
+         {analysis::XSource::File, x.matrix().col(0),
           shown_name(std::filesystem::path(pick->path()).stem().string()), shown_name(pick->name)});
 }
 
-void use_label_as_x(const Value&) {
-  const std::vector<std::string> names = state().session.label_names();
+void use_label_as_x(Workspace& ws, const Value&) {
+  const std::vector<std::string> names = ws.session.label_names();
   std::size_t at = 0;
   if (names.size() > 1) {
     const auto chosen = graphics().list_dialog("Use Label as X",
@@ -181,16 +179,15 @@ void use_label_as_x(const Value&) {
   analysis::SetXParams params;
   params.source = analysis::XSource::Label;
   params.label = at;
-  take_x(std::move(params));
+  take_x(ws, std::move(params));
 }
 
-void load_wire_frame(const Value&) {
+void load_wire_frame(Workspace& ws, const Value&) {
   auto& g = graphics();
-  AppState& s = state();
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
   const analysis::WireframeReport r =
-      s.session.set_wireframe({io::load_wire_list(pick->path()), pick->path(), pick->name});
+      ws.session.set_wireframe({io::load_wire_list(pick->path()), pick->path(), pick->name});
   if (!r.note.empty()) console().line(r.note);
   g.set(control("WireBox"), "String",
         shown_name(pick->name) + ", " + std::to_string(r.wires) +
@@ -200,34 +197,34 @@ void load_wire_frame(const Value&) {
 namespace {
 
 // Turns reference and sample a quarter turn about `axis` and redraws.
-void turn_reference(analysis::Axis axis) {
+void turn_reference(Workspace& ws, analysis::Axis axis) {
   auto& g = graphics();
-  state().session.rotate({axis});
+  ws.session.rotate({axis});
   gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
   echo("ans", Value(ax));
-  draw_reference();
+  draw_reference(ws);
 }
 
 }  // namespace
 
-void rotate_ref_x(const Value&) {
-  turn_reference(analysis::Axis::X);
+void rotate_ref_x(Workspace& ws, const Value&) {
+  turn_reference(ws, analysis::Axis::X);
 }
 
-void rotate_ref_z(const Value&) {
-  turn_reference(analysis::Axis::Z);
+void rotate_ref_z(Workspace& ws, const Value&) {
+  turn_reference(ws, analysis::Axis::Z);
 }
 
 namespace {
 
 // The mean shape in the reference symbol, with the wireframe, on top of
 // everything drawn before.
-void draw_mean_on_top() {
-  const AppState& s = state();
-  const shape::Config& ref = s.session.superimposition()->reference();
-  if (s.session.wires())
-    assign_role(plot::wire3d(ref, *s.session.wires(), "k-"), role::kReferenceWire, "");
+void draw_mean_on_top(Workspace& ws) {
+  const WindowState& s = ws.window;
+  const shape::Config& ref = ws.session.superimposition()->reference();
+  if (ws.session.wires())
+    assign_role(plot::wire3d(ref, *ws.session.wires(), "k-"), role::kReferenceWire, "");
   const std::vector<gfx::Handle> points = plot::showshape3D(ref, s.display.reference_symbol);
   assign_role(points, role::kMean, "Mean shape");
   mark_shown_shape(points, ref, "Mean shape");
@@ -235,13 +232,13 @@ void draw_mean_on_top() {
 
 }  // namespace
 
-void show_procrustes(const Value&) {
+void show_procrustes(Workspace& ws, const Value&) {
   auto& g = graphics();
-  const shape::Stack& fitted = state().session.superimposition()->fitted();
+  const shape::Stack& fitted = ws.session.superimposition()->fitted();
   // The figure shows this display alone: nothing of an earlier one stays,
   // in the plot or in its legend.
   g.clear_figure(g.current_figure());
-  const std::vector<std::string>& names = state().session.sample().names;
+  const std::vector<std::string>& names = ws.session.sample().names;
   for (Eigen::Index i = 0; i < fitted.n(); ++i) {
     const shape::Config specimen = fitted.slice(i);
     std::vector<gfx::Handle> drawn = plot::showshape3D(specimen, "bo");
@@ -250,20 +247,20 @@ void show_procrustes(const Value&) {
     mark_shown_shape(drawn, specimen, names[static_cast<std::size_t>(i)]);
     g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
   }
-  draw_mean_on_top();
-  style_figure3d();
+  draw_mean_on_top(ws);
+  style_figure3d(ws);
 }
 
-void show_mean(const Value&) {
+void show_mean(Workspace& ws, const Value&) {
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   // The wireframe goes first into the new axes: they keep every line and
   // show the 3-D view from the start.
   const gfx::Handle ax = g.current_axes();
   g.hold(ax, true);
-  g.set(ax, "View", Value::row({state().view3d.azimuth, state().view3d.elevation}));
-  draw_mean_on_top();
-  style_figure3d();
+  g.set(ax, "View", Value::row({ws.window.view3d.azimuth, ws.window.view3d.elevation}));
+  draw_mean_on_top(ws);
+  style_figure3d(ws);
 }
 
 }  // namespace velmora::app::actions

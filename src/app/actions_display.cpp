@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/plot_style.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
 #include "app/view3d.hpp"
+#include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "platform/render/line_spec.hpp"
 
@@ -26,9 +26,9 @@ namespace {
 
 // A menu choice: the setting changes and the 3D figure shows it at once.
 template <typename Change>
-void choose(Change change) {
-  change(state().display);
-  style_figure3d();
+void choose(Workspace& ws, Change change) {
+  change(ws.window.display);
+  style_figure3d(ws);
 }
 
 // The argument of a menu entry that stands for a plot style.
@@ -58,139 +58,140 @@ constexpr double kSmallestChange = -8, kLargestChange = 30;
 
 }  // namespace
 
-void line_thickness_up(const Value&) {
-  choose([](DisplaySettings& d) { d.line_width += kLineStep; });
+void line_thickness_up(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.line_width += kLineStep; });
 }
 
-void line_thickness_down(const Value&) {
+void line_thickness_down(Workspace& ws, const Value&) {
   // At the thinnest width the menu item is greyed out; a script that asks
   // all the same leaves the width where it is.
-  choose(
-      [](DisplaySettings& d) { d.line_width = std::max(kThinnestLine, d.line_width - kLineStep); });
+  choose(ws, [](DisplaySettings& d) {
+    d.line_width = std::max(kThinnestLine, d.line_width - kLineStep);
+  });
 }
 
-void symbol_size_up(const Value&) {
-  choose([](DisplaySettings& d) {
+void symbol_size_up(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) {
     d.symbol_size_change = std::min(kLargestChange, d.symbol_size_change + kSymbolStep);
   });
 }
 
-void symbol_size_down(const Value&) {
-  choose([](DisplaySettings& d) {
+void symbol_size_down(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) {
     d.symbol_size_change = std::max(kSmallestChange, d.symbol_size_change - kSymbolStep);
   });
 }
 
-void symbol_fill(const Value&) {
-  choose([](DisplaySettings& d) { d.filled_symbols = true; });
+void symbol_fill(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.filled_symbols = true; });
 }
-void symbol_empty(const Value&) {
-  choose([](DisplaySettings& d) { d.filled_symbols = false; });
+void symbol_empty(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.filled_symbols = false; });
 }
-void turn_grid_on(const Value&) {
-  choose([](DisplaySettings& d) { d.grid = !d.grid; });
+void turn_grid_on(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.grid = !d.grid; });
 }
 
-void set_plot_density(const Value& fpass) {
+void set_plot_density(Workspace& ws, const Value& fpass) {
   if (!fpass.is_double() || fpass.numel() != 1) refuse("SetPlotDensity takes a number such as 20.");
-  state().display.plot_density = fpass(0);
+  ws.window.display.plot_density = fpass(0);
 }
 
-void arrow_heads(const Value&) {
-  choose([](DisplaySettings& d) { d.arrow_heads = true; });
+void arrow_heads(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.arrow_heads = true; });
 }
-void no_arrow_heads(const Value&) {
-  choose([](DisplaySettings& d) { d.arrow_heads = false; });
+void no_arrow_heads(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.arrow_heads = false; });
 }
 
-void set_reference_symbol(const Value& fpass) {
+void set_reference_symbol(Workspace& ws, const Value& fpass) {
   const std::string style = style_argument(fpass, "SetReferenceSymbol");
   check_style(style, "SetReferenceSymbol");
   if (render::parse_line_spec(style).marker == render::Marker::None) {
     refuse("SetReferenceSymbol: \"" + shown_text(style) +
            "\" has no symbol; use a colour letter and a marker, such as \"ks\".");
   }
-  choose([&](DisplaySettings& d) { d.reference_symbol = style; });
+  choose(ws, [&](DisplaySettings& d) { d.reference_symbol = style; });
 }
 
-void set_line_format1(const Value& fpass) {
+void set_line_format1(Workspace& ws, const Value& fpass) {
   const std::string style = style_argument(fpass, "SetLineFormat1");
   check_style(style, "SetLineFormat1");
-  choose([&](DisplaySettings& d) { d.line_format = style; });
+  choose(ws, [&](DisplaySettings& d) { d.line_format = style; });
   echo("vlineformat1", fpass);
 }
 
-void set_line_width(const Value& fpass) {
+void set_line_width(Workspace& ws, const Value& fpass) {
   if (!fpass.is_double() || fpass.numel() != 1 || !std::isfinite(fpass(0)) ||
       fpass(0) / 10 < kThinnestLine) {
     refuse(
         "The line width must be a number in tenths of a point from 5 (0.5 points) up, such "
         "as 15 for 1.5 points.");
   }
-  choose([&](DisplaySettings& d) { d.line_width = fpass(0) / 10; });
+  choose(ws, [&](DisplaySettings& d) { d.line_width = fpass(0) / 10; });
 }
 
-void toggle_dots(const Value&) {
-  choose([](DisplaySettings& d) { d.dash_dot_target = !d.dash_dot_target; });
+void toggle_dots(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.dash_dot_target = !d.dash_dot_target; });
 }
 
-void label_axis(const Value&) {
-  choose([](DisplaySettings& d) { d.axis_labels = !d.axis_labels; });
+void label_axis(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.axis_labels = !d.axis_labels; });
 }
 
-void label_landmarks(const Value&) {
-  choose([](DisplaySettings& d) { d.landmark_numbers = !d.landmark_numbers; });
+void label_landmarks(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.landmark_numbers = !d.landmark_numbers; });
 }
 
-void toggle_legend(const Value&) {
-  choose([](DisplaySettings& d) { d.legend = !d.legend; });
+void toggle_legend(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.legend = !d.legend; });
 }
 
-void colour_by_x(const Value&) {
-  const AppState& s = state();
-  if (!s.display.colour_by_x && !s.session.x()) {
+void colour_by_x(Workspace& ws, const Value&) {
+  const WindowState& s = ws.window;
+  if (!s.display.colour_by_x && !ws.session.x()) {
     refuse(
         "Colouring the specimens by X needs the independent variable: load it first (Load X "
         "List), or use centroid size as X (Use CS).");
   }
-  choose([](DisplaySettings& d) { d.colour_by_x = !d.colour_by_x; });
+  choose(ws, [](DisplaySettings& d) { d.colour_by_x = !d.colour_by_x; });
 }
 
 // "on" or "off"; without an argument (the menu entry) the other of the two,
 // recorded as the one chosen so that a replay does not depend on the start.
-void set_specimen_labels(const Value& fpass) {
-  bool& on = state().display.specimen_labels;
+void set_specimen_labels(Workspace& ws, const Value& fpass) {
+  bool& on = ws.window.display.specimen_labels;
   const std::string word = fpass.is_char() ? fpass.to_string() : "";
   if (!fpass.empty() && word != "on" && word != "off") refuse("SetSpecimenLabels takes on or off.");
   on = fpass.empty() ? !on : word == "on";
-  session().record_argument(on ? "on" : "off");
+  ws.recorder.record_argument(on ? "on" : "off");
   show_specimen_labels(control("axes1"), on);
 }
 
 // "on": the 3-D window in a tab of the main window, "off": a window of its
 // own; without an argument the other of the two, recorded as chosen.
-void dock_view(const Value& fpass) {
+void dock_view(Workspace& ws, const Value& fpass) {
   auto& g = graphics();
-  AppState& s = state();
+  WindowState& s = ws.window;
   const std::string word = fpass.is_char() ? fpass.to_string() : "";
   if (!fpass.empty() && word != "on" && word != "off") refuse("DockView takes on or off.");
   s.dock3d = fpass.empty() ? !s.dock3d.value_or(false) : word == "on";
-  session().record_argument(*s.dock3d ? "on" : "off");
+  ws.recorder.record_argument(*s.dock3d ? "on" : "off");
   if (s.figure3d && g.valid(*s.figure3d) && s.main_window && g.valid(*s.main_window)) {
     g.backend().dock_figure(*s.figure3d, *s.dock3d ? s.main_window : std::nullopt);
     // Docked, the view takes the tab's size: redraws keep it.
-    capture_view3d();
+    capture_view3d(ws);
   }
 }
 
-void d_axis_on(const Value&) {
-  choose([](DisplaySettings& d) { d.axes_shown = true; });
+void d_axis_on(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.axes_shown = true; });
 }
-void d_axis_off(const Value&) {
-  choose([](DisplaySettings& d) { d.axes_shown = false; });
+void d_axis_off(Workspace& ws, const Value&) {
+  choose(ws, [](DisplaySettings& d) { d.axes_shown = false; });
 }
 
-void d_figure_clear(const Value&) {
+void d_figure_clear(Workspace&, const Value&) {
   auto& g = graphics();
   Handle fig = g.current_figure();
   g.clear_figure(fig);

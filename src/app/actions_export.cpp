@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/main_window.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "io/result_files.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -23,16 +23,16 @@ namespace velmora::app {
 using gfx::graphics;
 using gfx::Handle;
 
-void actions::copy_d_clipboard(const Value&) {
-  gfx::print_figure(graphics(), *state().figure3d, {"-dmeta"});
+void actions::copy_d_clipboard(Workspace& ws, const Value&) {
+  gfx::print_figure(graphics(), *ws.window.figure3d, {"-dmeta"});
   show_status("Copied the 3D figure to the clipboard (SVG and PNG)");
 }
 
-void actions::copy_d_eps(const Value&) {
+void actions::copy_d_eps(Workspace& ws, const Value&) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.eps", "Save File Name for EPS file");
   if (!pick) return;
-  gfx::print_figure(g, *state().figure3d, {"-depsc"}, pick->folder + pick->name);
+  gfx::print_figure(g, *ws.window.figure3d, {"-depsc"}, pick->folder + pick->name);
   show_status("Saved the 3D figure as EPS: " + pick->path());
 }
 
@@ -43,7 +43,7 @@ namespace {
 // replay), else asked in the export size dialog, whose answer the session
 // script records as that argument.  nullopt: the dialog was cancelled.  A
 // name without a picture extension or a bad argument is refused.
-std::optional<std::vector<std::string>> export_options_for(const Value& size,
+std::optional<std::vector<std::string>> export_options_for(Workspace& ws, const Value& size,
                                                            const gfx::FilePick& pick, Handle fig,
                                                            const std::string& title) {
   const auto dot = pick.name.find_last_of('.');
@@ -59,15 +59,15 @@ std::optional<std::vector<std::string>> export_options_for(const Value& size,
     words = size.to_string();
   } else {
     const auto& px = graphics().object(fig).pos_px;
-    const auto answer = graphics().backend().export_size_dialog(title, state().export_size,
+    const auto answer = graphics().backend().export_size_dialog(title, ws.window.export_size,
                                                                 {px[2], px[3]}, ext == "png");
     if (!answer) {
-      session().drop_step();
+      ws.recorder.drop_step();
       return std::nullopt;
     }
-    state().export_size = *answer;
+    ws.window.export_size = *answer;
     words = answer->text();
-    session().record_argument(script_word(words));
+    ws.recorder.record_argument(script_word(words));
   }
   try {
     return gfx::export_options(ext, words);
@@ -79,13 +79,13 @@ std::optional<std::vector<std::string>> export_options_for(const Value& size,
 
 }  // namespace
 
-void actions::export_figure(const Value& size) {
+void actions::export_figure(Workspace& ws, const Value& size) {
   auto& g = graphics();
   auto pick = g.save_file_dialog("*.png;*.svg;*.pdf;*.eps", "Export 3D Figure");
   if (!pick) return;
-  const auto options = export_options_for(size, *pick, *state().figure3d, "Export 3D Figure");
+  const auto options = export_options_for(ws, size, *pick, *ws.window.figure3d, "Export 3D Figure");
   if (!options) return;
-  gfx::print_figure(g, *state().figure3d, *options, pick->path());
+  gfx::print_figure(g, *ws.window.figure3d, *options, pick->path());
   show_status("Exported the 3D figure: " + pick->path());
 }
 
@@ -160,7 +160,7 @@ NamedFunction copier(bool equal) {
 // The main window's plot to a picture file, enlarged as Copy Plot Enlarged
 // copies it; a plot drawn with equal units (the principal component
 // scatter) keeps them.
-void actions::export_plot(const Value& size) {
+void actions::export_plot(Workspace& ws, const Value& size) {
   auto& g = graphics();
   const Handle ax = control("axes1");
   const auto& kids = g.children(ax);
@@ -171,7 +171,7 @@ void actions::export_plot(const Value& size) {
   const bool equal = gfx::lower(g.get_text(ax, "DataAspectRatioMode")) == "manual";
   auto pick = g.save_file_dialog("*.png;*.svg;*.pdf;*.eps", "Export Plot");
   if (!pick) return;
-  const auto options = export_options_for(size, *pick, g.figure_of(ax), "Export Plot");
+  const auto options = export_options_for(ws, size, *pick, g.figure_of(ax), "Export Plot");
   if (!options) return;
   print_big_image(equal, g.figure_of(ax), ax, *options, pick->path());
   show_status("Exported the plot: " + pick->path());
@@ -182,10 +182,10 @@ void register_export_functions(FunctionTable& table) {
   table.add({"CopyBigImageNA", copier(false), 1, 0});
 }
 
-void actions::save_session_script(const Value&) {
+void actions::save_session_script(Workspace& ws, const Value&) {
   auto pick = graphics().save_file_dialog("*.txt", "Save Session Script");
   if (!pick) return;
-  std::string text = session().script();
+  std::string text = ws.recorder.script();
   try {
     write_file_safely(pick->path(), text);
   } catch (const std::exception& e) {

@@ -6,20 +6,20 @@
 
 #include "analysis/messages.hpp"
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/group_plots.hpp"
 #include "app/inputs.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
 #include "plot/primitives.hpp"
 
 namespace velmora::app {
 
-std::string pca_correction() {
-  const GroupChoice& c = state().groups;
+std::string pca_correction(Workspace& ws) {
+  const analysis::ModelChoice& c = ws.session.choices();
   if (!c.pca_corrected) return {};
   if (c.formula.empty())
     refuse(
@@ -40,9 +40,9 @@ namespace velmora::app::actions {
 
 using gfx::graphics;
 
-void set_pca_shapes(const Value& fpass) {
+void set_pca_shapes(Workspace& ws, const Value& fpass) {
   const ValueList args = action_arguments(fpass);
-  bool corrected = !state().groups.pca_corrected;  // the menu item toggles
+  bool corrected = !ws.session.choices().pca_corrected;  // the menu item toggles
   if (!args.empty()) {
     const std::string word = args[0].is_char() ? args[0].to_string() : std::string();
     if (word != "corrected" && word != "raw")
@@ -51,25 +51,25 @@ void set_pca_shapes(const Value& fpass) {
           "corrected.");
     corrected = word == "corrected";
   }
-  GroupChoice& c = state().groups;
+  const analysis::ModelChoice& c = ws.session.choices();
   if (corrected && c.formula.empty())
     refuse(
         "The size-corrected shapes are the residuals of the model: choose Groups > Set Model "
         "first (in batch: SetModel \"shape ~ log(CS)\").");
-  c.pca_corrected = corrected;
+  ws.session.set_pca_corrected(corrected);
   const std::string text =
       "The PCA analyses " + pca_shapes_text(corrected ? c.formula : std::string());
   console().line(text);
   show_status(text);
 }
 
-void show_cv(const Value& fpass) {
+void show_cv(Workspace& ws, const Value& fpass) {
   const ValueList args = action_arguments(fpass);
-  const AppState& s = state();
-  if (s.groups.factor.empty())
+  const WindowState& s = ws.window;
+  if (ws.session.choices().factor.empty())
     refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
-  analysis::CvShapeParams params{s.groups.factor, 1, s.inputs.component_factor};
-  analysis::CvShapeReport r = s.session.cv_shape(params);
+  analysis::CvShapeParams params{ws.session.choices().factor, 1, s.inputs.component_factor};
+  analysis::CvShapeReport r = ws.session.cv_shape(params);
   if (!args.empty()) {
     const Value& a = args[0];
     const bool number = a.is_double() && a.numel() == 1;
@@ -87,20 +87,20 @@ void show_cv(const Value& fpass) {
     if (!chosen) return;
     params.variate = static_cast<long long>(*chosen) + 1;
   }
-  if (params.variate != 1) r = s.session.cv_shape(params);
+  if (params.variate != 1) r = ws.session.cv_shape(params);
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   const std::string type = display_code(s.inputs);
   const std::string cv = "CV" + std::to_string(params.variate) + " ";
   if (type == "a" || type == "b") {
-    draw_shape_pair(r.opposite, r.target, type, cv + signed_number(-params.score),
+    draw_shape_pair(ws, r.opposite, r.target, type, cv + signed_number(-params.score),
                     cv + signed_number(params.score));
   } else {
-    draw_deformation(r.reference, r.target, type,
+    draw_deformation(ws, r.reference, r.target, type,
                      "CV" + std::to_string(params.variate) + ", " + format_number(params.score));
   }
   show_status("Shape change along CV" + std::to_string(params.variate) + " of " +
-              shown_text(s.groups.factor) + ", ±" + format_number(params.score) +
+              shown_text(ws.session.choices().factor) + ", ±" + format_number(params.score) +
               " within-group standard deviations");
 }
 

@@ -11,7 +11,6 @@
 #include <map>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/group_plots.hpp"
 #include "app/inputs.hpp"
@@ -21,6 +20,7 @@
 #include "app/reports.hpp"
 #include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "core/number_text.hpp"
 #include "core/shown_text.hpp"
@@ -39,14 +39,10 @@ using gfx::graphics;
 
 namespace {
 
-analysis::Session& model() {
-  return state().session;
-}
-
 // A report goes to the console (batch output), the results log and its
 // message window, where its table is shown in a fixed-width font.
-void present(const std::string& title, const std::string& text) {
-  log_report(title, text);
+void present(Workspace& ws, const std::string& title, const std::string& text) {
+  log_report(ws, title, text);
   gui::MessageBoxSetup setup;
   setup.title = title;
   setup.table = true;
@@ -55,8 +51,8 @@ void present(const std::string& title, const std::string& text) {
 
 // A number of a report: six significant digits, or with Full-precision
 // result files the shortest text that reads back to the same double.
-std::string cell(double x) {
-  return state().full_precision ? shortest_number(x) : message_number(x);
+std::string cell(Workspace& ws, double x) {
+  return ws.window.full_precision ? shortest_number(x) : message_number(x);
 }
 
 // The one text argument of an action, or nothing when it was given none.
@@ -71,15 +67,15 @@ std::optional<std::string> text_argument(const Value& fpass, const std::string& 
 // The choice of the Set Factor list that chooses none.
 constexpr const char* kNoFactor = "No factor (all specimens together)";
 
-std::vector<std::string> factor_names() {
+std::vector<std::string> factor_names(Workspace& ws) {
   std::vector<std::string> names;
-  for (const stats::ModelVariable& v : model().model_variables())
+  for (const stats::ModelVariable& v : ws.session.model_variables())
     if (!v.numeric) names.push_back(v.name);
   return names;
 }
 
-const std::string& chosen_formula() {
-  const std::string& f = state().groups.formula;
+const std::string& chosen_formula(Workspace& ws) {
+  const std::string& f = ws.session.choices().formula;
   if (f.empty())
     refuse(
         "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ log(CS) * "
@@ -88,11 +84,11 @@ const std::string& chosen_formula() {
 }
 
 // The chosen factor's variable, checked against the sample loaded now.
-stats::ModelVariable chosen_factor() {
-  const std::string& name = state().groups.factor;
+stats::ModelVariable chosen_factor(Workspace& ws) {
+  const std::string& name = ws.session.choices().factor;
   if (name.empty())
     refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
-  for (stats::ModelVariable& v : model().model_variables())
+  for (stats::ModelVariable& v : ws.session.model_variables())
     if (!v.numeric && v.name == name) return v;
   refuse("The sample has no factor \"" + shown_text(name) +
          "\" now; load its specimen table or choose another.");
@@ -100,8 +96,8 @@ stats::ModelVariable chosen_factor() {
 
 // Permutations and seed from the window's boxes.
 template <typename Params>
-Params randomized(Params params) {
-  const Inputs& in = state().inputs;
+Params randomized(Workspace& ws, Params params) {
+  const Inputs& in = ws.window.inputs;
   params.permutations = static_cast<int>(in.permutations);
   params.seed = static_cast<std::uint64_t>(in.seed);
   return params;
@@ -112,10 +108,10 @@ std::string randomization_text(int permutations, std::uint64_t seed) {
 }
 
 // The first covariate term of the chosen model (`log(CS)`), or empty.
-std::string model_covariate() {
-  if (state().groups.formula.empty()) return {};
-  const stats::ModelFormula f = stats::parse_model_formula(state().groups.formula);
-  const std::vector<stats::ModelVariable> variables = model().model_variables();
+std::string model_covariate(Workspace& ws) {
+  if (ws.session.choices().formula.empty()) return {};
+  const stats::ModelFormula f = stats::parse_model_formula(ws.session.choices().formula);
+  const std::vector<stats::ModelVariable> variables = ws.session.model_variables();
   for (const stats::ModelTerm& t : f.terms) {
     if (t.parts.size() != 1) continue;
     for (const stats::ModelVariable& v : variables)
@@ -126,20 +122,20 @@ std::string model_covariate() {
 
 }  // namespace
 
-void load_specimen_table(const Value&) {
+void load_specimen_table(Workspace& ws, const Value&) {
   auto pick = pick_file_to_load("*.*");
   if (!pick) return;
-  const analysis::SpecimenTableReport r = model().load_specimen_table({pick->path()});
+  const analysis::SpecimenTableReport r = ws.session.load_specimen_table({pick->path()});
   std::string text = std::to_string(r.factors) + (r.factors == 1 ? " factor, " : " factors, ") +
                      std::to_string(r.covariates) +
                      (r.covariates == 1 ? " covariate" : " covariates") + " for " +
-                     std::to_string(model().sample().specimens()) + " specimens" +
+                     std::to_string(ws.session.sample().specimens()) + " specimens" +
                      (r.rows_in_order ? ", one a row in file order (no column names them):" : ":");
   for (const std::string& line : r.lines) text += "\n  " + line;
   // The data panel: the sample, then each factor with its levels and counts.
-  const analysis::Sample& sample = model().sample();
+  const analysis::Sample& sample = ws.session.sample();
   std::string groups;
-  for (const stats::ModelVariable& v : model().model_variables()) {
+  for (const stats::ModelVariable& v : ws.session.model_variables()) {
     if (v.numeric) continue;
     std::map<std::string, int> counts;
     for (const std::string& l : v.levels) ++counts[l];
@@ -154,19 +150,19 @@ void load_specimen_table(const Value&) {
                      (groups.empty() ? "No factor" : groups));
   const std::string title = "Specimen table " + shown_name(r.file_name);
   console().write(title + "\n" + text + "\n");
-  log_report(title, text);
+  log_report(ws, title, text);
   show_status("Loaded specimen table " + shown_name(r.file_name) + ": " +
               std::to_string(r.factors) + " factors, " + std::to_string(r.covariates) +
               " covariates");
 }
 
-void set_model(const Value& fpass) {
+void set_model(Workspace& ws, const Value& fpass) {
   std::optional<std::string> formula =
       text_argument(fpass, "SetModel \"shape ~ log(CS) * population\"");
   if (!formula) {
     // The window offers the usual models of the factors the sample has.
     std::vector<std::string> offered;
-    for (const std::string& f : factor_names()) {
+    for (const std::string& f : factor_names(ws)) {
       // A name of other characters than letters, digits, `_` and `.` in backquotes.
       const bool plain = std::all_of(f.begin(), f.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
@@ -177,7 +173,7 @@ void set_model(const Value& fpass) {
       offered.push_back("shape ~ " + name);
     }
     offered.push_back("shape ~ log(CS)");
-    if (model().x()) offered.push_back("shape ~ X");
+    if (ws.session.x()) offered.push_back("shape ~ X");
     const auto chosen =
         graphics().list_dialog("Set Model", "Which model does the Procrustes ANOVA fit?", offered);
     if (!chosen) return;
@@ -186,16 +182,16 @@ void set_model(const Value& fpass) {
   // Names and degenerate terms are checked now, against the sample loaded.
   const stats::ModelFormula f = stats::parse_model_formula(*formula);
   const stats::ModelDesign d =
-      stats::model_design(f, model().model_variables(), model().sample().specimens());
-  state().groups.formula = f.text;
+      stats::model_design(f, ws.session.model_variables(), ws.session.sample().specimens());
+  ws.session.set_model_formula(f.text);
   std::string terms;
   for (const std::string& t : d.term_labels) terms += (terms.empty() ? "" : " + ") + shown_text(t);
   console().line("Model: shape ~ " + terms);
   show_status("Model: shape ~ " + terms);
 }
 
-void set_factor(const Value& fpass) {
-  const std::vector<std::string> names = factor_names();
+void set_factor(Workspace& ws, const Value& fpass) {
+  const std::vector<std::string> names = factor_names(ws);
   std::optional<std::string> name = text_argument(fpass, "SetFactor population");
   if (!name) {
     if (names.empty())
@@ -211,7 +207,7 @@ void set_factor(const Value& fpass) {
   // `none` reads it as no factor.
   const bool named = std::find(names.begin(), names.end(), *name) != names.end();
   if (!named && (*name == kNoFactor || *name == "none")) {
-    state().groups.factor.clear();
+    ws.session.set_factor("");
     console().line("Factor: none");
     show_status("No factor: the regression and the plots take all specimens together");
     return;
@@ -223,47 +219,47 @@ void set_factor(const Value& fpass) {
            (names.empty() ? std::string("; load a specimen table with a column of text first.")
                           : "; its factors are " + listed + "."));
   }
-  state().groups.factor = *name;
+  ws.session.set_factor(*name);
   console().line("Factor: " + shown_text(*name));
   show_status("Groups by " + shown_text(*name));
 }
 
-void set_ss_type(const Value& fpass) {
+void set_ss_type(Workspace& ws, const Value& fpass) {
   const std::optional<std::string> word = text_argument(fpass, "SetSSType II");
   if (!word || (*word != "I" && *word != "II"))
     refuse(
         "The sums of squares are I (sequential) or II (each term after the terms that do not "
         "contain it), as in SetSSType II.");
-  state().groups.sums =
-      *word == "I" ? stats::SumsOfSquares::Sequential : stats::SumsOfSquares::Marginal;
+  ws.session.set_sums_of_squares(*word == "I" ? stats::SumsOfSquares::Sequential
+                                              : stats::SumsOfSquares::Marginal);
   console().line(std::string("Sums of squares: type ") + *word);
 }
 
-void procrustes_anova(const Value&) {
-  const GroupChoice& c = state().groups;
-  analysis::AnovaParams params = randomized(analysis::AnovaParams{});
-  params.formula = chosen_formula();
+void procrustes_anova(Workspace& ws, const Value&) {
+  const analysis::ModelChoice& c = ws.session.choices();
+  analysis::AnovaParams params = randomized(ws, analysis::AnovaParams{});
+  params.formula = chosen_formula(ws);
   params.type = c.sums;
-  const analysis::AnovaReport r = model().procrustes_anova(params);
+  const analysis::AnovaReport r = ws.session.procrustes_anova(params);
   const bool sequential = c.sums == stats::SumsOfSquares::Sequential;
   std::string text =
       "Model: " + r.formula + "\n" + (sequential ? "Sequential (type I)" : "Type II") +
       " sums of squares, " + randomization_text(params.permutations, params.seed) +
-      " (randomized residuals)\n" + stats::anova_table_text(r.anova, state().full_precision);
+      " (randomized residuals)\n" + stats::anova_table_text(r.anova, ws.window.full_precision);
   if (!r.verdict.empty()) text += (text.back() == '\n' ? "" : "\n") + r.verdict;
   if (!r.fit_note.empty()) text += "\n" + r.fit_note;
   stats::ProcrustesAnova table = r.anova;
   table.log_f.clear();  // the table needs none of the permutations' values
-  state().last_table = LastTable{
+  ws.window.last_table = LastTable{
       "Procrustes ANOVA", [table](bool full) { return stats::anova_table_rows(table, full); }};
-  present("Procrustes ANOVA", text);
+  present(ws, "Procrustes ANOVA", text);
 }
 
-void pairwise_groups(const Value&) {
-  analysis::PairwiseParams params = randomized(analysis::PairwiseParams{});
-  params.factor = chosen_factor().name;
-  params.covariate = model_covariate();
-  const analysis::PairwiseReport r = model().pairwise_groups(params);
+void pairwise_groups(Workspace& ws, const Value&) {
+  analysis::PairwiseParams params = randomized(ws, analysis::PairwiseParams{});
+  params.factor = chosen_factor(ws).name;
+  params.covariate = model_covariate(ws);
+  const analysis::PairwiseReport r = ws.session.pairwise_groups(params);
   std::string text =
       "Groups: " + shown_text(params.factor) +
       (r.slopes ? ", covariate " + shown_text(params.covariate) +
@@ -271,24 +267,24 @@ void pairwise_groups(const Value&) {
                       "vectors; differences of their lengths)"
                 : " (Procrustes distances between group means)") +
       "\n" + randomization_text(params.permutations, params.seed) + " (randomized residuals)\n" +
-      aligned(pairwise_table(r, state().full_precision));
+      aligned(pairwise_table(r, ws.window.full_precision));
   text.pop_back();
   if (!r.fit_note.empty()) text += "\n" + r.fit_note;
-  state().last_table =
+  ws.window.last_table =
       LastTable{"Pairwise group comparisons", [r](bool full) { return pairwise_table(r, full); }};
-  present("Pairwise group comparisons", text);
+  present(ws, "Pairwise group comparisons", text);
 }
 
-void save_residuals(const Value&) {
-  const std::string formula = chosen_formula();
-  const analysis::SizeCorrectionReport r = model().size_corrected_shapes({formula});
-  const analysis::Sample& sample = model().sample();
+void save_residuals(Workspace& ws, const Value&) {
+  const std::string formula = chosen_formula(ws);
+  const analysis::SizeCorrectionReport r = ws.session.size_corrected_shapes({formula});
+  const analysis::Sample& sample = ws.session.sample();
   // The layout of a landmark file (x1 y1 z1 … centroid size), so that Load
   // Landmarks reads the shapes back, for a PCA of them.
   Eigen::MatrixXd rows(r.shapes.rows(), r.shapes.cols() + 1);
   rows << r.shapes, sample.centroid_sizes();
   const io::NumberFormat format =
-      state().full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+      ws.window.full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
   const std::string text = io::format_g_lines(rows, format);
   auto pick = pick_file_to_save("*.*", "File Name for Size-Corrected Shapes");
   if (!pick) return;
@@ -305,18 +301,19 @@ void save_residuals(const Value&) {
   show_status(what);
 }
 
-void canonical_variates(const Value&) {
-  const stats::ModelVariable factor = chosen_factor();
-  analysis::CvaParams params = randomized(analysis::CvaParams{});
+void canonical_variates(Workspace& ws, const Value&) {
+  const stats::ModelVariable factor = chosen_factor(ws);
+  analysis::CvaParams params = randomized(ws, analysis::CvaParams{});
   params.factor = factor.name;
-  const analysis::CvaReport r = model().canonical_variates(params);
+  const analysis::CvaReport r = ws.session.canonical_variates(params);
   const stats::CanonicalVariates& cva = r.cva;
   std::string text = "Groups: " + shown_text(factor.name) + ", on " + r.components_text + "\n";
   text += "Eigenvalues:";
-  for (Eigen::Index i = 0; i < cva.eigenvalues.size(); ++i) text += " " + cell(cva.eigenvalues(i));
+  for (Eigen::Index i = 0; i < cva.eigenvalues.size(); ++i)
+    text += " " + cell(ws, cva.eigenvalues(i));
   text +=
       "\n" + randomization_text(params.permutations, params.seed) + " (group labels permuted)\n";
-  text += aligned(cva_distance_table(cva, state().full_precision));
+  text += aligned(cva_distance_table(cva, ws.window.full_precision));
   text += "Leave-one-out classification (rows: group, columns: assigned):\n";
   text += aligned(cva_classification_table(cva));
   const Eigen::Index right = cva.classification.diagonal().sum();
@@ -331,19 +328,19 @@ void canonical_variates(const Value&) {
   clear_main_plot();  // and its labels: no title of an earlier plot stays
   const bool two = cva.scores.cols() >= 2;
   if (two)
-    plot_by_groups(ax, cva.scores.col(0), cva.scores.col(1));
+    plot_by_groups(ws, ax, cva.scores.col(0), cva.scores.col(1));
   else
-    histogram_by_groups(ax, cva.scores.col(0));
+    histogram_by_groups(ws, ax, cva.scores.col(0));
   gr.set(gr.get(ax, "XLabel")(0), "String", "CV1");
   gr.set(gr.get(ax, "YLabel")(0), "String", two ? "CV2" : "Count");
-  state().last_table =
+  ws.window.last_table =
       LastTable{"Canonical variates", [cva](bool full) { return cva_distance_table(cva, full); }};
-  present("Canonical variates", text);
+  present(ws, "Canonical variates", text);
 }
 
-void show_group_difference(const Value& fpass) {
+void show_group_difference(Workspace& ws, const Value& fpass) {
   const ValueList args = action_arguments(fpass);
-  const stats::ModelVariable factor = chosen_factor();
+  const stats::ModelVariable factor = chosen_factor(ws);
   const std::vector<std::string> levels = stats::factor_levels(factor.levels);
   std::string listed;
   for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + shown_text(l);
@@ -382,7 +379,7 @@ void show_group_difference(const Value& fpass) {
   if (pair[0] == pair[1])
     refuse("Show Group Difference needs two different groups of " + groups_of + ", not " +
            shown_text(pair[0]) + " twice.");
-  const auto fit = model().superimposition();
+  const auto fit = ws.session.superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
   const Eigen::Index k = consensus.rows();
@@ -395,7 +392,7 @@ void show_group_difference(const Value& fpass) {
     return Eigen::RowVectorXd(sum / count);
   };
   const Eigen::RowVectorXd from = group_mean(pair[0]), to = group_mean(pair[1]);
-  const double factor_times = state().inputs.exaggeration;
+  const double factor_times = ws.window.inputs.exaggeration;
   shape::Config reference = consensus, target = consensus;
   for (Eigen::Index d = 0; d < 3; ++d)
     for (Eigen::Index l = 0; l < k; ++l) {
@@ -406,7 +403,7 @@ void show_group_difference(const Value& fpass) {
   g.clear_figure(g.current_figure());
   const std::string name =
       shown_text(pair[0]) + " to " + shown_text(pair[1]) + ", ×" + format_number(factor_times);
-  draw_deformation(reference, target, display_code(state().inputs), name,
+  draw_deformation(ws, reference, target, display_code(ws.window.inputs), name,
                    "Mean shape of " + shown_text(pair[0]));
   show_status("Group difference: " + name);
 }
@@ -415,9 +412,9 @@ void show_group_difference(const Value& fpass) {
 
 namespace velmora::app::actions {
 
-void set_group_outline(const Value& fpass) {
+void set_group_outline(Workspace& ws, const Value& fpass) {
   const std::optional<std::string> word = text_argument(fpass, "SetGroupOutline ellipses");
-  GroupOutline& outline = state().groups.outline;
+  GroupOutline& outline = ws.window.outline;
   if (word == "none")
     outline = GroupOutline::None;
   else if (word == "ellipses")
@@ -430,10 +427,10 @@ void set_group_outline(const Value& fpass) {
         "SetGroupOutline ellipses.");
 }
 
-void show_group_means(const Value&) {
-  const stats::ModelVariable factor = chosen_factor();
+void show_group_means(Workspace& ws, const Value&) {
+  const stats::ModelVariable factor = chosen_factor(ws);
   const std::vector<std::string> levels = stats::factor_levels(factor.levels);
-  const auto fit = model().superimposition();
+  const auto fit = ws.session.superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
   const Eigen::Index k = consensus.rows();
@@ -462,14 +459,14 @@ void show_group_means(const Value&) {
       g.set(points[i], "MarkerSize", 7.0);
       g.set(points[i], "DisplayName", i ? std::string() : name);
     }
-    if (model().wires())
-      for (gfx::Handle h : plot::wire3d(shape::Config(mean), wire_list(), "-")) {
+    if (ws.session.wires())
+      for (gfx::Handle h : plot::wire3d(shape::Config(mean), wire_list(ws), "-")) {
         g.set(h, "Color", colour);
         g.set(h, "DisplayName", std::string());
       }
   }
   g.hold(ax, false);
-  style_figure3d();
+  style_figure3d(ws);
   show_status("Mean shapes of the groups of " + shown_text(factor.name));
 }
 

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/main_window.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
 
@@ -34,33 +34,33 @@ void check_pair(std::string_view on_tag, std::string_view off_tag, bool on) {
 
 }  // namespace
 
-void set_superimposition(const Value& fpass) {
+void set_superimposition(Workspace& ws, const Value& fpass) {
   auto& g = graphics();
-  AppState& s = state();
+  WindowState& s = ws.window;
   const std::string method = one_of(fpass, "SetSuperimposition", "optimal", "classic");
   const bool optimal = method == "optimal";
   // The session superimposes the loaded sample again before anything
   // changes, so that a failure leaves the old setting and sample in place;
   // results computed on the old superimposition no longer describe it.
   const analysis::SuperimposeReport r =
-      s.session.superimpose({optimal ? analysis::Method::Optimal : analysis::Method::Classic});
+      ws.session.superimpose({optimal ? analysis::Method::Optimal : analysis::Method::Classic});
   for (const std::string& note : r.notes) console().line(note);
   check_pair("SuperimposeOptimal", "SuperimposeClassic", optimal);
   if (!r.redone) return;
   // Without scores the reference may be turned again, as after LoadData.
-  allow_rotation(true);
+  allow_rotation(ws, true);
   console().line(r.message);
   if (s.figure3d && g.valid(*s.figure3d) && g.type(*s.figure3d) == gfx::Type::Figure) {
     g.make_current(*s.figure3d);
     g.clear_axes(g.current_axes());
-    draw_reference();
-    make_main_current();
+    draw_reference(ws);
+    make_main_current(ws);
   }
 }
 
-void set_full_precision(const Value& fpass) {
+void set_full_precision(Workspace& ws, const Value& fpass) {
   const std::string word = one_of(fpass, "SetFullPrecision", "on", "off");
-  state().full_precision = word == "on";
+  ws.window.full_precision = word == "on";
   check_pair("FullPrecisionOn", "FullPrecisionOff", word == "on");
 }
 

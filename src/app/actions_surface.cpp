@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/surface_view.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -36,19 +36,6 @@ using gfx::Handle;
 namespace {
 
 constexpr const char* kSurfaceFilter = "*.ply;*.obj;*.stl;*.off";
-
-// What the 3-D window shows of the surface: the target, and the surface
-// drawn for it (kept so that a save writes what is shown).
-struct Shown {
-  analysis::SurfaceWarpParams params;
-  std::shared_ptr<const analysis::SpecimenSurface> of;  // the surface it was drawn for
-  std::optional<analysis::SurfaceWarpReport> report;
-};
-
-Shown& shown() {
-  static Shown s;
-  return s;
-}
 
 // A number as the shortest text that reads back to it.
 std::string shortest(double v) {
@@ -96,11 +83,11 @@ std::string joined(const std::vector<std::string>& w) {
 
 // The levels of the factor chosen for the groups, checked against the
 // sample loaded now.
-std::vector<std::string> chosen_levels() {
-  const std::string& name = state().groups.factor;
+std::vector<std::string> chosen_levels(Workspace& ws) {
+  const std::string& name = ws.session.choices().factor;
   if (name.empty())
     refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
-  for (const stats::ModelVariable& v : state().session.model_variables())
+  for (const stats::ModelVariable& v : ws.session.model_variables())
     if (!v.numeric && v.name == name) return stats::factor_levels(v.levels);
   refuse("The sample has no factor \"" + shown_text(name) +
          "\" now; load its specimen table or choose another.");
@@ -125,21 +112,21 @@ std::string level_of(const Value& arg, const std::vector<std::string>& words) {
 // "x low", "x high": the smallest or largest X observed), "pc N SD",
 // "group LEVEL" (a group of the factor chosen; "group" alone asks which:
 // nothing when the question is cancelled).
-std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
+std::optional<analysis::SurfaceWarpParams> target_of(Workspace& ws, const Value& arg) {
   const std::vector<std::string> w = words_of(arg);
   const std::string bad =
       "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x "
       "high\"), \"pc N SD\" or \"group LEVEL\", not \"" +
       shown_text(joined(w)) + "\".";
-  analysis::SurfaceWarpParams p = shown().params;
+  analysis::SurfaceWarpParams p = ws.surface.params;
   if (w.size() == 1 && w[0] == "mean") {
     p.target = analysis::SurfaceTarget::Mean;
     return p;
   }
   if (!w.empty() && w[0] == "group") {
     p.target = analysis::SurfaceTarget::Group;
-    const std::vector<std::string> levels = chosen_levels();
-    p.grouping = state().groups.factor;
+    const std::vector<std::string> levels = chosen_levels(ws);
+    p.grouping = ws.session.choices().factor;
     p.group = level_of(arg, w);
     if (w.size() == 1) {
       const auto chosen = graphics().list_dialog(
@@ -153,7 +140,7 @@ std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
   if (w.size() == 2 && w[0] == "x") {
     p.target = analysis::SurfaceTarget::Regression;
     if (w[1] == "low" || w[1] == "high") {
-      const auto x = state().session.x();
+      const auto x = ws.session.x();
       if (!x || x->values.size() == 0) return p;  // the warp refuses without X
       p.x = w[1] == "low" ? x->values.minCoeff() : x->values.maxCoeff();
       return p;
@@ -175,12 +162,12 @@ std::optional<analysis::SurfaceWarpParams> target_of(const Value& arg) {
 // Warps and draws what a slider now asks, from the coarse copy of a large
 // surface (not logged: a drag is many steps; where it ends, the action
 // draws the whole surface).
-void slid(const analysis::SurfaceWarpParams& params) {
+void slid(Workspace& ws, const analysis::SurfaceWarpParams& params) {
   try {
-    analysis::SurfaceWarpReport r = state().session.warp_surface(params);
-    graphics().make_current(figure3d());
-    draw_surface_report(r, state().session.wires().has_value(), 0, SurfaceDetail::Draft);
-    Shown& s = shown();
+    analysis::SurfaceWarpReport r = ws.session.warp_surface(params);
+    graphics().make_current(figure3d(ws));
+    draw_surface_report(ws, r, ws.session.wires().has_value(), 0, SurfaceDetail::Draft);
+    ShownSurface& s = ws.surface;
     s.params = params;
     s.of = r.surface;
     s.report = std::move(r);
@@ -191,19 +178,19 @@ void slid(const analysis::SurfaceWarpParams& params) {
 
 // Warps and draws, with the sliders for the target; the results log records
 // what was warped to what.
-void show(const analysis::SurfaceWarpParams& params, bool log) {
-  analysis::SurfaceWarpReport r = state().session.warp_surface(params);
-  graphics().make_current(figure3d());
-  draw_surface_report(r, state().session.wires().has_value());
-  show_surface_sliders(params, r, slid);
+void show(Workspace& ws, const analysis::SurfaceWarpParams& params, bool log) {
+  analysis::SurfaceWarpReport r = ws.session.warp_surface(params);
+  graphics().make_current(figure3d(ws));
+  draw_surface_report(ws, r, ws.session.wires().has_value());
+  show_surface_sliders(ws, params, r, slid);
   std::string logged = r.log_line;
   for (const std::string& note : r.notes) {
     console().line(note);
     logged += "\n" + note;
   }
-  if (log) log_report("Surface warp", logged);
+  if (log) log_report(ws, "Surface warp", logged);
   show_status("Surface: " + r.description);
-  Shown& s = shown();
+  ShownSurface& s = ws.surface;
   s.params = params;
   s.of = r.surface;
   s.report = std::move(r);
@@ -212,10 +199,10 @@ void show(const analysis::SurfaceWarpParams& params, bool log) {
 // The surface as shown, warped again from the session as it is now (the
 // regression or the superimposition may have changed since it was drawn);
 // the mean surface when the surface shown is not the one loaded.
-const analysis::SurfaceWarpReport& current() {
-  Shown& s = shown();
-  if (s.of != state().session.surface()) s.params = {};
-  s.report = state().session.warp_surface(s.params);
+const analysis::SurfaceWarpReport& current(Workspace& ws) {
+  ShownSurface& s = ws.surface;
+  if (s.of != ws.session.surface()) s.params = {};
+  s.report = ws.session.warp_surface(s.params);
   s.of = s.report->surface;
   return *s.report;
 }
@@ -227,8 +214,8 @@ std::string extension_of(const std::string& name) {
 
 }  // namespace
 
-void actions::load_surface(const Value&) {
-  analysis::Session& a = state().session;
+void actions::load_surface(Workspace& ws, const Value&) {
+  analysis::Session& a = ws.session;
   auto pick = pick_file_to_load(kSurfaceFilter);
   if (!pick) return;
   analysis::LoadSurfaceParams params;
@@ -245,25 +232,26 @@ void actions::load_surface(const Value&) {
   }
   for (const std::string& note : r.notes) console().line(note);
   if (!r.notes.empty()) graphics().backend().message_box(joined(r.notes), "Load Surface");
-  log_report("Surface loaded", r.log_line);
-  shown() = {};
-  show({}, false);
-  make_main_current();
+  log_report(ws, "Surface loaded", r.log_line);
+  ws.surface = {};
+  show(ws, {}, false);
+  make_main_current(ws);
 }
 
-void actions::show_surface(const Value&) {
-  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
-  show(shown().of == state().session.surface() ? shown().params : analysis::SurfaceWarpParams{},
+void actions::show_surface(Workspace& ws, const Value&) {
+  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  show(ws,
+       ws.surface.of == ws.session.surface() ? ws.surface.params : analysis::SurfaceWarpParams{},
        true);
 }
 
-void actions::set_surface_target(const Value& arg) {
-  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
-  if (const auto target = target_of(arg)) show(*target, true);
+void actions::set_surface_target(Workspace& ws, const Value& arg) {
+  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  if (const auto target = target_of(ws, arg)) show(ws, *target, true);
 }
 
-void actions::set_surface_exaggeration(const Value& arg) {
-  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+void actions::set_surface_exaggeration(Workspace& ws, const Value& arg) {
+  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   std::vector<std::string> w = words_of(arg);
   if (w.empty()) {
     // The window offers the usual factors; the slider gives any other.
@@ -287,15 +275,15 @@ void actions::set_surface_exaggeration(const Value& arg) {
             shown_text(joined(w)) + "\".",
         "Set Surface Exaggeration");
   analysis::SurfaceWarpParams p =
-      shown().of == state().session.surface() ? shown().params : analysis::SurfaceWarpParams{};
+      ws.surface.of == ws.session.surface() ? ws.surface.params : analysis::SurfaceWarpParams{};
   p.exaggeration = times;
   // The mean surface itself does not change: nothing to log.
-  show(p, p.target != analysis::SurfaceTarget::Mean);
+  show(ws, p, p.target != analysis::SurfaceTarget::Mean);
 }
 
-void actions::save_surface(const Value&) {
-  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
-  const analysis::SurfaceWarpReport& r = current();
+void actions::save_surface(Workspace& ws, const Value&) {
+  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+  const analysis::SurfaceWarpReport& r = current(ws);
   auto pick = pick_file_to_save("*.ply;*.obj;*.stl;*.off", "Save Surface As");
   if (!pick) return;
   mesh::SurfaceFormat format{};
@@ -321,11 +309,11 @@ void actions::save_surface(const Value&) {
   show_status("Saved the surface (" + r.description + "): " + pick->path());
 }
 
-void actions::export_animation(const Value& arg) {
-  if (!state().session.surface()) refuse("There is no surface: load one first (Load Surface…).");
+void actions::export_animation(Workspace& ws, const Value& arg) {
+  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   const AnimationSize size = animation_size(joined(words_of(arg)));
-  current();  // the target shown belongs to the surface loaded
-  const AnimationEnds ends = animation_ends(shown().params);
+  current(ws);  // the target shown belongs to the surface loaded
+  const AnimationEnds ends = animation_ends(ws, ws.surface.params);
   auto pick = pick_file_to_save("*.png", "Export Animation: name of the first frame");
   if (!pick) return;
   if (extension_of(pick->name) != "png")
@@ -337,12 +325,12 @@ void actions::export_animation(const Value& arg) {
   // Every frame's name is checked before the first frame is drawn.
   for (const std::string& path : paths) check_writable(path);
   auto& g = graphics();
-  const Handle fig = figure3d();
+  const Handle fig = figure3d(ws);
   g.make_current(fig);
   auto frame = [&](std::size_t i) {
     const double t = size.frames == 1 ? 0.5 : double(i) / (size.frames - 1);
-    analysis::SurfaceWarpReport r = state().session.warp_surface(frame_params(ends, t));
-    draw_surface_report(r, state().session.wires().has_value(), ends.largest);
+    analysis::SurfaceWarpReport r = ws.session.warp_surface(frame_params(ends, t));
+    draw_surface_report(ws, r, ws.session.wires().has_value(), ends.largest);
     return frame_png(fig, size);
   };
   try {
@@ -355,15 +343,15 @@ void actions::export_animation(const Value& arg) {
     }
     write_files_safely(paths, [&](std::size_t i) { return i == 0 ? std::move(first) : frame(i); });
   } catch (...) {
-    show(shown().params, false);  // the 3-D window shows what it showed
+    show(ws, ws.surface.params, false);  // the 3-D window shows what it showed
     throw;
   }
-  log_report("Surface animation", std::to_string(size.frames) + " frames from " + ends.from_text +
-                                      " to " + ends.to_text + ", " + std::to_string(size.width) +
-                                      "×" + std::to_string(size.height) +
-                                      " pixels: " + shown_name(paths.front()) + " … " +
-                                      shown_name(paths.back()) + ".");
-  show(shown().params, false);
+  log_report(ws, "Surface animation",
+             std::to_string(size.frames) + " frames from " + ends.from_text + " to " +
+                 ends.to_text + ", " + std::to_string(size.width) + "×" +
+                 std::to_string(size.height) + " pixels: " + shown_name(paths.front()) + " … " +
+                 shown_name(paths.back()) + ".");
+  show(ws, ws.surface.params, false);
   show_status("Exported " + std::to_string(size.frames) + " frames: " + paths.front());
 }
 

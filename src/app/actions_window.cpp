@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "gui/layout_file.hpp"
 #include "gui/message_box.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -36,8 +36,8 @@ std::string joined(const std::vector<std::string>& words) {
 
 }  // namespace
 
-void actions::save_results_log(const Value&) {
-  ResultsLog& log = state().log;
+void actions::save_results_log(Workspace& ws, const Value&) {
+  ResultsLog& log = ws.window.log;
   if (log.empty()) {
     refuse(
         "The results log is empty: its entries are the reports of Plot Procrustes Distance, "
@@ -58,10 +58,10 @@ void actions::save_results_log(const Value&) {
               (n == 1 ? " entry" : " entries") + (markdown ? ", Markdown)" : ")"));
 }
 
-void actions::quit(const Value&) {
+void actions::quit(Workspace& ws, const Value&) {
   auto& g = gfx::graphics();
-  if (state().desktop) {
-    const std::vector<std::string> unsaved = unsaved_results();
+  if (ws.window.desktop) {
+    const std::vector<std::string> unsaved = unsaved_results(ws);
     if (!unsaved.empty() &&
         !g.backend().ask_yes_no(
             "These results are not saved: " + joined(unsaved) + ".\n\nQuit Velmora anyway?",
@@ -75,7 +75,7 @@ void actions::quit(const Value&) {
     if (g.valid(f)) g.destroy(f);
 }
 
-void actions::about(const Value&) {
+void actions::about(Workspace&, const Value&) {
   gui::MessageBoxSetup setup;
   setup.title = "About Velmora";
   setup.icon = "help";
@@ -151,7 +151,7 @@ std::string guide_with_pictures(const std::string& markdown,
   return out;
 }
 
-void actions::user_guide(const Value&) {
+void actions::user_guide(Workspace&, const Value&) {
   std::string readme;
   std::string found;
   for (const std::string& place : readme_places()) {

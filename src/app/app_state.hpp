@@ -9,8 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/session.hpp"
-#include "app/group_choice.hpp"
+#include "analysis/regressor.hpp"
 #include "app/input_table.hpp"
 #include "app/report_tables.hpp"
 #include "app/results_log.hpp"
@@ -78,18 +77,19 @@ struct View3d {
   bool operator==(const View3d&) const = default;
 };
 
-/// The window around the running analysis: the analysis itself (the
-/// session: sample, superimposition, X, scale, wireframe, results), and what
-/// only the window has: its handles, display settings, inputs, the 3-D view,
-/// the unsaved-work flags and the results log.  Starts empty; lives until the
-/// process ends.
-struct AppState {
-  AppState();
+/// What the scatter plots draw around each group when they are coloured by
+/// a factor.
+enum class GroupOutline { None, Ellipses, Hulls };
 
-  analysis::Session session;
+/// What only the window has beside the analysis: its handles, display
+/// settings, inputs, the 3-D view, the unsaved-work flags and the results
+/// log.  Starts empty.
+struct WindowState {
   bool full_precision = false;  ///< result files in shortest round-trip form
   DisplaySettings display;
-  GroupChoice groups;                      ///< the model, the factor and the sums of squares
+  /// Around each group of a scatter: the 95 % confidence ellipse of its
+  /// mean, or its convex hull.  A new sample keeps it.
+  GroupOutline outline = GroupOutline::None;
   Inputs inputs;                           ///< the main window's input controls
   View3d view3d;                           ///< the 3-D window's view and size
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
@@ -106,15 +106,6 @@ struct AppState {
   ResultsLog log;                       ///< every test report of the session
   std::optional<LastTable> last_table;  ///< the table of the last report that printed one
   bool desktop = false;  ///< a person at the window: Quit asks, recent files are kept
-
-  /// Every part under the name the console and the tests know it by, as a
-  /// value (empty when not set), in a fixed order.
-  std::vector<std::pair<std::string_view, Value>> named() const;
 };
-
-/// The switchyard's state.
-AppState& state();
-/// Forgets everything (a fresh start; used by tests and batch runs).
-void reset_state();
 
 }  // namespace velmora::app

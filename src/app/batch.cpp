@@ -10,13 +10,13 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/app_state.hpp"
 #include "app/batch_internal.hpp"
 #include "app/inputs.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
 #include "app/view3d.hpp"
+#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -56,7 +56,7 @@ bool control_disabled(gfx::Handle main, const std::string& action, const ValueLi
 
 // A set line: the control takes the value as typing or choosing would, and
 // its callback runs.
-int set_control(const BatchCommand& c, gfx::Handle main, gfx::HeadlessBackend* hb) {
+int set_control(Workspace& ws, const BatchCommand& c, gfx::Handle main, gfx::HeadlessBackend* hb) {
   auto& g = gfx::graphics();
   const InputControl* input = find_input(c.name);
   const auto h = window_control(main, c.name);
@@ -68,9 +68,9 @@ int set_control(const BatchCommand& c, gfx::Handle main, gfx::HeadlessBackend* h
   }
   g.make_current(main);
   g.set(*h, input->kind == InputKind::Edit ? "String" : "Value", c.args[0]);
-  clear_input_report();
+  ws.last_input = ActionReport{};
   g.run_callback(*h, "Callback");
-  const ActionReport& r = last_input_report();
+  const ActionReport& r = ws.last_input;
   if (r.outcome == Outcome::Failed) {
     console().error(line_text(c.line) + ": " + r.message);
     return kBatchError;
@@ -78,7 +78,7 @@ int set_control(const BatchCommand& c, gfx::Handle main, gfx::HeadlessBackend* h
   return r.outcome == Outcome::Refused ? kBatchRefused : kBatchOk;
 }
 
-int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
+int run_commands(Workspace& ws, const std::vector<BatchCommand>& script, gfx::Handle main,
                  gfx::HeadlessBackend* hb) {
   auto& g = gfx::graphics();
   Answers answers;
@@ -102,15 +102,15 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
     answers.begin(c);
     int outcome = kBatchOk;
     if (c.kind == BatchCommand::Kind::Set) {
-      outcome = set_control(c, main, hb);
+      outcome = set_control(ws, c, main, hb);
     } else if (c.kind == BatchCommand::Kind::View || c.kind == BatchCommand::Kind::FigSize) {
-      View3d& v = state().view3d;
+      View3d& v = ws.window.view3d;
       if (c.kind == BatchCommand::Kind::View) {
         v.azimuth = c.args[0](0), v.elevation = c.args[1](0), v.zoom = c.args[2](0);
       } else {
         v.width = c.args[0](0), v.height = c.args[1](0);
       }
-      apply_view3d();
+      apply_view3d(ws);
     } else if (c.kind == BatchCommand::Kind::Action) {
       if (g.valid(main)) g.make_current(main);
       if (g.valid(main) && control_disabled(main, c.name, c.args)) {
@@ -121,9 +121,10 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
       } else {
         gfx::Graphics::CallbackScope scope(g, main);
         // Several arguments reach the action as one cell row.
-        ActionReport r = run_action(Value(c.name), c.args.empty()       ? Value()
-                                                   : c.args.size() == 1 ? c.args[0]
-                                                                        : Value::cell_row(c.args));
+        ActionReport r = run_action(ws, Value(c.name),
+                                    c.args.empty()       ? Value()
+                                    : c.args.size() == 1 ? c.args[0]
+                                                         : Value::cell_row(c.args));
         if (r.outcome == Outcome::Failed) {
           console().error(line_text(c.line) + ": " + r.message);
           outcome = kBatchError;
@@ -175,6 +176,8 @@ int run_commands(const std::vector<BatchCommand>& script, gfx::Handle main,
 }  // namespace
 
 int run_batch(const std::vector<BatchCommand>& parsed) {
+  // The window's callbacks run on the program's workspace: so does the script.
+  Workspace& ws = workspace();
   auto& g = gfx::install_graphics(std::make_unique<gfx::HeadlessBackend>());
   auto* hb = gfx::headless_backend();
   hb->on_message = [](const gfx::HeadlessBackend::Message& m) {
@@ -183,7 +186,7 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
   };
   register_all_functions();
   // A script starts from what a fresh start of the program shows.
-  reset_state();
+  ws.reset();
   std::vector<BatchCommand> script;
   script.reserve(parsed.size());
   for (const BatchCommand& c : parsed) script.push_back(as_action(c));
@@ -203,12 +206,12 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
     return stop->status;
   }
   // Nobody to ask: Quit quits, and no file joins the recent-files list.
-  state().desktop = false;
+  ws.window.desktop = false;
   // SaveSessionScript writes what the script has run so far.
-  session().clear();
-  session().start_recording();
+  ws.recorder.clear();
+  ws.recorder.start_recording(ws.session.method());
   try {
-    return run_commands(script, main, hb);
+    return run_commands(ws, script, main, hb);
   } catch (const BatchStop& stop) {
     console().error(stop.message);
     return stop.status;

@@ -8,6 +8,8 @@
 
 namespace velmora::app {
 
+struct Workspace;
+
 /// One line of a batch script.
 struct BatchCommand {
   enum class Kind { Open, Save, Choose, Cancel, Action, Call, Set, View, FigSize } kind;

@@ -1,7 +1,7 @@
 #include "app/control_states.hpp"
 
-#include "app/app_state.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "platform/graphics/graphics.hpp"
 
 namespace velmora::app {
@@ -35,9 +35,9 @@ void set_state(Handle h, const std::string& why, const std::string& tip) {
 
 // The Rotate buttons turn the reference only while no scores were computed
 // on it; their tooltips say so.
-void sync_rotation(Handle h, const std::string& why, char axis) {
+void sync_rotation(Workspace& ws, Handle h, const std::string& why, char axis) {
   auto& g = graphics();
-  const bool allowed = why.empty() && state().rotation_allowed;
+  const bool allowed = why.empty() && ws.window.rotation_allowed;
   const std::string turn =
       std::string("Turn the reference and the sample 90° about the ") + axis + " axis.";
   g.set(h, "Enable", allowed ? "on" : "off");
@@ -49,13 +49,13 @@ void sync_rotation(Handle h, const std::string& why, char axis) {
 }
 
 // The start hint in the middle of the empty plot, while no sample is loaded.
-void sync_hint(Handle main) {
+void sync_hint(Workspace& ws, Handle main) {
   auto& g = graphics();
   Handle plot = -1;
   for (Handle h : g.find_by_tag("axes1"))
     if (g.valid(h) && g.figure_of(h) == main) plot = h;
   if (plot < 0) return;
-  const bool want = !state().session.has_sample();
+  const bool want = !ws.session.has_sample();
   bool have = false;
   for (Handle h : g.children(plot)) {
     if (g.type(h) != gfx::Type::Text || g.get_text(h, "String") != kStartHint) continue;
@@ -79,15 +79,15 @@ void sync_hint(Handle main) {
 
 }  // namespace
 
-std::string why_disabled(unsigned needs) {
-  const analysis::Session& a = state().session;
+std::string why_disabled(Workspace& ws, unsigned needs) {
+  const analysis::Session& a = ws.session;
   if ((needs & kNeedSample) && !a.has_sample()) return kLoadLandmarksFirst;
   // The scores come with X.
   if ((needs & (kNeedX | kNeedScores)) && !a.x()) return kLoadXFirst;
   return a.missing(needs & ~kNeed3D);
 }
 
-void sync_main_controls() {
+void sync_main_controls(Workspace& ws) {
   auto& g = graphics();
   const std::optional<Handle> main = [&]() -> std::optional<Handle> {
     for (Handle h : g.find_by_tag("VelmoraMain"))
@@ -100,13 +100,13 @@ void sync_main_controls() {
     const ActionSpec* spec = action_of(h);
     if (!spec || spec->needs == kNeedNothing) continue;
     const std::string tag = g.get_text(h, "Tag");
-    const std::string why = why_disabled(spec->needs);
+    const std::string why = why_disabled(ws, spec->needs);
     if (tag == "RotX" || tag == "RotZ")
-      sync_rotation(h, why, tag == "RotX" ? 'x' : 'z');
+      sync_rotation(ws, h, why, tag == "RotX" ? 'x' : 'z');
     else
       set_state(h, why, laid_out_tip(h));
   }
-  sync_hint(*main);
+  sync_hint(ws, *main);
 }
 
 }  // namespace velmora::app

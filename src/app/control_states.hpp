@@ -4,6 +4,8 @@
 
 namespace velmora::app {
 
+struct Workspace;
+
 // What the main window shows before and after data: the buttons that need
 // data are greyed until the session has it, each with a tooltip that says
 // what to do first; an empty plot carries a hint that tells how to start.
@@ -18,13 +20,13 @@ inline constexpr const char* kLoadXFirst = "Load X first (Load X List… or Use 
 
 /// Why a button of an action with `needs` (the switchyard's Need bits)
 /// cannot run on the session as it is, empty when it can.
-std::string why_disabled(unsigned needs);
+std::string why_disabled(Workspace& ws, unsigned needs);
 
 /// Brings the main window up to date with the session: every button that
 /// runs an action of the switchyard is enabled when the action's needs are
 /// met (the Rotate buttons also while the reference may be turned), else
 /// greyed with the reason first in its tooltip; the start hint shows in the
 /// plot while no sample is loaded.  Without a main window it does nothing.
-void sync_main_controls();
+void sync_main_controls(Workspace& ws);
 
 }  // namespace velmora::app

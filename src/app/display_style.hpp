@@ -9,6 +9,8 @@
 
 namespace velmora::app {
 
+struct Workspace;
+
 /// What a line object in the 3D figure shows; kept in its "Tag" so that the
 /// display settings can restyle every part by its role.
 namespace role {
@@ -57,13 +59,13 @@ SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitt
 /// a colour bar), wireframe styles, arrowheads, grid, axes, labels, landmark
 /// numbers and legend.  Does nothing when the 3D figure is closed or empty;
 /// never touches another figure.
-void style_figure3d();
+void style_figure3d(Workspace& ws);
 
 /// Sets every checkable Display and Settings menu item (and the Enable of
 /// Thinner Lines) from the display settings, and the Groups menu's sums of
 /// squares, outlines and PCA shapes from its choices, so that a fresh state
 /// (a replayed session, a batch script) shows in the menus too.  Items
 /// missing from the layout are skipped.
-void sync_display_menus();
+void sync_display_menus(Workspace& ws);
 
 }  // namespace velmora::app

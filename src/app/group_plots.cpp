@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.hpp"
+#include "app/workspace.hpp"
 #include "stats/model_formula.hpp"
 
 namespace velmora::app {
@@ -76,8 +76,8 @@ Points convex_hull(Points p) {
 // The values of the chosen factor, one a specimen of `n`; null when no
 // factor is chosen or the sample has no such factor.
 const std::vector<std::string>* chosen_factor_values(
-    const std::vector<stats::ModelVariable>& variables, Eigen::Index n) {
-  const GroupChoice& choice = state().groups;
+    Workspace& ws, const std::vector<stats::ModelVariable>& variables, Eigen::Index n) {
+  const analysis::ModelChoice& choice = ws.session.choices();
   if (choice.factor.empty()) return nullptr;
   for (const stats::ModelVariable& v : variables)
     if (!v.numeric && v.name == choice.factor)
@@ -114,10 +114,10 @@ render::Rgb group_colour(std::size_t g) {
   return kColours[g % std::size(kColours)];
 }
 
-bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::VectorXd& y) {
-  const GroupChoice& choice = state().groups;
-  const std::vector<stats::ModelVariable> variables = state().session.model_variables();
-  const std::vector<std::string>* values = chosen_factor_values(variables, x.size());
+bool plot_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x,
+                    const Eigen::VectorXd& y) {
+  const std::vector<stats::ModelVariable> variables = ws.session.model_variables();
+  const std::vector<std::string>* values = chosen_factor_values(ws, variables, x.size());
   if (!values) return false;
   auto& g = gfx::graphics();
   const std::vector<std::string> levels = stats::factor_levels(*values);
@@ -143,8 +143,9 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
     const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
     g.set(line, "Color", colour);
     g.set(line, "MarkerFaceColor", colour);
-    if (choice.outline != GroupOutline::None && p.size() >= 2) {
-      const Points o = choice.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
+    if (ws.window.outline != GroupOutline::None && p.size() >= 2) {
+      const Points o =
+          ws.window.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
       std::vector<double> ox, oy;
       for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
       outlines.push_back({std::move(ox), std::move(oy), rgb});
@@ -163,9 +164,9 @@ bool plot_by_groups(gfx::Handle ax, const Eigen::VectorXd& x, const Eigen::Vecto
   return true;
 }
 
-bool histogram_by_groups(gfx::Handle ax, const Eigen::VectorXd& x) {
-  const std::vector<stats::ModelVariable> variables = state().session.model_variables();
-  const std::vector<std::string>* values = chosen_factor_values(variables, x.size());
+bool histogram_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x) {
+  const std::vector<stats::ModelVariable> variables = ws.session.model_variables();
+  const std::vector<std::string>* values = chosen_factor_values(ws, variables, x.size());
   if (!values || x.size() == 0) return false;
   const std::vector<std::string> levels = stats::factor_levels(*values);
   const std::size_t groups = levels.size();

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/script_text.hpp"
+#include "app/workspace.hpp"
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -20,11 +21,6 @@ using gfx::graphics;
 using gfx::Handle;
 
 namespace {
-
-ActionReport& input_report() {
-  static ActionReport r;
-  return r;
-}
 
 std::optional<double> typed_number(std::string_view text) {
   return number_from_text(text, true);
@@ -49,9 +45,9 @@ long long whole_or_refuse(std::string_view text, std::string_view what, long lon
 
 // How many principal components the loaded sample has (the most PCBox may
 // name); without a sample, or when it has none to analyse, any count.
-long long component_limit() {
+long long component_limit(Workspace& ws) {
   // ShowPCA says why a sample without components cannot be analysed.
-  const std::optional<long long> count = state().session.component_count();
+  const std::optional<long long> count = ws.session.component_count();
   return count ? std::max<long long>(1, *count) : INT_MAX;
 }
 
@@ -86,7 +82,7 @@ std::string bound_text(double b) {
 }
 
 /// Checks a control's value and stores it in the model.
-void take(const InputControl& c, const Value& held) {
+void take(Workspace& ws, const InputControl& c, const Value& held) {
   double v = 0;
   if (c.kind == InputKind::Popup) {
     v = held.is_double() && held.numel() == 1 ? held(0) : 0;
@@ -96,7 +92,7 @@ void take(const InputControl& c, const Value& held) {
   } else if (c.kind == InputKind::Check) {
     v = held.is_double() && held.numel() == 1 && held(0) == 1 ? 1 : 0;
   } else if (c.whole) {
-    const long long hi = c.up_to_components ? component_limit() : static_cast<long long>(c.hi);
+    const long long hi = c.up_to_components ? component_limit(ws) : static_cast<long long>(c.hi);
     v = static_cast<double>(
         whole_or_refuse(held.text_or_empty(), c.what, static_cast<long long>(c.lo), hi));
   } else {
@@ -107,7 +103,7 @@ void take(const InputControl& c, const Value& held) {
              format_number(c.lo) + " to " + bound_text(c.hi) + ".");
     }
   }
-  store(state().inputs, c.tag, v);
+  store(ws.window.inputs, c.tag, v);
 }
 
 // The main window's control tagged `tag` (none when the window is closed).
@@ -163,11 +159,11 @@ std::string input_script_value(std::string_view tag, const Inputs& in) {
   return {};
 }
 
-void show_input(std::string_view tag) {
+void show_input(Workspace& ws, std::string_view tag) {
   const InputControl* c = find_input(tag);
   const auto h = main_control(tag);
   if (!c || !h) return;
-  const std::string value = input_script_value(tag, state().inputs);
+  const std::string value = input_script_value(tag, ws.window.inputs);
   if (c->kind == InputKind::Edit) {
     graphics().set(*h, "String", value);
   } else {
@@ -175,45 +171,37 @@ void show_input(std::string_view tag) {
   }
 }
 
-ActionReport take_input(Handle control) {
+ActionReport take_input(Workspace& ws, Handle control) {
   auto& g = graphics();
-  ActionReport& r = input_report();
+  ActionReport& r = ws.last_input;
   r = ActionReport{};
   const std::string tag = g.valid(control) ? g.get_text(control, "Tag") : std::string();
   r.action = "set " + tag;
   const InputControl* c = find_input(tag);
   if (!c) return r;
   try {
-    take(*c, g.get(control, c->kind == InputKind::Edit ? "String" : "Value"));
+    take(ws, *c, g.get(control, c->kind == InputKind::Edit ? "String" : "Value"));
   } catch (const DataRefusal& e) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
-    show_input(tag);
+    show_input(ws, tag);
     g.backend().message_box(e.what(), e.title());
   } catch (const std::exception& e) {
     r.outcome = Outcome::Failed;
     r.message = e.what();
-    show_input(tag);
+    show_input(ws, tag);
     console().error("Error in the " + tag + " control: " + e.what());
   }
   return r;
 }
 
-const ActionReport& last_input_report() {
-  return input_report();
-}
-
-void clear_input_report() {
-  input_report() = ActionReport{};
-}
-
-void connect_inputs(Handle main) {
+void connect_inputs(Workspace& ws, Handle main) {
   auto& g = graphics();
   for (Handle h : g.all_objects(main)) {
     if (!g.has_property(h, "Tag") || !find_input(g.get_text(h, "Tag"))) continue;
-    g.set_native_callback(h, "Callback", [](Handle source) { take_input(source); });
+    g.set_native_callback(h, "Callback", [](Handle source) { take_input(workspace(), source); });
   }
-  for (const InputControl& c : input_controls()) show_input(c.tag);
+  for (const InputControl& c : input_controls()) show_input(ws, c.tag);
 }
 
 }  // namespace velmora::app

@@ -11,6 +11,8 @@
 
 namespace velmora::app {
 
+struct Workspace;
+
 /// The main window's input controls (app/input_controls.def), in the order
 /// a script sets them.
 const std::vector<InputControl>& input_controls();
@@ -21,20 +23,15 @@ std::vector<std::string_view> inputs_read_by(std::string_view action);
 
 /// Gives each input control of the main window `main` the callback that
 /// takes its value into the model, and shows the model's values in them.
-void connect_inputs(gfx::Handle main);
+void connect_inputs(Workspace& ws, gfx::Handle main);
 
 /// Takes the value `control` now holds into the model, as entering it does:
 /// a bad value is refused with a message box, the model keeps its value and
-/// the control shows it again.  The report is also kept for
-/// last_input_report().
-ActionReport take_input(gfx::Handle control);
-/// The report of the most recent take_input.
-const ActionReport& last_input_report();
-/// Forgets it (before a callback that may or may not take an input).
-void clear_input_report();
+/// the control shows it again.  The report is also kept as `ws.last_input`.
+ActionReport take_input(Workspace& ws, gfx::Handle control);
 
 /// Shows the model's value in the main window's control tagged `tag`.
-void show_input(std::string_view tag);
+void show_input(Workspace& ws, std::string_view tag);
 
 /// The value of input `tag` in `in` as a batch-script word: the number in
 /// the shortest form that reads back to the same double; "1"/"0" for a

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.hpp"
 #include "app/batch.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/velmora.hpp"
+#include "app/workspace.hpp"
 #include "gui/layout_file.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -105,10 +105,10 @@ int main(int argc, char** argv) {
   gfx::install_graphics(std::make_unique<gfx::HeadlessBackend>());
 #endif
   app::register_all_functions();
-  app::session().start_recording();
+  app::workspace().recorder.start_recording(app::workspace().session.method());
   // A person at the window: quitting asks about unsaved results, and loaded
   // files join the recent-files list.
-  app::state().desktop = true;
+  app::workspace().window.desktop = true;
   ValueList in;
   for (const std::string& a : args) in.emplace_back(a);
   bool opening = in.empty();

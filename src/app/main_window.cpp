@@ -1,9 +1,9 @@
 #include "app/main_window.hpp"
 
-#include "app/app_state.hpp"
 #include "app/control_states.hpp"
 #include "app/recent_files.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -27,16 +27,17 @@ void set_string(std::string_view tag, Value v) {
   if (auto h = tagged(tag)) graphics().set(*h, "String", std::move(v));
 }
 
-std::string settings_words(const AppState& s) {
-  const analysis::Session& a = s.session;
+std::string settings_words(Workspace& ws) {
+  const analysis::Session& a = ws.session;
   std::string words =
       std::string(a.scale() == analysis::Scale::Log ? "regress on ln X" : "regress on X") + ", " +
       (a.method() == analysis::Method::Optimal ? "optimal" : "classic") + " superimposition";
   // The specimen table and the model every report was made with.
   if (const auto table = a.specimen_table()) words += ", specimen table " + table->file_name;
-  if (!s.groups.formula.empty())
-    words += ", model " + shown_text(s.groups.formula, kShownFormulaBytes);
-  if (!s.groups.factor.empty()) words += ", groups by " + shown_text(s.groups.factor);
+  if (!ws.session.choices().formula.empty())
+    words += ", model " + shown_text(ws.session.choices().formula, kShownFormulaBytes);
+  if (!ws.session.choices().factor.empty())
+    words += ", groups by " + shown_text(ws.session.choices().factor);
   return words;
 }
 
@@ -98,16 +99,16 @@ std::size_t status_count() {
   return status_changes();
 }
 
-void log_report(const std::string& title, const std::string& text) {
-  AppState& s = state();
-  const analysis::Session& a = s.session;
+void log_report(Workspace& ws, const std::string& title, const std::string& text) {
+  WindowState& s = ws.window;
+  const analysis::Session& a = ws.session;
   s.log.add({local_time_now(), a.has_sample() ? a.sample().file_name : std::string(),
-             a.x() ? a.x()->source_text : std::string(), settings_words(s), title, text});
-  show_results_log();
+             a.x() ? a.x()->source_text : std::string(), settings_words(ws), title, text});
+  show_results_log(ws);
 }
 
-void show_results_log() {
-  const std::vector<std::string> lines = state().log.lines();
+void show_results_log(Workspace& ws) {
+  const std::vector<std::string> lines = ws.window.log.lines();
   // An empty log says what will appear in it, in grey.
   if (auto log = tagged("ResultsLog"))
     graphics().set(*log, "ForegroundColor",
@@ -122,8 +123,8 @@ void show_results_log() {
   set_string("ResultsLog", Value::cell_row(std::move(items)));
 }
 
-void show_x_source() {
-  const std::shared_ptr<const analysis::XVariable> x = state().session.x();
+void show_x_source(Workspace& ws) {
+  const std::shared_ptr<const analysis::XVariable> x = ws.session.x();
   std::string text = "No File Loaded";
   if (x && x->source_text == kCentroidSizeX) {
     text = kCentroidSizeX;
@@ -134,8 +135,8 @@ void show_x_source() {
   set_string("GroupBox", Value(text));
 }
 
-void show_recent_files() {
-  fill_recent_menu(state().desktop ? read_recent_files() : std::vector<std::string>{});
+void show_recent_files(Workspace& ws) {
+  fill_recent_menu(ws.window.desktop ? read_recent_files() : std::vector<std::string>{});
 }
 
 namespace {
@@ -152,29 +153,29 @@ void keep_recent_files(const std::vector<std::string>& files) {
 
 }  // namespace
 
-void remember_recent_file(const std::string& path) {
-  if (!state().desktop) return;
+void remember_recent_file(Workspace& ws, const std::string& path) {
+  if (!ws.window.desktop) return;
   keep_recent_files(with_recent_file(read_recent_files(), path));
 }
 
-void forget_recent_file(const std::string& path) {
-  if (!state().desktop) return;
+void forget_recent_file(Workspace& ws, const std::string& path) {
+  if (!ws.window.desktop) return;
   keep_recent_files(without_file(read_recent_files(), path));
 }
 
-std::vector<std::string> unsaved_results() {
-  const AppState& s = state();
+std::vector<std::string> unsaved_results(Workspace& ws) {
+  const WindowState& s = ws.window;
   std::vector<std::string> out;
-  if (s.session.scores() && s.scores_unsaved) out.emplace_back("the partial warp scores");
-  if (s.session.regression() && s.regression_unsaved) out.emplace_back("the regression vector");
+  if (ws.session.scores() && s.scores_unsaved) out.emplace_back("the partial warp scores");
+  if (ws.session.regression() && s.regression_unsaved) out.emplace_back("the regression vector");
   if (const std::size_t n = s.log.unsaved())
     out.push_back(count_of(n, "results log entry", "results log entries"));
   return out;
 }
 
-void allow_rotation(bool allowed) {
-  state().rotation_allowed = allowed;
-  sync_main_controls();
+void allow_rotation(Workspace& ws, bool allowed) {
+  ws.window.rotation_allowed = allowed;
+  sync_main_controls(ws);
 }
 
 void clear_main_plot() {

@@ -3,10 +3,10 @@
 #include "app/report_tables.hpp"
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "core/number_text.hpp"
 #include "core/shown_text.hpp"
@@ -64,8 +64,8 @@ TableRows cva_classification_table(const stats::CanonicalVariates& cva) {
   return table;
 }
 
-void actions::save_table(const Value&) {
-  const std::optional<LastTable>& table = state().last_table;
+void actions::save_table(Workspace& ws, const Value&) {
+  const std::optional<LastTable>& table = ws.window.last_table;
   if (!table)
     refuse(
         "No table has been reported yet: Save Table writes the table of the last Procrustes "
@@ -73,7 +73,7 @@ void actions::save_table(const Value&) {
         "Table not saved");
   auto pick = pick_file_to_save("*.csv", "Save Table");
   if (!pick) return;
-  const TableRows rows = table->rows(state().full_precision);
+  const TableRows rows = table->rows(ws.window.full_precision);
   try {
     write_file_safely(pick->path(), io::csv_table_text(rows));
   } catch (const std::exception& e) {

@@ -4,11 +4,11 @@
 #include "app/shown_shapes.hpp"
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/display_style.hpp"
 #include "app/loaders.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "io/result_files.hpp"
 #include "io/result_tables.hpp"
 #include "io/row_layout.hpp"
@@ -29,9 +29,10 @@ constexpr std::string_view kShapeName = "ShownShapeName";
 
 }  // namespace
 
-void draw_shape_pair(const shape::Config& low, const shape::Config& high, const std::string& type,
-                     const std::string& low_name, const std::string& high_name) {
-  const Eigen::MatrixXd wires = wire_list();
+void draw_shape_pair(Workspace& ws, const shape::Config& low, const shape::Config& high,
+                     const std::string& type, const std::string& low_name,
+                     const std::string& high_name) {
+  const Eigen::MatrixXd wires = wire_list(ws);
   const bool wired = plot::wires_present(wires);
   const std::vector<gfx::Handle> low_points = plot::showshape3D(low, "bo");
   assign_role(low_points, role::kLow, low_name);
@@ -41,7 +42,7 @@ void draw_shape_pair(const shape::Config& low, const shape::Config& high, const 
   assign_role(high_points, role::kHigh, high_name);
   mark_shown_shape(high_points, high, high_name);
   if (wired && type == "b") assign_role(plot::wire3d(high, wires, "r-"), role::kHighWire, "");
-  style_figure3d();
+  style_figure3d(ws);
 }
 
 std::string signed_number(double v) {
@@ -51,11 +52,11 @@ std::string signed_number(double v) {
 // The deformation display of `target` against the reference in the current
 // axes: every part with its role and legend name, arrowheads on the
 // displacement vectors, and the display settings applied.
-void draw_deformation(const shape::Config& reference, const shape::Config& target,
+void draw_deformation(Workspace& ws, const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name) {
-  const AppState& s = state();
-  const Eigen::MatrixXd wires = wire_list();
+  const WindowState& s = ws.window;
+  const Eigen::MatrixXd wires = wire_list(ws);
   plot::DeformationLines lines = plot::plot_deformation(
       reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
       wires, plot::wires_present(wires), plot::wires_present(wires), "r");
@@ -75,7 +76,7 @@ void draw_deformation(const shape::Config& reference, const shape::Config& targe
     assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
                 role::kArrowHead, "");
   }
-  style_figure3d();
+  style_figure3d(ws);
 }
 
 void mark_shown_shape(const std::vector<Handle>& lines, const shape::Config& config,
@@ -86,10 +87,10 @@ void mark_shown_shape(const std::vector<Handle>& lines, const shape::Config& con
   g.set_appdata(lines.front(), kShapeName, Value(std::string(name)));
 }
 
-std::vector<ShownShape> shown_shapes() {
+std::vector<ShownShape> shown_shapes(Workspace& ws) {
   auto& g = graphics();
   std::vector<ShownShape> out;
-  const std::optional<Handle>& fig = state().figure3d;
+  const std::optional<Handle>& fig = ws.window.figure3d;
   if (!fig || !g.valid(*fig) || g.type(*fig) != gfx::Type::Figure) return out;
   for (Handle ax : g.children(*fig)) {
     if (g.type(ax) != gfx::Type::Axes) continue;
@@ -102,8 +103,8 @@ std::vector<ShownShape> shown_shapes() {
   return out;
 }
 
-void actions::save_shown_shapes(const Value&) {
-  const std::vector<ShownShape> shapes = shown_shapes();
+void actions::save_shown_shapes(Workspace& ws, const Value&) {
+  const std::vector<ShownShape> shapes = shown_shapes(ws);
   if (shapes.empty())
     refuse(
         "The 3-D view shows no landmark configuration: draw one first (Show Regression, Show "
@@ -128,7 +129,7 @@ void actions::save_shown_shapes(const Value&) {
   auto pick = pick_file_to_save("*.*", "Save Shown Shapes");
   if (!pick) return;
   const io::NumberFormat format =
-      state().full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+      ws.window.full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
   const bool table = io::names_a_table(pick->name);
   try {
     write_file_safely(pick->path(), table ? io::shapes_table_text(names, rows, format)

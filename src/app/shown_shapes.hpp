@@ -14,6 +14,8 @@
 
 namespace velmora::app {
 
+struct Workspace;
+
 /// A configuration the 3-D view shows, under the name its legend gives it.
 struct ShownShape {
   std::string name;
@@ -27,6 +29,6 @@ void mark_shown_shape(const std::vector<gfx::Handle>& lines, const shape::Config
 
 /// The configurations the 3-D window shows now, in drawing order (the
 /// legend's); none when the window is closed or shows none.
-std::vector<ShownShape> shown_shapes();
+std::vector<ShownShape> shown_shapes(Workspace& ws);
 
 }  // namespace velmora::app

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_state.hpp"
 #include "app/surface_view.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/value/value.hpp"
 
@@ -101,7 +101,7 @@ double slider_value(Handle h) {
 // What the sliders last showed, for their callbacks.
 struct Sliders {
   analysis::SurfaceWarpParams params;
-  void (*moved)(const analysis::SurfaceWarpParams&) = nullptr;
+  void (*moved)(Workspace&, const analysis::SurfaceWarpParams&) = nullptr;
 };
 Sliders& sliders() {
   static Sliders s;
@@ -128,7 +128,7 @@ analysis::SurfaceWarpParams slid_params() {
 }
 
 void on_slide(Handle) {
-  if (sliders().moved) sliders().moved(slid_params());
+  if (sliders().moved) sliders().moved(workspace(), slid_params());
 }
 
 // A move has ended (the slider let go, or a step by key or click): the
@@ -137,23 +137,24 @@ void on_settle(Handle h) {
   const analysis::SurfaceWarpParams p = slid_params();
   auto& g = graphics();
   if (g.get_text(h, "Tag") == kExaggerationTag) {
-    run_action(Value("SetSurfaceExaggeration"), Value::cell_row({Value(p.exaggeration)}));
+    run_action(workspace(), Value("SetSurfaceExaggeration"),
+               Value::cell_row({Value(p.exaggeration)}));
   } else if (p.target == analysis::SurfaceTarget::Regression) {
-    run_action(Value("SetSurfaceTarget"), Value::cell_row({Value("x"), Value(p.x)}));
+    run_action(workspace(), Value("SetSurfaceTarget"), Value::cell_row({Value("x"), Value(p.x)}));
   } else if (p.target == analysis::SurfaceTarget::Component) {
     run_action(
-        Value("SetSurfaceTarget"),
+        workspace(), Value("SetSurfaceTarget"),
         Value::cell_row({Value("pc"), Value(static_cast<double>(p.component)), Value(p.factor)}));
   }
 }
 
 }  // namespace
 
-void show_surface_sliders(const analysis::SurfaceWarpParams& params,
+void show_surface_sliders(Workspace& ws, const analysis::SurfaceWarpParams& params,
                           const analysis::SurfaceWarpReport& report,
-                          void (*moved)(const analysis::SurfaceWarpParams&)) {
+                          void (*moved)(Workspace&, const analysis::SurfaceWarpParams&)) {
   auto& g = graphics();
-  const Handle fig = figure3d();
+  const Handle fig = figure3d(ws);
   using analysis::SurfaceTarget;
   const bool any = params.target != SurfaceTarget::Mean;
   const bool scored =

@@ -15,6 +15,16 @@
 // that morphs it.
 namespace velmora::app {
 
+struct Workspace;
+
+/// What the 3-D window shows of the surface: the target, and the surface
+/// drawn for it (kept so that a save writes what is shown).
+struct ShownSurface {
+  analysis::SurfaceWarpParams params;
+  std::shared_ptr<const analysis::SpecimenSurface> of;  ///< the surface it was drawn for
+  std::optional<analysis::SurfaceWarpReport> report;
+};
+
 /// Triangles above which a coarser copy is kept for drawing while the view
 /// turns.
 inline constexpr Eigen::Index kCoarseAbove = 50000;
@@ -65,8 +75,8 @@ enum class SurfaceDetail {
 /// Clears the 3-D window's axes and draws the warp there: the surface, the
 /// target landmarks on top, the wireframe between them when `wires`, and a
 /// colour bar of the displacement in the specimen's units.
-void draw_surface_report(const analysis::SurfaceWarpReport& r, bool wires, double largest = 0,
-                         SurfaceDetail detail = SurfaceDetail::Full);
+void draw_surface_report(Workspace& ws, const analysis::SurfaceWarpReport& r, bool wires,
+                         double largest = 0, SurfaceDetail detail = SurfaceDetail::Full);
 
 /// The frames of an animation and their size in pixels.
 struct AnimationSize {
@@ -104,7 +114,7 @@ struct AnimationEnds {
 /// regression morphs over the observed X; a component target over ±its SD
 /// (2 SD when 0); a group target from the mean shape (no change) to the
 /// group's mean; the mean without a regression along PC 1 at ±2 SD.
-AnimationEnds animation_ends(const analysis::SurfaceWarpParams& shown);
+AnimationEnds animation_ends(Workspace& ws, const analysis::SurfaceWarpParams& shown);
 /// The target a fraction `t` of the way from `from` to `to`.
 analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t);
 
@@ -123,8 +133,8 @@ namespace velmora::app {
 /// the change) and an X slider over the observed X for a regression
 /// target, or a score slider (−3 to +3 SD) for a component; none for the
 /// mean.  Moving one calls `moved` with the target it now gives.
-void show_surface_sliders(const analysis::SurfaceWarpParams& params,
+void show_surface_sliders(Workspace& ws, const analysis::SurfaceWarpParams& params,
                           const analysis::SurfaceWarpReport& report,
-                          void (*moved)(const analysis::SurfaceWarpParams&));
+                          void (*moved)(Workspace&, const analysis::SurfaceWarpParams&));
 
 }  // namespace velmora::app

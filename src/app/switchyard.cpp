@@ -3,14 +3,14 @@
 #include <new>
 
 #include "app/actions.hpp"
-#include "app/app_state.hpp"
 #include "app/control_states.hpp"
 #include "app/display_style.hpp"
 #include "app/main_layout.hpp"
 #include "app/main_window.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/shown_shapes.hpp"
 #include "app/view3d.hpp"
+#include "app/workspace.hpp"
 #include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
@@ -125,21 +125,8 @@ ValueList action_arguments(const Value& fpass) {
   return {fpass};
 }
 
-namespace {
-
-ActionReport& report() {
-  static ActionReport r;
-  return r;
-}
-
-}  // namespace
-
-const ActionReport& last_report() {
-  return report();
-}
-
-ActionReport run_action(const Value& action, const Value& fpass) {
-  ActionReport& r = report();
+ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass) {
+  ActionReport& r = ws.last_action;
   r = ActionReport{};
   r.action = action.text_or_empty();
   const ActionSpec* spec = action.is_char() ? find_action(r.action) : nullptr;
@@ -150,24 +137,24 @@ ActionReport run_action(const Value& action, const Value& fpass) {
   }
   // The user may have turned, zoomed or resized the 3-D window since the
   // last action; the model (and a recorded export) takes what is shown.
-  capture_view3d();
-  session().begin_action(spec->name, fpass);
+  capture_view3d(ws);
+  ws.recorder.begin_action(spec->name, fpass, ws.window.inputs, ws.window.view3d);
   auto& g = graphics();
   // What tells whether the action drew or reported (below).
-  const std::size_t status_before = status_count(), log_before = state().log.entries().size();
-  const analysis::Superimposition* fit_before = state().session.superimposition().get();
+  const std::size_t status_before = status_count(), log_before = ws.window.log.entries().size();
+  const analysis::Superimposition* fit_before = ws.session.superimposition().get();
   // Where the 3-D view is a tab of the main window, only actions made to
   // show something in it bring that tab forward: a load, a setting or a
   // report leaves the controls, plot and log in view.
-  const std::optional<Handle> main_before = state().main_window;
+  const std::optional<Handle> main_before = ws.window.main_window;
   const bool view_in_front =
       main_before && g.valid(*main_before) && g.backend().docked_view_in_front(*main_before);
   try {
-    state().session.require(spec->needs & ~kNeed3D);
-    if (spec->needs & kNeed3D) figure3d();
-    if (spec->figure != FigureRule::AsIs) g.make_current(*state().figure3d);
-    spec->run(fpass);
-    if (spec->figure == FigureRule::Start3DEnd2D) make_main_current();
+    ws.session.require(spec->needs & ~kNeed3D);
+    if (spec->needs & kNeed3D) figure3d(ws);
+    if (spec->figure != FigureRule::AsIs) g.make_current(*ws.window.figure3d);
+    spec->run(ws, fpass);
+    if (spec->figure == FigureRule::Start3DEnd2D) make_main_current(ws);
   } catch (const analysis::Error& e) {
     // Whatever the session could not do is the user's data or order of
     // steps deciding: refused, in a message box, as every check.
@@ -201,14 +188,14 @@ ActionReport run_action(const Value& action, const Value& fpass) {
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
   try {
-    apply_view3d();
+    apply_view3d(ws);
   } catch (const std::exception& e) {
     console().error("Error in velmorasw action " + std::string(spec->name) + ": " + e.what());
   }
-  session().end_action(r.outcome == Outcome::Done);
+  ws.recorder.end_action(r.outcome == Outcome::Done);
   // (The first load names the main window.)  A refused action shows
   // nothing new either.
-  const std::optional<Handle> main = state().main_window;
+  const std::optional<Handle> main = ws.window.main_window;
   if (main && g.valid(*main) && !view_in_front &&
       (spec->figure == FigureRule::AsIs || r.outcome != Outcome::Done))
     g.backend().show_own_contents(*main);
@@ -217,12 +204,12 @@ ActionReport run_action(const Value& action, const Value& fpass) {
   // fit without a line of its own clears it.  A refused or cancelled action,
   // or a setting, leaves it.
   const bool drew_or_reported = spec->figure == FigureRule::Start3D ||
-                                state().log.entries().size() != log_before ||
-                                state().session.superimposition().get() != fit_before;
+                                ws.window.log.entries().size() != log_before ||
+                                ws.session.superimposition().get() != fit_before;
   if (r.outcome == Outcome::Done && drew_or_reported && status_count() == status_before)
     show_status("");
-  sync_display_menus();
-  sync_main_controls();
+  sync_display_menus(ws);
+  sync_main_controls(ws);
   return r;
 }
 
@@ -230,7 +217,7 @@ void register_switchyard(FunctionTable& table) {
   table.add({"velmorasw",
              [](const ValueList& args, int) {
                const Value& action = arg(args, 0, "velmorasw", "action");
-               run_action(action, args.size() > 1 ? args[1] : Value());
+               run_action(workspace(), action, args.size() > 1 ? args[1] : Value());
                return ValueList{};
              },
              2, 0});
@@ -242,16 +229,16 @@ void refuse(const std::string& text, const std::string& title) {
   throw DataRefusal(text, title);
 }
 
-Handle new_figure3d() {
+Handle new_figure3d(Workspace& ws) {
   auto screen = graphics().backend().screen_size_px();
-  const double w = state().view3d.width, h = state().view3d.height;
+  const double w = ws.window.view3d.width, h = ws.window.view3d.height;
   Handle f =
       graphics().new_figure({{"Name", "Velmora 3D display"},
                              {"Color", Value::row({1, 1, 1})},
                              {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
                                                       std::max(0.0, (screen[1] - h) / 2), w, h})}});
   // Beside the main window where the screen allows, never over its controls.
-  const std::optional<Handle> main = state().main_window;
+  const std::optional<Handle> main = ws.window.main_window;
   if (main && graphics().valid(*main) && graphics().type(*main) == gfx::Type::Figure) {
     Value outer = graphics().get(f, "OuterPosition");
     gui::ScreenRect r = beside_main_window(*main, {outer(2), outer(3)});
@@ -259,50 +246,50 @@ Handle new_figure3d() {
     // Where it covers the main window it is shown in a tab of it instead,
     // unless the user chose otherwise.
     const Value m = graphics().get(*main, "OuterPosition");
-    if (!state().dock3d)
-      state().dock3d =
+    if (!ws.window.dock3d)
+      ws.window.dock3d =
           r[0] < m(0) + m(2) && m(0) < r[0] + r[2] && r[1] < m(1) + m(3) && m(1) < r[1] + r[3];
-    if (*state().dock3d) graphics().backend().dock_figure(f, *main);
+    if (*ws.window.dock3d) graphics().backend().dock_figure(f, *main);
     // The window may have been narrowed to fit beside the main window, or
     // fill its tab: that is now the 3D window's size, which later redraws
     // keep.
     const auto& px = graphics().object(f).pos_px;
-    state().view3d.width = px[2];
-    state().view3d.height = px[3];
+    ws.window.view3d.width = px[2];
+    ws.window.view3d.height = px[3];
   }
-  state().figure3d = f;
+  ws.window.figure3d = f;
   return f;
 }
 
-void draw_reference() {
-  const analysis::Session& a = state().session;
+void draw_reference(Workspace& ws) {
+  const analysis::Session& a = ws.session;
   const shape::Config& ref = a.superimposition()->reference();
   const std::vector<Handle> points = plot::showshape3D(ref, "gp");
   assign_role(points, role::kReference, "Reference (consensus)");
   mark_shown_shape(points, ref, "Reference (consensus)");
   if (a.wires()) assign_role(plot::wire3d(ref, *a.wires(), "k-"), role::kReferenceWire, "");
-  style_figure3d();
+  style_figure3d(ws);
 }
 
-Eigen::MatrixXd wire_list() {
-  const auto& wires = state().session.wires();
+Eigen::MatrixXd wire_list(const Workspace& ws) {
+  const auto& wires = ws.session.wires();
   return wires ? *wires : Eigen::MatrixXd();
 }
 
-Handle figure3d() {
+Handle figure3d(Workspace& ws) {
   auto& g = graphics();
-  const std::optional<Handle>& h = state().figure3d;
+  const std::optional<Handle>& h = ws.window.figure3d;
   if (h && g.valid(*h) && g.type(*h) == gfx::Type::Figure) return *h;
   // The user closed the 3D window: open a new one showing the reference.
-  Handle f = new_figure3d();
+  Handle f = new_figure3d(ws);
   g.make_current(f);
-  draw_reference();
+  draw_reference(ws);
   return f;
 }
 
-void make_main_current() {
+void make_main_current(const Workspace& ws) {
   auto& g = graphics();
-  const std::optional<Handle>& h = state().main_window;
+  const std::optional<Handle>& h = ws.window.main_window;
   if (h && g.valid(*h)) g.make_current(*h);
 }
 
@@ -316,9 +303,9 @@ Handle control(std::string_view tag) {
 
 // --- ClearData ---------------------------------------------------------------
 
-void actions::clear_data(const Value&) {
+void actions::clear_data(Workspace& ws, const Value&) {
   auto& g = graphics();
-  AppState& s = state();
+  WindowState& s = ws.window;
   // The main window's plot and the 3D window show the forgotten sample:
   // both are emptied (their windows stay).
   Handle ax = g.current_axes();
@@ -329,13 +316,10 @@ void actions::clear_data(const Value&) {
   echo("ans", Value(ax));
   // The independent variable and the results of the forgotten sample go
   // with it.
-  s.session.clear();
-  s.groups.formula.clear();
-  s.groups.factor.clear();
-  s.groups.pca_corrected = false;
+  ws.session.clear();
   g.set(control("FileBox"), "String", "No File Loaded");
-  show_x_source();
-  allow_rotation(true);
+  show_x_source(ws);
+  allow_rotation(ws, true);
   g.set(control("LinearButton"), "Value", 1.0);
   g.set(control("LnButton"), "Value", 0.0);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/session.hpp"
+#include "app/action_report.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/value/value.hpp"
@@ -31,7 +32,10 @@ enum class FigureRule {
   Start3DEnd2D,  ///< makes the 3D figure current first, the main window at the end
 };
 
-using ActionFn = void (*)(const Value& fpass);
+struct Workspace;
+
+/// An action: it works on `ws` with the optional argument `fpass`.
+using ActionFn = void (*)(Workspace& ws, const Value& fpass);
 
 struct ActionSpec {
   std::string_view name;
@@ -52,23 +56,15 @@ const ActionSpec* find_action(std::string_view name);
 /// `fpass`, the items of a cell row (several arguments), else `fpass` alone.
 ValueList action_arguments(const Value& fpass);
 
-enum class Outcome { Done, FellThrough, Refused, Failed };
-
-struct ActionReport {
-  std::string action;
-  Outcome outcome = Outcome::Done;
-  std::string message;  ///< the refusal or error text
-};
-
 /// Runs one action as `velmorasw(action, fpass)` does: exact dispatch, the
 /// precondition checks, the figure rule, and the error policy (a data refusal
 /// shows its message box; a run-time error ends the action, keeps what it
 /// assigned, and is reported on standard error with the action's name).
-ActionReport run_action(const Value& action, const Value& fpass);
-/// The report of the most recent action.
-const ActionReport& last_report();
+/// The report is also kept as `ws.last_action`.
+ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass);
 
-/// Registers `velmorasw` (2 inputs, 0 outputs).
+/// Registers `velmorasw` (2 inputs, 0 outputs), running on the program's
+/// workspace.
 void register_switchyard(FunctionTable& table);
 
 // --- helpers for the actions ----------------------------------------------
@@ -77,16 +73,16 @@ void register_switchyard(FunctionTable& table);
 [[noreturn]] void refuse(const std::string& text, const std::string& title = {});
 
 /// The 3D display figure (valid: reopened and redrawn if the user closed it).
-gfx::Handle figure3d();
+gfx::Handle figure3d(Workspace& ws);
 /// Opens a new 3D display figure and records it as `h3dfig`.
-gfx::Handle new_figure3d();
+gfx::Handle new_figure3d(Workspace& ws);
 /// Makes the main window (`h2dfig`) current, when it is still open.
-void make_main_current();
+void make_main_current(const Workspace& ws);
 /// Draws the reference in the current axes as LoadData does ("gp", with the
 /// wireframe in "k-" when one is active).
-void draw_reference();
+void draw_reference(Workspace& ws);
 /// The loaded wireframe as the drawing functions take it (empty without one).
-Eigen::MatrixXd wire_list();
+Eigen::MatrixXd wire_list(const Workspace& ws);
 /// Shows a value on the console under a name.
 void echo(std::string_view name, const Value& v);
 /// The first control tagged `tag` in any open window.

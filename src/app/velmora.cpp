@@ -12,6 +12,7 @@
 #include "app/main_layout.hpp"
 #include "app/main_window.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "bindings/io_functions.hpp"
 #include "bindings/shape_functions.hpp"
 #include "bindings/stats_functions.hpp"
@@ -112,6 +113,7 @@ void announce_layout(const std::string& used) {
 }
 
 ValueList open_main_window(int nargout) {
+  Workspace& ws = workspace();
   auto& g = gfx::graphics();
   const std::size_t windows = g.figures().size();
   gfx::Handle fig = gui::openfig("Velmora", "reuse");
@@ -122,17 +124,17 @@ ValueList open_main_window(int nargout) {
     // the screen to the 3D window beside it.
     gui::movegui(fig, std::string("northwest"));
     install_main_layout(fig);
-    show_recent_files();
+    show_recent_files(ws);
   }
   g.set(fig, "Color", g.get(gfx::kRoot, "defaultUicontrolBackgroundColor"));
   // The menus show the display settings as they are, not as the layout
   // file was saved.
-  sync_display_menus();
+  sync_display_menus(ws);
   // Buttons that need data greyed, the start hint and the log's placeholder.
-  sync_main_controls();
-  show_results_log();
+  sync_main_controls(ws);
+  show_results_log(ws);
   gui::guidata(Value(fig), gui::guihandles(fig));
-  connect_inputs(fig);
+  connect_inputs(ws, fig);
   if (nargout >= 1) return {Value(fig)};
   return {};
 }

@@ -5,16 +5,18 @@
 
 namespace velmora::app {
 
+struct Workspace;
+
 /// Takes the 3-D window's view (azimuth, elevation, zoom of its 3-D axes)
 /// and its inner size into the model.  The user turns, zooms and resizes the
 /// window between actions; every action starts by reading them back.
 /// Nothing changes when the 3-D window is closed.
-void capture_view3d();
+void capture_view3d(Workspace& ws);
 
 /// Shows the model's view in every 3-D axes of the 3-D window and gives the
 /// window the model's size (its top-left corner stays).  Called after every
 /// action, so a redraw never loses the view the user chose.
-void apply_view3d();
+void apply_view3d(Workspace& ws);
 
 /// Gives figure `fig` an inner size of width×height pixels, its top-left
 /// corner kept and its children in normalized units keeping their share, as

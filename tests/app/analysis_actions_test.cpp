@@ -9,6 +9,7 @@
 
 #include "app/display_style.hpp"
 #include "app/reports.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "shape/decompositions.hpp"
 #include "shape/tangent_coordinates.hpp"
@@ -41,7 +42,7 @@ TEST_F(AppTest, ScaleChoiceSetsButtonsAndVariable) {
 TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   load_examples();
   ConsoleCapture cap;
-  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_NE(cap.text().find("ans =\n   80\n"), std::string::npos);
   const Value& gv = var("gvector");
   EXPECT_EQ(gv.dims(), (std::array<std::size_t, 3>{1, 29, 1}));
@@ -61,11 +62,11 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
   // The deformation drawn includes the last score's change: the target is
   // the reference deformed by three times all of delta (drawn alone).
   ASSERT_EQ(type_into("DeFormat", Value(4.0)).outcome, Outcome::Done);
-  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
   Eigen::VectorXd drawn;
   for (gfx::Handle h : g->children(g->current_axes()))
     if (g->get_text(h, "Tag") == role::kTarget) drawn = g->get(h, "XData").to_vector();
-  const auto fit = state().session.superimposition();
+  const auto fit = workspace().session.superimposition();
   Eigen::MatrixXd delta = 3 * var("delta").to_matrix();
   const auto target_x = [&] {
     return Eigen::VectorXd(
@@ -82,7 +83,7 @@ TEST_F(AppTest, RegressionGivesOneSlopePerScoreColumn) {
 // superimposition, a new sample) gives scores equal to a fresh computation.
 TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   load_examples();
-  const analysis::Session& a = state().session;
+  const analysis::Session& a = workspace().session;
   auto fresh = [&] {
     const auto fit = a.superimposition();
     return tps::partial_warp_scores(fit->reference(), fit->fitted());
@@ -90,7 +91,7 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   const std::shared_ptr<const Eigen::MatrixXd> loaded = a.scores();
   ASSERT_TRUE(loaded);
   EXPECT_EQ(*loaded, fresh());
-  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(a.scores().get(), loaded.get());  // not computed again
 
   struct Change {
@@ -105,8 +106,8 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   for (const Change& c : changes) {
     ASSERT_EQ(run(c.action, c.argument).outcome, Outcome::Done) << c.action;
     hb->queue_path(example("age.txt"));
-    ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
-    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(*a.scores(), fresh()) << c.action;
     EXPECT_NE(*a.scores(), *before) << c.action;
     before = a.scores();
@@ -117,7 +118,7 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   run("RotateRefX");
   EXPECT_FALSE(a.scores() || a.regression());
   EXPECT_TRUE(var("pwscores").empty());
-  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(*a.scores(), fresh());
   EXPECT_NE(*a.scores(), *before);
 
@@ -125,7 +126,7 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
   load_examples(false);
   EXPECT_FALSE(a.scores());
   hb->queue_path(example("age.txt"));
-  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(*a.scores(), fresh());
   run("ClearData");
   EXPECT_FALSE(a.scores() || a.has_sample());
@@ -133,7 +134,7 @@ TEST_F(AppTest, ScoresAreKeptUntilTheReferenceOrTheSampleChanges) {
 
 TEST_F(AppTest, RegressionRefusesBadRegressors) {
   load_examples();
-  Eigen::VectorXd with_zero = state().session.x()->values;
+  Eigen::VectorXd with_zero = workspace().session.x()->values;
   with_zero(3) = 0;
   set_x({with_zero.begin(), with_zero.end()});
   run("LnDown");
@@ -174,7 +175,7 @@ TEST_F(AppTest, RegressionRefusesBadRegressors) {
 TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   load_examples();
   ConsoleCapture cap;
-  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
   ASSERT_FALSE(hb->messages().empty());
   const auto& m = hb->messages().back();
   EXPECT_TRUE(m.window);
@@ -239,13 +240,13 @@ TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
     }
     run(c.scale);
     type_into("CSBox", Value(c.cs_box));
-    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(hb->messages().back().title, head + c.regressor + " (Wilks' lambda)");
     const std::string shown = hb->messages().back().text;
     EXPECT_EQ(shown.rfind("Wilks Lambda= ", 0), 0u);
     const std::size_t share = shown.find("  1 − Λ: ");
     ASSERT_NE(share, std::string::npos) << shown;
-    const LogEntry& logged = state().log.entries().back();
+    const LogEntry& logged = workspace().window.log.entries().back();
     EXPECT_EQ(logged.title, hb->messages().back().title);
     std::string want = shown;
     want.replace(share + 2, std::string("1 − Λ").size(),
@@ -259,11 +260,11 @@ TEST_F(AppTest, WilksTitleNamesTheRegressorAndTheLogNamesOneMinusLambda) {
 TEST_F(AppTest, FullPrecisionLogEntriesCarryEveryNumberExactly) {
   load_examples();
   ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
-  const std::string six = state().log.entries().back().text;
+  const std::string six = workspace().window.log.entries().back().text;
   EXPECT_EQ(six.find("Full precision"), std::string::npos);
   ASSERT_EQ(run("SetFullPrecision", Value("on")).outcome, Outcome::Done);
   ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
-  const std::string text = state().log.entries().back().text;
+  const std::string text = workspace().window.log.entries().back().text;
   ASSERT_EQ(text.substr(0, six.size() + 1), six + "\n");
   EXPECT_EQ(hb->messages().back().text.find("Full precision"), std::string::npos);
   // Λ recomputed from the scores: det of the residual over the total
@@ -303,9 +304,9 @@ TEST_F(AppTest, WilksWithTooFewSpecimensSaysSo) {
     rows += "1\n";
   }
   hb->queue_path(write("small.txt", rows));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n"));
-  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
   ActionReport r = run("GetWilks");
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message,
@@ -326,7 +327,7 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   for (Case c :
        {Case{1, 1 + 1 + 1}, Case{2, 1 + 1 + 1 + 1}, Case{3, 1 + 1 + 12 + 1}, Case{4, 1 + 1}}) {
     type_into("DeFormat", Value(c.type));
-    ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(children(), c.lines) << c.type;
   }
   // Dash-dot target wires when DotCheck is on; solid otherwise, and in the
@@ -354,26 +355,26 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
             "The exaggeration factor \"three\" is not a number. Type a number such as 3.");
   EXPECT_EQ(last_message(), r.message);
   EXPECT_EQ(text_of("ExagerationBox"), "0");
-  EXPECT_EQ(state().inputs.exaggeration, 0);
+  EXPECT_EQ(workspace().window.inputs.exaggeration, 0);
   EXPECT_EQ(children(), 1u + 1 + 12 + 1);  // nothing redrawn
   // The factor is bounded where it is typed: ±1e6 is taken, more is not.
   for (const char* big : {"1e308", "-1000000.5", "inf"}) {
     r = type_into("ExagerationBox", Value(big));
     EXPECT_EQ(r.outcome, Outcome::Refused) << big;
-    EXPECT_EQ(state().inputs.exaggeration, 0) << big;
+    EXPECT_EQ(workspace().window.inputs.exaggeration, 0) << big;
   }
   EXPECT_EQ(type_into("ExagerationBox", Value("1e308")).message,
             "The exaggeration factor \"1e308\" is too large: type a number from -1000000 to "
             "1000000 (1e6).");
   ASSERT_EQ(type_into("ExagerationBox", Value("-1e6")).outcome, Outcome::Done);
-  EXPECT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
 }
 
 TEST_F(AppTest, ResultFilesAreWrittenWithTheirLayout) {
   load_examples();
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   hb->queue_path(temp("scores.txt"));
-  ASSERT_EQ(run("SaveWarp").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("SaveWarp").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(hb->dialogs().back().title, "File Name for Partial Warp Scores");
   std::string scores = read_file(temp("scores.txt"));
   EXPECT_EQ(std::count(scores.begin(), scores.end(), '\n'), 80);
@@ -409,14 +410,14 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
   load_examples();
   type_into("PermBox", Value("99"));
   type_into("SeedBox", Value("7"));
-  ASSERT_EQ(run("PermutationTest").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("PermutationTest").outcome, Outcome::Done) << workspace().last_action.message;
   const std::string text = last_message();
   // R² recomputed from the tangent coordinates: the share of their total
   // sum of squares that the straight line on X explains.
-  const auto fit = state().session.superimposition();
+  const auto fit = workspace().session.superimposition();
   const Eigen::MatrixXd t = shape::tangent_coordinates(fit->reference(), fit->fitted());
   const Eigen::MatrixXd yc = t.rowwise() - t.colwise().mean();
-  const Eigen::VectorXd& x = state().session.x()->values;
+  const Eigen::VectorXd& x = workspace().session.x()->values;
   const Eigen::VectorXd xc = x.array() - x.mean();
   const double r2 = (yc.transpose() * xc).squaredNorm() / xc.squaredNorm() / yc.squaredNorm();
   char want[64];
@@ -431,7 +432,7 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
             "The number of permutations \"many\" is not a whole number from 1 to 10000000.");
 
   ConsoleCapture cap;
-  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << workspace().last_action.message;
   const gfx::Handle ax = g->find_tag("axes1");
   const std::string xlabel = g->get_text(g->get(ax, "XLabel")(0), "String");
   EXPECT_EQ(xlabel.rfind("PC1 (", 0), 0u);
@@ -442,7 +443,7 @@ TEST_F(AppTest, PermutationTestAndShapePcaOnTheExample) {
           .message.rfind("The principal component \"99\" is not a whole number from 1 to ", 0),
       0u);
   hb->queue_path(temp("pca.txt"));
-  ASSERT_EQ(run("SavePCA").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("SavePCA").outcome, Outcome::Done) << workspace().last_action.message;
   std::ifstream in(temp("pca.txt"));
   std::string line;
   int lines = 0;
@@ -484,9 +485,9 @@ TEST_F(AppTest, CopiesOfOneShapeAreRefusedByEveryShapeStatistic) {
     run("SetSuperimposition", Value(mode));
     for (const std::string& rows : {exact, posed}) {
       hb->queue_path(write("same.txt", rows));
-      ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+      ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
       hb->queue_path(x);
-      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
       for (const char* action :
            {"PlotPDistance", "GetWilks", "PermutationTest", "ShowPCA", "SavePCA", "DoRegression"}) {
         const std::size_t boxes = hb->messages().size();
@@ -514,12 +515,13 @@ TEST_F(AppTest, ThreeLandmarksTakeXAndOnlyTheSplineAnalysesRefuse) {
     rows += buf;
   }
   hb->queue_path(write("three.txt", rows));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n"));
-  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(var("XVariable").numel(), 8u);
   for (const char* action : {"PlotPDistance", "PermutationTest", "ShowPCA"})
-    EXPECT_EQ(run(action).outcome, Outcome::Done) << action << ": " << last_report().message;
+    EXPECT_EQ(run(action).outcome, Outcome::Done)
+        << action << ": " << workspace().last_action.message;
   const std::string no_spline =
       "The thin-plate spline basis of the reference is undefined: it needs at least four "
       "landmarks, and the reference has 3.";
@@ -556,7 +558,7 @@ TEST_F(AppTest, DistanceTestDoesNotDependOnTheOrderOfTiedSpecimens) {
     EXPECT_EQ(run("LoadData").outcome, Outcome::Done);
     hb->queue_path(write("x.txt", xs));
     EXPECT_EQ(run("LoadXList").outcome, Outcome::Done);
-    EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
     return hb->messages().back().text;
   };
   std::vector<std::size_t> order(lines.size());
@@ -584,13 +586,13 @@ TEST_F(AppTest, RegressorsSpanningTheDoublesAreAnalysed) {
     run(scale);
     for (const char* action : {"DoRegression", "PlotPDistance", "GetWilks", "PermutationTest"})
       EXPECT_EQ(run(action).outcome, Outcome::Done)
-          << scale << " " << action << ": " << last_report().message;
+          << scale << " " << action << ": " << workspace().last_action.message;
     EXPECT_EQ(hb->messages().back().text.find("NaN"), std::string::npos);
   }
   run("LnDown");
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   EXPECT_NEAR(var("delta")(0) / var("gvector")(0), 600 * std::log(10.0), 1e-9);
-  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
 }
 
 }  // namespace

@@ -11,11 +11,11 @@
 #include <iterator>
 #include <string>
 
-#include "app/app_state.hpp"
 #include "app/inputs.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
+#include "app/workspace.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 
@@ -37,7 +37,7 @@ inline std::pair<int, std::string> run_program(const std::filesystem::path& fold
 
 /// A part of the running analysis by the name the console shows it under.
 inline Value var(std::string_view name) {
-  for (auto& [n, v] : state().named())
+  for (auto& [n, v] : workspace().named())
     if (n == name) return v;
   ADD_FAILURE() << "no state variable " << name;
   return {};
@@ -45,7 +45,7 @@ inline Value var(std::string_view name) {
 
 /// Replaces the independent variable, keeping what X is called.
 inline void set_x(const std::vector<double>& x) {
-  analysis::Session& a = state().session;
+  analysis::Session& a = workspace().session;
   const auto old = a.x();
   a.set_x({analysis::XSource::File,
            Eigen::Map<const Eigen::VectorXd>(x.data(), static_cast<Eigen::Index>(x.size())),
@@ -58,9 +58,9 @@ class AppTest : public ::testing::Test {
   void SetUp() override {
     g = &gfx::install_graphics(std::make_unique<gfx::HeadlessBackend>());
     hb = gfx::headless_backend();
-    reset_state();
-    session().clear();
-    session().stop_recording();
+    workspace().reset();
+    workspace().recorder.clear();
+    workspace().recorder.stop_recording();
     static bool registered = [] {
       register_all_functions();
       return true;
@@ -83,7 +83,7 @@ class AppTest : public ::testing::Test {
   /// A click on the main window's control for `action`.
   ActionReport run(const std::string& action, const Value& fpass = Value()) {
     if (g->valid(main)) g->make_current(main);
-    return run_action(Value(action), fpass);
+    return run_action(workspace(), Value(action), fpass);
   }
   std::string example(const std::string& name) const { return source_ + "/examples/" + name; }
   std::string temp(const std::string& name) const { return (tmp_ / name).string(); }
@@ -94,14 +94,14 @@ class AppTest : public ::testing::Test {
   /// LoadData of the example skulls (and optionally X and wires).
   void load_examples(bool x = true, bool wires = false) {
     hb->queue_path(example("skulls.txt"));
-    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
     if (wires) {
       hb->queue_path(example("skull_wires.txt"));
-      ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+      ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << workspace().last_action.message;
     }
     if (x) {
       hb->queue_path(example("age.txt"));
-      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+      ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
     }
   }
   /// Types `value` into the edit box tagged `tag` (or chooses it in a
@@ -110,9 +110,9 @@ class AppTest : public ::testing::Test {
   ActionReport type_into(const std::string& tag, const Value& value) {
     gfx::Handle h = g->find_tag(tag);
     g->set(h, value.is_char() ? "String" : "Value", value);
-    clear_input_report();
+    workspace().last_input = ActionReport{};
     g->run_callback(h, "Callback");
-    return last_input_report();
+    return workspace().last_input;
   }
 
   /// The example skulls as a Morphologika file with three labels: Age (the

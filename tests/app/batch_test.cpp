@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/script_text.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -63,9 +64,9 @@ class BatchRun : public AppTest {};
 
 // The replayed state equals the recorded one in every part but the window
 // handles.
-void expect_same_state(const AppState& recorded) {
+void expect_same_state(const Workspace& recorded) {
   const auto before = recorded.named();
-  const auto after = state().named();
+  const auto after = workspace().named();
   ASSERT_EQ(before.size(), after.size());
   for (std::size_t i = 0; i < after.size(); ++i) {
     if (after[i].first == "h3dfig" || after[i].first == "h2dfig") continue;
@@ -124,7 +125,7 @@ TEST_F(BatchRun, DisabledControlsRefuseTheirAction) {
 }
 
 TEST_F(BatchRun, ARecordedSessionReplaysToTheSameState) {
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   hb->queue_path(example("skulls.txt"));
   run("LoadData");
   hb->queue_path(example("skull_wires.txt"));
@@ -136,13 +137,13 @@ TEST_F(BatchRun, ARecordedSessionReplaysToTheSameState) {
   run("SetPlotDensity", 30.0);
   hb->queue_cancel();
   run("SaveRef");
-  const AppState recorded = state();
-  std::string script = session().script();
+  const Workspace recorded = workspace();
+  std::string script = workspace().recorder.script();
   EXPECT_NE(script.find("open \"" + example("skulls.txt") + "\"\nLoadData\n"), std::string::npos);
   EXPECT_NE(script.find("SetPlotDensity 30\n"), std::string::npos);
   EXPECT_NE(script.find("cancel\nSaveRef\n"), std::string::npos);
 
-  reset_state();
+  workspace().reset();
   ASSERT_EQ(run_batch(parse(script)), kBatchOk);
   expect_same_state(recorded);
 }
@@ -162,7 +163,7 @@ class BatchAnswers : public AppTest {
   }
   int run_script(const std::string& text) {
     cap_.clear();
-    reset_state();
+    workspace().reset();
     std::istringstream in(text);
     return run_batch(parse_batch(in, temp("")));
   }
@@ -331,7 +332,7 @@ TEST_F(BatchAnswers, ConsecutiveMarkupFilesAnswerOneOpenDialog) {
       "open " + f + "skull02.fcsv\nopen '" + f + "skull03.mrk.json'\nopen " + f + "skull01.fcsv\n";
   ASSERT_EQ(run_script(three + "LoadData\nsave names.csv\nSaveSpecimenNames\n"), kBatchOk)
       << errors();
-  EXPECT_EQ(state().session.sample().names,
+  EXPECT_EQ(workspace().session.sample().names,
             (std::vector<std::string>{"skull02", "skull03", "skull01"}));
   std::ifstream names(temp("names.csv"));
   std::string line;
@@ -347,7 +348,7 @@ TEST_F(BatchAnswers, ConsecutiveMarkupFilesAnswerOneOpenDialog) {
                              "time, one specimen a file; load this file on its own.\n"),
             std::string::npos)
       << cap_.text();
-  EXPECT_FALSE(state().session.has_sample());
+  EXPECT_FALSE(workspace().session.has_sample());
   // Without a markup file the dialog takes one answer, as any other.
   EXPECT_EQ(run_script("open skulls.txt\nopen age.txt\nLoadData\n"), kBatchMalformed);
   EXPECT_NE(errors().find("batch line 3: LoadData did not use the answer on line 2 (open \"" +
@@ -403,21 +404,21 @@ TEST_F(BatchAnswers, ChooseAnswersTheListDialogOfUseLabelAsX) {
 }
 
 TEST_F(BatchRun, SeveralFilesAndAChosenLabelAreRecordedAndReplayed) {
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   const std::string f = example("formats/");
   const std::vector<std::string> files = {f + "skull03.fcsv", f + "skull02.mrk.json",
                                           f + "skull01.fcsv"};
   hb->queue_paths(files);
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   const Value markup_rows = var("DATA");
   hb->queue_path(write("labelled.txt", labelled_skulls()));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_choice("Weight");
-  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_choice("Sex");
   EXPECT_EQ(run("UseLabelAsX").outcome, Outcome::Refused);
-  const AppState recorded = state();
-  const std::string script = session().script();
+  const Workspace recorded = workspace();
+  const std::string script = workspace().recorder.script();
   EXPECT_NE(script.find("open \"" + files[0] + "\"\nopen \"" + files[1] + "\"\nopen \"" + files[2] +
                         "\"\nLoadData\n"),
             std::string::npos)
@@ -425,13 +426,13 @@ TEST_F(BatchRun, SeveralFilesAndAChosenLabelAreRecordedAndReplayed) {
   EXPECT_NE(script.find("choose \"Weight\"\nUseLabelAsX\n"), std::string::npos) << script;
   EXPECT_EQ(script.find("Sex"), std::string::npos) << script;
 
-  reset_state();
+  workspace().reset();
   const std::string head = script.substr(0, script.find("open \"" + temp("labelled.txt")));
   ASSERT_EQ(run_batch(parse(head)), kBatchOk);
   EXPECT_EQ(var("DATA"), markup_rows);
-  EXPECT_EQ(state().session.sample().names,
+  EXPECT_EQ(workspace().session.sample().names,
             (std::vector<std::string>{"skull03", "skull02", "skull01"}));
-  reset_state();
+  workspace().reset();
   ASSERT_EQ(run_batch(parse(script)), kBatchOk);
   expect_same_state(recorded);
 }

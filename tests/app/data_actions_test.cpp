@@ -26,9 +26,9 @@ std::string sample_file(int n, int k, bool with_cs = true) {
 
 TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   std::string path = write("twenty.txt", sample_file(20, 12));
-  state().display.reference_symbol = "ks";
+  workspace().window.display.reference_symbol = "ks";
   hb->queue_path(path);
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(text_of("FileBox"), "File: twenty.txt \n  20 Specimens \n  12 Landmarks");
   EXPECT_EQ(var("DATA").rows(), 20u);
   EXPECT_EQ(var("DATA").cols(), 37u);
@@ -62,7 +62,7 @@ TEST_F(AppTest, ASecondLoadReusesTheEmptied3DWindowAndEmptiesThePlot) {
   const gfx::Handle first = var("h3dfig").to_scalar();
   const std::size_t figures = g->figures().size();
   hb->queue_path(write("twenty.txt", sample_file(20, 12)));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(var("h3dfig").to_scalar(), first);
   EXPECT_EQ(g->figures().size(), figures);
   // The 3D window holds the new reference alone, the plot nothing.
@@ -137,7 +137,7 @@ TEST_F(AppTest, LoadXListChecksTheCount) {
 
 TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
   hb->queue_path(write("wires.txt", "3 7 12\n9 1 2\n"));
-  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(text_of("WireBox"), "wires.txt, 2 wires");
   EXPECT_EQ(hb->dialogs().back().filter, "*.txt");
   EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
@@ -164,7 +164,7 @@ TEST_F(AppTest, WireframeTextAndColumnsTwoAndThree) {
 
 TEST_F(AppTest, ShowProcrustesDrawsEverySpecimenThenTheMeanOnTop) {
   load_examples(false, true);
-  ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done) << workspace().last_action.message;
   Value kids = g->get(g->current_axes(), "Children");
   // Newest first: the mean, its wireframe (one line), the 80 specimens; the
   // reference that LoadData drew gives way to the mean.
@@ -206,7 +206,7 @@ struct Snapshot {
 
 Snapshot snapshot(gfx::Graphics& g) {
   Snapshot s;
-  for (auto& [name, v] : state().named()) s.values.push_back(v);
+  for (auto& [name, v] : workspace().named()) s.values.push_back(v);
   for (const char* tag : {"FileBox", "WireBox", "GroupBox"})
     s.controls.push_back(g.get_text(g.find_tag(tag), "String"));
   for (const char* tag : {"RotX", "RotZ"})
@@ -265,7 +265,7 @@ TEST_F(AppTest, AFailedLoadXListChangesNothing) {
     flat += buf;
   }
   hb->queue_path(write("flat.txt", flat));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   const Snapshot before = snapshot(*g);
   hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n"));
   const ActionReport r = run("LoadXList");
@@ -296,13 +296,13 @@ TEST_F(AppTest, ASampleOfAnotherLandmarkCountRemovesTheWireframe) {
   load_examples(false, true);
   const std::size_t messages = hb->messages().size();
   hb->queue_path(write("same.txt", sample_file(20, 12)));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(hb->messages().size(), messages);
   EXPECT_EQ(text_of("WireBox"), "skull_wires.txt, 14 wires");
   // ClearData keeps the wireframe, and the scheme it belongs to.
   run("ClearData");
   hb->queue_path(write("more.txt", sample_file(20, 30)));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(last_message(),
             "The wireframe was loaded for samples of 12 landmarks; this sample has 30: wireframe "
             "removed.");
@@ -313,21 +313,21 @@ TEST_F(AppTest, ASampleOfAnotherLandmarkCountRemovesTheWireframe) {
     EXPECT_NE(g->get_text(h, "Tag"), "ReferenceWire");
   // A wireframe loaded for this sample stays with it.
   hb->queue_path(write("w.txt", "1 1 30\n2 29 30\n"));
-  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadWireFrame").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_path(temp("more.txt"));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_FALSE(var("wirelist").empty());
 }
 
 TEST_F(AppTest, SeveralMarkupFilesLoadAsOneSampleInTheOrderChosen) {
   const std::string f = example("formats/");
   hb->queue_paths({f + "skull03.fcsv", f + "skull01.mrk.json", f + "skull02.fcsv"});
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_TRUE(hb->dialogs().back().several);
   EXPECT_EQ(hb->dialogs().back().title, "Enter file to Load?");
   EXPECT_EQ(text_of("FileBox"),
             "File: skull03.fcsv … skull02.fcsv (3 files) \n   3 Specimens \n  12 Landmarks");
-  EXPECT_EQ(state().session.sample().names,
+  EXPECT_EQ(workspace().session.sample().names,
             (std::vector<std::string>{"skull03", "skull01", "skull02"}));
   EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(f).parent_path());
   // Row i holds the landmarks of the i-th file chosen: those of its line in
@@ -345,7 +345,7 @@ TEST_F(AppTest, SeveralMarkupFilesLoadAsOneSampleInTheOrderChosen) {
     for (std::size_t c = 0; c < 36; ++c) EXPECT_EQ(data(i, c), lines[line_of[i]][c]) << i;
 
   hb->queue_paths({f + "skull01.fcsv", f + "skull02.mrk.json"});
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(text_of("FileBox"),
             "File: skull01.fcsv, skull02.mrk.json \n   2 Specimens \n  12 Landmarks");
 }
@@ -386,9 +386,9 @@ TEST_F(AppTest, ALabelOfTheFileBecomesXAsLoadXListWouldMakeIt) {
   const Value x = var("XVariable"), scores = var("pwscores");
   // One label: taken without a question.
   hb->queue_path(example("formats/skulls_morphologika.txt"));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   const std::size_t dialogs = hb->dialogs().size();
-  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(hb->dialogs().size(), dialogs);
   EXPECT_EQ(var("XVariable"), x);
   EXPECT_EQ(var("pwscores"), scores);
@@ -398,12 +398,12 @@ TEST_F(AppTest, ALabelOfTheFileBecomesXAsLoadXListWouldMakeIt) {
   // Several: the user picks one; the results of the previous X are gone.
   const std::string text = labelled_skulls();
   hb->queue_path(write("labelled.txt", text));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_choice("Age");
-  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
-  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << workspace().last_action.message;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
   hb->queue_choice("Weight");
-  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("UseLabelAsX").outcome, Outcome::Done) << workspace().last_action.message;
   const gfx::HeadlessBackend::Dialog& d = hb->dialogs().back();
   EXPECT_EQ(d.kind, "list");
   EXPECT_EQ(d.title, "Use Label as X");
@@ -445,13 +445,14 @@ namespace {
 
 TEST_F(AppTest, LandmarksSavedAsCsvOrNativeReadBackWithTheirNames) {
   hb->queue_path(example("formats/skulls.tps"));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   const Value data = var("DATA");
   for (const char* name : {"again.csv", "again.txt"}) {
     hb->queue_path(temp(name));
-    ASSERT_EQ(run("SaveLandmarks").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("SaveLandmarks").outcome, Outcome::Done) << workspace().last_action.message;
     hb->queue_path(temp(name));
-    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << name << ": " << last_report().message;
+    ASSERT_EQ(run("LoadData").outcome, Outcome::Done)
+        << name << ": " << workspace().last_action.message;
     const Value again = var("DATA");
     ASSERT_EQ(again.dims(), data.dims());
     for (std::size_t i = 0; i < data.numel(); ++i)
@@ -460,9 +461,9 @@ TEST_F(AppTest, LandmarksSavedAsCsvOrNativeReadBackWithTheirNames) {
   // Names live through a CSV table (the native layout has no place for them).
   hb->queue_path(temp("again.csv"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_EQ(state().session.sample().names.front(), "skull01");
+  EXPECT_EQ(workspace().session.sample().names.front(), "skull01");
   hb->queue_path(temp("names.csv"));
-  ASSERT_EQ(run("SaveSpecimenNames").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("SaveSpecimenNames").outcome, Outcome::Done) << workspace().last_action.message;
   std::ifstream in(temp("names.csv"));
   std::string header, first;
   std::getline(in, header);
@@ -477,10 +478,10 @@ TEST_F(AppTest, LandmarksSavedAsCsvOrNativeReadBackWithTheirNames) {
 TEST_F(AppTest, ANewXRemovesTheRegressionOnThePreviousOne) {
   load_examples();
   for (const char* action : {"LoadXList", "UseCS"}) {
-    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
     ASSERT_FALSE(var("gvector").empty());
     if (std::string(action) == "LoadXList") hb->queue_path(example("age.txt"));
-    ASSERT_EQ(run(action).outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run(action).outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_TRUE(var("gvector").empty()) << action;
     EXPECT_EQ(run("ShowRegression").outcome, Outcome::Refused) << action;
   }

@@ -111,7 +111,7 @@ TEST_F(AppTest, EachDisplayShowsOnlyItsOwnSubject) {
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   run("TurnGridOn");
   type_into("DeFormat", Value(2.0));  // symbols and wireframes
-  auto axes3d = [&] { return g->get(*state().figure3d, "CurrentAxes").to_scalar(); };
+  auto axes3d = [&] { return g->get(*workspace().window.figure3d, "CurrentAxes").to_scalar(); };
   // The roles of the drawn lines, and the legend's names, in drawing order.
   auto drawn = [&] {
     std::set<std::string> roles, names;
@@ -137,38 +137,38 @@ TEST_F(AppTest, EachDisplayShowsOnlyItsOwnSubject) {
              Set{"PC1 \u22125 SD", "PC1 +5 SD"}},
         Case{"ShowPCA", "ShowRegression", Set{"Low", "LowWire", "High", "HighWire"},
              Set{"age = 1.6 (×3)", "age = 19.5 (×3)"}}}) {
-    ASSERT_EQ(run(c.before).outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run(c.before).outcome, Outcome::Done) << workspace().last_action.message;
     g->set(axes3d(), "View", Value::row({-120, 10}));
-    const auto size = g->object(*state().figure3d).pos_px;
-    ASSERT_EQ(run(c.action).outcome, Outcome::Done) << last_report().message;
+    const auto size = g->object(*workspace().window.figure3d).pos_px;
+    ASSERT_EQ(run(c.action).outcome, Outcome::Done) << workspace().last_action.message;
     const auto [roles, names] = drawn();
     EXPECT_EQ(roles, c.roles) << c.before << " then " << c.action;
     EXPECT_EQ(names, c.names) << c.before << " then " << c.action;
     EXPECT_EQ(g->get(axes3d(), "View"), Value::row({-120, 10})) << c.action;
-    EXPECT_EQ(g->object(*state().figure3d).pos_px, size) << c.action;
+    EXPECT_EQ(g->object(*workspace().window.figure3d).pos_px, size) << c.action;
     EXPECT_EQ(g->get_text(axes3d(), "XGrid"), "on") << c.action;
   }
 }
 
 TEST_F(AppTest, ExportsOfThe3DFigure) {
   load_examples(false);
-  ASSERT_EQ(run("CopyDClipboard").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("CopyDClipboard").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(hb->clipboard().count("image/svg+xml"), 1u);
   EXPECT_EQ(hb->clipboard().count("image/png"), 1u);
   EXPECT_EQ(g->current_figure(), main);
   hb->queue_cancel();
   g->make_current(var("h3dfig").to_scalar());
-  EXPECT_EQ(run_action(Value("CopyDEPS"), Value()).outcome, Outcome::Done);
+  EXPECT_EQ(run_action(workspace(), Value("CopyDEPS"), Value()).outcome, Outcome::Done);
   EXPECT_EQ(g->current_figure(), main);
   EXPECT_EQ(hb->dialogs().back().title, "Save File Name for EPS file");
   hb->queue_path(temp("figure"));  // no extension is added
-  ASSERT_EQ(run("CopyDEPS").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("CopyDEPS").outcome, Outcome::Done) << workspace().last_action.message;
   std::ifstream eps(temp("figure"));
   std::string head;
   std::getline(eps, head);
   EXPECT_EQ(head, "%!PS-Adobe-3.0 EPSF-3.0");
   hb->queue_path(temp("figure.png"));
-  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_TRUE(std::filesystem::exists(temp("figure.png")));
   hb->queue_path(temp("figure.bmp"));
   EXPECT_EQ(run("ExportFigure").outcome, Outcome::Refused);
@@ -238,7 +238,7 @@ TEST(CopyBigImage, PlacesTheAxesInsideTheFigureWhereverItIsAndRestores) {
 // the plot on screen untouched.
 TEST_F(AppTest, CopyPlotEnlargedKeepsTheLabelsOnWhite) {
   load_examples();
-  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
   const gfx::Handle ax = g->find_tag("axes1");
   const Value position = g->get(ax, "Position"), xlim = g->get(ax, "XLim");
   const std::string xmode = g->get_text(ax, "XLimMode");

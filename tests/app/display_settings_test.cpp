@@ -7,7 +7,8 @@
 #include <tuple>
 
 #include "app/display_style.hpp"
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "platform/graphics/scene.hpp"
 #include "platform/render/renderer.hpp"
@@ -83,7 +84,7 @@ TEST_F(DisplaySettingsTest, LineWidthTickFollowsTheWidthDrawn) {
         Step{"LineThicknessDown", "00100", 1.5, "on"},
         Step{"LineThicknessDown", "10000", 0.5, "off"},
         Step{"LineThicknessDown", "10000", 0.5, "off"}}) {
-    ASSERT_EQ(run(s.action).outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run(s.action).outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(ticked(), s.ticks) << s.action;
     EXPECT_EQ(widths(), std::set<double>{s.width}) << s.action;
     EXPECT_EQ(thinner_enabled(), s.thinner) << s.action;
@@ -112,7 +113,8 @@ TEST_F(DisplaySettingsTest, CheckMarksFollowEveryToggle) {
       {"ColourByX", "ColourByXCheck"}};
   for (auto [action, tag] : toggles) {
     const std::string before = checked(*g, tag);
-    ASSERT_EQ(run(action).outcome, Outcome::Done) << action << ": " << last_report().message;
+    ASSERT_EQ(run(action).outcome, Outcome::Done)
+        << action << ": " << workspace().last_action.message;
     EXPECT_NE(checked(*g, tag), before) << action;
     run(action);
     EXPECT_EQ(checked(*g, tag), before) << action;
@@ -143,12 +145,13 @@ TEST_F(DisplaySettingsTest, CheckMarksFollowEveryToggle) {
 TEST_F(DisplaySettingsTest, SettingsPersistIn3DRedrawsAndSpareThe2DPlot) {
   load_examples(true, true);
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
-  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
   const gfx::Handle plot2d = g->find_tag("axes1");
   const std::string before = look(plot2d);
   for (const char* action : {"LineThicknessUp", "SymbolSizeUp", "SymbolEmpty", "TurnGridOn",
                              "LabelAxis", "LabelLandmarks", "ToggleDots", "DAxisOff", "DAxisOn"}) {
-    ASSERT_EQ(run(action).outcome, Outcome::Done) << action << ": " << last_report().message;
+    ASSERT_EQ(run(action).outcome, Outcome::Done)
+        << action << ": " << workspace().last_action.message;
   }
   const gfx::Handle format = g->find_tag("DeFormat");
   struct Redraw {
@@ -164,7 +167,8 @@ TEST_F(DisplaySettingsTest, SettingsPersistIn3DRedrawsAndSpareThe2DPlot) {
       EXPECT_EQ(look(plot2d), before);
     }
     g->set(format, "Value", r.type);
-    ASSERT_EQ(run(r.action).outcome, Outcome::Done) << r.action << ": " << last_report().message;
+    ASSERT_EQ(run(r.action).outcome, Outcome::Done)
+        << r.action << ": " << workspace().last_action.message;
     const std::string what = std::string(r.action) + " " + std::to_string(r.type);
     const gfx::Handle ax = axes3d();
     EXPECT_EQ(g->get_text(ax, "XGrid"), "on") << what;
@@ -189,7 +193,7 @@ TEST_F(DisplaySettingsTest, ArrowheadsAndLegendAreInTheScene) {
   load_examples();
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   g->set(g->find_tag("DeFormat"), "Value", 3.0);
-  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
   auto heads_in_scene = [&] {
     std::size_t barbs = 0;
     for (const render::SceneLine& l : gfx::axes_scene(*g, axes3d()).lines)
@@ -219,7 +223,7 @@ TEST_F(DisplaySettingsTest, LegendAppearsInTheSvgExport) {
   ASSERT_EQ(run("ShowProcrustes").outcome, Outcome::Done);
   auto exported = [&](const std::string& name) {
     hb->queue_path(temp(name));
-    EXPECT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(run("ExportFigure").outcome, Outcome::Done) << workspace().last_action.message;
     std::ifstream in(temp(name));
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
@@ -246,8 +250,8 @@ TEST_F(DisplaySettingsTest, ColourByXNeedsXAndAddsAColourBar) {
   EXPECT_FALSE(gfx::axes_scene(*g, axes3d()).colorbar);
 
   ASSERT_EQ(run("UseCS").outcome, Outcome::Done);
-  ASSERT_EQ(run("ColourByX").outcome, Outcome::Done) << last_report().message;
-  const Eigen::VectorXd x = state().session.x()->values;
+  ASSERT_EQ(run("ColourByX").outcome, Outcome::Done) << workspace().last_action.message;
+  const Eigen::VectorXd x = workspace().session.x()->values;
   Eigen::Index lo, hi;
   x.minCoeff(&lo);
   x.maxCoeff(&hi);
@@ -336,14 +340,14 @@ namespace {
 // with equal units and a colour bar named after X; a size and resolution
 // give the picture's pixels; a distance plot drawn next has neither.
 TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   load_examples(true);
   const gfx::Handle ax = control("axes1");
   ActionReport r = run("ExportPlot");
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message,
             "There is no plot to export: draw one first (Plot Procrustes Distance or Show PCA).");
-  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << workspace().last_action.message;
   const render::AxesScene scene = gfx::axes_scene(*g, ax);
   EXPECT_TRUE(scene.equal);
   ASSERT_TRUE(scene.colorbar.has_value());
@@ -351,7 +355,7 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
   EXPECT_LT(scene.colorbar->lo, scene.colorbar->hi);
 
   hb->queue_path(temp("pca.svg"));
-  ASSERT_EQ(run("ExportPlot").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ExportPlot").outcome, Outcome::Done) << workspace().last_action.message;
   std::ifstream in(temp("pca.svg"));
   const std::string svg(std::istreambuf_iterator<char>(in), {});
   EXPECT_NE(svg.find(">age</text>"), std::string::npos);
@@ -359,7 +363,7 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
 
   hb->queue_path(temp("pca.png"));
   ASSERT_EQ(run("ExportPlot", Value(std::string("10x8cm,100dpi"))).outcome, Outcome::Done)
-      << last_report().message;
+      << workspace().last_action.message;
   std::ifstream png(temp("pca.png"), std::ios::binary);
   std::string head(24, '\0');
   png.read(head.data(), 24);
@@ -382,12 +386,12 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
 
   // The session script says how big the picture was, in one word a replay
   // reads back.
-  const std::string script = session().script();
+  const std::string script = workspace().recorder.script();
   EXPECT_NE(script.find("save \"" + temp("pca.png") + "\"\nExportPlot 10x8cm,100dpi\n"),
             std::string::npos)
       << script;
 
-  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_FALSE(gfx::axes_scene(*g, ax).equal);
   EXPECT_FALSE(gfx::axes_scene(*g, ax).colorbar.has_value());
 }
@@ -396,20 +400,20 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
 // for, then one a specimen beside its point and in the exported picture; the
 // menu entry switches them and the session records the state it chose.
 TEST_F(DisplaySettingsTest, SpecimenLabelsOnThePcaScatterOnDemand) {
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   load_examples(true);
   const gfx::Handle ax = control("axes1");
-  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_TRUE(gfx::axes_scene(*g, ax).texts.empty());
   ASSERT_EQ(run("SetSpecimenLabels").outcome, Outcome::Done);
   const render::AxesScene scene = gfx::axes_scene(*g, ax);
-  const std::vector<std::string>& names = state().session.sample().names;
+  const std::vector<std::string>& names = workspace().session.sample().names;
   ASSERT_EQ(scene.texts.size(), names.size());
   EXPECT_EQ(scene.texts.front().text, names.front());
   EXPECT_GT(scene.texts.front().margin_px, 0);
   EXPECT_TRUE(g->get_text(g->find_tag("SpecimenLabelsCheck"), "Checked") == "on");
   hb->queue_path(temp("named.svg"));
-  ASSERT_EQ(run("ExportPlot").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ExportPlot").outcome, Outcome::Done) << workspace().last_action.message;
   std::ifstream in(temp("named.svg"));
   const std::string svg(std::istreambuf_iterator<char>(in), {});
   EXPECT_NE(svg.find(">" + names.back() + "</text>"), std::string::npos);
@@ -421,7 +425,7 @@ TEST_F(DisplaySettingsTest, SpecimenLabelsOnThePcaScatterOnDemand) {
   const ActionReport r = run("SetSpecimenLabels", Value("yes"));
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_EQ(r.message, "SetSpecimenLabels takes on or off.");
-  const std::string script = session().script();
+  const std::string script = workspace().recorder.script();
   EXPECT_NE(script.find("SetSpecimenLabels on\n"), std::string::npos) << script;
   EXPECT_NE(script.find("SetSpecimenLabels off\n"), std::string::npos) << script;
 }

@@ -132,7 +132,7 @@ TEST_F(Files, ResultsAreNeverWrittenOntoSpecialFiles) {
   const std::string picture = write("figure.png", "old");
   ::chmod(picture.c_str(), 0600);
   hb->queue_path(picture);
-  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << workspace().last_action.message;
   ASSERT_EQ(::stat(picture.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(bytes_of(picture).substr(1, 3), "PNG");

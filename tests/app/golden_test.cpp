@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/batch.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "golden_values.hpp"
 #include "stats/distributions.hpp"
@@ -61,7 +62,7 @@ class GoldenTest : public AppTest {
   void SetUp() override {
     AppTest::SetUp();
     load_examples();
-    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
     scores_ = var("pwscores").to_matrix();
     ASSERT_EQ(scores_.rows(), golden::kSpecimens);
     ASSERT_EQ(scores_.cols(), golden::kScoreColumns);
@@ -104,7 +105,7 @@ TEST_F(GoldenTest, ReferenceAndScores) {
 TEST_F(GoldenTest, SlopesOnBothScales) {
   for (const golden::Scale* scale : {&golden::kOnX, &golden::kOnLnX}) {
     choose(*scale);
-    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
     const Value slopes = var("gvector"), delta = var("delta");
     ASSERT_EQ(slopes.numel(), static_cast<std::size_t>(golden::kScoreColumns));
     const Eigen::VectorXd x = regressor(*scale);
@@ -125,7 +126,7 @@ TEST_F(GoldenTest, ProcrustesDistanceReportOnBothScales) {
     choose(*scale);
     g->make_current(main);
     g->clear_axes(g->find_tag("axes1"));
-    ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(hb->messages().back().text, scale->distance_report);
 
     // The plotted points are the regressor and the squared distances.
@@ -168,7 +169,7 @@ TEST_F(GoldenTest, ProcrustesDistanceReportOnBothScales) {
 TEST_F(GoldenTest, WilksReportOnBothScales) {
   for (const golden::Scale* scale : {&golden::kOnX, &golden::kOnLnX}) {
     choose(*scale);
-    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << workspace().last_action.message;
     // The text up to the p value exactly; the p value as an upper tail.
     const std::string text = hb->messages().back().text, want_text = scale->wilks_report;
     const std::string p_field = "p value=";
@@ -244,7 +245,7 @@ TEST_F(AppTest, SavedShownShapesAreNumpysShapes) {
   ASSERT_EQ(run_batch(parse_batch(script, std::string(VELMORA_SOURCE_DIR) + "/examples/")),
             kBatchOk)
       << cap.text() << cap.errors();
-  const shape::Config ref = state().session.superimposition()->reference();
+  const shape::Config ref = workspace().session.superimposition()->reference();
   Eigen::Vector3d sign;
   for (int c = 0; c < 3; ++c) {
     double dot = 0;

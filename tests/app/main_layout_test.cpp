@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/inputs.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -160,7 +161,7 @@ TEST_F(MainLayoutTest, ResultsLogAndStatusBar) {
 TEST_F(MainLayoutTest, The3DWindowDoesNotCoverTheControls) {
   for (auto [sw, sh] : {std::array<double, 2>{1920, 1080}, {1024, 768}}) {
     hb->set_screen_size_px(sw, sh);
-    state().dock3d.reset();
+    workspace().window.dock3d.reset();
     gui::movegui(main, std::string("northwest"));
     load_examples(false);
     gfx::Handle fig = var("h3dfig").to_scalar();
@@ -179,11 +180,11 @@ TEST_F(MainLayoutTest, The3DWindowDoesNotCoverTheControls) {
     } else {
       EXPECT_EQ(hb->docked_in(fig), main);
       EXPECT_EQ(g->get_text(g->find_tag("Dock3DCheck"), "Checked"), "on");
-      session().start_recording();
+      workspace().recorder.start_recording(workspace().session.method());
       ASSERT_EQ(run("DockView").outcome, Outcome::Done);
       EXPECT_FALSE(hb->docked_in(fig).has_value());
       EXPECT_EQ(o, g->get(fig, "OuterPosition"));  // the figure stays as it was
-      EXPECT_NE(session().script().find("\nDockView off\n"), std::string::npos);
+      EXPECT_NE(workspace().recorder.script().find("\nDockView off\n"), std::string::npos);
       ASSERT_EQ(run("DockView", Value("on")).outcome, Outcome::Done);
       EXPECT_EQ(hb->docked_in(fig), main);
       EXPECT_EQ(run("DockView", Value("tab")).message, "DockView takes on or off.");

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/batch.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "core/number_text.hpp"
 
@@ -38,7 +39,7 @@ class GroupActions : public AppTest {
   // The log's entries as text, without their times.
   static std::vector<std::string> log_reports() {
     std::vector<std::string> out;
-    for (const LogEntry& e : state().log.entries())
+    for (const LogEntry& e : workspace().window.log.entries())
       out.push_back(e.title + "\n" + e.settings + "\n" + e.text);
     return out;
   }
@@ -117,12 +118,12 @@ TEST_F(GroupActions, RefusalsSayWhy) {
   };
   for (const auto& [script, text] : cases) {
     ConsoleCapture cap;
-    reset_state();
+    workspace().reset();
     EXPECT_EQ(run_text(script), kBatchRefused) << script;
     EXPECT_EQ(last_message(), text) << script;
   }
   // A refused SetModel keeps the model before it.
-  EXPECT_EQ(state().groups.formula, "shape ~ log(CS) * population");
+  EXPECT_EQ(workspace().session.choices().formula, "shape ~ log(CS) * population");
   ConsoleCapture cap;
   EXPECT_EQ(run_text(start() + "ShowGroupDifference coast inland coast\n"), kBatchMalformed);
   EXPECT_EQ(cap.errors(),
@@ -141,7 +142,7 @@ TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
             kBatchOk)
       << cap.text() << cap.errors();
   std::vector<std::string> titles;
-  for (const LogEntry& e : state().log.entries()) titles.push_back(e.title);
+  for (const LogEntry& e : workspace().window.log.entries()) titles.push_back(e.title);
   EXPECT_EQ(titles, (std::vector<std::string>{
                         "Specimen table populations.csv",
                         "Regression of shape on age within groups of population",
@@ -162,7 +163,7 @@ TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
   EXPECT_EQ(g->get_text(g->find_tag("SSTypeII"), "Checked"), "on");
   EXPECT_EQ(g->get_text(g->find_tag("PCACorrectedCheck"), "Checked"), "on");
   // A fresh state: the ticks go back with it after the next action.
-  reset_state();
+  workspace().reset();
   run("ClearData");
   EXPECT_EQ(g->get_text(g->find_tag("SSTypeI"), "Checked"), "on");
   EXPECT_EQ(g->get_text(g->find_tag("SSTypeII"), "Checked"), "off");
@@ -192,15 +193,16 @@ TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
        "population\")."},
   };
   for (const auto& [script, text] : cases) {
-    reset_state();
+    workspace().reset();
     EXPECT_EQ(run_text(script), kBatchRefused) << script;
     EXPECT_EQ(last_message(), text) << script;
   }
   // So does Clear Data, and the PCA goes back to the raw shapes.
-  reset_state();
+  workspace().reset();
   ASSERT_EQ(run_text(start() + "SetPCAShapes corrected\nClearData\n"), kBatchOk);
-  EXPECT_TRUE(state().groups.formula.empty() && state().groups.factor.empty());
-  EXPECT_FALSE(state().groups.pca_corrected);
+  EXPECT_TRUE(workspace().session.choices().formula.empty() &&
+              workspace().session.choices().factor.empty());
+  EXPECT_FALSE(workspace().session.choices().pca_corrected);
 }
 
 // Plots and legends say what they show: the distance plot its start and X,
@@ -213,7 +215,7 @@ TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
   };
   auto legend = [&] {
     std::string names;
-    for (gfx::Handle ax : g->children(*state().figure3d))
+    for (gfx::Handle ax : g->children(*workspace().window.figure3d))
       for (gfx::Handle h : g->children(ax))
         if (g->type(h) == gfx::Type::Line && !g->get_text(h, "DisplayName").empty())
           names += (names.empty() ? "" : "; ") + g->get_text(h, "DisplayName");
@@ -240,7 +242,7 @@ TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
   };
   for (const auto& c : cases) {
     ConsoleCapture cap;
-    reset_state();
+    workspace().reset();
     ASSERT_EQ(run_text(c.script), kBatchOk) << c.script << cap.errors();
     EXPECT_EQ(c.shown(), c.want) << c.script;
   }
@@ -265,17 +267,17 @@ TEST_F(GroupActions, SessionReplaysAndResidualsLoadBack) {
   EXPECT_NE(saved.find("SetSSType II\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("ShowGroupDifference inland coast\n"), std::string::npos) << saved;
   EXPECT_NE(recorded[1].find("Type II sums of squares"), std::string::npos) << recorded[1];
-  reset_state();
+  workspace().reset();
   ASSERT_EQ(run_batch_file(script), kBatchOk) << cap.errors();
   EXPECT_EQ(log_reports(), recorded);
   // The table's one column of numbers was X, with no list to choose from.
   EXPECT_EQ(saved.find("\nchoose "), std::string::npos) << saved;
   EXPECT_EQ(var("XVariable")(0), 16.8);
   EXPECT_EQ(var("XVariable")(3), 17.2);
-  EXPECT_EQ(state().session.x()->source_text, "column \"age\" of populations.csv");
+  EXPECT_EQ(workspace().session.x()->source_text, "column \"age\" of populations.csv");
 
   // n rows of 3k + 1 numbers: the shapes, then each specimen's centroid size.
-  reset_state();
+  workspace().reset();
   ASSERT_EQ(run_text("open " + shapes + "\nLoadData\n"), kBatchOk) << cap.text();
   const Value data = var("DATA");
   EXPECT_EQ(data.rows(), 80u);
@@ -305,7 +307,7 @@ TEST_F(GroupActions, SaveTableWritesThePrintedCells) {
     }
     return rows;
   };
-  const std::string report = state().log.entries().back().text;
+  const std::string report = workspace().window.log.entries().back().text;
   const std::size_t from = report.find("TERM"), to = report.find('\n', report.find("\nTotal") + 1);
   ASSERT_NE(to, std::string::npos) << report;
   const auto printed = split(report.substr(from, to - from), false);
@@ -321,13 +323,13 @@ TEST_F(GroupActions, SaveTableWritesThePrintedCells) {
   analysis::AnovaParams params;
   params.formula = "shape ~ log(CS) * population";
   params.permutations = 1;
-  const analysis::AnovaReport again = state().session.procrustes_anova(params);
+  const analysis::AnovaReport again = workspace().session.procrustes_anova(params);
   const double ss = again.anova.terms[0].ss;
   EXPECT_EQ(std::strtod(split(read_bytes(full), true)[1][2].c_str(), nullptr), ss);
   EXPECT_NE(std::strtod(cells[1][2].c_str(), nullptr), ss);
   EXPECT_EQ(cells[1][2], message_number(ss));
 
-  reset_state();
+  workspace().reset();
   EXPECT_EQ(run_text(start() + "SaveTable\n"), kBatchRefused);
   EXPECT_EQ(last_message(),
             "No table has been reported yet: Save Table writes the table of the last Procrustes "

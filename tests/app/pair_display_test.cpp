@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -8,7 +8,7 @@ namespace {
 
 // The line of the 3D figure with role `tag`, and its points (k×3).
 gfx::Handle line_with_role(gfx::Graphics& g, std::string_view tag) {
-  const gfx::Handle ax = g.get(*state().figure3d, "CurrentAxes")(0);
+  const gfx::Handle ax = g.get(*workspace().window.figure3d, "CurrentAxes")(0);
   const Value kids = g.get(ax, "Children");
   for (std::size_t i = 0; i < kids.numel(); ++i)
     if (g.get_text(kids(i), "Tag") == tag) return kids(i);
@@ -38,22 +38,22 @@ TEST_F(AppTest, PairsOfShapesAtBothEnds) {
   for (double type : {1.0, 2.0}) {
     type_into("DeFormat", Value(type));
     type_into("PCFactorBox", Value("3"));
-    ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << workspace().last_action.message;
     const gfx::Handle low = line_with_role(*g, "Low"), high = line_with_role(*g, "High");
     EXPECT_EQ(g->get_text(low, "DisplayName"), "PC1 \u22123 SD");
     EXPECT_EQ(g->get_text(high, "DisplayName"), "PC1 +3 SD");
-    const Eigen::MatrixXd& mean = state().session.superimposition()->reference();
+    const Eigen::MatrixXd& mean = workspace().session.superimposition()->reference();
     EXPECT_LT(((points_of(*g, low) + points_of(*g, high)) / 2 - mean).norm(), 1e-12);
     EXPECT_GT((points_of(*g, high) - mean).norm(), 1e-3);
 
     type_into("ExagerationBox", Value("2"));
-    ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << last_report().message;
-    const Eigen::VectorXd& x = state().session.x()->values;
+    ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
+    const Eigen::VectorXd& x = workspace().session.x()->values;
     const gfx::Handle at_lo = line_with_role(*g, "Low"), at_hi = line_with_role(*g, "High");
-    const std::string name = state().session.x()->name + " = ";
+    const std::string name = workspace().session.x()->name + " = ";
     EXPECT_EQ(g->get_text(at_lo, "DisplayName"), name + format_number(x.minCoeff()) + " (×2)");
     EXPECT_EQ(g->get_text(at_hi, "DisplayName"), name + format_number(x.maxCoeff()) + " (×2)");
-    const analysis::RegressionShapeReport r = state().session.regression_shape({2});
+    const analysis::RegressionShapeReport r = workspace().session.regression_shape({2});
     // Up to the fit of each shape back onto the reference, which is not linear.
     const Eigen::MatrixXd change = r.target - r.reference;
     EXPECT_LT(((points_of(*g, at_hi) - points_of(*g, at_lo)) - change).norm(), 0.1 * change.norm());

@@ -17,6 +17,7 @@
 #include "app/batch.hpp"
 #include "app/recent_files.hpp"
 #include "app/results_log.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "child_process.hpp"
 #include "core/file_bytes.hpp"
@@ -48,7 +49,7 @@ class Paths : public AppTest {
   /// `velmora --batch` does; its exit status.
   int run_script(const std::string& text) {
     cap_.clear();
-    reset_state();
+    workspace().reset();
     return run_batch_file(write("script.txt", text));
   }
   void expect_inputs_intact() const {
@@ -87,7 +88,7 @@ TEST_F(Paths, ANulInAPathStopsTheScriptBeforeAnythingRuns) {
     SCOPED_TRACE(c.script);
     EXPECT_EQ(run_script(c.script), kBatchMalformed);
     EXPECT_EQ(cap_.errors(), "Malformed batch script \"" + temp("script.txt") + "\", " + c.message);
-    EXPECT_FALSE(state().session.has_sample());  // nothing ran
+    EXPECT_FALSE(workspace().session.has_sample());  // nothing ran
     expect_inputs_intact();
   }
   EXPECT_FALSE(fs::exists(temp("skulls.txt.png")));
@@ -222,12 +223,13 @@ TEST_F(Paths, ControlCharactersInNamesAreShownEscapedEverywhere) {
   EXPECT_EQ(shown_name("naïve \\ name"), "naïve \\ name");  // all else as it is
   const std::string path = write(name, originals_["skulls.txt"]);
   hb->queue_path(path);
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_NE(text_of("FileBox").find("File: " + shown + " "), std::string::npos);
   hb->queue_path(example("age.txt"));
   ASSERT_EQ(run("LoadXList").outcome, Outcome::Done);
-  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
-  const std::string plain = state().log.plain_text(), markdown = state().log.markdown();
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << workspace().last_action.message;
+  const std::string plain = workspace().window.log.plain_text(),
+                    markdown = workspace().window.log.markdown();
   EXPECT_NE(plain.find("\nData: " + shown + "   X: "), std::string::npos) << plain;
   EXPECT_EQ(plain.find("\nData: forged"), std::string::npos);
   EXPECT_NE(markdown.find("\n- Data: " + shown + "\n"), std::string::npos);
@@ -273,7 +275,8 @@ TEST_F(Paths, NamesLevelsAndFormulasAreEchoedEscapedAndCut) {
       << output();
   EXPECT_TRUE(said("\nModel: shape ~ " + shown_column + "\nFactor: " + shown_column + "\n"));
   EXPECT_TRUE(said("\n" + shown_column + "  "));  // the ANOVA table's row
-  const std::string plain = state().log.plain_text(), markdown = state().log.markdown();
+  const std::string plain = workspace().window.log.plain_text(),
+                    markdown = workspace().window.log.markdown();
   EXPECT_NE(markdown.find("\n- Settings: regress on X, optimal superimposition, specimen table "
                           "populations.csv, model shape ~ `" +
                           shown_column + "`, groups by " + shown_column + "\n\n```\n"),
@@ -314,7 +317,7 @@ TEST_F(Paths, PdfAndEpsExportsAreTheSameBytesWhenMadeAgain) {
   };
   const auto exported = [&](const std::string& name) {
     hb->queue_path(temp(name));
-    EXPECT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(run("ExportFigure").outcome, Outcome::Done) << workspace().last_action.message;
     return bytes_of(temp(name));
   };
   ::unsetenv("SOURCE_DATE_EPOCH");
@@ -349,10 +352,10 @@ TEST_F(Paths, TheWorkingFolderAfterASaveIsTheSavedFilesFolder) {
   fs::current_path(temp(""));
   ConsoleCapture cap;
   hb->queue_path("out/ref1.txt");
-  EXPECT_EQ(run("SaveRef").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("SaveRef").outcome, Outcome::Done) << workspace().last_action.message;
   const fs::path after_first = fs::current_path();
   hb->queue_path("ref2.txt");
-  EXPECT_EQ(run("SaveRef").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("SaveRef").outcome, Outcome::Done) << workspace().last_action.message;
   const fs::path after_second = fs::current_path();
   fs::current_path(before);
   EXPECT_EQ(after_first, fs::path(temp("out")));

@@ -12,6 +12,7 @@
 
 #include "app/batch.hpp"
 #include "app/view3d.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -45,13 +46,17 @@ class Replay : public AppTest {
     return status;
   }
   /// The 3-D axes, as the user turns and zooms them with the mouse.
-  gfx::Handle axes3d() const { return g->get(*state().figure3d, "CurrentAxes").to_scalar(); }
+  gfx::Handle axes3d() const {
+    return g->get(*workspace().window.figure3d, "CurrentAxes").to_scalar();
+  }
   void turn(double azimuth, double elevation, double zoom) {
     g->set_appdata(axes3d(), "ViewZoom", zoom);
     g->set(axes3d(), "View", Value::row({azimuth, elevation}));
   }
   /// The 3-D window resized by the user, as the window set does it.
-  void resize(double width, double height) { resize_figure(*state().figure3d, width, height); }
+  void resize(double width, double height) {
+    resize_figure(*workspace().window.figure3d, width, height);
+  }
   ActionReport export_to(const std::string& name) {
     hb->queue_path(temp(name));
     return run("ExportFigure");
@@ -59,7 +64,7 @@ class Replay : public AppTest {
 };
 
 TEST_F(Replay, ASavedSessionReplayedByTheProgramExportsTheSamePng) {
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   load_examples(true, true);
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   ASSERT_EQ(type_into("DeFormat", Value(2.0)).outcome, Outcome::Done);
@@ -77,13 +82,13 @@ TEST_F(Replay, ASavedSessionReplayedByTheProgramExportsTheSamePng) {
   EXPECT_EQ(export_to("figure.txt").outcome, Outcome::Refused);
   ASSERT_EQ(::mkfifo(temp("pipe.png").c_str(), 0600), 0);
   EXPECT_EQ(export_to("pipe.png").outcome, Outcome::Refused);
-  ASSERT_EQ(export_to("session.png").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(export_to("session.png").outcome, Outcome::Done) << workspace().last_action.message;
   // The view stays through a redraw and a second export needs no new lines.
   ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done);
   EXPECT_EQ(g->get(axes3d(), "View"), Value::row({21.75, 47.125}));
   ASSERT_EQ(export_to("again.png").outcome, Outcome::Done);
 
-  std::string script = session().script();
+  std::string script = workspace().recorder.script();
   for (const char* line : {"set DeFormat 2\n", "set ExagerationBox 2.5\n",
                            "view 21.75 47.125 1.6\n", "figsize 800 560\n"}) {
     EXPECT_NE(script.find(line), std::string::npos) << line << "\n" << script;
@@ -120,11 +125,11 @@ TEST_F(Replay, ASavedSessionReplayedByTheProgramExportsTheSamePng) {
 // picture; a cancel there leaves the export out, and an action given its
 // size asks nothing.
 TEST_F(Replay, TheExportSizeChosenInTheDialogReplaysAsTheActionsArgument) {
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   load_examples(true, true);
   hb->queue_path(temp("sized.png"));
   hb->queue_export_size(gfx::ExportSize{true, 10, 8, false, 100});
-  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("ExportFigure").outcome, Outcome::Done) << workspace().last_action.message;
   const std::string png = read_bytes(temp("sized.png"));
   ASSERT_GT(png.size(), 24u);
   auto be32 = [&](std::size_t at) {
@@ -134,7 +139,7 @@ TEST_F(Replay, TheExportSizeChosenInTheDialogReplaysAsTheActionsArgument) {
   };
   EXPECT_EQ(be32(16), 394u);  // 10 cm at 100 dpi
   EXPECT_EQ(be32(20), 315u);
-  EXPECT_EQ(state().export_size, (gfx::ExportSize{true, 10, 8, false, 100}));
+  EXPECT_EQ(workspace().window.export_size, (gfx::ExportSize{true, 10, 8, false, 100}));
 
   hb->queue_path(temp("dropped.png"));
   hb->queue_export_size(std::nullopt);
@@ -145,7 +150,7 @@ TEST_F(Replay, TheExportSizeChosenInTheDialogReplaysAsTheActionsArgument) {
   ASSERT_EQ(run("ExportFigure", Value("6.5x5in")).outcome, Outcome::Done);
   EXPECT_EQ(hb->export_size_dialogs(), asked);
 
-  std::string script = session().script();
+  std::string script = workspace().recorder.script();
   EXPECT_NE(script.find("save \"" + temp("sized.png") + "\"\nExportFigure 10x8cm,100dpi\n"),
             std::string::npos)
       << script;
@@ -164,13 +169,13 @@ TEST_F(Replay, TheModelFollowsTheWindowAndEveryRedrawShowsIt) {
   turn(-120, 10, 2);
   resize(640, 480);
   ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done);  // a new axes
-  EXPECT_EQ(state().view3d, (View3d{-120, 10, 2, 640, 480}));
+  EXPECT_EQ(workspace().window.view3d, (View3d{-120, 10, 2, 640, 480}));
   EXPECT_EQ(g->get(axes3d(), "View"), Value::row({-120, 10}));
   EXPECT_EQ(g->appdata(axes3d(), "ViewZoom").to_scalar(), 2);
   // A 3-D window the user closed comes back as the model says.
-  g->destroy(*state().figure3d);
+  g->destroy(*workspace().window.figure3d);
   ASSERT_EQ(run("ShowMean").outcome, Outcome::Done);
-  const auto& px = g->object(*state().figure3d).pos_px;
+  const auto& px = g->object(*workspace().window.figure3d).pos_px;
   EXPECT_EQ(px[2], 640);
   EXPECT_EQ(px[3], 480);
   EXPECT_EQ(g->get(axes3d(), "View"), Value::row({-120, 10}));
@@ -181,7 +186,7 @@ TEST_F(Replay, SetTakesEachKindOfControlAsTheWindowDoes) {
                      "set CSBox on\nset PermBox ' 99 '\nset SeedBox 7\nset PCBox 2\n"
                      "set PCFactorBox -1.5e-1\nview 10 -20 0.5\nfigsize 900 700\n"),
             kBatchOk);
-  const Inputs& in = state().inputs;
+  const Inputs& in = workspace().window.inputs;
   EXPECT_EQ(in.exaggeration, 2.5);
   EXPECT_EQ(in.display_type, 4u);
   EXPECT_TRUE(in.report_cs);
@@ -189,7 +194,7 @@ TEST_F(Replay, SetTakesEachKindOfControlAsTheWindowDoes) {
   EXPECT_EQ(in.seed, 7);
   EXPECT_EQ(in.component, 2);
   EXPECT_EQ(in.component_factor, -0.15);
-  EXPECT_EQ(state().view3d, (View3d{10, -20, 0.5, 900, 700}));
+  EXPECT_EQ(workspace().window.view3d, (View3d{10, -20, 0.5, 900, 700}));
   // The controls show what was typed or chosen.
   EXPECT_EQ(text_of("PermBox"), " 99 ");
   EXPECT_EQ(g->get_number(g->find_tag("DeFormat"), "Value"), 4);
@@ -197,9 +202,9 @@ TEST_F(Replay, SetTakesEachKindOfControlAsTheWindowDoes) {
   // By number, and off again; a 3-D window opened later has the size set.
   const std::string load = "open \"" + example("skulls.txt") + "\"\nLoadData\n";
   ASSERT_EQ(run_text("set DeFormat 1\nset CSBox 0\nfigsize 500 400\n" + load), kBatchOk);
-  EXPECT_EQ(state().inputs.display_type, 1u);
-  EXPECT_FALSE(state().inputs.report_cs);
-  EXPECT_EQ(g->object(*state().figure3d).pos_px[2], 500);
+  EXPECT_EQ(workspace().window.inputs.display_type, 1u);
+  EXPECT_FALSE(workspace().window.inputs.report_cs);
+  EXPECT_EQ(g->object(*workspace().window.figure3d).pos_px[2], 500);
 }
 
 TEST_F(Replay, RefusedValuesEndWithStatus3AndKeepTheModel) {
@@ -226,9 +231,9 @@ TEST_F(Replay, RefusedValuesEndWithStatus3AndKeepTheModel) {
     EXPECT_NE(cap.text().find(std::string("msgbox:\n") + c.message + "\n"), std::string::npos)
         << c.line << "\n"
         << cap.text();
-    EXPECT_EQ(state().inputs.display_type, 1u) << c.line;
+    EXPECT_EQ(workspace().window.inputs.display_type, 1u) << c.line;
     const Inputs start;
-    const Inputs& in = state().inputs;
+    const Inputs& in = workspace().window.inputs;
     EXPECT_TRUE(in.exaggeration == start.exaggeration && in.permutations == start.permutations &&
                 in.seed == start.seed && in.component == start.component &&
                 in.component_factor == start.component_factor)

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/batch.hpp"
+#include "app/script_recorder.hpp"
 #include "app/script_text.hpp"
-#include "app/session.hpp"
 
 namespace velmora::app {
 namespace {

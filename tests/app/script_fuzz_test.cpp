@@ -15,8 +15,9 @@
 #include <string>
 
 #include "app/batch.hpp"
+#include "app/script_recorder.hpp"
 #include "app/script_text.hpp"
-#include "app/session.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -55,12 +56,13 @@ TEST(ScriptFuzz, RecordedPathsReplayAsTheSameBytes) {
     std::string folder = "/" + random_bytes(rng, 12) + "/", name = random_bytes(rng, 24);
     std::replace(folder.begin(), folder.end(), '\0', '\x01');
     std::replace(name.begin(), name.end(), '\0', '\x01');
-    Session rec;
-    rec.start_recording();
-    rec.begin_action("SaveRef", {});
+    ScriptRecorder rec;
+    rec.start_recording(analysis::Method::Optimal);
+    const Inputs inputs;
+    rec.begin_action("SaveRef", {}, inputs, {});
     rec.dialog_answered("save", gfx::FilePick{folder, name});
     rec.end_action(true);
-    rec.begin_action("LoadData", {});
+    rec.begin_action("LoadData", {}, inputs, {});
     rec.dialog_answered("open", gfx::FilePick{folder, name});
     rec.end_action(true);
     std::istringstream in(rec.script());
@@ -293,8 +295,8 @@ class ScriptRuns : public AppTest {
   int run_script(const std::string& text) {
     for (const auto& entry : std::filesystem::directory_iterator(folder_))
       if (!inputs_.count(entry.path().filename().string())) std::filesystem::remove(entry.path());
-    reset_state();
-    session().clear();
+    workspace().reset();
+    workspace().recorder.clear();
     std::istringstream in(text);
     try {
       return run_batch(parse_batch(in, folder_.string() + "/"));

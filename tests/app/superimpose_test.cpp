@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/batch.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "io/result_files.hpp"
 #include "shape/procrustes.hpp"
@@ -82,9 +83,9 @@ class SuperimposeTest : public AppTest {
  protected:
   void load(const std::string& landmarks) {
     hb->queue_path(landmarks);
-    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
     hb->queue_path(example("age.txt"));
-    ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
   }
 
   // Everything the analysis reports or writes for the loaded sample.
@@ -97,17 +98,17 @@ class SuperimposeTest : public AppTest {
   };
   Results analyse() {
     Results r;
-    EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
-    EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
+    EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Done) << workspace().last_action.message;
     Value kids = g->get(g->find_tag("axes1"), "Children");
     Value points = g->get(kids(kids.numel() - 1), "YData");
     r.distances = Eigen::Map<const Eigen::VectorXd>(points.data().data(), points.numel());
     r.fit = stats::regression_stats(var("XVariable").to_vector(), r.distances);
-    EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+    EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << workspace().last_action.message;
     r.wilks = last_message();
     for (const char* action : {"SaveWarp", "SaveRef", "SaveVector"}) {
       hb->queue_path(temp(std::string(action) + ".txt"));
-      EXPECT_EQ(run(action).outcome, Outcome::Done) << last_report().message;
+      EXPECT_EQ(run(action).outcome, Outcome::Done) << workspace().last_action.message;
     }
     std::vector<double> s = numbers_of(temp("SaveWarp.txt"));
     r.scores = Eigen::Map<Eigen::MatrixXd>(s.data(), 30, 80).transpose().leftCols(29);
@@ -129,7 +130,7 @@ TEST_F(SuperimposeTest, ExampleReportsAgreeWithAnIndependentComputation) {
   // The p value is 1 − cdf, so it is exact only to the rounding of 1
   // (2.2e-16): four digits of 2.6e-13, none of 6.5e-27.
   auto expect_wilks = [&](const std::string& head, double p) {
-    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("GetWilks").outcome, Outcome::Done) << workspace().last_action.message;
     const std::string text = last_message();
     ASSERT_EQ(text.substr(0, head.size()), head);
     EXPECT_NEAR(std::stod(text.substr(head.size())), p, 1e-3 * p + 2.3e-16);
@@ -210,7 +211,7 @@ TEST_F(SuperimposeTest, AMirrorImageIsNamedAndScoredAsADifferentShape) {
     run("SetSuperimposition", Value(method));
     ConsoleCapture cap;
     hb->queue_path(path);
-    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(cap.text(),
               "specimen 19 fits the reference best as a mirror image: check its landmark order\n")
         << method;
@@ -284,7 +285,7 @@ TEST_F(SuperimposeTest, FullPrecisionFilesReadBackToTheSameDoubles) {
   auto save_all = [&](const std::string& tag) {
     for (const char* action : {"SaveWarp", "SaveRef", "SaveVector"}) {
       hb->queue_path(temp(tag + action));
-      ASSERT_EQ(run(action).outcome, Outcome::Done) << last_report().message;
+      ASSERT_EQ(run(action).outcome, Outcome::Done) << workspace().last_action.message;
     }
   };
   save_all("six-");
@@ -328,24 +329,25 @@ TEST_F(SuperimposeTest, SessionScriptsRecordTheSuperimpositionInTheirFirstLines)
       "# Each open/save/choose/cancel line answers a dialog of the action below it.\n"
       "# The superimposition the session started with, so that the script replays the same\n"
       "# way whatever a later version takes by default:\n";
-  session().start_recording();
-  EXPECT_EQ(session().script(), head + "SetSuperimposition optimal\n");
+  workspace().recorder.start_recording(workspace().session.method());
+  EXPECT_EQ(workspace().recorder.script(), head + "SetSuperimposition optimal\n");
   run("SetSuperimposition", Value("classic"));
   run("SetFullPrecision", Value("on"));
-  EXPECT_EQ(session().script(), head +
-                                    "SetSuperimposition optimal\nSetSuperimposition classic\n"
-                                    "SetFullPrecision on\n");
+  EXPECT_EQ(workspace().recorder.script(),
+            head +
+                "SetSuperimposition optimal\nSetSuperimposition classic\n"
+                "SetFullPrecision on\n");
 
   // Recorded under the classic passes, replayed from a fresh start (the
   // standard fit): the classic reference again.
-  session().clear();
-  session().start_recording();
+  workspace().recorder.clear();
+  workspace().recorder.start_recording(workspace().session.method());
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
   const Value classic_ref = var("reference");
-  const std::string script = session().script();
+  const std::string script = workspace().recorder.script();
   ASSERT_EQ(script.rfind(head + "SetSuperimposition classic\n", 0), 0u) << script;
-  reset_state();
+  workspace().reset();
   std::istringstream in(script);
   ASSERT_EQ(run_batch(parse_batch(in, "/")), kBatchOk);
   g = &gfx::graphics();
@@ -380,19 +382,19 @@ TEST_F(SuperimposeTest, ASampleThatDoesNotConvergeSaysSoInItsReports) {
 
   ConsoleCapture cap;
   hb->queue_path(write("restless.txt", rows_text(rows)));
-  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   // Beside any specimen named as a mirror image.
   EXPECT_NE(cap.text().find(note + "\n"), std::string::npos) << cap.text();
   hb->queue_path(write("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n"));
-  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("LoadXList").outcome, Outcome::Done) << workspace().last_action.message;
   for (const char* test : {"PlotPDistance", "GetWilks", "PermutationTest"}) {
-    ASSERT_EQ(run(test).outcome, Outcome::Done) << test << ": " << last_report().message;
-    const std::string shown = last_message(), logged = state().log.entries().back().text;
+    ASSERT_EQ(run(test).outcome, Outcome::Done) << test << ": " << workspace().last_action.message;
+    const std::string shown = last_message(), logged = workspace().window.log.entries().back().text;
     EXPECT_EQ(shown.substr(shown.rfind('\n') + 1), note) << test;
     EXPECT_EQ(logged.substr(logged.rfind('\n') + 1), note) << test;
   }
-  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << last_report().message;
-  EXPECT_NE(state().log.entries().back().text.find(note), std::string::npos);
+  ASSERT_EQ(run("ShowPCA").outcome, Outcome::Done) << workspace().last_action.message;
+  EXPECT_NE(workspace().window.log.entries().back().text.find(note), std::string::npos);
   // The classic passes stop after three, with nothing to note.
   ASSERT_EQ(run("SetSuperimposition", Value("classic")).outcome, Outcome::Done);
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);

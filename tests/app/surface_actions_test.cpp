@@ -8,10 +8,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/app_state.hpp"
 #include "app/batch.hpp"
 #include "app/surface_view.hpp"
 #include "app/switchyard.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
@@ -32,20 +32,20 @@ class SurfaceActions : public AppTest {
   }
   int run_script(const std::string& text) {
     cap_.clear();
-    reset_state();
+    workspace().reset();
     std::istringstream in(text);
     return run_batch(parse_batch(in, temp("")));
   }
   // The surface the 3-D window's axes show, or nullptr.
   std::shared_ptr<const render::SceneSurface> drawn() const {
     const gfx::Graphics& gr = gfx::graphics();
-    const auto& f = state().figure3d;
+    const auto& f = workspace().window.figure3d;
     if (!f || !gr.valid(*f)) return nullptr;
     for (gfx::Handle c : gr.children(*f))
       if (gr.type(c) == gfx::Type::Axes && gr.object(c).surface) return gr.object(c).surface;
     return nullptr;
   }
-  std::string log_text() const { return state().log.plain_text(); }
+  std::string log_text() const { return workspace().window.log.plain_text(); }
   ConsoleCapture cap_;
 };
 
@@ -56,16 +56,16 @@ TEST_F(SurfaceActions, LoadsByStemOrChoiceAndDrawsTheMeanSurface) {
       << cap_.errors();
   auto s = drawn();
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->vertices.rows(), state().session.surface()->mesh.vertex_count());
+  EXPECT_EQ(s->vertices.rows(), workspace().session.surface()->mesh.vertex_count());
   EXPECT_TRUE(s->colours.empty());  // the mean surface itself: bone, no heat map
   // A stem that names no specimen asks; `choose` answers, a missing answer
   // stops the script, and nothing is loaded.
   ASSERT_EQ(run_script(kLoad + "open scan.ply\nchoose \"specimen 1\"\nLoadSurface\n"), kBatchOk)
       << cap_.errors();
-  EXPECT_EQ(state().session.surface()->specimen, 0);
+  EXPECT_EQ(workspace().session.surface()->specimen, 0);
   EXPECT_NE(log_text().find("Surface"), std::string::npos) << log_text();
   EXPECT_NE(run_script(kLoad + "open scan.ply\nLoadSurface\n"), kBatchOk);
-  EXPECT_EQ(state().session.surface(), nullptr);
+  EXPECT_EQ(workspace().session.surface(), nullptr);
 }
 
 TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
@@ -83,12 +83,12 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
             std::string::npos)
       << log_text();
   // The drawn vertices are the warp's, in the specimen's units.
-  const auto r = state().session.warp_surface({analysis::SurfaceTarget::Component, 0, 1, 2, 1});
+  const auto r = workspace().session.warp_surface({analysis::SurfaceTarget::Component, 0, 1, 2, 1});
   EXPECT_LT((s->vertices - r.vertices).cwiseAbs().maxCoeff(), 1e-12);
 
   EXPECT_EQ(run_script(with + "SetSurfaceTarget pc 1 2 3\n"), kBatchMalformed);
   EXPECT_EQ(run_script(with + "SetSurfaceTarget \"pc one 2\"\n"), kBatchRefused);
-  EXPECT_EQ(last_report().message,
+  EXPECT_EQ(workspace().last_action.message,
             "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x high\"), \"pc "
             "N SD\" or \"group LEVEL\", not \"pc one 2\".");
   // The regression needs one first; with it, x low and x high are the
@@ -105,13 +105,14 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   ASSERT_GE(x_slider, 0);
   const double lo = gr.get_number(x_slider, "Min"), hi = gr.get_number(x_slider, "Max");
   EXPECT_LT(lo, hi);
-  const std::size_t logged = state().log.entries().size();
+  const std::size_t logged = workspace().window.log.entries().size();
   gr.set(x_slider, "Value", 0.5 * (lo + hi));
   gr.run_callback(x_slider, "Callback");
   analysis::SurfaceWarpParams mid{analysis::SurfaceTarget::Regression, 0.5 * (lo + hi)};
-  EXPECT_LT((drawn()->vertices - state().session.warp_surface(mid).vertices).cwiseAbs().maxCoeff(),
-            1e-12);
-  EXPECT_EQ(state().log.entries().size(), logged);
+  EXPECT_LT(
+      (drawn()->vertices - workspace().session.warp_surface(mid).vertices).cwiseAbs().maxCoeff(),
+      1e-12);
+  EXPECT_EQ(workspace().window.log.entries().size(), logged);
   // Another sample drops the surface.
   EXPECT_EQ(run_script(with + kLoad + "ShowSurface\n"), kBatchRefused);
 }
@@ -129,7 +130,7 @@ TEST_F(SurfaceActions, GroupTargetsAndSliderMovesAreLoggedRecordedAndReplayed) {
       << cap_.errors();
   EXPECT_NE(log_text().find("to the mean of population coast;"), std::string::npos);
   EXPECT_EQ(run_script(groups + "SetSurfaceTarget group island\n"), kBatchRefused);
-  EXPECT_EQ(last_report().message,
+  EXPECT_EQ(workspace().last_action.message,
             "There is no group \"island\" in factor \"population\"; its levels are coast, "
             "inland.");
   // A level is taken as written: "007" is no number, "a  b" keeps its blanks.
@@ -154,14 +155,14 @@ TEST_F(SurfaceActions, GroupTargetsAndSliderMovesAreLoggedRecordedAndReplayed) {
                                  "open age.txt\nLoadXList\nDoRegression\nopen \"specimen "
                                  "1.ply\"\nLoadSurface\nSetSurfaceTarget x high\n";
   ASSERT_EQ(run_script(regression), kBatchOk) << cap_.errors();
-  session().start_recording();
+  workspace().recorder.start_recording(workspace().session.method());
   gfx::Graphics& gr = gfx::graphics();
   const gfx::Handle x_slider = gr.find_tag("SurfaceScore"),
                     exaggeration = gr.find_tag("SurfaceExaggeration");
   ASSERT_GE(x_slider, 0);
   ASSERT_GE(exaggeration, 0);
   const double lo = gr.get_number(x_slider, "Min"), hi = gr.get_number(x_slider, "Max");
-  const std::size_t logged = state().log.entries().size();
+  const std::size_t logged = workspace().window.log.entries().size();
   for (double t : {0.2, 0.5, 0.6341}) {
     gr.set(x_slider, "Value", lo + t * (hi - lo));
     gr.run_callback(x_slider, "Callback");
@@ -170,10 +171,10 @@ TEST_F(SurfaceActions, GroupTargetsAndSliderMovesAreLoggedRecordedAndReplayed) {
   gr.set(exaggeration, "Value", 2.5);
   gr.run_callback(exaggeration, "Callback");
   gr.run_callback(exaggeration, "ValueChangedFcn");
-  EXPECT_EQ(state().log.entries().size(), logged + 2);
+  EXPECT_EQ(workspace().window.log.entries().size(), logged + 2);
   EXPECT_NE(log_text().find("(change × 2.5)"), std::string::npos) << log_text();
-  const std::string script = session().script();
-  session().stop_recording();
+  const std::string script = workspace().recorder.script();
+  workspace().recorder.stop_recording();
   // The X as a short decimal within the slider's step of where it was let go.
   // The batch run is recorded too; after it, the X as a short decimal
   // within the slider's step of where it was let go, and the exaggeration.
@@ -226,7 +227,7 @@ TEST_F(SurfaceActions, SavesWhatIsShownAndExportsFrames) {
   }
   EXPECT_FALSE(std::filesystem::exists(temp("frame_004.png")));
   EXPECT_EQ(run_script(with + "ExportAnimation 0,64x48\n"), kBatchRefused);
-  EXPECT_EQ(last_report().message,
+  EXPECT_EQ(workspace().last_action.message,
             "\"0\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", 16 to "
             "3779 a side).");
   EXPECT_EQ(frame_paths("/a/b.png", 1000).back(), "/a/b_1000.png");
@@ -247,21 +248,21 @@ TEST_F(SurfaceActions, FramesAreCheckedAndBudgetedBeforeTheFirst) {
                        "save in.png\nExportAnimation "
                        "2,64x48\n"),
             kBatchRefused);
-  EXPECT_EQ(last_report().message, "Cannot write the file \"" + temp("in_001.png") +
-                                       "\": it is the opened input \"" + temp("in_001.png") +
-                                       "\", so it is kept.");
+  EXPECT_EQ(workspace().last_action.message, "Cannot write the file \"" + temp("in_001.png") +
+                                                 "\": it is the opened input \"" +
+                                                 temp("in_001.png") + "\", so it is kept.");
   EXPECT_EQ(bytes_of(temp("in_001.png")), landmarks);
   EXPECT_FALSE(std::filesystem::exists(temp("in_002.png")));
 
   const std::string with = kLoad + surface + "save frame.png\n";
   std::filesystem::create_directory(temp("frame_003.png"));
   EXPECT_EQ(run_script(with + "ExportAnimation 3,64x48\n"), kBatchRefused);
-  EXPECT_EQ(last_report().message,
+  EXPECT_EQ(workspace().last_action.message,
             "Cannot write the file \"" + temp("frame_003.png") + "\": Is a directory.");
   EXPECT_FALSE(std::filesystem::exists(temp("frame_001.png")));
 
   EXPECT_EQ(run_script(with + "ExportAnimation 1000,3779x3779\n"), kBatchRefused);
-  EXPECT_EQ(last_report().message,
+  EXPECT_EQ(workspace().last_action.message,
             "1000 frames of 3779×3779 pixels are 14280841000 pixels, more than the 2000000000 an "
             "animation may have (frames × width × height): use fewer frames or a smaller size.");
   EXPECT_EQ(run_script(kLoad + surface + "ExportAnimation 1,3780x16\n"), kBatchRefused);

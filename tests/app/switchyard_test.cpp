@@ -41,7 +41,7 @@ TEST_F(AppTest, ClearDataRightAfterStart) {
   g->set(g->find_tag("LinearButton"), "Value", 0.0);
   g->set(g->find_tag("RotX"), "Enable", "off");
   ConsoleCapture cap;
-  EXPECT_EQ(run("ClearData").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("ClearData").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(text_of("FileBox"), "No File Loaded");
   EXPECT_EQ(text_of("GroupBox"), "No File Loaded");
   // Without landmarks there is nothing to turn.
@@ -56,7 +56,7 @@ TEST_F(AppTest, ClearDataRightAfterStart) {
 
 TEST_F(AppTest, ClearDataForgetsTheSampleAndItsXButKeepsWires) {
   load_examples(true, true);
-  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
   EXPECT_EQ(run("ClearData").outcome, Outcome::Done);
   EXPECT_TRUE(var("DATA").empty());
   EXPECT_TRUE(var("DATAV").empty());
@@ -69,13 +69,13 @@ TEST_F(AppTest, ClearDataForgetsTheSampleAndItsXButKeepsWires) {
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
   EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Refused);
-  EXPECT_EQ(last_report().message,
+  EXPECT_EQ(workspace().last_action.message,
             "Load the independent variable first (Load X List), or use centroid size as X "
             "(Use CS).");
 }
 
 TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
-  const auto at_start = state().named();
+  const auto at_start = workspace().named();
   for (const ActionSpec& spec : action_table()) {
     if (!(spec.needs & kNeedSample)) continue;
     std::size_t figures = g->figures().size();
@@ -85,13 +85,13 @@ TEST_F(AppTest, DataActionsBeforeLoadDataAreRefusedWithoutChange) {
     EXPECT_EQ(g->figures().size(), figures) << spec.name;
     EXPECT_TRUE(hb->dialogs().empty()) << spec.name;
   }
-  const auto now = state().named();
+  const auto now = workspace().named();
   for (std::size_t i = 0; i < now.size(); ++i) {
     if (now[i].first != "h2dfig") {
       EXPECT_EQ(now[i].second, at_start[i].second) << now[i].first;
     }
   }
-  const analysis::Session& a = state().session;
+  const analysis::Session& a = workspace().session;
   EXPECT_FALSE(a.has_sample() || a.x() || a.scores() || a.regression());
 }
 
@@ -105,16 +105,16 @@ TEST_F(AppTest, LaterPreconditionsNameWhatToDoFirst) {
   EXPECT_EQ(run("SaveVector").outcome, Outcome::Refused);
   EXPECT_EQ(run("UseCS").outcome, Outcome::Done);
   // Centroid size as X comes with the scores, as a loaded X list does.
-  EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << workspace().last_action.message;
+  EXPECT_EQ(run("DoRegression").outcome, Outcome::Done) << workspace().last_action.message;
+  EXPECT_EQ(run("GetWilks").outcome, Outcome::Done) << workspace().last_action.message;
 }
 
 TEST_F(AppTest, AClosed3DWindowIsReopenedWithTheReference) {
   load_examples(false);
   gfx::Handle old3d = var("h3dfig").to_scalar();
   g->destroy(old3d);
-  EXPECT_EQ(run("ShowMean").outcome, Outcome::Done) << last_report().message;
+  EXPECT_EQ(run("ShowMean").outcome, Outcome::Done) << workspace().last_action.message;
   gfx::Handle fresh = var("h3dfig").to_scalar();
   ASSERT_TRUE(g->valid(fresh));
   EXPECT_EQ(g->current_figure(), fresh);

@@ -13,6 +13,7 @@
 #include "app/main_window.hpp"
 #include "app/recent_files.hpp"
 #include "app/results_log.hpp"
+#include "app/workspace.hpp"
 #include "app_fixture.hpp"
 
 namespace velmora::app {
@@ -113,7 +114,7 @@ TEST_F(WindowTest, EveryReportIsLoggedWithItsDataAndSettingsAndShownInThePanel) 
   // The message windows stay as they were, one a test but PCA's.
   ASSERT_EQ(hb->messages().size(), boxes + 3);
 
-  const std::vector<LogEntry>& log = state().log.entries();
+  const std::vector<LogEntry>& log = workspace().window.log.entries();
   ASSERT_EQ(log.size(), 4u);
   const std::regex time(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
   const struct {
@@ -143,14 +144,15 @@ TEST_F(WindowTest, EveryReportIsLoggedWithItsDataAndSettingsAndShownInThePanel) 
   EXPECT_EQ(log[3].text.rfind("Principal components of shape (share of the variance):\n  PC1", 0),
             0u);
   // The panel shows the log line for line.
-  EXPECT_EQ(string_lines(g->get(g->find_tag("ResultsLog"), "String")), state().log.lines());
+  EXPECT_EQ(string_lines(g->get(g->find_tag("ResultsLog"), "String")),
+            workspace().window.log.lines());
   // Loading another sample keeps the log.
   hb->queue_path(example("skulls.txt"));
   ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
-  EXPECT_EQ(state().log.entries().size(), 4u);
+  EXPECT_EQ(workspace().window.log.entries().size(), 4u);
   // A refused test adds nothing.
   EXPECT_EQ(run("PlotPDistance").outcome, Outcome::Refused);
-  EXPECT_EQ(state().log.entries().size(), 4u);
+  EXPECT_EQ(workspace().window.log.entries().size(), 4u);
 }
 
 TEST_F(WindowTest, SaveResultsLogWritesTextOrMarkdownByTheExtension) {
@@ -166,17 +168,17 @@ TEST_F(WindowTest, SaveResultsLogWritesTextOrMarkdownByTheExtension) {
   g->set(g->find_tag("StatusBar"), "String", "as it was");
   hb->queue_cancel();
   ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done);
-  EXPECT_EQ(state().log.unsaved(), 2u);
+  EXPECT_EQ(workspace().window.log.unsaved(), 2u);
   EXPECT_EQ(status(), "as it was");
 
   hb->queue_path(temp("log.txt"));
-  ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done) << last_report().message;
-  EXPECT_EQ(read_file(temp("log.txt")), state().log.plain_text());
+  ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done) << workspace().last_action.message;
+  EXPECT_EQ(read_file(temp("log.txt")), workspace().window.log.plain_text());
   EXPECT_EQ(status(), "Saved results log: " + temp("log.txt") + " (2 entries)");
-  EXPECT_EQ(state().log.unsaved(), 0u);
+  EXPECT_EQ(workspace().window.log.unsaved(), 0u);
   hb->queue_path(temp("log.MD"));
   ASSERT_EQ(run("SaveResultsLog").outcome, Outcome::Done);
-  EXPECT_EQ(read_file(temp("log.MD")), state().log.markdown());
+  EXPECT_EQ(read_file(temp("log.MD")), workspace().window.log.markdown());
   EXPECT_EQ(status(), "Saved results log: " + temp("log.MD") + " (2 entries, Markdown)");
   // A failed write names the file and leaves the log unsaved.
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
@@ -184,7 +186,7 @@ TEST_F(WindowTest, SaveResultsLogWritesTextOrMarkdownByTheExtension) {
   const ActionReport r = run("SaveResultsLog");
   EXPECT_EQ(r.outcome, Outcome::Refused);
   EXPECT_NE(r.message.find(temp("no/such/folder/log.txt")), std::string::npos) << r.message;
-  EXPECT_EQ(state().log.unsaved(), 1u);
+  EXPECT_EQ(workspace().window.log.unsaved(), 1u);
 }
 
 TEST_F(WindowTest, TheStatusLineConfirmsEverySaveAndExportWithItsPath) {
@@ -217,7 +219,8 @@ TEST_F(WindowTest, TheStatusLineConfirmsEverySaveAndExportWithItsPath) {
       {"SaveSessionScript", "Saved session script: "}};
   for (const auto& s : saves) {
     hb->queue_path(temp(s.file));
-    ASSERT_EQ(run(s.action).outcome, Outcome::Done) << s.action << ": " << last_report().message;
+    ASSERT_EQ(run(s.action).outcome, Outcome::Done)
+        << s.action << ": " << workspace().last_action.message;
     ASSERT_TRUE(std::filesystem::exists(temp(s.file))) << s.action;
     EXPECT_EQ(status(), prefix.at(s.action) + temp(s.file) + s.status);
   }
@@ -249,7 +252,7 @@ TEST_F(WindowTest, TheStatusLineConfirmsEverySaveAndExportWithItsPath) {
 }
 
 TEST_F(WindowTest, QuitAsksOnlyAboutUnsavedResultsAndClosesEveryWindow) {
-  state().desktop = true;
+  workspace().window.desktop = true;
   load_examples(false);
   const std::size_t figures = g->figures().size();
   ASSERT_GE(figures, 2u);
@@ -259,7 +262,7 @@ TEST_F(WindowTest, QuitAsksOnlyAboutUnsavedResultsAndClosesEveryWindow) {
     ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
     ASSERT_EQ(run("GetWilks").outcome, Outcome::Done);
     // Answered No: the session goes on as it was.
-    const auto before = state().named();
+    const auto before = workspace().named();
     ASSERT_EQ(run("Quit").outcome, Outcome::Done);
     ASSERT_EQ(hb->questions().size(), 1u);
     EXPECT_EQ(hb->questions()[0].title, "Quit Velmora");
@@ -267,7 +270,7 @@ TEST_F(WindowTest, QuitAsksOnlyAboutUnsavedResultsAndClosesEveryWindow) {
               "These results are not saved: the partial warp scores, the regression vector and "
               "2 results log entries.\n\nQuit Velmora anyway?");
     EXPECT_EQ(g->figures().size(), figures + 1);  // the Wilks report
-    EXPECT_EQ(state().named(), before);
+    EXPECT_EQ(workspace().named(), before);
   }
   // Closing the main window asks the same.
   g->run_callback(main, "CloseRequestFcn");
@@ -304,7 +307,7 @@ TEST_F(WindowTest, QuitWithEverythingSavedOrWithoutAPersonAsksNothing) {
   EXPECT_TRUE(g->figures().empty());
   // ClearData forgets the results: nothing left to save.
   AppTest::SetUp();
-  state().desktop = true;
+  workspace().window.desktop = true;
   load_examples();
   ASSERT_EQ(run("DoRegression").outcome, Outcome::Done);
   hb->queue_path(temp("log.md"));  // the regression's log entry
@@ -317,7 +320,7 @@ TEST_F(WindowTest, QuitWithEverythingSavedOrWithoutAPersonAsksNothing) {
 
 TEST_F(WindowTest, QuitEndsABatchRunWithoutAQuestion) {
   ConsoleCapture cap;
-  state().desktop = true;
+  workspace().window.desktop = true;
   const std::string script = "open " + example("skulls.txt") + "\nLoadData\nopen " +
                              example("age.txt") + "\nLoadXList\nDoRegression\nQuit\n";
   std::istringstream in(script);
@@ -341,7 +344,7 @@ TEST_F(WindowTest, SaveResultsLogWorksInBatch) {
   std::istringstream in(script);
   ASSERT_EQ(run_batch(parse_batch(in, temp(""))), kBatchOk) << cap.errors();
   const std::string md = read_file(temp("log.md"));
-  EXPECT_EQ(md, state().log.markdown());
+  EXPECT_EQ(md, workspace().window.log.markdown());
   EXPECT_EQ(md.rfind("# Velmora results log\n\n## Regression of Procrustes Distance", 0), 0u);
   EXPECT_NE(md.find("- Data: skulls.txt\n- X: age.txt\n"), std::string::npos) << md;
   EXPECT_NE(md.find("Wilks Lambda= 0.1355"), std::string::npos);
@@ -354,12 +357,12 @@ TEST_F(WindowTest, RecentFilesKeepTheLastEightLoadsMostRecentFirst) {
   EXPECT_TRUE(menu_paths().empty());
   EXPECT_EQ(g->get_text(g->find_tag("RecentNone"), "Visible"), "on");
 
-  state().desktop = true;
+  workspace().window.desktop = true;
   std::vector<std::string> loaded;
   for (int i = 1; i <= 9; ++i) {
     loaded.push_back(skulls_as("s" + std::to_string(i) + ".txt"));
     hb->queue_path(loaded.back());
-    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << last_report().message;
+    ASSERT_EQ(run("LoadData").outcome, Outcome::Done) << workspace().last_action.message;
   }
   // A file loaded again moves to the top.
   hb->queue_path(loaded[4]);
@@ -380,29 +383,30 @@ TEST_F(WindowTest, RecentFilesKeepTheLastEightLoadsMostRecentFirst) {
   EXPECT_EQ(read_recent_files(), want);
   // A new window shows the kept list.
   AppTest::SetUp();
-  state().desktop = true;
+  workspace().window.desktop = true;
   EXPECT_TRUE(menu_paths().empty());  // opened before the flag was set
-  show_recent_files();
+  show_recent_files(workspace());
   EXPECT_EQ(menu_paths(), want);
 }
 
 TEST_F(WindowTest, ARecentFileOpensWithoutADialogAndAMissingOneLeavesTheList) {
-  state().desktop = true;
-  session().start_recording();
+  workspace().window.desktop = true;
+  workspace().recorder.start_recording(workspace().session.method());
   const std::string a = skulls_as("a.txt"), b = skulls_as("b b.txt");
   for (const std::string& p : {a, b}) {
     hb->queue_path(p);
     ASSERT_EQ(run("LoadData").outcome, Outcome::Done);
   }
-  session().clear();
+  workspace().recorder.clear();
   const std::size_t dialogs = hb->dialogs().size();
-  ASSERT_EQ(run("OpenRecent", Value(2.0)).outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("OpenRecent", Value(2.0)).outcome, Outcome::Done)
+      << workspace().last_action.message;
   EXPECT_EQ(hb->dialogs().size(), dialogs);
   EXPECT_EQ(text_of("FileBox"), "File: a.txt \n  80 Specimens \n  12 Landmarks");
   EXPECT_EQ(menu_paths(), (std::vector<std::string>{a, b}));
   // The session replays it as a load through the dialog.
-  EXPECT_NE(session().script().find("open \"" + a + "\"\nLoadData\n"), std::string::npos)
-      << session().script();
+  EXPECT_NE(workspace().recorder.script().find("open \"" + a + "\"\nLoadData\n"), std::string::npos)
+      << workspace().recorder.script();
 
   std::filesystem::remove(b);
   const Value data = var("DATA");
@@ -504,7 +508,7 @@ TEST_F(WindowTest, HelpShowsTheVersionAndTheReadmesFirstAnalysis) {
   ASSERT_EQ(run("About").outcome, Outcome::Done);
   EXPECT_EQ(g->figures().size(), figures);
 
-  ASSERT_EQ(run("UserGuide").outcome, Outcome::Done) << last_report().message;
+  ASSERT_EQ(run("UserGuide").outcome, Outcome::Done) << workspace().last_action.message;
   ASSERT_EQ(hb->documents().size(), 1u);
   const std::string& guide = hb->documents()[0].markdown;
   EXPECT_EQ(hb->documents()[0].title, "Velmora User Guide");

@@ -1,4 +1,4 @@
-#include "app/app_state.hpp"
+#include "app/workspace.hpp"
 
 #include "bindings/numeric_calls.hpp"
 #include "bindings/shape_values.hpp"
@@ -22,13 +22,20 @@ Value optional_handle(const std::optional<gfx::Handle>& h) {
 
 }  // namespace
 
-AppState::AppState() {
+Workspace::Workspace() {
   // The basis of a dense reference says on the console how long it takes.
   session.note = console_note();
 }
 
-std::vector<std::pair<std::string_view, Value>> AppState::named() const {
+void Workspace::reset() {
+  session = analysis::Session{};
+  session.note = console_note();
+  window = WindowState{};
+}
+
+std::vector<std::pair<std::string_view, Value>> Workspace::named() const {
   const analysis::Session& a = session;
+  const WindowState& w = window;
   const auto fit = a.superimposition();
   const auto x = a.x();
   const auto regression = a.regression();
@@ -43,30 +50,26 @@ std::vector<std::pair<std::string_view, Value>> AppState::named() const {
   out.emplace_back("linregress", Value(a.scale() == analysis::Scale::Log ? 0.0 : 1.0));
   out.emplace_back("wirelist", optional_matrix(a.wires()));
   out.emplace_back("wireactive", a.wires() ? Value(1.0) : Value());
-  out.emplace_back("h3dfig", optional_handle(figure3d));
-  out.emplace_back("h2dfig", optional_handle(main_window));
+  out.emplace_back("h3dfig", optional_handle(w.figure3d));
+  out.emplace_back("h2dfig", optional_handle(w.main_window));
   ValueList codes;
   for (const std::string& c : deformation_codes()) codes.emplace_back(c);
   out.emplace_back("deftypelist", Value::cell_row(std::move(codes)));
-  out.emplace_back("vrefsymbol", Value(display.reference_symbol));
-  out.emplace_back("vtargetsymbol", Value(display.target_symbol));
-  out.emplace_back("vlineformat1", Value(display.line_format));
-  out.emplace_back("vlinewidth", Value(display.line_width));
-  out.emplace_back("vaheads", Value(display.arrow_heads ? 1.0 : 0.0));
-  out.emplace_back("vplotdensity", Value(display.plot_density));
+  out.emplace_back("vrefsymbol", Value(w.display.reference_symbol));
+  out.emplace_back("vtargetsymbol", Value(w.display.target_symbol));
+  out.emplace_back("vlineformat1", Value(w.display.line_format));
+  out.emplace_back("vlinewidth", Value(w.display.line_width));
+  out.emplace_back("vaheads", Value(w.display.arrow_heads ? 1.0 : 0.0));
+  out.emplace_back("vplotdensity", Value(w.display.plot_density));
   out.emplace_back("vsuperimposition",
                    Value(a.method() == analysis::Method::Optimal ? "optimal" : "classic"));
-  out.emplace_back("vfullprecision", Value(full_precision ? "on" : "off"));
+  out.emplace_back("vfullprecision", Value(w.full_precision ? "on" : "off"));
   return out;
 }
 
-AppState& state() {
-  static AppState s;
-  return s;
-}
-
-void reset_state() {
-  state() = AppState{};
+Workspace& workspace() {
+  static Workspace w;
+  return w;
 }
 
 }  // namespace velmora::app

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/superimposition.hpp"
 #include "app/app_state.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
@@ -15,13 +16,17 @@ namespace velmora::app {
 /// Records the actions a user runs in the window, with the answers of the
 /// file dialogs they opened, so that the session can be saved as a batch
 /// script that reproduces it.
-class Session {
+class ScriptRecorder {
  public:
-  /// Starts recording and listens to the graphics run-time's dialogs.
-  void start_recording();
+  /// Starts recording under the superimposition `method` and listens to the
+  /// graphics run-time's dialogs.
+  void start_recording(analysis::Method method);
   void stop_recording() { recording_ = false; }
   bool recording() const { return recording_; }
-  void begin_action(std::string_view name, const Value& fpass);
+  /// Begins the step of action `name`, with the input controls it reads
+  /// from `inputs` and, for an export, the 3-D `view`.
+  void begin_action(std::string_view name, const Value& fpass, const Inputs& inputs,
+                    const View3d& view);
   /// Ends the step begun last.  A refused or failed action is not part of
   /// the session: its step, with the dialog answers it took, is dropped.
   void end_action(bool completed);
@@ -63,8 +68,6 @@ class Session {
   bool started_optimal_ = true;  ///< the superimposition when recording started
   std::vector<Step> steps_;
 };
-
-Session& session();
 
 /// `text` as one word of a batch line: as it is when it has no blanks,
 /// quotes or backslashes, double-quoted otherwise.

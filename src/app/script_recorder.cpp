@@ -1,4 +1,4 @@
-#include "app/session.hpp"
+#include "app/script_recorder.hpp"
 
 #include <map>
 
@@ -8,11 +8,6 @@
 #include "platform/graphics/graphics.hpp"
 
 namespace velmora::app {
-
-Session& session() {
-  static Session s;
-  return s;
-}
 
 std::string script_word(std::string_view text) {
   // A word that begins with '[' would read as numbers.
@@ -58,9 +53,9 @@ std::string script_argument(const Value& fpass) {
   return {};
 }
 
-void Session::start_recording() {
+void ScriptRecorder::start_recording(analysis::Method method) {
   recording_ = true;
-  started_optimal_ = state().session.method() == analysis::Method::Optimal;
+  started_optimal_ = method == analysis::Method::Optimal;
   gfx::graphics().set_dialog_observer(
       [this](std::string_view kind, const std::optional<gfx::FilePick>& pick) {
         dialog_answered(kind, pick);
@@ -69,7 +64,8 @@ void Session::start_recording() {
       [this](const std::optional<std::string>& item) { choice_answered(item); });
 }
 
-void Session::begin_action(std::string_view name, const Value& fpass) {
+void ScriptRecorder::begin_action(std::string_view name, const Value& fpass, const Inputs& inputs,
+                                  const View3d& view) {
   // Saving the script is not part of the session it saves; quitting and
   // the help windows change nothing a replay would show.
   in_step_ = recording_ && name != "SaveSessionScript" && name != "Quit" && name != "About" &&
@@ -77,33 +73,34 @@ void Session::begin_action(std::string_view name, const Value& fpass) {
   if (!in_step_) return;
   Step step{std::string(name), script_argument(fpass), {}, {}, std::nullopt};
   for (std::string_view tag : inputs_read_by(name))
-    step.inputs.emplace_back(tag, input_script_value(tag, state().inputs));
+    step.inputs.emplace_back(tag, input_script_value(tag, inputs));
   if (name == "ExportFigure" || name == "CopyDEPS" || name == "CopyDClipboard" ||
       name == "ExportAnimation")
-    step.view = state().view3d;
+    step.view = view;
   steps_.push_back(std::move(step));
 }
 
-void Session::end_action(bool completed) {
+void ScriptRecorder::end_action(bool completed) {
   if (in_step_ && !completed && !steps_.empty()) steps_.pop_back();
   in_step_ = false;
 }
 
-void Session::record_as(std::string_view action, std::string dialog_line) {
+void ScriptRecorder::record_as(std::string_view action, std::string dialog_line) {
   if (!recording_ || !in_step_ || steps_.empty()) return;
   steps_.back() = Step{std::string(action), "", {std::move(dialog_line)}, {}, std::nullopt};
 }
 
-void Session::record_argument(std::string argument) {
+void ScriptRecorder::record_argument(std::string argument) {
   if (recording_ && in_step_ && !steps_.empty()) steps_.back().argument = std::move(argument);
 }
 
-void Session::drop_step() {
+void ScriptRecorder::drop_step() {
   if (recording_ && in_step_ && !steps_.empty()) steps_.pop_back();
   in_step_ = false;
 }
 
-void Session::dialog_answered(std::string_view kind, const std::optional<gfx::FilePick>& answer) {
+void ScriptRecorder::dialog_answered(std::string_view kind,
+                                     const std::optional<gfx::FilePick>& answer) {
   if (!recording_ || !in_step_ || steps_.empty()) return;
   Step& step = steps_.back();
   if (!answer) {
@@ -114,12 +111,12 @@ void Session::dialog_answered(std::string_view kind, const std::optional<gfx::Fi
                               quote_script_text(answer->path()));
 }
 
-void Session::choice_answered(const std::optional<std::string>& item) {
+void ScriptRecorder::choice_answered(const std::optional<std::string>& item) {
   if (!recording_ || !in_step_ || steps_.empty()) return;
   steps_.back().dialog_lines.push_back(item ? "choose " + quote_script_text(*item) : "cancel");
 }
 
-std::string Session::script() const {
+std::string ScriptRecorder::script() const {
   std::string out =
       "# Velmora session script: run it with  velmora --batch FILE\n"
       "# Each open/save/choose/cancel line answers a dialog of the action below it.\n"
