@@ -75,7 +75,11 @@ velmora_layer(bindings DEPENDS core shape tps stats io platform/runtime)
 velmora_layer(gui DEPENDS platform/graphics)
 velmora_layer(plot DEPENDS platform/graphics bindings)
 velmora_layer(platform/qt DEPENDS platform/graphics platform/render TEST_DEPENDS platform/print)
-velmora_layer(app DEPENDS analysis bindings gui plot platform/print platform/qt platform/runtime)
+# The texts of the reports: titles, texts, tables and exact numbers, from
+# the session's reports alone (no window), so batch, window and tests
+# print the same.
+velmora_layer(report DEPENDS analysis platform/runtime)
+velmora_layer(app DEPENDS analysis report bindings gui plot platform/print platform/qt platform/runtime)
 
 # Adds, in the order above, every layer folder below ROOT (src or tests) that
 # holds a CMakeLists.txt; with VELMORA_GUI=OFF only the library's layers.

@@ -16,10 +16,6 @@
 
 namespace velmora::app {
 
-std::string table_cell(double x, bool full) {
-  return full ? shortest_number(x) : message_number(x);
-}
-
 TableRows pairwise_table(const analysis::PairwiseReport& r, bool full) {
   TableRows rows;
   if (r.slopes)

@@ -5,15 +5,12 @@
 #include <vector>
 
 #include "analysis/models.hpp"
+#include "report/report_text.hpp"
 #include "stats/canonical_variates.hpp"
 
 namespace velmora::app {
 
-/// A report's table as it prints: the header row, then one row a printed
-/// line, every cell the printed text ("NA" where nothing applies).  The
-/// report's message aligns these rows (aligned); Save Table writes them as
-/// CSV, so that the file never disagrees with the print.
-using TableRows = std::vector<std::vector<std::string>>;
+using report::TableRows;
 
 /// The table of the last report that printed one, for Save Table.
 struct LastTable {
@@ -23,9 +20,7 @@ struct LastTable {
   std::function<TableRows(bool full_precision)> rows;
 };
 
-/// A number of a table: six significant digits, or with `full_precision`
-/// the shortest text that reads back to the same double.
-std::string table_cell(double x, bool full_precision);
+using report::table_cell;
 
 /// The pairwise group comparisons: `GROUPS distance Pr(>d)`, with a
 /// covariate also `angle Pr(>angle) length Pr(>length)`; one row a pair,

@@ -3,8 +3,6 @@
 // full-precision numbers and the aligned columns of a table.
 #include "app/reports.hpp"
 
-#include <algorithm>
-
 #include "platform/runtime/cformat.hpp"
 #include "platform/value/value.hpp"
 
@@ -13,11 +11,6 @@ namespace velmora::app {
 std::string x_axis_label(const std::string& x_name, bool ln_scale) {
   if (x_name.empty()) return ln_scale ? "ln X" : "X";
   return ln_scale ? "ln(" + x_name + ")" : x_name;
-}
-
-std::string p_value_text(const std::string& label, double p) {
-  if (p < kSmallestPrintedP) return "p < 1e-300";
-  return label + cformat("%3.8g", {p});
 }
 
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
@@ -34,38 +27,6 @@ std::string wilks_report(const stats::WilksResult& w, double p, std::string_view
              "df1=%4.2f ,    df2=%4.2f,  ",
              {w.lambda, w.F, std::string(share_label), 1 - w.lambda, w.df1, w.df2}) +
          p_value_text("p value=", p);
-}
-
-std::string full_precision_line(
-    std::initializer_list<std::pair<std::string_view, double>> numbers) {
-  std::string out = "Full precision:";
-  const char* sep = " ";
-  for (const auto& [name, value] : numbers) {
-    out += sep + std::string(name) + " = " + format_number_exact(value);
-    sep = "; ";
-  }
-  return out;
-}
-
-std::string aligned(const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> width;
-  for (const auto& row : rows)
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (width.size() <= c) width.push_back(0);
-      width[c] = std::max(width[c], row[c].size());
-    }
-  std::string out;
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      const std::string pad(width[c] - row[c].size(), ' ');
-      // The first column (names) to the left, numbers to the right.
-      line += (c ? "  " + pad + row[c] : row[c] + pad);
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
-  }
-  return out;
 }
 
 }  // namespace velmora::app

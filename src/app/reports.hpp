@@ -6,18 +6,16 @@
 #include <utility>
 #include <vector>
 
+#include "report/report_text.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
 
 namespace velmora::app {
 
-/// Upper tails below this are printed as "p < 1e-300": they are at or
-/// beyond the end of the doubles, where no digit of them is reliable.
-inline constexpr double kSmallestPrintedP = 1e-300;
-
-/// How every report prints a p value: `label` then the value ("p value=
-/// 0.0012"), or "p < 1e-300" for a tail below kSmallestPrintedP.
-std::string p_value_text(const std::string& label, double p);
+using report::aligned;
+using report::full_precision_line;
+using report::kSmallestPrintedP;
+using report::p_value_text;
 
 /// The Procrustes-distance test's message: slope, intercept, slope's
 /// standard deviation, correlation, z-score and p.
@@ -36,15 +34,5 @@ inline constexpr std::string_view kWilksLogShareLabel =
 /// `share_label`, both degrees of freedom and p.
 std::string wilks_report(const stats::WilksResult& w, double p,
                          std::string_view share_label = "1 − Λ");
-
-/// "Full precision: NAME = VALUE; …", every value in the shortest text that
-/// reads back to the same double.
-std::string full_precision_line(std::initializer_list<std::pair<std::string_view, double>> numbers);
-
-/// Rows of cells as lines of text: each column as wide as its widest cell,
-/// columns two blanks apart, the first (names) to the left and the others
-/// (numbers) to the right, no blank at a line's end; every line ends in a
-/// line feed.
-std::string aligned(const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace velmora::app
