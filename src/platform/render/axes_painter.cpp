@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/render/axes_parts.hpp"
 #include "platform/render/colorbar.hpp"
 #include "platform/render/image_painter.hpp"
 #include "platform/render/line_geometry.hpp"
@@ -28,10 +29,7 @@ using P3 = std::array<double, 3>;
 constexpr Rgb kAxisColor{0.15, 0.15, 0.15};
 constexpr Rgb kGridColor{0.85, 0.85, 0.85};
 constexpr double kAxisLineWidthPt = 0.5;
-constexpr double kLabelScale = 1.1;     // axis labels and title against tick labels
-constexpr double kTickSpacingPx = 55;   // wanted screen distance between ticks
-constexpr double kLegendSamplePx = 26;  // length of a legend row's line sample
-constexpr double kLegendMarkerMaxPt = 9;
+constexpr double kLabelScale = 1.1;  // axis labels and title against tick labels
 
 void set_rgb(cairo_t* cr, Rgb c) {
   cairo_set_source_rgb(cr, c.r, c.g, c.b);
@@ -46,18 +44,6 @@ double dot(P2 a, P2 b) {
 double norm(P2 a) {
   return std::hypot(a[0], a[1]);
 }
-
-// One axis line of the box with its ticks, as laid out on screen.
-struct AxisLayout {
-  int dim = 0;
-  P3 a{}, b{};       // data end points (low and high end of the axis)
-  P2 outward{0, 1};  // unit screen direction away from the box
-  double length_px = 0;
-  double step = 0;
-  std::vector<double> ticks;
-  std::vector<std::string> labels;
-  double label_reach = 0;  // how far the tick labels stick out along outward
-};
 
 class AxesPainter {
  public:
@@ -380,32 +366,8 @@ class AxesPainter {
     out = {out[0] - k * dir[0], out[1] - k * dir[1]};
     double on = norm(out);
     ax.outward = on > 1e-9 ? P2{out[0] / on, out[1] / on} : P2{-dir[1], dir[0]};
-    choose_ticks(ax, dir);
+    choose_axis_ticks(cr_, ax, dir, lo_[ax.dim], hi_[ax.dim], tick_font_);
     return ax;
-  }
-
-  // Ticks about kTickSpacingPx apart whose labels do not collide.
-  void choose_ticks(AxisLayout& ax, P2 dir) {
-    const double lo = lo_[ax.dim], hi = hi_[ax.dim];
-    double step = tick_step(lo, hi, std::clamp(ax.length_px / kTickSpacingPx + 1, 3.0, 11.0));
-    for (int tries = 0; tries < 12; ++tries) {
-      ax.step = step;
-      ax.ticks = tick_values(lo, hi, step);
-      ax.labels.clear();
-      ax.label_reach = 0;
-      double widest_along = 0;
-      for (double t : ax.ticks) {
-        ax.labels.push_back(tick_label(t, step));
-        auto sz = text_size(cr_, ax.labels.back(), tick_font_);
-        widest_along =
-            std::max(widest_along, std::fabs(dir[0]) * sz[0] + std::fabs(dir[1]) * sz[1]);
-        ax.label_reach = std::max(
-            ax.label_reach, std::fabs(ax.outward[0]) * sz[0] + std::fabs(ax.outward[1]) * sz[1]);
-      }
-      double spacing = ax.length_px * step / (hi - lo);
-      if (ax.ticks.size() < 2 || spacing >= widest_along + 0.8 * tick_font_.size_px) return;
-      step = next_nice_step(step);
-    }
   }
 
   void paint_line(const SceneLine& l, MarkerStamper& stamper) {
@@ -459,13 +421,7 @@ class AxesPainter {
   // corner clear of ticks and box edges; a row a line, drawn as it draws.
   void paint_legend(MarkerStamper& stamper) {
     if (a_.legend.empty()) return;
-    const double row_h = std::max(tick_font_.size_px * 1.45, 14.0);
-    double text_w = 0;
-    for (const LegendEntry& e : a_.legend)
-      text_w = std::max(text_w, text_size(cr_, e.label, tick_font_)[0]);
-    const double pad = 0.6 * tick_font_.size_px;
-    const double w = pad + kLegendSamplePx + pad + text_w + pad;
-    const double h = pad + row_h * static_cast<double>(a_.legend.size()) + pad * 0.4;
+    const LegendSize size = legend_size(cr_, a_.legend, tick_font_);
     const Rect plot = data_rect(a_, rect_);
     std::vector<ScreenBox> avoid =
         proj_.two_d() ? std::vector<ScreenBox>() : box_edge_marks(box_corners_px());
@@ -473,46 +429,8 @@ class AxesPainter {
       avoid.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
     const ScreenBox at =
         free_corner({plot.left, rect_top(), plot.left + plot.width, rect_top() + plot.height},
-                    {w, h}, 8, avoid);
-    const double x0 = at[0], y0 = at[1];
-    ink_.save();
-    cairo_set_dash(cr_, nullptr, 0, 0);
-    cairo_rectangle(cr_, x0, y0, w, h);
-    cairo_set_source_rgba(cr_, 1, 1, 1, 0.88);
-    ink_.fill_preserve();
-    set_rgb(cr_, {0.6, 0.6, 0.6});
-    cairo_set_line_width(cr_, kAxisLineWidthPt * kPxPerPt);
-    ink_.stroke();
-    for (std::size_t i = 0; i < a_.legend.size(); ++i) {
-      const LegendEntry& e = a_.legend[i];
-      const SceneLine& l = e.sample;
-      const double yc = y0 + pad + row_h * (static_cast<double>(i) + 0.5);
-      const double xa = x0 + pad, xb = xa + kLegendSamplePx;
-      const double width_px =
-          std::isfinite(l.line_width_pt) ? std::max(l.line_width_pt, 0.0) * kPxPerPt : 0;
-      if (l.style != LineStyle::None && width_px > 0) {
-        std::vector<double> dash = dash_pattern(l.style, width_px);
-        cairo_set_dash(cr_, dash.data(), static_cast<int>(dash.size()), 0);
-        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
-        cairo_set_line_width(cr_, width_px);
-        set_rgb(cr_, l.color);
-        cairo_move_to(cr_, xa, yc);
-        cairo_line_to(cr_, xb, yc);
-        ink_.stroke();
-        cairo_set_dash(cr_, nullptr, 0, 0);
-      }
-      if (l.marker != Marker::None && l.marker_size_pt > 0 && std::isfinite(l.marker_size_pt)) {
-        MarkerStyle ms;
-        ms.marker = l.marker;
-        ms.size_px = std::min(l.marker_size_pt, kLegendMarkerMaxPt) * kPxPerPt;
-        ms.line_width_px = std::max(width_px, 0.5);
-        ms.edge = l.marker_edge.value_or(l.color);
-        ms.face = l.marker_face;
-        ink_.markers(stamper, ms, {P2{0.5 * (xa + xb), yc}});
-      }
-      ink_.text(e.label, xb + pad, yc, HAlign::Left, VAlign::Middle, tick_font_);
-    }
-    ink_.restore();
+                    {size.width, size.height}, 8, avoid);
+    paint_legend_box(ink_, stamper, a_.legend, at[0], at[1], size, tick_font_);
   }
 
   void paint_colorbar() {
