@@ -16,7 +16,6 @@
 
 #include "analysis/session.hpp"
 #include "app/surface_view.hpp"
-#include "app/workspace.hpp"
 #include "io/landmark_import.hpp"
 #include "mesh/surface.hpp"
 #include "platform/qt/axes_view.hpp"
@@ -103,7 +102,7 @@ qt::GlAxesRenderer* gl_or_skip(benchmark::State& state) {
 void BM_TurnSurfaceOpenGl(benchmark::State& state) {
   qt::GlAxesRenderer* gl = gl_or_skip(state);
   if (!gl) return;
-  const auto warp = workspace().recorder.warp_surface(pc1(2));
+  const auto warp = session().warp_surface(pc1(2));
   render::AxesScene scene = surface_scene(app::scene_surface(warp));
   gl->set_draft(state.range(0) == 1);
   gl->render(scene, kView, kAxesRect, kFigureHeight, 1);  // the upload
@@ -122,7 +121,7 @@ void BM_TurnSurfaceOpenGl(benchmark::State& state) {
 BENCHMARK(BM_TurnSurfaceOpenGl)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_TurnSurfaceCpu(benchmark::State& state) {
-  const auto warp = workspace().recorder.warp_surface(pc1(2));
+  const auto warp = session().warp_surface(pc1(2));
   render::AxesScene scene = surface_scene(app::scene_surface(warp));
   for (auto _ : state) {
     scene.azimuth_deg += 2;
