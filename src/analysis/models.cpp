@@ -211,19 +211,13 @@ SizeCorrectionReport Session::size_corrected_shapes(const SizeCorrectionParams& 
   return guarded([&] {
     const stats::ModelFormula formula = stats::parse_model_formula(params.formula);
     const stats::ModelDesign design = stats::model_design(formula, variables, sample_->specimens());
-    const shape::Config& ref = fit_->reference();
-    const Eigen::Index k = ref.rows();
     // Tangent coordinates are stacked: all x, then all y, then all z.
-    Eigen::RowVectorXd consensus(3 * k);
-    for (Eigen::Index d = 0; d < 3; ++d)
-      for (Eigen::Index l = 0; l < k; ++l) consensus(d * k + l) = ref(l, d);
+    const Eigen::RowVectorXd consensus = shape::stacked_of_config(fit_->reference());
     const Eigen::MatrixXd stacked =
         stats::model_residual_shapes(*fit_->tangent(), design.matrix, consensus);
     SizeCorrectionReport r;
     r.formula = formula.text;
-    r.shapes.resize(stacked.rows(), 3 * k);
-    for (Eigen::Index d = 0; d < 3; ++d)
-      for (Eigen::Index l = 0; l < k; ++l) r.shapes.col(3 * l + d) = stacked.col(d * k + l);
+    r.shapes = shape::interleaved_of_stacked(stacked);
     return r;
   });
 }
@@ -259,19 +253,13 @@ CvShapeReport Session::cv_shape(const CvShapeParams& params) const {
     if (params.variate < 1 || params.variate > r.variates)
       refuse(not_whole_number_text("canonical variate", std::to_string(params.variate), 1,
                                    r.variates));
-    r.reference = fit_->reference();
-    r.target = r.opposite = r.reference;
-    const Eigen::Index k = r.reference.rows();
-    const auto axis = cva.shape_axes.col(params.variate - 1);
     // From the mean shape, as the principal components move; tangent
     // coordinates are stacked: all x, then all y, then all z.
+    const shape::Config axis = shape::config_of_stacked(cva.shape_axes.col(params.variate - 1));
     const Eigen::RowVectorXd mean = fit_->tangent()->colwise().mean();
-    for (Eigen::Index d = 0; d < 3; ++d)
-      for (Eigen::Index l = 0; l < k; ++l) {
-        r.reference(l, d) += mean(d * k + l);
-        r.target(l, d) = r.reference(l, d) + params.score * axis(d * k + l);
-        r.opposite(l, d) = r.reference(l, d) - params.score * axis(d * k + l);
-      }
+    r.reference = fit_->reference() + shape::config_of_stacked(mean);
+    r.target = r.reference + params.score * axis;
+    r.opposite = r.reference - params.score * axis;
     return r;
   });
 }

@@ -36,11 +36,7 @@ shape::Config group_shape(const Superimposition& fit, const stats::ModelVariable
   double count = 0;
   for (Eigen::Index i = 0; i < tangent.rows(); ++i)
     if (factor.levels[static_cast<std::size_t>(i)] == group) sum += tangent.row(i), ++count;
-  shape::Config target = fit.reference();
-  const Eigen::Index k = target.rows();
-  for (Eigen::Index d = 0; d < 3; ++d)
-    for (Eigen::Index l = 0; l < k; ++l) target(l, d) += times * sum(d * k + l) / count;
-  return target;
+  return fit.reference() + shape::config_of_stacked(times * sum / count);
 }
 
 std::shared_ptr<const MeanSurface> carry_to_consensus(const SpecimenSurface& s,

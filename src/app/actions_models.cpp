@@ -382,7 +382,6 @@ void show_group_difference(Workspace& ws, const Value& fpass) {
   const auto fit = ws.session.superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
-  const Eigen::Index k = consensus.rows();
   // Each group's mean tangent coordinates (stacked: all x, all y, all z).
   auto group_mean = [&](const std::string& level) {
     Eigen::RowVectorXd sum = Eigen::RowVectorXd::Zero(tangent.cols());
@@ -393,12 +392,9 @@ void show_group_difference(Workspace& ws, const Value& fpass) {
   };
   const Eigen::RowVectorXd from = group_mean(pair[0]), to = group_mean(pair[1]);
   const double factor_times = ws.window.inputs.exaggeration;
-  shape::Config reference = consensus, target = consensus;
-  for (Eigen::Index d = 0; d < 3; ++d)
-    for (Eigen::Index l = 0; l < k; ++l) {
-      reference(l, d) += from(d * k + l);
-      target(l, d) += from(d * k + l) + factor_times * (to(d * k + l) - from(d * k + l));
-    }
+  const shape::Config reference = consensus + shape::config_of_stacked(from);
+  const shape::Config target =
+      consensus + shape::config_of_stacked(from + factor_times * (to - from));
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   const std::string name =
@@ -433,19 +429,16 @@ void show_group_means(Workspace& ws, const Value&) {
   const auto fit = ws.session.superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
-  const Eigen::Index k = consensus.rows();
   auto& g = graphics();
   g.clear_figure(g.current_figure());
   const gfx::Handle ax = g.current_axes();
   g.hold(ax, true);
   for (std::size_t c = 0; c < levels.size(); ++c) {
-    shape::Config mean = consensus;
     Eigen::RowVectorXd sum = Eigen::RowVectorXd::Zero(tangent.cols());
     double count = 0;
     for (Eigen::Index i = 0; i < tangent.rows(); ++i)
       if (factor.levels[static_cast<std::size_t>(i)] == levels[c]) sum += tangent.row(i), ++count;
-    for (Eigen::Index d = 0; d < 3; ++d)
-      for (Eigen::Index l = 0; l < k; ++l) mean(l, d) += sum(d * k + l) / count;
+    const shape::Config mean = consensus + shape::config_of_stacked(sum / count);
     const render::Rgb rgb = group_colour(c);
     const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
     // Coloured by group, with no role: the display settings leave them as

@@ -9,6 +9,34 @@ namespace velmora::shape {
 /// One landmark configuration: k×3, one row (x, y, z) per landmark.
 using Config = Eigen::Matrix<double, Eigen::Dynamic, 3>;
 
+/// The configuration of a stacked row (all x, then all y, then all z: 3k
+/// numbers, as tangent coordinates and shape axes are kept), k×3.
+template <typename Row>
+Config config_of_stacked(const Eigen::DenseBase<Row>& row) {
+  const Eigen::Index k = row.size() / 3;
+  Config c(k, 3);
+  for (Eigen::Index d = 0; d < 3; ++d)
+    for (Eigen::Index l = 0; l < k; ++l) c(l, d) = row(d * k + l);
+  return c;
+}
+
+/// The stacked row of a configuration (all x, then all y, then all z).
+inline Eigen::RowVectorXd stacked_of_config(const Config& c) {
+  Eigen::RowVectorXd row(c.size());
+  for (Eigen::Index d = 0; d < 3; ++d) row.segment(d * c.rows(), c.rows()) = c.col(d).transpose();
+  return row;
+}
+
+/// Rows of stacked coordinates (n×3k) as rows of landmarks in turn (n×3k:
+/// x1 y1 z1 … xk yk zk), as landmark files hold them.
+inline Eigen::MatrixXd interleaved_of_stacked(const Eigen::MatrixXd& stacked) {
+  const Eigen::Index k = stacked.cols() / 3;
+  Eigen::MatrixXd out(stacked.rows(), stacked.cols());
+  for (Eigen::Index d = 0; d < 3; ++d)
+    for (Eigen::Index l = 0; l < k; ++l) out.col(3 * l + d) = stacked.col(d * k + l);
+  return out;
+}
+
 /// A sample of n configurations of k landmarks in one contiguous
 /// column-major buffer laid out like a k×3×n array value: coordinate d of
 /// landmark j in specimen i is element j + k·(d + 3·i).  Slice i, read as
