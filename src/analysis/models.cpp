@@ -255,7 +255,8 @@ CvShapeReport Session::cv_shape(const CvShapeParams& params) const {
                                    r.variates));
     // From the mean shape, as the principal components move; tangent
     // coordinates are stacked: all x, then all y, then all z.
-    const shape::Config axis = shape::config_of_stacked(cva.shape_axes.col(params.variate - 1));
+    const shape::Config axis =
+        shape::config_of_stacked(cva.shape_axes.col(params.variate - 1).transpose());
     const Eigen::RowVectorXd mean = fit_->tangent()->colwise().mean();
     r.reference = fit_->reference() + shape::config_of_stacked(mean);
     r.target = r.reference + params.score * axis;

@@ -13,10 +13,7 @@ std::string p_value_text(const std::string& label, double p) {
   return label + cformat("%3.8g", {p});
 }
 
-namespace {
-
-template <typename Numbers>
-std::string exact_line(const Numbers& numbers) {
+std::string full_precision_line(std::initializer_list<NamedNumber> numbers) {
   std::string out = "Full precision:";
   const char* sep = " ";
   for (const auto& [name, value] : numbers) {
@@ -24,16 +21,6 @@ std::string exact_line(const Numbers& numbers) {
     sep = "; ";
   }
   return out;
-}
-
-}  // namespace
-
-std::string full_precision_line(std::initializer_list<NamedNumber> numbers) {
-  return exact_line(numbers);
-}
-
-std::string full_precision_line(const std::vector<std::pair<std::string, double>>& numbers) {
-  return exact_line(numbers);
 }
 
 std::string table_cell(double x, bool full) {

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-// What every report text is made of: its title, the text printed in its
-// message window and on the console, its table (so that Save Table writes
-// what was printed) and its exact numbers (the Full-precision line).
+// The pieces every report text is made of: p values, the line of exact
+// numbers, table cells and aligned columns (so that Save Table writes what
+// was printed).
 
 namespace velmora::report {
 
@@ -18,15 +18,6 @@ using TableRows = std::vector<std::vector<std::string>>;
 
 /// A named number of a report, written exactly on the Full-precision line.
 using NamedNumber = std::pair<std::string_view, double>;
-
-/// One report, ready to show: nothing in it is computed again by whoever
-/// shows it.
-struct ReportText {
-  std::string title;  ///< "Procrustes ANOVA", as its window and the log name it
-  std::string text;   ///< as printed; lines separated by '\n'
-  TableRows table;    ///< empty when the report prints none
-  std::vector<std::pair<std::string, double>> numbers;  ///< for the Full-precision line
-};
 
 /// Upper tails below this are printed as "p < 1e-300": they are at or
 /// beyond the end of the doubles, where no digit of them is reliable.
@@ -39,7 +30,6 @@ std::string p_value_text(const std::string& label, double p);
 /// "Full precision: NAME = VALUE; …", every value in the shortest text that
 /// reads back to the same double.
 std::string full_precision_line(std::initializer_list<NamedNumber> numbers);
-std::string full_precision_line(const std::vector<std::pair<std::string, double>>& numbers);
 
 /// A number of a table: six significant digits, or with `full_precision`
 /// the shortest text that reads back to the same double.

@@ -9,22 +9,18 @@ namespace velmora::shape {
 /// One landmark configuration: k×3, one row (x, y, z) per landmark.
 using Config = Eigen::Matrix<double, Eigen::Dynamic, 3>;
 
-/// The configuration of a stacked row (all x, then all y, then all z: 3k
-/// numbers, as tangent coordinates and shape axes are kept), k×3.
-template <typename Row>
-Config config_of_stacked(const Eigen::DenseBase<Row>& row) {
-  const Eigen::Index k = row.size() / 3;
-  Config c(k, 3);
-  for (Eigen::Index d = 0; d < 3; ++d)
-    for (Eigen::Index l = 0; l < k; ++l) c(l, d) = row(d * k + l);
-  return c;
+// A configuration's column-major storage is its stacked row: all x, then
+// all y, then all z (3k numbers), the layout tangent coordinates and shape
+// axes are kept in.
+
+/// The k×3 configuration of a stacked row.
+inline Config config_of_stacked(const Eigen::Ref<const Eigen::RowVectorXd>& row) {
+  return Eigen::Map<const Config>(row.data(), row.size() / 3, 3);
 }
 
-/// The stacked row of a configuration (all x, then all y, then all z).
+/// The stacked row of a configuration.
 inline Eigen::RowVectorXd stacked_of_config(const Config& c) {
-  Eigen::RowVectorXd row(c.size());
-  for (Eigen::Index d = 0; d < 3; ++d) row.segment(d * c.rows(), c.rows()) = c.col(d).transpose();
-  return row;
+  return Eigen::Map<const Eigen::RowVectorXd>(c.data(), c.size());
 }
 
 /// Rows of stacked coordinates (n×3k) as rows of landmarks in turn (n×3k:
