@@ -1,17 +1,10 @@
-// The texts of the reports the tests print: p values, the Procrustes-
-// distance test, Wilks' lambda, the axis label against X, the line of
-// full-precision numbers and the aligned columns of a table.
+// The texts of the Procrustes-distance test and Wilks' lambda.
 #include "app/reports.hpp"
 
 #include "platform/runtime/cformat.hpp"
 #include "platform/value/value.hpp"
 
 namespace velmora::app {
-
-std::string x_axis_label(const std::string& x_name, bool ln_scale) {
-  if (x_name.empty()) return ln_scale ? "ln X" : "X";
-  return ln_scale ? "ln(" + x_name + ")" : x_name;
-}
 
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p) {
   return cformat(

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/messages.hpp"
 #include "report/report_text.hpp"
 #include "stats/regression.hpp"
 #include "stats/wilks.hpp"
@@ -21,10 +22,7 @@ using report::p_value_text;
 /// standard deviation, correlation, z-score and p.
 std::string pdistance_report(const stats::RegressionStats& r, double z, double p);
 
-/// The label of the X axis of a plot against X: the name of what X is
-/// (its file's name without extension, "Centroid size"), "ln(name)" on the
-/// log scale, and "X" or "ln X" while X has no name.
-std::string x_axis_label(const std::string& x_name, bool ln_scale);
+using analysis::x_axis_label;
 
 /// How the results log names 1 − Λ (the message box calls it "1 − Λ").
 inline constexpr std::string_view kWilksLogShareLabel =
