@@ -15,12 +15,12 @@
 #include <string>
 
 #include "analysis/session.hpp"
-#include "app/surface_view.hpp"
 #include "io/landmark_import.hpp"
 #include "mesh/surface.hpp"
 #include "platform/qt/axes_view.hpp"
 #include "platform/qt/gl_axes_renderer.hpp"
 #include "platform/runtime/huge_pages.hpp"
+#include "view/surface_view.hpp"
 
 namespace {
 

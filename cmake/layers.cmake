@@ -79,7 +79,13 @@ velmora_layer(platform/qt DEPENDS platform/graphics platform/render TEST_DEPENDS
 # the session's reports alone (no window), so batch, window and tests
 # print the same.
 velmora_layer(report DEPENDS analysis platform/runtime)
-velmora_layer(app DEPENDS analysis report bindings gui plot platform/print platform/qt platform/runtime)
+# The windows as a view of the session: the main window's places (plot,
+# boxes, status line, log, dialogs), the 3-D figure and its display, the
+# 2-D plots and the surface view.  The one layer of the program that draws
+# in the graphics tree; the application asks it to show, never draws itself.
+velmora_layer(view DEPENDS analysis report bindings gui plot platform/print platform/runtime)
+velmora_layer(app DEPENDS analysis report view bindings gui plot platform/print platform/qt
+              platform/runtime)
 
 # Adds, in the order above, every layer folder below ROOT (src or tests) that
 # holds a CMakeLists.txt; with VELMORA_GUI=OFF only the library's layers.

@@ -1,12 +1,12 @@
 # Writes src/app/Velmora.fig, the main window layout (run: python3 tools/make_layout.py),
 # or the file named as its argument.  The input controls' kinds and starting
-# values come from src/app/input_controls.def, the table the program reads.
+# values come from src/view/input_controls.def, the table the program reads.
 import ast, json, os, re, sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 def read_inputs():
     """The table's lines: tag -> (type, start)."""
     inputs = {}
-    path = os.path.join(HERE, '..', 'src', 'app', 'input_controls.def')
+    path = os.path.join(HERE, '..', 'src', 'view', 'input_controls.def')
     for line in open(path, encoding='utf-8'):
         m = re.match(r'VELMORA_INPUT\((\w+),\s*(\w+),\s*(.*)\)\s*$', line)
         if not m: continue

@@ -113,8 +113,6 @@ void user_guide(Workspace& ws, const Value& fpass);
 }  // namespace velmora::app::actions
 
 namespace velmora::app {
-/// Registers CopyBigImage and CopyBigImageNA (1 input, 0 outputs).
-void register_export_functions(FunctionTable& table);
 /// The part of the README that Help > User Guide shows: from the heading
 /// "## A first analysis" to the next "## " heading (the whole text without
 /// that heading).
@@ -125,18 +123,13 @@ std::string user_guide_section(const std::string& readme);
 /// the guide never shows a broken image.
 std::string guide_with_pictures(const std::string& markdown,
                                 const std::vector<std::string>& folders);
-/// The deformation display of `target` against `reference` in the current
-/// axes: every part with its role and legend name, arrowheads on the
-/// displacement vectors, and the display settings applied.
-void draw_deformation(Workspace& ws, const shape::Config& reference, const shape::Config& target,
-                      const std::string& type, const std::string& change_name,
-                      const std::string& reference_name = "Mean shape (reference)");
-/// A pair of shapes, the low end in blue and the high end in red, each in
-/// the legend under its name; the wireframe on the low end, and on the high
-/// end too for display type "b".
-void draw_shape_pair(Workspace& ws, const shape::Config& low, const shape::Config& high,
-                     const std::string& type, const std::string& low_name,
-                     const std::string& high_name);
-/// "+2", "−2" (with a minus sign, not a hyphen).
-std::string signed_number(double v);
+/// The model whose residuals the PCA analyses when the Groups menu chose the
+/// PCA of size-corrected shapes; empty when it analyses the shapes as
+/// superimposed.
+/// @throws RuntimeError when the size-corrected shapes are chosen but no
+///         model is set
+std::string pca_correction(Workspace& ws);
+/// What a PCA analysed, for its log: "shape", or "size-corrected shapes
+/// (residuals of shape ~ log(CS))".
+std::string pca_shapes_text(const std::string& corrected);
 }  // namespace velmora::app

@@ -5,13 +5,9 @@
 #include <filesystem>
 
 #include "app/actions.hpp"
-#include "app/display_style.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
-#include "app/recent_files.hpp"
+#include "app/control_states.hpp"
 #include "app/script_recorder.hpp"
 #include "app/script_text.hpp"
-#include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
@@ -26,10 +22,15 @@
 #include "platform/runtime/safe_file.hpp"
 #include "plot/primitives.hpp"
 #include "shape/types.hpp"
+#include "view/display_style.hpp"
+#include "view/figure3d.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
+#include "view/recent_files.hpp"
+#include "view/shown_shapes.hpp"
 
 namespace velmora::app::actions {
-
-using gfx::graphics;
 
 namespace {
 
@@ -65,7 +66,6 @@ namespace {
 // plot is emptied, so no picture of the previous sample stays.
 void load_landmark_files(Workspace& ws, const std::vector<gfx::FilePick>& picks,
                          gfx::Handle main_window) {
-  auto& g = graphics();
   WindowState& s = ws.window;
   // One file of any format the importers know (chosen by extension and
   // checked by content), or several one-specimen markup files.
@@ -79,28 +79,21 @@ void load_landmark_files(Workspace& ws, const std::vector<gfx::FilePick>& picks,
   for (const std::string& note : r.notes) console().line(note);
 
   s.main_window = main_window;
-  g.set(control("FileBox"), "String",
-        cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
-                {shown, static_cast<double>(r.specimens), static_cast<double>(r.landmarks)}));
+  show_file_box(
+      cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
+              {shown, static_cast<double>(r.specimens), static_cast<double>(r.landmarks)}));
   s.display = DisplaySettings{};
   show_x_source(ws);
   allow_rotation(ws, true);
   // A new sample: what the status line said of the last one is gone.
   show_status("Loaded " + std::to_string(r.specimens) + " specimens of " +
               std::to_string(r.landmarks) + " landmarks from " + shown + ".");
-  if (!r.wire_note.empty()) g.set(control("WireBox"), "String", "No Wireframe Loaded");
+  if (!r.wire_note.empty()) show_wire_box("No Wireframe Loaded");
   clear_main_plot();
-  const std::optional<gfx::Handle>& open3d = s.figure3d;
-  if (open3d && g.valid(*open3d) && g.type(*open3d) == gfx::Type::Figure) {
-    g.clear_figure(*open3d);
-    g.make_current(*open3d);
-  } else {
-    g.make_current(new_figure3d(ws));
-  }
-  draw_reference(ws);
+  show_new_reference(ws);
   if (!r.wire_note.empty()) {
     console().line(r.wire_note);
-    g.backend().message_box(r.wire_note, "Wireframe removed");
+    show_message_box(r.wire_note, "Wireframe removed");
   }
 }
 
@@ -118,7 +111,7 @@ std::string absolute_path(const gfx::FilePick& pick) {
 // depends on it, before it replaces anything: a refused or failed load leaves
 // the state, the controls and the figures as they were.
 void load_data(Workspace& ws, const Value&) {
-  const gfx::Handle main_window = graphics().current_figure();
+  const gfx::Handle main_window = current_window();
   const std::vector<gfx::FilePick> picks = pick_files_to_load("*.*");
   if (picks.empty()) return;
   load_landmark_files(ws, picks, main_window);
@@ -127,14 +120,11 @@ void load_data(Workspace& ws, const Value&) {
 }
 
 void open_recent(Workspace& ws, const Value& fpass) {
-  auto& g = graphics();
-  const gfx::Handle main_window = g.current_figure();
+  const gfx::Handle main_window = current_window();
   const double slot = fpass.is_double() && fpass.numel() == 1 ? fpass(0) : 0;
   std::string path;
   if (slot >= 1 && slot <= static_cast<double>(kRecentFiles) && slot == std::floor(slot)) {
-    const Value kept =
-        g.get(control("RecentFile" + std::to_string(static_cast<int>(slot))), "UserData");
-    path = kept.text_or_empty();
+    path = recent_file_in_menu(static_cast<int>(slot));
   }
   if (path.empty()) {
     refuse("There is no recent file in place " + shown_text(script_argument(fpass)) +
@@ -171,8 +161,8 @@ void use_label_as_x(Workspace& ws, const Value&) {
   const std::vector<std::string> names = ws.session.label_names();
   std::size_t at = 0;
   if (names.size() > 1) {
-    const auto chosen = graphics().list_dialog("Use Label as X",
-                                               "Which label is the independent variable X?", names);
+    const auto chosen =
+        choose_from_list("Use Label as X", "Which label is the independent variable X?", names);
     if (!chosen) return;
     at = *chosen;
   }
@@ -183,27 +173,21 @@ void use_label_as_x(Workspace& ws, const Value&) {
 }
 
 void load_wire_frame(Workspace& ws, const Value&) {
-  auto& g = graphics();
   auto pick = pick_file_to_load("*.txt");
   if (!pick) return;
   const analysis::WireframeReport r =
       ws.session.set_wireframe({io::load_wire_list(pick->path()), pick->path(), pick->name});
   if (!r.note.empty()) console().line(r.note);
-  g.set(control("WireBox"), "String",
-        shown_name(pick->name) + ", " + std::to_string(r.wires) +
-            (r.wires == 1 ? " wire" : " wires"));
+  show_wire_box(shown_name(pick->name) + ", " + std::to_string(r.wires) +
+                (r.wires == 1 ? " wire" : " wires"));
 }
 
 namespace {
 
 // Turns reference and sample a quarter turn about `axis` and redraws.
 void turn_reference(Workspace& ws, analysis::Axis axis) {
-  auto& g = graphics();
   ws.session.rotate({axis});
-  gfx::Handle ax = g.current_axes();
-  g.clear_axes(ax);
-  echo("ans", Value(ax));
-  draw_reference(ws);
+  echo("ans", redraw_reference_in_current_axes(ws));
 }
 
 }  // namespace
@@ -216,51 +200,12 @@ void rotate_ref_z(Workspace& ws, const Value&) {
   turn_reference(ws, analysis::Axis::Z);
 }
 
-namespace {
-
-// The mean shape in the reference symbol, with the wireframe, on top of
-// everything drawn before.
-void draw_mean_on_top(Workspace& ws) {
-  const WindowState& s = ws.window;
-  const shape::Config& ref = ws.session.superimposition()->reference();
-  if (ws.session.wires())
-    assign_role(plot::wire3d(ref, *ws.session.wires(), "k-"), role::kReferenceWire, "");
-  const std::vector<gfx::Handle> points = plot::showshape3D(ref, s.display.reference_symbol);
-  assign_role(points, role::kMean, "Mean shape");
-  mark_shown_shape(points, ref, "Mean shape");
-}
-
-}  // namespace
-
 void show_procrustes(Workspace& ws, const Value&) {
-  auto& g = graphics();
-  const shape::Stack& fitted = ws.session.superimposition()->fitted();
-  // The figure shows this display alone: nothing of an earlier one stays,
-  // in the plot or in its legend.
-  g.clear_figure(g.current_figure());
-  const std::vector<std::string>& names = ws.session.sample().names;
-  for (Eigen::Index i = 0; i < fitted.n(); ++i) {
-    const shape::Config specimen = fitted.slice(i);
-    std::vector<gfx::Handle> drawn = plot::showshape3D(specimen, "bo");
-    assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
-    // Saved under its own name: the legend names them all at once.
-    mark_shown_shape(drawn, specimen, names[static_cast<std::size_t>(i)]);
-    g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
-  }
-  draw_mean_on_top(ws);
-  style_figure3d(ws);
+  draw_procrustes_fit(ws);
 }
 
 void show_mean(Workspace& ws, const Value&) {
-  auto& g = graphics();
-  g.clear_figure(g.current_figure());
-  // The wireframe goes first into the new axes: they keep every line and
-  // show the 3-D view from the start.
-  const gfx::Handle ax = g.current_axes();
-  g.hold(ax, true);
-  g.set(ax, "View", Value::row({ws.window.view3d.azimuth, ws.window.view3d.elevation}));
-  draw_mean_on_top(ws);
-  style_figure3d(ws);
+  draw_mean_shape(ws);
 }
 
 }  // namespace velmora::app::actions

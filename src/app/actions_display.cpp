@@ -8,19 +8,17 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/display_style.hpp"
-#include "app/plot_style.hpp"
 #include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
-#include "app/view3d.hpp"
 #include "app/workspace.hpp"
 #include "core/shown_text.hpp"
-#include "platform/render/line_spec.hpp"
+#include "view/display_style.hpp"
+#include "view/figure3d.hpp"
+#include "view/places.hpp"
+#include "view/plot_style.hpp"
+#include "view/view3d.hpp"
 
 namespace velmora::app::actions {
-
-using gfx::graphics;
-using gfx::Handle;
 
 namespace {
 
@@ -42,9 +40,7 @@ std::string style_argument(const Value& fpass, std::string_view action) {
 
 // A style that the 3D figure could not draw is refused before it is kept.
 void check_style(const std::string& style, std::string_view action) {
-  try {
-    render::parse_line_spec(style);
-  } catch (const std::exception&) {
+  if (!check_plot_style(style).valid) {
     refuse(std::string(action) + ": \"" + shown_text(style) +
            "\" is not a plot style; use a colour letter, a marker and a line style, such as "
            "\"ko\" or \"k-\".");
@@ -107,7 +103,7 @@ void no_arrow_heads(Workspace& ws, const Value&) {
 void set_reference_symbol(Workspace& ws, const Value& fpass) {
   const std::string style = style_argument(fpass, "SetReferenceSymbol");
   check_style(style, "SetReferenceSymbol");
-  if (render::parse_line_spec(style).marker == render::Marker::None) {
+  if (!check_plot_style(style).marker) {
     refuse("SetReferenceSymbol: \"" + shown_text(style) +
            "\" has no symbol; use a colour letter and a marker, such as \"ks\".");
   }
@@ -171,17 +167,12 @@ void set_specimen_labels(Workspace& ws, const Value& fpass) {
 // "on": the 3-D window in a tab of the main window, "off": a window of its
 // own; without an argument the other of the two, recorded as chosen.
 void dock_view(Workspace& ws, const Value& fpass) {
-  auto& g = graphics();
   WindowState& s = ws.window;
   const std::string word = fpass.is_char() ? fpass.to_string() : "";
   if (!fpass.empty() && word != "on" && word != "off") refuse("DockView takes on or off.");
   s.dock3d = fpass.empty() ? !s.dock3d.value_or(false) : word == "on";
   ws.recorder.record_argument(*s.dock3d ? "on" : "off");
-  if (s.figure3d && g.valid(*s.figure3d) && s.main_window && g.valid(*s.main_window)) {
-    g.backend().dock_figure(*s.figure3d, *s.dock3d ? s.main_window : std::nullopt);
-    // Docked, the view takes the tab's size: redraws keep it.
-    capture_view3d(ws);
-  }
+  apply_dock_choice(ws);
 }
 
 void d_axis_on(Workspace& ws, const Value&) {
@@ -192,10 +183,7 @@ void d_axis_off(Workspace& ws, const Value&) {
 }
 
 void d_figure_clear(Workspace&, const Value&) {
-  auto& g = graphics();
-  Handle fig = g.current_figure();
-  g.clear_figure(fig);
-  echo("ans", Value(fig));
+  echo("ans", clear_current_figure());
 }
 
 }  // namespace velmora::app::actions

@@ -6,15 +6,17 @@
 
 #include "analysis/messages.hpp"
 #include "app/actions.hpp"
-#include "app/display_style.hpp"
-#include "app/group_plots.hpp"
 #include "app/inputs.hpp"
-#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
 #include "plot/primitives.hpp"
+#include "view/display_style.hpp"
+#include "view/group_plots.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
+#include "view/shown_shapes.hpp"
 
 namespace velmora::app {
 
@@ -37,8 +39,6 @@ std::string pca_shapes_text(const std::string& corrected) {
 }  // namespace velmora::app
 
 namespace velmora::app::actions {
-
-using gfx::graphics;
 
 void set_pca_shapes(Workspace& ws, const Value& fpass) {
   const ValueList args = action_arguments(fpass);
@@ -83,13 +83,12 @@ void show_cv(Workspace& ws, const Value& fpass) {
     std::vector<std::string> offered;
     for (long long v = 1; v <= r.variates; ++v) offered.push_back("CV" + std::to_string(v));
     const auto chosen =
-        graphics().list_dialog("Show CV Shape Change", "Along which canonical variate?", offered);
+        choose_from_list("Show CV Shape Change", "Along which canonical variate?", offered);
     if (!chosen) return;
     params.variate = static_cast<long long>(*chosen) + 1;
   }
   if (params.variate != 1) r = ws.session.cv_shape(params);
-  auto& g = graphics();
-  g.clear_figure(g.current_figure());
+  clear_current_figure();
   const std::string type = display_code(s.inputs);
   const std::string cv = "CV" + std::to_string(params.variate) + " ";
   if (type == "a" || type == "b") {

@@ -11,14 +11,9 @@
 #include <map>
 
 #include "app/actions.hpp"
-#include "app/display_style.hpp"
-#include "app/group_plots.hpp"
 #include "app/inputs.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
 #include "app/report_tables.hpp"
 #include "app/reports.hpp"
-#include "app/shown_shapes.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
@@ -26,16 +21,21 @@
 #include "core/shown_text.hpp"
 #include "gui/message_box.hpp"
 #include "io/result_files.hpp"
-#include "platform/render/line_spec.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/safe_file.hpp"
 #include "plot/deformation.hpp"
 #include "plot/primitives.hpp"
 #include "stats/model_formula.hpp"
+#include "view/analysis_plots.hpp"
+#include "view/display_style.hpp"
+#include "view/figure3d.hpp"
+#include "view/group_plots.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
+#include "view/shown_shapes.hpp"
 
 namespace velmora::app::actions {
-
-using gfx::graphics;
 
 namespace {
 
@@ -143,11 +143,10 @@ void load_specimen_table(Workspace& ws, const Value&) {
     for (const auto& [level, count] : counts)
       groups += " " + shown_text(level) + " " + std::to_string(count);
   }
-  graphics().set(control("FileBox"), "String",
-                 "File: " + shown_name(sample.file_name) + "\n" +
-                     std::to_string(sample.specimens()) + " specimens, " +
-                     std::to_string(sample.landmarks()) + " landmarks\n" +
-                     (groups.empty() ? "No factor" : groups));
+  show_file_box("File: " + shown_name(sample.file_name) + "\n" +
+                std::to_string(sample.specimens()) + " specimens, " +
+                std::to_string(sample.landmarks()) + " landmarks\n" +
+                (groups.empty() ? "No factor" : groups));
   const std::string title = "Specimen table " + shown_name(r.file_name);
   console().write(title + "\n" + text + "\n");
   log_report(ws, title, text);
@@ -175,7 +174,7 @@ void set_model(Workspace& ws, const Value& fpass) {
     offered.push_back("shape ~ log(CS)");
     if (ws.session.x()) offered.push_back("shape ~ X");
     const auto chosen =
-        graphics().list_dialog("Set Model", "Which model does the Procrustes ANOVA fit?", offered);
+        choose_from_list("Set Model", "Which model does the Procrustes ANOVA fit?", offered);
     if (!chosen) return;
     formula = offered[*chosen];
   }
@@ -198,8 +197,7 @@ void set_factor(Workspace& ws, const Value& fpass) {
       refuse("The sample has no factor: load a specimen table with a column of text first.");
     std::vector<std::string> offered = names;
     offered.push_back(kNoFactor);
-    const auto chosen =
-        graphics().list_dialog("Set Factor", "Which factor makes the groups?", offered);
+    const auto chosen = choose_from_list("Set Factor", "Which factor makes the groups?", offered);
     if (!chosen) return;
     name = offered[*chosen];
   }
@@ -323,16 +321,7 @@ void canonical_variates(Workspace& ws, const Value&) {
 
   // CV1 against CV2 in the main window's plot, a colour a group; with two
   // groups, one canonical variate: a histogram of CV1 a group.
-  auto& gr = graphics();
-  const gfx::Handle ax = control("axes1");
-  clear_main_plot();  // and its labels: no title of an earlier plot stays
-  const bool two = cva.scores.cols() >= 2;
-  if (two)
-    plot_by_groups(ws, ax, cva.scores.col(0), cva.scores.col(1));
-  else
-    histogram_by_groups(ws, ax, cva.scores.col(0));
-  gr.set(gr.get(ax, "XLabel")(0), "String", "CV1");
-  gr.set(gr.get(ax, "YLabel")(0), "String", two ? "CV2" : "Count");
+  plot_cv_scores(ws, cva.scores);
   ws.window.last_table =
       LastTable{"Canonical variates", [cva](bool full) { return cva_distance_table(cva, full); }};
   present(ws, "Canonical variates", text);
@@ -354,7 +343,7 @@ void show_group_difference(Workspace& ws, const Value& fpass) {
     // the groups other than the first's choice.
     std::vector<std::string> offered = levels;
     for (const char* prompt : {"From the mean shape of which group?", "To which group's mean?"}) {
-      const auto chosen = graphics().list_dialog("Show Group Difference", prompt, offered);
+      const auto chosen = choose_from_list("Show Group Difference", prompt, offered);
       if (!chosen) return;
       pair.push_back(offered[*chosen]);
       offered.erase(offered.begin() + static_cast<std::ptrdiff_t>(*chosen));
@@ -395,8 +384,7 @@ void show_group_difference(Workspace& ws, const Value& fpass) {
   const shape::Config reference = consensus + shape::config_of_stacked(from);
   const shape::Config target =
       consensus + shape::config_of_stacked(from + factor_times * (to - from));
-  auto& g = graphics();
-  g.clear_figure(g.current_figure());
+  clear_current_figure();
   const std::string name =
       shown_text(pair[0]) + " to " + shown_text(pair[1]) + ", ×" + format_number(factor_times);
   draw_deformation(ws, reference, target, display_code(ws.window.inputs), name,
@@ -429,37 +417,16 @@ void show_group_means(Workspace& ws, const Value&) {
   const auto fit = ws.session.superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();
   const shape::Config& consensus = fit->reference();
-  auto& g = graphics();
-  g.clear_figure(g.current_figure());
-  const gfx::Handle ax = g.current_axes();
-  g.hold(ax, true);
+  std::vector<ShownShape> means;
   for (std::size_t c = 0; c < levels.size(); ++c) {
     Eigen::RowVectorXd sum = Eigen::RowVectorXd::Zero(tangent.cols());
     double count = 0;
     for (Eigen::Index i = 0; i < tangent.rows(); ++i)
       if (factor.levels[static_cast<std::size_t>(i)] == levels[c]) sum += tangent.row(i), ++count;
-    const shape::Config mean = consensus + shape::config_of_stacked(sum / count);
-    const render::Rgb rgb = group_colour(c);
-    const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
-    // Coloured by group, with no role: the display settings leave them as
-    // they are.
-    const std::vector<gfx::Handle> points = plot::showshape3D(shape::Config(mean), "o");
-    const std::string name = "Mean of " + levels[c] + " (" + std::to_string(int(count)) + ")";
-    mark_shown_shape(points, mean, name);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      g.set(points[i], "Color", colour);
-      g.set(points[i], "MarkerFaceColor", colour);
-      g.set(points[i], "MarkerSize", 7.0);
-      g.set(points[i], "DisplayName", i ? std::string() : name);
-    }
-    if (ws.session.wires())
-      for (gfx::Handle h : plot::wire3d(shape::Config(mean), wire_list(ws), "-")) {
-        g.set(h, "Color", colour);
-        g.set(h, "DisplayName", std::string());
-      }
+    means.push_back({"Mean of " + levels[c] + " (" + std::to_string(int(count)) + ")",
+                     consensus + shape::config_of_stacked(sum / count)});
   }
-  g.hold(ax, false);
-  style_figure3d(ws);
+  draw_group_shapes(ws, means);
   show_status("Mean shapes of the groups of " + shown_text(factor.name));
 }
 

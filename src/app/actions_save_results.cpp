@@ -5,9 +5,6 @@
 #include <span>
 
 #include "app/actions.hpp"
-#include "app/group_plots.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "io/result_files.hpp"
@@ -15,6 +12,11 @@
 #include "io/row_layout.hpp"
 #include "io/sample_text.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "shape/centroid_size.hpp"
+#include "view/group_plots.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
+#include "view/shown_shapes.hpp"
 
 namespace velmora::app::actions {
 namespace {
@@ -161,6 +163,45 @@ void save_landmarks(Workspace& ws, const Value&) {
   if (!path) return;
   show_status("Saved landmarks: " + *path + " (" + std::to_string(sample.specimens()) +
               " specimens × " + std::to_string(sample.landmarks()) + " landmarks)");
+}
+
+void save_shown_shapes(Workspace& ws, const Value&) {
+  const std::vector<ShownShape> shapes = shown_shapes(ws);
+  if (shapes.empty())
+    refuse(
+        "The 3-D view shows no landmark configuration: draw one first (Show Regression, Show "
+        "PCA, Show Mean Shape …).",
+        "Save Shown Shapes");
+  const Eigen::Index k = shapes.front().config.rows();
+  Eigen::MatrixXd rows(static_cast<Eigen::Index>(shapes.size()), 3 * k + 1);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    const shape::Config& c = shapes[i].config;
+    if (c.rows() != k)
+      refuse("The 3-D view shows configurations of " + std::to_string(k) + " and " +
+                 std::to_string(c.rows()) + " landmarks: they cannot share one file.",
+             "Save Shown Shapes");
+    const std::vector<double> row =
+        io::config_to_row({c.data(), static_cast<std::size_t>(c.size())},
+                          static_cast<std::size_t>(k), shape::centroid_size(c));
+    rows.row(static_cast<Eigen::Index>(i)) =
+        Eigen::Map<const Eigen::RowVectorXd>(row.data(), static_cast<Eigen::Index>(row.size()));
+    names.push_back(shapes[i].name);
+  }
+  auto pick = pick_file_to_save("*.*", "Save Shown Shapes");
+  if (!pick) return;
+  const io::NumberFormat format =
+      ws.window.full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
+  const bool table = io::names_a_table(pick->name);
+  try {
+    write_file_safely(pick->path(), table ? io::shapes_table_text(names, rows, format)
+                                          : io::format_g_lines(rows, format));
+  } catch (const std::exception& e) {
+    refuse(e.what(), "File not saved");
+  }
+  show_status("Saved the shown shapes: " + pick->path() + " (" + std::to_string(shapes.size()) +
+              (shapes.size() == 1 ? " configuration" : " configurations") + " of " +
+              std::to_string(k) + " landmarks)");
 }
 
 }  // namespace velmora::app::actions

@@ -3,16 +3,17 @@
 #include <string>
 
 #include "app/actions.hpp"
-#include "app/main_window.hpp"
+#include "app/control_states.hpp"
 #include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
+#include "view/figure3d.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
 
 namespace velmora::app::actions {
-
-using gfx::graphics;
 
 namespace {
 
@@ -26,17 +27,9 @@ std::string one_of(const Value& fpass, std::string_view action, const char* a, c
   return word;
 }
 
-void check_pair(std::string_view on_tag, std::string_view off_tag, bool on) {
-  auto& g = graphics();
-  g.set(control(on_tag), "Checked", on ? "on" : "off");
-  g.set(control(off_tag), "Checked", on ? "off" : "on");
-}
-
 }  // namespace
 
 void set_superimposition(Workspace& ws, const Value& fpass) {
-  auto& g = graphics();
-  WindowState& s = ws.window;
   const std::string method = one_of(fpass, "SetSuperimposition", "optimal", "classic");
   const bool optimal = method == "optimal";
   // The session superimposes the loaded sample again before anything
@@ -45,15 +38,13 @@ void set_superimposition(Workspace& ws, const Value& fpass) {
   const analysis::SuperimposeReport r =
       ws.session.superimpose({optimal ? analysis::Method::Optimal : analysis::Method::Classic});
   for (const std::string& note : r.notes) console().line(note);
-  check_pair("SuperimposeOptimal", "SuperimposeClassic", optimal);
+  check_menu_pair("SuperimposeOptimal", "SuperimposeClassic", optimal);
   if (!r.redone) return;
   // Without scores the reference may be turned again, as after LoadData.
   allow_rotation(ws, true);
   console().line(r.message);
-  if (s.figure3d && g.valid(*s.figure3d) && g.type(*s.figure3d) == gfx::Type::Figure) {
-    g.make_current(*s.figure3d);
-    g.clear_axes(g.current_axes());
-    draw_reference(ws);
+  if (figure3d_open(ws)) {
+    redraw_reference(ws);
     make_main_current(ws);
   }
 }
@@ -61,7 +52,7 @@ void set_superimposition(Workspace& ws, const Value& fpass) {
 void set_full_precision(Workspace& ws, const Value& fpass) {
   const std::string word = one_of(fpass, "SetFullPrecision", "on", "off");
   ws.window.full_precision = word == "on";
-  check_pair("FullPrecisionOn", "FullPrecisionOff", word == "on");
+  check_menu_pair("FullPrecisionOn", "FullPrecisionOff", word == "on");
 }
 
 }  // namespace velmora::app::actions

@@ -12,26 +12,23 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/display_style.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
-#include "app/surface_view.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
-#include "platform/graphics/graphics.hpp"
-#include "platform/print/print.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 #include "plot/primitives.hpp"
 #include "stats/model_formula.hpp"
+#include "view/display_style.hpp"
+#include "view/figure3d.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
+#include "view/surface_view.hpp"
 
 namespace velmora::app {
-
-using gfx::graphics;
-using gfx::Handle;
 
 namespace {
 
@@ -129,7 +126,7 @@ std::optional<analysis::SurfaceWarpParams> target_of(Workspace& ws, const Value&
     p.grouping = ws.session.choices().factor;
     p.group = level_of(arg, w);
     if (w.size() == 1) {
-      const auto chosen = graphics().list_dialog(
+      const auto chosen = choose_from_list(
           "Surface Shape", "The mean shape of which group of " + shown_text(p.grouping) + "?",
           levels);
       if (!chosen) return std::nullopt;
@@ -162,10 +159,10 @@ std::optional<analysis::SurfaceWarpParams> target_of(Workspace& ws, const Value&
 // Warps and draws what a slider now asks, from the coarse copy of a large
 // surface (not logged: a drag is many steps; where it ends, the action
 // draws the whole surface).
-void slid(Workspace& ws, const analysis::SurfaceWarpParams& params) {
+void slid(Document& ws, const analysis::SurfaceWarpParams& params) {
   try {
     analysis::SurfaceWarpReport r = ws.session.warp_surface(params);
-    graphics().make_current(figure3d(ws));
+    make_figure3d_current(ws);
     draw_surface_report(ws, r, ws.session.wires().has_value(), 0, SurfaceDetail::Draft);
     ShownSurface& s = ws.surface;
     s.params = params;
@@ -176,13 +173,19 @@ void slid(Workspace& ws, const analysis::SurfaceWarpParams& params) {
   }
 }
 
+// A slider let go: the action that sets its target runs on the program's
+// workspace, as a click's would.
+void settled(const char* action, const Value& argument) {
+  run_action(workspace(), Value(action), argument);
+}
+
 // Warps and draws, with the sliders for the target; the results log records
 // what was warped to what.
 void show(Workspace& ws, const analysis::SurfaceWarpParams& params, bool log) {
   analysis::SurfaceWarpReport r = ws.session.warp_surface(params);
-  graphics().make_current(figure3d(ws));
+  make_figure3d_current(ws);
   draw_surface_report(ws, r, ws.session.wires().has_value());
-  show_surface_sliders(ws, params, r, slid);
+  show_surface_sliders(ws, params, r, slid, settled);
   std::string logged = r.log_line;
   for (const std::string& note : r.notes) {
     console().line(note);
@@ -209,7 +212,7 @@ const analysis::SurfaceWarpReport& current(Workspace& ws) {
 
 std::string extension_of(const std::string& name) {
   const auto dot = name.find_last_of('.');
-  return dot == std::string::npos ? "" : gfx::lower(name.substr(dot + 1));
+  return dot == std::string::npos ? "" : lower_text(name.substr(dot + 1));
 }
 
 }  // namespace
@@ -222,7 +225,7 @@ void actions::load_surface(Workspace& ws, const Value&) {
   params.path = pick->path();
   analysis::LoadSurfaceReport r = a.load_surface(params);
   if (r.needs_choice) {
-    const auto chosen = graphics().list_dialog(
+    const auto chosen = choose_from_list(
         "Load Surface", "Which specimen is \"" + shown_name(pick->name) + "\" the surface of?",
         r.choices);
     if (!chosen) return;
@@ -231,7 +234,7 @@ void actions::load_surface(Workspace& ws, const Value&) {
     r = a.load_surface(std::move(params));
   }
   for (const std::string& note : r.notes) console().line(note);
-  if (!r.notes.empty()) graphics().backend().message_box(joined(r.notes), "Load Surface");
+  if (!r.notes.empty()) show_message_box(joined(r.notes), "Load Surface");
   log_report(ws, "Surface loaded", r.log_line);
   ws.surface = {};
   show(ws, {}, false);
@@ -259,7 +262,7 @@ void actions::set_surface_exaggeration(Workspace& ws, const Value& arg) {
     std::vector<std::string> names;
     for (double f : offered)
       names.push_back("×" + shortest(f) + (f == 1 ? " (the change itself)" : ""));
-    const auto chosen = graphics().list_dialog(
+    const auto chosen = choose_from_list(
         "Surface Exaggeration", "By how much is the change from the mean shape multiplied?", names);
     if (!chosen) return;
     w = {shortest(offered[*chosen])};
@@ -324,9 +327,7 @@ void actions::export_animation(Workspace& ws, const Value& arg) {
   const std::vector<std::string> paths = frame_paths(pick->path(), size.frames);
   // Every frame's name is checked before the first frame is drawn.
   for (const std::string& path : paths) check_writable(path);
-  auto& g = graphics();
-  const Handle fig = figure3d(ws);
-  g.make_current(fig);
+  const gfx::Handle fig = make_figure3d_current(ws);
   auto frame = [&](std::size_t i) {
     const double t = size.frames == 1 ? 0.5 : double(i) / (size.frames - 1);
     analysis::SurfaceWarpReport r = ws.session.warp_surface(frame_params(ends, t));

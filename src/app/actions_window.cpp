@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "app/actions.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
+#include "core/shown_text.hpp"
 #include "gui/layout_file.hpp"
-#include "gui/message_box.hpp"
-#include "platform/graphics/graphics.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
 
 namespace velmora::app {
 
@@ -22,7 +22,7 @@ namespace {
 
 std::string lower_extension(const std::string& name) {
   const auto dot = name.find_last_of('.');
-  return dot == std::string::npos ? std::string() : gfx::lower(name.substr(dot));
+  return dot == std::string::npos ? std::string() : lower_text(name.substr(dot));
 }
 
 std::string joined(const std::vector<std::string>& words) {
@@ -59,33 +59,25 @@ void actions::save_results_log(Workspace& ws, const Value&) {
 }
 
 void actions::quit(Workspace& ws, const Value&) {
-  auto& g = gfx::graphics();
   if (ws.window.desktop) {
     const std::vector<std::string> unsaved = unsaved_results(ws);
     if (!unsaved.empty() &&
-        !g.backend().ask_yes_no(
-            "These results are not saved: " + joined(unsaved) + ".\n\nQuit Velmora anyway?",
-            "Quit Velmora")) {
+        !ask_yes_no("These results are not saved: " + joined(unsaved) + ".\n\nQuit Velmora anyway?",
+                    "Quit Velmora")) {
       return;
     }
   }
   // Every window goes, the 3D window and the reports too; the program ends
   // with the last one.
-  for (gfx::Handle f : g.figures())
-    if (g.valid(f)) g.destroy(f);
+  close_all_windows();
 }
 
 void actions::about(Workspace&, const Value&) {
-  gui::MessageBoxSetup setup;
-  setup.title = "About Velmora";
-  setup.icon = "help";
-  setup.mode = "replace";
-  gui::msgboxd(Value(std::string("Velmora ") + VELMORA_VERSION +
-                     "\n\nThree-dimensional geometric morphometrics: Procrustes "
-                     "superimposition, partial warps, regression of shape on one variable "
-                     "and its tests.\n\nHelp > User Guide (F1) walks through a first "
-                     "analysis."),
-               setup);
+  show_about_box(std::string("Velmora ") + VELMORA_VERSION +
+                 "\n\nThree-dimensional geometric morphometrics: Procrustes "
+                 "superimposition, partial warps, regression of shape on one variable "
+                 "and its tests.\n\nHelp > User Guide (F1) walks through a first "
+                 "analysis.");
 }
 
 namespace {
@@ -171,8 +163,7 @@ void actions::user_guide(Workspace&, const Value&) {
   const std::vector<std::string> folders{
       std::filesystem::path(found).parent_path().string(),
       std::filesystem::path(VELMORA_README).parent_path().string()};
-  gfx::graphics().backend().show_document("Velmora User Guide",
-                                          guide_with_pictures(user_guide_section(readme), folders));
+  show_document("Velmora User Guide", guide_with_pictures(user_guide_section(readme), folders));
 }
 
 }  // namespace velmora::app

@@ -15,13 +15,13 @@
 #include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
 #include "app/velmora.hpp"
-#include "app/view3d.hpp"
 #include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "view/view3d.hpp"
 
 namespace velmora::app {
 

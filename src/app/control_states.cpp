@@ -109,4 +109,9 @@ void sync_main_controls(Workspace& ws) {
   sync_hint(ws, *main);
 }
 
+void allow_rotation(Workspace& ws, bool allowed) {
+  ws.window.rotation_allowed = allowed;
+  sync_main_controls(ws);
+}
+
 }  // namespace velmora::app

@@ -29,4 +29,8 @@ std::string why_disabled(Workspace& ws, unsigned needs);
 /// plot while no sample is loaded.  Without a main window it does nothing.
 void sync_main_controls(Workspace& ws);
 
+/// Lets the Rotate buttons (tags "RotX" and "RotZ") turn the reference, or
+/// not: they may only while no scores were computed on it.
+void allow_rotation(Workspace& ws, bool allowed);
+
 }  // namespace velmora::app

@@ -68,7 +68,7 @@ std::string script_text(bool v) {
 void store(Inputs& in, std::string_view tag, double v) {
 #define VELMORA_INPUT(type, member, tag_, what, example, lo, hi, start, read_by) \
   if (tag == tag_) in.member = static_cast<input_table::type>(v);
-#include "app/input_controls.def"
+#include "view/input_controls.def"
 #undef VELMORA_INPUT
 }
 
@@ -154,7 +154,7 @@ std::string display_code(const Inputs& in) {
 std::string input_script_value(std::string_view tag, const Inputs& in) {
 #define VELMORA_INPUT(type, member, tag_, what, example, lo, hi, start, read_by) \
   if (tag == tag_) return script_text(in.member);
-#include "app/input_controls.def"
+#include "view/input_controls.def"
 #undef VELMORA_INPUT
   return {};
 }

@@ -4,16 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app_state.hpp"
-#include "app/input_table.hpp"
 #include "app/switchyard.hpp"
 #include "platform/graphics/backend.hpp"
+#include "view/input_table.hpp"
+#include "view/window_state.hpp"
 
 namespace velmora::app {
 
 struct Workspace;
 
-/// The main window's input controls (app/input_controls.def), in the order
+/// The main window's input controls (view/input_controls.def), in the order
 /// a script sets them.
 const std::vector<InputControl>& input_controls();
 /// The input control tagged `tag`, or nullptr.

@@ -3,8 +3,6 @@
 #include "app/report_tables.hpp"
 
 #include "app/actions.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
@@ -13,6 +11,8 @@
 #include "io/result_tables.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
 
 namespace velmora::app {
 

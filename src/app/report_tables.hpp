@@ -7,18 +7,11 @@
 #include "analysis/models.hpp"
 #include "report/report_text.hpp"
 #include "stats/canonical_variates.hpp"
+#include "view/window_state.hpp"
 
 namespace velmora::app {
 
 using report::TableRows;
-
-/// The table of the last report that printed one, for Save Table.
-struct LastTable {
-  std::string title;  ///< the report's title: "Procrustes ANOVA"
-  /// The rows, with six significant digits or, with full precision, the
-  /// shortest text that reads back to the same double.
-  std::function<TableRows(bool full_precision)> rows;
-};
 
 using report::table_cell;
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "analysis/superimposition.hpp"
-#include "app/app_state.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
+#include "view/window_state.hpp"
 
 namespace velmora::app {
 

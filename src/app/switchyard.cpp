@@ -4,24 +4,21 @@
 
 #include "app/actions.hpp"
 #include "app/control_states.hpp"
-#include "app/display_style.hpp"
-#include "app/main_layout.hpp"
-#include "app/main_window.hpp"
 #include "app/script_recorder.hpp"
-#include "app/shown_shapes.hpp"
-#include "app/view3d.hpp"
 #include "app/workspace.hpp"
 #include "core/errors.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
-#include "plot/primitives.hpp"
+#include "view/display_style.hpp"
+#include "view/figure3d.hpp"
+#include "view/main_window.hpp"
+#include "view/places.hpp"
+#include "view/view3d.hpp"
 
 namespace velmora::app {
 
 namespace a = actions;
-using gfx::graphics;
-using gfx::Handle;
 
 const std::vector<ActionSpec>& action_table() {
   constexpr unsigned S = kNeedSample, X = kNeedX, P = kNeedScores, R = kNeedRegression, F = kNeed3D,
@@ -139,20 +136,17 @@ ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass) 
   // last action; the model (and a recorded export) takes what is shown.
   capture_view3d(ws);
   ws.recorder.begin_action(spec->name, fpass, ws.window.inputs, ws.window.view3d);
-  auto& g = graphics();
   // What tells whether the action drew or reported (below).
   const std::size_t status_before = status_count(), log_before = ws.window.log.entries().size();
   const analysis::Superimposition* fit_before = ws.session.superimposition().get();
   // Where the 3-D view is a tab of the main window, only actions made to
   // show something in it bring that tab forward: a load, a setting or a
   // report leaves the controls, plot and log in view.
-  const std::optional<Handle> main_before = ws.window.main_window;
-  const bool view_in_front =
-      main_before && g.valid(*main_before) && g.backend().docked_view_in_front(*main_before);
+  const bool view_in_front = docked_view_in_front(ws);
   try {
     ws.session.require(spec->needs & ~kNeed3D);
     if (spec->needs & kNeed3D) figure3d(ws);
-    if (spec->figure != FigureRule::AsIs) g.make_current(*ws.window.figure3d);
+    if (spec->figure != FigureRule::AsIs) make_figure3d_current(ws);
     spec->run(ws, fpass);
     if (spec->figure == FigureRule::Start3DEnd2D) make_main_current(ws);
   } catch (const analysis::Error& e) {
@@ -160,24 +154,24 @@ ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass) 
     // steps deciding: refused, in a message box, as every check.
     r.outcome = Outcome::Refused;
     r.message = e.what();
-    g.backend().message_box(e.what(), "");
+    show_message_box(e.what(), "");
   } catch (const DataRefusal& e) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
-    g.backend().message_box(e.what(), e.title());
+    show_message_box(e.what(), e.title());
   } catch (const WriteError& e) {
     // A file the action was to write was refused: nothing was changed, as
     // with a data check, whatever the writer.
     r.outcome = Outcome::Refused;
     r.message = e.what();
-    g.backend().message_box(e.what(), "File not written");
+    show_message_box(e.what(), "File not written");
   } catch (const NumericError& e) {
     // A data file the readers refused, or data the numerics cannot work with
     // (equal values, coincident landmarks, identical specimens …): the user's
     // data decide, so it is shown as any other refusal.
     r.outcome = Outcome::Refused;
     r.message = e.what();
-    g.backend().message_box(e.what(), "");
+    show_message_box(e.what(), "");
   } catch (const std::bad_alloc&) {
     r.outcome = Outcome::Failed;
     r.message = out_of_memory_text(spec->name);
@@ -195,10 +189,8 @@ ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass) 
   ws.recorder.end_action(r.outcome == Outcome::Done);
   // (The first load names the main window.)  A refused action shows
   // nothing new either.
-  const std::optional<Handle> main = ws.window.main_window;
-  if (main && g.valid(*main) && !view_in_front &&
-      (spec->figure == FigureRule::AsIs || r.outcome != Outcome::Done))
-    g.backend().show_own_contents(*main);
+  if (!view_in_front && (spec->figure == FigureRule::AsIs || r.outcome != Outcome::Done))
+    show_main_window_contents(ws);
   // The status line never tells of an earlier action: one that drew in the
   // 3-D window, reported (a results log entry) or changed the sample or its
   // fit without a line of its own clears it.  A refused or cancelled action,
@@ -225,103 +217,23 @@ void register_switchyard(FunctionTable& table) {
 
 // --- helpers -------------------------------------------------------------------
 
-void refuse(const std::string& text, const std::string& title) {
-  throw DataRefusal(text, title);
-}
-
-Handle new_figure3d(Workspace& ws) {
-  auto screen = graphics().backend().screen_size_px();
-  const double w = ws.window.view3d.width, h = ws.window.view3d.height;
-  Handle f =
-      graphics().new_figure({{"Name", "Velmora 3D display"},
-                             {"Color", Value::row({1, 1, 1})},
-                             {"Position", Value::row({std::max(0.0, screen[0] - w - 40),
-                                                      std::max(0.0, (screen[1] - h) / 2), w, h})}});
-  // Beside the main window where the screen allows, never over its controls.
-  const std::optional<Handle> main = ws.window.main_window;
-  if (main && graphics().valid(*main) && graphics().type(*main) == gfx::Type::Figure) {
-    Value outer = graphics().get(f, "OuterPosition");
-    gui::ScreenRect r = beside_main_window(*main, {outer(2), outer(3)});
-    graphics().set(f, "OuterPosition", Value::row({r[0], r[1], r[2], r[3]}));
-    // Where it covers the main window it is shown in a tab of it instead,
-    // unless the user chose otherwise.
-    const Value m = graphics().get(*main, "OuterPosition");
-    if (!ws.window.dock3d)
-      ws.window.dock3d =
-          r[0] < m(0) + m(2) && m(0) < r[0] + r[2] && r[1] < m(1) + m(3) && m(1) < r[1] + r[3];
-    if (*ws.window.dock3d) graphics().backend().dock_figure(f, *main);
-    // The window may have been narrowed to fit beside the main window, or
-    // fill its tab: that is now the 3D window's size, which later redraws
-    // keep.
-    const auto& px = graphics().object(f).pos_px;
-    ws.window.view3d.width = px[2];
-    ws.window.view3d.height = px[3];
-  }
-  ws.window.figure3d = f;
-  return f;
-}
-
-void draw_reference(Workspace& ws) {
-  const analysis::Session& a = ws.session;
-  const shape::Config& ref = a.superimposition()->reference();
-  const std::vector<Handle> points = plot::showshape3D(ref, "gp");
-  assign_role(points, role::kReference, "Reference (consensus)");
-  mark_shown_shape(points, ref, "Reference (consensus)");
-  if (a.wires()) assign_role(plot::wire3d(ref, *a.wires(), "k-"), role::kReferenceWire, "");
-  style_figure3d(ws);
-}
-
-Eigen::MatrixXd wire_list(const Workspace& ws) {
-  const auto& wires = ws.session.wires();
-  return wires ? *wires : Eigen::MatrixXd();
-}
-
-Handle figure3d(Workspace& ws) {
-  auto& g = graphics();
-  const std::optional<Handle>& h = ws.window.figure3d;
-  if (h && g.valid(*h) && g.type(*h) == gfx::Type::Figure) return *h;
-  // The user closed the 3D window: open a new one showing the reference.
-  Handle f = new_figure3d(ws);
-  g.make_current(f);
-  draw_reference(ws);
-  return f;
-}
-
-void make_main_current(const Workspace& ws) {
-  auto& g = graphics();
-  const std::optional<Handle>& h = ws.window.main_window;
-  if (h && g.valid(*h)) g.make_current(*h);
-}
-
 void echo(std::string_view name, const Value& v) {
   console().display(name, v);
-}
-
-Handle control(std::string_view tag) {
-  return graphics().find_tag(tag);
 }
 
 // --- ClearData ---------------------------------------------------------------
 
 void actions::clear_data(Workspace& ws, const Value&) {
-  auto& g = graphics();
-  WindowState& s = ws.window;
   // The main window's plot and the 3D window show the forgotten sample:
   // both are emptied (their windows stay).
-  Handle ax = g.current_axes();
-  g.clear_axes(ax);
-  clear_main_plot();
-  if (s.figure3d && g.valid(*s.figure3d) && g.type(*s.figure3d) == gfx::Type::Figure)
-    g.clear_figure(*s.figure3d);
-  echo("ans", Value(ax));
+  echo("ans", clear_plot_and_figure3d(ws));
   // The independent variable and the results of the forgotten sample go
   // with it.
   ws.session.clear();
-  g.set(control("FileBox"), "String", "No File Loaded");
+  show_file_box("No File Loaded");
   show_x_source(ws);
   allow_rotation(ws, true);
-  g.set(control("LinearButton"), "Value", 1.0);
-  g.set(control("LnButton"), "Value", 0.0);
+  show_x_scale(false);
 }
 
 }  // namespace velmora::app

@@ -6,8 +6,8 @@
 
 #include "analysis/session.hpp"
 #include "app/action_report.hpp"
-#include "platform/graphics/graphics.hpp"
 #include "platform/runtime/function_table.hpp"
+#include "platform/runtime/runtime_error.hpp"
 #include "platform/value/value.hpp"
 
 namespace velmora::app {
@@ -69,23 +69,6 @@ void register_switchyard(FunctionTable& table);
 
 // --- helpers for the actions ----------------------------------------------
 
-/// Refuses the running action: the message box shows `text`.
-[[noreturn]] void refuse(const std::string& text, const std::string& title = {});
-
-/// The 3D display figure (valid: reopened and redrawn if the user closed it).
-gfx::Handle figure3d(Workspace& ws);
-/// Opens a new 3D display figure and records it as `h3dfig`.
-gfx::Handle new_figure3d(Workspace& ws);
-/// Makes the main window (`h2dfig`) current, when it is still open.
-void make_main_current(const Workspace& ws);
-/// Draws the reference in the current axes as LoadData does ("gp", with the
-/// wireframe in "k-" when one is active).
-void draw_reference(Workspace& ws);
-/// The loaded wireframe as the drawing functions take it (empty without one).
-Eigen::MatrixXd wire_list(const Workspace& ws);
 /// Shows a value on the console under a name.
 void echo(std::string_view name, const Value& v);
-/// The first control tagged `tag` in any open window.
-gfx::Handle control(std::string_view tag);
-
 }  // namespace velmora::app

@@ -6,11 +6,7 @@
 
 #include "app/actions.hpp"
 #include "app/control_states.hpp"
-#include "app/display_style.hpp"
 #include "app/inputs.hpp"
-#include "app/loaders.hpp"
-#include "app/main_layout.hpp"
-#include "app/main_window.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "bindings/io_functions.hpp"
@@ -27,6 +23,11 @@
 #include "plot/deformation.hpp"
 #include "plot/plot_calls.hpp"
 #include "plot/primitives.hpp"
+#include "view/display_style.hpp"
+#include "view/figure_export.hpp"
+#include "view/loaders.hpp"
+#include "view/main_layout.hpp"
+#include "view/main_window.hpp"
 
 namespace velmora::app {
 

@@ -21,4 +21,11 @@ std::string shown_lines(std::string_view text) {
   return out + shown_name(text.substr(start));
 }
 
+std::string lower_text(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 }  // namespace velmora

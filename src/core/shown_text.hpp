@@ -27,4 +27,8 @@ std::string shown_text(std::string_view text, std::size_t limit = kShownTextByte
 /// or end the text early.
 std::string shown_lines(std::string_view text);
 
+/// `text` with its ASCII capitals in small letters ("PNG" → "png"), as file
+/// extensions and words of a script are compared.
+std::string lower_text(std::string_view text);
+
 }  // namespace velmora

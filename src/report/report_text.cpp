@@ -48,4 +48,12 @@ std::string aligned(const TableRows& rows) {
   return out;
 }
 
+std::string percent_text(double share) {
+  return cformat("%.1f %%", {100 * share});
+}
+
+std::string within_text(const std::string& factor) {
+  return factor.empty() ? std::string() : " within groups of " + factor;
+}
+
 }  // namespace velmora::report

@@ -41,4 +41,11 @@ std::string table_cell(double x, bool full_precision);
 /// line feed.
 std::string aligned(const TableRows& rows);
 
+/// A share as a percentage with one decimal: "12.3 %".
+std::string percent_text(double share);
+
+/// " within groups of population": what a pooled within-group analysis
+/// adds to its name; empty for one over all specimens (no `factor`).
+std::string within_text(const std::string& factor);
+
 }  // namespace velmora::report

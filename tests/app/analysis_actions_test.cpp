@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/display_style.hpp"
 #include "app/reports.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
@@ -16,6 +15,7 @@
 #include "stats/regression.hpp"
 #include "tps/deformation.hpp"
 #include "tps/scores.hpp"
+#include "view/display_style.hpp"
 
 namespace velmora::app {
 namespace {

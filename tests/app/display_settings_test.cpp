@@ -6,12 +6,13 @@
 #include <set>
 #include <tuple>
 
-#include "app/display_style.hpp"
 #include "app/script_recorder.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "platform/graphics/scene.hpp"
 #include "platform/render/renderer.hpp"
+#include "view/display_style.hpp"
+#include "view/figure3d.hpp"
 
 namespace velmora::app {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "app/batch.hpp"
 #include "app/control_states.hpp"
-#include "app/main_window.hpp"
 #include "app_fixture.hpp"
+#include "view/main_window.hpp"
 
 namespace velmora::app {
 namespace {

@@ -15,8 +15,6 @@
 #include <thread>
 
 #include "app/batch.hpp"
-#include "app/recent_files.hpp"
-#include "app/results_log.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "child_process.hpp"
@@ -24,6 +22,8 @@
 #include "core/shown_text.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "view/recent_files.hpp"
+#include "view/results_log.hpp"
 
 namespace velmora::app {
 namespace {

@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "app/batch.hpp"
-#include "app/view3d.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
+#include "view/view3d.hpp"
 
 namespace velmora::app {
 namespace {

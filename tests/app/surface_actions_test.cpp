@@ -9,13 +9,13 @@
 #include <sstream>
 
 #include "app/batch.hpp"
-#include "app/surface_view.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
+#include "view/surface_view.hpp"
 
 namespace velmora::app {
 namespace {

@@ -10,11 +10,11 @@
 
 #include "app/actions.hpp"
 #include "app/batch.hpp"
-#include "app/main_window.hpp"
-#include "app/recent_files.hpp"
-#include "app/results_log.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
+#include "view/main_window.hpp"
+#include "view/recent_files.hpp"
+#include "view/results_log.hpp"
 
 namespace velmora::app {
 namespace {

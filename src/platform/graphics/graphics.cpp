@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 #include "platform/graphics/property_schema.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
@@ -12,10 +13,7 @@
 namespace velmora::gfx {
 
 std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
+  return lower_text(s);
 }
 
 // --- properties --------------------------------------------------------------

@@ -33,4 +33,9 @@ class DataRefusal : public std::runtime_error {
   std::string title_;
 };
 
+/// Refuses the running action: its message box shows `text` under `title`.
+[[noreturn]] inline void refuse(const std::string& text, const std::string& title = {}) {
+  throw DataRefusal(text, title);
+}
+
 }  // namespace velmora

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include "app/surface_view.hpp"
-#include "app/switchyard.hpp"
-#include "app/workspace.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/value/value.hpp"
+#include "view/document.hpp"
+#include "view/figure3d.hpp"
+#include "view/surface_view.hpp"
 
 namespace velmora::app {
 
@@ -101,7 +101,9 @@ double slider_value(Handle h) {
 // What the sliders last showed, for their callbacks.
 struct Sliders {
   analysis::SurfaceWarpParams params;
-  void (*moved)(Workspace&, const analysis::SurfaceWarpParams&) = nullptr;
+  Document* doc = nullptr;  ///< the document the sliders show
+  SliderMoved moved = nullptr;
+  SliderSettled settled = nullptr;
 };
 Sliders& sliders() {
   static Sliders s;
@@ -128,33 +130,34 @@ analysis::SurfaceWarpParams slid_params() {
 }
 
 void on_slide(Handle) {
-  if (sliders().moved) sliders().moved(workspace(), slid_params());
+  if (sliders().moved && sliders().doc) sliders().moved(*sliders().doc, slid_params());
 }
 
 // A move has ended (the slider let go, or a step by key or click): the
 // action of the same target runs, recorded and logged as any other.
 void on_settle(Handle h) {
   const analysis::SurfaceWarpParams p = slid_params();
+  const SliderSettled settled = sliders().settled;
+  if (!settled) return;
   auto& g = graphics();
   if (g.get_text(h, "Tag") == kExaggerationTag) {
-    run_action(workspace(), Value("SetSurfaceExaggeration"),
-               Value::cell_row({Value(p.exaggeration)}));
+    settled("SetSurfaceExaggeration", Value::cell_row({Value(p.exaggeration)}));
   } else if (p.target == analysis::SurfaceTarget::Regression) {
-    run_action(workspace(), Value("SetSurfaceTarget"), Value::cell_row({Value("x"), Value(p.x)}));
+    settled("SetSurfaceTarget", Value::cell_row({Value("x"), Value(p.x)}));
   } else if (p.target == analysis::SurfaceTarget::Component) {
-    run_action(
-        workspace(), Value("SetSurfaceTarget"),
+    settled(
+        "SetSurfaceTarget",
         Value::cell_row({Value("pc"), Value(static_cast<double>(p.component)), Value(p.factor)}));
   }
 }
 
 }  // namespace
 
-void show_surface_sliders(Workspace& ws, const analysis::SurfaceWarpParams& params,
-                          const analysis::SurfaceWarpReport& report,
-                          void (*moved)(Workspace&, const analysis::SurfaceWarpParams&)) {
+void show_surface_sliders(Document& doc, const analysis::SurfaceWarpParams& params,
+                          const analysis::SurfaceWarpReport& report, SliderMoved moved,
+                          SliderSettled settled) {
   auto& g = graphics();
-  const Handle fig = figure3d(ws);
+  const Handle fig = figure3d(doc);
   using analysis::SurfaceTarget;
   const bool any = params.target != SurfaceTarget::Mean;
   const bool scored =
@@ -165,7 +168,9 @@ void show_surface_sliders(Workspace& ws, const analysis::SurfaceWarpParams& para
     g.set_native_callback(h, "ValueChangedFcn", on_settle);
   }
   Sliders& s = sliders();
+  s.doc = &doc;
   s.moved = moved;
+  s.settled = settled;
   s.params = params;
   g.set(ex, "Min", 0.0);
   g.set(ex, "Max", 4.0);

@@ -1,4 +1,4 @@
-#include "app/loaders.hpp"
+#include "view/loaders.hpp"
 
 #include <unistd.h>
 

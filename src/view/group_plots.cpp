@@ -1,6 +1,6 @@
 // Scatter plots coloured by the chosen factor, with a legend and the
 // groups' outlines.
-#include "app/group_plots.hpp"
+#include "view/group_plots.hpp"
 
 #include <Eigen/Eigenvalues>
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/workspace.hpp"
 #include "stats/model_formula.hpp"
+#include "view/document.hpp"
 
 namespace velmora::app {
 
@@ -76,8 +76,8 @@ Points convex_hull(Points p) {
 // The values of the chosen factor, one a specimen of `n`; null when no
 // factor is chosen or the sample has no such factor.
 const std::vector<std::string>* chosen_factor_values(
-    Workspace& ws, const std::vector<stats::ModelVariable>& variables, Eigen::Index n) {
-  const analysis::ModelChoice& choice = ws.session.choices();
+    Document& doc, const std::vector<stats::ModelVariable>& variables, Eigen::Index n) {
+  const analysis::ModelChoice& choice = doc.session.choices();
   if (choice.factor.empty()) return nullptr;
   for (const stats::ModelVariable& v : variables)
     if (!v.numeric && v.name == choice.factor)
@@ -114,10 +114,10 @@ render::Rgb group_colour(std::size_t g) {
   return kColours[g % std::size(kColours)];
 }
 
-bool plot_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x,
+bool plot_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x,
                     const Eigen::VectorXd& y) {
-  const std::vector<stats::ModelVariable> variables = ws.session.model_variables();
-  const std::vector<std::string>* values = chosen_factor_values(ws, variables, x.size());
+  const std::vector<stats::ModelVariable> variables = doc.session.model_variables();
+  const std::vector<std::string>* values = chosen_factor_values(doc, variables, x.size());
   if (!values) return false;
   auto& g = gfx::graphics();
   const std::vector<std::string> levels = stats::factor_levels(*values);
@@ -143,9 +143,9 @@ bool plot_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x,
     const gfx::Handle line = g.plot(ax, xs, ys, {}, "o", false);
     g.set(line, "Color", colour);
     g.set(line, "MarkerFaceColor", colour);
-    if (ws.window.outline != GroupOutline::None && p.size() >= 2) {
+    if (doc.window.outline != GroupOutline::None && p.size() >= 2) {
       const Points o =
-          ws.window.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
+          doc.window.outline == GroupOutline::Ellipses ? mean_ellipse(p) : convex_hull(p);
       std::vector<double> ox, oy;
       for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
       outlines.push_back({std::move(ox), std::move(oy), rgb});
@@ -164,9 +164,9 @@ bool plot_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x,
   return true;
 }
 
-bool histogram_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x) {
-  const std::vector<stats::ModelVariable> variables = ws.session.model_variables();
-  const std::vector<std::string>* values = chosen_factor_values(ws, variables, x.size());
+bool histogram_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x) {
+  const std::vector<stats::ModelVariable> variables = doc.session.model_variables();
+  const std::vector<std::string>* values = chosen_factor_values(doc, variables, x.size());
   if (!values || x.size() == 0) return false;
   const std::vector<std::string> levels = stats::factor_levels(*values);
   const std::size_t groups = levels.size();

@@ -1,14 +1,8 @@
 // The shape displays of the 3-D view (a pair of shapes, a deformation) and
 // File > Save Shown Shapes: the configurations the view shows, one a line in
 // the layout of a landmark file, or as a table named by the legend.
-#include "app/shown_shapes.hpp"
+#include "view/shown_shapes.hpp"
 
-#include "app/actions.hpp"
-#include "app/display_style.hpp"
-#include "app/loaders.hpp"
-#include "app/main_window.hpp"
-#include "app/switchyard.hpp"
-#include "app/workspace.hpp"
 #include "io/result_files.hpp"
 #include "io/result_tables.hpp"
 #include "io/row_layout.hpp"
@@ -16,6 +10,12 @@
 #include "plot/deformation.hpp"
 #include "plot/primitives.hpp"
 #include "shape/centroid_size.hpp"
+#include "view/display_style.hpp"
+#include "view/document.hpp"
+#include "view/figure3d.hpp"
+#include "view/group_plots.hpp"
+#include "view/loaders.hpp"
+#include "view/main_window.hpp"
 
 namespace velmora::app {
 
@@ -29,10 +29,10 @@ constexpr std::string_view kShapeName = "ShownShapeName";
 
 }  // namespace
 
-void draw_shape_pair(Workspace& ws, const shape::Config& low, const shape::Config& high,
+void draw_shape_pair(Document& doc, const shape::Config& low, const shape::Config& high,
                      const std::string& type, const std::string& low_name,
                      const std::string& high_name) {
-  const Eigen::MatrixXd wires = wire_list(ws);
+  const Eigen::MatrixXd wires = wire_list(doc);
   const bool wired = plot::wires_present(wires);
   const std::vector<gfx::Handle> low_points = plot::showshape3D(low, "bo");
   assign_role(low_points, role::kLow, low_name);
@@ -42,7 +42,7 @@ void draw_shape_pair(Workspace& ws, const shape::Config& low, const shape::Confi
   assign_role(high_points, role::kHigh, high_name);
   mark_shown_shape(high_points, high, high_name);
   if (wired && type == "b") assign_role(plot::wire3d(high, wires, "r-"), role::kHighWire, "");
-  style_figure3d(ws);
+  style_figure3d(doc);
 }
 
 std::string signed_number(double v) {
@@ -52,11 +52,11 @@ std::string signed_number(double v) {
 // The deformation display of `target` against the reference in the current
 // axes: every part with its role and legend name, arrowheads on the
 // displacement vectors, and the display settings applied.
-void draw_deformation(Workspace& ws, const shape::Config& reference, const shape::Config& target,
+void draw_deformation(Document& doc, const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name) {
-  const WindowState& s = ws.window;
-  const Eigen::MatrixXd wires = wire_list(ws);
+  const WindowState& s = doc.window;
+  const Eigen::MatrixXd wires = wire_list(doc);
   plot::DeformationLines lines = plot::plot_deformation(
       reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
       wires, plot::wires_present(wires), plot::wires_present(wires), "r");
@@ -76,7 +76,7 @@ void draw_deformation(Workspace& ws, const shape::Config& reference, const shape
     assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
                 role::kArrowHead, "");
   }
-  style_figure3d(ws);
+  style_figure3d(doc);
 }
 
 void mark_shown_shape(const std::vector<Handle>& lines, const shape::Config& config,
@@ -87,10 +87,10 @@ void mark_shown_shape(const std::vector<Handle>& lines, const shape::Config& con
   g.set_appdata(lines.front(), kShapeName, Value(std::string(name)));
 }
 
-std::vector<ShownShape> shown_shapes(Workspace& ws) {
+std::vector<ShownShape> shown_shapes(Document& doc) {
   auto& g = graphics();
   std::vector<ShownShape> out;
-  const std::optional<Handle>& fig = ws.window.figure3d;
+  const std::optional<Handle>& fig = doc.window.figure3d;
   if (!fig || !g.valid(*fig) || g.type(*fig) != gfx::Type::Figure) return out;
   for (Handle ax : g.children(*fig)) {
     if (g.type(ax) != gfx::Type::Axes) continue;
@@ -103,43 +103,79 @@ std::vector<ShownShape> shown_shapes(Workspace& ws) {
   return out;
 }
 
-void actions::save_shown_shapes(Workspace& ws, const Value&) {
-  const std::vector<ShownShape> shapes = shown_shapes(ws);
-  if (shapes.empty())
-    refuse(
-        "The 3-D view shows no landmark configuration: draw one first (Show Regression, Show "
-        "PCA, Show Mean Shape …).",
-        "Save Shown Shapes");
-  const Eigen::Index k = shapes.front().config.rows();
-  Eigen::MatrixXd rows(static_cast<Eigen::Index>(shapes.size()), 3 * k + 1);
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < shapes.size(); ++i) {
-    const shape::Config& c = shapes[i].config;
-    if (c.rows() != k)
-      refuse("The 3-D view shows configurations of " + std::to_string(k) + " and " +
-                 std::to_string(c.rows()) + " landmarks: they cannot share one file.",
-             "Save Shown Shapes");
-    const std::vector<double> row =
-        io::config_to_row({c.data(), static_cast<std::size_t>(c.size())},
-                          static_cast<std::size_t>(k), shape::centroid_size(c));
-    rows.row(static_cast<Eigen::Index>(i)) =
-        Eigen::Map<const Eigen::RowVectorXd>(row.data(), static_cast<Eigen::Index>(row.size()));
-    names.push_back(shapes[i].name);
+void draw_group_shapes(Document& doc, const std::vector<ShownShape>& shapes) {
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  const Handle ax = g.current_axes();
+  g.hold(ax, true);
+  for (std::size_t c = 0; c < shapes.size(); ++c) {
+    const shape::Config& mean = shapes[c].config;
+    const std::string& name = shapes[c].name;
+    const render::Rgb rgb = group_colour(c);
+    const Value colour = Value::row({rgb.r, rgb.g, rgb.b});
+    const std::vector<Handle> points = plot::showshape3D(shape::Config(mean), "o");
+    mark_shown_shape(points, mean, name);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      g.set(points[i], "Color", colour);
+      g.set(points[i], "MarkerFaceColor", colour);
+      g.set(points[i], "MarkerSize", 7.0);
+      g.set(points[i], "DisplayName", i ? std::string() : name);
+    }
+    if (doc.session.wires())
+      for (Handle h : plot::wire3d(shape::Config(mean), wire_list(doc), "-")) {
+        g.set(h, "Color", colour);
+        g.set(h, "DisplayName", std::string());
+      }
   }
-  auto pick = pick_file_to_save("*.*", "Save Shown Shapes");
-  if (!pick) return;
-  const io::NumberFormat format =
-      ws.window.full_precision ? io::NumberFormat::FullPrecision : io::NumberFormat::SixDigits;
-  const bool table = io::names_a_table(pick->name);
-  try {
-    write_file_safely(pick->path(), table ? io::shapes_table_text(names, rows, format)
-                                          : io::format_g_lines(rows, format));
-  } catch (const std::exception& e) {
-    refuse(e.what(), "File not saved");
+  g.hold(ax, false);
+  style_figure3d(doc);
+}
+
+namespace {
+
+// The mean shape in the reference symbol, with the wireframe, on top of
+// everything drawn before.
+void draw_mean_on_top(Document& doc) {
+  const WindowState& s = doc.window;
+  const shape::Config& ref = doc.session.superimposition()->reference();
+  if (doc.session.wires())
+    assign_role(plot::wire3d(ref, *doc.session.wires(), "k-"), role::kReferenceWire, "");
+  const std::vector<Handle> points = plot::showshape3D(ref, s.display.reference_symbol);
+  assign_role(points, role::kMean, "Mean shape");
+  mark_shown_shape(points, ref, "Mean shape");
+}
+
+}  // namespace
+
+void draw_procrustes_fit(Document& doc) {
+  auto& g = graphics();
+  const shape::Stack& fitted = doc.session.superimposition()->fitted();
+  // The figure shows this display alone: nothing of an earlier one stays,
+  // in the plot or in its legend.
+  g.clear_figure(g.current_figure());
+  const std::vector<std::string>& names = doc.session.sample().names;
+  for (Eigen::Index i = 0; i < fitted.n(); ++i) {
+    const shape::Config specimen = fitted.slice(i);
+    std::vector<Handle> drawn = plot::showshape3D(specimen, "bo");
+    assign_role(drawn, role::kSpecimen, i == 0 ? "Specimens" : "");
+    // Saved under its own name: the legend names them all at once.
+    mark_shown_shape(drawn, specimen, names[static_cast<std::size_t>(i)]);
+    g.set(drawn.front(), "UserData", Value(static_cast<double>(i)));
   }
-  show_status("Saved the shown shapes: " + pick->path() + " (" + std::to_string(shapes.size()) +
-              (shapes.size() == 1 ? " configuration" : " configurations") + " of " +
-              std::to_string(k) + " landmarks)");
+  draw_mean_on_top(doc);
+  style_figure3d(doc);
+}
+
+void draw_mean_shape(Document& doc) {
+  auto& g = graphics();
+  g.clear_figure(g.current_figure());
+  // The wireframe goes first into the new axes: they keep every line and
+  // show the 3-D view from the start.
+  const Handle ax = g.current_axes();
+  g.hold(ax, true);
+  g.set(ax, "View", Value::row({doc.window.view3d.azimuth, doc.window.view3d.elevation}));
+  draw_mean_on_top(doc);
+  style_figure3d(doc);
 }
 
 }  // namespace velmora::app

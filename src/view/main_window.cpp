@@ -1,13 +1,12 @@
-#include "app/main_window.hpp"
+#include "view/main_window.hpp"
 
-#include "app/control_states.hpp"
-#include "app/recent_files.hpp"
-#include "app/switchyard.hpp"
-#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
+#include "view/document.hpp"
+#include "view/figure3d.hpp"
+#include "view/recent_files.hpp"
 
 namespace velmora::app {
 
@@ -27,17 +26,17 @@ void set_string(std::string_view tag, Value v) {
   if (auto h = tagged(tag)) graphics().set(*h, "String", std::move(v));
 }
 
-std::string settings_words(Workspace& ws) {
-  const analysis::Session& a = ws.session;
+std::string settings_words(Document& doc) {
+  const analysis::Session& a = doc.session;
   std::string words =
       std::string(a.scale() == analysis::Scale::Log ? "regress on ln X" : "regress on X") + ", " +
       (a.method() == analysis::Method::Optimal ? "optimal" : "classic") + " superimposition";
   // The specimen table and the model every report was made with.
   if (const auto table = a.specimen_table()) words += ", specimen table " + table->file_name;
-  if (!ws.session.choices().formula.empty())
-    words += ", model " + shown_text(ws.session.choices().formula, kShownFormulaBytes);
-  if (!ws.session.choices().factor.empty())
-    words += ", groups by " + shown_text(ws.session.choices().factor);
+  if (!doc.session.choices().formula.empty())
+    words += ", model " + shown_text(doc.session.choices().formula, kShownFormulaBytes);
+  if (!doc.session.choices().factor.empty())
+    words += ", groups by " + shown_text(doc.session.choices().factor);
   return words;
 }
 
@@ -99,16 +98,16 @@ std::size_t status_count() {
   return status_changes();
 }
 
-void log_report(Workspace& ws, const std::string& title, const std::string& text) {
-  WindowState& s = ws.window;
-  const analysis::Session& a = ws.session;
+void log_report(Document& doc, const std::string& title, const std::string& text) {
+  WindowState& s = doc.window;
+  const analysis::Session& a = doc.session;
   s.log.add({local_time_now(), a.has_sample() ? a.sample().file_name : std::string(),
-             a.x() ? a.x()->source_text : std::string(), settings_words(ws), title, text});
-  show_results_log(ws);
+             a.x() ? a.x()->source_text : std::string(), settings_words(doc), title, text});
+  show_results_log(doc);
 }
 
-void show_results_log(Workspace& ws) {
-  const std::vector<std::string> lines = ws.window.log.lines();
+void show_results_log(Document& doc) {
+  const std::vector<std::string> lines = doc.window.log.lines();
   // An empty log says what will appear in it, in grey.
   if (auto log = tagged("ResultsLog"))
     graphics().set(*log, "ForegroundColor",
@@ -123,8 +122,8 @@ void show_results_log(Workspace& ws) {
   set_string("ResultsLog", Value::cell_row(std::move(items)));
 }
 
-void show_x_source(Workspace& ws) {
-  const std::shared_ptr<const analysis::XVariable> x = ws.session.x();
+void show_x_source(Document& doc) {
+  const std::shared_ptr<const analysis::XVariable> x = doc.session.x();
   std::string text = "No File Loaded";
   if (x && x->source_text == kCentroidSizeX) {
     text = kCentroidSizeX;
@@ -135,8 +134,8 @@ void show_x_source(Workspace& ws) {
   set_string("GroupBox", Value(text));
 }
 
-void show_recent_files(Workspace& ws) {
-  fill_recent_menu(ws.window.desktop ? read_recent_files() : std::vector<std::string>{});
+void show_recent_files(Document& doc) {
+  fill_recent_menu(doc.window.desktop ? read_recent_files() : std::vector<std::string>{});
 }
 
 namespace {
@@ -153,29 +152,24 @@ void keep_recent_files(const std::vector<std::string>& files) {
 
 }  // namespace
 
-void remember_recent_file(Workspace& ws, const std::string& path) {
-  if (!ws.window.desktop) return;
+void remember_recent_file(Document& doc, const std::string& path) {
+  if (!doc.window.desktop) return;
   keep_recent_files(with_recent_file(read_recent_files(), path));
 }
 
-void forget_recent_file(Workspace& ws, const std::string& path) {
-  if (!ws.window.desktop) return;
+void forget_recent_file(Document& doc, const std::string& path) {
+  if (!doc.window.desktop) return;
   keep_recent_files(without_file(read_recent_files(), path));
 }
 
-std::vector<std::string> unsaved_results(Workspace& ws) {
-  const WindowState& s = ws.window;
+std::vector<std::string> unsaved_results(Document& doc) {
+  const WindowState& s = doc.window;
   std::vector<std::string> out;
-  if (ws.session.scores() && s.scores_unsaved) out.emplace_back("the partial warp scores");
-  if (ws.session.regression() && s.regression_unsaved) out.emplace_back("the regression vector");
+  if (doc.session.scores() && s.scores_unsaved) out.emplace_back("the partial warp scores");
+  if (doc.session.regression() && s.regression_unsaved) out.emplace_back("the regression vector");
   if (const std::size_t n = s.log.unsaved())
     out.push_back(count_of(n, "results log entry", "results log entries"));
   return out;
-}
-
-void allow_rotation(Workspace& ws, bool allowed) {
-  ws.window.rotation_allowed = allowed;
-  sync_main_controls(ws);
 }
 
 void clear_main_plot() {

@@ -1,16 +1,16 @@
 // The display settings applied to the 3D figure, and the menu check marks
 // that show them.
-#include "app/display_style.hpp"
+#include "view/display_style.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "app/workspace.hpp"
 #include "platform/render/line_spec.hpp"
 #include "platform/render/renderer.hpp"
 #include "platform/render/scene.hpp"
 #include "platform/runtime/cformat.hpp"
+#include "view/document.hpp"
 
 namespace velmora::app {
 
@@ -71,9 +71,9 @@ double typical_spacing(const shape::Config& ref) {
 }
 
 // The 3D figure's axes, or -1 when the figure is closed or has none.
-Handle axes_3d(Workspace& ws) {
+Handle axes_3d(Document& doc) {
   auto& g = graphics();
-  const std::optional<Handle>& fig = ws.window.figure3d;
+  const std::optional<Handle>& fig = doc.window.figure3d;
   if (!fig || !g.valid(*fig) || g.type(*fig) != gfx::Type::Figure) return -1;
   Value ax = g.get(*fig, "CurrentAxes");
   return g.valid(ax) && g.type(ax(0)) == gfx::Type::Axes ? Handle(ax(0)) : Handle(-1);
@@ -84,9 +84,9 @@ void set_on(Handle h, std::string_view prop, bool on) {
 }
 
 // Symbol look: size, edge and face (filled in `face`, or hollow).
-void style_symbols(Workspace& ws, Handle h, double size_pt, render::Rgb edge, render::Rgb face) {
+void style_symbols(Document& doc, Handle h, double size_pt, render::Rgb edge, render::Rgb face) {
   auto& g = graphics();
-  const DisplaySettings& d = ws.window.display;
+  const DisplaySettings& d = doc.window.display;
   g.set(h, "Color", rgb(edge));
   g.set(h, "LineStyle", "none");  // symbols only, whatever style drew them
   g.set(h, "MarkerSize", std::max(kSmallestSymbol, size_pt + d.symbol_size_change));
@@ -94,21 +94,21 @@ void style_symbols(Workspace& ws, Handle h, double size_pt, render::Rgb edge, re
   g.set(h, "MarkerFaceColor", d.filled_symbols ? rgb(face) : Value("none"));
 }
 
-void style_stroke(Workspace& ws, Handle h, render::Rgb colour, render::LineStyle style) {
+void style_stroke(Document& doc, Handle h, render::Rgb colour, render::LineStyle style) {
   auto& g = graphics();
   g.set(h, "Color", rgb(colour));
   g.set(h, "LineStyle", std::string(render::line_style_name(style)));
-  g.set(h, "LineWidth", std::max(kThinnestLine, ws.window.display.line_width));
+  g.set(h, "LineWidth", std::max(kThinnestLine, doc.window.display.line_width));
 }
 
 // The landmark numbers beside the symbols of the first configuration shown
 // (mean, reference or target), offset by the symbol's radius so that the
 // number never covers its symbol.
-void number_landmarks(Workspace& ws, Handle ax, const std::vector<Handle>& lines) {
+void number_landmarks(Document& doc, Handle ax, const std::vector<Handle>& lines) {
   auto& g = graphics();
   for (Handle c : std::vector<Handle>(g.children(ax)))
     if (g.type(c) == gfx::Type::Text && g.get_text(c, "Tag") == role::kLandmarkNumber) g.destroy(c);
-  if (!ws.window.display.landmark_numbers) return;
+  if (!doc.window.display.landmark_numbers) return;
   Handle shown = -1;
   for (std::string_view r : {role::kMean, role::kReference, role::kTarget}) {
     for (Handle h : lines)
@@ -125,7 +125,7 @@ void number_landmarks(Workspace& ws, Handle ax, const std::vector<Handle>& lines
     ys = g.get(shown, "YData").data();
     zs = g.get(shown, "ZData").data();
     radius_pt = 0.5 * g.get_number(shown, "MarkerSize");
-  } else if (const auto fit = ws.session.superimposition()) {
+  } else if (const auto fit = doc.session.superimposition()) {
     const shape::Config& ref = fit->reference();
     for (Eigen::Index i = 0; i < ref.rows(); ++i)
       xs.push_back(ref(i, 0)), ys.push_back(ref(i, 1)), zs.push_back(ref(i, 2));
@@ -181,11 +181,11 @@ SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitt
   return out;
 }
 
-void style_figure3d(Workspace& ws) {
+void style_figure3d(Document& doc) {
   auto& g = graphics();
-  const Handle ax = axes_3d(ws);
+  const Handle ax = axes_3d(doc);
   if (ax < 0) return;
-  const WindowState& s = ws.window;
+  const WindowState& s = doc.window;
   const DisplaySettings& d = s.display;
 
   std::vector<Handle> lines;
@@ -195,14 +195,14 @@ void style_figure3d(Workspace& ws) {
   for (Handle h : lines) specimens += g.get_text(h, "Tag") == role::kSpecimen;
 
   SymbolSizes sizes;
-  const std::shared_ptr<const analysis::Superimposition> fit = ws.session.superimposition();
+  const std::shared_ptr<const analysis::Superimposition> fit = doc.session.superimposition();
   if (fit) {
     const auto& pos = g.object(ax).pos_px;
     sizes = talk_symbol_sizes(fit->reference(), specimens ? &fit->fitted() : nullptr,
                               std::min(pos[2], pos[3]));
   }
   // Specimens by X: only when every specimen has its value.
-  const std::shared_ptr<const analysis::XVariable> xv = ws.session.x();
+  const std::shared_ptr<const analysis::XVariable> xv = doc.session.x();
   const bool by_x = d.colour_by_x && xv && fit && xv->values.size() == fit->fitted().n();
   const Eigen::VectorXd* x = by_x ? &xv->values : nullptr;
   const double lo = by_x ? x->minCoeff() : 0, hi = by_x ? x->maxCoeff() : 1;
@@ -220,7 +220,7 @@ void style_figure3d(Workspace& ws) {
         const auto i = static_cast<Eigen::Index>(index(0));
         if (i >= 0 && i < x->size()) c = render::blue_red(hi > lo ? ((*x)(i)-lo) / (hi - lo) : 0.5);
       }
-      style_symbols(ws, h, sizes.specimen, c, c);
+      style_symbols(doc, h, sizes.specimen, c, c);
       if (first_specimen) {
         g.set(h, "DisplayName",
               cformat(by_x ? "Specimens (n = %i), coloured by X" : "Specimens (n = %i)",
@@ -233,27 +233,28 @@ void style_figure3d(Workspace& ws) {
           std::string(render::marker_name(
               ref_spec.marker == render::Marker::None ? render::Marker::Circle : ref_spec.marker)));
       const render::Rgb edge = ref_spec.color.value_or(kMeanEdge);
-      style_symbols(ws, h, sizes.mean, edge, kMeanFace);
+      style_symbols(doc, h, sizes.mean, edge, kMeanFace);
       g.set(h, "LineWidth", std::max(1.0, d.line_width));  // a clear edge round the face
     } else if (r == role::kReference) {
       // A star looks smaller than a circle of the same size.
-      style_symbols(ws, h, 1.3 * sizes.reference, kReferenceColour, kReferenceColour);
+      style_symbols(doc, h, 1.3 * sizes.reference, kReferenceColour, kReferenceColour);
     } else if (r == role::kTarget) {
-      style_symbols(ws, h, sizes.reference, target_colour, target_colour);
+      style_symbols(doc, h, sizes.reference, target_colour, target_colour);
     } else if (r == role::kReferenceWire) {
-      style_stroke(ws, h, wire_spec.color.value_or(render::Rgb{0, 0, 0}), wire_spec.style);
+      style_stroke(doc, h, wire_spec.color.value_or(render::Rgb{0, 0, 0}), wire_spec.style);
     } else if (r == role::kTargetWire) {
-      style_stroke(ws, h, target_colour,
+      style_stroke(doc, h, target_colour,
                    d.dash_dot_target ? render::LineStyle::DashDot : render::LineStyle::Solid);
     } else if (r == role::kLow || r == role::kHigh) {
       const render::Rgb c = r == role::kLow ? kLowColour : kHighColour;
-      style_symbols(ws, h, sizes.reference, c, c);
+      style_symbols(doc, h, sizes.reference, c, c);
     } else if (r == role::kLowWire || r == role::kHighWire) {
-      style_stroke(ws, h, r == role::kLowWire ? kLowColour : kHighColour, render::LineStyle::Solid);
+      style_stroke(doc, h, r == role::kLowWire ? kLowColour : kHighColour,
+                   render::LineStyle::Solid);
     } else if (r == role::kVector) {
-      style_stroke(ws, h, kVectorColour, render::LineStyle::Solid);
+      style_stroke(doc, h, kVectorColour, render::LineStyle::Solid);
     } else if (r == role::kArrowHead) {
-      style_stroke(ws, h, kVectorColour, render::LineStyle::Solid);
+      style_stroke(doc, h, kVectorColour, render::LineStyle::Solid);
       set_on(h, "Visible", d.arrow_heads);
     } else if (g.get_text(h, "LineStyle") != "none") {
       g.set(h, "LineWidth", std::max(kThinnestLine, d.line_width));
@@ -266,7 +267,7 @@ void style_figure3d(Workspace& ws) {
   const char* props[3] = {"XLabel", "YLabel", "ZLabel"};
   for (int i = 0; i < 3; ++i)
     g.set(g.get(ax, props[i])(0), "String", d.axis_labels ? names[i] : "");
-  number_landmarks(ws, ax, lines);
+  number_landmarks(doc, ax, lines);
   g.set_appdata(ax, "Legend", Value(d.legend ? 1.0 : 0.0));
   if (by_x && specimens > 0) {
     g.set_appdata(ax, "ColorBar", Value::row({lo, hi}));
@@ -291,8 +292,8 @@ bool near(double a, double b) {
 
 }  // namespace
 
-void sync_display_menus(Workspace& ws) {
-  const DisplaySettings& d = ws.window.display;
+void sync_display_menus(Document& doc) {
+  const DisplaySettings& d = doc.window.display;
   for (double density : {10, 20, 30, 50})
     check("Density" + std::to_string(static_cast<int>(density)), d.plot_density == density);
   check("ArrowHeads", d.arrow_heads);
@@ -316,21 +317,29 @@ void sync_display_menus(Workspace& ws) {
   check("LandmarkNumbersCheck", d.landmark_numbers);
   check("LegendCheck", d.legend);
   check("ColourByXCheck", d.colour_by_x);
-  const bool log_x = ws.session.scale() == analysis::Scale::Log;
+  const bool log_x = doc.session.scale() == analysis::Scale::Log;
   check("RegressXCheck", !log_x);
   check("RegressLnXCheck", log_x);
-  const analysis::ModelChoice& groups = ws.session.choices();
+  const analysis::ModelChoice& groups = doc.session.choices();
   check("SSTypeI", groups.sums == stats::SumsOfSquares::Sequential);
   check("SSTypeII", groups.sums == stats::SumsOfSquares::Marginal);
-  check("OutlineNone", ws.window.outline == GroupOutline::None);
-  check("OutlineEllipses", ws.window.outline == GroupOutline::Ellipses);
-  check("OutlineHulls", ws.window.outline == GroupOutline::Hulls);
+  check("OutlineNone", doc.window.outline == GroupOutline::None);
+  check("OutlineEllipses", doc.window.outline == GroupOutline::Ellipses);
+  check("OutlineHulls", doc.window.outline == GroupOutline::Hulls);
   check("PCACorrectedCheck", groups.pca_corrected);
   check("SpecimenLabelsCheck", d.specimen_labels);
-  check("Dock3DCheck", ws.window.dock3d.value_or(false));
+  check("Dock3DCheck", doc.window.dock3d.value_or(false));
   auto& g = graphics();
   for (Handle h : g.find_by_tag("ThinnerLines"))
     g.set(h, "Enable", d.line_width > kThinnestLine + 1e-9 ? "on" : "off");
+}
+
+PlotStyleCheck check_plot_style(const std::string& style) {
+  try {
+    return {true, render::parse_line_spec(style).marker != render::Marker::None};
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 }  // namespace velmora::app

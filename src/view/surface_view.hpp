@@ -10,12 +10,13 @@
 #include "mesh/surface.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/render/scene.hpp"
+#include "platform/value/value.hpp"
 
 // Drawing a warped surface in the 3-D window, and the pieces of an animation
 // that morphs it.
 namespace velmora::app {
 
-struct Workspace;
+struct Document;
 
 /// What the 3-D window shows of the surface: the target, and the surface
 /// drawn for it (kept so that a save writes what is shown).
@@ -75,7 +76,7 @@ enum class SurfaceDetail {
 /// Clears the 3-D window's axes and draws the warp there: the surface, the
 /// target landmarks on top, the wireframe between them when `wires`, and a
 /// colour bar of the displacement in the specimen's units.
-void draw_surface_report(Workspace& ws, const analysis::SurfaceWarpReport& r, bool wires,
+void draw_surface_report(Document& doc, const analysis::SurfaceWarpReport& r, bool wires,
                          double largest = 0, SurfaceDetail detail = SurfaceDetail::Full);
 
 /// The frames of an animation and their size in pixels.
@@ -114,7 +115,7 @@ struct AnimationEnds {
 /// regression morphs over the observed X; a component target over ±its SD
 /// (2 SD when 0); a group target from the mean shape (no change) to the
 /// group's mean; the mean without a regression along PC 1 at ±2 SD.
-AnimationEnds animation_ends(Workspace& ws, const analysis::SurfaceWarpParams& shown);
+AnimationEnds animation_ends(Document& doc, const analysis::SurfaceWarpParams& shown);
 /// The target a fraction `t` of the way from `from` to `to`.
 analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t);
 
@@ -132,9 +133,13 @@ namespace velmora::app {
 /// The 3-D window's surface sliders: an exaggeration slider (×0 to ×4 of
 /// the change) and an X slider over the observed X for a regression
 /// target, or a score slider (−3 to +3 SD) for a component; none for the
-/// mean.  Moving one calls `moved` with the target it now gives.
-void show_surface_sliders(Workspace& ws, const analysis::SurfaceWarpParams& params,
-                          const analysis::SurfaceWarpReport& report,
-                          void (*moved)(Workspace&, const analysis::SurfaceWarpParams&));
+/// mean.  Moving one calls `moved` with the target it now gives; letting
+/// it go calls `settled` with the action (and its argument) that sets that
+/// target, so the settled target is run, recorded and logged as any other.
+using SliderMoved = void (*)(Document&, const analysis::SurfaceWarpParams&);
+using SliderSettled = void (*)(const char* action, const Value& argument);
+void show_surface_sliders(Document& doc, const analysis::SurfaceWarpParams& params,
+                          const analysis::SurfaceWarpReport& report, SliderMoved moved,
+                          SliderSettled settled);
 
 }  // namespace velmora::app

@@ -9,7 +9,7 @@
 
 namespace velmora::app {
 
-struct Workspace;
+struct Document;
 
 /// The colour of group `g`: Okabe and Ito's eight colours in turn, told
 /// apart with every common colour blindness.
@@ -20,7 +20,7 @@ render::Rgb group_colour(std::size_t g);
 /// (the 95 % confidence ellipse of each group's mean, or its convex hull).
 /// False, drawing nothing, when no factor is chosen or the sample loaded
 /// now has no such factor.
-bool plot_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x,
+bool plot_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x,
                     const Eigen::VectorXd& y);
 
 /// A histogram of `x` a group of the chosen factor, in `ax`: common bins
@@ -28,17 +28,6 @@ bool plot_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x,
 /// width), each group's counts as outlined bars in its colour side by side
 /// within a bin, and the legend of the groups above the bars at the upper
 /// left.  False, drawing nothing, as plot_by_groups.
-bool histogram_by_groups(Workspace& ws, gfx::Handle ax, const Eigen::VectorXd& x);
-
-/// The model whose residuals the PCA analyses when the Groups menu chose the
-/// PCA of size-corrected shapes; empty when it analyses the shapes as
-/// superimposed.
-/// @throws RuntimeError when the size-corrected shapes are chosen but no
-///         model is set
-std::string pca_correction(Workspace& ws);
-
-/// What a PCA analysed, for its log: "shape", or "size-corrected shapes
-/// (residuals of shape ~ log(CS))".
-std::string pca_shapes_text(const std::string& corrected);
+bool histogram_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x);
 
 }  // namespace velmora::app

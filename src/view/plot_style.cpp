@@ -1,5 +1,5 @@
 // How the main window's plots look besides their data.
-#include "app/plot_style.hpp"
+#include "view/plot_style.hpp"
 
 namespace velmora::app {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,7 +10,7 @@
 
 namespace velmora::app {
 
-struct Workspace;
+struct Document;
 
 /// What a line object in the 3D figure shows; kept in its "Tag" so that the
 /// display settings can restyle every part by its role.
@@ -59,13 +60,21 @@ SymbolSizes talk_symbol_sizes(const shape::Config& ref, const shape::Stack* fitt
 /// a colour bar), wireframe styles, arrowheads, grid, axes, labels, landmark
 /// numbers and legend.  Does nothing when the 3D figure is closed or empty;
 /// never touches another figure.
-void style_figure3d(Workspace& ws);
+void style_figure3d(Document& doc);
 
 /// Sets every checkable Display and Settings menu item (and the Enable of
 /// Thinner Lines) from the display settings, and the Groups menu's sums of
 /// squares, outlines and PCA shapes from its choices, so that a fresh state
 /// (a replayed session, a batch script) shows in the menus too.  Items
 /// missing from the layout are skipped.
-void sync_display_menus(Workspace& ws);
+void sync_display_menus(Document& doc);
+
+/// What a plot style ("ko", "k-", "r--") says to the 3-D figure: whether it
+/// can be drawn at all, and whether it draws a symbol.
+struct PlotStyleCheck {
+  bool valid = false;
+  bool marker = false;
+};
+PlotStyleCheck check_plot_style(const std::string& style);
 
 }  // namespace velmora::app

@@ -1,12 +1,12 @@
-#include "app/view3d.hpp"
+#include "view/view3d.hpp"
 
 #include <cmath>
 #include <optional>
 #include <utility>
 #include <vector>
 
-#include "app/workspace.hpp"
 #include "platform/graphics/graphics.hpp"
+#include "view/document.hpp"
 
 namespace velmora::app {
 
@@ -19,9 +19,9 @@ namespace {
 /// axes' zoom.
 constexpr std::string_view kZoomData = "ViewZoom";
 
-std::optional<Handle> open_figure3d(Workspace& ws) {
+std::optional<Handle> open_figure3d(Document& doc) {
   const auto& g = graphics();
-  const std::optional<Handle>& h = ws.window.figure3d;
+  const std::optional<Handle>& h = doc.window.figure3d;
   if (h && g.valid(*h) && g.type(*h) == gfx::Type::Figure) return *h;
   return std::nullopt;
 }
@@ -71,11 +71,11 @@ void resize_figure(Handle fig, double width, double height) {
   for (auto& [c, position] : relative) g.set(c, "Position", position);
 }
 
-void capture_view3d(Workspace& ws) {
-  const auto fig = open_figure3d(ws);
+void capture_view3d(Document& doc) {
+  const auto fig = open_figure3d(doc);
   if (!fig) return;
   auto& g = graphics();
-  View3d& v = ws.window.view3d;
+  View3d& v = doc.window.view3d;
   const auto& px = g.object(*fig).pos_px;
   if (px[2] > 0 && px[3] > 0) v.width = px[2], v.height = px[3];
   const std::vector<Handle> axes = axes3d(*fig);
@@ -86,11 +86,11 @@ void capture_view3d(Workspace& ws) {
   v.zoom = zoom_of(axes.front());
 }
 
-void apply_view3d(Workspace& ws) {
-  const auto fig = open_figure3d(ws);
+void apply_view3d(Document& doc) {
+  const auto fig = open_figure3d(doc);
   if (!fig) return;
   auto& g = graphics();
-  const View3d& v = ws.window.view3d;
+  const View3d& v = doc.window.view3d;
   const auto px = g.object(*fig).pos_px;
   if (px[2] != v.width || px[3] != v.height) resize_figure(*fig, v.width, v.height);
   const Value view = Value::row({v.azimuth, v.elevation});

@@ -1,4 +1,4 @@
-#include "app/recent_files.hpp"
+#include "view/recent_files.hpp"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/surface_view.hpp"
+#include "view/surface_view.hpp"
 
 #include <sys/statvfs.h>
 
@@ -8,18 +8,19 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "app/display_style.hpp"
-#include "app/main_window.hpp"
-#include "app/shown_shapes.hpp"
-#include "app/switchyard.hpp"
-#include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/print/print.hpp"
 #include "platform/render/surface_raster.hpp"
+#include "platform/runtime/runtime_error.hpp"
 #include "plot/primitives.hpp"
+#include "view/display_style.hpp"
+#include "view/document.hpp"
+#include "view/figure3d.hpp"
+#include "view/main_window.hpp"
+#include "view/shown_shapes.hpp"
 
 namespace velmora::app {
 
@@ -173,18 +174,18 @@ std::shared_ptr<const render::SceneSurface> scene_surface(const analysis::Surfac
   return s;
 }
 
-void draw_surface_report(Workspace& ws, const analysis::SurfaceWarpReport& r, bool wires,
+void draw_surface_report(Document& doc, const analysis::SurfaceWarpReport& r, bool wires,
                          double largest, SurfaceDetail detail) {
   auto& g = graphics();
   const gfx::Handle ax = g.current_axes();
   g.clear_axes(ax);
   const shape::Config landmarks = r.target_landmarks;
-  if (wires) assign_role(plot::wire3d(landmarks, wire_list(ws), "k-"), role::kTargetWire, "");
+  if (wires) assign_role(plot::wire3d(landmarks, wire_list(doc), "k-"), role::kTargetWire, "");
   const std::vector<gfx::Handle> points =
-      plot::showshape3D(landmarks, ws.window.display.reference_symbol);
+      plot::showshape3D(landmarks, doc.window.display.reference_symbol);
   assign_role(points, role::kTarget, "Landmarks");
   mark_shown_shape(points, landmarks, "Landmarks");
-  style_figure3d(ws);
+  style_figure3d(doc);
   g.set_surface(
       ax, detail == SurfaceDetail::Draft ? draft_surface(r, largest) : scene_surface(r, largest));
   const double top = largest > 0 ? largest : r.largest_displacement;
@@ -261,8 +262,8 @@ std::string animation_space_refusal(std::uintmax_t frame_bytes, int frames,
          "\": free some space, or use fewer or smaller frames.";
 }
 
-AnimationEnds animation_ends(Workspace& ws, const analysis::SurfaceWarpParams& shown) {
-  const analysis::Session& a = ws.session;
+AnimationEnds animation_ends(Document& doc, const analysis::SurfaceWarpParams& shown) {
+  const analysis::Session& a = doc.session;
   AnimationEnds e;
   e.from = e.to = shown;
   using analysis::SurfaceTarget;

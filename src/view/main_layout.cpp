@@ -1,4 +1,4 @@
-#include "app/main_layout.hpp"
+#include "view/main_layout.hpp"
 
 #include <algorithm>
 #include <vector>

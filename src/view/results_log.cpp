@@ -1,4 +1,4 @@
-#include "app/results_log.hpp"
+#include "view/results_log.hpp"
 
 #include <algorithm>
 #include <ctime>

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's input controls as app/input_controls.def defines them:
+// The main window's input controls as view/input_controls.def defines them:
 // the one place where a control's tag, kind, bounds, starting value and
 // readers are written.
 
@@ -57,7 +57,7 @@ inline constexpr InputControl kControls[] = {
    (hi) == kComponents,                                                         \
    start,                                                                       \
    read_by},
-#include "app/input_controls.def"
+#include "view/input_controls.def"
 #undef VELMORA_INPUT
 };
 

@@ -2,6 +2,7 @@
 
 #include <Eigen/Core>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,11 +11,11 @@
 #include <vector>
 
 #include "analysis/regressor.hpp"
-#include "app/input_table.hpp"
-#include "app/report_tables.hpp"
-#include "app/results_log.hpp"
 #include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
+#include "report/report_text.hpp"
+#include "view/input_table.hpp"
+#include "view/results_log.hpp"
 
 namespace velmora::app {
 
@@ -55,12 +56,12 @@ inline const std::vector<std::string>& deformation_codes() {
 /// The values typed or chosen in the main window's input controls.  The
 /// controls show these; a typed value is checked when it is entered and a
 /// bad one is refused, so the actions read only valid values here.
-/// One member a line of app/input_controls.def, named, typed and started
+/// One member a line of view/input_controls.def, named, typed and started
 /// there (display_type is a 1-based entry of deformation_codes()).
 struct Inputs {
 #define VELMORA_INPUT(type, member, tag, what, example, lo, hi, start, read_by) \
   input_table::type member = static_cast<input_table::type>(start);
-#include "app/input_controls.def"
+#include "view/input_controls.def"
 #undef VELMORA_INPUT
 };
 
@@ -75,6 +76,14 @@ struct View3d {
   double width = 720;      ///< the 3-D window's inner width, pixels
   double height = 620;     ///< the 3-D window's inner height, pixels
   bool operator==(const View3d&) const = default;
+};
+
+/// The table of the last report that printed one, for Save Table.
+struct LastTable {
+  std::string title;  ///< the report's title: "Procrustes ANOVA"
+  /// The rows, with six significant digits or, with full precision, the
+  /// shortest text that reads back to the same double.
+  std::function<report::TableRows(bool full_precision)> rows;
 };
 
 /// What the scatter plots draw around each group when they are coloured by
