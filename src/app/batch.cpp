@@ -21,6 +21,7 @@
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/function_table.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "view/places.hpp"
 #include "view/view3d.hpp"
 
 namespace velmora::app {
@@ -33,7 +34,6 @@ using batch_detail::check_names;
 using batch_detail::check_set_values;
 using batch_detail::is_answer;
 using batch_detail::line_text;
-using batch_detail::window_control;
 
 namespace {
 

@@ -8,8 +8,9 @@
 #include "app/inputs.hpp"
 #include "app/script_text.hpp"
 #include "app/switchyard.hpp"
-#include "platform/graphics/graphics.hpp"
+#include "core/shown_text.hpp"
 #include "platform/runtime/function_table.hpp"
+#include "view/places.hpp"
 
 namespace velmora::app::batch_detail {
 
@@ -82,30 +83,6 @@ std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script) {
   return std::nullopt;
 }
 
-// The main window's control tagged `tag`.
-std::optional<gfx::Handle> window_control(gfx::Handle main, std::string_view tag) {
-  auto& g = gfx::graphics();
-  for (gfx::Handle h : g.all_objects(main))
-    if (g.has_property(h, "Tag") && g.get_text(h, "Tag") == tag) return h;
-  return std::nullopt;
-}
-
-namespace {
-
-// The entries of a pop-up menu.
-std::vector<std::string> popup_items(gfx::Handle h) {
-  const Value items = gfx::graphics().get(h, "String");
-  std::vector<std::string> out;
-  if (items.is_cell()) {
-    for (std::size_t i = 0; i < items.numel(); ++i) out.push_back(items.at(i).text_or_empty());
-  } else if (items.is_char()) {
-    out.push_back(items.to_string());
-  }
-  return out;
-}
-
-}  // namespace
-
 // Every set line must name a control of the window and, for a pop-up or a
 // check box, one of its choices, before any line runs.  A pop-up's entry
 // given by its text becomes its number.
@@ -140,7 +117,7 @@ std::optional<BatchStop> check_set_values(std::vector<BatchCommand>& script, gfx
       }
       c.args[0] = Value(*entry);
     } else if (input->kind == InputKind::Check) {
-      const std::string word = gfx::lower(value);
+      const std::string word = lower_text(value);
       if (word != "1" && word != "0" && word != "on" && word != "off") {
         return BatchStop{kBatchMalformed, line_text(c.line) + ": the check box " + c.name +
                                               " is set to 1 or 0 (on or off), not " +

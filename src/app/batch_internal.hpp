@@ -13,7 +13,6 @@
 
 #include "app/batch.hpp"
 #include "platform/graphics/backend.hpp"
-#include "platform/graphics/graphics.hpp"
 
 namespace velmora::app::batch_detail {
 
@@ -42,9 +41,6 @@ BatchCommand as_action(const BatchCommand& c);
 /// The first line naming an action, a control or a function that does not
 /// exist, as the stop it causes; nothing when every name is known.
 std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script);
-
-/// The main window's control tagged `tag`.
-std::optional<gfx::Handle> window_control(gfx::Handle main, std::string_view tag);
 
 /// The first set line whose control the window lacks or whose value is no
 /// choice of its pop-up or check box, as the stop it causes.  A pop-up's

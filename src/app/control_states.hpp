@@ -2,16 +2,15 @@
 
 #include <string>
 
+#include "view/controls.hpp"
+
 namespace velmora::app {
 
 struct Workspace;
 
-// What the main window shows before and after data: the buttons that need
-// data are greyed until the session has it, each with a tooltip that says
-// what to do first; an empty plot carries a hint that tells how to start.
+// Which of the main window's buttons can run now: the action table's
+// needs checked against the session, and the reason shown where not.
 
-/// The hint in the empty plot (a text object of the plot).
-inline constexpr const char* kStartHint = "Load landmarks to start: Ctrl+O";
 /// The tooltip reason of a button that needs landmarks.
 inline constexpr const char* kLoadLandmarksFirst =
     "Load landmarks first (File ▸ Load Landmarks…, Ctrl+O).";

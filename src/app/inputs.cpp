@@ -11,14 +11,11 @@
 #include "app/workspace.hpp"
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
-#include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "view/places.hpp"
 
 namespace velmora::app {
-
-using gfx::graphics;
-using gfx::Handle;
 
 namespace {
 
@@ -106,13 +103,6 @@ void take(Workspace& ws, const InputControl& c, const Value& held) {
   store(ws.window.inputs, c.tag, v);
 }
 
-// The main window's control tagged `tag` (none when the window is closed).
-std::optional<Handle> main_control(std::string_view tag) {
-  const auto found = graphics().find_by_tag(tag);
-  if (found.empty()) return std::nullopt;
-  return found.front();
-}
-
 }  // namespace
 
 const std::vector<InputControl>& input_controls() {
@@ -161,31 +151,24 @@ std::string input_script_value(std::string_view tag, const Inputs& in) {
 
 void show_input(Workspace& ws, std::string_view tag) {
   const InputControl* c = find_input(tag);
-  const auto h = main_control(tag);
-  if (!c || !h) return;
-  const std::string value = input_script_value(tag, ws.window.inputs);
-  if (c->kind == InputKind::Edit) {
-    graphics().set(*h, "String", value);
-  } else {
-    graphics().set(*h, "Value", std::stod(value));
-  }
+  if (!c) return;
+  show_control_value(tag, c->kind == InputKind::Edit, input_script_value(tag, ws.window.inputs));
 }
 
-ActionReport take_input(Workspace& ws, Handle control) {
-  auto& g = graphics();
+ActionReport take_input(Workspace& ws, gfx::Handle control) {
   ActionReport& r = ws.last_input;
   r = ActionReport{};
-  const std::string tag = g.valid(control) ? g.get_text(control, "Tag") : std::string();
+  const std::string tag = control_tag(control);
   r.action = "set " + tag;
   const InputControl* c = find_input(tag);
   if (!c) return r;
   try {
-    take(ws, *c, g.get(control, c->kind == InputKind::Edit ? "String" : "Value"));
+    take(ws, *c, control_value(control, c->kind == InputKind::Edit));
   } catch (const DataRefusal& e) {
     r.outcome = Outcome::Refused;
     r.message = e.what();
     show_input(ws, tag);
-    g.backend().message_box(e.what(), e.title());
+    show_message_box(e.what(), e.title());
   } catch (const std::exception& e) {
     r.outcome = Outcome::Failed;
     r.message = e.what();
@@ -195,12 +178,10 @@ ActionReport take_input(Workspace& ws, Handle control) {
   return r;
 }
 
-void connect_inputs(Workspace& ws, Handle main) {
-  auto& g = graphics();
-  for (Handle h : g.all_objects(main)) {
-    if (!g.has_property(h, "Tag") || !find_input(g.get_text(h, "Tag"))) continue;
-    g.set_native_callback(h, "Callback", [](Handle source) { take_input(workspace(), source); });
-  }
+void connect_inputs(Workspace& ws, gfx::Handle main) {
+  on_control_input(
+      main, [](std::string_view tag) { return find_input(tag) != nullptr; },
+      [](gfx::Handle source) { take_input(workspace(), source); });
   for (const InputControl& c : input_controls()) show_input(ws, c.tag);
 }
 

@@ -5,7 +5,7 @@
 #include "app/inputs.hpp"
 #include "app/script_text.hpp"
 #include "core/number_text.hpp"
-#include "platform/graphics/graphics.hpp"
+#include "view/places.hpp"
 
 namespace velmora::app {
 
@@ -56,12 +56,9 @@ std::string script_argument(const Value& fpass) {
 void ScriptRecorder::start_recording(analysis::Method method) {
   recording_ = true;
   started_optimal_ = method == analysis::Method::Optimal;
-  gfx::graphics().set_dialog_observer(
-      [this](std::string_view kind, const std::optional<gfx::FilePick>& pick) {
-        dialog_answered(kind, pick);
-      });
-  gfx::graphics().set_choice_observer(
-      [this](const std::optional<std::string>& item) { choice_answered(item); });
+  observe_dialogs([this](std::string_view kind,
+                         const std::optional<gfx::FilePick>& pick) { dialog_answered(kind, pick); },
+                  [this](const std::optional<std::string>& item) { choice_answered(item); });
 }
 
 void ScriptRecorder::begin_action(std::string_view name, const Value& fpass, const Inputs& inputs,

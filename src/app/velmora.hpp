@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/graphics/graphics.hpp"
+#include "platform/graphics/backend.hpp"
 #include "platform/runtime/function_table.hpp"
 
 namespace velmora::app {

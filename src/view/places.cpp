@@ -20,6 +20,60 @@ std::string recent_file_in_menu(int slot) {
   return graphics().get(control("RecentFile" + std::to_string(slot)), "UserData").text_or_empty();
 }
 
+void show_control_value(std::string_view tag, bool as_text, const std::string& value) {
+  auto& g = graphics();
+  const auto found = g.find_by_tag(tag);
+  if (found.empty()) return;
+  if (as_text)
+    g.set(found.front(), "String", value);
+  else
+    g.set(found.front(), "Value", std::stod(value));
+}
+
+std::string control_tag(Handle h) {
+  auto& g = graphics();
+  return g.valid(h) ? g.get_text(h, "Tag") : std::string();
+}
+
+Value control_value(Handle h, bool as_text) {
+  return graphics().get(h, as_text ? "String" : "Value");
+}
+
+void on_control_input(Handle main, const std::function<bool(std::string_view tag)>& wanted,
+                      void (*taken)(Handle control)) {
+  auto& g = graphics();
+  for (Handle h : g.all_objects(main)) {
+    if (!g.has_property(h, "Tag") || !wanted(g.get_text(h, "Tag"))) continue;
+    g.set_native_callback(h, "Callback", taken);
+  }
+}
+
+std::optional<Handle> window_control(Handle main, std::string_view tag) {
+  auto& g = graphics();
+  for (Handle h : g.all_objects(main))
+    if (g.has_property(h, "Tag") && g.get_text(h, "Tag") == tag) return h;
+  return std::nullopt;
+}
+
+std::vector<std::string> popup_items(Handle h) {
+  const Value items = graphics().get(h, "String");
+  std::vector<std::string> out;
+  if (items.is_cell()) {
+    for (std::size_t i = 0; i < items.numel(); ++i) out.push_back(items.at(i).text_or_empty());
+  } else if (items.is_char()) {
+    out.push_back(items.to_string());
+  }
+  return out;
+}
+
+void observe_dialogs(
+    std::function<void(std::string_view kind, const std::optional<gfx::FilePick>& pick)>
+        file_answered,
+    std::function<void(const std::optional<std::string>& item)> item_answered) {
+  graphics().set_dialog_observer(std::move(file_answered));
+  graphics().set_choice_observer(std::move(item_answered));
+}
+
 void show_file_box(const std::string& text) {
   graphics().set(control("FileBox"), "String", text);
 }

@@ -5,6 +5,7 @@
 // it empties.  The application says what to show; these say where.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,29 @@ struct Document;
 gfx::Handle current_window();
 /// The file kept in place `slot` (1-based) of File > Recent Files, or "".
 std::string recent_file_in_menu(int slot);
+/// The main window's input control tagged `tag` shows `value`: as its
+/// text (`as_text`, an edit box) or as its number (a pop-up menu's entry, a
+/// check box).  Nothing without such a control.
+void show_control_value(std::string_view tag, bool as_text, const std::string& value);
+/// The tag of control `h` ("" when it is gone).
+std::string control_tag(gfx::Handle h);
+/// What control `h` holds: its text (`as_text`) or its number.
+Value control_value(gfx::Handle h, bool as_text);
+/// Calls `taken` with the control whenever the user enters a value in one
+/// of the controls of window `main` whose tag `wanted` takes.
+void on_control_input(gfx::Handle main, const std::function<bool(std::string_view tag)>& wanted,
+                      void (*taken)(gfx::Handle control));
+/// The control tagged `tag` among the objects of window `main`, or none.
+std::optional<gfx::Handle> window_control(gfx::Handle main, std::string_view tag);
+/// The entries of pop-up menu `h`.
+std::vector<std::string> popup_items(gfx::Handle h);
+/// Calls `file_answered` with every answer of a file dialog (`kind` "open"
+/// or "save"; none when cancelled) and `item_answered` with every answer of
+/// a list dialog, from now on.
+void observe_dialogs(
+    std::function<void(std::string_view kind, const std::optional<gfx::FilePick>& pick)>
+        file_answered,
+    std::function<void(const std::optional<std::string>& item)> item_answered);
 /// The file box's text: what is loaded ("No File Loaded" when nothing is).
 void show_file_box(const std::string& text);
 /// The wireframe box's text ("No Wireframe Loaded" when none is).
