@@ -3,7 +3,8 @@
 # target links a layer that its own layer does not declare here.
 #
 #   velmora_layer(FOLDER [LIBRARY] [DEPENDS layer...] [TEST_DEPENDS layer...]
-#                 [FORBID regex...] [INCLUDES header...])
+#                 [FORBID regex...] [INCLUDES header...]
+#                 [ENTRY_FILES file... ENTRY_HEADERS regex...])
 #
 # FOLDER        the layer's folder under src/; its tests are the same folder
 #               under tests/ (and any folder that one adds).
@@ -16,6 +17,10 @@
 #               anything it links, however indirectly, may reach.
 # INCLUDES      headers of other layers its files include although it does
 #               not depend on their layer (each one a debt to pay off).
+# ENTRY_FILES   the layer's files (names in its folder) that alone may include
+#               the headers ENTRY_HEADERS matches: the program's entry points,
+#               where a run-time is installed and driven.  Every other file
+#               of the layer asks a layer below to do it.
 #
 # The sources and headers of a layer, and of its tests, include headers only
 # of the layers it depends on (directly or through them).
@@ -26,7 +31,8 @@ set(VELMORA_LAYER_ORDER)
 set(VELMORA_LIBRARY_FORBID "^Qt6::" "CAIRO")
 
 function(velmora_layer folder)
-  cmake_parse_arguments(L "LIBRARY" "" "DEPENDS;TEST_DEPENDS;FORBID;INCLUDES" ${ARGN})
+  cmake_parse_arguments(L "LIBRARY" "" "DEPENDS;TEST_DEPENDS;FORBID;INCLUDES;ENTRY_FILES;ENTRY_HEADERS"
+                        ${ARGN})
   foreach(dep IN LISTS L_DEPENDS)
     if(NOT dep IN_LIST VELMORA_LAYER_ORDER)
       message(FATAL_ERROR "Layer ${folder} depends on ${dep}, which is not declared above it "
@@ -47,6 +53,8 @@ function(velmora_layer folder)
   set_property(GLOBAL PROPERTY VELMORA_LAYER_TEST_DEPENDS_${folder} ${L_TEST_DEPENDS})
   set_property(GLOBAL PROPERTY VELMORA_LAYER_FORBID_${folder} ${forbid})
   set_property(GLOBAL PROPERTY VELMORA_LAYER_INCLUDES_${folder} ${L_INCLUDES})
+  set_property(GLOBAL PROPERTY VELMORA_LAYER_ENTRY_FILES_${folder} ${L_ENTRY_FILES})
+  set_property(GLOBAL PROPERTY VELMORA_LAYER_ENTRY_HEADERS_${folder} ${L_ENTRY_HEADERS})
   list(APPEND VELMORA_LAYER_ORDER ${folder})
   set(VELMORA_LAYER_ORDER ${VELMORA_LAYER_ORDER} PARENT_SCOPE)
 endfunction()
@@ -84,8 +92,15 @@ velmora_layer(report DEPENDS analysis platform/runtime)
 # 2-D plots and the surface view.  The one layer of the program that draws
 # in the graphics tree; the application asks it to show, never draws itself.
 velmora_layer(view DEPENDS analysis report bindings gui plot platform/print platform/runtime)
+# Only the entry points of the application draw or drive the windows
+# themselves: the program's start (main.cpp), the main window's opening and
+# the functions it registers (velmora.cpp), and the batch run that works
+# the window's controls (batch.cpp).  The actions ask the view.
 velmora_layer(app DEPENDS analysis report view bindings gui plot platform/print platform/qt
-              platform/runtime)
+              platform/runtime
+              ENTRY_FILES main.cpp velmora.cpp batch.cpp
+              ENTRY_HEADERS "^platform/graphics/graphics\\.hpp$" "^platform/(qt|print|render)/"
+                            "^gui/" "^plot/")
 
 # Adds, in the order above, every layer folder below ROOT (src or tests) that
 # holds a CMakeLists.txt; with VELMORA_GUI=OFF only the library's layers.
@@ -226,8 +241,10 @@ endfunction()
 
 # Stops the configure step when a source of TARGET (layer LAYER), or a header
 # beside them, includes a header of src/ from a layer outside ALLOWED.
-function(_velmora_check_includes target layer allowed)
+function(_velmora_check_includes target layer allowed is_test)
   get_property(exceptions GLOBAL PROPERTY VELMORA_LAYER_INCLUDES_${layer})
+  get_property(entry_files GLOBAL PROPERTY VELMORA_LAYER_ENTRY_FILES_${layer})
+  get_property(entry_headers GLOBAL PROPERTY VELMORA_LAYER_ENTRY_HEADERS_${layer})
   get_target_property(dir ${target} SOURCE_DIR)
   get_target_property(sources ${target} SOURCES)
   file(GLOB headers ${dir}/*.hpp)
@@ -254,6 +271,18 @@ function(_velmora_check_includes target layer allowed)
         message(FATAL_ERROR "${shown} (layer ${layer}) includes ${header} of layer "
                             "${header_layer}, which ${layer} does not depend on in "
                             "cmake/layers.cmake.")
+      endif()
+      get_filename_component(name ${file} NAME)
+      if(NOT is_test AND NOT name IN_LIST entry_files)
+        foreach(regex IN LISTS entry_headers)
+          if(header MATCHES "${regex}")
+            file(RELATIVE_PATH shown ${CMAKE_SOURCE_DIR} ${file})
+            string(JOIN ", " entries ${entry_files})
+            message(FATAL_ERROR "${shown} (layer ${layer}) includes ${header}, which only its "
+                                "entry points ${entries} may include (cmake/layers.cmake); "
+                                "ask the layer below for what it shows instead.")
+          endif()
+        endforeach()
       endif()
     endforeach()
   endforeach()
@@ -303,7 +332,7 @@ function(_velmora_check_layers)
     else()
       _velmora_closure(reachable ${layer})
     endif()
-    _velmora_check_includes(${target} ${layer} "${reachable}")
+    _velmora_check_includes(${target} ${layer} "${reachable}" ${is_test})
     if(NOT is_test)
       get_property(forbid GLOBAL PROPERTY VELMORA_LAYER_FORBID_${layer})
       foreach(regex IN LISTS forbid)

@@ -20,7 +20,6 @@
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
-#include "plot/primitives.hpp"
 #include "shape/types.hpp"
 #include "view/display_style.hpp"
 #include "view/figure3d.hpp"

@@ -11,7 +11,6 @@
 #include "app/workspace.hpp"
 #include "core/shown_text.hpp"
 #include "platform/runtime/console.hpp"
-#include "plot/primitives.hpp"
 #include "view/display_style.hpp"
 #include "view/group_plots.hpp"
 #include "view/main_window.hpp"

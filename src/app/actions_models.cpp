@@ -19,12 +19,9 @@
 #include "core/file_bytes.hpp"
 #include "core/number_text.hpp"
 #include "core/shown_text.hpp"
-#include "gui/message_box.hpp"
 #include "io/result_files.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/safe_file.hpp"
-#include "plot/deformation.hpp"
-#include "plot/primitives.hpp"
 #include "stats/model_formula.hpp"
 #include "view/analysis_plots.hpp"
 #include "view/display_style.hpp"
@@ -43,10 +40,7 @@ namespace {
 // message window, where its table is shown in a fixed-width font.
 void present(Workspace& ws, const std::string& title, const std::string& text) {
   log_report(ws, title, text);
-  gui::MessageBoxSetup setup;
-  setup.title = title;
-  setup.table = true;
-  echo("ans", Value(gui::msgboxd(Value(text), setup)));
+  echo("ans", show_table_window(text, title));
 }
 
 // A number of a report: six significant digits, or with Full-precision

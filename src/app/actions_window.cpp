@@ -10,7 +10,6 @@
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/shown_text.hpp"
-#include "gui/layout_file.hpp"
 #include "platform/runtime/safe_file.hpp"
 #include "view/loaders.hpp"
 #include "view/main_window.hpp"
@@ -86,7 +85,7 @@ namespace {
 // source tree it was built from.
 std::vector<std::string> readme_places() {
   std::vector<std::string> places;
-  const std::string beside = gui::installed_layout("README.md");
+  const std::string beside = file_beside_program("README.md");
   if (!beside.empty()) {
     places.push_back(beside);
     const std::filesystem::path folder = std::filesystem::path(beside).parent_path();

@@ -8,6 +8,7 @@
 
 #include "bindings/io_values.hpp"
 #include "core/file_bytes.hpp"
+#include "gui/layout_file.hpp"
 #include "io/text_matrix.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -80,6 +81,10 @@ NamedFunction loader(std::string_view filter) {
 void register_loader_functions(FunctionTable& table) {
   table.add({"mfload", loader("*.*"), 1, 2});
   table.add({"mfloadtxt", loader("*.txt"), 1, 2});
+}
+
+std::string file_beside_program(const std::string& name) {
+  return gui::installed_layout(name);
 }
 
 }  // namespace velmora::app

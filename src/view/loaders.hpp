@@ -28,4 +28,8 @@ std::optional<gfx::FilePick> pick_file_to_save(std::string_view filter, std::str
 /// name, or the number 0 when cancelled).
 void register_loader_functions(FunctionTable& table);
 
+/// The file `name` beside the running program (whether it exists or not);
+/// "" when the program's folder is unknown.
+std::string file_beside_program(const std::string& name);
+
 }  // namespace velmora::app

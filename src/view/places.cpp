@@ -105,6 +105,13 @@ Value show_message_window(const std::string& text, const std::string& title) {
   return box ? Value(*box) : Value();
 }
 
+Value show_table_window(const std::string& text, const std::string& title) {
+  gui::MessageBoxSetup setup;
+  setup.title = title;
+  setup.table = true;
+  return Value(gui::msgboxd(Value(text), setup));
+}
+
 void show_message_box(const std::string& text, const std::string& title) {
   graphics().backend().message_box(text, title);
 }

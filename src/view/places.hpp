@@ -61,6 +61,9 @@ void show_test_status(const std::string& text);
 /// A message box with `text` under `title`, left open beside the window;
 /// its handle (empty where no window can show it).
 Value show_message_window(const std::string& text, const std::string& title);
+/// A report's message window with its table in a fixed-width font; its
+/// handle.
+Value show_table_window(const std::string& text, const std::string& title);
 /// A message box that the action's outcome shows (a refusal, a note).
 void show_message_box(const std::string& text, const std::string& title);
 /// The About box: `text` under "About Velmora" with the help icon, in
