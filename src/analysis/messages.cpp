@@ -27,6 +27,10 @@ std::string no_regression_text() {
   return "Run the regression first (Do Regression).";
 }
 
+std::string no_surface_text() {
+  return "There is no surface: load one first (Load Surface…).";
+}
+
 std::string x_count_text(std::string_view test, long long count, long long specimens) {
   return std::string(test) + " needs one X value per specimen: there are " + std::to_string(count) +
          " X values for " + std::to_string(specimens) + " specimens. Load a matching X list.";

@@ -18,6 +18,7 @@ std::string no_sample_text();
 std::string no_x_text();
 std::string no_scores_text();
 std::string no_regression_text();
+std::string no_surface_text();
 
 /// "The permutation test needs one X value per specimen: there are 5 X
 /// values for 80 specimens. Load a matching X list."

@@ -95,6 +95,37 @@ std::shared_ptr<const io::SpecimenTable> Session::specimen_table() const {
   return table_;
 }
 
+const std::string& Session::chosen_formula() const {
+  if (choices_.formula.empty())
+    refuse(
+        "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ log(CS) * "
+        "population\").");
+  return choices_.formula;
+}
+
+const std::string& Session::chosen_factor_name() const {
+  if (choices_.factor.empty())
+    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
+  return choices_.factor;
+}
+
+stats::ModelVariable Session::chosen_factor() const {
+  const std::string& name = chosen_factor_name();
+  for (stats::ModelVariable& v : model_variables())
+    if (!v.numeric && v.name == name) return v;
+  refuse("The sample has no factor \"" + shown_text(name) +
+         "\" now; load its specimen table or choose another.");
+}
+
+std::string Session::pca_correction() const {
+  if (!choices_.pca_corrected) return {};
+  if (choices_.formula.empty())
+    refuse(
+        "The PCA of size-corrected shapes needs a model: choose Groups > Set Model first (in "
+        "batch: SetModel \"shape ~ log(CS)\"), or go back to SetPCAShapes raw.");
+  return choices_.formula;
+}
+
 std::vector<stats::ModelVariable> Session::model_variables() const {
   std::vector<stats::ModelVariable> out;
   if (!sample_) return out;

@@ -79,6 +79,7 @@ std::string Session::missing(unsigned needs) const {
     return no_scores_text();
   }
   if ((needs & kNeedRegression) && !regression()) return no_regression_text();
+  if ((needs & kNeedSurface) && !surface_) return no_surface_text();
   return {};
 }
 

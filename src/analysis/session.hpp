@@ -42,6 +42,8 @@ enum Need : unsigned {
   kNeedX = 2,
   kNeedScores = 4,  ///< the scores among the results (Load X List or Do Regression)
   kNeedRegression = 8,
+  // 16 is the application's own (its 3-D window).
+  kNeedSurface = 32,  ///< a surface of a specimen (Load Surface)
 };
 
 /// One analysis: the sample, its superimposition, X and the scale, the
@@ -147,6 +149,22 @@ class Session {
   CvaReport canonical_variates(const CvaParams& params) const;
   /// The consensus moved along one canonical variate, both ways.
   CvShapeReport cv_shape(const CvShapeParams& params) const;
+  /// The model formula chosen.
+  /// @throws Error{Refused} when none is set
+  const std::string& chosen_formula() const;
+  /// The name of the factor chosen for the groups.
+  /// @throws Error{Refused} when none is chosen
+  const std::string& chosen_factor_name() const;
+  /// The factor chosen for the groups, checked against the sample loaded now.
+  /// @throws Error{Refused} when none is chosen, or the sample has no such
+  ///         factor now
+  stats::ModelVariable chosen_factor() const;
+  /// The model whose residuals the PCA analyses when the PCA of
+  /// size-corrected shapes is chosen; "" when it analyses the shapes as
+  /// superimposed.
+  /// @throws Error{Refused} when the size-corrected shapes are chosen but no
+  ///         model is set
+  std::string pca_correction() const;
   /// Keeps `formula` (already checked) as the model; "" forgets it.
   void set_model_formula(std::string formula) { choices_.formula = std::move(formula); }
   /// Keeps `name` as the factor; "" forgets it.

@@ -123,12 +123,6 @@ std::string user_guide_section(const std::string& readme);
 /// the guide never shows a broken image.
 std::string guide_with_pictures(const std::string& markdown,
                                 const std::vector<std::string>& folders);
-/// The model whose residuals the PCA analyses when the Groups menu chose the
-/// PCA of size-corrected shapes; empty when it analyses the shapes as
-/// superimposed.
-/// @throws RuntimeError when the size-corrected shapes are chosen but no
-///         model is set
-std::string pca_correction(Workspace& ws);
 /// What a PCA analysed, for its log: "shape", or "size-corrected shapes
 /// (residuals of shape ~ log(CS))".
 std::string pca_shapes_text(const std::string& corrected);

@@ -11,6 +11,7 @@
 #include "app/actions.hpp"
 #include "app/control_states.hpp"
 #include "app/inputs.hpp"
+#include "app/presenting.hpp"
 #include "app/reports.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
@@ -34,22 +35,6 @@ namespace {
 
 bool on_ln_scale(Workspace& ws) {
   return ws.session.scale() == analysis::Scale::Log;
-}
-
-// A report with the superimposition's note, when its passes ran out before
-// the reference settled.
-std::string with_fit_note(std::string text, const std::string& note) {
-  return note.empty() ? text : text + "\n" + note;
-}
-
-// Logs a report (`log_text`, as printed) with its note and, while result
-// files are written in full precision, every number of it exactly.
-void log_with_numbers(Workspace& ws, const std::string& title, const std::string& log_text,
-                      const std::string& fit_note,
-                      std::initializer_list<std::pair<std::string_view, double>> numbers) {
-  std::string text = with_fit_note(log_text, fit_note);
-  if (ws.window.full_precision) text += "\n" + full_precision_line(numbers);
-  log_report(ws, title, text);
 }
 
 }  // namespace
@@ -224,7 +209,7 @@ void show_pca(Workspace& ws, const Value&) {
   // The component was checked when typed, against the sample loaded then.
   const long long component = s.inputs.component;
   const double factor = s.inputs.component_factor;
-  const std::string corrected = pca_correction(ws);
+  const std::string corrected = ws.session.pca_correction();
   const analysis::ComponentShapeReport shape =
       ws.session.component_shape({component, factor, corrected});
   const shape::ShapePca& pca = *shape.pca;

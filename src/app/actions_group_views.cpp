@@ -19,16 +19,6 @@
 
 namespace velmora::app {
 
-std::string pca_correction(Workspace& ws) {
-  const analysis::ModelChoice& c = ws.session.choices();
-  if (!c.pca_corrected) return {};
-  if (c.formula.empty())
-    refuse(
-        "The PCA of size-corrected shapes needs a model: choose Groups > Set Model first (in "
-        "batch: SetModel \"shape ~ log(CS)\"), or go back to SetPCAShapes raw.");
-  return c.formula;
-}
-
 std::string pca_shapes_text(const std::string& corrected) {
   return corrected.empty() ? std::string("shape")
                            : "size-corrected shapes (residuals of " +
@@ -65,9 +55,7 @@ void set_pca_shapes(Workspace& ws, const Value& fpass) {
 void show_cv(Workspace& ws, const Value& fpass) {
   const ValueList args = action_arguments(fpass);
   const WindowState& s = ws.window;
-  if (ws.session.choices().factor.empty())
-    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
-  analysis::CvShapeParams params{ws.session.choices().factor, 1, s.inputs.component_factor};
+  analysis::CvShapeParams params{ws.session.chosen_factor_name(), 1, s.inputs.component_factor};
   analysis::CvShapeReport r = ws.session.cv_shape(params);
   if (!args.empty()) {
     const Value& a = args[0];

@@ -12,6 +12,7 @@
 
 #include "app/actions.hpp"
 #include "app/inputs.hpp"
+#include "app/presenting.hpp"
 #include "app/report_tables.hpp"
 #include "app/reports.hpp"
 #include "app/switchyard.hpp"
@@ -36,28 +37,6 @@ namespace velmora::app::actions {
 
 namespace {
 
-// A report goes to the console (batch output), the results log and its
-// message window, where its table is shown in a fixed-width font.
-void present(Workspace& ws, const std::string& title, const std::string& text) {
-  log_report(ws, title, text);
-  echo("ans", show_table_window(text, title));
-}
-
-// A number of a report: six significant digits, or with Full-precision
-// result files the shortest text that reads back to the same double.
-std::string cell(Workspace& ws, double x) {
-  return ws.window.full_precision ? shortest_number(x) : message_number(x);
-}
-
-// The one text argument of an action, or nothing when it was given none.
-std::optional<std::string> text_argument(const Value& fpass, const std::string& example) {
-  const ValueList args = action_arguments(fpass);
-  if (args.empty()) return std::nullopt;
-  if (!args[0].is_char() || args[0].to_string().empty())
-    refuse("The action takes text, as in " + example + ".");
-  return args[0].to_string();
-}
-
 // The choice of the Set Factor list that chooses none.
 constexpr const char* kNoFactor = "No factor (all specimens together)";
 
@@ -66,39 +45,6 @@ std::vector<std::string> factor_names(Workspace& ws) {
   for (const stats::ModelVariable& v : ws.session.model_variables())
     if (!v.numeric) names.push_back(v.name);
   return names;
-}
-
-const std::string& chosen_formula(Workspace& ws) {
-  const std::string& f = ws.session.choices().formula;
-  if (f.empty())
-    refuse(
-        "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ log(CS) * "
-        "population\").");
-  return f;
-}
-
-// The chosen factor's variable, checked against the sample loaded now.
-stats::ModelVariable chosen_factor(Workspace& ws) {
-  const std::string& name = ws.session.choices().factor;
-  if (name.empty())
-    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
-  for (stats::ModelVariable& v : ws.session.model_variables())
-    if (!v.numeric && v.name == name) return v;
-  refuse("The sample has no factor \"" + shown_text(name) +
-         "\" now; load its specimen table or choose another.");
-}
-
-// Permutations and seed from the window's boxes.
-template <typename Params>
-Params randomized(Workspace& ws, Params params) {
-  const Inputs& in = ws.window.inputs;
-  params.permutations = static_cast<int>(in.permutations);
-  params.seed = static_cast<std::uint64_t>(in.seed);
-  return params;
-}
-
-std::string randomization_text(int permutations, std::uint64_t seed) {
-  return std::to_string(permutations) + " permutations, seed " + std::to_string(seed);
 }
 
 // The first covariate term of the chosen model (`log(CS)`), or empty.
@@ -230,7 +176,7 @@ void set_ss_type(Workspace& ws, const Value& fpass) {
 void procrustes_anova(Workspace& ws, const Value&) {
   const analysis::ModelChoice& c = ws.session.choices();
   analysis::AnovaParams params = randomized(ws, analysis::AnovaParams{});
-  params.formula = chosen_formula(ws);
+  params.formula = ws.session.chosen_formula();
   params.type = c.sums;
   const analysis::AnovaReport r = ws.session.procrustes_anova(params);
   const bool sequential = c.sums == stats::SumsOfSquares::Sequential;
@@ -249,7 +195,7 @@ void procrustes_anova(Workspace& ws, const Value&) {
 
 void pairwise_groups(Workspace& ws, const Value&) {
   analysis::PairwiseParams params = randomized(ws, analysis::PairwiseParams{});
-  params.factor = chosen_factor(ws).name;
+  params.factor = ws.session.chosen_factor().name;
   params.covariate = model_covariate(ws);
   const analysis::PairwiseReport r = ws.session.pairwise_groups(params);
   std::string text =
@@ -268,7 +214,7 @@ void pairwise_groups(Workspace& ws, const Value&) {
 }
 
 void save_residuals(Workspace& ws, const Value&) {
-  const std::string formula = chosen_formula(ws);
+  const std::string formula = ws.session.chosen_formula();
   const analysis::SizeCorrectionReport r = ws.session.size_corrected_shapes({formula});
   const analysis::Sample& sample = ws.session.sample();
   // The layout of a landmark file (x1 y1 z1 … centroid size), so that Load
@@ -294,7 +240,7 @@ void save_residuals(Workspace& ws, const Value&) {
 }
 
 void canonical_variates(Workspace& ws, const Value&) {
-  const stats::ModelVariable factor = chosen_factor(ws);
+  const stats::ModelVariable factor = ws.session.chosen_factor();
   analysis::CvaParams params = randomized(ws, analysis::CvaParams{});
   params.factor = factor.name;
   const analysis::CvaReport r = ws.session.canonical_variates(params);
@@ -302,7 +248,7 @@ void canonical_variates(Workspace& ws, const Value&) {
   std::string text = "Groups: " + shown_text(factor.name) + ", on " + r.components_text + "\n";
   text += "Eigenvalues:";
   for (Eigen::Index i = 0; i < cva.eigenvalues.size(); ++i)
-    text += " " + cell(ws, cva.eigenvalues(i));
+    text += " " + report_number(ws, cva.eigenvalues(i));
   text +=
       "\n" + randomization_text(params.permutations, params.seed) + " (group labels permuted)\n";
   text += aligned(cva_distance_table(cva, ws.window.full_precision));
@@ -323,7 +269,7 @@ void canonical_variates(Workspace& ws, const Value&) {
 
 void show_group_difference(Workspace& ws, const Value& fpass) {
   const ValueList args = action_arguments(fpass);
-  const stats::ModelVariable factor = chosen_factor(ws);
+  const stats::ModelVariable factor = ws.session.chosen_factor();
   const std::vector<std::string> levels = stats::factor_levels(factor.levels);
   std::string listed;
   for (const std::string& l : levels) listed += (listed.empty() ? "" : ", ") + shown_text(l);
@@ -406,7 +352,7 @@ void set_group_outline(Workspace& ws, const Value& fpass) {
 }
 
 void show_group_means(Workspace& ws, const Value&) {
-  const stats::ModelVariable factor = chosen_factor(ws);
+  const stats::ModelVariable factor = ws.session.chosen_factor();
   const std::vector<std::string> levels = stats::factor_levels(factor.levels);
   const auto fit = ws.session.superimposition();
   const Eigen::MatrixXd& tangent = *fit->tangent();

@@ -103,7 +103,7 @@ void save_vector(Workspace& ws, const Value&) {
 }
 
 void save_pca(Workspace& ws, const Value&) {
-  const analysis::PcaReport report = ws.session.pca({pca_correction(ws)});
+  const analysis::PcaReport report = ws.session.pca({ws.session.pca_correction()});
   const shape::ShapePca& pca = *report.pca;
   const std::span<const double> variances(pca.variances.data(),
                                           static_cast<std::size_t>(pca.variances.size()));

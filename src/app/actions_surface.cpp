@@ -77,18 +77,6 @@ std::string joined(const std::vector<std::string>& w) {
   return s;
 }
 
-// The levels of the factor chosen for the groups, checked against the
-// sample loaded now.
-std::vector<std::string> chosen_levels(Workspace& ws) {
-  const std::string& name = ws.session.choices().factor;
-  if (name.empty())
-    refuse("No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
-  for (const stats::ModelVariable& v : ws.session.model_variables())
-    if (!v.numeric && v.name == name) return stats::factor_levels(v.levels);
-  refuse("The sample has no factor \"" + shown_text(name) +
-         "\" now; load its specimen table or choose another.");
-}
-
 // The level a "group LEVEL" argument names, as written: the one argument
 // after "group", or the text after "group" and its blanks.
 std::string level_of(const Value& arg, const std::vector<std::string>& words) {
@@ -121,7 +109,7 @@ std::optional<analysis::SurfaceWarpParams> target_of(Workspace& ws, const Value&
   }
   if (!w.empty() && w[0] == "group") {
     p.target = analysis::SurfaceTarget::Group;
-    const std::vector<std::string> levels = chosen_levels(ws);
+    const std::vector<std::string> levels = stats::factor_levels(ws.session.chosen_factor().levels);
     p.grouping = ws.session.choices().factor;
     p.group = level_of(arg, w);
     if (w.size() == 1) {
@@ -241,19 +229,16 @@ void actions::load_surface(Workspace& ws, const Value&) {
 }
 
 void actions::show_surface(Workspace& ws, const Value&) {
-  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   show(ws,
        ws.surface.of == ws.session.surface() ? ws.surface.params : analysis::SurfaceWarpParams{},
        true);
 }
 
 void actions::set_surface_target(Workspace& ws, const Value& arg) {
-  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   if (const auto target = target_of(ws, arg)) show(ws, *target, true);
 }
 
 void actions::set_surface_exaggeration(Workspace& ws, const Value& arg) {
-  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   std::vector<std::string> w = words_of(arg);
   if (w.empty()) {
     // The window offers the usual factors; the slider gives any other.
@@ -284,7 +269,6 @@ void actions::set_surface_exaggeration(Workspace& ws, const Value& arg) {
 }
 
 void actions::save_surface(Workspace& ws, const Value&) {
-  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   const analysis::SurfaceWarpReport& r = current(ws);
   auto pick = pick_file_to_save("*.ply;*.obj;*.stl;*.off", "Save Surface As");
   if (!pick) return;
@@ -312,7 +296,6 @@ void actions::save_surface(Workspace& ws, const Value&) {
 }
 
 void actions::export_animation(Workspace& ws, const Value& arg) {
-  if (!ws.session.surface()) refuse("There is no surface: load one first (Load Surface…).");
   const AnimationSize size = animation_size(joined(words_of(arg)));
   current(ws);  // the target shown belongs to the surface loaded
   const AnimationEnds ends = animation_ends(ws, ws.surface.params);

@@ -22,7 +22,7 @@ namespace a = actions;
 
 const std::vector<ActionSpec>& action_table() {
   constexpr unsigned S = kNeedSample, X = kNeedX, P = kNeedScores, R = kNeedRegression, F = kNeed3D,
-                     N = kNeedNothing;
+                     M = kNeedSurface, N = kNeedNothing;
   using FR = FigureRule;
   static const std::vector<ActionSpec> table = {
       {"LoadData", a::load_data, N, FR::AsIs},
@@ -97,12 +97,12 @@ const std::vector<ActionSpec>& action_table() {
       {"SetPCAShapes", a::set_pca_shapes, N, FR::AsIs},
       {"ShowCV", a::show_cv, S | F, FR::Start3D},
       {"LoadSurface", a::load_surface, S, FR::AsIs},
-      {"ShowSurface", a::show_surface, S | F, FR::Start3D},
-      {"SetSurfaceTarget", a::set_surface_target, S | F, FR::Start3D, 3},
-      {"SetSurfaceExaggeration", a::set_surface_exaggeration, S | F, FR::Start3D},
-      {"SaveSurface", a::save_surface, S, FR::AsIs},
+      {"ShowSurface", a::show_surface, S | M | F, FR::Start3D},
+      {"SetSurfaceTarget", a::set_surface_target, S | M | F, FR::Start3D, 3},
+      {"SetSurfaceExaggeration", a::set_surface_exaggeration, S | M | F, FR::Start3D},
+      {"SaveSurface", a::save_surface, S | M, FR::AsIs},
       {"SaveShownShapes", a::save_shown_shapes, N, FR::AsIs},
-      {"ExportAnimation", a::export_animation, S | F, FR::Start3DEnd2D},
+      {"ExportAnimation", a::export_animation, S | M | F, FR::Start3DEnd2D},
       {"SetSpecimenLabels", a::set_specimen_labels, N, FR::AsIs},
       {"DockView", a::dock_view, N, FR::AsIs},
       {"SaveTable", a::save_table, N, FR::AsIs},

@@ -14,7 +14,7 @@ namespace velmora::app {
 
 /// What an action needs before it can run.  A missing need refuses the
 /// action with a message box that says what to do first; nothing changes.
-/// The first four are the session's own needs (analysis::Need), checked by
+/// All but kNeed3D are the session's own needs (analysis::Need), checked by
 /// the session with its texts.
 enum Need : unsigned {
   kNeedNothing = analysis::kNeedNothing,
@@ -23,6 +23,7 @@ enum Need : unsigned {
   kNeedScores = analysis::kNeedScores,          ///< partial warp scores (LoadXList or DoRegression)
   kNeedRegression = analysis::kNeedRegression,  ///< gvector and delta (DoRegression)
   kNeed3D = 1u << 4,  ///< the 3D display figure (reopened if the user closed it)
+  kNeedSurface = analysis::kNeedSurface,  ///< a specimen's surface (LoadSurface)
 };
 
 /// Which figure an action works on.

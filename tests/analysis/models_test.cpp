@@ -233,6 +233,28 @@ TEST(Models, RefusalsNameWhatIsWrongAndChangeNothing) {
             }),
             "The sample has no factor \"age\"; load a specimen table with a text column of that "
             "name.");
+  // The choices each analysis reads are refused, with the step to take,
+  // until they are made and while the sample lacks what they name.
+  EXPECT_EQ(refusal([&] { s.chosen_formula(); }),
+            "No model is set: choose Groups > Set Model first (in batch: SetModel \"shape ~ "
+            "log(CS) * population\").");
+  EXPECT_EQ(refusal([&] { s.chosen_factor(); }),
+            "No factor is chosen: choose Groups > Set Factor first (in batch: SetFactor NAME).");
+  EXPECT_EQ(s.pca_correction(), "");
+  s.set_pca_corrected(true);
+  EXPECT_EQ(refusal([&] { s.pca_correction(); }),
+            "The PCA of size-corrected shapes needs a model: choose Groups > Set Model first (in "
+            "batch: SetModel \"shape ~ log(CS)\"), or go back to SetPCAShapes raw.");
+  s.set_model_formula("shape ~ log(CS)");
+  EXPECT_EQ(s.pca_correction(), "shape ~ log(CS)");
+  s.set_factor("population");
+  EXPECT_EQ(s.chosen_factor().levels.size(), 80u);
+  s.set_factor("species");
+  EXPECT_EQ(refusal([&] { s.chosen_factor(); }),
+            "The sample has no factor \"species\" now; load its specimen table or choose "
+            "another.");
+  EXPECT_EQ(s.chosen_factor_name(), "species");
+  EXPECT_EQ(s.missing(kNeedSurface), "There is no surface: load one first (Load Surface…).");
   // A new sample of other specimens leaves no table behind.
   s.load_sample({io::import_landmarks(kExamples + "skulls.txt"), "skulls.txt"});
   EXPECT_FALSE(s.specimen_table());
