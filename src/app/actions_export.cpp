@@ -45,7 +45,7 @@ std::optional<std::vector<std::string>> export_options_for(Workspace& ws, Pictur
     ws.recorder.drop_step();
     return std::nullopt;
   }
-  if (!choice.asked.empty()) ws.recorder.record_argument(script_word(choice.asked));
+  if (choice.asked) ws.recorder.record_argument(script_word(*choice.asked));
   return std::move(choice.options);
 }
 

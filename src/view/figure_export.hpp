@@ -23,8 +23,9 @@ enum class Pictured {
 /// The print options of a picture export to `pick`, and what to record.
 struct ExportChoice {
   std::vector<std::string> options;  ///< the print options
-  std::string asked;                 ///< the size typed in the export dialog ("" given as argument)
-  bool cancelled = false;            ///< the export dialog was cancelled: nothing to export
+  /// The size as answered in the export dialog; none when given as argument.
+  std::optional<std::string> asked;
+  bool cancelled = false;  ///< the export dialog was cancelled: nothing to export
 };
 
 /// The print options of an export of `what` to `pick`: the size and
