@@ -12,12 +12,12 @@
 #include "app/control_states.hpp"
 #include "app/inputs.hpp"
 #include "app/presenting.hpp"
-#include "app/reports.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
+#include "report/analysis_text.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/types.hpp"
 #include "view/analysis_plots.hpp"
@@ -88,7 +88,7 @@ void plot_p_distance(Workspace& ws, const Value&) {
   plot_distance_test(ws, t);
   const stats::RegressionStats& r = t.test.fit;
   const std::string within = report::within_text(t.within);
-  const std::string printed = pdistance_report(r, t.test.z, t.test.p) +
+  const std::string printed = report::pdistance_report(r, t.test.z, t.test.p) +
                               analysis::tied_start_text(t.start_specimens, t.start_x_limit);
   std::string title =
       (t.scale == analysis::Scale::Log ? "Regression of Procrustes Distance from reference on Ln(X)"
@@ -110,7 +110,7 @@ void get_wilks(Workspace& ws, const Value&) {
   const analysis::WilksReport report = ws.session.wilks({});
   const stats::WilksResult& w = report.wilks;
   const double p = report.p;
-  const std::string text = with_fit_note(wilks_report(w, p), report.fit_note);
+  const std::string text = with_fit_note(report::wilks_report(w, p), report.fit_note);
   // Named as the distance plot names X; centroid size as CS or LCS, as the
   // check box chooses.
   const std::string regressor = ws.session.x()->name == kCentroidSizeX
@@ -118,10 +118,11 @@ void get_wilks(Workspace& ws, const Value&) {
                                     : report.axis_label;
   const std::string title = "Multivariate regression of shape on " + regressor + " (Wilks' lambda)";
   echo("ans", Value(text));
-  log_with_numbers(ws, title, wilks_report(w, p, kWilksLogShareLabel), report.fit_note,
+  log_with_numbers(ws, title, report::wilks_report(w, p, report::kWilksLogShareLabel),
+                   report.fit_note,
                    {{"Wilks Lambda", w.lambda},
                     {"F score", w.F},
-                    {kWilksLogShareLabel, 1 - w.lambda},
+                    {report::kWilksLogShareLabel, 1 - w.lambda},
                     {"df1", w.df1},
                     {"df2", w.df2},
                     {"p value", p}});
@@ -156,8 +157,8 @@ void show_regression(Workspace& ws, const Value&) {
   }
   draw_deformation(ws, r.reference, r.target, type,
                    "change over the range of " +
-                       x_axis_label(xv ? xv->name : std::string(), on_ln_scale(ws)) + ", ×" +
-                       format_number(s.inputs.exaggeration) + within);
+                       analysis::x_axis_label(xv ? xv->name : std::string(), on_ln_scale(ws)) +
+                       ", ×" + format_number(s.inputs.exaggeration) + within);
   if (!within.empty())
     show_status("Regression" + within + ", ×" + format_number(s.inputs.exaggeration));
 }
@@ -189,11 +190,7 @@ void permutation_test(Workspace& ws, const Value&) {
   }
   show_test_status("");
   const stats::PermutationTestResult& r = report->result;
-  const std::string printed =
-      cformat(
-          "R-squared= %1.4f   F score= %2.4f  Permutations: %i ,  seed: %i ,  ",
-          {r.r_squared, r.F, static_cast<double>(r.permutations), static_cast<double>(r.seed)}) +
-      p_value_text("p value=", r.p);
+  const std::string printed = report::permutation_report(r);
   const std::string text = with_fit_note(printed, report->fit_note);
   const std::string title = report->scale == analysis::Scale::Log
                                 ? "Permutation Test of Shape on Ln(X)"
@@ -213,37 +210,11 @@ void show_pca(Workspace& ws, const Value&) {
   const analysis::ComponentShapeReport shape =
       ws.session.component_shape({component, factor, corrected});
   const shape::ShapePca& pca = *shape.pca;
-  const auto r = static_cast<long long>(pca.variances.size());
   const std::string& fit_note = ws.session.superimposition()->note();
   const std::string of = pca_shapes_text(corrected);
 
-  std::string shares = "Principal components of " + of + " (share of the variance):\n";
-  for (long long j = 0; j < r; ++j)
-    shares += "  PC" + std::to_string(j + 1) + "  " + report::percent_text(pca.shares(j)) + "\n";
-  if (!fit_note.empty()) shares += fit_note + "\n";
-  console().write(shares);
-  // The log lists the components up to 95 % of the variance (ten at most)
-  // and sums the rest in one line; its numbers are exact where asked.
-  std::string log_text = "Principal components of " + of + " (share of the variance):\n";
-  double listed = 0;
-  long long shown = 0;
-  while (shown < r && shown < 10 && listed < 0.95) {
-    log_text +=
-        "  PC" + std::to_string(shown + 1) + "  " + report::percent_text(pca.shares(shown)) + "\n";
-    listed += pca.shares(shown++);
-  }
-  if (shown < r) {
-    log_text += "  PC" + std::to_string(shown + 1) +
-                (shown + 1 < r ? "–PC" + std::to_string(r) : "") + "  " +
-                report::percent_text(std::max(0.0, 1 - listed)) + " together\n";
-  }
-  if (!fit_note.empty()) log_text += fit_note + "\n";
-  if (s.full_precision) {
-    log_text += "Full precision (shares of the variance):";
-    for (long long j = 0; j < r; ++j)
-      log_text +=
-          (j ? "; PC" : " PC") + std::to_string(j + 1) + " = " + format_number_exact(pca.shares(j));
-  }
+  console().write(report::pca_shares_text(pca.shares, of, fit_note));
+  const std::string log_text = report::pca_log_text(pca.shares, of, fit_note, s.full_precision);
   log_report(ws, "Principal components of " + of, log_text);
 
   // PC1 against PC2 in the main window's plot.

@@ -13,8 +13,6 @@
 #include "app/actions.hpp"
 #include "app/inputs.hpp"
 #include "app/presenting.hpp"
-#include "app/report_tables.hpp"
-#include "app/reports.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
@@ -23,6 +21,8 @@
 #include "io/result_files.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "report/analysis_text.hpp"
+#include "report/tables.hpp"
 #include "stats/model_formula.hpp"
 #include "view/analysis_plots.hpp"
 #include "view/display_style.hpp"
@@ -205,11 +205,11 @@ void pairwise_groups(Workspace& ws, const Value&) {
                       "vectors; differences of their lengths)"
                 : " (Procrustes distances between group means)") +
       "\n" + randomization_text(params.permutations, params.seed) + " (randomized residuals)\n" +
-      aligned(pairwise_table(r, ws.window.full_precision));
+      report::aligned(report::pairwise_table(r, ws.window.full_precision));
   text.pop_back();
   if (!r.fit_note.empty()) text += "\n" + r.fit_note;
-  ws.window.last_table =
-      LastTable{"Pairwise group comparisons", [r](bool full) { return pairwise_table(r, full); }};
+  ws.window.last_table = LastTable{"Pairwise group comparisons",
+                                   [r](bool full) { return report::pairwise_table(r, full); }};
   present(ws, "Pairwise group comparisons", text);
 }
 
@@ -251,9 +251,9 @@ void canonical_variates(Workspace& ws, const Value&) {
     text += " " + report_number(ws, cva.eigenvalues(i));
   text +=
       "\n" + randomization_text(params.permutations, params.seed) + " (group labels permuted)\n";
-  text += aligned(cva_distance_table(cva, ws.window.full_precision));
+  text += report::aligned(report::cva_distance_table(cva, ws.window.full_precision));
   text += "Leave-one-out classification (rows: group, columns: assigned):\n";
-  text += aligned(cva_classification_table(cva));
+  text += report::aligned(report::cva_classification_table(cva));
   const Eigen::Index right = cva.classification.diagonal().sum();
   text += std::to_string(right) + " of " + std::to_string(cva.classification.sum()) +
           " specimens assigned to their own group";
@@ -262,8 +262,8 @@ void canonical_variates(Workspace& ws, const Value&) {
   // CV1 against CV2 in the main window's plot, a colour a group; with two
   // groups, one canonical variate: a histogram of CV1 a group.
   plot_cv_scores(ws, cva.scores);
-  ws.window.last_table =
-      LastTable{"Canonical variates", [cva](bool full) { return cva_distance_table(cva, full); }};
+  ws.window.last_table = LastTable{
+      "Canonical variates", [cva](bool full) { return report::cva_distance_table(cva, full); }};
   present(ws, "Canonical variates", text);
 }
 

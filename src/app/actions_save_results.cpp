@@ -7,11 +7,14 @@
 #include "app/actions.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
+#include "core/shown_text.hpp"
 #include "io/result_files.hpp"
 #include "io/result_tables.hpp"
 #include "io/row_layout.hpp"
 #include "io/sample_text.hpp"
+#include "platform/runtime/console.hpp"
 #include "platform/runtime/safe_file.hpp"
+#include "report/report_text.hpp"
 #include "shape/centroid_size.hpp"
 #include "view/group_plots.hpp"
 #include "view/loaders.hpp"
@@ -202,6 +205,28 @@ void save_shown_shapes(Workspace& ws, const Value&) {
   show_status("Saved the shown shapes: " + pick->path() + " (" + std::to_string(shapes.size()) +
               (shapes.size() == 1 ? " configuration" : " configurations") + " of " +
               std::to_string(k) + " landmarks)");
+}
+
+void save_table(Workspace& ws, const Value&) {
+  const std::optional<LastTable>& table = ws.window.last_table;
+  if (!table)
+    refuse(
+        "No table has been reported yet: Save Table writes the table of the last Procrustes "
+        "ANOVA, Pairwise Group Comparisons or Canonical Variates.",
+        "Table not saved");
+  auto pick = pick_file_to_save("*.csv", "Save Table");
+  if (!pick) return;
+  const report::TableRows rows = table->rows(ws.window.full_precision);
+  try {
+    write_file_safely(pick->path(), io::csv_table_text(rows));
+  } catch (const std::exception& e) {
+    refuse(e.what(), "Table not saved");
+  }
+  const std::size_t n = rows.size() - 1;
+  const std::string what = "Saved table: " + shown_name(pick->path()) + " (" + table->title + ", " +
+                           std::to_string(n) + (n == 1 ? " row)" : " rows)");
+  console().line(what);
+  show_status(what);
 }
 
 }  // namespace velmora::app::actions

@@ -1,8 +1,8 @@
 #include "app/presenting.hpp"
 
-#include "app/reports.hpp"
 #include "app/switchyard.hpp"
 #include "core/number_text.hpp"
+#include "report/analysis_text.hpp"
 #include "view/main_window.hpp"
 #include "view/places.hpp"
 
@@ -25,7 +25,7 @@ void log_with_numbers(Workspace& ws, const std::string& title, const std::string
                       const std::string& fit_note,
                       std::initializer_list<std::pair<std::string_view, double>> numbers) {
   std::string text = with_fit_note(log_text, fit_note);
-  if (ws.window.full_precision) text += "\n" + full_precision_line(numbers);
+  if (ws.window.full_precision) text += "\n" + report::full_precision_line(numbers);
   log_report(ws, title, text);
 }
 

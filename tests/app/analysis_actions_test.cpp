@@ -7,9 +7,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/reports.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
+#include "report/analysis_text.hpp"
+#include "report/report_text.hpp"
 #include "shape/decompositions.hpp"
 #include "shape/tangent_coordinates.hpp"
 #include "stats/regression.hpp"
@@ -213,8 +214,8 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   run("LinearDown");
   ASSERT_EQ(run("PlotPDistance").outcome, Outcome::Done);
   EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "Centroid size");
-  EXPECT_EQ(x_axis_label("", false), "X");
-  EXPECT_EQ(x_axis_label("", true), "ln X");
+  EXPECT_EQ(analysis::x_axis_label("", false), "X");
+  EXPECT_EQ(analysis::x_axis_label("", true), "ln X");
 }
 
 // The title names the regressor as the distance plot's axis does; centroid
@@ -290,7 +291,7 @@ TEST_F(AppTest, FullPrecisionLogEntriesCarryEveryNumberExactly) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.17g", std::stod(written));
   EXPECT_EQ(std::stod(buf), std::stod(written));
-  EXPECT_EQ(full_precision_line({{"a", 0.1}, {"b", 1e-300}, {"c", 2}}),
+  EXPECT_EQ(report::full_precision_line({{"a", 0.1}, {"b", 1e-300}, {"c", 2}}),
             "Full precision: a = 0.1; b = 1e-300; c = 2");
 }
 

@@ -1,20 +1,8 @@
-// The tables of the group reports as rows of printed cells, and Save Table,
-// which writes the last of them as CSV.
-#include "app/report_tables.hpp"
+#include "report/tables.hpp"
 
-#include "app/actions.hpp"
-#include "app/switchyard.hpp"
-#include "app/workspace.hpp"
-#include "core/file_bytes.hpp"
-#include "core/number_text.hpp"
 #include "core/shown_text.hpp"
-#include "io/result_tables.hpp"
-#include "platform/runtime/console.hpp"
-#include "platform/runtime/safe_file.hpp"
-#include "view/loaders.hpp"
-#include "view/main_window.hpp"
 
-namespace velmora::app {
+namespace velmora::report {
 
 TableRows pairwise_table(const analysis::PairwiseReport& r, bool full) {
   TableRows rows;
@@ -60,26 +48,4 @@ TableRows cva_classification_table(const stats::CanonicalVariates& cva) {
   return table;
 }
 
-void actions::save_table(Workspace& ws, const Value&) {
-  const std::optional<LastTable>& table = ws.window.last_table;
-  if (!table)
-    refuse(
-        "No table has been reported yet: Save Table writes the table of the last Procrustes "
-        "ANOVA, Pairwise Group Comparisons or Canonical Variates.",
-        "Table not saved");
-  auto pick = pick_file_to_save("*.csv", "Save Table");
-  if (!pick) return;
-  const TableRows rows = table->rows(ws.window.full_precision);
-  try {
-    write_file_safely(pick->path(), io::csv_table_text(rows));
-  } catch (const std::exception& e) {
-    refuse(e.what(), "Table not saved");
-  }
-  const std::size_t n = rows.size() - 1;
-  const std::string what = "Saved table: " + shown_name(pick->path()) + " (" + table->title + ", " +
-                           std::to_string(n) + (n == 1 ? " row)" : " rows)");
-  console().line(what);
-  show_status(what);
-}
-
-}  // namespace velmora::app
+}  // namespace velmora::report

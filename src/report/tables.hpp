@@ -1,19 +1,15 @@
 #pragma once
+// The tables of the group reports as rows of printed cells, for the
+// reports' texts and for Save Table's CSV.
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "analysis/models.hpp"
 #include "report/report_text.hpp"
 #include "stats/canonical_variates.hpp"
-#include "view/window_state.hpp"
 
-namespace velmora::app {
-
-using report::TableRows;
-
-using report::table_cell;
+namespace velmora::report {
 
 /// The pairwise group comparisons: `GROUPS distance Pr(>d)`, with a
 /// covariate also `angle Pr(>angle) length Pr(>length)`; one row a pair,
@@ -28,4 +24,4 @@ TableRows cva_distance_table(const stats::CanonicalVariates& cva, bool full_prec
 /// assigned, then one row a true group with its counts.
 TableRows cva_classification_table(const stats::CanonicalVariates& cva);
 
-}  // namespace velmora::app
+}  // namespace velmora::report
