@@ -9,7 +9,6 @@
 
 #include "analysis/messages.hpp"
 #include "app/actions.hpp"
-#include "app/control_states.hpp"
 #include "app/inputs.hpp"
 #include "app/presenting.hpp"
 #include "app/switchyard.hpp"

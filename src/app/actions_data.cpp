@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "app/actions.hpp"
-#include "app/control_states.hpp"
 #include "app/script_recorder.hpp"
 #include "app/script_text.hpp"
 #include "app/switchyard.hpp"

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "app/actions.hpp"
-#include "app/control_states.hpp"
 #include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/switchyard.hpp"
+#include "app/action_report.hpp"
 #include "platform/graphics/backend.hpp"
 #include "view/input_table.hpp"
 #include "view/window_state.hpp"

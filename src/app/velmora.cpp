@@ -5,7 +5,6 @@
 #include <set>
 
 #include "app/actions.hpp"
-#include "app/control_states.hpp"
 #include "app/inputs.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"

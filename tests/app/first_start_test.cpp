@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "app/batch.hpp"
-#include "app/control_states.hpp"
+#include "app/switchyard.hpp"
 #include "app_fixture.hpp"
 #include "view/main_window.hpp"
 
