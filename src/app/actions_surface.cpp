@@ -14,6 +14,7 @@
 #include "app/actions.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
+#include "core/number_text.hpp"
 #include "core/shown_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/runtime/console.hpp"
@@ -33,13 +34,6 @@ namespace {
 
 constexpr const char* kSurfaceFilter = "*.ply;*.obj;*.stl;*.off";
 
-// A number as the shortest text that reads back to it.
-std::string shortest(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 // The words of an action's argument: a text split at blanks, or a list of
 // words (a script line with several arguments).
 std::vector<std::string> words_of(const Value& v) {
@@ -54,13 +48,13 @@ std::vector<std::string> words_of(const Value& v) {
       if (e.is_char()) {
         split(e.to_string());
       } else if (e.is_double() && e.numel() == 1) {
-        out.push_back(shortest(e(0)));
+        out.push_back(shortest_number(e(0)));
       }
     }
   } else if (v.is_char()) {
     split(v.to_string());
   } else if (v.is_double()) {
-    for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(shortest(v(i)));
+    for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(shortest_number(v(i)));
   }
   return out;
 }
@@ -245,11 +239,11 @@ void actions::set_surface_exaggeration(Workspace& ws, const Value& arg) {
     const std::vector<double> offered = {0.5, 1, 2, 3, 5, 10};
     std::vector<std::string> names;
     for (double f : offered)
-      names.push_back("×" + shortest(f) + (f == 1 ? " (the change itself)" : ""));
+      names.push_back("×" + shortest_number(f) + (f == 1 ? " (the change itself)" : ""));
     const auto chosen = choose_from_list(
         "Surface Exaggeration", "By how much is the change from the mean shape multiplied?", names);
     if (!chosen) return;
-    w = {shortest(offered[*chosen])};
+    w = {shortest_number(offered[*chosen])};
   }
   double times = 0;
   // Beyond a factor of 1e6 the drawn change is far outside any window, as
