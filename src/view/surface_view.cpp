@@ -318,7 +318,8 @@ std::vector<std::string> frame_paths(const std::string& first, int frames) {
 std::string frame_png(gfx::Handle fig, const AnimationSize& size) {
   char dims[64];
   std::snprintf(dims, sizeof dims, "-s%.6gx%.6gin", size.width / 96.0, size.height / 96.0);
-  return gfx::figure_png(graphics(), fig, {"-dpng", dims, "-r96", "-noui"});
+  // A frame of a video is the window at another size: its texts stay.
+  return gfx::figure_png(graphics(), fig, {"-dpng", dims, "-r96", "-t0", "-noui"});
 }
 
 }  // namespace velmora::app

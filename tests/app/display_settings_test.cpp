@@ -381,9 +381,11 @@ TEST_F(DisplaySettingsTest, ExportPlotWritesTheScatterAsAMap) {
   hb->queue_path(temp("bad.png"));
   r = run("ExportPlot", Value(std::string("10x8")));
   EXPECT_EQ(r.outcome, Outcome::Refused);
-  EXPECT_EQ(r.message,
-            "\"10x8\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) nor a "
-            "resolution (\"300dpi\", from 10 to 2400).");
+  EXPECT_EQ(
+      r.message,
+      "\"10x8\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side, or "
+      "\"talk\"), a resolution (\"300dpi\", from 10 to 2400) nor a text size (\"8pt\", from 4 "
+      "to 48).");
 
   // The session script says how big the picture was, in one word a replay
   // reads back.

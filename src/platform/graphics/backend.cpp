@@ -14,6 +14,7 @@ std::string ExportSize::text() const {
   std::string out;
   if (custom) out = number(width) + "x" + number(height) + (inches ? "in" : "cm");
   if (custom || dpi != 300) out += (out.empty() ? "" : ",") + number(dpi) + "dpi";
+  if (text_pt > 0) out += (out.empty() ? "" : ",") + number(text_pt) + "pt";
   return out;
 }
 

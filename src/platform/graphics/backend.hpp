@@ -21,16 +21,23 @@ struct FilePick {
   std::string path() const { return folder + name; }
 };
 
+/// The text sizes an export may ask, in points.
+inline constexpr double kSmallestTextPt = 4, kLargestTextPt = 48;
+
 /// The size and resolution of a figure export: the window's size or a width
-/// × height in centimetres or inches, and dots per inch (which a PNG takes).
+/// × height in centimetres or inches, dots per inch (which a PNG takes) and
+/// the text size.
 struct ExportSize {
   bool custom = false;  ///< false: the window's size
   double width = 17, height = 12;
   bool inches = false;  ///< width and height in inches, else in centimetres
   double dpi = 300;
+  /// The text size in points; 0: the size's own (8 pt up to 9 cm wide, 10 pt
+  /// above; the window's texts at the window's size).
+  double text_pt = 0;
   /// The argument an export action takes for it, as one word: "17x12cm,600dpi",
-  /// "6.5x5in,300dpi", "150dpi"; "" for the window's size at 300 dpi (what no
-  /// argument means).
+  /// "6.5x5in,300dpi,9pt", "150dpi"; "" for the window's size at 300 dpi (what
+  /// no argument means).
   std::string text() const;
   bool operator==(const ExportSize&) const = default;
 };

@@ -2,6 +2,7 @@
 // or to the clipboard.
 #include "platform/print/print.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/graphics/scene.hpp"
+#include "platform/render/axes_parts.hpp"
 #include "platform/render/renderer.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
@@ -59,6 +61,35 @@ render::FigureScene resized(render::FigureScene f, double width_px, double heigh
   return f;
 }
 
+// The text size an export of `width_in` inches wide takes when none is
+// asked: 8 pt up to a journal column (9 cm), 10 pt above.
+double default_text_pt(double width_in) {
+  return width_in * 2.54 <= 9 ? 8 : 10;
+}
+
+// The scene with its texts at `text_pt`: each axes' tick labels at that
+// size (axis labels and title 1.1 times it), every other text scaled with
+// them and never above 1.2 times it; markers and line widths, and so the
+// legend and colour bar laid out from them, scale with the text.
+render::FigureScene with_text_size(render::FigureScene f, double text_pt) {
+  for (auto& p : f.axes) {
+    render::AxesScene& a = p.axes;
+    const double base = a.font_size_pt > 0 && std::isfinite(a.font_size_pt) ? a.font_size_pt : 10;
+    const double k = text_pt / base;
+    if (k == 1) continue;
+    a.font_size_pt = text_pt;
+    auto scale_line = [k](render::SceneLine& l) {
+      l.line_width_pt *= k;
+      l.marker_size_pt *= k;
+    };
+    for (render::SceneLine& l : a.lines) scale_line(l);
+    for (render::LegendEntry& e : a.legend) scale_line(e.sample);
+    for (render::SceneText& t : a.texts)
+      t.font_size_pt = std::min(t.font_size_pt * k, kLargestTextShare * text_pt);
+  }
+  return f;
+}
+
 }  // namespace
 
 std::vector<std::string> export_options(const std::string& ext, const std::string& size_text) {
@@ -76,21 +107,30 @@ std::vector<std::string> export_options(const std::string& ext, const std::strin
     throw RuntimeError("\"" + ext + "\" is no picture format: use png, svg, pdf or eps.");
   }
   std::string dpi = "-r300";
+  std::string text;
   std::string word;
   auto take = [&] {
     if (word.empty()) return;
     const std::string w = lower(word);
-    std::optional<double> n;
+    std::optional<double> n, pt;
     if (w.size() > 3 && w.substr(w.size() - 3) == "dpi")
       n = whole_number_text(w.substr(0, w.size() - 3));
+    if (w.size() > 2 && w.substr(w.size() - 2) == "pt")
+      pt = whole_number_text(w.substr(0, w.size() - 2));
     if (n && *n >= 10 && *n <= 2400) {
       dpi = "-r" + w.substr(0, w.size() - 3);
+    } else if (pt && *pt >= kSmallestTextPt && *pt <= kLargestTextPt) {
+      text = "-t" + w.substr(0, w.size() - 2);
+    } else if (w == "talk") {
+      options.push_back("-s" + std::string(kTalkSize));
+      if (text.empty()) text = "-t" + std::to_string(static_cast<int>(kTalkTextPt));
     } else if (print_size(w)) {
       options.push_back("-s" + w);
     } else {
       throw RuntimeError("\"" + word +
-                         "\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) "
-                         "nor a resolution (\"300dpi\", from 10 to 2400).");
+                         "\" is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side, "
+                         "or \"talk\"), a resolution (\"300dpi\", from 10 to 2400) nor a text size "
+                         "(\"8pt\", from 4 to 48).");
     }
     word.clear();
   };
@@ -101,6 +141,7 @@ std::vector<std::string> export_options(const std::string& ext, const std::strin
       word += c;
   }
   take();
+  if (!text.empty()) options.push_back(text);
   options.push_back(dpi);
   return options;
 }
@@ -120,6 +161,7 @@ Prepared prepared(Graphics& g, Handle fig, const std::vector<std::string>& optio
     throw RuntimeError("print needs a figure handle.");
   Prepared p;
   std::optional<std::array<double, 2>> size_in;
+  std::optional<double> text_pt;
   for (const std::string& o : options) {
     if (o == "-noui") {
       p.noui = true;
@@ -135,6 +177,10 @@ Prepared prepared(Graphics& g, Handle fig, const std::vector<std::string>& optio
     } else if (o.rfind("-s", 0) == 0) {
       size_in = print_size(o.substr(2));
       if (!size_in) throw RuntimeError("Bad print size \"" + o + "\".");
+    } else if (o.rfind("-t", 0) == 0) {
+      text_pt = whole_number_text(o.substr(2));
+      if (!text_pt || (*text_pt != 0 && (*text_pt < kSmallestTextPt || *text_pt > kLargestTextPt)))
+        throw RuntimeError("Bad print text size \"" + o + "\".");
     } else {
       throw RuntimeError("Unknown print option \"" + o + "\".");
     }
@@ -145,7 +191,18 @@ Prepared prepared(Graphics& g, Handle fig, const std::vector<std::string>& optio
     // The scene's pixels are 96 to the inch.
     p.scene = resized(std::move(p.scene), (*size_in)[0] * 96, (*size_in)[1] * 96);
     p.scale = p.dpi / 96;
+    if (!text_pt) text_pt = default_text_pt((*size_in)[0]);
   }
+  // "-t0": the window's texts and layout at any size (video frames).
+  const bool window_look = text_pt && *text_pt == 0;
+  if (text_pt && !window_look) p.scene = with_text_size(std::move(p.scene), *text_pt);
+  // At a physical size a 3-D plot rarely leaves a corner free for its
+  // legend: the legend stands under the plot, which keeps clear of it.
+  if (size_in && !window_look)
+    for (auto& placed : p.scene.axes)
+      if (placed.axes.three_d && !placed.axes.legend.empty())
+        placed.axes.legend_strip_px =
+            render::legend_strip_height(placed.axes, placed.rect_px.width);
   return p;
 }
 

@@ -11,10 +11,15 @@ namespace velmora::gfx {
 /// "-depsc" "-dpsc" "-dpng" "-dsvg" "-dpdf" to `path`; "-noui" leaves
 /// controls out; "-rN" sets the resolution of PNG output in dots per inch
 /// (written into the file); "-sWxHcm" or "-sWxHin" prints the figure at
-/// that size, its axes and controls stretched with it and its text the
-/// same size in points (an axes' plot shrinks where its labels would
-/// otherwise fall off the figure), where by default it has the window's
-/// size.
+/// that size, its axes and controls stretched with it (an axes' plot
+/// shrinks where its labels would otherwise fall off the figure), where by
+/// default it has the window's size; "-tN" sets its text size in points:
+/// every axes' tick labels at N (labels and title 1.1 × N), any other text
+/// scaled with them and at most 1.2 × N, markers and line widths in
+/// proportion.  A figure printed at a size without "-t" takes 8 pt up to
+/// 9 cm wide and 10 pt above, its 3-D plots with their legend in a strip
+/// under the plot; one at the window's size, or with "-t0" at any size,
+/// keeps the window's texts and layout.
 /// A bad figure, option, device or missing file name throws RuntimeError.
 ///
 /// Printing draws through the Cairo renderer, so it lives in its own
@@ -25,6 +30,11 @@ void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& optio
 
 /// The largest side of a printed figure, in inches: a metre.
 inline constexpr double kLargestSideIn = 100 / 2.54;
+/// No text of a printed figure is larger than this share of its text size.
+inline constexpr double kLargestTextShare = 1.2;
+/// The talk preset: a 16:9 slide 25 cm wide, its text at 18 pt.
+inline constexpr const char* kTalkSize = "25x14.0625cm";
+inline constexpr double kTalkTextPt = 18;
 
 /// The PNG file print_figure would write with these options ("-dpng" and
 /// any of "-noui", "-rN", "-sWxHin"), as bytes.
@@ -36,7 +46,8 @@ std::string figure_png(Graphics& g, Handle fig, const std::vector<std::string>& 
 /// unless `size_text` says) and the size it gives.  `size_text` is empty (the
 /// window's size) or words apart by commas, with no spaces (so that a
 /// session script records it as one word): a size "17x12cm" or "6.5x5in",
-/// a resolution "600dpi".
+/// a resolution "600dpi", a text size "8pt", or "talk" (a 16:9 slide 25 cm
+/// wide, 18 pt unless a text size is given).
 /// @throws RuntimeError naming the extension or the word that is wrong.
 std::vector<std::string> export_options(const std::string& ext, const std::string& size_text);
 

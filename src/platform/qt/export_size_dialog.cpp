@@ -56,6 +56,18 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
   dpi->setSuffix(" dpi");
   auto* pixels = new QLabel;
   pixels->setObjectName("pixels");
+  // The text size: its lowest value stands for the size's own.
+  auto* text = new QSpinBox;
+  text->setObjectName("textSize");
+  text->setRange(static_cast<int>(gfx::kSmallestTextPt) - 1, static_cast<int>(gfx::kLargestTextPt));
+  text->setSpecialValueText("Automatic (8 pt up to 9 cm wide, else 10 pt)");
+  text->setSuffix(" pt");
+  text->setValue(start.text_pt > 0 ? static_cast<int>(std::lround(start.text_pt))
+                                   : text->minimum());
+  auto* preset = new QComboBox;
+  preset->setObjectName("preset");
+  preset->addItems({"Choose a preset…", "Journal column: 8.5 × 7 cm", "Journal page: 17 × 12 cm",
+                    "Talk slide: 16:9, 25 cm wide, 18 pt"});
 
   // The unit sets the largest side; switching it converts the sides.
   auto set_unit = [&](bool inches) {
@@ -100,6 +112,21 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
     height->setValue(h);
     update();
   });
+  QObject::connect(preset, &QComboBox::activated, &d, [&](int index) {
+    struct Preset {
+      double w, h, pt;
+    };
+    static constexpr Preset kPresets[] = {{8.5, 7, 0}, {17, 12, 0}, {25, 14.0625, 18}};
+    if (index < 1 || index > 3) return;
+    const Preset& p = kPresets[index - 1];
+    custom->setChecked(true);
+    unit->setCurrentIndex(0);
+    width->setValue(p.w);
+    height->setValue(p.h);
+    text->setValue(p.pt > 0 ? static_cast<int>(p.pt) : text->minimum());
+    preset->setCurrentIndex(0);
+    update();
+  });
   QObject::connect(custom, &QRadioButton::toggled, &d, [&] { update(); });
   QObject::connect(width, &QDoubleSpinBox::valueChanged, &d, [&] { update(); });
   QObject::connect(height, &QDoubleSpinBox::valueChanged, &d, [&] { update(); });
@@ -108,6 +135,10 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
   if (!raster) dpi->setToolTip("SVG, PDF and EPS are vector pictures: they have no resolution.");
 
   auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel("Preset:"), 4, 0);
+  grid->addWidget(preset, 4, 1, 1, 4);
+  grid->addWidget(new QLabel("Text:"), 5, 0);
+  grid->addWidget(text, 5, 1, 1, 4);
   grid->addWidget(new QLabel("Size:"), 0, 0);
   grid->addWidget(window, 0, 1, 1, 4);
   grid->addWidget(custom, 1, 1);
@@ -135,6 +166,7 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
   out.width = width->value();
   out.height = height->value();
   out.dpi = dpi->value();
+  out.text_pt = text->value() == text->minimum() ? 0 : text->value();
   return out;
 }
 

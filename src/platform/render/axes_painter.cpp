@@ -421,15 +421,20 @@ class AxesPainter {
   // corner clear of ticks and box edges; a row a line, drawn as it draws.
   void paint_legend(MarkerStamper& stamper) {
     if (a_.legend.empty()) return;
-    const LegendSize size = legend_size(cr_, a_.legend, tick_font_);
+    // No wider than the axes, less the margin the corner keeps either side.
+    const LegendSize size = legend_size(cr_, a_.legend, tick_font_, rect_.width - 2 * 8);
     const Rect plot = data_rect(a_, rect_);
     std::vector<ScreenBox> avoid =
         proj_.two_d() ? std::vector<ScreenBox>() : box_edge_marks(box_corners_px());
     for (const TickLabel& t : proj_.two_d() ? std::vector<TickLabel>() : tick_labels())
       avoid.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
+    const double strip = a_.legend_strip_px;
     const ScreenBox at =
-        free_corner({plot.left, rect_top(), plot.left + plot.width, rect_top() + plot.height},
-                    {size.width, size.height}, 8, avoid);
+        strip > 0 && plot.bottom > rect_.bottom
+            ? ScreenBox{rect_.left + std::max(0.0, 0.5 * (rect_.width - size.width)),
+                        fig_h_ - rect_.bottom - size.height - 4, 0, 0}
+            : free_corner({plot.left, rect_top(), plot.left + plot.width, rect_top() + plot.height},
+                          {size.width, size.height}, 8, avoid);
     paint_legend_box(ink_, stamper, a_.legend, at[0], at[1], size, tick_font_);
   }
 

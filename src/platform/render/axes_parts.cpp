@@ -15,6 +15,7 @@ constexpr double kTickSpacingPx = 55;   // wanted screen distance between ticks
 constexpr double kLegendSamplePx = 26;  // length of a legend row's line sample
 constexpr double kLegendMarkerMaxPt = 9;
 constexpr double kLegendEdgeWidthPt = 0.5;
+constexpr double kLegendInsetPx = 8;  // the legend's margin to the axes' edges
 
 }  // namespace
 
@@ -40,15 +41,75 @@ void choose_axis_ticks(cairo_t* cr, AxisLayout& ax, std::array<double, 2> dir, d
   }
 }
 
-LegendSize legend_size(cairo_t* cr, const std::vector<LegendEntry>& legend, const TextStyle& font) {
+namespace {
+
+// `label` broken at blanks into lines at most `width` pixels wide (a word
+// longer than that stands on a line of its own); its number of lines.
+std::pair<std::string, int> wrapped(cairo_t* cr, const std::string& label, const TextStyle& font,
+                                    double width) {
+  std::string out, line, word;
+  int lines = 1;
+  auto put = [&] {
+    if (word.empty()) return;
+    const std::string longer = line.empty() ? word : line + " " + word;
+    if (!line.empty() && text_size(cr, longer, font)[0] > width) {
+      out += line + "\n";
+      ++lines;
+      line = word;
+    } else {
+      line = longer;
+    }
+    word.clear();
+  };
+  for (char c : label) {
+    if (c == ' ')
+      put();
+    else
+      word += c;
+  }
+  put();
+  return {out + line, lines};
+}
+
+}  // namespace
+
+LegendSize legend_size(cairo_t* cr, const std::vector<LegendEntry>& legend, const TextStyle& font,
+                       double max_width) {
   LegendSize s;
   s.row_height = std::max(font.size_px * 1.45, 14.0);
+  s.pad = 0.6 * font.size_px;
+  const double frame = s.pad + kLegendSamplePx + s.pad + s.pad;
   double text_w = 0;
   for (const LegendEntry& e : legend) text_w = std::max(text_w, text_size(cr, e.label, font)[0]);
-  s.pad = 0.6 * font.size_px;
-  s.width = s.pad + kLegendSamplePx + s.pad + text_w + s.pad;
-  s.height = s.pad + s.row_height * static_cast<double>(legend.size()) + s.pad * 0.4;
+  const bool wrap = frame + text_w > max_width;
+  int rows = 0;
+  if (wrap) text_w = 0;
+  for (const LegendEntry& e : legend) {
+    auto [label, lines] = wrap ? wrapped(cr, e.label, font, max_width - frame)
+                               : std::pair<std::string, int>{e.label, 1};
+    if (wrap) text_w = std::max(text_w, text_size(cr, label, font)[0]);
+    s.labels.push_back(std::move(label));
+    s.lines.push_back(lines);
+    rows += lines;
+  }
+  s.width = frame + text_w;
+  s.height = s.pad + s.row_height * static_cast<double>(rows) + s.pad * 0.4;
   return s;
+}
+
+double legend_strip_height(const AxesScene& axes, double width_px) {
+  if (axes.legend.empty()) return 0;
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  TextStyle font;
+  font.size_px =
+      (axes.font_size_pt > 0 && std::isfinite(axes.font_size_pt) ? axes.font_size_pt : 10) *
+      kPxPerPt;
+  const double h = legend_size(cr, axes.legend, font, width_px - 2 * kLegendInsetPx).height;
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+  // Room above it for the tick labels under the plot's box.
+  return h + kLegendInsetPx + 1.6 * font.size_px;
 }
 
 void paint_legend_box(const Ink& ink, MarkerStamper& stamper,
@@ -64,10 +125,13 @@ void paint_legend_box(const Ink& ink, MarkerStamper& stamper,
   cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
   cairo_set_line_width(cr, kLegendEdgeWidthPt * kPxPerPt);
   ink.stroke();
+  double rows_above = 0;
   for (std::size_t i = 0; i < legend.size(); ++i) {
     const LegendEntry& e = legend[i];
     const SceneLine& l = e.sample;
-    const double yc = y0 + pad + row_h * (static_cast<double>(i) + 0.5);
+    const int lines = i < size.lines.size() ? size.lines[i] : 1;
+    const double yc = y0 + pad + row_h * (rows_above + 0.5 * lines);
+    rows_above += lines;
     const double xa = x0 + pad, xb = xa + kLegendSamplePx;
     const double width_px =
         std::isfinite(l.line_width_pt) ? std::max(l.line_width_pt, 0.0) * kPxPerPt : 0;
@@ -91,7 +155,8 @@ void paint_legend_box(const Ink& ink, MarkerStamper& stamper,
       ms.face = l.marker_face;
       ink.markers(stamper, ms, {std::array<double, 2>{0.5 * (xa + xb), yc}});
     }
-    ink.text(e.label, xb + pad, yc, HAlign::Left, VAlign::Middle, font);
+    ink.text(i < size.labels.size() ? size.labels[i] : e.label, xb + pad, yc, HAlign::Left,
+             VAlign::Middle, font);
   }
   ink.restore();
 }

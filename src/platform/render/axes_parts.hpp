@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <array>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,23 @@ void choose_axis_ticks(cairo_t* cr, AxisLayout& ax, std::array<double, 2> dir, d
 /// The size of a legend box: a row a line, each a line sample and its label.
 struct LegendSize {
   double width = 0, height = 0;
-  double row_height = 0;
+  double row_height = 0;  ///< of one line of a label
   double pad = 0;
+  /// Each entry's label as drawn: broken at blanks into lines where the
+  /// legend would be wider than it may be; and its number of lines.
+  std::vector<std::string> labels;
+  std::vector<int> lines;
 };
-LegendSize legend_size(cairo_t* cr, const std::vector<LegendEntry>& legend, const TextStyle& font);
+/// The legend's size, its labels wrapped so that it is at most `max_width`
+/// pixels wide where their words allow; one that fits is laid out as is.
+LegendSize legend_size(cairo_t* cr, const std::vector<LegendEntry>& legend, const TextStyle& font,
+                       double max_width = std::numeric_limits<double>::infinity());
+
+/// The height of the strip under the plot that the legend of `axes` needs
+/// when it stands there, on axes `width_px` wide (its labels wrapped to
+/// that width), with a margin under it and room above it for the tick
+/// labels under the plot's box.
+double legend_strip_height(const AxesScene& axes, double width_px);
 
 /// Draws the legend box with its top-left corner at (x0, y0): a white,
 /// slightly transparent box with a grey edge, and each row's line sample,

@@ -118,6 +118,10 @@ struct AxesScene {
   /// Drawn over the data in screen space, in the plot's top-right corner;
   /// empty: no legend.
   std::vector<LegendEntry> legend;
+  /// > 0: the legend stands in a strip this many pixels high under the
+  /// plot, which keeps clear of it (3-D figures printed at a size, where no
+  /// corner of the plot may be free); 0: in a free corner of the plot.
+  double legend_strip_px = 0;
   std::optional<ColorBar> colorbar;
 };
 

@@ -61,8 +61,13 @@ std::vector<ScreenBox> box_edge_marks(const std::vector<std::array<double, 2>>& 
 }
 
 Rect data_rect(const AxesScene& axes, const Rect& rect) {
-  if (!axes.colorbar || rect.width <= 2 * kColorBarBandPx) return rect;
-  return {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
+  Rect r = rect;
+  if (axes.colorbar && rect.width > 2 * kColorBarBandPx)
+    r = {rect.left, rect.bottom, rect.width - kColorBarBandPx, rect.height};
+  const double strip = axes.legend_strip_px;
+  if (strip > 0 && !axes.legend.empty() && r.height > 2 * strip)
+    r = {r.left, r.bottom + strip, r.width, r.height - strip};
+  return r;
 }
 
 Rect fit_axes_rect(cairo_t* cr, const AxesScene& axes, const Rect& rect, double figure_width_px,

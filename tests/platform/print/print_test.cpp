@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "platform/graphics/graphics.hpp"
 #include "platform/graphics/sample_figure.hpp"
@@ -76,10 +79,17 @@ TEST_F(PrintTest, PrintSizeAndResolution) {
   EXPECT_EQ(export_options("pdf", ""), (std::vector<std::string>{"-dpdf", "-r300"}));
   EXPECT_EQ(export_options("png", "600dpi,6.5x5IN"),
             (std::vector<std::string>{"-dpng", "-s6.5x5in", "-r600"}));
+  EXPECT_EQ(export_options("png", "8.5x7cm,8pt"),
+            (std::vector<std::string>{"-dpng", "-s8.5x7cm", "-t8", "-r300"}));
+  EXPECT_EQ(export_options("svg", "talk"),
+            (std::vector<std::string>{"-dsvg", "-s25x14.0625cm", "-t18", "-r300"}));
+  EXPECT_EQ(export_options("svg", "12pt,talk"),
+            (std::vector<std::string>{"-dsvg", "-s25x14.0625cm", "-t12", "-r300"}));
   const std::string why =
-      " is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side) nor a resolution "
-      "(\"300dpi\", from 10 to 2400).";
-  for (const char* bad : {"17x12", "0x5cm", "101x5cm", "5dpi", "17x12cm 300dpi", "axbcm"}) {
+      " is neither a size (\"17x12cm\", \"6.5x5in\", at most 100 cm a side, or \"talk\"), a "
+      "resolution (\"300dpi\", from 10 to 2400) nor a text size (\"8pt\", from 4 to 48).";
+  for (const char* bad :
+       {"17x12", "0x5cm", "101x5cm", "5dpi", "17x12cm 300dpi", "axbcm", "3pt", "49pt", "pt"}) {
     try {
       export_options("png", bad);
       ADD_FAILURE() << bad;
@@ -92,12 +102,51 @@ TEST_F(PrintTest, PrintSizeAndResolution) {
       {ExportSize{}, {"-dpng", "-r300"}},
       {ExportSize{false, 1, 1, false, 150}, {"-dpng", "-r150"}},
       {ExportSize{true, 17, 12, false, 300}, {"-dpng", "-s17x12cm", "-r300"}},
-      {ExportSize{true, 6.5, 4.25, true, 600}, {"-dpng", "-s6.5x4.25in", "-r600"}}};
+      {ExportSize{true, 6.5, 4.25, true, 600}, {"-dpng", "-s6.5x4.25in", "-r600"}},
+      {ExportSize{true, 8.5, 7, false, 300, 9}, {"-dpng", "-s8.5x7cm", "-t9", "-r300"}},
+      {ExportSize{false, 1, 1, false, 300, 12}, {"-dpng", "-t12", "-r300"}}};
   for (const auto& [answer, options] : answers)
     EXPECT_EQ(export_options("png", answer.text()), options) << answer.text();
   EXPECT_EQ(ExportSize{}.text(), "");
   EXPECT_THROW(export_options("gif", ""), RuntimeError);
   EXPECT_THROW(print_figure(g, fig, {"-dpng", "-s10x5"}, (dir / "t.png").string()), RuntimeError);
+}
+
+// The text of a figure printed at a size follows that size: its tick labels
+// at the text size asked (8 pt up to 9 cm wide, 10 pt above, 18 pt for a
+// talk), no text above 1.2 times it, and every text on the page.
+TEST_F(PrintTest, TextFollowsThePrintedSize) {
+  struct Case {
+    const char* words;
+    double text_pt, width_pt, height_pt;
+  };
+  for (const Case& c :
+       {Case{"8.5x7cm", 8, 240.945, 198.425}, Case{"17x12cm", 10, 481.89, 340.157},
+        Case{"talk", 18, 708.661, 398.622}, Case{"8.5x7cm,12pt", 12, 240.945, 198.425}}) {
+    const auto path = dir / "t.svg";
+    std::vector<std::string> options = export_options("svg", c.words);
+    options.push_back("-noui");  // the push button keeps the window's text
+    print_figure(g, fig, options, path.string());
+    std::ifstream in(path);
+    const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The page is in points, its user units are pixels at 96 to the inch.
+    const double px_per_pt = 96.0 / 72;
+    std::vector<double> sizes;
+    for (std::size_t at = svg.find("font-size=\""); at != std::string::npos;
+         at = svg.find("font-size=\"", at + 1))
+      sizes.push_back(std::stod(svg.substr(at + 11)) / px_per_pt);
+    ASSERT_FALSE(sizes.empty()) << c.words;
+    EXPECT_NEAR(*std::min_element(sizes.begin(), sizes.end()), c.text_pt, 1e-3) << c.words;
+    EXPECT_LE(*std::max_element(sizes.begin(), sizes.end()), 1.2 * c.text_pt + 1e-9) << c.words;
+    for (std::size_t at = svg.find("<g transform=\"translate("); at != std::string::npos;
+         at = svg.find("<g transform=\"translate(", at + 1)) {
+      std::istringstream xy(svg.substr(at + 24));
+      double x = 0, y = 0;
+      xy >> x >> y;
+      EXPECT_TRUE(x >= 0 && x <= c.width_pt * px_per_pt && y >= 0 && y <= c.height_pt * px_per_pt)
+          << c.words << ": a text at " << x << ", " << y;
+    }
+  }
 }
 
 }  // namespace
