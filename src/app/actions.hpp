@@ -89,6 +89,7 @@ void set_surface_target(Workspace& ws, const Value& fpass);
 void set_surface_exaggeration(Workspace& ws, const Value& fpass);
 void save_surface(Workspace& ws, const Value& fpass);
 void export_animation(Workspace& ws, const Value& fpass);
+void set_heat_scale(Workspace& ws, const Value& fpass);
 
 // Settings for comparisons with other tools.
 void set_superimposition(Workspace& ws, const Value& fpass);

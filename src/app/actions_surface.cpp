@@ -144,7 +144,8 @@ void slid(Document& ws, const analysis::SurfaceWarpParams& params) {
   try {
     analysis::SurfaceWarpReport r = ws.session.warp_surface(params);
     make_figure3d_current(ws);
-    draw_surface_report(ws, r, ws.session.wires().has_value(), 0, SurfaceDetail::Draft);
+    draw_surface_report(ws, r, ws.session.wires().has_value(), ws.window.display.heat_scale,
+                        SurfaceDetail::Draft);
     ShownSurface& s = ws.surface;
     s.params = params;
     s.of = r.surface;
@@ -165,7 +166,7 @@ void settled(const char* action, const Value& argument) {
 void show(Workspace& ws, const analysis::SurfaceWarpParams& params, bool log) {
   analysis::SurfaceWarpReport r = ws.session.warp_surface(params);
   make_figure3d_current(ws);
-  draw_surface_report(ws, r, ws.session.wires().has_value());
+  draw_surface_report(ws, r, ws.session.wires().has_value(), ws.window.display.heat_scale);
   show_surface_sliders(ws, params, r, slid, settled);
   std::string logged = r.log_line;
   for (const std::string& note : r.notes) {
@@ -304,10 +305,12 @@ void actions::export_animation(Workspace& ws, const Value& arg) {
   // Every frame's name is checked before the first frame is drawn.
   for (const std::string& path : paths) check_writable(path);
   const gfx::Handle fig = make_figure3d_current(ws);
+  // Every frame on one scale: the fixed one, else the larger end's.
+  const double top = ws.window.display.heat_scale > 0 ? ws.window.display.heat_scale : ends.largest;
   auto frame = [&](std::size_t i) {
     const double t = size.frames == 1 ? 0.5 : double(i) / (size.frames - 1);
     analysis::SurfaceWarpReport r = ws.session.warp_surface(frame_params(ends, t));
-    draw_surface_report(ws, r, ws.session.wires().has_value(), ends.largest);
+    draw_surface_report(ws, r, ws.session.wires().has_value(), top);
     return frame_png(fig, size);
   };
   try {
@@ -330,6 +333,36 @@ void actions::export_animation(Workspace& ws, const Value& arg) {
                  shown_name(paths.back()) + ".");
   show(ws, ws.surface.params, false);
   show_status("Exported " + std::to_string(size.frames) + " frames: " + paths.front());
+}
+
+// "auto": each surface shape's heat map from 0 to its own largest
+// displacement; a number: every shape's and every animation frame's from 0
+// to it; without an argument the other of the two, fixed at the largest
+// displacement shown now, recorded as chosen.
+void actions::set_heat_scale(Workspace& ws, const Value& arg) {
+  double& scale = ws.window.display.heat_scale;
+  const std::vector<std::string> w = words_of(arg);
+  double top = 0;
+  if (w.empty()) {
+    const ShownSurface& s = ws.surface;
+    const bool shown = s.report && s.of == ws.session.surface();
+    if (scale == 0 && !(shown && s.report->largest_displacement > 0))
+      refuse(
+          "The surface shown has no displacement to fix the scale at: show a surface shape "
+          "first (Display ▸ Surface Shape), or give the scale's top, as in SetHeatScale 0.5.",
+          "Set Heat Scale");
+    top = scale > 0 ? 0 : s.report->largest_displacement;
+    ws.recorder.record_argument(top > 0 ? shortest_number(top) : "auto");
+  } else if (!(w.size() == 1 && (w[0] == "auto" || (number_of(w[0], top) && top > 0)))) {
+    refuse(
+        "Set Heat Scale takes \"auto\" or the top of the scale in specimen units, a number "
+        "above 0, as in SetHeatScale 0.5; not \"" +
+            shown_text(joined(w)) + "\".",
+        "Set Heat Scale");
+  }
+  scale = top;
+  if (ws.surface.of == ws.session.surface() && ws.surface.report)
+    show(ws, ws.surface.params, false);
 }
 
 }  // namespace velmora::app

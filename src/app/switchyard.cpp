@@ -105,6 +105,7 @@ const std::vector<ActionSpec>& action_table() {
       {"SetSpecimenLabels", a::set_specimen_labels, N, FR::AsIs},
       {"DockView", a::dock_view, N, FR::AsIs},
       {"SaveTable", a::save_table, N, FR::AsIs},
+      {"SetHeatScale", a::set_heat_scale, S | M | F, FR::Start3D},
   };
   return table;
 }

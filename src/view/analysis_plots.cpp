@@ -55,8 +55,9 @@ void plot_pca_scatter(Document& doc, const shape::ShapePca& pca, bool corrected)
   const WindowState& s = doc.window;
   const Handle ax = control("axes1");
   clear_main_plot();
-  if (corrected)
-    g.set(g.get(ax, "Title")(0), "String", "Principal components of size-corrected shapes");
+  g.set(g.get(ax, "Title")(0), "String",
+        corrected ? "Principal components of size-corrected shapes"
+                  : "Principal components of shape");
   const Eigen::VectorXd pc1 = pca.scores.col(0), pc2 = pca.scores.col(1);
   const std::shared_ptr<const analysis::XVariable> xv = doc.session.x();
   const Eigen::VectorXd* x = xv ? &xv->values : nullptr;

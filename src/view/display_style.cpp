@@ -110,7 +110,8 @@ void number_landmarks(Document& doc, Handle ax, const std::vector<Handle>& lines
     if (g.type(c) == gfx::Type::Text && g.get_text(c, "Tag") == role::kLandmarkNumber) g.destroy(c);
   if (!doc.window.display.landmark_numbers) return;
   Handle shown = -1;
-  for (std::string_view r : {role::kMean, role::kReference, role::kTarget}) {
+  for (std::string_view r :
+       {role::kMean, role::kReference, role::kTarget, role::kSurfaceLandmark}) {
     for (Handle h : lines)
       if (g.get_text(h, "Tag") == r) {
         shown = h;
@@ -240,6 +241,10 @@ void style_figure3d(Document& doc) {
       style_symbols(doc, h, 1.3 * sizes.reference, kReferenceColour, kReferenceColour);
     } else if (r == role::kTarget) {
       style_symbols(doc, h, sizes.reference, target_colour, target_colour);
+    } else if (r == role::kSurfaceLandmark) {
+      // Yellow with a black edge: neither end of the blue-to-red heat
+      // scale, and seen on both.
+      style_symbols(doc, h, sizes.reference, kMeanEdge, kMeanFace);
     } else if (r == role::kReferenceWire) {
       style_stroke(doc, h, wire_spec.color.value_or(render::Rgb{0, 0, 0}), wire_spec.style);
     } else if (r == role::kTargetWire) {
@@ -328,6 +333,20 @@ void sync_display_menus(Document& doc) {
   check("OutlineHulls", doc.window.outline == GroupOutline::Hulls);
   check("PCACorrectedCheck", groups.pca_corrected);
   check("SpecimenLabelsCheck", d.specimen_labels);
+  check("HeatScaleFixed", d.heat_scale > 0);
+  // The surface shape shown, where a menu entry names it.
+  using analysis::SurfaceTarget;
+  const ShownSurface& shown = doc.surface;
+  const bool on = shown.report && shown.of && shown.of == doc.session.surface();
+  const analysis::SurfaceWarpParams& p = shown.params;
+  check("SurfaceMean", on && p.target == SurfaceTarget::Mean);
+  check("SurfaceXLow", on && p.target == SurfaceTarget::Regression && p.x == shown.report->x_low);
+  check("SurfaceXHigh", on && p.target == SurfaceTarget::Regression && p.x == shown.report->x_high);
+  check("SurfacePC1Low",
+        on && p.target == SurfaceTarget::Component && p.component == 1 && p.factor == -2);
+  check("SurfacePC1High",
+        on && p.target == SurfaceTarget::Component && p.component == 1 && p.factor == 2);
+  check("SurfaceGroup", on && p.target == SurfaceTarget::Group);
   check("Dock3DCheck", doc.window.dock3d.value_or(false));
   auto& g = graphics();
   for (Handle h : g.find_by_tag("ThinnerLines"))

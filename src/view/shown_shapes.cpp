@@ -37,7 +37,9 @@ void draw_shape_pair(Document& doc, const shape::Config& low, const shape::Confi
   const std::vector<gfx::Handle> low_points = plot::showshape3D(low, "bo");
   assign_role(low_points, role::kLow, low_name);
   mark_shown_shape(low_points, low, low_name);
-  if (wired) assign_role(plot::wire3d(low, wires, "b-"), role::kLowWire, "");
+  // Both shapes carry the wireframe ("Symbols and wireframes"), or neither
+  // ("Reference and target symbols"): a pair is drawn alike.
+  if (wired && type == "b") assign_role(plot::wire3d(low, wires, "b-"), role::kLowWire, "");
   const std::vector<gfx::Handle> high_points = plot::showshape3D(high, "ro");
   assign_role(high_points, role::kHigh, high_name);
   mark_shown_shape(high_points, high, high_name);

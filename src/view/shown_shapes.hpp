@@ -38,8 +38,8 @@ void draw_deformation(Document& doc, const shape::Config& reference, const shape
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name = "Mean shape (reference)");
 /// A pair of shapes, the low end in blue and the high end in red, each in
-/// the legend under its name; the wireframe on the low end, and on the high
-/// end too for display type "b".
+/// the legend under its name; with display type "b" each with the
+/// wireframe, with "a" neither.
 void draw_shape_pair(Document& doc, const shape::Config& low, const shape::Config& high,
                      const std::string& type, const std::string& low_name,
                      const std::string& high_name);

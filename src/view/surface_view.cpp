@@ -183,7 +183,7 @@ void draw_surface_report(Document& doc, const analysis::SurfaceWarpReport& r, bo
   if (wires) assign_role(plot::wire3d(landmarks, wire_list(doc), "k-"), role::kTargetWire, "");
   const std::vector<gfx::Handle> points =
       plot::showshape3D(landmarks, doc.window.display.reference_symbol);
-  assign_role(points, role::kTarget, "Landmarks");
+  assign_role(points, role::kSurfaceLandmark, "Landmarks");
   mark_shown_shape(points, landmarks, "Landmarks");
   style_figure3d(doc);
   g.set_surface(

@@ -44,6 +44,10 @@ struct DisplaySettings {
   bool legend = true;
   bool colour_by_x = false;      ///< specimens on a blue-to-red scale of X
   bool specimen_labels = false;  ///< specimen names beside the principal component scatter
+  /// The top of a surface's heat map, in specimen units, for every target
+  /// and every frame of an animation; 0: each target's own largest
+  /// displacement.
+  double heat_scale = 0;
 };
 
 /// The codes of the deformation display types, in the order of the

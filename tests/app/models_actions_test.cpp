@@ -238,7 +238,8 @@ TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
        "Mean shape (reference); Displacement: change over the range of ln(age), ×3"},
       {start() + "SetPCAShapes corrected\nShowPCA\n", [&] { return label("Title"); },
        "Principal components of size-corrected shapes"},
-      {start() + "UseLabelAsX\nPlotPDistance\nShowPCA\n", [&] { return label("Title"); }, ""},
+      {start() + "UseLabelAsX\nPlotPDistance\nShowPCA\n", [&] { return label("Title"); },
+       "Principal components of shape"},
   };
   for (const auto& c : cases) {
     ConsoleCapture cap;

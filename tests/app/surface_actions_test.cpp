@@ -3,6 +3,7 @@
 // shown and exporting animation frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
+#include "core/number_text.hpp"
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
@@ -115,6 +117,50 @@ TEST_F(SurfaceActions, TargetsHeatMapAndRefusals) {
   EXPECT_EQ(workspace().window.log.entries().size(), logged);
   // Another sample drops the surface.
   EXPECT_EQ(run_script(with + kLoad + "ShowSurface\n"), kBatchRefused);
+}
+
+// A fixed heat scale keeps the colour bar's top for every target, so two
+// heat maps compare colour for colour; the menu fixes it at what is shown
+// and records that number, and goes back to each target's own.
+TEST_F(SurfaceActions, AFixedHeatScaleHoldsForEveryTarget) {
+  const std::string with = kLoad + "open \"specimen 1.ply\"\nLoadSurface\n";
+  // Each batch run installs a run-time of its own.
+  auto bar = [&] {
+    const gfx::Graphics& gr = gfx::graphics();
+    for (gfx::Handle c : gr.children(*workspace().window.figure3d))
+      if (gr.type(c) == gfx::Type::Axes) return gr.appdata(c, "SurfaceColorBar").data();
+    return std::vector<double>();
+  };
+  ASSERT_EQ(run_script(with + "SetSurfaceTarget pc 1 2\n"), kBatchOk) << cap_.errors();
+  const double own = workspace().surface.report->largest_displacement;
+  EXPECT_EQ(bar(), (std::vector<double>{0, own}));
+  ASSERT_EQ(run_action(workspace(), Value("SetHeatScale"), Value()).outcome, Outcome::Done);
+  EXPECT_EQ(bar(), (std::vector<double>{0, own}));
+  ASSERT_EQ(run_action(workspace(), Value("SetSurfaceTarget"), Value("pc 1 -3")).outcome,
+            Outcome::Done);
+  EXPECT_NE(workspace().surface.report->largest_displacement, own);
+  EXPECT_EQ(bar(), (std::vector<double>{0, own}));
+  // The colours are on that scale: the largest displacement shown is not
+  // the reddest end unless it reaches the top.
+  const auto& d = workspace().surface.report->displacement;
+  const render::Rgb top_colour = render::blue_red(d.maxCoeff() / own);
+  EXPECT_EQ(drawn()
+                ->colours[static_cast<std::size_t>(
+                    std::distance(d.data(), std::max_element(d.data(), d.data() + d.size())))]
+                .r,
+            top_colour.r);
+  ASSERT_EQ(run_action(workspace(), Value("SetHeatScale"), Value()).outcome, Outcome::Done);
+  EXPECT_EQ(bar(), (std::vector<double>{0, workspace().surface.report->largest_displacement}));
+  EXPECT_NE(workspace().recorder.script().find("SetHeatScale " + shortest_number(own) +
+                                               "\nSetSurfaceTarget \"pc 1 -3\"\nSetHeatScale auto"),
+            std::string::npos)
+      << workspace().recorder.script();
+  EXPECT_EQ(run_script(with + "SetSurfaceTarget pc 1 2\nSetHeatScale 0.25\n"), kBatchOk);
+  EXPECT_EQ(bar(), (std::vector<double>{0, 0.25}));
+  EXPECT_EQ(run_script(with + "SetHeatScale -1\n"), kBatchRefused);
+  EXPECT_EQ(workspace().last_action.message,
+            "Set Heat Scale takes \"auto\" or the top of the scale in specimen units, a number "
+            "above 0, as in SetHeatScale 0.5; not \"-1\".");
 }
 
 TEST_F(SurfaceActions, GroupTargetsAndSliderMovesAreLoggedRecordedAndReplayed) {
