@@ -4,7 +4,8 @@
 # reinstalled and builds are incremental.
 #
 #   scripts/velmora.sh start   install, build (Release) and start Velmora in
-#                              the folder of the bundled example data
+#                              the folder of the bundled example data, with
+#                              the example loaded and its fit shown
 #   scripts/velmora.sh test    install, check the layout of the C++ files,
 #                              build Release, the numerical library alone
 #                              (no Qt, no Cairo) and the sanitizer build, run
@@ -63,7 +64,8 @@ case "${1:-}" in
     install_packages
     build "$root/build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
     cd "$root/examples"
-    exec "$root/build/src/app/velmora"
+    # The first start shows an analysis: the example loaded and its fit drawn.
+    exec "$root/build/src/app/velmora" first-look.velmora
     ;;
   test)
     install_packages

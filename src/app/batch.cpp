@@ -56,13 +56,13 @@ bool control_disabled(gfx::Handle main, const std::string& action, const ValueLi
 
 // A set line: the control takes the value as typing or choosing would, and
 // its callback runs.
-int set_control(Workspace& ws, const BatchCommand& c, gfx::Handle main, gfx::HeadlessBackend* hb) {
+int set_control(Workspace& ws, const BatchCommand& c, gfx::Handle main) {
   auto& g = gfx::graphics();
   const InputControl* input = find_input(c.name);
   const auto h = window_control(main, c.name);
   if (!input || !h) return kBatchError;  // checked before the script ran
   if (g.get_text(*h, "Enable") == "off") {
-    hb->message_box(
+    g.backend().message_box(
         "The control " + c.name + " is disabled in the main window, so it cannot be set now.", "");
     return kBatchRefused;
   }
@@ -76,6 +76,61 @@ int set_control(Workspace& ws, const BatchCommand& c, gfx::Handle main, gfx::Hea
     return kBatchError;
   }
   return r.outcome == Outcome::Refused ? kBatchRefused : kBatchOk;
+}
+
+// Runs one line that is no answer: a set, view or figsize line, an action
+// as a click on its control, or a call; the batch status it ends with.
+int run_line(Workspace& ws, const BatchCommand& c, gfx::Handle main) {
+  auto& g = gfx::graphics();
+  int outcome = kBatchOk;
+  if (c.kind == BatchCommand::Kind::Set) {
+    outcome = set_control(ws, c, main);
+  } else if (c.kind == BatchCommand::Kind::View || c.kind == BatchCommand::Kind::FigSize) {
+    View3d& v = ws.window.view3d;
+    if (c.kind == BatchCommand::Kind::View) {
+      v.azimuth = c.args[0](0), v.elevation = c.args[1](0), v.zoom = c.args[2](0);
+    } else {
+      v.width = c.args[0](0), v.height = c.args[1](0);
+    }
+    apply_view3d(ws);
+  } else if (c.kind == BatchCommand::Kind::Action) {
+    if (g.valid(main)) g.make_current(main);
+    if (g.valid(main) && control_disabled(main, c.name, c.args)) {
+      g.backend().message_box(
+          "The control for " + c.name + " is disabled in the main window, so it cannot run now.",
+          "");
+      outcome = kBatchRefused;
+    } else {
+      gfx::Graphics::CallbackScope scope(g, main);
+      // Several arguments reach the action as one cell row.
+      ActionReport r = run_action(ws, Value(c.name),
+                                  c.args.empty()       ? Value()
+                                  : c.args.size() == 1 ? c.args[0]
+                                                       : Value::cell_row(c.args));
+      if (r.outcome == Outcome::Failed) {
+        console().error(line_text(c.line) + ": " + r.message);
+        outcome = kBatchError;
+      } else if (r.outcome == Outcome::Refused) {
+        outcome = kBatchRefused;
+      }
+    }
+  } else {
+    try {
+      const FunctionSpec* spec = find_by_name(c.name);
+      const int nargout = c.no_outputs || (spec && spec->nargout == 0) ? 0 : 1;
+      ValueList res = call_by_name(c.name, c.args, nargout);
+      // Exact digits, so that a handle or number typed back from the
+      // display names the same object.
+      if (!res.empty()) console().write(named_display("ans", res[0], true));
+    } catch (const WriteError& e) {
+      console().error(line_text(c.line) + ": " + e.what());
+      outcome = kBatchRefused;
+    } catch (const std::exception& e) {
+      console().error(line_text(c.line) + ": " + e.what());
+      outcome = kBatchError;
+    }
+  }
+  return outcome;
 }
 
 int run_commands(Workspace& ws, const std::vector<BatchCommand>& script, gfx::Handle main,
@@ -100,54 +155,7 @@ int run_commands(Workspace& ws, const std::vector<BatchCommand>& script, gfx::Ha
       continue;
     }
     answers.begin(c);
-    int outcome = kBatchOk;
-    if (c.kind == BatchCommand::Kind::Set) {
-      outcome = set_control(ws, c, main, hb);
-    } else if (c.kind == BatchCommand::Kind::View || c.kind == BatchCommand::Kind::FigSize) {
-      View3d& v = ws.window.view3d;
-      if (c.kind == BatchCommand::Kind::View) {
-        v.azimuth = c.args[0](0), v.elevation = c.args[1](0), v.zoom = c.args[2](0);
-      } else {
-        v.width = c.args[0](0), v.height = c.args[1](0);
-      }
-      apply_view3d(ws);
-    } else if (c.kind == BatchCommand::Kind::Action) {
-      if (g.valid(main)) g.make_current(main);
-      if (g.valid(main) && control_disabled(main, c.name, c.args)) {
-        hb->message_box(
-            "The control for " + c.name + " is disabled in the main window, so it cannot run now.",
-            "");
-        outcome = kBatchRefused;
-      } else {
-        gfx::Graphics::CallbackScope scope(g, main);
-        // Several arguments reach the action as one cell row.
-        ActionReport r = run_action(ws, Value(c.name),
-                                    c.args.empty()       ? Value()
-                                    : c.args.size() == 1 ? c.args[0]
-                                                         : Value::cell_row(c.args));
-        if (r.outcome == Outcome::Failed) {
-          console().error(line_text(c.line) + ": " + r.message);
-          outcome = kBatchError;
-        } else if (r.outcome == Outcome::Refused) {
-          outcome = kBatchRefused;
-        }
-      }
-    } else {
-      try {
-        const FunctionSpec* spec = find_by_name(c.name);
-        const int nargout = c.no_outputs || (spec && spec->nargout == 0) ? 0 : 1;
-        ValueList res = call_by_name(c.name, c.args, nargout);
-        // Exact digits, so that a handle or number typed back from the
-        // display names the same object.
-        if (!res.empty()) console().write(named_display("ans", res[0], true));
-      } catch (const WriteError& e) {
-        console().error(line_text(c.line) + ": " + e.what());
-        outcome = kBatchRefused;
-      } catch (const std::exception& e) {
-        console().error(line_text(c.line) + ": " + e.what());
-        outcome = kBatchError;
-      }
-    }
+    const int outcome = run_line(ws, c, main);
     if (!answers.empty()) {
       throw BatchStop{kBatchMalformed,
                       line_text(c.line) + ": " + c.name + " did not use the answer on line " +
@@ -218,16 +226,25 @@ int run_batch(const std::vector<BatchCommand>& parsed) {
   }
 }
 
-int run_batch_file(const std::string& path) {
+namespace {
+
+// A script read and parsed, or why not: the message and the exit status.
+struct ReadScript {
   std::vector<BatchCommand> script;
+  std::string error;
+  int status = kBatchOk;
+};
+
+ReadScript read_script(const std::string& path) {
+  ReadScript r;
   try {
     // A regular file, or a pipe read as a stream (standard input, a shell's
     // <(…), a named FIFO); a folder or a device is no script.
     FileBytes file = path == "-" ? read_stream(STDIN_FILENO) : read_file_or_pipe(path);
     if (!file.ok) {
-      console().error("Cannot read the batch script \"" + shown_name(path) + "\": " + file.reason +
-                      ".");
-      return kBatchMalformed;
+      r.error = "Cannot read the batch script \"" + shown_name(path) + "\": " + file.reason + ".";
+      r.status = kBatchMalformed;
+      return r;
     }
     // Relative paths stay valid after a dialog changes the working folder.
     // Standard input and a shell's <(…) (/dev/fd/N) have no folder of their
@@ -238,12 +255,85 @@ int run_batch_file(const std::string& path) {
                                    ? std::filesystem::current_path().string() + "/"
                                    : std::filesystem::absolute(path).parent_path().string() + "/";
     std::istringstream in(std::move(file.bytes));
-    script = parse_batch(in, folder);
+    r.script = parse_batch(in, folder);
   } catch (const std::invalid_argument& e) {
-    console().error("Malformed batch script \"" + shown_name(path) + "\", " + e.what());
+    r.error = "Malformed batch script \"" + shown_name(path) + "\", " + e.what();
+    r.status = kBatchMalformed;
+  }
+  return r;
+}
+
+// A script run in the open window: each answer line answers the next
+// dialog as the user would, each other line runs as in batch.  A refused
+// or failed line, or an answer no dialog took, ends the run; the window has
+// shown why.
+int run_in_window(Workspace& ws, const std::vector<BatchCommand>& script, gfx::Handle main) {
+  auto& g = gfx::graphics();
+  auto script_line = [](int line) { return "script line " + std::to_string(line); };
+  g.clear_queued_answers();
+  auto stop = [&](const std::string& why) {
+    g.clear_queued_answers();
+    g.backend().message_box(why, "Script stopped");
+  };
+  for (const BatchCommand& c : script) {
+    if (c.kind == BatchCommand::Kind::Open || c.kind == BatchCommand::Kind::Save) {
+      g.queue_file_answer({batch_detail::pick_of(c)});
+      continue;
+    }
+    if (c.kind == BatchCommand::Kind::Cancel) {
+      g.queue_file_answer({});
+      continue;
+    }
+    if (c.kind == BatchCommand::Kind::Choose) {
+      g.queue_item_answer(c.name);
+      continue;
+    }
+    const int outcome = run_line(ws, c, main);
+    if (g.queued_answers() > 0) {
+      stop(script_line(c.line) + ": " + c.name +
+           " did not use the answer before it; the script stops here.");
+      return kBatchMalformed;
+    }
+    if (outcome == kBatchError) {
+      stop(script_line(c.line) + ": " + c.name +
+           " failed (the console says why); the script stops here.");
+      return outcome;
+    }
+    if (outcome != kBatchOk) return outcome;  // its own message box said why
+    if (!g.valid(main)) return kBatchOk;
+  }
+  if (g.queued_answers() > 0) {
+    stop("The script's last answers are not followed by an action that uses them.");
     return kBatchMalformed;
   }
-  return run_batch(script);
+  return kBatchOk;
+}
+
+}  // namespace
+
+int run_batch_file(const std::string& path) {
+  ReadScript r = read_script(path);
+  if (!r.error.empty()) {
+    console().error(r.error);
+    return r.status;
+  }
+  return run_batch(r.script);
+}
+
+int run_script_in_window(const std::string& path, gfx::Handle main) {
+  Workspace& ws = workspace();
+  auto& g = gfx::graphics();
+  ReadScript r = read_script(path);
+  std::vector<BatchCommand> script;
+  for (const BatchCommand& c : r.script) script.push_back(as_action(c));
+  std::optional<BatchStop> why;
+  if (r.error.empty()) why = check_names(script);
+  if (r.error.empty() && !why) why = check_set_values(script, main);
+  if (!r.error.empty() || why) {
+    g.backend().message_box(r.error.empty() ? why->message : r.error, "Script not run");
+    return r.error.empty() ? why->status : r.status;
+  }
+  return run_in_window(ws, script, main);
 }
 
 }  // namespace velmora::app

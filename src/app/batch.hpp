@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/backend.hpp"
 #include "platform/value/value.hpp"
 
 namespace velmora::app {
@@ -49,5 +50,13 @@ int run_batch(const std::vector<BatchCommand>& script);
 
 /// Reads, parses and runs `path` ("-" for standard input).
 int run_batch_file(const std::string& path);
+
+/// Runs the script in file `path` in the open main window `main`, as the
+/// user would click and answer: each answer line answers the next dialog,
+/// each other line runs as in batch, recorded and logged as the window's
+/// own.  A script that cannot be read or names what does not exist is not
+/// run; a refused line ends the run.  Every message shows in the window.
+/// The batch status it ended with.
+int run_script_in_window(const std::string& path, gfx::Handle main);
 
 }  // namespace velmora::app

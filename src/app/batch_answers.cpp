@@ -42,12 +42,6 @@ const char* dialog_kind(const BatchCommand& a) {
   }
 }
 
-gfx::FilePick pick_of(const BatchCommand& a) {
-  auto slash = a.name.find_last_of('/');
-  if (slash == std::string::npos) return gfx::FilePick{"./", a.name};
-  return gfx::FilePick{a.name.substr(0, slash + 1), a.name.substr(slash + 1)};
-}
-
 }  // namespace
 
 std::vector<gfx::FilePick> Answers::answer(const gfx::HeadlessBackend::Dialog& d) {
@@ -104,6 +98,12 @@ const BatchCommand* Answers::take(const gfx::HeadlessBackend::Dialog& d) {
   }
   queue_.pop_front();
   return a.kind == BatchCommand::Kind::Cancel ? nullptr : &a;
+}
+
+gfx::FilePick pick_of(const BatchCommand& a) {
+  auto slash = a.name.find_last_of('/');
+  if (slash == std::string::npos) return gfx::FilePick{"./", a.name};
+  return gfx::FilePick{a.name.substr(0, slash + 1), a.name.substr(slash + 1)};
 }
 
 }  // namespace velmora::app::batch_detail

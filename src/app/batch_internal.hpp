@@ -38,6 +38,9 @@ bool is_answer(const BatchCommand& c);
 /// as; any other line as it is.
 BatchCommand as_action(const BatchCommand& c);
 
+/// The file an open or save line names, as its dialog answers it.
+gfx::FilePick pick_of(const BatchCommand& answer);
+
 /// The first line naming an action, a control or a function that does not
 /// exist, as the stop it causes; nothing when every name is known.
 std::optional<BatchStop> check_names(const std::vector<BatchCommand>& script);

@@ -1,5 +1,6 @@
 // velmora: the program entry.  Options that begin with "--" are the
 // program's own; any other arguments go to the main window function as text.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,13 +25,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: velmora [FUNCTION [ARG...]]\n"
+    "Usage: velmora [FILE...]\n"
+    "       velmora [FUNCTION [ARG...]]\n"
     "       velmora --batch FILE     (a file or a pipe; - for standard input)\n"
     "       velmora --help | --version\n"
     "\n"
-    "With no arguments Velmora opens its main window.  With a first argument it\n"
-    "calls the window callback or the function of that name with the other\n"
-    "arguments as text, e.g. 'velmora pushbutton4_Callback'.\n"
+    "With no arguments Velmora opens its main window.  Files (existing ones, or\n"
+    "names ending in .velmora, .txt, .tps, .nts, .fcsv, .json, .csv, .tsv, .tab)\n"
+    "open in it: a .velmora script runs there as clicks, landmark files load.\n"
+    "Any other first argument calls the window callback or the function of that\n"
+    "name with the other arguments as text, e.g. 'velmora pushbutton4_Callback'.\n"
     "\n"
     "Batch mode runs a script headless, one command per line:\n"
     "  # comment                 skipped, like blank lines\n"
@@ -111,10 +115,14 @@ int main(int argc, char** argv) {
   app::workspace().window.desktop = true;
   ValueList in;
   for (const std::string& a : args) in.emplace_back(a);
-  bool opening = in.empty();
+  // Files to open (landmarks, scripts) open in the window; anything else
+  // is a function or callback by name.
+  const bool files = !args.empty() && std::all_of(args.begin(), args.end(), app::names_a_file);
+  bool opening = in.empty() || files;
   ValueList out;
   try {
-    out = opening ? app::velmora(in, 1) : app::command_line_call(in);
+    out = opening ? app::velmora({}, 1) : app::command_line_call(in);
+    if (files && !out.empty()) app::open_in_window(args, out[0].to_scalar());
   } catch (const gui::LayoutError& e) {
     console().error(e.what());
     return 2;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/actions.hpp"
+#include "app/batch.hpp"
 #include "app/inputs.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
@@ -12,6 +13,8 @@
 #include "bindings/shape_functions.hpp"
 #include "bindings/stats_functions.hpp"
 #include "bindings/tps_functions.hpp"
+#include "core/file_bytes.hpp"
+#include "core/shown_text.hpp"
 #include "gui/gui_data.hpp"
 #include "gui/layout_file.hpp"
 #include "gui/open_figure.hpp"
@@ -245,6 +248,63 @@ void register_all_functions() {
   shape::register_shape_functions(t);
   tps::register_tps_functions(t);
   stats::register_stats_functions(t);
+}
+
+namespace {
+
+bool ends_with_any(const std::string& name, std::initializer_list<const char*> ends) {
+  const std::string lower = lower_text(name);
+  for (const char* e : ends)
+    if (lower.ends_with(e)) return true;
+  return false;
+}
+
+bool is_script(const std::string& path) {
+  return ends_with_any(path, {".velmora"});
+}
+
+bool is_markup(const std::string& path) {
+  return ends_with_any(path, {".fcsv", ".mrk.json"});
+}
+
+}  // namespace
+
+bool names_a_file(const std::string& argument) {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(argument, ec)) return true;
+  return ends_with_any(
+      argument, {".velmora", ".txt", ".tps", ".nts", ".fcsv", ".json", ".csv", ".tsv", ".tab"});
+}
+
+void open_in_window(const std::vector<std::string>& paths, gfx::Handle main) {
+  auto& g = gfx::graphics();
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+      g.backend().message_box("Cannot open \"" + shown_name(path) + "\": there is no such file.",
+                              "File not opened");
+      return;
+    }
+    if (!g.valid(main)) return;
+    if (is_script(path)) {
+      if (run_script_in_window(path, main) != kBatchOk) return;
+      continue;
+    }
+    // Consecutive markup files are one sample, as chosen together.
+    std::vector<std::string> files{path};
+    while (is_markup(path) && i + 1 < paths.size() && is_markup(paths[i + 1]))
+      files.push_back(paths[++i]);
+    for (const std::string& f : files) {
+      const std::filesystem::path p = std::filesystem::absolute(f);
+      g.queue_file_answer({{p.parent_path().string() + "/", p.filename().string()}});
+    }
+    g.make_current(main);
+    gfx::Graphics::CallbackScope scope(g, main);
+    const ActionReport r = run_action(workspace(), Value("LoadData"), Value());
+    g.clear_queued_answers();
+    if (r.outcome != Outcome::Done) return;
+  }
 }
 
 }  // namespace velmora::app

@@ -19,6 +19,17 @@ namespace velmora::app {
 /// name with the other inputs, printing any error instead of raising it.
 ValueList velmora(const ValueList& args, int nargout);
 
+/// Whether a command-line argument names a file to open rather than a
+/// function to call: a file that exists, or a name that ends in an
+/// extension Velmora reads (a landmark file, or a .velmora script).
+bool names_a_file(const std::string& argument);
+
+/// Opens `paths` in the open main window `main`, one after the other: a
+/// .velmora script runs in the window, landmark files load as Load
+/// Landmarks would (consecutive markup files as one sample).  A missing
+/// file, or a refused or stopped one, ends the opening with a message box.
+void open_in_window(const std::vector<std::string>& paths, gfx::Handle main);
+
 /// The program's command line `velmora NAME ARG...`: as velmora() with
 /// output 1, except that an error is raised (the program then exits 1)
 /// and a function that declares no outputs is asked for none.

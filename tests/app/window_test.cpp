@@ -10,6 +10,7 @@
 
 #include "app/actions.hpp"
 #include "app/batch.hpp"
+#include "app/velmora.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "view/main_window.hpp"
@@ -541,6 +542,53 @@ TEST(UserGuide, EveryPictureOfTheGuideIsFoundOrNamed) {
   EXPECT_GT(pictures, 3);
   EXPECT_EQ(guide_with_pictures("a ![Gone](docs/none.png) b ![x\n](y) ![", {VELMORA_SOURCE_DIR}),
             "a *Gone* b ![x\n](y) ![");
+}
+
+// Files named on the command line open in the window: a landmark file
+// loads as Load Landmarks would, a script runs its lines as clicks and
+// answers, and a missing file or a refused line ends the opening with a
+// message box; any other argument stays a function's name.
+TEST_F(WindowTest, FilesFromTheCommandLineOpenInTheWindow) {
+  EXPECT_TRUE(names_a_file(example("skulls.txt")));
+  EXPECT_TRUE(names_a_file("not-there-yet.velmora"));
+  EXPECT_FALSE(names_a_file("nosuchfunction"));
+  EXPECT_FALSE(names_a_file("pushbutton4_Callback"));
+
+  open_in_window({skulls_as("first.txt")}, main);
+  EXPECT_EQ(workspace().session.sample().specimens(), 80);
+  EXPECT_EQ(g->queued_answers(), 0u);
+  EXPECT_TRUE(hb->dialogs().empty());  // answered ahead, no dialog asked
+
+  const std::string script =
+      write("look.velmora", "open " + example("skulls.txt") + "\nLoadData\nopen " +
+                                example("age.txt") + "\nLoadXList\nDoRegression\nShowPCA\n");
+  open_in_window({script}, main);
+  EXPECT_TRUE(workspace().session.regression());
+  EXPECT_NE(workspace().window.log.plain_text().find("Principal components of shape"),
+            std::string::npos);
+
+  hb->clear_records();
+  open_in_window({temp("gone.tps"), skulls_as("second.txt")}, main);
+  ASSERT_EQ(hb->messages().size(), 1u);
+  EXPECT_EQ(hb->messages()[0].text,
+            "Cannot open \"" + temp("gone.tps") + "\": there is no such file.");
+  EXPECT_EQ(hb->messages()[0].title, "File not opened");
+
+  // An answer no action takes stops the script, and none is left for the
+  // next dialog.
+  hb->clear_records();
+  open_in_window({write("stray.velmora", "open " + example("age.txt") + "\nShowMean\nShowPCA\n")},
+                 main);
+  ASSERT_EQ(hb->messages().size(), 1u);
+  EXPECT_EQ(hb->messages()[0].text,
+            "script line 2: ShowMean did not use the answer before it; the script stops here.");
+  EXPECT_EQ(g->queued_answers(), 0u);
+  // A list dialog takes a queued item by its text; one it does not offer
+  // cancels it.
+  g->queue_item_answer("b");
+  EXPECT_EQ(g->list_dialog("t", "p", {"a", "b"}), std::optional<std::size_t>(1));
+  g->queue_item_answer("c");
+  EXPECT_EQ(g->list_dialog("t", "p", {"a", "b"}), std::nullopt);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // type has and accepts is in property_schema.cpp, positions in units.cpp.
 #include "platform/graphics/graphics.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "core/file_bytes.hpp"
@@ -152,11 +153,22 @@ void check_pick(const std::optional<FilePick>& pick, std::string_view title) {
                       std::string(title));
 }
 
+// The first queued answer of a one-file dialog, else what `ask` gets.
+template <typename Ask>
+std::optional<FilePick> take_file_answer(std::deque<std::vector<FilePick>>& answers, Ask ask) {
+  if (answers.empty()) return ask();
+  std::vector<FilePick> a = std::move(answers.front());
+  answers.pop_front();
+  if (a.empty()) return std::nullopt;
+  return a.front();
+}
+
 }  // namespace
 
 std::optional<FilePick> Graphics::open_file_dialog(std::string_view filter,
                                                    std::string_view title) {
-  auto pick = backend_->open_file_dialog(filter, title);
+  auto pick =
+      take_file_answer(file_answers_, [&] { return backend_->open_file_dialog(filter, title); });
   check_pick(pick, title);
   if (pick) note_opened_input(pick->path());
   if (dialog_observer_) dialog_observer_("open", pick);
@@ -165,14 +177,21 @@ std::optional<FilePick> Graphics::open_file_dialog(std::string_view filter,
 
 std::optional<FilePick> Graphics::save_file_dialog(std::string_view filter,
                                                    std::string_view title) {
-  auto pick = backend_->save_file_dialog(filter, title);
+  auto pick =
+      take_file_answer(file_answers_, [&] { return backend_->save_file_dialog(filter, title); });
   check_pick(pick, title);
   if (dialog_observer_) dialog_observer_("save", pick);
   return pick;
 }
 
 std::vector<FilePick> Graphics::open_files_dialog(std::string_view filter, std::string_view title) {
-  std::vector<FilePick> picks = backend_->open_files_dialog(filter, title);
+  std::vector<FilePick> picks;
+  if (file_answers_.empty()) {
+    picks = backend_->open_files_dialog(filter, title);
+  } else {
+    for (std::vector<FilePick>& a : file_answers_) picks.insert(picks.end(), a.begin(), a.end());
+    file_answers_.clear();
+  }
   for (const FilePick& p : picks) check_pick(p, title);
   for (const FilePick& p : picks) note_opened_input(p.path());
   if (dialog_observer_) {
@@ -185,7 +204,15 @@ std::vector<FilePick> Graphics::open_files_dialog(std::string_view filter, std::
 std::optional<std::size_t> Graphics::list_dialog(std::string_view title, std::string_view prompt,
                                                  const std::vector<std::string>& items) {
   if (items.empty()) throw RuntimeError("A list dialog needs at least one item to offer.");
-  std::optional<std::size_t> chosen = backend_->list_dialog(title, prompt, items);
+  std::optional<std::size_t> chosen;
+  if (item_answers_.empty()) {
+    chosen = backend_->list_dialog(title, prompt, items);
+  } else {
+    const std::optional<std::string> item = std::move(item_answers_.front());
+    item_answers_.pop_front();
+    const auto at = item ? std::find(items.begin(), items.end(), *item) : items.end();
+    if (at != items.end()) chosen = static_cast<std::size_t>(at - items.begin());
+  }
   if (chosen && *chosen >= items.size()) chosen.reset();
   if (choice_observer_) {
     choice_observer_(chosen ? std::optional<std::string>(items[*chosen]) : std::nullopt);

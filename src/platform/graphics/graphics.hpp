@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -149,6 +150,19 @@ class Graphics {
                                          const std::vector<std::string>& items);
   using ChoiceObserver = std::function<void(const std::optional<std::string>& item)>;
   void set_choice_observer(ChoiceObserver fn) { choice_observer_ = std::move(fn); }
+  /// Answers given ahead for the next dialogs, whatever the backend (a
+  /// script run in the window): each file dialog takes the first queued
+  /// files (none: a cancel; an open dialog of several files takes every
+  /// queued answer) instead of asking, each list dialog the first queued
+  /// item (one it does not offer, or none, cancels it).  The answers still
+  /// reach the observers.
+  void queue_file_answer(std::vector<FilePick> picks) { file_answers_.push_back(std::move(picks)); }
+  void queue_item_answer(std::optional<std::string> item) {
+    item_answers_.push_back(std::move(item));
+  }
+  /// How many queued answers no dialog has taken yet; clear drops them.
+  std::size_t queued_answers() const { return file_answers_.size() + item_answers_.size(); }
+  void clear_queued_answers() { file_answers_.clear(), item_answers_.clear(); }
 
   /// Converts a length between units ("pixels", "points", "inches",
   /// "centimeters", "characters") for the backend's screen.
@@ -174,6 +188,8 @@ class Graphics {
   Handle callback_figure_ = -1;
   DialogObserver dialog_observer_;
   ChoiceObserver choice_observer_;
+  std::deque<std::vector<FilePick>> file_answers_;
+  std::deque<std::optional<std::string>> item_answers_;
 };
 
 /// The process-wide graphics run-time.  `install` replaces it (tests use a
