@@ -8,6 +8,7 @@
 #include "core/shown_text.hpp"
 #include "core/tolerances.hpp"
 #include "stats/group_comparisons.hpp"
+#include "stats/model_formula.hpp"
 
 // The session's groups and linear models: the specimen table and the
 // analyses that use its factors and covariates.
@@ -93,6 +94,19 @@ std::shared_ptr<const io::SpecimenTable> Session::specimen_table() const {
   if (!sample_ || !table_ || table_names_ != sample_->names || table_rows_ != sample_->rows)
     return nullptr;
   return table_;
+}
+
+std::vector<std::string> Session::choose_model(const std::string& formula) {
+  require(kNeedSample);
+  std::vector<std::string> labels;
+  std::string text;
+  guarded([&] {
+    const stats::ModelFormula f = stats::parse_model_formula(formula);
+    labels = stats::model_design(f, model_variables(), sample_->specimens()).term_labels;
+    text = f.text;
+  });
+  choices_.formula = std::move(text);
+  return labels;
 }
 
 const std::string& Session::chosen_formula() const {

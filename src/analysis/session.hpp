@@ -165,6 +165,11 @@ class Session {
   /// @throws Error{Refused} when the size-corrected shapes are chosen but no
   ///         model is set
   std::string pca_correction() const;
+  /// Checks `formula` against the sample loaded (its names, and terms that
+  /// the specimens can estimate) and keeps it, written as parsed, as the
+  /// model; the labels of its terms.
+  /// @throws Error{Refused} naming what is wrong; the model before stays
+  std::vector<std::string> choose_model(const std::string& formula);
   /// Keeps `formula` (already checked) as the model; "" forgets it.
   void set_model_formula(std::string formula) { choices_.formula = std::move(formula); }
   /// Keeps `name` as the factor; "" forgets it.

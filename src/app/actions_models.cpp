@@ -13,6 +13,7 @@
 #include "app/actions.hpp"
 #include "app/inputs.hpp"
 #include "app/presenting.hpp"
+#include "app/script_text.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/file_bytes.hpp"
@@ -36,6 +37,9 @@
 namespace velmora::app::actions {
 
 namespace {
+
+// How many models Set Model keeps to offer again.
+constexpr std::size_t kRecentModels = 5;
 
 // The choice of the Set Factor list that chooses none.
 constexpr const char* kNoFactor = "No factor (all specimens together)";
@@ -113,18 +117,30 @@ void set_model(Workspace& ws, const Value& fpass) {
     }
     offered.push_back("shape ~ log(CS)");
     if (ws.session.x()) offered.push_back("shape ~ X");
-    const auto chosen =
-        choose_from_list("Set Model", "Which model does the Procrustes ANOVA fit?", offered);
-    if (!chosen) return;
-    formula = offered[*chosen];
+    // The models set before come first; any other may be typed.
+    std::vector<std::string> list = ws.window.recent_models;
+    for (const std::string& m : offered)
+      if (std::find(list.begin(), list.end(), m) == list.end()) list.push_back(m);
+    formula = choose_or_type("Set Model",
+                             "Which model does the Procrustes ANOVA fit? Choose one, or type a "
+                             "formula (shape ~ log(CS) * population).",
+                             list);
+    if (!formula) {
+      ws.recorder.drop_step();  // cancelled: nothing changed, nothing to replay
+      return;
+    }
+    ws.recorder.record_argument(quote_script_text(*formula));
   }
-  // Names and degenerate terms are checked now, against the sample loaded.
-  const stats::ModelFormula f = stats::parse_model_formula(*formula);
-  const stats::ModelDesign d =
-      stats::model_design(f, ws.session.model_variables(), ws.session.sample().specimens());
-  ws.session.set_model_formula(f.text);
+  // Names and degenerate terms are checked by the session, against the
+  // sample loaded; a refused model leaves the one before.
+  const std::vector<std::string> labels = ws.session.choose_model(*formula);
+  std::vector<std::string>& recent = ws.window.recent_models;
+  recent.erase(std::remove(recent.begin(), recent.end(), ws.session.choices().formula),
+               recent.end());
+  recent.insert(recent.begin(), ws.session.choices().formula);
+  if (recent.size() > kRecentModels) recent.resize(kRecentModels);
   std::string terms;
-  for (const std::string& t : d.term_labels) terms += (terms.empty() ? "" : " + ") + shown_text(t);
+  for (const std::string& t : labels) terms += (terms.empty() ? "" : " + ") + shown_text(t);
   console().line("Model: shape ~ " + terms);
   show_status("Model: shape ~ " + terms);
 }

@@ -143,7 +143,10 @@ int run_commands(Workspace& ws, const std::vector<BatchCommand>& script, gfx::Ha
   // The answers die with this run; a dialog after it must not reach them.
   struct Unhook {
     gfx::HeadlessBackend* hb;
-    ~Unhook() { hb->answer_source = nullptr; }
+    ~Unhook() {
+      hb->answer_source = nullptr;
+      hb->choice_source = nullptr;
+    }
   } unhook{hb};
   hb->choice_source = [&answers](const gfx::HeadlessBackend::Dialog& d) {
     return answers.choose(d);

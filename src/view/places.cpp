@@ -143,6 +143,11 @@ std::optional<std::size_t> choose_from_list(std::string_view title, std::string_
   return graphics().list_dialog(title, prompt, items);
 }
 
+std::optional<std::string> choose_or_type(std::string_view title, std::string_view prompt,
+                                          const std::vector<std::string>& items) {
+  return graphics().edit_list_dialog(title, prompt, items);
+}
+
 Value clear_current_figure() {
   auto& g = graphics();
   const Handle fig = g.current_figure();

@@ -79,6 +79,10 @@ void close_all_windows();
 /// The entry of `items` the user chose in a list dialog, or none.
 std::optional<std::size_t> choose_from_list(std::string_view title, std::string_view prompt,
                                             const std::vector<std::string>& items);
+/// The text the user chose among `items` or typed in an editable list
+/// dialog, or none.
+std::optional<std::string> choose_or_type(std::string_view title, std::string_view prompt,
+                                          const std::vector<std::string>& items);
 /// Empties the current figure (its axes, legend and colour bar) for a new
 /// display; its handle.
 Value clear_current_figure();

@@ -118,6 +118,9 @@ struct WindowState {
   bool rotation_allowed = true;         ///< no scores computed on the reference yet
   ResultsLog log;                       ///< every test report of the session
   std::optional<LastTable> last_table;  ///< the table of the last report that printed one
+  /// The models set in this session, the latest first (Set Model offers
+  /// them before its presets).
+  std::vector<std::string> recent_models;
   bool desktop = false;  ///< a person at the window: Quit asks, recent files are kept
 };
 

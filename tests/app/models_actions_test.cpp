@@ -369,5 +369,31 @@ TEST_F(GroupActions, TwoGroupCanonicalVariateIsAHistogramAGroup) {
   EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"), "Count");
 }
 
+// Set Model takes a typed formula as well as a preset, checked by the
+// session against the sample: the models set come first the next time,
+// and the session script records what was typed as the action's argument.
+TEST_F(GroupActions, ATypedModelIsCheckedKeptOfferedAgainAndRecorded) {
+  ASSERT_EQ(run_text("open populations.txt\nLoadData\nopen populations.csv\nLoadSpecimenTable\n"),
+            kBatchOk);
+  workspace().recorder.start_recording(workspace().session.method());
+  g->queue_item_answer("shape ~ age + population");
+  ASSERT_EQ(run("SetModel").outcome, Outcome::Done) << workspace().last_action.message;
+  EXPECT_EQ(workspace().session.choices().formula, "shape ~ age + population");
+  EXPECT_NE(workspace().recorder.script().find("SetModel \"shape ~ age + population\"\n"),
+            std::string::npos)
+      << workspace().recorder.script();
+  g->queue_item_answer("shape ~ species");
+  EXPECT_EQ(run("SetModel").message,
+            "The model term \"species\" names \"species\", which is neither a covariate nor a "
+            "factor of the sample (known: CS, population, age).");
+  EXPECT_EQ(workspace().session.choices().formula, "shape ~ age + population");
+  // Through the window's own list: the model set before is offered first.
+  hb->queue_choice("shape ~ log(CS) + population");
+  ASSERT_EQ(run("SetModel").outcome, Outcome::Done);
+  EXPECT_EQ(hb->dialogs().back().items.front(), "shape ~ age + population");
+  EXPECT_EQ(workspace().window.recent_models,
+            (std::vector<std::string>{"shape ~ log(CS) + population", "shape ~ age + population"}));
+}
+
 }  // namespace
 }  // namespace velmora::app

@@ -93,6 +93,16 @@ class Backend {
   /// the index of the chosen item, nullopt when the user cancelled.
   virtual std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                                  const std::vector<std::string>& items) = 0;
+  /// A list dialog whose entry the user may also edit or replace by typing:
+  /// the text chosen or typed, or nullopt for a cancel.  By default the
+  /// plain list dialog's item.
+  virtual std::optional<std::string> edit_list_dialog(std::string_view title,
+                                                      std::string_view prompt,
+                                                      const std::vector<std::string>& items) {
+    const std::optional<std::size_t> at = list_dialog(title, prompt, items);
+    if (!at || *at >= items.size()) return std::nullopt;
+    return items[*at];
+  }
 
   /// Modal dialog that asks the size and resolution of a figure export,
   /// starting from `start`; `window_px` is the size the window's choice

@@ -220,6 +220,15 @@ std::optional<std::size_t> Graphics::list_dialog(std::string_view title, std::st
   return chosen;
 }
 
+std::optional<std::string> Graphics::edit_list_dialog(std::string_view title,
+                                                      std::string_view prompt,
+                                                      const std::vector<std::string>& items) {
+  if (item_answers_.empty()) return backend_->edit_list_dialog(title, prompt, items);
+  std::optional<std::string> typed = std::move(item_answers_.front());
+  item_answers_.pop_front();
+  return typed;
+}
+
 // --- the process-wide instance ------------------------------------------------
 
 namespace {

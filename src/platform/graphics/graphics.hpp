@@ -148,6 +148,12 @@ class Graphics {
   /// text, or nullopt for a cancel, is passed to the choice observer.
   std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                          const std::vector<std::string>& items);
+  /// The backend's editable list dialog: the text chosen or typed, or
+  /// nullopt for a cancel; a queued item answer is taken as typed.  Its
+  /// answer reaches no observer: the action records what was typed as its
+  /// argument.
+  std::optional<std::string> edit_list_dialog(std::string_view title, std::string_view prompt,
+                                              const std::vector<std::string>& items);
   using ChoiceObserver = std::function<void(const std::optional<std::string>& item)>;
   void set_choice_observer(ChoiceObserver fn) { choice_observer_ = std::move(fn); }
   /// Answers given ahead for the next dialogs, whatever the backend (a

@@ -100,6 +100,18 @@ std::optional<std::size_t> ask_for_item(std::string_view title, std::string_view
   return static_cast<std::size_t>(at);
 }
 
+std::optional<std::string> ask_for_text_or_item(std::string_view title, std::string_view prompt,
+                                                const std::vector<std::string>& items,
+                                                QWidget* parent) {
+  QStringList list;
+  for (const std::string& item : items) list << qstr(item);
+  bool ok = false;
+  const QString text =
+      QInputDialog::getItem(parent, qstr(title), qstr(prompt), list, 0, true, &ok).trimmed();
+  if (!ok || text.isEmpty()) return std::nullopt;
+  return text.toStdString();
+}
+
 QWidget* show_message_box(std::string_view text, std::string_view title, QWidget* parent) {
   // One box at a time: while it is open no window takes input, so a second
   // message can only come from the same step (or a script), and it joins the

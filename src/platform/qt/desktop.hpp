@@ -39,6 +39,11 @@ std::vector<gfx::FilePick> ask_for_files(std::string_view patterns, std::string_
 /// index of the chosen item, nullopt when the user cancelled.
 std::optional<std::size_t> ask_for_item(std::string_view title, std::string_view prompt,
                                         const std::vector<std::string>& items, QWidget* parent);
+/// The list dialog with an editable entry: the text chosen or typed (blanks
+/// at its ends removed), or nullopt for a cancel or an empty text.
+std::optional<std::string> ask_for_text_or_item(std::string_view title, std::string_view prompt,
+                                                const std::vector<std::string>& items,
+                                                QWidget* parent);
 
 /// A warning box, modal to the whole program but shown without a nested
 /// event loop, that deletes itself when closed; `parent` (may be null) is

@@ -93,6 +93,12 @@ std::optional<std::size_t> QtBackend::list_dialog(std::string_view title, std::s
   return ask_for_item(title, prompt, items, dialog_parent(*windows_));
 }
 
+std::optional<std::string> QtBackend::edit_list_dialog(std::string_view title,
+                                                       std::string_view prompt,
+                                                       const std::vector<std::string>& items) {
+  return ask_for_text_or_item(title, prompt, items, dialog_parent(*windows_));
+}
+
 std::optional<gfx::ExportSize> QtBackend::export_size_dialog(std::string_view title,
                                                              const gfx::ExportSize& start,
                                                              std::array<double, 2> window_px,

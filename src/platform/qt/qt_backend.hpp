@@ -60,6 +60,8 @@ class QtBackend : public gfx::Backend {
   /// A list that cannot be edited, the first item preselected.
   std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                          const std::vector<std::string>& items) override;
+  std::optional<std::string> edit_list_dialog(std::string_view title, std::string_view prompt,
+                                              const std::vector<std::string>& items) override;
   /// A small modal dialog over the current figure's window (see
   /// ask_for_export_size).
   std::optional<gfx::ExportSize> export_size_dialog(std::string_view title,
