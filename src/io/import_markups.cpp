@@ -24,7 +24,7 @@ const std::vector<std::string> kDefaultColumns = {
 /// format's extension.
 std::string name_from_label(std::string_view label, std::initializer_list<std::string_view> ends) {
   std::string name = base_name(label);
-  const std::string lower = lower_ascii(name);
+  const std::string lower = lower_text(name);
   for (std::string_view end : ends) {
     if (lower.size() > end.size() && lower.ends_with(end)) {
       name.resize(name.size() - end.size());
@@ -37,14 +37,14 @@ std::string name_from_label(std::string_view label, std::initializer_list<std::s
 /// "# columns = id,x,y,z,…": the column names, or false for another comment.
 bool read_columns_comment(std::string_view t, std::vector<std::string>& columns) {
   t = trim(t.substr(1));
-  if (lower_ascii(t.substr(0, 7)) != "columns") return false;
+  if (lower_text(t.substr(0, 7)) != "columns") return false;
   t = trim(t.substr(7));
   if (t.empty() || t.front() != '=') return false;
   t.remove_prefix(1);
   columns.clear();
   while (true) {
     const std::size_t comma = t.find(',');
-    columns.push_back(lower_ascii(trim(t.substr(0, comma))));
+    columns.push_back(lower_text(trim(t.substr(0, comma))));
     if (comma == std::string_view::npos) break;
     t.remove_prefix(comma + 1);
   }

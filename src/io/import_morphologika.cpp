@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/shown_text.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
 
@@ -79,7 +80,7 @@ class MorphologikaReader {
       const std::string_view t = trim(line.text);
       if (t.empty() || is_comment(t)) continue;
       if (t.front() == '[' && t.back() == ']' && t.size() >= 2) {
-        const std::string key = lower_ascii(trim(t.substr(1, t.size() - 2)));
+        const std::string key = lower_text(trim(t.substr(1, t.size() - 2)));
         auto [it, fresh] = sections_.try_emplace(key);
         if (!fresh) {
           refuse_line(label_, line.number,

@@ -125,7 +125,7 @@ class NtsReader {
       refuse_header(quoted_word(header[2].text) + " is not a number of columns.");
     std::size_t next = 4;
     if (header[3].text == "1") {
-      if (header.size() < 5 || lower_ascii(header[4].text).starts_with("dim="))
+      if (header.size() < 5 || lower_text(header[4].text).starts_with("dim="))
         refuse_header("the missing-data flag 1 must be followed by the missing-data code.");
       missing_code_ = header[4].text;
       next = 5;
@@ -137,7 +137,7 @@ class NtsReader {
     }
     std::optional<std::string_view> dim;
     for (; next < header.size(); ++next) {
-      const std::string lower = lower_ascii(header[next].text);
+      const std::string lower = lower_text(header[next].text);
       if (!lower.starts_with("dim=")) {
         refuse_header(quoted_word(header[next].text) + " is not part of an NTS header (" +
                       std::string(kHeaderExample) + ").");

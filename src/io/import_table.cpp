@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "core/shown_text.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
 
@@ -18,7 +19,7 @@ bool is_letter(char c) {
 /// The axis a column name says: "x1", "X_3", "x", "lm4.y", "nasion_z" name
 /// an axis; "zygion" or "width" do not (0).
 char axis_of(std::string_view name) {
-  const std::string lower = lower_ascii(trim(name));
+  const std::string lower = lower_text(trim(name));
   if (lower.empty()) return 0;
   auto is_axis = [](char c) { return c == 'x' || c == 'y' || c == 'z'; };
   if (is_axis(lower.front()) && (lower.size() == 1 || !is_letter(lower[1]))) return lower.front();

@@ -85,7 +85,7 @@ bool parse_double(std::string_view word, double& value) {
 }
 
 bool is_missing_code(std::string_view word) {
-  const std::string lower = lower_ascii(word);
+  const std::string lower = lower_text(word);
   if (lower == "na" || lower == "nan" || lower == "?") return true;
   double v = 0;
   return parse_double(word, v) && v == -999.0;
@@ -93,13 +93,6 @@ bool is_missing_code(std::string_view word) {
 
 std::string quoted_word(std::string_view word) {
   return "\"" + shown_text(word) + "\"";
-}
-
-std::string lower_ascii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 void refuse_line(std::string_view label, std::size_t line, const std::string& what) {

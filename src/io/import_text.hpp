@@ -66,9 +66,6 @@ bool is_missing_code(std::string_view word);
 /// words cut after 32 bytes), in double quotes.
 std::string quoted_word(std::string_view word);
 
-/// The lower-case ASCII form of `s`.
-std::string lower_ascii(std::string_view s);
-
 /// `"label" line L: what`
 [[noreturn]] void refuse_line(std::string_view label, std::size_t line, const std::string& what);
 /// `"label" line L, column C: what`

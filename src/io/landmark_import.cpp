@@ -1,6 +1,7 @@
 #include "io/landmark_import.hpp"
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "io/import_formats.hpp"
 #include "io/import_text.hpp"
 
@@ -38,7 +39,7 @@ bool looks_like_nts_header(std::string_view line) {
   std::vector<std::string_view> words;
   std::string_view rest = line;
   for (std::string_view w = next_word(rest); !w.empty(); w = next_word(rest)) {
-    if (lower_ascii(w).starts_with("dim=")) return true;
+    if (lower_text(w).starts_with("dim=")) return true;
     words.push_back(w);
   }
   return words.size() >= 4 && words.size() <= 6 && words[0] == "1" && is_count(words[1]) &&
@@ -66,7 +67,7 @@ bool all_numbers(std::string_view line) {
 }
 
 Reader by_content(std::string_view first) {
-  const std::string lower = lower_ascii(first.substr(0, 4));
+  const std::string lower = lower_text(first.substr(0, 4));
   if (first.starts_with("[") || first.starts_with("'")) return Reader::Morphologika;
   if (lower.starts_with("lm3=") || lower.starts_with("lm=")) return Reader::Tps;
   if (first.starts_with("\"") || looks_like_nts_header(first)) return Reader::Nts;
@@ -75,7 +76,7 @@ Reader by_content(std::string_view first) {
 }
 
 Reader choose_reader(std::string_view text, std::string_view label) {
-  const std::string name = lower_ascii(base_name(label));
+  const std::string name = lower_text(base_name(label));
   if (name.ends_with(".json")) return Reader::MarkupsJson;
   if (name.ends_with(".fcsv")) return Reader::MarkupsCsv;
   if (name.ends_with(".tps")) return Reader::Tps;
@@ -176,7 +177,7 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
 }
 
 bool is_markup_file(std::string_view path) {
-  const std::string name = lower_ascii(base_name(path));
+  const std::string name = lower_text(base_name(path));
   return name.ends_with(".fcsv") || name.ends_with(".json");
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "io/import_text.hpp"
 #include "io/text_matrix.hpp"
 
@@ -29,7 +30,7 @@ bool is_missing_value(std::string_view t) {
 }
 
 bool is_name_header(std::string_view h) {
-  const std::string l = lower_ascii(trim(h));
+  const std::string l = lower_text(trim(h));
   return l == "name" || l == "names" || l == "specimen" || l == "specimens" || l == "id";
 }
 
@@ -280,7 +281,7 @@ SpecimenTable parse_specimen_table(std::string_view text, std::string_view label
 SpecimenTable read_specimen_table(const std::string& path, const std::vector<std::string>& names,
                                   const std::vector<std::string>& label_names) {
   const FileText file = read_import_file(path);
-  std::string lower = lower_ascii(path);
+  std::string lower = lower_text(path);
   auto ends = [&](std::string_view e) {
     return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
   };
