@@ -83,3 +83,21 @@ if(VELMORA_TESTS)
       "-DPRIVATE_HEADERS=${VELMORA_PRIVATE_HEADERS}"
       -P ${CMAKE_SOURCE_DIR}/cmake/test_library_consumer.cmake)
 endif()
+
+# The program, where it is built: the launcher and the program with the
+# layout file beside them (where the program looks for it), the README in
+# the documentation folder (where Help > User Guide looks), and a desktop
+# entry with an icon and the file types it opens.
+if(TARGET velmora_program)
+  install(TARGETS velmora velmora_program RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/src/app/Velmora.fig DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora/docs
+          FILES_MATCHING PATTERN "*.png")
+  install(FILES ${CMAKE_SOURCE_DIR}/share/velmora.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/share/velmora.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${CMAKE_SOURCE_DIR}/share/velmora-mime.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME velmora.xml)
+endif()

@@ -122,6 +122,14 @@ int main(int argc, char** argv) {
   ValueList out;
   try {
     out = opening ? app::velmora({}, 1) : app::command_line_call(in);
+    if (opening && !out.empty()) {
+      // Files dropped on any window open as files named here do.
+      const gfx::Handle main_window = out[0].to_scalar();
+      gfx::graphics().backend().files_dropped =
+          [main_window](gfx::Handle, const std::vector<std::string>& paths) {
+            app::open_in_window(paths, main_window);
+          };
+    }
     if (files && !out.empty()) app::open_in_window(args, out[0].to_scalar());
   } catch (const gui::LayoutError& e) {
     console().error(e.what());

@@ -142,6 +142,10 @@ class Backend {
   /// status.  A backend without windows returns at once.
   virtual int run_event_loop() { return 0; }
 
+  /// Called with the local files dropped on a figure's window (the program
+  /// opens them); none: windows take no drops.
+  std::function<void(Handle figure, const std::vector<std::string>& paths)> files_dropped;
+
  private:
   std::map<Handle, Handle> docked_;
 };

@@ -109,6 +109,10 @@ class FigureWindow : public QWidget {
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  /// Local files dragged onto the window are taken where the backend opens
+  /// dropped files; dropped, they go to it.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   int menu_bar_height() const;

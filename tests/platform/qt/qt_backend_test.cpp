@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QKeySequence>
@@ -13,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +25,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 #include <cmath>
 
 #include "platform/qt/figure_window.hpp"
@@ -65,6 +69,39 @@ TEST_F(QtBackendTest, FigureWindowFollowsNamePositionAndVisible) {
 
   g().destroy(f);
   EXPECT_EQ(qt().window_of(f), nullptr);
+}
+
+// Local files dragged onto a figure's window are taken and handed, in the
+// order dropped, to the backend's opener with the figure; anything else is
+// not taken, nor is anything while nothing opens drops.
+TEST_F(QtBackendTest, FilesDroppedOnAWindowGoToTheOpener) {
+  Handle f = figure({100, 120, 400, 300});
+  QWidget* w = qt().window_of(f);
+  ASSERT_NE(w, nullptr);
+  Handle on = -1;
+  std::vector<std::string> got;
+  auto drag = [&](const QMimeData& data) {
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QApplication::sendEvent(w, &enter);
+    return enter.isAccepted();
+  };
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile("/tmp/a.tps"), QUrl::fromLocalFile("/tmp/b c.velmora")});
+  EXPECT_FALSE(drag(files));
+  qt().files_dropped = [&](Handle fig, const std::vector<std::string>& paths) {
+    on = fig;
+    got = paths;
+  };
+  EXPECT_TRUE(drag(files));
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &drop);
+  EXPECT_EQ(on, f);
+  EXPECT_EQ(got, (std::vector<std::string>{"/tmp/a.tps", "/tmp/b c.velmora"}));
+  QMimeData web;
+  web.setUrls({QUrl("https://example.org/a.tps")});
+  EXPECT_FALSE(drag(web));
+  qt().files_dropped = nullptr;
 }
 
 TEST_F(QtBackendTest, ControlsGetTheirWidgetsAtTheirPlaces) {
