@@ -23,8 +23,9 @@ void plot_distance_test(Document& doc, const analysis::DistanceTestReport& t) {
   const Eigen::RowVectorXd& dist = t.test.distances;
   const Eigen::VectorXd& x = t.regressor;
   Handle ax = g.current_axes();
-  // The groups are drawn over an empty plot.
+  // The groups are drawn over an empty plot; only they have a legend.
   if (!t.within.empty()) g.clear_axes(ax);
+  g.set_appdata(ax, "Legend", Value(0.0));
   style_value_plot(ax);
   std::vector<double> xs(x.data(), x.data() + x.size()), ys(dist.data(), dist.data() + dist.size());
   // A colour a group of the chosen factor, with their legend.

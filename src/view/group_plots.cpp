@@ -85,12 +85,13 @@ const std::vector<std::string>* chosen_factor_values(
   return nullptr;
 }
 
-// One line of the legend: a group's name and count in its colour.
-void legend_line(gfx::Handle ax, double x, double y, const std::string& text, const Value& colour) {
+// The plot's legend names the groups: each group's line under its name
+// and count, as a swatch of its marker (or line) in a corner of the plot
+// that covers the fewest points.
+void name_in_legend(gfx::Handle ax, gfx::Handle line, const std::string& name) {
   auto& g = gfx::graphics();
-  const gfx::Handle label = g.text(ax, x, y, 0, Value(text));
-  g.set(label, "Color", colour);
-  g.set(label, "FontWeight", "bold");
+  g.set(line, "DisplayName", name);
+  g.set_appdata(ax, "Legend", Value(1.0));
 }
 
 // A round bin width at least `raw`: 1, 2, 2.5 or 5 times a power of ten.
@@ -121,11 +122,6 @@ bool plot_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x,
   if (!values) return false;
   auto& g = gfx::graphics();
   const std::vector<std::string> levels = stats::factor_levels(*values);
-  // The legend: each group's name and count in its colour, one a line from
-  // the upper left corner of the data down.
-  const double xmin = x.size() ? x.minCoeff() : 0, ymax = y.size() ? y.maxCoeff() : 0;
-  const double step =
-      0.07 * (y.size() && y.maxCoeff() > y.minCoeff() ? y.maxCoeff() - y.minCoeff() : 1.0);
   g.hold(ax, true);
   struct Outline {
     std::vector<double> x, y;
@@ -150,8 +146,7 @@ bool plot_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x,
       for (const auto& [a, b] : o) ox.push_back(a), oy.push_back(b);
       outlines.push_back({std::move(ox), std::move(oy), rgb});
     }
-    legend_line(ax, xmin, ymax - step * static_cast<double>(k),
-                levels[k] + " (" + std::to_string(p.size()) + ")", colour);
+    name_in_legend(ax, line, levels[k] + " (" + std::to_string(p.size()) + ")");
   }
   // The outlines go over every group's points, in a darker shade of the
   // group's colour, so a group's ellipse or hull shows on its own points.
@@ -208,6 +203,7 @@ bool histogram_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x
     const gfx::Handle bars = g.plot(ax, xs, ys, {}, "-", false);
     g.set(bars, "Color", rgb_value(group_colour(k)));
     g.set(bars, "LineWidth", 1.5);
+    name_in_legend(ax, bars, levels[k] + " (" + std::to_string(sizes[k]) + ")");
   }
   // One baseline under every bar, as wide as their outlines, over the
   // groups' joins along it.
@@ -215,13 +211,9 @@ bool histogram_by_groups(Document& doc, gfx::Handle ax, const Eigen::VectorXd& x
   const gfx::Handle base = g.plot(ax, {lo, hi}, {0.0, 0.0}, {}, "-", false);
   g.set(base, "Color", Value::row({0.0, 0.0, 0.0}));
   g.set(base, "LineWidth", 1.5);
-  // The legend above the highest bar, one line a group; an invisible line
-  // spans the room it takes, so that the limits stay automatic for the next
-  // plot.
+  // Room above the highest bar for the legend: an invisible line spans it,
+  // so that the limits stay automatic for the next plot.
   const double top = most / (1 - 0.07 * static_cast<double>(groups + 1));
-  for (std::size_t k = 0; k < groups; ++k)
-    legend_line(ax, lo + 0.02 * (hi - lo), top - 0.07 * top * static_cast<double>(k),
-                levels[k] + " (" + std::to_string(sizes[k]) + ")", rgb_value(group_colour(k)));
   const gfx::Handle span = g.plot(ax, {lo, lo}, {0.0, top}, {}, "", false);
   g.set(span, "LineStyle", "none");
   g.set(span, "Marker", "none");

@@ -177,6 +177,8 @@ void clear_main_plot() {
   auto ax = tagged("axes1");
   if (!ax) return;
   g.clear_axes(*ax);
+  // No legend of an earlier plot's groups stays.
+  g.set_appdata(*ax, "Legend", Value(0.0));
   for (const char* label : {"XLabel", "YLabel", "Title"}) {
     const Value h = g.get(*ax, label);
     if (g.valid(h)) g.set(h(0), "String", "");

@@ -13,6 +13,7 @@
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
 #include "core/number_text.hpp"
+#include "platform/graphics/scene.hpp"
 
 namespace velmora::app {
 namespace {
@@ -345,10 +346,7 @@ TEST_F(GroupActions, TwoGroupCanonicalVariateIsAHistogramAGroup) {
   ASSERT_EQ(run_text(start() + "CVA\n"), kBatchOk) << cap.errors();
   const gfx::Handle ax = g->find_tag("axes1");
   std::vector<Value> colours;
-  std::vector<std::string> legend;
   for (gfx::Handle h : g->children(ax)) {
-    if (g->type(h) == gfx::Type::Text && g->get_text(h, "FontWeight") == "bold")
-      legend.push_back(g->get_text(h, "String"));
     if (g->type(h) != gfx::Type::Line) continue;
     EXPECT_EQ(g->get_text(h, "Marker"), "none");
     const Value y = g->get(h, "YData");
@@ -364,7 +362,12 @@ TEST_F(GroupActions, TwoGroupCanonicalVariateIsAHistogramAGroup) {
   }
   EXPECT_EQ(colours, (std::vector<Value>{Value::row({0.902, 0.624, 0.0}),
                                          Value::row({0.337, 0.706, 0.914})}));
+  // The plot's legend names each group's bars, with no text over the data.
+  std::vector<std::string> legend;
+  for (const render::LegendEntry& e : gfx::axes_scene(*g, ax).legend) legend.push_back(e.label);
   EXPECT_EQ(legend, (std::vector<std::string>{"coast (40)", "inland (40)"}));
+  for (gfx::Handle h : g->children(ax))
+    EXPECT_FALSE(g->type(h) == gfx::Type::Text && g->get_text(h, "FontWeight") == "bold");
   EXPECT_EQ(g->get_text(g->get(ax, "XLabel")(0), "String"), "CV1");
   EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"), "Count");
 }

@@ -110,6 +110,22 @@ class AxesPainter {
   }
   P2 px(const P3& p) const { return proj_.to_pixel(p); }
 
+  // The screen boxes of a 2-D plot's markers, which its legend keeps
+  // clear of where a corner allows.
+  std::vector<ScreenBox> data_marks() const {
+    std::vector<ScreenBox> out;
+    for (const SceneLine& l : a_.lines) {
+      if (l.marker == Marker::None) continue;
+      const double r = 0.5 * l.marker_size_pt * kPxPerPt;
+      for (std::size_t i = 0; i < l.x.size() && i < l.y.size(); ++i) {
+        if (!std::isfinite(l.x[i]) || !std::isfinite(l.y[i])) continue;
+        const P2 p = px({l.x[i], l.y[i], i < l.z.size() ? l.z[i] : 0.0});
+        out.push_back({p[0] - r, p[1] - r, p[0] + r, p[1] + r});
+      }
+    }
+    return out;
+  }
+
   std::vector<P2> box_corners_px() const {
     std::vector<P2> out;
     for (int i = 0; i < 8; ++i) out.push_back(px(corner(i)));
@@ -424,8 +440,7 @@ class AxesPainter {
     // No wider than the axes, less the margin the corner keeps either side.
     const LegendSize size = legend_size(cr_, a_.legend, tick_font_, rect_.width - 2 * 8);
     const Rect plot = data_rect(a_, rect_);
-    std::vector<ScreenBox> avoid =
-        proj_.two_d() ? std::vector<ScreenBox>() : box_edge_marks(box_corners_px());
+    std::vector<ScreenBox> avoid = proj_.two_d() ? data_marks() : box_edge_marks(box_corners_px());
     for (const TickLabel& t : proj_.two_d() ? std::vector<TickLabel>() : tick_labels())
       avoid.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
     const double strip = a_.legend_strip_px;

@@ -274,6 +274,33 @@ TEST(Renderer, TickLabelsNeverOverlap) {
 // The colour bar's label stays inside the picture however small the
 // figure, off the plot (and its legend), in the bar's band, within the
 // axes' height (axes at the usual place of a new figure's).
+// A 2-D plot's legend stands in the corner that covers the fewest of its
+// points: with points in the upper right it goes elsewhere, and it never
+// covers a point where a corner is free.
+TEST(Renderer, APlotsLegendKeepsClearOfItsPoints) {
+  for (const auto& [px, py] : {std::pair{9.0, 9.0}, {1.0, 9.0}, {9.0, 1.0}}) {
+    FigureScene f = flat_figure(true);
+    AxesScene& a = f.axes[0].axes;
+    SceneLine points = marker_at(px, py, Rgb{1, 0, 0});
+    points.x = {px, px - 0.4, px + 0.3};
+    points.y = {py, py + 0.3, py - 0.4};
+    points.z = {0, 0, 0};
+    a.lines.push_back(points);
+    a.legend.push_back({"coast (40)", points});
+    const std::string svg = to_svg(f, false);
+    const std::size_t at = svg.find(">coast (40)<");
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t g = svg.rfind("<g transform=\"translate(", at);
+    std::istringstream xy(svg.substr(g + 24));
+    double x = 0, y = 0;
+    xy >> x >> y;
+    // Data x, y in [0, 10] fill the 200-pixel figure; y counts down.
+    const bool right = x > 100, top = y < 100;
+    EXPECT_FALSE(right == (px > 5) && top == (py > 5))
+        << px << ", " << py << ": " << x << ", " << y;
+  }
+}
+
 TEST(Renderer, TheColourBarLabelFitsSmallFigures) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
   cairo_t* cr = cairo_create(s);
