@@ -1,12 +1,9 @@
 #include "platform/qt/figure_window.hpp"
 
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -16,7 +13,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QUrl>
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
@@ -469,34 +465,6 @@ void FigureWindow::keyPressEvent(QKeyEvent* event) {
     return;
   }
   set_.key_pressed(figure_, ch);
-}
-
-namespace {
-
-// The local files a drag carries; empty when it carries anything else.
-std::vector<std::string> dropped_files(const QMimeData* data) {
-  std::vector<std::string> paths;
-  if (!data || !data->hasUrls()) return paths;
-  for (const QUrl& url : data->urls()) {
-    if (!url.isLocalFile()) return {};
-    paths.push_back(url.toLocalFile().toStdString());
-  }
-  return paths;
-}
-
-}  // namespace
-
-void FigureWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (gfx::graphics().backend().files_dropped && !dropped_files(event->mimeData()).empty())
-    event->acceptProposedAction();
-}
-
-void FigureWindow::dropEvent(QDropEvent* event) {
-  const std::vector<std::string> paths = dropped_files(event->mimeData());
-  const auto& opener = gfx::graphics().backend().files_dropped;
-  if (paths.empty() || !opener) return;
-  event->acceptProposedAction();
-  opener(figure_, paths);
 }
 
 }  // namespace velmora::qt

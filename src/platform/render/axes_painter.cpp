@@ -110,22 +110,6 @@ class AxesPainter {
   }
   P2 px(const P3& p) const { return proj_.to_pixel(p); }
 
-  // The screen boxes of a 2-D plot's markers, which its legend keeps
-  // clear of where a corner allows.
-  std::vector<ScreenBox> data_marks() const {
-    std::vector<ScreenBox> out;
-    for (const SceneLine& l : a_.lines) {
-      if (l.marker == Marker::None) continue;
-      const double r = 0.5 * l.marker_size_pt * kPxPerPt;
-      for (std::size_t i = 0; i < l.x.size() && i < l.y.size(); ++i) {
-        if (!std::isfinite(l.x[i]) || !std::isfinite(l.y[i])) continue;
-        const P2 p = px({l.x[i], l.y[i], i < l.z.size() ? l.z[i] : 0.0});
-        out.push_back({p[0] - r, p[1] - r, p[0] + r, p[1] + r});
-      }
-    }
-    return out;
-  }
-
   std::vector<P2> box_corners_px() const {
     std::vector<P2> out;
     for (int i = 0; i < 8; ++i) out.push_back(px(corner(i)));
@@ -430,9 +414,6 @@ class AxesPainter {
     ink_.text(t.text, p[0], p[1], ha, va, st);
   }
 
-  // Top of the axes rectangle in figure pixels from the top.
-  double rect_top() const { return fig_h_ - rect_.bottom - rect_.height; }
-
   // The legend box top right in the plot (left of a colour bar), in 3-D in a
   // corner clear of ticks and box edges; a row a line, drawn as it draws.
   void paint_legend(MarkerStamper& stamper) {
@@ -440,16 +421,11 @@ class AxesPainter {
     // No wider than the axes, less the margin the corner keeps either side.
     const LegendSize size = legend_size(cr_, a_.legend, tick_font_, rect_.width - 2 * 8);
     const Rect plot = data_rect(a_, rect_);
-    std::vector<ScreenBox> avoid = proj_.two_d() ? data_marks() : box_edge_marks(box_corners_px());
+    std::vector<ScreenBox> avoid =
+        proj_.two_d() ? marker_boxes(a_, proj_) : box_edge_marks(box_corners_px());
     for (const TickLabel& t : proj_.two_d() ? std::vector<TickLabel>() : tick_labels())
       avoid.push_back({t.box.left, t.box.top, t.box.right, t.box.bottom});
-    const double strip = a_.legend_strip_px;
-    const ScreenBox at =
-        strip > 0 && plot.bottom > rect_.bottom
-            ? ScreenBox{rect_.left + std::max(0.0, 0.5 * (rect_.width - size.width)),
-                        fig_h_ - rect_.bottom - size.height - 4, 0, 0}
-            : free_corner({plot.left, rect_top(), plot.left + plot.width, rect_top() + plot.height},
-                          {size.width, size.height}, 8, avoid);
+    const ScreenBox at = legend_place(a_, rect_, plot, fig_h_, {size.width, size.height}, avoid);
     paint_legend_box(ink_, stamper, a_.legend, at[0], at[1], size, tick_font_);
   }
 

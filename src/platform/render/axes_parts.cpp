@@ -5,6 +5,7 @@
 
 #include "platform/render/line_geometry.hpp"
 #include "platform/render/renderer.hpp"
+#include "platform/render/screen_geometry.hpp"
 #include "platform/render/ticks.hpp"
 
 namespace velmora::render {
@@ -95,6 +96,31 @@ LegendSize legend_size(cairo_t* cr, const std::vector<LegendEntry>& legend, cons
   s.width = frame + text_w;
   s.height = s.pad + s.row_height * static_cast<double>(rows) + s.pad * 0.4;
   return s;
+}
+
+std::vector<std::array<double, 4>> marker_boxes(const AxesScene& axes, const Projection& proj) {
+  std::vector<std::array<double, 4>> out;
+  for (const SceneLine& l : axes.lines) {
+    if (l.marker == Marker::None) continue;
+    const double r = 0.5 * l.marker_size_pt * kPxPerPt;
+    for (std::size_t i = 0; i < l.x.size() && i < l.y.size(); ++i) {
+      if (!std::isfinite(l.x[i]) || !std::isfinite(l.y[i])) continue;
+      const auto p = proj.to_pixel({l.x[i], l.y[i], i < l.z.size() ? l.z[i] : 0.0});
+      out.push_back({p[0] - r, p[1] - r, p[0] + r, p[1] + r});
+    }
+  }
+  return out;
+}
+
+std::array<double, 4> legend_place(const AxesScene& axes, const Rect& rect, const Rect& plot,
+                                   double figure_height_px, std::array<double, 2> size,
+                                   const std::vector<std::array<double, 4>>& avoid) {
+  if (axes.legend_strip_px > 0 && plot.bottom > rect.bottom)
+    return {rect.left + std::max(0.0, 0.5 * (rect.width - size[0])),
+            figure_height_px - rect.bottom - size[1] - 4, 0, 0};
+  const double top = figure_height_px - rect.bottom - rect.height;
+  return free_corner({plot.left, top, plot.left + plot.width, top + plot.height}, size,
+                     kLegendInsetPx, avoid);
 }
 
 double legend_strip_height(const AxesScene& axes, double width_px) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/render/marker.hpp"
+#include "platform/render/projection.hpp"
 #include "platform/render/scene.hpp"
 #include "platform/render/svg_writer.hpp"
 #include "platform/render/text.hpp"
@@ -53,6 +54,17 @@ LegendSize legend_size(cairo_t* cr, const std::vector<LegendEntry>& legend, cons
 /// that width), with a margin under it and room above it for the tick
 /// labels under the plot's box.
 double legend_strip_height(const AxesScene& axes, double width_px);
+
+/// The screen boxes of a 2-D plot's markers, which its legend keeps clear
+/// of where a corner allows.
+std::vector<std::array<double, 4>> marker_boxes(const AxesScene& axes, const Projection& proj);
+
+/// Where a legend of `size` pixels goes on axes `rect` with plot `plot`:
+/// in the strip under the plot where the axes keep one, else in the corner
+/// of the plot that covers the least of `avoid`.
+std::array<double, 4> legend_place(const AxesScene& axes, const Rect& rect, const Rect& plot,
+                                   double figure_height_px, std::array<double, 2> size,
+                                   const std::vector<std::array<double, 4>>& avoid);
 
 /// Draws the legend box with its top-left corner at (x0, y0): a white,
 /// slightly transparent box with a grey edge, and each row's line sample,
