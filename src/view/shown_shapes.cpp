@@ -59,9 +59,12 @@ void draw_deformation(Document& doc, const shape::Config& reference, const shape
                       const std::string& reference_name) {
   const WindowState& s = doc.window;
   const Eigen::MatrixXd wires = wire_list(doc);
+  // Lollipops ("e"): the displacement vectors without their heads, from
+  // each landmark of the reference to its target.
+  const bool lollipops = type == "e";
   plot::DeformationLines lines = plot::plot_deformation(
-      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol, type,
-      wires, plot::wires_present(wires), plot::wires_present(wires), "r");
+      reference, shape::Stack(target), s.display.reference_symbol, s.display.target_symbol,
+      lollipops ? "c" : type, wires, plot::wires_present(wires), plot::wires_present(wires), "r");
   assign_role(lines.reference, role::kMean, reference_name);
   assign_role(lines.reference_wires, role::kReferenceWire, "");
   assign_role(lines.target, role::kTarget, "Target: " + change_name);
@@ -71,7 +74,7 @@ void draw_deformation(Document& doc, const shape::Config& reference, const shape
   // Vectors without target symbols show the target where they end.
   mark_shown_shape(lines.target.empty() ? lines.vectors : lines.target, target,
                    "Target: " + change_name);
-  if (!lines.vectors.empty()) {
+  if (!lines.vectors.empty() && !lollipops) {
     // Heads in proportion to the shape, so that long vectors keep slim heads.
     const Eigen::RowVector3d extent =
         reference.colwise().maxCoeff() - reference.colwise().minCoeff();

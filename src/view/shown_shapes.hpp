@@ -33,7 +33,8 @@ std::vector<ShownShape> shown_shapes(Document& doc);
 
 /// The deformation display of `target` against `reference` in the current
 /// axes: every part with its role and legend name, arrowheads on the
-/// displacement vectors, and the display settings applied.
+/// displacement vectors (none for the lollipops of type "e"), and the
+/// display settings applied.
 void draw_deformation(Document& doc, const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name = "Mean shape (reference)");

@@ -324,9 +324,10 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
     std::size_t lines;
   };
   // A wireframe is one line; displacement vectors carry one more line:
-  // their arrowheads.  A pair of symbols has no wireframe; with wireframes
-  // both shapes carry one.
-  for (Case c : {Case{1, 1 + 1}, Case{2, 1 + 1 + 1 + 1}, Case{3, 1 + 1 + 12 + 1}, Case{4, 1 + 1}}) {
+  // their arrowheads, which lollipops leave off.  A pair of symbols has no
+  // wireframe; with wireframes both shapes carry one.
+  for (Case c : {Case{1, 1 + 1}, Case{2, 1 + 1 + 1 + 1}, Case{3, 1 + 1 + 12 + 1},
+                 Case{5, 1 + 1 + 12}, Case{4, 1 + 1}}) {
     type_into("DeFormat", Value(c.type));
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(children(), c.lines) << c.type;
