@@ -170,8 +170,6 @@ class Session {
   /// model; the labels of its terms.
   /// @throws Error{Refused} naming what is wrong; the model before stays
   std::vector<std::string> choose_model(const std::string& formula);
-  /// Keeps `formula` (already checked) as the model; "" forgets it.
-  void set_model_formula(std::string formula) { choices_.formula = std::move(formula); }
   /// Keeps `name` as the factor; "" forgets it.
   void set_factor(std::string name) { choices_.factor = std::move(name); }
   void set_sums_of_squares(stats::SumsOfSquares sums) { choices_.sums = sums; }

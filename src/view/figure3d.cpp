@@ -77,10 +77,9 @@ void redraw_reference(Document& doc) {
 
 void show_new_reference(Document& doc) {
   auto& g = graphics();
-  const std::optional<Handle>& open3d = doc.window.figure3d;
-  if (open3d && g.valid(*open3d) && g.type(*open3d) == gfx::Type::Figure) {
-    g.clear_figure(*open3d);
-    g.make_current(*open3d);
+  if (figure3d_open(doc)) {
+    g.clear_figure(*doc.window.figure3d);
+    g.make_current(*doc.window.figure3d);
   } else {
     g.make_current(new_figure3d(doc));
   }
@@ -100,10 +99,15 @@ Eigen::MatrixXd wire_list(const Document& doc) {
   return wires ? *wires : Eigen::MatrixXd();
 }
 
+bool figure3d_open(const Document& doc) {
+  auto& g = graphics();
+  const std::optional<Handle>& f = doc.window.figure3d;
+  return f && g.valid(*f) && g.type(*f) == gfx::Type::Figure;
+}
+
 Handle figure3d(Document& doc) {
   auto& g = graphics();
-  const std::optional<Handle>& h = doc.window.figure3d;
-  if (h && g.valid(*h) && g.type(*h) == gfx::Type::Figure) return *h;
+  if (figure3d_open(doc)) return *doc.window.figure3d;
   // The user closed the 3D window: open a new one showing the reference.
   Handle f = new_figure3d(doc);
   g.make_current(f);

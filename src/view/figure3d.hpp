@@ -10,6 +10,8 @@ namespace velmora::app {
 
 struct Document;
 
+/// Whether the 3-D figure is open (the user may have closed it).
+bool figure3d_open(const Document& doc);
 /// The 3D display figure (valid: reopened and redrawn if the user closed it).
 gfx::Handle figure3d(Document& doc);
 /// Opens a new 3D display figure and records it as the document's.

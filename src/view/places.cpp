@@ -176,12 +176,6 @@ void apply_dock_choice(Document& doc) {
   }
 }
 
-bool figure3d_open(const Document& doc) {
-  auto& g = graphics();
-  const std::optional<Handle>& f = doc.window.figure3d;
-  return f && g.valid(*f) && g.type(*f) == gfx::Type::Figure;
-}
-
 Value clear_plot_and_figure3d(Document& doc) {
   auto& g = graphics();
   Handle ax = g.current_axes();

@@ -95,8 +95,6 @@ void show_main_window_contents(const Document& doc);
 /// its own, as the window state's dock choice says; docked, the view takes
 /// the tab's size, which later redraws keep.
 void apply_dock_choice(Document& doc);
-/// Whether the 3-D figure is open (the user may have closed it).
-bool figure3d_open(const Document& doc);
 /// Empties the main window's plot and, when it is open, the 3-D figure (the
 /// windows stay); the handle of the axes that were current.
 Value clear_plot_and_figure3d(Document& doc);

@@ -245,7 +245,7 @@ TEST(Models, RefusalsNameWhatIsWrongAndChangeNothing) {
   EXPECT_EQ(refusal([&] { s.pca_correction(); }),
             "The PCA of size-corrected shapes needs a model: choose Groups > Set Model first (in "
             "batch: SetModel \"shape ~ log(CS)\"), or go back to SetPCAShapes raw.");
-  s.set_model_formula("shape ~ log(CS)");
+  s.choose_model("shape ~ log(CS)");
   EXPECT_EQ(s.pca_correction(), "shape ~ log(CS)");
   s.set_factor("population");
   EXPECT_EQ(s.chosen_factor().levels.size(), 80u);

@@ -74,8 +74,7 @@ double default_text_pt(double width_in) {
 render::FigureScene with_text_size(render::FigureScene f, double text_pt) {
   for (auto& p : f.axes) {
     render::AxesScene& a = p.axes;
-    const double base = a.font_size_pt > 0 && std::isfinite(a.font_size_pt) ? a.font_size_pt : 10;
-    const double k = text_pt / base;
+    const double k = text_pt / render::tick_font_pt(a);
     if (k == 1) continue;
     a.font_size_pt = text_pt;
     auto scale_line = [k](render::SceneLine& l) {

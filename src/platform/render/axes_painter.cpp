@@ -59,8 +59,7 @@ class AxesPainter {
       lo_[d] = proj_.limit(d)[0];
       hi_[d] = proj_.limit(d)[1];
     }
-    double font_pt = a.font_size_pt > 0 && std::isfinite(a.font_size_pt) ? a.font_size_pt : 10;
-    tick_font_.size_px = font_pt * kPxPerPt;
+    tick_font_.size_px = tick_font_pt(a) * kPxPerPt;
     tick_font_.color = kAxisColor;
     label_font_ = tick_font_;
     label_font_.size_px *= kLabelScale;

@@ -128,9 +128,7 @@ double legend_strip_height(const AxesScene& axes, double width_px) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(s);
   TextStyle font;
-  font.size_px =
-      (axes.font_size_pt > 0 && std::isfinite(axes.font_size_pt) ? axes.font_size_pt : 10) *
-      kPxPerPt;
+  font.size_px = tick_font_pt(axes) * kPxPerPt;
   const double h = legend_size(cr, axes.legend, font, width_px - 2 * kLegendInsetPx).height;
   cairo_destroy(cr);
   cairo_surface_destroy(s);

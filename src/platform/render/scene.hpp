@@ -2,6 +2,7 @@
 
 #include <Eigen/Core>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -124,6 +125,12 @@ struct AxesScene {
   double legend_strip_px = 0;
   std::optional<ColorBar> colorbar;
 };
+
+/// The size of an axes' tick labels in points: its font size, or 10 where
+/// that is no size (the labels and title are drawn 1.1 times as large).
+inline double tick_font_pt(const AxesScene& a) {
+  return a.font_size_pt > 0 && std::isfinite(a.font_size_pt) ? a.font_size_pt : 10;
+}
 
 /// A user-interface control drawn into printed figures.
 struct SceneControl {
