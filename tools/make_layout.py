@@ -144,8 +144,12 @@ kids += [btn("", "Permutation Test", "PermutationTest", 432, 30, 150,
 kids.append({"type":"axes","Tag":"axes1","Units":"pixels","Position":at(494,130,474,334),"Box":"on",
              "ButtonDownFcn":["Velmora","axes1_ButtondownFcn","$gcbo",[],"$guidata"]})
 kids.append({"type":"uicontrol","Style":"edit","Tag":"ResultsLog","Max":2,"Min":0,"Enable":"inactive",
-             "String":[],"HorizontalAlignment":"left","FontSize":9,"Position":at(R,524,RW,112),
+             "String":[],"HorizontalAlignment":"left","FontName":"DejaVu Sans Mono","FontSize":9,
+             "Position":at(R,524,RW,112),
              "TooltipString":"Every report of this session, newest last: select and copy, or File ▸ Save Results Log…"})
+# The grip between the plot and the log: dragged up, the log takes room from the plot.
+kids.append({"type":"uicontrol","Style":"splitter","Tag":"LogSplitter","Position":at(R,516,RW,8),
+             "TooltipString":"Drag up for a larger results log, down for a larger plot."})
 kids.append(text("StatusBar", "", L, 642, W - 2*L, 22,
                  tip="What the last save or export wrote, and where."))
 def item(label, action=None, tag=None, checked=None, sep=False, args=(), cb=None, acc=None, visible=True, enable=True, tip=None):

@@ -262,8 +262,18 @@ Handle msgboxd(const Value& message, const MessageBoxSetup& setup) {
                 {"String", Value::from_u16(join_lines(lines))}});
   Value extent = g.get(probe, "Extent");
   g.destroy(probe);
-  const double text_w = std::max(init_text_w, extent(2));
-  const double text_h = std::max(init_text_h, extent(3));
+  double text_w = std::max(init_text_w, extent(2));
+  double text_h = std::max(init_text_h, extent(3));
+  auto [sw, sh] = screen_size("points");
+  if (setup.table) {
+    // A table sits in a read-only text field with room for its frame; a
+    // table larger than most of the screen scrolls inside the field, so the
+    // window never passes the screen's edges.
+    text_w = std::min(text_w + L::kTableFieldPad,
+                      std::max(init_text_w, sw * L::kTableScreenShare - text_left - L::kOffset));
+    text_h = std::min(text_h + L::kTableFieldPad,
+                      std::max(init_text_h, sh * L::kTableScreenShare - text_bottom - L::kOffset));
+  }
 
   double icon_bottom = text_bottom, text_y = text_bottom;
   if (has_icon) {
@@ -278,27 +288,45 @@ Handle msgboxd(const Value& message, const MessageBoxSetup& setup) {
   g.set(ok, "Position",
         Value::row({(width - L::kButtonWidth) / 2, L::kOffset, L::kButtonWidth, L::kButtonHeight}));
 
-  auto [sw, sh] = screen_size("points");
   g.set(fig, "Units", "points");
   g.set(fig, "Position", Value::row({(sw - width) / 2, (sh - height) / 2, width, height}));
 
-  // The text lives on an invisible axes spanning the window, in points.
-  Handle text_axes = g.create(gfx::Type::Axes, fig,
-                              {{"Units", "normalized"},
-                               {"Position", Value::row({0, 0, 1, 1})},
-                               {"Visible", "off"},
-                               {"XLim", Value::row({0, width})},
-                               {"YLim", Value::row({0, height})}});
-  g.create(gfx::Type::Text, text_axes,
-           {{"Position", Value::row({text_left, text_y + L::kTextRaise, 0})},
-            {"HorizontalAlignment", "left"},
-            {"VerticalAlignment", "bottom"},
-            {"Interpreter", setup.interpreter},
-            {"FontName", font},
-            {"FontSize", L::kFontSize},
-            {"Color", Value::row({0, 0, 0})},
-            {"Tag", "MessageBox"},
-            {"String", lines_cell(lines)}});
+  if (setup.table) {
+    // The table can be selected and copied, and grows with the window.
+    Handle field = g.create(gfx::Type::UiControl, fig,
+                            {{"Style", "edit"},
+                             {"Max", 2},
+                             {"Min", 0},
+                             {"Enable", "inactive"},
+                             {"Units", "points"},
+                             {"Position", Value::row({text_left, text_y, text_w, text_h})},
+                             {"Tag", "MessageBox"},
+                             {"HorizontalAlignment", "left"},
+                             {"ForegroundColor", Value::row({0, 0, 0})},
+                             {"BackgroundColor", Value::row({1, 1, 1})},
+                             {"FontName", font},
+                             {"FontSize", L::kFontSize},
+                             {"String", lines_cell(lines)}});
+    g.set(field, "Units", "normalized");
+  } else {
+    // The text lives on an invisible axes spanning the window, in points.
+    Handle text_axes = g.create(gfx::Type::Axes, fig,
+                                {{"Units", "normalized"},
+                                 {"Position", Value::row({0, 0, 1, 1})},
+                                 {"Visible", "off"},
+                                 {"XLim", Value::row({0, width})},
+                                 {"YLim", Value::row({0, height})}});
+    g.create(gfx::Type::Text, text_axes,
+             {{"Position", Value::row({text_left, text_y + L::kTextRaise, 0})},
+              {"HorizontalAlignment", "left"},
+              {"VerticalAlignment", "bottom"},
+              {"Interpreter", setup.interpreter},
+              {"FontName", font},
+              {"FontSize", L::kFontSize},
+              {"Color", Value::row({0, 0, 0})},
+              {"Tag", "MessageBox"},
+              {"String", lines_cell(lines)}});
+  }
 
   if (has_icon) {
     Value image, map;

@@ -25,7 +25,11 @@ struct MessageBoxLayout {
   static constexpr double kInitialWidth = 210;  // without an icon
   static constexpr double kInitialWidthWithIcon = 190;
   static constexpr double kFontSize = 14;
-  static constexpr double kTextRaise = 5;  // text drawn above its box's bottom
+  static constexpr double kTextRaise = 5;       // text drawn above its box's bottom
+  static constexpr double kTableFieldPad = 12;  // a table's field: frame and margins
+  /// A table's window takes at most this share of the screen's width and
+  /// height; a larger table scrolls inside it.
+  static constexpr double kTableScreenShare = 0.9;
 };
 
 /// How a message window is made, after the call forms are resolved.
@@ -40,7 +44,9 @@ struct MessageBoxSetup {
   /// The message text's interpreter ("none" unless a mode record says).
   std::string interpreter = "none";
   /// The message is a table: its lines are shown as they are (never
-  /// wrapped) in a fixed-width font, so that its columns line up.
+  /// wrapped) in a fixed-width font, so that its columns line up, in a
+  /// read-only field that can be selected and copied and that scrolls when
+  /// the table is larger than the screen allows.
   bool table = false;
 };
 

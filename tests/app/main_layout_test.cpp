@@ -14,6 +14,7 @@
 #include "app/inputs.hpp"
 #include "app/workspace.hpp"
 #include "app_fixture.hpp"
+#include "gui/message_box.hpp"
 
 namespace velmora::app {
 namespace {
@@ -149,10 +150,38 @@ TEST_F(MainLayoutTest, ResultsLogAndStatusBar) {
   EXPECT_EQ(g->get_text(log, "Style"), "edit");
   EXPECT_EQ(g->get_number(log, "Max"), 2);
   EXPECT_EQ(g->get_text(log, "Enable"), "inactive");
-  EXPECT_GE(rect(log)[3], 5 * 15);  // five lines or more
+  EXPECT_GE(rect(log)[3], 5 * 15);                               // five lines or more
+  EXPECT_EQ(g->get_text(log, "FontName"), gui::kTableFontName);  // its tables line up
   EXPECT_EQ(g->get_text(status, "Style"), "text");
   EXPECT_LE(rect(status)[1], 10);
   EXPECT_GE(rect(status)[2], 0.9 * rect(main)[2]);
+}
+
+// The grip between the plot and the log gives the log room for twelve
+// lines or more, never so much that the plot goes, and the split stays as
+// the window grows.
+TEST_F(MainLayoutTest, TheGripBetweenPlotAndLogMovesTheirBoundary) {
+  const gfx::Handle grip = g->find_tag("LogSplitter");
+  EXPECT_EQ(g->get_text(grip, "Style"), "splitter");
+  const Rect plot = rect("axes1"), log = rect("ResultsLog");
+  const double gap = plot[1] - (log[1] + log[3]);
+  auto drag_to = [&](double bottom) {
+    g->set(grip, "Value", bottom);
+    g->run_callback(grip, "Callback");
+  };
+  drag_to(rect(grip)[1] + 100);
+  EXPECT_DOUBLE_EQ(rect("ResultsLog")[3], log[3] + 100);
+  EXPECT_GE(rect("ResultsLog")[3], 12 * 15);  // twelve lines of the log's 9 pt
+  EXPECT_DOUBLE_EQ(rect("axes1")[3], plot[3] - 100);
+  EXPECT_DOUBLE_EQ(rect("axes1")[1] - (rect("ResultsLog")[1] + rect("ResultsLog")[3]), gap);
+  EXPECT_DOUBLE_EQ(rect(grip)[1], rect("ResultsLog")[1] + rect("ResultsLog")[3]);
+  drag_to(5000);  // as far as the plot's least height
+  EXPECT_DOUBLE_EQ(rect("axes1")[3], kLeastPlotPx);
+  drag_to(-5000);  // as far as the log's least height
+  EXPECT_DOUBLE_EQ(rect("ResultsLog")[3], kLeastLogPx);
+  drag_to(rect(grip)[1] + (log[3] - kLeastLogPx) + 60);
+  resize(rect(main)[2] + 200, rect(main)[3] + 100);
+  EXPECT_DOUBLE_EQ(rect("ResultsLog")[3], log[3] + 60 + 100 * (1 - kPlotShareOfHeight));
 }
 
 // The 3D window opens beside the main window where the screen has room,

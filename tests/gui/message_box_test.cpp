@@ -5,6 +5,7 @@
 #include <set>
 
 #include "gui/message_icons.hpp"
+#include "gui/window_placement.hpp"
 #include "gui_test_support.hpp"
 #include "platform/runtime/console.hpp"
 
@@ -177,18 +178,33 @@ TEST_F(MessageBox, ALongMessageIsWrappedAndTheWindowGrows) {
   EXPECT_TRUE(backend().messages()[0].window);
 }
 
-TEST_F(MessageBox, ATableKeepsItsLinesInAFixedWidthFont) {
+TEST_F(MessageBox, ATableKeepsItsLinesInAFixedWidthFieldThatNeverPassesTheScreen) {
   const std::string row(90, 'x');
   MessageBoxSetup setup;
   setup.title = "Procrustes ANOVA";
   setup.table = true;
   gfx::Handle fig = msgboxd(Value("Df  SS\n" + row), setup);
-  gfx::Handle text = only_child_tagged(fig, "MessageBox");
-  Value lines = g.get(text, "String");
+  gfx::Handle field = only_child_tagged(fig, "MessageBox");
+  Value lines = g.get(field, "String");
   ASSERT_EQ(lines.numel(), 2u);
   EXPECT_EQ(lines.at(1).to_string(), row);  // never wrapped
-  EXPECT_EQ(g.get_text(text, "FontName"), kTableFontName);
-  EXPECT_NEAR(points(fig)(2), 7 + 90 * 0.55 * 14 + 7, 1e-9);
+  EXPECT_EQ(g.get_text(field, "FontName"), kTableFontName);
+  // A read-only field of several lines: selectable and copyable.
+  EXPECT_EQ(g.get_text(field, "Style"), "edit");
+  EXPECT_EQ(g.get_text(field, "Enable"), "inactive");
+  EXPECT_NEAR(points(fig)(2), 7 + 90 * 0.55 * 14 + MessageBoxLayout::kTableFieldPad + 7, 1e-9);
+
+  // A table larger than the screen scrolls in a window that fits on it.
+  std::string big;
+  for (int i = 0; i < 300; ++i) big += (i ? "\n" : "") + std::string(400, 'y');
+  gfx::Handle huge = msgboxd(Value(big), setup);
+  const auto [sw, sh] = screen_size("points");
+  Value pos = points(huge);
+  EXPECT_GE(pos(0), 0);
+  EXPECT_GE(pos(1), 0);
+  EXPECT_LE(pos(2), sw * MessageBoxLayout::kTableScreenShare + 1e-9);
+  EXPECT_LE(pos(3), sh * MessageBoxLayout::kTableScreenShare + 1e-9);
+  EXPECT_EQ(g.get(only_child_tagged(huge, "MessageBox"), "String").numel(), 300u);
 }
 
 TEST_F(MessageBox, NonModalBoxesAreSeparateAndReplaceReusesTheWindow) {

@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -88,6 +91,43 @@ class FocusOutWatch : public QObject {
   std::function<void()> fn_;
 };
 
+// A splitter: a thin grip that the user drags up or down; the program
+// moves what lies on either side when it is let go.
+class SplitterGrip : public QWidget {
+ public:
+  explicit SplitterGrip(QWidget* parent) : QWidget(parent) {
+    setCursor(Qt::SizeVerCursor);
+    setToolTip(QString());
+  }
+  /// Runs with the grip's new bottom, in pixels from the canvas' bottom.
+  std::function<void(int)> released;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QColor line = palette().color(QPalette::Mid);
+    const int mid = height() / 2, w = width();
+    p.setPen(line);
+    for (int x = w / 2 - 12; x <= w / 2 + 12; x += 4) p.drawPoint(x, mid);
+    p.drawLine(0, mid - 2, w, mid - 2);
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    grab_y_ = e->position().toPoint().y();
+    start_top_ = y();
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    if (!(e->buttons() & Qt::LeftButton)) return;
+    const int top = y() + e->position().toPoint().y() - grab_y_;
+    move(x(), std::clamp(top, 0, std::max(0, parentWidget()->height() - height())));
+  }
+  void mouseReleaseEvent(QMouseEvent*) override {
+    if (y() != start_top_ && released) released(parentWidget()->height() - (y() + height()));
+  }
+
+ private:
+  int grab_y_ = 0, start_top_ = 0;
+};
+
 bool same_color(const Value& a, const Value& b) {
   if (!a.is_double() || !b.is_double() || a.numel() != 3 || b.numel() != 3) return false;
   for (std::size_t i = 0; i < 3; ++i)
@@ -138,6 +178,8 @@ void Control::build() {
     auto* sl = new QSlider(Qt::Horizontal, canvas_);
     sl->setRange(0, kSliderSteps);
     widget_ = sl;
+  } else if (style_ == "splitter") {
+    widget_ = new SplitterGrip(canvas_);
   } else if (style_ == "frame") {
     auto* f = new QFrame(canvas_);
     f->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -165,7 +207,14 @@ void Control::connect_signals() {
   auto current = [&set, h, w] { return set.widget(h) == w; };
   auto set_value = [h](double v) { return [h, v] { gfx::graphics().set(h, "Value", v); }; };
 
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+  if (auto* grip = dynamic_cast<SplitterGrip*>(w)) {
+    // The grip's "Value" is where it was let go: its bottom, in pixels from
+    // the window's bottom.
+    grip->released = [current, &set, h](int bottom_px) {
+      if (!current()) return;
+      set.activate(h, [h, bottom_px] { gfx::graphics().set(h, "Value", double(bottom_px)); });
+    };
+  } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
     bool two_state = style_ != "pushbutton";
     QObject::connect(b, &QAbstractButton::clicked, anchor,
                      [current, &set, h, two_state](bool checked) {
@@ -428,6 +477,12 @@ void Control::apply_font() {
   std::string angle = g.get_text(h_, "FontAngle");
   font.setItalic(angle == "italic" || angle == "oblique");
   widget_->setFont(font);
+  if (auto* e = qobject_cast<QPlainTextEdit*>(widget_)) {
+    // Text in a fixed-width font is laid out in columns (a table, a log of
+    // tables): its lines stay whole and the field scrolls sideways.
+    e->setLineWrapMode(QFontInfo(font).fixedPitch() ? QPlainTextEdit::NoWrap
+                                                    : QPlainTextEdit::WidgetWidth);
+  }
 }
 
 void Control::apply_alignment() {

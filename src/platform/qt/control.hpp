@@ -22,7 +22,9 @@ QStringList string_items(const Value& string, bool split_bars);
 ///  pushbutton → QPushButton, togglebutton → checkable QPushButton,
 ///  text → QLabel, edit → QLineEdit, checkbox → QCheckBox,
 ///  radiobutton → QRadioButton, popupmenu → QComboBox,
-///  listbox → QListWidget, frame → QFrame (a box); other styles show their
+///  listbox → QListWidget, frame → QFrame (a box), splitter → a grip the
+///  user drags up or down (its "Value" is then where it was let go: its
+///  bottom, in pixels from the window's bottom); other styles show their
 ///  text as a label.
 /// What the user does sets "String" or "Value" first, then runs the
 /// "Callback" through WindowSet::activate.

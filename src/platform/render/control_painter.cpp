@@ -126,6 +126,9 @@ void draw_control(const Ink& ink, const SceneControl& c, double figure_height_px
   } else if (s == "frame") {
     fill_rect(ink, x, y, w, h, c.background);
     outline(ink, x, y, w, h, kBorder);
+  } else if (s == "splitter") {
+    fill_rect(ink, x, y, w, h, c.background);
+    fill_rect(ink, x, cy - 0.5, w, 1, darker(c.background, 0.75));
   } else if (s == "slider") {
     fill_rect(ink, x, y, w, h, c.background);
     fill_rect(ink, x + 2, cy - 2, w - 4, 4, darker(c.background, 0.8));
