@@ -77,6 +77,9 @@ velmora_layer(platform/runtime DEPENDS core platform/value)
 velmora_layer(platform/render DEPENDS platform/runtime)
 velmora_layer(platform/graphics DEPENDS platform/runtime platform/render FORBID "CAIRO" "^Qt6::")
 velmora_layer(platform/print DEPENDS platform/graphics platform/render)
+# Animations: rendered frames encoded into an animated GIF or an H.264 MP4
+# (FFmpeg), as the bytes of a file.
+velmora_layer(platform/video DEPENDS core)
 # The program: the library seen from the run-time, the figure helpers, the
 # plots, the windows and the application.
 velmora_layer(bindings DEPENDS core shape tps stats io platform/runtime)
