@@ -97,7 +97,7 @@ kids += [btn("", "Do Regression", "DoRegression", 24, 304, 178,
 kids += frame("Deformation", L, 400, LW, 118)
 kids += [text("", "Display:", 24, 426, 60, 22),
          {"type":"uicontrol","Style":"popupmenu","Tag":"DeFormat","Value":start("DeFormat"),
-          "String":["Reference and target symbols","Symbols and wireframes","Displacement vectors","Target with wireframe","Lollipops"],
+          "String":["Reference and target symbols","Symbols and wireframes","Displacement vectors","Target with wireframe","Lollipops","Transformation grid"],
           "Position":at(86,422,302,26),
           "TooltipString":"How Show Regression draws the predicted shape change."},
          text("", "Exaggeration:", 24, 456, 92, 22),

@@ -32,6 +32,7 @@ TransformationGrid transformation_grid(const shape::Config& reference, const sha
       grid.plane.row(j * (grid.columns + 1) + i) =
           centre + (a0 + i * side) * u.transpose() + (b0 + j * side) * v.transpose();
   grid.warped = spline.warp(grid.plane, 1);
+  grid.normal = svd.matrixV().col(2).transpose();
   return grid;
 }
 

@@ -14,10 +14,11 @@ namespace velmora::tps {
 /// target's.  Node (i, j), i along the first axis and j along the second,
 /// is row j·(columns + 1) + i of `plane` and of `warped`.
 struct TransformationGrid {
-  Eigen::Index columns = 0;  ///< cells along the first principal axis
-  Eigen::Index rows = 0;     ///< cells along the second
-  PointRows plane;           ///< the nodes on the reference's plane
-  PointRows warped;          ///< the nodes where the spline carries them
+  Eigen::Index columns = 0;   ///< cells along the first principal axis
+  Eigen::Index rows = 0;      ///< cells along the second
+  PointRows plane;            ///< the nodes on the reference's plane
+  PointRows warped;           ///< the nodes where the spline carries them
+  Eigen::RowVector3d normal;  ///< unit normal of the plane: the third principal axis
 };
 
 /// The grid for `reference` and `target` (k×3 each), `cells` cells along

@@ -31,6 +31,7 @@ const render::Rgb kLowColour{0.1, 0.3, 0.9};
 const render::Rgb kHighColour{0.85, 0.1, 0.1};
 const render::Rgb kReferenceColour{0, 0.55, 0};
 const render::Rgb kVectorColour{0.1, 0.25, 0.9};
+const render::Rgb kGridColour{0.55, 0.55, 0.55};
 const render::Rgb kNumberColour{0.2, 0.2, 0.2};
 
 Value rgb(render::Rgb c) {
@@ -258,6 +259,9 @@ void style_figure3d(Document& doc) {
                    render::LineStyle::Solid);
     } else if (r == role::kVector) {
       style_stroke(doc, h, kVectorColour, render::LineStyle::Solid);
+    } else if (r == role::kGrid) {
+      style_stroke(doc, h, kGridColour, render::LineStyle::Solid);
+      g.set(h, "LineWidth", std::max(kThinnestLine, 0.6 * d.line_width));
     } else if (r == role::kArrowHead) {
       style_stroke(doc, h, kVectorColour, render::LineStyle::Solid);
       set_on(h, "Visible", d.arrow_heads);

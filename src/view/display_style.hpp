@@ -24,6 +24,8 @@ inline constexpr std::string_view kTargetWire = "TargetWire";
 inline constexpr std::string_view kVector = "Vector";                  ///< a displacement vector
 inline constexpr std::string_view kArrowHead = "ArrowHead";            ///< heads of the vectors
 inline constexpr std::string_view kLandmarkNumber = "LandmarkNumber";  ///< a text
+/// The lines of a transformation grid: thin and grey, under the landmarks.
+inline constexpr std::string_view kGrid = "Grid";
 /// The landmarks on a heat-mapped surface: in a colour off the heat scale.
 inline constexpr std::string_view kSurfaceLandmark = "SurfaceLandmark";
 /// A pair of shapes shown side by side: the low end (−SD, smallest X) in

@@ -3,13 +3,19 @@
 // the layout of a landmark file, or as a table named by the legend.
 #include "view/shown_shapes.hpp"
 
+#include <algorithm>
+#include <cmath>
+
+#include "core/errors.hpp"
 #include "io/result_files.hpp"
 #include "io/result_tables.hpp"
 #include "io/row_layout.hpp"
+#include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 #include "plot/deformation.hpp"
 #include "plot/primitives.hpp"
 #include "shape/centroid_size.hpp"
+#include "tps/grid.hpp"
 #include "view/display_style.hpp"
 #include "view/document.hpp"
 #include "view/figure3d.hpp"
@@ -29,11 +35,24 @@ constexpr std::string_view kShapeName = "ShownShapeName";
 
 }  // namespace
 
+namespace {
+
+// A display drawn into new axes takes the 3-D window's view, as the user
+// left it, rather than the axes' plan view.
+void show_in_view3d(Document& doc) {
+  auto& g = graphics();
+  g.set(g.current_axes(), "View",
+        Value::row({doc.window.view3d.azimuth, doc.window.view3d.elevation}));
+}
+
+}  // namespace
+
 void draw_shape_pair(Document& doc, const shape::Config& low, const shape::Config& high,
                      const std::string& type, const std::string& low_name,
                      const std::string& high_name) {
   const Eigen::MatrixXd wires = wire_list(doc);
   const bool wired = plot::wires_present(wires);
+  show_in_view3d(doc);
   const std::vector<gfx::Handle> low_points = plot::showshape3D(low, "bo");
   assign_role(low_points, role::kLow, low_name);
   mark_shown_shape(low_points, low, low_name);
@@ -59,6 +78,8 @@ void draw_deformation(Document& doc, const shape::Config& reference, const shape
                       const std::string& reference_name) {
   const WindowState& s = doc.window;
   const Eigen::MatrixXd wires = wire_list(doc);
+  if (type == "f") return draw_transformation_grid(doc, reference, target, change_name);
+  show_in_view3d(doc);
   // Lollipops ("e"): the displacement vectors without their heads, from
   // each landmark of the reference to its target.
   const bool lollipops = type == "e";
@@ -81,6 +102,58 @@ void draw_deformation(Document& doc, const shape::Config& reference, const shape
     assign_role({plot::arrowheads3d(reference, target, "b-", 0.05 * extent.maxCoeff())},
                 role::kArrowHead, "");
   }
+  style_figure3d(doc);
+}
+
+void draw_transformation_grid(Document& doc, const shape::Config& reference,
+                              const shape::Config& target, const std::string& change_name) {
+  tps::TransformationGrid grid;
+  try {
+    grid = tps::transformation_grid(reference, target);
+  } catch (const NumericError&) {
+    refuse(
+        "The transformation grid needs a mean shape of four landmarks or more that do not "
+        "all lie in one plane; choose another display under Deformation.");
+  }
+  auto& g = graphics();
+  const Handle ax = g.current_axes();
+  g.hold(ax, true);
+  // The view looks at the grid's plane square-on (a grid seen edge-on shows
+  // nothing); the user may turn it from there.
+  const Eigen::RowVector3d eye =
+      grid.normal.z() < 0 ? Eigen::RowVector3d(-grid.normal) : grid.normal;
+  constexpr double kDegrees = 180 / 3.14159265358979323846;
+  View3d& view = doc.window.view3d;
+  view.azimuth = std::atan2(eye.x(), -eye.y()) * kDegrees;
+  view.elevation = std::asin(std::clamp(eye.z(), -1.0, 1.0)) * kDegrees;
+  g.set(ax, "View", Value::row({view.azimuth, view.elevation}));
+  // The grid first, so that the landmarks lie over it.
+  std::vector<Handle> grid_lines;
+  auto line = [&](Eigen::Index first, Eigen::Index count, Eigen::Index step) {
+    Eigen::RowVectorXd x(count), y(count), z(count);
+    for (Eigen::Index i = 0; i < count; ++i) {
+      const auto p = grid.warped.row(first + i * step);
+      x(i) = p(0), y(i) = p(1), z(i) = p(2);
+    }
+    grid_lines.push_back(g.create(gfx::Type::Line, ax,
+                                  {{"XData", Value::matrix(x)},
+                                   {"YData", Value::matrix(y)},
+                                   {"ZData", Value::matrix(z)},
+                                   {"Marker", "none"},
+                                   {"LineStyle", "-"}}));
+  };
+  const Eigen::Index across = grid.columns + 1;
+  for (Eigen::Index j = 0; j <= grid.rows; ++j) line(j * across, across, 1);
+  for (Eigen::Index i = 0; i <= grid.columns; ++i) line(i, grid.rows + 1, across);
+  assign_role(grid_lines, role::kGrid, "Grid: " + change_name);
+  const Eigen::MatrixXd wires = wire_list(doc);
+  plot::DeformationLines lines = plot::plot_deformation(
+      reference, shape::Stack(target), doc.window.display.reference_symbol,
+      doc.window.display.target_symbol, "d", wires, false, plot::wires_present(wires), "r");
+  assign_role(lines.target, role::kTarget, "Target: " + change_name);
+  assign_role(lines.target_wires, role::kTargetWire, "");
+  mark_shown_shape(lines.target, target, "Target: " + change_name);
+  g.hold(ax, false);
   style_figure3d(doc);
 }
 

@@ -27,6 +27,14 @@ struct ShownShape {
 void mark_shown_shape(const std::vector<gfx::Handle>& lines, const shape::Config& config,
                       std::string_view name);
 
+/// The transformation grid of `target` against `reference` (its mean): the
+/// grid on the reference's principal plane as the thin-plate spline carries
+/// it, under the target's landmarks and wireframe.
+/// @throws RuntimeError for a reference in one plane or of fewer than four
+///         landmarks
+void draw_transformation_grid(Document& doc, const shape::Config& reference,
+                              const shape::Config& target, const std::string& change_name);
+
 /// The configurations the 3-D window shows now, in drawing order (the
 /// legend's); none when the window is closed or shows none.
 std::vector<ShownShape> shown_shapes(Document& doc);
@@ -34,7 +42,7 @@ std::vector<ShownShape> shown_shapes(Document& doc);
 /// The deformation display of `target` against `reference` in the current
 /// axes: every part with its role and legend name, arrowheads on the
 /// displacement vectors (none for the lollipops of type "e"), and the
-/// display settings applied.
+/// display settings applied; type "f" is the transformation grid.
 void draw_deformation(Document& doc, const shape::Config& reference, const shape::Config& target,
                       const std::string& type, const std::string& change_name,
                       const std::string& reference_name = "Mean shape (reference)");

@@ -53,7 +53,7 @@ struct DisplaySettings {
 /// The codes of the deformation display types, in the order of the
 /// DeFormat pop-up menu.
 inline const std::vector<std::string>& deformation_codes() {
-  static const std::vector<std::string> codes = {"a", "b", "c", "d", "e"};
+  static const std::vector<std::string> codes = {"a", "b", "c", "d", "e", "f"};
   return codes;
 }
 

@@ -332,9 +332,22 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
     ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
     EXPECT_EQ(children(), c.lines) << c.type;
   }
+  // The transformation grid: 17 lines across the first principal axis and
+  // one a cell along the second, under the target and its wireframe.
+  type_into("DeFormat", Value(6.0));
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
+  Value kids = g->get(g->current_axes(), "Children");
+  std::size_t grid = 0;
+  for (std::size_t i = 0; i < kids.numel(); ++i)
+    grid += g->get_text(kids(i), "Tag") == "Grid";
+  EXPECT_GE(grid, 17u + 3);
+  EXPECT_EQ(kids.numel(), grid + 2);
+  EXPECT_EQ(g->get_text(kids(kids.numel() - 1), "Tag"), "Grid");  // drawn first, under the rest
+  type_into("DeFormat", Value(4.0));
+  ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done);
   // Dash-dot target wires when DotCheck is on; solid otherwise, and in the
   // target's own colour either way.
-  Value kids = g->get(g->current_axes(), "Children");
+  kids = g->get(g->current_axes(), "Children");
   EXPECT_EQ(g->get(kids(0), "Color"), Value::row({1, 0, 0}));
   EXPECT_EQ(g->get_text(kids(0), "LineStyle"), "-");
   run("ToggleDots");

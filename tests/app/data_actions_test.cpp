@@ -40,7 +40,7 @@ TEST_F(AppTest, LoadDataReportsFileAndCountsAndSetsDefaults) {
   EXPECT_EQ(var("vlinewidth").to_scalar(), 0.5);
   EXPECT_EQ(var("vlineformat1").to_string(), "k-");
   EXPECT_EQ(var("vtargetsymbol").to_string(), "ro");
-  EXPECT_EQ(var("deftypelist").numel(), 5u);
+  EXPECT_EQ(var("deftypelist").numel(), 6u);
   EXPECT_EQ(var("h2dfig").to_scalar(), main);
   // The working folder follows the chosen file.
   EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(temp("")).parent_path());

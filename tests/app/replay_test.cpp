@@ -243,8 +243,8 @@ TEST_F(Replay, RefusedValuesEndWithStatus3AndKeepTheModel) {
     EXPECT_EQ(text_of(tag), input_script_value(tag, start)) << c.line;
   }
   // A pop-up can only choose its entries; a value set from outside is checked.
-  const ActionReport popup = type_into("DeFormat", Value(7.0));
-  EXPECT_EQ(popup.message, "The display type \"7\" is not a whole number from 1 to 5.");
+  const ActionReport popup = type_into("DeFormat", Value(8.0));
+  EXPECT_EQ(popup.message, "The display type \"8\" is not a whole number from 1 to 6.");
   EXPECT_EQ(g->get_number(g->find_tag("DeFormat"), "Value"), 1);
   // With a sample loaded, the components it has.
   load_examples(false);
@@ -264,11 +264,12 @@ TEST_F(Replay, BadSetViewAndFigsizeLinesStopBeforeAnythingRuns) {
       {"set FileBox x", kBatchMalformed,
        "batch line 3: \"FileBox\" is not a control that set can change (DeFormat, "
        "ExagerationBox, CSBox, PermBox, SeedBox, PCBox, PCFactorBox); nothing was run."},
-      {"set DeFormat 6", kBatchMalformed,
-       "batch line 3: \"6\" is not an entry of the DeFormat pop-up menu: give its number from 1 "
-       "to 5 or its text (\"Reference and target symbols\", \"Symbols and wireframes\", "
-       "\"Displacement vectors\", \"Target with wireframe\", \"Lollipops\"); nothing was "
-       "run."},
+      {"set DeFormat 7", kBatchMalformed,
+       "batch line 3: \"7\" is not an entry of the DeFormat pop-up menu: give its number from 1 "
+       "to 6 or its text (\"Reference and target symbols\", \"Symbols and wireframes\", "
+       "\"Displacement vectors\", \"Target with wireframe\", \"Lollipops\", \"Transformation "
+       "grid\"); "
+       "nothing was run."},
       {"set CSBox maybe", kBatchMalformed,
        "batch line 3: the check box CSBox is set to 1 or 0 (on or off), not \"maybe\"; nothing "
        "was run."},

@@ -45,6 +45,7 @@ TEST(TransformationGrid, LiesOnThePrincipalPlaneAndFollowsTheSpline) {
   const Eigen::Vector3d u = svd.matrixV().col(0), v = svd.matrixV().col(1),
                         w = svd.matrixV().col(2);
   EXPECT_LE(((grid.plane.rowwise() - c) * w).cwiseAbs().maxCoeff(), 1e-9);
+  EXPECT_NEAR(std::abs(grid.normal.dot(w)), 1, 1e-12);
   // Square cells, a tenth wider than the landmarks along the first axis and
   // at least that along the second.
   const double side = (grid.plane.row(1) - grid.plane.row(0)).norm();
