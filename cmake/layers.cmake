@@ -94,7 +94,8 @@ velmora_layer(report DEPENDS analysis platform/runtime)
 # boxes, status line, log, dialogs), the 3-D figure and its display, the
 # 2-D plots and the surface view.  The one layer of the program that draws
 # in the graphics tree; the application asks it to show, never draws itself.
-velmora_layer(view DEPENDS analysis report bindings gui plot platform/print platform/runtime)
+velmora_layer(view DEPENDS analysis report bindings gui plot platform/print platform/video
+              platform/runtime)
 # Only the entry points of the application draw or drive the windows
 # themselves: the program's start (main.cpp), the main window's opening and
 # the functions it registers (velmora.cpp), and the batch run that works

@@ -21,6 +21,7 @@
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
 #include "stats/model_formula.hpp"
+#include "view/animation.hpp"
 #include "view/display_style.hpp"
 #include "view/figure3d.hpp"
 #include "view/loaders.hpp"
@@ -192,11 +193,6 @@ const analysis::SurfaceWarpReport& current(Workspace& ws) {
   return *s.report;
 }
 
-std::string extension_of(const std::string& name) {
-  const auto dot = name.find_last_of('.');
-  return dot == std::string::npos ? "" : lower_text(name.substr(dot + 1));
-}
-
 }  // namespace
 
 void actions::load_surface(Workspace& ws, const Value&) {
@@ -291,48 +287,83 @@ void actions::save_surface(Workspace& ws, const Value&) {
 }
 
 void actions::export_animation(Workspace& ws, const Value& arg) {
-  const AnimationSize size = animation_size(joined(words_of(arg)));
+  const std::string words = joined(words_of(arg));
+  std::optional<AnimationSize> asked;
+  if (words.empty()) {
+    current(ws);  // nothing to ask about without a surface
+    asked = ask_animation_size(ws);
+    if (!asked) return;
+  }
+  const AnimationSize size = asked ? *asked : animation_size(words);
   current(ws);  // the target shown belongs to the surface loaded
   const AnimationEnds ends = animation_ends(ws, ws.surface.params);
-  auto pick = pick_file_to_save("*.png", "Export Animation: name of the first frame");
+  auto pick = pick_file_to_save("*.png;*.gif;*.mp4",
+                                "Export Animation: the first frame (.png), a GIF or an MP4 video");
   if (!pick) return;
-  if (extension_of(pick->name) != "png")
-    refuse(
-        "\"" + shown_name(pick->name) + "\": the frames are PNG pictures; end the name with .png.",
-        "Export Animation");
+  const AnimationFile kind = animation_file(pick->name);
   check_animation_budget(size);
-  const std::vector<std::string> paths = frame_paths(pick->path(), size.frames);
-  // Every frame's name is checked before the first frame is drawn.
+  const std::vector<std::string> paths = kind == AnimationFile::Frames
+                                             ? frame_paths(pick->path(), size.frames)
+                                             : std::vector<std::string>{pick->path()};
+  // Every file's name is checked before the first frame is drawn.
   for (const std::string& path : paths) check_writable(path);
+  if (asked) ws.recorder.record_argument(asked->text());
   const gfx::Handle fig = make_figure3d_current(ws);
-  // Every frame on one scale: the fixed one, else the larger end's.
-  const double top = ws.window.display.heat_scale > 0 ? ws.window.display.heat_scale : ends.largest;
-  auto frame = [&](std::size_t i) {
+  // Every frame on one scale: the animation's own, the display's fixed one,
+  // else the larger end's.
+  const double top = size.scale_top > 0                 ? size.scale_top
+                     : ws.window.display.heat_scale > 0 ? ws.window.display.heat_scale
+                                                        : ends.largest;
+  auto draw = [&](std::size_t i) {
     const double t = size.frames == 1 ? 0.5 : double(i) / (size.frames - 1);
     analysis::SurfaceWarpReport r = ws.session.warp_surface(frame_params(ends, t));
     draw_surface_report(ws, r, ws.session.wires().has_value(), top);
-    return frame_png(fig, size);
   };
   try {
-    // The first frame, made before any is written, tells what they all take.
-    std::string first = frame(0);
-    if (const auto free = free_bytes_in(pick->folder)) {
-      const std::string why =
-          animation_space_refusal(first.size(), size.frames, *free, pick->folder);
-      if (!why.empty()) refuse(why, "Export Animation");
+    if (kind == AnimationFile::Frames) {
+      auto frame = [&](std::size_t i) {
+        draw(i);
+        return frame_png(fig, size);
+      };
+      // The first frame, made before any is written, tells what they all take.
+      std::string first = frame(0);
+      if (const auto free = free_bytes_in(pick->folder)) {
+        const std::string why =
+            animation_space_refusal(first.size(), size.frames, *free, pick->folder);
+        if (!why.empty()) refuse(why, "Export Animation");
+      }
+      write_files_safely(paths,
+                         [&](std::size_t i) { return i == 0 ? std::move(first) : frame(i); });
+    } else {
+      const std::string bytes = animation_video(fig, size, kind, draw);
+      if (const auto free = free_bytes_in(pick->folder)) {
+        const std::string why = animation_space_refusal(bytes.size(), 1, *free, pick->folder);
+        if (!why.empty()) refuse(why, "Export Animation");
+      }
+      write_file_safely(pick->path(), bytes);
     }
-    write_files_safely(paths, [&](std::size_t i) { return i == 0 ? std::move(first) : frame(i); });
   } catch (...) {
     show(ws, ws.surface.params, false);  // the 3-D window shows what it showed
     throw;
   }
+  const std::string what =
+      kind == AnimationFile::Frames
+          ? shown_name(paths.front()) + " … " + shown_name(paths.back())
+          : shown_name(paths.front()) +
+                (kind == AnimationFile::Gif ? " (an animated GIF)" : " (an H.264 video)");
+  char speed[32];
+  std::snprintf(speed, sizeof speed, "%d a second", size.fps);
   log_report(ws, "Surface animation",
              std::to_string(size.frames) + " frames from " + ends.from_text + " to " +
                  ends.to_text + ", " + std::to_string(size.width) + "×" +
-                 std::to_string(size.height) + " pixels: " + shown_name(paths.front()) + " … " +
-                 shown_name(paths.back()) + ".");
+                 std::to_string(size.height) + " pixels" +
+                 (kind == AnimationFile::Frames ? std::string() : ", " + std::string(speed)) +
+                 ", heat scale 0 to " + format_number(top) + ": " + what + ".");
   show(ws, ws.surface.params, false);
-  show_status("Exported " + std::to_string(size.frames) + " frames: " + paths.front());
+  show_status(kind == AnimationFile::Frames
+                  ? "Exported " + std::to_string(size.frames) + " frames: " + paths.front()
+                  : "Exported the animation (" + std::to_string(size.frames) +
+                        " frames): " + paths.front());
 }
 
 // "auto": each surface shape's heat map from 0 to its own largest

@@ -79,53 +79,6 @@ enum class SurfaceDetail {
 void draw_surface_report(Document& doc, const analysis::SurfaceWarpReport& r, bool wires,
                          double largest = 0, SurfaceDetail detail = SurfaceDetail::Full);
 
-/// The frames of an animation and their size in pixels.
-struct AnimationSize {
-  int frames = 24;
-  int width = 800, height = 600;
-};
-/// The most pixels of all frames of an animation together.
-inline constexpr long long kMostAnimationPixels = 2'000'000'000;
-/// The largest side of a frame in pixels: the largest print (a metre) at
-/// the frames' 96 pixels an inch.
-int largest_frame_side();
-/// Reads "FRAMES,WIDTHxHEIGHT" (either part may be left out: 24 frames at
-/// 800×600).  @throws DataRefusal naming the word that is wrong
-AnimationSize animation_size(const std::string& text);
-/// @throws DataRefusal naming the count of pixels when frames × width ×
-///   height passes kMostAnimationPixels
-void check_animation_budget(const AnimationSize& size);
-/// The bytes the user may still write in `folder` ("" for the working
-/// folder), or nullopt when the system does not say.
-std::optional<std::uintmax_t> free_bytes_in(const std::string& folder);
-/// Why `frames` frames of about `frame_bytes` bytes each (the size of the
-/// first) do not fit in the `free_bytes` free in `folder`, or "".
-std::string animation_space_refusal(std::uintmax_t frame_bytes, int frames,
-                                    std::uintmax_t free_bytes, const std::string& folder);
-
-/// What an animation morphs between: the regression from the smallest to
-/// the largest X, a component from −SD to +SD, or the mean shape to a
-/// group's mean.
-struct AnimationEnds {
-  analysis::SurfaceWarpParams from, to;
-  std::string from_text, to_text;
-  double largest = 0;  ///< the larger of the two ends' largest displacements
-};
-/// The ends for the target shown: a regression target or the mean with a
-/// regression morphs over the observed X; a component target over ±its SD
-/// (2 SD when 0); a group target from the mean shape (no change) to the
-/// group's mean; the mean without a regression along PC 1 at ±2 SD.
-AnimationEnds animation_ends(Document& doc, const analysis::SurfaceWarpParams& shown);
-/// The target a fraction `t` of the way from `from` to `to`.
-analysis::SurfaceWarpParams frame_params(const AnimationEnds& ends, double t);
-
-/// The frames' file names: "name.png" gives "name_001.png" … (as many
-/// digits as the count needs, at least 3).
-std::vector<std::string> frame_paths(const std::string& first, int frames);
-
-/// Figure `fig` as a PNG of the animation's size, without controls.
-std::string frame_png(gfx::Handle fig, const AnimationSize& size);
-
 }  // namespace velmora::app
 
 namespace velmora::app {

@@ -108,6 +108,7 @@ struct WindowState {
   std::optional<gfx::Handle> figure3d;     ///< the 3D display figure
   std::optional<gfx::Handle> main_window;  ///< the figure current when LoadData began
   gfx::ExportSize export_size;             ///< the last answer of the export size dialog
+  gfx::AnimationSettings animation;        ///< the last answer of the animation dialog
   /// The 3-D window shown in a tab of the main window; decided when it first
   /// opens (docked where it would cover the main window) unless chosen.
   std::optional<bool> dock3d;

@@ -17,6 +17,7 @@
 #include "mesh/surface.hpp"
 #include "platform/graphics/graphics.hpp"
 #include "platform/runtime/console.hpp"
+#include "view/animation.hpp"
 #include "view/surface_view.hpp"
 
 namespace velmora::app {
@@ -274,9 +275,57 @@ TEST_F(SurfaceActions, SavesWhatIsShownAndExportsFrames) {
   EXPECT_FALSE(std::filesystem::exists(temp("frame_004.png")));
   EXPECT_EQ(run_script(with + "ExportAnimation 0,64x48\n"), kBatchRefused);
   EXPECT_EQ(workspace().last_action.message,
-            "\"0\" is neither a frame count (1 to 1000) nor a size in pixels (\"800x600\", 16 to "
-            "3779 a side).");
+            "\"0\" is neither a frame count (1 to 1000), a size in pixels (\"800x600\", 16 to "
+            "3779 a side), a speed (\"12fps\", 1 to 60) nor a heat scale (\"scale=3.5\", "
+            "\"scale=auto\").");
+  // A GIF or an MP4 by the name's extension: one file of all frames.
+  auto head_of = [&](const char* name, std::size_t at, std::size_t n) {
+    std::ifstream in(temp(name), std::ios::binary);
+    std::string b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return b.size() >= at + n ? b.substr(at, n) : std::string();
+  };
+  ASSERT_EQ(run_script(with + "save anim.gif\nExportAnimation 4,64x48,8fps,scale=0.5\n"), kBatchOk)
+      << cap_.errors();
+  EXPECT_EQ(head_of("anim.gif", 0, 6), "GIF89a");
+  EXPECT_NE(log_text().find("64×48 pixels, 8 a second, heat scale 0 to 0.5: "), std::string::npos)
+      << log_text();
+  ASSERT_EQ(run_script(with + "save anim.mp4\nExportAnimation 3,64x48\n"), kBatchOk)
+      << cap_.errors();
+  EXPECT_EQ(head_of("anim.mp4", 4, 4), "ftyp");
+  EXPECT_FALSE(std::filesystem::exists(temp("anim_001.mp4")));
+  EXPECT_EQ(run_script(with + "save anim.avi\nExportAnimation 3,64x48\n"), kBatchRefused);
+  EXPECT_EQ(workspace().last_action.message,
+            "\"anim.avi\": end the name with .png (one picture a frame), .gif (an animated GIF) "
+            "or .mp4 (an H.264 video).");
+  EXPECT_FALSE(std::filesystem::exists(temp("anim.avi")));
   EXPECT_EQ(frame_paths("/a/b.png", 1000).back(), "/a/b_1000.png");
+}
+
+// From the menu the window asks the frames (the last answer kept for the
+// next), and a recorded script keeps the answer as the action's words; a
+// cancel asks no file name and writes nothing.
+TEST_F(SurfaceActions, TheWindowAsksTheFramesAndTheScriptKeepsTheAnswer) {
+  load_examples(false);
+  hb->queue_path(temp("specimen 1.ply"));
+  ASSERT_EQ(run("LoadSurface").outcome, Outcome::Done) << workspace().last_action.message;
+  workspace().recorder.start_recording(workspace().session.method());
+  gfx::AnimationSettings a;
+  a.frames = 3, a.width = 64, a.height = 48, a.fps = 6;
+  hb->queue_animation(a);
+  hb->queue_path(temp("talk.gif"));
+  ASSERT_EQ(run("ExportAnimation").outcome, Outcome::Done) << workspace().last_action.message;
+  EXPECT_EQ(hb->animation_dialogs(), 1u);
+  EXPECT_EQ(workspace().window.animation, a);
+  EXPECT_TRUE(std::filesystem::exists(temp("talk.gif")));
+  EXPECT_NE(workspace().recorder.script().find("ExportAnimation 3,64x48,6fps\n"), std::string::npos)
+      << workspace().recorder.script();
+  std::filesystem::remove(temp("talk.gif"));
+  hb->queue_animation(std::nullopt);
+  hb->queue_path(temp("talk.gif"));
+  run("ExportAnimation");
+  EXPECT_EQ(hb->animation_dialogs(), 2u);
+  EXPECT_EQ(hb->pending_answers(), 1u);  // no file was asked
+  EXPECT_FALSE(std::filesystem::exists(temp("talk.gif")));
 }
 
 // Every frame's name and the animation's cost are checked before the first

@@ -18,6 +18,17 @@ std::string ExportSize::text() const {
   return out;
 }
 
+std::string AnimationSettings::text() const {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%d,%dx%d,%dfps", frames, width, height, fps);
+  std::string out = buf;
+  if (scale_top > 0) {
+    std::snprintf(buf, sizeof buf, ",scale=%.6g", scale_top);
+    out += buf;
+  }
+  return out;
+}
+
 std::array<double, 2> Backend::text_extent_pt(std::string_view text, double font_size_pt,
                                               std::string_view /*font_name*/) const {
   // Without a font engine: an average glyph is about 0.55 em wide and a line
@@ -129,6 +140,15 @@ std::optional<ExportSize> HeadlessBackend::export_size_dialog(std::string_view,
   if (export_sizes_.empty()) return start;
   std::optional<ExportSize> a = std::move(export_sizes_.front());
   export_sizes_.pop_front();
+  return a;
+}
+
+std::optional<AnimationSettings> HeadlessBackend::animation_dialog(std::string_view,
+                                                                   const AnimationSettings& start) {
+  ++animation_dialogs_;
+  if (animations_.empty()) return start;
+  std::optional<AnimationSettings> a = std::move(animations_.front());
+  animations_.pop_front();
   return a;
 }
 

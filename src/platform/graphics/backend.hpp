@@ -42,6 +42,21 @@ struct ExportSize {
   bool operator==(const ExportSize&) const = default;
 };
 
+/// The frames of an animation export: how many, their size in pixels, how
+/// many a second a GIF or a video shows, and the top of the heat scale.
+struct AnimationSettings {
+  int frames = 24;
+  int width = 800, height = 600;
+  int fps = 12;
+  /// The heat scale's top for every frame, in specimen units; 0: the
+  /// display's fixed scale, else the larger end's largest displacement.
+  double scale_top = 0;
+  /// The argument Export Animation takes for them, as one word:
+  /// "24,800x600,12fps", with ",scale=3.5" when the scale's top is given.
+  std::string text() const;
+  bool operator==(const AnimationSettings&) const = default;
+};
+
 /// What the graphics run-time needs from the outside world: windows,
 /// dialogs, clipboard, screen.  The object model tells the backend what
 /// changed; the backend decides when to repaint.
@@ -112,6 +127,14 @@ class Backend {
                                                        const ExportSize& start,
                                                        std::array<double, 2> /*window_px*/,
                                                        bool /*raster*/) {
+    return start;
+  }
+
+  /// Modal dialog that asks the frames of an animation export, starting
+  /// from `start`; nullopt when the user cancelled.  Without a dialog to
+  /// show: `start`.
+  virtual std::optional<AnimationSettings> animation_dialog(std::string_view /*title*/,
+                                                            const AnimationSettings& start) {
     return start;
   }
 
@@ -205,6 +228,13 @@ class HeadlessBackend : public Backend {
   }
   /// How many export size dialogs were asked.
   std::size_t export_size_dialogs() const { return export_size_dialogs_; }
+  /// Queues the answer of the next animation dialog, nullopt for a cancel;
+  /// without one the dialog's start is taken.
+  void queue_animation(std::optional<AnimationSettings> answer) {
+    animations_.push_back(std::move(answer));
+  }
+  /// How many animation dialogs were asked.
+  std::size_t animation_dialogs() const { return animation_dialogs_; }
 
   std::optional<FilePick> open_file_dialog(std::string_view filter,
                                            std::string_view title) override;
@@ -214,6 +244,8 @@ class HeadlessBackend : public Backend {
   std::optional<ExportSize> export_size_dialog(std::string_view title, const ExportSize& start,
                                                std::array<double, 2> window_px,
                                                bool raster) override;
+  std::optional<AnimationSettings> animation_dialog(std::string_view title,
+                                                    const AnimationSettings& start) override;
   std::optional<std::size_t> list_dialog(std::string_view title, std::string_view prompt,
                                          const std::vector<std::string>& items) override;
   void message_box(std::string_view text, std::string_view title) override;
@@ -253,6 +285,8 @@ class HeadlessBackend : public Backend {
   std::deque<std::optional<std::string>> choices_;
   std::deque<std::optional<ExportSize>> export_sizes_;
   std::size_t export_size_dialogs_ = 0;
+  std::deque<std::optional<AnimationSettings>> animations_;
+  std::size_t animation_dialogs_ = 0;
 
   std::array<double, 2> screen_{1920, 1080};
   std::vector<Message> messages_;

@@ -212,6 +212,11 @@ std::string figure_png(Graphics& g, Handle fig, const std::vector<std::string>& 
   return render::to_png(p.scene, p.scale, !p.noui, p.dpi);
 }
 
+render::Image figure_image(Graphics& g, Handle fig, const std::vector<std::string>& options) {
+  const Prepared p = prepared(g, fig, options);
+  return render::to_image(p.scene, p.scale, !p.noui);
+}
+
 void print_figure(Graphics& g, Handle fig, const std::vector<std::string>& options,
                   const std::string& path) {
   Prepared p = prepared(g, fig, options);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/graphics/graphics.hpp"
+#include "platform/render/renderer.hpp"
 
 namespace velmora::gfx {
 
@@ -40,6 +41,9 @@ inline constexpr double kTalkTextPt = 18;
 /// any of "-noui", "-rN", "-sWxHin"), as bytes.
 /// @throws RuntimeError as print_figure does
 std::string figure_png(Graphics& g, Handle fig, const std::vector<std::string>& options);
+/// The raster figure_png would encode, as Cairo's pixels.
+/// @throws RuntimeError as print_figure does
+render::Image figure_image(Graphics& g, Handle fig, const std::vector<std::string>& options);
 
 /// The print options of a figure export to a file whose extension is `ext`
 /// (png, svg, pdf or eps; any case): the device, a resolution (300 dpi

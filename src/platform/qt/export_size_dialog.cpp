@@ -170,4 +170,77 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
   return out;
 }
 
+std::optional<gfx::AnimationSettings> ask_for_animation(std::string_view title,
+                                                        const gfx::AnimationSettings& start,
+                                                        QWidget* parent) {
+  QDialog d(parent);
+  d.setObjectName("animationDialog");
+  d.setWindowTitle(qstr(title));
+  auto whole = [](const char* name, int lo, int hi, int value, const char* suffix) {
+    auto* box = new QSpinBox;
+    box->setObjectName(name);
+    box->setRange(lo, hi);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    return box;
+  };
+  // A frame is printed at 96 pixels an inch, and a print is at most a metre.
+  const int side = static_cast<int>(std::floor(kLargestSideCm / kCmPerInch * 96));
+  QSpinBox* frames = whole("frames", 1, 1000, start.frames, " frames");
+  QSpinBox* width = whole("width", 16, side, start.width, " px");
+  QSpinBox* height = whole("height", 16, side, start.height, " px");
+  QSpinBox* fps = whole("fps", 1, 60, start.fps, " a second");
+  auto* top = new QDoubleSpinBox;
+  top->setObjectName("scaleTop");
+  top->setDecimals(4);
+  top->setRange(0, 1e6);
+  top->setSpecialValueText("The display's (fixed, else the larger end's)");
+  top->setValue(start.scale_top);
+  auto* size = new QComboBox;
+  size->addItems({"Choose a size…", "800 × 600", "1280 × 720 (720p)", "1920 × 1080 (1080p)"});
+  QObject::connect(size, &QComboBox::activated, &d, [&](int index) {
+    static constexpr int kSizes[][2] = {{800, 600}, {1280, 720}, {1920, 1080}};
+    if (index < 1 || index > 3) return;
+    width->setValue(kSizes[index - 1][0]);
+    height->setValue(kSizes[index - 1][1]);
+    size->setCurrentIndex(0);
+  });
+  auto* length = new QLabel;
+  auto update = [&] {
+    length->setText(QString("A GIF or video of %1 s; PNG frames are single pictures.")
+                        .arg(double(frames->value()) / fps->value(), 0, 'g', 3));
+  };
+  QObject::connect(frames, &QSpinBox::valueChanged, &d, [&] { update(); });
+  QObject::connect(fps, &QSpinBox::valueChanged, &d, [&] { update(); });
+  update();
+
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel("Frames:"), 0, 0);
+  grid->addWidget(frames, 0, 1, 1, 3);
+  grid->addWidget(new QLabel("Size:"), 1, 0);
+  grid->addWidget(width, 1, 1);
+  grid->addWidget(new QLabel("×"), 1, 2);
+  grid->addWidget(height, 1, 3);
+  grid->addWidget(size, 2, 1, 1, 3);
+  grid->addWidget(new QLabel("Speed:"), 3, 0);
+  grid->addWidget(fps, 3, 1, 1, 3);
+  grid->addWidget(length, 4, 1, 1, 3);
+  grid->addWidget(new QLabel("Heat scale top:"), 5, 0);
+  grid->addWidget(top, 5, 1, 1, 3);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&d);
+  layout->addLayout(grid);
+  layout->addWidget(buttons);
+  if (d.exec() != QDialog::Accepted) return std::nullopt;
+  gfx::AnimationSettings out;
+  out.frames = frames->value();
+  out.width = width->value();
+  out.height = height->value();
+  out.fps = fps->value();
+  out.scale_top = top->value();
+  return out;
+}
+
 }  // namespace velmora::qt

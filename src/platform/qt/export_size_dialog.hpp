@@ -24,4 +24,13 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
                                                    std::array<double, 2> window_px, bool raster,
                                                    QWidget* parent);
 
+/// Asks the frames of an animation export: their count, their size in
+/// pixels, how many a second a GIF or video shows, and the heat scale's top
+/// (its lowest value: the display's own).  nullopt when the user cancelled.
+/// Object names: "frames", "width", "height", "fps" (QSpinBox), "scaleTop"
+/// (QDoubleSpinBox).
+std::optional<gfx::AnimationSettings> ask_for_animation(std::string_view title,
+                                                        const gfx::AnimationSettings& start,
+                                                        QWidget* parent);
+
 }  // namespace velmora::qt

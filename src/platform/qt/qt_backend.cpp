@@ -106,6 +106,11 @@ std::optional<gfx::ExportSize> QtBackend::export_size_dialog(std::string_view ti
   return ask_for_export_size(title, start, window_px, raster, dialog_parent(*windows_));
 }
 
+std::optional<gfx::AnimationSettings> QtBackend::animation_dialog(
+    std::string_view title, const gfx::AnimationSettings& start) {
+  return ask_for_animation(title, start, dialog_parent(*windows_));
+}
+
 void QtBackend::message_box(std::string_view text, std::string_view title) {
   windows_->adopt(show_message_box(text, title, dialog_parent(*windows_)));
 }

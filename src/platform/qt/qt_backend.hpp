@@ -68,6 +68,10 @@ class QtBackend : public gfx::Backend {
                                                     const gfx::ExportSize& start,
                                                     std::array<double, 2> window_px,
                                                     bool raster) override;
+  /// A small modal dialog over the current figure's window (see
+  /// ask_for_animation).
+  std::optional<gfx::AnimationSettings> animation_dialog(
+      std::string_view title, const gfx::AnimationSettings& start) override;
   /// A non-modal warning box that stays until the user closes it.
   void message_box(std::string_view text, std::string_view title) override;
   /// A modal Yes/No question over the current figure's window.
