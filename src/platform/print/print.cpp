@@ -70,19 +70,26 @@ double default_text_pt(double width_in) {
 // The scene with its texts at `text_pt`: each axes' tick labels at that
 // size (axis labels and title 1.1 times it), every other text scaled with
 // them and never above 1.2 times it; markers and line widths, and so the
-// legend and colour bar laid out from them, scale with the text.
-render::FigureScene with_text_size(render::FigureScene f, double text_pt) {
+// legend and colour bar laid out from them, scale with the text.  A 3-D
+// plot's symbols were sized for the spacing of its points on screen: they
+// scale with the plot itself (`plot_k`, the printed plot's side over the
+// window's), so that they keep their share of the data and cover at print
+// what they covered on screen.
+render::FigureScene with_text_size(render::FigureScene f, double text_pt, double plot_k) {
   for (auto& p : f.axes) {
     render::AxesScene& a = p.axes;
     const double k = text_pt / render::tick_font_pt(a);
-    if (k == 1) continue;
+    const double marker_k = a.three_d ? plot_k : k;
+    if (k == 1 && marker_k == 1) continue;
     a.font_size_pt = text_pt;
-    auto scale_line = [k](render::SceneLine& l) {
+    for (render::SceneLine& l : a.lines) {
       l.line_width_pt *= k;
-      l.marker_size_pt *= k;
-    };
-    for (render::SceneLine& l : a.lines) scale_line(l);
-    for (render::LegendEntry& e : a.legend) scale_line(e.sample);
+      l.marker_size_pt *= marker_k;
+    }
+    for (render::LegendEntry& e : a.legend) {
+      e.sample.line_width_pt *= k;
+      e.sample.marker_size_pt *= k;
+    }
     for (render::SceneText& t : a.texts)
       t.font_size_pt = std::min(t.font_size_pt * k, kLargestTextShare * text_pt);
   }
@@ -186,15 +193,18 @@ Prepared prepared(Graphics& g, Handle fig, const std::vector<std::string>& optio
   }
   p.scene = figure_scene(g, fig, !p.noui);
   p.scale = p.dpi / g.backend().pixels_per_inch();
+  double plot_k = 1;
   if (size_in) {
     // The scene's pixels are 96 to the inch.
+    plot_k =
+        std::min((*size_in)[0] * 96 / p.scene.width_px, (*size_in)[1] * 96 / p.scene.height_px);
     p.scene = resized(std::move(p.scene), (*size_in)[0] * 96, (*size_in)[1] * 96);
     p.scale = p.dpi / 96;
     if (!text_pt) text_pt = default_text_pt((*size_in)[0]);
   }
   // "-t0": the window's texts and layout at any size (video frames).
   const bool window_look = text_pt && *text_pt == 0;
-  if (text_pt && !window_look) p.scene = with_text_size(std::move(p.scene), *text_pt);
+  if (text_pt && !window_look) p.scene = with_text_size(std::move(p.scene), *text_pt, plot_k);
   // At a physical size a 3-D plot rarely leaves a corner free for its
   // legend: the legend stands under the plot, which keeps clear of it.
   if (size_in && !window_look)
