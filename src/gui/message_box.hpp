@@ -26,7 +26,7 @@ struct MessageBoxLayout {
   static constexpr double kInitialWidthWithIcon = 190;
   static constexpr double kFontSize = 14;
   static constexpr double kTextRaise = 5;       // text drawn above its box's bottom
-  static constexpr double kTableFieldPad = 12;  // a table's field: frame and margins
+  static constexpr double kTableFieldPad = 24;  // a table's field: frame, margins, a line
   /// A table's window takes at most this share of the screen's width and
   /// height; a larger table scrolls inside it.
   static constexpr double kTableScreenShare = 0.9;

@@ -36,11 +36,13 @@ void plot_distance_test(Document& doc, const analysis::DistanceTestReport& t) {
   const std::shared_ptr<const analysis::XVariable> xv = doc.session.x();
   const std::string start = "from the mean of the " + std::to_string(t.start_specimens);
   g.set(g.get(ax, "XLabel")(0), "String", t.axis_label);
+  // The title names the start shape and the axis what is measured, each
+  // short enough for the plot's width in the window; the x label says what
+  // the distance is plotted on.
   g.set(g.get(ax, "Title")(0), "String",
-        "Squared Procrustes distance " + start + " specimens of smallest " +
-            (xv && !xv->name.empty() ? xv->name : std::string("X")) + ", on " + t.axis_label +
-            within);
-  g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance " + start + " smallest X");
+        "Distance " + start + " specimens of smallest " +
+            (xv && !xv->name.empty() ? xv->name : std::string("X")) + within);
+  g.set(g.get(ax, "YLabel")(0), "String", "Squared Procrustes distance");
 
   const stats::RegressionStats& r = t.test.fit;
   // The fitted line across the range of the regressor, over the points.

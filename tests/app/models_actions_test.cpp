@@ -229,12 +229,13 @@ TEST_F(GroupActions, TitlesAndLegendsSayWhatTheyShow) {
     std::string want;
   } cases[] = {
       {skulls + "PlotPDistance\n", [&] { return label("Title"); },
-       "Squared Procrustes distance from the mean of the 3 specimens of smallest age, on age"},
+       "Distance from the mean of the 3 specimens of smallest age"},
       {skulls + "LnDown\nPlotPDistance\n", [&] { return label("YLabel"); },
-       "Squared Procrustes distance from the mean of the 3 smallest X"},
+       "Squared Procrustes distance"},
+      {skulls + "LnDown\nPlotPDistance\n", [&] { return label("XLabel"); }, "ln(age)"},
       {start() + "UseLabelAsX\nLnDown\nPlotPDistance\n", [&] { return label("Title"); },
-       "Squared Procrustes distance from the mean of the 3 specimens of smallest age, on "
-       "ln(age) within groups of population"},
+       "Distance from the mean of the 3 specimens of smallest age within groups of "
+       "population"},
       {skulls + "LnDown\nDoRegression\nShowRegression\n", legend,
        "Mean shape (reference); Displacement: change over the range of ln(age), ×3"},
       {start() + "SetPCAShapes corrected\nShowPCA\n", [&] { return label("Title"); },
