@@ -190,8 +190,7 @@ TEST_F(AppTest, ProcrustesDistanceTestReportsInAMessageWindow) {
   ASSERT_EQ(kids.numel(), 2u);
   Value xs = g->get(kids(1), "XData"), ys = g->get(kids(1), "YData");
   EXPECT_EQ(xs.numel(), 80u);
-  EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"),
-            "Squared Procrustes distance");
+  EXPECT_EQ(g->get_text(g->get(ax, "YLabel")(0), "String"), "Squared Procrustes distance");
   // The fitted line spans the points' X range along the least-squares line.
   Value line_x = g->get(kids(0), "XData"), line_y = g->get(kids(0), "YData");
   Eigen::VectorXd px = Eigen::Map<const Eigen::VectorXd>(xs.data().data(), 80);
@@ -338,8 +337,7 @@ TEST_F(AppTest, DeformationDisplayTypesAndExaggeration) {
   ASSERT_EQ(run("ShowRegression").outcome, Outcome::Done) << workspace().last_action.message;
   Value kids = g->get(g->current_axes(), "Children");
   std::size_t grid = 0;
-  for (std::size_t i = 0; i < kids.numel(); ++i)
-    grid += g->get_text(kids(i), "Tag") == "Grid";
+  for (std::size_t i = 0; i < kids.numel(); ++i) grid += g->get_text(kids(i), "Tag") == "Grid";
   EXPECT_GE(grid, 17u + 3);
   EXPECT_EQ(kids.numel(), grid + 2);
   EXPECT_EQ(g->get_text(kids(kids.numel() - 1), "Tag"), "Grid");  // drawn first, under the rest
