@@ -13,6 +13,7 @@
 #include "analysis/regressor.hpp"
 #include "analysis/superimposition.hpp"
 #include "io/imported_sample.hpp"
+#include "io/semilandmark_files.hpp"
 #include "io/text_matrix.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/types.hpp"
@@ -54,6 +55,9 @@ struct LoadSampleReport {
   /// loaded for samples of another landmark count ("The wireframe was
   /// loaded for samples of 12 landmarks; …").
   std::string wire_note;
+  /// Not empty when the semilandmarks were removed: they were loaded for
+  /// samples of another landmark count.
+  std::string semilandmark_note;
 };
 
 struct SuperimposeParams {
@@ -196,6 +200,29 @@ struct RegressionShapeReport {
   /// scale, with those X values (as loaded, not logged).
   shape::Config at_smallest, at_largest;
   double smallest_x = 0, largest_x = 0;
+};
+
+// --- semilandmarks ---------------------------------------------------------------------
+
+/// How the superimposition slides its semilandmarks: by default (bending
+/// energy once there are sliders), not at all, or by the criterion chosen.
+enum class SlidingChoice { Default, None, BendingEnergy, ProcrustesDistance };
+
+/// What a sample's landmarks are after a semilandmark file was loaded.
+struct SemilandmarkReport {
+  Eigen::Index fixed = 0, curve_sliders = 0, surface_points = 0;
+  /// "12 landmarks: 4 fixed, 4 curve sliders, 4 surface points."
+  std::string message;
+};
+
+/// A slide the settings asked for, done when an action first needed it.
+struct SettleReport {
+  bool done = false;               ///< the sample was superimposed again
+  std::string message;             ///< what was slid, by what and in how many passes
+  std::vector<std::string> notes;  ///< as LoadSampleReport::notes
+  /// Per pass, the largest move of a specimen (the default) or of the
+  /// consensus (plain passes), and the criterion summed over specimens.
+  std::vector<double> moves, criterion;
 };
 
 }  // namespace velmora::analysis

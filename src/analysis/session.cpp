@@ -136,6 +136,16 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     }
     if (!r.wire_note.empty()) wires_.reset();
     wire_landmarks_ = wires_ ? r.landmarks : 0;
+    // Semilandmarks belong to a landmark scheme: kept for a sample of the
+    // same count, to slide when an action first needs the superimposition.
+    if (!semi_.empty() && semi_landmarks_ != r.landmarks) {
+      r.semilandmark_note = "The semilandmarks were loaded for samples of " +
+                            std::to_string(semi_landmarks_) + " landmarks; this sample has " +
+                            std::to_string(r.landmarks) + ": semilandmarks removed.";
+      semi_ = {};
+      semi_landmarks_ = 0;
+    }
+    slide_pending_ = !semi_.empty() && sliding_choice_ != SlidingChoice::None;
     return r;
   });
 }
@@ -150,6 +160,7 @@ SuperimposeReport Session::superimpose(const SuperimposeParams& params) {
   }
   method_ = params.method;
   if (!fit) return r;
+  slide_pending_ = !semi_.empty() && sliding_choice_ != SlidingChoice::None;
   // The scores and regression of the old superimposition are kept with it.
   fit_ = std::move(fit);
   r.redone = true;

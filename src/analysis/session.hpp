@@ -85,6 +85,17 @@ class Session {
   /// @throws Error{Refused} with the text of the first of `needs` missing
   void require(unsigned needs) const;
 
+  /// The semilandmarks of the sample's landmark scheme, and how they slide.
+  const tps::Semilandmarks& semilandmarks() const { return semi_; }
+  SlidingChoice sliding_choice() const { return sliding_choice_; }
+  /// 0: the convergent default; K: K plain passes.
+  int sliding_passes() const { return sliding_passes_; }
+  /// The settings changed since the sample was last superimposed: the next
+  /// settle_sliding superimposes it again.
+  bool slide_pending() const { return slide_pending_; }
+  /// The counts of fixed landmarks, curve sliders and surface points.
+  SemilandmarkReport semilandmark_counts() const;
+
   /// The model, the factor, the sums of squares and the PCA's shapes chosen.
   const ModelChoice& choices() const { return choices_; }
 
@@ -114,8 +125,25 @@ class Session {
   std::vector<std::string> label_names() const;
   void set_scale(Scale scale) { scale_ = scale; }
   /// Forgets the sample, its specimen table, X and results, and the scale
-  /// goes back to linear; the wireframe and the method stay.
+  /// goes back to linear; the wireframe, the semilandmarks and the method
+  /// stay.
   void clear();
+
+  /// Makes the curve sliders of `file` (read by io::load_curve_file) the
+  /// sample's; nothing slides yet (settle_sliding does).
+  /// @throws Error{Refused} without a sample, or naming `label` and the
+  ///   line: a slider that is also a surface point, a slider whose
+  ///   neighbours coincide in the consensus
+  SemilandmarkReport set_curves(const io::CurveFile& file, const std::string& label);
+  /// The same for surface points (io::load_surface_point_file).
+  SemilandmarkReport set_surface_points(const io::SurfacePointFile& file, const std::string& label);
+  void set_sliding(SlidingChoice choice);
+  /// @param passes 0 (the default) or 1 to 1000 plain passes
+  void set_sliding_passes(int passes);
+  /// Superimposes the sample again with its semilandmarks slid as the
+  /// settings say, when they changed since the last superimposition; a
+  /// failure changes nothing (the settings stay, still pending).
+  SettleReport settle_sliding();
 
   // --- analyses ----------------------------------------------------------------
   // Each statistic checks, in this order: what it needs (require), the
@@ -195,6 +223,24 @@ class Session {
 
   /// Forgets the choices that name the sample's variables.
   void forget_sample_choices();
+
+  /// The superimposition of `raw` with the semilandmarks slid as set.
+  std::shared_ptr<const Superimposition> fit_with_sliding(shape::Stack raw, Method method,
+                                                          std::vector<std::string>& notes,
+                                                          tps::SlidingResult* slid) const;
+  /// The line of the definition file that made `landmark` (0-based) a
+  /// semilandmark, as messages name it: "\"curves.txt\" line 3".
+  std::string semilandmark_source(Eigen::Index landmark) const;
+
+  tps::Semilandmarks semi_;
+  /// The landmark count the definitions were loaded for, their files and
+  /// each entry's line.
+  Eigen::Index semi_landmarks_ = 0;
+  std::string curve_label_, surface_label_;
+  std::vector<std::size_t> curve_lines_, surface_lines_;
+  SlidingChoice sliding_choice_ = SlidingChoice::Default;
+  int sliding_passes_ = 0;
+  bool slide_pending_ = false;
 
   ModelChoice choices_;
   std::optional<Sample> sample_;

@@ -9,6 +9,7 @@
 #include "core/notify.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/types.hpp"
+#include "tps/sliding.hpp"
 #include "tps/warp_basis.hpp"
 
 namespace velmora::analysis {
@@ -31,7 +32,7 @@ class Superimposition {
   /// @param note "Note: the superimposition did not converge …" when the
   ///        passes ran out before the reference settled; empty otherwise
   Superimposition(shape::Config reference, shape::Stack fitted, Method method,
-                  std::string note = {});
+                  std::string note = {}, std::string sliding = {});
 
   /// The generalized Procrustes superimposition of `raw` by `method`, then
   /// principal_axes and the sample turned by the same axes (rotate_all).  `notes`
@@ -41,6 +42,17 @@ class Superimposition {
   /// @throws NumericError as generalized_procrustes and principal_axes
   static std::shared_ptr<const Superimposition> fit(shape::Stack raw, Method method,
                                                     std::vector<std::string>& notes);
+  /// The superimposition with sliding semilandmarks: the standard
+  /// superimposition (to convergence, whatever `method`), then
+  /// tps::slide_semilandmarks, then the principal axes.  Without
+  /// semilandmarks, fit(raw, method, notes).  `slid` receives the sliding's
+  /// passes and history.
+  /// @throws NumericError as fit and tps::slide_semilandmarks
+  static std::shared_ptr<const Superimposition> fit(shape::Stack raw, Method method,
+                                                    const tps::Semilandmarks& semi,
+                                                    const tps::SlidingOptions& options,
+                                                    std::vector<std::string>& notes,
+                                                    tps::SlidingResult* slid = nullptr);
 
   /// This superimposition with reference and specimens turned by `roto`
   /// (applied on the right).
@@ -55,6 +67,9 @@ class Superimposition {
   /// The note that the passes did not converge, which every report of this
   /// superimposition carries; empty when they did.
   const std::string& note() const { return note_; }
+  /// How the semilandmarks were slid ("4 curve sliders and 4 surface points
+  /// slid by bending energy: converged in 12 passes"); empty without.
+  const std::string& sliding() const { return sliding_; }
 
   /// The thin-plate spline basis of the reference (thin_plate_basis); `note` hears
   /// the expected time when a dense reference's basis is first built.
@@ -72,6 +87,7 @@ class Superimposition {
   shape::Stack fitted_;
   Method method_;
   std::string note_;
+  std::string sliding_;
   std::uint64_t id_;
   mutable std::shared_ptr<const tps::WarpBasis> basis_;
   mutable std::shared_ptr<const Eigen::MatrixXd> scores_;

@@ -84,6 +84,12 @@ void dock_view(Workspace& ws, const Value& fpass);
 
 // Surfaces (actions_surface.cpp).
 void load_surface(Workspace& ws, const Value& fpass);
+// Semilandmarks: definitions and sliding (actions_semilandmarks.cpp).
+void load_curves(Workspace& ws, const Value& fpass);
+void load_surface_points(Workspace& ws, const Value& fpass);
+void set_sliding(Workspace& ws, const Value& fpass);
+void set_sliding_passes(Workspace& ws, const Value& fpass);
+void save_procrustes(Workspace& ws, const Value& fpass);
 void show_surface(Workspace& ws, const Value& fpass);
 void set_surface_target(Workspace& ws, const Value& fpass);
 void set_surface_exaggeration(Workspace& ws, const Value& fpass);

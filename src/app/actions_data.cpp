@@ -15,7 +15,6 @@
 #include "io/landmark_import.hpp"
 #include "io/list_files.hpp"
 #include "io/text_matrix.hpp"
-#include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "platform/runtime/runtime_error.hpp"
 #include "platform/runtime/safe_file.hpp"
@@ -77,9 +76,7 @@ void load_landmark_files(Workspace& ws, const std::vector<gfx::FilePick>& picks,
   for (const std::string& note : r.notes) console().line(note);
 
   s.main_window = main_window;
-  show_file_box(
-      cformat("File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
-              {shown, static_cast<double>(r.specimens), static_cast<double>(r.landmarks)}));
+  show_data_box(ws);
   s.display = DisplaySettings{};
   show_x_source(ws);
   allow_rotation(ws, true);

@@ -168,6 +168,33 @@ void save_landmarks(Workspace& ws, const Value&) {
               " specimens × " + std::to_string(sample.landmarks()) + " landmarks)");
 }
 
+void save_procrustes(Workspace& ws, const Value&) {
+  const analysis::Sample& sample = ws.session.sample();
+  const auto fit = ws.session.superimposition();
+  const shape::Stack& fitted = fit->fitted();
+  const Eigen::Index k = fitted.k(), n = fitted.n();
+  // One specimen a line at unit centroid size, in the native layout, then
+  // the specimen's raw centroid size.
+  Eigen::MatrixXd rows(n, 3 * k + 1);
+  const shape::Stack raw = sample.raw();
+  for (Eigen::Index i = 0; i < n; ++i) {
+    const shape::Config c = fitted.slice(i);
+    const std::vector<double> row =
+        io::config_to_row({c.data(), static_cast<std::size_t>(c.size())},
+                          static_cast<std::size_t>(k), shape::centroid_size(raw.slice(i)));
+    rows.row(i) =
+        Eigen::Map<const Eigen::RowVectorXd>(row.data(), static_cast<Eigen::Index>(row.size()));
+  }
+  const auto path = save_text(
+      "File Name for Procrustes Coordinates",
+      [&](const auto& put) { put(io::format_g_lines(rows, number_format(ws))); },
+      [&] { return io::shapes_table_text(sample.names, rows, number_format(ws)); });
+  if (!path) return;
+  show_status("Saved Procrustes coordinates: " + *path + " (" + std::to_string(n) +
+              " specimens × " + std::to_string(k) + " landmarks" +
+              (fit->sliding().empty() ? std::string() : "; " + fit->sliding()) + ")");
+}
+
 void save_shown_shapes(Workspace& ws, const Value&) {
   const std::vector<ShownShape> shapes = shown_shapes(ws);
   if (shapes.empty())

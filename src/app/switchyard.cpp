@@ -1,5 +1,6 @@
 #include "app/switchyard.hpp"
 
+#include <cstdio>
 #include <new>
 
 #include "app/actions.hpp"
@@ -106,6 +107,11 @@ const std::vector<ActionSpec>& action_table() {
       {"DockView", a::dock_view, N, FR::AsIs},
       {"SaveTable", a::save_table, N, FR::AsIs},
       {"SetHeatScale", a::set_heat_scale, S | M | F, FR::Start3D},
+      {"LoadCurves", a::load_curves, S | kDefersSliding, FR::AsIs},
+      {"LoadSurfacePoints", a::load_surface_points, S | kDefersSliding, FR::AsIs},
+      {"SetSliding", a::set_sliding, N, FR::AsIs},
+      {"SetSlidingPasses", a::set_sliding_passes, N, FR::AsIs},
+      {"SaveProcrustes", a::save_procrustes, S, FR::AsIs},
   };
   return table;
 }
@@ -121,6 +127,37 @@ ValueList action_arguments(const Value& fpass) {
   if (fpass.empty()) return {};
   return {fpass};
 }
+
+namespace {
+
+// The slide the semilandmark settings asked for, before the first action
+// that needs the superimposition: said on the console and in the log, with
+// its passes.
+void settle_sliding(Workspace& ws) {
+  if (!ws.session.slide_pending()) return;
+  show_status("Sliding the semilandmarks…");
+  const analysis::SettleReport r = ws.session.settle_sliding();
+  if (!r.done) return;
+  for (const std::string& note : r.notes) console().line(note);
+  console().line(r.message);
+  std::string text = r.message;
+  if (!r.moves.empty()) {
+    text += "\nPass  largest move     criterion";
+    const std::size_t n = r.moves.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      // The first passes and the last, where a long run would fill the log.
+      if (n > 24 && i == 20) text += "\n …";
+      if (n > 24 && i >= 20 && i + 3 < n) continue;
+      char line[96];
+      std::snprintf(line, sizeof line, "\n%4zu  %12.4g  %12.8g", i + 1, r.moves[i], r.criterion[i]);
+      text += line;
+    }
+  }
+  log_report(ws, "Sliding semilandmarks", text);
+  show_status(r.message);
+}
+
+}  // namespace
 
 ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass) {
   ActionReport& r = ws.last_action;
@@ -144,7 +181,10 @@ ActionReport run_action(Workspace& ws, const Value& action, const Value& fpass) 
   // report leaves the controls, plot and log in view.
   const bool view_in_front = docked_view_in_front(ws);
   try {
-    ws.session.require(spec->needs & ~kNeed3D);
+    ws.session.require(spec->needs & ~(kNeed3D | kDefersSliding));
+    if ((spec->needs & (kNeedSample | kNeedX | kNeedScores | kNeedRegression | kNeedSurface)) &&
+        !(spec->needs & kDefersSliding))
+      settle_sliding(ws);
     if (spec->needs & kNeed3D) figure3d(ws);
     if (spec->figure != FigureRule::AsIs) make_figure3d_current(ws);
     spec->run(ws, fpass);

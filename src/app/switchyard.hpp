@@ -25,6 +25,11 @@ enum Need : unsigned {
   kNeedRegression = analysis::kNeedRegression,  ///< gvector and delta (DoRegression)
   kNeed3D = 1u << 4,  ///< the 3D display figure (reopened if the user closed it)
   kNeedSurface = analysis::kNeedSurface,  ///< a specimen's surface (LoadSurface)
+  /// Not a need: the action only sets what the sliding of semilandmarks
+  /// uses, and leaves the slide to the next action that needs the
+  /// superimposition (every other action that needs the sample slides
+  /// first when the settings changed).
+  kDefersSliding = 1u << 6,
 };
 
 /// Which figure an action works on.

@@ -3,9 +3,11 @@
 #include "core/file_bytes.hpp"
 #include "core/shown_text.hpp"
 #include "platform/graphics/graphics.hpp"
+#include "platform/runtime/cformat.hpp"
 #include "platform/runtime/console.hpp"
 #include "view/document.hpp"
 #include "view/figure3d.hpp"
+#include "view/places.hpp"
 #include "view/recent_files.hpp"
 
 namespace velmora::app {
@@ -104,6 +106,21 @@ void log_report(Document& doc, const std::string& title, const std::string& text
   s.log.add({local_time_now(), a.has_sample() ? a.sample().file_name : std::string(),
              a.x() ? a.x()->source_text : std::string(), settings_words(doc), title, text});
   show_results_log(doc);
+}
+
+void show_data_box(Document& doc) {
+  const analysis::Session& a = doc.session;
+  if (!a.has_sample()) return;
+  const analysis::Sample& s = a.sample();
+  std::string text = cformat(
+      "File: %s \\n %3.0f Specimens \\n %3.0f Landmarks",
+      {s.file_name, static_cast<double>(s.specimens()), static_cast<double>(s.landmarks())});
+  if (!a.semilandmarks().empty()) {
+    const analysis::SemilandmarkReport c = a.semilandmark_counts();
+    text += "\n " + std::to_string(c.fixed) + " fixed, " + std::to_string(c.curve_sliders) +
+            " on curves, " + std::to_string(c.surface_points) + " on the surface";
+  }
+  show_file_box(text);
 }
 
 void show_results_log(Document& doc) {

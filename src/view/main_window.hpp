@@ -23,6 +23,9 @@ std::size_t status_count();
 /// X files and the regressor and superimposition settings, and shows the
 /// log in its panel (tag "ResultsLog").
 void log_report(Document& doc, const std::string& title, const std::string& text);
+/// The file box: the sample's file, its specimens and landmarks, and its
+/// fixed landmarks and semilandmarks when it has semilandmarks.
+void show_data_box(Document& doc);
 /// What the results log panel shows while the log is empty.
 inline constexpr const char* kResultsLogPlaceholder = "Results of each analysis appear here.";
 /// Shows the whole results log in its panel (the placeholder, in grey,

@@ -94,6 +94,11 @@ void check_menu_pair(std::string_view on_tag, std::string_view off_tag, bool on)
   g.set(control(off_tag), "Checked", on ? "off" : "on");
 }
 
+void check_menu_items(std::initializer_list<std::pair<std::string_view, bool>> items) {
+  auto& g = graphics();
+  for (const auto& [tag, on] : items) g.set(control(tag), "Checked", on ? "on" : "off");
+}
+
 void show_test_status(const std::string& text) {
   auto& g = graphics();
   g.set(control("TestStatus"), "String", text);

@@ -55,6 +55,8 @@ void show_wire_box(const std::string& text);
 void show_x_scale(bool ln);
 /// Ticks menu item `on_tag` and unticks `off_tag` (`on`), or the other way.
 void check_menu_pair(std::string_view on_tag, std::string_view off_tag, bool on);
+/// Ticks each menu item tagged as given, or unticks it.
+void check_menu_items(std::initializer_list<std::pair<std::string_view, bool>> items);
 /// The test status line under the test buttons; a long test shows how far
 /// it is, and the window keeps answering while it runs.
 void show_test_status(const std::string& text);
