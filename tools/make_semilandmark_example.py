@@ -2,6 +2,7 @@
 """Writes the bundled semilandmark example (synthetic, fixed seed).
 
     /usr/bin/python3 tools/make_semilandmark_example.py [OUTPUT_FOLDER]
+    /usr/bin/python3 tools/make_semilandmark_example.py --dense N K FOLDER
 
 writes into OUTPUT_FOLDER (default: examples/semilandmarks) a skull vault
 sample of 30 specimens, each with
@@ -105,5 +106,28 @@ def main():
         f.write("".join("%d\n" % (p + 1) for p in surface_ids))
 
 
+def dense(n, k, out):
+    """A dense sample for timing: n specimens of k landmarks on a vault, 10
+    fixed and the rest surface points, as big.txt and surface-points.txt."""
+    os.makedirs(out, exist_ok=True)
+    rng = np.random.default_rng(k)
+    theta = np.arccos(rng.uniform(0.05, 1, k))
+    phi = rng.uniform(0, 2 * np.pi, k)
+    with open(os.path.join(out, "big.txt"), "w") as f:
+        for s in range(n):
+            t = rng.normal()
+            axes = (95 * (1 + 0.05 * t), 75, 60 * (1 - 0.03 * t))
+            x = np.array([vault_point(axes, th + rng.normal(0, 0.01), ph + rng.normal(0, 0.01))
+                          for th, ph in zip(theta, phi)])
+            x += rng.normal(0, 0.3, x.shape)
+            cs = np.sqrt(((x - x.mean(axis=0)) ** 2).sum())
+            f.write(" ".join("%.5f" % v for v in x.reshape(-1)) + " %.5f\n" % cs)
+    with open(os.path.join(out, "surface-points.txt"), "w") as f:
+        f.write("".join("%d\n" % p for p in range(11, k + 1)))
+
+
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) == 5 and sys.argv[1] == "--dense":
+        dense(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4])
+    else:
+        main()

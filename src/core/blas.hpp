@@ -15,6 +15,12 @@ void dgemm_(const char* transa, const char* transb, const int* m, const int* n, 
 void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k, const double* alpha,
             const double* a, const int* lda, const double* beta, double* c, const int* ldc);
 
+/// The Cholesky factor of a symmetric positive definite matrix, in place.
+void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info);
+/// Solves A·X = B with A's Cholesky factor from dpotrf_, B overwritten by X.
+void dpotrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda,
+             double* b, const int* ldb, int* info);
+
 /// Eigenvalues and eigenvectors of a symmetric matrix by divide and conquer.
 void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
              double* work, const int* lwork, int* iwork, const int* liwork, int* info);

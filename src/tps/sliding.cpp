@@ -8,6 +8,7 @@
 #include <nanoflann.hpp>
 #include <thread>
 
+#include "core/blas.hpp"
 #include "core/errors.hpp"
 #include "shape/centroid_size.hpp"
 #include "shape/rotation.hpp"
@@ -87,6 +88,110 @@ std::string specimen_name(Eigen::Index i) {
   return "specimen " + std::to_string(i + 1);
 }
 
+// C (k×c) = E·X for the k×k energy matrix and a k×c matrix, the columns
+// split between the machine's two cores (BLAS itself runs on one).
+void energy_times(const Eigen::MatrixXd& e, const Eigen::MatrixXd& x, Eigen::MatrixXd& c) {
+  const int k = static_cast<int>(e.rows()), cols = static_cast<int>(x.cols());
+  c.resize(e.rows(), x.cols());
+  auto part = [&](int first, int count) {
+    if (count <= 0) return;
+    const double one = 1, zero = 0;
+    dgemm_("N", "N", &k, &count, &k, &one, e.data(), &k, x.data() + std::size_t(first) * k, &k,
+           &zero, c.data() + std::size_t(first) * k, &k);
+  };
+  const int half = cols / 2;
+  if (std::thread::hardware_concurrency() < 2 || cols < 6) return part(0, cols);
+  std::thread other([&] { part(half, cols - half); });
+  part(0, half);
+  other.join();
+}
+
+// The bending-energy slides of every specimen toward one target, solved
+// together by preconditioned conjugate gradients on (UᵢᵀBUᵢ) tᵢ = −UᵢᵀBrᵢ:
+// every step multiplies the one energy matrix by all specimens' directions
+// at once (k × 3n), where a Cholesky factor per specimen would cost m³.
+std::vector<Eigen::VectorXd> energy_steps(const std::vector<const Tangents*>& tangents,
+                                          const std::vector<shape::Config>& residuals,
+                                          const Eigen::MatrixXd& energy) {
+  const std::size_t n = residuals.size();
+  const Eigen::Index k = energy.rows();
+  // The specimens still solving, in order; only their columns are
+  // multiplied, so that a few slow ones do not cost the whole product.
+  std::vector<std::size_t> active(n);
+  for (std::size_t i = 0; i < n; ++i) active[i] = i;
+  auto scatter = [&](const std::vector<Eigen::VectorXd>& v, Eigen::MatrixXd& out) {
+    out.setZero(k, static_cast<Eigen::Index>(3 * active.size()));
+    for (std::size_t a = 0; a < active.size(); ++a) {
+      const std::size_t i = active[a];
+      const Tangents& t = *tangents[i];
+      for (std::size_t j = 0; j < t.landmark.size(); ++j)
+        for (int c = 0; c < 3; ++c)
+          out(t.landmark[j], static_cast<Eigen::Index>(3 * a) + c) +=
+              v[i](static_cast<Eigen::Index>(j)) * t.direction[j](c);
+    }
+  };
+  auto gather = [&](const Eigen::MatrixXd& from, std::vector<Eigen::VectorXd>& v) {
+    for (std::size_t a = 0; a < active.size(); ++a) {
+      const std::size_t i = active[a];
+      const Tangents& t = *tangents[i];
+      for (std::size_t j = 0; j < t.landmark.size(); ++j)
+        v[i](static_cast<Eigen::Index>(j)) =
+            t.direction[j].dot(from.block<1, 3>(t.landmark[j], static_cast<Eigen::Index>(3 * a)));
+    }
+  };
+  std::vector<Eigen::VectorXd> x(n), res(n), z(n), p(n), ap(n), diag(n);
+  Eigen::MatrixXd r(k, static_cast<Eigen::Index>(3 * n)), wide;
+  for (std::size_t i = 0; i < n; ++i) {
+    r.middleCols(static_cast<Eigen::Index>(3 * i), 3) = residuals[i];
+    const auto m = static_cast<Eigen::Index>(tangents[i]->landmark.size());
+    x[i] = res[i] = z[i] = p[i] = ap[i] = diag[i] = Eigen::VectorXd::Zero(m);
+    for (Eigen::Index j = 0; j < m; ++j)
+      diag[i](j) = energy(tangents[i]->landmark[static_cast<std::size_t>(j)],
+                          tangents[i]->landmark[static_cast<std::size_t>(j)]);
+  }
+  energy_times(energy, r, wide);
+  gather(wide, res);
+  std::vector<double> rz(n), goal(n);
+  std::vector<bool> done(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    res[i] = -res[i];
+    // A residual of 1e-10 of the start, and never below what rounding
+    // leaves of the energy's scale (its largest diagonal entry): the slides'
+    // error then stays far below the coordinates' rounding at unit size.
+    goal[i] = std::max(1e-10 * res[i].norm(), 1e-14 * diag[i].cwiseAbs().maxCoeff());
+    z[i] = res[i].cwiseQuotient(diag[i]);
+    p[i] = z[i];
+    rz[i] = res[i].dot(z[i]);
+    done[i] = !(res[i].norm() > goal[i]);
+  }
+  constexpr int kMostSteps = 20000;
+  for (int step = 0; step < kMostSteps; ++step) {
+    active.clear();
+    for (std::size_t i = 0; i < n; ++i)
+      if (!done[i]) active.push_back(i);
+    if (active.empty()) return x;
+    scatter(p, r);
+    energy_times(energy, r, wide);
+    gather(wide, ap);
+    for (std::size_t i : active) {
+      const double alpha = rz[i] / p[i].dot(ap[i]);
+      x[i] += alpha * p[i];
+      res[i] -= alpha * ap[i];
+      if (!(res[i].norm() > goal[i])) {
+        done[i] = true;
+        continue;
+      }
+      z[i] = res[i].cwiseQuotient(diag[i]);
+      const double next = res[i].dot(z[i]);
+      p[i] = z[i] + (next / rz[i]) * p[i];
+      rz[i] = next;
+    }
+  }
+  throw NumericError(
+      "The bending-energy slide did not converge: the semilandmarks' tangents leave it "
+      "undetermined (too few fixed landmarks?).");
+}
+
 }  // namespace
 
 Eigen::MatrixXd bending_energy_matrix(const shape::Config& config) {
@@ -100,17 +205,25 @@ Eigen::MatrixXd bending_energy_matrix(const shape::Config& config) {
   q.col(0).setOnes();
   q.rightCols(3) = m;
   const Eigen::HouseholderQR<Eigen::MatrixXd> qr(q);
-  Eigen::MatrixXd h = qr.householderQ();
+  const Eigen::MatrixXd h = qr.householderQ();
   const Eigen::MatrixXd h2 = h.rightCols(k - 4);
   const Eigen::MatrixXd kernel = landmark_distances(m);
-  const Eigen::MatrixXd s = -(h2.transpose() * kernel * h2);
-  const Eigen::LLT<Eigen::MatrixXd> llt(s);
-  if (llt.info() != Eigen::Success || !(llt.matrixL().toDenseMatrix().diagonal().minCoeff() > 0))
+  const int nk = static_cast<int>(k), nr = static_cast<int>(k - 4);
+  // −S = −H₂ᵀ K H₂ through K H₂ (BLAS: these products are k³).
+  Eigen::MatrixXd kh(k, k - 4), s(k - 4, k - 4);
+  const double one = 1, zero = 0, minus = -1;
+  dgemm_("N", "N", &nk, &nr, &nk, &one, kernel.data(), &nk, h2.data(), &nk, &zero, kh.data(), &nk);
+  dgemm_("T", "N", &nr, &nr, &nk, &minus, h2.data(), &nk, kh.data(), &nk, &zero, s.data(), &nr);
+  int info = 0;
+  dpotrf_("L", &nr, s.data(), &nr, &info);
+  if (info != 0)
     throw NumericError(
         "The bending energy of the consensus is undefined: its landmarks coincide or all lie in "
         "one plane.");
-  const Eigen::MatrixXd x = llt.solve(h2.transpose());
-  Eigen::MatrixXd e = h2 * x;
+  Eigen::MatrixXd x = h2.transpose();
+  dpotrs_("L", &nr, &nk, s.data(), &nr, x.data(), &nr, &info);
+  Eigen::MatrixXd e(k, k);
+  dgemm_("N", "N", &nk, &nk, &nr, &one, h2.data(), &nk, x.data(), &nr, &zero, e.data(), &nk);
   return 0.5 * (e + e.transpose());
 }
 
@@ -215,19 +328,55 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
 
   // One pass toward `target`: every specimen slid and fitted onto it, in
   // place; the largest distance a specimen moved and the criterion summed.
-  auto pass = [&](const shape::Config& target, double& largest_move, double& total) {
-    const Eigen::MatrixXd energy = be ? bending_energy_matrix(target) : Eigen::MatrixXd();
-    std::vector<double> moved(static_cast<std::size_t>(n)), crit(static_cast<std::size_t>(n));
+  const bool together = be && semi.sliding_dimensions() > options.dense_limit;
+  bool first = true;  // the default's first pass sets the template
+  // With a fixed target a specimen that no longer moves stays where it is:
+  // later passes leave it out (`resting`, for the default only).
+  std::vector<bool> resting(static_cast<std::size_t>(n), false);
+  std::vector<double> crit(static_cast<std::size_t>(n));
+  auto pass = [&](const shape::Config& target, const Eigen::MatrixXd& energy, double& largest_move,
+                  double& total) {
+    std::vector<double> moved(static_cast<std::size_t>(n));
+    std::vector<Tangents> tangents(static_cast<std::size_t>(n));
+    std::vector<shape::Config> slid(static_cast<std::size_t>(n));
+    if (together) {
+      std::vector<Eigen::Index> moving;
+      for (Eigen::Index i = 0; i < n; ++i)
+        if (!resting[static_cast<std::size_t>(i)]) moving.push_back(i);
+      std::vector<shape::Config> residuals(moving.size());
+      std::vector<const Tangents*> of(moving.size());
+      for_each_specimen(static_cast<Eigen::Index>(moving.size()), [&](Eigen::Index a) {
+        const Eigen::Index i = moving[static_cast<std::size_t>(a)];
+        const auto at = static_cast<std::size_t>(i);
+        tangents[at] = tangents_of(out.fitted.slice(i), semi, specimen_name(i));
+        residuals[static_cast<std::size_t>(a)] = out.fitted.slice(i) - target;
+        of[static_cast<std::size_t>(a)] = &tangents[at];
+      });
+      const std::vector<Eigen::VectorXd> steps = energy_steps(of, residuals, energy);
+      for (std::size_t a = 0; a < moving.size(); ++a) {
+        const auto at = static_cast<std::size_t>(moving[a]);
+        slid[at] = out.fitted.slice(moving[a]);
+        for (std::size_t j = 0; j < tangents[at].landmark.size(); ++j)
+          slid[at].row(tangents[at].landmark[j]) +=
+              steps[a](static_cast<Eigen::Index>(j)) * tangents[at].direction[j];
+      }
+    }
     for_each_specimen(n, [&](Eigen::Index i) {
+      const auto at = static_cast<std::size_t>(i);
+      if (resting[at]) return;
       const shape::Config y = out.fitted.slice(i);
-      const Tangents t = tangents_of(y, semi, specimen_name(i));
-      const shape::Config next =
-          fitted_onto(target, slide_once(y, target, t, options.criterion, energy));
-      moved[static_cast<std::size_t>(i)] = (next - y).norm();
-      crit[static_cast<std::size_t>(i)] =
-          sliding_criterion(next, target, options.criterion, energy);
+      if (!together) {
+        const Tangents t = tangents_of(y, semi, specimen_name(i));
+        slid[at] = slide_once(y, target, t, options.criterion, energy);
+      }
+      const shape::Config next = fitted_onto(target, slid[at]);
+      moved[at] = (next - y).norm();
+      crit[at] = sliding_criterion(next, target, options.criterion, energy);
       out.fitted.slice(i) = next;
     });
+    if (options.passes == 0 && !first)
+      for (std::size_t i = 0; i < moved.size(); ++i)
+        resting[i] = resting[i] || moved[i] < kSlidingConvergence;
     largest_move = *std::max_element(moved.begin(), moved.end());
     total = 0;
     for (double c : crit) total += c;
@@ -237,7 +386,8 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
     // The plain iteration: every pass toward the last pass's consensus.
     for (int p = 0; p < options.passes; ++p) {
       double move = 0, total = 0;
-      pass(out.reference, move, total);
+      pass(out.reference, be ? bending_energy_matrix(out.reference) : Eigen::MatrixXd(), move,
+           total);
       const shape::Config next = mean_of(out.fitted);
       out.moves.push_back((next - out.reference).norm());
       out.criterion.push_back(total);
@@ -250,14 +400,17 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
   // The default: the first pass's consensus is the template every later
   // pass slides toward, until the specimens rest.
   double move = 0, total = 0;
-  pass(out.reference, move, total);
+  pass(out.reference, be ? bending_energy_matrix(out.reference) : Eigen::MatrixXd(), move, total);
+  first = false;
   const shape::Config target = mean_of(out.fitted);
+  // The template stays, and so does its bending energy.
+  const Eigen::MatrixXd energy = be ? bending_energy_matrix(target) : Eigen::MatrixXd();
   out.moves.push_back((target - out.reference).norm());
   out.criterion.push_back(total);
   out.passes = 1;
   out.converged = false;
   while (out.passes < kMostSlidingPasses) {
-    pass(target, move, total);
+    pass(target, energy, move, total);
     ++out.passes;
     out.moves.push_back(move);
     out.criterion.push_back(total);

@@ -43,6 +43,11 @@ struct SlidingOptions {
   /// iteration (every pass slides toward, and fits onto, the last pass's
   /// consensus), as other programs run it.
   int passes = 0;
+  /// A sample whose semilandmarks slide in more directions than this has
+  /// each slide's bending-energy system solved by conjugate gradients, all
+  /// specimens at once (the energy matrix is shared, so each step is one
+  /// matrix product); up to it by a Cholesky factor per specimen.
+  Eigen::Index dense_limit = 400;
 };
 
 /// The most passes the convergent default runs before it gives up.

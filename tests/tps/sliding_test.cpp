@@ -76,6 +76,18 @@ TEST(Sliding, ThreePlainPassesEqualTheIndependentImplementation) {
   }
 }
 
+// Conjugate gradients for all specimens at once give the Cholesky's slides.
+TEST(Sliding, GradientsForAllSpecimensEqualTheDenseSolve) {
+  const shape::GpaResult start = shape::gpa_to_convergence(golden_sample());
+  SlidingOptions dense{SlidingCriterion::BendingEnergy, 3};
+  SlidingOptions together = dense;
+  together.dense_limit = 0;
+  const SlidingResult a = slide_semilandmarks(start, golden_semilandmarks(), dense);
+  const SlidingResult b = slide_semilandmarks(start, golden_semilandmarks(), together);
+  EXPECT_LE((a.reference - b.reference).cwiseAbs().maxCoeff(), 1e-10);
+  EXPECT_LE((a.fitted.stacked() - b.fitted.stacked()).cwiseAbs().maxCoeff(), 1e-10);
+}
+
 // One slide moves semilandmarks only along their tangents, leaves fixed
 // landmarks alone and never raises the criterion at a fixed consensus.
 TEST(Sliding, OneSlideMovesAlongTheTangentsAndLowersTheCriterion) {
