@@ -32,6 +32,7 @@ const render::Rgb kHighColour{0.85, 0.1, 0.1};
 const render::Rgb kReferenceColour{0, 0.55, 0};
 const render::Rgb kVectorColour{0.1, 0.25, 0.9};
 const render::Rgb kGridColour{0.55, 0.55, 0.55};
+const render::Rgb kCurveColour{0.2, 0.55, 0.35};
 const render::Rgb kNumberColour{0.2, 0.2, 0.2};
 
 Value rgb(render::Rgb c) {
@@ -259,6 +260,10 @@ void style_figure3d(Document& doc) {
                    render::LineStyle::Solid);
     } else if (r == role::kVector) {
       style_stroke(doc, h, kVectorColour, render::LineStyle::Solid);
+    } else if (r == role::kSemilandmark) {
+      style_symbols(doc, h, 0.6 * sizes.mean, ref_spec.color.value_or(kMeanEdge), kMeanFace);
+    } else if (r == role::kCurve) {
+      style_stroke(doc, h, kCurveColour, render::LineStyle::Solid);
     } else if (r == role::kGrid) {
       style_stroke(doc, h, kGridColour, render::LineStyle::Solid);
       g.set(h, "LineWidth", std::max(kThinnestLine, 0.6 * d.line_width));

@@ -24,6 +24,10 @@ inline constexpr std::string_view kTargetWire = "TargetWire";
 inline constexpr std::string_view kVector = "Vector";                  ///< a displacement vector
 inline constexpr std::string_view kArrowHead = "ArrowHead";            ///< heads of the vectors
 inline constexpr std::string_view kLandmarkNumber = "LandmarkNumber";  ///< a text
+/// The mean's semilandmarks, smaller than its fixed landmarks, and the
+/// curves they slide on.
+inline constexpr std::string_view kSemilandmark = "Semilandmark";
+inline constexpr std::string_view kCurve = "Curve";
 /// The lines of a transformation grid: thin and grey, under the landmarks.
 inline constexpr std::string_view kGrid = "Grid";
 /// The landmarks on a heat-mapped surface: in a colour off the heat scale.

@@ -218,9 +218,40 @@ void draw_mean_on_top(Document& doc) {
   const shape::Config& ref = doc.session.superimposition()->reference();
   if (doc.session.wires())
     assign_role(plot::wire3d(ref, *doc.session.wires(), "k-"), role::kReferenceWire, "");
-  const std::vector<Handle> points = plot::showshape3D(ref, s.display.reference_symbol);
-  assign_role(points, role::kMean, "Mean shape");
+  const tps::Semilandmarks& semi = doc.session.semilandmarks();
+  if (semi.empty() || semi.fixed_count(ref.rows()) == 0) {
+    const std::vector<Handle> points = plot::showshape3D(ref, s.display.reference_symbol);
+    assign_role(points, role::kMean, "Mean shape");
+    mark_shown_shape(points, ref, "Mean shape");
+    return;
+  }
+  // The curves as lines through their sliders, then the fixed landmarks,
+  // then the semilandmarks smaller.
+  if (!semi.curves.empty()) {
+    Eigen::MatrixXd wires(static_cast<Eigen::Index>(2 * semi.curves.size()), 3);
+    Eigen::Index w = 0;
+    for (const auto& c : semi.curves) {
+      wires.row(w) << double(w + 1), double(c.before + 1), double(c.slider + 1);
+      ++w;
+      wires.row(w) << double(w + 1), double(c.slider + 1), double(c.after + 1);
+      ++w;
+    }
+    assign_role(plot::wire3d(ref, wires, "-"), role::kCurve, "Curves");
+  }
+  std::vector<bool> sliding(static_cast<std::size_t>(ref.rows()), false);
+  for (const auto& c : semi.curves) sliding[static_cast<std::size_t>(c.slider)] = true;
+  for (Eigen::Index p : semi.surface) sliding[static_cast<std::size_t>(p)] = true;
+  const Eigen::Index fixed = semi.fixed_count(ref.rows());
+  shape::Config fixed_points(fixed, 3), semi_points(ref.rows() - fixed, 3);
+  for (Eigen::Index l = 0, f = 0, m = 0; l < ref.rows(); ++l)
+    (sliding[static_cast<std::size_t>(l)] ? semi_points.row(m++) : fixed_points.row(f++)) =
+        ref.row(l);
+  const std::vector<Handle> points = plot::showshape3D(fixed_points, s.display.reference_symbol);
+  assign_role(points, role::kMean, "Mean shape: fixed landmarks");
+  // Save Shown Shapes writes the whole mean, every landmark in order.
   mark_shown_shape(points, ref, "Mean shape");
+  assign_role(plot::showshape3D(semi_points, s.display.reference_symbol), role::kSemilandmark,
+              "Mean shape: semilandmarks");
 }
 
 }  // namespace
