@@ -33,6 +33,10 @@ struct ConfigCloud {
 using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, ConfigCloud>,
                                                  ConfigCloud, 3, std::size_t>;
 
+// The default's passes toward the template that find every surface point's
+// neighbours anew, before it keeps them.
+constexpr int kFreeNeighbourhoodPasses = 40;
+
 // A surface point's neighbourhood: itself and its four nearest landmarks.
 constexpr std::size_t kSurfaceNeighbours = 4;
 
@@ -86,6 +90,36 @@ void for_each_specimen(Eigen::Index n, const Fn& fn) {
 
 std::string specimen_name(Eigen::Index i) {
   return "specimen " + std::to_string(i + 1);
+}
+
+// The bending-energy slide of one specimen along `t` from its residual
+// r = y − T, by a Cholesky factor of UᵀBU.
+Eigen::VectorXd dense_energy_step(const shape::Config& r, const Tangents& t,
+                                  const Eigen::MatrixXd& energy) {
+  const auto m = static_cast<Eigen::Index>(t.landmark.size());
+  Eigen::VectorXd step(m);
+  // (UᵀBU)_jl = E(p_j, p_l) u_j·u_l and (UᵀBr)_j = u_j·(E r)_{p_j}.
+  const Eigen::MatrixXd er = energy * r;
+  Eigen::MatrixXd a(m, m);
+  Eigen::VectorXd b(m);
+  for (Eigen::Index j = 0; j < m; ++j) {
+    const auto pj = t.landmark[static_cast<std::size_t>(j)];
+    const Eigen::RowVector3d& uj = t.direction[static_cast<std::size_t>(j)];
+    b(j) = uj.dot(er.row(pj));
+    for (Eigen::Index l = 0; l <= j; ++l) {
+      const auto pl = t.landmark[static_cast<std::size_t>(l)];
+      a(j, l) = a(l, j) = energy(pj, pl) * uj.dot(t.direction[static_cast<std::size_t>(l)]);
+    }
+  }
+  // Without enough fixed landmarks UᵀBU may be singular (a slide along
+  // an affine motion costs no energy): the least slide of least energy.
+  const Eigen::LLT<Eigen::MatrixXd> llt(a);
+  if (llt.info() == Eigen::Success) {
+    step = -llt.solve(b);
+  } else {
+    step = -a.completeOrthogonalDecomposition().solve(b);
+  }
+  return step;
 }
 
 // C (k×c) = E·X for the k×k energy matrix and a k×c matrix, the columns
@@ -164,8 +198,10 @@ std::vector<Eigen::VectorXd> energy_steps(const std::vector<const Tangents*>& ta
     rz[i] = res[i].dot(z[i]);
     done[i] = !(res[i].norm() > goal[i]);
   }
-  constexpr int kMostSteps = 20000;
-  for (int step = 0; step < kMostSteps; ++step) {
+  // A system that rounding keeps from converging (a surface point whose
+  // neighbours nearly lie on a line) is solved by its Cholesky factor.
+  const int most_steps = static_cast<int>(std::min<Eigen::Index>(3000, 4 * k));
+  for (int step = 0; step < most_steps; ++step) {
     active.clear();
     for (std::size_t i = 0; i < n; ++i)
       if (!done[i]) active.push_back(i);
@@ -187,9 +223,9 @@ std::vector<Eigen::VectorXd> energy_steps(const std::vector<const Tangents*>& ta
       rz[i] = next;
     }
   }
-  throw NumericError(
-      "The bending-energy slide did not converge: the semilandmarks' tangents leave it "
-      "undetermined (too few fixed landmarks?).");
+  for (std::size_t i = 0; i < n; ++i)
+    if (!done[i]) x[i] = dense_energy_step(residuals[i], *tangents[i], energy);
+  return x;
 }
 
 }  // namespace
@@ -227,8 +263,8 @@ Eigen::MatrixXd bending_energy_matrix(const shape::Config& config) {
   return 0.5 * (e + e.transpose());
 }
 
-Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi,
-                     const std::string& specimen) {
+Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi, const std::string& specimen,
+                     Neighbourhoods* kept) {
   Tangents t;
   t.landmark.reserve(static_cast<std::size_t>(semi.sliding_dimensions()));
   t.direction.reserve(t.landmark.capacity());
@@ -244,22 +280,32 @@ Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi,
     t.direction.push_back(d / len);
   }
   if (semi.surface.empty()) return t;
+  const bool reuse = kept && kept->size() == semi.surface.size();
+  if (kept && !reuse) kept->assign(semi.surface.size(), {});
   const ConfigCloud cloud{y};
   Tree tree(3, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(10));
-  tree.buildIndex();
+  if (!reuse) tree.buildIndex();
   std::size_t found[kSurfaceNeighbours + 1];
   double dist[kSurfaceNeighbours + 1];
-  for (Eigen::Index p : semi.surface) {
-    const double query[3] = {y(p, 0), y(p, 1), y(p, 2)};
-    const std::size_t got = tree.knnSearch(query, kSurfaceNeighbours + 1, found, dist);
-    // The point itself and its four nearest others (the point may be tied
-    // with a landmark at the same place: it counts once).
+  for (std::size_t s = 0; s < semi.surface.size(); ++s) {
+    const Eigen::Index p = semi.surface[s];
+    std::vector<Eigen::Index> near;
+    if (reuse) {
+      near = (*kept)[s];
+    } else {
+      const double query[3] = {y(p, 0), y(p, 1), y(p, 2)};
+      const std::size_t got = tree.knnSearch(query, kSurfaceNeighbours + 1, found, dist);
+      // Its four nearest others (the point may be tied with a landmark at
+      // the same place: it counts once).
+      for (std::size_t j = 0; j < got && near.size() < kSurfaceNeighbours; ++j)
+        if (static_cast<Eigen::Index>(found[j]) != p)
+          near.push_back(static_cast<Eigen::Index>(found[j]));
+      if (kept) (*kept)[s] = near;
+    }
     Eigen::Matrix<double, Eigen::Dynamic, 3> pts(kSurfaceNeighbours + 1, 3);
     pts.row(0) = y.row(p);
     Eigen::Index rows = 1;
-    for (std::size_t j = 0; j < got && rows <= static_cast<Eigen::Index>(kSurfaceNeighbours); ++j)
-      if (static_cast<Eigen::Index>(found[j]) != p)
-        pts.row(rows++) = y.row(static_cast<Eigen::Index>(found[j]));
+    for (Eigen::Index q : near) pts.row(rows++) = y.row(q);
     const auto used = pts.topRows(rows);
     const Eigen::Matrix<double, Eigen::Dynamic, 3> c = used.rowwise() - used.colwise().mean();
     const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eig(c.transpose() * c);
@@ -281,27 +327,7 @@ shape::Config slide_once(const shape::Config& y, const shape::Config& target, co
       step(j) = -t.direction[static_cast<std::size_t>(j)].dot(
           r.row(t.landmark[static_cast<std::size_t>(j)]));
   } else {
-    // (UᵀBU)_jl = E(p_j, p_l) u_j·u_l and (UᵀBr)_j = u_j·(E r)_{p_j}.
-    const Eigen::MatrixXd er = energy * r;
-    Eigen::MatrixXd a(m, m);
-    Eigen::VectorXd b(m);
-    for (Eigen::Index j = 0; j < m; ++j) {
-      const auto pj = t.landmark[static_cast<std::size_t>(j)];
-      const Eigen::RowVector3d& uj = t.direction[static_cast<std::size_t>(j)];
-      b(j) = uj.dot(er.row(pj));
-      for (Eigen::Index l = 0; l <= j; ++l) {
-        const auto pl = t.landmark[static_cast<std::size_t>(l)];
-        a(j, l) = a(l, j) = energy(pj, pl) * uj.dot(t.direction[static_cast<std::size_t>(l)]);
-      }
-    }
-    // Without enough fixed landmarks UᵀBU may be singular (a slide along
-    // an affine motion costs no energy): the least slide of least energy.
-    const Eigen::LLT<Eigen::MatrixXd> llt(a);
-    if (llt.info() == Eigen::Success) {
-      step = -llt.solve(b);
-    } else {
-      step = -a.completeOrthogonalDecomposition().solve(b);
-    }
+    step = dense_energy_step(r, t, energy);
   }
   shape::Config out = y;
   for (Eigen::Index j = 0; j < m; ++j)
@@ -330,9 +356,15 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
   // place; the largest distance a specimen moved and the criterion summed.
   const bool together = be && semi.sliding_dimensions() > options.dense_limit;
   bool first = true;  // the default's first pass sets the template
+  bool keep_neighbourhoods = false;
   // With a fixed target a specimen that no longer moves stays where it is:
   // later passes leave it out (`resting`, for the default only).
   std::vector<bool> resting(static_cast<std::size_t>(n), false);
+  // The default keeps each specimen's surface neighbourhoods from its first
+  // pass toward the template, so that its tangents change continuously as
+  // it slides and it comes to rest (a neighbour swapped for another as a
+  // point passes it would turn its tangent plane at a jump, back and forth).
+  std::vector<Neighbourhoods> neighbourhoods(static_cast<std::size_t>(n));
   std::vector<double> crit(static_cast<std::size_t>(n));
   auto pass = [&](const shape::Config& target, const Eigen::MatrixXd& energy, double& largest_move,
                   double& total) {
@@ -348,7 +380,8 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
       for_each_specimen(static_cast<Eigen::Index>(moving.size()), [&](Eigen::Index a) {
         const Eigen::Index i = moving[static_cast<std::size_t>(a)];
         const auto at = static_cast<std::size_t>(i);
-        tangents[at] = tangents_of(out.fitted.slice(i), semi, specimen_name(i));
+        tangents[at] = tangents_of(out.fitted.slice(i), semi, specimen_name(i),
+                                   keep_neighbourhoods ? &neighbourhoods[at] : nullptr);
         residuals[static_cast<std::size_t>(a)] = out.fitted.slice(i) - target;
         of[static_cast<std::size_t>(a)] = &tangents[at];
       });
@@ -366,7 +399,9 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
       if (resting[at]) return;
       const shape::Config y = out.fitted.slice(i);
       if (!together) {
-        const Tangents t = tangents_of(y, semi, specimen_name(i));
+        const Tangents t =
+            tangents_of(y, semi, specimen_name(i),
+                        keep_neighbourhoods ? &neighbourhoods[at] : nullptr);
         slid[at] = slide_once(y, target, t, options.criterion, energy);
       }
       const shape::Config next = fitted_onto(target, slid[at]);
@@ -410,6 +445,9 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
   out.passes = 1;
   out.converged = false;
   while (out.passes < kMostSlidingPasses) {
+    // The neighbourhoods found anew for the first passes toward the
+    // template, while the points travel; kept from then on.
+    keep_neighbourhoods = out.passes > kFreeNeighbourhoodPasses;
     pass(target, energy, move, total);
     ++out.passes;
     out.moves.push_back(move);

@@ -109,9 +109,14 @@ struct Tangents {
   std::vector<Eigen::Index> landmark;
   std::vector<Eigen::RowVector3d> direction;
 };
+/// The four nearest other landmarks of each surface point, in the order of
+/// Semilandmarks::surface.
+using Neighbourhoods = std::vector<std::vector<Eigen::Index>>;
+/// `kept`, when given: its neighbourhoods are used when it has one for
+/// every surface point, else it receives those found.
 /// @throws NumericError naming the curve slider whose neighbours coincide
-Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi,
-                     const std::string& specimen);
+Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi, const std::string& specimen,
+                     Neighbourhoods* kept = nullptr);
 
 /// One slide of `y` toward `target` along `t` by `criterion` (step 2 above;
 /// `energy` is bending_energy_matrix(target), unused for the distance).
