@@ -18,7 +18,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcairo2-dev libeigen3-dev libopenblas-serial-dev
           libboost-math-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev
           fonts-dejavu-core libgl-dev libqt6opengl6-dev libgl1-mesa-dri clang-format ccache
-          libopenmesh-dev xvfb xauth poppler-utils libavcodec-dev libavformat-dev libavutil-dev
+          libopenmesh-dev libnanoflann-dev xvfb xauth poppler-utils libavcodec-dev libavformat-dev libavutil-dev
           libswscale-dev)
 
 install_packages() {
