@@ -21,6 +21,7 @@ consensus M):
      new consensus is the centred unit-size mean.
 
 Run:  /usr/bin/python3 tools/sliding_reference.py > tests/tps/sliding_golden.hpp
+      clang-format -i tests/tps/sliding_golden.hpp
 or, against coordinates Velmora saved with Full-precision result files on
 after SetSlidingPasses K (SaveProcrustes):
       /usr/bin/python3 tools/sliding_reference.py compare LANDMARKS CURVES \

@@ -399,9 +399,8 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
       if (resting[at]) return;
       const shape::Config y = out.fitted.slice(i);
       if (!together) {
-        const Tangents t =
-            tangents_of(y, semi, specimen_name(i),
-                        keep_neighbourhoods ? &neighbourhoods[at] : nullptr);
+        const Tangents t = tangents_of(y, semi, specimen_name(i),
+                                       keep_neighbourhoods ? &neighbourhoods[at] : nullptr);
         slid[at] = slide_once(y, target, t, options.criterion, energy);
       }
       const shape::Config next = fitted_onto(target, slid[at]);
