@@ -22,6 +22,17 @@ namespace {
 constexpr double kCmPerInch = 2.54;
 constexpr double kLargestSideCm = 100;  // what an export takes at most
 
+// Lays `grid` out above OK and Cancel, and whether the user pressed OK.
+bool accepted(QDialog& d, QGridLayout* grid) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&d);
+  layout->addLayout(grid);
+  layout->addWidget(buttons);
+  return d.exec() == QDialog::Accepted;
+}
+
 }  // namespace
 
 std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
@@ -152,14 +163,8 @@ std::optional<gfx::ExportSize> ask_for_export_size(std::string_view title,
   grid->addWidget(new QLabel("Resolution:"), 2, 0);
   grid->addWidget(dpi, 2, 1, 1, 2);
   grid->addWidget(pixels, 3, 1, 1, 4);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
-  auto* layout = new QVBoxLayout(&d);
-  layout->addLayout(grid);
-  layout->addWidget(buttons);
   update();
-  if (d.exec() != QDialog::Accepted) return std::nullopt;
+  if (!accepted(d, grid)) return std::nullopt;
   gfx::ExportSize out = start;
   out.custom = custom->isChecked();
   out.inches = unit->currentIndex() == 1;
@@ -227,13 +232,7 @@ std::optional<gfx::AnimationSettings> ask_for_animation(std::string_view title,
   grid->addWidget(length, 4, 1, 1, 3);
   grid->addWidget(new QLabel("Heat scale top:"), 5, 0);
   grid->addWidget(top, 5, 1, 1, 3);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
-  auto* layout = new QVBoxLayout(&d);
-  layout->addLayout(grid);
-  layout->addWidget(buttons);
-  if (d.exec() != QDialog::Accepted) return std::nullopt;
+  if (!accepted(d, grid)) return std::nullopt;
   gfx::AnimationSettings out;
   out.frames = frames->value();
   out.width = width->value();
