@@ -55,8 +55,9 @@ struct LoadSampleReport {
   /// loaded for samples of another landmark count ("The wireframe was
   /// loaded for samples of 12 landmarks; …").
   std::string wire_note;
-  /// Not empty when the semilandmarks were removed: they were loaded for
-  /// samples of another landmark count.
+  /// Not empty when the semilandmarks were removed (they were loaded for
+  /// samples of another landmark count), or when a curve markup brought
+  /// its own curve sliders.
   std::string semilandmark_note;
 };
 

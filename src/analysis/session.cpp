@@ -138,7 +138,21 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     wire_landmarks_ = wires_ ? r.landmarks : 0;
     // Semilandmarks belong to a landmark scheme: kept for a sample of the
     // same count, to slide when an action first needs the superimposition.
-    if (!semi_.empty() && semi_landmarks_ != r.landmarks) {
+    // A curve markup brings its own.
+    if (!in.curve_sliders.empty()) {
+      semi_ = {};
+      curve_lines_.clear();
+      for (const auto& [before, slider, after] : in.curve_sliders) {
+        semi_.curves.push_back({static_cast<Eigen::Index>(before) - 1,
+                                static_cast<Eigen::Index>(slider) - 1,
+                                static_cast<Eigen::Index>(after) - 1});
+        curve_lines_.push_back(slider);
+      }
+      curve_label_ = sample_->file_name;
+      semi_landmarks_ = r.landmarks;
+      r.semilandmark_note = "Curve markups: " + std::to_string(semi_.curves.size()) +
+                            " of the curve's points slide along it.";
+    } else if (!semi_.empty() && semi_landmarks_ != r.landmarks) {
       r.semilandmark_note = "The semilandmarks were loaded for samples of " +
                             std::to_string(semi_landmarks_) + " landmarks; this sample has " +
                             std::to_string(r.landmarks) + ": semilandmarks removed.";

@@ -86,6 +86,7 @@ void load_landmark_files(Workspace& ws, const std::vector<gfx::FilePick>& picks,
   if (!r.wire_note.empty()) show_wire_box("No Wireframe Loaded");
   clear_main_plot();
   show_new_reference(ws);
+  if (!r.semilandmark_note.empty()) console().line(r.semilandmark_note);
   if (!r.wire_note.empty()) {
     console().line(r.wire_note);
     show_message_box(r.wire_note, "Wireframe removed");

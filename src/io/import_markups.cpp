@@ -362,7 +362,17 @@ ImportedSample parse_markups_json_sample(std::string_view text, std::string_view
   }
   if (landmark == 0) refuse_file(label, "the file holds no landmark.");
   parts.k = landmark;
-  return finish_sample(std::move(parts));
+  ImportedSample out = finish_sample(std::move(parts));
+  // A curve's points between its ends slide along it; a closed curve has
+  // no ends.
+  const auto type = list->find("type");
+  const std::string kind = type != list->end() && type->is_string() ? type->get<std::string>() : "";
+  if ((kind == "Curve" && landmark >= 3) || (kind == "ClosedCurve" && landmark >= 3)) {
+    const bool closed = kind == "ClosedCurve";
+    for (std::size_t i = closed ? 1 : 2; i <= (closed ? landmark : landmark - 1); ++i)
+      out.curve_sliders.push_back({i == 1 ? landmark : i - 1, i, i == landmark ? 1 : i + 1});
+  }
+  return out;
 }
 
 }  // namespace velmora::io

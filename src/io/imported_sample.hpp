@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -45,6 +46,9 @@ struct ImportedSample {
   /// "native", "TPS", "NTS", "Morphologika", "Markups CSV", "Markups JSON",
   /// "CSV table" or "TSV table".
   std::string format;
+  /// A curve markup's interior points as curve sliders, in order (before,
+  /// slider, after, from 1); a closed curve's every point, wrapping round.
+  std::vector<std::array<std::size_t, 3>> curve_sliders;
 };
 
 /// The first missing landmark an importer met; refused once the names of

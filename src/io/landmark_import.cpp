@@ -146,6 +146,11 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
     at += s.rows.rows();
     sample.names.insert(sample.names.end(), s.names.begin(), s.names.end());
     sample.notes.insert(sample.notes.end(), s.notes.begin(), s.notes.end());
+    if (s.curve_sliders != sample.curve_sliders) {
+      throw FileError(in_quotes(paths[1 + static_cast<std::size_t>(&s - more.data())]) +
+                      ": its curve differs from that of " + in_quotes(paths.front()) +
+                      " (a curve or not, open or closed); every specimen needs the same.");
+    }
     if (s.format != sample.format && sample.format.find(s.format) == std::string::npos)
       sample.format += ", " + s.format;
     same_labels = same_labels && s.labels.size() == sample.labels.size();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.hpp"
+#include "io/landmark_import.hpp"
 
 namespace velmora::io {
 namespace {
@@ -52,6 +53,25 @@ TEST(SemilandmarkFiles, BadDefinitionsNameTheFileLineAndValue) {
   } catch (const FileError& e) {
     EXPECT_STREQ(e.what(), "\"s.txt\" line 3: landmark 3 is already listed on line 1.");
   }
+}
+
+// A SlicerMorph curve's points between its ends slide along it; a closed
+// curve's every point does, wrapping round; other markups have none.
+TEST(SemilandmarkFiles, CurveMarkupsBringTheirSliders) {
+  auto markup = [](const char* type) {
+    std::string points;
+    for (int i = 0; i < 5; ++i)
+      points += std::string(i ? "," : "") + "{\"position\": [" + std::to_string(i) + ", " +
+                std::to_string(i * i % 3) + ", " + std::to_string(i % 2) + "]}";
+    return std::string("{\"markups\": [{\"type\": \"") + type + "\", \"controlPoints\": [" +
+           points + "]}]}";
+  };
+  using Sliders = std::vector<std::array<std::size_t, 3>>;
+  EXPECT_EQ(import_landmark_text(markup("Curve"), "a.mrk.json").curve_sliders,
+            (Sliders{{1, 2, 3}, {2, 3, 4}, {3, 4, 5}}));
+  EXPECT_EQ(import_landmark_text(markup("ClosedCurve"), "a.mrk.json").curve_sliders,
+            (Sliders{{5, 1, 2}, {1, 2, 3}, {2, 3, 4}, {3, 4, 5}, {4, 5, 1}}));
+  EXPECT_TRUE(import_landmark_text(markup("Fiducial"), "a.mrk.json").curve_sliders.empty());
 }
 
 }  // namespace
