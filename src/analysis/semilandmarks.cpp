@@ -1,13 +1,20 @@
 // The session's semilandmarks: their definitions, how they slide, and the
 // one slide the settings ask for when an action first needs it.
 #include <algorithm>
-#include <cmath>
 
 #include "analysis/session.hpp"
 
 namespace velmora::analysis {
 
 namespace {
+
+// How messages name an entry of a definition file, and begin a refusal.
+std::string source(const std::string& label, std::size_t line) {
+  return "\"" + label + "\" line " + std::to_string(line);
+}
+std::string where(const std::string& label, std::size_t line) {
+  return source(label, line) + ": ";
+}
 
 std::string counted(Eigen::Index n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -37,11 +44,9 @@ SemilandmarkReport Session::semilandmark_counts() const {
 
 std::string Session::semilandmark_source(Eigen::Index landmark) const {
   for (std::size_t i = 0; i < semi_.curves.size(); ++i)
-    if (semi_.curves[i].slider == landmark)
-      return "\"" + curve_label_ + "\" line " + std::to_string(curve_lines_[i]);
+    if (semi_.curves[i].slider == landmark) return source(curve_label_, curve_lines_[i]);
   for (std::size_t i = 0; i < semi_.surface.size(); ++i)
-    if (semi_.surface[i] == landmark)
-      return "\"" + surface_label_ + "\" line " + std::to_string(surface_lines_[i]);
+    if (semi_.surface[i] == landmark) return source(surface_label_, surface_lines_[i]);
   return {};
 }
 
@@ -49,31 +54,26 @@ SemilandmarkReport Session::set_curves(const io::CurveFile& file, const std::str
   require(kNeedSample);
   const Eigen::Index k = sample_->landmarks();
   std::vector<tps::Semilandmarks::CurveSlider> curves;
-  const shape::Config& m = fit_->reference();
-  const double size = std::sqrt(m.squaredNorm());
+  const shape::Config& m = fit_->reference();  // at unit centroid size
   for (std::size_t i = 0; i < file.sliders.size(); ++i) {
     const auto& [before, slider, after] = file.sliders[i];
-    const std::string where = "\"" + label + "\" line " + std::to_string(file.lines[i]) + ": ";
+    const std::string at = where(label, file.lines[i]);
     const auto b = static_cast<Eigen::Index>(before) - 1, s = static_cast<Eigen::Index>(slider) - 1,
                a = static_cast<Eigen::Index>(after) - 1;
     if (b >= k || s >= k || a >= k)
-      refuse(where + "the sample has " + std::to_string(k) + " landmarks.");
+      refuse(at + "the sample has " + std::to_string(k) + " landmarks.");
     if (std::find(semi_.surface.begin(), semi_.surface.end(), s) != semi_.surface.end())
-      refuse(where + "landmark " + std::to_string(slider) + " is already a surface point (" +
+      refuse(at + "landmark " + std::to_string(slider) + " is already a surface point (" +
              semilandmark_source(s) +
              "): a landmark slides on a curve or on the surface, not both.");
-    if ((m.row(a) - m.row(b)).norm() <= 1e-9 * size)
-      refuse(where + "the neighbours " + std::to_string(before) + " and " + std::to_string(after) +
+    if ((m.row(a) - m.row(b)).norm() <= 1e-9)
+      refuse(at + "the neighbours " + std::to_string(before) + " and " + std::to_string(after) +
              " of the slider " + std::to_string(slider) +
              " coincide in the consensus: its tangent is undefined.");
     curves.push_back({b, s, a});
   }
   semi_.curves = std::move(curves);
-  curve_label_ = label;
-  curve_lines_ = file.lines;
-  semi_landmarks_ = k;
-  slide_pending_ = true;
-  return semilandmark_counts();
+  return adopt_semilandmarks(curve_label_, label, curve_lines_, file.lines);
 }
 
 SemilandmarkReport Session::set_surface_points(const io::SurfacePointFile& file,
@@ -82,22 +82,52 @@ SemilandmarkReport Session::set_surface_points(const io::SurfacePointFile& file,
   const Eigen::Index k = sample_->landmarks();
   std::vector<Eigen::Index> points;
   for (std::size_t i = 0; i < file.points.size(); ++i) {
-    const std::string where = "\"" + label + "\" line " + std::to_string(file.lines[i]) + ": ";
+    const std::string at = where(label, file.lines[i]);
     const auto p = static_cast<Eigen::Index>(file.points[i]) - 1;
-    if (p >= k) refuse(where + "the sample has " + std::to_string(k) + " landmarks.");
+    if (p >= k) refuse(at + "the sample has " + std::to_string(k) + " landmarks.");
     for (const auto& c : semi_.curves)
       if (c.slider == p)
-        refuse(where + "landmark " + std::to_string(p + 1) + " is already a curve slider (" +
+        refuse(at + "landmark " + std::to_string(p + 1) + " is already a curve slider (" +
                semilandmark_source(p) +
                "): a landmark slides on a curve or on the surface, not both.");
     points.push_back(p);
   }
   semi_.surface = std::move(points);
-  surface_label_ = label;
-  surface_lines_ = file.lines;
-  semi_landmarks_ = k;
+  return adopt_semilandmarks(surface_label_, label, surface_lines_, file.lines);
+}
+
+SemilandmarkReport Session::adopt_semilandmarks(std::string& label_member, const std::string& label,
+                                                std::vector<std::size_t>& lines_member,
+                                                const std::vector<std::size_t>& lines) {
+  label_member = label;
+  lines_member = lines;
+  semi_landmarks_ = sample_->landmarks();
   slide_pending_ = true;
   return semilandmark_counts();
+}
+
+void Session::semilandmarks_for_new_sample(const io::ImportedSample& in, LoadSampleReport& r) {
+  if (!in.curve_sliders.empty()) {
+    semi_ = {};
+    curve_lines_.clear();
+    for (const auto& [before, slider, after] : in.curve_sliders) {
+      semi_.curves.push_back({static_cast<Eigen::Index>(before) - 1,
+                              static_cast<Eigen::Index>(slider) - 1,
+                              static_cast<Eigen::Index>(after) - 1});
+      curve_lines_.push_back(slider);
+    }
+    curve_label_ = sample_->file_name;
+    semi_landmarks_ = r.landmarks;
+    r.semilandmark_note = "Curve markups: " + std::to_string(semi_.curves.size()) +
+                          " of the curve's points slide along it.";
+  } else if (!semi_.empty() && semi_landmarks_ != r.landmarks) {
+    r.semilandmark_note = "The semilandmarks were loaded for samples of " +
+                          std::to_string(semi_landmarks_) + " landmarks; this sample has " +
+                          std::to_string(r.landmarks) + ": semilandmarks removed.";
+    semi_ = {};
+    semi_landmarks_ = 0;
+  }
+  slide_pending_ = slides();
 }
 
 void Session::set_sliding(SlidingChoice choice) {
@@ -116,8 +146,7 @@ void Session::set_sliding_passes(int passes) {
 std::shared_ptr<const Superimposition> Session::fit_with_sliding(shape::Stack raw, Method method,
                                                                  std::vector<std::string>& notes,
                                                                  tps::SlidingResult* slid) const {
-  if (semi_.empty() || sliding_choice_ == SlidingChoice::None)
-    return Superimposition::fit(std::move(raw), method, notes);
+  if (!slides()) return Superimposition::fit(std::move(raw), method, notes);
   return Superimposition::fit(std::move(raw), method, semi_,
                               options_of(sliding_choice_, sliding_passes_), notes, slid);
 }

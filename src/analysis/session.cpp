@@ -136,30 +136,7 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     }
     if (!r.wire_note.empty()) wires_.reset();
     wire_landmarks_ = wires_ ? r.landmarks : 0;
-    // Semilandmarks belong to a landmark scheme: kept for a sample of the
-    // same count, to slide when an action first needs the superimposition.
-    // A curve markup brings its own.
-    if (!in.curve_sliders.empty()) {
-      semi_ = {};
-      curve_lines_.clear();
-      for (const auto& [before, slider, after] : in.curve_sliders) {
-        semi_.curves.push_back({static_cast<Eigen::Index>(before) - 1,
-                                static_cast<Eigen::Index>(slider) - 1,
-                                static_cast<Eigen::Index>(after) - 1});
-        curve_lines_.push_back(slider);
-      }
-      curve_label_ = sample_->file_name;
-      semi_landmarks_ = r.landmarks;
-      r.semilandmark_note = "Curve markups: " + std::to_string(semi_.curves.size()) +
-                            " of the curve's points slide along it.";
-    } else if (!semi_.empty() && semi_landmarks_ != r.landmarks) {
-      r.semilandmark_note = "The semilandmarks were loaded for samples of " +
-                            std::to_string(semi_landmarks_) + " landmarks; this sample has " +
-                            std::to_string(r.landmarks) + ": semilandmarks removed.";
-      semi_ = {};
-      semi_landmarks_ = 0;
-    }
-    slide_pending_ = !semi_.empty() && sliding_choice_ != SlidingChoice::None;
+    semilandmarks_for_new_sample(in, r);
     return r;
   });
 }
@@ -174,7 +151,7 @@ SuperimposeReport Session::superimpose(const SuperimposeParams& params) {
   }
   method_ = params.method;
   if (!fit) return r;
-  slide_pending_ = !semi_.empty() && sliding_choice_ != SlidingChoice::None;
+  slide_pending_ = slides();
   // The scores and regression of the old superimposition are kept with it.
   fit_ = std::move(fit);
   r.redone = true;

@@ -224,6 +224,18 @@ class Session {
   /// Forgets the choices that name the sample's variables.
   void forget_sample_choices();
 
+  /// Semilandmarks are set and not turned off: a superimposition slides.
+  bool slides() const { return !semi_.empty() && sliding_choice_ != SlidingChoice::None; }
+  /// The semilandmarks after a new sample `in` was loaded (reported in
+  /// `r`): a curve markup's own; else those already set, kept for a sample
+  /// of their landmark count (a landmark scheme's), removed otherwise.
+  /// Either way the sample slides when an action first needs it.
+  void semilandmarks_for_new_sample(const io::ImportedSample& in, LoadSampleReport& r);
+  /// Makes the definitions of a file (`label`, an entry's line each) the
+  /// sample's, to slide when next needed.
+  SemilandmarkReport adopt_semilandmarks(std::string& label_member, const std::string& label,
+                                         std::vector<std::size_t>& lines_member,
+                                         const std::vector<std::size_t>& lines);
   /// The superimposition of `raw` with the semilandmarks slid as set.
   std::shared_ptr<const Superimposition> fit_with_sliding(shape::Stack raw, Method method,
                                                           std::vector<std::string>& notes,

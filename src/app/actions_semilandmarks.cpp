@@ -27,24 +27,25 @@ void report_counts(Workspace& ws, const std::string& what, const std::string& na
               " They slide when the superimposition is next needed.");
 }
 
+// A definition file chosen, read for the sample's landmarks and made the
+// session's.
+template <class Read, class Set>
+void load_definitions(Workspace& ws, const std::string& what, Read read, Set set) {
+  auto pick = pick_file_to_load("*.*");
+  if (!pick) return;
+  const auto k = static_cast<std::size_t>(ws.session.sample().landmarks());
+  report_counts(ws, what, pick->name, (ws.session.*set)(read(pick->path(), k), pick->path()));
+}
+
 }  // namespace
 
 void load_curves(Workspace& ws, const Value&) {
-  auto pick = pick_file_to_load("*.*");
-  if (!pick) return;
-  const auto k = static_cast<std::size_t>(ws.session.sample().landmarks());
-  const analysis::SemilandmarkReport r =
-      ws.session.set_curves(io::load_curve_file(pick->path(), k), pick->path());
-  report_counts(ws, "Curves", pick->name, r);
+  load_definitions(ws, "Curves", io::load_curve_file, &analysis::Session::set_curves);
 }
 
 void load_surface_points(Workspace& ws, const Value&) {
-  auto pick = pick_file_to_load("*.*");
-  if (!pick) return;
-  const auto k = static_cast<std::size_t>(ws.session.sample().landmarks());
-  const analysis::SemilandmarkReport r =
-      ws.session.set_surface_points(io::load_surface_point_file(pick->path(), k), pick->path());
-  report_counts(ws, "Surface points", pick->name, r);
+  load_definitions(ws, "Surface points", io::load_surface_point_file,
+                   &analysis::Session::set_surface_points);
 }
 
 void set_sliding(Workspace& ws, const Value& fpass) {

@@ -288,14 +288,15 @@ void actions::save_surface(Workspace& ws, const Value&) {
 
 void actions::export_animation(Workspace& ws, const Value& arg) {
   const std::string words = joined(words_of(arg));
+  // The target shown belongs to the surface loaded (and without one there
+  // is nothing to ask about).
+  current(ws);
   std::optional<AnimationSize> asked;
   if (words.empty()) {
-    current(ws);  // nothing to ask about without a surface
     asked = ask_animation_size(ws);
     if (!asked) return;
   }
   const AnimationSize size = asked ? *asked : animation_size(words);
-  current(ws);  // the target shown belongs to the surface loaded
   const AnimationEnds ends = animation_ends(ws, ws.surface.params);
   auto pick = pick_file_to_save("*.png;*.gif;*.mp4",
                                 "Export Animation: the first frame (.png), a GIF or an MP4 video");

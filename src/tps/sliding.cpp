@@ -352,22 +352,22 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
   const bool be = options.criterion == SlidingCriterion::BendingEnergy;
   const Eigen::Index n = out.fitted.n();
 
-  // One pass toward `target`: every specimen slid and fitted onto it, in
-  // place; the largest distance a specimen moved and the criterion summed.
   const bool together = be && semi.sliding_dimensions() > options.dense_limit;
-  bool first = true;  // the default's first pass sets the template
-  bool keep_neighbourhoods = false;
+  auto energy_of = [be](const shape::Config& target) {
+    return be ? bending_energy_matrix(target) : Eigen::MatrixXd();
+  };
   // With a fixed target a specimen that no longer moves stays where it is:
-  // later passes leave it out (`resting`, for the default only).
+  // later passes leave it out.
   std::vector<bool> resting(static_cast<std::size_t>(n), false);
-  // The default keeps each specimen's surface neighbourhoods from its first
-  // pass toward the template, so that its tangents change continuously as
-  // it slides and it comes to rest (a neighbour swapped for another as a
-  // point passes it would turn its tangent plane at a jump, back and forth).
+  // Each specimen's surface neighbourhoods, once the default keeps them.
   std::vector<Neighbourhoods> neighbourhoods(static_cast<std::size_t>(n));
   std::vector<double> crit(static_cast<std::size_t>(n));
-  auto pass = [&](const shape::Config& target, const Eigen::MatrixXd& energy, double& largest_move,
-                  double& total) {
+  // One pass toward `target`: every specimen slid and fitted onto it, in
+  // place; the largest distance a specimen moved and the criterion summed.
+  // A pass toward the default's fixed template lets specimens come to rest
+  // and, with `keep_neighbourhoods`, keeps their surface neighbourhoods.
+  auto pass = [&](const shape::Config& target, const Eigen::MatrixXd& energy, bool toward_template,
+                  bool keep_neighbourhoods, double& largest_move, double& total) {
     std::vector<double> moved(static_cast<std::size_t>(n));
     std::vector<Tangents> tangents(static_cast<std::size_t>(n));
     std::vector<shape::Config> slid(static_cast<std::size_t>(n));
@@ -408,7 +408,7 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
       crit[at] = sliding_criterion(next, target, options.criterion, energy);
       out.fitted.slice(i) = next;
     });
-    if (options.passes == 0 && !first)
+    if (toward_template)
       for (std::size_t i = 0; i < moved.size(); ++i)
         resting[i] = resting[i] || moved[i] < kSlidingConvergence;
     largest_move = *std::max_element(moved.begin(), moved.end());
@@ -420,8 +420,7 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
     // The plain iteration: every pass toward the last pass's consensus.
     for (int p = 0; p < options.passes; ++p) {
       double move = 0, total = 0;
-      pass(out.reference, be ? bending_energy_matrix(out.reference) : Eigen::MatrixXd(), move,
-           total);
+      pass(out.reference, energy_of(out.reference), false, false, move, total);
       const shape::Config next = mean_of(out.fitted);
       out.moves.push_back((next - out.reference).norm());
       out.criterion.push_back(total);
@@ -434,20 +433,21 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
   // The default: the first pass's consensus is the template every later
   // pass slides toward, until the specimens rest.
   double move = 0, total = 0;
-  pass(out.reference, be ? bending_energy_matrix(out.reference) : Eigen::MatrixXd(), move, total);
-  first = false;
+  pass(out.reference, energy_of(out.reference), false, false, move, total);
   const shape::Config target = mean_of(out.fitted);
   // The template stays, and so does its bending energy.
-  const Eigen::MatrixXd energy = be ? bending_energy_matrix(target) : Eigen::MatrixXd();
+  const Eigen::MatrixXd energy = energy_of(target);
   out.moves.push_back((target - out.reference).norm());
   out.criterion.push_back(total);
   out.passes = 1;
   out.converged = false;
   while (out.passes < kMostSlidingPasses) {
     // The neighbourhoods found anew for the first passes toward the
-    // template, while the points travel; kept from then on.
-    keep_neighbourhoods = out.passes > kFreeNeighbourhoodPasses;
-    pass(target, energy, move, total);
+    // template, while the points travel; kept from then on, so that the
+    // tangents change continuously and the specimens come to rest (a
+    // neighbour swapped for another as a point passes it would turn its
+    // tangent plane at a jump, back and forth).
+    pass(target, energy, true, out.passes > kFreeNeighbourhoodPasses, move, total);
     ++out.passes;
     out.moves.push_back(move);
     out.criterion.push_back(total);

@@ -87,7 +87,9 @@ struct SlidingResult {
 /// each pass.  The default removes that freedom: T is the consensus after
 /// the first plain pass and stays fixed, the passes run until no specimen
 /// moves more than kSlidingConvergence (each specimen then rests where
-/// sliding toward T and fitting onto T leave it), and the slid specimens
+/// sliding toward T and fitting onto T leave it, and is left out of later
+/// passes; after the first 40 passes toward T each specimen keeps its
+/// surface points' neighbourhoods), and the slid specimens
 /// are superimposed to convergence once more, so that the consensus is
 /// their mean.
 /// @throws NumericError naming the curve slider whose neighbours coincide

@@ -165,11 +165,20 @@ std::vector<std::string> frame_paths(const std::string& first, int frames) {
   return out;
 }
 
-std::string frame_png(gfx::Handle fig, const AnimationSize& size) {
+namespace {
+
+// The print options of a frame: the animation's size at 96 pixels an inch,
+// without controls.  A frame is the window at another size: its texts stay.
+std::vector<std::string> frame_options(const AnimationSize& size) {
   char dims[64];
   std::snprintf(dims, sizeof dims, "-s%.6gx%.6gin", size.width / 96.0, size.height / 96.0);
-  // A frame of a video is the window at another size: its texts stay.
-  return gfx::figure_png(graphics(), fig, {"-dpng", dims, "-r96", "-t0", "-noui"});
+  return {"-dpng", dims, "-r96", "-t0", "-noui"};
+}
+
+}  // namespace
+
+std::string frame_png(gfx::Handle fig, const AnimationSize& size) {
+  return gfx::figure_png(graphics(), fig, frame_options(size));
 }
 
 AnimationFile animation_file(const std::string& name) {
@@ -186,9 +195,7 @@ AnimationFile animation_file(const std::string& name) {
 
 std::string animation_video(gfx::Handle fig, const AnimationSize& size, AnimationFile kind,
                             const std::function<void(std::size_t)>& draw) {
-  char dims[64];
-  std::snprintf(dims, sizeof dims, "-s%.6gx%.6gin", size.width / 96.0, size.height / 96.0);
-  const std::vector<std::string> options = {"-dpng", dims, "-r96", "-t0", "-noui"};
+  const std::vector<std::string> options = frame_options(size);
   try {
     std::optional<video::Encoder> encoder;
     for (std::size_t i = 0; i < static_cast<std::size_t>(size.frames); ++i) {
