@@ -430,16 +430,22 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
     return out;
   }
 
-  // The default: the first pass's consensus is the template every later
-  // pass slides toward, until the specimens rest.
+  // The default: the consensus of the plain iteration's template_pass-th
+  // pass is the template every later pass slides toward, until the
+  // specimens rest.
   double move = 0, total = 0;
-  pass(out.reference, energy_of(out.reference), false, false, move, total);
-  const shape::Config target = mean_of(out.fitted);
+  const int plain = template_pass(options.criterion);
+  for (int p = 0; p < plain; ++p) {
+    pass(out.reference, energy_of(out.reference), false, false, move, total);
+    const shape::Config next = mean_of(out.fitted);
+    out.moves.push_back((next - out.reference).norm());
+    out.criterion.push_back(total);
+    out.reference = next;
+  }
+  const shape::Config target = out.reference;
   // The template stays, and so does its bending energy.
   const Eigen::MatrixXd energy = energy_of(target);
-  out.moves.push_back((target - out.reference).norm());
-  out.criterion.push_back(total);
-  out.passes = 1;
+  out.passes = plain;
   out.converged = false;
   while (out.passes < kMostSlidingPasses) {
     // The neighbourhoods found anew for the first passes toward the
@@ -447,7 +453,7 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
     // tangents change continuously and the specimens come to rest (a
     // neighbour swapped for another as a point passes it would turn its
     // tangent plane at a jump, back and forth).
-    pass(target, energy, true, out.passes > kFreeNeighbourhoodPasses, move, total);
+    pass(target, energy, true, out.passes > plain + kFreeNeighbourhoodPasses, move, total);
     ++out.passes;
     out.moves.push_back(move);
     out.criterion.push_back(total);

@@ -50,6 +50,16 @@ struct SlidingOptions {
   Eigen::Index dense_limit = 400;
 };
 
+/// The plain pass whose consensus the convergent default keeps as its
+/// template.  By Procrustes distance every plain pass lowers the summed
+/// squared distance, the drift included (the semilandmarks gather where the
+/// specimens vary least), so the template is taken after ten passes and
+/// settling toward it ends no higher than ten plain passes.  By bending
+/// energy the passes after the first gain less than settling does, and the
+/// first pass's consensus is the template.
+inline int template_pass(SlidingCriterion criterion) {
+  return criterion == SlidingCriterion::ProcrustesDistance ? 10 : 1;
+}
 /// The most passes the convergent default runs before it gives up.
 inline constexpr int kMostSlidingPasses = 500;
 /// The convergent default stops when no specimen moves more than this in a
@@ -85,7 +95,7 @@ struct SlidingResult {
 /// is.  It has no fixed point: the consensus' own semilandmarks slide along
 /// their tangents and every specimen follows them, by about the same amount
 /// each pass.  The default removes that freedom: T is the consensus after
-/// the first plain pass and stays fixed, the passes run until no specimen
+/// template_pass plain passes and stays fixed, the passes run until no specimen
 /// moves more than kSlidingConvergence (each specimen then rests where
 /// sliding toward T and fitting onto T leave it, and is left out of later
 /// passes; after the first 40 passes toward T each specimen keeps its
