@@ -40,6 +40,33 @@ def vault_point(axes, theta, phi):
                      c * np.cos(theta)])
 
 
+def write_scan(path, axes, q, scale, shift, rings=16, around=48):
+    """The specimen's vault as a scan: a binary PLY of the half-ellipsoid,
+    rings of vertices from the top to the rim, turned, scaled and moved as
+    its landmarks are (without their noise)."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    verts = [vault_point(axes, 0.0, 0.0)]
+    for r in range(1, rings + 1):
+        theta = np.pi / 2 * r / rings
+        verts += [vault_point(axes, theta, 2 * np.pi * j / around) for j in range(around)]
+    verts = np.array(verts) @ q * scale + shift
+    faces = [(0, 1 + j, 1 + (j + 1) % around) for j in range(around)]
+    for r in range(rings - 1):
+        a, b = 1 + r * around, 1 + (r + 1) * around
+        for j in range(around):
+            j2 = (j + 1) % around
+            faces += [(a + j, b + j, b + j2), (a + j, b + j2, a + j2)]
+    header = ("ply\nformat binary_little_endian 1.0\ncomment a synthetic vault, "
+              "tools/make_semilandmark_example.py\nelement vertex %d\nproperty float x\n"
+              "property float y\nproperty float z\nelement face %d\n"
+              "property list uchar int vertex_indices\nend_header\n" % (len(verts), len(faces)))
+    with open(path, "wb") as f:
+        f.write(header.encode("ascii"))
+        f.write(verts.astype("<f4").tobytes())
+        for face in faces:
+            f.write(np.uint8(3).tobytes() + np.array(face, dtype="<i4").tobytes())
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "examples",
                                                              "semilandmarks")
@@ -91,7 +118,10 @@ def main():
         q = np.linalg.qr(rng.standard_normal((3, 3)))[0]
         if np.linalg.det(q) < 0:
             q[:, 0] = -q[:, 0]
-        x = x @ q * rng.uniform(0.9, 1.1) + rng.normal(0, 40, 3)
+        scale = rng.uniform(0.9, 1.1)
+        shift = rng.normal(0, 40, 3)
+        x = x @ q * scale + shift
+        write_scan(os.path.join(out, "scans", "specimen %d.ply" % (s + 1)), axes, q, scale, shift)
         cs = np.sqrt(((x - x.mean(axis=0)) ** 2).sum())
         rows.append(" ".join("%.6f" % v for v in x.reshape(-1)) + " %.6f" % cs)
     with open(os.path.join(out, "vault.txt"), "w") as f:

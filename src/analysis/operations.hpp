@@ -226,4 +226,30 @@ struct SettleReport {
   std::vector<double> moves, criterion;
 };
 
+/// Scans of the specimens loaded, for projecting their semilandmarks.
+struct LoadScansReport {
+  Eigen::Index loaded = 0;     ///< files read
+  Eigen::Index with_scan = 0;  ///< specimens that have a scan now
+  /// Warnings with their numbers: a scan far from its specimen's landmarks.
+  std::vector<std::string> notes;
+  /// "30 scans loaded: every specimen has one."
+  std::string message;
+};
+
+struct PlaceSemilandmarksParams {
+  Eigen::Index count = 0;  ///< the surface points to place, ≥ 1
+  /// The specimen whose scan they are spread over (0-based); the first
+  /// when absent.
+  std::optional<Eigen::Index> template_specimen;
+};
+struct PlaceSemilandmarksReport {
+  Eigen::Index placed = 0;
+  Eigen::Index first = 0;  ///< 1-based number of the first new landmark
+  /// The largest distance a carried point moved onto its specimen's scan,
+  /// in file units, and the specimen.
+  double largest_projection = 0;
+  std::string largest_projection_specimen;
+  std::string message;
+};
+
 }  // namespace velmora::analysis

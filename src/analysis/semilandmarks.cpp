@@ -107,6 +107,7 @@ SemilandmarkReport Session::adopt_semilandmarks(std::string& label_member, const
 }
 
 void Session::semilandmarks_for_new_sample(const io::ImportedSample& in, LoadSampleReport& r) {
+  scans_.clear();  // scans belong to the specimens of the sample they were loaded for
   if (!in.curve_sliders.empty()) {
     semi_ = {};
     curve_lines_.clear();
@@ -147,8 +148,9 @@ std::shared_ptr<const Superimposition> Session::fit_with_sliding(shape::Stack ra
                                                                  std::vector<std::string>& notes,
                                                                  tps::SlidingResult* slid) const {
   if (!slides()) return Superimposition::fit(std::move(raw), method, notes);
-  return Superimposition::fit(std::move(raw), method, semi_,
-                              options_of(sliding_choice_, sliding_passes_), notes, slid);
+  tps::SlidingOptions options = options_of(sliding_choice_, sliding_passes_);
+  options.projection = projection_of(raw);
+  return Superimposition::fit(std::move(raw), method, semi_, options, notes, slid);
 }
 
 SettleReport Session::settle_sliding() {

@@ -294,6 +294,7 @@ void Session::clear() {
   scores_of_ = 0;
   regression_.reset();
   surface_.reset();
+  scans_.clear();
 }
 
 // --- analyses ------------------------------------------------------------------------

@@ -145,6 +145,30 @@ class Session {
   /// failure changes nothing (the settings stay, still pending).
   SettleReport settle_sliding();
 
+  /// Reads the scans `paths` (PLY, OBJ, STL, OFF), each the scan of the
+  /// specimen named as its file's stem, and keeps them with the sample
+  /// (replacing a specimen's earlier scan).  A projection set on slides
+  /// again when next needed.
+  /// @throws Error{Refused} naming the file whose stem names no specimen, or
+  ///   two files of one specimen; Error naming the file that cannot be read.
+  ///   Nothing is kept then.
+  LoadScansReport load_scans(const std::vector<std::string>& paths);
+  /// Projects the semilandmarks onto the scans as they slide (from the next
+  /// slide on; it needs a scan of every specimen then).
+  void set_sliding_projection(bool on);
+  bool sliding_projection() const { return projection_; }
+  /// Specimens with a scan.
+  Eigen::Index scan_count() const;
+  /// Spreads `count` points evenly over the template specimen's scan
+  /// (farthest-point sampling of its vertices, away from its landmarks),
+  /// carries them to every other specimen by the thin-plate spline of the
+  /// fixed landmarks, projects them onto that specimen's scan, and adds them
+  /// to the sample as surface points, after its landmarks.
+  /// @throws Error{Refused} without a scan of every specimen, with fewer
+  ///   than 4 fixed landmarks, or more points than the template has
+  ///   vertices; nothing changes then
+  PlaceSemilandmarksReport place_semilandmarks(const PlaceSemilandmarksParams& params);
+
   // --- analyses ----------------------------------------------------------------
   // Each statistic checks, in this order: what it needs (require), the
   // specimen count, X (count, ln scale, variation), then the shape variation
@@ -252,6 +276,14 @@ class Session {
   std::vector<std::size_t> curve_lines_, surface_lines_;
   SlidingChoice sliding_choice_ = SlidingChoice::Default;
   int sliding_passes_ = 0;
+  /// One a specimen of the sample (null: none), and whether the slide
+  /// projects onto them.
+  struct Scan;
+  std::vector<std::shared_ptr<const Scan>> scans_;
+  bool projection_ = false;
+  /// The projection onto the scans, when set on (a scan of every specimen).
+  /// @throws Error{Refused} when a specimen has none
+  std::shared_ptr<const tps::SurfaceProjection> projection_of(const shape::Stack& raw) const;
   bool slide_pending_ = false;
 
   ModelChoice choices_;

@@ -67,6 +67,7 @@ std::shared_ptr<const Superimposition> Superimposition::fit(shape::Stack raw, Me
   what += " slid by ";
   what += options.criterion == tps::SlidingCriterion::BendingEnergy ? "bending energy"
                                                                     : "Procrustes distance";
+  if (options.projection) what += " on the scans";
   if (options.passes > 0) {
     what += ": " + std::to_string(r.passes) + (r.passes == 1 ? " plain pass" : " plain passes");
   } else if (r.converged) {

@@ -1,5 +1,6 @@
 // Semilandmarks: their definition files, how they slide, and the slid
 // coordinates saved.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -96,6 +97,85 @@ void set_sliding_passes(Workspace& ws, const Value& fpass) {
   check_menu_items({{"SlidingPassesAuto", passes == 0},
                     {"SlidingPasses3", passes == 3},
                     {"SlidingPasses10", passes == 10}});
+}
+
+void load_surfaces(Workspace& ws, const Value&) {
+  const std::vector<gfx::FilePick> picks = pick_files_to_load("*.ply;*.obj;*.stl;*.off");
+  if (picks.empty()) return;
+  std::vector<std::string> paths;
+  for (const auto& p : picks) paths.push_back(p.path());
+  const analysis::LoadScansReport r = ws.session.load_scans(paths);
+  for (const std::string& note : r.notes) console().line(note);
+  if (!r.notes.empty()) show_message_box(r.notes.front(), "Load Surfaces");
+  console().line("Scans: " + r.message);
+  log_report(ws, "Scans loaded", r.message);
+  show_data_box(ws);
+  show_status("Scans: " + r.message);
+}
+
+void set_sliding_projection(Workspace& ws, const Value& fpass) {
+  const std::string word = fpass.is_char() ? fpass.to_string() : std::string();
+  if (word != "on" && word != "off")
+    refuse(
+        "SetSlidingProjection takes \"on\" (project the semilandmarks onto the scans as they "
+        "slide) or \"off\", not \"" +
+        shown_text(script_argument(fpass)) + "\".");
+  ws.session.set_sliding_projection(word == "on");
+  check_menu_items(
+      {{"SlidingProjectionOn", word == "on"}, {"SlidingProjectionOff", word == "off"}});
+}
+
+void place_semilandmarks(Workspace& ws, const Value& fpass) {
+  std::vector<std::string> w = argument_words(fpass);
+  if (w.empty()) {
+    const auto typed = choose_or_type("Place Semilandmarks",
+                                      "How many surface semilandmarks, spread over the first "
+                                      "specimen's scan?",
+                                      {"100", "200", "500", "1000"});
+    if (!typed) return;
+    w = {*typed};
+  }
+  const std::string how =
+      "Place Semilandmarks takes the number of points, from 1 to 100000, and optionally the "
+      "template specimen's number or name, as in PlaceSemilandmarks 200 or PlaceSemilandmarks "
+      "200 3";
+  analysis::PlaceSemilandmarksParams p;
+  std::size_t used = 0;
+  long count = 0;
+  try {
+    count = std::stol(w[0], &used);
+  } catch (...) {
+    used = 0;
+  }
+  if (used != w[0].size() || count < 1 || count > 100000)
+    refuse(how + "; not \"" + shown_text(w[0]) + "\".", "Place Semilandmarks");
+  p.count = count;
+  if (w.size() > 1) {
+    std::string name;
+    for (std::size_t i = 1; i < w.size(); ++i) name += (i > 1 ? " " : "") + w[i];
+    const auto& names = ws.session.sample().names;
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at != names.end()) {
+      p.template_specimen = at - names.begin();
+    } else {
+      long number = 0;
+      used = 0;
+      try {
+        number = std::stol(name, &used);
+      } catch (...) {
+        used = 0;
+      }
+      if (used != name.size() || number < 1)
+        refuse("There is no specimen \"" + shown_text(name) + "\" to place the points on.",
+               "Place Semilandmarks");
+      p.template_specimen = number - 1;
+    }
+  }
+  const analysis::PlaceSemilandmarksReport r = ws.session.place_semilandmarks(p);
+  console().line(r.message);
+  log_report(ws, "Semilandmarks placed", r.message);
+  show_data_box(ws);
+  show_status(r.message + " They slide when the superimposition is next needed.");
 }
 
 }  // namespace velmora::app::actions

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/actions.hpp"
+#include "app/presenting.hpp"
 #include "app/switchyard.hpp"
 #include "app/workspace.hpp"
 #include "core/number_text.hpp"
@@ -37,28 +38,6 @@ constexpr const char* kSurfaceFilter = "*.ply;*.obj;*.stl;*.off";
 
 // The words of an action's argument: a text split at blanks, or a list of
 // words (a script line with several arguments).
-std::vector<std::string> words_of(const Value& v) {
-  std::vector<std::string> out;
-  auto split = [&](const std::string& text) {
-    std::istringstream in(text);
-    for (std::string w; in >> w;) out.push_back(w);
-  };
-  if (v.is_cell()) {
-    for (std::size_t i = 0; i < v.numel(); ++i) {
-      const Value& e = v.at(i);
-      if (e.is_char()) {
-        split(e.to_string());
-      } else if (e.is_double() && e.numel() == 1) {
-        out.push_back(shortest_number(e(0)));
-      }
-    }
-  } else if (v.is_char()) {
-    split(v.to_string());
-  } else if (v.is_double()) {
-    for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(shortest_number(v(i)));
-  }
-  return out;
-}
 
 bool number_of(const std::string& w, double& out) {
   const char* end = w.data() + w.size();
@@ -92,7 +71,7 @@ std::string level_of(const Value& arg, const std::vector<std::string>& words) {
 // "group LEVEL" (a group of the factor chosen; "group" alone asks which:
 // nothing when the question is cancelled).
 std::optional<analysis::SurfaceWarpParams> target_of(Workspace& ws, const Value& arg) {
-  const std::vector<std::string> w = words_of(arg);
+  const std::vector<std::string> w = argument_words(arg);
   const std::string bad =
       "Set Surface Target takes \"mean\", \"x VALUE\" (or \"x low\", \"x "
       "high\"), \"pc N SD\" or \"group LEVEL\", not \"" +
@@ -230,7 +209,7 @@ void actions::set_surface_target(Workspace& ws, const Value& arg) {
 }
 
 void actions::set_surface_exaggeration(Workspace& ws, const Value& arg) {
-  std::vector<std::string> w = words_of(arg);
+  std::vector<std::string> w = argument_words(arg);
   if (w.empty()) {
     // The window offers the usual factors; the slider gives any other.
     const std::vector<double> offered = {0.5, 1, 2, 3, 5, 10};
@@ -287,7 +266,7 @@ void actions::save_surface(Workspace& ws, const Value&) {
 }
 
 void actions::export_animation(Workspace& ws, const Value& arg) {
-  const std::string words = joined(words_of(arg));
+  const std::string words = joined(argument_words(arg));
   // The target shown belongs to the surface loaded (and without one there
   // is nothing to ask about).
   current(ws);
@@ -373,7 +352,7 @@ void actions::export_animation(Workspace& ws, const Value& arg) {
 // displacement shown now, recorded as chosen.
 void actions::set_heat_scale(Workspace& ws, const Value& arg) {
   double& scale = ws.window.display.heat_scale;
-  const std::vector<std::string> w = words_of(arg);
+  const std::vector<std::string> w = argument_words(arg);
   double top = 0;
   if (w.empty()) {
     const ShownSurface& s = ws.surface;

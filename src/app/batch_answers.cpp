@@ -1,6 +1,7 @@
 // Matching the answer lines of a batch script (open, save, choose, cancel)
 // to the dialogs the next action or call asks.
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 
 #include "app/batch_internal.hpp"
@@ -49,11 +50,19 @@ std::vector<gfx::FilePick> Answers::answer(const gfx::HeadlessBackend::Dialog& d
   if (!a) return {};
   std::vector<gfx::FilePick> picks{pick_of(*a)};
   if (!d.several) return picks;
+  // A run of open lines answers one dialog when it names markup files or
+  // scans, which come several at a time; other files one a dialog.
+  auto scan = [](const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "ply" || ext == "obj" || ext == "stl" || ext == "off";
+  };
   std::size_t run = 0;
-  bool markup = io::is_markup_file(a->name);
+  bool several = io::is_markup_file(a->name) || scan(a->name);
   for (; run < queue_.size() && queue_[run]->kind == BatchCommand::Kind::Open; ++run)
-    markup = markup || io::is_markup_file(queue_[run]->name);
-  if (!markup) return picks;
+    several = several || io::is_markup_file(queue_[run]->name);
+  if (!several) return picks;
   for (std::size_t i = 0; i < run; ++i) picks.push_back(pick_of(*queue_[i]));
   queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(run));
   return picks;

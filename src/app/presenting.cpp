@@ -1,5 +1,7 @@
 #include "app/presenting.hpp"
 
+#include <sstream>
+
 #include "app/switchyard.hpp"
 #include "core/number_text.hpp"
 #include "report/analysis_text.hpp"
@@ -39,6 +41,29 @@ std::optional<std::string> text_argument(const Value& fpass, const std::string& 
   if (!args[0].is_char() || args[0].to_string().empty())
     refuse("The action takes text, as in " + example + ".");
   return args[0].to_string();
+}
+
+std::vector<std::string> argument_words(const Value& v) {
+  std::vector<std::string> out;
+  auto split = [&](const std::string& text) {
+    std::istringstream in(text);
+    for (std::string w; in >> w;) out.push_back(w);
+  };
+  if (v.is_cell()) {
+    for (std::size_t i = 0; i < v.numel(); ++i) {
+      const Value& e = v.at(i);
+      if (e.is_char()) {
+        split(e.to_string());
+      } else if (e.is_double() && e.numel() == 1) {
+        out.push_back(shortest_number(e(0)));
+      }
+    }
+  } else if (v.is_char()) {
+    split(v.to_string());
+  } else if (v.is_double()) {
+    for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(shortest_number(v(i)));
+  }
+  return out;
 }
 
 }  // namespace velmora::app

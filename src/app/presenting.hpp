@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/workspace.hpp"
 #include "platform/value/value.hpp"
@@ -48,5 +49,9 @@ std::string randomization_text(int permutations, std::uint64_t seed);
 /// The one text argument of an action, or nothing when it was given none;
 /// anything else is refused, with `example` as the way to write it.
 std::optional<std::string> text_argument(const Value& fpass, const std::string& example);
+
+/// The words of an action's argument: a script line's text split at blanks,
+/// each text of a cell, numbers in their shortest form.
+std::vector<std::string> argument_words(const Value& v);
 
 }  // namespace velmora::app

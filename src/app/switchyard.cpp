@@ -111,6 +111,9 @@ const std::vector<ActionSpec>& action_table() {
       {"LoadSurfacePoints", a::load_surface_points, S | kDefersSliding, FR::AsIs},
       {"SetSliding", a::set_sliding, N, FR::AsIs},
       {"SetSlidingPasses", a::set_sliding_passes, N, FR::AsIs},
+      {"LoadSurfaces", a::load_surfaces, S | kDefersSliding, FR::AsIs},
+      {"SetSlidingProjection", a::set_sliding_projection, N, FR::AsIs},
+      {"PlaceSemilandmarks", a::place_semilandmarks, S | kDefersSliding, FR::AsIs},
       {"SaveProcrustes", a::save_procrustes, S, FR::AsIs},
   };
   return table;

@@ -48,11 +48,37 @@ shape::Config unit_size(const Eigen::Ref<const shape::Config>& x) {
   return c / size;
 }
 
-// Centre, unit size, and the rotation of least distance onto `target`.
-shape::Config fitted_onto(const shape::Config& target, const shape::Config& y) {
+// A similarity from a specimen's raw coordinates to its fitted ones:
+// x ↦ scale·x·turn + shift (rows are points).
+struct Frame {
+  double scale = 1;
+  Eigen::Matrix3d turn = Eigen::Matrix3d::Identity();
+  Eigen::RowVector3d shift = Eigen::RowVector3d::Zero();
+  Eigen::RowVector3d to_fitted(const Eigen::RowVector3d& raw) const {
+    return scale * raw * turn + shift;
+  }
+  Eigen::RowVector3d to_raw(const Eigen::RowVector3d& fitted) const {
+    return (fitted - shift) * turn.transpose() / scale;
+  }
+  // This frame followed by `then`.
+  Frame followed_by(const Frame& then) const {
+    return {then.scale * scale, turn * then.turn, then.scale * shift * then.turn + then.shift};
+  }
+};
+
+// Centre, unit size, and the rotation of least distance onto `target`;
+// `step`, when given, receives the similarity applied.
+shape::Config fitted_onto(const shape::Config& target, const shape::Config& y,
+                          Frame* step = nullptr) {
   const shape::Config c = unit_size(y);
   const Eigen::Matrix3d cross = c.transpose() * target;
-  return c * shape::rotation_from_cross_product(cross).rotation;
+  const Eigen::Matrix3d turn = shape::rotation_from_cross_product(cross).rotation;
+  if (step) {
+    const Eigen::RowVector3d centre = y.colwise().mean();
+    const double scale = 1 / shape::centroid_size(y.rowwise() - centre);
+    *step = {scale, turn, -scale * centre * turn};
+  }
+  return c * turn;
 }
 
 shape::Config mean_of(const shape::Stack& s) {
@@ -264,7 +290,7 @@ Eigen::MatrixXd bending_energy_matrix(const shape::Config& config) {
 }
 
 Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi, const std::string& specimen,
-                     Neighbourhoods* kept) {
+                     Neighbourhoods* kept, const std::vector<Eigen::RowVector3d>* normals) {
   Tangents t;
   t.landmark.reserve(static_cast<std::size_t>(semi.sliding_dimensions()));
   t.direction.reserve(t.landmark.capacity());
@@ -280,6 +306,21 @@ Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi, const st
     t.direction.push_back(d / len);
   }
   if (semi.surface.empty()) return t;
+  if (normals && normals->size() == semi.surface.size()) {
+    for (std::size_t s = 0; s < semi.surface.size(); ++s) {
+      const Eigen::RowVector3d n = (*normals)[s];
+      // Any two unit directions square to the normal and to each other: a
+      // slide over their plane does not depend on which.
+      const Eigen::RowVector3d other =
+          std::abs(n(0)) < 0.6 ? Eigen::RowVector3d(1, 0, 0) : Eigen::RowVector3d(0, 1, 0);
+      const Eigen::RowVector3d u = n.cross(other).normalized();
+      for (const Eigen::RowVector3d& d : {u, Eigen::RowVector3d(n.cross(u))}) {
+        t.landmark.push_back(semi.surface[s]);
+        t.direction.push_back(d);
+      }
+    }
+    return t;
+  }
   const bool reuse = kept && kept->size() == semi.surface.size();
   if (kept && !reuse) kept->assign(semi.surface.size(), {});
   const ConfigCloud cloud{y};
@@ -362,6 +403,49 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
   // Each specimen's surface neighbourhoods, once the default keeps them.
   std::vector<Neighbourhoods> neighbourhoods(static_cast<std::size_t>(n));
   std::vector<double> crit(static_cast<std::size_t>(n));
+  // With scans: each specimen's frame (raw to fitted) and its surface
+  // points' normals there, in the fitted frame.
+  const SurfaceProjection* projection = options.projection.get();
+  std::vector<Frame> frames;
+  std::vector<std::vector<Eigen::RowVector3d>> normals;
+  auto normals_of = [&](Eigen::Index i) {
+    return projection ? &normals[static_cast<std::size_t>(i)] : nullptr;
+  };
+  // Every semilandmark of `y` (specimen i, fitted frame) onto its scan.
+  auto project = [&](Eigen::Index i, shape::Config& y) {
+    const Frame& f = frames[static_cast<std::size_t>(i)];
+    for (const auto& c : semi.curves)
+      y.row(c.slider) = f.to_fitted(projection->nearest(i, f.to_raw(y.row(c.slider))).point);
+    auto& ns = normals[static_cast<std::size_t>(i)];
+    ns.resize(semi.surface.size());
+    for (std::size_t s = 0; s < semi.surface.size(); ++s) {
+      const Eigen::Index p = semi.surface[s];
+      const SurfaceProjection::Nearest on = projection->nearest(i, f.to_raw(y.row(p)));
+      y.row(p) = f.to_fitted(on.point);
+      ns[s] = on.normal * f.turn;
+    }
+  };
+  if (projection) {
+    if (projection->raw.n() != n || projection->raw.k() != out.fitted.k() || !projection->nearest)
+      throw NumericError("The scans to project onto do not match the sample: " +
+                         std::to_string(projection->raw.n()) + " specimens of " +
+                         std::to_string(projection->raw.k()) + " landmarks against " +
+                         std::to_string(n) + " of " + std::to_string(out.fitted.k()) + ".");
+    frames.resize(static_cast<std::size_t>(n));
+    normals.resize(static_cast<std::size_t>(n));
+    for_each_specimen(n, [&](Eigen::Index i) {
+      const shape::Config raw = projection->raw.slice(i);
+      const Eigen::RowVector3d centre = raw.colwise().mean();
+      const double scale = 1 / shape::centroid_size(raw.rowwise() - centre);
+      const Eigen::Matrix3d cross =
+          ((raw.rowwise() - centre) * scale).transpose() * out.fitted.slice(i);
+      const Eigen::Matrix3d turn = shape::rotation_from_cross_product(cross).rotation;
+      frames[static_cast<std::size_t>(i)] = {scale, turn, -scale * centre * turn};
+      shape::Config y = out.fitted.slice(i);
+      project(i, y);
+      out.fitted.slice(i) = y;
+    });
+  }
   // One pass toward `target`: every specimen slid and fitted onto it, in
   // place; the largest distance a specimen moved and the criterion summed.
   // A pass toward the default's fixed template lets specimens come to rest
@@ -380,8 +464,9 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
       for_each_specimen(static_cast<Eigen::Index>(moving.size()), [&](Eigen::Index a) {
         const Eigen::Index i = moving[static_cast<std::size_t>(a)];
         const auto at = static_cast<std::size_t>(i);
-        tangents[at] = tangents_of(out.fitted.slice(i), semi, specimen_name(i),
-                                   keep_neighbourhoods ? &neighbourhoods[at] : nullptr);
+        tangents[at] =
+            tangents_of(out.fitted.slice(i), semi, specimen_name(i),
+                        keep_neighbourhoods ? &neighbourhoods[at] : nullptr, normals_of(i));
         residuals[static_cast<std::size_t>(a)] = out.fitted.slice(i) - target;
         of[static_cast<std::size_t>(a)] = &tangents[at];
       });
@@ -399,11 +484,18 @@ SlidingResult slide_semilandmarks(const shape::GpaResult& start, const Semilandm
       if (resting[at]) return;
       const shape::Config y = out.fitted.slice(i);
       if (!together) {
-        const Tangents t = tangents_of(y, semi, specimen_name(i),
-                                       keep_neighbourhoods ? &neighbourhoods[at] : nullptr);
+        const Tangents t =
+            tangents_of(y, semi, specimen_name(i),
+                        keep_neighbourhoods ? &neighbourhoods[at] : nullptr, normals_of(i));
         slid[at] = slide_once(y, target, t, options.criterion, energy);
       }
-      const shape::Config next = fitted_onto(target, slid[at]);
+      if (projection) project(i, slid[at]);
+      Frame step;
+      const shape::Config next = fitted_onto(target, slid[at], projection ? &step : nullptr);
+      if (projection) {
+        frames[at] = frames[at].followed_by(step);
+        for (Eigen::RowVector3d& normal : normals[at]) normal = normal * step.turn;
+      }
       moved[at] = (next - y).norm();
       crit[at] = sliding_criterion(next, target, options.criterion, energy);
       out.fitted.slice(i) = next;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <Eigen/Core>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,20 @@ struct Semilandmarks {
 /// distance between them.
 enum class SlidingCriterion { BendingEnergy, ProcrustesDistance };
 
+/// The specimens' own surfaces (scans), for projecting the slid
+/// semilandmarks back onto them.
+struct SurfaceProjection {
+  /// The raw specimens the superimposition was fitted from, whose
+  /// coordinates the scans share.
+  shape::Stack raw;
+  /// The point of specimen i's scan nearest to `p` (raw coordinates) and
+  /// the scan's unit normal there.  Called from two threads at once.
+  struct Nearest {
+    Eigen::RowVector3d point, normal;
+  };
+  std::function<Nearest(Eigen::Index specimen, const Eigen::RowVector3d& p)> nearest;
+};
+
 /// How the superimposition slides.
 struct SlidingOptions {
   SlidingCriterion criterion = SlidingCriterion::BendingEnergy;
@@ -48,6 +64,12 @@ struct SlidingOptions {
   /// specimens at once (the energy matrix is shared, so each step is one
   /// matrix product); up to it by a Cholesky factor per specimen.
   Eigen::Index dense_limit = 400;
+  /// When set: after every slide each semilandmark (curve sliders too) is
+  /// moved to the nearest point of its specimen's scan, and a surface
+  /// point's tangent plane is the scan's, square to its normal there,
+  /// instead of its neighbours' principal plane.  The points are projected
+  /// once before the first pass as well.
+  std::shared_ptr<const SurfaceProjection> projection;
 };
 
 /// The plain pass whose consensus the convergent default keeps as its
@@ -127,8 +149,11 @@ using Neighbourhoods = std::vector<std::vector<Eigen::Index>>;
 /// `kept`, when given: its neighbourhoods are used when it has one for
 /// every surface point, else it receives those found.
 /// @throws NumericError naming the curve slider whose neighbours coincide
+/// `normals`, when given: one unit normal a surface point (in y's frame);
+/// its tangent plane is then the plane square to it.
 Tangents tangents_of(const shape::Config& y, const Semilandmarks& semi, const std::string& specimen,
-                     Neighbourhoods* kept = nullptr);
+                     Neighbourhoods* kept = nullptr,
+                     const std::vector<Eigen::RowVector3d>* normals = nullptr);
 
 /// One slide of `y` toward `target` along `t` by `criterion` (step 2 above;
 /// `energy` is bending_energy_matrix(target), unused for the distance).

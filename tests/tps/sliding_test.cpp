@@ -52,7 +52,10 @@ Eigen::Matrix3d turn_onto(const shape::Config& a, const shape::Config& b) {
 
 SlidingResult slid(const shape::Stack& raw, const Semilandmarks& semi, SlidingCriterion c,
                    int passes) {
-  return slide_semilandmarks(shape::gpa_to_convergence(raw), semi, {c, passes});
+  SlidingOptions o;
+  o.criterion = c;
+  o.passes = passes;
+  return slide_semilandmarks(shape::gpa_to_convergence(raw), semi, o);
 }
 
 // Three plain passes equal an independent numpy implementation of the
@@ -79,7 +82,8 @@ TEST(Sliding, ThreePlainPassesEqualTheIndependentImplementation) {
 // Conjugate gradients for all specimens at once give the Cholesky's slides.
 TEST(Sliding, GradientsForAllSpecimensEqualTheDenseSolve) {
   const shape::GpaResult start = shape::gpa_to_convergence(golden_sample());
-  SlidingOptions dense{SlidingCriterion::BendingEnergy, 3};
+  SlidingOptions dense;
+  dense.passes = 3;
   SlidingOptions together = dense;
   together.dense_limit = 0;
   const SlidingResult a = slide_semilandmarks(start, golden_semilandmarks(), dense);
