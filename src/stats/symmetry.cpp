@@ -105,26 +105,28 @@ Cells cells_of(const SymmetryFit& fit) {
   return c;
 }
 
-/// Sequential SS of the terms on data whose cell sums are `sums` (one row a
-/// cell) and whose column means are zero.
+/// Sequential SS of the terms on data of column means zero, from its cell
+/// sums.
 struct CellSs {
   double individual = 0, side = 0, interaction = 0, cells = 0;  // cells: Σ‖S_c‖²/n_c
 };
 
 /// The SS from the cell sums of one ordering: S_c = Σ_{rows i of c} E[order(i)]
-/// of a row-major n×m residual matrix E, streamed a cell at a time.  With
-/// `shift` (the interaction's reduced model) the sums are taken of
-/// E − s̃·bᵀ, s̃ the side contrast within individuals.
+/// of a row-major rows×m residual matrix E, streamed a cell at a time.  With
+/// `contrast` and `b` (the interaction's reduced model) the SS of
+/// E − s̃·bᵀ, s̃ the side contrast within individuals, come as well, from the
+/// same sums.
 class CellSums {
  public:
-  CellSums(const Cells& cells, Eigen::Index m) : cells_(cells), acc_(m), s_(2, m) {}
+  CellSums(const Cells& cells, Eigen::Index m) : cells_(cells), s_(2, m), a_(m), acc_(2, m) {}
 
   template <typename Order>
-  CellSs operator()(const RowMatrix& e, const Order& order, const Eigen::VectorXd* contrast,
-                    const Eigen::RowVectorXd* b) {
-    CellSs out;
+  std::pair<CellSs, CellSs> operator()(const RowMatrix& e, const Order& order,
+                                       const Eigen::VectorXd* contrast,
+                                       const Eigen::RowVectorXd* b) {
+    std::pair<CellSs, CellSs> out;
     acc_.setZero();
-    double wa2 = 0;
+    double wa2[2] = {0, 0};
     for (Eigen::Index i = 0; i < cells_.individuals; ++i) {
       double g[2] = {0, 0};
       for (int s = 0; s < 2; ++s) {
@@ -136,29 +138,40 @@ class CellSums {
           if (contrast) g[s] += (*contrast)(from);
         }
       }
+      add(i, out.first, wa2[0], 0);
       if (b) {
         s_.row(0) -= g[0] * *b;
         s_.row(1) -= g[1] * *b;
+        add(i, out.second, wa2[1], 1);
       }
-      const double nl = cells_.count(2 * i), nr = cells_.count(2 * i + 1);
-      const double sl2 = s_.row(0).squaredNorm(), sr2 = s_.row(1).squaredNorm();
-      const double lr = s_.row(0).dot(s_.row(1));
-      out.individual += (sl2 + sr2 + 2 * lr) / (nl + nr);
-      out.cells += sl2 / nl + sr2 / nr;
-      // a = S_R/n_R − S_L/n_L; Σ w‖a‖² and Σ w·a.
-      const double w = cells_.weight(i);
-      wa2 += w * (sr2 / (nr * nr) + sl2 / (nl * nl) - 2 * lr / (nl * nr));
-      acc_ += (w / nr) * s_.row(1) - (w / nl) * s_.row(0);
     }
-    out.side = acc_.squaredNorm() / cells_.weight_sum;
-    out.interaction = std::max(wa2 - out.side, 0.0);
+    for (int v = 0; v < 2; ++v) {
+      CellSs& ss = v == 0 ? out.first : out.second;
+      ss.side = acc_.row(v).squaredNorm() / cells_.weight_sum;
+      ss.interaction = std::max(wa2[v] - ss.side, 0.0);
+    }
     return out;
   }
 
  private:
+  // Individual i's share of the SS, from its two cell sums in s_: with
+  // a = S_R/n_R − S_L/n_L and w = n_L·n_R/(n_L + n_R), side SS = ‖Σ w·a‖²/Σ w
+  // and interaction SS = Σ w·‖a‖² − side SS.
+  void add(Eigen::Index i, CellSs& out, double& wa2, int v) {
+    const double nl = cells_.count(2 * i), nr = cells_.count(2 * i + 1);
+    const double sl2 = s_.row(0).squaredNorm(), sr2 = s_.row(1).squaredNorm();
+    out.individual += (s_.row(0) + s_.row(1)).squaredNorm() / (nl + nr);
+    out.cells += sl2 / nl + sr2 / nr;
+    a_.noalias() = s_.row(1) / nr - s_.row(0) / nl;
+    const double w = cells_.weight(i);
+    wa2 += w * a_.squaredNorm();
+    acc_.row(v) += w * a_;
+  }
+
   const Cells& cells_;
-  Eigen::RowVectorXd acc_;
   Eigen::Matrix<double, 2, Eigen::Dynamic, Eigen::RowMajor> s_;
+  Eigen::RowVectorXd a_;
+  Eigen::Matrix<double, 2, Eigen::Dynamic, Eigen::RowMajor> acc_;
 };
 
 /// The data each tested term is randomized with.
@@ -184,14 +197,14 @@ void randomize(const Randomization& z, const Cells& cells, const Eigen::MatrixXi
   for (int b = from; b < to; ++b) {
     const auto order = orderings.col(b);
     if (z.test[0]) {
-      const CellSs s = sums(z.centred, order, nullptr, nullptr);
+      const CellSs s = sums(z.centred, order, nullptr, nullptr).first;
       put(0, b, (s.individual / z.df[0]) / (s.interaction / z.df[2]));
     }
     if (z.test[1] || z.test[2]) {
-      const CellSs s = sums(z.within, order, nullptr, nullptr);
+      const auto [s, t] = z.test[2] ? sums(z.within, order, &z.contrast, &z.b)
+                                    : sums(z.within, order, nullptr, nullptr);
       if (z.test[1]) put(1, b, (s.side / z.df[1]) / (s.interaction / z.df[2]));
       if (z.test[2]) {
-        const CellSs t = sums(z.within, order, &z.contrast, &z.b);
         const double rss = std::max(z.additive_resid_ss - t.cells, 0.0);
         put(2, b, (t.interaction / z.df[2]) / (rss / z.df[3]));
       }
