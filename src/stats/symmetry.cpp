@@ -1,10 +1,13 @@
 #include "stats/symmetry.hpp"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "core/errors.hpp"
 #include "core/number_text.hpp"
@@ -27,7 +30,7 @@ using RowMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::R
 // An error SS below this share of the total (a Df) is roundoff: the sides
 // agree exactly and F is not formed.
 constexpr double kRoundoffShare = kCoincidentTolerance * kCoincidentTolerance;
-// The permuted copies of the residuals may hold at most this many numbers.
+// The copies of the residuals may hold at most this many numbers.
 constexpr double kMaxCells = 1 << 28;
 // Randomizations of at least this many additions use a second thread.
 constexpr double kParallelWork = 50e6;
@@ -105,109 +108,165 @@ Cells cells_of(const SymmetryFit& fit) {
   return c;
 }
 
-/// Sequential SS of the terms on data of column means zero, from its cell
-/// sums.
-struct CellSs {
-  double individual = 0, side = 0, interaction = 0, cells = 0;  // cells: Σ‖S_c‖²/n_c
-};
+// The randomization takes at most this many columns together: the sums of
+// a block stay in registers and the first cache, and the bookkeeping of the
+// cells is shared by as many columns as possible.
+// Its blocks' widths are multiples of kWidthStep.
+constexpr int kMaxWidth = 128;
+constexpr int kWidthStep = 8;
 
-/// The SS from the cell sums of one ordering: S_c = Σ_{rows i of c} E[order(i)]
-/// of a row-major rows×m residual matrix E, streamed a cell at a time.  With
-/// `contrast` and `b` (the interaction's reduced model) the SS of
-/// E − s̃·bᵀ, s̃ the side contrast within individuals, come as well, from the
-/// same sums.
-class CellSums {
- public:
-  CellSums(const Cells& cells, Eigen::Index m) : cells_(cells), s_(2, m), a_(m), acc_(2, m) {}
-
-  template <typename Order>
-  std::pair<CellSs, CellSs> operator()(const RowMatrix& e, const Order& order,
-                                       const Eigen::VectorXd* contrast,
-                                       const Eigen::RowVectorXd* b) {
-    std::pair<CellSs, CellSs> out;
-    acc_.setZero();
-    double wa2[2] = {0, 0};
-    for (Eigen::Index i = 0; i < cells_.individuals; ++i) {
-      double g[2] = {0, 0};
-      for (int s = 0; s < 2; ++s) {
-        auto row = s_.row(s);
-        row.setZero();
-        for (Eigen::Index r : cells_.members[static_cast<std::size_t>(2 * i + s)]) {
-          const Eigen::Index from = order(r);
-          row += e.row(from);
-          if (contrast) g[s] += (*contrast)(from);
-        }
-      }
-      add(i, out.first, wa2[0], 0);
-      if (b) {
-        s_.row(0) -= g[0] * *b;
-        s_.row(1) -= g[1] * *b;
-        add(i, out.second, wa2[1], 1);
-      }
-    }
-    for (int v = 0; v < 2; ++v) {
-      CellSs& ss = v == 0 ? out.first : out.second;
-      ss.side = acc_.row(v).squaredNorm() / cells_.weight_sum;
-      ss.interaction = std::max(wa2[v] - ss.side, 0.0);
-    }
-    return out;
-  }
-
- private:
-  // Individual i's share of the SS, from its two cell sums in s_: with
-  // a = S_R/n_R − S_L/n_L and w = n_L·n_R/(n_L + n_R), side SS = ‖Σ w·a‖²/Σ w
-  // and interaction SS = Σ w·‖a‖² − side SS.
-  void add(Eigen::Index i, CellSs& out, double& wa2, int v) {
-    const double nl = cells_.count(2 * i), nr = cells_.count(2 * i + 1);
-    const double sl2 = s_.row(0).squaredNorm(), sr2 = s_.row(1).squaredNorm();
-    out.individual += (s_.row(0) + s_.row(1)).squaredNorm() / (nl + nr);
-    out.cells += sl2 / nl + sr2 / nr;
-    a_.noalias() = s_.row(1) / nr - s_.row(0) / nl;
-    const double w = cells_.weight(i);
-    wa2 += w * a_.squaredNorm();
-    acc_.row(v) += w * a_;
-  }
-
-  const Cells& cells_;
-  Eigen::Matrix<double, 2, Eigen::Dynamic, Eigen::RowMajor> s_;
-  Eigen::RowVectorXd a_;
-  Eigen::Matrix<double, 2, Eigen::Dynamic, Eigen::RowMajor> acc_;
-};
-
-/// The data each tested term is randomized with.
+/// The residuals each tested term is randomized with, and the cells, laid
+/// out for the randomization: the m columns in blocks of equal width (the
+/// last padded with zeros, which add nothing to any SS), block h of a
+/// rows×m matrix rows×width numbers, row after row, from h·rows·width.
 struct Randomization {
-  RowMatrix centred;         // Y − ȳ: the residuals of the intercept
-  RowMatrix within;          // Y − individual means: the residuals of individual
-  Eigen::VectorXd contrast;  // s̃: side − its mean within the individual
-  Eigen::RowVectorXd b;      // s̃ᵀY/‖s̃‖²: the side effect
-  double within_ss = 0, additive_resid_ss = 0;
+  Eigen::Index rows = 0, individuals = 0, blocks = 0, width = 0;
+  std::vector<double> centred;               // Y − ȳ: the residuals of the intercept
+  std::vector<double> within;                // Y − individual means: the residuals of individual
+  std::vector<double> b;                     // the side effect s̃ᵀY/‖s̃‖², blocks·width
+  Eigen::VectorXd contrast;                  // s̃: side − its mean within the individual
+  std::vector<Eigen::Index> members, start;  // rows of cell c: members[start[c] … start[c+1])
+  Eigen::VectorXd inverse_count, weight;     // 1/n_c; n_L·n_R/(n_L + n_R) an individual
+  double weight_sum = 0, additive_resid_ss = 0;
   double df[4] = {0, 0, 0, 0};  // individual, side, interaction, error
   bool test[3] = {false, false, false};
-  bool replicates = false;
 };
 
-/// F of the tested terms for the orderings in columns [from, to).
-void randomize(const Randomization& z, const Cells& cells, const Eigen::MatrixXi& orderings,
-               int from, int to, std::vector<Eigen::VectorXd>& log_f) {
-  CellSums sums(cells, z.centred.cols());
+std::vector<double> blocked(const RowMatrix& x, Eigen::Index blocks, Eigen::Index width) {
+  const Eigen::Index rows = x.rows(), m = x.cols();
+  std::vector<double> out(static_cast<std::size_t>(blocks * rows * width), 0.0);
+  for (Eigen::Index r = 0; r < rows; ++r)
+    for (Eigen::Index j = 0; j < m; ++j)
+      out[static_cast<std::size_t>((j / width) * rows * width + r * width + j % width)] = x(r, j);
+  return out;
+}
+
+// What one ordering gives, summed over the column blocks.  With S_c the
+// permuted sum of cell c, a = S_R/n_R − S_L/n_L and w = n_L·n_R/(n_L + n_R)
+// an individual: individual SS = Σ‖S_L + S_R‖²/(n_L + n_R), side SS =
+// ‖Σ w·a‖²/Σ w, interaction SS = Σ w·‖a‖² − side SS, and the SS of the cell
+// means Σ‖S_c‖²/n_c.  Of the intercept's residuals (c), the individual's (w)
+// and the additive model's (s, the individual's less s̃·bᵀ).
+enum Total { kIndC, kWa2C, kAccC, kWa2W, kAccW, kWa2S, kAccS, kCellsS, kTotals };
+
+/// Adds column block h of ordering `order` to `totals`, for blocks of
+/// `width` columns.
+template <int width>
+void add_block(const Randomization& z, Eigen::Index h, const int* order, double* totals) {
+  const std::size_t offset = static_cast<std::size_t>(h * z.rows * width);
+  const double* c = z.centred.data() + offset;
+  const double* wd = z.within.data() + offset;
+  const double* b = z.b.data() + h * width;
+  const bool use_c = z.test[0], use_w = z.test[1] || z.test[2], use_s = z.test[2];
+  // One sum a lane, so that the loops over the lanes run as vectors.
+  double acc_c[kMaxWidth] = {}, acc_w[kMaxWidth] = {}, acc_s[kMaxWidth] = {};
+  double ind_c[kMaxWidth] = {}, wa2_c[kMaxWidth] = {}, wa2_w[kMaxWidth] = {}, wa2_s[kMaxWidth] = {},
+         cells_s[kMaxWidth] = {};
+  for (Eigen::Index i = 0; i < z.individuals; ++i) {
+    double cs[2][width] = {}, ws[2][width] = {}, g[2] = {0, 0};
+    for (int side = 0; side < 2; ++side) {
+      const Eigen::Index cell = 2 * i + side;
+      for (Eigen::Index k = z.start[cell]; k < z.start[cell + 1]; ++k) {
+        const Eigen::Index from = order[z.members[static_cast<std::size_t>(k)]];
+        if (use_c) {
+          const double* row = c + from * width;
+          for (int j = 0; j < width; ++j) cs[side][j] += row[j];
+        }
+        if (use_w) {
+          const double* row = wd + from * width;
+          for (int j = 0; j < width; ++j) ws[side][j] += row[j];
+        }
+        if (use_s) g[side] += z.contrast(from);
+      }
+    }
+    const double il = z.inverse_count(2 * i), ir = z.inverse_count(2 * i + 1);
+    const double w = z.weight(i), in = 1 / (1 / il + 1 / ir);
+    if (use_c) {
+      for (int j = 0; j < width; ++j) {
+        const double u = cs[0][j] + cs[1][j], a = cs[1][j] * ir - cs[0][j] * il;
+        ind_c[j] += u * u * in;
+        wa2_c[j] += w * a * a;
+        acc_c[j] += w * a;
+      }
+    }
+    if (use_w) {
+      for (int j = 0; j < width; ++j) {
+        const double a = ws[1][j] * ir - ws[0][j] * il;
+        wa2_w[j] += w * a * a;
+        acc_w[j] += w * a;
+      }
+    }
+    if (use_s) {
+      for (int j = 0; j < width; ++j) {
+        const double l = ws[0][j] - g[0] * b[j], r = ws[1][j] - g[1] * b[j];
+        const double a = r * ir - l * il;
+        wa2_s[j] += w * a * a;
+        acc_s[j] += w * a;
+        cells_s[j] += l * l * il + r * r * ir;
+      }
+    }
+  }
+  for (int j = 0; j < width; ++j) {
+    totals[kIndC] += ind_c[j];
+    totals[kWa2C] += wa2_c[j];
+    totals[kAccC] += acc_c[j] * acc_c[j];
+    totals[kWa2W] += wa2_w[j];
+    totals[kAccW] += acc_w[j] * acc_w[j];
+    totals[kWa2S] += wa2_s[j];
+    totals[kAccS] += acc_s[j] * acc_s[j];
+    totals[kCellsS] += cells_s[j];
+  }
+}
+
+using AddBlock = void (*)(const Randomization&, Eigen::Index, const int*, double*);
+
+template <int... k>
+constexpr std::array<AddBlock, sizeof...(k)> block_kernels(std::integer_sequence<int, k...>) {
+  return {&add_block<kWidthStep*(k + 1)>...};
+}
+
+/// F of the tested terms for the orderings in columns [from, to): every
+/// column block for each ordering in turn, so that a block is read from the
+/// cache by all of them.
+/// `progress` (on the calling thread only) hears of each block done, and
+/// a refusal stops both threads through `stop`.
+void randomize(const Randomization& z, const Eigen::MatrixXi& orderings, int from, int to,
+               std::vector<Eigen::VectorXd>& log_f, std::atomic<bool>& stop,
+               const PermutationProgress* progress) {
+  if (from >= to) return;
+  std::vector<double> totals(static_cast<std::size_t>((to - from) * kTotals), 0.0);
+  static constexpr auto kernels =
+      block_kernels(std::make_integer_sequence<int, kMaxWidth / kWidthStep>());
+  const AddBlock add_block = kernels[static_cast<std::size_t>(z.width / kWidthStep - 1)];
+  for (Eigen::Index h = 0; h < z.blocks; ++h) {
+    if (stop) return;
+    for (int b = from; b < to; ++b)
+      add_block(z, h, orderings.col(b).data(), totals.data() + (b - from) * kTotals);
+    if (progress && *progress &&
+        !(*progress)(static_cast<int>(h + 1), static_cast<int>(z.blocks))) {
+      stop = true;
+      return;
+    }
+  }
   auto put = [&](int term, int b, double f) {
     log_f[static_cast<std::size_t>(term)](b + 1) =
         std::log(std::max(f, std::numeric_limits<double>::min()));
   };
   for (int b = from; b < to; ++b) {
-    const auto order = orderings.col(b);
+    const double* t = totals.data() + (b - from) * kTotals;
     if (z.test[0]) {
-      const CellSs s = sums(z.centred, order, nullptr, nullptr).first;
-      put(0, b, (s.individual / z.df[0]) / (s.interaction / z.df[2]));
+      const double interaction = std::max(t[kWa2C] - t[kAccC] / z.weight_sum, 0.0);
+      put(0, b, (t[kIndC] / z.df[0]) / (interaction / z.df[2]));
     }
-    if (z.test[1] || z.test[2]) {
-      const auto [s, t] = z.test[2] ? sums(z.within, order, &z.contrast, &z.b)
-                                    : sums(z.within, order, nullptr, nullptr);
-      if (z.test[1]) put(1, b, (s.side / z.df[1]) / (s.interaction / z.df[2]));
-      if (z.test[2]) {
-        const double rss = std::max(z.additive_resid_ss - t.cells, 0.0);
-        put(2, b, (t.interaction / z.df[2]) / (rss / z.df[3]));
-      }
+    if (z.test[1]) {
+      const double side = t[kAccW] / z.weight_sum;
+      const double interaction = std::max(t[kWa2W] - side, 0.0);
+      put(1, b, (side / z.df[1]) / (interaction / z.df[2]));
+    }
+    if (z.test[2]) {
+      const double interaction = std::max(t[kWa2S] - t[kAccS] / z.weight_sum, 0.0);
+      const double rss = std::max(z.additive_resid_ss - t[kCellsS], 0.0);
+      put(2, b, (interaction / z.df[2]) / (rss / z.df[3]));
     }
   }
 }
@@ -313,7 +372,7 @@ std::optional<SymmetryAnova> symmetry_anova(const SymmetryFit& fit,
                        std::to_string(permutations) + " were asked for.");
   const Eigen::MatrixXd& y = fit.tangent;
   const Eigen::Index rows = y.rows(), m = y.cols();
-  if (2.0 * static_cast<double>(rows) * static_cast<double>(m) > kMaxCells)
+  if (4.0 * static_cast<double>(rows) * static_cast<double>(m) > kMaxCells)
     throw NumericError("The symmetry ANOVA of " + std::to_string(rows) + " rows of " +
                        std::to_string(m) + " coordinates is too large to hold.");
   if (!y.allFinite())
@@ -321,10 +380,9 @@ std::optional<SymmetryAnova> symmetry_anova(const SymmetryFit& fit,
   const Cells cells = cells_of(fit);
   const Eigen::Index n = cells.individuals;
 
-  Randomization z;
   const Eigen::RowVectorXd mean = y.colwise().mean();
-  z.centred = y.rowwise() - mean;
-  const double sst = z.centred.squaredNorm();
+  const RowMatrix centred = y.rowwise() - mean;
+  const double sst = centred.squaredNorm();
   const double magnitude = y.size() > 0 ? y.cwiseAbs().maxCoeff() : 0.0;
   if (!(std::sqrt(sst) >
         kCoincidentTolerance * magnitude * std::sqrt(static_cast<double>(y.size()))))
@@ -332,7 +390,7 @@ std::optional<SymmetryAnova> symmetry_anova(const SymmetryFit& fit,
 
   // Cell means, individual means, and the observed SS from them.
   RowMatrix cell_mean = RowMatrix::Zero(2 * n, m);
-  for (Eigen::Index r = 0; r < rows; ++r) cell_mean.row(cells.cell[r]) += z.centred.row(r);
+  for (Eigen::Index r = 0; r < rows; ++r) cell_mean.row(cells.cell[r]) += centred.row(r);
   for (Eigen::Index c = 0; c < 2 * n; ++c) cell_mean.row(c) /= cells.count(c);
   RowMatrix ind_mean(n, m);
   Eigen::RowVectorXd side_effect = Eigen::RowVectorXd::Zero(m);
@@ -349,24 +407,41 @@ std::optional<SymmetryAnova> symmetry_anova(const SymmetryFit& fit,
   for (Eigen::Index i = 0; i < n; ++i)
     ss_int += cells.weight(i) *
               (cell_mean.row(2 * i + 1) - cell_mean.row(2 * i) - side_effect).squaredNorm();
-  z.within.resize(rows, m);
+  Randomization z;
+  z.rows = rows;
+  z.individuals = n;
+  z.blocks = (m + kMaxWidth - 1) / kMaxWidth;
+  z.width = ((m + z.blocks - 1) / z.blocks + kWidthStep - 1) / kWidthStep * kWidthStep;
+  RowMatrix within(rows, m);
   z.contrast.resize(rows);
   double rss = 0;
   for (Eigen::Index r = 0; r < rows; ++r) {
     const Eigen::Index i = fit.individual[static_cast<std::size_t>(r)];
-    z.within.row(r) = z.centred.row(r) - ind_mean.row(i);
-    rss += (z.centred.row(r) - cell_mean.row(cells.cell[r])).squaredNorm();
+    within.row(r) = centred.row(r) - ind_mean.row(i);
+    rss += (centred.row(r) - cell_mean.row(cells.cell[r])).squaredNorm();
     const double nl = cells.count(2 * i), nr = cells.count(2 * i + 1);
     z.contrast(r) = fit.side[static_cast<std::size_t>(r)] == 1 ? nl / (nl + nr) : -nr / (nl + nr);
   }
-  z.b = side_effect;
-  z.within_ss = z.within.squaredNorm();
-  z.additive_resid_ss = z.within_ss - ss_side;
-  z.replicates = rows > 2 * n;
+  // ‖E‖² of the additive model's residuals: s̃ is orthogonal to the
+  // individuals, so it is the individual's residual SS less the side SS.
+  z.additive_resid_ss = within.squaredNorm() - ss_side;
+  z.centred = blocked(centred, z.blocks, z.width);
+  z.within = blocked(within, z.blocks, z.width);
+  z.b.assign(static_cast<std::size_t>(z.blocks * z.width), 0.0);
+  for (Eigen::Index j = 0; j < m; ++j) z.b[static_cast<std::size_t>(j)] = side_effect(j);
+  z.start.push_back(0);
+  for (const auto& rows_of : cells.members) {
+    z.members.insert(z.members.end(), rows_of.begin(), rows_of.end());
+    z.start.push_back(static_cast<Eigen::Index>(z.members.size()));
+  }
+  z.inverse_count = cells.count.cwiseInverse();
+  z.weight = cells.weight;
+  z.weight_sum = cells.weight_sum;
+  const bool replicates = rows > 2 * n;
 
   SymmetryAnova out;
   out.design = fit.design;
-  out.replicates = z.replicates;
+  out.replicates = replicates;
   out.permutations = permutations;
   out.seed = seed;
   const double q = static_cast<double>(fit.pairs), mid = static_cast<double>(fit.midline);
@@ -383,7 +458,7 @@ std::optional<SymmetryAnova> symmetry_anova(const SymmetryFit& fit,
   }
   const double ss[4] = {ss_ind, ss_side, ss_int, rss};
   const std::string names[4] = {individual_name, "side", individual_name + ":side", "Residuals"};
-  const int lines = z.replicates ? 4 : 3;
+  const int lines = replicates ? 4 : 3;
   const int error_of[3] = {2, 2, 3};
   for (int t = 0; t < lines; ++t) {
     SymmetryLine l;
@@ -423,12 +498,14 @@ std::optional<SymmetryAnova> symmetry_anova(const SymmetryFit& fit,
                        ? permutations / 2
                        : permutations;
   // The two threads write separate elements of the same vectors.
+  std::atomic<bool> stop = false;
   std::thread helper;
   if (half < permutations)
-    helper = std::thread([&] { randomize(z, cells, orderings, half, permutations, log_f); });
-  randomize(z, cells, orderings, 0, half, log_f);
+    helper =
+        std::thread([&] { randomize(z, orderings, half, permutations, log_f, stop, nullptr); });
+  randomize(z, orderings, 0, half, log_f, stop, &progress);
   if (helper.joinable()) helper.join();
-  if (progress && !progress(1, 1)) return std::nullopt;
+  if (stop) return std::nullopt;
 
   for (int t = 0; t < 3; ++t) {
     SymmetryLine& l = out.terms[static_cast<std::size_t>(t)];

@@ -131,8 +131,12 @@ struct SymmetryAnova {
 /// its error term's SS are taken from these data.  All terms see the same
 /// orderings (random_orderings(rows, permutations, seed)).  The model's
 /// cells (individual × side) make every SS a function of the cell sums of
-/// the permuted residuals, so a permutation costs one sum of the permuted
-/// rows per cell and no fit.
+/// the permuted residuals (a sparse product of the cell indicators with the
+/// permuted residuals), so a permutation costs one sum of the permuted rows
+/// a cell and no fit; the columns are taken in blocks that stay in the cache
+/// for every ordering.
+/// The work is split among two threads when it is large; `progress`
+/// hears, on the calling thread, of each block of columns done.
 /// @param individual_name the name of the individual column, naming the rows
 /// @return nothing when `progress` cancelled
 /// @throws NumericError for shape without variation, fewer than one

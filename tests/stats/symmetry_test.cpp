@@ -115,23 +115,22 @@ TEST(Symmetry, ObjectAndMatchingAgreeWithNestedFits) {
 
 // The randomization of each term, against data rebuilt from its reduced
 // model and permuted residuals, refitted by QR.
-TEST(Symmetry, PermutationsMatchRefittedData) {
-  const SymmetryFit fit =
-      object_symmetry_fit(stack_of(g::kRaw, g::kLandmarks), relabel(), labels(g::kIndividual));
+void expect_refitted_permutations(const SymmetryFit& fit) {
   const int perms = 15;
   const SymmetryAnova a = *symmetry_anova(fit, "ind", perms, 9);
-  const Eigen::Index n = fit.tangent.rows();
+  const Eigen::Index n = fit.tangent.rows(),
+                     ind = static_cast<Eigen::Index>(fit.individuals.size());
   // Nested designs: intercept, + individual, + side, + individual:side.
-  Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, 12);
+  Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, 2 * ind);
   for (Eigen::Index r = 0; r < n; ++r) {
     const Eigen::Index i = fit.individual[static_cast<std::size_t>(r)];
     const int s = fit.side[static_cast<std::size_t>(r)];
     x(r, 0) = 1;
     if (i > 0) x(r, i) = 1;
-    x(r, 6) = s;
-    if (i > 0 && s) x(r, 6 + i) = 1;
+    x(r, ind) = s;
+    if (i > 0 && s) x(r, ind + i) = 1;
   }
-  const Eigen::Index cols[4] = {1, 6, 7, 12};
+  const Eigen::Index cols[4] = {1, ind, ind + 1, 2 * ind};
   auto fitted = [&](Eigen::Index c, const Eigen::MatrixXd& y) -> Eigen::MatrixXd {
     const Eigen::MatrixXd q = Eigen::HouseholderQR<Eigen::MatrixXd>(x.leftCols(c)).householderQ() *
                               Eigen::MatrixXd::Identity(n, c);
@@ -149,11 +148,32 @@ TEST(Symmetry, PermutationsMatchRefittedData) {
       Eigen::MatrixXd y = reduced;
       for (Eigen::Index r = 0; r < n; ++r) y.row(r) += e.row(orderings(r, b));
       const int u = error_of[t];
-      const double err = u == 3 ? (y - fitted(12, y)).squaredNorm() : ss(y, u);
+      const double err = u == 3 ? (y - fitted(2 * ind, y)).squaredNorm() : ss(y, u);
       const double f = (ss(y, t) / a.terms[t].df) / (err / a.terms[u].df);
       EXPECT_NEAR(a.log_f[t](b + 1), std::log(f), 1e-9) << t << " " << b;
     }
   }
+}
+
+TEST(Symmetry, PermutationsMatchRefittedData) {
+  expect_refitted_permutations(
+      object_symmetry_fit(stack_of(g::kRaw, g::kLandmarks), relabel(), labels(g::kIndividual)));
+  // Unequal cells: three left sides and two right ones for the first.
+  expect_refitted_permutations(matching_symmetry_fit(
+      stack_of(g::kMatchingRaw, 7), labels(g::kMatchingIndividual), labels(g::kMatchingSide)));
+  // 150 coordinates: more than one block of columns.
+  std::mt19937_64 gen(12);
+  std::normal_distribution<double> normal;
+  shape::Stack wide(50, 12);
+  for (double& v : wide.data()) v = normal(gen);
+  std::vector<std::string> ind, side;
+  for (int c = 0; c < 12; ++c) {
+    ind.push_back("i" + std::to_string(c / 4));
+    side.push_back(c % 2 ? "R" : "L");
+  }
+  const SymmetryFit fit = matching_symmetry_fit(wide, ind, side);
+  expect_refitted_permutations(fit);
+  EXPECT_FALSE(symmetry_anova(fit, "ind", 99, 1, [](int, int) { return false; }));
 }
 
 // Turning, moving and rescaling the raw configurations changes nothing.
