@@ -45,6 +45,18 @@ Cells cells_of(const SymmetryFit& fit) {
   Cells c;
   c.individuals = static_cast<Eigen::Index>(fit.individuals.size());
   c.rows = fit.tangent.rows();
+  if (static_cast<Eigen::Index>(fit.individual.size()) != c.rows ||
+      static_cast<Eigen::Index>(fit.side.size()) != c.rows)
+    throw NumericError("The symmetry fit labels " + std::to_string(fit.individual.size()) +
+                       " rows by individual and " + std::to_string(fit.side.size()) +
+                       " by side, but holds " + std::to_string(c.rows) + ".");
+  for (Eigen::Index r = 0; r < c.rows; ++r) {
+    const auto i = fit.individual[static_cast<std::size_t>(r)];
+    const int s = fit.side[static_cast<std::size_t>(r)];
+    if (i < 0 || i >= c.individuals || (s != 0 && s != 1))
+      throw NumericError("Row " + std::to_string(r + 1) +
+                         " of the symmetry fit has no individual or side.");
+  }
   c.members.resize(static_cast<std::size_t>(2 * c.individuals));
   c.count = Eigen::VectorXd::Zero(2 * c.individuals);
   for (Eigen::Index r = 0; r < c.rows; ++r) {
@@ -54,6 +66,11 @@ Cells cells_of(const SymmetryFit& fit) {
     c.members[static_cast<std::size_t>(cell)].push_back(r);
     c.count(cell) += 1;
   }
+  for (Eigen::Index cell = 0; cell < 2 * c.individuals; ++cell)
+    if (c.count(cell) == 0)
+      throw NumericError("The individual \"" +
+                         shown_text(fit.individuals[static_cast<std::size_t>(cell / 2)]) +
+                         "\" has no configuration of one side.");
   c.weight.resize(c.individuals);
   for (Eigen::Index i = 0; i < c.individuals; ++i) {
     const double a = c.count(2 * i), b = c.count(2 * i + 1);
@@ -63,10 +80,10 @@ Cells cells_of(const SymmetryFit& fit) {
   return c;
 }
 
-// The randomization takes at most this many columns together: the sums of
-// a block stay in registers and the first cache, and the bookkeeping of the
-// cells is shared by as many columns as possible.
-// Its blocks' widths are multiples of kWidthStep.
+// The randomization takes at most this many columns together, in blocks
+// of a multiple of kWidthStep columns: a block's sums stay in the first
+// cache, and the bookkeeping of the cells is shared by as many columns as
+// possible.
 constexpr int kMaxWidth = 128;
 constexpr int kWidthStep = 8;
 
