@@ -63,23 +63,48 @@ Eigen::MatrixXd full_vectors(const Reduced& r, const Eigen::MatrixXd& v) {
   return r.basis.size() ? Eigen::MatrixXd(r.basis * v) : v;
 }
 
-/// Unit eigenvector of the largest eigenvalue of M = TᵀT (`columns`) or
-/// T·Tᵀ, by Lanczos iterations with full reorthogonalisation from `start`.
-/// `basis` is workspace.
-Eigen::VectorXd top_vector(const Eigen::Ref<const Eigen::MatrixXd>& t, bool columns,
-                           const Eigen::VectorXd& start, Eigen::MatrixXd& basis) {
-  const Eigen::Index d = columns ? t.cols() : t.rows();
+/// The largest eigenvalue θ of the m×m symmetric tridiagonal matrix with
+/// diagonal `alpha` and off-diagonal `beta`, and its unit eigenvector `y`,
+/// by two steps of inverse iteration with θ·(1 + 1e-13): θI − T is then
+/// positive definite, so its LDLᵀ factors need no pivoting.
+double tridiagonal_top(const Eigen::VectorXd& alpha, const Eigen::VectorXd& beta, Eigen::Index m,
+                       Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>& solver, Eigen::VectorXd& y) {
+  solver.computeFromTridiagonal(alpha.head(m), beta.head(m - 1), Eigen::EigenvaluesOnly);
+  const double theta = solver.eigenvalues()(m - 1);
+  const double shift =
+      theta + 1e-13 * std::max(std::abs(theta), alpha.head(m).cwiseAbs().maxCoeff()) + 1e-300;
+  Eigen::VectorXd d(m), l(m);
+  d(0) = shift - alpha(0);
+  for (Eigen::Index i = 1; i < m; ++i) {
+    l(i) = -beta(i - 1) / d(i - 1);
+    d(i) = shift - alpha(i) + l(i) * beta(i - 1);
+  }
+  y = Eigen::VectorXd::Ones(m);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (Eigen::Index i = 1; i < m; ++i) y(i) -= l(i) * y(i - 1);
+    y(m - 1) /= d(m - 1);
+    for (Eigen::Index i = m - 2; i >= 0; --i) y(i) = y(i) / d(i) - l(i + 1) * y(i + 1);
+    y /= y.norm();
+  }
+  return theta;
+}
+
+/// Unit eigenvector of the largest eigenvalue of the symmetric matrix `m`,
+/// by Lanczos iterations with full reorthogonalisation from `start`, until
+/// the residual ‖M·x − θ·x‖ falls under kLanczosTolerance·θ.  `basis` is
+/// workspace.
+Eigen::VectorXd top_vector(const Eigen::MatrixXd& matrix, const Eigen::VectorXd& start,
+                           Eigen::MatrixXd& basis) {
+  const Eigen::Index d = matrix.rows();
   basis.resize(d, d);
-  Eigen::VectorXd alpha(d), beta(d), q = start, w, inner;
-  const double start_norm = q.norm();
-  if (!(start_norm > 0)) q = Eigen::VectorXd::Unit(d, 0);
+  Eigen::VectorXd alpha(d), beta(d), q = start, w(d), inner, y;
+  if (!(q.norm() > 0)) q = Eigen::VectorXd::Unit(d, 0);
   q /= q.norm();
-  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> tri;
+  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver;
   Eigen::Index m = 0;
   for (Eigen::Index j = 0; j < d; ++j) {
     basis.col(j) = q;
-    w = columns ? Eigen::VectorXd(t.transpose() * (t * q))
-                : Eigen::VectorXd(t * (t.transpose() * q));
+    w.noalias() = matrix * q;
     alpha(j) = q.dot(w);
     const auto done = basis.leftCols(j + 1);
     for (int pass = 0; pass < 2; ++pass) {
@@ -90,16 +115,14 @@ Eigen::VectorXd top_vector(const Eigen::Ref<const Eigen::MatrixXd>& t, bool colu
     m = j + 1;
     const double scale = alpha.head(m).cwiseAbs().maxCoeff();
     const bool last = m == d || !(b > 1e-14 * scale);
-    if (last || m % 3 == 0) {
-      tri.computeFromTridiagonal(alpha.head(m), beta.head(m - 1), Eigen::ComputeEigenvectors);
-      const double theta = tri.eigenvalues()(m - 1);
-      if (last || b * std::abs(tri.eigenvectors()(m - 1, m - 1)) <= kLanczosTolerance * theta)
-        break;
+    if (last || (m >= 4 && m % 2 == 0)) {
+      const double theta = tridiagonal_top(alpha, beta, m, solver, y);
+      if (last || b * std::abs(y(m - 1)) <= kLanczosTolerance * theta) break;
     }
     beta(j) = b;
     q = w / b;
   }
-  return basis.leftCols(m) * tri.eigenvectors().col(m - 1);
+  return basis.leftCols(m) * y;
 }
 
 /// What every permutation shares.
@@ -117,7 +140,7 @@ void permuted_r(const PlsPermutation& s, int from, int to, Eigen::VectorXd& r,
   const Eigen::Index n = s.x.rows(), r1 = s.x.cols(), r2 = s.y.cols();
   const int block = static_cast<int>(std::clamp(
       kBlockCells / (static_cast<double>(n) * static_cast<double>(r1)), 1.0, double(kBlock)));
-  Eigen::MatrixXd a(n, r1 * block), t(r2, r1 * block), basis;
+  Eigen::MatrixXd a(n, r1 * block), t(r2, r1 * block), basis, gram;
   const bool by_left = r1 <= r2;
   for (int start = from; start < to && !cancelled; start += block) {
     const int size = std::min(block, to - start);
@@ -142,12 +165,14 @@ void permuted_r(const PlsPermutation& s, int from, int to, Eigen::VectorXd& r,
       Eigen::VectorXd u, v;
       double sigma;
       if (by_left) {
-        u = top_vector(tj, true, s.start_u, basis);
+        gram.noalias() = tj.transpose() * tj;
+        u = top_vector(gram, s.start_u, basis);
         v = tj * u;
         sigma = v.norm();
         if (sigma > 0) v /= sigma;
       } else {
-        v = top_vector(tj, false, s.start_v, basis);
+        gram.noalias() = tj * tj.transpose();
+        v = top_vector(gram, s.start_v, basis);
         u = tj.transpose() * v;
         sigma = u.norm();
         if (sigma > 0) u /= sigma;
