@@ -27,7 +27,7 @@ namespace {
 
 // Orderings whose cross-products come from one matrix product, fewer where
 // their permuted copies would pass kBlockCells numbers.
-constexpr int kBlock = 32;
+constexpr int kBlock = 8;
 constexpr double kBlockCells = 1 << 22;
 // Tests of at least this many multiply-adds in all use a second thread.
 constexpr double kParallelWork = 50e6;
@@ -125,6 +125,22 @@ Eigen::VectorXd top_vector(const Eigen::MatrixXd& matrix, const Eigen::VectorXd&
   return basis.leftCols(m) * y;
 }
 
+/// The Gram matrix of the rows×cols column-major matrix at `a`: aᵀ·a
+/// (`columns`) or a·aᵀ, both triangles filled.  Eigen's, not BLAS's dsyrk:
+/// the serial OpenBLAS's small-matrix path is not safe while another
+/// thread runs dgemm (it gave wrong products now and then).
+void gram_of(const double* a, Eigen::Index rows, Eigen::Index cols, bool columns,
+             Eigen::MatrixXd& out) {
+  const Eigen::Map<const Eigen::MatrixXd> m(a, rows, cols);
+  const Eigen::Index n = columns ? cols : rows;
+  out.setZero(n, n);
+  if (columns)
+    out.selfadjointView<Eigen::Lower>().rankUpdate(m.transpose());
+  else
+    out.selfadjointView<Eigen::Lower>().rankUpdate(m);
+  out.triangularView<Eigen::StrictlyUpper>() = out.transpose();
+}
+
 /// What every permutation shares.
 struct PlsPermutation {
   Eigen::MatrixXd x, y;    // n×r₁, n×r₂ reduced centred blocks
@@ -141,15 +157,19 @@ void permuted_r(const PlsPermutation& s, int from, int to, Eigen::VectorXd& r,
   const int block = static_cast<int>(std::clamp(
       kBlockCells / (static_cast<double>(n) * static_cast<double>(r1)), 1.0, double(kBlock)));
   Eigen::MatrixXd a(n, r1 * block), t(r2, r1 * block), basis, gram;
+  Eigen::VectorXi source(n);
   const bool by_left = r1 <= r2;
   for (int start = from; start < to && !cancelled; start += block) {
     const int size = std::min(block, to - start);
     for (int j = 0; j < size; ++j) {
+      // Row i goes to place order(i): gathered through the inverse ordering,
+      // so that the copies are written in sequence.
       const auto order = s.orderings->col(start + j);
+      for (Eigen::Index i = 0; i < n; ++i) source(order(i)) = static_cast<int>(i);
       for (Eigen::Index c = 0; c < r1; ++c) {
         double* col = a.col(j * r1 + c).data();
         const double* src = s.x.col(c).data();
-        for (Eigen::Index i = 0; i < n; ++i) col[order(i)] = src[i];
+        for (Eigen::Index i = 0; i < n; ++i) col[i] = src[source(i)];
       }
     }
     // t = yᵀ·a: the transposed cross-product of each ordering side by side.
@@ -165,13 +185,13 @@ void permuted_r(const PlsPermutation& s, int from, int to, Eigen::VectorXd& r,
       Eigen::VectorXd u, v;
       double sigma;
       if (by_left) {
-        gram.noalias() = tj.transpose() * tj;
+        gram_of(t.data() + j * r1 * r2, r2, r1, true, gram);
         u = top_vector(gram, s.start_u, basis);
         v = tj * u;
         sigma = v.norm();
         if (sigma > 0) v /= sigma;
       } else {
-        gram.noalias() = tj * tj.transpose();
+        gram_of(t.data() + j * r1 * r2, r2, r1, false, gram);
         v = top_vector(gram, s.start_v, basis);
         u = tj.transpose() * v;
         sigma = u.norm();
