@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 #include "core/blas.hpp"
@@ -126,9 +127,7 @@ Eigen::VectorXd top_vector(const Eigen::MatrixXd& matrix, const Eigen::VectorXd&
 }
 
 /// The Gram matrix of the rows×cols column-major matrix at `a`: aᵀ·a
-/// (`columns`) or a·aᵀ, both triangles filled.  Eigen's, not BLAS's dsyrk:
-/// the serial OpenBLAS's small-matrix path is not safe while another
-/// thread runs dgemm (it gave wrong products now and then).
+/// (`columns`) or a·aᵀ, both triangles filled, by Eigen (see blas_mutex).
 void gram_of(const double* a, Eigen::Index rows, Eigen::Index cols, bool columns,
              Eigen::MatrixXd& out) {
   const Eigen::Map<const Eigen::MatrixXd> m(a, rows, cols);
@@ -139,6 +138,15 @@ void gram_of(const double* a, Eigen::Index rows, Eigen::Index cols, bool columns
   else
     out.selfadjointView<Eigen::Lower>().rankUpdate(m);
   out.triangularView<Eigen::StrictlyUpper>() = out.transpose();
+}
+
+/// The serial OpenBLAS keeps its work buffers without a lock, so two
+/// threads that call dgemm at once can share one and get wrong products.
+/// The products take turns; the copies and the Lanczos iterations of the
+/// other thread run meanwhile.
+std::mutex& blas_mutex() {
+  static std::mutex m;
+  return m;
 }
 
 /// What every permutation shares.
@@ -178,6 +186,7 @@ void permuted_r(const PlsPermutation& s, int from, int to, Eigen::VectorXd& r,
       t.leftCols(cols).noalias() = s.y.transpose() * a.leftCols(cols);
     } else {
       const double one = 1, zero = 0;
+      const std::lock_guard<std::mutex> one_at_a_time(blas_mutex());
       dgemm_("T", "N", &m, &cols, &k, &one, s.y.data(), &k, a.data(), &k, &zero, t.data(), &m);
     }
     for (int j = 0; j < size; ++j) {
