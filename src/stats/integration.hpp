@@ -57,8 +57,9 @@ struct TwoBlockPls {
 /// matrix product with the permuted copies of the left block side by side,
 /// and the first pair from Lanczos iterations with full
 /// reorthogonalisation on the smaller Gram matrix of the cross-product,
-/// until the residual falls under 1e-12 of the value.  Large tests use two
-/// threads.
+/// until the residual falls under 1e-12 of the value.  A test costs about
+/// permutations·n·r₁·r₂ multiply-adds (r = min(p, n)); large ones use two
+/// threads, whose products with the serial BLAS take turns.
 /// @param left  n×p₁, @param right n×p₂
 /// @param progress optional; called after every block of orderings with the
 ///        number done; returning false cancels (the result is then nothing)
