@@ -165,14 +165,12 @@ shape::Config regression_estimate(const Frame& frame, const Eigen::Ref<const sha
   responses.rowwise() -= mean_y;
   const Eigen::BDCSVD<Eigen::MatrixXd> svd(predictors, Eigen::ComputeThinU | Eigen::ComputeThinV);
   const Eigen::VectorXd& sv = svd.singularValues();
+  // Directions below the rounding of coordinates of unit size are no
+  // variation; without any, the estimate is the complete specimens' mean.
+  const double floor = kComponentTolerance * std::max(sv.size() > 0 ? sv(0) : 0.0, 1.0);
   Index used = 0;
-  while (used < sv.size() && sv(used) > kComponentTolerance * sv(0)) ++used;
+  while (used < sv.size() && sv(used) > floor) ++used;
   used = std::min(used, m - 2);
-  if (used < 1) {
-    throw NumericError(
-        "The present landmarks of the complete specimens do not vary; the regression estimate "
-        "needs specimens that differ in shape.");
-  }
   const Eigen::MatrixXd coef = svd.matrixV().leftCols(used) *
                                sv.head(used).cwiseInverse().asDiagonal() *
                                svd.matrixU().leftCols(used).transpose() * responses;
