@@ -80,6 +80,21 @@ void BM_TpsEstimate(benchmark::State& state) {
 }
 BENCHMARK(BM_TpsEstimate)->Args({100, 1000, 100})->Unit(benchmark::kMillisecond);
 
+// The error report of the same estimate: every complete specimen left out
+// in turn, one new superimposition each.  Argument 1 is the sample size.
+void BM_TpsEstimationError(benchmark::State& state) {
+  const auto k = static_cast<Eigen::Index>(state.range(0));
+  const auto n = static_cast<Eigen::Index>(state.range(1));
+  const shape::Stack sample = noisy_sample(k, n, 5);
+  tps::MissingList missing;
+  for (Eigen::Index i = 0; i < n / 10; ++i) missing.emplace_back(10 * i, i % k);
+  for (auto _ : state) {
+    const tps::EstimationError e = tps::estimation_error(sample, missing, {});
+    benchmark::DoNotOptimize(e.overall);
+  }
+}
+BENCHMARK(BM_TpsEstimationError)->Args({100, 200})->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
