@@ -92,15 +92,18 @@ struct EstimationError {
 /// specimen in turn loses the landmarks that each incomplete specimen misses
 /// (each distinct pattern once) and has them estimated from the other
 /// complete specimens (itself left out of the consensus and the
-/// regression); the distances to its true landmarks give the RMSE.
+/// regression); the distances to its true landmarks give the RMSE.  Costs
+/// one superimposition of m − 1 specimens per complete specimen (m of them)
+/// and one estimate per trial: about 0.8 s for 180 complete specimens of 100
+/// landmarks, growing as m²; a caller should say so before a large sample.
 /// @throws NumericError as estimate_missing, with one more complete specimen
 ///   needed than for the estimate itself (the left-out one), or when no
 ///   landmark is missing
 EstimationError estimation_error(const shape::Stack& sample, const MissingList& missing,
                                  const EstimateParams& params);
 
-/// "landmark 3 of specimen 2 ("b")"-style description used in the messages:
-/// `specimen 2 ("b")`, or `specimen 2` without a name.
+/// A specimen as the messages name it: `specimen 2 ("b")`, or `specimen 2`
+/// without a name (`specimen` 0-based, shown from 1).
 std::string specimen_label(const std::vector<std::string>& names, Eigen::Index specimen);
 
 }  // namespace velmora::tps
