@@ -223,8 +223,10 @@ class DuplicateKeyCheck : public nlohmann::detail::json_sax_dom_parser<nlohmann:
 
 }  // namespace
 
-ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view label) {
+ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view label,
+                                        const MissingValues& missing) {
   SampleParts parts;
+  parts.missing_values = missing;
   parts.label = std::string(label);
   parts.format = "Markups CSV";
   parts.names.push_back(name_from_label(label, {".fcsv"}));
@@ -263,12 +265,12 @@ ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view 
       const std::string word = field_text(fields[c]);
       double v = 0;
       const bool number = parse_double(word, v);
-      if (word.empty() || (number && (v == -999.0 || std::isnan(v))) ||
-          (!number && is_missing_code(word))) {
+      const SampleParts::Reading reading = parts.read_coordinate(word, number, v);
+      if (reading != SampleParts::Reading::Value) {
         std::string code = word.empty() ? std::string("empty") : word;
         if (label_column < fields.size() && !field_text(fields[label_column]).empty())
           code += ", " + field_text(fields[label_column]);
-        parts.note_missing(line.number, 1, landmark, code);
+        parts.note_missing(line.number, 1, landmark, code, reading);
         v = 0;
       } else if (!number || !std::isfinite(v)) {
         refuse_number(label, line.number, fields[c].column, word);
@@ -281,7 +283,8 @@ ImportedSample parse_markups_csv_sample(std::string_view text, std::string_view 
   return finish_sample(std::move(parts));
 }
 
-ImportedSample parse_markups_json_sample(std::string_view text, std::string_view label) {
+ImportedSample parse_markups_json_sample(std::string_view text, std::string_view label,
+                                         const MissingValues& missing) {
   nlohmann::json doc;
   try {
     const char* seen = text.data();
@@ -318,8 +321,13 @@ ImportedSample parse_markups_json_sample(std::string_view text, std::string_view
   if (!points.is_array()) refuse_file(label, "\"controlPoints\" is not a list.");
 
   SampleParts parts;
+  parts.missing_values = missing;
   parts.label = std::string(label);
   parts.format = "Markups JSON";
+  // A point Slicer marks "missing" is a missing landmark; one not yet
+  // placed ("undefined", no position, null) is no statement about the
+  // specimen and stays refused.
+  constexpr auto kRefused = SampleParts::Reading::Refused;
   parts.names.push_back(name_from_label(label, {".mrk.json", ".json"}));
   std::size_t landmark = 0;
   for (const nlohmann::json& point : points) {
@@ -330,14 +338,15 @@ ImportedSample parse_markups_json_sample(std::string_view text, std::string_view
     if (status != point.end() && status->is_string()) {
       const std::string& s = status->get_ref<const std::string&>();
       if (s == "missing" || s == "undefined") {
-        parts.note_missing(0, 1, landmark, s + ", " + point_text(landmark, point));
+        parts.note_missing(0, 1, landmark, s + ", " + point_text(landmark, point),
+                           s == "missing" ? SampleParts::Reading::Missing : kRefused);
         parts.coords.insert(parts.coords.end(), 3, 0.0);
         continue;
       }
     }
     auto position = point.find("position");
     if (position == point.end() || position->is_null()) {
-      parts.note_missing(0, 1, landmark, "no position, " + point_text(landmark, point));
+      parts.note_missing(0, 1, landmark, "no position, " + point_text(landmark, point), kRefused);
       parts.coords.insert(parts.coords.end(), 3, 0.0);
       continue;
     }
@@ -347,7 +356,7 @@ ImportedSample parse_markups_json_sample(std::string_view text, std::string_view
     }
     for (const nlohmann::json& v : *position) {
       if (v.is_null()) {
-        parts.note_missing(0, 1, landmark, "null, " + point_text(landmark, point));
+        parts.note_missing(0, 1, landmark, "null, " + point_text(landmark, point), kRefused);
         parts.coords.push_back(0.0);
       } else if (!v.is_number()) {
         refuse_file(label, point_text(landmark, point) + ": " + quoted_word(v.dump()) +

@@ -29,7 +29,9 @@ bool is_comment(std::string_view t) {
 
 class MorphologikaReader {
  public:
-  MorphologikaReader(std::string_view text, std::string_view label) : label_(label) {
+  MorphologikaReader(std::string_view text, std::string_view label, const MissingValues& missing)
+      : label_(label) {
+    parts_.missing_values = missing;
     parts_.label = std::string(label);
     parts_.format = "Morphologika";
     split_sections(text);
@@ -168,8 +170,9 @@ class MorphologikaReader {
         if (count >= 3) continue;
         double v = 0;
         const bool number = parse_double(w, v);
-        if ((number && (v == -999.0 || std::isnan(v))) || (!number && is_missing_code(w))) {
-          parts_.note_missing(line.number, specimen, landmark, w);
+        const SampleParts::Reading reading = parts_.read_coordinate(w, number, v);
+        if (reading != SampleParts::Reading::Value) {
+          parts_.note_missing(line.number, specimen, landmark, w, reading);
           v = 0;
         } else if (!number || !std::isfinite(v)) {
           refuse_number(label_, line.number, column_of(line.text, w), w);
@@ -280,8 +283,9 @@ class MorphologikaReader {
 
 }  // namespace
 
-ImportedSample parse_morphologika_sample(std::string_view text, std::string_view label) {
-  return MorphologikaReader(text, label).read();
+ImportedSample parse_morphologika_sample(std::string_view text, std::string_view label,
+                                         const MissingValues& missing) {
+  return MorphologikaReader(text, label, missing).read();
 }
 
 }  // namespace velmora::io

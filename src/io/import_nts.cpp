@@ -71,7 +71,9 @@ bool read_count(std::string_view word, std::size_t& n, bool& labelled) {
 
 class NtsReader {
  public:
-  NtsReader(std::string_view text, std::string_view label) : words_(text), label_(label) {
+  NtsReader(std::string_view text, std::string_view label, const MissingValues& missing)
+      : words_(text), label_(label) {
+    parts_.missing_values = missing;
     parts_.label = std::string(label);
     parts_.format = "NTS";
   }
@@ -223,13 +225,12 @@ class NtsReader {
     return w;
   }
 
-  bool is_missing(std::string_view word, double v, bool number) const {
-    if (missing_code_) {
-      double code = 0;
-      if (word == *missing_code_) return true;
-      if (number && parse_double(*missing_code_, code) && v == code) return true;
-    }
-    return number ? v == -999.0 || std::isnan(v) : is_missing_code(word);
+  /// The file's own code, compared as a word and as a number.
+  bool is_declared_code(std::string_view word, double v, bool number) const {
+    if (!missing_code_) return false;
+    double code = 0;
+    if (word == *missing_code_) return true;
+    return number && parse_double(*missing_code_, code) && v == code;
   }
 
   void read_data() {
@@ -242,8 +243,10 @@ class NtsReader {
         if (c == 0) parts_.first_lines.push_back(w.line);
         double v = 0;
         const bool number = parse_double(w.text, v);
-        if (is_missing(w.text, v, number)) {
-          parts_.note_missing(w.line, i + 1, c / 3 + 1, w.text);
+        const SampleParts::Reading reading =
+            parts_.read_coordinate(w.text, number, v, is_declared_code(w.text, v, number));
+        if (reading != SampleParts::Reading::Value) {
+          parts_.note_missing(w.line, i + 1, c / 3 + 1, w.text, reading);
           v = 0;
         } else if (!number || !std::isfinite(v)) {
           refuse_number(label_, w.line, w.column, w.text);
@@ -264,8 +267,9 @@ class NtsReader {
 
 }  // namespace
 
-ImportedSample parse_nts_sample(std::string_view text, std::string_view label) {
-  return NtsReader(text, label).read();
+ImportedSample parse_nts_sample(std::string_view text, std::string_view label,
+                                const MissingValues& missing) {
+  return NtsReader(text, label, missing).read();
 }
 
 }  // namespace velmora::io

@@ -50,9 +50,11 @@ std::string header_example(char delimiter) {
 
 }  // namespace
 
-ImportedSample parse_table_sample(std::string_view text, std::string_view label, char delimiter) {
+ImportedSample parse_table_sample(std::string_view text, std::string_view label, char delimiter,
+                                  const MissingValues& missing) {
   if (delimiter == ',') delimiter = comma_or_semicolon(text);
   SampleParts parts;
+  parts.missing_values = missing;
   parts.label = std::string(label);
   parts.format = delimiter == '\t' ? "TSV table" : "CSV table";
 
@@ -127,9 +129,10 @@ ImportedSample parse_table_sample(std::string_view text, std::string_view label,
       }
       double v = 0;
       const bool number = parse_double(word, v);
-      if (word.empty() || (number && (v == -999.0 || std::isnan(v))) ||
-          (!number && is_missing_code(word))) {
-        parts.note_missing(f.line, specimen, (c - 1) / 3 + 1, word.empty() ? "empty" : word);
+      const SampleParts::Reading reading = parts.read_coordinate(word, number, v);
+      if (reading != SampleParts::Reading::Value) {
+        parts.note_missing(f.line, specimen, (c - 1) / 3 + 1, word.empty() ? "empty" : word,
+                           reading);
         v = 0;
       } else if (!number || !std::isfinite(v)) {
         refuse_number(label, f.line, f.column, word);

@@ -54,7 +54,9 @@ std::size_t count_value(std::string_view label, const TextLine& line, const std:
 
 class TpsReader {
  public:
-  TpsReader(std::string_view text, std::string_view label) : text_(text), label_(label) {
+  TpsReader(std::string_view text, std::string_view label, const MissingValues& missing)
+      : text_(text), label_(label) {
+    parts_.missing_values = missing;
     parts_.label = std::string(label);
     parts_.format = "TPS";
   }
@@ -121,13 +123,13 @@ class TpsReader {
       }
       if (count < 3) {
         double v = 0;
-        if (!parse_double(word, v) || !std::isfinite(v)) {
-          if (!is_missing_code(word))
-            refuse_number(label_, line.number, column_of(line.text, word), word);
-          parts_.note_missing(line.number, specimen_, have_ + 1, word);
+        const bool number = parse_double(word, v);
+        const SampleParts::Reading reading = parts_.read_coordinate(word, number, v);
+        if (reading != SampleParts::Reading::Value) {
+          parts_.note_missing(line.number, specimen_, have_ + 1, word, reading);
           v = 0;
-        } else if (v == -999.0) {
-          parts_.note_missing(line.number, specimen_, have_ + 1, word);
+        } else if (!number || !std::isfinite(v)) {
+          refuse_number(label_, line.number, column_of(line.text, word), word);
         }
         xyz[count] = v;
       }
@@ -277,8 +279,9 @@ class TpsReader {
 
 }  // namespace
 
-ImportedSample parse_tps_sample(std::string_view text, std::string_view label) {
-  return TpsReader(text, label).read();
+ImportedSample parse_tps_sample(std::string_view text, std::string_view label,
+                                const MissingValues& missing) {
+  return TpsReader(text, label, missing).read();
 }
 
 }  // namespace velmora::io

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/errors.hpp"
+#include "core/shown_text.hpp"
 #include "io/import_text.hpp"
 #include "io/landmark_file.hpp"
 
@@ -41,9 +42,87 @@ bool on_one_point(const double* xyz, std::size_t k, double cs) {
 
 }  // namespace
 
+SampleParts::Reading SampleParts::read_coordinate(std::string_view word, bool number, double v,
+                                                  bool declared) const {
+  if (!missing_values.keep) {
+    const bool code = declared || word.empty() || (number && (v == -999.0 || std::isnan(v))) ||
+                      (!number && import_text::is_missing_code(word));
+    return code ? Reading::Missing : Reading::Value;
+  }
+  if (declared || word.empty() || lower_text(word) == "na") return Reading::Missing;
+  if (number && std::isfinite(v))
+    return missing_values.code && v == *missing_values.code ? Reading::Missing : Reading::Value;
+  if ((number && std::isnan(v)) || (!number && import_text::is_missing_code(word)))
+    return Reading::Refused;
+  return Reading::Value;
+}
+
 void SampleParts::note_missing(std::size_t line, std::size_t specimen, std::size_t landmark,
-                               std::string_view code) {
+                               std::string_view code, Reading reading) {
+  if (reading == Reading::Missing && missing_values.keep) {
+    const AbsentLandmark at{specimen - 1, landmark - 1};
+    if (kept.empty() || kept.back() != at) kept.push_back(at);
+    return;
+  }
   if (!missing) missing = MissingLandmark{line, specimen, landmark, std::string(code)};
+}
+
+namespace {
+
+/// The placeholders of one specimen's missing landmarks: the centroid of its
+/// present ones.  `xyz` holds x1 y1 z1 … xk yk zk; `absent` flags landmarks.
+void fill_placeholders(double* xyz, std::size_t k, const std::vector<char>& absent) {
+  double centre[3] = {0, 0, 0};
+  std::size_t present = 0;
+  for (std::size_t j = 0; j < k; ++j) {
+    if (absent[j]) continue;
+    ++present;
+    for (std::size_t d = 0; d < 3; ++d) centre[d] += xyz[3 * j + d];
+  }
+  for (double& c : centre) c = present > 0 ? c / static_cast<double>(present) : 0.0;
+  for (std::size_t j = 0; j < k; ++j)
+    if (absent[j])
+      for (std::size_t d = 0; d < 3; ++d) xyz[3 * j + d] = centre[d];
+}
+
+std::string landmark_list(const std::vector<std::size_t>& landmarks) {
+  std::string text = landmarks.size() == 1 ? "landmark " : "landmarks ";
+  for (std::size_t j = 0; j < landmarks.size(); ++j)
+    text += (j > 0 ? ", " : "") + std::to_string(landmarks[j] + 1);
+  return text;
+}
+
+}  // namespace
+
+void place_missing_placeholders(Eigen::MatrixXd& rows, const std::vector<AbsentLandmark>& missing) {
+  const std::size_t k = static_cast<std::size_t>(rows.cols()) / 3;
+  std::vector<double> xyz(3 * k);
+  for (std::size_t a = 0; a < missing.size();) {
+    const std::size_t i = missing[a].specimen;
+    std::vector<char> absent(k, 0);
+    for (; a < missing.size() && missing[a].specimen == i; ++a) absent[missing[a].landmark] = 1;
+    const auto r = static_cast<Eigen::Index>(i);
+    for (std::size_t c = 0; c < 3 * k; ++c) xyz[c] = rows(r, static_cast<Eigen::Index>(c));
+    fill_placeholders(xyz.data(), k, absent);
+    for (std::size_t c = 0; c < 3 * k; ++c) rows(r, static_cast<Eigen::Index>(c)) = xyz[c];
+  }
+}
+
+std::string missing_landmarks_text(const ImportedSample& sample) {
+  if (sample.missing.empty()) return {};
+  std::string list;
+  std::size_t specimens = 0;
+  for (std::size_t a = 0; a < sample.missing.size();) {
+    const std::size_t i = sample.missing[a].specimen;
+    std::vector<std::size_t> landmarks;
+    for (; a < sample.missing.size() && sample.missing[a].specimen == i; ++a)
+      landmarks.push_back(sample.missing[a].landmark);
+    list += (specimens++ > 0 ? "; " : "") + specimen_text(sample.names, i + 1) + ": " +
+            landmark_list(landmarks);
+  }
+  const std::size_t n = sample.missing.size();
+  return std::to_string(specimens) + (specimens == 1 ? " specimen misses " : " specimens miss ") +
+         std::to_string(n) + (n == 1 ? " landmark: " : " landmarks: ") + list + ".";
 }
 
 std::string specimen_text(const std::vector<std::string>& names, std::size_t specimen) {
@@ -87,17 +166,34 @@ ImportedSample finish_sample(SampleParts&& parts) {
 
   if (parts.missing) {
     const MissingLandmark& m = *parts.missing;
-    const std::string what = "landmark " + std::to_string(m.landmark) + " of " +
-                             specimen_text(parts.names, m.specimen) + " is missing (" +
-                             quoted_word(m.code) +
-                             "); every landmark must be present, Velmora does not estimate "
-                             "missing landmarks.";
+    const std::string what =
+        "landmark " + std::to_string(m.landmark) + " of " + specimen_text(parts.names, m.specimen) +
+        " is missing (" + quoted_word(m.code) +
+        (parts.missing_values.keep
+             ? "), which Velmora does not read as a missing value: write NA, or the number set "
+               "as the missing-value code."
+             : "); every landmark must be present, Velmora does not estimate missing landmarks.");
     if (m.line > 0) refuse_line(parts.label, m.line, what);
     refuse_file(parts.label, what);
   }
   if (n == 0) refuse_file(parts.label, "the file holds no specimen.");
   if (k == 0) refuse_file(parts.label, "the specimens hold no landmark.");
   if (k < 3) refuse_file(parts.label, "each specimen holds " + too_few_landmarks_text(k));
+
+  std::sort(parts.kept.begin(), parts.kept.end());
+  parts.kept.erase(std::unique(parts.kept.begin(), parts.kept.end()), parts.kept.end());
+  for (std::size_t a = 0; a < parts.kept.size();) {
+    const std::size_t i = parts.kept[a].specimen;
+    std::vector<char> absent(k, 0);
+    std::size_t count = 0;
+    for (; a < parts.kept.size() && parts.kept[a].specimen == i; ++a, ++count)
+      absent[parts.kept[a].landmark] = 1;
+    if (count == k) {
+      refuse_specimen(parts, i + 1,
+                      "every landmark of " + specimen_text(parts.names, i + 1) + " is missing.");
+    }
+    fill_placeholders(parts.coords.data() + 3 * k * i, k, absent);
+  }
 
   std::vector<double> sizes(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -138,6 +234,7 @@ ImportedSample finish_sample(SampleParts&& parts) {
   sample.labels = std::move(parts.labels);
   sample.notes = std::move(parts.notes);
   sample.format = std::move(parts.format);
+  sample.missing = std::move(parts.kept);
   return sample;
 }
 

@@ -92,40 +92,42 @@ Reader choose_reader(std::string_view text, std::string_view label) {
 
 }  // namespace
 
-ImportedSample import_landmark_text(std::string_view text, std::string_view label) {
+ImportedSample import_landmark_text(std::string_view text, std::string_view label,
+                                    const MissingValues& missing) {
   switch (choose_reader(text, label)) {
     case Reader::Tps:
-      return parse_tps_sample(text, label);
+      return parse_tps_sample(text, label, missing);
     case Reader::Nts:
-      return parse_nts_sample(text, label);
+      return parse_nts_sample(text, label, missing);
     case Reader::Morphologika:
-      return parse_morphologika_sample(text, label);
+      return parse_morphologika_sample(text, label, missing);
     case Reader::MarkupsCsv:
-      return parse_markups_csv_sample(text, label);
+      return parse_markups_csv_sample(text, label, missing);
     case Reader::MarkupsJson:
-      return parse_markups_json_sample(text, label);
+      return parse_markups_json_sample(text, label, missing);
     case Reader::CsvTable:
-      return parse_table_sample(text, label, ',');
+      return parse_table_sample(text, label, ',', missing);
     case Reader::TsvTable:
-      return parse_table_sample(text, label, '\t');
+      return parse_table_sample(text, label, '\t', missing);
     case Reader::Native:
       break;
   }
-  return parse_native_sample(text, label);
+  return parse_native_sample(text, label, missing);
 }
 
-ImportedSample import_landmarks(const std::string& path) {
+ImportedSample import_landmarks(const std::string& path, const MissingValues& missing) {
   const FileText file = read_import_file(path);
-  return import_landmark_text(file.text(), path);
+  return import_landmark_text(file.text(), path, missing);
 }
 
-ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
+ImportedSample import_landmark_files(const std::vector<std::string>& paths,
+                                     const MissingValues& missing) {
   if (paths.empty()) throw FileError("No landmark file was chosen.");
-  ImportedSample sample = import_landmarks(paths.front());
+  ImportedSample sample = import_landmarks(paths.front(), missing);
   if (paths.size() == 1) return sample;
   std::vector<ImportedSample> more;
   for (std::size_t f = 1; f < paths.size(); ++f) {
-    more.push_back(import_landmarks(paths[f]));
+    more.push_back(import_landmarks(paths[f], missing));
     const ImportedSample& s = more.back();
     if (s.rows.cols() != sample.rows.cols()) {
       throw FileError(in_quotes(paths[f]) + ": " + std::to_string(s.rows.cols() / 3) +
@@ -143,6 +145,10 @@ ImportedSample import_landmark_files(const std::vector<std::string>& paths) {
   bool same_labels = true;
   for (ImportedSample& s : more) {
     rows.middleRows(at, s.rows.rows()) = s.rows;
+    for (AbsentLandmark a : s.missing) {
+      a.specimen += static_cast<std::size_t>(at);
+      sample.missing.push_back(a);
+    }
     at += s.rows.rows();
     sample.names.insert(sample.names.end(), s.names.begin(), s.names.end());
     sample.notes.insert(sample.notes.end(), s.notes.begin(), s.notes.end());
@@ -186,8 +192,9 @@ bool is_markup_file(std::string_view path) {
   return name.ends_with(".fcsv") || name.ends_with(".json");
 }
 
-ImportedSample import_landmark_selection(const std::vector<std::string>& paths) {
-  if (paths.size() == 1) return import_landmarks(paths.front());
+ImportedSample import_landmark_selection(const std::vector<std::string>& paths,
+                                         const MissingValues& missing) {
+  if (paths.size() == 1) return import_landmarks(paths.front(), missing);
   // Checked before any file is read, so that a mixed choice reads nothing.
   for (const std::string& p : paths) {
     if (!is_markup_file(p)) {
@@ -196,7 +203,7 @@ ImportedSample import_landmark_selection(const std::vector<std::string>& paths) 
                       "one specimen a file; load this file on its own.");
     }
   }
-  return import_landmark_files(paths);
+  return import_landmark_files(paths, missing);
 }
 
 }  // namespace velmora::io

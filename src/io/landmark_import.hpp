@@ -23,15 +23,17 @@ namespace velmora::io {
 /// coordinates.  Returns all of it or nothing.
 /// @throws FileError naming the file (and line, column and word where the
 ///   format has them): a file that cannot be opened, a malformed file, 2-D
-///   data, a missing landmark (naming the specimen and the landmark),
+///   data, a missing landmark (naming the specimen and the landmark) unless
+///   `missing` keeps them (MissingValues; the sample's `missing` lists them),
 ///   specimens of different landmark counts or of fewer than three landmarks,
 ///   a specimen whose landmarks all lie on one point
-ImportedSample import_landmarks(const std::string& path);
+ImportedSample import_landmarks(const std::string& path, const MissingValues& missing = {});
 
 /// import_landmarks on text already in memory; `label` stands for the path
 /// (its extension chooses the reader, its file name names the specimen of a
 /// one-specimen format).
-ImportedSample import_landmark_text(std::string_view text, std::string_view label);
+ImportedSample import_landmark_text(std::string_view text, std::string_view label,
+                                    const MissingValues& missing = {});
 
 /// Reads several files as one sample, in the order given: typically
 /// one-specimen files (.fcsv, .mrk.json), each named after its file.  Every
@@ -41,7 +43,8 @@ ImportedSample import_landmark_text(std::string_view text, std::string_view labe
 /// @throws FileError for no path at all, the refusal of any file, or
 ///   `"b.fcsv": 11 landmarks, but "a.fcsv" has 12; every specimen needs the
 ///   same landmarks.`
-ImportedSample import_landmark_files(const std::vector<std::string>& paths);
+ImportedSample import_landmark_files(const std::vector<std::string>& paths,
+                                     const MissingValues& missing = {});
 
 /// True for the name of a one-specimen markup file: ".fcsv", ".mrk.json"
 /// or ".json", in any case.
@@ -53,6 +56,7 @@ bool is_markup_file(std::string_view path);
 ///   a selection of several files of which one is no markup file:
 ///   `"b.tps": only markup files (.fcsv, .mrk.json) can be loaded several
 ///   at a time, one specimen a file; load this file on its own.`
-ImportedSample import_landmark_selection(const std::vector<std::string>& paths);
+ImportedSample import_landmark_selection(const std::vector<std::string>& paths,
+                                         const MissingValues& missing = {});
 
 }  // namespace velmora::io
