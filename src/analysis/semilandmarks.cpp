@@ -8,6 +8,10 @@ namespace velmora::analysis {
 
 namespace {
 
+// From this many landmarks in all (specimens × landmarks) a slide is
+// announced before it starts.
+constexpr Eigen::Index kSlowSlidingLandmarks = 20000;
+
 // How messages name an entry of a definition file, and begin a refusal.
 std::string source(const std::string& label, std::size_t line) {
   return "\"" + label + "\" line " + std::to_string(line);
@@ -157,6 +161,12 @@ SettleReport Session::settle_sliding() {
   SettleReport r;
   if (!slide_pending_ || !sample_) return r;
   tps::SlidingResult slid;
+  const Eigen::Index n = sample_->specimens(), k = sample_->landmarks();
+  if (note && n * k >= kSlowSlidingLandmarks)
+    note("Sliding the " + std::to_string(semi_.curves.size() + semi_.surface.size()) +
+         " semilandmarks of " + std::to_string(n) + " specimens of " + std::to_string(k) +
+         " landmarks: this takes a while (about 2.5 s a pass at 100 × 1,000 on two cores, "
+         "growing with the square of the landmarks).");
   auto fit = guarded([&] { return fit_with_sliding(sample_->raw(), method_, r.notes, &slid); });
   // The scores and regression of the old superimposition stay with it.
   fit_ = std::move(fit);

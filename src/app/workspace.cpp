@@ -2,6 +2,7 @@
 
 #include "bindings/numeric_calls.hpp"
 #include "bindings/shape_values.hpp"
+#include "view/main_window.hpp"
 
 namespace velmora::app {
 
@@ -22,14 +23,26 @@ Value optional_handle(const std::optional<gfx::Handle>& h) {
 
 }  // namespace
 
+namespace {
+
+// The session's notes of long computations (a dense reference's basis)
+// reach the console and, before the work blocks the window, its status line.
+Notify session_note() {
+  return [console = console_note()](const std::string& line) {
+    console(line);
+    show_status_now(line);
+  };
+}
+
+}  // namespace
+
 Workspace::Workspace() {
-  // The basis of a dense reference says on the console how long it takes.
-  session.note = console_note();
+  session.note = session_note();
 }
 
 void Workspace::reset() {
   session = analysis::Session{};
-  session.note = console_note();
+  session.note = session_note();
   window = WindowState{};
 }
 

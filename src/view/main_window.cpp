@@ -96,6 +96,11 @@ void show_status(const std::string& text) {
   set_string("StatusBar", Value(shown_name(text)));
 }
 
+void show_status_now(const std::string& text) {
+  show_status(text);
+  graphics().backend().process_events();
+}
+
 std::size_t status_count() {
   return status_changes();
 }

@@ -15,6 +15,9 @@ struct Document;
 
 /// Shows `text` in the status line (tag "StatusBar").
 void show_status(const std::string& text);
+/// The same, drawn at once: for a line that announces a long computation
+/// about to block the window.
+void show_status_now(const std::string& text);
 /// How many times the status line was set so far (to tell whether an
 /// action set it).
 std::size_t status_count();
