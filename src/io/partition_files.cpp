@@ -4,34 +4,10 @@
 
 #include "core/errors.hpp"
 #include "core/shown_text.hpp"
+#include "io/semilandmark_files.hpp"
 #include "io/text_matrix.hpp"
 
 namespace velmora::io {
-
-namespace {
-
-/// The fields of a line apart by blanks, tabs or commas; a field in double
-/// quotes is kept whole, without them.
-std::vector<std::string> fields_of(std::string_view line) {
-  std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == ',')) ++i;
-    if (i >= line.size()) break;
-    if (line[i] == '"') {
-      const std::size_t end = line.find('"', i + 1);
-      out.emplace_back(line.substr(i + 1, end == std::string_view::npos ? end : end - i - 1));
-      i = end == std::string_view::npos ? line.size() : end + 1;
-    } else {
-      const std::size_t start = i;
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != ',') ++i;
-      out.emplace_back(line.substr(start, i - start));
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 Partition parse_partition_file(std::string_view text, std::string_view label, std::size_t k) {
   Partition out;
@@ -45,7 +21,7 @@ Partition parse_partition_file(std::string_view text, std::string_view label, st
     at = end + 1;
     ++line_no;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const std::vector<std::string> f = fields_of(line);
+    const std::vector<std::string> f = definition_fields(line);
     if (f.empty() || f.front().rfind('#', 0) == 0) continue;
     if (f.size() != 1)
       throw FileError(in_quotes(label) + " line " + std::to_string(line_no) + ": found " +
@@ -79,10 +55,7 @@ Partition parse_partition_file(std::string_view text, std::string_view label, st
 }
 
 Partition load_partition_file(const std::string& path, std::size_t k) {
-  const FileText file = FileText::read(path);
-  if (!file.ok())
-    throw FileError("Cannot open the file " + in_quotes(path) + ": " + file.reason() + ".");
-  return parse_partition_file(file.text(), path, k);
+  return parse_partition_file(definition_file_text(path), path, k);
 }
 
 }  // namespace velmora::io

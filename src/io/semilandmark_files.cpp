@@ -50,14 +50,17 @@ bool is_number(const std::string& s) {
   return !s.empty() && ec == std::errc() && end == s.data() + s.size();
 }
 
-// The landmark-number rows of a definition file, `width` numbers a row,
-// each with its line; the header and row-name rules of parse_curve_file.
-std::vector<std::pair<std::vector<std::size_t>, std::size_t>> number_rows(std::string_view text,
-                                                                          std::string_view label,
-                                                                          std::size_t k,
-                                                                          std::size_t width,
-                                                                          const char* what) {
-  std::vector<std::pair<std::vector<std::size_t>, std::size_t>> rows;
+}  // namespace
+
+std::vector<std::string> definition_fields(std::string_view line) {
+  std::vector<std::string> out;
+  for (Field& f : fields_of(line)) out.push_back(std::move(f.text));
+  return out;
+}
+
+std::vector<NumberRow> landmark_number_rows(std::string_view text, std::string_view label,
+                                            std::size_t k, std::size_t width, const char* what) {
+  std::vector<NumberRow> rows;
   bool first = true, row_names = false;
   std::size_t line_no = 0;
   std::size_t at = 0;
@@ -91,7 +94,7 @@ std::vector<std::pair<std::vector<std::size_t>, std::size_t>> number_rows(std::s
                         "\" is not a landmark number from 1 to " + std::to_string(k) + ".");
       row.push_back(v);
     }
-    rows.emplace_back(std::move(row), line_no);
+    rows.push_back({std::move(row), line_no});
     if (end == text.size()) break;
   }
   if (rows.empty())
@@ -99,19 +102,17 @@ std::vector<std::pair<std::vector<std::size_t>, std::size_t>> number_rows(std::s
   return rows;
 }
 
-std::string read_or_throw(const std::string& path) {
+std::string definition_file_text(const std::string& path) {
   const FileText file = FileText::read(path);
   if (!file.ok())
     throw FileError("Cannot open the file " + in_quotes(path) + ": " + file.reason() + ".");
   return std::string(file.text());
 }
 
-}  // namespace
-
 CurveFile parse_curve_file(std::string_view text, std::string_view label, std::size_t k) {
   CurveFile out;
   std::map<std::size_t, std::size_t> slider_line;
-  for (auto& [row, line] : number_rows(
+  for (auto& [row, line] : landmark_number_rows(
            text, label, k, 3, "a curve slider is three landmark numbers, before slider after")) {
     const std::string where = in_quotes(label) + " line " + std::to_string(line) + ": ";
     if (row[1] == row[0] || row[1] == row[2])
@@ -130,7 +131,7 @@ CurveFile parse_curve_file(std::string_view text, std::string_view label, std::s
 }
 
 CurveFile load_curve_file(const std::string& path, std::size_t k) {
-  return parse_curve_file(read_or_throw(path), path, k);
+  return parse_curve_file(definition_file_text(path), path, k);
 }
 
 SurfacePointFile parse_surface_point_file(std::string_view text, std::string_view label,
@@ -138,7 +139,7 @@ SurfacePointFile parse_surface_point_file(std::string_view text, std::string_vie
   SurfacePointFile out;
   std::map<std::size_t, std::size_t> seen_line;
   for (auto& [row, line] :
-       number_rows(text, label, k, 1, "a surface point is one landmark number")) {
+       landmark_number_rows(text, label, k, 1, "a surface point is one landmark number")) {
     if (auto seen = seen_line.find(row[0]); seen != seen_line.end())
       throw FileError(in_quotes(label) + " line " + std::to_string(line) + ": landmark " +
                       std::to_string(row[0]) + " is already listed on line " +
@@ -151,7 +152,7 @@ SurfacePointFile parse_surface_point_file(std::string_view text, std::string_vie
 }
 
 SurfacePointFile load_surface_point_file(const std::string& path, std::size_t k) {
-  return parse_surface_point_file(read_or_throw(path), path, k);
+  return parse_surface_point_file(definition_file_text(path), path, k);
 }
 
 }  // namespace velmora::io

@@ -39,4 +39,23 @@ SurfacePointFile parse_surface_point_file(std::string_view text, std::string_vie
                                           std::size_t k);
 SurfacePointFile load_surface_point_file(const std::string& path, std::size_t k);
 
+/// What the landmark definition files (curves, surface points, landmark
+/// pairs, partitions) share.
+/// The fields of one line, apart by blanks, tabs or commas; a field in
+/// double quotes is kept whole, without them.
+std::vector<std::string> definition_fields(std::string_view line);
+/// The rows of `width` landmark numbers of a definition file, each with its
+/// line, under the header and row-name rules of parse_curve_file; `what`
+/// ends the messages ("a curve slider is three landmark numbers, …").
+/// @throws FileError naming the file, the line and the value
+struct NumberRow {
+  std::vector<std::size_t> numbers;
+  std::size_t line = 0;
+};
+std::vector<NumberRow> landmark_number_rows(std::string_view text, std::string_view label,
+                                            std::size_t k, std::size_t width, const char* what);
+/// The text of a definition file.
+/// @throws FileError "Cannot open the file …" with the reason
+std::string definition_file_text(const std::string& path);
+
 }  // namespace velmora::io
