@@ -218,7 +218,7 @@ void show_pca(Workspace& ws, const Value&) {
   log_report(ws, "Principal components of " + of, log_text);
 
   // PC1 against PC2 in the main window's plot.
-  plot_pca_scatter(ws, pca, !corrected.empty());
+  plot_pca_scatter(ws, pca, !corrected.empty(), symmetry);
 
   // The mean shape moved along the chosen component, in the 3D window.
   begin_figure3d_display(ws);
