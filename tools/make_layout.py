@@ -180,6 +180,10 @@ menus=[
    item("Load Surface Points…","LoadSurfacePoints",tip="Surface semilandmarks: one landmark number a line"),
    item("Load Surfaces…","LoadSurfaces",tip="Each specimen's scan (several files, each named as its specimen), to project the semilandmarks onto"),
    item("Place Semilandmarks…","PlaceSemilandmarks",tip="Spread surface semilandmarks over the first scan and carry them to the others by the fixed landmarks"),
+   # Bilateral symmetry and repeatability.
+   item("Load Landmark Pairs…","LoadLandmarkPairs",sep=True,tip="Bilateral landmark pairs: one a line, left right (landmark numbers from 1); landmarks in no pair lie on the midline"),
+   item("Save Symmetric Component…","SaveSymmetricComponent",tip="The symmetric component of the last Symmetry ANOVA, one specimen a line, then its centroid size"),
+   item("Save Asymmetric Component…","SaveAsymmetricComponent",tip="The asymmetric component (one side minus the other) of the last Symmetry ANOVA, one specimen a line"),
    item("Save Partial Warp Scores…","SaveWarp",sep=True,acc="S"),item("Save Reference…","SaveRef"),item("Save Regression Vector…","SaveVector"),item("Save PCA…","SavePCA"),
    item("Save Specimen Names…","SaveSpecimenNames"),item("Save Landmarks As…","SaveLandmarks"),item("Save Surface As…","SaveSurface"),item("Save Procrustes Coordinates…","SaveProcrustes",tip="The superimposed (slid) coordinates at unit centroid size, one specimen a line, then its centroid size"),item("Save Shown Shapes…","SaveShownShapes",
         tip="The landmark configurations the 3-D view shows, one a line (a table with the legend's names for a .csv name)"),
@@ -198,6 +202,12 @@ menus=[
    item("Sums of Squares: Type II","SetSSType",tag="SSTypeII",checked=False,args=("II",)),
    item("Procrustes ANOVA","ProcrustesANOVA",sep=True),item("Pairwise Group Comparisons","PairwiseGroups"),
    item("Canonical Variates","CVA"),item("Show CV Shape Change…","ShowCV"),
+   # Bilateral symmetry and repeatability.
+   item("Symmetry ANOVA…","SymmetryANOVA",sep=True,tip="Procrustes ANOVA of bilateral symmetry: individual, side, individual:side and the replicate error; object symmetry with the landmark pairs, matching symmetry with a side column"),
+   item("Show Directional Asymmetry","ShowDirectionalAsymmetry",tip="The symmetric mean shape and the mean with its directional asymmetry (times the exaggeration)"),
+   item("PCA of the Symmetric Component","SetPCAShapes",args=("symmetric",)),
+   item("PCA of the Asymmetric Component","SetPCAShapes",args=("asymmetric",)),
+   item("Repeatability…","Repeatability",tip="Procrustes ANOVA of shape on the individuals of replicated configurations: repeatability and the share of measurement error"),
    item("Save Size-Corrected Shapes…","SaveResiduals",sep=True),
    item("PCA of Size-Corrected Shapes","SetPCAShapes",tag="PCACorrectedCheck",checked=False),
    item("Show Group Difference…","ShowGroupDifference"),item("Show Group Means","ShowGroupMeans"),

@@ -13,12 +13,17 @@
 #include "analysis/regressor.hpp"
 #include "analysis/superimposition.hpp"
 #include "io/imported_sample.hpp"
+// Bilateral symmetry and repeatability.
+#include "io/pair_files.hpp"
 #include "io/semilandmark_files.hpp"
 #include "io/text_matrix.hpp"
 #include "shape/principal_components.hpp"
 #include "shape/types.hpp"
 #include "stats/distance_test.hpp"
 #include "stats/permutation_test.hpp"
+// Bilateral symmetry and repeatability.
+#include "stats/repeatability.hpp"
+#include "stats/symmetry.hpp"
 #include "stats/wilks.hpp"
 
 namespace velmora::analysis {
@@ -59,6 +64,9 @@ struct LoadSampleReport {
   /// samples of another landmark count), or when a curve markup brought
   /// its own curve sliders.
   std::string semilandmark_note;
+  /// Not empty when the landmark pairs were removed: they were loaded for
+  /// samples of another landmark count.
+  std::string pairs_note = {};
 };
 
 struct SuperimposeParams {
@@ -250,6 +258,74 @@ struct PlaceSemilandmarksReport {
   double largest_projection = 0;
   std::string largest_projection_specimen;
   std::string message;
+};
+
+// --- bilateral symmetry and repeatability ----------------------------------------------
+// Bilateral symmetry and repeatability.
+
+/// The landmark pairs kept for the sample's landmark scheme.
+struct LandmarkPairsReport {
+  Eigen::Index pairs = 0, midline = 0;
+  /// "26 landmarks: 10 pairs, 6 on the midline."
+  std::string message;
+};
+
+/// Procrustes ANOVA of bilateral symmetry: object symmetry (the loaded
+/// landmark pairs) without `side`, matching symmetry with it.
+struct SymmetryParams {
+  std::string individual;  ///< a factor: the individual each configuration belongs to
+  std::string side = {};   ///< a factor of two levels, or empty for object symmetry
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+  stats::PermutationProgress progress = {};
+};
+/// The symmetry analysis run last: its fit, table and components.
+struct SymmetryReport {
+  std::shared_ptr<const stats::SymmetryFit> fit;
+  stats::SymmetryAnova anova;
+  std::shared_ptr<const stats::SymmetryComponents> components;
+  std::string individual, side;  ///< the columns named (side empty: object symmetry)
+  std::string pairs_label;       ///< object symmetry: the pairs' file
+  /// Lines for the log: the fit did not settle, configurations fitted as
+  /// mirror images.
+  std::vector<std::string> notes;
+};
+
+/// Which component of the symmetry analysis run last.
+enum class SymmetryPart { None, Symmetric, Asymmetric };
+
+struct SymmetryComponentParams {
+  SymmetryPart part = SymmetryPart::Symmetric;
+  bool by_individual = false;  ///< one row an individual (the mean of its specimens)
+};
+/// A component in the joint superimposition, one row a specimen (or an
+/// individual), in the native layout: x1 y1 z1 … xk yk zk, then the raw
+/// centroid size (the mean of the configurations the row stands for).
+struct SymmetryComponentReport {
+  Eigen::MatrixXd rows;            ///< rows × (3k + 1)
+  std::vector<std::string> names;  ///< one a row
+};
+
+struct DirectionalAsymmetryParams {
+  double exaggeration = 1;  ///< factor on the directional asymmetry
+};
+/// The consensus of the configurations and their reflections (symmetric),
+/// moved by half the exaggerated directional asymmetry each way: `target`
+/// the mean first side (or original), `opposite` its mirror image.
+struct DirectionalAsymmetryReport {
+  shape::Config reference, target, opposite;
+  double size = 0;  ///< the norm of the directional asymmetry (not exaggerated)
+};
+
+struct RepeatabilityParams {
+  std::string individual;  ///< a factor whose levels repeat: the replicates of each individual
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+  stats::PermutationProgress progress = {};
+};
+struct RepeatabilityReport {
+  stats::Repeatability result;
+  std::string fit_note;
 };
 
 }  // namespace velmora::analysis

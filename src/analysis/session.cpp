@@ -137,6 +137,7 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     if (!r.wire_note.empty()) wires_.reset();
     wire_landmarks_ = wires_ ? r.landmarks : 0;
     semilandmarks_for_new_sample(in, r);
+    pairs_for_new_sample(r);
     return r;
   });
 }
@@ -295,6 +296,8 @@ void Session::clear() {
   regression_.reset();
   surface_.reset();
   scans_.clear();
+  symmetry_.reset();
+  pca_part_ = SymmetryPart::None;
 }
 
 // --- analyses ------------------------------------------------------------------------
@@ -423,6 +426,7 @@ PcaReport Session::pca(const PcaParams& params) const {
   require_shape_variation();
   std::string corrected;
   auto pca = guarded([&] {
+    if (pca_part_ != SymmetryPart::None) return symmetry_pca();
     if (params.corrected.empty()) return fit_->components();
     // The residuals of the model: the size-corrected shapes less the consensus.
     const std::vector<stats::ModelVariable> variables = model_variables();
@@ -449,7 +453,7 @@ ComponentShapeReport Session::component_shape(const ComponentShapeParams& params
     refuse(not_whole_number_text("principal component", std::to_string(params.component), 1, r));
   }
   return guarded([&] {
-    const shape::Config& reference = fit_->reference();
+    const shape::Config& reference = pca_reference();
     shape::Config target =
         shape::component_shape(reference, *components.pca, params.component - 1, params.factor);
     shape::Config opposite =

@@ -227,6 +227,33 @@ class Session {
   void set_sums_of_squares(stats::SumsOfSquares sums) { choices_.sums = sums; }
   void set_pca_corrected(bool corrected) { choices_.pca_corrected = corrected; }
 
+  // --- bilateral symmetry and repeatability (analysis/symmetry_session.cpp) ------
+  // Bilateral symmetry and repeatability.
+  /// Keeps the landmark pairs read (io::load_landmark_pairs) for the
+  /// sample's landmarks; the symmetry analysis run before is forgotten.
+  LandmarkPairsReport set_landmark_pairs(const io::LandmarkPairs& pairs, const std::string& label);
+  /// The landmark pairs kept, or null.
+  const io::LandmarkPairs* landmark_pairs() const { return pairs_ ? &*pairs_ : nullptr; }
+  const std::string& landmark_pairs_label() const { return pairs_label_; }
+  /// Superimposes the sample with its reflections (object symmetry, which
+  /// needs the landmark pairs) or its second side reflected (matching
+  /// symmetry), runs the symmetry ANOVA and keeps the result for the
+  /// components, their PCA and the directional asymmetry.
+  /// @throws Error{Refused} without the pairs (object symmetry), naming a
+  ///   column that is no factor; Error{Numeric} as the library refuses
+  SymmetryReport symmetry_anova(const SymmetryParams& params);
+  /// The symmetry analysis run last on this sample, or null.
+  std::shared_ptr<const SymmetryReport> symmetry() const { return symmetry_; }
+  SymmetryComponentReport symmetry_component(const SymmetryComponentParams& params) const;
+  DirectionalAsymmetryReport directional_asymmetry(const DirectionalAsymmetryParams& params) const;
+  /// The ANOVA of shape ~ individual and the repeatability of the replicates.
+  RepeatabilityReport repeatability(const RepeatabilityParams& params) const;
+  /// Makes the PCA analyse a component of the symmetry analysis run last
+  /// (None: the shapes, or the size-corrected ones, as chosen before).
+  /// @throws Error{Refused} when no symmetry analysis was run
+  void set_pca_symmetry(SymmetryPart part);
+  SymmetryPart pca_symmetry() const { return pca_part_; }
+
  private:
   std::shared_ptr<const io::SpecimenTable> table_;
   /// The specimens the table was matched to: their names and landmarks.
@@ -305,6 +332,20 @@ class Session {
   std::shared_ptr<const SpecimenSurface> surface_;
   mutable std::shared_ptr<const MeanSurface> mean_surface_;
   std::shared_ptr<const MeanSurface> mean_surface() const;
+
+  // Bilateral symmetry and repeatability.
+  std::optional<io::LandmarkPairs> pairs_;
+  std::string pairs_label_;
+  Eigen::Index pairs_landmarks_ = 0;  ///< the landmark count the pairs were loaded for
+  std::shared_ptr<const SymmetryReport> symmetry_;
+  SymmetryPart pca_part_ = SymmetryPart::None;
+  /// After a new sample (reported in `r`): the symmetry analysis is
+  /// forgotten, the pairs kept for a sample of their landmark count.
+  void pairs_for_new_sample(LoadSampleReport& r);
+  /// The PCA of the component chosen by set_pca_symmetry, and the shape it
+  /// is drawn around.
+  std::shared_ptr<const shape::ShapePca> symmetry_pca() const;
+  const shape::Config& pca_reference() const;
 };
 
 }  // namespace velmora::analysis

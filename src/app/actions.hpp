@@ -93,6 +93,13 @@ void load_surfaces(Workspace& ws, const Value& fpass);
 void set_sliding_projection(Workspace& ws, const Value& fpass);
 void place_semilandmarks(Workspace& ws, const Value& fpass);
 void save_procrustes(Workspace& ws, const Value& fpass);
+// Bilateral symmetry and repeatability (actions_symmetry.cpp).
+void load_landmark_pairs(Workspace& ws, const Value& fpass);
+void symmetry_anova(Workspace& ws, const Value& fpass);
+void save_symmetric_component(Workspace& ws, const Value& fpass);
+void save_asymmetric_component(Workspace& ws, const Value& fpass);
+void show_directional_asymmetry(Workspace& ws, const Value& fpass);
+void repeatability(Workspace& ws, const Value& fpass);
 void show_surface(Workspace& ws, const Value& fpass);
 void set_surface_target(Workspace& ws, const Value& fpass);
 void set_surface_exaggeration(Workspace& ws, const Value& fpass);
@@ -136,4 +143,7 @@ std::string guide_with_pictures(const std::string& markdown,
 /// What a PCA analysed, for its log: "shape", or "size-corrected shapes
 /// (residuals of shape ~ log(CS))".
 std::string pca_shapes_text(const std::string& corrected);
+/// What the PCA analyses when it is a component of the symmetry analysis:
+/// "symmetric component (object symmetry of individual)"; empty otherwise.
+std::string pca_symmetry_text(const Workspace& ws);
 }  // namespace velmora::app

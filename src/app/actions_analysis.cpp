@@ -210,14 +210,15 @@ void show_pca(Workspace& ws, const Value&) {
       ws.session.component_shape({component, factor, corrected});
   const shape::ShapePca& pca = *shape.pca;
   const std::string& fit_note = ws.session.superimposition()->note();
-  const std::string of = pca_shapes_text(corrected);
+  const std::string symmetry = pca_symmetry_text(ws);
+  const std::string of = symmetry.empty() ? pca_shapes_text(corrected) : symmetry;
 
   console().write(report::pca_shares_text(pca.shares, of, fit_note));
   const std::string log_text = report::pca_log_text(pca.shares, of, fit_note, s.full_precision);
   log_report(ws, "Principal components of " + of, log_text);
 
   // PC1 against PC2 in the main window's plot.
-  plot_pca_scatter(ws, pca, !corrected.empty());
+  plot_pca_scatter(ws, pca, !corrected.empty(), symmetry);
 
   // The mean shape moved along the chosen component, in the 3D window.
   begin_figure3d_display(ws);

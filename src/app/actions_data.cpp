@@ -87,6 +87,7 @@ void load_landmark_files(Workspace& ws, const std::vector<gfx::FilePick>& picks,
   clear_main_plot();
   show_new_reference(ws);
   if (!r.semilandmark_note.empty()) console().line(r.semilandmark_note);
+  if (!r.pairs_note.empty()) console().line(r.pairs_note);
   if (!r.wire_note.empty()) {
     console().line(r.wire_note);
     show_message_box(r.wire_note, "Wireframe removed");

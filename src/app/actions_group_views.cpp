@@ -25,6 +25,19 @@ std::string pca_shapes_text(const std::string& corrected) {
                                  shown_text(corrected, kShownFormulaBytes) + ")";
 }
 
+std::string pca_symmetry_text(const Workspace& ws) {
+  const auto sym = ws.session.symmetry();
+  if (!sym || ws.session.pca_symmetry() == analysis::SymmetryPart::None) return {};
+  return std::string(ws.session.pca_symmetry() == analysis::SymmetryPart::Symmetric
+                         ? "symmetric"
+                         : "asymmetric") +
+         " component (" +
+         (sym->side.empty() ? "object symmetry of " + shown_text(sym->individual)
+                            : "matching symmetry of " + shown_text(sym->individual) + " by " +
+                                  shown_text(sym->side)) +
+         ")";
+}
+
 }  // namespace velmora::app
 
 namespace velmora::app::actions {
@@ -34,10 +47,20 @@ void set_pca_shapes(Workspace& ws, const Value& fpass) {
   bool corrected = !ws.session.choices().pca_corrected;  // the menu item toggles
   if (!args.empty()) {
     const std::string word = args[0].is_char() ? args[0].to_string() : std::string();
+    // Bilateral symmetry and repeatability: a component of the symmetry analysis.
+    if (word == "symmetric" || word == "asymmetric") {
+      ws.session.set_pca_symmetry(word == "symmetric" ? analysis::SymmetryPart::Symmetric
+                                                      : analysis::SymmetryPart::Asymmetric);
+      const std::string text = "The PCA analyses the " + pca_symmetry_text(ws);
+      check_menu_items({{"PCACorrectedCheck", false}});
+      console().line(text);
+      show_status(text);
+      return;
+    }
     if (word != "corrected" && word != "raw")
       refuse(
-          "The PCA analyses the raw shapes or the size-corrected ones, as in SetPCAShapes "
-          "corrected.");
+          "The PCA analyses the raw shapes, the size-corrected ones, or a component of the "
+          "symmetry analysis, as in SetPCAShapes corrected (raw, symmetric, asymmetric).");
     corrected = word == "corrected";
   }
   const analysis::ModelChoice& c = ws.session.choices();
@@ -45,6 +68,7 @@ void set_pca_shapes(Workspace& ws, const Value& fpass) {
     refuse(
         "The size-corrected shapes are the residuals of the model: choose Groups > Set Model "
         "first (in batch: SetModel \"shape ~ log(CS)\").");
+  ws.session.set_pca_symmetry(analysis::SymmetryPart::None);
   ws.session.set_pca_corrected(corrected);
   const std::string text =
       "The PCA analyses " + pca_shapes_text(corrected ? c.formula : std::string());

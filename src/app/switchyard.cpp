@@ -115,6 +115,13 @@ const std::vector<ActionSpec>& action_table() {
       {"SetSlidingProjection", a::set_sliding_projection, N, FR::AsIs},
       {"PlaceSemilandmarks", a::place_semilandmarks, S | kDefersSliding, FR::AsIs},
       {"SaveProcrustes", a::save_procrustes, S, FR::AsIs},
+      // Bilateral symmetry and repeatability.
+      {"LoadLandmarkPairs", a::load_landmark_pairs, S, FR::AsIs},
+      {"SymmetryANOVA", a::symmetry_anova, S, FR::AsIs, 2},
+      {"SaveSymmetricComponent", a::save_symmetric_component, S, FR::AsIs},
+      {"SaveAsymmetricComponent", a::save_asymmetric_component, S, FR::AsIs},
+      {"ShowDirectionalAsymmetry", a::show_directional_asymmetry, S | F, FR::Start3D},
+      {"Repeatability", a::repeatability, S, FR::AsIs},
   };
   return table;
 }

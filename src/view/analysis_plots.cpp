@@ -53,14 +53,16 @@ void plot_distance_test(Document& doc, const analysis::DistanceTestReport& t) {
   g.set(ax, "NextPlot", next_plot);
 }
 
-void plot_pca_scatter(Document& doc, const shape::ShapePca& pca, bool corrected) {
+void plot_pca_scatter(Document& doc, const shape::ShapePca& pca, bool corrected,
+                      const std::string& of) {
   auto& g = graphics();
   const WindowState& s = doc.window;
   const Handle ax = control("axes1");
   clear_main_plot();
   g.set(g.get(ax, "Title")(0), "String",
-        corrected ? "Principal components of size-corrected shapes"
-                  : "Principal components of shape");
+        !of.empty() ? "Principal components of " + of
+        : corrected ? std::string("Principal components of size-corrected shapes")
+                    : std::string("Principal components of shape"));
   const Eigen::VectorXd pc1 = pca.scores.col(0), pc2 = pca.scores.col(1);
   const std::shared_ptr<const analysis::XVariable> xv = doc.session.x();
   const Eigen::VectorXd* x = xv ? &xv->values : nullptr;

@@ -17,8 +17,10 @@ void plot_distance_test(Document& doc, const analysis::DistanceTestReport& t);
 /// PC1 against PC2 in the main window's plot, coloured by the chosen
 /// factor's groups, else by X on a blue-to-red scale when X is loaded, with
 /// the specimens' labels when asked; titled by what it analyses, shape or
-/// the size-corrected shapes (`corrected`).
-void plot_pca_scatter(Document& doc, const shape::ShapePca& pca, bool corrected);
+/// the size-corrected shapes (`corrected`), or `of` when given (a component
+/// of the symmetry analysis).
+void plot_pca_scatter(Document& doc, const shape::ShapePca& pca, bool corrected,
+                      const std::string& of = {});
 
 /// The canonical variate scores in the main window's plot, a colour a
 /// group: CV1 against CV2, or with one variate (two groups) a histogram of

@@ -125,6 +125,11 @@ void show_data_box(Document& doc) {
     text += "\n " + std::to_string(c.fixed) + " fixed, " + std::to_string(c.curve_sliders) +
             " on curves, " + std::to_string(c.surface_points) + " on the surface";
   }
+  // Bilateral symmetry and repeatability.
+  if (const io::LandmarkPairs* pairs = a.landmark_pairs())
+    text += "\n " + std::to_string(pairs->pairs.size()) + " landmark pairs, " +
+            std::to_string(s.landmarks() - 2 * static_cast<Eigen::Index>(pairs->pairs.size())) +
+            " on the midline";
   show_file_box(text);
 }
 

@@ -181,8 +181,8 @@ TEST_F(GroupActions, FactorMakesTheRegressionWithinGroupsAndTheViewsFollow) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {start() + "ShowCV 2\n", "The canonical variate \"2\" is not a whole number from 1 to 1."},
       {start() + "SetPCAShapes smooth\n",
-       "The PCA analyses the raw shapes or the size-corrected ones, as in SetPCAShapes "
-       "corrected."},
+       "The PCA analyses the raw shapes, the size-corrected ones, or a component of the "
+       "symmetry analysis, as in SetPCAShapes corrected (raw, symmetric, asymmetric)."},
       {"open populations.txt\nLoadData\nSetPCAShapes corrected\n",
        "The size-corrected shapes are the residuals of the model: choose Groups > Set Model "
        "first (in batch: SetModel \"shape ~ log(CS)\")."},
