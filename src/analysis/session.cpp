@@ -137,6 +137,13 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     if (!r.wire_note.empty()) wires_.reset();
     wire_landmarks_ = wires_ ? r.landmarks : 0;
     semilandmarks_for_new_sample(in, r);
+    // Integration, modularity and disparity: a partition belongs to its landmark scheme.
+    if (partition_ && partition_landmarks_ != r.landmarks) {
+      r.notes.push_back("The partition was loaded for samples of " +
+                        std::to_string(partition_landmarks_) + " landmarks; this sample has " +
+                        std::to_string(r.landmarks) + ": partition removed.");
+      partition_.reset();
+    }
     return r;
   });
 }

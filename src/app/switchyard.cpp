@@ -115,6 +115,13 @@ const std::vector<ActionSpec>& action_table() {
       {"SetSlidingProjection", a::set_sliding_projection, N, FR::AsIs},
       {"PlaceSemilandmarks", a::place_semilandmarks, S | kDefersSliding, FR::AsIs},
       {"SaveProcrustes", a::save_procrustes, S, FR::AsIs},
+      // Integration, modularity and disparity.
+      {"LoadPartition", a::load_partition, S, FR::AsIs},
+      {"SetPLSFit", a::set_pls_fit, N, FR::AsIs},
+      {"TwoBlockPLS", a::two_block_pls, S, FR::AsIs},
+      {"ModularityTest", a::modularity_test, S, FR::AsIs},
+      {"CompareIntegration", a::compare_integration, S, FR::AsIs},
+      {"Disparity", a::disparity, S, FR::AsIs},
   };
   return table;
 }
