@@ -30,6 +30,10 @@ namespace {
 
 using Numbers = std::vector<std::pair<std::string, double>>;
 
+// The least share of squared covariance of a pair of PLS axes the report
+// prints.
+constexpr double kShownPlsShare = 1e-3;
+
 // The report, in the log with every number of `numbers` in full while result
 // files are written in full precision, and in its message window.
 void present_with_numbers(Workspace& ws, const std::string& title, const std::string& text,
@@ -71,6 +75,24 @@ auto with_progress(Run&& run) {
     if (e.kind() == analysis::ErrorKind::Cancelled) show_test_status("");
     throw;
   }
+}
+
+// The pairs of PLS axes that hold a thousandth of the squared covariance or
+// more (at least the first), then how many more there are and their share
+// together: Save Table and the full-precision line give every pair.
+std::string pls_pairs_text(const stats::TwoBlockPls& pls, bool full) {
+  report::TableRows rows = stats::pls_table_rows(pls, full);
+  const Eigen::VectorXd& share = pls.covariance_share;
+  Eigen::Index shown = 1;
+  while (shown < share.size() && share(shown) >= kShownPlsShare) ++shown;
+  rows.resize(static_cast<std::size_t>(shown) + 1);
+  std::string text = report::aligned(rows);
+  const Eigen::Index rest = share.size() - shown;
+  if (rest > 0)
+    text += "(" + std::to_string(rest) + (rest == 1 ? " more pair, " : " more pairs, ") +
+            "together " + report::table_cell(share.tail(rest).sum(), full) +
+            " of the squared covariance)\n";
+  return text;
 }
 
 std::string fit_text(analysis::PlsFit fit) {
@@ -161,8 +183,7 @@ void two_block_pls(Workspace& ws, const Value& fpass) {
       (r.covariates ? std::string(", shape as superimposed") : ", after " + fit_text(r.fit)) +
       "\n" + std::to_string(pls.n) + " specimens, " +
       randomization_text(params.permutations, params.seed) + " (rows of one block permuted)\n" +
-      report::aligned(stats::pls_table_rows(pls, full)) +
-      report::aligned(stats::pls_summary_rows(pls, full));
+      pls_pairs_text(pls, full) + report::aligned(stats::pls_summary_rows(pls, full));
   text.pop_back();
   Numbers numbers;
   for (Eigen::Index i = 0; i < pls.singular_values.size(); ++i)
