@@ -3,6 +3,7 @@
 // and covariates), the covariance ratio, the comparison of integration
 // between groups and the Procrustes variances of groups.
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 
 #include "analysis/session.hpp"
@@ -118,6 +119,37 @@ PlsReport Session::two_block_pls(const PlsParams& params) const {
   });
   if (!pls) throw Error(ErrorKind::Cancelled, kPlsCancelled);
   r.pls = std::move(*pls);
+  if (r.fit == PlsFit::Joint) {
+    // Tangent coordinates are stacked (all x, all y, all z), a block's in
+    // the order of its landmarks.
+    const Eigen::Index k = sample_->landmarks(), n = r.pls.n;
+    const auto sd = [n](const Eigen::VectorXd& s) {
+      return std::sqrt((s.array() - s.mean()).square().sum() / static_cast<double>(n - 1));
+    };
+    Eigen::RowVectorXd move = Eigen::RowVectorXd::Zero(3 * k);
+    const double left_sd = sd(r.pls.left_scores), right_sd = sd(r.pls.right_scores);
+    if (r.covariates) {
+      move = params.shape_factor * left_sd * r.pls.left_vectors.col(0).transpose();
+    } else {
+      const io::Partition& p = *partition();
+      for (std::size_t b = 0; b < 2; ++b) {
+        const Eigen::VectorXd axis =
+            b == 0 ? r.pls.left_vectors.col(0) : r.pls.right_vectors.col(0);
+        const double scale = params.shape_factor * (b == 0 ? left_sd : right_sd);
+        const Eigen::Index kb = axis.size() / 3;
+        Eigen::Index j = 0;
+        for (Eigen::Index i = 0; i < k; ++i) {
+          if (p.block[static_cast<std::size_t>(i)] != b) continue;
+          for (Eigen::Index c = 0; c < 3; ++c) move(c * k + i) = scale * axis(c * kb + j);
+          ++j;
+        }
+      }
+    }
+    const Eigen::RowVectorXd mean = fit_->tangent()->colwise().mean();
+    r.shape_change = true;
+    r.reference = fit_->reference() + shape::config_of_stacked(mean);
+    r.target = fit_->reference() + shape::config_of_stacked(mean + move);
+  }
   return r;
 }
 

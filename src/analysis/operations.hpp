@@ -282,6 +282,9 @@ struct PlsParams {
   std::uint64_t seed = stats::kDefaultPermutationSeed;
   /// Optional; returning false cancels the test (Error{Cancelled}).
   stats::PermutationProgress progress;
+  /// Standard deviations of the first pair of scores the shape change
+  /// moves each block.
+  double shape_factor = 2;
 };
 struct PlsReport {
   stats::TwoBlockPls pls;
@@ -289,6 +292,12 @@ struct PlsReport {
   PlsFit fit = PlsFit::Joint;
   bool covariates = false;  ///< the right block is table columns
   std::string fit_note;
+  /// The mean shape, and the mean shape with each shape block moved along
+  /// its first PLS axis by shape_factor standard deviations of its scores
+  /// (the two together, as they covary); only after the joint
+  /// superimposition, where both blocks share the mean shape's frame.
+  bool shape_change = false;
+  shape::Config reference, target;
 };
 
 struct ModularityParams {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/actions.hpp"
+#include "app/inputs.hpp"
 #include "app/presenting.hpp"
 #include "app/script_recorder.hpp"
 #include "app/switchyard.hpp"
@@ -19,10 +20,12 @@
 #include "platform/runtime/console.hpp"
 #include "platform/value/value.hpp"
 #include "report/report_text.hpp"
+#include "view/figure3d.hpp"
 #include "view/integration_plots.hpp"
 #include "view/loaders.hpp"
 #include "view/main_window.hpp"
 #include "view/places.hpp"
+#include "view/shown_shapes.hpp"
 
 namespace velmora::app::actions {
 
@@ -175,6 +178,7 @@ void two_block_pls(Workspace& ws, const Value& fpass) {
     params.covariates.assign(words.begin() + 1, words.end());
   }
   params.progress = progress_of("Two-block PLS");
+  params.shape_factor = ws.window.inputs.component_factor;
   const analysis::PlsReport r = with_progress([&] { return ws.session.two_block_pls(params); });
   const stats::TwoBlockPls& pls = r.pls;
   const bool full = ws.window.full_precision;
@@ -192,6 +196,22 @@ void two_block_pls(Workspace& ws, const Value& fpass) {
     numbers.emplace_back("Share" + std::to_string(i + 1), pls.covariance_share(i));
   numbers.insert(numbers.end(), {{"r-PLS", pls.r_pls}, {"RV", pls.rv}, {"p", pls.p}, {"Z", pls.z}});
   plot_pls_scores(ws, pls.left_scores, pls.right_scores, r.left, r.right, pls.r_pls);
+  // Each shape block moved along its first PLS axis, in the 3-D view.
+  if (r.shape_change) {
+    begin_figure3d_display(ws);
+    const std::string type = display_code(ws.window.inputs);
+    const std::string name = "PLS1, " + format_number(params.shape_factor) + " SD of the scores" +
+                             (r.covariates ? std::string() : " of each block");
+    if (type == "a" || type == "b")
+      draw_shape_pair(ws, r.reference, r.target, type, "Mean shape", name);
+    else
+      draw_deformation(ws, r.reference, r.target, type, name);
+    make_main_current(ws);
+  } else {
+    show_status(
+        "The shape change along the PLS axes is drawn after the joint superimposition "
+        "(SetPLSFit joint), where both blocks share the mean shape's frame.");
+  }
   ws.window.last_table = LastTable{"Two-block PLS", [pls](bool f) {
                                      report::TableRows rows = stats::pls_table_rows(pls, f);
                                      for (auto& row : stats::pls_summary_rows(pls, f))

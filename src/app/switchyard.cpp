@@ -118,7 +118,7 @@ const std::vector<ActionSpec>& action_table() {
       // Integration, modularity and disparity.
       {"LoadPartition", a::load_partition, S, FR::AsIs},
       {"SetPLSFit", a::set_pls_fit, N, FR::AsIs},
-      {"TwoBlockPLS", a::two_block_pls, S, FR::AsIs, 16},
+      {"TwoBlockPLS", a::two_block_pls, S | F, FR::AsIs, 16},
       {"ModularityTest", a::modularity_test, S, FR::AsIs},
       {"CompareIntegration", a::compare_integration, S, FR::AsIs},
       {"Disparity", a::disparity, S, FR::AsIs},

@@ -52,6 +52,15 @@ TEST(IntegrationSession, ReportsCarryTheLibrarysNumbersOnTheSessionsBlocks) {
   EXPECT_EQ(joint.pls.rv, direct->rv);
   EXPECT_EQ(joint.pls.p, direct->p);
   EXPECT_EQ(joint.pls.z, direct->z);
+  // The shape change moves each block along its own first axis.
+  ASSERT_TRUE(joint.shape_change);
+  const Eigen::MatrixXd moved =
+      shape::stacked_of_config(joint.target) - shape::stacked_of_config(joint.reference);
+  for (std::size_t b = 0; b < 2; ++b) {
+    const Eigen::VectorXd d = stats::block_coordinates(moved, partition->block, b).transpose();
+    const Eigen::VectorXd axis = (b ? direct->right_vectors : direct->left_vectors).col(0);
+    EXPECT_NEAR(d.normalized().dot(axis), 1, 1e-12) << b;
+  }
 
   // Separate: each block by its own superimposition of the raw specimens.
   s.set_pls_fit(PlsFit::Separate);
@@ -60,6 +69,7 @@ TEST(IntegrationSession, ReportsCarryTheLibrarysNumbersOnTheSessionsBlocks) {
       stats::separate_block_tangents(s.sample().raw(), partition->block, 0, 1);
   EXPECT_EQ(separate.pls.r_pls, stats::two_block_pls(t.left, t.right, 199, 3)->r_pls);
   EXPECT_NE(separate.pls.r_pls, joint.pls.r_pls);
+  EXPECT_FALSE(separate.shape_change);
   s.set_pls_fit(PlsFit::Joint);
 
   // Shape against a covariate column: log(CS).
