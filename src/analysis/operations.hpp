@@ -329,3 +329,87 @@ struct RepeatabilityReport {
 };
 
 }  // namespace velmora::analysis
+
+// Integration, modularity and disparity.
+#include "io/partition_files.hpp"
+#include "stats/disparity.hpp"
+#include "stats/integration.hpp"
+#include "stats/modularity.hpp"
+
+namespace velmora::analysis {
+
+/// How the two blocks of a two-block PLS are superimposed: together, as one
+/// configuration (the default), or each block by its own superimposition.
+enum class PlsFit { Joint, Separate };
+
+/// The landmarks divided into blocks, as Load Partition read them.
+struct PartitionReport {
+  std::vector<std::string> labels;   ///< the blocks, in the order the file first names them
+  std::vector<Eigen::Index> counts;  ///< landmarks in each block
+  /// "26 landmarks in 2 blocks: face 12, braincase 14."
+  std::string message;
+};
+
+struct PlsParams {
+  /// Names of covariates (`age`, `log(CS)`): the PLS of shape against
+  /// them; empty: between the first two blocks of the partition.
+  std::vector<std::string> covariates;
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+  /// Optional; returning false cancels the test (Error{Cancelled}).
+  stats::PermutationProgress progress;
+  /// Standard deviations of the first pair of scores the shape change
+  /// moves each block.
+  double shape_factor = 2;
+};
+struct PlsReport {
+  stats::TwoBlockPls pls;
+  std::string left, right;  ///< what each block is: "face (12 landmarks)", "age, weight"
+  PlsFit fit = PlsFit::Joint;
+  bool covariates = false;  ///< the right block is table columns
+  std::string fit_note;
+  /// The mean shape, and the mean shape with each shape block moved along
+  /// its first PLS axis by shape_factor standard deviations of its scores
+  /// (the two together, as they covary); only after the joint
+  /// superimposition, where both blocks share the mean shape's frame.
+  bool shape_change = false;
+  shape::Config reference, target;
+};
+
+struct ModularityParams {
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+  stats::PermutationProgress progress;
+};
+struct ModularityReport {
+  stats::ModularityTest test;
+  std::vector<std::string> labels;  ///< the blocks
+  std::string fit_note;
+};
+
+struct IntegrationComparisonParams {
+  std::string factor;
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+};
+struct IntegrationComparisonReport {
+  stats::IntegrationComparison comparison;
+  std::string left, right;  ///< the two blocks, as PlsReport names them
+  PlsFit fit = PlsFit::Joint;
+  std::string fit_note;
+};
+
+struct DisparityParams {
+  std::string factor;
+  int permutations = stats::kDefaultPermutations;
+  std::uint64_t seed = stats::kDefaultPermutationSeed;
+};
+struct DisparityReport {
+  stats::Disparity disparity;
+  /// The model whose residuals were analysed, as read back; empty: the
+  /// residuals of the group means.
+  std::string model;
+  std::string fit_note;
+};
+
+}  // namespace velmora::analysis

@@ -138,6 +138,13 @@ LoadSampleReport Session::load_sample(LoadSampleParams params) {
     wire_landmarks_ = wires_ ? r.landmarks : 0;
     semilandmarks_for_new_sample(in, r);
     pairs_for_new_sample(r);
+    // Integration, modularity and disparity: a partition belongs to its landmark scheme.
+    if (partition_ && partition_landmarks_ != r.landmarks) {
+      r.notes.push_back("The partition was loaded for samples of " +
+                        std::to_string(partition_landmarks_) + " landmarks; this sample has " +
+                        std::to_string(r.landmarks) + ": partition removed.");
+      partition_.reset();
+    }
     return r;
   });
 }

@@ -253,6 +253,31 @@ class Session {
   /// @throws Error{Refused} when no symmetry analysis was run
   void set_pca_symmetry(SymmetryPart part);
   SymmetryPart pca_symmetry() const { return pca_part_; }
+  // --- integration, modularity and disparity (analysis/integration_session.cpp)
+  // Integration, modularity and disparity.
+  /// Reads a partition file (io::load_partition_file) for the sample's
+  /// landmarks and keeps it, replacing the one before; it stays with later
+  /// samples of the same landmark count and goes when one of another count
+  /// loads.
+  /// @throws Error{Refused} without a sample; Error{Numeric} naming the file
+  ///   and the line; nothing changes then
+  PartitionReport load_partition(const std::string& path);
+  /// The partition kept for the sample loaded now, or null.
+  std::shared_ptr<const io::Partition> partition() const;
+  PlsFit pls_fit() const { return pls_fit_; }
+  void set_pls_fit(PlsFit fit) { pls_fit_ = fit; }
+  /// Two-block PLS between the first two blocks of the partition (after
+  /// the joint or separate superimposition chosen), or between shape and
+  /// covariates, with the permutation test of r-PLS.
+  PlsReport two_block_pls(const PlsParams& params) const;
+  /// The covariance ratio of the partition's blocks and its test.
+  ModularityReport modularity_test(const ModularityParams& params) const;
+  /// The two-block PLS of the first two blocks in each group of a factor,
+  /// and the pairwise z of their effect sizes.
+  IntegrationComparisonReport compare_integration(const IntegrationComparisonParams& params) const;
+  /// Procrustes variances of the groups of a factor and their pairwise
+  /// differences; on the residuals of the chosen model when one is set.
+  DisparityReport disparity(const DisparityParams& params) const;
 
  private:
   std::shared_ptr<const io::SpecimenTable> table_;
@@ -346,6 +371,15 @@ class Session {
   /// is drawn around.
   std::shared_ptr<const shape::ShapePca> symmetry_pca() const;
   const shape::Config& pca_reference() const;
+  // Integration, modularity and disparity.
+  std::shared_ptr<const io::Partition> partition_;
+  std::string partition_label_;           ///< the partition's file, as messages name it
+  Eigen::Index partition_landmarks_ = 0;  ///< the landmark count it was read for
+  PlsFit pls_fit_ = PlsFit::Joint;
+  /// The two blocks of a PLS: the first two of the partition, as fitted.
+  /// @throws Error{Refused} without a partition
+  std::pair<Eigen::MatrixXd, Eigen::MatrixXd> pls_blocks(std::string& left,
+                                                         std::string& right) const;
 };
 
 }  // namespace velmora::analysis

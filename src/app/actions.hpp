@@ -127,6 +127,14 @@ void quit(Workspace& ws, const Value& fpass);
 void about(Workspace& ws, const Value& fpass);
 void user_guide(Workspace& ws, const Value& fpass);
 
+// Integration, modularity and disparity (actions_integration.cpp).
+void load_partition(Workspace& ws, const Value& fpass);
+void set_pls_fit(Workspace& ws, const Value& fpass);
+void two_block_pls(Workspace& ws, const Value& fpass);
+void modularity_test(Workspace& ws, const Value& fpass);
+void compare_integration(Workspace& ws, const Value& fpass);
+void disparity(Workspace& ws, const Value& fpass);
+
 }  // namespace velmora::app::actions
 
 namespace velmora::app {

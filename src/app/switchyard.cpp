@@ -122,6 +122,13 @@ const std::vector<ActionSpec>& action_table() {
       {"SaveAsymmetricComponent", a::save_asymmetric_component, S, FR::AsIs},
       {"ShowDirectionalAsymmetry", a::show_directional_asymmetry, S | F, FR::Start3D},
       {"Repeatability", a::repeatability, S, FR::AsIs},
+      // Integration, modularity and disparity.
+      {"LoadPartition", a::load_partition, S, FR::AsIs},
+      {"SetPLSFit", a::set_pls_fit, N, FR::AsIs},
+      {"TwoBlockPLS", a::two_block_pls, S | F, FR::AsIs, 16},
+      {"ModularityTest", a::modularity_test, S, FR::AsIs},
+      {"CompareIntegration", a::compare_integration, S, FR::AsIs},
+      {"Disparity", a::disparity, S, FR::AsIs},
   };
   return table;
 }

@@ -12,7 +12,7 @@ TEST_F(AppTest, DispatchIsExactAndCaseSensitive) {
   EXPECT_EQ(cap.text(), "Fell through Case, dang! \n ");
   EXPECT_TRUE(hb->dialogs().empty());
   EXPECT_TRUE(var("DATA").empty());
-  ASSERT_EQ(action_table().size(), 95u);
+  ASSERT_EQ(action_table().size(), 101u);
   EXPECT_EQ(action_table()[0].name, "LoadData");
   EXPECT_EQ(action_table()[38].name, "ToggleDots");
 }
