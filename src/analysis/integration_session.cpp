@@ -31,15 +31,6 @@ std::string block_name(const io::Partition& p, std::size_t which) {
   return shown_text(p.labels[which]) + " (" + std::to_string(block_size(p, which)) + " landmarks)";
 }
 
-// The groups of the factor `name` among the model's variables.
-const stats::ModelVariable& factor_of(const std::vector<stats::ModelVariable>& variables,
-                                      const std::string& name) {
-  for (const stats::ModelVariable& v : variables)
-    if (v.name == name && !v.numeric) return v;
-  refuse("The sample has no factor \"" + shown_text(name) +
-         "\"; load a specimen table with a text column of that name.");
-}
-
 }  // namespace
 
 PartitionReport Session::load_partition(const std::string& path) {
@@ -176,7 +167,7 @@ IntegrationComparisonReport Session::compare_integration(
   if (!partition()) refuse(no_partition_text());
   require_shape_variation();
   const std::vector<stats::ModelVariable> variables = model_variables();
-  const stats::ModelVariable& factor = factor_of(variables, params.factor);
+  const stats::ModelVariable& factor = factor_named(variables, params.factor);
   IntegrationComparisonReport r;
   r.fit = pls_fit_;
   r.fit_note = fit_->note();
@@ -191,7 +182,7 @@ DisparityReport Session::disparity(const DisparityParams& params) const {
   require(kNeedSample);
   require_shape_variation();
   const std::vector<stats::ModelVariable> variables = model_variables();
-  const stats::ModelVariable& factor = factor_of(variables, params.factor);
+  const stats::ModelVariable& factor = factor_named(variables, params.factor);
   return guarded([&] {
     DisparityReport r;
     r.fit_note = fit_->note();

@@ -59,17 +59,13 @@ Eigen::VectorXd covariate_values(const std::vector<stats::ModelVariable>& variab
 
 }  // namespace
 
-namespace {
-
-const stats::ModelVariable& factor_named(const std::vector<stats::ModelVariable>& variables,
-                                         const std::string& name) {
+const stats::ModelVariable& Session::factor_named(
+    const std::vector<stats::ModelVariable>& variables, const std::string& name) {
   for (const stats::ModelVariable& v : variables)
     if (v.name == name && !v.numeric) return v;
   refuse("The sample has no factor \"" + shown_text(name) +
          "\"; load a specimen table with a text column of that name.");
 }
-
-}  // namespace
 
 SpecimenTableReport Session::load_specimen_table(const SpecimenTableParams& params) {
   require(kNeedSample);

@@ -287,6 +287,10 @@ class Session {
   /// The group of every specimen under the factor `name`.
   /// @throws Error{Refused} when the sample has no such factor
   std::vector<std::string> factor_groups(const std::string& name) const;
+  /// The factor `name` among `variables` (model_variables()).
+  /// @throws Error{Refused} when there is no text variable of that name
+  static const stats::ModelVariable& factor_named(
+      const std::vector<stats::ModelVariable>& variables, const std::string& name);
   /// The regressor centred on each group's mean.
   /// @throws Error{Refused} when X does not vary within any group
   static Eigen::VectorXd within_group_x(const Regressor& x, const std::vector<std::string>& groups,
