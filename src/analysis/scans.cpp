@@ -79,6 +79,7 @@ LoadScansReport Session::load_scans(const std::vector<std::string>& paths) {
   std::vector<std::shared_ptr<const Scan>> scans = scans_;
   scans.resize(static_cast<std::size_t>(s.specimens()));
   std::vector<std::string> from(scans.size());
+  const shape::Stack raw = s.raw();
   LoadScansReport r;
   for (const std::string& path : paths) {
     const std::filesystem::path p(path);
@@ -95,8 +96,8 @@ LoadScansReport Session::load_scans(const std::vector<std::string>& paths) {
              " are both of specimen " + in_quote_marks(stem) + ": choose one.");
     from[i] = file;
     mesh::Surface m = guarded([&] { return mesh::read_surface(path); });
-    const auto more = surface_placement_notes(
-        m.vertices, s.raw().slice(static_cast<Eigen::Index>(i)), file, stem);
+    const auto more =
+        surface_placement_notes(m.vertices, raw.slice(static_cast<Eigen::Index>(i)), file, stem);
     r.notes.insert(r.notes.end(), more.begin(), more.end());
     scans[i] = guarded([&] { return std::make_shared<const Scan>(file, std::move(m)); });
     ++r.loaded;

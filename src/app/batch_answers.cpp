@@ -1,12 +1,12 @@
 // Matching the answer lines of a batch script (open, save, choose, cancel)
 // to the dialogs the next action or call asks.
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 
 #include "app/batch_internal.hpp"
 #include "app/script_text.hpp"
 #include "io/landmark_import.hpp"
+#include "mesh/surface.hpp"
 
 namespace velmora::app::batch_detail {
 
@@ -52,14 +52,8 @@ std::vector<gfx::FilePick> Answers::answer(const gfx::HeadlessBackend::Dialog& d
   if (!d.several) return picks;
   // A run of open lines answers one dialog when it names markup files or
   // scans, which come several at a time; other files one a dialog.
-  auto scan = [](const std::string& name) {
-    const std::size_t dot = name.find_last_of('.');
-    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == "ply" || ext == "obj" || ext == "stl" || ext == "off";
-  };
   std::size_t run = 0;
-  bool several = io::is_markup_file(a->name) || scan(a->name);
+  bool several = io::is_markup_file(a->name) || mesh::is_surface_file(a->name);
   for (; run < queue_.size() && queue_[run]->kind == BatchCommand::Kind::Open; ++run)
     several = several || io::is_markup_file(queue_[run]->name);
   if (!several) return picks;

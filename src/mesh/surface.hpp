@@ -56,6 +56,10 @@ Surface read_surface(const std::string& path);
 /// @throws io::FileError as read_surface
 Surface parse_surface(std::string_view bytes, std::string_view extension, const std::string& label);
 
+/// Whether a file name ends in an extension read_surface reads (.ply, .obj,
+/// .stl, .off; any case).
+bool is_surface_file(const std::string& path);
+
 /// The format a file name's extension asks for when a surface is saved:
 /// .ply binary PLY, .obj OBJ, .stl binary STL, .off OFF (any case).
 /// @throws io::FileError for any other extension, naming the ones known

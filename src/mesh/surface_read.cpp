@@ -309,10 +309,15 @@ Surface parse_surface(std::string_view bytes, std::string_view extension,
   detail::fail(label, "a surface file ends in " + std::string(kKnownExtensions) + ".");
 }
 
+bool is_surface_file(const std::string& path) {
+  const std::string ext = lower_extension(path);
+  return ext == "ply" || ext == "obj" || ext == "stl" || ext == "off";
+}
+
 Surface read_surface(const std::string& path) {
   const std::string label = std::filesystem::path(path).filename().string();
   const std::string ext = lower_extension(path);
-  if (ext != "ply" && ext != "obj" && ext != "stl" && ext != "off")
+  if (!is_surface_file(path))
     detail::fail(label, "a surface file ends in " + std::string(kKnownExtensions) + ".");
   FileBytes file = read_regular_file(path);
   if (!file.ok)
